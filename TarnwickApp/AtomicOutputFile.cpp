@@ -1,0 +1,84 @@
+#include "TarnwickApp/AtomicOutputFile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillane {
+namespace {
+
+std::string describe(const std::string &what, const std::string &path) {
+  return what + " " + path + ": " + std::strerror(errno);
+}
+
+mode_t currentUmask() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+
+} // namespace
+
+AtomicOutputFile::AtomicOutputFile(std::string destination) : destination_(std::move(destination)) {
+  if (destination_ == "-") {
+    toStandardOutput_ = true;
+    stream_ = stdout;
+    return;
+  }
+  struct stat existing;
+  if (::stat(destination_.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) {
+    error_ = "cannot write " + destination_ + ": it is a directory";
+    return;
+  }
+  temporary_ = destination_ + ".XXXXXX";
+  int fd = ::mkstemp(temporary_.data());
+  if (fd < 0) {
+    error_ = describe("cannot write", destination_);
+    temporary_.clear();
+    return;
+  }
+  ::fchmod(fd, 0666 & ~currentUmask());
+  stream_ = ::fdopen(fd, "w");
+  if (!stream_) {
+    error_ = describe("cannot write", destination_);
+    ::close(fd);
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+  }
+}
+
+AtomicOutputFile::~AtomicOutputFile() {
+  if (toStandardOutput_ || !stream_)
+    return;
+  std::fclose(stream_);
+  ::unlink(temporary_.c_str());
+}
+
+bool AtomicOutputFile::commit() {
+  if (!stream_)
+    return false;
+  if (toStandardOutput_) {
+    if (std::fflush(stdout) == 0)
+      return true;
+    error_ = describe("cannot write", "standard output");
+    return false;
+  }
+  bool written = std::fflush(stream_) == 0 && ::fsync(::fileno(stream_)) == 0;
+  if (!written)
+    error_ = describe("cannot write", destination_);
+  bool closed = std::fclose(stream_) == 0;
+  stream_ = nullptr;
+  if (written && !closed)
+    error_ = describe("cannot write", destination_);
+  if (!written || !closed || ::rename(temporary_.c_str(), destination_.c_str()) != 0) {
+    if (error_.empty())
+      error_ = describe("cannot write", destination_);
+    ::unlink(temporary_.c_str());
+    return false;
+  }
+  return true;
+}
+
+} // namespace quillane

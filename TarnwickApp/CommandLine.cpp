@@ -1,0 +1,56 @@
+#include "TarnwickApp/CommandLine.h"
+
+#include "TarnwickApp/ScanCommand.h"
+
+#include <cstdio>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace quillane {
+namespace {
+
+constexpr const char *usageText =
+    "Usage: quillane scan [PATH] [--top N] [--json FILE|-] [--concurrency N] [--file-manager] [--quiet]\n"
+    "\n"
+    "  scan     Scan PATH (default: your home folder) and print its size and largest items.\n"
+    "           --top N          how many of the largest direct children to list (default 10)\n"
+    "           --json FILE|-    also write the whole tree as JSON that ncdu -f and gdu -f open\n"
+    "           --concurrency N  directories read at once, 1 to 32 (default 8)\n"
+    "           --file-manager   use the slower portable directory listing\n"
+    "           --quiet          no live progress line\n"
+    "\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n";
+
+int usageError(const std::string &message) {
+  std::fprintf(stderr, "quillane: %s\n\n%s", message.c_str(), usageText);
+  return 2;
+}
+
+} // namespace
+
+int runCommandLine(int argc, char **argv) {
+  std::span<char *const> arguments(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
+  if (arguments.empty())
+    return usageError("no command given");
+  std::string_view command = arguments.front();
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(usageText, stdout);
+    return 0;
+  }
+  if (command == "--version") {
+    std::puts("quillane 0.1.0");
+    return 0;
+  }
+  if (command == "scan") {
+    std::string error;
+    auto options = parseScanOptions(arguments.subspan(1), error);
+    if (!options)
+      return usageError(error);
+    return runScanCommand(*options);
+  }
+  return usageError("unknown command " + std::string(command));
+}
+
+} // namespace quillane

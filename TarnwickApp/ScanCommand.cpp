@@ -1,0 +1,177 @@
+#include "TarnwickApp/ScanCommand.h"
+
+#include "TarnwickApp/AtomicOutputFile.h"
+#include "TarnwickApp/InterruptWatcher.h"
+#include "TarnwickApp/NcduJsonWriter.h"
+#include "TarnwickApp/ProgressLine.h"
+#include "TarnwickApp/TextFormat.h"
+#include "TarnwickApp/UserPaths.h"
+#include "TarnwickCore/ByteCountFormat.h"
+#include "TarnwickCore/FastBulkScanner.h"
+#include "TarnwickCore/ScanErrors.h"
+#include "TarnwickCore/UniqueFd.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+namespace quillane {
+namespace {
+
+using tarnwick::DiskTreeArena;
+
+std::optional<int> parseCount(std::string_view text, int minimum, int maximum) {
+  int value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < minimum || value > maximum)
+    return std::nullopt;
+  return value;
+}
+
+void printSummary(const DiskTreeArena &arena, int top) {
+  auto root = arena.rootNode();
+  std::int64_t total = root->allocatedSize;
+  std::printf("Root:              %s\n", printableText(arena.rootPath()).c_str());
+  std::printf("Total size:        %s bytes (%s)\n", groupDigits(total).c_str(),
+              tarnwick::formatByteCount(total).c_str());
+  std::printf("Files:             %s\n", groupDigits(root->fileCount).c_str());
+  std::printf("Directories:       %s\n", groupDigits(root->directoryCount).c_str());
+  std::printf("Skipped symlinks:  %s\n", groupDigits(arena.skippedSymlinkCount).c_str());
+  std::printf("Dataless:          %s\n", groupDigits(arena.skippedDatalessCount).c_str());
+  std::printf("Inaccessible:      %s\n", groupDigits(arena.inaccessibleCount).c_str());
+  std::printf("Duration:          %.3f s\n", arena.scanDurationSeconds);
+  if (top <= 0 || root->childIDs.empty())
+    return;
+  std::printf("\nLargest items:\n");
+  int shown = 0;
+  for (const tarnwick::DiskNode &child : arena.children(arena.rootID)) {
+    if (shown++ == top)
+      break;
+    double share = total > 0 ? 100.0 * static_cast<double>(child.allocatedSize) / static_cast<double>(total) : 0;
+    std::printf("  %12s  %5.1f%%  %s%s\n", tarnwick::formatByteCount(child.allocatedSize).c_str(), share,
+                printableText(child.name).c_str(), child.isDirectory ? "/" : "");
+  }
+}
+
+bool rootIsReadable(const std::string &path, std::string &reason) {
+  tarnwick::UniqueFd directory(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!directory)
+    reason = std::strerror(errno);
+  return directory.valid();
+}
+
+} // namespace
+
+std::optional<ScanOptions> parseScanOptions(std::span<char *const> arguments, std::string &error) {
+  ScanOptions options;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string_view argument = arguments[i];
+    std::string_view value;
+    bool hasInlineValue = false;
+    if (argument.starts_with("--") && argument.find('=') != std::string_view::npos) {
+      value = argument.substr(argument.find('=') + 1);
+      argument = argument.substr(0, argument.find('='));
+      hasInlineValue = true;
+    }
+    auto takeValue = [&]() -> std::optional<std::string_view> {
+      if (hasInlineValue)
+        return value;
+      if (i + 1 >= arguments.size()) {
+        error = "option " + std::string(argument) + " needs a value";
+        return std::nullopt;
+      }
+      return std::string_view(arguments[++i]);
+    };
+    if (argument == "--top" || argument == "--concurrency") {
+      auto text = takeValue();
+      if (!text)
+        return std::nullopt;
+      bool isTop = argument == "--top";
+      auto count = isTop ? parseCount(*text, 0, 1'000'000) : parseCount(*text, 1, 32);
+      if (!count) {
+        error = isTop ? "--top needs a whole number from 0" : "--concurrency needs a whole number from 1 to 32";
+        return std::nullopt;
+      }
+      (isTop ? options.top : options.concurrency) = *count;
+    } else if (argument == "--json") {
+      auto text = takeValue();
+      if (!text)
+        return std::nullopt;
+      if (text->empty()) {
+        error = "--json needs a file name, or - for standard output";
+        return std::nullopt;
+      }
+      options.jsonDestination = std::string(*text);
+    } else if (argument == "--file-manager" && !hasInlineValue) {
+      options.fileManager = true;
+    } else if (argument == "--quiet" && !hasInlineValue) {
+      options.quiet = true;
+    } else if (argument.starts_with("-") && argument != "-") {
+      error = "unknown option " + std::string(argument);
+      return std::nullopt;
+    } else if (options.path.empty()) {
+      options.path = std::string(argument);
+    } else {
+      error = "only one PATH can be scanned at a time";
+      return std::nullopt;
+    }
+  }
+  return options;
+}
+
+int runScanCommand(const ScanOptions &options) {
+  const std::string path = absoluteUserPath(options.path.empty() ? homeDirectory() : options.path);
+  // Open the output first, so a bad destination fails before a long scan.
+  std::unique_ptr<AtomicOutputFile> json;
+  if (options.jsonDestination) {
+    json = std::make_unique<AtomicOutputFile>(*options.jsonDestination);
+    if (!json->isOpen()) {
+      std::fprintf(stderr, "quillane: %s\n", json->error().c_str());
+      return 1;
+    }
+  }
+  ProgressLine progressLine;
+  tarnwick::ProgressHandler handler;
+  if (!options.quiet && ::isatty(STDERR_FILENO))
+    handler = [&progressLine](const tarnwick::ScanProgress &progress) { progressLine.show(progress); };
+
+  std::stop_source stop;
+  InterruptWatcher interrupts(stop);
+  tarnwick::FastBulkScanner scanner(options.concurrency, options.fileManager);
+  std::optional<DiskTreeArena> arena;
+  try {
+    arena = scanner.scan(path, handler, stop.get_token());
+  } catch (const tarnwick::ScanCancelledError &) {
+    progressLine.clear();
+    std::fprintf(stderr, "quillane: scan interrupted\n");
+    return 130;
+  } catch (const tarnwick::ScanTooLargeError &error) {
+    progressLine.clear();
+    std::fprintf(stderr, "quillane: %s\n", error.what());
+    return 1;
+  }
+  progressLine.clear();
+
+  bool jsonToStdout = options.jsonDestination && *options.jsonDestination == "-";
+  if (!jsonToStdout)
+    printSummary(*arena, options.top);
+  int status = 0;
+  std::string reason;
+  if (!rootIsReadable(arena->rootPath(), reason)) {
+    std::fprintf(stderr, "quillane: cannot read %s: %s\n", printableText(arena->rootPath()).c_str(),
+                 reason.c_str());
+    status = 1;
+  }
+  if (json && (!writeNcduJson(*arena, json->stream()) || !json->commit())) {
+    std::fprintf(stderr, "quillane: %s\n",
+                 json->error().empty() ? std::strerror(errno) : json->error().c_str());
+    status = 1;
+  }
+  return status;
+}
+
+} // namespace quillane

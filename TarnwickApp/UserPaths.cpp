@@ -1,0 +1,29 @@
+#include "TarnwickApp/UserPaths.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace quillane {
+
+std::string homeDirectory() {
+  if (const char *home = std::getenv("HOME"); home && *home)
+    return home;
+  if (const passwd *entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
+    return entry->pw_dir;
+  return "/";
+}
+
+std::string absoluteUserPath(const std::string &path) {
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  if (error)
+    return path;
+  std::string tidy = absolute.lexically_normal().native();
+  while (tidy.size() > 1 && tidy.back() == '/')
+    tidy.pop_back();
+  return tidy;
+}
+
+} // namespace quillane

@@ -1,0 +1,3 @@
+#include "TarnwickApp/CommandLine.h"
+
+int main(int argc, char **argv) { return quillane::runCommandLine(argc, argv); }

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+namespace tarnwick {
+
+/// What a directory walk left out, summed over the walked subtree.
+struct DirectoryStats {
+  std::int64_t skippedSymlinks = 0;
+  std::int64_t skippedDataless = 0;
+  /// Directories that could not be opened.
+  std::int64_t inaccessible = 0;
+
+  DirectoryStats &operator+=(const DirectoryStats &other) {
+    skippedSymlinks += other.skippedSymlinks;
+    skippedDataless += other.skippedDataless;
+    inaccessible += other.inaccessible;
+    return *this;
+  }
+  friend bool operator==(const DirectoryStats &, const DirectoryStats &) = default;
+};
+
+} // namespace tarnwick

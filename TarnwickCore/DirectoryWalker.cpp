@@ -1,0 +1,175 @@
+#include "TarnwickCore/DirectoryWalker.h"
+
+#include "TarnwickCore/PathJoin.h"
+#include "TarnwickCore/PathRules.h"
+#include "TarnwickCore/ScanContext.h"
+
+namespace tarnwick {
+namespace {
+
+// Holds one of the limiter's slots for the length of a directory listing.
+class LimiterSlot {
+public:
+  explicit LimiterSlot(AsyncConcurrencyLimiter &limiter) : limiter_(limiter) { limiter_.acquire(); }
+  ~LimiterSlot() { limiter_.release(); }
+  LimiterSlot(const LimiterSlot &) = delete;
+  LimiterSlot &operator=(const LimiterSlot &) = delete;
+
+private:
+  AsyncConcurrencyLimiter &limiter_;
+};
+
+// Closes the reader's directory on every exit path.
+class ReaderCloser {
+public:
+  explicit ReaderCloser(DirectoryEntryReader &reader) : reader_(reader) {}
+  ~ReaderCloser() { reader_.close(); }
+  ReaderCloser(const ReaderCloser &) = delete;
+  ReaderCloser &operator=(const ReaderCloser &) = delete;
+
+private:
+  DirectoryEntryReader &reader_;
+};
+
+// A wide directory's staging vector is released once it is committed.
+constexpr std::size_t retainedPendingCapacity = 64 * 1024;
+
+} // namespace
+
+DirectoryWalker::DirectoryWalker(ScanContext &context)
+    : context_(context), batchReader_(context.batchSource.makeReader()),
+      fileManagerReader_(context.fileManagerSource.makeReader()) {}
+
+DirectoryWalker::~DirectoryWalker() = default;
+
+void DirectoryWalker::run() {
+  while (auto item = context_.queue.pop()) {
+    walk(*item);
+    context_.queue.finish();
+  }
+}
+
+void DirectoryWalker::walk(const ScanWorkItem &item) {
+  if (context_.stopRequested())
+    return;
+  TempTreeNode &directory = *item.directory;
+  buildPath(directory);
+  bool useFileManager = item.useFileManager;
+  ReadOutcome outcome;
+  {
+    LimiterSlot slot(context_.limiter);
+    outcome = useFileManager ? ReadOutcome::unsupported : read(*batchReader_, false);
+    if (outcome == ReadOutcome::unsupported) {
+      // This directory and everything below it use the file-manager engine.
+      useFileManager = true;
+      outcome = read(*fileManagerReader_, true);
+    }
+  }
+  if (outcome == ReadOutcome::complete)
+    commitChildren(directory, useFileManager);
+}
+
+DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader, bool checkEveryEntry) {
+  pending_.clear();
+  pendingDirectories_.clear();
+  if (!reader.open(directoryPath_)) {
+    ++stats_.inaccessible;
+    return ReadOutcome::inaccessible;
+  }
+  ReaderCloser closer(reader);
+  if (context_.stopRequested())
+    return ReadOutcome::cancelled;
+  const DirectoryHintMatcher hints(directoryPath_);
+  bool readAny = false;
+  for (;;) {
+    BatchStatus status = reader.nextBatch(batch_);
+    if (status == BatchStatus::unsupported && !readAny)
+      return ReadOutcome::unsupported;
+    if (status != BatchStatus::entries)
+      break; // complete, or failed part-way: what was read stands.
+    readAny = true;
+    BatchTally tally;
+    for (const EntryFacts &facts : batch_) {
+      if (checkEveryEntry && context_.stopRequested())
+        return ReadOutcome::cancelled;
+      addEntry(facts, hints, tally);
+    }
+    reportBatch(tally);
+    if (context_.stopRequested())
+      return ReadOutcome::cancelled;
+  }
+  context_.emitter.record(0, 1, 0, directoryPath_);
+  return ReadOutcome::complete;
+}
+
+void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatcher &hints,
+                               BatchTally &tally) {
+  if (facts.name.empty() || facts.name == "." || facts.name == ".." || facts.errorCode != 0)
+    return;
+  if (facts.type == EntryType::symlink) {
+    ++stats_.skippedSymlinks;
+    return;
+  }
+  TempTreeNode &node = pending_.emplace_back();
+  node.allocatedSize = facts.size;
+  if (facts.isDataless) {
+    ++stats_.skippedDataless;
+    node.allocatedSize = 0;
+  }
+  node.isDirectory = facts.type == EntryType::directory;
+  if (node.isDirectory) {
+    node.isPackage = hasPackageExtension(facts.name);
+    node.allocatedSize = 0;
+    if (!context_.pseudoFileSystems.contains(facts.device))
+      pendingDirectories_.push_back(static_cast<std::uint32_t>(pending_.size() - 1));
+  } else {
+    node.fileCount = 1;
+    // A single-link file cannot meet itself again, so only files with other
+    // links (or an unknown count) enter the set.
+    if (facts.fileIdentifier != 0 && facts.linkCount != 1 &&
+        !context_.deduplicator.track(facts.device, facts.fileIdentifier))
+      node.allocatedSize = 0;
+    ++tally.files;
+    tally.bytes += node.allocatedSize;
+    tally.lastFileName = facts.name;
+  }
+  std::string_view name = arena_.storeName(facts.name);
+  node.nameBytes = name.data();
+  node.nameLength = static_cast<std::uint16_t>(name.size());
+  node.modificationTimestamp = facts.modificationTimestamp;
+  node.categoryHint = hints.hintForChild(facts.name);
+}
+
+void DirectoryWalker::reportBatch(const BatchTally &tally) {
+  if (tally.files == 0)
+    return;
+  filePath_.assign(directoryPath_);
+  appendPathComponent(filePath_, tally.lastFileName);
+  context_.emitter.record(tally.files, 0, tally.bytes, filePath_);
+}
+
+void DirectoryWalker::commitChildren(TempTreeNode &directory, bool useFileManager) {
+  std::span<TempTreeNode> block = arena_.allocateBlock(pending_.size());
+  std::copy(pending_.begin(), pending_.end(), block.begin());
+  directory.adoptChildren(block);
+  context_.countNodes(block.size());
+  childItems_.clear();
+  for (std::uint32_t index : pendingDirectories_)
+    childItems_.push_back({&block[index], useFileManager});
+  context_.queue.push(childItems_);
+  if (pending_.capacity() > retainedPendingCapacity) {
+    pending_.clear();
+    pending_.shrink_to_fit();
+  }
+}
+
+void DirectoryWalker::buildPath(const TempTreeNode &directory) {
+  chain_.clear();
+  for (const TempTreeNode *node = &directory; node->parent; node = node->parent)
+    chain_.push_back(node);
+  directoryPath_.assign(context_.rootPath);
+  for (auto it = chain_.rbegin(); it != chain_.rend(); ++it)
+    appendPathComponent(directoryPath_, (*it)->name());
+}
+
+} // namespace tarnwick

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "TarnwickCore/DirectoryStats.h"
+#include "TarnwickCore/EntryFacts.h"
+#include "TarnwickCore/ScanWorkQueue.h"
+#include "TarnwickCore/TempNodeArena.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+struct ScanContext;
+class DirectoryEntryReader;
+class DirectoryHintMatcher;
+
+/// One worker of a scan: takes directories from the scan's queue, lists
+/// each with the batch engine (or the file-manager engine where the volume
+/// refuses batch reading), turns the entries into child nodes in its own
+/// arena, and queues the child directories.
+///
+/// Threads: run() executes on the walker's own thread; the arena and stats
+/// may be read by others only after run() has returned.
+class DirectoryWalker {
+public:
+  explicit DirectoryWalker(ScanContext &context);
+  ~DirectoryWalker();
+  DirectoryWalker(const DirectoryWalker &) = delete;
+  DirectoryWalker &operator=(const DirectoryWalker &) = delete;
+
+  void run();
+
+  const DirectoryStats &stats() const { return stats_; }
+
+private:
+  enum class ReadOutcome { complete, unsupported, inaccessible, cancelled };
+  struct BatchTally {
+    std::int64_t files = 0;
+    std::int64_t bytes = 0;
+    std::string_view lastFileName;
+  };
+
+  void walk(const ScanWorkItem &item);
+  ReadOutcome read(DirectoryEntryReader &reader, bool checkEveryEntry);
+  void addEntry(const EntryFacts &facts, const DirectoryHintMatcher &hints, BatchTally &tally);
+  void reportBatch(const BatchTally &tally);
+  void commitChildren(TempTreeNode &directory, bool useFileManager);
+  void buildPath(const TempTreeNode &directory);
+
+  ScanContext &context_;
+  std::unique_ptr<DirectoryEntryReader> batchReader_;
+  std::unique_ptr<DirectoryEntryReader> fileManagerReader_;
+  TempNodeArena arena_;
+  DirectoryStats stats_;
+  // Reused across directories so the hot path does not allocate.
+  std::vector<EntryFacts> batch_;
+  std::vector<TempTreeNode> pending_;
+  std::vector<std::uint32_t> pendingDirectories_;
+  std::vector<ScanWorkItem> childItems_;
+  std::vector<const TempTreeNode *> chain_;
+  std::string directoryPath_;
+  std::string filePath_;
+};
+
+} // namespace tarnwick

@@ -1,0 +1,127 @@
+#include "TarnwickCore/DiskTreeArena.h"
+
+#include "TarnwickCore/PathJoin.h"
+
+#include <algorithm>
+
+namespace tarnwick {
+namespace {
+
+constexpr std::size_t maxBreadcrumbLength = 512;
+
+} // namespace
+
+DiskTreeArena::DiskTreeArena(std::string rootPath, std::vector<Record> records, std::string namePool)
+    : rootPath_(std::move(rootPath)), records_(std::move(records)), namePool_(std::move(namePool)) {}
+
+std::string_view DiskTreeArena::name(NodeID id) const {
+  const Record &r = record(id);
+  return std::string_view(namePool_).substr(r.nameOffset, r.nameLength);
+}
+
+std::optional<CleanableCategory> DiskTreeArena::categoryHint(NodeID id) const {
+  const Record &r = record(id);
+  if (r.categoryHintCode == 0)
+    return std::nullopt;
+  return static_cast<CleanableCategory>(r.categoryHintCode - 1);
+}
+
+std::string DiskTreeArena::path(NodeID id) const {
+  // Walk up to the root (or to a broken link), then join downwards.
+  std::vector<NodeID> chain;
+  NodeID cursor = id;
+  while (isValid(cursor) && cursor != rootID) {
+    chain.push_back(cursor);
+    cursor = record(cursor).parentID;
+  }
+  std::string result = rootPath_;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+    appendPathComponent(result, name(*it));
+  return result;
+}
+
+DiskNode DiskTreeArena::makeNode(NodeID id) const {
+  const Record &r = record(id);
+  DiskNode node;
+  node.id = id;
+  if (r.parentID >= 0)
+    node.parentID = r.parentID;
+  node.name = std::string(name(id));
+  node.path = path(id);
+  node.isDirectory = r.isDirectory;
+  node.isPackage = r.isPackage;
+  node.allocatedSize = r.allocatedSize;
+  node.fileCount = r.fileCount;
+  node.directoryCount = r.directoryCount;
+  node.modificationTimestamp = r.modificationTimestamp;
+  node.categoryHint = categoryHint(id);
+  node.childIDs.resize(r.childCount);
+  for (std::uint32_t i = 0; i < r.childCount; ++i)
+    node.childIDs[i] = r.firstChildID + static_cast<NodeID>(i);
+  return node;
+}
+
+std::optional<DiskNode> DiskTreeArena::node(NodeID id) const {
+  if (!isValid(id))
+    return std::nullopt;
+  return makeNode(id);
+}
+
+std::vector<DiskNode> DiskTreeArena::children(NodeID id) const {
+  std::vector<DiskNode> result;
+  if (!isValid(id))
+    return result;
+  const Record &parent = record(id);
+  result.reserve(parent.childCount);
+  for (std::uint32_t i = 0; i < parent.childCount; ++i) {
+    NodeID child = parent.firstChildID + static_cast<NodeID>(i);
+    if (isValid(child))
+      result.push_back(makeNode(child));
+  }
+  std::stable_sort(result.begin(), result.end(), [](const DiskNode &a, const DiskNode &b) {
+    return a.allocatedSize > b.allocatedSize;
+  });
+  return result;
+}
+
+std::vector<DiskNode> DiskTreeArena::breadcrumbChain(NodeID id) const {
+  std::vector<DiskNode> chain;
+  NodeID cursor = id;
+  while (isValid(cursor)) {
+    chain.push_back(makeNode(cursor));
+    NodeID parent = record(cursor).parentID;
+    if (parent < 0 || chain.size() == maxBreadcrumbLength)
+      break;
+    cursor = parent;
+  }
+  std::reverse(chain.begin(), chain.end());
+  return chain;
+}
+
+std::size_t DiskTreeArena::memoryBytes() const {
+  return records_.capacity() * sizeof(Record) + namePool_.capacity() + rootPath_.capacity();
+}
+
+bool operator==(const DiskTreeArena &lhs, const DiskTreeArena &rhs) {
+  if (lhs.rootID != rhs.rootID || lhs.scanDurationSeconds != rhs.scanDurationSeconds ||
+      lhs.skippedSymlinkCount != rhs.skippedSymlinkCount ||
+      lhs.skippedDatalessCount != rhs.skippedDatalessCount ||
+      lhs.inaccessibleCount != rhs.inaccessibleCount || lhs.rootPath_ != rhs.rootPath_ ||
+      lhs.records_.size() != rhs.records_.size())
+    return false;
+  for (std::size_t i = 0; i < lhs.records_.size(); ++i) {
+    const auto &a = lhs.records_[i];
+    const auto &b = rhs.records_[i];
+    NodeID id = static_cast<NodeID>(i);
+    if (a.allocatedSize != b.allocatedSize || a.modificationTimestamp != b.modificationTimestamp ||
+        a.isDirectory != b.isDirectory || a.isPackage != b.isPackage ||
+        a.categoryHintCode != b.categoryHintCode || a.parentID != b.parentID ||
+        a.firstChildID != b.firstChildID || a.childCount != b.childCount ||
+        a.fileCount != b.fileCount || a.directoryCount != b.directoryCount ||
+        lhs.name(id) != rhs.name(id))
+      return false;
+  }
+  return true;
+}
+
+} // namespace tarnwick

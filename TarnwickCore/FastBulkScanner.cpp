@@ -1,0 +1,130 @@
+#include "TarnwickCore/FastBulkScanner.h"
+
+#include "TarnwickCore/DirectoryWalker.h"
+#include "TarnwickCore/FileManagerEntrySource.h"
+#include "TarnwickCore/LinuxBatchEntrySource.h"
+#include "TarnwickCore/PathJoin.h"
+#include "TarnwickCore/PathRules.h"
+#include "TarnwickCore/ScanContext.h"
+#include "TarnwickCore/ScanErrors.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <thread>
+
+namespace tarnwick {
+namespace {
+
+constexpr std::int64_t maxConcurrencyCap = 32;
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// "file:///a%20b" → "/a b"; a plain path is returned unchanged.
+std::string plainPath(const std::string &rootURL) {
+  constexpr std::string_view scheme = "file://";
+  if (!std::string_view(rootURL).starts_with(scheme))
+    return rootURL;
+  std::string result;
+  for (std::size_t i = scheme.size(); i < rootURL.size(); ++i) {
+    if (rootURL[i] == '%' && i + 2 < rootURL.size() && hexValue(rootURL[i + 1]) >= 0 &&
+        hexValue(rootURL[i + 2]) >= 0) {
+      result.push_back(static_cast<char>(hexValue(rootURL[i + 1]) * 16 + hexValue(rootURL[i + 2])));
+      i += 2;
+    } else {
+      result.push_back(rootURL[i]);
+    }
+  }
+  return result;
+}
+
+std::string canonicalPath(const std::string &path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved))
+    return resolved;
+  return path;
+}
+
+double modificationTimestamp(const std::string &path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0)
+    return 0;
+  return static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9;
+}
+
+// Runs `walkers` on threads of their own until the queue is drained or the
+// scan stops.
+void runWalkers(std::vector<std::unique_ptr<DirectoryWalker>> &walkers) {
+  std::vector<std::jthread> threads;
+  threads.reserve(walkers.size());
+  for (auto &walker : walkers)
+    threads.emplace_back([&walker] { walker->run(); });
+}
+
+} // namespace
+
+FastBulkScanner::FastBulkScanner(std::int64_t maxConcurrentDirectoriesIn, bool forceFileManagerFallbackIn)
+    : maxConcurrentDirectories(std::clamp<std::int64_t>(maxConcurrentDirectoriesIn, 1, maxConcurrencyCap)),
+      forceFileManagerFallback(forceFileManagerFallbackIn),
+      entrySource_(std::make_shared<LinuxBatchEntrySource>()) {}
+
+
+DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler progressHandler,
+                                    std::stop_token stop) const {
+  const auto start = std::chrono::steady_clock::now();
+  const std::string givenPath = plainPath(rootURL);
+  const std::string rootPath = canonicalPath(givenPath);
+
+  FileManagerEntrySource fileManagerSource;
+  ScanContext context(rootPath, maxConcurrentDirectories, std::move(progressHandler), *entrySource_,
+                      fileManagerSource, maxNodeCount_);
+  std::stop_callback forwardStop(stop, [&context] { context.stop.request_stop(); });
+
+  TempNodeArena rootArena;
+  TempTreeNode &root = rootArena.allocateBlock(1)[0];
+  std::string_view lastComponent = lastPathComponent(givenPath);
+  std::string_view rootName = rootArena.storeName(lastComponent.empty() ? "/" : lastComponent);
+  root.nameBytes = rootName.data();
+  root.nameLength = static_cast<std::uint16_t>(rootName.size());
+  root.isDirectory = true;
+  root.isPackage = hasPackageExtension(lastComponent);
+  root.modificationTimestamp = modificationTimestamp(rootPath);
+  root.categoryHint = categoryHint(rootPath);
+
+  // The walkers own the nodes they create; they live until the freeze.
+  std::vector<std::unique_ptr<DirectoryWalker>> walkers;
+  for (std::int64_t i = 0; i < maxConcurrentDirectories; ++i)
+    walkers.push_back(std::make_unique<DirectoryWalker>(context));
+  ScanWorkItem rootItem{&root, forceFileManagerFallback};
+  context.queue.push({&rootItem, 1});
+  runWalkers(walkers);
+
+  if (context.tooLarge.load())
+    throw ScanTooLargeError("The folder holds more than " + std::to_string(maxNodeCount_) +
+                            " files and folders, more than one scan can hold.");
+  if (context.stopRequested())
+    throw ScanCancelledError();
+
+  DirectoryStats stats;
+  for (const auto &walker : walkers)
+    stats += walker->stats();
+  root.aggregate();
+  DiskTreeArena arena = freezeTree(root, rootPath);
+  walkers.clear();
+  context.emitter.emitFinal(rootPath);
+  arena.skippedSymlinkCount = stats.skippedSymlinks;
+  arena.skippedDatalessCount = stats.skippedDataless;
+  arena.inaccessibleCount = stats.inaccessible;
+  arena.scanDurationSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return arena;
+}
+
+} // namespace tarnwick

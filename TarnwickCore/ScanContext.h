@@ -1,0 +1,50 @@
+#pragma once
+
+#include "TarnwickCore/AsyncConcurrencyLimiter.h"
+#include "TarnwickCore/DirectoryEntrySource.h"
+#include "TarnwickCore/PseudoFileSystemTable.h"
+#include "TarnwickCore/ScanWorkQueue.h"
+#include "TarnwickCore/ShardedHardlinkDeduplicator.h"
+#include "TarnwickCore/ThrottledProgressEmitter.h"
+
+#include <atomic>
+#include <stop_token>
+#include <string>
+
+namespace tarnwick {
+
+/// Everything the walkers of one scan share. Created by the scan, which
+/// outlives every walker; the members lock for themselves.
+struct ScanContext {
+  ScanContext(std::string rootPathIn, std::int64_t limit, ProgressHandler handler,
+              DirectoryEntrySource &batchSourceIn, DirectoryEntrySource &fileManagerSourceIn,
+              std::size_t maxNodes)
+      : rootPath(std::move(rootPathIn)), emitter(rootPath, 12.0, std::move(handler)), limiter(limit),
+        pseudoFileSystems(PseudoFileSystemTable::fromCurrentMounts()), queue(stop.get_token()),
+        batchSource(batchSourceIn), fileManagerSource(fileManagerSourceIn), maxNodeCount(maxNodes) {}
+
+  bool stopRequested() const { return stop.stop_requested(); }
+
+  /// Adds `added` nodes to the scan's count; past the limit the scan stops.
+  void countNodes(std::size_t added) {
+    if (nodeCount.fetch_add(added, std::memory_order_relaxed) + added > maxNodeCount) {
+      tooLarge.store(true);
+      stop.request_stop();
+    }
+  }
+
+  const std::string rootPath;
+  std::stop_source stop;
+  ShardedHardlinkDeduplicator deduplicator;
+  ThrottledProgressEmitter emitter;
+  AsyncConcurrencyLimiter limiter;
+  const PseudoFileSystemTable pseudoFileSystems;
+  ScanWorkQueue queue;
+  DirectoryEntrySource &batchSource;
+  DirectoryEntrySource &fileManagerSource;
+  const std::size_t maxNodeCount;
+  std::atomic<std::size_t> nodeCount{1}; // the root
+  std::atomic<bool> tooLarge{false};
+};
+
+} // namespace tarnwick

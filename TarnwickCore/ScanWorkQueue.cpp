@@ -1,0 +1,39 @@
+#include "TarnwickCore/ScanWorkQueue.h"
+
+namespace tarnwick {
+
+void ScanWorkQueue::push(std::span<const ScanWorkItem> items) {
+  if (items.empty())
+    return;
+  {
+    std::lock_guard lock(mutex_);
+    items_.insert(items_.end(), items.begin(), items.end());
+    outstanding_ += items.size();
+  }
+  if (items.size() == 1)
+    changed_.notify_one();
+  else
+    changed_.notify_all();
+}
+
+std::optional<ScanWorkItem> ScanWorkQueue::pop() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, stop_, [this] { return !items_.empty() || outstanding_ == 0; });
+  if (stop_.stop_requested() || items_.empty())
+    return std::nullopt;
+  ScanWorkItem item = items_.back();
+  items_.pop_back();
+  return item;
+}
+
+void ScanWorkQueue::finish() {
+  bool drained;
+  {
+    std::lock_guard lock(mutex_);
+    drained = --outstanding_ == 0;
+  }
+  if (drained)
+    changed_.notify_all();
+}
+
+} // namespace tarnwick

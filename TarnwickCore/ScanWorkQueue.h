@@ -1,0 +1,44 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <stop_token>
+#include <vector>
+
+namespace tarnwick {
+
+struct TempTreeNode;
+
+/// One directory waiting to be listed, and the engine to list it with.
+struct ScanWorkItem {
+  TempTreeNode *directory = nullptr;
+  bool useFileManager = false;
+};
+
+/// The directories of one scan that wait for a walker. Last in, first out,
+/// which keeps a walker near the part of the tree it just listed.
+///
+/// Threads: every member is safe from any thread. pop() blocks until an
+/// item is available, every pushed item has been finished, or `stop` fires.
+class ScanWorkQueue {
+public:
+  explicit ScanWorkQueue(std::stop_token stop) : stop_(std::move(stop)) {}
+
+  void push(std::span<const ScanWorkItem> items);
+  /// The next item, or nothing when the scan is complete or stopped.
+  std::optional<ScanWorkItem> pop();
+  /// Marks one popped item as fully handled (its children already pushed).
+  void finish();
+
+private:
+  std::stop_token stop_;
+  std::mutex mutex_;
+  std::condition_variable_any changed_;
+  std::vector<ScanWorkItem> items_; // guarded by mutex_
+  std::size_t outstanding_ = 0;     // pushed but not finished; guarded by mutex_
+};
+
+} // namespace tarnwick
