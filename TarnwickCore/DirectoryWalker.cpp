@@ -137,7 +137,7 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
   node.nameBytes = name.data();
   node.nameLength = static_cast<std::uint16_t>(name.size());
   node.modificationTimestamp = facts.modificationTimestamp;
-  node.categoryHint = hints.hintForChild(facts.name);
+  node.setCategoryHint(hints.hintForChild(facts.name));
 }
 
 void DirectoryWalker::reportBatch(const BatchTally &tally) {

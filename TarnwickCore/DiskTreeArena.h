@@ -90,6 +90,8 @@ private:
 /// Numbers the tree under `root` breadth-first into a DiskTreeArena whose
 /// root path is `rootPath`. The tree must already be aggregated and hold at
 /// most DiskTreeArena::maxNodeCount nodes.
+static_assert(sizeof(DiskTreeArena::Record) == 48, "a frozen node is meant to stay at 48 bytes");
+
 DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath);
 
 } // namespace tarnwick

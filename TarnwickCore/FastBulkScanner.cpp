@@ -96,7 +96,7 @@ DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler 
   root.isDirectory = true;
   root.isPackage = hasPackageExtension(lastComponent);
   root.modificationTimestamp = modificationTimestamp(rootPath);
-  root.categoryHint = categoryHint(rootPath);
+  root.setCategoryHint(categoryHint(rootPath));
 
   // The walkers own the nodes they create; they live until the freeze.
   std::vector<std::unique_ptr<DirectoryWalker>> walkers;

@@ -126,9 +126,8 @@ int openDirectoryNoFollow(const std::string &path) {
       errno = ENAMETOOLONG;
       return -1;
     }
-    std::string piece = path.substr(start, cut - start);
-    if (piece.empty())
-      piece = "/";
+    // A cut at the leading separator keeps the root itself.
+    std::string piece = cut == 0 ? std::string(1, '/') : path.substr(start, cut - start);
     int next = ::openat(base.valid() ? base.get() : AT_FDCWD, piece.c_str(),
                         O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (next < 0)

@@ -66,6 +66,36 @@ constexpr std::size_t longestRule = [] {
   return longest;
 }();
 
+// Indexes of the rules that do not begin with '/'.
+constexpr auto anywhereRules = [] {
+  std::array<std::size_t, 2> indexes{};
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < hintRules.size(); ++i)
+    if (hintRules[i].substring.front() != '/')
+      indexes[count++] = i;
+  return indexes;
+}();
+
+// For each byte, the rules that begin with '/' followed by that byte.
+struct SeparatorRuleTable {
+  std::array<std::uint64_t, 256> bySecondByte{};
+};
+constexpr SeparatorRuleTable separatorRules = [] {
+  SeparatorRuleTable table;
+  std::size_t anywhere = 0;
+  for (std::size_t i = 0; i < hintRules.size(); ++i) {
+    std::string_view rule = hintRules[i].substring;
+    if (rule.front() == '/')
+      table.bySecondByte[static_cast<unsigned char>(rule[1])] |= std::uint64_t{1} << i;
+    else
+      ++anywhere;
+  }
+  // anywhereRules has room for exactly this many.
+  if (anywhere != 2)
+    throw "the anywhere-rule table needs resizing";
+  return table;
+}();
+
 constexpr std::array<std::string_view, 11> packageExtensions = {
     "app",   "framework", "bundle", "plugin", "kext",    "fcpbundle",
     "photoslibrary", "migratedphotolibrary", "pages", "keynote", "numbers"};
@@ -137,20 +167,21 @@ std::optional<CleanableCategory> DirectoryHintMatcher::hintForChild(std::string_
                  window + length, lowerAscii);
   length += nameLength;
   std::string_view view(window, length);
-  // Rules that begin with '/' can only start at a separator; the few others
-  // are searched for anywhere.
   std::uint64_t mask = directoryMatches_;
-  for (std::size_t i = 0; i < hintRules.size(); ++i) {
-    std::string_view rule = hintRules[i].substring;
-    if (rule.front() != '/' && view.find(rule) != std::string_view::npos)
+  for (std::size_t i : anywhereRules)
+    if (view.find(hintRules[i].substring) != std::string_view::npos)
       mask |= std::uint64_t{1} << i;
-  }
-  for (std::size_t slash = view.find('/'); slash != std::string_view::npos;
+  // Rules that begin with '/' can only start at a separator, and only those
+  // whose second byte matches the byte after it need a full comparison.
+  for (std::size_t slash = view.find('/'); slash != std::string_view::npos && slash + 1 < length;
        slash = view.find('/', slash + 1)) {
     std::string_view rest = view.substr(slash);
-    for (std::size_t i = 0; i < hintRules.size(); ++i)
-      if (hintRules[i].substring.front() == '/' && rest.starts_with(hintRules[i].substring))
+    for (std::uint64_t candidates = separatorRules.bySecondByte[static_cast<unsigned char>(rest[1])];
+         candidates != 0; candidates &= candidates - 1) {
+      auto i = static_cast<std::size_t>(std::countr_zero(candidates));
+      if (rest.starts_with(hintRules[i].substring))
         mask |= std::uint64_t{1} << i;
+    }
   }
   return firstRule(mask);
 }

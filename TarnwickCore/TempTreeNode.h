@@ -23,14 +23,25 @@ struct TempTreeNode {
   /// Not NUL-terminated; owned by the same arena as the node.
   const char *nameBytes = nullptr;
   std::int64_t allocatedSize = 0;
-  std::int64_t fileCount = 0;
-  std::int64_t directoryCount = 0;
   double modificationTimestamp = 0;
   std::uint32_t childCount = 0;
+  /// Counts fit 32 bits because a scan stops before 2^31 nodes.
+  std::uint32_t fileCount = 0;
+  std::uint32_t directoryCount = 0;
   std::uint16_t nameLength = 0;
-  bool isDirectory = false;
-  bool isPackage = false;
-  std::optional<CleanableCategory> categoryHint;
+  bool isDirectory : 1 = false;
+  bool isPackage : 1 = false;
+  /// 0 = no hint, otherwise the category's value + 1 (one byte, not two).
+  std::uint8_t categoryHintCode = 0;
+
+  std::optional<CleanableCategory> categoryHint() const {
+    if (categoryHintCode == 0)
+      return std::nullopt;
+    return static_cast<CleanableCategory>(categoryHintCode - 1);
+  }
+  void setCategoryHint(std::optional<CleanableCategory> hint) {
+    categoryHintCode = hint ? static_cast<std::uint8_t>(static_cast<unsigned>(*hint) + 1) : 0;
+  }
 
   std::string_view name() const { return {nameBytes, nameLength}; }
   std::span<TempTreeNode> children() const { return {childBlock, childCount}; }
@@ -48,5 +59,7 @@ struct TempTreeNode {
   /// so depth is bounded only by memory.
   void aggregate();
 };
+
+static_assert(sizeof(TempTreeNode) == 56, "a temporary node is meant to stay at 56 bytes");
 
 } // namespace tarnwick

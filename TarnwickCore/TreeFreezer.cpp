@@ -30,9 +30,9 @@ DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath) {
     namePool.append(temp.name());
     r.isDirectory = temp.isDirectory;
     r.isPackage = temp.isPackage;
-    r.categoryHintCode = temp.categoryHint ? static_cast<unsigned>(*temp.categoryHint) + 1 : 0;
-    r.fileCount = static_cast<std::uint32_t>(temp.fileCount);
-    r.directoryCount = static_cast<std::uint32_t>(temp.directoryCount);
+    r.categoryHintCode = temp.categoryHintCode;
+    r.fileCount = temp.fileCount;
+    r.directoryCount = temp.directoryCount;
     r.firstChildID = nextChild;
     r.childCount = temp.childCount;
     for (std::uint32_t c = 0; c < temp.childCount; ++c)

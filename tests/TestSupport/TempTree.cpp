@@ -1,0 +1,142 @@
+#include "TestSupport/TempTree.h"
+
+#include <array>
+#include <cstdio>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quillane::test {
+namespace {
+
+void check(bool ok, const std::string &what) {
+  if (!ok)
+    throw std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+void makeParents(const std::string &path) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+}
+
+} // namespace
+
+std::string shellQuote(std::string_view text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'')
+      quoted += "'\\''";
+    else
+      quoted.push_back(c);
+  }
+  return quoted + "'";
+}
+
+std::string runCommand(const std::string &command, int *exitStatus) {
+  std::FILE *pipe = ::popen(command.c_str(), "r");
+  if (!pipe)
+    std::abort();
+  std::string output;
+  std::array<char, 65536> chunk;
+  std::size_t got;
+  while ((got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
+    output.append(chunk.data(), got);
+  int status = ::pclose(pipe);
+  if (exitStatus)
+    *exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return output;
+}
+
+TempTree::TempTree() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "quillane-test-XXXXXX").native();
+  check(::mkdtemp(pattern.data()) != nullptr, "mkdtemp");
+  // Canonical, so scanned paths compare equal to ours.
+  root_ = std::filesystem::canonical(pattern).native();
+}
+
+TempTree::~TempTree() {
+  // rm handles paths deeper than PATH_MAX; chmod first so nothing is locked.
+  runCommand("chmod -R u+rwx " + shellQuote(root_) + " 2>/dev/null; rm -rf " + shellQuote(root_));
+}
+
+std::string TempTree::path(std::string_view relative) const {
+  return relative.empty() ? root_ : root_ + "/" + std::string(relative);
+}
+
+void TempTree::makeDirectory(std::string_view relative) const {
+  std::filesystem::create_directories(path(relative));
+}
+
+void TempTree::writeFile(std::string_view relative, std::size_t bytes) const {
+  std::string full = path(relative);
+  makeParents(full);
+  int fd = ::open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  check(fd >= 0, "create " + full);
+  std::string data(bytes, 'q');
+  bool ok = ::write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size());
+  ::fsync(fd);
+  ::close(fd);
+  check(ok, "write " + full);
+}
+
+void TempTree::makeSparseFile(std::string_view relative, std::size_t bytes) const {
+  std::string full = path(relative);
+  makeParents(full);
+  int fd = ::open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  check(fd >= 0, "create " + full);
+  bool ok = ::ftruncate(fd, static_cast<off_t>(bytes)) == 0;
+  ::close(fd);
+  check(ok, "truncate " + full);
+}
+
+void TempTree::makeSymlink(std::string_view relative, std::string_view target) const {
+  std::string full = path(relative);
+  makeParents(full);
+  check(::symlink(std::string(target).c_str(), full.c_str()) == 0, "symlink " + full);
+}
+
+void TempTree::makeHardLink(std::string_view existing, std::string_view relative) const {
+  std::string full = path(relative);
+  makeParents(full);
+  std::string from = existing.starts_with("/") ? std::string(existing) : path(existing);
+  check(::link(from.c_str(), full.c_str()) == 0, "link " + full);
+}
+
+void TempTree::makeFifo(std::string_view relative) const {
+  std::string full = path(relative);
+  makeParents(full);
+  check(::mkfifo(full.c_str(), 0644) == 0, "mkfifo " + full);
+}
+
+FindTotals findTotals(const std::string &root) {
+  // One line per entry; the name is left out so newlines in names cannot
+  // break the parsing.
+  std::string listing =
+      runCommand("find " + shellQuote(root) + " -mindepth 1 -printf '%y %D %i %b\\n'");
+  FindTotals totals;
+  std::set<std::pair<std::string, std::string>> seen;
+  std::istringstream lines(listing);
+  std::string type, device, inode;
+  std::int64_t blocks;
+  while (lines >> type >> device >> inode >> blocks) {
+    if (type == "d") {
+      ++totals.directories;
+    } else if (type == "l") {
+      ++totals.symlinks;
+    } else {
+      ++totals.files;
+      if (seen.insert({device, inode}).second)
+        totals.bytes += blocks * 512;
+    }
+  }
+  return totals;
+}
+
+} // namespace quillane::test

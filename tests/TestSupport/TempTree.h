@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quillane::test {
+
+/// A scratch directory tree that is removed, whatever its permissions and
+/// depth, when the object dies. Paths given to the helpers are relative to
+/// the root; parents are created as needed.
+class TempTree {
+public:
+  TempTree();
+  ~TempTree();
+  TempTree(const TempTree &) = delete;
+  TempTree &operator=(const TempTree &) = delete;
+
+  const std::string &root() const { return root_; }
+  std::string path(std::string_view relative) const;
+
+  void makeDirectory(std::string_view relative) const;
+  /// A file holding `bytes` bytes of data (so it occupies blocks).
+  void writeFile(std::string_view relative, std::size_t bytes) const;
+  /// A file of logical size `bytes` with no data written.
+  void makeSparseFile(std::string_view relative, std::size_t bytes) const;
+  void makeSymlink(std::string_view relative, std::string_view target) const;
+  void makeHardLink(std::string_view existing, std::string_view relative) const;
+  void makeFifo(std::string_view relative) const;
+
+private:
+  std::string root_;
+};
+
+/// Totals computed independently of the scanner, from `find -printf`:
+/// files (everything but directories and symlinks), directories below the
+/// root, symlinks, and allocated bytes with each (device, inode) once.
+struct FindTotals {
+  std::int64_t files = 0;
+  std::int64_t directories = 0;
+  std::int64_t symlinks = 0;
+  std::int64_t bytes = 0;
+};
+FindTotals findTotals(const std::string &root);
+
+/// Runs a shell command and returns its standard output; aborts the test
+/// program when the command cannot be started.
+std::string runCommand(const std::string &command, int *exitStatus = nullptr);
+
+/// `text` quoted for a POSIX shell.
+std::string shellQuote(std::string_view text);
+
+} // namespace quillane::test
