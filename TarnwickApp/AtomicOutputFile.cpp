@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,8 +29,21 @@ AtomicOutputFile::AtomicOutputFile(std::string destination) : destination_(std::
     return;
   }
   struct stat existing;
-  if (::stat(destination_.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) {
+  bool exists = ::stat(destination_.c_str(), &existing) == 0;
+  if (exists && S_ISDIR(existing.st_mode)) {
     error_ = "cannot write " + destination_ + ": it is a directory";
+    return;
+  }
+  if (exists && !S_ISREG(existing.st_mode)) {
+    // A pipe or device (a FIFO, /dev/stdout, the shell's `>(gzip >x)`) must
+    // be written in place: a temporary beside /dev/fd/63 cannot be created,
+    // and renaming over a FIFO or /dev/null would replace the node itself.
+    // An empty temporary_ marks this direct mode.
+    int fd = ::open(destination_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd >= 0 && !(stream_ = ::fdopen(fd, "w")))
+      ::close(fd);
+    if (!stream_)
+      error_ = describe("cannot write", destination_);
     return;
   }
   temporary_ = destination_ + ".XXXXXX";
@@ -53,7 +67,8 @@ AtomicOutputFile::~AtomicOutputFile() {
   if (toStandardOutput_ || !stream_)
     return;
   std::fclose(stream_);
-  ::unlink(temporary_.c_str());
+  if (!temporary_.empty())
+    ::unlink(temporary_.c_str());
 }
 
 bool AtomicOutputFile::commit() {
@@ -64,6 +79,17 @@ bool AtomicOutputFile::commit() {
       return true;
     error_ = describe("cannot write", "standard output");
     return false;
+  }
+  if (temporary_.empty()) {
+    // Written in place; a pipe cannot be synced, so only flush and close.
+    bool written = std::fflush(stream_) == 0;
+    if (!written)
+      error_ = describe("cannot write", destination_);
+    bool closed = std::fclose(stream_) == 0;
+    stream_ = nullptr;
+    if (written && !closed)
+      error_ = describe("cannot write", destination_);
+    return written && closed;
   }
   bool written = std::fflush(stream_) == 0 && ::fsync(::fileno(stream_)) == 0;
   if (!written)

@@ -18,7 +18,8 @@ void appendEscaped(std::string &out, std::string_view bytes) {
     if (c == '"' || c == '\\') {
       out.push_back('\\');
       out.push_back(c);
-    } else if (byte < 0x20) {
+    } else if (byte < 0x20 || byte == 0x7F) {
+      // JSON allows a raw DEL, but ncdu 1.18 rejects the whole file over it.
       out += "\\u00";
       out.push_back(hex[byte >> 4]);
       out.push_back(hex[byte & 0xF]);

@@ -125,6 +125,12 @@ std::optional<ScanOptions> parseScanOptions(std::span<char *const> arguments, st
 
 int runScanCommand(const ScanOptions &options) {
   const std::string path = absoluteUserPath(options.path.empty() ? homeDirectory() : options.path);
+  // Watch for Ctrl-C before the temporary output exists, and let the watcher
+  // outlive it: otherwise a signal in between, or a second Ctrl-C still
+  // pending when the mask is restored, kills the process with the temporary
+  // file left behind.
+  std::stop_source stop;
+  InterruptWatcher interrupts(stop);
   // Open the output first, so a bad destination fails before a long scan.
   std::unique_ptr<AtomicOutputFile> json;
   if (options.jsonDestination) {
@@ -139,8 +145,6 @@ int runScanCommand(const ScanOptions &options) {
   if (!options.quiet && ::isatty(STDERR_FILENO))
     handler = [&progressLine](const tarnwick::ScanProgress &progress) { progressLine.show(progress); };
 
-  std::stop_source stop;
-  InterruptWatcher interrupts(stop);
   tarnwick::FastBulkScanner scanner(options.concurrency, options.fileManager);
   std::optional<DiskTreeArena> arena;
   try {
@@ -166,7 +170,14 @@ int runScanCommand(const ScanOptions &options) {
                  reason.c_str());
     status = 1;
   }
-  if (json && (!writeNcduJson(*arena, json->stream()) || !json->commit())) {
+  bool jsonWritten = json && writeNcduJson(*arena, json->stream());
+  // Writing a large tree takes a while; a Ctrl-C meanwhile must still mean
+  // "no file", not a silently completed one.
+  if (jsonWritten && stop.stop_requested()) {
+    std::fprintf(stderr, "quillane: interrupted while writing the JSON\n");
+    return 130;
+  }
+  if (json && (!jsonWritten || !json->commit())) {
     std::fprintf(stderr, "quillane: %s\n",
                  json->error().empty() ? std::strerror(errno) : json->error().c_str());
     status = 1;

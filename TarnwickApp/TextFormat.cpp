@@ -48,9 +48,11 @@ std::string printableText(std::string_view bytes) {
     if (length == 0) {
       result += "\xEF\xBF\xBD";
       ++i;
-    } else if (length == 1 && (static_cast<unsigned char>(bytes[i]) < 0x20 || bytes[i] == 0x7F)) {
+    } else if ((length == 1 && (static_cast<unsigned char>(bytes[i]) < 0x20 || bytes[i] == 0x7F)) ||
+               (length == 2 && bytes[i] == '\xC2' && static_cast<unsigned char>(bytes[i + 1]) < 0xA0)) {
+      // U+0080–U+009F are controls too: xterm, for one, takes U+009B as CSI.
       result.push_back('?');
-      ++i;
+      i += length;
     } else {
       result.append(bytes.substr(i, length));
       i += length;

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "TestSupport/TempTree.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+
+namespace quillane::test {
+
+inline std::string readFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct QuillaneRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+/// Runs the built binary from `directory` with `arguments`, a shell fragment
+/// the caller has already quoted.
+inline QuillaneRun runQuillane(const std::string &directory, const std::string &arguments) {
+  // Standard error goes through a file so standard output stays byte-exact.
+  char errPath[] = "/tmp/quillane-stderr-XXXXXX";
+  int fd = ::mkstemp(errPath);
+  if (fd < 0)
+    std::abort();
+  ::close(fd);
+  QuillaneRun run;
+  run.out = runCommand("cd " + shellQuote(directory) + " && " + shellQuote(QUILLANE_BINARY) + " " + arguments +
+                           " 2>" + shellQuote(errPath),
+                       &run.status);
+  run.err = readFile(errPath);
+  ::unlink(errPath);
+  return run;
+}
+
+/// The number after "Label:" at the start of a summary line
+/// ("Files:   1,234" → 1234), or -1 when there is none.
+inline std::int64_t summaryNumber(const std::string &out, const std::string &label) {
+  std::string text = "\n" + out;
+  std::size_t at = text.find("\n" + label + ":");
+  if (at == std::string::npos)
+    return -1;
+  std::string digits;
+  for (std::size_t i = text.find_first_not_of(' ', at + label.size() + 2);
+       i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == ','); ++i)
+    if (text[i] != ',')
+      digits.push_back(text[i]);
+  return digits.empty() ? -1 : std::stoll(digits);
+}
+
+/// What an export in the `[1, 2, {meta}, root]` layout holds.
+struct ExportContents {
+  std::int64_t entries = 0;
+  std::int64_t dsizeSum = 0;
+  std::set<std::string> names;
+};
+
+/// Parses an export whose names may hold any bytes. nlohmann insists on
+/// UTF-8, and bytes above 0x7F can only sit inside strings, so each becomes
+/// the \u escape of the code point with the same value; names are mapped
+/// back to their bytes afterwards. Throws when the text is not JSON.
+inline ExportContents readExport(const std::string &text) {
+  std::string escaped;
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      escaped.push_back(c);
+    } else {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\u%04x", byte);
+      escaped += code;
+    }
+  }
+  auto document = nlohmann::json::parse(escaped);
+  auto toBytes = [](const std::string &utf8) {
+    std::string bytes;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+      auto lead = static_cast<unsigned char>(utf8[i]);
+      bytes.push_back(lead < 0x80 ? utf8[i] : static_cast<char>(((lead & 0x03) << 6) | (utf8[++i] & 0x3F)));
+    }
+    return bytes;
+  };
+  ExportContents contents;
+  auto visit = [&](const nlohmann::json &item, auto &self) -> void {
+    const nlohmann::json &info = item.is_array() ? item.at(0) : item;
+    ++contents.entries;
+    contents.dsizeSum += info.value("dsize", std::int64_t{0});
+    contents.names.insert(toBytes(info.at("name").get<std::string>()));
+    for (std::size_t i = 1; item.is_array() && i < item.size(); ++i)
+      self(item[i], self);
+  };
+  if (!document.is_array() || document.size() != 4 || document[0] != 1)
+    throw std::runtime_error("not an export: " + text.substr(0, 80));
+  visit(document[3], visit);
+  return contents;
+}
+
+} // namespace quillane::test
