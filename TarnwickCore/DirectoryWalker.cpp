@@ -32,7 +32,7 @@ private:
 };
 
 // A wide directory's staging vector is released once it is committed.
-constexpr std::size_t retainedPendingCapacity = 64 * 1024;
+constexpr std::size_t retainedPendingCapacity = 4096;
 
 } // namespace
 
@@ -53,7 +53,7 @@ void DirectoryWalker::walk(const ScanWorkItem &item) {
   if (context_.stopRequested())
     return;
   TempTreeNode &directory = *item.directory;
-  buildPath(directory);
+  directoryPath_.assign(item.path);
   bool useFileManager = item.useFileManager;
   ReadOutcome outcome;
   {
@@ -154,22 +154,15 @@ void DirectoryWalker::commitChildren(TempTreeNode &directory, bool useFileManage
   directory.adoptChildren(block);
   context_.countNodes(block.size());
   childItems_.clear();
-  for (std::uint32_t index : pendingDirectories_)
-    childItems_.push_back({&block[index], useFileManager});
+  for (std::uint32_t index : pendingDirectories_) {
+    ScanWorkItem &child = childItems_.emplace_back(ScanWorkItem{&block[index], directoryPath_, useFileManager});
+    appendPathComponent(child.path, block[index].name());
+  }
   context_.queue.push(childItems_);
   if (pending_.capacity() > retainedPendingCapacity) {
     pending_.clear();
     pending_.shrink_to_fit();
   }
-}
-
-void DirectoryWalker::buildPath(const TempTreeNode &directory) {
-  chain_.clear();
-  for (const TempTreeNode *node = &directory; node->parent; node = node->parent)
-    chain_.push_back(node);
-  directoryPath_.assign(context_.rootPath);
-  for (auto it = chain_.rbegin(); it != chain_.rend(); ++it)
-    appendPathComponent(directoryPath_, (*it)->name());
 }
 
 } // namespace tarnwick

@@ -46,7 +46,6 @@ private:
   void addEntry(const EntryFacts &facts, const DirectoryHintMatcher &hints, BatchTally &tally);
   void reportBatch(const BatchTally &tally);
   void commitChildren(TempTreeNode &directory, bool useFileManager);
-  void buildPath(const TempTreeNode &directory);
 
   ScanContext &context_;
   std::unique_ptr<DirectoryEntryReader> batchReader_;
@@ -58,7 +57,6 @@ private:
   std::vector<TempTreeNode> pending_;
   std::vector<std::uint32_t> pendingDirectories_;
   std::vector<ScanWorkItem> childItems_;
-  std::vector<const TempTreeNode *> chain_;
   std::string directoryPath_;
   std::string filePath_;
 };

@@ -1,13 +1,16 @@
 #include "TarnwickCore/ScanWorkQueue.h"
 
+#include <iterator>
+
 namespace tarnwick {
 
-void ScanWorkQueue::push(std::span<const ScanWorkItem> items) {
+void ScanWorkQueue::push(std::span<ScanWorkItem> items) {
   if (items.empty())
     return;
   {
     std::lock_guard lock(mutex_);
-    items_.insert(items_.end(), items.begin(), items.end());
+    items_.insert(items_.end(), std::make_move_iterator(items.begin()),
+                  std::make_move_iterator(items.end()));
     outstanding_ += items.size();
   }
   if (items.size() == 1)
@@ -21,7 +24,7 @@ std::optional<ScanWorkItem> ScanWorkQueue::pop() {
   changed_.wait(lock, stop_, [this] { return !items_.empty() || outstanding_ == 0; });
   if (stop_.stop_requested() || items_.empty())
     return std::nullopt;
-  ScanWorkItem item = items_.back();
+  ScanWorkItem item = std::move(items_.back());
   items_.pop_back();
   return item;
 }

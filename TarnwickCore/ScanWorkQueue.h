@@ -6,15 +6,18 @@
 #include <optional>
 #include <span>
 #include <stop_token>
+#include <string>
 #include <vector>
 
 namespace tarnwick {
 
 struct TempTreeNode;
 
-/// One directory waiting to be listed, and the engine to list it with.
+/// One directory waiting to be listed, its full path, and the engine to
+/// list it with.
 struct ScanWorkItem {
   TempTreeNode *directory = nullptr;
+  std::string path;
   bool useFileManager = false;
 };
 
@@ -27,7 +30,8 @@ class ScanWorkQueue {
 public:
   explicit ScanWorkQueue(std::stop_token stop) : stop_(std::move(stop)) {}
 
-  void push(std::span<const ScanWorkItem> items);
+  /// Moves `items` into the queue.
+  void push(std::span<ScanWorkItem> items);
   /// The next item, or nothing when the scan is complete or stopped.
   std::optional<ScanWorkItem> pop();
   /// Marks one popped item as fully handled (its children already pushed).
