@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Build Quillane (Release) and run it.
+#
+#   scripts/run.sh [PATH] [scan options...]
+#
+# Installs the Debian packages the build needs if any are missing, builds
+# into build/release and runs `quillane scan PATH` (PATH defaults to your home
+# folder). Everything after PATH is passed on to `quillane scan`, e.g.
+#   scripts/run.sh /usr --top 20 --json /tmp/usr.json
+# Relative paths are taken from the directory you call the script from.
+#
+# Build and install messages go to stderr, so `--json -` gives clean JSON on
+# stdout.
+set -euo pipefail
+
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config nlohmann-json3-dev uuid-dev libgtest-dev libbenchmark-dev)
+
+# Keep the caller's stdout for quillane itself; the setup talks on stderr.
+exec 3>&1 1>&2
+
+caller_dir=$PWD
+repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo_root"
+
+is_installed() {
+  dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed$'
+}
+
+install_missing() {
+  local missing=() package
+  for package in "$@"; do
+    is_installed "$package" || missing+=("$package")
+  done
+  [[ ${#missing[@]} -eq 0 ]] && return 0
+
+  echo "run.sh: installing missing packages: ${missing[*]}"
+  local sudo=()
+  if [[ $(id -u) -ne 0 ]]; then
+    if command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+      sudo=(sudo)
+    else
+      echo "run.sh: these packages are missing and I cannot install them without root. Run:"
+      echo "  sudo apt-get update && sudo DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
+      exit 1
+    fi
+  fi
+  "${sudo[@]}" apt-get update
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+install_missing "${BUILD_PACKAGES[@]}"
+
+build_dir=build/release
+cmake -S . -B "$build_dir" -G Ninja \
+  -DCMAKE_BUILD_TYPE=Release \
+  -DQUILLANE_BUILD_TESTS=OFF \
+  -DQUILLANE_BUILD_BENCH=OFF \
+  -DQUILLANE_BUILD_FUZZ=OFF \
+  -DQUILLANE_SANITIZE=
+cmake --build "$build_dir" -j2
+
+quillane=$repo_root/$build_dir/TarnwickApp/quillane
+
+# No PATH given (nothing, or options only): scan the home folder.
+if [[ $# -eq 0 || $1 == -* ]]; then
+  set -- "${HOME:?HOME is not set; pass a PATH}" "$@"
+fi
+
+# The window (treemap explorer) arrives in a later release. Until then the
+# scan runs headless in the terminal, with or without a display.
+cd "$caller_dir"
+exec "$quillane" scan "$@" 1>&3 3>&-

@@ -1,0 +1,248 @@
+#!/usr/bin/env bash
+# Build and test Quillane in three configurations.
+#
+#   scripts/test.sh [STAGE...]      STAGE: gcc, asan, tsan (default: all three)
+#
+#   gcc   Debug build with g++ in build/test (benchmarks included, so they keep
+#         compiling); every test through ctest.
+#   asan  clang++ build with AddressSanitizer + UndefinedBehaviorSanitizer in
+#         build/asan; every test through ctest, then the libFuzzer target for
+#         30 seconds on a temporary copy of its seed corpus.
+#   tsan  clang++ build with ThreadSanitizer in build/tsan; the test suites of
+#         the concurrent parts through ctest.
+#
+# Installs the Debian packages it needs if any are missing. Stops at the first
+# failing stage and exits non-zero.
+set -euo pipefail
+
+repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo_root"
+
+PACKAGES=(
+  # build
+  cmake ninja-build g++ pkg-config nlohmann-json3-dev uuid-dev libgtest-dev libbenchmark-dev
+  # sanitizer and fuzzer builds; llvm-14 brings llvm-symbolizer for readable reports
+  clang libclang-rt-14-dev llvm-14
+  # read back the JSON export / walk test trees
+  ncdu gdu findutils
+)
+JOBS=2
+FUZZ_SECONDS=30
+# Test suites (gtest suite name prefixes) that exercise the concurrent code.
+CONCURRENT_SUITES='FastBulkScanner|AsyncConcurrencyLimiter|ShardedHardlinkDeduplicator|ThrottledProgressEmitter|ScanWorkQueue'
+SYMBOLIZER=/usr/lib/llvm-14/bin/llvm-symbolizer
+# Sanitizer builds: Debug (assertions stay on) at -O1, as the sanitizers advise.
+SANITIZER_OPT_FLAGS="-O1 -g"
+
+usage() {
+  sed -n '2,/^set -euo/{/^set -euo/d;s/^# \{0,1\}//;p}' "${BASH_SOURCE[0]}"
+}
+
+# --- arguments ---------------------------------------------------------------
+stages=()
+for argument in "$@"; do
+  case $argument in
+    gcc | asan | tsan) stages+=("$argument") ;;
+    -h | --help) usage; exit 0 ;;
+    *) echo "test.sh: unknown stage '$argument' (expected gcc, asan or tsan)" >&2; exit 2 ;;
+  esac
+done
+[[ ${#stages[@]} -gt 0 ]] || stages=(gcc asan tsan)
+
+# --- bookkeeping: stage headers, timings, cleanup ----------------------------
+current_stage=
+stage_started=0
+run_started=$SECONDS
+timings=()
+temp_dirs=()
+
+print_timings() {
+  echo
+  echo "==> Stage timings"
+  if [[ ${#timings[@]} -gt 0 ]]; then printf '    %s\n' "${timings[@]}"; fi
+  printf '    %-6s %ds\n' total $((SECONDS - run_started))
+}
+
+on_exit() {
+  local status=$?
+  if [[ ${#temp_dirs[@]} -gt 0 ]]; then rm -rf "${temp_dirs[@]}"; fi
+  if [[ $status -ne 0 ]]; then
+    if [[ -n $current_stage ]]; then
+      timings+=("$(printf '%-6s FAILED after %ds' "$current_stage" $((SECONDS - stage_started)))")
+    fi
+    if [[ ${#timings[@]} -gt 0 ]]; then print_timings; fi
+    echo "test.sh: FAILED${current_stage:+ in stage $current_stage} (exit $status)"
+  fi
+}
+trap on_exit EXIT
+
+begin_stage() {
+  current_stage=$1
+  stage_started=$SECONDS
+  echo
+  echo "=============================================================================="
+  echo "==> [$1] $2"
+  echo "=============================================================================="
+}
+
+end_stage() {
+  timings+=("$(printf '%-6s %ds' "$current_stage" $((SECONDS - stage_started)))")
+  current_stage=
+}
+
+step() { echo; echo "--> $*"; }
+
+# --- packages ----------------------------------------------------------------
+is_installed() {
+  dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed$'
+}
+
+install_missing() {
+  local missing=() package
+  for package in "$@"; do
+    is_installed "$package" || missing+=("$package")
+  done
+  if [[ ${#missing[@]} -eq 0 ]]; then
+    echo "test.sh: all required packages are installed"
+    return 0
+  fi
+
+  echo "test.sh: installing missing packages: ${missing[*]}"
+  local sudo=()
+  if [[ $(id -u) -ne 0 ]]; then
+    if command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+      sudo=(sudo)
+    else
+      echo "test.sh: these packages are missing and I cannot install them without root. Run:" >&2
+      echo "  sudo apt-get update && sudo DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}" >&2
+      exit 1
+    fi
+  fi
+  "${sudo[@]}" apt-get update
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# --- helpers -----------------------------------------------------------------
+# configure_and_build DIR COMPILER BUILD_TYPE [CMAKE ARGS...]
+configure_and_build() {
+  local dir=$1 compiler=$2 build_type=$3
+  shift 3
+  step "configure $dir ($compiler, $build_type)"
+  cmake -S . -B "$dir" -G Ninja \
+    -DCMAKE_CXX_COMPILER="$compiler" \
+    -DCMAKE_BUILD_TYPE="$build_type" \
+    -DQUILLANE_BUILD_TESTS=ON \
+    "$@"
+  step "build $dir"
+  "${no_aslr[@]}" cmake --build "$dir" -j "$JOBS"
+}
+
+# run_ctest DIR [CTEST ARGS...]: fails when a test fails or no test matched.
+run_ctest() {
+  local dir=$1
+  shift
+  step "ctest in $dir $*"
+  "${no_aslr[@]}" ctest --test-dir "$dir" --output-on-failure -j "$JOBS" --no-tests=error "$@"
+}
+
+# Sanitizer runtimes of clang 14 cannot cope with more than 28 bits of mmap
+# randomisation (newer kernels default to 32). Run them without address space
+# randomisation there; `setarch -R` is inherited by every child process.
+no_aslr=()
+sanitizer_env_check() {
+  local bits
+  bits=$(cat /proc/sys/vm/mmap_rnd_bits 2>/dev/null || echo 0)
+  if [[ ${#no_aslr[@]} -eq 0 && $bits -gt 28 ]]; then
+    echo "test.sh: vm.mmap_rnd_bits is $bits (> 28): running sanitized binaries under setarch -R"
+    no_aslr=(setarch "$(uname -m)" -R)
+  fi
+}
+
+# --- stages ------------------------------------------------------------------
+stage_gcc() {
+  begin_stage gcc "Debug build with g++, all tests"
+  no_aslr=()
+  configure_and_build build/test g++ Debug \
+    -DQUILLANE_SANITIZE= -DQUILLANE_BUILD_FUZZ=OFF -DQUILLANE_BUILD_BENCH=ON
+  run_ctest build/test
+  end_stage
+}
+
+stage_asan() {
+  begin_stage asan "AddressSanitizer + UndefinedBehaviorSanitizer build with clang++, all tests, fuzzing"
+  no_aslr=()
+  sanitizer_env_check
+  export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1:external_symbolizer_path=$SYMBOLIZER"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:external_symbolizer_path=$SYMBOLIZER"
+
+  local fuzz=OFF
+  if [[ -f tests/fuzz/CMakeLists.txt ]]; then fuzz=ON; fi
+  configure_and_build build/asan clang++ Debug -DCMAKE_CXX_FLAGS_DEBUG="$SANITIZER_OPT_FLAGS" \
+    -DQUILLANE_SANITIZE='address;undefined' -DQUILLANE_BUILD_FUZZ=$fuzz -DQUILLANE_BUILD_BENCH=OFF
+  run_ctest build/asan
+
+  local fuzzer=build/asan/tests/fuzz/AttributeRecordDecoderFuzzer
+  if [[ ! -x $fuzzer ]]; then
+    step "fuzzing skipped: $fuzzer was not built (no fuzz target yet)"
+  else
+    step "fuzz $(basename "$fuzzer") for ${FUZZ_SECONDS}s"
+    # libFuzzer adds what it finds to its first corpus directory: give it a
+    # throw-away copy so the seed corpus in the repository stays as it is.
+    local work artifacts=build/asan/fuzz-artifacts log=build/asan/fuzz.log
+    work=$(mktemp -d "${TMPDIR:-/tmp}/quillane-fuzz.XXXXXX")
+    temp_dirs+=("$work")
+    mkdir -p "$work/corpus" "$artifacts"
+    if [[ -d tests/fuzz/corpus ]]; then cp -R tests/fuzz/corpus/. "$work/corpus/"; fi
+    local status=0
+    "${no_aslr[@]}" "$fuzzer" -max_total_time="$FUZZ_SECONDS" -timeout=10 -print_final_stats=1 \
+      -artifact_prefix="$artifacts/" "$work/corpus" >"$log" 2>&1 || status=$?
+    if [[ $status -ne 0 ]]; then
+      tail -n 80 "$log"
+      echo "test.sh: the fuzzer failed (exit $status); full log: $log, crashing input in $artifacts/"
+      return "$status"
+    fi
+    grep -E '^(INFO: Seed:|INFO: +[0-9]+ files found|#[0-9]+ +DONE|Done [0-9]+ runs|stat::number_of_executed_units|stat::new_units_added)' "$log" || true
+    echo "fuzzing: no crash in ${FUZZ_SECONDS}s (log: $log)"
+  fi
+  unset ASAN_OPTIONS UBSAN_OPTIONS
+  end_stage
+}
+
+stage_tsan() {
+  begin_stage tsan "ThreadSanitizer build with clang++, concurrency tests"
+  no_aslr=()
+  sanitizer_env_check
+  export TSAN_OPTIONS="second_deadlock_stack=1:external_symbolizer_path=$SYMBOLIZER"
+  # PRE_TEST discovery: the test lists are read when ctest starts rather than
+  # at build time, so every sanitized run happens under ctest (and its retry).
+  configure_and_build build/tsan clang++ Debug -DCMAKE_CXX_FLAGS_DEBUG="$SANITIZER_OPT_FLAGS" \
+    -DQUILLANE_SANITIZE=thread -DQUILLANE_BUILD_FUZZ=OFF -DQUILLANE_BUILD_BENCH=OFF \
+    -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST
+
+  # Suite names start with one of the prefixes; allow a gtest instantiation
+  # prefix ("Prefix/Suite.Test/0").
+  local filter="(^|/)($CONCURRENT_SUITES)[A-Za-z0-9_]*\\."
+  local log=build/tsan/ctest.log status=0
+  mkdir -p build/tsan
+  run_ctest build/tsan -R "$filter" 2>&1 | tee "$log" || status=$?
+  if [[ $status -ne 0 && ${#no_aslr[@]} -eq 0 ]] &&
+    grep -q 'ThreadSanitizer: unexpected memory mapping' "$log"; then
+    echo
+    echo "test.sh: ThreadSanitizer cannot map its shadow memory with this kernel's address"
+    echo "test.sh: randomisation; retrying under setarch $(uname -m) -R"
+    no_aslr=(setarch "$(uname -m)" -R)
+    status=0
+    run_ctest build/tsan -R "$filter" || status=$?
+  fi
+  [[ $status -eq 0 ]] || return "$status"
+  unset TSAN_OPTIONS
+  end_stage
+}
+
+# --- main --------------------------------------------------------------------
+install_missing "${PACKAGES[@]}"
+for stage in "${stages[@]}"; do
+  "stage_$stage"
+done
+print_timings
+echo "test.sh: all stages passed (${stages[*]})"
