@@ -58,18 +58,19 @@ void DirectoryWalker::walk(const ScanWorkItem &item) {
   ReadOutcome outcome;
   {
     LimiterSlot slot(context_.limiter);
-    outcome = useFileManager ? ReadOutcome::unsupported : read(*batchReader_, false);
+    outcome = useFileManager ? ReadOutcome::unsupported : read(*batchReader_, false, item.hintMatches);
     if (outcome == ReadOutcome::unsupported) {
       // This directory and everything below it use the file-manager engine.
       useFileManager = true;
-      outcome = read(*fileManagerReader_, true);
+      outcome = read(*fileManagerReader_, true, item.hintMatches);
     }
   }
   if (outcome == ReadOutcome::complete)
     commitChildren(directory, useFileManager);
 }
 
-DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader, bool checkEveryEntry) {
+DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader, bool checkEveryEntry,
+                                                   std::uint64_t hintMatches) {
   pending_.clear();
   pendingDirectories_.clear();
   if (!reader.open(directoryPath_)) {
@@ -79,7 +80,7 @@ DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader,
   ReaderCloser closer(reader);
   if (context_.stopRequested())
     return ReadOutcome::cancelled;
-  const DirectoryHintMatcher hints(directoryPath_);
+  const DirectoryHintMatcher hints(directoryPath_, hintMatches);
   bool readAny = false;
   for (;;) {
     BatchStatus status = reader.nextBatch(batch_);
@@ -116,12 +117,14 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
     ++stats_.skippedDataless;
     node.allocatedSize = 0;
   }
+  const std::uint64_t hintMatches = hints.childMatches(facts.name);
+  node.setCategoryHint(DirectoryHintMatcher::hintFor(hintMatches));
   node.isDirectory = facts.type == EntryType::directory;
   if (node.isDirectory) {
     node.isPackage = hasPackageExtension(facts.name);
     node.allocatedSize = 0;
     if (!context_.pseudoFileSystems.contains(facts.device))
-      pendingDirectories_.push_back(static_cast<std::uint32_t>(pending_.size() - 1));
+      pendingDirectories_.push_back({static_cast<std::uint32_t>(pending_.size() - 1), hintMatches});
   } else {
     node.fileCount = 1;
     // A single-link file cannot meet itself again, so only files with other
@@ -137,7 +140,6 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
   node.nameBytes = name.data();
   node.nameLength = static_cast<std::uint16_t>(name.size());
   node.modificationTimestamp = facts.modificationTimestamp;
-  node.setCategoryHint(hints.hintForChild(facts.name));
 }
 
 void DirectoryWalker::reportBatch(const BatchTally &tally) {
@@ -154,9 +156,11 @@ void DirectoryWalker::commitChildren(TempTreeNode &directory, bool useFileManage
   directory.adoptChildren(block);
   context_.countNodes(block.size());
   childItems_.clear();
-  for (std::uint32_t index : pendingDirectories_) {
-    ScanWorkItem &child = childItems_.emplace_back(ScanWorkItem{&block[index], directoryPath_, useFileManager});
-    appendPathComponent(child.path, block[index].name());
+  for (const PendingDirectory &pending : pendingDirectories_) {
+    TempTreeNode &node = block[pending.index];
+    ScanWorkItem &child = childItems_.emplace_back(
+        ScanWorkItem{&node, directoryPath_, useFileManager, pending.hintMatches});
+    appendPathComponent(child.path, node.name());
   }
   context_.queue.push(childItems_);
   if (pending_.capacity() > retainedPendingCapacity) {

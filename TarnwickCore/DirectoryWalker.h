@@ -42,7 +42,7 @@ private:
   };
 
   void walk(const ScanWorkItem &item);
-  ReadOutcome read(DirectoryEntryReader &reader, bool checkEveryEntry);
+  ReadOutcome read(DirectoryEntryReader &reader, bool checkEveryEntry, std::uint64_t hintMatches);
   void addEntry(const EntryFacts &facts, const DirectoryHintMatcher &hints, BatchTally &tally);
   void reportBatch(const BatchTally &tally);
   void commitChildren(TempTreeNode &directory, bool useFileManager);
@@ -55,7 +55,11 @@ private:
   // Reused across directories so the hot path does not allocate.
   std::vector<EntryFacts> batch_;
   std::vector<TempTreeNode> pending_;
-  std::vector<std::uint32_t> pendingDirectories_;
+  struct PendingDirectory {
+    std::uint32_t index;
+    std::uint64_t hintMatches;
+  };
+  std::vector<PendingDirectory> pendingDirectories_;
   std::vector<ScanWorkItem> childItems_;
   std::string directoryPath_;
   std::string filePath_;

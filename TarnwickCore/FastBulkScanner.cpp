@@ -102,7 +102,8 @@ DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler 
   std::vector<std::unique_ptr<DirectoryWalker>> walkers;
   for (std::int64_t i = 0; i < maxConcurrentDirectories; ++i)
     walkers.push_back(std::make_unique<DirectoryWalker>(context));
-  ScanWorkItem rootItem{&root, rootPath, forceFileManagerFallback};
+  ScanWorkItem rootItem{&root, rootPath, forceFileManagerFallback,
+                        DirectoryHintMatcher::matchesIn(rootPath)};
   context.queue.push({&rootItem, 1});
   runWalkers(walkers);
 

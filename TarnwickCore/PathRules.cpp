@@ -66,33 +66,20 @@ constexpr std::size_t longestRule = [] {
   return longest;
 }();
 
-// Indexes of the rules that do not begin with '/'.
-constexpr auto anywhereRules = [] {
-  std::array<std::size_t, 2> indexes{};
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < hintRules.size(); ++i)
-    if (hintRules[i].substring.front() != '/')
-      indexes[count++] = i;
-  return indexes;
-}();
-
-// For each byte, the rules that begin with '/' followed by that byte.
-struct SeparatorRuleTable {
-  std::array<std::uint64_t, 256> bySecondByte{};
+// Candidate rules by the byte a match starts with, and for rules that start
+// with '/', by the byte after it; a window is scanned once, byte by byte.
+struct RuleStartTable {
+  std::array<std::uint64_t, 256> byFirstByte{};
+  std::array<std::uint64_t, 256> afterSeparator{};
 };
-constexpr SeparatorRuleTable separatorRules = [] {
-  SeparatorRuleTable table;
-  std::size_t anywhere = 0;
+constexpr RuleStartTable ruleStarts = [] {
+  RuleStartTable table;
   for (std::size_t i = 0; i < hintRules.size(); ++i) {
     std::string_view rule = hintRules[i].substring;
-    if (rule.front() == '/')
-      table.bySecondByte[static_cast<unsigned char>(rule[1])] |= std::uint64_t{1} << i;
-    else
-      ++anywhere;
+    auto &slot = rule.front() == '/' ? table.afterSeparator[static_cast<unsigned char>(rule[1])]
+                                     : table.byFirstByte[static_cast<unsigned char>(rule[0])];
+    slot |= std::uint64_t{1} << i;
   }
-  // anywhereRules has room for exactly this many.
-  if (anywhere != 2)
-    throw "the anywhere-rule table needs resizing";
   return table;
 }();
 
@@ -143,19 +130,36 @@ std::optional<CleanableCategory> categoryHint(std::string_view path) {
   return firstRule(matchMask(lowered));
 }
 
-DirectoryHintMatcher::DirectoryHintMatcher(std::string_view directoryPath) {
-  std::string lowered(directoryPath);
+std::uint64_t DirectoryHintMatcher::matchesIn(std::string_view path) {
+  std::string lowered(path);
   std::transform(lowered.begin(), lowered.end(), lowered.begin(), lowerAscii);
-  directoryMatches_ = matchMask(lowered);
+  return matchMask(lowered);
+}
+
+std::optional<CleanableCategory> DirectoryHintMatcher::hintFor(std::uint64_t matches) {
+  return firstRule(matches);
+}
+
+DirectoryHintMatcher::DirectoryHintMatcher(std::string_view directoryPath, std::uint64_t knownMatches)
+    : directoryMatches_(knownMatches) {
   // A match that is new in a child path ends inside "/name", so it starts
   // at most longestRule - 1 bytes before the end of the directory path.
   static_assert(longestRule - 1 <= sizeof(tail_));
-  std::size_t keep = std::min(lowered.size(), longestRule - 1);
-  std::memcpy(tail_, lowered.data() + lowered.size() - keep, keep);
+  std::size_t keep = std::min(directoryPath.size(), longestRule - 1);
+  std::transform(directoryPath.end() - static_cast<std::ptrdiff_t>(keep), directoryPath.end(), tail_,
+                 lowerAscii);
   tailLength_ = static_cast<std::uint8_t>(keep);
+  for (std::size_t at = 0; at < keep; ++at) {
+    auto byte = static_cast<unsigned char>(tail_[at]);
+    bool mayStartRule = byte == '/' || ruleStarts.byFirstByte[byte] != 0;
+    // Every rule is longer than one byte, so a start in the tail reaches the
+    // name only if fewer than longestRule bytes remain before the tail's end.
+    if (mayStartRule && keep - at < longestRule)
+      tailStarts_[tailStartCount_++] = static_cast<std::uint8_t>(at);
+  }
 }
 
-std::optional<CleanableCategory> DirectoryHintMatcher::hintForChild(std::string_view name) const {
+std::uint64_t DirectoryHintMatcher::childMatches(std::string_view name) const {
   char window[sizeof(tail_) + 1 + 256];
   std::size_t nameLength = std::min<std::size_t>(name.size(), 256);
   std::memcpy(window, tail_, tailLength_);
@@ -166,24 +170,23 @@ std::optional<CleanableCategory> DirectoryHintMatcher::hintForChild(std::string_
   std::transform(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(nameLength),
                  window + length, lowerAscii);
   length += nameLength;
-  std::string_view view(window, length);
-  std::uint64_t mask = directoryMatches_;
-  for (std::size_t i : anywhereRules)
-    if (view.find(hintRules[i].substring) != std::string_view::npos)
-      mask |= std::uint64_t{1} << i;
-  // Rules that begin with '/' can only start at a separator, and only those
-  // whose second byte matches the byte after it need a full comparison.
-  for (std::size_t slash = view.find('/'); slash != std::string_view::npos && slash + 1 < length;
-       slash = view.find('/', slash + 1)) {
-    std::string_view rest = view.substr(slash);
-    for (std::uint64_t candidates = separatorRules.bySecondByte[static_cast<unsigned char>(rest[1])];
-         candidates != 0; candidates &= candidates - 1) {
-      auto i = static_cast<std::size_t>(std::countr_zero(candidates));
-      if (rest.starts_with(hintRules[i].substring))
-        mask |= std::uint64_t{1} << i;
+  const std::string_view view(window, length);
+  std::uint64_t matches = directoryMatches_;
+  auto testStart = [&](std::size_t at) {
+    auto byte = static_cast<unsigned char>(window[at]);
+    std::uint64_t candidates = byte == '/' ? ruleStarts.afterSeparator[static_cast<unsigned char>(window[at + 1])]
+                                           : ruleStarts.byFirstByte[byte];
+    for (candidates &= ~matches; candidates != 0; candidates &= candidates - 1) {
+      auto rule = static_cast<std::size_t>(std::countr_zero(candidates));
+      if (view.substr(at).starts_with(hintRules[rule].substring))
+        matches |= std::uint64_t{1} << rule;
     }
-  }
-  return firstRule(mask);
+  };
+  for (std::uint8_t i = 0; i < tailStartCount_; ++i)
+    testStart(tailStarts_[i]);
+  for (std::size_t at = tailLength_; at + 1 < length; ++at)
+    testStart(at);
+  return matches;
 }
 
 } // namespace tarnwick

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -19,6 +20,8 @@ struct ScanWorkItem {
   TempTreeNode *directory = nullptr;
   std::string path;
   bool useFileManager = false;
+  /// The category-hint rules that occur in `path` (DirectoryHintMatcher).
+  std::uint64_t hintMatches = 0;
 };
 
 /// The directories of one scan that wait for a walker. Last in, first out,
