@@ -151,10 +151,11 @@ void DirectoryWalker::reportBatch(const BatchTally &tally) {
 }
 
 void DirectoryWalker::commitChildren(TempTreeNode &directory, bool useFileManager) {
-  std::span<TempTreeNode> block = arena_.allocateBlock(pending_.size());
-  std::copy(pending_.begin(), pending_.end(), block.begin());
+  // Past the node limit the scan is over; nothing more is linked in.
+  if (!context_.countNodes(pending_.size()))
+    return;
+  std::span<TempTreeNode> block = arena_.copyBlock(pending_);
   directory.adoptChildren(block);
-  context_.countNodes(block.size());
   childItems_.clear();
   for (const PendingDirectory &pending : pendingDirectories_) {
     TempTreeNode &node = block[pending.index];

@@ -11,12 +11,12 @@ constexpr std::size_t maxBreadcrumbLength = 512;
 
 } // namespace
 
-DiskTreeArena::DiskTreeArena(std::string rootPath, std::vector<Record> records, std::string namePool)
+DiskTreeArena::DiskTreeArena(std::string rootPath, RecordTable records, NamePool namePool)
     : rootPath_(std::move(rootPath)), records_(std::move(records)), namePool_(std::move(namePool)) {}
 
 std::string_view DiskTreeArena::name(NodeID id) const {
   const Record &r = record(id);
-  return std::string_view(namePool_).substr(r.nameOffset, r.nameLength);
+  return std::string_view(namePool_.data() + r.nameOffset, r.nameLength);
 }
 
 std::optional<CleanableCategory> DiskTreeArena::categoryHint(NodeID id) const {

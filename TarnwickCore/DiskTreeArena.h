@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickCore/DefaultInitAllocator.h"
 #include "TarnwickCore/DiskNode.h"
 
 #include <cstddef>
@@ -25,26 +26,31 @@ struct TempTreeNode;
 class DiskTreeArena {
 public:
   /// 48 bytes per node. Counts fit 32 bits because a table never holds more
-  /// than 2^31 nodes.
+  /// than 2^31 nodes. Trivial on purpose (no initializers): the freeze fills
+  /// every field, in parallel, into memory it did not zero first.
   struct Record {
-    std::int64_t allocatedSize = 0;
-    double modificationTimestamp = 0;
-    std::uint64_t nameOffset : 40 = 0;
-    std::uint64_t nameLength : 16 = 0;
-    std::uint64_t isDirectory : 1 = 0;
-    std::uint64_t isPackage : 1 = 0;
+    std::int64_t allocatedSize;
+    double modificationTimestamp;
+    std::uint64_t nameOffset : 40;
+    std::uint64_t nameLength : 16;
+    std::uint64_t isDirectory : 1;
+    std::uint64_t isPackage : 1;
     /// 0 = no hint, otherwise the category's value + 1.
-    std::uint64_t categoryHintCode : 4 = 0;
-    NodeID parentID = -1;
-    NodeID firstChildID = 0;
-    std::uint32_t childCount = 0;
-    std::uint32_t fileCount = 0;
-    std::uint32_t directoryCount = 0;
+    std::uint64_t categoryHintCode : 4;
+    /// -1 for the root.
+    NodeID parentID;
+    /// 0 when childCount is 0.
+    NodeID firstChildID;
+    std::uint32_t childCount;
+    std::uint32_t fileCount;
+    std::uint32_t directoryCount;
   };
+  using RecordTable = std::vector<Record, DefaultInitAllocator<Record>>;
+  using NamePool = std::vector<char, DefaultInitAllocator<char>>;
 
   /// An empty arena (no nodes; every query answers empty or absent).
   DiskTreeArena() = default;
-  DiskTreeArena(std::string rootPath, std::vector<Record> records, std::string namePool);
+  DiskTreeArena(std::string rootPath, RecordTable records, NamePool namePool);
 
   /// The most nodes a table can hold.
   static constexpr std::size_t maxNodeCount = 0x7fffffff;
@@ -83,15 +89,16 @@ private:
   DiskNode makeNode(NodeID id) const;
 
   std::string rootPath_;
-  std::vector<Record> records_;
-  std::string namePool_;
+  RecordTable records_;
+  NamePool namePool_;
 };
+
+static_assert(sizeof(DiskTreeArena::Record) == 48, "a frozen node is meant to stay at 48 bytes");
 
 /// Numbers the tree under `root` breadth-first into a DiskTreeArena whose
 /// root path is `rootPath`. The tree must already be aggregated and hold at
-/// most DiskTreeArena::maxNodeCount nodes.
-static_assert(sizeof(DiskTreeArena::Record) == 48, "a frozen node is meant to stay at 48 bytes");
-
-DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath);
+/// most DiskTreeArena::maxNodeCount nodes. Large trees are copied by up to
+/// `threads` threads; the result does not depend on their number.
+DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath, unsigned threads = 1);
 
 } // namespace tarnwick

@@ -117,7 +117,9 @@ DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler 
   for (const auto &walker : walkers)
     stats += walker->stats();
   root.aggregate();
-  DiskTreeArena arena = freezeTree(root, rootPath);
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  DiskTreeArena arena =
+      freezeTree(root, rootPath, std::min(cores, static_cast<unsigned>(maxConcurrentDirectories)));
   walkers.clear();
   context.emitter.emitFinal(rootPath);
   arena.skippedSymlinkCount = stats.skippedSymlinks;

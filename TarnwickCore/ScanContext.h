@@ -25,12 +25,14 @@ struct ScanContext {
 
   bool stopRequested() const { return stop.stop_requested(); }
 
-  /// Adds `added` nodes to the scan's count; past the limit the scan stops.
-  void countNodes(std::size_t added) {
-    if (nodeCount.fetch_add(added, std::memory_order_relaxed) + added > maxNodeCount) {
-      tooLarge.store(true);
-      stop.request_stop();
-    }
+  /// Adds `added` nodes to the scan's count. Past the limit the scan stops
+  /// and the answer is false.
+  bool countNodes(std::size_t added) {
+    if (nodeCount.fetch_add(added, std::memory_order_relaxed) + added <= maxNodeCount)
+      return true;
+    tooLarge.store(true);
+    stop.request_stop();
+    return false;
   }
 
   const std::string rootPath;

@@ -26,6 +26,8 @@ public:
 
   /// A block of `count` default-constructed, contiguous nodes.
   std::span<TempTreeNode> allocateBlock(std::size_t count);
+  /// A contiguous copy of `nodes`.
+  std::span<TempTreeNode> copyBlock(std::span<const TempTreeNode> nodes);
   /// A copy of `name` that lives as long as the arena (at most 65,535 bytes
   /// are kept; longer names are cut).
   std::string_view storeName(std::string_view name);
@@ -34,8 +36,11 @@ public:
   std::size_t nameBytes() const { return nameBytes_; }
 
 private:
+  /// Room for `count` nodes, not yet constructed.
+  TempTreeNode *reserveNodes(std::size_t count);
+
   struct NodeChunk {
-    std::unique_ptr<TempTreeNode[]> nodes;
+    std::unique_ptr<std::byte[]> storage;
     std::size_t capacity = 0;
     std::size_t used = 0;
   };

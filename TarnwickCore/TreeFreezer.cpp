@@ -1,63 +1,87 @@
 #include "TarnwickCore/ChildBlockWalk.h"
 #include "TarnwickCore/DiskTreeArena.h"
+#include "TarnwickCore/PrefaultPages.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
 
 namespace tarnwick {
 namespace {
 
-DiskTreeArena::Record frozenRecord(const TempTreeNode &temp, std::string &namePool) {
-  DiskTreeArena::Record r;
+using Record = DiskTreeArena::Record;
+
+// Below this many nodes a second thread costs more than it saves.
+constexpr std::size_t nodesPerExtraThread = 100'000;
+
+void writeRecord(Record &r, const TempTreeNode &temp, NodeID parentID, NodeID firstChildID,
+                 std::uint64_t nameOffset, char *names) {
   r.allocatedSize = temp.allocatedSize;
   r.modificationTimestamp = temp.modificationTimestamp;
-  r.nameOffset = namePool.size();
+  r.nameOffset = nameOffset;
   r.nameLength = temp.nameLength;
-  namePool.append(temp.name());
   r.isDirectory = temp.isDirectory;
   r.isPackage = temp.isPackage;
   r.categoryHintCode = temp.categoryHintCode;
+  r.parentID = parentID;
+  r.firstChildID = temp.childCount > 0 ? firstChildID : 0;
+  r.childCount = temp.childCount;
   r.fileCount = temp.fileCount;
   r.directoryCount = temp.directoryCount;
-  r.childCount = temp.childCount;
-  return r;
+  std::memcpy(names + nameOffset, temp.nameBytes, temp.nameLength);
+}
+
+// Copies the children of blocks [begin, end). Blocks own disjoint record and
+// name ranges, so ranges of blocks can be filled concurrently.
+void fillBlocks(const std::vector<ChildBlock> &blocks, std::size_t begin, std::size_t end, Record *records,
+                char *names) {
+  for (std::size_t b = begin; b < end; ++b) {
+    const ChildBlock &block = blocks[b];
+    std::uint64_t nameOffset = block.nameOffset;
+    std::size_t nextBlock = block.firstChildBlock;
+    for (std::size_t k = 0; k < block.children.size(); ++k) {
+      const TempTreeNode &child = block.children[k];
+      NodeID firstChildID = child.childCount > 0 ? blocks[nextBlock++].firstID : 0;
+      writeRecord(records[static_cast<std::size_t>(block.firstID) + k], child, block.parentID, firstChildID,
+                  nameOffset, names);
+      nameOffset += child.nameLength;
+    }
+  }
 }
 
 } // namespace
 
-DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath) {
-  // Breadth-first numbering block by block: the root is 0, each block's
-  // nodes take the next consecutive identifiers in listing order, and a
-  // block is numbered after every block queued before it.
-  std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root);
+DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath, unsigned threads) {
+  const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root);
   std::size_t nodeCount = 1;
-  std::size_t nameBytes = root.nameLength;
-  for (const ChildBlock &block : blocks) {
-    nodeCount += block.children.size();
-    for (const TempTreeNode &child : block.children)
+  std::uint64_t nameBytes = root.nameLength;
+  if (!blocks.empty()) {
+    const ChildBlock &last = blocks.back();
+    nodeCount = static_cast<std::size_t>(last.firstID) + last.children.size();
+    nameBytes = last.nameOffset;
+    for (const TempTreeNode &child : last.children)
       nameBytes += child.nameLength;
   }
-  std::vector<DiskTreeArena::Record> records;
-  records.reserve(nodeCount);
-  std::string namePool;
-  namePool.reserve(nameBytes);
+  DiskTreeArena::RecordTable records(nodeCount);
+  DiskTreeArena::NamePool names(nameBytes);
+  prefaultForWriting(records.data(), nodeCount * sizeof(Record));
+  prefaultForWriting(names.data(), nameBytes);
+  writeRecord(records[0], root, -1, blocks.empty() ? 0 : blocks[0].firstID, 0, names.data());
 
-  records.push_back(frozenRecord(root, namePool));
-  records[0].firstChildID = 1;
-  NodeID nextChildID = 1 + static_cast<NodeID>(root.childCount);
-  // blocks[b] belongs to the directory numbered parents[b].
-  std::vector<NodeID> parents(blocks.size());
-  std::size_t nextBlock = 1;
-  for (std::size_t b = 0; b < blocks.size(); ++b) {
-    for (const TempTreeNode &child : blocks[b].children) {
-      NodeID id = static_cast<NodeID>(records.size());
-      DiskTreeArena::Record &r = records.emplace_back(frozenRecord(child, namePool));
-      r.parentID = parents[b];
-      r.firstChildID = nextChildID;
-      if (child.childCount > 0) {
-        parents[nextBlock++] = id;
-        nextChildID += static_cast<NodeID>(child.childCount);
-      }
-    }
+  // Contiguous ranges of blocks with about the same number of nodes each.
+  unsigned workers = std::clamp<unsigned>(static_cast<unsigned>(nodeCount / nodesPerExtraThread), 1, std::max(1u, threads));
+  std::vector<std::size_t> cuts{0};
+  for (std::size_t b = 0; b < blocks.size() && cuts.size() < workers; ++b)
+    if (static_cast<std::size_t>(blocks[b].firstID) >= nodeCount * cuts.size() / workers)
+      cuts.push_back(b);
+  cuts.push_back(blocks.size());
+  {
+    std::vector<std::jthread> helpers;
+    for (std::size_t i = 1; i + 1 < cuts.size(); ++i)
+      helpers.emplace_back(fillBlocks, std::cref(blocks), cuts[i], cuts[i + 1], records.data(), names.data());
+    fillBlocks(blocks, cuts[0], cuts[1], records.data(), names.data());
   }
-  return DiskTreeArena(std::move(rootPath), std::move(records), std::move(namePool));
+  return DiskTreeArena(std::move(rootPath), std::move(records), std::move(names));
 }
 
 } // namespace tarnwick

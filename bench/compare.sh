@@ -84,6 +84,7 @@ if ((build)); then
 fi
 quillane_bin=$build_dir/TarnwickApp/quillane
 floor_bin=$build_dir/bench/quillane-floor
+probe_bin=$build_dir/bench/quillane-scan-probe
 treegen_bin=$build_dir/bench/quillane-treegen
 
 # --- Trees --------------------------------------------------------------------
@@ -194,5 +195,9 @@ for tree in "${trees[@]}"; do
   printf '  wall <= 0.75 x du     %s\n' "$(check "$qw" 0.75 "${mwall[du]:-}")"
   printf '  wall <= 1.25 x floor  %s\n' "$(check "$qw" 1.25 "${mwall[floor]:-}")"
   printf '  RSS  <= 0.25 x gdu    %s\n' "$(check "$qr" 0.25 "${mrss[gdu]:-}")"
+  if wants quillane && [[ -x $probe_bin ]]; then
+    echo "probe (frozen tree size and cancellation latency; targets: <= 80 bytes/node on /usr, <= 100 ms):"
+    "$probe_bin" "$tree" --concurrency 8 | sed 's/^/  /'
+  fi
   unset walls cpus rsss broken mwall mcpu mrss
 done
