@@ -80,24 +80,17 @@ bool AtomicOutputFile::commit() {
     error_ = describe("cannot write", "standard output");
     return false;
   }
-  if (temporary_.empty()) {
-    // Written in place; a pipe cannot be synced, so only flush and close.
-    bool written = std::fflush(stream_) == 0;
-    if (!written)
-      error_ = describe("cannot write", destination_);
-    bool closed = std::fclose(stream_) == 0;
-    stream_ = nullptr;
-    if (written && !closed)
-      error_ = describe("cannot write", destination_);
-    return written && closed;
-  }
-  bool written = std::fflush(stream_) == 0 && ::fsync(::fileno(stream_)) == 0;
+  // Written in place (a pipe or device): nothing to sync or rename.
+  const bool inPlace = temporary_.empty();
+  bool written = std::fflush(stream_) == 0 && (inPlace || ::fsync(::fileno(stream_)) == 0);
   if (!written)
     error_ = describe("cannot write", destination_);
   bool closed = std::fclose(stream_) == 0;
   stream_ = nullptr;
   if (written && !closed)
     error_ = describe("cannot write", destination_);
+  if (inPlace)
+    return written && closed;
   if (!written || !closed || ::rename(temporary_.c_str(), destination_.c_str()) != 0) {
     if (error_.empty())
       error_ = describe("cannot write", destination_);

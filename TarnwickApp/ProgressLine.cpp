@@ -28,8 +28,16 @@ void ProgressLine::show(const tarnwick::ScanProgress &progress) {
   std::string path = printableText(progress.currentPath);
   if (line.size() < width) {
     std::size_t room = width - line.size();
-    // Keep the end of the path, which names where the scan is.
-    line += path.size() <= room ? path : "…" + path.substr(path.size() - room + 1);
+    // Keep the end of the path, which names where the scan is; cut on a
+    // character boundary, not inside a UTF-8 sequence.
+    if (path.size() <= room) {
+      line += path;
+    } else {
+      std::size_t cut = path.size() - room + 1;
+      while (cut < path.size() && (static_cast<unsigned char>(path[cut]) & 0xC0) == 0x80)
+        ++cut;
+      line += "…" + path.substr(cut);
+    }
   }
   std::lock_guard lock(mutex_);
   std::fprintf(stderr, "\r\033[K%s", line.c_str());

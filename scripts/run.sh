@@ -22,33 +22,10 @@ caller_dir=$PWD
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo_root"
 
-is_installed() {
-  dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed$'
-}
+# shellcheck source=scripts/packages.sh
+source "$repo_root/scripts/packages.sh"
 
-install_missing() {
-  local missing=() package
-  for package in "$@"; do
-    is_installed "$package" || missing+=("$package")
-  done
-  [[ ${#missing[@]} -eq 0 ]] && return 0
-
-  echo "run.sh: installing missing packages: ${missing[*]}"
-  local sudo=()
-  if [[ $(id -u) -ne 0 ]]; then
-    if command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
-      sudo=(sudo)
-    else
-      echo "run.sh: these packages are missing and I cannot install them without root. Run:"
-      echo "  sudo apt-get update && sudo DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
-      exit 1
-    fi
-  fi
-  "${sudo[@]}" apt-get update
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
-}
-
-install_missing "${BUILD_PACKAGES[@]}"
+install_missing run.sh "${BUILD_PACKAGES[@]}"
 
 build_dir=build/release
 cmake -S . -B "$build_dir" -G Ninja \

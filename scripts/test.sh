@@ -93,34 +93,8 @@ end_stage() {
 step() { echo; echo "--> $*"; }
 
 # --- packages ----------------------------------------------------------------
-is_installed() {
-  dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed$'
-}
-
-install_missing() {
-  local missing=() package
-  for package in "$@"; do
-    is_installed "$package" || missing+=("$package")
-  done
-  if [[ ${#missing[@]} -eq 0 ]]; then
-    echo "test.sh: all required packages are installed"
-    return 0
-  fi
-
-  echo "test.sh: installing missing packages: ${missing[*]}"
-  local sudo=()
-  if [[ $(id -u) -ne 0 ]]; then
-    if command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
-      sudo=(sudo)
-    else
-      echo "test.sh: these packages are missing and I cannot install them without root. Run:" >&2
-      echo "  sudo apt-get update && sudo DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}" >&2
-      exit 1
-    fi
-  fi
-  "${sudo[@]}" apt-get update
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
-}
+# shellcheck source=scripts/packages.sh
+source "$repo_root/scripts/packages.sh"
 
 # --- helpers -----------------------------------------------------------------
 # configure_and_build DIR COMPILER BUILD_TYPE [CMAKE ARGS...]
@@ -240,7 +214,7 @@ stage_tsan() {
 }
 
 # --- main --------------------------------------------------------------------
-install_missing "${PACKAGES[@]}"
+install_missing test.sh "${PACKAGES[@]}"
 for stage in "${stages[@]}"; do
   "stage_$stage"
 done
