@@ -44,8 +44,9 @@ DirectoryWalker::~DirectoryWalker() = default;
 
 void DirectoryWalker::run() {
   while (auto item = context_.queue.pop()) {
+    childItems_.clear();
     walk(*item);
-    context_.queue.finish();
+    context_.queue.finish(childItems_);
   }
 }
 
@@ -156,14 +157,12 @@ void DirectoryWalker::commitChildren(TempTreeNode &directory, bool useFileManage
     return;
   std::span<TempTreeNode> block = arena_.copyBlock(pending_);
   directory.adoptChildren(block);
-  childItems_.clear();
   for (const PendingDirectory &pending : pendingDirectories_) {
     TempTreeNode &node = block[pending.index];
     ScanWorkItem &child = childItems_.emplace_back(
         ScanWorkItem{&node, directoryPath_, useFileManager, pending.hintMatches});
     appendPathComponent(child.path, node.name());
   }
-  context_.queue.push(childItems_);
   if (pending_.capacity() > retainedPendingCapacity) {
     pending_.clear();
     pending_.shrink_to_fit();

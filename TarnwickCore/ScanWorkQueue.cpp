@@ -29,14 +29,20 @@ std::optional<ScanWorkItem> ScanWorkQueue::pop() {
   return item;
 }
 
-void ScanWorkQueue::finish() {
+void ScanWorkQueue::finish(std::span<ScanWorkItem> found) {
   bool drained;
   {
     std::lock_guard lock(mutex_);
+    items_.insert(items_.end(), std::make_move_iterator(found.begin()),
+                  std::make_move_iterator(found.end()));
+    outstanding_ += found.size();
     drained = --outstanding_ == 0;
   }
-  if (drained)
+  // Waiters wake for new items, or to leave once everything is done.
+  if (drained || found.size() > 1)
     changed_.notify_all();
+  else if (found.size() == 1)
+    changed_.notify_one();
 }
 
 } // namespace tarnwick

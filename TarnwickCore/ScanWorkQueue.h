@@ -37,8 +37,9 @@ public:
   void push(std::span<ScanWorkItem> items);
   /// The next item, or nothing when the scan is complete or stopped.
   std::optional<ScanWorkItem> pop();
-  /// Marks one popped item as fully handled (its children already pushed).
-  void finish();
+  /// Marks one popped item as handled and moves the directories it found
+  /// (possibly none) into the queue, under one lock.
+  void finish(std::span<ScanWorkItem> found = {});
 
 private:
   std::stop_token stop_;

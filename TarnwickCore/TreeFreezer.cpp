@@ -12,7 +12,7 @@ namespace {
 using Record = DiskTreeArena::Record;
 
 // Below this many nodes a second thread costs more than it saves.
-constexpr std::size_t nodesPerExtraThread = 100'000;
+constexpr std::size_t nodesPerExtraThread = 50'000;
 
 void writeRecord(Record &r, const TempTreeNode &temp, NodeID parentID, NodeID firstChildID,
                  std::uint64_t nameOffset, char *names) {

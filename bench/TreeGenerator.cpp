@@ -118,7 +118,7 @@ std::string hexName(std::uint64_t value, std::size_t digits) {
 constexpr std::array<std::string_view, 48> words = {
     "alpha",  "core",    "data",    "util",   "net",     "io",      "render",  "parser",
     "engine", "model",   "view",    "cache",  "config",  "index",   "server",  "client",
-    "common", "shared",  "tools",   "scripts", "assets", "docs",    "test",    "spec",
+    "common", "shared",  "tools",   "scripts", "assets", "docs",    "test",    "fixtures",
     "lib",    "include", "vendor",  "plugins", "themes", "locale",  "images",  "fonts",
     "audio",  "video",   "notes",   "drafts", "archive", "reports", "invoice", "photos",
     "export", "import",  "logs",    "old",    "misc",    "widgets", "storage", "session"};
@@ -162,7 +162,7 @@ enum class Flavour : std::uint8_t {
   Downloads, Config, Backups, Snapshot
 };
 
-struct DirSpec {
+struct DirPlan {
   std::string name;
   Flavour flavour;
   std::uint64_t budget; // entries strictly below this directory
@@ -185,7 +185,7 @@ public:
 
   std::uint64_t left;
   std::vector<FileSpec> files;
-  std::vector<DirSpec> dirs;
+  std::vector<DirPlan> dirs;
   std::vector<std::pair<std::string, std::string>> symlinks; // name, target
   std::vector<std::pair<std::string, std::uint32_t>> hardLinks; // name, target entry
 
@@ -207,13 +207,13 @@ public:
   bool addDir(std::string name, Flavour flavour, std::uint64_t budget, int chain = 0, int hexLevels = 0) {
     return addDir({std::move(name), flavour, budget, chain, hexLevels, {}});
   }
-  bool addDir(DirSpec spec) {
+  bool addDir(DirPlan plan) {
     if (left == 0)
       return false;
     --left;
-    spec.budget = std::min(spec.budget, left);
-    left -= spec.budget;
-    dirs.push_back(std::move(spec));
+    plan.budget = std::min(plan.budget, left);
+    left -= plan.budget;
+    dirs.push_back(std::move(plan));
     return true;
   }
   bool addSymlink(std::string name, std::string target) {
@@ -274,7 +274,7 @@ public:
     entries.reserve(budget + 1);
     entries.push_back({});
     entries[0].kind = Kind::Directory;
-    DirSpec root{"", budget >= 5000 ? Flavour::Home : Flavour::Generic, budget, 0, 0, {}};
+    DirPlan root{"", budget >= 5000 ? Flavour::Home : Flavour::Generic, budget, 0, 0, {}};
     expand(0, root, 0);
   }
 
@@ -330,14 +330,14 @@ private:
     return static_cast<std::uint32_t>(entries.size() - 1);
   }
 
-  void expand(std::uint32_t dir, const DirSpec &spec, int depth) {
-    if (spec.budget == 0)
+  void expand(std::uint32_t dir, const DirPlan &plan, int depth) {
+    if (plan.budget == 0)
       return;
-    Block block(spec.budget);
-    if (spec.chain > 0)
-      chainLevel(block, spec);
+    Block block(plan.budget);
+    if (plan.chain > 0)
+      chainLevel(block, plan);
     else
-      fill(block, spec, depth);
+      fill(block, plan, depth);
     if (block.left != 0) {
       std::fprintf(stderr, "quillane-treegen: internal error: %llu entries left unplanned\n",
                    static_cast<unsigned long long>(block.left));
@@ -361,7 +361,7 @@ private:
       entries[i].link = target;
     }
     auto firstDir = static_cast<std::uint32_t>(entries.size());
-    for (const DirSpec &d : block.dirs)
+    for (const DirPlan &d : block.dirs)
       add(dir, d.name, Kind::Directory);
     entries[dir].firstChild = first;
     entries[dir].childCount = static_cast<std::uint32_t>(entries.size()) - first;
@@ -372,14 +372,14 @@ private:
   }
 
   // One level of a single-child chain (package paths, pathological nesting).
-  void chainLevel(Block &b, const DirSpec &spec) {
+  void chainLevel(Block &b, const DirPlan &plan) {
     static constexpr std::array<std::string_view, 8> packagePath = {
         "org", "com", "example", "internal", "impl", "api", "v2", "support"};
-    if (spec.flavour != Flavour::Source && rng_.chance(0.3))
+    if (plan.flavour != Flavour::Source && rng_.chance(0.3))
       b.addFile(b.unique(rng_.pick(words), ".txt"), SizeClass::Tiny);
-    std::string name = spec.flavour == Flavour::Source ? std::string(rng_.pick(packagePath))
-                                                       : std::string("d").append(std::to_string(spec.chain));
-    b.addDir(std::move(name), spec.flavour, b.left, spec.chain - 1);
+    std::string name = plan.flavour == Flavour::Source ? std::string(rng_.pick(packagePath))
+                                                       : std::string("d").append(std::to_string(plan.chain));
+    b.addDir(std::move(name), plan.flavour, b.left, plan.chain - 1);
   }
 
   std::string wordName(Block &b) {
@@ -509,8 +509,8 @@ private:
       addFileOf(b, SizeClass::Mail);
   }
 
-  void fill(Block &b, const DirSpec &spec, int depth) {
-    switch (spec.flavour) {
+  void fill(Block &b, const DirPlan &plan, int depth) {
+    switch (plan.flavour) {
     case Flavour::Home: {
       for (std::string_view f : {".bashrc", ".profile", ".bash_history", ".gitconfig", ".viminfo",
                                  ".lesshst", ".Xauthority", ".wget-hsts"})
@@ -603,12 +603,12 @@ private:
     }
     case Flavour::ObjectLeaf: return objectLeaf(b);
     case Flavour::HexTree: {
-      if (b.left < 24 || spec.hexLevels <= 0)
+      if (b.left < 24 || plan.hexLevels <= 0)
         return objectLeaf(b);
       std::uint64_t fan = std::min<std::uint64_t>(16, b.left / 2);
       auto parts = split(rng_, b.left - fan, fan, 0.4);
       for (std::uint64_t i = 0; i < fan; ++i)
-        b.addDir(hexName(i << 60, 1), Flavour::HexTree, parts[i], 0, spec.hexLevels - 1);
+        b.addDir(hexName(i << 60, 1), Flavour::HexTree, parts[i], 0, plan.hexLevels - 1);
       return;
     }
     case Flavour::Packages: {
@@ -624,7 +624,7 @@ private:
         names.push_back(b.unique(n));
       }
       if (bins > 0) {
-        DirSpec bin{b.unique(".bin"), Flavour::BinLinks, bins, 0, 0, {}};
+        DirPlan bin{b.unique(".bin"), Flavour::BinLinks, bins, 0, 0, {}};
         bin.linkNames.assign(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(bins));
         b.addDir(std::move(bin));
       }
@@ -637,7 +637,7 @@ private:
       // Links into sibling packages; those without a bin/ directory leave
       // them dangling, as half-installed trees do.
       for (std::size_t i = 0; b.left > 0; ++i) {
-        const std::string &pkg = spec.linkNames[i % spec.linkNames.size()];
+        const std::string &pkg = plan.linkNames[i % plan.linkNames.size()];
         b.addSymlink(b.unique(pkg), "../" + pkg + "/bin/cli.js");
       }
       return;
