@@ -1,6 +1,7 @@
 #include "TarnwickApp/AtomicOutputFile.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -23,30 +24,41 @@ mode_t currentUmask() {
 } // namespace
 
 AtomicOutputFile::AtomicOutputFile(std::string destination) : destination_(std::move(destination)) {
-  if (destination_ == "-") {
+  // Standard output by any of its names is written through the descriptor
+  // the shell gave us, so redirections (appending ones included) hold.
+  if (destination_ == "-" || destination_ == "/dev/stdout" || destination_ == "/dev/fd/1" ||
+      destination_ == "/proc/self/fd/1") {
     toStandardOutput_ = true;
     stream_ = stdout;
     return;
   }
+  // Replace what the name designates: through a symbolic link, the file it
+  // points to, not the link.
+  renameTarget_ = destination_;
+  struct stat link;
+  if (::lstat(destination_.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    char resolved[PATH_MAX];
+    if (!::realpath(destination_.c_str(), resolved)) {
+      openInPlace(O_CREAT | O_TRUNC); // a dangling link: create its target
+      return;
+    }
+    renameTarget_ = resolved;
+  }
   struct stat existing;
-  bool exists = ::stat(destination_.c_str(), &existing) == 0;
+  bool exists = ::stat(renameTarget_.c_str(), &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode)) {
     error_ = "cannot write " + destination_ + ": it is a directory";
     return;
   }
-  if (exists && !S_ISREG(existing.st_mode)) {
+  std::string_view target = renameTarget_;
+  if ((exists && !S_ISREG(existing.st_mode)) || target.starts_with("/proc/") || target.starts_with("/dev/")) {
     // A pipe or device (a FIFO, /dev/stdout, the shell's `>(gzip >x)`) must
     // be written in place: a temporary beside /dev/fd/63 cannot be created,
     // and renaming over a FIFO or /dev/null would replace the node itself.
-    // An empty temporary_ marks this direct mode.
-    int fd = ::open(destination_.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd >= 0 && !(stream_ = ::fdopen(fd, "w")))
-      ::close(fd);
-    if (!stream_)
-      error_ = describe("cannot write", destination_);
+    openInPlace(0);
     return;
   }
-  temporary_ = destination_ + ".XXXXXX";
+  temporary_ = renameTarget_ + ".XXXXXX";
   int fd = ::mkstemp(temporary_.data());
   if (fd < 0) {
     error_ = describe("cannot write", destination_);
@@ -61,6 +73,15 @@ AtomicOutputFile::AtomicOutputFile(std::string destination) : destination_(std::
     ::unlink(temporary_.c_str());
     temporary_.clear();
   }
+}
+
+void AtomicOutputFile::openInPlace(int extraFlags) {
+  // An empty temporary_ marks this direct mode.
+  int fd = ::open(destination_.c_str(), O_WRONLY | O_CLOEXEC | extraFlags, 0666);
+  if (fd >= 0 && !(stream_ = ::fdopen(fd, "w")))
+    ::close(fd);
+  if (!stream_)
+    error_ = describe("cannot write", destination_);
 }
 
 AtomicOutputFile::~AtomicOutputFile() {
@@ -91,7 +112,7 @@ bool AtomicOutputFile::commit() {
     error_ = describe("cannot write", destination_);
   if (inPlace)
     return written && closed;
-  if (!written || !closed || ::rename(temporary_.c_str(), destination_.c_str()) != 0) {
+  if (!written || !closed || ::rename(temporary_.c_str(), renameTarget_.c_str()) != 0) {
     if (error_.empty())
       error_ = describe("cannot write", destination_);
     ::unlink(temporary_.c_str());

@@ -24,8 +24,16 @@ public:
   /// Flushes, syncs and renames into place; false (with error()) on failure.
   bool commit();
 
+  bool writesToStandardOutput() const { return toStandardOutput_; }
+  /// The temporary file's path; empty when writing in place.
+  const std::string &temporaryPath() const { return temporary_; }
+
 private:
+  void openInPlace(int extraFlags);
+
   std::string destination_;
+  /// The destination with a symbolic link in its last component resolved.
+  std::string renameTarget_;
   std::string temporary_;
   std::FILE *stream_ = nullptr;
   std::string error_;

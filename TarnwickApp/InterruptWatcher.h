@@ -2,16 +2,23 @@
 
 #include <atomic>
 #include <csignal>
+#include <functional>
+#include <mutex>
 #include <stop_token>
 #include <thread>
 
 namespace quillane {
 
-/// Turns SIGINT and SIGTERM into a stop request for as long as it lives.
-/// Construct it before starting worker threads: it blocks both signals in the
+/// Turns SIGINT, SIGTERM and SIGHUP into a stop request for as long as it
+/// lives. A second signal, for a user whose first one could not be honoured
+/// (the program is blocked opening a FIFO nobody reads, say), runs the
+/// cleanup action and ends the process by that signal.
+///
+/// Construct it before starting worker threads: it blocks the signals in the
 /// calling thread, so threads created afterwards inherit the mask and only
-/// the watcher's own thread receives them. The previous mask is restored on
-/// destruction.
+/// the watcher's own thread receives them. On destruction, signals still
+/// pending are consumed (and reported by receivedSignal()) and the previous
+/// mask is restored.
 class InterruptWatcher {
 public:
   explicit InterruptWatcher(std::stop_source stop);
@@ -19,14 +26,25 @@ public:
   InterruptWatcher(const InterruptWatcher &) = delete;
   InterruptWatcher &operator=(const InterruptWatcher &) = delete;
 
-  /// Which signal arrived, or 0.
+  /// What to undo before a forced exit (for example, remove a temporary
+  /// file). Runs on the watcher's thread; replacing or clearing it waits
+  /// for a running action to finish.
+  void setCleanup(std::function<void()> cleanup);
+
+  /// The first signal that arrived, or 0.
   int receivedSignal() const { return received_.load(); }
 
 private:
+  void watch();
+  void forceExit(int signal);
+
+  std::stop_source stop_;
   sigset_t watched_;
   sigset_t previous_;
   std::atomic<int> received_{0};
   std::atomic<bool> finished_{false};
+  std::mutex cleanupLock_;
+  std::function<void()> cleanup_; // guarded by cleanupLock_
   std::jthread thread_;
 };
 

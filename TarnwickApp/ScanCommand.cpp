@@ -8,10 +8,12 @@
 #include "TarnwickApp/UserPaths.h"
 #include "TarnwickCore/ByteCountFormat.h"
 #include "TarnwickCore/FastBulkScanner.h"
+#include "TarnwickCore/LinuxBatchEntrySource.h"
 #include "TarnwickCore/ScanErrors.h"
 #include "TarnwickCore/UniqueFd.h"
 
 #include <cerrno>
+#include <csignal>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -58,7 +60,7 @@ void printSummary(const DiskTreeArena &arena, int top) {
 }
 
 bool rootIsReadable(const std::string &path, std::string &reason) {
-  tarnwick::UniqueFd directory(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  tarnwick::UniqueFd directory(tarnwick::openDirectoryNoFollow(path));
   if (!directory)
     reason = std::strerror(errno);
   return directory.valid();
@@ -125,10 +127,11 @@ std::optional<ScanOptions> parseScanOptions(std::span<char *const> arguments, st
 
 int runScanCommand(const ScanOptions &options) {
   const std::string path = absoluteUserPath(options.path.empty() ? homeDirectory() : options.path);
-  // Watch for Ctrl-C before the temporary output exists, and let the watcher
-  // outlive it: otherwise a signal in between, or a second Ctrl-C still
-  // pending when the mask is restored, kills the process with the temporary
-  // file left behind.
+  // A closed pipe on standard output is a write error to report, not a
+  // reason to die with the temporary JSON file left behind.
+  std::signal(SIGPIPE, SIG_IGN);
+  // Watch for Ctrl-C before the temporary output exists: a signal in
+  // between would otherwise kill the process and leave the file behind.
   std::stop_source stop;
   InterruptWatcher interrupts(stop);
   // Open the output first, so a bad destination fails before a long scan.
@@ -139,6 +142,10 @@ int runScanCommand(const ScanOptions &options) {
       std::fprintf(stderr, "quillane: %s\n", json->error().c_str());
       return 1;
     }
+    interrupts.setCleanup([temporary = json->temporaryPath()] {
+      if (!temporary.empty())
+        ::unlink(temporary.c_str());
+    });
   }
   ProgressLine progressLine;
   tarnwick::ProgressHandler handler;
@@ -160,8 +167,7 @@ int runScanCommand(const ScanOptions &options) {
   }
   progressLine.clear();
 
-  bool jsonToStdout = options.jsonDestination && *options.jsonDestination == "-";
-  if (!jsonToStdout)
+  if (!(json && json->writesToStandardOutput()))
     printSummary(*arena, options.top);
   int status = 0;
   std::string reason;
@@ -182,7 +188,11 @@ int runScanCommand(const ScanOptions &options) {
                  json->error().empty() ? std::strerror(errno) : json->error().c_str());
     status = 1;
   }
-  return status;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "quillane: cannot write standard output: %s\n", std::strerror(errno));
+    status = 1;
+  }
+  return stop.stop_requested() ? 130 : status;
 }
 
 } // namespace quillane

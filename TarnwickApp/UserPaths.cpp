@@ -1,5 +1,6 @@
 #include "TarnwickApp/UserPaths.h"
 
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
@@ -16,6 +17,13 @@ std::string homeDirectory() {
 }
 
 std::string absoluteUserPath(const std::string &path) {
+  // The real path when there is one: "link/.." means the target's parent,
+  // and "." is named after the folder it is.
+  if (char *resolved = ::realpath(path.c_str(), nullptr)) {
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
+  }
   std::error_code error;
   std::filesystem::path absolute = std::filesystem::absolute(path, error);
   if (error)

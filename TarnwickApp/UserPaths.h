@@ -8,8 +8,9 @@ namespace quillane {
 /// database's entry, else "/".
 std::string homeDirectory();
 
-/// `path` made absolute against the working directory and lexically tidied
-/// ("a/./b/" → "/cwd/a/b"); symbolic links are left for the scanner.
+/// `path` resolved to its real absolute path; when it does not exist, made
+/// absolute against the working directory and lexically tidied
+/// ("a/./b/" → "/cwd/a/b") so messages name it clearly.
 std::string absoluteUserPath(const std::string &path);
 
 } // namespace quillane

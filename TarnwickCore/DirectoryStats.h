@@ -8,7 +8,8 @@ namespace tarnwick {
 struct DirectoryStats {
   std::int64_t skippedSymlinks = 0;
   std::int64_t skippedDataless = 0;
-  /// Directories that could not be opened.
+  /// Directories that could not be opened, or whose entries could not all
+  /// be inspected.
   std::int64_t inaccessible = 0;
 
   DirectoryStats &operator+=(const DirectoryStats &other) {

@@ -4,6 +4,8 @@
 #include "TarnwickCore/PathRules.h"
 #include "TarnwickCore/ScanContext.h"
 
+#include <cerrno>
+
 namespace tarnwick {
 namespace {
 
@@ -74,6 +76,7 @@ DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader,
                                                    std::uint64_t hintMatches) {
   pending_.clear();
   pendingDirectories_.clear();
+  entriesUnreadable_ = false;
   if (!reader.open(directoryPath_)) {
     ++stats_.inaccessible;
     return ReadOutcome::inaccessible;
@@ -100,14 +103,24 @@ DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader,
     if (context_.stopRequested())
       return ReadOutcome::cancelled;
   }
+  if (entriesUnreadable_)
+    ++stats_.inaccessible;
   context_.emitter.record(0, 1, 0, directoryPath_);
   return ReadOutcome::complete;
 }
 
 void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatcher &hints,
                                BatchTally &tally) {
-  if (facts.name.empty() || facts.name == "." || facts.name == ".." || facts.errorCode != 0)
+  if (facts.name.empty() || facts.name == "." || facts.name == "..")
     return;
+  if (facts.errorCode != 0) {
+    // An entry that vanished since the listing is simply gone; one that
+    // could not be inspected (a directory readable but not searchable, an
+    // I/O error) leaves the directory's total short, which must show.
+    if (facts.errorCode != ENOENT)
+      entriesUnreadable_ = true;
+    return;
+  }
   if (facts.type == EntryType::symlink) {
     ++stats_.skippedSymlinks;
     return;

@@ -52,6 +52,8 @@ private:
   std::unique_ptr<DirectoryEntryReader> fileManagerReader_;
   TempNodeArena arena_;
   DirectoryStats stats_;
+  /// Some entry of the directory being read could not be inspected.
+  bool entriesUnreadable_ = false;
   // Reused across directories so the hot path does not allocate.
   std::vector<EntryFacts> batch_;
   std::vector<TempTreeNode> pending_;

@@ -9,6 +9,7 @@
 #include "TarnwickCore/ScanErrors.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -27,19 +28,32 @@ int hexValue(char c) {
   return -1;
 }
 
-// "file:///a%20b" → "/a b"; a plain path is returned unchanged.
+// "file:///a%20b" (or "file://localhost/a%20b") → "/a b"; anything that is
+// not a local file URL is returned unchanged. An escaped NUL cannot be part
+// of a path and is left encoded.
 std::string plainPath(const std::string &rootURL) {
-  constexpr std::string_view scheme = "file://";
-  if (!std::string_view(rootURL).starts_with(scheme))
+  std::string_view rest = rootURL;
+  auto startsWithNoCase = [](std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(),
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+  };
+  if (!startsWithNoCase(rest, "file://"))
+    return rootURL;
+  rest.remove_prefix(7);
+  if (startsWithNoCase(rest, "localhost/"))
+    rest.remove_prefix(9);
+  if (!rest.starts_with('/'))
     return rootURL;
   std::string result;
-  for (std::size_t i = scheme.size(); i < rootURL.size(); ++i) {
-    if (rootURL[i] == '%' && i + 2 < rootURL.size() && hexValue(rootURL[i + 1]) >= 0 &&
-        hexValue(rootURL[i + 2]) >= 0) {
-      result.push_back(static_cast<char>(hexValue(rootURL[i + 1]) * 16 + hexValue(rootURL[i + 2])));
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    int high = i + 2 < rest.size() && rest[i] == '%' ? hexValue(rest[i + 1]) : -1;
+    int low = high >= 0 ? hexValue(rest[i + 2]) : -1;
+    if (low >= 0 && (high | low) != 0) {
+      result.push_back(static_cast<char>(high * 16 + low));
       i += 2;
     } else {
-      result.push_back(rootURL[i]);
+      result.push_back(rest[i]);
     }
   }
   return result;

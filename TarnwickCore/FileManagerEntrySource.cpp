@@ -1,13 +1,16 @@
 #include "TarnwickCore/FileManagerEntrySource.h"
 
-#include <filesystem>
-#include <optional>
+#include "TarnwickCore/LinuxBatchEntrySource.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarnwick {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Small batches keep the walker's per-entry cancellation checks frequent.
 constexpr std::size_t entriesPerBatch = 256;
@@ -19,52 +22,80 @@ EntryType typeFromMode(mode_t mode) {
   return EntryType::other;
 }
 
+// Owns one directory stream (and with it the descriptor).
+class DirectoryStream {
+public:
+  DirectoryStream() = default;
+  DirectoryStream(const DirectoryStream &) = delete;
+  DirectoryStream &operator=(const DirectoryStream &) = delete;
+  ~DirectoryStream() { reset(); }
+
+  bool open(const std::string &path) {
+    reset();
+    int fd = openDirectoryNoFollow(path);
+    if (fd < 0)
+      return false;
+    stream_ = ::fdopendir(fd);
+    if (!stream_)
+      ::close(fd);
+    return stream_ != nullptr;
+  }
+  void reset() {
+    if (stream_)
+      ::closedir(stream_);
+    stream_ = nullptr;
+  }
+  DIR *get() const { return stream_; }
+
+private:
+  DIR *stream_ = nullptr;
+};
+
 class FileManagerReader final : public DirectoryEntryReader {
 public:
-  bool open(const std::string &path) override {
-    close();
-    std::error_code error;
-    fs::directory_iterator listing(path, error);
-    if (error)
-      return false;
-    listing_ = std::move(listing);
-    return true;
-  }
+  bool open(const std::string &path) override { return stream_.open(path); }
 
   BatchStatus nextBatch(std::vector<EntryFacts> &out) override {
     out.clear();
     names_.clear();
-    if (!listing_)
+    nameOffsets_.clear();
+    if (!stream_.get())
       return BatchStatus::end;
-    std::error_code error;
-    while (*listing_ != fs::directory_iterator() && names_.size() < entriesPerBatch) {
-      const fs::path &child = (*listing_)->path();
-      names_.push_back(child.filename().native());
-      out.push_back(describe(child));
-      listing_->increment(error);
-      if (error) {
-        listing_.reset();
-        return out.empty() ? BatchStatus::failed : BatchStatus::entries;
+    BatchStatus status = BatchStatus::entries;
+    while (out.size() < entriesPerBatch) {
+      errno = 0;
+      const dirent *entry = ::readdir(stream_.get());
+      if (!entry) {
+        status = errno == 0 ? BatchStatus::end : BatchStatus::failed;
+        stream_.reset();
+        break;
       }
+      std::string_view name(entry->d_name);
+      if (name == "." || name == "..")
+        continue;
+      out.push_back(describe(entry->d_name));
+      // Names are copied back to back; the views are made once the buffer
+      // has stopped growing.
+      nameOffsets_.push_back(names_.size());
+      names_.append(name);
     }
-    if (out.empty()) {
-      listing_.reset();
-      return BatchStatus::end;
-    }
-    // Names live in names_, which no longer grows during this batch.
+    nameOffsets_.push_back(names_.size());
     for (std::size_t i = 0; i < out.size(); ++i)
-      out[i].name = names_[i];
-    return BatchStatus::entries;
+      out[i].name = std::string_view(names_).substr(nameOffsets_[i], nameOffsets_[i + 1] - nameOffsets_[i]);
+    // What was read before a failure still counts.
+    return out.empty() ? status : BatchStatus::entries;
   }
 
-  void close() override { listing_.reset(); }
+  void close() override { stream_.reset(); }
 
 private:
-  static EntryFacts describe(const fs::path &child) {
+  EntryFacts describe(const char *name) const {
     EntryFacts facts;
     struct stat st;
-    if (::lstat(child.c_str(), &st) != 0)
+    if (::fstatat(::dirfd(stream_.get()), name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      facts.errorCode = static_cast<std::uint32_t>(errno);
       return facts;
+    }
     facts.type = typeFromMode(st.st_mode);
     facts.device = static_cast<std::int64_t>(st.st_dev);
     facts.fileIdentifier = st.st_ino;
@@ -74,8 +105,9 @@ private:
     return facts;
   }
 
-  std::optional<fs::directory_iterator> listing_;
-  std::vector<std::string> names_;
+  DirectoryStream stream_;
+  std::string names_;
+  std::vector<std::size_t> nameOffsets_;
 };
 
 } // namespace

@@ -4,10 +4,11 @@
 
 namespace tarnwick {
 
-/// The slower engine for volumes that refuse batch reading (or when the
-/// caller forces it): a std::filesystem listing plus one lstat per entry on
-/// the full path. An entry whose attributes cannot be read is still
-/// reported, with every fact absent (so it becomes an empty file node).
+/// The slower, portable engine for volumes that refuse batch reading (or
+/// when the caller forces it): the C library's directory stream plus one
+/// lstat-style fstatat per entry, relative to the directory, so depth is no
+/// limit. An entry whose attributes cannot be read carries the error, as
+/// with the batch engine, rather than posing as an empty file.
 class FileManagerEntrySource final : public DirectoryEntrySource {
 public:
   std::unique_ptr<DirectoryEntryReader> makeReader() override;

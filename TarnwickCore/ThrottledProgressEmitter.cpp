@@ -6,9 +6,11 @@
 
 namespace tarnwick {
 
-double ThrottledProgressEmitter::systemWallClock() {
+double ThrottledProgressEmitter::monotonicClock() {
+  // A monotonic clock: a wall clock stepped backwards would silence the
+  // reports until it caught up. Only differences are ever used.
   using namespace std::chrono;
-  return duration<double>(system_clock::now().time_since_epoch()).count();
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
 ThrottledProgressEmitter::ThrottledProgressEmitter(std::string rootPath, double targetFrequencyHz,

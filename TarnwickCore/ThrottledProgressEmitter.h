@@ -20,14 +20,15 @@ using ProgressHandler = std::function<void(const ScanProgress &)>;
 /// by different threads may arrive out of order.
 class ThrottledProgressEmitter {
 public:
-  /// Seconds since 1970-01-01 UTC; injectable so throttling can be tested
-  /// without sleeping. Must be safe to call from any thread.
+  /// Seconds since an arbitrary fixed point (the default is monotonic);
+  /// injectable so throttling can be tested without sleeping. Must be safe
+  /// to call from any thread.
   using WallClock = std::function<double()>;
 
   /// The interval is 1 / max(1, targetFrequencyHz) seconds. A null callback
   /// makes the emitter inert.
   ThrottledProgressEmitter(std::string rootPath, double targetFrequencyHz, ProgressHandler callback,
-                           WallClock clock = systemWallClock);
+                           WallClock clock = monotonicClock);
   ThrottledProgressEmitter(const ThrottledProgressEmitter &) = delete;
   ThrottledProgressEmitter &operator=(const ThrottledProgressEmitter &) = delete;
 
@@ -38,7 +39,7 @@ public:
   void emitFinal(std::string_view currentPath);
 
   double intervalSeconds() const { return intervalSeconds_; }
-  static double systemWallClock();
+  static double monotonicClock();
 
 private:
   ScanProgress makeReport(std::string_view currentPath, double now) const; // needs lock_

@@ -15,7 +15,7 @@ namespace {
 std::set<std::string> listing(const std::string &root) {
   std::set<std::string> paths;
   for (const auto &entry : std::filesystem::recursive_directory_iterator(root))
-    paths.insert(std::filesystem::relative(entry.path(), root).native());
+    paths.insert(entry.path().lexically_relative(root).native());
   return paths;
 }
 
@@ -42,6 +42,7 @@ const ExitCase exitCases[] = {
     {"JsonInMissingFolder", "scan tree --json nowhere/out.json", 1, "nowhere/out.json", false},
     {"JsonBelowAFile", "scan tree --json tree/file/out.json", 1, "tree/file/out.json", false},
     {"JsonOntoAFolder", "scan tree --json outdir", 1, "outdir", false},
+    {"StandardOutputFull", "scan tree >/dev/full", 1, "cannot write standard output", false},
 };
 
 void PrintTo(const ExitCase &c, std::ostream *out) { *out << c.arguments; }
@@ -168,6 +169,50 @@ TEST(ScanCommandInterrupt, CtrlCExits130AndLeavesNoJson) {
     return;
   }
   GTEST_SKIP() << "scanning /usr always finished within 30 ms, so no scan could be interrupted";
+}
+
+TEST(ScanCommandJson, SymbolicLinkDestinationIsWrittenThrough) {
+  TempTree scratch;
+  scratch.writeFile("tree/file", 100);
+  scratch.makeSymlink("link.json", "real.json");
+  QuillaneRun run = runQuillane(scratch.root(), "scan tree --quiet --json link.json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(std::filesystem::is_symlink(scratch.path("link.json")));
+  EXPECT_EQ(readExport(readFile(scratch.path("real.json"))).entries, 2);
+  EXPECT_EQ(listing(scratch.root()), (std::set<std::string>{"link.json", "real.json", "tree", "tree/file"}));
+}
+
+TEST(ScanCommandInterrupt, SecondCtrlCEndsAProgramStuckOnItsOutput) {
+  // Opening a FIFO nobody reads blocks, so the first Ctrl-C cannot be
+  // honoured; the second must end the program all the same.
+  TempTree scratch;
+  scratch.writeFile("tree/file", 100);
+  scratch.makeFifo("pipe");
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    std::signal(SIGINT, SIG_DFL);
+    ::execl(QUILLANE_BINARY, "quillane", "scan", scratch.path("tree").c_str(), "--quiet", "--json",
+            scratch.path("pipe").c_str(), nullptr);
+    ::_exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  int status = 0;
+  for (int signals = 0; signals < 2; ++signals) {
+    ::usleep(200'000);
+    ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "ended before signal " << signals + 1;
+    ::kill(pid, SIGINT);
+  }
+  bool ended = false;
+  for (int ms = 0; ms < 5000 && !(ended = ::waitpid(pid, &status, WNOHANG) == pid); ms += 10)
+    ::usleep(10'000);
+  if (!ended) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    FAIL() << "two Ctrl-C did not end the program";
+  }
+  ASSERT_TRUE(WIFSIGNALED(status)) << "exited normally instead of by the signal";
+  EXPECT_EQ(WTERMSIG(status), SIGINT);
+  EXPECT_EQ(listing(scratch.root()), (std::set<std::string>{"pipe", "tree", "tree/file"}));
 }
 
 } // namespace

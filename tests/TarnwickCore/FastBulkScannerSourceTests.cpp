@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
@@ -125,17 +126,24 @@ TEST_F(FastBulkScannerSourceTest, UnsupportedVolumeSwitchesTheSubtreeToTheFileMa
 }
 
 TEST_F(FastBulkScannerSourceTest, PlaceholdersKeepTheirNodeAndErroredEntriesVanish) {
+  // An I/O error marks its directory as not fully read; a vanished entry
+  // (in dir4) is just gone.
   script.onBatch = [](const std::string &, BatchStatus, std::vector<EntryFacts> &batch) {
     for (EntryFacts &facts : batch) {
       if (facts.name == "cloud.bin")
         facts.isDataless = true;
       if (facts.name == "broken.txt")
-        facts.errorCode = 5;
+        facts.errorCode = EIO;
+      if (facts.name == "dir4")
+        facts.errorCode = ENOENT;
     }
   };
   DiskTreeArena arena = scan();
   auto expected = findTotals(tree.root());
+  expected.files -= 3;
+  expected.bytes -= 3 * 4096;
   EXPECT_EQ(arena.skippedDatalessCount, 1);
+  EXPECT_EQ(arena.inaccessibleCount, 1);
   EXPECT_EQ(arena.rootNode()->fileCount, expected.files - 1);
   EXPECT_EQ(arena.rootNode()->allocatedSize, expected.bytes - 2 * 8192);
   std::set<std::string> rootNames;

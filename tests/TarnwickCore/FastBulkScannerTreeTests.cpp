@@ -160,12 +160,14 @@ TEST(FastBulkScannerTest, PathsDeeperThanPathMaxAreScanned) {
   ::close(file);
   ::close(fd);
 
-  DiskTreeArena arena = FastBulkScanner().scan(tree.root());
-  EXPECT_EQ(arena.inaccessibleCount, 0);
-  EXPECT_EQ(arena.rootNode()->directoryCount, depth);
-  EXPECT_EQ(arena.rootNode()->fileCount, 1);
-  EXPECT_EQ(arena.rootNode()->allocatedSize, findTotals(tree.root()).bytes);
-  EXPECT_GT(arena.path(static_cast<NodeID>(arena.nodeCount() - 1)).size(), static_cast<std::size_t>(PATH_MAX));
+  for (bool fileManager : {false, true}) {
+    DiskTreeArena arena = FastBulkScanner(8, fileManager).scan(tree.root());
+    EXPECT_EQ(arena.inaccessibleCount, 0) << fileManager;
+    EXPECT_EQ(arena.rootNode()->directoryCount, depth) << fileManager;
+    EXPECT_EQ(arena.rootNode()->fileCount, 1) << fileManager;
+    EXPECT_EQ(arena.rootNode()->allocatedSize, findTotals(tree.root()).bytes) << fileManager;
+    EXPECT_GT(arena.path(static_cast<NodeID>(arena.nodeCount() - 1)).size(), static_cast<std::size_t>(PATH_MAX));
+  }
 }
 
 // Runs `check` as an unprivileged user when the tests run as root, because
@@ -183,22 +185,28 @@ int runUnprivileged(const std::function<int()> &check) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
 }
 
-TEST(FastBulkScannerTest, UnreadableDirectoryBecomesAnEmptyInaccessibleNode) {
+TEST(FastBulkScannerTest, UnreadableDirectoriesAreCountedNotHidden) {
+  // "locked" cannot be listed; "unsearchable" can be listed but its entries
+  // cannot be inspected. Both count as inaccessible, on both engines.
   TempTree tree;
   tree.writeFile("open/visible", 4096);
   tree.writeFile("locked/hidden", 4096);
+  tree.writeFile("unsearchable/hidden", 4096);
   ::chmod(tree.root().c_str(), 0755);
   ::chmod(tree.path("open").c_str(), 0755);
   ::chmod(tree.path("open/visible").c_str(), 0644);
   ::chmod(tree.path("locked").c_str(), 0);
+  ::chmod(tree.path("unsearchable").c_str(), 0444);
   const std::int64_t visibleBytes = findTotals(tree.path("open")).bytes;
   int result = runUnprivileged([&] {
-    DiskTreeArena arena = FastBulkScanner().scan(tree.root());
-    if (arena.inaccessibleCount != 1) return 1;
-    if (arena.rootNode()->fileCount != 1 || arena.rootNode()->directoryCount != 2) return 2;
-    if (arena.rootNode()->allocatedSize != visibleBytes) return 3;
-    for (const DiskNode &child : arena.children(0))
-      if (child.name == "locked" && !child.childIDs.empty()) return 4;
+    for (bool fileManager : {false, true}) {
+      DiskTreeArena arena = FastBulkScanner(8, fileManager).scan(tree.root());
+      if (arena.inaccessibleCount != 2) return 1;
+      if (arena.rootNode()->fileCount != 1 || arena.rootNode()->directoryCount != 3) return 2;
+      if (arena.rootNode()->allocatedSize != visibleBytes) return 3;
+      for (const DiskNode &child : arena.children(0))
+        if (child.name == "locked" && !child.childIDs.empty()) return 4;
+    }
     return 0;
   });
   EXPECT_EQ(result, 0) << "1: inaccessible count, 2: counts, 3: size, 4: locked has children, 9x: setup";
