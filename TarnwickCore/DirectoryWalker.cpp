@@ -76,6 +76,7 @@ DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader,
                                                    std::uint64_t hintMatches) {
   pending_.clear();
   pendingDirectories_.clear();
+  pendingLinks_.clear();
   entriesUnreadable_ = false;
   if (!reader.open(directoryPath_)) {
     ++stats_.inaccessible;
@@ -142,10 +143,14 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
   } else {
     node.fileCount = 1;
     // A single-link file cannot meet itself again, so only files with other
-    // links (or an unknown count) enter the set.
-    if (facts.fileIdentifier != 0 && facts.linkCount != 1 &&
-        !context_.deduplicator.track(facts.device, facts.fileIdentifier))
-      node.allocatedSize = 0;
+    // links (or an unknown count) enter the set. Which name finally keeps
+    // the size is settled after the walk (resolveHardLinks).
+    if (facts.fileIdentifier != 0 && facts.linkCount != 1) {
+      pendingLinks_.push_back({static_cast<std::uint32_t>(pending_.size() - 1), facts.device,
+                               facts.fileIdentifier, node.allocatedSize});
+      if (!context_.deduplicator.track(facts.device, facts.fileIdentifier))
+        node.allocatedSize = 0;
+    }
     ++tally.files;
     tally.bytes += node.allocatedSize;
     tally.lastFileName = facts.name;
@@ -170,6 +175,8 @@ void DirectoryWalker::commitChildren(TempTreeNode &directory, bool useFileManage
     return;
   std::span<TempTreeNode> block = arena_.copyBlock(pending_);
   directory.adoptChildren(block);
+  for (const PendingLink &link : pendingLinks_)
+    linkedFiles_.push_back({link.device, link.inode, link.size, &block[link.index]});
   for (const PendingDirectory &pending : pendingDirectories_) {
     TempTreeNode &node = block[pending.index];
     ScanWorkItem &child = childItems_.emplace_back(

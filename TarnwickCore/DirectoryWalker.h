@@ -2,6 +2,7 @@
 
 #include "TarnwickCore/DirectoryStats.h"
 #include "TarnwickCore/EntryFacts.h"
+#include "TarnwickCore/HardLinkResolution.h"
 #include "TarnwickCore/ScanWorkQueue.h"
 #include "TarnwickCore/TempNodeArena.h"
 
@@ -32,6 +33,8 @@ public:
   void run();
 
   const DirectoryStats &stats() const { return stats_; }
+  /// The multiply linked files this walker met.
+  std::vector<LinkedFile> &linkedFiles() { return linkedFiles_; }
 
 private:
   enum class ReadOutcome { complete, unsupported, inaccessible, cancelled };
@@ -57,11 +60,19 @@ private:
   // Reused across directories so the hot path does not allocate.
   std::vector<EntryFacts> batch_;
   std::vector<TempTreeNode> pending_;
+  struct PendingLink {
+    std::uint32_t index;
+    std::int64_t device;
+    std::uint64_t inode;
+    std::int64_t size;
+  };
   struct PendingDirectory {
     std::uint32_t index;
     std::uint64_t hintMatches;
   };
   std::vector<PendingDirectory> pendingDirectories_;
+  std::vector<PendingLink> pendingLinks_;
+  std::vector<LinkedFile> linkedFiles_;
   std::vector<ScanWorkItem> childItems_;
   std::string directoryPath_;
   std::string filePath_;

@@ -13,6 +13,7 @@
 namespace tarnwick {
 
 struct TempTreeNode;
+struct ChildBlock;
 
 /// The immutable result of a scan: one contiguous table of fixed-layout
 /// records indexed by NodeID, plus one pool holding every name once. Paths
@@ -100,5 +101,8 @@ static_assert(sizeof(DiskTreeArena::Record) == 48, "a frozen node is meant to st
 /// most DiskTreeArena::maxNodeCount nodes. Large trees are copied by up to
 /// `threads` threads; the result does not depend on their number.
 DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath, unsigned threads = 1);
+/// The same, reusing `blocks`, the childBlocksBreadthFirst() of `root`.
+DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock> &blocks, std::string rootPath,
+                         unsigned threads);
 
 } // namespace tarnwick

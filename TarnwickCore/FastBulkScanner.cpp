@@ -2,6 +2,7 @@
 
 #include "TarnwickCore/DirectoryWalker.h"
 #include "TarnwickCore/FileManagerEntrySource.h"
+#include "TarnwickCore/HardLinkResolution.h"
 #include "TarnwickCore/LinuxBatchEntrySource.h"
 #include "TarnwickCore/PathJoin.h"
 #include "TarnwickCore/PathRules.h"
@@ -128,12 +129,19 @@ DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler 
     throw ScanCancelledError();
 
   DirectoryStats stats;
-  for (const auto &walker : walkers)
+  std::vector<LinkedFile> linkedFiles;
+  for (const auto &walker : walkers) {
     stats += walker->stats();
-  root.aggregate();
+    linkedFiles.insert(linkedFiles.end(), walker->linkedFiles().begin(), walker->linkedFiles().end());
+  }
+  // One breadth-first block list serves hard-link resolution, aggregation
+  // and the freeze.
+  const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root);
+  resolveHardLinks(blocks, std::move(linkedFiles));
+  aggregateBlocks(blocks);
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   DiskTreeArena arena =
-      freezeTree(root, rootPath, std::min(cores, static_cast<unsigned>(maxConcurrentDirectories)));
+      freezeTree(root, blocks, rootPath, std::min(cores, static_cast<unsigned>(maxConcurrentDirectories)));
   walkers.clear();
   context.emitter.emitFinal(rootPath);
   arena.skippedSymlinkCount = stats.skippedSymlinks;

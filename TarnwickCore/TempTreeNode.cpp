@@ -13,15 +13,7 @@ void TempTreeNode::aggregate() {
   // Blocks in breadth-first order come after the block holding their
   // parent, so walking the list backwards folds each finished subtree into
   // its parent exactly once.
-  std::vector<ChildBlock> blocks = childBlocksBreadthFirst(*this);
-  for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
-    TempTreeNode &parent = *block->parent;
-    for (const TempTreeNode &child : block->children) {
-      parent.allocatedSize += child.allocatedSize;
-      parent.fileCount += child.fileCount;
-      parent.directoryCount += child.directoryCount + (child.isDirectory ? 1 : 0);
-    }
-  }
+  aggregateBlocks(childBlocksBreadthFirst(*this));
 }
 
 } // namespace tarnwick

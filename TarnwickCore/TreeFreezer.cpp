@@ -52,7 +52,11 @@ void fillBlocks(const std::vector<ChildBlock> &blocks, std::size_t begin, std::s
 } // namespace
 
 DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath, unsigned threads) {
-  const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root);
+  return freezeTree(root, childBlocksBreadthFirst(root), std::move(rootPath), threads);
+}
+
+DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock> &blocks, std::string rootPath,
+                         unsigned threads) {
   std::size_t nodeCount = 1;
   std::uint64_t nameBytes = root.nameLength;
   if (!blocks.empty()) {
