@@ -40,14 +40,14 @@ std::string DiskTreeArena::path(NodeID id) const {
   return result;
 }
 
-DiskNode DiskTreeArena::makeNode(NodeID id) const {
+DiskNode DiskTreeArena::makeNode(NodeID id, std::string nodePath) const {
   const Record &r = record(id);
   DiskNode node;
   node.id = id;
   if (r.parentID >= 0)
     node.parentID = r.parentID;
   node.name = std::string(name(id));
-  node.path = path(id);
+  node.path = std::move(nodePath);
   node.isDirectory = r.isDirectory;
   node.isPackage = r.isPackage;
   node.allocatedSize = r.allocatedSize;
@@ -64,7 +64,7 @@ DiskNode DiskTreeArena::makeNode(NodeID id) const {
 std::optional<DiskNode> DiskTreeArena::node(NodeID id) const {
   if (!isValid(id))
     return std::nullopt;
-  return makeNode(id);
+  return makeNode(id, path(id));
 }
 
 std::vector<DiskNode> DiskTreeArena::children(NodeID id) const {
@@ -72,29 +72,47 @@ std::vector<DiskNode> DiskTreeArena::children(NodeID id) const {
   if (!isValid(id))
     return result;
   const Record &parent = record(id);
-  result.reserve(parent.childCount);
-  for (std::uint32_t i = 0; i < parent.childCount; ++i) {
-    NodeID child = parent.firstChildID + static_cast<NodeID>(i);
-    if (isValid(child))
-      result.push_back(makeNode(child));
+  // Order the identifiers first (stable: equal sizes keep identifier
+  // order), then build each node once, in place.
+  std::vector<NodeID> order;
+  order.reserve(parent.childCount);
+  for (std::uint32_t i = 0; i < parent.childCount; ++i)
+    if (NodeID child = parent.firstChildID + static_cast<NodeID>(i); isValid(child))
+      order.push_back(child);
+  std::stable_sort(order.begin(), order.end(),
+                   [this](NodeID a, NodeID b) { return record(a).allocatedSize > record(b).allocatedSize; });
+  const std::string parentPath = path(id);
+  result.reserve(order.size());
+  for (NodeID child : order) {
+    std::string childPath = parentPath;
+    appendPathComponent(childPath, name(child));
+    result.push_back(makeNode(child, std::move(childPath)));
   }
-  std::stable_sort(result.begin(), result.end(), [](const DiskNode &a, const DiskNode &b) {
-    return a.allocatedSize > b.allocatedSize;
-  });
   return result;
 }
 
 std::vector<DiskNode> DiskTreeArena::breadcrumbChain(NodeID id) const {
-  std::vector<DiskNode> chain;
-  NodeID cursor = id;
-  while (isValid(cursor)) {
-    chain.push_back(makeNode(cursor));
+  std::vector<NodeID> ids;
+  for (NodeID cursor = id; isValid(cursor);) {
+    ids.push_back(cursor);
     NodeID parent = record(cursor).parentID;
-    if (parent < 0 || chain.size() == maxBreadcrumbLength)
+    if (parent < 0 || ids.size() == maxBreadcrumbLength)
       break;
     cursor = parent;
   }
-  std::reverse(chain.begin(), chain.end());
+  // Top down, so each path extends the one before it.
+  std::vector<DiskNode> chain;
+  chain.reserve(ids.size());
+  for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
+    std::string nodePath;
+    if (chain.empty()) {
+      nodePath = path(*it);
+    } else {
+      nodePath = chain.back().path;
+      appendPathComponent(nodePath, name(*it));
+    }
+    chain.push_back(makeNode(*it, std::move(nodePath)));
+  }
   return chain;
 }
 

@@ -87,7 +87,7 @@ public:
   friend bool operator==(const DiskTreeArena &lhs, const DiskTreeArena &rhs);
 
 private:
-  DiskNode makeNode(NodeID id) const;
+  DiskNode makeNode(NodeID id, std::string nodePath) const;
 
   std::string rootPath_;
   RecordTable records_;
