@@ -1,7 +1,11 @@
 #include "TarnwickApp/InterruptWatcher.h"
 
 #include <ctime>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 namespace quillane {
 
@@ -10,11 +14,17 @@ InterruptWatcher::InterruptWatcher(std::stop_source stop) : stop_(std::move(stop
   for (int signal : {SIGINT, SIGTERM, SIGHUP})
     sigaddset(&watched_, signal);
   pthread_sigmask(SIG_BLOCK, &watched_, &previous_);
+  signals_.reset(::signalfd(-1, &watched_, SFD_CLOEXEC));
+  wakeUp_.reset(::eventfd(0, EFD_CLOEXEC));
   thread_ = std::jthread([this] { watch(); });
 }
 
 InterruptWatcher::~InterruptWatcher() {
-  finished_.store(true);
+  // Wake the watcher at once; exiting must not wait out a poll timeout.
+  const std::uint64_t one = 1;
+  if (wakeUp_.valid() && ::write(wakeUp_.get(), &one, sizeof one) < 0) {
+    // Nothing to do: the watcher then ends at its next timeout.
+  }
   if (thread_.joinable())
     thread_.join();
   // A signal that arrived after the watcher stopped would otherwise be
@@ -33,12 +43,17 @@ void InterruptWatcher::setCleanup(std::function<void()> cleanup) {
 }
 
 void InterruptWatcher::watch() {
-  // A short timeout lets the destructor end the thread promptly.
-  const timespec pollInterval{0, 50'000'000};
-  while (!finished_.load()) {
-    int signal = sigtimedwait(&watched_, nullptr, &pollInterval);
-    if (signal <= 0)
+  pollfd watched[2] = {{signals_.get(), POLLIN, 0}, {wakeUp_.get(), POLLIN, 0}};
+  for (;;) {
+    // Without a wake-up descriptor (out of descriptors), poll with a timeout.
+    if (::poll(watched, 2, wakeUp_.valid() ? -1 : 50) < 0)
       continue;
+    if (watched[1].revents != 0)
+      return;
+    signalfd_siginfo info;
+    if (watched[0].revents == 0 || ::read(signals_.get(), &info, sizeof info) != sizeof info)
+      continue;
+    int signal = static_cast<int>(info.ssi_signo);
     int none = 0;
     if (received_.compare_exchange_strong(none, signal))
       stop_.request_stop();

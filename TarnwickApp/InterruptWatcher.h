@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TarnwickCore/UniqueFd.h"
+
 #include <atomic>
 #include <csignal>
 #include <functional>
@@ -41,8 +43,9 @@ private:
   std::stop_source stop_;
   sigset_t watched_;
   sigset_t previous_;
+  tarnwick::UniqueFd signals_; // signalfd for the watched signals
+  tarnwick::UniqueFd wakeUp_;  // eventfd the destructor writes to
   std::atomic<int> received_{0};
-  std::atomic<bool> finished_{false};
   std::mutex cleanupLock_;
   std::function<void()> cleanup_; // guarded by cleanupLock_
   std::jthread thread_;
