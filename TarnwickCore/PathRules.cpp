@@ -98,6 +98,17 @@ std::uint64_t matchMask(std::string_view lowered) {
   return mask;
 }
 
+// Whether `rule` starts at `at` in `text`. An inline loop: most candidates
+// fail on the second or third byte, sooner than a call to memcmp returns.
+bool occursAt(std::string_view text, std::size_t at, std::string_view rule) {
+  if (text.size() - at < rule.size())
+    return false;
+  for (std::size_t i = 0; i < rule.size(); ++i)
+    if (text[at + i] != rule[i])
+      return false;
+  return true;
+}
+
 std::optional<CleanableCategory> firstRule(std::uint64_t mask) {
   if (mask == 0)
     return std::nullopt;
@@ -178,7 +189,7 @@ std::uint64_t DirectoryHintMatcher::childMatches(std::string_view name) const {
                                            : ruleStarts.byFirstByte[byte];
     for (candidates &= ~matches; candidates != 0; candidates &= candidates - 1) {
       auto rule = static_cast<std::size_t>(std::countr_zero(candidates));
-      if (view.substr(at).starts_with(hintRules[rule].substring))
+      if (occursAt(view, at, hintRules[rule].substring))
         matches |= std::uint64_t{1} << rule;
     }
   };
