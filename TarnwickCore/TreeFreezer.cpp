@@ -32,9 +32,17 @@ void writeRecord(Record &r, const TempTreeNode &temp, NodeID parentID, NodeID fi
 }
 
 // Copies the children of blocks [begin, end). Blocks own disjoint record and
-// name ranges, so ranges of blocks can be filled concurrently.
+// name ranges, so ranges of blocks can be filled concurrently; each range
+// maps its own fresh pages first, so that work is shared too.
 void fillBlocks(const std::vector<ChildBlock> &blocks, std::size_t begin, std::size_t end, Record *records,
-                char *names) {
+                char *names, std::size_t nodeCount, std::uint64_t nameBytes) {
+  if (begin == end)
+    return;
+  const std::size_t firstRecord = static_cast<std::size_t>(blocks[begin].firstID);
+  const std::size_t endRecord = end < blocks.size() ? static_cast<std::size_t>(blocks[end].firstID) : nodeCount;
+  const std::uint64_t endName = end < blocks.size() ? blocks[end].nameOffset : nameBytes;
+  prefaultForWriting(records + firstRecord, (endRecord - firstRecord) * sizeof(Record));
+  prefaultForWriting(names + blocks[begin].nameOffset, endName - blocks[begin].nameOffset);
   for (std::size_t b = begin; b < end; ++b) {
     const ChildBlock &block = blocks[b];
     std::uint64_t nameOffset = block.nameOffset;
@@ -68,8 +76,6 @@ DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock>
   }
   DiskTreeArena::RecordTable records(nodeCount);
   DiskTreeArena::NamePool names(nameBytes);
-  prefaultForWriting(records.data(), nodeCount * sizeof(Record));
-  prefaultForWriting(names.data(), nameBytes);
   writeRecord(records[0], root, -1, blocks.empty() ? 0 : blocks[0].firstID, 0, names.data());
 
   // Contiguous ranges of blocks with about the same number of nodes each.
@@ -82,8 +88,9 @@ DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock>
   {
     std::vector<std::jthread> helpers;
     for (std::size_t i = 1; i + 1 < cuts.size(); ++i)
-      helpers.emplace_back(fillBlocks, std::cref(blocks), cuts[i], cuts[i + 1], records.data(), names.data());
-    fillBlocks(blocks, cuts[0], cuts[1], records.data(), names.data());
+      helpers.emplace_back(fillBlocks, std::cref(blocks), cuts[i], cuts[i + 1], records.data(), names.data(),
+                           nodeCount, nameBytes);
+    fillBlocks(blocks, cuts[0], cuts[1], records.data(), names.data(), nodeCount, nameBytes);
   }
   return DiskTreeArena(std::move(rootPath), std::move(records), std::move(names));
 }
