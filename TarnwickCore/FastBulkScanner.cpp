@@ -74,6 +74,22 @@ double modificationTimestamp(const std::string &path) {
   return static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9;
 }
 
+// The root is a directory whatever the path really is: a root that cannot
+// be listed becomes an empty, inaccessible directory. Its name is the given
+// path's last component ("/" for the file system root).
+TempTreeNode &makeRootNode(TempNodeArena &arena, const std::string &givenPath, const std::string &rootPath) {
+  TempTreeNode &root = arena.allocateBlock(1)[0];
+  std::string_view lastComponent = lastPathComponent(givenPath);
+  std::string_view name = arena.storeName(lastComponent.empty() ? "/" : lastComponent);
+  root.nameBytes = name.data();
+  root.nameLength = static_cast<std::uint16_t>(name.size());
+  root.isDirectory = true;
+  root.isPackage = hasPackageExtension(lastComponent);
+  root.modificationTimestamp = modificationTimestamp(rootPath);
+  root.setCategoryHint(categoryHint(rootPath));
+  return root;
+}
+
 // Runs `walkers` on threads of their own until the queue is drained or the
 // scan stops.
 void runWalkers(std::vector<std::unique_ptr<DirectoryWalker>> &walkers) {
@@ -90,7 +106,6 @@ FastBulkScanner::FastBulkScanner(std::int64_t maxConcurrentDirectoriesIn, bool f
       forceFileManagerFallback(forceFileManagerFallbackIn),
       entrySource_(std::make_shared<LinuxBatchEntrySource>()) {}
 
-
 DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler progressHandler,
                                     std::stop_token stop) const {
   const auto start = std::chrono::steady_clock::now();
@@ -103,15 +118,7 @@ DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler 
   std::stop_callback forwardStop(stop, [&context] { context.stop.request_stop(); });
 
   TempNodeArena rootArena;
-  TempTreeNode &root = rootArena.allocateBlock(1)[0];
-  std::string_view lastComponent = lastPathComponent(givenPath);
-  std::string_view rootName = rootArena.storeName(lastComponent.empty() ? "/" : lastComponent);
-  root.nameBytes = rootName.data();
-  root.nameLength = static_cast<std::uint16_t>(rootName.size());
-  root.isDirectory = true;
-  root.isPackage = hasPackageExtension(lastComponent);
-  root.modificationTimestamp = modificationTimestamp(rootPath);
-  root.setCategoryHint(categoryHint(rootPath));
+  TempTreeNode &root = makeRootNode(rootArena, givenPath, rootPath);
 
   // The walkers own the nodes they create; they live until the freeze.
   std::vector<std::unique_ptr<DirectoryWalker>> walkers;
