@@ -3,20 +3,15 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 namespace tarnwick {
 
 std::string formatByteCount(std::int64_t bytes) {
-  if (bytes == 0)
+  if (bytes < 1)
     return "Zero KB";
-  const bool negative = bytes < 0;
-  // Work in double so INT64_MIN has a magnitude.
-  double magnitude = std::fabs(static_cast<double>(bytes));
-  const char *sign = negative ? "-" : "";
   char text[64];
-  if (magnitude < 1000) {
-    std::snprintf(text, sizeof text, "%s%.0f %s", sign, magnitude, magnitude == 1 ? "byte" : "bytes");
+  if (bytes < 1000) {
+    std::snprintf(text, sizeof text, "%lld %s", static_cast<long long>(bytes), bytes == 1 ? "byte" : "bytes");
     return text;
   }
   struct Unit {
@@ -25,7 +20,7 @@ std::string formatByteCount(std::int64_t bytes) {
   };
   constexpr std::array<Unit, 6> units = {{{"KB", 0}, {"MB", 1}, {"GB", 2}, {"TB", 2}, {"PB", 2}, {"EB", 2}}};
   std::size_t unit = 0;
-  double value = magnitude / 1000;
+  double value = static_cast<double>(bytes) / 1000;
   // Move up a unit when rounding would print "1000 KB" or "1000.0 MB".
   while (unit + 1 < units.size()) {
     double scale = std::pow(10.0, units[unit].decimals);
@@ -34,7 +29,7 @@ std::string formatByteCount(std::int64_t bytes) {
     value /= 1000;
     ++unit;
   }
-  std::snprintf(text, sizeof text, "%s%.*f %s", sign, units[unit].decimals, value, units[unit].name);
+  std::snprintf(text, sizeof text, "%.*f %s", units[unit].decimals, value, units[unit].name);
   return text;
 }
 
