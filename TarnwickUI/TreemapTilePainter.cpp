@@ -1,0 +1,87 @@
+#include "TarnwickUI/TreemapTilePainter.h"
+
+#include "TarnwickUI/TreemapPalette.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+
+namespace tarnwick {
+namespace {
+
+QRectF toQt(const CanvasRect &r) { return {r.x, r.y, r.width, r.height}; }
+
+QColor white(double opacity) { return QColor::fromRgbF(1, 1, 1, float(opacity)); }
+
+QFont labelFont(double pointSize, QFont::Weight weight, bool monospaced) {
+  QFont font;
+  if (monospaced)
+    font.setStyleHint(QFont::Monospace);
+  font.setPixelSize(std::max(1, static_cast<int>(pointSize + 0.5)));
+  font.setWeight(weight);
+  return font;
+}
+
+void drawLabels(QPainter &painter, const TreemapRect &tile, const QRectF &box) {
+  const double w = box.width(), h = box.height();
+  if (!(w > TreemapTilePainter::nameMinWidth && h > TreemapTilePainter::nameMinHeight))
+    return;
+  const double nameSize = std::min(std::max(h * 0.18, 9.0), 12.0);
+  const QFont nameFont = labelFont(nameSize, QFont::DemiBold, false);
+  const QString name = QString::fromStdString(tile.node.name);
+  painter.setFont(nameFont);
+  painter.setPen(white(1));
+  const QFontMetricsF metrics(nameFont);
+  if (w > TreemapTilePainter::sizeMinWidth && h > TreemapTilePainter::sizeMinHeight) {
+    // Two lines, each placed by its top-left corner.
+    painter.drawText(QPointF(box.left() + 8, box.top() + 10 + metrics.ascent()), name);
+    const double sizeSize = std::min(std::max(h * 0.13, 8.0), 10.0);
+    const QFont sizeFont = labelFont(sizeSize, QFont::Medium, true);
+    painter.setFont(sizeFont);
+    painter.setPen(white(0.85));
+    painter.drawText(QPointF(box.left() + 8, box.top() + 10 + nameSize + 4 + QFontMetricsF(sizeFont).ascent()),
+                     TreemapPalette::formatBytes(tile.node.allocatedSize));
+  } else {
+    const double baseline = box.center().y() + (metrics.ascent() - metrics.descent()) / 2;
+    painter.drawText(QPointF(box.left() + 8, baseline), name);
+  }
+}
+
+} // namespace
+
+void TreemapTilePainter::paint(QPainter &painter, std::span<const TreemapRect> rects, std::optional<NodeID> hoveredID,
+                               std::optional<NodeID> selectedID) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  for (const TreemapRect &tile : rects) {
+    const bool hovered = hoveredID && *hoveredID == tile.id;
+    const bool selected = selectedID && *selectedID == tile.id;
+    const QRectF box = toQt(tile.insetFrame);
+    const double radius = std::min(std::min(box.width(), box.height()) * 0.15, 6.0);
+    QPainterPath shape;
+    shape.addRoundedRect(box, radius, radius);
+
+    painter.fillPath(shape, TreemapPalette::tileColor(tile, 0, hovered));
+
+    QLinearGradient bevel(QPointF(box.center().x(), box.top()), QPointF(box.center().x(), box.bottom()));
+    bevel.setColorAt(0.0, white(hovered ? 0.4 : 0.2));
+    bevel.setColorAt(0.5, white(0.04));
+    bevel.setColorAt(1.0, QColor::fromRgbF(0, 0, 0, 0.3f));
+    painter.strokePath(shape, QPen(QBrush(bevel), 1));
+
+    drawLabels(painter, tile, box);
+
+    if (selected)
+      painter.strokePath(shape, QPen(QColor(Qt::cyan), 2));
+    else if (hovered)
+      painter.strokePath(shape, QPen(white(1), 2));
+  }
+  painter.restore();
+}
+
+} // namespace tarnwick

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "TarnwickUI/TreemapRect.h"
+
+#include <optional>
+#include <span>
+
+class QPainter;
+
+namespace tarnwick {
+
+/// Draws treemap tiles onto any QPainter (a widget, an image, an SVG
+/// generator) in one pass: rounded tiles on their inset frames, the
+/// category fill, a top-to-bottom bevel, name and size labels where the
+/// tile has room, and the selection or hover outline. The canvas widget and
+/// the command-line export share it, so both look the same.
+///
+/// Threads: any thread that may use the painter's device; needs a
+/// QGuiApplication for text.
+class TreemapTilePainter {
+public:
+  static void paint(QPainter &painter, std::span<const TreemapRect> rects, std::optional<NodeID> hoveredID = {},
+                    std::optional<NodeID> selectedID = {});
+
+  /// Label thresholds in points (strictly greater than): a name from
+  /// 54 × 28, a name and a size from 72 × 44.
+  static constexpr double nameMinWidth = 54, nameMinHeight = 28;
+  static constexpr double sizeMinWidth = 72, sizeMinHeight = 44;
+};
+
+} // namespace tarnwick
