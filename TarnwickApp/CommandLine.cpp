@@ -1,6 +1,7 @@
 #include "TarnwickApp/CommandLine.h"
 
 #include "TarnwickApp/ScanCommand.h"
+#include "TarnwickApp/TreemapCommand.h"
 
 #include <cstdio>
 #include <span>
@@ -19,6 +20,14 @@ constexpr const char *usageText =
     "           --concurrency N  directories read at once, 1 to 32 (default 8)\n"
     "           --file-manager   use the slower portable directory listing\n"
     "           --quiet          no live progress line\n"
+    "\n"
+    "Usage: quillane treemap [PATH] [--size WxH] [--json FILE|-] [--svg FILE] [--png FILE]\n"
+    "\n"
+    "  treemap  Scan PATH (default: your home folder) and lay its contents out as a treemap.\n"
+    "           --size WxH       canvas size in points (default 1200x800)\n"
+    "           --json FILE|-    the tiles as JSON (frames, shares, colours)\n"
+    "           --svg FILE       the treemap as an SVG drawing\n"
+    "           --png FILE       the treemap as a PNG image (no display needed)\n"
     "\n"
     "  --help     show this text\n"
     "  --version  show the version\n";
@@ -49,6 +58,13 @@ int runCommandLine(int argc, char **argv) {
     if (!options)
       return usageError(error);
     return runScanCommand(*options);
+  }
+  if (command == "treemap") {
+    std::string error;
+    auto options = parseTreemapOptions(arguments.subspan(1), error);
+    if (!options)
+      return usageError(error);
+    return runTreemapCommand(*options);
   }
   return usageError("unknown command " + std::string(command));
 }

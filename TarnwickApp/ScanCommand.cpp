@@ -3,14 +3,10 @@
 #include "TarnwickApp/AtomicOutputFile.h"
 #include "TarnwickApp/InterruptWatcher.h"
 #include "TarnwickApp/NcduJsonWriter.h"
-#include "TarnwickApp/ProgressLine.h"
+#include "TarnwickApp/ScanRunner.h"
 #include "TarnwickApp/TextFormat.h"
 #include "TarnwickApp/UserPaths.h"
 #include "TarnwickCore/ByteCountFormat.h"
-#include "TarnwickCore/FastBulkScanner.h"
-#include "TarnwickCore/LinuxBatchEntrySource.h"
-#include "TarnwickCore/ScanErrors.h"
-#include "TarnwickCore/UniqueFd.h"
 
 #include <cerrno>
 #include <csignal>
@@ -57,13 +53,6 @@ void printSummary(const DiskTreeArena &arena, int top) {
     std::printf("  %12s  %5.1f%%  %s%s\n", tarnwick::formatByteCount(child.allocatedSize).c_str(), share,
                 printableText(child.name).c_str(), child.isDirectory ? "/" : "");
   }
-}
-
-bool rootIsReadable(const std::string &path, std::string &reason) {
-  tarnwick::UniqueFd directory(tarnwick::openDirectoryNoFollow(path));
-  if (!directory)
-    reason = std::strerror(errno);
-  return directory.valid();
 }
 
 } // namespace
@@ -147,25 +136,10 @@ int runScanCommand(const ScanOptions &options) {
         ::unlink(temporary.c_str());
     });
   }
-  ProgressLine progressLine;
-  tarnwick::ProgressHandler handler;
-  if (!options.quiet && ::isatty(STDERR_FILENO))
-    handler = [&progressLine](const tarnwick::ScanProgress &progress) { progressLine.show(progress); };
-
-  tarnwick::FastBulkScanner scanner(options.concurrency, options.fileManager);
-  std::optional<DiskTreeArena> arena;
-  try {
-    arena = scanner.scan(path, handler, stop.get_token());
-  } catch (const tarnwick::ScanCancelledError &) {
-    progressLine.clear();
-    std::fprintf(stderr, "quillane: scan interrupted\n");
-    return 130;
-  } catch (const tarnwick::ScanTooLargeError &error) {
-    progressLine.clear();
-    std::fprintf(stderr, "quillane: %s\n", error.what());
-    return 1;
-  }
-  progressLine.clear();
+  ScanOutcome scanned = runScan(path, options.concurrency, options.fileManager, !options.quiet, stop.get_token());
+  if (!scanned.arena)
+    return scanned.failureStatus;
+  const std::optional<DiskTreeArena> &arena = scanned.arena;
 
   if (!(json && json->writesToStandardOutput()))
     printSummary(*arena, options.top);

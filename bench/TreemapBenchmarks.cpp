@@ -1,6 +1,11 @@
 // Google Benchmark of the treemap layout: compute() over wide folders and
 // hitTest() over a full budget of tiles.
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
+#include "TarnwickUI/TreemapTilePainter.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 
 #include <benchmark/benchmark.h>
 
@@ -44,4 +49,27 @@ void BM_HitTest(benchmark::State &state) {
 }
 BENCHMARK(BM_HitTest)->Unit(benchmark::kNanosecond);
 
+// The full budget of tiles, most of them labelled, into a 1600 x 1000 image.
+void BM_PaintTiles(benchmark::State &state) {
+  const auto tiles = Layout::compute(children(120), {1600, 1000}, Layout::defaultMinPixelArea,
+                                     Layout::defaultMaxVisibleRects, std::nullopt);
+  QImage image(1600, 1000, QImage::Format_ARGB32_Premultiplied);
+  for (auto _ : state) {
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    tarnwick::TreemapTilePainter::paint(painter, tiles, tiles[3].id, tiles[5].id);
+  }
+}
+BENCHMARK(BM_PaintTiles)->Unit(benchmark::kMillisecond);
+
 } // namespace
+
+// Text needs a GUI application; benchmarks run offscreen.
+int main(int argc, char **argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QGuiApplication application(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

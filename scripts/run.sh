@@ -13,7 +13,7 @@
 # stdout.
 set -euo pipefail
 
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config nlohmann-json3-dev uuid-dev libgtest-dev libbenchmark-dev qt6-base-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config nlohmann-json3-dev uuid-dev libgtest-dev libbenchmark-dev qt6-base-dev qt6-svg-dev fonts-dejavu-core)
 
 # Keep the caller's stdout for quillane itself; the setup talks on stderr.
 exec 3>&1 1>&2

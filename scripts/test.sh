@@ -20,7 +20,7 @@ cd "$repo_root"
 
 PACKAGES=(
   # build
-  cmake ninja-build g++ pkg-config nlohmann-json3-dev uuid-dev libgtest-dev libbenchmark-dev qt6-base-dev
+  cmake ninja-build g++ pkg-config nlohmann-json3-dev uuid-dev libgtest-dev libbenchmark-dev qt6-base-dev qt6-svg-dev fonts-dejavu-core
   # sanitizer and fuzzer builds; llvm-14 brings llvm-symbolizer for readable reports
   clang libclang-rt-14-dev llvm-14
   # read back the JSON export / walk test trees

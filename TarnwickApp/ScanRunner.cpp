@@ -1,0 +1,45 @@
+#include "TarnwickApp/ScanRunner.h"
+
+#include "TarnwickApp/ProgressLine.h"
+#include "TarnwickCore/FastBulkScanner.h"
+#include "TarnwickCore/LinuxBatchEntrySource.h"
+#include "TarnwickCore/ScanErrors.h"
+#include "TarnwickCore/UniqueFd.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace quillane {
+
+ScanOutcome runScan(const std::string &path, int concurrency, bool fileManager, bool showProgress,
+                    std::stop_token stop) {
+  ProgressLine progressLine;
+  tarnwick::ProgressHandler handler;
+  if (showProgress && ::isatty(STDERR_FILENO))
+    handler = [&progressLine](const tarnwick::ScanProgress &progress) { progressLine.show(progress); };
+  ScanOutcome outcome;
+  try {
+    outcome.arena = tarnwick::FastBulkScanner(concurrency, fileManager).scan(path, handler, stop);
+  } catch (const tarnwick::ScanCancelledError &) {
+    progressLine.clear();
+    std::fprintf(stderr, "quillane: scan interrupted\n");
+    outcome.failureStatus = 130;
+  } catch (const tarnwick::ScanTooLargeError &error) {
+    progressLine.clear();
+    std::fprintf(stderr, "quillane: %s\n", error.what());
+    outcome.failureStatus = 1;
+  }
+  progressLine.clear();
+  return outcome;
+}
+
+bool rootIsReadable(const std::string &path, std::string &reason) {
+  tarnwick::UniqueFd directory(tarnwick::openDirectoryNoFollow(path));
+  if (!directory)
+    reason = std::strerror(errno);
+  return directory.valid();
+}
+
+} // namespace quillane

@@ -1,0 +1,184 @@
+#include "TarnwickApp/TreemapCommand.h"
+
+#include "TarnwickApp/AtomicOutputFile.h"
+#include "TarnwickApp/InterruptWatcher.h"
+#include "TarnwickApp/ScanRunner.h"
+#include "TarnwickApp/TextFormat.h"
+#include "TarnwickApp/TreemapExport.h"
+#include "TarnwickApp/UserPaths.h"
+#include "TarnwickUI/SquarifiedTreemapLayout.h"
+
+#include <QGuiApplication>
+
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+namespace quillane {
+namespace {
+
+using Layout = tarnwick::SquarifiedTreemapLayout;
+
+// "1600x1000" → 1600 × 1000; both sides whole numbers from 1 to 16384.
+std::optional<tarnwick::CanvasSize> parseSize(std::string_view text) {
+  auto x = text.find('x');
+  if (x == std::string_view::npos)
+    return std::nullopt;
+  int width = 0, height = 0;
+  auto parse = [](std::string_view part, int &value) {
+    auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+    return error == std::errc() && end == part.data() + part.size() && value >= 1 && value <= 16384;
+  };
+  if (!parse(text.substr(0, x), width) || !parse(text.substr(x + 1), height))
+    return std::nullopt;
+  return tarnwick::CanvasSize{static_cast<double>(width), static_cast<double>(height)};
+}
+
+// One requested output: where it goes and how it is produced.
+struct Output {
+  std::unique_ptr<AtomicOutputFile> file;
+  enum class Kind { json, svg, png } kind;
+};
+
+} // namespace
+
+std::optional<TreemapOptions> parseTreemapOptions(std::span<char *const> arguments, std::string &error) {
+  TreemapOptions options;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string_view argument = arguments[i];
+    std::optional<std::string_view> inlineValue;
+    if (argument.starts_with("--") && argument.find('=') != std::string_view::npos) {
+      inlineValue = argument.substr(argument.find('=') + 1);
+      argument = argument.substr(0, argument.find('='));
+    }
+    auto value = [&]() -> std::optional<std::string_view> {
+      if (inlineValue)
+        return inlineValue;
+      if (i + 1 < arguments.size())
+        return std::string_view(arguments[++i]);
+      error = "option " + std::string(argument) + " needs a value";
+      return std::nullopt;
+    };
+    std::optional<std::string> *destination = argument == "--json" ? &options.jsonDestination
+                                               : argument == "--svg" ? &options.svgDestination
+                                               : argument == "--png" ? &options.pngDestination
+                                                                     : nullptr;
+    if (destination || argument == "--size") {
+      auto text = value();
+      if (!text)
+        return std::nullopt;
+      if (destination) {
+        if (text->empty() || (*text == "-" && argument != "--json")) {
+          error = std::string(argument) + " needs a file name" + (argument == "--json" ? ", or - for standard output" : "");
+          return std::nullopt;
+        }
+        *destination = std::string(*text);
+      } else if (auto size = parseSize(*text)) {
+        options.size = *size;
+      } else {
+        error = "--size needs WIDTHxHEIGHT in whole points from 1 to 16384, such as 1200x800";
+        return std::nullopt;
+      }
+    } else if (argument.starts_with("-") && argument != "-") {
+      error = "unknown option " + std::string(argument);
+      return std::nullopt;
+    } else if (options.path.empty()) {
+      options.path = std::string(argument);
+    } else {
+      error = "only one PATH can be laid out at a time";
+      return std::nullopt;
+    }
+  }
+  if (!options.jsonDestination && !options.svgDestination && !options.pngDestination) {
+    error = "nothing to write: give --json, --svg or --png";
+    return std::nullopt;
+  }
+  return options;
+}
+
+int runTreemapCommand(const TreemapOptions &options) {
+  const std::string path = absoluteUserPath(options.path.empty() ? homeDirectory() : options.path);
+  std::string reason;
+  if (!rootIsReadable(path, reason)) {
+    std::fprintf(stderr, "quillane: cannot read %s: %s\n", printableText(path).c_str(), reason.c_str());
+    return 1;
+  }
+  // Drawing text needs a GUI application; an export never needs a display,
+  // and Qt's notes about the missing session are noise on a terminal.
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+      std::fprintf(stderr, "quillane: %s\n", message.toLocal8Bit().constData());
+  });
+  int argc = 1;
+  char name[] = "quillane";
+  char *argv[] = {name, nullptr};
+  QGuiApplication application(argc, argv);
+
+  std::signal(SIGPIPE, SIG_IGN);
+  std::stop_source stop;
+  InterruptWatcher interrupts(stop);
+  std::vector<Output> outputs;
+  auto open = [&](const std::optional<std::string> &destination, Output::Kind kind) {
+    if (!destination)
+      return true;
+    auto file = std::make_unique<AtomicOutputFile>(*destination);
+    if (!file->isOpen()) {
+      std::fprintf(stderr, "quillane: %s\n", file->error().c_str());
+      return false;
+    }
+    outputs.push_back({std::move(file), kind});
+    return true;
+  };
+  if (!open(options.jsonDestination, Output::Kind::json) || !open(options.svgDestination, Output::Kind::svg) ||
+      !open(options.pngDestination, Output::Kind::png))
+    return 1;
+  interrupts.setCleanup([temporaries = [&] {
+    std::vector<std::string> paths;
+    for (const Output &output : outputs)
+      paths.push_back(output.file->temporaryPath());
+    return paths;
+  }()] {
+    for (const std::string &temporary : temporaries)
+      if (!temporary.empty())
+        ::unlink(temporary.c_str());
+  });
+
+  ScanOutcome scanned = runScan(path, 8, false, true, stop.get_token());
+  if (!scanned.arena)
+    return scanned.failureStatus;
+  const tarnwick::DiskTreeArena &arena = *scanned.arena;
+  const std::vector<tarnwick::DiskNode> children = arena.children(arena.rootID);
+  const std::vector<tarnwick::TreemapRect> tiles =
+      Layout::compute(children, options.size, Layout::defaultMinPixelArea, Layout::defaultMaxVisibleRects,
+                      arena.rootNode()->allocatedSize);
+
+  int status = 0;
+  for (Output &output : outputs) {
+    std::FILE *stream = output.file->stream();
+    bool written = false;
+    switch (output.kind) {
+    case Output::Kind::json: {
+      std::string json = treemapJson(tiles);
+      written = std::fwrite(json.data(), 1, json.size(), stream) == json.size();
+      break;
+    }
+    case Output::Kind::svg: written = writeTreemapSvg(tiles, options.size, stream, arena.rootPath()); break;
+    case Output::Kind::png: written = writeTreemapPng(tiles, options.size, stream); break;
+    }
+    if (stop.stop_requested())
+      return 130; // every temporary is removed with its file
+    if (!written || !output.file->commit()) {
+      std::fprintf(stderr, "quillane: %s\n", output.file->error().empty() ? "cannot write the output"
+                                                                           : output.file->error().c_str());
+      status = 1;
+    }
+  }
+  return status;
+}
+
+} // namespace quillane

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "TarnwickUI/CanvasGeometry.h"
+
+#include <optional>
+#include <span>
+#include <string>
+
+namespace quillane {
+
+/// Options of `quillane treemap`.
+struct TreemapOptions {
+  std::string path; // empty: the home folder
+  tarnwick::CanvasSize size{1200, 800};
+  std::optional<std::string> jsonDestination;
+  std::optional<std::string> svgDestination;
+  std::optional<std::string> pngDestination;
+};
+
+/// Parses the arguments after "treemap"; nothing on bad input, with `error`
+/// set. At least one output is required.
+std::optional<TreemapOptions> parseTreemapOptions(std::span<char *const> arguments, std::string &error);
+
+/// Scans, lays the root's children out and writes every requested output,
+/// each complete or not at all. Exit status: 0 on success, 1 when the root
+/// cannot be read or an output cannot be written, 130 when interrupted.
+int runTreemapCommand(const TreemapOptions &options);
+
+} // namespace quillane
