@@ -59,6 +59,15 @@ TEST(SquarifiedTreemapLayoutTest, EqualChildrenOnASquareMakeFourQuarters) {
   }
 }
 
+TEST(SquarifiedTreemapLayoutTest, EqualWorstRatiosAddToTheRow) {
+  // Two halves of a square: the second tile makes the row no worse (2 and
+  // 2), so it joins the first and the row spans the full width.
+  auto tiles = layOut({5, 5});
+  ASSERT_EQ(tiles.size(), 2u);
+  EXPECT_EQ(tiles[0].frame, (CanvasRect{0, 0, 100, 50}));
+  EXPECT_EQ(tiles[1].frame, (CanvasRect{0, 50, 100, 50}));
+}
+
 TEST(SquarifiedTreemapLayoutTest, TailCollectsSmallAndSurplusChildren) {
   struct Case {
     const char *label;
