@@ -1,5 +1,6 @@
 #include "TarnwickApp/ScanCommand.h"
 
+#include "TarnwickApp/ArgumentCursor.h"
 #include "TarnwickApp/AtomicOutputFile.h"
 #include "TarnwickApp/InterruptWatcher.h"
 #include "TarnwickApp/NcduJsonWriter.h"
@@ -59,26 +60,11 @@ void printSummary(const DiskTreeArena &arena, int top) {
 
 std::optional<ScanOptions> parseScanOptions(std::span<char *const> arguments, std::string &error) {
   ScanOptions options;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::string_view argument = arguments[i];
-    std::string_view value;
-    bool hasInlineValue = false;
-    if (argument.starts_with("--") && argument.find('=') != std::string_view::npos) {
-      value = argument.substr(argument.find('=') + 1);
-      argument = argument.substr(0, argument.find('='));
-      hasInlineValue = true;
-    }
-    auto takeValue = [&]() -> std::optional<std::string_view> {
-      if (hasInlineValue)
-        return value;
-      if (i + 1 >= arguments.size()) {
-        error = "option " + std::string(argument) + " needs a value";
-        return std::nullopt;
-      }
-      return std::string_view(arguments[++i]);
-    };
+  ArgumentCursor cursor(arguments);
+  while (cursor.next()) {
+    std::string_view argument = cursor.current();
     if (argument == "--top" || argument == "--concurrency") {
-      auto text = takeValue();
+      auto text = cursor.value(error);
       if (!text)
         return std::nullopt;
       bool isTop = argument == "--top";
@@ -89,7 +75,7 @@ std::optional<ScanOptions> parseScanOptions(std::span<char *const> arguments, st
       }
       (isTop ? options.top : options.concurrency) = *count;
     } else if (argument == "--json") {
-      auto text = takeValue();
+      auto text = cursor.value(error);
       if (!text)
         return std::nullopt;
       if (text->empty()) {
@@ -97,17 +83,14 @@ std::optional<ScanOptions> parseScanOptions(std::span<char *const> arguments, st
         return std::nullopt;
       }
       options.jsonDestination = std::string(*text);
-    } else if (argument == "--file-manager" && !hasInlineValue) {
+    } else if (argument == "--file-manager" && !cursor.hasInlineValue()) {
       options.fileManager = true;
-    } else if (argument == "--quiet" && !hasInlineValue) {
+    } else if (argument == "--quiet" && !cursor.hasInlineValue()) {
       options.quiet = true;
-    } else if (argument.starts_with("-") && argument != "-") {
+    } else if (cursor.isOption()) {
       error = "unknown option " + std::string(argument);
       return std::nullopt;
-    } else if (options.path.empty()) {
-      options.path = std::string(argument);
-    } else {
-      error = "only one PATH can be scanned at a time";
+    } else if (!cursor.takePath(options.path, error, "scanned")) {
       return std::nullopt;
     }
   }

@@ -1,5 +1,6 @@
 #include "TarnwickApp/TreemapCommand.h"
 
+#include "TarnwickApp/ArgumentCursor.h"
 #include "TarnwickApp/AtomicOutputFile.h"
 #include "TarnwickApp/InterruptWatcher.h"
 #include "TarnwickApp/ScanRunner.h"
@@ -48,30 +49,19 @@ struct Output {
 
 std::optional<TreemapOptions> parseTreemapOptions(std::span<char *const> arguments, std::string &error) {
   TreemapOptions options;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::string_view argument = arguments[i];
-    std::optional<std::string_view> inlineValue;
-    if (argument.starts_with("--") && argument.find('=') != std::string_view::npos) {
-      inlineValue = argument.substr(argument.find('=') + 1);
-      argument = argument.substr(0, argument.find('='));
-    }
-    auto value = [&]() -> std::optional<std::string_view> {
-      if (inlineValue)
-        return inlineValue;
-      if (i + 1 < arguments.size())
-        return std::string_view(arguments[++i]);
-      error = "option " + std::string(argument) + " needs a value";
-      return std::nullopt;
-    };
+  ArgumentCursor cursor(arguments);
+  while (cursor.next()) {
+    std::string_view argument = cursor.current();
     std::optional<std::string> *destination = argument == "--json" ? &options.jsonDestination
                                                : argument == "--svg" ? &options.svgDestination
                                                : argument == "--png" ? &options.pngDestination
                                                                      : nullptr;
     if (destination || argument == "--size") {
-      auto text = value();
+      auto text = cursor.value(error);
       if (!text)
         return std::nullopt;
       if (destination) {
+        // Only JSON may go to standard output; images never to a terminal.
         if (text->empty() || (*text == "-" && argument != "--json")) {
           error = std::string(argument) + " needs a file name" + (argument == "--json" ? ", or - for standard output" : "");
           return std::nullopt;
@@ -83,13 +73,10 @@ std::optional<TreemapOptions> parseTreemapOptions(std::span<char *const> argumen
         error = "--size needs WIDTHxHEIGHT in whole points from 1 to 16384, such as 1200x800";
         return std::nullopt;
       }
-    } else if (argument.starts_with("-") && argument != "-") {
+    } else if (cursor.isOption()) {
       error = "unknown option " + std::string(argument);
       return std::nullopt;
-    } else if (options.path.empty()) {
-      options.path = std::string(argument);
-    } else {
-      error = "only one PATH can be laid out at a time";
+    } else if (!cursor.takePath(options.path, error, "laid out")) {
       return std::nullopt;
     }
   }
