@@ -1,6 +1,7 @@
 #include "TarnwickCore/DeletionGuard.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -83,11 +84,38 @@ std::string joined(const std::string &home, std::string_view relative) {
   return relative.empty() ? home : DeletionGuard::normalizePath(home + "/" + std::string(relative));
 }
 
+// A link in a parent folder ("~/.cache/toSsh/id_rsa" with toSsh pointing at
+// ~/.ssh) would let every string test above approve a path that really lies
+// elsewhere. The parent's real location must be where its name says: the
+// home folder's own real location (which may itself be behind a link) plus
+// the rest of the path.
+bool reachedThroughLink(const std::string &target, const std::string &home, const GuardFileFacts &files) {
+  const auto slash = target.rfind('/');
+  const std::string parent = slash == 0 ? "/" : target.substr(0, slash);
+  const auto realParent = files.canonicalPath(parent);
+  if (!realParent)
+    return false;
+  std::string expected = parent;
+  if (isAtOrBelow(parent, home))
+    if (auto realHome = files.canonicalPath(home))
+      expected = DeletionGuard::normalizePath(*realHome + parent.substr(home.size()));
+  return *realParent != expected;
+}
+
 class SystemGuardFileFacts final : public GuardFileFacts {
 public:
   bool exists(const std::string &path) const override {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
+  }
+
+  std::optional<std::string> canonicalPath(const std::string &path) const override {
+    char *resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+      return std::nullopt;
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
   }
 
   std::optional<LinkStatus> linkStatus(const std::string &path) const override {
@@ -213,6 +241,8 @@ std::string DeletionGuard::validateDeletionCandidate(std::string_view rawPath, c
     if (status->isImmutable)
       throw DeletionGuardError(Kind::sipOrSystemImmutable, target);
   }
+  if (reachedThroughLink(target, home, files))
+    throw DeletionGuardError(Kind::symbolicLinkNotAllowed, target);
 
   for (std::string_view allowed : allowlistedRelativeRoots)
     if (isAtOrBelow(target, joined(home, allowed)))

@@ -25,6 +25,8 @@ public:
   virtual bool exists(const std::string &path) const = 0;
   /// The entry itself, not following a link; nothing when it cannot be read.
   virtual std::optional<LinkStatus> linkStatus(const std::string &path) const = 0;
+  /// `path` with every symbolic link resolved; nothing when that fails.
+  virtual std::optional<std::string> canonicalPath(const std::string &path) const = 0;
 
   static const GuardFileFacts &system();
 };

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
+#include <random>
+#include <sys/stat.h>
 #include <memory>
 
 namespace tarnwick {
@@ -20,6 +23,7 @@ public:
     auto found = entries.find(path);
     return found != entries.end() && !found->second.isSymbolicLink; // links here dangle
   }
+  std::optional<std::string> canonicalPath(const std::string &path) const override { return path; }
   std::optional<LinkStatus> linkStatus(const std::string &path) const override {
     auto found = entries.find(path);
     if (found == entries.end())
@@ -116,6 +120,10 @@ TEST(DeletionGuardTest, RealLinksAndImmutableFilesAreRefused) {
   EXPECT_EQ(refusal(".cache/target"), std::nullopt);
   EXPECT_EQ(refusal(".cache/link"), Kind::symbolicLinkNotAllowed);
   EXPECT_EQ(refusal(".cache/dangling"), Kind::pathDoesNotExist);
+  // A linked folder inside an allowlisted one must not open a way out of it.
+  tree.writeFile(".ssh/id_rsa", 10);
+  tree.makeSymlink(".cache/toSsh", "../.ssh");
+  EXPECT_EQ(refusal(".cache/toSsh/id_rsa"), Kind::symbolicLinkNotAllowed);
 
   // Setting the immutable attribute needs root and a file system that has it.
   const std::string quoted = quillane::test::shellQuote(tree.path(".cache/target"));
@@ -126,6 +134,52 @@ TEST(DeletionGuardTest, RealLinksAndImmutableFilesAreRefused) {
   // Cleared again whatever happens, or the scratch tree could not be removed.
   std::shared_ptr<void> clear(nullptr, [&](void *) { quillane::test::runCommand("chattr -i " + quoted); });
   EXPECT_EQ(refusal(".cache/target"), Kind::sipOrSystemImmutable);
+}
+
+TEST(DeletionGuardTest, RandomPathsNeverApproveWhatMustStay) {
+  // A temporary home with caches, secrets, links into both, and loose files.
+  quillane::test::TempTree tree;
+  const std::string fakeHome = tree.root();
+  for (const char *file : {".cache/a/f", ".cache/b", "Library/Caches/c", ".ssh/id", "Documents/d", "notes",
+                           ".config/app/rc", ".mozilla/profile/key", "Music/m"})
+    tree.writeFile(file, 1);
+  tree.makeSymlink(".cache/toSsh", "../.ssh");
+  tree.makeSymlink(".cache/toDocuments", "../Documents/d");
+  tree.makeSymlink("link", ".cache");
+  const std::vector<std::string> parts = {".cache", "a",   "f",   "b",   "Library", "Caches", "c", ".ssh", "id",
+                                          "Documents", "d", "notes", ".config", "app", ".mozilla", "Music",
+                                          "toSsh", "toDocuments", "link", ".", "", "..", "...", "missing"};
+  std::mt19937 random(5);
+  int approvals = 0;
+  for (int round = 0; round < 20'000; ++round) {
+    std::string path = random() % 8 == 0 ? "/tmp" : fakeHome;
+    for (int depth = 1 + random() % 4; depth > 0; --depth)
+      path += "/" + parts[random() % parts.size()];
+    if (random() % 4 == 0)
+      path += "/";
+    std::string approved;
+    try {
+      approved = DeletionGuard::validateDeletionCandidate(path, fakeHome, random() % 2 == 0);
+    } catch (const DeletionGuardError &) {
+      continue;
+    }
+    ++approvals;
+    SCOPED_TRACE(path);
+    ASSERT_TRUE(approved.starts_with(fakeHome + "/")) << approved;
+    struct stat st;
+    ASSERT_EQ(::lstat(approved.c_str(), &st), 0) << approved;
+    ASSERT_FALSE(S_ISLNK(st.st_mode)) << approved;
+    char *real = ::realpath(approved.c_str(), nullptr);
+    ASSERT_NE(real, nullptr);
+    EXPECT_EQ(std::string(real), approved) << "approved through a linked folder";
+    std::free(real);
+    const std::string relative = approved.substr(fakeHome.size() + 1);
+    for (std::string_view secret : {".ssh", ".config", ".mozilla", "Documents", "Music"})
+      ASSERT_NE(relative, secret);
+    for (std::string_view secret : {".ssh/", ".config/", ".mozilla/"})
+      ASSERT_FALSE(relative.starts_with(secret)) << approved;
+  }
+  EXPECT_GT(approvals, 100); // the generator reaches approvable paths at all
 }
 
 } // namespace
