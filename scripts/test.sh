@@ -24,7 +24,7 @@ PACKAGES=(
   # sanitizer and fuzzer builds; llvm-14 brings llvm-symbolizer for readable reports
   clang libclang-rt-14-dev llvm-14
   # read back the JSON export / walk test trees
-  ncdu gdu findutils
+  ncdu gdu findutils trash-cli
 )
 JOBS=2
 FUZZ_SECONDS=30
