@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+/// How the cleaning engine deletes; stored and shown as the case name.
+enum class DeletionMode { moveToTrash, permanentDelete };
+
+std::string_view rawValue(DeletionMode mode);
+/// Exact case name only ("moveToTrash", "permanentDelete").
+std::optional<DeletionMode> deletionModeFromRawValue(std::string_view text);
+
+/// Reported before each selected item is processed.
+struct CleanProgress {
+  std::int64_t currentIndex = 0; // zero-based, among the selected items
+  std::int64_t totalCount = 0;
+  std::string currentPath;
+  std::int64_t freedBytes = 0; // by the items completed before this one
+
+  friend bool operator==(const CleanProgress &, const CleanProgress &) = default;
+};
+
+/// What one cleaning run did. A path the guard refused is in
+/// blockedProtectedPaths and errors; a file-system failure only in errors.
+struct SafeCleaningReport {
+  std::int64_t freedBytes = 0; // the items' recorded sizes, not re-measured
+  std::vector<std::string> cleanedPaths;
+  std::vector<std::string> blockedProtectedPaths;
+  std::map<std::string, std::string> errors;
+  double durationSeconds = 0;
+
+  friend bool operator==(const SafeCleaningReport &, const SafeCleaningReport &) = default;
+};
+
+} // namespace tarnwick
