@@ -1,0 +1,79 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+/// Whether the probes say the application may read protected locations;
+/// stored and shown as the case name.
+enum class FullDiskAccessStatus { granted, denied, undetermined };
+
+std::string_view rawValue(FullDiskAccessStatus status);
+/// Exact case name only ("granted", not "Granted").
+std::optional<FullDiskAccessStatus> fullDiskAccessStatusFromRawValue(std::string_view text);
+
+/// One row of the table that explains which locations are read, and why.
+struct FDAPathCategory {
+  std::string id;
+  std::string title;
+  std::string purpose;
+  /// Display text with "~/" for the home folder; never resolved.
+  std::vector<std::string> samplePaths;
+  bool isPersonallyIdentifiable = false;
+
+  friend bool operator==(const FDAPathCategory &, const FDAPathCategory &) = default;
+};
+
+/// What the probes ask of the file system; replaceable in tests.
+class ProbeFileSystem {
+public:
+  virtual ~ProbeFileSystem() = default;
+  virtual bool isReadable(const std::string &path) const = 0;
+  virtual bool exists(const std::string &path) const = 0;
+  /// Opens the file, reads one byte, closes it; false when it cannot be opened.
+  virtual bool readOneByte(const std::string &path) const = 0;
+  /// Whether the path can be listed as a directory.
+  virtual bool canList(const std::string &path) const = 0;
+
+  static std::shared_ptr<const ProbeFileSystem> system();
+};
+
+/// Decides from a fixed list of protected files whether the permission to
+/// read them is in force, and carries the transparency table. On Linux no
+/// such permission exists: the probes decide by plain readability and the
+/// settings pane cannot be opened.
+///
+/// Threads: immutable; safe from any thread.
+class FullDiskAccessCoordinator {
+public:
+  FullDiskAccessCoordinator(std::string homeDirectory, std::shared_ptr<const ProbeFileSystem> fileSystem);
+  /// The same with an explicit probe list (tests; an empty list decides nothing).
+  FullDiskAccessCoordinator(std::string homeDirectory, std::shared_ptr<const ProbeFileSystem> fileSystem,
+                            std::vector<std::string> probePaths);
+
+  /// The process-wide instance for the current user ($HOME).
+  static const FullDiskAccessCoordinator &shared();
+
+  /// The first probe that exists decides: readable → granted, else denied.
+  FullDiskAccessStatus checkStatus() const;
+  /// Really opens the probes (a byte read, or a directory listing); falls
+  /// back to checkStatus() when none opens.
+  FullDiskAccessStatus triggerRegistration() const;
+  /// There is no such settings pane on Linux; does nothing here.
+  void openSystemSettingsFDA() const;
+
+  const std::string &homeDirectory() const { return homeDirectory_; }
+  const std::vector<std::string> &probePaths() const { return probePaths_; }
+  static const std::vector<FDAPathCategory> &transparencyCategories();
+
+private:
+  std::string homeDirectory_;
+  std::shared_ptr<const ProbeFileSystem> fileSystem_;
+  std::vector<std::string> probePaths_;
+};
+
+} // namespace tarnwick
