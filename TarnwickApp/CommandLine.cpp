@@ -1,5 +1,6 @@
 #include "TarnwickApp/CommandLine.h"
 
+#include "TarnwickApp/CleanupCommands.h"
 #include "TarnwickApp/ScanCommand.h"
 #include "TarnwickApp/TreemapCommand.h"
 
@@ -28,6 +29,14 @@ constexpr const char *usageText =
     "           --json FILE|-    the tiles as JSON (frames, shares, colours)\n"
     "           --svg FILE       the treemap as an SVG drawing\n"
     "           --png FILE       the treemap as a PNG image (no display needed)\n"
+    "\n"
+    "Usage: quillane trash [--permanent] PATH...\n"
+    "\n"
+    "  trash    Move each PATH to the Trash (or, with --permanent, remove it), after the safety checks.\n"
+    "\n"
+    "Usage: quillane access\n"
+    "\n"
+    "  access   Show whether protected locations are readable, and what Quillane reads and why.\n"
     "\n"
     "  --help     show this text\n"
     "  --version  show the version\n";
@@ -66,6 +75,10 @@ int runCommandLine(int argc, char **argv) {
       return usageError(error);
     return runTreemapCommand(*options);
   }
+  if (command == "trash")
+    return runTrashCommand(arguments.subspan(1));
+  if (command == "access")
+    return runAccessCommand(arguments.subspan(1));
   return usageError("unknown command " + std::string(command));
 }
 

@@ -1,0 +1,42 @@
+#include "TarnwickApp/QuillaneProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace quillane::test {
+namespace {
+
+// `quillane trash` run as if `home` were the user's home.
+QuillaneRun trash(const TempTree &home, const std::string &arguments) {
+  QuillaneRun run;
+  run.out = runCommand("export HOME=" + shellQuote(home.root()) + " XDG_DATA_HOME=" +
+                           shellQuote(home.path(".local/share")) + "; " + shellQuote(QUILLANE_BINARY) + " trash " +
+                           arguments + " 2>&1",
+                       &run.status);
+  return run;
+}
+
+TEST(TrashCommand, ReportsEachPathAndFailsUnlessAllWereCleaned) {
+  TempTree home;
+  home.writeFile(".cache/junk", 5000);
+  home.writeFile("notes.txt", 10);
+  QuillaneRun run = trash(home, shellQuote(home.path(".cache/junk")) + " " + shellQuote(home.path("notes.txt")));
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(std::filesystem::exists(home.path(".local/share/Trash/files/junk")));
+  EXPECT_TRUE(std::filesystem::exists(home.path(".local/share/Trash/files/notes.txt"))); // confirmed by naming it
+  EXPECT_NE(run.out.find("2 of 2 cleaned"), std::string::npos) << run.out;
+
+  home.writeFile(".ssh/id_rsa", 10);
+  run = trash(home, shellQuote(home.path(".ssh/id_rsa")) + " --permanent");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("blocked  " + home.path(".ssh/id_rsa") + ": Deletion rejected: Path '" +
+                         home.path(".ssh/id_rsa") + "' is a protected system or user crown-jewel directory."),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(std::filesystem::exists(home.path(".ssh/id_rsa")));
+  EXPECT_EQ(trash(home, "").status, 2);
+}
+
+} // namespace
+} // namespace quillane::test
