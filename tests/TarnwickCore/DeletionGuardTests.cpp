@@ -70,6 +70,7 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
       {"/home/ann/.cache/frozen", false, Kind::sipOrSystemImmutable, "/home/ann/.cache/frozen"},
       {"/home/ann/Library/Caches", false, std::nullopt, "/home/ann/Library/Caches"},
       {"/home/ann/Library/Caches/./x/", false, std::nullopt, "/home/ann/Library/Caches/x"},
+      {"//home//ann/Library//Caches/x", false, std::nullopt, "/home/ann/Library/Caches/x"},
       {"/home/ann/Library/CachesOld", false, Kind::outsideAllowlistedRoots, "/home/ann/Library/CachesOld"},
       {"/opt/homebrew/Library/CachesOld/x", false, std::nullopt, "/opt/homebrew/Library/CachesOld/x"},
       {"/home/ann/notes.txt", false, Kind::outsideAllowlistedRoots, "/home/ann/notes.txt"},

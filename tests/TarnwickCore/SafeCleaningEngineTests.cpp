@@ -124,6 +124,33 @@ TEST_F(SafeCleaningEngineTest, RealTrashAndRemoval) {
   EXPECT_FALSE(fs::exists(home.path(".local/share/Trash/files/b")));
 }
 
+// Swaps the approved folder for a link to a secret between the guard's
+// check and the removal, as a hostile process might.
+class SwappingFileSystem final : public CleaningFileSystem {
+public:
+  SwappingFileSystem(std::string secret, CleaningFileSystem &real) : secret_(std::move(secret)), real_(real) {}
+  void moveToTrash(const std::string &path) override { real_.moveToTrash(path); }
+  void removeItem(const std::string &path) override {
+    fs::rename(path, path + ".moved");
+    fs::create_directory_symlink(secret_, path);
+    real_.removeItem(path);
+  }
+
+private:
+  std::string secret_;
+  CleaningFileSystem &real_;
+};
+
+TEST_F(SafeCleaningEngineTest, ARemovalRacingALinkSwapRemovesOnlyTheLink) {
+  home.writeFile(".cache/folder/inside", 10);
+  SystemCleaningFileSystem real(FreedesktopTrash(home.root(), home.path(".local/share")));
+  SafeCleaningEngine engine(home.root(), std::make_shared<SwappingFileSystem>(home.path(".ssh"), real));
+  auto report = engine.clean({item(home.path(".cache/folder"), 10)}, DeletionMode::permanentDelete, false);
+  EXPECT_EQ(report.cleanedPaths.size(), 1u);
+  EXPECT_TRUE(fs::exists(home.path(".ssh/id_rsa")));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(home.path(".cache/folder"))));
+}
+
 TEST(DeletionModeTest, OnlyTheCaseNamesConstructAMode) {
   EXPECT_EQ(deletionModeFromRawValue("moveToTrash"), DeletionMode::moveToTrash);
   EXPECT_EQ(deletionModeFromRawValue("permanentDelete"), DeletionMode::permanentDelete);
