@@ -1,0 +1,122 @@
+#include "TarnwickUI/TarnwickAppCoordinator.h"
+
+#include "TarnwickCore/ScanErrors.h"
+
+#include <QDir>
+#include <QMetaObject>
+
+namespace tarnwick {
+
+TarnwickAppCoordinator::TarnwickAppCoordinator(std::shared_ptr<const FastBulkScanner> scanner,
+                                               std::shared_ptr<SafeCleaningEngine> engine, QObject *parent)
+    : QObject(parent), scanner_(std::move(scanner)), engine_(std::move(engine)) {}
+
+TarnwickAppCoordinator::TarnwickAppCoordinator(QObject *parent)
+    : TarnwickAppCoordinator(std::make_shared<const FastBulkScanner>(8, false),
+                             std::make_shared<SafeCleaningEngine>(
+                                 QDir::homePath().toStdString(),
+                                 std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash::forCurrentUser())),
+                             parent) {}
+
+TarnwickAppCoordinator::~TarnwickAppCoordinator() {
+  activeScan_.request_stop();
+  workers_.clear(); // joins; queued results die with this object
+}
+
+void TarnwickAppCoordinator::launch(std::function<void()> work) {
+  std::erase_if(workers_, [](const Worker &worker) { return worker.finished->load(); });
+  auto finished = std::make_shared<std::atomic<bool>>(false);
+  workers_.push_back({finished, std::jthread([finished, work = std::move(work)] {
+                        work();
+                        finished->store(true);
+                      })});
+}
+
+void TarnwickAppCoordinator::setScanning(bool scanning) {
+  if (isScanning_ == scanning)
+    return;
+  isScanning_ = scanning;
+  emit isScanningChanged();
+}
+
+void TarnwickAppCoordinator::startScan(const QString &path) {
+  activeScan_.request_stop();
+  activeScan_ = std::stop_source();
+  const std::uint64_t generation = ++scanGeneration_;
+  setScanning(true);
+  if (scanError_) {
+    scanError_.reset();
+    emit scanErrorChanged();
+  }
+  launch([this, generation, scanner = scanner_, root = path.toStdString(), stop = activeScan_.get_token()] {
+    auto progress = [this, generation](const ScanProgress &report) {
+      QMetaObject::invokeMethod(
+          this,
+          [this, generation, report] {
+            if (generation != scanGeneration_)
+              return;
+            scanProgress_ = report;
+            emit scanProgressChanged();
+          },
+          Qt::QueuedConnection);
+    };
+    std::optional<DiskTreeArena> arena;
+    std::optional<QString> error;
+    try {
+      arena = scanner->scan(root, progress, stop);
+    } catch (const ScanCancelledError &) {
+    } catch (const std::exception &failure) {
+      error = QString::fromStdString(failure.what());
+    }
+    if (stop.stop_requested())
+      arena.reset(); // a cancelled or replaced scan never publishes
+    QMetaObject::invokeMethod(
+        this, [this, generation, arena = std::move(arena), error]() mutable { finishScan(generation, std::move(arena), error); },
+        Qt::QueuedConnection);
+  });
+}
+
+void TarnwickAppCoordinator::finishScan(std::uint64_t generation, std::optional<DiskTreeArena> arena,
+                                        std::optional<QString> error) {
+  if (generation != scanGeneration_)
+    return; // a newer scan owns the published state
+  if (arena) {
+    arena_ = std::make_shared<const DiskTreeArena>(std::move(*arena));
+    emit arenaChanged();
+  }
+  if (error) {
+    scanError_ = error;
+    emit scanErrorChanged();
+  }
+  setScanning(false);
+}
+
+void TarnwickAppCoordinator::cancelScan() {
+  activeScan_.request_stop();
+  ++scanGeneration_; // whatever the cancelled scan sends is stale
+  setScanning(false);
+}
+
+void TarnwickAppCoordinator::moveNodeToTrash(const DiskNode &node) {
+  CleanableItem item{Uuid::random(),
+                     node.name,
+                     "Direct Sizeloom Trash",
+                     node.path,
+                     node.allocatedSize,
+                     node.categoryHint.value_or(CleanableCategory::largeAndOldFiles),
+                     true,
+                     false,
+                     std::nullopt};
+  launch([this, engine = engine_, item = std::move(item)] {
+    SafeCleaningReport report = engine->clean({item}, DeletionMode::moveToTrash, true);
+    QMetaObject::invokeMethod(
+        this,
+        [this, report = std::move(report)] {
+          lastCleaningReport_ = report;
+          emit lastCleaningReportChanged();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+} // namespace tarnwick

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "TarnwickCore/DiskTreeArena.h"
+#include "TarnwickCore/FastBulkScanner.h"
+#include "TarnwickCore/SafeCleaningEngine.h"
+#include "TarnwickCore/ScanProgress.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace tarnwick {
+
+/// The one object the window binds to: starts and cancels scans, publishes
+/// their progress and result, and sends single nodes to the Trash through
+/// the cleaning engine. Each published value has a change signal.
+///
+/// Threads: confined to the thread that owns it (the GUI thread). Scans and
+/// cleanings run on threads of their own; their results come back as queued
+/// calls, one per progress report. A replaced or cancelled scan never
+/// publishes, and nothing reaches a destroyed coordinator: its destructor
+/// stops and joins its workers, and calls queued to it die with it.
+class TarnwickAppCoordinator : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(bool isScanning READ isScanning NOTIFY isScanningChanged)
+
+public:
+  TarnwickAppCoordinator(std::shared_ptr<const FastBulkScanner> scanner, std::shared_ptr<SafeCleaningEngine> engine,
+                         QObject *parent = nullptr);
+  /// The application's: concurrency 8, and an engine for the current user's
+  /// home folder with the freedesktop.org Trash.
+  explicit TarnwickAppCoordinator(QObject *parent = nullptr);
+  ~TarnwickAppCoordinator() override;
+
+  /// The last scan that completed without being cancelled.
+  std::shared_ptr<const DiskTreeArena> arena() const { return arena_; }
+  const std::optional<ScanProgress> &scanProgress() const { return scanProgress_; }
+  bool isScanning() const { return isScanning_; }
+  const std::optional<QString> &scanError() const { return scanError_; }
+  const std::optional<SafeCleaningReport> &lastCleaningReport() const { return lastCleaningReport_; }
+
+  /// Cancels any running scan and starts one of `path`; returns at once.
+  void startScan(const QString &path);
+  /// Stops the running scan, if any; the previous result stays.
+  void cancelScan();
+  /// Sends the node's path to the Trash (the user chose it, so it counts as
+  /// confirmed); the report arrives in lastCleaningReport. The tree is not
+  /// changed.
+  void moveNodeToTrash(const DiskNode &node);
+
+signals:
+  void arenaChanged();
+  void scanProgressChanged();
+  void isScanningChanged();
+  void scanErrorChanged();
+  void lastCleaningReportChanged();
+
+private:
+  void setScanning(bool scanning);
+  void finishScan(std::uint64_t generation, std::optional<DiskTreeArena> arena, std::optional<QString> error);
+
+  std::shared_ptr<const FastBulkScanner> scanner_;
+  std::shared_ptr<SafeCleaningEngine> engine_;
+  std::shared_ptr<const DiskTreeArena> arena_;
+  std::optional<ScanProgress> scanProgress_;
+  bool isScanning_ = false;
+  std::optional<QString> scanError_;
+  std::optional<SafeCleaningReport> lastCleaningReport_;
+
+  std::uint64_t scanGeneration_ = 0; // which scan may publish
+  std::stop_source activeScan_;
+  /// A scan or cleaning thread, and whether it has finished its work.
+  struct Worker {
+    std::shared_ptr<std::atomic<bool>> finished;
+    std::jthread thread;
+  };
+  /// Starts `work` on a thread of its own, first joining finished workers.
+  void launch(std::function<void()> work);
+  std::vector<Worker> workers_; // joined on destruction
+};
+
+} // namespace tarnwick
