@@ -14,7 +14,6 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <unistd.h>
 

@@ -7,27 +7,18 @@
 namespace tarnwick {
 namespace {
 
-const nlohmann::ordered_json &requiredKey(const nlohmann::ordered_json &json, const char *key) {
+using Json = nlohmann::ordered_json;
+
+// The value under `key`, which must be present and of the JSON type that
+// `hasType` accepts. nlohmann would otherwise convert between some types on
+// its own, and the serialized form is strict.
+const Json &required(const Json &json, const char *key, bool (Json::*hasType)() const noexcept) {
   auto found = json.find(key);
   if (found == json.end())
     throw CleanableDecodingError(std::string("missing required key \"") + key + "\"");
-  return *found;
-}
-
-template <typename T> T requiredValue(const nlohmann::ordered_json &json, const char *key) {
-  const nlohmann::ordered_json &value = requiredKey(json, key);
-  try {
-    return value.get<T>();
-  } catch (const nlohmann::ordered_json::exception &error) {
-    throw CleanableDecodingError(std::string("key \"") + key + "\": " + error.what());
-  }
-}
-
-// nlohmann converts between some JSON types on its own; the serialized form
-// is strict, so the JSON type is checked before converting.
-void expectType(const char *key, bool matches) {
-  if (!matches)
+  if (!((*found).*hasType)())
     throw CleanableDecodingError(std::string("key \"") + key + "\" has the wrong type");
+  return *found;
 }
 
 } // namespace
@@ -49,29 +40,21 @@ void to_json(nlohmann::ordered_json &json, const CleanableItem &item) {
 void from_json(const nlohmann::ordered_json &json, CleanableItem &item) {
   if (!json.is_object())
     throw CleanableDecodingError("an item must be a JSON object");
-  const nlohmann::ordered_json &id = requiredKey(json, "id");
-  expectType("id", id.is_string());
-  auto uuid = Uuid::fromString(id.get_ref<const std::string &>());
+  auto uuid = Uuid::fromString(required(json, "id", &Json::is_string).get_ref<const std::string &>());
   if (!uuid)
     throw CleanableDecodingError("key \"id\" is not a UUID");
-  expectType("name", requiredKey(json, "name").is_string());
-  expectType("subtitle", requiredKey(json, "subtitle").is_string());
-  expectType("path", requiredKey(json, "path").is_string());
-  expectType("sizeBytes", requiredKey(json, "sizeBytes").is_number_integer());
-  expectType("isSelected", requiredKey(json, "isSelected").is_boolean());
-  expectType("isSafeByDefault", requiredKey(json, "isSafeByDefault").is_boolean());
-
   CleanableItem decoded;
   decoded.id = *uuid;
-  decoded.name = requiredValue<std::string>(json, "name");
-  decoded.subtitle = requiredValue<std::string>(json, "subtitle");
-  decoded.path = requiredValue<std::string>(json, "path");
-  decoded.sizeBytes = requiredValue<std::int64_t>(json, "sizeBytes");
-  decoded.category = requiredKey(json, "category").get<CleanableCategory>();
-  decoded.isSelected = requiredValue<bool>(json, "isSelected");
-  decoded.isSafeByDefault = requiredValue<bool>(json, "isSafeByDefault");
+  decoded.name = required(json, "name", &Json::is_string).get<std::string>();
+  decoded.subtitle = required(json, "subtitle", &Json::is_string).get<std::string>();
+  decoded.path = required(json, "path", &Json::is_string).get<std::string>();
+  decoded.sizeBytes = required(json, "sizeBytes", &Json::is_number_integer).get<std::int64_t>();
+  decoded.category = required(json, "category", &Json::is_string).get<CleanableCategory>();
+  decoded.isSelected = required(json, "isSelected", &Json::is_boolean).get<bool>();
+  decoded.isSafeByDefault = required(json, "isSafeByDefault", &Json::is_boolean).get<bool>();
   if (auto found = json.find("lastModified"); found != json.end()) {
-    expectType("lastModified", found->is_number());
+    if (!found->is_number())
+      throw CleanableDecodingError("key \"lastModified\" has the wrong type");
     decoded.lastModified = found->get<double>();
   }
   item = std::move(decoded);
