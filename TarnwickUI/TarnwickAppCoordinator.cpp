@@ -7,9 +7,17 @@
 
 namespace tarnwick {
 
+TarnwickAppCoordinator::TarnwickAppCoordinator(ScanFunction scan, std::shared_ptr<SafeCleaningEngine> engine,
+                                               QObject *parent)
+    : QObject(parent), scan_(std::move(scan)), engine_(std::move(engine)) {}
+
 TarnwickAppCoordinator::TarnwickAppCoordinator(std::shared_ptr<const FastBulkScanner> scanner,
                                                std::shared_ptr<SafeCleaningEngine> engine, QObject *parent)
-    : QObject(parent), scanner_(std::move(scanner)), engine_(std::move(engine)) {}
+    : TarnwickAppCoordinator(
+          [scanner = std::move(scanner)](const std::string &root, ProgressHandler progress, std::stop_token stop) {
+            return scanner->scan(root, std::move(progress), std::move(stop));
+          },
+          std::move(engine), parent) {}
 
 TarnwickAppCoordinator::TarnwickAppCoordinator(QObject *parent)
     : TarnwickAppCoordinator(std::make_shared<const FastBulkScanner>(8, false),
@@ -48,7 +56,7 @@ void TarnwickAppCoordinator::startScan(const QString &path) {
     scanError_.reset();
     emit scanErrorChanged();
   }
-  launch([this, generation, scanner = scanner_, root = path.toStdString(), stop = activeScan_.get_token()] {
+  launch([this, generation, scan = scan_, root = path.toStdString(), stop = activeScan_.get_token()] {
     auto progress = [this, generation](const ScanProgress &report) {
       QMetaObject::invokeMethod(
           this,
@@ -63,7 +71,7 @@ void TarnwickAppCoordinator::startScan(const QString &path) {
     std::optional<DiskTreeArena> arena;
     std::optional<QString> error;
     try {
-      arena = scanner->scan(root, progress, stop);
+      arena = scan(root, progress, stop);
     } catch (const ScanCancelledError &) {
     } catch (const std::exception &failure) {
       error = QString::fromStdString(failure.what());

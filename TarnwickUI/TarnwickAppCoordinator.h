@@ -31,6 +31,13 @@ class TarnwickAppCoordinator : public QObject {
   Q_PROPERTY(bool isScanning READ isScanning NOTIFY isScanningChanged)
 
 public:
+  /// Scans one root into a tree: called on a worker thread, reports progress
+  /// through the handler from any thread, throws ScanCancelledError once the
+  /// token asks it to stop. The application's is FastBulkScanner::scan.
+  using ScanFunction =
+      std::function<DiskTreeArena(const std::string &root, ProgressHandler progress, std::stop_token stop)>;
+
+  TarnwickAppCoordinator(ScanFunction scan, std::shared_ptr<SafeCleaningEngine> engine, QObject *parent = nullptr);
   TarnwickAppCoordinator(std::shared_ptr<const FastBulkScanner> scanner, std::shared_ptr<SafeCleaningEngine> engine,
                          QObject *parent = nullptr);
   /// The application's: concurrency 8, and an engine for the current user's
@@ -65,7 +72,7 @@ private:
   void setScanning(bool scanning);
   void finishScan(std::uint64_t generation, std::optional<DiskTreeArena> arena, std::optional<QString> error);
 
-  std::shared_ptr<const FastBulkScanner> scanner_;
+  ScanFunction scan_;
   std::shared_ptr<SafeCleaningEngine> engine_;
   std::shared_ptr<const DiskTreeArena> arena_;
   std::optional<ScanProgress> scanProgress_;
