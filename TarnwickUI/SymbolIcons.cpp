@@ -15,9 +15,45 @@ struct SymbolRow {
 };
 
 // Symbol key → freedesktop icon name. The "-symbolic" names are monochrome,
-// so they take a tint the way the design expects.
+// so they take a tint the way the design expects. Where no standard name
+// draws the same thing, the row names the closest meaning; every key also
+// has a bundled drawing under icons/ named after the key.
 constexpr std::array symbolTable{
     SymbolRow{"folder", "folder-symbolic"},
+    SymbolRow{"folder.fill", "folder-symbolic"},
+    SymbolRow{"folder.badge.questionmark", "dialog-question-symbolic"},
+    SymbolRow{"folder.badge.gearshape", "applications-system-symbolic"},
+    SymbolRow{"doc.fill", "text-x-generic-symbolic"},
+    SymbolRow{"doc.on.doc", "edit-copy-symbolic"},
+    SymbolRow{"doc.zipper", "x-office-document-symbolic"},
+    SymbolRow{"trash", "user-trash-symbolic"},
+    SymbolRow{"trash.fill", "user-trash-full-symbolic"},
+    SymbolRow{"arrow.down.forward.and.arrow.up.backward", "view-restore-symbolic"},
+    SymbolRow{"arrow.clockwise", "view-refresh-symbolic"},
+    SymbolRow{"square.stack.3d.down.right.fill", "view-paged-symbolic"},
+    SymbolRow{"square.stack.3d.up.fill", "view-continuous-symbolic"},
+    SymbolRow{"square.grid.2x2", "view-grid-symbolic"},
+    SymbolRow{"circle.grid.2x2.fill", "view-app-grid-symbolic"},
+    SymbolRow{"hand.tap.fill", "input-touchpad-symbolic"},
+    SymbolRow{"chevron.left", "go-previous-symbolic"},
+    SymbolRow{"chevron.right", "go-next-symbolic"},
+    SymbolRow{"internaldrive.fill", "drive-harddisk-symbolic"},
+    SymbolRow{"house.fill", "user-home-symbolic"},
+    SymbolRow{"macwindow.on.rectangle", "focus-windows-symbolic"},
+    SymbolRow{"lock.shield.fill", "security-high-symbolic"},
+    SymbolRow{"eye.slash.fill", "view-conceal-symbolic"},
+    SymbolRow{"sparkles", "starred-symbolic"},
+    // The cleanable categories' symbols not already above.
+    SymbolRow{"gearshape.2.fill", "emblem-system-symbolic"},
+    SymbolRow{"hammer.fill", "applications-engineering-symbolic"},
+    SymbolRow{"shippingbox.fill", "package-x-generic-symbolic"},
+    SymbolRow{"cube.box.fill", "application-x-appliance-symbolic"},
+    SymbolRow{"film.stack.fill", "video-x-generic-symbolic"},
+    SymbolRow{"globe", "web-browser-symbolic"},
+    SymbolRow{"cpu.fill", "application-x-firmware-symbolic"},
+    // The application's own icon, installed into hicolor under the desktop id;
+    // full colour, so a tint flattens it to its silhouette.
+    SymbolRow{"quillane", "io.github.quillane.Quillane"},
 };
 
 const SymbolRow *findRow(std::string_view symbol) {

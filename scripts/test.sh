@@ -24,7 +24,7 @@ PACKAGES=(
   # sanitizer and fuzzer builds; llvm-14 brings llvm-symbolizer for readable reports
   clang libclang-rt-14-dev llvm-14
   # read back the JSON export / walk test trees
-  ncdu gdu findutils trash-cli
+  ncdu gdu findutils trash-cli desktop-file-utils appstream  # the last two validate the installed desktop entry and metainfo
 )
 JOBS=2
 FUZZ_SECONDS=30
