@@ -2,9 +2,15 @@
 
 #include "TarnwickApp/CleanupCommands.h"
 #include "TarnwickApp/ScanCommand.h"
+#include "TarnwickApp/TarnwickApp.h"
 #include "TarnwickApp/TreemapCommand.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -13,6 +19,11 @@ namespace quillane {
 namespace {
 
 constexpr const char *usageText =
+    "Usage: quillane [window [PATH]]\n"
+    "\n"
+    "  window   Open the explorer window (the default with no command when a display is available);\n"
+    "           with PATH, start scanning it at once.\n"
+    "\n"
     "Usage: quillane scan [PATH] [--top N] [--json FILE|-] [--concurrency N] [--file-manager] [--quiet]\n"
     "\n"
     "  scan     Scan PATH (default: your home folder) and print its size and largest items.\n"
@@ -41,6 +52,14 @@ constexpr const char *usageText =
     "  --help     show this text\n"
     "  --version  show the version\n";
 
+// Qt sees only the program name: every other argument is ours.
+int runWindow(char *program, const std::optional<QString> &initialScan) {
+  int qtArgc = 1;
+  char *qtArgv[] = {program, nullptr};
+  TarnwickApp application(qtArgc, qtArgv);
+  return application.exec(initialScan);
+}
+
 int usageError(const std::string &message) {
   std::fprintf(stderr, "quillane: %s\n\n%s", message.c_str(), usageText);
   return 2;
@@ -50,8 +69,11 @@ int usageError(const std::string &message) {
 
 int runCommandLine(int argc, char **argv) {
   std::span<char *const> arguments(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
-  if (arguments.empty())
-    return usageError("no command given");
+  if (arguments.empty()) {
+    if (!TarnwickApp::hasDisplay())
+      return usageError("no command given, and no display to open the window on");
+    return runWindow(argv[0], std::nullopt);
+  }
   std::string_view command = arguments.front();
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(usageText, stdout);
@@ -74,6 +96,17 @@ int runCommandLine(int argc, char **argv) {
     if (!options)
       return usageError(error);
     return runTreemapCommand(*options);
+  }
+  if (command == "window") {
+    if (arguments.size() > 2)
+      return usageError("window takes at most one PATH");
+    // An explicit Qt platform (offscreen, say) is taken as the user's choice.
+    if (!TarnwickApp::hasDisplay() && !std::getenv("QT_QPA_PLATFORM"))
+      return usageError("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset)");
+    std::optional<QString> path;
+    if (arguments.size() == 2)
+      path = QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(arguments[1])));
+    return runWindow(argv[0], path);
   }
   if (command == "trash")
     return runTrashCommand(arguments.subspan(1));

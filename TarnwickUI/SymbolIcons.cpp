@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QPainter>
+#include <QSvgRenderer>
 
 #include <array>
 #include <utility>
@@ -90,15 +91,27 @@ QPixmap SymbolIcons::tinted(std::string_view symbol, int size, const QColor &tin
   const int device = qMax(1, qRound(size * devicePixelRatio));
   QPixmap result(device, device);
   result.fill(Qt::transparent);
-  result.setDevicePixelRatio(devicePixelRatio);
-  const QIcon source = icon(symbol);
-  if (source.isNull())
+  const SymbolRow *row = findRow(symbol);
+  if (!row) {
+    result.setDevicePixelRatio(devicePixelRatio);
     return result;
+  }
   QPainter painter(&result);
-  source.paint(&painter, QRect(0, 0, size, size));
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  const QRect box(0, 0, device, device);
+  const QIcon themed = QIcon::fromTheme(QString::fromLatin1(row->themeName));
+  if (!themed.isNull()) {
+    painter.drawPixmap(box, themed.pixmap(box.size()));
+  } else {
+    // Drawn at the device size: a QIcon never scales a bundled drawing up.
+    QSvgRenderer drawing(bundledPath(symbol));
+    drawing.render(&painter, box);
+  }
   // Keep the drawing's coverage, replace its colour.
   painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-  painter.fillRect(QRect(0, 0, size, size), tint);
+  painter.fillRect(box, tint);
+  painter.end();
+  result.setDevicePixelRatio(devicePixelRatio);
   return result;
 }
 

@@ -1,17 +1,21 @@
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 
+#include "TestSupport/GatedScan.h"
+#include "TestSupport/TempTree.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <filesystem>
-#include <fstream>
 
 namespace tarnwick {
 namespace {
 
 namespace fs = std::filesystem;
+using quillane::test::GatedScan;
+using quillane::test::TempTree;
 
 // Runs the event loop until `done` holds or `limitMs` pass.
 bool waitFor(const std::function<bool()> &done, int limitMs = 5000) {
@@ -22,70 +26,120 @@ bool waitFor(const std::function<bool()> &done, int limitMs = 5000) {
   return done();
 }
 
+// Lets whatever a finished or stopped scan still sends arrive.
+void settle() { waitFor([] { return false; }, 150); }
+
 class TarnwickAppCoordinatorTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    root = fs::temp_directory_path() / ("quillane-coordinator-" + std::to_string(::getpid()));
-    fs::create_directories(root / ".cache");
-    std::ofstream(root / ".cache" / "junk") << std::string(5000, 'j');
-    std::ofstream(root / "notes") << "n";
-  }
-  void TearDown() override { fs::remove_all(root); }
-
-  std::unique_ptr<TarnwickAppCoordinator> make() {
-    auto engine = std::make_shared<SafeCleaningEngine>(
-        root.native(), std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(root.native(), (root / ".local/share").native())));
-    return std::make_unique<TarnwickAppCoordinator>(std::make_shared<const FastBulkScanner>(), engine);
+    tree.writeFile(".cache/junk", 5000);
+    tree.writeFile("notes", 1);
+    engine = std::make_shared<SafeCleaningEngine>(
+        tree.root(), std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(tree.root(), tree.path(".local/share"))));
   }
 
-  fs::path root;
+  std::unique_ptr<TarnwickAppCoordinator> make(const GatedScan &scan) {
+    auto coordinator = std::make_unique<TarnwickAppCoordinator>(scan.function(), engine);
+    QObject::connect(coordinator.get(), &TarnwickAppCoordinator::arenaChanged, [this] { ++arenasPublished; });
+    return coordinator;
+  }
+  QString root() const { return QString::fromStdString(tree.root()); }
+
+  TempTree tree;
+  std::shared_ptr<SafeCleaningEngine> engine;
+  int arenasPublished = 0;
 };
 
-TEST_F(TarnwickAppCoordinatorTest, PublishesOnlyTheLatestScan) {
-  auto coordinator = make();
+TEST_F(TarnwickAppCoordinatorTest, StartPublishesProgressThenTheTree) {
+  GatedScan scan;
+  auto coordinator = make(scan);
   coordinator->cancelScan(); // nothing running: only the flag
   EXPECT_FALSE(coordinator->isScanning());
 
-  int arenas = 0;
-  QObject::connect(coordinator.get(), &TarnwickAppCoordinator::arenaChanged, [&] { ++arenas; });
-  coordinator->startScan("/usr");                               // replaced at once
-  coordinator->startScan(QString::fromStdString(root.native())); // this one publishes
+  coordinator->startScan(root());
   EXPECT_TRUE(coordinator->isScanning());
+  ASSERT_TRUE(waitFor([&] { return coordinator->scanProgress().has_value(); }));
+  EXPECT_EQ(coordinator->scanProgress()->scannedFiles, 1234);
+  EXPECT_FALSE(coordinator->arena());
+
+  scan.open();
   ASSERT_TRUE(waitFor([&] { return !coordinator->isScanning(); }));
-  QCoreApplication::processEvents(); // anything the first scan still sends
   ASSERT_TRUE(coordinator->arena());
-  EXPECT_EQ(arenas, 1);
-  EXPECT_EQ(coordinator->arena()->rootPath(), root.native());
   EXPECT_EQ(coordinator->arena()->rootNode()->fileCount, 2);
+  EXPECT_EQ(arenasPublished, 1);
   EXPECT_FALSE(coordinator->scanError());
 }
 
-TEST_F(TarnwickAppCoordinatorTest, CancelledScanKeepsThePreviousResultAndNoError) {
-  auto coordinator = make();
-  coordinator->startScan(QString::fromStdString((root / "missing").native()));
+TEST_F(TarnwickAppCoordinatorTest, AReplacedScanNeverPublishes) {
+  GatedScan scan;
+  auto coordinator = make(scan);
+  coordinator->startScan(QString::fromStdString(tree.path(".cache")));
+  coordinator->startScan(root()); // replaces the first
+  EXPECT_TRUE(coordinator->isScanning());
+  ASSERT_TRUE(waitFor([&] { return scan.started() == 2; }));
+  scan.open();
   ASSERT_TRUE(waitFor([&] { return !coordinator->isScanning(); }));
-  ASSERT_TRUE(coordinator->arena());
-  EXPECT_EQ(coordinator->arena()->inaccessibleCount, 1); // unreadable, not an error
-  auto previous = coordinator->arena();
-  coordinator->startScan("/usr");
+  settle();
+  EXPECT_EQ(arenasPublished, 1);
+  EXPECT_EQ(coordinator->arena()->rootPath(), tree.root());
+  EXPECT_EQ(coordinator->scanProgress()->rootPath, tree.root()); // the replaced scan's report is dropped too
+}
+
+TEST_F(TarnwickAppCoordinatorTest, CancelKeepsThePreviousTreeAndSetsNoError) {
+  GatedScan scan;
+  auto coordinator = make(scan);
+  scan.open();
+  coordinator->startScan(root());
+  ASSERT_TRUE(waitFor([&] { return coordinator->arena() != nullptr; }));
+  const auto previous = coordinator->arena();
+
+  coordinator->startScan(root());
   coordinator->cancelScan();
   EXPECT_FALSE(coordinator->isScanning());
-  waitFor([] { return false; }, 300); // let the cancelled scan end and send what it will
-  EXPECT_EQ(coordinator->arena(), previous);
+  settle();
+  EXPECT_FALSE(coordinator->isScanning());
+  EXPECT_EQ(coordinator->arena(), previous) << "a cancelled scan must not publish even if it finished";
+  EXPECT_FALSE(coordinator->scanError());
+}
+
+TEST_F(TarnwickAppCoordinatorTest, FailureIsPublishedAsTextAndClearedByTheNextStart) {
+  GatedScan failing;
+  failing.failWith("The disk went away.");
+  failing.open();
+  auto coordinator = make(failing);
+  coordinator->startScan(root());
+  ASSERT_TRUE(waitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(coordinator->scanError());
+  EXPECT_EQ(*coordinator->scanError(), "The disk went away.");
+  EXPECT_FALSE(coordinator->arena());
+
+  coordinator->startScan(root());
+  EXPECT_FALSE(coordinator->scanError());
+}
+
+TEST_F(TarnwickAppCoordinatorTest, AnUnreadableRootIsAResultNotAnError) {
+  GatedScan scan;
+  scan.open();
+  auto coordinator = make(scan);
+  coordinator->startScan(QString::fromStdString(tree.path("missing")));
+  ASSERT_TRUE(waitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(coordinator->arena());
+  EXPECT_EQ(coordinator->arena()->inaccessibleCount, 1);
   EXPECT_FALSE(coordinator->scanError());
 }
 
 TEST_F(TarnwickAppCoordinatorTest, MovesNodesToTheTrashAndPublishesTheReport) {
-  auto coordinator = make();
+  GatedScan scan;
+  auto coordinator = make(scan);
   DiskNode junk;
   junk.name = "junk";
-  junk.path = (root / ".cache" / "junk").native();
+  junk.path = tree.path(".cache/junk");
   junk.allocatedSize = 8192;
   coordinator->moveNodeToTrash(junk);
   ASSERT_TRUE(waitFor([&] { return coordinator->lastCleaningReport().has_value(); }));
   EXPECT_EQ(coordinator->lastCleaningReport()->cleanedPaths, std::vector<std::string>{junk.path});
   EXPECT_EQ(coordinator->lastCleaningReport()->freedBytes, 8192);
-  EXPECT_TRUE(fs::exists(root / ".local/share/Trash/files/junk"));
+  EXPECT_TRUE(fs::exists(tree.path(".local/share/Trash/files/junk")));
 
   DiskNode tail; // the treemap's synthetic tail has no path
   tail.id = -9999;
@@ -96,10 +150,13 @@ TEST_F(TarnwickAppCoordinatorTest, MovesNodesToTheTrashAndPublishesTheReport) {
 }
 
 TEST_F(TarnwickAppCoordinatorTest, ADestroyedCoordinatorReceivesNothing) {
-  auto coordinator = make();
-  coordinator->startScan("/usr");
+  GatedScan scan;
+  auto coordinator = make(scan);
+  coordinator->startScan(root());
+  ASSERT_TRUE(waitFor([&] { return scan.started() == 1; }));
   coordinator.reset(); // stops and joins its scan; queued results die with it
   QCoreApplication::processEvents(); // under AddressSanitizer, a stray delivery would be a use after free
+  EXPECT_EQ(arenasPublished, 0);
 }
 
 } // namespace

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "TarnwickApp/AppRootView.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <optional>
+
+class QAction;
+class QDialog;
+class QMessageBox;
+
+namespace tarnwick {
+class TarnwickAppCoordinator;
+}
+
+namespace quillane {
+
+class PreferencesView;
+
+/// The main window: the root view (launcher, scanning display or explorer)
+/// under the menus "Quillane", "Scan", "View" and "Help", plus the About box
+/// and the Settings window it opens.
+///
+/// Threads: GUI thread only. The coordinator must outlive the window.
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+public:
+  using StatusProbe = AppRootView::StatusProbe;
+  /// Returns the folder the user chose, or nothing when they cancelled.
+  using FolderChooser = std::function<std::optional<QString>(QWidget *parent)>;
+
+  MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, QWidget *parent = nullptr);
+
+  AppRootView *rootView() const { return root_; }
+  /// The default asks with a folder dialog whose button reads "Scan Folder".
+  void setFolderChooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
+  void setHomeFolder(const QString &path);
+
+  QAction *scanHomeAction() const { return scanHome_; }
+  QAction *scanDiskAction() const { return scanDisk_; }
+  QAction *chooseFolderAction() const { return chooseFolder_; }
+  QAction *cancelScanAction() const { return cancelScan_; }
+  QAction *settingsAction() const { return settings_; }
+  QAction *aboutAction() const { return about_; }
+  QAction *helpAction() const { return help_; }
+  QAction *accessSettingsAction() const { return accessSettings_; }
+
+  /// Opens (or raises) the Settings window on its Full Disk Access tab.
+  PreferencesView *showSettings();
+  QMessageBox *showAbout();
+  void chooseFolderAndScan();
+  /// The user guide installed with the application, or the source tree's.
+  static QString helpDocumentPath();
+
+private:
+  void buildMenus();
+
+  tarnwick::TarnwickAppCoordinator &coordinator_;
+  StatusProbe probe_;
+  QString homeFolder_;
+  AppRootView *root_;
+  FolderChooser chooser_;
+  QPointer<QDialog> settingsWindow_;
+  QPointer<PreferencesView> preferences_;
+  QPointer<QMessageBox> aboutBox_;
+
+  QAction *scanHome_ = nullptr;
+  QAction *scanDisk_ = nullptr;
+  QAction *chooseFolder_ = nullptr;
+  QAction *cancelScan_ = nullptr;
+  QAction *settings_ = nullptr;
+  QAction *about_ = nullptr;
+  QAction *help_ = nullptr;
+  QAction *accessSettings_ = nullptr;
+};
+
+} // namespace quillane

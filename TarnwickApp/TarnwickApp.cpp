@@ -1,0 +1,57 @@
+#include "TarnwickApp/TarnwickApp.h"
+
+#include "TarnwickApp/MainWindow.h"
+#include "TarnwickCore/FullDiskAccessCoordinator.h"
+#include "TarnwickUI/SymbolIcons.h"
+#include "TarnwickUI/TarnwickAppCoordinator.h"
+#include "TarnwickUI/WidgetStyle.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+
+namespace quillane {
+
+struct TarnwickApp::State {
+  QApplication application;
+  bool themed; // before any widget exists: widgets read the palette when built
+  tarnwick::TarnwickAppCoordinator coordinator;
+  MainWindow window;
+
+  State(int &argc, char **argv)
+      : application((prepare(), argc), argv), themed(applyTheme(application)), coordinator(),
+        window(coordinator, [] { return tarnwick::FullDiskAccessCoordinator::shared().checkStatus(); }) {}
+
+  /// Before the QApplication exists.
+  static void prepare() {
+    QApplication::setApplicationName(QStringLiteral("Quillane"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLANE_VERSION));
+    QApplication::setOrganizationName(QStringLiteral("Quillane"));
+    QApplication::setDesktopFileName(QStringLiteral(QUILLANE_DESKTOP_ID));
+  }
+  static bool applyTheme(QApplication &application) {
+    tarnwick::WidgetStyle::applyDarkTheme(application);
+    QApplication::setWindowIcon(tarnwick::SymbolIcons::icon("quillane"));
+    return true;
+  }
+};
+
+TarnwickApp::TarnwickApp(int &argc, char **argv) : state_(std::make_unique<State>(argc, argv)) {}
+
+TarnwickApp::~TarnwickApp() = default;
+
+int TarnwickApp::exec(const std::optional<QString> &initialScan) {
+  state_->window.show();
+  if (initialScan)
+    state_->coordinator.startScan(*initialScan);
+  return state_->application.exec();
+}
+
+bool TarnwickApp::hasDisplay() {
+  for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY"})
+    if (const char *value = std::getenv(variable); value && *value)
+      return true;
+  return false;
+}
+
+} // namespace quillane

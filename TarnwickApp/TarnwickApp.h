@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace quillane {
+
+/// The desktop application: the Qt application with Quillane's dark look,
+/// the one coordinator that lives as long as the process, and the main
+/// window. Nothing is saved at exit.
+///
+/// Threads: construct and run on the main thread.
+class TarnwickApp {
+public:
+  TarnwickApp(int &argc, char **argv);
+  ~TarnwickApp();
+  TarnwickApp(const TarnwickApp &) = delete;
+  TarnwickApp &operator=(const TarnwickApp &) = delete;
+
+  /// Shows the window (scanning `initialScan` at once when given) and runs
+  /// the event loop; returns the exit code.
+  int exec(const std::optional<QString> &initialScan);
+
+  /// Whether a display server is there to show the window on.
+  static bool hasDisplay();
+
+private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+} // namespace quillane

@@ -1,0 +1,87 @@
+#include "TarnwickUI/BreadcrumbCrumbButton.h"
+
+#include "TarnwickUI/SymbolIcons.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+namespace tarnwick {
+namespace {
+
+constexpr int glyphSize = 11;
+constexpr int glyphGap = 4;
+constexpr int horizontalPadding = 6;
+constexpr int verticalPadding = 4;
+constexpr qreal cornerRadius = 5;
+
+QColor withOpacity(QColor colour, qreal opacity) {
+  colour.setAlphaF(float(colour.alphaF() * opacity));
+  return colour;
+}
+
+const char *symbolFor(BreadcrumbCrumbButton::Glyph glyph) {
+  switch (glyph) {
+  case BreadcrumbCrumbButton::Glyph::drive:
+    return "internaldrive.fill";
+  case BreadcrumbCrumbButton::Glyph::folder:
+    return "folder.fill";
+  case BreadcrumbCrumbButton::Glyph::none:
+    break;
+  }
+  return nullptr;
+}
+
+} // namespace
+
+BreadcrumbCrumbButton::BreadcrumbCrumbButton(const QString &name, Glyph glyph, bool isCurrent, QWidget *parent)
+    : QAbstractButton(parent), glyph_(glyph), isCurrent_(isCurrent) {
+  setText(name);
+  QFont crumbFont = font();
+  crumbFont.setPixelSize(12);
+  crumbFont.setWeight(isCurrent ? QFont::Bold : QFont::Medium);
+  setFont(crumbFont);
+  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  setFocusPolicy(Qt::TabFocus);
+}
+
+QColor BreadcrumbCrumbButton::secondaryTextColor(const QPalette &palette) {
+  return withOpacity(palette.color(QPalette::WindowText), 0.55);
+}
+
+QSize BreadcrumbCrumbButton::sizeHint() const {
+  const QFontMetricsF metrics(font());
+  const qreal glyphWidth = glyph_ == Glyph::none ? 0 : glyphSize + glyphGap;
+  const qreal width = 2 * horizontalPadding + glyphWidth + metrics.horizontalAdvance(text());
+  const qreal height = 2 * verticalPadding + std::max<qreal>(metrics.height(), glyphSize);
+  return {int(std::ceil(width)), int(std::ceil(height))};
+}
+
+void BreadcrumbCrumbButton::paintEvent(QPaintEvent *) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const QPalette &colours = palette();
+  const QColor accent = colours.color(QPalette::Highlight);
+
+  QPainterPath pill;
+  pill.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+  painter.fillPath(pill, isCurrent_ ? withOpacity(accent, 0.18) : withOpacity(Qt::white, 0.04));
+  if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) { // keyboard focus only
+    painter.setPen(QPen(accent, 1));
+    painter.drawPath(pill);
+  }
+
+  qreal x = horizontalPadding;
+  if (const char *symbol = symbolFor(glyph_)) {
+    const QColor tint = glyph_ == Glyph::drive ? accent : secondaryTextColor(colours);
+    const QPixmap picture = SymbolIcons::tinted(symbol, glyphSize, tint, devicePixelRatioF());
+    painter.drawPixmap(QPointF(x, (height() - glyphSize) / 2.0), picture);
+    x += glyphSize + glyphGap;
+  }
+  painter.setPen(isCurrent_ ? colours.color(QPalette::WindowText) : secondaryTextColor(colours));
+  painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+}
+
+} // namespace tarnwick

@@ -1,0 +1,118 @@
+#include "TarnwickUI/DashboardActionBar.h"
+
+#include "TarnwickUI/SymbolIcons.h"
+#include "TarnwickUI/WidgetStyle.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tarnwick {
+namespace {
+
+using namespace WidgetStyle;
+
+void setTextColour(QWidget *widget, const QColor &colour) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  widget->setPalette(palette);
+}
+
+/// A bordered button, optionally filled with `fill` (the prominent style).
+QPushButton *makeButton(const char *symbol, const QString &title, std::optional<QColor> fill, QWidget *parent) {
+  auto *button = new QPushButton(title, parent);
+  button->setFont(textFont(11, QFont::Medium));
+  button->setCursor(Qt::PointingHandCursor);
+  const QColor iconColour = fill ? QColor(Qt::white) : primaryText();
+  button->setIcon(QIcon(SymbolIcons::tinted(symbol, 14, iconColour, parent->devicePixelRatioF())));
+  if (fill) {
+    button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: 1px solid %2;"
+                                         " border-radius: 6px; padding: 5px 12px; }"
+                                         "QPushButton:hover { background: %2; }"
+                                         "QPushButton:pressed { background: %3; }")
+                              .arg(fill->name(), fill->lighter(115).name(), fill->darker(120).name()));
+  }
+  return button;
+}
+
+// A path or name that may be long: shortened at the end to fit.
+void setElided(QLabel *label, const QString &text, Qt::TextElideMode mode) {
+  label->setToolTip(text);
+  label->setText(QFontMetrics(label->font()).elidedText(text, mode, label->maximumWidth()));
+}
+
+} // namespace
+
+DashboardActionBar::DashboardActionBar(QWidget *parent)
+    : QWidget(parent), icon_(new QLabel(this)), name_(new QLabel(this)), path_(new QLabel(this)),
+      placeholder_(new QLabel(QStringLiteral("Select an item to inspect or clean"), this)), subjectBox_(new QWidget(this)),
+      reveal_(makeButton("folder", QStringLiteral("Reveal"), std::nullopt, this)),
+      trash_(makeButton("trash", QStringLiteral("Move to Trash"), destructiveRed(), this)),
+      smartClean_(makeButton("sparkles", QStringLiteral("Smart Clean Category"), accent(), this)) {
+  auto *layout = new QHBoxLayout(this);
+  layout->setContentsMargins(14, 10, 14, 10);
+  layout->setSpacing(12);
+
+  auto *subjectLayout = new QHBoxLayout(subjectBox_);
+  subjectLayout->setContentsMargins(0, 0, 0, 0);
+  subjectLayout->setSpacing(8);
+  subjectBox_->setMaximumWidth(340);
+  auto *lines = new QVBoxLayout;
+  lines->setSpacing(1);
+  name_->setFont(textFont(12, QFont::Bold));
+  path_->setFont(textFont(10));
+  name_->setMaximumWidth(340 - 22);
+  path_->setMaximumWidth(340 - 22);
+  setTextColour(path_, secondaryText());
+  lines->addWidget(name_);
+  lines->addWidget(path_);
+  subjectLayout->addWidget(icon_, 0, Qt::AlignVCenter);
+  subjectLayout->addLayout(lines);
+
+  placeholder_->setFont(textFont(11));
+  setTextColour(placeholder_, secondaryText());
+
+  layout->addWidget(subjectBox_);
+  layout->addWidget(placeholder_);
+  layout->addStretch();
+  layout->addWidget(reveal_);
+  layout->addWidget(trash_);
+  layout->addWidget(smartClean_);
+
+  connect(reveal_, &QPushButton::clicked, this, [this] {
+    if (subject_)
+      emit revealRequested(*subject_);
+  });
+  connect(trash_, &QPushButton::clicked, this, [this] {
+    if (subject_)
+      emit moveToTrashRequested(*subject_);
+  });
+  connect(smartClean_, &QPushButton::clicked, this, &DashboardActionBar::smartCleanRequested);
+  setSubject(std::nullopt, false);
+}
+
+void DashboardActionBar::setSubject(const std::optional<DiskNode> &subject, bool isSelection) {
+  subject_ = subject;
+  subjectBox_->setVisible(subject.has_value());
+  placeholder_->setVisible(!subject.has_value());
+  reveal_->setVisible(subject && isSelection);
+  trash_->setVisible(subject && isSelection);
+  if (!subject)
+    return;
+  icon_->setPixmap(SymbolIcons::tinted(subject->isDirectory ? "folder.fill" : "doc.fill", 14, accent(), devicePixelRatioF()));
+  setElided(name_, subject->name.empty() ? QStringLiteral("Current Folder") : displayText(subject->name), Qt::ElideRight);
+  setElided(path_, displayText(subject->path), Qt::ElideMiddle);
+}
+
+QString DashboardActionBar::subjectName() const { return subject_ ? name_->toolTip() : QString(); }
+QString DashboardActionBar::subjectPath() const { return subject_ ? path_->toolTip() : QString(); }
+
+void DashboardActionBar::paintEvent(QPaintEvent *) {
+  QPainter painter(this);
+  painter.fillRect(rect(), windowBackground(0.85));
+  painter.fillRect(QRect(0, 0, width(), 1), white(0.3 * 0.3));
+}
+
+} // namespace tarnwick

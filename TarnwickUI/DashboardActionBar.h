@@ -1,0 +1,54 @@
+#pragma once
+
+#include "TarnwickCore/DiskNode.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+class QPushButton;
+
+namespace tarnwick {
+
+/// The strip under the treemap: what is selected (or the folder on screen),
+/// and the actions on it: "Reveal" and "Move to Trash" for a selected item,
+/// and "Smart Clean Category" always.
+///
+/// Threads: GUI thread only.
+class DashboardActionBar : public QWidget {
+  Q_OBJECT
+
+public:
+  explicit DashboardActionBar(QWidget *parent = nullptr);
+
+  /// `subject` is described; the item buttons show only when `isSelection`.
+  void setSubject(const std::optional<DiskNode> &subject, bool isSelection);
+
+  QString subjectName() const;
+  QString subjectPath() const;
+  QPushButton *revealButton() const { return reveal_; }
+  QPushButton *trashButton() const { return trash_; }
+  QPushButton *smartCleanButton() const { return smartClean_; }
+
+signals:
+  void revealRequested(const tarnwick::DiskNode &node);
+  void moveToTrashRequested(const tarnwick::DiskNode &node);
+  void smartCleanRequested();
+
+protected:
+  void paintEvent(QPaintEvent *event) override;
+
+private:
+  std::optional<DiskNode> subject_;
+  QLabel *icon_;
+  QLabel *name_;
+  QLabel *path_;
+  QLabel *placeholder_;
+  QWidget *subjectBox_;
+  QPushButton *reveal_;
+  QPushButton *trash_;
+  QPushButton *smartClean_;
+};
+
+} // namespace tarnwick

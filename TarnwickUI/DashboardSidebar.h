@@ -1,0 +1,49 @@
+#pragma once
+
+#include "TarnwickCore/CleanableCategory.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class QAbstractButton;
+
+namespace tarnwick {
+
+class StorageGauge;
+
+/// The explorer's left pane: the product header, the storage gauge and the
+/// smart-category list ("All Files" first, then the ten categories) that
+/// filters the treemap. It shows the filter it is given; clicks come out as
+/// `filterChosen` with the filter the click asks for (the same category
+/// again clears it).
+///
+/// Threads: GUI thread only.
+class DashboardSidebar : public QWidget {
+  Q_OBJECT
+
+public:
+  explicit DashboardSidebar(QWidget *parent = nullptr);
+
+  void setTotalBytes(std::int64_t bytes);
+  void setSelectedCategory(std::optional<CleanableCategory> category);
+
+  /// Row 0 is "All Files"; row i + 1 is the i-th category.
+  QAbstractButton *categoryRow(int row) const;
+  int categoryRowCount() const { return int(rows_.size()); }
+  const StorageGauge *gauge() const { return gauge_; }
+
+signals:
+  void filterChosen(std::optional<tarnwick::CleanableCategory> category);
+
+private:
+  void choose(std::optional<CleanableCategory> category);
+
+  StorageGauge *gauge_;
+  std::vector<QAbstractButton *> rows_;
+  std::optional<CleanableCategory> selected_;
+};
+
+} // namespace tarnwick

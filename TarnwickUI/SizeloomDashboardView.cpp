@@ -1,0 +1,208 @@
+#include "TarnwickUI/SizeloomDashboardView.h"
+
+#include "TarnwickUI/DashboardActionBar.h"
+#include "TarnwickUI/DashboardSidebar.h"
+#include "TarnwickUI/FileManagerReveal.h"
+#include "TarnwickUI/SquarifiedTreemapLayout.h"
+#include "TarnwickUI/SymbolIcons.h"
+#include "TarnwickUI/TreemapBreadcrumbBar.h"
+#include "TarnwickUI/TreemapCanvasView.h"
+#include "TarnwickUI/TreemapPalette.h"
+#include "TarnwickUI/WidgetStyle.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace tarnwick {
+namespace {
+
+using namespace WidgetStyle;
+
+CleanableCategory categoryOf(const DiskNode &node) {
+  return node.categoryHint.value_or(TreemapPalette::inferCategory(node.path));
+}
+
+/// The node of `target`'s path in `tree`: the same names followed from the
+/// root. Absent when the new tree lacks any step.
+std::optional<NodeID> samePlace(const DiskTreeArena &tree, const std::vector<DiskNode> &chain) {
+  if (!tree.rootNode() || chain.empty())
+    return std::nullopt;
+  NodeID at = 0;
+  for (std::size_t step = 1; step < chain.size(); ++step) {
+    const DiskTreeArena::Record &record = tree.record(at);
+    std::optional<NodeID> next;
+    for (std::uint32_t i = 0; i < record.childCount && !next; ++i)
+      if (tree.name(record.firstChildID + NodeID(i)) == chain[step].name)
+        next = record.firstChildID + NodeID(i);
+    if (!next)
+      return std::nullopt;
+    at = *next;
+  }
+  return at;
+}
+
+} // namespace
+
+SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena> arena,
+                                             std::optional<NodeID> initialNodeID, QWidget *parent)
+    : QWidget(parent), arena_(std::move(arena)), currentNodeID_(initialNodeID.value_or(0)),
+      splitter_(new QSplitter(Qt::Horizontal, this)), sidebar_(new DashboardSidebar(splitter_)) {
+  auto *layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(splitter_);
+  splitter_->addWidget(sidebar_);
+  splitter_->addWidget(makeMainColumn());
+  splitter_->setHandleWidth(1);
+  splitter_->setChildrenCollapsible(false);
+  // The column takes space before the sidebar.
+  splitter_->setStretchFactor(0, 0);
+  splitter_->setStretchFactor(1, 1);
+  splitter_->setSizes({290, 780});
+
+  connect(sidebar_, &DashboardSidebar::filterChosen, this, &SizeloomDashboardView::setSelectedCategory);
+  connect(breadcrumbBar_, &TreemapBreadcrumbBar::navigateTo, this, [this](NodeID id) { navigate(id, true); });
+  connect(breadcrumbBar_, &TreemapBreadcrumbBar::goBack, this, &SizeloomDashboardView::goBack);
+  connect(breadcrumbBar_, &TreemapBreadcrumbBar::rescan, this, &SizeloomDashboardView::rescan);
+  connect(canvas_, &TreemapCanvasView::selectNode, this, &SizeloomDashboardView::toggleSelection);
+  connect(canvas_, &TreemapCanvasView::drillDown, this, [this](NodeID id) { navigate(id, false); });
+  connect(canvas_, &TreemapCanvasView::moveToTrash, this, &SizeloomDashboardView::moveToTrash);
+  connect(canvas_, &TreemapCanvasView::revealInFinder, this, [](const DiskNode &node) { FileManagerReveal::reveal(node.path); });
+  connect(actionBar_, &DashboardActionBar::revealRequested, this, [](const DiskNode &node) { FileManagerReveal::reveal(node.path); });
+  connect(actionBar_, &DashboardActionBar::moveToTrashRequested, this, &SizeloomDashboardView::moveToTrash);
+  connect(actionBar_, &DashboardActionBar::smartCleanRequested, this,
+          [this] { emit cleanCategory(selectedCategory_.value_or(CleanableCategory::userCache)); });
+  canvas_->installEventFilter(this);
+  refreshChrome();
+  relayout();
+}
+
+QWidget *SizeloomDashboardView::makeMainColumn() {
+  auto *column = new QWidget(splitter_);
+  column->setMinimumWidth(500);
+  auto *layout = new QVBoxLayout(column);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  breadcrumbBar_ = new TreemapBreadcrumbBar(column);
+  container_ = new QStackedWidget(column);
+  canvas_ = new TreemapCanvasView(container_);
+  emptyMessage_ = makeEmptyMessage();
+  container_->addWidget(canvas_);
+  container_->addWidget(emptyMessage_);
+  actionBar_ = new DashboardActionBar(column);
+  layout->addWidget(breadcrumbBar_);
+  layout->addWidget(container_, 1);
+  layout->addWidget(actionBar_);
+  return column;
+}
+
+QWidget *SizeloomDashboardView::makeEmptyMessage() {
+  auto *message = new QWidget(container_);
+  auto *layout = new QVBoxLayout(message);
+  layout->setSpacing(12);
+  layout->addStretch();
+  auto *symbol = new QLabel(message);
+  symbol->setPixmap(SymbolIcons::tinted("folder.badge.questionmark", 38, secondaryText(0.5), devicePixelRatioF()));
+  symbol->setAlignment(Qt::AlignCenter);
+  auto *text = new QLabel(QStringLiteral("This folder is empty or has zero allocated space"), message);
+  text->setFont(textFont(13, QFont::Medium));
+  text->setAlignment(Qt::AlignCenter);
+  QPalette muted = text->palette();
+  muted.setColor(QPalette::WindowText, secondaryText());
+  text->setPalette(muted);
+  layout->addWidget(symbol);
+  layout->addWidget(text);
+  layout->addStretch();
+  return message;
+}
+
+void SizeloomDashboardView::setArena(std::shared_ptr<const DiskTreeArena> arena) {
+  const std::vector<DiskNode> chain = arena_ ? arena_->breadcrumbChain(currentNodeID_) : std::vector<DiskNode>{};
+  arena_ = std::move(arena);
+  currentNodeID_ = arena_ ? samePlace(*arena_, chain).value_or(0) : 0;
+  selectedNodeID_.reset();
+  canvas_->setSelectedNodeID(std::nullopt);
+  refreshChrome();
+  relayout();
+}
+
+void SizeloomDashboardView::navigateTo(NodeID id) { navigate(id, true); }
+
+void SizeloomDashboardView::navigate(NodeID id, bool animate) {
+  currentNodeID_ = id;
+  selectedNodeID_.reset();
+  canvas_->setSelectedNodeID(std::nullopt);
+  if (animate) {
+    const QRectF full(canvas_->rect());
+    canvas_->animateFolderChange(full.adjusted(full.width() * 0.06, full.height() * 0.06, -full.width() * 0.06,
+                                               -full.height() * 0.06));
+  }
+  refreshChrome();
+  relayout();
+}
+
+void SizeloomDashboardView::goBack() {
+  std::optional<DiskNode> current = arena_ ? arena_->node(currentNodeID_) : std::nullopt;
+  if (current && current->parentID)
+    navigate(*current->parentID, true);
+}
+
+void SizeloomDashboardView::toggleSelection(const DiskNode &node) {
+  if (selectedNodeID_ == node.id)
+    selectedNodeID_.reset();
+  else
+    selectedNodeID_ = node.id;
+  canvas_->setSelectedNodeID(selectedNodeID_);
+  refreshChrome();
+}
+
+void SizeloomDashboardView::setSelectedCategory(std::optional<CleanableCategory> category) {
+  selectedCategory_ = category;
+  sidebar_->setSelectedCategory(category);
+  relayout();
+}
+
+bool SizeloomDashboardView::isShowingEmptyMessage() const { return container_->currentWidget() == emptyMessage_; }
+
+bool SizeloomDashboardView::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == canvas_ && event->type() == QEvent::Resize)
+    relayout();
+  return QWidget::eventFilter(watched, event);
+}
+
+void SizeloomDashboardView::refreshChrome() {
+  const std::optional<DiskNode> current = arena_ ? arena_->node(currentNodeID_) : std::nullopt;
+  std::optional<DiskNode> root = arena_ ? arena_->rootNode() : std::nullopt;
+  sidebar_->setTotalBytes(root ? root->allocatedSize : 0);
+  breadcrumbBar_->setState(arena_ ? arena_->breadcrumbChain(currentNodeID_) : std::vector<DiskNode>{}, current,
+                           current && current->parentID.has_value());
+  std::optional<DiskNode> selected = selectedNodeID_ && arena_ ? arena_->node(*selectedNodeID_) : std::nullopt;
+  actionBar_->setSubject(selected ? selected : current, selected.has_value());
+}
+
+void SizeloomDashboardView::relayout() {
+  std::vector<DiskNode> children = arena_ ? arena_->children(currentNodeID_) : std::vector<DiskNode>{};
+  if (selectedCategory_) {
+    std::vector<DiskNode> matching;
+    std::copy_if(children.begin(), children.end(), std::back_inserter(matching),
+                 [this](const DiskNode &child) { return categoryOf(child) == *selectedCategory_; });
+    if (!matching.empty()) // an unmatched filter never empties the view
+      children = std::move(matching);
+  }
+  const std::optional<DiskNode> current = arena_ ? arena_->node(currentNodeID_) : std::nullopt;
+  std::optional<std::int64_t> parentSize;
+  if (current)
+    parentSize = current->allocatedSize;
+  std::vector<TreemapRect> rects = SquarifiedTreemapLayout::compute(
+      children, {double(canvas_->width()), double(canvas_->height())}, SquarifiedTreemapLayout::defaultMinPixelArea,
+      SquarifiedTreemapLayout::defaultMaxVisibleRects, parentSize);
+  container_->setCurrentWidget(rects.empty() ? emptyMessage_ : static_cast<QWidget *>(canvas_));
+  canvas_->setRects(std::move(rects));
+}
+
+} // namespace tarnwick

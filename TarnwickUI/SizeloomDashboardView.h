@@ -1,0 +1,92 @@
+#pragma once
+
+#include "TarnwickCore/CleanableCategory.h"
+#include "TarnwickCore/DiskTreeArena.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QSplitter;
+class QStackedWidget;
+
+namespace tarnwick {
+
+class DashboardActionBar;
+class DashboardSidebar;
+class TreemapBreadcrumbBar;
+class TreemapCanvasView;
+
+/// The explorer: the sidebar (storage summary and category filter) beside a
+/// column of the breadcrumb bar, the treemap of the folder on screen and the
+/// action bar. It owns the navigation state (folder on screen, selected
+/// tile, category filter) and turns user actions into signals; it never
+/// deletes or rescans by itself. The arena is shared read-only.
+///
+/// Threads: GUI thread only. The treemap is laid out synchronously on every
+/// folder change, filter change, resize and new arena.
+class SizeloomDashboardView : public QWidget {
+  Q_OBJECT
+
+public:
+  /// Starts at `initialNodeID`, or at the root when absent.
+  explicit SizeloomDashboardView(std::shared_ptr<const DiskTreeArena> arena, std::optional<NodeID> initialNodeID = {},
+                                 QWidget *parent = nullptr);
+
+  /// A new scan of the tree: keeps the folder on screen when the new tree
+  /// has a folder at the same path, else goes to its root; clears the
+  /// selection and keeps the filter.
+  void setArena(std::shared_ptr<const DiskTreeArena> arena);
+  const std::shared_ptr<const DiskTreeArena> &arena() const { return arena_; }
+
+  NodeID currentNodeID() const { return currentNodeID_; }
+  std::optional<NodeID> selectedNodeID() const { return selectedNodeID_; }
+  std::optional<CleanableCategory> selectedCategory() const { return selectedCategory_; }
+
+  /// Shows folder `id` and clears the selection.
+  void navigateTo(NodeID id);
+  /// To the parent of the folder on screen; nothing at the root.
+  void goBack();
+  /// Selects the node, or deselects it when it is already selected.
+  void toggleSelection(const DiskNode &node);
+  void setSelectedCategory(std::optional<CleanableCategory> category);
+
+  TreemapCanvasView *canvas() const { return canvas_; }
+  TreemapBreadcrumbBar *breadcrumbBar() const { return breadcrumbBar_; }
+  DashboardSidebar *sidebar() const { return sidebar_; }
+  DashboardActionBar *actionBar() const { return actionBar_; }
+  bool isShowingEmptyMessage() const;
+
+signals:
+  /// "Smart Clean Category": the filter's category, or userCache with none.
+  void cleanCategory(tarnwick::CleanableCategory category);
+  void moveToTrash(const tarnwick::DiskNode &node);
+  void rescan();
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+  QWidget *makeMainColumn();
+  QWidget *makeEmptyMessage();
+  void relayout();
+  void refreshChrome();
+  void navigate(NodeID id, bool animate);
+
+  std::shared_ptr<const DiskTreeArena> arena_;
+  NodeID currentNodeID_ = 0;
+  std::optional<NodeID> selectedNodeID_;
+  std::optional<CleanableCategory> selectedCategory_;
+
+  QSplitter *splitter_;
+  DashboardSidebar *sidebar_;
+  TreemapBreadcrumbBar *breadcrumbBar_;
+  QStackedWidget *container_;
+  TreemapCanvasView *canvas_;
+  QWidget *emptyMessage_;
+  DashboardActionBar *actionBar_;
+};
+
+} // namespace tarnwick

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "TarnwickCore/DiskNode.h"
+
+#include <QWidget>
+
+#include <optional>
+#include <vector>
+
+class QAbstractButton;
+class QHBoxLayout;
+class QScrollArea;
+
+namespace tarnwick {
+
+class BreadcrumbCrumbButton;
+
+/// The strip above the treemap: a back button, the chain of folders from
+/// the scan root to the shown folder as clickable crumbs, a badge with the
+/// shown folder's size and item count, and a rescan button.
+///
+/// The bar keeps no navigation state of its own: its owner calls setState
+/// after every navigation and acts on the signals. A chain wider than the
+/// bar scrolls (without scroll bars) so its newest crumb stays in view; the
+/// buttons and the badge never move out.
+///
+/// Threads: GUI thread only.
+class TreemapBreadcrumbBar : public QWidget {
+  Q_OBJECT
+
+public:
+  explicit TreemapBreadcrumbBar(QWidget *parent = nullptr);
+
+  /// `chain` runs from the scan root (first) to the shown folder (last);
+  /// the badge shows `currentNode` and is hidden without one. May be called
+  /// from a handler of this bar's own signals: replaced crumbs are deleted
+  /// once control returns to the event loop.
+  void setState(std::vector<DiskNode> chain, std::optional<DiskNode> currentNode, bool canGoBack);
+
+  // Read-only views for tests and accessibility checks.
+  int crumbCount() const { return int(crumbs_.size()); }
+  const BreadcrumbCrumbButton *crumb(int index) const { return crumbs_.at(std::size_t(index)); }
+  /// Chevrons drawn between crumbs.
+  int separatorCount() const { return int(separators_.size()); }
+  QAbstractButton *backButton() const { return backButton_; }
+  QAbstractButton *rescanButton() const { return rescanButton_; }
+  bool isBadgeShown() const;
+  /// "<size> • <item count>", as drawn.
+  QString badgeText() const;
+
+signals:
+  void navigateTo(tarnwick::NodeID id);
+  void goBack();
+  void rescan();
+
+protected:
+  void paintEvent(QPaintEvent *event) override;
+
+private:
+  void clearCrumbs();
+
+  QAbstractButton *backButton_;
+  QAbstractButton *rescanButton_;
+  QScrollArea *crumbScroller_;
+  QHBoxLayout *crumbRow_;
+  QWidget *badge_;
+  std::vector<BreadcrumbCrumbButton *> crumbs_;
+  std::vector<QWidget *> separators_;
+};
+
+} // namespace tarnwick

@@ -1,0 +1,176 @@
+#include "TarnwickUI/TreemapCanvasView.h"
+
+#include "TarnwickUI/FileManagerReveal.h"
+#include "TarnwickUI/SquarifiedTreemapLayout.h"
+#include "TarnwickUI/SymbolIcons.h"
+#include "TarnwickUI/TreemapTilePainter.h"
+#include "TarnwickUI/TreemapTooltip.h"
+
+#include <QContextMenuEvent>
+#include <QEasingCurve>
+#include <QMenu>
+#include <QMetaMethod>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVariantAnimation>
+
+namespace tarnwick {
+namespace {
+
+// The folder-change zoom: about a third of a second, settling with a
+// slight overshoot like a lightly damped spring.
+constexpr int zoomMilliseconds = 320;
+
+QEasingCurve springCurve() {
+  QEasingCurve curve(QEasingCurve::OutBack);
+  curve.setOvershoot(0.6);
+  return curve;
+}
+
+QRectF lerp(const QRectF &from, const QRectF &to, qreal t) {
+  auto mix = [t](qreal a, qreal b) { return a + (b - a) * t; };
+  return {mix(from.x(), to.x()), mix(from.y(), to.y()), mix(from.width(), to.width()), mix(from.height(), to.height())};
+}
+
+bool sameTile(const std::optional<TreemapRect> &a, const std::optional<TreemapRect> &b) {
+  return a.has_value() == b.has_value() && (!a || a->id == b->id);
+}
+
+} // namespace
+
+TreemapCanvasView::TreemapCanvasView(QWidget *parent)
+    : QWidget(parent), tooltip_(new TreemapTooltip(this)), zoom_(new QVariantAnimation(this)) {
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+  setContextMenuPolicy(Qt::DefaultContextMenu);
+  setMinimumSize(120, 80);
+  zoom_->setDuration(zoomMilliseconds);
+  zoom_->setEasingCurve(springCurve());
+  zoom_->setStartValue(0.0);
+  zoom_->setEndValue(1.0);
+  connect(zoom_, &QVariantAnimation::valueChanged, this, [this] { update(); });
+}
+
+void TreemapCanvasView::setRects(std::vector<TreemapRect> rects) {
+  rects_ = std::move(rects);
+  if (pendingZoom_) {
+    animateFolderChange(*pendingZoom_);
+    pendingZoom_.reset();
+  }
+  update();
+}
+
+void TreemapCanvasView::setSelectedNodeID(std::optional<NodeID> id) {
+  if (selectedNodeID_ == id)
+    return;
+  selectedNodeID_ = id;
+  update();
+}
+
+void TreemapCanvasView::animateFolderChange(QRectF from) {
+  zoomFrom_ = from;
+  zoom_->stop();
+  zoom_->start();
+}
+
+void TreemapCanvasView::paintEvent(QPaintEvent *) {
+  QPainter painter(this);
+  if (zoom_->state() == QAbstractAnimation::Running) {
+    // Map the whole canvas onto the growing rectangle.
+    const QRectF full(rect());
+    const QRectF now = lerp(zoomFrom_, full, zoom_->currentValue().toReal());
+    painter.translate(now.topLeft());
+    painter.scale(now.width() / std::max(1.0, full.width()), now.height() / std::max(1.0, full.height()));
+    painter.setOpacity(std::clamp(0.35 + zoom_->currentValue().toReal(), 0.0, 1.0));
+  }
+  std::optional<NodeID> hovered;
+  if (hoveredRect_)
+    hovered = hoveredRect_->id;
+  TreemapTilePainter::paint(painter, rects_, hovered, selectedNodeID_);
+}
+
+void TreemapCanvasView::hover(QPointF location) {
+  cursorLocation_ = location;
+  isHoverActive_ = true;
+  std::optional<TreemapRect> hit = SquarifiedTreemapLayout::hitTest({location.x(), location.y()}, rects_);
+  if (!sameTile(hit, hoveredRect_)) {
+    hoveredRect_ = std::move(hit);
+    tooltip_->present(hoveredRect_);
+    update();
+  }
+  tooltip_->follow(cursorLocation_);
+}
+
+void TreemapCanvasView::mouseMoveEvent(QMouseEvent *event) { hover(event->position()); }
+
+void TreemapCanvasView::leaveEvent(QEvent *) {
+  isHoverActive_ = false;
+  if (hoveredRect_) {
+    hoveredRect_.reset();
+    update();
+  }
+  tooltip_->present(std::nullopt);
+}
+
+void TreemapCanvasView::mouseReleaseEvent(QMouseEvent *event) {
+  if (event->button() != Qt::LeftButton)
+    return;
+  std::optional<TreemapRect> hit =
+      SquarifiedTreemapLayout::hitTest({event->position().x(), event->position().y()}, rects_);
+  if (!hit)
+    return;
+  if (hit->node.isDirectory && !hit->isAggregatedTail)
+    requestDrillDown(*hit);
+  else
+    emit selectNode(hit->node);
+}
+
+void TreemapCanvasView::requestDrillDown(const TreemapRect &tile) {
+  const CanvasRect &frame = tile.frame;
+  pendingZoom_ = QRectF(frame.x, frame.y, frame.width, frame.height);
+  emit drillDown(tile.id);
+  pendingZoom_.reset(); // nobody laid out new tiles: nothing to animate
+}
+
+void TreemapCanvasView::reveal(const DiskNode &node) {
+  if (isSignalConnected(QMetaMethod::fromSignal(&TreemapCanvasView::revealInFinder)))
+    emit revealInFinder(node);
+  else
+    FileManagerReveal::reveal(node.path);
+}
+
+QMenu *TreemapCanvasView::contextMenuContent(QWidget *parent) {
+  auto *menu = new QMenu(parent);
+  if (!hoveredRect_)
+    return menu;
+  const TreemapRect tile = *hoveredRect_;
+  if (tile.node.isDirectory && !tile.isAggregatedTail)
+    menu->addAction(SymbolIcons::icon("arrow.down.forward.and.arrow.up.backward"), QStringLiteral("Drill Down"), this,
+                    [this, tile] { requestDrillDown(tile); });
+#ifdef __APPLE__
+  const QString revealTitle = QStringLiteral("Reveal in Finder");
+#else
+  const QString revealTitle = QStringLiteral("Reveal in File Manager");
+#endif
+  menu->addAction(SymbolIcons::icon("folder"), revealTitle, this, [this, node = tile.node] { reveal(node); });
+  menu->addSeparator();
+  QAction *trash = menu->addAction(SymbolIcons::icon("trash"), QStringLiteral("Move to Trash"), this,
+                                   [this, node = tile.node] { emit moveToTrash(node); });
+  trash->setProperty("destructive", true);
+  menu->addAction(SymbolIcons::icon("doc.on.doc"), QStringLiteral("Copy File Path"), this,
+                  [path = tile.node.path] { FileManagerReveal::copyPath(path); });
+  return menu;
+}
+
+void TreemapCanvasView::contextMenuEvent(QContextMenuEvent *event) {
+  hover(event->pos()); // a keyboard-opened menu still describes the tile under the pointer
+  QMenu *menu = contextMenuContent(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  if (menu->isEmpty()) {
+    delete menu;
+    return;
+  }
+  menu->popup(event->globalPos());
+}
+
+} // namespace tarnwick

@@ -1,0 +1,97 @@
+#include "TarnwickUI/WidgetStyle.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPalette>
+#include <QStringDecoder>
+#include <QStyleFactory>
+
+namespace tarnwick::WidgetStyle {
+
+QPalette darkPalette() {
+  const QColor window(0x23, 0x24, 0x28);
+  const QColor base(0x1b, 0x1c, 0x1f);
+  const QColor button(0x2e, 0x30, 0x35);
+  const QColor text(0xec, 0xec, 0xef);
+  const QColor disabled(0x7a, 0x7b, 0x80);
+  const QColor accentColour(0x3d, 0x8b, 0xfd);
+  QPalette palette;
+  palette.setColor(QPalette::Window, window);
+  palette.setColor(QPalette::WindowText, text);
+  palette.setColor(QPalette::Base, base);
+  palette.setColor(QPalette::AlternateBase, window);
+  palette.setColor(QPalette::ToolTipBase, QColor(0x1c, 0x1c, 0x21));
+  palette.setColor(QPalette::ToolTipText, text);
+  palette.setColor(QPalette::PlaceholderText, disabled);
+  palette.setColor(QPalette::Text, text);
+  palette.setColor(QPalette::Button, button);
+  palette.setColor(QPalette::ButtonText, text);
+  palette.setColor(QPalette::BrightText, QColor(0xff, 0x5f, 0x57));
+  palette.setColor(QPalette::Light, button.lighter(130));
+  palette.setColor(QPalette::Midlight, button.lighter(115));
+  palette.setColor(QPalette::Mid, button.darker(130));
+  palette.setColor(QPalette::Dark, window.darker(150));
+  palette.setColor(QPalette::Shadow, Qt::black);
+  palette.setColor(QPalette::Highlight, accentColour);
+  palette.setColor(QPalette::HighlightedText, Qt::white);
+  palette.setColor(QPalette::Link, accentColour.lighter(120));
+  palette.setColor(QPalette::LinkVisited, accentColour);
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    palette.setColor(QPalette::Disabled, role, disabled);
+  palette.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0x4a, 0x4c, 0x52));
+  return palette;
+}
+
+void applyDarkTheme(QApplication &application) {
+  application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  application.setPalette(darkPalette());
+}
+
+QFont textFont(int pixelSize, QFont::Weight weight, Design design) {
+  QFont result = QApplication::font();
+  if (design == Design::monospaced) {
+    result.setFamily(QStringLiteral("monospace"));
+    result.setStyleHint(QFont::Monospace);
+  }
+  result.setPixelSize(pixelSize);
+  result.setWeight(weight);
+  return result;
+}
+
+QColor white(double opacity) { return QColor::fromRgbF(1, 1, 1, float(opacity)); }
+
+QColor primaryText() { return QApplication::palette().color(QPalette::WindowText); }
+
+QColor secondaryText(double opacity) {
+  QColor colour = primaryText();
+  colour.setAlphaF(float(0.58 * opacity));
+  return colour;
+}
+
+QColor accent(double opacity) {
+  QColor colour = QApplication::palette().color(QPalette::Highlight);
+  colour.setAlphaF(float(opacity));
+  return colour;
+}
+
+QColor windowBackground(double opacity) {
+  QColor colour = QApplication::palette().color(QPalette::Window);
+  colour.setAlphaF(float(opacity));
+  return colour;
+}
+
+QColor underPageBackground() { return QApplication::palette().color(QPalette::Window).darker(125); }
+
+QColor controlBackground() { return QApplication::palette().color(QPalette::Button); }
+
+QColor destructiveRed() { return QColor(0xe5, 0x48, 0x4d); }
+
+QString displayText(std::string_view bytes) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString decoded = utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+  if (!utf8.hasError())
+    return decoded;
+  return QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
+}
+
+} // namespace tarnwick::WidgetStyle

@@ -1,0 +1,191 @@
+#include "TarnwickUI/TreemapCanvasView.h"
+
+#include "TarnwickUI/SquarifiedTreemapLayout.h"
+#include "TarnwickUI/TreemapTooltip.h"
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+namespace tarnwick {
+namespace {
+
+TreemapRect tile(NodeID id, CanvasRect frame, bool isDirectory, std::string path = {}) {
+  TreemapRect rect;
+  rect.id = id;
+  rect.node.id = id;
+  rect.node.name = "node" + std::to_string(id);
+  rect.node.path = path.empty() ? "/data/node" + std::to_string(id) : path;
+  rect.node.isDirectory = isDirectory;
+  rect.node.allocatedSize = 4096;
+  rect.node.fileCount = isDirectory ? 1234 : 1;
+  rect.frame = frame;
+  rect.insetFrame = frame.insetBy(1);
+  rect.fractionOfParent = 0.25;
+  return rect;
+}
+
+TreemapRect tail(CanvasRect frame) {
+  TreemapRect rect = tile(SquarifiedTreemapLayout::syntheticTailNodeID, frame, false);
+  rect.node.path.clear();
+  rect.node.name = "12 smaller items";
+  rect.isAggregatedTail = true;
+  rect.aggregatedItemCount = 12;
+  return rect;
+}
+
+// A folder on the left half, a file top right, the tail bottom right.
+class TreemapCanvasViewTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    canvas.resize(400, 200);
+    canvas.setRects({tile(1, {0, 0, 200, 200}, true), tile(2, {200, 0, 200, 100}, false), tail({200, 100, 200, 100})});
+    canvas.show();
+  }
+  QStringList menuTexts(QPoint at) {
+    QTest::mouseMove(&canvas, at);
+    std::unique_ptr<QMenu> menu(canvas.contextMenuContent(nullptr));
+    QStringList texts;
+    for (QAction *action : menu->actions())
+      texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return texts;
+  }
+
+  TreemapCanvasView canvas;
+};
+
+TEST_F(TreemapCanvasViewTest, ClicksDrillIntoFoldersAndSelectEverythingElse) {
+  QSignalSpy drill(&canvas, &TreemapCanvasView::drillDown);
+  QSignalSpy select(&canvas, &TreemapCanvasView::selectNode);
+  struct Case {
+    QPoint at;
+    int drills, selects;
+  };
+  for (auto [at, drills, selects] : {Case{{100, 100}, 1, 0},   // folder
+                                     Case{{300, 50}, 1, 1},    // file
+                                     Case{{300, 150}, 1, 2},   // the tail
+                                     Case{{200, 50}, 1, 3}}) { // the gap between inset frames hits by frame
+    QTest::mouseClick(&canvas, Qt::LeftButton, {}, at);
+    EXPECT_EQ(drill.count(), drills) << at.x() << "," << at.y();
+    EXPECT_EQ(select.count(), selects) << at.x() << "," << at.y();
+  }
+  EXPECT_EQ(drill.front().front().value<NodeID>(), 1);
+  EXPECT_EQ(select.back().front().value<DiskNode>().id, 2);
+
+  canvas.setRects({});
+  QTest::mouseClick(&canvas, Qt::LeftButton, {}, {100, 100});
+  QTest::mouseMove(&canvas, {100, 100});
+  EXPECT_EQ(drill.count(), 1);
+  EXPECT_FALSE(canvas.hoveredRect());
+  EXPECT_TRUE(menuTexts({100, 100}).isEmpty());
+}
+
+TEST_F(TreemapCanvasViewTest, HoverFollowsThePointerAndLeavingClearsIt) {
+  QTest::mouseMove(&canvas, {50, 50});
+  ASSERT_TRUE(canvas.hoveredRect());
+  EXPECT_EQ(canvas.hoveredRect()->id, 1);
+  EXPECT_TRUE(canvas.tooltip()->isPresenting());
+  QTest::mouseMove(&canvas, {300, 40});
+  EXPECT_EQ(canvas.hoveredRect()->id, 2);
+  EXPECT_EQ(canvas.tooltip()->content().count, "1 file");
+
+  canvas.setRects({}); // a hovered tile that is gone keeps its tooltip until the pointer moves
+  EXPECT_EQ(canvas.hoveredRect()->id, 2);
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(&canvas, &leave);
+  EXPECT_FALSE(canvas.hoveredRect());
+  EXPECT_FALSE(canvas.isHoverActive());
+  EXPECT_FALSE(canvas.tooltip()->isPresenting());
+}
+
+TEST(TreemapTooltipTest, PlacementStaysOnTheCanvas) {
+  struct Case {
+    QPointF cursor;
+    QSizeF canvas;
+    QPointF topLeft;
+  };
+  for (auto [cursor, size, topLeft] : {
+           Case{{100, 100}, {1000, 600}, {118, 118}}, // room right and below
+           Case{{900, 100}, {1000, 600}, {622, 118}}, // 100 from the right edge: opens to the left
+           Case{{400, 550}, {1000, 600}, {418, 412}}, // near the bottom: opens upwards
+           Case{{50, 50}, {200, 100}, {10, 10}},      // a tiny canvas pins it at 10, 10
+       }) {
+    const QPointF centre = TreemapTooltip::centreFor(cursor, size);
+    EXPECT_EQ(centre - QPointF(130, 60), topLeft) << cursor.x() << "," << cursor.y();
+  }
+}
+
+TEST(TreemapTooltipTest, ContentDescribesFilesFoldersAndTheTail) {
+  const auto file = TreemapTooltip::contentFor(tile(2, {}, false));
+  const auto folder = TreemapTooltip::contentFor(tile(1, {}, true));
+  const auto aggregated = TreemapTooltip::contentFor(tail({}));
+  EXPECT_EQ(file.count, "1 file");
+  EXPECT_EQ(folder.count, QLocale().toString(1234) + " items");
+  EXPECT_EQ(aggregated.count, "12 files");
+  EXPECT_EQ(aggregated.categoryLabel, "Sub-pixel Aggregated Tail");
+  EXPECT_EQ(folder.percentage, "25.0%");
+  EXPECT_FALSE(file.showsDrillHint);
+  EXPECT_TRUE(folder.showsDrillHint);
+  EXPECT_FALSE(aggregated.showsDrillHint);
+}
+
+TEST_F(TreemapCanvasViewTest, ContextMenuOffersWhatTheTileAllows) {
+  const QStringList folder = menuTexts({100, 100});
+  ASSERT_EQ(folder.size(), 5);
+  EXPECT_EQ(folder[0], "Drill Down");
+  EXPECT_EQ(folder[2], "-");
+  EXPECT_EQ(folder[3], "Move to Trash");
+  EXPECT_EQ(folder[4], "Copy File Path");
+  EXPECT_EQ(menuTexts({300, 150}), folder.mid(1)) << "the tail cannot be entered";
+}
+
+TEST_F(TreemapCanvasViewTest, ContextMenuActionsReachTheirTargets) {
+  QSignalSpy trash(&canvas, &TreemapCanvasView::moveToTrash);
+  QGuiApplication::clipboard()->setText("before");
+  auto choose = [&](QPoint at, const QString &title) {
+    QTest::mouseMove(&canvas, at);
+    QTimer::singleShot(0, [title] {
+      auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+      ASSERT_TRUE(menu);
+      for (QAction *action : menu->actions())
+        if (action->text() == title)
+          action->trigger();
+      menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, canvas.mapToGlobal(at));
+    QCoreApplication::sendEvent(&canvas, &event);
+    QTest::qWait(20);
+  };
+  choose({300, 150}, "Copy File Path");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "before") << "the tail has no path";
+  choose({300, 50}, "Copy File Path");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "/data/node2");
+  choose({300, 50}, "Move to Trash");
+  ASSERT_EQ(trash.count(), 1);
+  EXPECT_EQ(trash.front().front().value<DiskNode>().path, "/data/node2");
+}
+
+TEST_F(TreemapCanvasViewTest, RendersTheSameAtDevicePixelRatioOneAndTwo) {
+  canvas.setSelectedNodeID(2);
+  for (qreal ratio : {1.0, 2.0}) {
+    QImage image(canvas.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::black);
+    canvas.render(&image);
+    const QColor fill = image.pixelColor(QPoint(100, 150) * ratio);  // inside the folder tile
+    const QColor outline = image.pixelColor(QPoint(300, 1) * ratio); // on the selected tile's top edge
+    EXPECT_GT(fill.blue() + fill.red() + fill.green(), 100) << "ratio " << ratio;
+    EXPECT_GT(outline.green(), 150) << "ratio " << ratio;
+    EXPECT_GT(outline.blue(), 150) << "ratio " << ratio;
+    EXPECT_LT(outline.red(), 120) << "the selection outline is cyan; ratio " << ratio;
+  }
+}
+
+} // namespace
+} // namespace tarnwick
