@@ -1,0 +1,151 @@
+#include "TarnwickUI/SizeloomDashboardView.h"
+
+#include "TarnwickCore/FastBulkScanner.h"
+#include "TarnwickUI/DashboardActionBar.h"
+#include "TarnwickUI/DashboardSidebar.h"
+#include "TarnwickUI/TreemapBreadcrumbBar.h"
+#include "TarnwickUI/TreemapCanvasView.h"
+#include "TarnwickUI/TreemapPalette.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace tarnwick {
+namespace {
+
+using quillane::test::TempTree;
+
+class SizeloomDashboardViewTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    tree.writeFile("Projects/app/main.cpp", 40'000);
+    tree.writeFile("Projects/app/build/output.o", 900'000);
+    tree.writeFile("Movies/holiday.mp4", 2'400'000);
+    tree.writeFile("notes.txt", 12'000);
+    tree.writeFile("server.log", 50'000);
+    tree.makeDirectory("empty");
+    arena = std::make_shared<const DiskTreeArena>(FastBulkScanner(2).scan(tree.root()));
+    dashboard = std::make_unique<SizeloomDashboardView>(arena);
+    dashboard->resize(1100, 700);
+    dashboard->show();
+  }
+
+  NodeID childNamed(NodeID parent, std::string_view name) const {
+    for (const DiskNode &child : arena->children(parent))
+      if (child.name == name)
+        return child.id;
+    ADD_FAILURE() << "no child " << name;
+    return -1;
+  }
+  // Clicks the middle of the tile of node `id` on the canvas.
+  void clickTile(NodeID id) {
+    for (const TreemapRect &tile : dashboard->canvas()->rects())
+      if (tile.id == id) {
+        const CanvasRect &f = tile.frame;
+        QTest::mouseClick(dashboard->canvas(), Qt::LeftButton, {}, QPoint(int(f.x + f.width / 2), int(f.y + f.height / 2)));
+        return;
+      }
+    ADD_FAILURE() << "no tile for " << id;
+  }
+  std::vector<std::string> tileNames() const {
+    std::vector<std::string> names;
+    for (const TreemapRect &tile : dashboard->canvas()->rects())
+      names.push_back(tile.node.name);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TempTree tree;
+  std::shared_ptr<const DiskTreeArena> arena;
+  std::unique_ptr<SizeloomDashboardView> dashboard;
+};
+
+TEST_F(SizeloomDashboardViewTest, ClicksSelectFilesAndEnterFolders) {
+  const NodeID notes = childNamed(0, "notes.txt");
+  clickTile(notes);
+  EXPECT_EQ(dashboard->selectedNodeID(), notes);
+  EXPECT_TRUE(dashboard->actionBar()->trashButton()->isVisibleTo(dashboard.get()));
+  EXPECT_EQ(dashboard->actionBar()->subjectName(), "notes.txt");
+  clickTile(notes);
+  EXPECT_FALSE(dashboard->selectedNodeID()) << "a second click deselects";
+  EXPECT_FALSE(dashboard->actionBar()->trashButton()->isVisibleTo(dashboard.get()));
+
+  clickTile(notes);
+  const NodeID projects = childNamed(0, "Projects");
+  clickTile(projects);
+  EXPECT_EQ(dashboard->currentNodeID(), projects);
+  EXPECT_FALSE(dashboard->selectedNodeID()) << "entering a folder clears the selection";
+  EXPECT_EQ(dashboard->breadcrumbBar()->crumbCount(), 2);
+  EXPECT_TRUE(dashboard->breadcrumbBar()->backButton()->isEnabled());
+  EXPECT_EQ(dashboard->actionBar()->subjectName(), "Projects") << "nothing selected: the folder on screen";
+  EXPECT_EQ(tileNames(), std::vector<std::string>{"app"});
+}
+
+TEST_F(SizeloomDashboardViewTest, BackAndBreadcrumbsNavigateUpButNotPastTheRoot) {
+  const NodeID projects = childNamed(0, "Projects");
+  const NodeID app = childNamed(projects, "app");
+  dashboard->navigateTo(app);
+  ASSERT_EQ(dashboard->breadcrumbBar()->crumbCount(), 3);
+  QTest::mouseClick(dashboard->breadcrumbBar()->backButton(), Qt::LeftButton);
+  EXPECT_EQ(dashboard->currentNodeID(), projects);
+
+  emit dashboard->breadcrumbBar()->navigateTo(0);
+  EXPECT_EQ(dashboard->currentNodeID(), 0);
+  EXPECT_FALSE(dashboard->breadcrumbBar()->backButton()->isEnabled());
+  dashboard->goBack();
+  EXPECT_EQ(dashboard->currentNodeID(), 0) << "back at the root does nothing";
+}
+
+TEST_F(SizeloomDashboardViewTest, CategoryFilterFallsBackToEverythingAndSurvivesFolderChanges) {
+  const std::vector<std::string> all = tileNames();
+  ASSERT_EQ(all.size(), 4u) << "the empty folder gets no tile";
+  QTest::mouseClick(dashboard->sidebar()->categoryRow(1 + int(CleanableCategory::systemJunk)), Qt::LeftButton);
+  EXPECT_EQ(dashboard->selectedCategory(), CleanableCategory::systemJunk);
+  EXPECT_EQ(tileNames(), std::vector<std::string>{"server.log"});
+
+  dashboard->setSelectedCategory(CleanableCategory::trashBins); // nothing matches
+  EXPECT_EQ(tileNames(), all);
+  dashboard->navigateTo(childNamed(0, "Projects"));
+  EXPECT_EQ(dashboard->selectedCategory(), CleanableCategory::trashBins);
+
+  QTest::mouseClick(dashboard->sidebar()->categoryRow(1 + int(CleanableCategory::trashBins)), Qt::LeftButton);
+  EXPECT_FALSE(dashboard->selectedCategory()) << "the same row again clears the filter";
+}
+
+TEST_F(SizeloomDashboardViewTest, AnEmptyFolderShowsTheMessage) {
+  EXPECT_FALSE(dashboard->isShowingEmptyMessage());
+  dashboard->navigateTo(childNamed(0, "empty"));
+  EXPECT_TRUE(dashboard->isShowingEmptyMessage());
+  EXPECT_TRUE(dashboard->canvas()->rects().empty());
+}
+
+TEST_F(SizeloomDashboardViewTest, SmartCleanSendsTheFilterOrApplicationCaches) {
+  QSignalSpy clean(dashboard.get(), &SizeloomDashboardView::cleanCategory);
+  QTest::mouseClick(dashboard->actionBar()->smartCleanButton(), Qt::LeftButton);
+  dashboard->setSelectedCategory(CleanableCategory::browserBloat);
+  QTest::mouseClick(dashboard->actionBar()->smartCleanButton(), Qt::LeftButton);
+  ASSERT_EQ(clean.count(), 2);
+  EXPECT_EQ(clean[0][0].value<CleanableCategory>(), CleanableCategory::userCache);
+  EXPECT_EQ(clean[1][0].value<CleanableCategory>(), CleanableCategory::browserBloat);
+}
+
+TEST_F(SizeloomDashboardViewTest, ANewScanKeepsTheFolderOnScreenWhenItStillExists) {
+  const NodeID app = childNamed(childNamed(0, "Projects"), "app");
+  dashboard->navigateTo(app);
+  tree.writeFile("Projects/aaa-new/file", 10'000'000); // shifts the identifiers of the new tree
+  auto rescanned = std::make_shared<const DiskTreeArena>(FastBulkScanner(2).scan(tree.root()));
+  dashboard->setArena(rescanned);
+  EXPECT_EQ(rescanned->path(dashboard->currentNodeID()), tree.path("Projects/app"));
+
+  auto without = std::make_shared<const DiskTreeArena>(FastBulkScanner(2).scan(tree.path("Movies")));
+  dashboard->setArena(without);
+  EXPECT_EQ(dashboard->currentNodeID(), 0) << "no such folder in the new tree: its root";
+}
+
+} // namespace
+} // namespace tarnwick
