@@ -1,0 +1,139 @@
+#include "TarnwickUI/BreadcrumbCrumbButton.h"
+#include "TarnwickUI/TreemapBreadcrumbBar.h"
+#include "TarnwickUI/TreemapPalette.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace tarnwick {
+namespace {
+
+using Glyph = BreadcrumbCrumbButton::Glyph;
+
+DiskNode node(NodeID id, std::string name, bool isDirectory = true) {
+  DiskNode result;
+  result.id = id;
+  result.name = std::move(name);
+  result.isDirectory = isDirectory;
+  return result;
+}
+
+std::vector<DiskNode> chainOfLength(int length) {
+  std::vector<DiskNode> chain;
+  for (int i = 0; i < length; ++i)
+    chain.push_back(node(i * 10, "folder-" + std::to_string(i)));
+  return chain;
+}
+
+// Where `widget` sits in `ancestor`'s coordinates.
+QRect rectIn(const QWidget *widget, const QWidget *ancestor) {
+  return {widget->mapTo(ancestor, QPoint(0, 0)), widget->size()};
+}
+
+TEST(TreemapBreadcrumbBarTest, CrumbsFollowTheChain) {
+  struct Case {
+    const char *what;
+    std::vector<DiskNode> chain;
+    bool canGoBack;
+    std::vector<QString> texts;
+    std::vector<Glyph> glyphs;
+  };
+  const Case cases[] = {
+      {"deep chain",
+       {node(0, "home"), node(4, "docs"), node(9, "a.txt", false)},
+       true,
+       {"home", "docs", "a.txt"},
+       {Glyph::drive, Glyph::folder, Glyph::none}},
+      {"root alone", {node(0, "home")}, false, {"home"}, {Glyph::drive}},
+      {"unnamed root", {node(0, ""), node(1, "x")}, true, {"Root", "x"}, {Glyph::drive, Glyph::folder}},
+  };
+  TreemapBreadcrumbBar bar; // one bar throughout: each state replaces the last
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    bar.setState(c.chain, std::nullopt, c.canGoBack);
+    ASSERT_EQ(bar.crumbCount(), int(c.texts.size()));
+    EXPECT_EQ(bar.separatorCount(), bar.crumbCount() - 1);
+    EXPECT_EQ(bar.backButton()->isEnabled(), c.canGoBack);
+    for (int i = 0; i < bar.crumbCount(); ++i) {
+      EXPECT_EQ(bar.crumb(i)->text(), c.texts[std::size_t(i)]) << i;
+      EXPECT_EQ(bar.crumb(i)->glyph(), c.glyphs[std::size_t(i)]) << i;
+      EXPECT_EQ(bar.crumb(i)->isCurrent(), i + 1 == bar.crumbCount()) << i;
+    }
+  }
+}
+
+TEST(TreemapBreadcrumbBarTest, ClicksBecomeSignals) {
+  TreemapBreadcrumbBar bar;
+  bar.setState({node(0, "home"), node(4, "docs"), node(9, "src")}, std::nullopt, true);
+  bar.resize(700, 44);
+  bar.show();
+  QSignalSpy navigations(&bar, &TreemapBreadcrumbBar::navigateTo);
+  QSignalSpy backs(&bar, &TreemapBreadcrumbBar::goBack);
+  QSignalSpy rescans(&bar, &TreemapBreadcrumbBar::rescan);
+
+  QTest::mouseClick(const_cast<BreadcrumbCrumbButton *>(bar.crumb(2)), Qt::LeftButton);
+  QTest::mouseClick(const_cast<BreadcrumbCrumbButton *>(bar.crumb(0)), Qt::LeftButton);
+  ASSERT_EQ(navigations.size(), 2);
+  EXPECT_EQ(navigations[0][0].value<NodeID>(), 9);
+  EXPECT_EQ(navigations[1][0].value<NodeID>(), 0);
+  QTest::mouseClick(bar.backButton(), Qt::LeftButton);
+  QTest::mouseClick(bar.rescanButton(), Qt::LeftButton);
+  EXPECT_EQ(backs.size(), 1);
+  EXPECT_EQ(rescans.size(), 1);
+
+  // The owner answers a click by navigating, replacing the clicked crumb.
+  QObject::connect(&bar, &TreemapBreadcrumbBar::navigateTo, &bar,
+                   [&bar] { bar.setState({node(0, "home")}, std::nullopt, false); });
+  QTest::mouseClick(const_cast<BreadcrumbCrumbButton *>(bar.crumb(0)), Qt::LeftButton);
+  EXPECT_EQ(bar.crumbCount(), 1);
+  QTest::mouseClick(bar.backButton(), Qt::LeftButton);
+  EXPECT_EQ(backs.size(), 1) << "a disabled back button stays silent";
+}
+
+TEST(TreemapBreadcrumbBarTest, BadgeShowsTheCurrentFolder) {
+  TreemapBreadcrumbBar bar;
+  DiskNode folder = node(3, "docs");
+  folder.allocatedSize = 8192;
+  folder.fileCount = 1;
+  bar.setState({folder}, folder, false);
+  EXPECT_TRUE(bar.isBadgeShown());
+  EXPECT_EQ(bar.badgeText(), TreemapPalette::formatBytes(8192) + " • 1 item");
+  bar.setState({folder}, std::nullopt, false);
+  EXPECT_FALSE(bar.isBadgeShown());
+}
+
+TEST(TreemapBreadcrumbBarTest, LongChainsScrollWhileButtonsStayInPlace) {
+  struct Case {
+    int width, length;
+    bool oldestInView;
+  };
+  for (const Case c : {Case{600, 40, false}, Case{1900, 12, true}}) {
+    SCOPED_TRACE(c.width);
+    TreemapBreadcrumbBar bar;
+    DiskNode current = chainOfLength(c.length).back();
+    current.allocatedSize = 123456789;
+    current.fileCount = 4321;
+    bar.setState(chainOfLength(c.length), current, true);
+    bar.resize(c.width, bar.sizeHint().height());
+    bar.show();
+    QApplication::processEvents();
+
+    ASSERT_EQ(bar.width(), c.width);
+    for (const QWidget *fixed :
+         {static_cast<const QWidget *>(bar.backButton()), static_cast<const QWidget *>(bar.rescanButton())}) {
+      EXPECT_TRUE(fixed->isVisible());
+      EXPECT_TRUE(bar.rect().contains(rectIn(fixed, &bar))) << rectIn(fixed, &bar).x();
+    }
+    const QWidget *viewport = bar.findChild<QScrollArea *>()->viewport();
+    EXPECT_TRUE(viewport->rect().contains(rectIn(bar.crumb(c.length - 1), viewport))) << "the newest crumb";
+    EXPECT_EQ(viewport->rect().contains(rectIn(bar.crumb(0), viewport)), c.oldestInView) << "the oldest crumb";
+  }
+}
+
+} // namespace
+} // namespace tarnwick
