@@ -1,0 +1,84 @@
+#include "TarnwickUI/FileManagerReveal.h"
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusServer>
+#include <QGuiApplication>
+#include <QTest>
+
+namespace tarnwick {
+namespace {
+
+TEST(FileManagerRevealTest, UrlsKeepEveryByte) {
+  struct Case {
+    std::string path;
+    const char *file;
+    const char *parent;
+  };
+  const Case cases[] = {
+      {"/home/a b/c#d%e?.txt", "file:///home/a%20b/c%23d%25e%3F.txt", "file:///home/a%20b"},
+      {"/tmp/caf\xc3\xa9/\xff.bin", "file:///tmp/caf%C3%A9/%FF.bin", "file:///tmp/caf%C3%A9"},
+      {"/dir/sub//", "file:///dir/sub//", "file:///dir"},
+      {"/top", "file:///top", "file:///"},
+      {"/", "file:///", "file:///"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(FileManagerReveal::fileUrl(c.path).toEncoded(), c.file);
+    EXPECT_EQ(FileManagerReveal::parentFolderUrl(c.path).toEncoded(), c.parent);
+  }
+  EXPECT_EQ(FileManagerReveal::fileUrl("/home/a b/caf\xc3\xa9").toLocalFile(), QString::fromUtf8("/home/a b/café"));
+}
+
+TEST(FileManagerRevealTest, CopiesPathsAsText) {
+  const std::pair<std::string, QString> cases[] = {
+      {"/home/me/My Files/caf\xc3\xa9.txt", QString::fromUtf8("/home/me/My Files/café.txt")},
+      // Not UTF-8: the byte alone is replaced, its neighbours stay.
+      {"/home/me/odd \xff name", QString::fromUtf8("/home/me/odd \uFFFD name")},
+      {"", QString::fromUtf8("/home/me/odd \uFFFD name")}, // nothing copied: the previous text stays
+  };
+  for (const auto &[path, expected] : cases) {
+    FileManagerReveal::copyPath(path);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected) << path;
+  }
+}
+
+class FileManagerRevealBusTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    FileManagerReveal::setUrlOpenerForTesting([this](const QUrl &url) {
+      opened.push_back(url);
+      return true;
+    });
+  }
+  void TearDown() override { FileManagerReveal::setUrlOpenerForTesting({}); }
+  std::vector<QUrl> opened;
+};
+
+TEST_F(FileManagerRevealBusTest, WithoutABusOpensTheParentFolderAtOnce) {
+  QDBusConnection none = QDBusConnection::connectToBus("unix:path=/nonexistent/quillane-bus", "quillane-no-bus");
+  ASSERT_FALSE(none.isConnected());
+  FileManagerReveal::reveal("", none);
+  FileManagerReveal::reveal("/home/me/a b.txt", none);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].toEncoded(), "file:///home/me");
+}
+
+TEST_F(FileManagerRevealBusTest, FallsBackWhenTheCallFailsWithoutWaitingForIt) {
+  // A peer connection with nothing registered stands in for a bus without
+  // a file manager: no daemon is needed, and the call fails.
+  QDBusServer server;
+  ASSERT_TRUE(server.isConnected());
+  QDBusConnection peer = QDBusConnection::connectToPeer(server.address(), "quillane-peer");
+  ASSERT_TRUE(peer.isConnected());
+  FileManagerReveal::reveal("/srv/x y/\xff", peer);
+  EXPECT_TRUE(opened.empty()) << "the call does not wait for its reply";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.empty(); }));
+  EXPECT_EQ(opened[0].toEncoded(), "file:///srv/x%20y");
+  QDBusConnection::disconnectFromPeer("quillane-peer");
+}
+
+} // namespace
+} // namespace tarnwick
