@@ -31,6 +31,11 @@ AppRootView::AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusPr
   connect(&coordinator_, &TarnwickAppCoordinator::scanProgressChanged, this,
           [this] { scanning_->setProgress(coordinator_.scanProgress()); });
   connect(&coordinator_, &TarnwickAppCoordinator::lastCleaningReportChanged, this, &AppRootView::showReport);
+  // A failed scan would otherwise just drop back to the previous screen.
+  connect(&coordinator_, &TarnwickAppCoordinator::scanErrorChanged, this, [this] {
+    if (const auto &error = coordinator_.scanError())
+      toast_->showMessage(QStringLiteral("The scan failed: ") + *error, false);
+  });
   launcher_->setAccessStatus(probe_());
   sync();
 }

@@ -162,8 +162,11 @@ void SizeloomDashboardView::toggleSelection(const DiskNode &node) {
 }
 
 void SizeloomDashboardView::setSelectedCategory(std::optional<CleanableCategory> category) {
+  if (selectedCategory_ == category)
+    return;
   selectedCategory_ = category;
   sidebar_->setSelectedCategory(category);
+  canvas_->animateFilterChange();
   relayout();
 }
 

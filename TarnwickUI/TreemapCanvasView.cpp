@@ -5,6 +5,7 @@
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapTilePainter.h"
 #include "TarnwickUI/TreemapTooltip.h"
+#include "TarnwickUI/WidgetStyle.h"
 
 #include <QContextMenuEvent>
 #include <QEasingCurve>
@@ -20,6 +21,7 @@ namespace {
 // The folder-change zoom: about a third of a second, settling with a
 // slight overshoot like a lightly damped spring.
 constexpr int zoomMilliseconds = 320;
+constexpr int filterFadeMilliseconds = 150;
 
 QEasingCurve springCurve() {
   QEasingCurve curve(QEasingCurve::OutBack);
@@ -70,6 +72,16 @@ void TreemapCanvasView::setSelectedNodeID(std::optional<NodeID> id) {
 void TreemapCanvasView::animateFolderChange(QRectF from) {
   zoomFrom_ = from;
   zoom_->stop();
+  zoom_->setDuration(zoomMilliseconds);
+  zoom_->setEasingCurve(springCurve());
+  zoom_->start();
+}
+
+void TreemapCanvasView::animateFilterChange() {
+  zoomFrom_ = QRectF(rect());
+  zoom_->stop();
+  zoom_->setDuration(filterFadeMilliseconds);
+  zoom_->setEasingCurve(QEasingCurve::InOutQuad);
   zoom_->start();
 }
 
@@ -95,6 +107,8 @@ void TreemapCanvasView::hover(QPointF location) {
   std::optional<TreemapRect> hit = SquarifiedTreemapLayout::hitTest({location.x(), location.y()}, rects_);
   if (!sameTile(hit, hoveredRect_)) {
     hoveredRect_ = std::move(hit);
+    const bool enterable = hoveredRect_ && hoveredRect_->node.isDirectory && !hoveredRect_->isAggregatedTail;
+    setCursor(enterable ? Qt::PointingHandCursor : Qt::ArrowCursor);
     tooltip_->present(hoveredRect_);
     update();
   }
@@ -154,9 +168,9 @@ QMenu *TreemapCanvasView::contextMenuContent(QWidget *parent) {
 #endif
   menu->addAction(SymbolIcons::icon("folder"), revealTitle, this, [this, node = tile.node] { reveal(node); });
   menu->addSeparator();
-  QAction *trash = menu->addAction(SymbolIcons::icon("trash"), QStringLiteral("Move to Trash"), this,
-                                   [this, node = tile.node] { emit moveToTrash(node); });
-  trash->setProperty("destructive", true);
+  // Destructive: drawn in red, as the platform's menus cannot colour one entry's text.
+  menu->addAction(QIcon(SymbolIcons::tinted("trash", 16, WidgetStyle::destructiveRed(), devicePixelRatioF())),
+                  QStringLiteral("Move to Trash"), this, [this, node = tile.node] { emit moveToTrash(node); });
   menu->addAction(SymbolIcons::icon("doc.on.doc"), QStringLiteral("Copy File Path"), this,
                   [path = tile.node.path] { FileManagerReveal::copyPath(path); });
   return menu;

@@ -39,6 +39,8 @@ public:
   /// Starts the folder-change zoom from `from` (canvas coordinates) to the
   /// whole canvas; input stays live while it runs.
   void animateFolderChange(QRectF from);
+  /// A short fade of the new tiles after the category filter changed.
+  void animateFilterChange();
 
   const std::optional<TreemapRect> &hoveredRect() const { return hoveredRect_; }
   bool isHoverActive() const { return isHoverActive_; }

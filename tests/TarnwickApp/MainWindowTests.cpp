@@ -117,7 +117,10 @@ TEST_F(MainWindowTest, ScanFlowFromLauncherThroughScanningToExplorer) {
   ASSERT_TRUE(waitFor([&] { return root(*window).dashboard() != nullptr; }));
   EXPECT_EQ(root(*window).currentWidget(), root(*window).dashboard());
   EXPECT_FALSE(window->cancelScanAction()->isEnabled());
-  QTest::qWait(50);
+  tarnwick::TreemapCanvasView &canvas = *root(*window).dashboard()->canvas();
+  ASSERT_FALSE(canvas.rects().empty());
+  QTest::mouseMove(&canvas, QPoint(int(canvas.rects().front().frame.width / 2), 120));
+  QTest::qWait(200); // the tooltip fades in
   saveScreenshot(*window, "explorer");
 }
 
@@ -134,6 +137,17 @@ TEST_F(MainWindowTest, CancelReturnsToWhatWasShownBefore) {
   window->scanHomeAction()->trigger();
   QTest::mouseClick(root(*window).scanningDisplay()->cancelButton(), Qt::LeftButton);
   EXPECT_EQ(root(*window).currentWidget(), root(*window).dashboard()) << "back to the earlier result";
+}
+
+TEST_F(MainWindowTest, AFailedScanSaysWhy) {
+  scan.failWith("The disk went away.");
+  scan.open();
+  auto window = makeWindow();
+  window->scanHomeAction()->trigger();
+  ReportToast &toast = *root(*window).reportToast();
+  ASSERT_TRUE(waitFor([&] { return toast.isVisible(); }));
+  EXPECT_EQ(toast.text(), "The scan failed: The disk went away.");
+  EXPECT_EQ(root(*window).currentWidget(), root(*window).launcher());
 }
 
 TEST_F(MainWindowTest, FolderChooserScansOnlyAChosenFolder) {
