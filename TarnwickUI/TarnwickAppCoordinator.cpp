@@ -40,6 +40,28 @@ void TarnwickAppCoordinator::launch(std::function<void()> work) {
                       })});
 }
 
+void TarnwickAppCoordinator::post(std::function<void()> delivery) {
+  {
+    std::lock_guard lock(mailboxMutex_);
+    mailbox_.push_back(std::move(delivery));
+  }
+  // Named rather than a functor: the queued event then carries no data of
+  // ours, and everything it delivers passed through the mailbox's lock.
+  QMetaObject::invokeMethod(this, "deliverOne", Qt::QueuedConnection);
+}
+
+void TarnwickAppCoordinator::deliverOne() {
+  std::function<void()> delivery;
+  {
+    std::lock_guard lock(mailboxMutex_);
+    if (mailbox_.empty())
+      return;
+    delivery = std::move(mailbox_.front());
+    mailbox_.pop_front();
+  }
+  delivery();
+}
+
 void TarnwickAppCoordinator::setScanning(bool scanning) {
   if (isScanning_ == scanning)
     return;
@@ -58,34 +80,31 @@ void TarnwickAppCoordinator::startScan(const QString &path) {
   }
   launch([this, generation, scan = scan_, root = path.toStdString(), stop = activeScan_.get_token()] {
     auto progress = [this, generation](const ScanProgress &report) {
-      QMetaObject::invokeMethod(
-          this,
-          [this, generation, report] {
-            if (generation != scanGeneration_)
-              return;
-            scanProgress_ = report;
-            emit scanProgressChanged();
-          },
-          Qt::QueuedConnection);
+      post([this, generation, report] {
+        if (generation != scanGeneration_)
+          return;
+        scanProgress_ = report;
+        emit scanProgressChanged();
+      });
     };
     std::optional<DiskTreeArena> arena;
-    std::optional<QString> error;
+    std::optional<std::string> error;
     try {
       arena = scan(root, progress, stop);
     } catch (const ScanCancelledError &) {
     } catch (const std::exception &failure) {
-      error = QString::fromStdString(failure.what());
+      error = failure.what();
     }
     if (stop.stop_requested())
       arena.reset(); // a cancelled or replaced scan never publishes
-    QMetaObject::invokeMethod(
-        this, [this, generation, arena = std::move(arena), error]() mutable { finishScan(generation, std::move(arena), error); },
-        Qt::QueuedConnection);
+    post([this, generation, arena = std::make_shared<std::optional<DiskTreeArena>>(std::move(arena)), error] {
+      finishScan(generation, std::move(*arena), error);
+    });
   });
 }
 
 void TarnwickAppCoordinator::finishScan(std::uint64_t generation, std::optional<DiskTreeArena> arena,
-                                        std::optional<QString> error) {
+                                        const std::optional<std::string> &error) {
   if (generation != scanGeneration_)
     return; // a newer scan owns the published state
   if (arena) {
@@ -93,7 +112,7 @@ void TarnwickAppCoordinator::finishScan(std::uint64_t generation, std::optional<
     emit arenaChanged();
   }
   if (error) {
-    scanError_ = error;
+    scanError_ = QString::fromStdString(*error);
     emit scanErrorChanged();
   }
   setScanning(false);
@@ -117,13 +136,10 @@ void TarnwickAppCoordinator::moveNodeToTrash(const DiskNode &node) {
                      std::nullopt};
   launch([this, engine = engine_, item = std::move(item)] {
     SafeCleaningReport report = engine->clean({item}, DeletionMode::moveToTrash, true);
-    QMetaObject::invokeMethod(
-        this,
-        [this, report = std::move(report)] {
-          lastCleaningReport_ = report;
-          emit lastCleaningReportChanged();
-        },
-        Qt::QueuedConnection);
+    post([this, report = std::move(report)] {
+      lastCleaningReport_ = report;
+      emit lastCleaningReportChanged();
+    });
   });
 }
 

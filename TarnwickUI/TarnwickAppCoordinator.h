@@ -9,8 +9,10 @@
 #include <QString>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -69,8 +71,12 @@ signals:
   void lastCleaningReportChanged();
 
 private:
+  /// From any thread: runs `delivery` on the GUI thread, one queued call
+  /// each, in the order posted.
+  void post(std::function<void()> delivery);
+  Q_INVOKABLE void deliverOne();
   void setScanning(bool scanning);
-  void finishScan(std::uint64_t generation, std::optional<DiskTreeArena> arena, std::optional<QString> error);
+  void finishScan(std::uint64_t generation, std::optional<DiskTreeArena> arena, const std::optional<std::string> &error);
 
   ScanFunction scan_;
   std::shared_ptr<SafeCleaningEngine> engine_;
@@ -90,6 +96,9 @@ private:
   /// Starts `work` on a thread of its own, first joining finished workers.
   void launch(std::function<void()> work);
   std::vector<Worker> workers_; // joined on destruction
+
+  std::mutex mailboxMutex_;
+  std::deque<std::function<void()>> mailbox_; // guarded by mailboxMutex_
 };
 
 } // namespace tarnwick

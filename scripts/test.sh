@@ -186,7 +186,7 @@ stage_tsan() {
   begin_stage tsan "ThreadSanitizer build with clang++, concurrency tests"
   no_aslr=()
   sanitizer_env_check
-  export TSAN_OPTIONS="second_deadlock_stack=1:external_symbolizer_path=$SYMBOLIZER"
+  export TSAN_OPTIONS="second_deadlock_stack=1:external_symbolizer_path=$SYMBOLIZER:suppressions=$repo_root/scripts/tsan-suppressions.txt"
   # PRE_TEST discovery: the test lists are read when ctest starts rather than
   # at build time, so every sanitized run happens under ctest (and its retry).
   configure_and_build build/tsan clang++ Debug -DCMAKE_CXX_FLAGS_DEBUG="$SANITIZER_OPT_FLAGS" \

@@ -1,0 +1,381 @@
+// quillane-bench-window [--only 1|2|3|4] [TREE]
+//
+// Times the window the way a user meets it, offscreen, with the real
+// widgets over trees scanned from disk:
+//   1. a full repaint of the explorer showing 120 labelled tiles, 1600 x 1000
+//   2. entering a folder of 100,000 files: layout, pending layouts, one repaint
+//   3. the longest gap between ticks of a 5 ms GUI timer while the main
+//      window scans TREE (default /tmp/quillane-bench-tree, 1,000,000
+//      entries from quillane-treegen) and until the explorer is painted
+//   4. the resident memory that window adds beyond the arena it shows
+// One line per target with the value, the limit and PASS or FAIL; the exit
+// status is 1 when any target fails, 2 when a target could not be measured.
+#include "WindowBenchmarkSupport.h"
+
+#include "TarnwickApp/MainWindow.h"
+#include "TarnwickCore/FastBulkScanner.h"
+#include "TarnwickCore/FullDiskAccessCoordinator.h"
+#include "TarnwickUI/SizeloomDashboardView.h"
+#include "TarnwickUI/TarnwickAppCoordinator.h"
+#include "TarnwickUI/TreemapCanvasView.h"
+#include "TarnwickUI/TreemapTilePainter.h"
+#include "TarnwickUI/WidgetStyle.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QProcess>
+#include <QThread>
+#include <QTimer>
+
+#include <malloc.h>
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace quillane::bench;
+using Clock = std::chrono::steady_clock;
+using tarnwick::NodeID;
+
+constexpr int frameWidth = 1600, frameHeight = 1000;
+constexpr const char *defaultTree = "/tmp/quillane-bench-tree";
+
+double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
+  return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+/// CPU time of the calling thread, so a repaint slowed by other processes
+/// on a busy machine can be told from a slow repaint.
+double threadCpuMilliseconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+/// Wall and CPU milliseconds of `repeats` calls of `work`.
+template <typename Work> std::pair<Summary, Summary> timeRepeats(int repeats, Work work) {
+  std::vector<double> wall, cpu;
+  for (int i = 0; i < repeats; ++i) {
+    const double cpuStart = threadCpuMilliseconds();
+    const Clock::time_point start = Clock::now();
+    work();
+    wall.push_back(millisecondsBetween(start, Clock::now()));
+    cpu.push_back(threadCpuMilliseconds() - cpuStart);
+  }
+  return {summarize(wall), summarize(cpu)};
+}
+
+double mebibytes(std::int64_t bytes) { return static_cast<double>(bytes) / (1 << 20); }
+
+struct Result {
+  std::string title;
+  double value = 0;
+  std::string statistic; // "median", "max" or empty
+  double limit = 0;
+  std::string unit;
+  std::vector<std::string> details;
+  bool passed() const { return value < limit; }
+};
+
+template <typename... Args> std::string format(const char *pattern, Args... args) {
+  char line[256];
+  std::snprintf(line, sizeof line, pattern, args...);
+  return line;
+}
+
+/// Runs the event loop for `milliseconds`, so posted layouts, paints and
+/// animation steps happen as they would between user actions.
+void settle(int milliseconds) {
+  QEventLoop loop;
+  QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+QImage frameImage() {
+  QImage image(frameWidth, frameHeight, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(1);
+  return image;
+}
+
+std::shared_ptr<const tarnwick::DiskTreeArena> scanned(const fs::path &root) {
+  return std::make_shared<const tarnwick::DiskTreeArena>(tarnwick::FastBulkScanner().scan(root.string()));
+}
+
+NodeID childNamed(const tarnwick::DiskTreeArena &arena, NodeID parent, std::string_view name) {
+  const auto &record = arena.record(parent);
+  for (std::uint32_t i = 0; i < record.childCount; ++i)
+    if (arena.name(record.firstChildID + NodeID(i)) == name)
+      return record.firstChildID + NodeID(i);
+  throw std::runtime_error("the scanned tree has no " + std::string(name));
+}
+
+Result explorerRepaint(const fs::path &root) {
+  makeSimilarFolders(root, 120);
+  tarnwick::SizeloomDashboardView dashboard(scanned(root));
+  dashboard.resize(frameWidth, frameHeight);
+  dashboard.show();
+  settle(300);
+  QImage image = frameImage();
+  dashboard.render(&image); // glyph and gradient caches, as after any first paint
+  const auto [wall, cpu] = timeRepeats(30, [&] { dashboard.render(&image); });
+  // The treemap alone, to tell its share from the sidebar's and the bars'.
+  const auto [canvasWall, canvasCpu] = timeRepeats(30, [&] { dashboard.canvas()->render(&image); });
+  const auto &tiles = dashboard.canvas()->rects();
+  int labelled = 0;
+  for (const auto &tile : tiles)
+    labelled += tile.insetFrame.width > tarnwick::TreemapTilePainter::nameMinWidth &&
+                tile.insetFrame.height > tarnwick::TreemapTilePainter::nameMinHeight;
+  return {"explorer repaint, 1600x1000", wall.median, "median", 8, "ms",
+          {format("worst %.2f ms over 30 repaints; CPU time median %.2f ms", wall.worst, cpu.median),
+           format("treemap canvas alone: median %.2f ms (CPU %.2f ms)", canvasWall.median, canvasCpu.median),
+           format("%zu tiles (%d labelled) on a %dx%d canvas", tiles.size(), labelled, dashboard.canvas()->width(),
+                  dashboard.canvas()->height())}};
+}
+
+Result wideDrillDown(const fs::path &root) {
+  constexpr int fileCount = 100'000;
+  const Clock::time_point making = Clock::now();
+  makeWideFolder(root / "wide", fileCount);
+  makeSimilarFolders(root / "projects", 8);
+  const double makeSeconds = millisecondsBetween(making, Clock::now()) / 1000;
+  const auto arena = scanned(root);
+  const NodeID wide = childNamed(*arena, arena->rootID, "wide");
+  tarnwick::SizeloomDashboardView dashboard(arena);
+  dashboard.resize(frameWidth, frameHeight);
+  dashboard.show();
+  settle(300);
+  QImage image = frameImage();
+  std::vector<double> totals, navigations, repaints;
+  for (int run = 0; run <= 10; ++run) {
+    dashboard.navigateTo(arena->rootID);
+    settle(450); // past the folder-change zoom
+    const Clock::time_point start = Clock::now();
+    dashboard.navigateTo(wide);
+    // What the event loop does before it paints: the layouts that the new
+    // breadcrumb and action bar contents asked for.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const Clock::time_point laidOut = Clock::now();
+    dashboard.render(&image);
+    const Clock::time_point painted = Clock::now();
+    settle(450);
+    if (run == 0)
+      continue; // the first entry also fills caches
+    totals.push_back(millisecondsBetween(start, painted));
+    navigations.push_back(millisecondsBetween(start, laidOut));
+    repaints.push_back(millisecondsBetween(laidOut, painted));
+  }
+  const Summary total = summarize(totals);
+  return {"enter a folder of 100,000 files", total.median, "median", 50, "ms",
+          {format("worst %.2f ms over %zu entries", total.worst, totals.size()),
+           format("navigateTo + layouts %.2f ms, repaint %.2f ms (medians)", summarize(navigations).median,
+                  summarize(repaints).median),
+           format("%zu tiles; tree of %zu nodes made in %.1f s", dashboard.canvas()->rects().size(),
+                  arena->nodeCount(), makeSeconds)}};
+}
+
+/// Sets `painted` once the watched widget has handled a paint event.
+class PaintWatcher : public QObject {
+public:
+  bool painted = false;
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    if (event->type() == QEvent::Paint)
+      painted = true;
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+// Loads the fonts the window draws with, so the memory baseline holds
+// what any Qt window would pay for text, not what this one adds.
+void loadFonts() {
+  using namespace tarnwick::WidgetStyle;
+  QImage image(200, 60, QImage::Format_ARGB32_Premultiplied);
+  for (auto design : {Design::standard, Design::monospaced})
+    for (auto weight : {QFont::Normal, QFont::Medium, QFont::DemiBold, QFont::Bold}) {
+      QLabel label(QStringLiteral("Analyzing 1,234 MB"));
+      label.setFont(textFont(13, weight, design));
+      label.resize(200, 60);
+      label.render(&image);
+    }
+}
+
+std::vector<Result> scanInWindow(const std::string &tree) {
+  loadFonts();
+  ::malloc_trim(0);
+  const std::int64_t baseline = residentBytes();
+  tarnwick::TarnwickAppCoordinator coordinator;
+  quillane::MainWindow window(coordinator,
+                              [] { return tarnwick::FullDiskAccessCoordinator::shared().checkStatus(); });
+  window.resize(frameWidth, frameHeight);
+  window.show();
+  settle(300);
+
+  QEventLoop loop;
+  QTimer ticker;
+  ticker.setTimerType(Qt::PreciseTimer);
+  ticker.setInterval(5);
+  std::vector<Clock::time_point> ticks;
+  ticks.reserve(1 << 20);
+  PaintWatcher explorer;
+  int ticksAfterPaint = 0, progressReports = 0;
+  Clock::time_point scanEnd{};
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    ticks.push_back(Clock::now());
+    // Two ticks after the paint, so the gap that holds it is complete.
+    if (explorer.painted && ++ticksAfterPaint == 2)
+      loop.quit();
+  });
+  using Coordinator = tarnwick::TarnwickAppCoordinator;
+  QObject::connect(&coordinator, &Coordinator::scanProgressChanged, [&] { ++progressReports; });
+  // Connected after the window's own handler, so the explorer exists here.
+  QObject::connect(&coordinator, &Coordinator::isScanningChanged, [&] {
+    if (coordinator.isScanning())
+      return;
+    scanEnd = Clock::now();
+    if (auto *dashboard = window.rootView()->dashboard())
+      dashboard->canvas()->installEventFilter(&explorer);
+    else
+      loop.quit(); // no result to show: reported below
+  });
+  bool timedOut = false;
+  QTimer::singleShot(std::chrono::minutes(10), &loop, [&] {
+    timedOut = true;
+    loop.quit();
+  });
+
+  const Clock::time_point start = Clock::now();
+  ticks.push_back(start);
+  ticker.start();
+  coordinator.startScan(QString::fromStdString(tree));
+  loop.exec();
+  ticker.stop();
+  if (timedOut || !coordinator.arena() || !explorer.painted)
+    throw std::runtime_error(coordinator.scanError() ? coordinator.scanError()->toStdString()
+                                                     : "the scan ended without the explorer being shown");
+
+  double stall = 0, stallAt = 0;
+  for (std::size_t i = 1; i < ticks.size(); ++i)
+    if (double gap = millisecondsBetween(ticks[i - 1], ticks[i]); gap > stall) {
+      stall = gap;
+      stallAt = millisecondsBetween(start, ticks[i - 1]);
+    }
+  const double scanMs = millisecondsBetween(start, scanEnd);
+  const double explorerMs = millisecondsBetween(scanEnd, ticks.back());
+  Result responsiveness{"GUI stall while scanning", stall, "max", 50, "ms",
+                        {format("%zu ticks; longest gap starts %.0f ms in (%s)", ticks.size(), stallAt,
+                                stallAt < scanMs ? "during the scan" : "after it"),
+                         format("scan %.2f s, %zu nodes, %d progress reports; explorer painted %.0f ms after",
+                                scanMs / 1000, coordinator.arena()->nodeCount(), progressReports, explorerMs)}};
+
+  settle(200);
+  const std::int64_t rawAfter = residentBytes();
+  // Freed pages the allocator still holds (the scan's working trees, chiefly)
+  // are no one's memory; trimming returns them and keeps every live byte.
+  ::malloc_trim(0);
+  const std::int64_t after = residentBytes();
+  const auto arenaBytes = static_cast<std::int64_t>(coordinator.arena()->memoryBytes());
+  const std::int64_t beyondArena = after - baseline - arenaBytes;
+  Result memory{"window memory beyond the arena", mebibytes(beyondArena), "", 60, "MiB",
+                {format("RSS %.1f MiB (%.1f MiB before trimming freed heap) - baseline %.1f MiB - arena %.1f MiB",
+                        mebibytes(after), mebibytes(rawAfter), mebibytes(baseline), mebibytes(arenaBytes)),
+                 format("untrimmed: %.1f MiB beyond the arena", mebibytes(rawAfter - baseline - arenaBytes))}};
+  return {responsiveness, memory};
+}
+
+/// The tree to scan: `given`, or the default generated on demand.
+std::string treeToScan(const std::string &given) {
+  if (!given.empty()) {
+    if (!fs::is_directory(given))
+      throw std::runtime_error(given + " is not a directory");
+    return given;
+  }
+  if (fs::exists(fs::path(defaultTree) / ".quillane-treegen-done"))
+    return defaultTree;
+  const QString treegen = QCoreApplication::applicationDirPath() + QStringLiteral("/quillane-treegen");
+  if (!QFileInfo(treegen).isExecutable())
+    throw std::runtime_error(std::string(defaultTree) + " is missing and " + treegen.toStdString() +
+                             " is not built to make it; build quillane-treegen or pass a TREE");
+  std::fprintf(stderr, "making %s with quillane-treegen (1,000,000 entries)\n", defaultTree);
+  if (QProcess::execute(treegen, {QString::fromLatin1(defaultTree), QStringLiteral("--entries"),
+                                  QStringLiteral("1000000")}) != 0)
+    throw std::runtime_error("quillane-treegen failed to make " + std::string(defaultTree));
+  return defaultTree;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  // --only N runs one target (3 and 4 share a scan), e.g. under perf.
+  int only = 0;
+  std::string tree;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--only" && i + 1 < argc)
+      only = std::atoi(argv[++i]);
+    else if (!arg.empty() && arg[0] != '-' && tree.empty())
+      tree = arg;
+    else
+      only = -1;
+  }
+  if (only < 0 || only > 4) {
+    std::fprintf(stderr, "usage: quillane-bench-window [--only 1|2|3|4] [TREE]   (default TREE: %s)\n", defaultTree);
+    return 2;
+  }
+  const auto wanted = [only](int target) { return only == 0 || only == target || (only >= 3 && target >= 3); };
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication application(argc, argv);
+  tarnwick::WidgetStyle::applyDarkTheme(application);
+
+  std::vector<std::pair<int, Result>> results;
+  try {
+    // The scan runs first, in a heap nothing else has used yet, so its
+    // memory baseline is not swollen by the other targets' trees.
+    if (wanted(3)) {
+      std::vector<Result> scan = scanInWindow(treeToScan(tree));
+      results.emplace_back(3, scan[0]);
+      results.emplace_back(4, scan[1]);
+    }
+    if (wanted(1) || wanted(2)) {
+      ScratchFolder scratch;
+      std::fprintf(stderr, "making the scratch trees in %s\n", scratch.path().c_str());
+      if (wanted(1))
+        results.emplace_back(1, explorerRepaint(scratch.path() / "labelled"));
+      if (wanted(2))
+        results.emplace_back(2, wideDrillDown(scratch.path() / "wide-root"));
+    }
+    std::stable_sort(results.begin(), results.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+  } catch (const std::exception &failure) {
+    std::fprintf(stderr, "quillane-bench-window: %s\n", failure.what());
+    return 2;
+  }
+
+  std::ifstream loadAverage("/proc/loadavg");
+  std::string load1, load5;
+  loadAverage >> load1 >> load5;
+  std::printf("(load average %s over 1 min, %s over 5; on %d CPUs)\n", load1.c_str(), load5.c_str(),
+              QThread::idealThreadCount());
+  bool allPassed = true;
+  for (const auto &[number, r] : results) {
+    allPassed = allPassed && r.passed();
+    std::printf("%d. %-32s %6s %8.2f %-3s  limit < %g %s  %s\n", number, r.title.c_str(), r.statistic.c_str(), r.value,
+                r.unit.c_str(), r.limit, r.unit.c_str(), r.passed() ? "PASS" : "FAIL");
+    for (const std::string &detail : r.details)
+      std::printf("     %s\n", detail.c_str());
+  }
+  return allPassed ? 0 : 1;
+}
