@@ -3,7 +3,6 @@
 #include "TarnwickCore/ScanErrors.h"
 
 #include <QDir>
-#include <QMetaObject>
 
 namespace tarnwick {
 
@@ -27,39 +26,7 @@ TarnwickAppCoordinator::TarnwickAppCoordinator(QObject *parent)
                              parent) {}
 
 TarnwickAppCoordinator::~TarnwickAppCoordinator() {
-  activeScan_.request_stop();
-  workers_.clear(); // joins; queued results die with this object
-}
-
-void TarnwickAppCoordinator::launch(std::function<void()> work) {
-  std::erase_if(workers_, [](const Worker &worker) { return worker.finished->load(); });
-  auto finished = std::make_shared<std::atomic<bool>>(false);
-  workers_.push_back({finished, std::jthread([finished, work = std::move(work)] {
-                        work();
-                        finished->store(true);
-                      })});
-}
-
-void TarnwickAppCoordinator::post(std::function<void()> delivery) {
-  {
-    std::lock_guard lock(mailboxMutex_);
-    mailbox_.push_back(std::move(delivery));
-  }
-  // Named rather than a functor: the queued event then carries no data of
-  // ours, and everything it delivers passed through the mailbox's lock.
-  QMetaObject::invokeMethod(this, "deliverOne", Qt::QueuedConnection);
-}
-
-void TarnwickAppCoordinator::deliverOne() {
-  std::function<void()> delivery;
-  {
-    std::lock_guard lock(mailboxMutex_);
-    if (mailbox_.empty())
-      return;
-    delivery = std::move(mailbox_.front());
-    mailbox_.pop_front();
-  }
-  delivery();
+  activeScan_.request_stop(); // workers_, the last member, then joins it
 }
 
 void TarnwickAppCoordinator::setScanning(bool scanning) {
@@ -78,9 +45,9 @@ void TarnwickAppCoordinator::startScan(const QString &path) {
     scanError_.reset();
     emit scanErrorChanged();
   }
-  launch([this, generation, scan = scan_, root = path.toStdString(), stop = activeScan_.get_token()] {
+  workers_.launch([this, generation, scan = scan_, root = path.toStdString(), stop = activeScan_.get_token()] {
     auto progress = [this, generation](const ScanProgress &report) {
-      post([this, generation, report] {
+      workers_.post([this, generation, report] {
         if (generation != scanGeneration_)
           return;
         scanProgress_ = report;
@@ -97,7 +64,7 @@ void TarnwickAppCoordinator::startScan(const QString &path) {
     }
     if (stop.stop_requested())
       arena.reset(); // a cancelled or replaced scan never publishes
-    post([this, generation, arena = std::make_shared<std::optional<DiskTreeArena>>(std::move(arena)), error] {
+    workers_.post([this, generation, arena = std::make_shared<std::optional<DiskTreeArena>>(std::move(arena)), error] {
       finishScan(generation, std::move(*arena), error);
     });
   });
@@ -134,9 +101,9 @@ void TarnwickAppCoordinator::moveNodeToTrash(const DiskNode &node) {
                      true,
                      false,
                      std::nullopt};
-  launch([this, engine = engine_, item = std::move(item)] {
+  workers_.launch([this, engine = engine_, item = std::move(item)] {
     SafeCleaningReport report = engine->clean({item}, DeletionMode::moveToTrash, true);
-    post([this, report = std::move(report)] {
+    workers_.post([this, report = std::move(report)] {
       lastCleaningReport_ = report;
       emit lastCleaningReportChanged();
     });

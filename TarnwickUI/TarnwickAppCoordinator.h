@@ -4,18 +4,14 @@
 #include "TarnwickCore/FastBulkScanner.h"
 #include "TarnwickCore/SafeCleaningEngine.h"
 #include "TarnwickCore/ScanProgress.h"
+#include "TarnwickUI/BackgroundWorkers.h"
 
 #include <QObject>
 #include <QString>
 
-#include <atomic>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
-#include <vector>
 
 namespace tarnwick {
 
@@ -71,10 +67,6 @@ signals:
   void lastCleaningReportChanged();
 
 private:
-  /// From any thread: runs `delivery` on the GUI thread, one queued call
-  /// each, in the order posted.
-  void post(std::function<void()> delivery);
-  Q_INVOKABLE void deliverOne();
   void setScanning(bool scanning);
   void finishScan(std::uint64_t generation, std::optional<DiskTreeArena> arena, const std::optional<std::string> &error);
 
@@ -88,17 +80,7 @@ private:
 
   std::uint64_t scanGeneration_ = 0; // which scan may publish
   std::stop_source activeScan_;
-  /// A scan or cleaning thread, and whether it has finished its work.
-  struct Worker {
-    std::shared_ptr<std::atomic<bool>> finished;
-    std::jthread thread;
-  };
-  /// Starts `work` on a thread of its own, first joining finished workers.
-  void launch(std::function<void()> work);
-  std::vector<Worker> workers_; // joined on destruction
-
-  std::mutex mailboxMutex_;
-  std::deque<std::function<void()>> mailbox_; // guarded by mailboxMutex_
+  BackgroundWorkers workers_; // last: destroyed (joined) first
 };
 
 } // namespace tarnwick
