@@ -23,6 +23,7 @@ AppRootView::AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusPr
   connect(launcher_, &WelcomeLauncherView::scanDiskRequested, this, &AppRootView::scanDiskRequested);
   connect(launcher_, &WelcomeLauncherView::chooseFolderRequested, this, &AppRootView::chooseFolderRequested);
   connect(launcher_, &WelcomeLauncherView::grantAccessRequested, this, &AppRootView::grantAccessRequested);
+  connect(launcher_, &WelcomeLauncherView::cleanCachesRequested, this, [this] { emit cleanCachesRequested(std::nullopt); });
   connect(scanning_, &ScanningHUDView::cancelRequested, &coordinator_, &tarnwick::TarnwickAppCoordinator::cancelScan);
 
   using tarnwick::TarnwickAppCoordinator;
@@ -60,10 +61,11 @@ void AppRootView::sync() {
       connect(dashboard_, &tarnwick::SizeloomDashboardView::moveToTrash, &coordinator_,
               &tarnwick::TarnwickAppCoordinator::moveNodeToTrash);
       connect(dashboard_, &tarnwick::SizeloomDashboardView::rescan, this, &AppRootView::rescan);
-      connect(dashboard_, &tarnwick::SizeloomDashboardView::cleanCategory, this, [](tarnwick::CleanableCategory category) {
+      connect(dashboard_, &tarnwick::SizeloomDashboardView::cleanCategory, this, [this](tarnwick::CleanableCategory category) {
         const std::string_view title = tarnwick::rawValue(category);
         std::printf("Cleaning category: %.*s\n", int(title.size()), title.data());
         std::fflush(stdout);
+        emit cleanCachesRequested(category);
       });
     } else if (dashboard_->arena() != arena) {
       dashboard_->setArena(arena);

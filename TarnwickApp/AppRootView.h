@@ -1,12 +1,14 @@
 #pragma once
 
 #include "TarnwickApp/WelcomeLauncherView.h"
+#include "TarnwickCore/CleanableCategory.h"
 #include "TarnwickCore/FullDiskAccessCoordinator.h"
 
 #include <QPointer>
 #include <QStackedWidget>
 
 #include <functional>
+#include <optional>
 
 namespace tarnwick {
 class SizeloomDashboardView;
@@ -46,6 +48,7 @@ signals:
   void scanDiskRequested();
   void chooseFolderRequested();
   void grantAccessRequested();
+  void cleanCachesRequested(std::optional<tarnwick::CleanableCategory> category);
 
 protected:
   void showEvent(QShowEvent *event) override;

@@ -1,5 +1,6 @@
 #include "TarnwickApp/CommandLine.h"
 
+#include "TarnwickApp/CachesCommand.h"
 #include "TarnwickApp/CleanupCommands.h"
 #include "TarnwickApp/ScanCommand.h"
 #include "TarnwickApp/TarnwickApp.h"
@@ -40,6 +41,14 @@ constexpr const char *usageText =
     "           --json FILE|-    the tiles as JSON (frames, shares, colours)\n"
     "           --svg FILE       the treemap as an SVG drawing\n"
     "           --png FILE       the treemap as a PNG image (no display needed)\n"
+    "\n"
+    "Usage: quillane caches [--json]\n"
+    "       quillane caches --clean [--category TITLE] [--yes]\n"
+    "\n"
+    "  caches   List the known reclaimable caches in your home folder, largest first (--json: as JSON).\n"
+    "           --clean            move the caches ticked by default to the Trash, after the safety checks\n"
+    "           --category TITLE   only that category, e.g. \"Browser & Electron ServiceWorker Caches\"\n"
+    "           --yes              do not ask first (needed when standard input is not a terminal)\n"
     "\n"
     "Usage: quillane trash [--permanent] PATH...\n"
     "\n"
@@ -108,6 +117,8 @@ int runCommandLine(int argc, char **argv) {
       path = QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(arguments[1])));
     return runWindow(argv[0], path);
   }
+  if (command == "caches")
+    return runCachesCommand(arguments.subspan(1));
   if (command == "trash")
     return runTrashCommand(arguments.subspan(1));
   if (command == "access")

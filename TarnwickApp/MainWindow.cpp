@@ -1,5 +1,6 @@
 #include "TarnwickApp/MainWindow.h"
 
+#include "TarnwickApp/CacheCleanupWindow.h"
 #include "TarnwickApp/PreferencesView.h"
 #include "TarnwickUI/DashboardSidebar.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
@@ -28,7 +29,7 @@ QKeySequence standardOr(QKeySequence::StandardKey key, const QKeySequence &fallb
 
 WelcomeLauncherView::Shortcuts launcherShortcuts() {
   return {QKeySequence(Qt::CTRL | Qt::Key_S), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
-          QKeySequence(Qt::CTRL | Qt::Key_O)};
+          QKeySequence(Qt::CTRL | Qt::Key_O), QKeySequence(Qt::CTRL | Qt::Key_K)};
 }
 
 std::optional<QString> askForFolder(QWidget *parent) {
@@ -57,6 +58,7 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
   connect(root_, &AppRootView::scanDiskRequested, scanDisk_, &QAction::trigger);
   connect(root_, &AppRootView::chooseFolderRequested, this, &MainWindow::chooseFolderAndScan);
   connect(root_, &AppRootView::grantAccessRequested, this, &MainWindow::showSettings);
+  connect(root_, &AppRootView::cleanCachesRequested, this, &MainWindow::showCacheCleanup);
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this,
           [this] { cancelScan_->setEnabled(coordinator_.isScanning()); });
 }
@@ -88,6 +90,9 @@ void MainWindow::buildMenus() {
   chooseFolder_ = scan->addAction(SymbolIcons::icon("folder"), QStringLiteral("Choose Folder to Scan…"), this,
                                   &MainWindow::chooseFolderAndScan);
   chooseFolder_->setShortcut(keys.chooseFolder);
+  cleanCaches_ = scan->addAction(SymbolIcons::icon("sparkles"), QStringLiteral("Clean Up Caches…"), this,
+                                 [this] { showCacheCleanup(std::nullopt); });
+  cleanCaches_->setShortcut(keys.cleanCaches);
   scan->addSeparator();
   cancelScan_ = scan->addAction(QStringLiteral("Cancel Current Scan"), &coordinator_,
                                 &tarnwick::TarnwickAppCoordinator::cancelScan);
@@ -167,6 +172,18 @@ QMessageBox *MainWindow::showAbout() {
   }
   aboutBox_->open();
   return aboutBox_;
+}
+
+CacheCleanupWindow *MainWindow::showCacheCleanup(std::optional<tarnwick::CleanableCategory> category) {
+  if (!cacheWindow_) {
+    if (!engine_)
+      engine_ = std::make_shared<tarnwick::SafeCleaningEngine>(
+          homeFolder_.toStdString(),
+          std::make_shared<tarnwick::SystemCleaningFileSystem>(tarnwick::FreedesktopTrash::forCurrentUser()));
+    cacheWindow_ = new CacheCleanupWindow(homeFolder_.toStdString(), engine_, this);
+  }
+  cacheWindow_->open(category);
+  return cacheWindow_;
 }
 
 void MainWindow::chooseFolderAndScan() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnwickApp/AppRootView.h"
+#include "TarnwickCore/SafeCleaningEngine.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -18,6 +19,7 @@ class TarnwickAppCoordinator;
 
 namespace quillane {
 
+class CacheCleanupWindow;
 class PreferencesView;
 
 /// The main window: the root view (launcher, scanning display or explorer)
@@ -39,6 +41,9 @@ public:
   /// The default asks with a folder dialog whose button reads "Scan Folder".
   void setFolderChooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
   void setHomeFolder(const QString &path);
+  /// The engine the cache window cleans with; the default is the user's
+  /// Trash, made on first use.
+  void setCleaningEngine(std::shared_ptr<tarnwick::SafeCleaningEngine> engine) { engine_ = std::move(engine); }
 
   QAction *scanHomeAction() const { return scanHome_; }
   QAction *scanDiskAction() const { return scanDisk_; }
@@ -48,6 +53,10 @@ public:
   QAction *aboutAction() const { return about_; }
   QAction *helpAction() const { return help_; }
   QAction *accessSettingsAction() const { return accessSettings_; }
+  QAction *cleanCachesAction() const { return cleanCaches_; }
+
+  /// Opens (or raises) the cache review window, showing one category or all.
+  CacheCleanupWindow *showCacheCleanup(std::optional<tarnwick::CleanableCategory> category);
 
   /// Opens (or raises) the Settings window on its Full Disk Access tab.
   PreferencesView *showSettings();
@@ -67,6 +76,8 @@ private:
   QPointer<QDialog> settingsWindow_;
   QPointer<PreferencesView> preferences_;
   QPointer<QMessageBox> aboutBox_;
+  QPointer<CacheCleanupWindow> cacheWindow_;
+  std::shared_ptr<tarnwick::SafeCleaningEngine> engine_;
 
   QAction *scanHome_ = nullptr;
   QAction *scanDisk_ = nullptr;
@@ -76,6 +87,7 @@ private:
   QAction *about_ = nullptr;
   QAction *help_ = nullptr;
   QAction *accessSettings_ = nullptr;
+  QAction *cleanCaches_ = nullptr;
 };
 
 } // namespace quillane

@@ -1,5 +1,6 @@
 #include "TarnwickApp/ScanningHUDView.h"
 
+#include "TarnwickUI/BusySpinner.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
 
@@ -8,43 +9,12 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quillane {
 namespace {
 
 using namespace tarnwick::WidgetStyle;
-
-/// An indeterminate spinner: an arc turning about once a second.
-class Spinner : public QWidget {
-public:
-  explicit Spinner(QWidget *parent) : QWidget(parent), timer_(new QTimer(this)) {
-    setFixedSize(32, 32);
-    timer_->setInterval(16);
-    connect(timer_, &QTimer::timeout, this, [this] {
-      angle_ = (angle_ + 6) % 360;
-      update();
-    });
-  }
-
-protected:
-  void showEvent(QShowEvent *) override { timer_->start(); }
-  void hideEvent(QHideEvent *) override { timer_->stop(); }
-  void paintEvent(QPaintEvent *) override {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF ring = QRectF(rect()).adjusted(3, 3, -3, -3);
-    painter.setPen(QPen(white(0.12), 3.5, Qt::SolidLine, Qt::RoundCap));
-    painter.drawEllipse(ring);
-    painter.setPen(QPen(primaryText(), 3.5, Qt::SolidLine, Qt::RoundCap));
-    painter.drawArc(ring, -angle_ * 16, 100 * 16);
-  }
-
-private:
-  QTimer *timer_;
-  int angle_ = 0;
-};
 
 QLabel *makeLabel(const QFont &font, const QColor &colour, QWidget *parent) {
   auto *label = new QLabel(parent);
@@ -76,7 +46,7 @@ ScanningHUDView::ScanningHUDView(QWidget *parent)
   auto *layout = new QVBoxLayout(this);
   layout->setSpacing(24);
   layout->addStretch();
-  auto *spinner = new Spinner(this);
+  auto *spinner = new tarnwick::BusySpinner(51, this); // the platform spinner, scaled by 1.6
   layout->addWidget(spinner, 0, Qt::AlignHCenter);
   layout->addSpacing(8); // below the spinner, on top of the stack spacing
 

@@ -154,6 +154,9 @@ WelcomeLauncherView::WelcomeLauncherView(Shortcuts shortcuts, QWidget *parent) :
   cards_[2] = new LaunchCard("folder.badge.gearshape", QStringLiteral("Select Custom Directory…"),
                              QStringLiteral("Target an external volume, project directory, or scratch drive"),
                              tag(shortcuts.chooseFolder), this);
+  cards_[3] = new LaunchCard("sparkles", QStringLiteral("Clean Up Caches…"),
+                             QStringLiteral("Review known developer, creator and browser caches, then move them to the Trash"),
+                             tag(shortcuts.cleanCaches), this);
   for (QAbstractButton *card : cards_) {
     card->setMinimumWidth(460);
     cards->addWidget(card, 0, Qt::AlignHCenter);
@@ -161,6 +164,7 @@ WelcomeLauncherView::WelcomeLauncherView(Shortcuts shortcuts, QWidget *parent) :
   connect(cards_[0], &QAbstractButton::clicked, this, &WelcomeLauncherView::scanHomeRequested);
   connect(cards_[1], &QAbstractButton::clicked, this, &WelcomeLauncherView::scanDiskRequested);
   connect(cards_[2], &QAbstractButton::clicked, this, &WelcomeLauncherView::chooseFolderRequested);
+  connect(cards_[3], &QAbstractButton::clicked, this, &WelcomeLauncherView::cleanCachesRequested);
   layout->addLayout(cards);
   layout->addWidget(makeFooter(), 0, Qt::AlignHCenter);
   layout->addStretch();

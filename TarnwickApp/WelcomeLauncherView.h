@@ -20,13 +20,14 @@ class WelcomeLauncherView : public QWidget {
 public:
   /// The cards show the real shortcuts of the Scan menu's items.
   struct Shortcuts {
-    QKeySequence scanHome, scanDisk, chooseFolder;
+    QKeySequence scanHome, scanDisk, chooseFolder, cleanCaches;
   };
   WelcomeLauncherView(Shortcuts shortcuts, QWidget *parent = nullptr);
 
   void setAccessStatus(tarnwick::FullDiskAccessStatus status);
   bool isBannerVisible() const;
-  /// Card 0 scans home, 1 the whole disk, 2 a chosen folder.
+  /// Card 0 scans home, 1 the whole disk, 2 a chosen folder; 3 opens the
+  /// cache review window.
   QAbstractButton *card(int index) const;
   QAbstractButton *grantAccessButton() const { return grantAccess_; }
 
@@ -34,6 +35,7 @@ signals:
   void scanHomeRequested();
   void scanDiskRequested();
   void chooseFolderRequested();
+  void cleanCachesRequested();
   void grantAccessRequested();
 
 private:
@@ -43,7 +45,7 @@ private:
 
   QWidget *banner_ = nullptr;
   QAbstractButton *grantAccess_ = nullptr;
-  QAbstractButton *cards_[3] = {};
+  QAbstractButton *cards_[4] = {};
 };
 
 } // namespace quillane

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "TarnwickCore/CleanableItem.h"
+
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+/// Every known reclaimable cache under one home folder: the developer and
+/// the creator-and-browser catalogues measured side by side, merged largest
+/// first (equal sizes: developer items first, each in its own order).
+///
+/// Threads: blocking; call it off the GUI thread. It runs the creator
+/// catalogue on a second thread of its own and joins it before returning,
+/// on every path.
+class CacheCatalogue {
+public:
+  /// Throws ScanCancelledError when `stop` is requested before a group of
+  /// either catalogue starts; nothing partial is returned.
+  static std::vector<CleanableItem> scan(const std::string &homeDirectory, std::stop_token stop = {});
+
+  /// The sum of the ticked items' sizes.
+  static std::int64_t selectedBytes(const std::vector<CleanableItem> &items);
+};
+
+} // namespace tarnwick

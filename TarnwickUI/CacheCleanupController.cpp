@@ -1,0 +1,116 @@
+#include "TarnwickUI/CacheCleanupController.h"
+
+#include "TarnwickCore/CacheCatalogue.h"
+#include "TarnwickCore/ScanErrors.h"
+
+#include <numeric>
+
+namespace tarnwick {
+
+CacheCleanupController::CacheCleanupController(std::string homeDirectory, std::shared_ptr<SafeCleaningEngine> engine,
+                                               CatalogueScan scan, QObject *parent)
+    : QObject(parent), homeDirectory_(std::move(homeDirectory)), engine_(std::move(engine)),
+      scan_(scan ? std::move(scan) : CatalogueScan(&CacheCatalogue::scan)) {}
+
+CacheCleanupController::~CacheCleanupController() {
+  activeScan_.request_stop();
+  activeCleaning_.request_stop(); // workers_, the last member, then joins them
+}
+
+void CacheCleanupController::setCategoryFilter(std::optional<CleanableCategory> category) {
+  filter_ = category;
+  emit itemsChanged();
+  emit tickedChanged();
+}
+
+bool CacheCleanupController::isVisible(const CleanableItem &item) const { return !filter_ || item.category == *filter_; }
+
+void CacheCleanupController::setTicked(std::size_t index, bool ticked) {
+  if (index >= items_.size() || items_[index].isSelected == ticked)
+    return;
+  items_[index].isSelected = ticked;
+  emit tickedChanged();
+}
+
+std::vector<CleanableItem> CacheCleanupController::tickedItems() const {
+  std::vector<CleanableItem> ticked;
+  for (const CleanableItem &item : items_)
+    if (item.isSelected && isVisible(item))
+      ticked.push_back(item);
+  return ticked;
+}
+
+std::int64_t CacheCleanupController::tickedBytes() const {
+  const std::vector<CleanableItem> ticked = tickedItems();
+  return std::accumulate(ticked.begin(), ticked.end(), std::int64_t{0},
+                         [](std::int64_t sum, const CleanableItem &item) { return sum + item.sizeBytes; });
+}
+
+void CacheCleanupController::setScanning(bool scanning) {
+  if (isScanning_ == scanning)
+    return;
+  isScanning_ = scanning;
+  emit scanningChanged();
+}
+
+void CacheCleanupController::rescan() {
+  activeScan_.request_stop();
+  activeScan_ = std::stop_source();
+  const std::uint64_t generation = ++scanGeneration_;
+  setScanning(true);
+  workers_.launch([this, generation, scan = scan_, home = homeDirectory_, stop = activeScan_.get_token()] {
+    std::optional<std::vector<CleanableItem>> found;
+    try {
+      found = scan(home, stop);
+    } catch (const ScanCancelledError &) {
+    }
+    auto result = std::make_shared<std::optional<std::vector<CleanableItem>>>(std::move(found));
+    workers_.post([this, generation, result] {
+      if (generation != scanGeneration_)
+        return; // replaced or cancelled
+      if (*result) {
+        items_ = std::move(**result);
+        emit itemsChanged();
+        emit tickedChanged();
+      }
+      setScanning(false);
+    });
+  });
+}
+
+void CacheCleanupController::cancel() {
+  if (isScanning_) {
+    activeScan_.request_stop();
+    ++scanGeneration_;
+    setScanning(false);
+  }
+  activeCleaning_.request_stop();
+}
+
+void CacheCleanupController::clean() {
+  std::vector<CleanableItem> ticked = tickedItems();
+  if (ticked.empty() || isCleaning_)
+    return;
+  activeCleaning_ = std::stop_source();
+  isCleaning_ = true;
+  progress_.reset();
+  emit cleaningChanged();
+  workers_.launch([this, engine = engine_, ticked = std::move(ticked), stop = activeCleaning_.get_token()] {
+    auto onProgress = [this](const CleanProgress &progress) {
+      workers_.post([this, progress] {
+        progress_ = progress;
+        emit cleanProgressChanged();
+      });
+    };
+    SafeCleaningReport report = engine->clean(ticked, DeletionMode::moveToTrash, true, onProgress, stop);
+    workers_.post([this, report = std::move(report)] {
+      report_ = report;
+      isCleaning_ = false;
+      emit reportChanged();
+      emit cleaningChanged();
+      rescan(); // what is left, measured again
+    });
+  });
+}
+
+} // namespace tarnwick

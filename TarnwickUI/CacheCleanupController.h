@@ -1,0 +1,88 @@
+#pragma once
+
+#include "TarnwickCore/CleanableItem.h"
+#include "TarnwickCore/SafeCleaningEngine.h"
+#include "TarnwickUI/BackgroundWorkers.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+/// The state behind the cache review window: the catalogue of known caches
+/// (measured off the GUI thread), which of them are ticked, and the move of
+/// the ticked ones to the Trash with progress and a report. After every
+/// cleaning it measures the catalogue again.
+///
+/// Threads: GUI thread only; the catalogue scan and the cleaning run on
+/// worker threads, joined when the controller is destroyed.
+class CacheCleanupController : public QObject {
+  Q_OBJECT
+
+public:
+  /// Measures the catalogue of one home folder; throws ScanCancelledError
+  /// once `stop` is requested. The application's is CacheCatalogue::scan.
+  using CatalogueScan = std::function<std::vector<CleanableItem>(const std::string &home, std::stop_token stop)>;
+
+  CacheCleanupController(std::string homeDirectory, std::shared_ptr<SafeCleaningEngine> engine,
+                         CatalogueScan scan = {}, QObject *parent = nullptr);
+  ~CacheCleanupController() override;
+
+  /// Largest first; `isSelected` is the tick.
+  const std::vector<CleanableItem> &items() const { return items_; }
+  bool isScanning() const { return isScanning_; }
+  bool isCleaning() const { return isCleaning_; }
+  const std::optional<CleanProgress> &cleanProgress() const { return progress_; }
+  const std::optional<SafeCleaningReport> &lastReport() const { return report_; }
+
+  /// Only items of this category are shown, ticked-counted and cleaned.
+  void setCategoryFilter(std::optional<CleanableCategory> category);
+  std::optional<CleanableCategory> categoryFilter() const { return filter_; }
+  bool isVisible(const CleanableItem &item) const;
+
+  void setTicked(std::size_t index, bool ticked);
+  /// The ticked items the filter shows: what "Move to Trash" would send.
+  std::vector<CleanableItem> tickedItems() const;
+  std::int64_t tickedBytes() const;
+
+  /// Measures the catalogue again (cancelling a running measurement).
+  void rescan();
+  /// Stops the running measurement or cleaning; a cleaning finishes the item
+  /// it is on and reports what it did.
+  void cancel();
+  /// Moves the ticked, shown items to the Trash (the user confirmed them).
+  void clean();
+
+signals:
+  void itemsChanged();
+  void scanningChanged();
+  void cleaningChanged();
+  void cleanProgressChanged();
+  void reportChanged();
+  void tickedChanged();
+
+private:
+  void setScanning(bool scanning);
+
+  std::string homeDirectory_;
+  std::shared_ptr<SafeCleaningEngine> engine_;
+  CatalogueScan scan_;
+  std::vector<CleanableItem> items_;
+  std::optional<CleanableCategory> filter_;
+  bool isScanning_ = false;
+  bool isCleaning_ = false;
+  std::optional<CleanProgress> progress_;
+  std::optional<SafeCleaningReport> report_;
+  std::uint64_t scanGeneration_ = 0;
+  std::stop_source activeScan_;
+  std::stop_source activeCleaning_;
+  BackgroundWorkers workers_; // last: destroyed (joined) first
+};
+
+} // namespace tarnwick
