@@ -1,0 +1,41 @@
+#pragma once
+
+#include "TarnwickCore/CacheSizeMeasurer.h"
+#include "TarnwickCore/CleanableItem.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+/// One fixed place in the cache catalogue, offered as a whole, and how the
+/// item found there reads. The cache scanners keep tables of these.
+struct CacheLocation {
+  /// Relative to the home folder, or absolute when it starts with "/".
+  std::string_view path;
+  std::string_view name;
+  std::string_view subtitle;
+  bool isSelected = true;
+  bool isSafeByDefault = true;
+
+  std::string resolvedIn(const std::string &homeDirectory) const;
+
+  /// The item for this location below `homeDirectory`, through measuredItem().
+  std::optional<CleanableItem> measureIn(const std::string &homeDirectory, CleanableCategory category,
+                                         const CacheSizeMeasurer::NameFilter &isExcludedName = {}) const;
+};
+
+/// Completes `item` for what is at item.path: its size from
+/// CacheSizeMeasurer::measure, its modification time and a fresh random id.
+/// Nothing when the filter excludes the path's own last component, or when
+/// the location occupies no space (which includes nothing being there).
+std::optional<CleanableItem> measuredItem(CleanableItem item,
+                                          const CacheSizeMeasurer::NameFilter &isExcludedName = {});
+
+/// Largest first. The sort is stable, so equal sizes keep the order the
+/// scanner found them in: group order, then table order.
+void sortLargestFirst(std::vector<CleanableItem> &items);
+
+} // namespace tarnwick

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+/// Sizes the locations of the cache catalogue, one location at a time, on
+/// the calling thread.
+///
+/// A folder is walked relative to directory descriptors (getdents64, then
+/// one statx per entry that is not a folder), never following a symbolic
+/// link: links add nothing, whether at the location or below it. Only the
+/// location's own last component is checked; folders above it are resolved
+/// as the system resolves any path, so a home folder reached through a link
+/// still works.
+///
+/// Hard links are counted at every name, with no de-duplication: what
+/// removing a location's names releases is only known approximately anyway,
+/// since other names may keep the data alive.
+class CacheSizeMeasurer {
+public:
+  /// True for an entry name that must add nothing.
+  using NameFilter = std::function<bool(std::string_view name)>;
+
+  /// Bytes the location occupies:
+  /// - nothing at `path`, or a symbolic link there: 0;
+  /// - anything but a folder: its logical length (what a listing shows), or
+  ///   0 when `isExcludedName` excludes its name;
+  /// - a folder: the allocated bytes (blocks × 512) of every non-folder
+  ///   below it, at any depth, hidden ones included. Folders themselves add
+  ///   0. An excluded entry adds nothing, but an excluded folder is still
+  ///   walked, so its descendants count unless their own names are
+  ///   excluded. Packages below the location (folders whose name has a
+  ///   package extension, see hasPackageExtension) add nothing and are not
+  ///   entered; the location itself is always walked, whatever its name.
+  ///   Entries that cannot be read, or vanish during the walk, add nothing.
+  ///
+  /// Depth is not limited by PATH_MAX or by the descriptor limit: at most
+  /// a few dozen folder descriptors are open at once; deeper folders give
+  /// theirs up and get them back through "..", checked by device and inode
+  /// (a folder moved meanwhile loses its remaining sub-folders).
+  static std::int64_t measure(const std::string &path, const NameFilter &isExcludedName = {});
+
+  /// The content modification time of whatever is at `path` (a link itself,
+  /// not its target), in seconds since 1970; nothing when it cannot be read.
+  static std::optional<double> modificationTime(const std::string &path);
+
+  /// Whether `path` is a folder (a link to one is not).
+  static bool isDirectory(const std::string &path);
+
+  /// The names directly inside the folder `path`, without hidden ones
+  /// (starting with "."), sorted by byte value so results do not depend on
+  /// the file system's listing order. Nothing when `path` is not a folder
+  /// (a link to one included) or cannot be listed completely.
+  static std::optional<std::vector<std::string>> visibleEntryNames(const std::string &path);
+};
+
+} // namespace tarnwick

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "TarnwickCore/CleanableItem.h"
+
+#include <set>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+/// Finds the media caches of creative tools and the caches of browsers and
+/// Electron apps in one home folder, as cleanable items.
+///
+/// Four groups, in this order: Adobe, Final Cut Pro and DaVinci Resolve
+/// (all creatorCaches), then browsers and Electron apps (browserBloat). Final
+/// Cut libraries are looked for only at the top level of ~/Movies. For
+/// Chromium-family profiles only three sub-caches are offered, never the
+/// profile itself.
+///
+/// Browser folders mix caches with session secrets, so every measurement
+/// here leaves out the strictly protected session names: such a file adds
+/// nothing, and such a folder adds nothing itself (its descendants count
+/// unless their own names are protected). A location whose own name is
+/// protected gives no item. Every item is selected and safe by default.
+///
+/// Threads: const and stateless apart from the home path; scans may run
+/// concurrently.
+class CreatorCacheScanner {
+public:
+  explicit CreatorCacheScanner(std::string homeDirectory);
+
+  const std::string &homeDirectory() const { return homeDirectory_; }
+
+  /// Every item found, largest first; equal sizes keep group order, then
+  /// table order.
+  ///
+  /// Throws ScanCancelledError when `stop` is requested at the check made
+  /// before each group, so a token stopped beforehand measures nothing. A
+  /// group that has started runs to its end; nothing partial is returned.
+  std::vector<CleanableItem> scan(std::stop_token stop = {}) const;
+
+  /// Whether the last path component of `name`, with ASCII letters
+  /// lower-cased, is one of strictlyProtectedSessionFilenames().
+  static bool isProtectedSessionName(std::string_view name);
+
+  /// The lower-case names of session state (cookies, logins, keys, history,
+  /// storage) that no cleaning may count or remove.
+  static const std::set<std::string> &strictlyProtectedSessionFilenames();
+
+private:
+  std::string homeDirectory_;
+};
+
+} // namespace tarnwick
