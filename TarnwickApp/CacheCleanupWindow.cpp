@@ -35,15 +35,6 @@ constexpr int itemIndexRole = Qt::UserRole + 1;
 
 QString fromView(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
-QLabel *makeLabel(const QString &text, const QFont &font, const QColor &colour, QWidget *parent) {
-  auto *label = new QLabel(text, parent);
-  label->setFont(font);
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  label->setPalette(palette);
-  return label;
-}
-
 bool askWithMessageBox(QWidget *parent, const QString &question) {
   return QMessageBox::question(parent, QStringLiteral("Move to Trash"), question,
                                QMessageBox::Cancel | QMessageBox::Yes, QMessageBox::Cancel) == QMessageBox::Yes;

@@ -15,13 +15,10 @@ namespace {
 
 using namespace tarnwick::WidgetStyle;
 
-QLabel *makeLabel(const QString &text, const QFont &font, const QColor &colour, QWidget *parent) {
-  auto *label = new QLabel(text, parent);
-  label->setFont(font);
+// Settings texts wrap: the window has a fixed width.
+QLabel *wrappedLabel(const QString &text, const QFont &font, const QColor &colour, QWidget *parent) {
+  QLabel *label = makeLabel(text, font, colour, parent);
   label->setWordWrap(true);
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  label->setPalette(palette);
   return label;
 }
 
@@ -31,8 +28,8 @@ QWidget *makeRow(const tarnwick::FDAPathCategory &category, QWidget *parent) {
   auto *layout = new QVBoxLayout(row);
   layout->setContentsMargins(6, 2 + 4, 6, 2 + 4);
   layout->setSpacing(4);
-  layout->addWidget(makeLabel(QString::fromStdString(category.title), textFont(13, QFont::Bold), primaryText(), row));
-  layout->addWidget(makeLabel(QString::fromStdString(category.purpose), textFont(11), secondaryText(), row));
+  layout->addWidget(wrappedLabel(QString::fromStdString(category.title), textFont(13, QFont::Bold), primaryText(), row));
+  layout->addWidget(wrappedLabel(QString::fromStdString(category.purpose), textFont(11), secondaryText(), row));
   return row;
 }
 
@@ -52,9 +49,9 @@ PreferencesView::PreferencesView(StatusProbe probe, QWidget *parent)
   auto *header = new QHBoxLayout;
   auto *texts = new QVBoxLayout;
   texts->setSpacing(4);
-  status_ = makeLabel(QString(), textFont(14, QFont::DemiBold), primaryText(), page);
+  status_ = wrappedLabel(QString(), textFont(14, QFont::DemiBold), primaryText(), page);
   texts->addWidget(status_);
-  texts->addWidget(makeLabel(QStringLiteral("Transparency declarations for all requested disk locations."), textFont(11),
+  texts->addWidget(wrappedLabel(QStringLiteral("Transparency declarations for all requested disk locations."), textFont(11),
                              secondaryText(), page));
   header->addLayout(texts, 1);
   // Linux has no privacy pane to send the user to; what can change is what

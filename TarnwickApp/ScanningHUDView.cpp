@@ -16,22 +16,13 @@ namespace {
 
 using namespace tarnwick::WidgetStyle;
 
-QLabel *makeLabel(const QFont &font, const QColor &colour, QWidget *parent) {
-  auto *label = new QLabel(parent);
-  label->setFont(font);
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  label->setPalette(palette);
-  return label;
-}
-
 /// A caption over a value, one column of the statistics panel.
 QLabel *addStatistic(QHBoxLayout *row, const QString &caption, const QColor &colour, QWidget *parent) {
   auto *column = new QVBoxLayout;
   column->setSpacing(2);
-  QLabel *captionLabel = makeLabel(textFont(11), secondaryText(), parent);
+  QLabel *captionLabel = makeLabel({}, textFont(11), secondaryText(), parent);
   captionLabel->setText(caption);
-  QLabel *value = makeLabel(textFont(17, QFont::Bold, Design::monospaced), colour, parent);
+  QLabel *value = makeLabel({}, textFont(17, QFont::Bold, Design::monospaced), colour, parent);
   column->addWidget(captionLabel);
   column->addWidget(value);
   row->addLayout(column);
@@ -41,7 +32,7 @@ QLabel *addStatistic(QHBoxLayout *row, const QString &caption, const QColor &col
 } // namespace
 
 ScanningHUDView::ScanningHUDView(QWidget *parent)
-    : QWidget(parent), path_(makeLabel(textFont(11, QFont::Normal, Design::monospaced), secondaryText(), this)),
+    : QWidget(parent), path_(makeLabel({}, textFont(11, QFont::Normal, Design::monospaced), secondaryText(), this)),
       statistics_(new QFrame(this)), cancel_(new QPushButton(QStringLiteral("Cancel Scan"), this)) {
   auto *layout = new QVBoxLayout(this);
   layout->setSpacing(24);
@@ -52,7 +43,7 @@ ScanningHUDView::ScanningHUDView(QWidget *parent)
 
   auto *titles = new QVBoxLayout;
   titles->setSpacing(6);
-  QLabel *title = makeLabel(textFont(22, QFont::Bold), primaryText(), this);
+  QLabel *title = makeLabel({}, textFont(22, QFont::Bold), primaryText(), this);
   title->setText(QStringLiteral("Analyzing Storage…"));
   path_->setFixedWidth(500);
   path_->setAlignment(Qt::AlignHCenter);

@@ -18,15 +18,6 @@ namespace {
 using namespace tarnwick::WidgetStyle;
 using tarnwick::SymbolIcons;
 
-QLabel *makeLabel(const QString &text, const QFont &font, const QColor &colour, QWidget *parent) {
-  auto *label = new QLabel(text, parent);
-  label->setFont(font);
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  label->setPalette(palette);
-  return label;
-}
-
 /// The app's badge: a rounded square in a blue-to-purple gradient, the
 /// drive symbol on it.
 class AppBadge : public QWidget {

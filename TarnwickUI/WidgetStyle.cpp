@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QPalette>
 #include <QStringDecoder>
 #include <QStyleFactory>
@@ -85,6 +86,15 @@ QColor underPageBackground() { return QApplication::palette().color(QPalette::Wi
 QColor controlBackground() { return QApplication::palette().color(QPalette::Button); }
 
 QColor destructiveRed() { return QColor(0xe5, 0x48, 0x4d); }
+
+QLabel *makeLabel(const QString &text, const QFont &font, const QColor &colour, QWidget *parent) {
+  auto *label = new QLabel(text, parent);
+  label->setFont(font);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  label->setPalette(palette);
+  return label;
+}
 
 QString displayText(std::string_view bytes) {
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

@@ -8,6 +8,8 @@
 #include <string_view>
 
 class QApplication;
+class QLabel;
+class QWidget;
 class QPalette;
 
 namespace tarnwick {
@@ -39,6 +41,9 @@ QColor windowBackground(double opacity = 1.0);
 QColor underPageBackground();
 QColor controlBackground();
 QColor destructiveRed();
+
+/// A label in `font` and text colour `colour`, owned by `parent`.
+QLabel *makeLabel(const QString &text, const QFont &font, const QColor &colour, QWidget *parent);
 
 /// A name or path from the file system for display: UTF-8 where it is,
 /// the locale's decoding of anything else.

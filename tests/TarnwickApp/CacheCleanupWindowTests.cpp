@@ -1,6 +1,7 @@
 #include "TarnwickApp/CacheCleanupWindow.h"
 
 #include "TarnwickUI/WidgetStyle.h"
+#include "TestSupport/QtWait.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -18,14 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::TempTree;
-
-bool waitFor(const std::function<bool()> &done, int limitMs = 5000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < limitMs)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  return done();
-}
+using test::waitFor;
 
 class CacheCleanupWindowTest : public ::testing::Test {
 protected:

@@ -9,6 +9,7 @@
 #include "TarnwickUI/TreemapCanvasView.h"
 #include "TarnwickUI/WidgetStyle.h"
 #include "TestSupport/GatedScan.h"
+#include "TestSupport/QtWait.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -28,15 +29,8 @@ namespace {
 
 using test::GatedScan;
 using test::TempTree;
+using test::waitFor;
 using tarnwick::FullDiskAccessStatus;
-
-bool waitFor(const std::function<bool()> &done, int limitMs = 5000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < limitMs)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  return done();
-}
 
 void saveScreenshot(QWidget &widget, const char *name) {
   QDir().mkpath(QStringLiteral(QUILLANE_SCREENSHOT_DIR));

@@ -1,6 +1,7 @@
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 
 #include "TestSupport/GatedScan.h"
+#include "TestSupport/QtWait.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -16,15 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 using quillane::test::GatedScan;
 using quillane::test::TempTree;
-
-// Runs the event loop until `done` holds or `limitMs` pass.
-bool waitFor(const std::function<bool()> &done, int limitMs = 5000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < limitMs)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  return done();
-}
+using quillane::test::waitFor;
 
 // Lets whatever a finished or stopped scan still sends arrive.
 void settle() { waitFor([] { return false; }, 150); }
