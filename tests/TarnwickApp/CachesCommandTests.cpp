@@ -9,14 +9,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// `quillane caches …` run as if `home` were the user's home, with no terminal on standard input.
 QuillaneRun caches(const TempTree &home, const std::string &arguments) {
-  QuillaneRun run;
-  run.out = runCommand("export HOME=" + shellQuote(home.root()) + " XDG_DATA_HOME=" +
-                           shellQuote(home.path(".local/share")) + "; " + shellQuote(QUILLANE_BINARY) + " caches " +
-                           arguments + " </dev/null 2>&1",
-                       &run.status);
-  return run;
+  return runQuillaneAtHome(home, "caches " + arguments);
 }
 
 class CachesCommandTest : public ::testing::Test {

@@ -46,6 +46,18 @@ inline QuillaneRun runQuillane(const std::string &directory, const std::string &
   return run;
 }
 
+/// Runs the built binary as if `home` were the user's home (and its data
+/// folder, so the Trash is inside it), with standard error merged into the
+/// output and no terminal on standard input.
+inline QuillaneRun runQuillaneAtHome(const TempTree &home, const std::string &arguments) {
+  QuillaneRun run;
+  run.out = runCommand("export HOME=" + shellQuote(home.root()) + " XDG_DATA_HOME=" +
+                           shellQuote(home.path(".local/share")) + "; " + shellQuote(QUILLANE_BINARY) + " " + arguments +
+                           " </dev/null 2>&1",
+                       &run.status);
+  return run;
+}
+
 /// The number after "Label:" at the start of a summary line
 /// ("Files:   1,234" → 1234), or -1 when there is none.
 inline std::int64_t summaryNumber(const std::string &out, const std::string &label) {

@@ -7,14 +7,8 @@
 namespace quillane::test {
 namespace {
 
-// `quillane trash` run as if `home` were the user's home.
 QuillaneRun trash(const TempTree &home, const std::string &arguments) {
-  QuillaneRun run;
-  run.out = runCommand("export HOME=" + shellQuote(home.root()) + " XDG_DATA_HOME=" +
-                           shellQuote(home.path(".local/share")) + "; " + shellQuote(QUILLANE_BINARY) + " trash " +
-                           arguments + " 2>&1",
-                       &run.status);
-  return run;
+  return runQuillaneAtHome(home, "trash " + arguments);
 }
 
 TEST(TrashCommand, ReportsEachPathAndFailsUnlessAllWereCleaned) {
