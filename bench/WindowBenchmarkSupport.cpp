@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -83,6 +84,46 @@ std::int64_t residentBytes() {
     if (line.rfind("VmRSS:", 0) == 0)
       return std::strtoll(line.c_str() + 6, nullptr, 10) * 1024; // the kernel reports kB
   return 0;
+}
+
+ThreadSchedulerClock::ThreadSchedulerClock() : fd_(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)) {}
+
+ThreadSchedulerClock::~ThreadSchedulerClock() {
+  if (fd_ >= 0)
+    ::close(fd_);
+}
+
+ThreadSchedulerClock::Reading ThreadSchedulerClock::read() const {
+  char text[128];
+  const ssize_t length = fd_ < 0 ? -1 : ::pread(fd_, text, sizeof text - 1, 0);
+  if (length <= 0)
+    return {};
+  text[length] = 0;
+  char *rest = nullptr;
+  const double running = std::strtod(text, &rest); // nanoseconds
+  const double waiting = std::strtod(rest, nullptr);
+  return {running / 1e6, waiting / 1e6};
+}
+
+ResidentBreakdown residentBreakdown() {
+  ResidentBreakdown breakdown;
+  std::ifstream smaps("/proc/self/smaps");
+  std::string line;
+  std::int64_t *bucket = nullptr;
+  while (std::getline(smaps, line)) {
+    // A mapping's header starts with its address range, "lo-hi perms ...";
+    // the attribute lines under it start with a capitalised "Name:".
+    if (!line.empty() && std::isxdigit(static_cast<unsigned char>(line[0])) && line.find('-') < line.find(' ')) {
+      const std::size_t pathStart = line.find_first_of("/[", line.find(' '));
+      const std::string path = pathStart == std::string::npos ? "" : line.substr(pathStart);
+      bucket = path == "[heap]"        ? &breakdown.mainHeap
+               : path.rfind('/', 0) == 0 ? &breakdown.files
+                                         : &breakdown.otherAnonymous;
+    } else if (bucket && line.rfind("Rss:", 0) == 0) {
+      *bucket += std::strtoll(line.c_str() + 4, nullptr, 10) * 1024;
+    }
+  }
+  return breakdown;
 }
 
 Summary summarize(std::vector<double> samples) {

@@ -1,5 +1,6 @@
 // What the window benchmarks need besides the window: real folders on disk
-// to scan, resident memory, and summaries of repeated timings.
+// to scan, per-thread scheduler times, resident memory by kind, and
+// summaries of repeated timings.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,37 @@ void makeWideFolder(const std::filesystem::path &folder, int count);
 
 /// The process's resident set (VmRSS) in bytes; 0 when unreadable.
 std::int64_t residentBytes();
+
+/// The time the thread that made it has spent on a CPU and runnable but
+/// waiting for one, from /proc/thread-self/schedstat: tells a stall caused
+/// by the thread's own work from one caused by a busy machine.
+class ThreadSchedulerClock {
+public:
+  ThreadSchedulerClock();
+  ~ThreadSchedulerClock();
+  ThreadSchedulerClock(const ThreadSchedulerClock &) = delete;
+  ThreadSchedulerClock &operator=(const ThreadSchedulerClock &) = delete;
+
+  struct Reading {
+    double runningMs = 0;
+    double waitingMs = 0;
+  };
+  /// Zeros when the kernel does not provide the file.
+  Reading read() const;
+
+private:
+  int fd_;
+};
+
+/// Resident bytes by kind of mapping, from /proc/self/smaps: the main
+/// thread's malloc heap, other anonymous memory (large blocks and the malloc
+/// arenas of other threads) and files (code, fonts).
+struct ResidentBreakdown {
+  std::int64_t mainHeap = 0;
+  std::int64_t otherAnonymous = 0;
+  std::int64_t files = 0;
+};
+ResidentBreakdown residentBreakdown();
 
 /// Median and maximum of a non-empty sample.
 struct Summary {

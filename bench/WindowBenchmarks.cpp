@@ -26,13 +26,11 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
-#include <QPainter>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
 
 #include <malloc.h>
-#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -57,23 +55,17 @@ double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-/// CPU time of the calling thread, so a repaint slowed by other processes
-/// on a busy machine can be told from a slow repaint.
-double threadCpuMilliseconds() {
-  timespec now{};
-  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-/// Wall and CPU milliseconds of `repeats` calls of `work`.
+/// Wall and CPU milliseconds of `repeats` calls of `work`: the CPU time of
+/// this thread tells a slow repaint from one slowed by a busy machine.
 template <typename Work> std::pair<Summary, Summary> timeRepeats(int repeats, Work work) {
+  const ThreadSchedulerClock scheduler;
   std::vector<double> wall, cpu;
   for (int i = 0; i < repeats; ++i) {
-    const double cpuStart = threadCpuMilliseconds();
+    const double cpuStart = scheduler.read().runningMs;
     const Clock::time_point start = Clock::now();
     work();
     wall.push_back(millisecondsBetween(start, Clock::now()));
-    cpu.push_back(threadCpuMilliseconds() - cpuStart);
+    cpu.push_back(scheduler.read().runningMs - cpuStart);
   }
   return {summarize(wall), summarize(cpu)};
 }
@@ -186,15 +178,18 @@ Result wideDrillDown(const fs::path &root) {
                   arena->nodeCount(), makeSeconds)}};
 }
 
-/// Sets `painted` once the watched widget has handled a paint event.
+/// Notes when the watched widget first handles a paint event.
 class PaintWatcher : public QObject {
 public:
   bool painted = false;
+  Clock::time_point paintedAt;
 
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override {
-    if (event->type() == QEvent::Paint)
+    if (event->type() == QEvent::Paint && !painted) {
       painted = true;
+      paintedAt = Clock::now();
+    }
     return QObject::eventFilter(watched, event);
   }
 };
@@ -216,7 +211,17 @@ void loadFonts() {
 std::vector<Result> scanInWindow(const std::string &tree) {
   loadFonts();
   ::malloc_trim(0);
+  const std::int64_t withFonts = residentBytes();
+  // The scan engine's threads leave freed working memory in malloc arenas of
+  // their own: glibc keeps it (malloc_trim does not return the top of a
+  // thread's arena) and the next scan's threads reuse it. That residue is
+  // neither the window's nor the arena's, so one untimed scan of the same
+  // tree puts it into the baseline; it also warms the caches as compare.sh
+  // does.
+  tarnwick::FastBulkScanner(8).scan(tree);
+  ::malloc_trim(0);
   const std::int64_t baseline = residentBytes();
+  const ResidentBreakdown kindsBefore = residentBreakdown();
   tarnwick::TarnwickAppCoordinator coordinator;
   quillane::MainWindow window(coordinator,
                               [] { return tarnwick::FullDiskAccessCoordinator::shared().checkStatus(); });
@@ -228,13 +233,18 @@ std::vector<Result> scanInWindow(const std::string &tree) {
   QTimer ticker;
   ticker.setTimerType(Qt::PreciseTimer);
   ticker.setInterval(5);
-  std::vector<Clock::time_point> ticks;
+  const ThreadSchedulerClock scheduler;
+  struct Tick {
+    Clock::time_point time;
+    ThreadSchedulerClock::Reading scheduler;
+  };
+  std::vector<Tick> ticks;
   ticks.reserve(1 << 20);
   PaintWatcher explorer;
   int ticksAfterPaint = 0, progressReports = 0;
   Clock::time_point scanEnd{};
   QObject::connect(&ticker, &QTimer::timeout, [&] {
-    ticks.push_back(Clock::now());
+    ticks.push_back({Clock::now(), scheduler.read()});
     // Two ticks after the paint, so the gap that holds it is complete.
     if (explorer.painted && ++ticksAfterPaint == 2)
       loop.quit();
@@ -258,7 +268,7 @@ std::vector<Result> scanInWindow(const std::string &tree) {
   });
 
   const Clock::time_point start = Clock::now();
-  ticks.push_back(start);
+  ticks.push_back({start, scheduler.read()});
   ticker.start();
   coordinator.startScan(QString::fromStdString(tree));
   loop.exec();
@@ -267,32 +277,44 @@ std::vector<Result> scanInWindow(const std::string &tree) {
     throw std::runtime_error(coordinator.scanError() ? coordinator.scanError()->toStdString()
                                                      : "the scan ended without the explorer being shown");
 
-  double stall = 0, stallAt = 0;
+  double stall = 0;
+  std::size_t stallEnd = 0;
   for (std::size_t i = 1; i < ticks.size(); ++i)
-    if (double gap = millisecondsBetween(ticks[i - 1], ticks[i]); gap > stall) {
+    if (double gap = millisecondsBetween(ticks[i - 1].time, ticks[i].time); gap > stall) {
       stall = gap;
-      stallAt = millisecondsBetween(start, ticks[i - 1]);
+      stallEnd = i;
     }
+  const Tick &gapStart = ticks[stallEnd - 1], &gapEnd = ticks[stallEnd];
+  const double stallAt = millisecondsBetween(start, gapStart.time);
+  const double running = gapEnd.scheduler.runningMs - gapStart.scheduler.runningMs;
+  const double waiting = gapEnd.scheduler.waitingMs - gapStart.scheduler.waitingMs;
   const double scanMs = millisecondsBetween(start, scanEnd);
-  const double explorerMs = millisecondsBetween(scanEnd, ticks.back());
+  const double explorerMs = millisecondsBetween(scanEnd, explorer.paintedAt);
   Result responsiveness{"GUI stall while scanning", stall, "max", 50, "ms",
                         {format("%zu ticks; longest gap starts %.0f ms in (%s)", ticks.size(), stallAt,
                                 stallAt < scanMs ? "during the scan" : "after it"),
-                         format("scan %.2f s, %zu nodes, %d progress reports; explorer painted %.0f ms after",
+                         format("in it the GUI thread ran %.1f ms, waited %.1f ms for a CPU, slept or blocked %.1f ms",
+                                running, waiting, stall - running - waiting),
+                         format("scan %.2f s, %zu nodes, %d progress reports; explorer first painted %.0f ms later",
                                 scanMs / 1000, coordinator.arena()->nodeCount(), progressReports, explorerMs)}};
 
   settle(200);
-  const std::int64_t rawAfter = residentBytes();
-  // Freed pages the allocator still holds (the scan's working trees, chiefly)
-  // are no one's memory; trimming returns them and keeps every live byte.
+  const std::int64_t untrimmed = residentBytes();
+  // Trimmed like the baseline: returns freed pages only, never a live byte.
   ::malloc_trim(0);
   const std::int64_t after = residentBytes();
+  const ResidentBreakdown kindsAfter = residentBreakdown();
   const auto arenaBytes = static_cast<std::int64_t>(coordinator.arena()->memoryBytes());
-  const std::int64_t beyondArena = after - baseline - arenaBytes;
-  Result memory{"window memory beyond the arena", mebibytes(beyondArena), "", 60, "MiB",
-                {format("RSS %.1f MiB (%.1f MiB before trimming freed heap) - baseline %.1f MiB - arena %.1f MiB",
-                        mebibytes(after), mebibytes(rawAfter), mebibytes(baseline), mebibytes(arenaBytes)),
-                 format("untrimmed: %.1f MiB beyond the arena", mebibytes(rawAfter - baseline - arenaBytes))}};
+  Result memory{"window memory beyond the arena", mebibytes(after - baseline - arenaBytes), "", 60, "MiB",
+                {format("RSS %.1f MiB - baseline %.1f MiB - arena %.1f MiB; %.1f MiB before trimming",
+                        mebibytes(after), mebibytes(baseline), mebibytes(arenaBytes), mebibytes(untrimmed)),
+                 format("baseline: %.1f MiB with the application and its fonts, %+.1f MiB left by a first scan",
+                        mebibytes(withFonts), mebibytes(baseline - withFonts)),
+                 format("growth: GUI thread's heap %+.1f MiB, other anonymous %+.1f MiB (arena and scan threads' "
+                        "malloc arenas among them), files %+.1f MiB",
+                        mebibytes(kindsAfter.mainHeap - kindsBefore.mainHeap),
+                        mebibytes(kindsAfter.otherAnonymous - kindsBefore.otherAnonymous),
+                        mebibytes(kindsAfter.files - kindsBefore.files))}};
   return {responsiveness, memory};
 }
 
