@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 
 #include <array>
@@ -88,6 +89,22 @@ QIcon SymbolIcons::icon(std::string_view symbol) {
 }
 
 QPixmap SymbolIcons::tinted(std::string_view symbol, int size, const QColor &tint, qreal devicePixelRatio) {
+  // Widgets ask again on every paint; drawing an SVG each time would cost
+  // more than the rest of their painting.
+  const QString key = QStringLiteral("quillane-symbol:%1:%2:%3:%4")
+                          .arg(QString::fromUtf8(symbol.data(), qsizetype(symbol.size())))
+                          .arg(size)
+                          .arg(tint.rgba(), 8, 16)
+                          .arg(devicePixelRatio);
+  QPixmap cached;
+  if (QPixmapCache::find(key, &cached))
+    return cached;
+  QPixmap drawn = drawTinted(symbol, size, tint, devicePixelRatio);
+  QPixmapCache::insert(key, drawn);
+  return drawn;
+}
+
+QPixmap SymbolIcons::drawTinted(std::string_view symbol, int size, const QColor &tint, qreal devicePixelRatio) {
   const int device = qMax(1, qRound(size * devicePixelRatio));
   QPixmap result(device, device);
   result.fill(Qt::transparent);

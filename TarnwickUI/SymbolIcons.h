@@ -25,6 +25,9 @@ public:
   /// The symbol in one colour, `size` device-independent pixels square, at
   /// `devicePixelRatio`; a transparent pixmap for an unknown key.
   static QPixmap tinted(std::string_view symbol, int size, const QColor &tint, qreal devicePixelRatio = 1.0);
+
+private:
+  static QPixmap drawTinted(std::string_view symbol, int size, const QColor &tint, qreal devicePixelRatio);
 };
 
 } // namespace tarnwick

@@ -15,6 +15,8 @@
 #include <QPainter>
 #include <QVariantAnimation>
 
+#include <algorithm>
+
 namespace tarnwick {
 namespace {
 
@@ -55,6 +57,7 @@ TreemapCanvasView::TreemapCanvasView(QWidget *parent)
 
 void TreemapCanvasView::setRects(std::vector<TreemapRect> rects) {
   rects_ = std::move(rects);
+  tileLayer_ = QImage(); // drawn again on the next paint
   if (pendingZoom_) {
     animateFolderChange(*pendingZoom_);
     pendingZoom_.reset();
@@ -95,10 +98,31 @@ void TreemapCanvasView::paintEvent(QPaintEvent *) {
     painter.scale(now.width() / std::max(1.0, full.width()), now.height() / std::max(1.0, full.height()));
     painter.setOpacity(std::clamp(0.35 + zoom_->currentValue().toReal(), 0.0, 1.0));
   }
-  std::optional<NodeID> hovered;
-  if (hoveredRect_)
-    hovered = hoveredRect_->id;
-  TreemapTilePainter::paint(painter, rects_, hovered, selectedNodeID_);
+  const qreal ratio = devicePixelRatioF();
+  if (tileLayer_.isNull() || tileLayer_.devicePixelRatio() != ratio || tileLayer_.size() != size() * ratio)
+    renderTileLayer(ratio);
+  painter.drawImage(QPointF(0, 0), tileLayer_);
+
+  // The layer holds every tile at rest; the hovered one is drawn again on
+  // top (its fill is opaque, so it hides the resting one), and the selected
+  // one gets its outline.
+  auto find = [this](NodeID id) {
+    return std::find_if(rects_.begin(), rects_.end(), [id](const TreemapRect &tile) { return tile.id == id; });
+  };
+  const auto hovered = hoveredRect_ ? find(hoveredRect_->id) : rects_.end();
+  if (hovered != rects_.end())
+    TreemapTilePainter::paint(painter, std::span(&*hovered, 1), hovered->id, selectedNodeID_);
+  const auto selected = selectedNodeID_ ? find(*selectedNodeID_) : rects_.end();
+  if (selected != rects_.end() && selected != hovered)
+    TreemapTilePainter::paintOutline(painter, *selected, true);
+}
+
+void TreemapCanvasView::renderTileLayer(qreal ratio) {
+  tileLayer_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+  tileLayer_.setDevicePixelRatio(ratio);
+  tileLayer_.fill(Qt::transparent);
+  QPainter layer(&tileLayer_);
+  TreemapTilePainter::paint(layer, rects_);
 }
 
 void TreemapCanvasView::hover(QPointF location) {

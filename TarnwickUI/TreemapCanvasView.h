@@ -2,6 +2,7 @@
 
 #include "TarnwickUI/TreemapRect.h"
 
+#include <QImage>
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
@@ -71,8 +72,12 @@ private:
   void hover(QPointF location);
   void requestDrillDown(const TreemapRect &tile);
   void reveal(const DiskNode &node);
+  void renderTileLayer(qreal ratio);
 
   std::vector<TreemapRect> rects_;
+  /// The tiles at rest (no hover, no selection) at the widget's size and
+  /// pixel ratio; hovering and selecting repaint only one tile over it.
+  QImage tileLayer_;
   std::optional<NodeID> selectedNodeID_;
   std::optional<TreemapRect> hoveredRect_;
   QPointF cursorLocation_;

@@ -51,7 +51,25 @@ void drawLabels(QPainter &painter, const TreemapRect &tile, const QRectF &box) {
   }
 }
 
+QPainterPath tileShape(const QRectF &box) {
+  const double radius = std::min(std::min(box.width(), box.height()) * 0.15, 6.0);
+  QPainterPath shape;
+  shape.addRoundedRect(box, radius, radius);
+  return shape;
+}
+
+void strokeOutline(QPainter &painter, const QPainterPath &shape, bool selected) {
+  painter.strokePath(shape, QPen(selected ? QColor(Qt::cyan) : white(1), 2));
+}
+
 } // namespace
+
+void TreemapTilePainter::paintOutline(QPainter &painter, const TreemapRect &tile, bool selected) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  strokeOutline(painter, tileShape(toQt(tile.insetFrame)), selected);
+  painter.restore();
+}
 
 void TreemapTilePainter::paint(QPainter &painter, std::span<const TreemapRect> rects, std::optional<NodeID> hoveredID,
                                std::optional<NodeID> selectedID) {
@@ -62,9 +80,7 @@ void TreemapTilePainter::paint(QPainter &painter, std::span<const TreemapRect> r
     const bool hovered = hoveredID && *hoveredID == tile.id;
     const bool selected = selectedID && *selectedID == tile.id;
     const QRectF box = toQt(tile.insetFrame);
-    const double radius = std::min(std::min(box.width(), box.height()) * 0.15, 6.0);
-    QPainterPath shape;
-    shape.addRoundedRect(box, radius, radius);
+    const QPainterPath shape = tileShape(box);
 
     painter.fillPath(shape, TreemapPalette::tileColor(tile, 0, hovered));
 
@@ -76,10 +92,8 @@ void TreemapTilePainter::paint(QPainter &painter, std::span<const TreemapRect> r
 
     drawLabels(painter, tile, box);
 
-    if (selected)
-      painter.strokePath(shape, QPen(QColor(Qt::cyan), 2));
-    else if (hovered)
-      painter.strokePath(shape, QPen(white(1), 2));
+    if (selected || hovered)
+      strokeOutline(painter, shape, selected);
   }
   painter.restore();
 }

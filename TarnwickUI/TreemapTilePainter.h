@@ -21,6 +21,9 @@ class TreemapTilePainter {
 public:
   static void paint(QPainter &painter, std::span<const TreemapRect> rects, std::optional<NodeID> hoveredID = {},
                     std::optional<NodeID> selectedID = {});
+  /// Only the outline of one tile: cyan when selected, else white (hovered).
+  /// For drawing over tiles painted earlier without their outline.
+  static void paintOutline(QPainter &painter, const TreemapRect &tile, bool selected);
 
   /// Label thresholds in points (strictly greater than): a name from
   /// 54 × 28, a name and a size from 72 × 44.

@@ -185,6 +185,12 @@ TEST_F(TreemapCanvasViewTest, RendersTheSameAtDevicePixelRatioOneAndTwo) {
     EXPECT_GT(outline.blue(), 150) << "ratio " << ratio;
     EXPECT_LT(outline.red(), 120) << "the selection outline is cyan; ratio " << ratio;
   }
+  QTest::mouseMove(&canvas, {100, 100}); // hovering draws over the resting tiles
+  QImage hovered(canvas.size(), QImage::Format_ARGB32_Premultiplied);
+  hovered.fill(Qt::black);
+  canvas.render(&hovered);
+  const QColor edge = hovered.pixelColor(100, 1);
+  EXPECT_GT(std::min({edge.red(), edge.green(), edge.blue()}), 200) << "the hover outline is white";
 }
 
 } // namespace
