@@ -1,5 +1,7 @@
 #include "TarnwickApp/MainWindow.h"
 
+#include "TarnwickApp/CacheCleanupWindow.h"
+
 #include "TarnwickApp/PreferencesView.h"
 #include "TarnwickApp/ReportToast.h"
 #include "TarnwickApp/ScanningHUDView.h"
@@ -56,6 +58,7 @@ protected:
   std::unique_ptr<MainWindow> makeWindow(FullDiskAccessStatus status = FullDiskAccessStatus::denied) {
     auto window = std::make_unique<MainWindow>(*coordinator, [status] { return status; });
     window->setHomeFolder(QString::fromStdString(tree.path("home")));
+    window->setCleaningEngine(engine);
     window->show();
     return window;
   }
@@ -194,6 +197,13 @@ TEST_F(MainWindowTest, SmartCleanWritesTheCategoryLine) {
   testing::internal::CaptureStdout();
   QTest::mouseClick(root(*window).dashboard()->actionBar()->smartCleanButton(), Qt::LeftButton);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Cleaning category: Application Caches\n");
+  auto *caches = window->findChild<CacheCleanupWindow *>();
+  ASSERT_TRUE(caches) << "Smart Clean also opens the cache window";
+  EXPECT_EQ(caches->controller().categoryFilter(), tarnwick::CleanableCategory::userCache);
+
+  QTest::mouseClick(root(*window).launcher()->card(3), Qt::LeftButton); // the launcher's card shows every category
+  EXPECT_FALSE(caches->controller().categoryFilter());
+  EXPECT_EQ(window->cleanCachesAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_K));
 }
 
 } // namespace
