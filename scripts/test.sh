@@ -29,7 +29,7 @@ PACKAGES=(
 JOBS=2
 FUZZ_SECONDS=30
 # Test suites (gtest suite name prefixes) that exercise the concurrent code.
-CONCURRENT_SUITES='FastBulkScanner|AsyncConcurrencyLimiter|ShardedHardlinkDeduplicator|ThrottledProgressEmitter|ScanWorkQueue|SafeCleaningEngine|TarnwickAppCoordinator|CacheCleanupWindow'
+CONCURRENT_SUITES='FastBulkScanner|AsyncConcurrencyLimiter|ShardedHardlinkDeduplicator|ThrottledProgressEmitter|ScanWorkQueue|SafeCleaningEngine|TarnwickAppCoordinator|CacheCleanup'
 SYMBOLIZER=/usr/lib/llvm-14/bin/llvm-symbolizer
 # Sanitizer builds: Debug (assertions stay on) at -O1, as the sanitizers advise.
 SANITIZER_OPT_FLAGS="-O1 -g"
