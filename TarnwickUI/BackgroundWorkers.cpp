@@ -2,16 +2,35 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
+#include <cerrno>
+#include <sys/resource.h>
+
 namespace tarnwick {
 
 BackgroundWorkers::~BackgroundWorkers() {
   workers_.clear(); // joins
 }
 
-void BackgroundWorkers::launch(std::function<void()> work) {
+namespace {
+
+// Linux keeps a nice value per thread, and new threads inherit their
+// creator's: lowering it here lowers every thread the work starts.
+void lowerThisThreadsPriority() {
+  errno = 0;
+  const int nice = ::getpriority(PRIO_PROCESS, 0);
+  if (errno == 0)
+    ::setpriority(PRIO_PROCESS, 0, std::min(nice + 5, 19)); // best effort: a refusal changes nothing
+}
+
+} // namespace
+
+void BackgroundWorkers::launch(std::function<void()> work, Priority priority) {
   std::erase_if(workers_, [](const Worker &worker) { return worker.finished->load(); });
   auto finished = std::make_shared<std::atomic<bool>>(false);
-  workers_.push_back({finished, std::jthread([finished, work = std::move(work)] {
+  workers_.push_back({finished, std::jthread([finished, priority, work = std::move(work)] {
+                        if (priority == Priority::background)
+                          lowerThisThreadsPriority();
                         work();
                         finished->store(true);
                       })});

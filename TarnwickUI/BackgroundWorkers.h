@@ -28,8 +28,11 @@ public:
   BackgroundWorkers() = default;
   ~BackgroundWorkers() override;
 
-  /// Runs `work` on a thread of its own, first joining finished ones.
-  void launch(std::function<void()> work);
+  enum class Priority { normal, background };
+  /// Runs `work` on a thread of its own, first joining finished ones. At
+  /// background priority the thread, and every thread it starts, yields the
+  /// processor to the GUI thread when both want it.
+  void launch(std::function<void()> work, Priority priority = Priority::normal);
   void post(std::function<void()> delivery);
 
 private:

@@ -75,7 +75,7 @@ void CacheCleanupController::rescan() {
       }
       setScanning(false);
     });
-  });
+  }, BackgroundWorkers::Priority::background);
 }
 
 void CacheCleanupController::cancel() {

@@ -67,7 +67,7 @@ void TarnwickAppCoordinator::startScan(const QString &path) {
     workers_.post([this, generation, arena = std::make_shared<std::optional<DiskTreeArena>>(std::move(arena)), error] {
       finishScan(generation, std::move(*arena), error);
     });
-  });
+  }, BackgroundWorkers::Priority::background);
 }
 
 void TarnwickAppCoordinator::finishScan(std::uint64_t generation, std::optional<DiskTreeArena> arena,
