@@ -26,6 +26,12 @@ public:
   /// Whether a display server is there to show the window on.
   static bool hasDisplay();
 
+  /// Tunes the C allocator for a process that lives on after its scans:
+  /// large blocks always get pages of their own, so a finished scan's
+  /// temporary tree goes back to the system instead of lingering in the
+  /// scan threads' heaps. Call once, before the first scan.
+  static void configureAllocator();
+
 private:
   struct State;
   std::unique_ptr<State> state_;

@@ -47,6 +47,33 @@ std::optional<NodeID> samePlace(const DiskTreeArena &tree, const std::vector<Dis
   return at;
 }
 
+/// The children of `parent` in identifier order, carrying only what the
+/// layout and the filter read (no names, paths or child lists): a folder can
+/// hold a hundred thousand entries, and only the tiles need whole nodes. The
+/// layout orders them itself, equal sizes by position, which is identifier
+/// order here, as in the tree's own largest-first listing.
+std::vector<DiskNode> layoutChildren(const DiskTreeArena &tree, NodeID parent) {
+  std::vector<DiskNode> children;
+  if (!tree.isValid(parent))
+    return children;
+  const DiskTreeArena::Record &record = tree.record(parent);
+  children.resize(record.childCount);
+  for (std::uint32_t i = 0; i < record.childCount; ++i) {
+    const NodeID id = record.firstChildID + NodeID(i);
+    const DiskTreeArena::Record &child = tree.record(id);
+    DiskNode &node = children[i];
+    node.id = id;
+    node.parentID = parent;
+    node.isDirectory = child.isDirectory;
+    node.isPackage = child.isPackage;
+    node.allocatedSize = child.allocatedSize;
+    node.fileCount = child.fileCount;
+    node.directoryCount = child.directoryCount;
+    node.categoryHint = tree.categoryHint(id);
+  }
+  return children;
+}
+
 } // namespace
 
 SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena> arena,
@@ -189,11 +216,15 @@ void SizeloomDashboardView::refreshChrome() {
 }
 
 void SizeloomDashboardView::relayout() {
-  std::vector<DiskNode> children = arena_ ? arena_->children(currentNodeID_) : std::vector<DiskNode>{};
+  std::vector<DiskNode> children = arena_ ? layoutChildren(*arena_, currentNodeID_) : std::vector<DiskNode>{};
   if (selectedCategory_) {
     std::vector<DiskNode> matching;
-    std::copy_if(children.begin(), children.end(), std::back_inserter(matching),
-                 [this](const DiskNode &child) { return categoryOf(child) == *selectedCategory_; });
+    for (DiskNode &child : children) {
+      if (!child.categoryHint)
+        child.path = arena_->path(child.id); // the category is guessed from it
+      if (categoryOf(child) == *selectedCategory_)
+        matching.push_back(std::move(child));
+    }
     if (!matching.empty()) // an unmatched filter never empties the view
       children = std::move(matching);
   }
@@ -204,6 +235,9 @@ void SizeloomDashboardView::relayout() {
   std::vector<TreemapRect> rects = SquarifiedTreemapLayout::compute(
       children, {double(canvas_->width()), double(canvas_->height())}, SquarifiedTreemapLayout::defaultMinPixelArea,
       SquarifiedTreemapLayout::defaultMaxVisibleRects, parentSize);
+  for (TreemapRect &tile : rects)
+    if (!tile.isAggregatedTail)
+      tile.node = *arena_->node(tile.id);
   container_->setCurrentWidget(rects.empty() ? emptyMessage_ : static_cast<QWidget *>(canvas_));
   canvas_->setRects(std::move(rects));
 }

@@ -13,6 +13,7 @@
 #include "WindowBenchmarkSupport.h"
 
 #include "TarnwickApp/MainWindow.h"
+#include "TarnwickApp/TarnwickApp.h"
 #include "TarnwickCore/FastBulkScanner.h"
 #include "TarnwickCore/FullDiskAccessCoordinator.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
@@ -368,6 +369,7 @@ int main(int argc, char **argv) {
   }
   const auto wanted = [only](int target) { return only == 0 || only == target || (only >= 3 && target >= 3); };
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  quillane::TarnwickApp::configureAllocator(); // as the application does at start
   QApplication application(argc, argv);
   tarnwick::WidgetStyle::applyDarkTheme(application);
 
