@@ -194,15 +194,6 @@ TEST(CreatorCacheScannerTest, ProtectedNamesInAnyCase) {
   };
   for (const Case &c : cases)
     EXPECT_EQ(CreatorCacheScanner::isProtectedSessionName(c.name), c.isProtected) << c.name;
-  const std::set<std::string> expected = {
-      "cookies",         "cookies-journal", "login data",      "login data-journal",       "web data",
-      "preferences",     "keychain",        "storage.sqlite",  "network persistent state", "tokens.dat",
-      "session storage", "local storage",   "key4.db",         "logins.json",              "cert9.db",
-      "places.sqlite",   "autofill",        "favicons.sqlite", "formhistory.sqlite",       "history",
-  };
-  EXPECT_EQ(CreatorCacheScanner::strictlyProtectedSessionFilenames(), expected);
-  for (const std::string &name : expected)
-    EXPECT_TRUE(CreatorCacheScanner::isProtectedSessionName(name)) << name;
 }
 
 TEST(CreatorCacheScannerTest, ProtectedEntriesAddNothingButProtectedFoldersAreWalked) {
