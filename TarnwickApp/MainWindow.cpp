@@ -6,6 +6,7 @@
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
+#include "TarnwickUI/WidgetStyle.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -61,6 +62,12 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
   connect(root_, &AppRootView::cleanCachesRequested, this, &MainWindow::showCacheCleanup);
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this,
           [this] { cancelScan_->setEnabled(coordinator_.isScanning()); });
+  // The title names the tree on show, as file browsers do.
+  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, [this] {
+    const auto arena = coordinator_.arena();
+    setWindowTitle(arena ? QStringLiteral("%1 — Quillane").arg(tarnwick::WidgetStyle::displayText(arena->rootPath()))
+                         : QStringLiteral("Quillane"));
+  });
 }
 
 void MainWindow::setHomeFolder(const QString &path) {
@@ -108,6 +115,13 @@ void MainWindow::buildMenus() {
     if (auto *dashboard = root_->dashboard())
       dashboard->sidebar()->setVisible(shown);
   });
+  view->addSeparator();
+  // The usual keys of file browsers for going up a level.
+  back_ = view->addAction(SymbolIcons::icon("chevron.left"), QStringLiteral("Back to Enclosing Folder"), this, [this] {
+    if (auto *dashboard = root_->dashboard(); dashboard && root_->currentWidget() == dashboard)
+      dashboard->goBack();
+  });
+  back_->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Backspace)});
 
   QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
   help_ = help->addAction(QStringLiteral("Quillane Help & Guides"), this, [] {

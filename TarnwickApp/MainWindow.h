@@ -54,6 +54,7 @@ public:
   QAction *helpAction() const { return help_; }
   QAction *accessSettingsAction() const { return accessSettings_; }
   QAction *cleanCachesAction() const { return cleanCaches_; }
+  QAction *backAction() const { return back_; }
 
   /// Opens (or raises) the cache review window, showing one category or all.
   CacheCleanupWindow *showCacheCleanup(std::optional<tarnwick::CleanableCategory> category);
@@ -88,6 +89,7 @@ private:
   QAction *help_ = nullptr;
   QAction *accessSettings_ = nullptr;
   QAction *cleanCaches_ = nullptr;
+  QAction *back_ = nullptr;
 };
 
 } // namespace quillane

@@ -24,6 +24,7 @@ class CategoryRow : public QAbstractButton {
 public:
   CategoryRow(QString symbol, QString title, QColor tint, QWidget *parent)
       : QAbstractButton(parent), symbol_(std::move(symbol)), tint_(std::move(tint)) {
+    setToolTip(title); // long titles are shortened in the row
     setText(std::move(title));
     setCheckable(true);
     setAutoExclusive(false);

@@ -114,6 +114,14 @@ TEST_F(MainWindowTest, ScanFlowFromLauncherThroughScanningToExplorer) {
   ASSERT_TRUE(waitFor([&] { return root(*window).dashboard() != nullptr; }));
   EXPECT_EQ(root(*window).currentWidget(), root(*window).dashboard());
   EXPECT_FALSE(window->cancelScanAction()->isEnabled());
+  EXPECT_EQ(window->windowTitle(), QString::fromStdString(tree.path("home")) + " — Quillane");
+  tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
+  const auto folder = std::find_if(dashboard.canvas()->rects().begin(), dashboard.canvas()->rects().end(),
+                                   [](const tarnwick::TreemapRect &tile) { return tile.node.isDirectory; });
+  ASSERT_NE(folder, dashboard.canvas()->rects().end());
+  dashboard.navigateTo(folder->id);
+  window->backAction()->trigger(); // Alt+Left, Backspace
+  EXPECT_EQ(dashboard.currentNodeID(), 0);
   tarnwick::TreemapCanvasView &canvas = *root(*window).dashboard()->canvas();
   ASSERT_FALSE(canvas.rects().empty());
   QTest::mouseMove(&canvas, QPoint(int(canvas.rects().front().frame.width / 2), 120));
