@@ -48,6 +48,11 @@ void AppRootView::showEvent(QShowEvent *event) {
 }
 
 void AppRootView::sync() {
+  showPage(); // a page switch raises the page: keep the message above it
+  toast_->raise();
+}
+
+void AppRootView::showPage() {
   if (coordinator_.isScanning()) {
     if (currentWidget() != scanning_)
       scanning_->setProgress(std::nullopt); // a new scan: no report of its own yet

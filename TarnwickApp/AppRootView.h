@@ -55,6 +55,7 @@ protected:
 
 private:
   void sync();
+  void showPage();
   void showReport();
   void rescan();
 

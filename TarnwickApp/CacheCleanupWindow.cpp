@@ -178,7 +178,9 @@ void CacheCleanupWindow::open(std::optional<CleanableCategory> category) {
   filterLabel_->setText(category ? QStringLiteral("Only: ") + fromView(tarnwick::rawValue(*category)) : QString());
   filterLabel_->setVisible(category.has_value());
   showAll_->setVisible(category.has_value());
-  if (!measuredOnce_) {
+  // Measure on first opening, and again when nothing is known yet (the
+  // last measurement was cancelled or found nothing).
+  if (!controller_.isScanning() && !controller_.isCleaning() && (!measuredOnce_ || controller_.items().empty())) {
     measuredOnce_ = true;
     controller_.rescan();
   }
@@ -256,6 +258,8 @@ void CacheCleanupWindow::refreshPage() {
     busyText_->setText(QStringLiteral("Looking for caches…"));
     progress_->hide();
   }
+  empty_->setText(controller_.wasCancelled() ? QStringLiteral("Measuring was cancelled. Choose Rescan to look again.")
+                                            : QStringLiteral("No known caches found."));
   if (busy)
     pages_->setCurrentIndex(busyPage);
   else

@@ -111,7 +111,7 @@ bool confirm(std::size_t count, std::int64_t bytes) {
   return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
 }
 
-int clean(std::vector<CleanableItem> items, const CachesOptions &options, std::stop_token stop) {
+int clean(std::vector<CleanableItem> items, const CachesOptions &options) {
   std::erase_if(items, [&](const CleanableItem &item) {
     return !item.isSelected || (options.category && item.category != *options.category);
   });
@@ -130,6 +130,11 @@ int clean(std::vector<CleanableItem> items, const CachesOptions &options, std::s
       return 1;
     }
   }
+  // Watched only from here: at the prompt, Ctrl-C must end the program at
+  // once, as it does for any question on a terminal.
+  std::stop_source stopSource;
+  InterruptWatcher watcher(stopSource);
+  const std::stop_token stop = stopSource.get_token();
   SafeCleaningEngine engine(homeDirectory(), std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash::forCurrentUser()));
   const bool showProgress = ::isatty(STDERR_FILENO);
   const SafeCleaningReport report = engine.clean(
@@ -163,16 +168,21 @@ int runCachesCommand(std::span<char *const> arguments) {
   const std::optional<CachesOptions> options = parse(arguments, error);
   if (!options)
     return usage(error);
-  std::stop_source stop;
-  InterruptWatcher watcher(stop);
   std::vector<CleanableItem> items;
-  try {
-    items = CacheCatalogue::scan(homeDirectory(), stop.get_token());
-  } catch (const ScanCancelledError &) {
-    return 130;
+  {
+    std::stop_source stop;
+    InterruptWatcher watcher(stop);
+    try {
+      items = CacheCatalogue::scan(homeDirectory(), stop.get_token());
+    } catch (const ScanCancelledError &) {
+      return 130;
+    } catch (const std::exception &failure) {
+      std::fprintf(stderr, "quillane: could not measure the caches: %s\n", failure.what());
+      return 1;
+    }
   }
   if (options->clean)
-    return clean(std::move(items), *options, stop.get_token());
+    return clean(std::move(items), *options);
   if (options->json) {
     nlohmann::ordered_json array = nlohmann::ordered_json::array();
     for (const CleanableItem &item : items)

@@ -17,8 +17,8 @@ namespace tarnwick {
 /// on every path.
 class CacheCatalogue {
 public:
-  /// Throws ScanCancelledError when `stop` is requested before a group of
-  /// either catalogue starts; nothing partial is returned.
+  /// Throws ScanCancelledError once `stop` is requested, between locations
+  /// or while one is walked; nothing partial is returned.
   static std::vector<CleanableItem> scan(const std::string &homeDirectory, std::stop_token stop = {});
 
   /// The sum of the ticked items' sizes.

@@ -1,5 +1,7 @@
 #include "TarnwickCore/CacheLocation.h"
 
+#include "TarnwickCore/ScanErrors.h"
+
 #include <algorithm>
 #include <functional>
 
@@ -16,7 +18,8 @@ std::string CacheLocation::resolvedIn(const std::string &homeDirectory) const {
 
 std::optional<CleanableItem> CacheLocation::measureIn(const std::string &homeDirectory,
                                                       CleanableCategory category,
-                                                      const CacheSizeMeasurer::NameFilter &isExcludedName) const {
+                                                      const CacheSizeMeasurer::NameFilter &isExcludedName,
+                                                      std::stop_token stop) const {
   CleanableItem item;
   item.name = name;
   item.subtitle = subtitle;
@@ -24,18 +27,20 @@ std::optional<CleanableItem> CacheLocation::measureIn(const std::string &homeDir
   item.category = category;
   item.isSelected = isSelected;
   item.isSafeByDefault = isSafeByDefault;
-  return measuredItem(std::move(item), isExcludedName);
+  return measuredItem(std::move(item), isExcludedName, std::move(stop));
 }
 
-std::optional<CleanableItem> measuredItem(CleanableItem item,
-                                          const CacheSizeMeasurer::NameFilter &isExcludedName) {
+std::optional<CleanableItem> measuredItem(CleanableItem item, const CacheSizeMeasurer::NameFilter &isExcludedName,
+                                          std::stop_token stop) {
   if (isExcludedName) {
     std::string_view path = item.path;
     auto slash = path.rfind('/');
     if (isExcludedName(slash == std::string_view::npos ? path : path.substr(slash + 1)))
       return std::nullopt;
   }
-  item.sizeBytes = CacheSizeMeasurer::measure(item.path, isExcludedName);
+  item.sizeBytes = CacheSizeMeasurer::measure(item.path, isExcludedName, stop);
+  if (stop.stop_requested())
+    throw ScanCancelledError();
   if (item.sizeBytes <= 0)
     return std::nullopt;
   item.lastModified = CacheSizeMeasurer::modificationTime(item.path);

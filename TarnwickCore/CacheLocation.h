@@ -24,15 +24,19 @@ struct CacheLocation {
 
   /// The item for this location below `homeDirectory`, through measuredItem().
   std::optional<CleanableItem> measureIn(const std::string &homeDirectory, CleanableCategory category,
-                                         const CacheSizeMeasurer::NameFilter &isExcludedName = {}) const;
+                                         const CacheSizeMeasurer::NameFilter &isExcludedName = {},
+                                         std::stop_token stop = {}) const;
 };
 
 /// Completes `item` for what is at item.path: its size from
 /// CacheSizeMeasurer::measure, its modification time and a fresh random id.
 /// Nothing when the filter excludes the path's own last component, or when
 /// the location occupies no space (which includes nothing being there).
+/// Throws ScanCancelledError when `stop` was requested: a large cache can
+/// take seconds to walk on a cold disk, and a cancel should not wait for it.
 std::optional<CleanableItem> measuredItem(CleanableItem item,
-                                          const CacheSizeMeasurer::NameFilter &isExcludedName = {});
+                                          const CacheSizeMeasurer::NameFilter &isExcludedName = {},
+                                          std::stop_token stop = {});
 
 /// Largest first. The sort is stable, so equal sizes keep the order the
 /// scanner found them in: group order, then table order.

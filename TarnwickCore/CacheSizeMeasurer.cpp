@@ -95,12 +95,14 @@ struct Level {
 // sub-folders by name.
 class TreeWalk {
 public:
-  explicit TreeWalk(const CacheSizeMeasurer::NameFilter &isExcluded)
-      : isExcluded_(isExcluded), buffer_(std::make_unique_for_overwrite<std::byte[]>(listingBufferSize)) {}
+  TreeWalk(const CacheSizeMeasurer::NameFilter &isExcluded, std::stop_token stop)
+      : isExcluded_(isExcluded), stop_(std::move(stop)), buffer_(std::make_unique_for_overwrite<std::byte[]>(listingBufferSize)) {}
 
   std::int64_t run(UniqueFd root) {
     enter(std::move(root));
     while (depth_ > 0) {
+      if (stop_.stop_requested())
+        break; // the caller discards a stopped measurement
       Level &level = levels_[depth_ - 1];
       if (!level.folder || level.next == level.pending.size()) {
         leave();
@@ -199,6 +201,7 @@ private:
   }
 
   const CacheSizeMeasurer::NameFilter &isExcluded_;
+  const std::stop_token stop_;
   std::unique_ptr<std::byte[]> buffer_;
   // Levels stay allocated when the walk climbs back, so their name lists
   // keep their capacity for the next sub-folder at that depth.
@@ -209,7 +212,8 @@ private:
 
 } // namespace
 
-std::int64_t CacheSizeMeasurer::measure(const std::string &path, const NameFilter &isExcludedName) {
+std::int64_t CacheSizeMeasurer::measure(const std::string &path, const NameFilter &isExcludedName,
+                                        std::stop_token stop) {
   struct statx st;
   if (!statPath(path, STATX_TYPE | STATX_SIZE, st) || !(st.stx_mask & STATX_TYPE))
     return 0;
@@ -225,7 +229,7 @@ std::int64_t CacheSizeMeasurer::measure(const std::string &path, const NameFilte
   UniqueFd root(openDirectoryNoFollow(path));
   if (!root)
     return 0;
-  return TreeWalk(isExcludedName).run(std::move(root));
+  return TreeWalk(isExcludedName, std::move(stop)).run(std::move(root));
 }
 
 std::optional<double> CacheSizeMeasurer::modificationTime(const std::string &path) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,7 +45,11 @@ public:
   /// a few dozen folder descriptors are open at once; deeper folders give
   /// theirs up and get them back through "..", checked by device and inode
   /// (a folder moved meanwhile loses its remaining sub-folders).
-  static std::int64_t measure(const std::string &path, const NameFilter &isExcludedName = {});
+  ///
+  /// Once `stop` is requested the walk ends at the next folder and the
+  /// total so far is returned; callers discard it.
+  static std::int64_t measure(const std::string &path, const NameFilter &isExcludedName = {},
+                              std::stop_token stop = {});
 
   /// The content modification time of whatever is at `path` (a link itself,
   /// not its target), in seconds since 1970; nothing when it cannot be read.

@@ -125,14 +125,14 @@ CleanableItem offer(std::string name, std::string_view subtitle, std::string pat
 
 class Collector {
 public:
-  Collector(const std::string &homeDirectory, std::vector<CleanableItem> &items)
-      : home_(homeDirectory), items_(items) {}
+  Collector(const std::string &homeDirectory, std::vector<CleanableItem> &items, std::stop_token stop)
+      : home_(homeDirectory), items_(items), stop_(std::move(stop)) {}
 
   void location(const CacheLocation &location, CleanableCategory category) {
-    add(location.measureIn(home_, category, isProtected_));
+    add(location.measureIn(home_, category, isProtected_, stop_));
   }
 
-  void item(CleanableItem item) { add(measuredItem(std::move(item), isProtected_)); }
+  void item(CleanableItem item) { add(measuredItem(std::move(item), isProtected_, stop_)); }
 
   // Libraries at the top level of ~/Movies only; their names keep their
   // case, their extension is matched in any case.
@@ -171,6 +171,7 @@ private:
 
   const std::string &home_;
   std::vector<CleanableItem> &items_;
+  const std::stop_token stop_;
   const CacheSizeMeasurer::NameFilter isProtected_ = &CreatorCacheScanner::isProtectedSessionName;
 };
 
@@ -180,7 +181,7 @@ CreatorCacheScanner::CreatorCacheScanner(std::string homeDirectory) : homeDirect
 
 std::vector<CleanableItem> CreatorCacheScanner::scan(std::stop_token stop) const {
   std::vector<CleanableItem> items;
-  Collector collect(homeDirectory_, items);
+  Collector collect(homeDirectory_, items, stop);
   auto checkpoint = [&] {
     if (stop.stop_requested())
       throw ScanCancelledError();

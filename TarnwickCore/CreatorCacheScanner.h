@@ -36,9 +36,10 @@ public:
   /// Every item found, largest first; equal sizes keep group order, then
   /// table order.
   ///
-  /// Throws ScanCancelledError when `stop` is requested at the check made
-  /// before each group, so a token stopped beforehand measures nothing. A
-  /// group that has started runs to its end; nothing partial is returned.
+  /// Throws ScanCancelledError when `stop` is requested: at the check made
+  /// before each group (so a token stopped beforehand measures nothing),
+  /// and within a group as soon as the location being walked notices it.
+  /// Nothing partial is returned.
   std::vector<CleanableItem> scan(std::stop_token stop = {}) const;
 
   /// Whether the last path component of `name`, with ASCII letters

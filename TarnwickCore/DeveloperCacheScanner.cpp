@@ -92,7 +92,7 @@ constexpr auto groups = std::to_array<Group>({
 // has one, the whole folder (hidden entries included) is the fallback. A
 // folder that is absent, a link, or cannot be listed gives nothing at all.
 void appendPerEntryItems(const std::string &homeDirectory, const PerEntryFolder &folder,
-                         CleanableCategory category, std::vector<CleanableItem> &items) {
+                         CleanableCategory category, std::vector<CleanableItem> &items, std::stop_token stop) {
   const std::string path = homeDirectory + "/" + std::string(folder.path);
   const auto names = CacheSizeMeasurer::visibleEntryNames(path);
   if (!names)
@@ -105,7 +105,7 @@ void appendPerEntryItems(const std::string &homeDirectory, const PerEntryFolder 
     item.category = category;
     item.isSelected = folder.isSelected;
     item.isSafeByDefault = folder.isSafeByDefault;
-    return measuredItem(std::move(item));
+    return measuredItem(std::move(item), {}, stop);
   };
   const std::string entrySubtitle =
       std::string(folder.subtitlePrefix) + " (" + std::string(folder.parentName) + ")";
@@ -132,9 +132,9 @@ std::vector<CleanableItem> DeveloperCacheScanner::scan(std::stop_token stop) con
     if (stop.stop_requested())
       throw ScanCancelledError();
     for (const PerEntryFolder &folder : group.perEntryFolders)
-      appendPerEntryItems(homeDirectory_, folder, group.category, items);
+      appendPerEntryItems(homeDirectory_, folder, group.category, items, stop);
     for (const CacheLocation &location : group.locations)
-      if (auto item = location.measureIn(homeDirectory_, group.category))
+      if (auto item = location.measureIn(homeDirectory_, group.category, {}, stop))
         items.push_back(std::move(*item));
   }
   sortLargestFirst(items);

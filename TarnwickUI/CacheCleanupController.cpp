@@ -57,12 +57,15 @@ void CacheCleanupController::rescan() {
   activeScan_.request_stop();
   activeScan_ = std::stop_source();
   const std::uint64_t generation = ++scanGeneration_;
+  wasCancelled_ = false;
   setScanning(true);
   workers_.launch([this, generation, scan = scan_, home = homeDirectory_, stop = activeScan_.get_token()] {
     std::optional<std::vector<CleanableItem>> found;
     try {
       found = scan(home, stop);
     } catch (const ScanCancelledError &) {
+    } catch (const std::exception &) {
+      // Out of threads or memory: nothing measured, and the window stays usable.
     }
     auto result = std::make_shared<std::optional<std::vector<CleanableItem>>>(std::move(found));
     workers_.post([this, generation, result] {
@@ -82,6 +85,7 @@ void CacheCleanupController::cancel() {
   if (isScanning_) {
     activeScan_.request_stop();
     ++scanGeneration_;
+    wasCancelled_ = true;
     setScanning(false);
   }
   activeCleaning_.request_stop();

@@ -38,6 +38,8 @@ public:
   const std::vector<CleanableItem> &items() const { return items_; }
   bool isScanning() const { return isScanning_; }
   bool isCleaning() const { return isCleaning_; }
+  /// The last measurement was cancelled before it had a result.
+  bool wasCancelled() const { return wasCancelled_; }
   const std::optional<CleanProgress> &cleanProgress() const { return progress_; }
   const std::optional<SafeCleaningReport> &lastReport() const { return report_; }
 
@@ -77,6 +79,7 @@ private:
   std::optional<CleanableCategory> filter_;
   bool isScanning_ = false;
   bool isCleaning_ = false;
+  bool wasCancelled_ = false;
   std::optional<CleanProgress> progress_;
   std::optional<SafeCleaningReport> report_;
   std::uint64_t scanGeneration_ = 0;

@@ -28,11 +28,12 @@ CleanableCategory categoryOf(const DiskNode &node) {
   return node.categoryHint.value_or(TreemapPalette::inferCategory(node.path));
 }
 
-/// The node of `target`'s path in `tree`: the same names followed from the
-/// root. Absent when the new tree lacks any step.
+/// The folder at the end of `chain` (a path in an older scan of the same
+/// root) in `tree`: the same names followed from the root. Absent when the
+/// tree has another root or lacks any step.
 std::optional<NodeID> samePlace(const DiskTreeArena &tree, const std::vector<DiskNode> &chain) {
-  if (!tree.rootNode() || chain.empty())
-    return std::nullopt;
+  if (!tree.rootNode() || chain.empty() || tree.rootPath() != chain.front().path)
+    return std::nullopt; // another tree: its folders only share names
   NodeID at = 0;
   for (std::size_t step = 1; step < chain.size(); ++step) {
     const DiskTreeArena::Record &record = tree.record(at);

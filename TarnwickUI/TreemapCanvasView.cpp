@@ -58,6 +58,15 @@ TreemapCanvasView::TreemapCanvasView(QWidget *parent)
 void TreemapCanvasView::setRects(std::vector<TreemapRect> rects) {
   rects_ = std::move(rects);
   tileLayer_ = QImage(); // drawn again on the next paint
+  // A hovered tile laid out again is described (and acted on) as it is
+  // now; one that is gone keeps its tooltip until the pointer moves on.
+  if (hoveredRect_) {
+    auto same = std::find_if(rects_.begin(), rects_.end(), [this](const TreemapRect &tile) { return tile.id == hoveredRect_->id; });
+    if (same != rects_.end() && !(*same == *hoveredRect_)) {
+      hoveredRect_ = *same;
+      tooltip_->present(hoveredRect_);
+    }
+  }
   if (pendingZoom_) {
     animateFolderChange(*pendingZoom_);
     pendingZoom_.reset();

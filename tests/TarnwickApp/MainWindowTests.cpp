@@ -153,6 +153,8 @@ TEST_F(MainWindowTest, AFailedScanSaysWhy) {
   ASSERT_TRUE(waitFor([&] { return toast.isVisible(); }));
   EXPECT_EQ(toast.text(), "The scan failed: The disk went away.");
   EXPECT_EQ(root(*window).currentWidget(), root(*window).launcher());
+  QWidget *onTop = root(*window).childAt(toast.geometry().center());
+  EXPECT_TRUE(onTop == &toast || toast.isAncestorOf(onTop)) << "the page switch must not cover the message";
 }
 
 TEST_F(MainWindowTest, FolderChooserScansOnlyAChosenFolder) {

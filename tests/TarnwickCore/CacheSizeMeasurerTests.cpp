@@ -36,6 +36,10 @@ TEST(CacheSizeMeasurerTest, FolderTotalsMatchFind) {
   tree.makeSymlink("a/b/toLarge", outside.path("large"));
   tree.makeSymlink("toOutside", outside.root());
   EXPECT_EQ(CacheSizeMeasurer::measure(tree.root()), findTotals(tree.root()).bytes);
+
+  std::stop_source stopped; // a cancel does not wait for the whole walk
+  stopped.request_stop();
+  EXPECT_LT(CacheSizeMeasurer::measure(tree.root(), {}, stopped.get_token()), findTotals(tree.root()).bytes);
 }
 
 TEST(CacheSizeMeasurerTest, LocationItself) {

@@ -41,6 +41,7 @@ TEST(CacheCleanupControllerTest, ACancelledMeasurementLeavesTheListAlone) {
   EXPECT_TRUE(controller.isScanning());
   controller.cancel();
   EXPECT_FALSE(controller.isScanning());
+  EXPECT_TRUE(controller.wasCancelled());
   waitFor([] { return false; }, 100);
   EXPECT_EQ(controller.items().size(), 1u);
   EXPECT_EQ(controller.items()[0].name, "kept");

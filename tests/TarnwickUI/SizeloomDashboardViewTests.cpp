@@ -145,6 +145,14 @@ TEST_F(SizeloomDashboardViewTest, ANewScanKeepsTheFolderOnScreenWhenItStillExist
   auto without = std::make_shared<const DiskTreeArena>(FastBulkScanner(2).scan(tree.path("Movies")));
   dashboard->setArena(without);
   EXPECT_EQ(dashboard->currentNodeID(), 0) << "no such folder in the new tree: its root";
+
+  TempTree other; // another root whose folders have the same names
+  other.writeFile("Projects/app/other.txt", 1000);
+  dashboard->setArena(rescanned);
+  dashboard->navigateTo(rescanned->children(0).front().id); // Projects, the largest
+  ASSERT_EQ(rescanned->children(0).front().name, "Projects");
+  dashboard->setArena(std::make_shared<const DiskTreeArena>(FastBulkScanner(2).scan(other.root())));
+  EXPECT_EQ(dashboard->currentNodeID(), 0) << "another tree opens at its root";
 }
 
 } // namespace

@@ -95,6 +95,11 @@ TEST_F(TreemapCanvasViewTest, HoverFollowsThePointerAndLeavingClearsIt) {
   EXPECT_EQ(canvas.hoveredRect()->id, 2);
   EXPECT_EQ(canvas.tooltip()->content().count, "1 file");
 
+  std::vector<TreemapRect> moved = canvas.rects(); // the same tile laid out again, for another node path
+  moved[1].node.path = "/data/renamed";
+  canvas.setRects(moved);
+  EXPECT_EQ(canvas.hoveredRect()->node.path, "/data/renamed") << "actions must use the tile as it is now";
+
   canvas.setRects({}); // a hovered tile that is gone keeps its tooltip until the pointer moves
   EXPECT_EQ(canvas.hoveredRect()->id, 2);
   QEvent leave(QEvent::Leave);
