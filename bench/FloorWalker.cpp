@@ -9,6 +9,8 @@
 // inodes counted once), entries seen below DIR, directories among them, and
 // entries that could not be listed or inspected.
 
+#include "SharedWorkStack.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,42 +39,6 @@ constexpr std::size_t listingBufferBytes = 131072;
 
 // glibc's dirent64 has the kernel's getdents64 record layout.
 static_assert(offsetof(struct dirent64, d_name) == 19);
-
-/// Directories waiting to be listed, as full paths. LIFO keeps the pending
-/// set (and memory) small on wide trees. Workers stop when it is empty and no
-/// one is still listing a directory that might add more.
-class WorkQueue {
-public:
-  explicit WorkQueue(std::string root) { stack_.push_back(std::move(root)); }
-
-  bool pop(std::string &out) {
-    std::unique_lock lock(mutex_);
-    ready_.wait(lock, [&] { return !stack_.empty() || busy_ == 0; });
-    if (stack_.empty())
-      return false;
-    out = std::move(stack_.back());
-    stack_.pop_back();
-    ++busy_;
-    return true;
-  }
-  /// Queues what one directory yielded (one lock per directory, not per
-  /// subdirectory) and marks that directory done.
-  void finish(std::vector<std::string> &found) {
-    std::lock_guard lock(mutex_);
-    for (std::string &path : found)
-      stack_.push_back(std::move(path));
-    found.clear();
-    --busy_;
-    if (!stack_.empty() || busy_ == 0)
-      ready_.notify_all();
-  }
-
-private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::vector<std::string> stack_;
-  std::size_t busy_ = 0;
-};
 
 struct Totals {
   std::uint64_t bytes = 0;
@@ -165,7 +131,8 @@ int main(int argc, char **argv) {
     usage(2);
 
   auto start = std::chrono::steady_clock::now();
-  WorkQueue queue(root);
+  SharedWorkStack<std::string> queue;
+  queue.start(root);
   HardLinkSet links;
   std::mutex totalsMutex;
   Totals total;

@@ -16,6 +16,8 @@
 // other parameters (or left half-made) is cleared and rebuilt; a non-empty
 // DIR without either marker is refused, so user data is never deleted.
 
+#include "SharedWorkStack.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -765,50 +767,10 @@ std::string pathOf(const std::vector<PlanEntry> &entries, const std::string &roo
   return path;
 }
 
-/// Directories ready to be filled: created, children not yet. Workers finish
-/// when the stack is empty and nobody is still filling a directory.
-class DirectoryQueue {
-public:
-  struct Item {
-    std::uint32_t entry;
-    std::string path;
-  };
-
-  void push(std::vector<Item> &items) {
-    {
-      std::lock_guard lock(mutex_);
-      for (Item &item : items)
-        stack_.push_back(std::move(item));
-    }
-    items.clear();
-    ready_.notify_all();
-  }
-  /// The next directory, or false once all work is done.
-  bool pop(Item &out) {
-    std::unique_lock lock(mutex_);
-    ready_.wait(lock, [&] { return !stack_.empty() || busy_ == 0; });
-    if (stack_.empty())
-      return false;
-    out = std::move(stack_.back());
-    stack_.pop_back();
-    ++busy_;
-    return true;
-  }
-  void finished() {
-    std::lock_guard lock(mutex_);
-    if (--busy_ == 0 && stack_.empty())
-      ready_.notify_all();
-  }
-  void start(Item root) {
-    std::lock_guard lock(mutex_);
-    stack_.push_back(std::move(root));
-  }
-
-private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::vector<Item> stack_;
-  std::size_t busy_ = 0;
+/// A directory created but not yet filled.
+struct PendingDirectory {
+  std::uint32_t entry;
+  std::string path;
 };
 
 class Materializer {
@@ -832,7 +794,7 @@ public:
 private:
   const Planner &plan_;
   std::string root_;
-  DirectoryQueue queue_;
+  SharedWorkStack<PendingDirectory> queue_;
   std::atomic<bool> failed_{false};
   std::mutex errorMutex_;
   std::string error_;
@@ -847,17 +809,16 @@ private:
   }
 
   void work() {
-    DirectoryQueue::Item item;
-    std::vector<DirectoryQueue::Item> found;
+    PendingDirectory item;
+    std::vector<PendingDirectory> found;
     while (queue_.pop(item)) {
       if (!failed_)
         fillDirectory(item, found);
-      queue_.push(found);
-      queue_.finished();
+      queue_.finish(found);
     }
   }
 
-  void fillDirectory(const DirectoryQueue::Item &item, std::vector<DirectoryQueue::Item> &found) {
+  void fillDirectory(const PendingDirectory &item, std::vector<PendingDirectory> &found) {
     const PlanEntry &dir = plan_.entries[item.entry];
     int dirFd = ::open(item.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0)
