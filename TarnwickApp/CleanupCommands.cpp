@@ -48,7 +48,7 @@ int runTrashCommand(std::span<char *const> arguments) {
       // chosen in the explorer.
       std::string path(cursor.current());
       items.push_back({Uuid::random(), std::string(lastPathComponent(path)), "", path, reclaimableBytes(path),
-                       CleanableCategory::userCache, true, false, std::nullopt});
+                       CleanableCategory::userCache, true, false, std::nullopt, {}});
     }
   }
   if (items.empty()) {

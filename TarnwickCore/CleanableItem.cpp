@@ -35,6 +35,8 @@ void to_json(nlohmann::ordered_json &json, const CleanableItem &item) {
   json["isSafeByDefault"] = item.isSafeByDefault;
   if (item.lastModified)
     json["lastModified"] = *item.lastModified;
+  if (!item.keptEntryNames.empty())
+    json["keptEntryNames"] = item.keptEntryNames;
 }
 
 void from_json(const nlohmann::ordered_json &json, CleanableItem &item) {
@@ -56,6 +58,15 @@ void from_json(const nlohmann::ordered_json &json, CleanableItem &item) {
     if (!found->is_number())
       throw CleanableDecodingError("key \"lastModified\" has the wrong type");
     decoded.lastModified = found->get<double>();
+  }
+  if (auto found = json.find("keptEntryNames"); found != json.end()) {
+    if (!found->is_array())
+      throw CleanableDecodingError("key \"keptEntryNames\" has the wrong type");
+    for (const Json &name : *found) {
+      if (!name.is_string())
+        throw CleanableDecodingError("key \"keptEntryNames\" has the wrong type");
+      decoded.keptEntryNames.push_back(name.get<std::string>());
+    }
   }
   item = std::move(decoded);
 }
@@ -80,5 +91,7 @@ std::size_t std::hash<tarnwick::CleanableItem>::operator()(
   mix(item.lastModified ? 1 : 0);
   if (item.lastModified)
     mix(std::hash<double>{}(*item.lastModified));
+  for (const std::string &name : item.keptEntryNames)
+    mix(std::hash<std::string>{}(name));
   return seed;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json_fwd.hpp>
 
@@ -19,6 +20,7 @@ namespace tarnwick {
 /// when present, "lastModified", in that order. "id" is the identifier's
 /// upper-case canonical string, "category" the category's title, and
 /// "lastModified" a number of seconds since 1970-01-01 UTC (fractions kept).
+/// "keptEntryNames", an array of strings, follows only when it is not empty.
 struct CleanableItem {
   Uuid id;
   std::string name;
@@ -30,6 +32,11 @@ struct CleanableItem {
   bool isSafeByDefault = false;
   /// Content modification time in seconds since 1970 when the producer read it.
   std::optional<double> lastModified;
+  /// Entry names, lower-case, that cleaning a folder item leaves in place
+  /// wherever they occur below it (compared ignoring ASCII case): the
+  /// session files that browsers keep beside their caches. A name listed
+  /// here keeps its whole entry, and the folders above it stay.
+  std::vector<std::string> keptEntryNames;
 
   friend bool operator==(const CleanableItem &, const CleanableItem &) = default;
 };

@@ -100,7 +100,8 @@ void TarnwickAppCoordinator::moveNodeToTrash(const DiskNode &node) {
                      node.categoryHint.value_or(CleanableCategory::largeAndOldFiles),
                      true,
                      false,
-                     std::nullopt};
+                     std::nullopt,
+                     {}};
   workers_.launch([this, engine = engine_, item = std::move(item)] {
     SafeCleaningReport report = engine->clean({item}, DeletionMode::moveToTrash, true);
     workers_.post([this, report = std::move(report)] {

@@ -30,7 +30,7 @@ TEST(CleanableCategoryTest, EncodesAsItsTitleAndRejectsUnknownTitles) {
 
 CleanableItem sampleItem() {
   return CleanableItem{Uuid::random(), "Homebrew Cache", "Downloaded bottles", "/home/a/.cache/x",
-                       4096, CleanableCategory::brewAndPackages, true, false, std::nullopt};
+                       4096, CleanableCategory::brewAndPackages, true, false, std::nullopt, {}};
 }
 
 TEST(CleanableItemTest, SerializedFormKeepsFieldOrderAndRoundTrips) {

@@ -36,7 +36,7 @@ private:
 };
 
 CleanableItem item(const std::string &path, std::int64_t size, bool selected = true) {
-  return {Uuid::random(), "x", "", path, size, CleanableCategory::userCache, selected, true, std::nullopt};
+  return {Uuid::random(), "x", "", path, size, CleanableCategory::userCache, selected, true, std::nullopt, {}};
 }
 
 class SafeCleaningEngineTest : public ::testing::Test {

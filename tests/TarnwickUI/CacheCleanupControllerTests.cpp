@@ -16,7 +16,7 @@ using quillane::test::waitFor;
 
 CleanableItem item(std::string name, std::int64_t size) {
   return {Uuid::random(), std::move(name), "", "/nowhere/" + std::to_string(size), size, CleanableCategory::userCache,
-          true, true, std::nullopt};
+          true, true, std::nullopt, {}};
 }
 
 TEST(CacheCleanupControllerTest, ACancelledMeasurementLeavesTheListAlone) {
