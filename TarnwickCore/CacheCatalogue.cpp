@@ -1,9 +1,9 @@
 #include "TarnwickCore/CacheCatalogue.h"
 
+#include "TarnwickCore/CacheSizeSettlement.h"
 #include "TarnwickCore/CreatorCacheScanner.h"
 #include "TarnwickCore/DeveloperCacheScanner.h"
 
-#include <algorithm>
 #include <exception>
 #include <future>
 #include <numeric>
@@ -12,24 +12,24 @@ namespace tarnwick {
 
 std::vector<CleanableItem> CacheCatalogue::scan(const std::string &homeDirectory, std::stop_token stop) {
   // The two catalogues read disjoint folders: measuring them at once halves
-  // the wait on a cold cache and costs nothing on a warm one.
+  // the wait on a cold cache and costs nothing on a warm one. Each thread
+  // fills only its own list; the shared files are settled here, after both
+  // have finished.
   auto creator = std::async(std::launch::async, [&homeDirectory, stop] {
-    return CreatorCacheScanner(homeDirectory).scan(stop);
+    return CreatorCacheScanner(homeDirectory).measureItems(stop);
   });
-  std::vector<CleanableItem> items;
+  std::vector<MeasuredCacheItem> items;
   std::exception_ptr failure;
   try {
-    items = DeveloperCacheScanner(homeDirectory).scan(stop);
+    items = DeveloperCacheScanner(homeDirectory).measureItems(stop);
   } catch (...) {
     failure = std::current_exception();
   }
-  std::vector<CleanableItem> creatorItems = creator.get(); // joins; rethrows its own failure
+  std::vector<MeasuredCacheItem> creatorItems = creator.get(); // joins; rethrows its own failure
   if (failure)
     std::rethrow_exception(failure);
   items.insert(items.end(), std::make_move_iterator(creatorItems.begin()), std::make_move_iterator(creatorItems.end()));
-  std::stable_sort(items.begin(), items.end(),
-                   [](const CleanableItem &a, const CleanableItem &b) { return a.sizeBytes > b.sizeBytes; });
-  return items;
+  return settleSizes(std::move(items));
 }
 
 std::int64_t CacheCatalogue::selectedBytes(const std::vector<CleanableItem> &items) {

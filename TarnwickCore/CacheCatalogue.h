@@ -12,6 +12,13 @@ namespace tarnwick {
 /// the creator-and-browser catalogues measured side by side, merged largest
 /// first (equal sizes: developer items first, each in its own order).
 ///
+/// Sizes are settled over the whole scan (see settleSizes): an item's size
+/// is what cleaning it frees, each multi-link file counts once across all
+/// items, and not at all while a name outside the items (or one that
+/// cleaning keeps) holds it. So the sum of the ticked items never counts a
+/// file twice. It can still overstate what one item frees alone when the
+/// names of a file are split between it and an unticked item.
+///
 /// Threads: blocking; call it off the GUI thread. It runs the creator
 /// catalogue on a second thread of its own and joins it before returning,
 /// on every path.
@@ -21,7 +28,7 @@ public:
   /// or while one is walked; nothing partial is returned.
   static std::vector<CleanableItem> scan(const std::string &homeDirectory, std::stop_token stop = {});
 
-  /// The sum of the ticked items' sizes.
+  /// The sum of the ticked items' sizes, in bytes.
   static std::int64_t selectedBytes(const std::vector<CleanableItem> &items);
 };
 

@@ -2,9 +2,6 @@
 
 #include "TarnwickCore/ScanErrors.h"
 
-#include <algorithm>
-#include <functional>
-
 namespace tarnwick {
 
 std::string CacheLocation::resolvedIn(const std::string &homeDirectory) const {
@@ -16,10 +13,7 @@ std::string CacheLocation::resolvedIn(const std::string &homeDirectory) const {
   return resolved;
 }
 
-std::optional<CleanableItem> CacheLocation::measureIn(const std::string &homeDirectory,
-                                                      CleanableCategory category,
-                                                      const CacheSizeMeasurer::NameFilter &isExcludedName,
-                                                      std::stop_token stop) const {
+CleanableItem CacheLocation::itemIn(const std::string &homeDirectory, CleanableCategory category) const {
   CleanableItem item;
   item.name = name;
   item.subtitle = subtitle;
@@ -27,29 +21,26 @@ std::optional<CleanableItem> CacheLocation::measureIn(const std::string &homeDir
   item.category = category;
   item.isSelected = isSelected;
   item.isSafeByDefault = isSafeByDefault;
-  return measuredItem(std::move(item), isExcludedName, std::move(stop));
+  return item;
 }
 
-std::optional<CleanableItem> measuredItem(CleanableItem item, const CacheSizeMeasurer::NameFilter &isExcludedName,
-                                          std::stop_token stop) {
+std::optional<MeasuredCacheItem> measuredItem(CleanableItem item, const CacheSizeMeasurer::NameFilter &isExcludedName,
+                                              std::stop_token stop) {
   if (isExcludedName) {
     std::string_view path = item.path;
     auto slash = path.rfind('/');
     if (isExcludedName(slash == std::string_view::npos ? path : path.substr(slash + 1)))
       return std::nullopt;
   }
-  item.sizeBytes = CacheSizeMeasurer::measure(item.path, isExcludedName, stop);
+  CacheMeasurement measurement = CacheSizeMeasurer::survey(item.path, isExcludedName, stop);
   if (stop.stop_requested())
     throw ScanCancelledError();
-  if (item.sizeBytes <= 0)
+  if (!measurement.occupiesSpace())
     return std::nullopt;
+  item.sizeBytes = measurement.freedBytes();
   item.lastModified = CacheSizeMeasurer::modificationTime(item.path);
   item.id = Uuid::random();
-  return item;
-}
-
-void sortLargestFirst(std::vector<CleanableItem> &items) {
-  std::ranges::stable_sort(items, std::greater{}, &CleanableItem::sizeBytes);
+  return MeasuredCacheItem{std::move(item), std::move(measurement)};
 }
 
 } // namespace tarnwick

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "TarnwickCore/CacheSizeMeasurer.h"
+#include "TarnwickCore/CacheSizeSettlement.h"
 #include "TarnwickCore/CleanableItem.h"
 
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tarnwick {
 
@@ -22,24 +22,20 @@ struct CacheLocation {
 
   std::string resolvedIn(const std::string &homeDirectory) const;
 
-  /// The item for this location below `homeDirectory`, through measuredItem().
-  std::optional<CleanableItem> measureIn(const std::string &homeDirectory, CleanableCategory category,
-                                         const CacheSizeMeasurer::NameFilter &isExcludedName = {},
-                                         std::stop_token stop = {}) const;
+  /// The unmeasured item for this location below `homeDirectory`.
+  CleanableItem itemIn(const std::string &homeDirectory, CleanableCategory category) const;
 };
 
-/// Completes `item` for what is at item.path: its size from
-/// CacheSizeMeasurer::measure, its modification time and a fresh random id.
-/// Nothing when the filter excludes the path's own last component, or when
-/// the location occupies no space (which includes nothing being there).
+/// Completes `item` for what is at item.path: its files from
+/// CacheSizeMeasurer::survey, a provisional size (what cleaning it alone
+/// frees; settleSizes gives the final one), its modification time and a
+/// fresh random id. Nothing when the filter excludes the path's own last
+/// component, or when the location holds nothing that occupies space
+/// (which includes nothing being there).
 /// Throws ScanCancelledError when `stop` was requested: a large cache can
 /// take seconds to walk on a cold disk, and a cancel should not wait for it.
-std::optional<CleanableItem> measuredItem(CleanableItem item,
-                                          const CacheSizeMeasurer::NameFilter &isExcludedName = {},
-                                          std::stop_token stop = {});
-
-/// Largest first. The sort is stable, so equal sizes keep the order the
-/// scanner found them in: group order, then table order.
-void sortLargestFirst(std::vector<CleanableItem> &items);
+std::optional<MeasuredCacheItem> measuredItem(CleanableItem item,
+                                              const CacheSizeMeasurer::NameFilter &isExcludedName = {},
+                                              std::stop_token stop = {});
 
 } // namespace tarnwick

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace tarnwick {
 namespace {
@@ -20,7 +21,7 @@ namespace {
 constexpr std::size_t listingBufferSize = 65536;
 constexpr int folderOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 constexpr int statxFlags = AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT;
-constexpr unsigned entryMask = STATX_BLOCKS | STATX_TYPE | STATX_SIZE;
+constexpr unsigned entryMask = STATX_BLOCKS | STATX_TYPE | STATX_SIZE | STATX_NLINK | STATX_INO;
 
 // Open folder descriptors kept for the deepest levels of a walk; shallower
 // levels give theirs up until the walk comes back to them.
@@ -53,6 +54,46 @@ bool statPath(const std::string &path, unsigned mask, struct statx &st) {
   UniqueFd parent(openDirectoryNoFollow(path.substr(0, slash)));
   return parent && ::statx(parent.get(), path.c_str() + slash + 1, flags, mask, &st) == 0;
 }
+
+// Adds up the files of one walk. A file with one link only adds to a sum;
+// a file with several is remembered once, with how many of its names were
+// met, so only multi-link files cost memory.
+class FileTally {
+public:
+  void add(const struct statx &st, std::int64_t bytes) {
+    const bool shared = (st.stx_mask & STATX_NLINK) && (st.stx_mask & STATX_INO) && st.stx_nlink > 1;
+    if (!shared) {
+      result_.unsharedBytes += bytes;
+      return;
+    }
+    const Key key{(std::uint64_t{st.stx_dev_major} << 32) | st.stx_dev_minor, st.stx_ino};
+    auto [found, isNew] = index_.try_emplace(key, result_.sharedFiles.size());
+    if (isNew)
+      result_.sharedFiles.push_back({key.device, key.inode, 0, 0, bytes});
+    CacheMeasurement::SharedFile &file = result_.sharedFiles[found->second];
+    // A name added during the walk raises the count: the file then stays
+    // unfreed unless that name is met too.
+    file.linkCount = std::max<std::uint64_t>(file.linkCount, st.stx_nlink);
+    ++file.namesFound;
+  }
+
+  CacheMeasurement take() { return std::move(result_); }
+
+private:
+  struct Key {
+    std::uint64_t device;
+    std::uint64_t inode;
+    bool operator==(const Key &) const = default;
+  };
+  struct KeyHash {
+    std::size_t operator()(const Key &key) const noexcept {
+      return std::hash<std::uint64_t>{}(key.inode * 0x9E3779B97F4A7C15ull ^ key.device);
+    }
+  };
+
+  CacheMeasurement result_;
+  std::unordered_map<Key, std::size_t, KeyHash> index_; // into result_.sharedFiles
+};
 
 // Reads a whole folder through getdents64, one record at a time. False
 // when the listing stopped on an error; what was seen before still counts.
@@ -98,7 +139,7 @@ public:
   TreeWalk(const CacheSizeMeasurer::NameFilter &isExcluded, std::stop_token stop)
       : isExcluded_(isExcluded), stop_(std::move(stop)), buffer_(std::make_unique_for_overwrite<std::byte[]>(listingBufferSize)) {}
 
-  std::int64_t run(UniqueFd root) {
+  CacheMeasurement run(UniqueFd root) {
     enter(std::move(root));
     while (depth_ > 0) {
       if (stop_.stop_requested())
@@ -115,7 +156,7 @@ public:
       if (child)
         enter(std::move(child));
     }
-    return total_;
+    return tally_.take();
   }
 
 private:
@@ -193,9 +234,9 @@ private:
         if (isExcluded)
           return;
         if (st.stx_mask & STATX_BLOCKS)
-          total_ += static_cast<std::int64_t>(st.stx_blocks * 512);
+          tally_.add(st, static_cast<std::int64_t>(st.stx_blocks * 512));
         else if (st.stx_mask & STATX_SIZE)
-          total_ += static_cast<std::int64_t>(st.stx_size);
+          tally_.add(st, static_cast<std::int64_t>(st.stx_size));
       }
     });
   }
@@ -207,29 +248,37 @@ private:
   // keep their capacity for the next sub-folder at that depth.
   std::vector<Level> levels_;
   std::size_t depth_ = 0;
-  std::int64_t total_ = 0;
+  FileTally tally_;
 };
 
 } // namespace
 
-std::int64_t CacheSizeMeasurer::measure(const std::string &path, const NameFilter &isExcludedName,
-                                        std::stop_token stop) {
+CacheMeasurement CacheSizeMeasurer::survey(const std::string &path, const NameFilter &isExcludedName,
+                                           std::stop_token stop) {
   struct statx st;
-  if (!statPath(path, STATX_TYPE | STATX_SIZE, st) || !(st.stx_mask & STATX_TYPE))
-    return 0;
+  if (!statPath(path, STATX_TYPE | STATX_SIZE | STATX_NLINK | STATX_INO, st) || !(st.stx_mask & STATX_TYPE))
+    return {};
   switch (st.stx_mode & S_IFMT) {
-  case S_IFLNK: return 0;
+  case S_IFLNK: return {};
   case S_IFDIR: break;
-  default:
+  default: {
     if (isExcludedName && isExcludedName(lastComponent(path)))
-      return 0;
-    return static_cast<std::int64_t>(st.stx_size);
+      return {};
+    FileTally tally;
+    tally.add(st, static_cast<std::int64_t>(st.stx_size));
+    return tally.take();
+  }
   }
   // A folder replaced by a link since the statx fails to open here.
   UniqueFd root(openDirectoryNoFollow(path));
   if (!root)
-    return 0;
+    return {};
   return TreeWalk(isExcludedName, std::move(stop)).run(std::move(root));
+}
+
+std::int64_t CacheSizeMeasurer::measure(const std::string &path, const NameFilter &isExcludedName,
+                                        std::stop_token stop) {
+  return survey(path, isExcludedName, std::move(stop)).freedBytes();
 }
 
 std::optional<double> CacheSizeMeasurer::modificationTime(const std::string &path) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TarnwickCore/CacheMeasurement.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -20,18 +22,25 @@ namespace tarnwick {
 /// as the system resolves any path, so a home folder reached through a link
 /// still works.
 ///
-/// Hard links are counted at every name, with no de-duplication: what
-/// removing a location's names releases is only known approximately anyway,
-/// since other names may keep the data alive.
+/// Hard links: a file with several names is counted for what removing the
+/// location frees. Within one location it counts once, however many of its
+/// names lie there, and not at all when it has names the walk did not meet
+/// (elsewhere on the disk, inside a package, or excluded by the filter and
+/// so kept): such a name keeps its data alive. survey() keeps such files apart so that several
+/// locations can be settled together (see settleSizes).
 class CacheSizeMeasurer {
 public:
   /// True for an entry name that must add nothing.
   using NameFilter = std::function<bool(std::string_view name)>;
 
-  /// Bytes the location occupies:
-  /// - nothing at `path`, or a symbolic link there: 0;
+  /// Bytes that removing the location alone frees: survey(...).freedBytes().
+  static std::int64_t measure(const std::string &path, const NameFilter &isExcludedName = {},
+                              std::stop_token stop = {});
+
+  /// The files of the location, without settling shared ones:
+  /// - nothing at `path`, or a symbolic link there: nothing;
   /// - anything but a folder: its logical length (what a listing shows), or
-  ///   0 when `isExcludedName` excludes its name;
+  ///   nothing when `isExcludedName` excludes its name;
   /// - a folder: the allocated bytes (blocks × 512) of every non-folder
   ///   below it, at any depth, hidden ones included. Folders themselves add
   ///   0. An excluded entry adds nothing, but an excluded folder is still
@@ -46,10 +55,10 @@ public:
   /// theirs up and get them back through "..", checked by device and inode
   /// (a folder moved meanwhile loses its remaining sub-folders).
   ///
-  /// Once `stop` is requested the walk ends at the next folder and the
-  /// total so far is returned; callers discard it.
-  static std::int64_t measure(const std::string &path, const NameFilter &isExcludedName = {},
-                              std::stop_token stop = {});
+  /// Once `stop` is requested the walk ends at the next folder and what
+  /// was found so far is returned; callers discard it.
+  static CacheMeasurement survey(const std::string &path, const NameFilter &isExcludedName = {},
+                                 std::stop_token stop = {});
 
   /// The content modification time of whatever is at `path` (a link itself,
   /// not its target), in seconds since 1970; nothing when it cannot be read.

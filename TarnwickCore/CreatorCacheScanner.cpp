@@ -123,16 +123,24 @@ CleanableItem offer(std::string name, std::string_view subtitle, std::string pat
   return item;
 }
 
+// Every item is measured with the session-name filter, so every item names
+// the same entries for cleaning to keep: what the size leaves out is what
+// cleaning leaves in place.
 class Collector {
 public:
-  Collector(const std::string &homeDirectory, std::vector<CleanableItem> &items, std::stop_token stop)
+  Collector(const std::string &homeDirectory, std::vector<MeasuredCacheItem> &items, std::stop_token stop)
       : home_(homeDirectory), items_(items), stop_(std::move(stop)) {}
 
   void location(const CacheLocation &location, CleanableCategory category) {
-    add(location.measureIn(home_, category, isProtected_, stop_));
+    item(location.itemIn(home_, category));
   }
 
-  void item(CleanableItem item) { add(measuredItem(std::move(item), isProtected_, stop_)); }
+  void item(CleanableItem item) {
+    const auto &kept = CreatorCacheScanner::strictlyProtectedSessionFilenames();
+    item.keptEntryNames.assign(kept.begin(), kept.end());
+    if (auto measured = measuredItem(std::move(item), isProtected_, stop_))
+      items_.push_back(std::move(*measured));
+  }
 
   // Libraries at the top level of ~/Movies only; their names keep their
   // case, their extension is matched in any case.
@@ -164,13 +172,8 @@ public:
   }
 
 private:
-  void add(std::optional<CleanableItem> item) {
-    if (item)
-      items_.push_back(std::move(*item));
-  }
-
   const std::string &home_;
-  std::vector<CleanableItem> &items_;
+  std::vector<MeasuredCacheItem> &items_;
   const std::stop_token stop_;
   const CacheSizeMeasurer::NameFilter isProtected_ = &CreatorCacheScanner::isProtectedSessionName;
 };
@@ -179,8 +182,8 @@ private:
 
 CreatorCacheScanner::CreatorCacheScanner(std::string homeDirectory) : homeDirectory_(std::move(homeDirectory)) {}
 
-std::vector<CleanableItem> CreatorCacheScanner::scan(std::stop_token stop) const {
-  std::vector<CleanableItem> items;
+std::vector<MeasuredCacheItem> CreatorCacheScanner::measureItems(std::stop_token stop) const {
+  std::vector<MeasuredCacheItem> items;
   Collector collect(homeDirectory_, items, stop);
   auto checkpoint = [&] {
     if (stop.stop_requested())
@@ -206,9 +209,11 @@ std::vector<CleanableItem> CreatorCacheScanner::scan(std::stop_token stop) const
     else
       collect.chromiumProfile(std::get<ChromiumProfile>(step));
   }
-
-  sortLargestFirst(items);
   return items;
+}
+
+std::vector<CleanableItem> CreatorCacheScanner::scan(std::stop_token stop) const {
+  return settleSizes(measureItems(std::move(stop)));
 }
 
 bool CreatorCacheScanner::isProtectedSessionName(std::string_view name) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickCore/CacheSizeSettlement.h"
 #include "TarnwickCore/CleanableItem.h"
 
 #include <set>
@@ -23,7 +24,9 @@ namespace tarnwick {
 /// here leaves out the strictly protected session names: such a file adds
 /// nothing, and such a folder adds nothing itself (its descendants count
 /// unless their own names are protected). A location whose own name is
-/// protected gives no item. Every item is selected and safe by default.
+/// protected gives no item. Every item lists those names, sorted, in its
+/// keptEntryNames, so that cleaning leaves in place what the size left
+/// out. Every item is selected and safe by default.
 ///
 /// Threads: const and stateless apart from the home path; scans may run
 /// concurrently.
@@ -33,13 +36,18 @@ public:
 
   const std::string &homeDirectory() const { return homeDirectory_; }
 
-  /// Every item found, largest first; equal sizes keep group order, then
-  /// table order.
+  /// Every item found, in discovery order: group order, then table order.
+  /// Their sizes are not settled yet, so that a caller can settle them
+  /// together with other items.
   ///
   /// Throws ScanCancelledError when `stop` is requested: at the check made
   /// before each group (so a token stopped beforehand measures nothing),
   /// and within a group as soon as the location being walked notices it.
   /// Nothing partial is returned.
+  std::vector<MeasuredCacheItem> measureItems(std::stop_token stop = {}) const;
+
+  /// measureItems() settled on their own: largest first, equal sizes in
+  /// discovery order.
   std::vector<CleanableItem> scan(std::stop_token stop = {}) const;
 
   /// Whether the last path component of `name`, with ASCII letters

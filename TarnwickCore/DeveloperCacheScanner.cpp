@@ -92,7 +92,7 @@ constexpr auto groups = std::to_array<Group>({
 // has one, the whole folder (hidden entries included) is the fallback. A
 // folder that is absent, a link, or cannot be listed gives nothing at all.
 void appendPerEntryItems(const std::string &homeDirectory, const PerEntryFolder &folder,
-                         CleanableCategory category, std::vector<CleanableItem> &items, std::stop_token stop) {
+                         CleanableCategory category, std::vector<MeasuredCacheItem> &items, std::stop_token stop) {
   const std::string path = homeDirectory + "/" + std::string(folder.path);
   const auto names = CacheSizeMeasurer::visibleEntryNames(path);
   if (!names)
@@ -126,19 +126,22 @@ void appendPerEntryItems(const std::string &homeDirectory, const PerEntryFolder 
 DeveloperCacheScanner::DeveloperCacheScanner(std::string homeDirectory)
     : homeDirectory_(std::move(homeDirectory)) {}
 
-std::vector<CleanableItem> DeveloperCacheScanner::scan(std::stop_token stop) const {
-  std::vector<CleanableItem> items;
+std::vector<MeasuredCacheItem> DeveloperCacheScanner::measureItems(std::stop_token stop) const {
+  std::vector<MeasuredCacheItem> items;
   for (const Group &group : groups) {
     if (stop.stop_requested())
       throw ScanCancelledError();
     for (const PerEntryFolder &folder : group.perEntryFolders)
       appendPerEntryItems(homeDirectory_, folder, group.category, items, stop);
     for (const CacheLocation &location : group.locations)
-      if (auto item = location.measureIn(homeDirectory_, group.category, {}, stop))
+      if (auto item = measuredItem(location.itemIn(homeDirectory_, group.category), {}, stop))
         items.push_back(std::move(*item));
   }
-  sortLargestFirst(items);
   return items;
+}
+
+std::vector<CleanableItem> DeveloperCacheScanner::scan(std::stop_token stop) const {
+  return settleSizes(measureItems(std::move(stop)));
 }
 
 } // namespace tarnwick

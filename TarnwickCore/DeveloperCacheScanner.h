@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickCore/CacheSizeSettlement.h"
 #include "TarnwickCore/CleanableItem.h"
 
 #include <stop_token>
@@ -17,7 +18,8 @@ namespace tarnwick {
 /// four folders one by one (each build, archive or device-support folder
 /// is removed on its own), then every group checks its fixed locations,
 /// each offered as a whole. Locations that are absent, links, or occupy
-/// nothing give no item. Sizes come from CacheSizeMeasurer.
+/// nothing give no item. Sizes come from CacheSizeMeasurer, settled by
+/// settleSizes.
 ///
 /// Threads: const and stateless apart from the home path; scans may run
 /// concurrently.
@@ -27,13 +29,18 @@ public:
 
   const std::string &homeDirectory() const { return homeDirectory_; }
 
-  /// Every item found, largest first; equal sizes keep group order, then
-  /// table order, then name order within a per-entry folder.
+  /// Every item found, in discovery order: group order, then table order,
+  /// then name order within a per-entry folder. Their sizes are not settled
+  /// yet, so that a caller can settle them together with other items.
   ///
   /// Throws ScanCancelledError when `stop` is requested: at the check made
   /// before each group (so a token stopped beforehand measures nothing),
   /// and within a group as soon as the location being walked notices it.
   /// Nothing partial is returned.
+  std::vector<MeasuredCacheItem> measureItems(std::stop_token stop = {}) const;
+
+  /// measureItems() settled on their own: largest first, equal sizes in
+  /// discovery order.
   std::vector<CleanableItem> scan(std::stop_token stop = {}) const;
 
 private:

@@ -65,6 +65,33 @@ TEST(CacheSizeMeasurerTest, LocationItself) {
     EXPECT_EQ(CacheSizeMeasurer::measure(tree.path(c.path), c.filter), c.expected) << c.path;
 }
 
+TEST(CacheSizeMeasurerTest, HardLinkedFilesCountOnceAndOnlyWhenEveryNameIsInside) {
+  TempTree tree;
+  tree.writeFile("all/wheel", 400 << 10);
+  tree.makeHardLink("all/wheel", "all/sub/wheel");
+  tree.makeHardLink("all/wheel", "all/wheel-again");
+  tree.writeFile("part/plain", 8192);
+  tree.writeFile("part/shared", 200 << 10);
+  tree.makeHardLink("part/shared", "elsewhere/shared");
+  tree.writeFile("part/Cookies", 64 << 10); // a name the filter keeps holds its file
+  tree.makeHardLink("part/Cookies", "part/cache/copy");
+  auto cookies = [](std::string_view name) { return name == "Cookies"; };
+  struct Case {
+    const char *path;
+    CacheSizeMeasurer::NameFilter filter;
+    std::int64_t expected;
+  };
+  const Case cases[] = {
+      {"all", {}, findTotals(tree.path("all")).bytes}, // find counts each inode once
+      {"part", {}, allocatedBytes(tree.path("part/plain")) + allocatedBytes(tree.path("part/Cookies"))},
+      {"part", cookies, allocatedBytes(tree.path("part/plain"))},
+      {"part/shared", {}, 0}, // a file location whose other name is elsewhere
+      {"", {}, findTotals(tree.root()).bytes}, // every name inside again
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(CacheSizeMeasurer::measure(tree.path(c.path), c.filter), c.expected) << c.path;
+}
+
 TEST(CacheSizeMeasurerTest, ExcludedFoldersAreStillWalked) {
   TempTree tree;
   tree.writeFile("skip/kept", 4096);
