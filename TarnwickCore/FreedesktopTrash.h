@@ -1,10 +1,14 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <sys/types.h>
 
 namespace tarnwick {
+
+class TrashDirectory;
 
 /// A move to the Trash that did not happen; the item is where it was.
 class TrashError : public std::runtime_error {
@@ -13,30 +17,50 @@ public:
 };
 
 /// Moves items to the Trash the way desktop file managers and trash-cli
-/// expect (the freedesktop.org Trash specification): items on the home
-/// file system go to $XDG_DATA_HOME/Trash (~/.local/share/Trash by
-/// default); items on another file system go to its top directory's
-/// ".Trash/$uid" when ".Trash" is a real sticky directory, else to
+/// expect (the freedesktop.org Trash rules): items on the mount of the home
+/// trash go to $XDG_DATA_HOME/Trash (~/.local/share/Trash by default);
+/// items on another mount go to the trash of that mount's top directory,
+/// ".Trash/$uid" when ".Trash" is a real sticky directory, else
 /// ".Trash-$uid". Nothing is ever copied across file systems.
 ///
+/// Trash folders are opened without following links and used only when
+/// they are the user's own and closed to others (see TrashDirectory); an
+/// item is never put where someone else could reach it. Items already in a
+/// Trash are refused.
+///
 /// Threads: safe from any thread; two moves of the same name race safely
-/// (exclusive creation picks distinct names).
+/// (records and items are published without replacing anything, so each
+/// move ends up with its own name).
 class FreedesktopTrash {
 public:
-  /// `dataHome` is $XDG_DATA_HOME; empty or absent means `home`/.local/share.
+  /// `dataHome` is $XDG_DATA_HOME; empty, absent or relative means
+  /// `homeDirectory`/.local/share (a relative one is never resolved
+  /// against the working folder).
   FreedesktopTrash(std::string homeDirectory, std::optional<std::string> dataHome);
-  /// The current user's: $HOME and $XDG_DATA_HOME from the environment.
+  /// The current user's: $HOME (the password database's when unset or
+  /// relative) and $XDG_DATA_HOME from the environment.
   static FreedesktopTrash forCurrentUser();
 
-  /// Moves the item at the absolute `path` (not followed if it is a link)
-  /// and returns where it now lies. The .trashinfo record is created first,
-  /// exclusively; on any failure it is removed again and TrashError says why.
+  /// Moves the entry `name` of the open folder `parentFolder` (an O_PATH or
+  /// ordinary directory descriptor) to the Trash, recording `originalPath`
+  /// (absolute) as where it came from. Never follows a link: a link entry is
+  /// trashed as the link itself. Returns where it now lies.
+  ///
+  /// On failure throws TrashError naming the path and the reason; the item
+  /// is where it was and no record is left behind.
+  std::string moveToTrash(int parentFolder, const std::string &name, const std::string &originalPath) const;
+  /// Opens the parent of the absolute `path` with openParentWithoutLinks
+  /// (no component may be a link) and calls the above.
   std::string moveToTrash(const std::string &path) const;
 
   /// The home trash directory (holding files/ and info/).
   std::string homeTrashDirectory() const;
 
 private:
+  // Both throw TrashError with the bare reason, without the item's path.
+  std::string move(int parentFolder, const std::string &name, const std::string &originalPath) const;
+  TrashDirectory homeTrash(uid_t user, std::uint64_t mountId) const;
+
   std::string home_;
   std::string dataHome_;
 };
