@@ -1,23 +1,15 @@
 #include "TarnwickCore/DeletionGuard.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/stat.h>
 #include <unistd.h>
-
-#ifdef __APPLE__
-#include <sys/xattr.h>
-#endif
 
 namespace tarnwick {
 namespace {
 
 using Kind = DeletionGuardError::Kind;
 
-// Leading or trailing white space or line break, ASCII or Unicode (UTF-8),
-// at `text[at]`: its length in bytes, or 0.
+// White space or a line break, ASCII or Unicode (UTF-8), at `text[at]`:
+// its length in bytes, or 0.
 std::size_t spaceAt(std::string_view text, std::size_t at) {
   static constexpr std::string_view wide[] = {
       "\xC2\x85", "\xC2\xA0", "\xE1\x9A\x80", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F",
@@ -36,21 +28,12 @@ std::size_t spaceAt(std::string_view text, std::size_t at) {
   return 0;
 }
 
-std::string_view trim(std::string_view text) {
-  for (std::size_t n; !text.empty() && (n = spaceAt(text, 0)) > 0;)
-    text.remove_prefix(n);
-  // Trailing: test each suffix start; sequences are at most 3 bytes.
-  for (bool trimmed = true; trimmed && !text.empty();) {
-    trimmed = false;
-    for (std::size_t length = 1; length <= std::min<std::size_t>(3, text.size()); ++length) {
-      if (spaceAt(text, text.size() - length) == length) {
-        text.remove_suffix(length);
-        trimmed = true;
-        break;
-      }
-    }
-  }
-  return text;
+// Only decides emptiness: the path itself is never trimmed.
+bool isOnlyWhiteSpace(std::string_view text) {
+  for (std::size_t at = 0, n; at < text.size(); at += n)
+    if ((n = spaceAt(text, at)) == 0)
+      return false;
+  return true;
 }
 
 bool hasTraversal(std::string_view path) {
@@ -64,113 +47,104 @@ bool hasTraversal(std::string_view path) {
   }
 }
 
-// Absolute against the working directory, without "." components or
-// repeated separators; links are not resolved and there is no "..".
-std::string standardize(std::string_view trimmed) {
-  std::filesystem::path path(trimmed);
-  if (path.is_relative()) {
-    std::error_code error;
-    path = std::filesystem::current_path(error) / path;
-  }
-  std::string result = path.lexically_normal().native();
-  return DeletionGuard::normalizePath(result);
+// A trailing separator (or "/." at the end) asks for a folder, as it does
+// of the kernel: "data/" names nothing when data is a file.
+bool namesAFolder(std::string_view raw) { return raw.ends_with('/') || raw.ends_with("/.") || raw == "."; }
+
+// A NUL would end the path at the system calls while the string tests saw
+// the whole of it, so the two would not name the same file.
+std::string printable(std::string_view raw) {
+  std::string shown;
+  for (char c : raw)
+    c == '\0' ? shown += "\\0" : shown += c;
+  return shown;
 }
 
 bool isAtOrBelow(std::string_view target, std::string_view root) {
   return target == root || (target.starts_with(root) && target.size() > root.size() && target[root.size()] == '/');
 }
 
-std::string joined(const std::string &home, std::string_view relative) {
-  return relative.empty() ? home : DeletionGuard::normalizePath(home + "/" + std::string(relative));
+std::string parentOf(const std::string &path) {
+  const auto slash = path.rfind('/');
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// A link in a parent folder ("~/.cache/toSsh/id_rsa" with toSsh pointing at
-// ~/.ssh) would let every string test above approve a path that really lies
-// elsewhere. The parent's real location must be where its name says: the
-// home folder's own real location (which may itself be behind a link) plus
-// the rest of the path.
-bool reachedThroughLink(const std::string &target, const std::string &home, const GuardFileFacts &files) {
-  const auto slash = target.rfind('/');
-  const std::string parent = slash == 0 ? "/" : target.substr(0, slash);
+std::string joined(const std::string &home, std::string_view relative) {
+  if (relative.empty())
+    return home;
+  return DeletionGuard::normalizePath((home == "/" ? "" : home) + "/" + std::string(relative));
+}
+
+// The candidate's real location, when its parent is where its name says:
+// the home folder's own real location (which may itself be behind a link)
+// plus the rest of the path. A link in a folder on the way
+// ("~/.cache/toSsh/id_rsa" with toSsh pointing at ~/.ssh) would let every
+// string test approve a path that really lies elsewhere.
+std::string realLocation(const std::string &target, const std::string &home, const GuardFileFacts &files) {
+  const std::string parent = parentOf(target);
   const auto realParent = files.canonicalPath(parent);
   if (!realParent)
-    return false;
+    throw DeletionGuardError(Kind::pathDoesNotExist, target);
   std::string expected = parent;
   if (isAtOrBelow(parent, home))
     if (auto realHome = files.canonicalPath(home))
       expected = DeletionGuard::normalizePath(*realHome + parent.substr(home.size()));
-  return *realParent != expected;
+  if (*realParent != expected)
+    throw DeletionGuardError(Kind::symbolicLinkNotAllowed, target);
+  return (*realParent == "/" ? "" : *realParent) + target.substr(parent == "/" ? 0 : parent.size());
 }
 
-class SystemGuardFileFacts final : public GuardFileFacts {
-public:
-  bool exists(const std::string &path) const override {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
+// Another name for a protected location, or a path inside one by another
+// name: decided by identity, folder by folder up to the root.
+void refuseByIdentity(const std::string &target, const FileIdentity &identity, const ProtectedSnapshot &protectedNow,
+                      const GuardFileFacts &files) {
+  for (const ExistingProtectedLocation &location : protectedNow.locations)
+    if (location.identity == identity)
+      throw DeletionGuardError(Kind::blockedProtectedPath, target);
+  for (std::string folder = parentOf(target);; folder = parentOf(folder)) {
+    const std::optional<FileIdentity> folderIdentity = files.identity(folder);
+    for (const ExistingProtectedLocation &location : protectedNow.locations) {
+      if (!folderIdentity || location.identity != *folderIdentity || location.protection == Protection::itself)
+        continue;
+      const std::string_view rest = std::string_view(target).substr(folder == "/" ? 1 : folder.size() + 1);
+      if (location.protection == Protection::subtree || !ProtectedLocations::isInsideCacheFolder(rest))
+        throw DeletionGuardError(Kind::blockedProtectedPath, target);
+    }
+    if (folder == "/")
+      break;
   }
+  if (auto held = protectedNow.containers.find(identity); held != protectedNow.containers.end())
+    throw DeletionGuardError(Kind::containsProtectedLocation, target, held->second);
+}
 
-  std::optional<std::string> canonicalPath(const std::string &path) const override {
-    char *resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved)
-      return std::nullopt;
-    std::string result = resolved;
-    std::free(resolved);
-    return result;
-  }
+void refuseMounts(const std::string &target, const std::string &realTarget, const GuardFileFacts::LinkStatus &status,
+                  const GuardFileFacts &files) {
+  if (status.isMountRoot)
+    throw DeletionGuardError(Kind::containsMountPoint, target, target);
+  if (auto mountPoint = files.mountPointAtOrBelow(realTarget))
+    throw DeletionGuardError(Kind::containsMountPoint, target, *mountPoint == realTarget ? target : *mountPoint);
+}
 
-  std::optional<LinkStatus> linkStatus(const std::string &path) const override {
-#ifdef __APPLE__
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0)
-      return std::nullopt;
-    bool flagged = (st.st_flags & 0xa0002) != 0 ||
-                   ::getxattr(path.c_str(), "com.apple.rootless", nullptr, 0, 0, XATTR_NOFOLLOW) >= 0;
-    return LinkStatus{S_ISLNK(st.st_mode), flagged};
-#else
-    struct statx st;
-    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &st) != 0)
-      return std::nullopt;
-    const auto protectedAttributes = static_cast<std::uint64_t>(STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND);
-    return LinkStatus{S_ISLNK(st.stx_mode), (st.stx_attributes & st.stx_attributes_mask & protectedAttributes) != 0};
-#endif
-  }
-};
+void requireAllowlistedOrConfirmed(const std::string &target, const std::string &home, bool confirmed) {
+  for (std::string_view allowed : DeletionGuard::allowlistedRelativeRoots)
+    if (isAtOrBelow(target, joined(home, allowed)))
+      return;
+  if (target.starts_with(DeletionGuard::allowlistedAbsolutePrefix))
+    return;
+  if (!confirmed || !target.starts_with(home == "/" ? home : home + "/"))
+    throw DeletionGuardError(Kind::outsideAllowlistedRoots, target);
+  const std::string_view relative = std::string_view(target).substr(home == "/" ? 1 : home.size() + 1);
+  const bool isTopLevelItself = relative.find('/') == std::string_view::npos;
+  const auto &sensitive = DeletionGuard::sensitiveTopLevelNames;
+  if (isTopLevelItself && std::find(sensitive.begin(), sensitive.end(), relative) != sensitive.end())
+    throw DeletionGuardError(Kind::outsideAllowlistedRoots, target);
+}
 
 } // namespace
 
 const std::array<std::string_view, 17> DeletionGuard::systemProtectedRoots = {
     "/",    "/System", "/Library", "/Users", "/Applications", "/bin",    "/sbin", "/usr", "/var",
     "/private", "/etc", "/dev",     "/Volumes", "/cores",        "/opt",    "/net",  "/home"};
-
-// The first twenty are the original table; the Linux secrets follow. Which
-// entries guard their whole subtree follows from the rule in the validation.
-const std::array<std::string_view, 25> DeletionGuard::userCrownJewelRelativePaths = {
-    "",
-    "Documents",
-    "Desktop",
-    "Pictures",
-    "Movies",
-    "Music",
-    "Library",
-    ".ssh",
-    ".gnupg",
-    ".aws",
-    ".kube",
-    ".config",
-    ".zshrc",
-    ".bash_profile",
-    ".bashrc",
-    "Library/CloudStorage",
-    "Library/Application Support/FileProvider",
-    "Library/Mobile Documents",
-    "Library/Keychains",
-    "Library/Preferences",
-    ".local/share/keyrings",
-    ".password-store",
-    ".mozilla",
-    ".thunderbird",
-    ".pki",
-};
 
 const std::array<std::string_view, 20> DeletionGuard::allowlistedRelativeRoots = {
     "Library/Caches",
@@ -195,13 +169,9 @@ const std::array<std::string_view, 20> DeletionGuard::allowlistedRelativeRoots =
     ".Trash",
 };
 
-const std::array<std::string_view, 11> DeletionGuard::sensitiveTopLevelNames = {
-    "Documents", "Desktop", "Pictures", "Movies", "Music", "Library", ".ssh", ".gnupg", ".aws", ".kube", ".config"};
-
-const GuardFileFacts &GuardFileFacts::system() {
-  static const SystemGuardFileFacts facts;
-  return facts;
-}
+const std::array<std::string_view, 12> DeletionGuard::sensitiveTopLevelNames = {
+    "Documents", "Desktop", "Pictures", "Movies", "Videos", "Music", "Library", ".ssh", ".gnupg", ".aws", ".kube",
+    ".config"};
 
 std::string DeletionGuard::normalizePath(std::string_view path) {
   while (path.size() >= 2 && path.back() == '/')
@@ -209,55 +179,73 @@ std::string DeletionGuard::normalizePath(std::string_view path) {
   return std::string(path);
 }
 
+std::string DeletionGuard::standardize(std::string_view path) {
+  std::string absolute;
+  if (!path.starts_with('/')) {
+    char *cwd = ::getcwd(nullptr, 0);
+    absolute = cwd ? cwd : "/";
+    std::free(cwd);
+    absolute += '/';
+  }
+  absolute += path;
+  std::string result;
+  for (std::size_t start = 0; start < absolute.size();) {
+    auto slash = absolute.find('/', start);
+    if (slash == std::string::npos)
+      slash = absolute.size();
+    const std::string_view component = std::string_view(absolute).substr(start, slash - start);
+    if (!component.empty() && component != ".") {
+      result += '/';
+      result += component;
+    }
+    start = slash + 1;
+  }
+  return result.empty() ? "/" : result;
+}
+
 std::string DeletionGuard::validateDeletionCandidate(std::string_view rawPath, const std::string &homeDirectory,
                                                      bool allowUserConfirmedHomeItem, const GuardFileFacts &files) {
-  const std::string_view trimmed = trim(rawPath);
-  if (trimmed.empty())
+  return approve(rawPath, homeDirectory, allowUserConfirmedHomeItem, nullptr, files).path;
+}
+
+ApprovedDeletion DeletionGuard::approve(std::string_view rawPath, const std::string &homeDirectory,
+                                        bool allowUserConfirmedHomeItem, const ProtectedSnapshot *protectedNow,
+                                        const GuardFileFacts &files) {
+  if (isOnlyWhiteSpace(rawPath))
     throw DeletionGuardError(Kind::emptyPath, {});
-  if (hasTraversal(trimmed))
-    throw DeletionGuardError(Kind::pathTraversalAttempt, std::string(trimmed));
-  const std::string target = standardize(trimmed);
-  const std::string home = normalizePath(homeDirectory);
+  if (hasTraversal(rawPath))
+    throw DeletionGuardError(Kind::pathTraversalAttempt, std::string(rawPath));
+  if (rawPath.find('\0') != std::string_view::npos)
+    throw DeletionGuardError(Kind::pathDoesNotExist, printable(rawPath));
+  const std::string target = standardize(rawPath);
+  const std::string home = standardize(homeDirectory);
 
   for (std::string_view root : systemProtectedRoots)
-    if (target == normalizePath(root))
+    if (target == root)
       throw DeletionGuardError(Kind::blockedProtectedPath, target);
-  for (std::string_view jewel : userCrownJewelRelativePaths) {
-    const std::string location = joined(home, jewel);
-    if (target == location)
-      throw DeletionGuardError(Kind::blockedProtectedPath, target);
-    bool guardsSubtree = !jewel.empty() && (jewel.starts_with('.') || jewel.find("CloudStorage") != jewel.npos ||
-                                            jewel.find("FileProvider") != jewel.npos ||
-                                            jewel.find("Keychains") != jewel.npos);
-    if (guardsSubtree && target.starts_with(location + "/"))
-      throw DeletionGuardError(Kind::blockedProtectedPath, target);
-  }
+  if (ProtectedLocations::protectorOf(target, home))
+    throw DeletionGuardError(Kind::blockedProtectedPath, target);
 
   if (!files.exists(target))
     throw DeletionGuardError(Kind::pathDoesNotExist, target);
-  if (auto status = files.linkStatus(target)) {
-    if (status->isSymbolicLink)
-      throw DeletionGuardError(Kind::symbolicLinkNotAllowed, target);
-    if (status->isImmutable)
-      throw DeletionGuardError(Kind::sipOrSystemImmutable, target);
-  }
-  if (reachedThroughLink(target, home, files))
+  const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(target);
+  if (!status)
+    throw DeletionGuardError(Kind::pathDoesNotExist, target);
+  if (status->isSymbolicLink)
     throw DeletionGuardError(Kind::symbolicLinkNotAllowed, target);
+  if (namesAFolder(rawPath) && !status->isDirectory)
+    throw DeletionGuardError(Kind::pathDoesNotExist, target);
+  if (status->isImmutable)
+    throw DeletionGuardError(Kind::sipOrSystemImmutable, target);
+  const std::string realTarget = realLocation(target, home, files);
 
-  for (std::string_view allowed : allowlistedRelativeRoots)
-    if (isAtOrBelow(target, joined(home, allowed)))
-      return target;
-  if (target.starts_with(allowlistedAbsolutePrefix))
-    return target;
-  if (!allowUserConfirmedHomeItem || !target.starts_with(home + "/"))
-    throw DeletionGuardError(Kind::outsideAllowlistedRoots, target);
-  const std::string_view relative = std::string_view(target).substr(home.size() + 1);
-  const std::string_view first = relative.substr(0, relative.find('/'));
-  const bool isTopLevelItself = relative.find('/') == std::string_view::npos;
-  if (isTopLevelItself &&
-      std::find(sensitiveTopLevelNames.begin(), sensitiveTopLevelNames.end(), first) != sensitiveTopLevelNames.end())
-    throw DeletionGuardError(Kind::outsideAllowlistedRoots, target);
-  return target;
+  std::optional<ProtectedSnapshot> ownSnapshot;
+  if (!protectedNow)
+    protectedNow = &ownSnapshot.emplace(ProtectedLocations::snapshot(home, files));
+  refuseByIdentity(target, status->identity, *protectedNow, files);
+  refuseMounts(target, realTarget, *status, files);
+  requireAllowlistedOrConfirmed(target, home, allowUserConfirmedHomeItem);
+  return {target, realTarget, status->identity, status->mountId, status->isDirectory};
 }
 
 } // namespace tarnwick

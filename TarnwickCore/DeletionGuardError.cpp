@@ -3,7 +3,7 @@
 namespace tarnwick {
 namespace {
 
-std::string describe(DeletionGuardError::Kind kind, const std::string &path) {
+std::string describe(DeletionGuardError::Kind kind, const std::string &path, const std::string &location) {
   using Kind = DeletionGuardError::Kind;
   switch (kind) {
   case Kind::pathTraversalAttempt:
@@ -23,14 +23,21 @@ std::string describe(DeletionGuardError::Kind kind, const std::string &path) {
     return "Deletion rejected: Path '" + path + "' does not exist.";
   case Kind::emptyPath:
     return "Deletion rejected: Path is empty.";
+  case Kind::containsProtectedLocation:
+    return "Deletion rejected: Path '" + path + "' contains the protected location '" + location + "'.";
+  case Kind::containsMountPoint:
+    if (location == path)
+      return "Deletion rejected: Path '" + path + "' is a mount point. Another file system is mounted there.";
+    return "Deletion rejected: Path '" + path + "' contains the mount point '" + location +
+           "'. Another file system is mounted there.";
   }
   return "Deletion rejected.";
 }
 
 } // namespace
 
-DeletionGuardError::DeletionGuardError(Kind kind, std::string path)
-    : std::runtime_error(describe(kind, kind == Kind::emptyPath ? std::string() : path)), kind_(kind),
-      path_(kind == Kind::emptyPath ? std::string() : std::move(path)) {}
+DeletionGuardError::DeletionGuardError(Kind kind, std::string path, std::string location)
+    : std::runtime_error(describe(kind, kind == Kind::emptyPath ? std::string() : path, location)), kind_(kind),
+      path_(kind == Kind::emptyPath ? std::string() : std::move(path)), location_(std::move(location)) {}
 
 } // namespace tarnwick

@@ -1,117 +1,145 @@
 #include "TarnwickCore/PermanentRemoval.h"
 
-#include "TarnwickCore/LinuxBatchEntrySource.h"
+#include "TarnwickCore/NoLinkPath.h"
 #include "TarnwickCore/UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
 namespace tarnwick {
 namespace {
 
-[[noreturn]] void fail(const std::string &what, const std::string &name) {
-  throw RemovalError("cannot remove " + name + ": " + what + ": " + std::strerror(errno));
+// Which mount a folder lies on: its device, and the kernel's mount id,
+// which also tells bind mounts of the same device apart.
+struct MountOf {
+  dev_t device = 0;
+  std::uint64_t mountId = 0;
+  bool operator==(const MountOf &) const = default;
+};
+
+bool mountOf(int folder, const char *name, int flags, MountOf &out) {
+  struct statx st;
+  if (::statx(folder, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MNT_ID, &st) != 0)
+    return false;
+  out = {makedev(st.stx_dev_major, st.stx_dev_minor), (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0};
+  return true;
 }
 
-// One folder being emptied: its open stream and its name in its parent.
+// One folder being emptied: its open stream and its path for messages.
 struct Level {
   DIR *stream;
   std::string name;
+  std::string shown;
+  std::size_t failuresBefore; // failures recorded before this level was entered
 };
 
-// Opens `name` below `parent` as a folder, refusing to follow a link.
-// Nothing (errno set) when it is not a folder, or no longer one.
-DIR *openFolder(int parent, const char *name) {
-  int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0)
-    return nullptr;
-  DIR *stream = ::fdopendir(fd);
-  if (!stream)
-    ::close(fd);
-  return stream;
-}
+class RemovalWalk {
+public:
+  RemovalWalk(int parent, std::string shownPath) : parent_(parent), shown_(std::move(shownPath)) {}
+  ~RemovalWalk() {
+    for (Level &level : levels_)
+      ::closedir(level.stream);
+  }
 
-// Removes `name` below `parent` if it is anything but a folder; false (with
-// errno EISDIR) for a folder, which the caller then empties first.
-bool removeNonFolder(int parent, const char *name) { return ::unlinkat(parent, name, 0) == 0; }
+  void run(const std::string &name) {
+    if (!mountOf(parent_, name.c_str(), 0, mount_))
+      throw RemovalError("cannot remove " + shown_ + ": " + std::strerror(errno));
+    MountOf parentMount;
+    if (!mountOf(parent_, "", AT_EMPTY_PATH, parentMount) || !(parentMount == mount_))
+      throw RemovalError("cannot remove " + shown_ + ": it is a mount point");
+    if (::unlinkat(parent_, name.c_str(), 0) == 0)
+      return;
+    if (errno != EISDIR)
+      throw RemovalError("cannot remove " + shown_ + ": " + std::strerror(errno));
+    enter(parent_, name, shown_);
+    while (!levels_.empty())
+      step();
+    if (!failures_.empty())
+      throw RemovalError("cannot remove all of " + shown_ + ": " + failures_.front() +
+                         (failures_.size() > 1 ? " (and " + std::to_string(failures_.size() - 1) + " more)" : ""));
+  }
+
+private:
+  void fail(const std::string &shown, const std::string &why) { failures_.push_back(shown + ": " + why); }
+
+  // Opens `name` below `from` as a folder on the item's own mount.
+  void enter(int from, const std::string &name, const std::string &shown) {
+    int fd = ::openat(from, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+      // Swapped for a link or a file since it was listed: remove just that.
+      if ((errno == ELOOP || errno == ENOTDIR) && ::unlinkat(from, name.c_str(), 0) == 0)
+        return;
+      return fail(shown, std::strerror(errno));
+    }
+    MountOf here;
+    if (!mountOf(fd, "", AT_EMPTY_PATH, here) || !(here == mount_)) {
+      ::close(fd);
+      return fail(shown, "another file system is mounted there; it was not entered");
+    }
+    DIR *stream = ::fdopendir(fd);
+    if (!stream) {
+      ::close(fd);
+      return fail(shown, std::strerror(errno));
+    }
+    levels_.push_back({stream, name, shown, failures_.size()});
+  }
+
+  void step() {
+    Level &level = levels_.back();
+    errno = 0;
+    const dirent *entry = ::readdir(level.stream);
+    if (entry) {
+      const std::string_view child = entry->d_name;
+      if (child == "." || child == "..")
+        return;
+      const std::string shown = level.shown + "/" + std::string(child);
+      if (::unlinkat(::dirfd(level.stream), entry->d_name, 0) == 0)
+        return;
+      if (errno != EISDIR)
+        return fail(shown, std::strerror(errno));
+      const std::string name(child);
+      return enter(::dirfd(level.stream), name, shown);
+    }
+    if (errno != 0)
+      fail(level.shown, std::strerror(errno));
+    const Level finished = level;
+    ::closedir(finished.stream);
+    levels_.pop_back();
+    const int from = levels_.empty() ? parent_ : ::dirfd(levels_.back().stream);
+    // A folder that still holds something already reported is left quietly.
+    if (::unlinkat(from, finished.name.c_str(), AT_REMOVEDIR) != 0 &&
+        !(errno == ENOTEMPTY && failures_.size() > finished.failuresBefore))
+      fail(finished.shown, std::strerror(errno));
+  }
+
+  int parent_;
+  std::string shown_;
+  MountOf mount_;
+  std::vector<Level> levels_;
+  std::vector<std::string> failures_;
+};
 
 } // namespace
 
-void removePermanently(const std::string &path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos || slash + 1 == path.size())
-    throw RemovalError("cannot remove " + path + ": not an absolute path to an item");
-  UniqueFd parent(openDirectoryNoFollow(slash == 0 ? "/" : path.substr(0, slash)));
-  if (!parent)
-    fail("cannot open its folder", path);
-  const std::string name = path.substr(slash + 1);
-  if (removeNonFolder(parent.get(), name.c_str()))
-    return;
-  if (errno != EISDIR)
-    fail("unlink", path);
+void removePermanently(int parentFolder, const std::string &name, const std::string &shownPath) {
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+    throw RemovalError("cannot remove " + shownPath + ": not the name of an entry");
+  RemovalWalk(parentFolder, shownPath).run(name);
+}
 
-  std::vector<Level> levels;
-  auto closeAll = [&] {
-    for (Level &level : levels)
-      ::closedir(level.stream);
-    levels.clear();
-  };
-  auto descend = [&](int from, const std::string &child) {
-    DIR *stream = openFolder(from, child.c_str());
-    if (stream) {
-      levels.push_back({stream, child});
-      return;
-    }
-    // Swapped for a link or a file since it was listed: remove just that.
-    if ((errno == ELOOP || errno == ENOTDIR) && removeNonFolder(from, child.c_str()))
-      return;
-    int error = errno;
-    closeAll();
-    errno = error;
-    fail("open", child);
-  };
-  descend(parent.get(), name);
-  while (!levels.empty()) {
-    Level &level = levels.back();
-    errno = 0;
-    const dirent *entry = ::readdir(level.stream);
-    if (!entry) {
-      if (errno != 0) {
-        int error = errno;
-        closeAll();
-        errno = error;
-        fail("read", path);
-      }
-      std::string finished = level.name;
-      ::closedir(level.stream);
-      levels.pop_back();
-      const int from = levels.empty() ? parent.get() : ::dirfd(levels.back().stream);
-      if (::unlinkat(from, finished.c_str(), AT_REMOVEDIR) != 0) {
-        int error = errno;
-        closeAll();
-        errno = error;
-        fail("remove folder", finished);
-      }
-      continue;
-    }
-    std::string_view child = entry->d_name;
-    if (child == "." || child == "..")
-      continue;
-    if (removeNonFolder(::dirfd(level.stream), entry->d_name))
-      continue;
-    if (errno != EISDIR) {
-      int error = errno;
-      std::string failed(child);
-      closeAll();
-      errno = error;
-      fail("unlink", failed);
-    }
-    descend(::dirfd(level.stream), std::string(child));
-  }
+void removePermanently(const std::string &path) {
+  if (path.empty() || path.front() != '/')
+    throw RemovalError("cannot remove " + path + ": not an absolute path to an item");
+  ParentAndName pinned = openParentWithoutLinks(path);
+  if (!pinned.parent)
+    throw RemovalError("cannot remove " + path + ": cannot open its folder: " + std::strerror(errno));
+  removePermanently(pinned.parent.get(), pinned.name, path);
 }
 
 } // namespace tarnwick

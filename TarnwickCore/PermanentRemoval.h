@@ -5,17 +5,32 @@
 
 namespace tarnwick {
 
-/// A removal that stopped part-way; what was removed before it stays removed.
+/// A removal that did not finish: what was removed stays removed, what()
+/// says what was left and why.
 class RemovalError : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
 };
 
-/// Removes `path` and, for a folder, everything below it, without ever
-/// following a symbolic link: every step works relative to an open folder
-/// descriptor (unlinkat, openat with O_NOFOLLOW), so a folder swapped for a
-/// link mid-way loses the link, never the link's target. Depth is bounded
-/// only by descriptors, one per level being removed.
+/// Removes the entry `name` of the open folder `parentFolder` and, for a
+/// folder, everything below it, without ever following a symbolic link and
+/// without ever leaving the mount the entry lies on.
+///
+/// Every step works relative to an open folder descriptor (unlinkat, openat
+/// with O_NOFOLLOW), so a folder swapped for a link mid-way loses the link,
+/// never the link's target. Each folder is compared with the entry's device
+/// and mount id when it is opened: another file system mounted inside (a
+/// bind mount of the same device too) is not entered, and stays with the
+/// folders above it.
+///
+/// Failures do not stop the walk: everything that can go goes, and then
+/// RemovalError names the first thing left and how many were. `shownPath`
+/// is the entry's path for messages. Depth is bounded only by descriptors,
+/// one per level being removed.
+void removePermanently(int parentFolder, const std::string &name, const std::string &shownPath);
+
+/// The same for an absolute path, whose parent is opened without following
+/// any link.
 void removePermanently(const std::string &path);
 
 } // namespace tarnwick

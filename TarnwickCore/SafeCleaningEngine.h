@@ -1,7 +1,7 @@
 #pragma once
 
 #include "TarnwickCore/CleanableItem.h"
-#include "TarnwickCore/FreedesktopTrash.h"
+#include "TarnwickCore/CleaningFileSystem.h"
 #include "TarnwickCore/SafeCleaningTypes.h"
 
 #include <functional>
@@ -13,31 +13,16 @@
 
 namespace tarnwick {
 
-/// The two file-system operations the engine needs. Each throws
-/// std::runtime_error with a human-readable description on failure.
-class CleaningFileSystem {
-public:
-  virtual ~CleaningFileSystem() = default;
-  virtual void moveToTrash(const std::string &path) = 0;
-  /// Removes the item, recursively for folders, never following links.
-  virtual void removeItem(const std::string &path) = 0;
-};
-
-/// The real file system: the freedesktop.org Trash and descriptor-relative
-/// removal.
-class SystemCleaningFileSystem final : public CleaningFileSystem {
-public:
-  explicit SystemCleaningFileSystem(FreedesktopTrash trash) : trash_(std::move(trash)) {}
-  void moveToTrash(const std::string &path) override;
-  void removeItem(const std::string &path) override;
-
-private:
-  FreedesktopTrash trash_;
-};
-
 /// Performs every deletion: keeps the selected items, passes each through
 /// the deletion guard, trashes or removes the approved ones, and reports.
 /// Never throws; one failure never stops a run.
+///
+/// What the guard approved is what is acted on: the file system acts on
+/// the approved entry only while it is still the same file. The protected
+/// locations are looked up once per run. An item named again after it (or
+/// a folder holding it) was cleaned in the same run is reported as already
+/// handled. A folder item that keeps entry names (CleanableItem::
+/// keptEntryNames) is cleaned around those entries, which stay.
 ///
 /// Threads: clean() may be called from any thread; runs are serialized (a
 /// second call waits for the first). Cancellation is honoured at the top of

@@ -34,6 +34,12 @@ struct SafeCleaningReport {
   std::vector<std::string> blockedProtectedPaths;
   std::map<std::string, std::string> errors;
   double durationSeconds = 0;
+  /// Items named again after they, or a folder holding them, were cleaned
+  /// earlier in the same run: done already, so neither cleaned nor failed.
+  std::vector<std::string> alreadyHandledPaths;
+  /// A cleaned folder item → the entries left in place inside it because
+  /// the item keeps their names (session files beside a browser cache).
+  std::map<std::string, std::vector<std::string>> keptPaths;
 
   friend bool operator==(const SafeCleaningReport &, const SafeCleaningReport &) = default;
 };

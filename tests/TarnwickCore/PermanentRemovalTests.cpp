@@ -1,4 +1,5 @@
 #include "TarnwickCore/PermanentRemoval.h"
+#include "TestSupport/ScopedMount.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +50,38 @@ TEST(PermanentRemovalTest, RemovesTreesDeeperThanPathMax) {
   ::close(level);
   removePermanently(tree.path("deep"));
   EXPECT_FALSE(fs::exists(tree.path("deep")));
+}
+
+// A mount that appears inside a folder after it was checked (or was never
+// checked, through the path overload) is not entered: what is mounted
+// stays whole, the rest goes, and the failure names what was left.
+TEST(PermanentRemovalTest, NeverLeavesTheItemsOwnMount) {
+  TempTree tree;
+  tree.writeFile("secret/key", 10);
+  tree.writeFile("victim/a/file", 10);
+  tree.writeFile("victim/b/file", 10);
+  tree.makeDirectory("victim/a/view");
+  tree.makeDirectory("victim/b/tmp");
+  auto bind = quillane::test::ScopedMount::bind(tree.path("secret"), tree.path("victim/a/view"));
+  if (!bind.mounted())
+    GTEST_SKIP() << "mounting needs root";
+  auto tmpfs = quillane::test::ScopedMount::tmpfs(tree.path("victim/b/tmp"));
+  ASSERT_TRUE(tmpfs.mounted());
+  tree.writeFile("victim/b/tmp/other", 10);
+
+  try {
+    removePermanently(tree.path("victim"));
+    ADD_FAILURE() << "reported success";
+  } catch (const RemovalError &error) {
+    EXPECT_NE(std::string(error.what()).find("another file system is mounted there"), std::string::npos) << error.what();
+  }
+  EXPECT_TRUE(fs::exists(tree.path("secret/key")));
+  EXPECT_TRUE(fs::exists(tree.path("victim/b/tmp/other")));
+  EXPECT_FALSE(fs::exists(tree.path("victim/a/file")));
+  EXPECT_FALSE(fs::exists(tree.path("victim/b/file")));
+  // A mount point itself is refused outright.
+  EXPECT_THROW(removePermanently(tree.path("victim/a/view")), RemovalError);
+  EXPECT_TRUE(fs::exists(tree.path("secret/key")));
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <atomic>
 #include <filesystem>
 #include <set>
@@ -20,8 +22,8 @@ public:
   std::set<std::string> failing;
   std::vector<std::string> calls;
   std::atomic<int> active{0}, mostActive{0};
-  void moveToTrash(const std::string &path) override { act("trash " + path, path); }
-  void removeItem(const std::string &path) override { act("remove " + path, path); }
+  void moveToTrash(const ApprovedDeletion &item) override { act("trash " + item.path, item.path); }
+  void removeItem(const ApprovedDeletion &item) override { act("remove " + item.path, item.path); }
 
 private:
   void act(const std::string &call, const std::string &path) {
@@ -129,26 +131,98 @@ TEST_F(SafeCleaningEngineTest, RealTrashAndRemoval) {
 class SwappingFileSystem final : public CleaningFileSystem {
 public:
   SwappingFileSystem(std::string secret, CleaningFileSystem &real) : secret_(std::move(secret)), real_(real) {}
-  void moveToTrash(const std::string &path) override { real_.moveToTrash(path); }
-  void removeItem(const std::string &path) override {
-    fs::rename(path, path + ".moved");
-    fs::create_directory_symlink(secret_, path);
-    real_.removeItem(path);
-  }
+  void moveToTrash(const ApprovedDeletion &item) override { swap(item.path), real_.moveToTrash(item); }
+  void removeItem(const ApprovedDeletion &item) override { swap(item.path), real_.removeItem(item); }
 
 private:
+  void swap(const std::string &path) {
+    fs::rename(path, path + ".moved");
+    fs::create_directory_symlink(secret_, path);
+  }
   std::string secret_;
   CleaningFileSystem &real_;
 };
 
-TEST_F(SafeCleaningEngineTest, ARemovalRacingALinkSwapRemovesOnlyTheLink) {
-  home.writeFile(".cache/folder/inside", 10);
+TEST_F(SafeCleaningEngineTest, AnEntrySwappedAfterTheCheckIsLeftAlone) {
   SystemCleaningFileSystem real(FreedesktopTrash(home.root(), home.path(".local/share")));
   SafeCleaningEngine engine(home.root(), std::make_shared<SwappingFileSystem>(home.path(".ssh"), real));
-  auto report = engine.clean({item(home.path(".cache/folder"), 10)}, DeletionMode::permanentDelete, false);
-  EXPECT_EQ(report.cleanedPaths.size(), 1u);
-  EXPECT_TRUE(fs::exists(home.path(".ssh/id_rsa")));
-  EXPECT_FALSE(fs::exists(fs::symlink_status(home.path(".cache/folder"))));
+  for (DeletionMode mode : {DeletionMode::permanentDelete, DeletionMode::moveToTrash}) {
+    home.writeFile(".cache/folder/inside", 10);
+    auto report = engine.clean({item(home.path(".cache/folder"), 10)}, mode, false);
+    EXPECT_TRUE(report.cleanedPaths.empty());
+    EXPECT_NE(report.errors[home.path(".cache/folder")].find("replaced"), std::string::npos);
+    EXPECT_TRUE(fs::exists(home.path(".ssh/id_rsa")));
+    EXPECT_TRUE(fs::is_symlink(home.path(".cache/folder")));
+    EXPECT_TRUE(fs::exists(home.path(".cache/folder.moved/inside")));
+    fs::remove(home.path(".cache/folder"));
+    fs::remove_all(home.path(".cache/folder.moved"));
+  }
+}
+
+// Names are acted on byte for byte: a name with white space is never taken
+// for its neighbour without it.
+TEST_F(SafeCleaningEngineTest, RemovesExactlyTheNameGivenWhiteSpaceIncluded) {
+  const std::pair<const char *, const char *> namesAndNeighbours[] = {
+      {"data\n", "data"}, {"report.txt ", "report.txt"}, {"notes\xC2\xA0", "notes"}, {" lead", "lead"}};
+  SafeCleaningEngine engine(home.root(),
+                            std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(home.root(), home.path("data"))));
+  for (const auto &[name, neighbour] : namesAndNeighbours) {
+    SCOPED_TRACE(name);
+    const std::string target = home.path(std::string(".cache/") + name);
+    home.writeFile(std::string(".cache/") + name, 10);
+    home.writeFile(std::string(".cache/") + neighbour, 10);
+    auto report = engine.clean({item(target, 10)}, DeletionMode::permanentDelete, false);
+    EXPECT_EQ(report.cleanedPaths, std::vector<std::string>{target});
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_TRUE(fs::exists(home.path(std::string(".cache/") + neighbour)));
+  }
+}
+
+TEST_F(SafeCleaningEngineTest, AnItemAlreadyCleanedInTheRunIsReportedAsHandled) {
+  home.writeFile(".cache/folder/inside", 10);
+  SafeCleaningEngine engine(home.root(),
+                            std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(home.root(), home.path("data"))));
+  auto report = engine.clean({item(home.path(".cache/a"), 1), item(home.path(".cache/a"), 1),
+                              item(home.path(".cache/folder"), 1), item(home.path(".cache/folder/inside/"), 1)},
+                             DeletionMode::moveToTrash, false);
+  EXPECT_EQ(report.cleanedPaths, (std::vector<std::string>{home.path(".cache/a"), home.path(".cache/folder")}));
+  EXPECT_EQ(report.alreadyHandledPaths,
+            (std::vector<std::string>{home.path(".cache/a"), home.path(".cache/folder/inside/")}));
+  EXPECT_TRUE(report.errors.empty());
+  EXPECT_EQ(report.freedBytes, 2);
+}
+
+TEST_F(SafeCleaningEngineTest, KeptNamesStayAndEverythingElseGoes) {
+  for (DeletionMode mode : {DeletionMode::moveToTrash, DeletionMode::permanentDelete}) {
+    SCOPED_TRACE(rawValue(mode));
+    TempTree scratch;
+    for (const char *file : {".cache/web/Default/Cookies", ".cache/web/Default/Cache/f", ".cache/web/GPUCache/g",
+                             ".cache/web/Default/Cache/deep/h", ".cache/web/x", ".cache/web/Profile 1/LOGIN DATA",
+                             ".cache/plain/Default/f"})
+      scratch.writeFile(file, 10);
+    SafeCleaningEngine engine(scratch.root(), std::make_shared<SystemCleaningFileSystem>(
+                                                  FreedesktopTrash(scratch.root(), scratch.path("data"))));
+    CleanableItem web = item(scratch.path(".cache/web"), 30), plain = item(scratch.path(".cache/plain"), 10);
+    web.keptEntryNames = plain.keptEntryNames = {"cookies", "login data"};
+    auto report = engine.clean({web, plain}, mode, false);
+    EXPECT_EQ(report.cleanedPaths.size(), 2u);
+    EXPECT_TRUE(report.errors.empty()) << report.errors.begin()->second;
+    const std::vector<std::string> kept = {scratch.path(".cache/web/Default/Cookies"),
+                                           scratch.path(".cache/web/Profile 1/LOGIN DATA")};
+    auto reportedKept = report.keptPaths[scratch.path(".cache/web")];
+    std::sort(reportedKept.begin(), reportedKept.end());
+    EXPECT_EQ(reportedKept, kept);
+    EXPECT_FALSE(report.keptPaths.contains(scratch.path(".cache/plain")));
+    // What remains is exactly the kept files and the folders above them.
+    EXPECT_EQ(quillane::test::runCommand("cd " + quillane::test::shellQuote(scratch.path(".cache")) +
+                                         " && find . -mindepth 1 | sort"),
+              "./web\n./web/Default\n./web/Default/Cookies\n./web/Profile 1\n./web/Profile 1/LOGIN DATA\n");
+    if (mode == DeletionMode::moveToTrash) { // the outermost entries went whole: one record each
+      EXPECT_EQ(quillane::test::runCommand("ls " + quillane::test::shellQuote(scratch.path("data/Trash/info")) +
+                                           " | sort"),
+                "Cache.trashinfo\nGPUCache.trashinfo\nplain.trashinfo\nx.trashinfo\n");
+    }
+  }
 }
 
 TEST(DeletionModeTest, OnlyTheCaseNamesConstructAMode) {

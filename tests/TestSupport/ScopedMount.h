@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace quillane::test {
+
+/// A mount made for one test and lazily detached when it goes, whatever
+/// the test did meanwhile. Needs root; `mounted()` says whether it worked.
+class ScopedMount {
+public:
+  /// `source` bind-mounted on `target`.
+  static ScopedMount bind(const std::string &source, const std::string &target) {
+    return ScopedMount(source.c_str(), target, nullptr, MS_BIND);
+  }
+  /// A fresh tmpfs on `target`: another file system.
+  static ScopedMount tmpfs(const std::string &target) { return ScopedMount("none", target, "tmpfs", 0); }
+
+  ScopedMount(ScopedMount &&other) noexcept : target_(std::move(other.target_)), mounted_(other.mounted_) {
+    other.mounted_ = false;
+  }
+  ScopedMount &operator=(ScopedMount &&) = delete;
+  ~ScopedMount() {
+    if (mounted_)
+      ::umount2(target_.c_str(), MNT_DETACH);
+  }
+
+  bool mounted() const { return mounted_; }
+
+private:
+  ScopedMount(const char *source, std::string target, const char *type, unsigned long flags)
+      : target_(std::move(target)), mounted_(::mount(source, target_.c_str(), type, flags, nullptr) == 0) {}
+
+  std::string target_;
+  bool mounted_ = false;
+};
+
+} // namespace quillane::test
