@@ -3,6 +3,7 @@
 #include "TarnwickApp/ArgumentCursor.h"
 #include "TarnwickApp/InterruptWatcher.h"
 #include "TarnwickApp/TextFormat.h"
+#include "TarnwickApp/UninterruptibleMoves.h"
 #include "TarnwickApp/UserPaths.h"
 #include "TarnwickCore/ByteCountFormat.h"
 #include "TarnwickCore/CacheCatalogue.h"
@@ -135,7 +136,10 @@ int clean(std::vector<CleanableItem> items, const CachesOptions &options) {
   std::stop_source stopSource;
   InterruptWatcher watcher(stopSource);
   const std::stop_token stop = stopSource.get_token();
-  SafeCleaningEngine engine(homeDirectory(), std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash::forCurrentUser()));
+  auto moves = std::make_shared<UninterruptibleMoves>(
+      std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash::forCurrentUser()));
+  watcher.setCleanup([moves] { moves->holdForExit(); });
+  SafeCleaningEngine engine(homeDirectory(), moves);
   const bool showProgress = ::isatty(STDERR_FILENO);
   const SafeCleaningReport report = engine.clean(
       items, DeletionMode::moveToTrash, true,
@@ -147,8 +151,12 @@ int clean(std::vector<CleanableItem> items, const CachesOptions &options) {
       stop);
   if (showProgress)
     std::fprintf(stderr, "\r\033[K");
-  for (const std::string &path : report.cleanedPaths)
+  for (const std::string &path : report.cleanedPaths) {
     std::printf("trashed  %s\n", printableText(path).c_str());
+    if (auto kept = report.keptPaths.find(path); kept != report.keptPaths.end())
+      for (const std::string &keptPath : kept->second)
+        std::printf("kept     %s (session file)\n", printableText(keptPath).c_str());
+  }
   for (const auto &[path, reason] : report.errors) {
     const bool blocked = std::find(report.blockedProtectedPaths.begin(), report.blockedProtectedPaths.end(), path) !=
                          report.blockedProtectedPaths.end();

@@ -18,6 +18,22 @@ QString lastComponent(const std::string &path) {
 
 QString quoted(const QString &name) { return QStringLiteral("“") + name + QStringLiteral("”"); }
 
+// Session files left inside cleaned browser folders, named so the user
+// knows the folder is not empty on purpose.
+QString keptNotice(const tarnwick::SafeCleaningReport &report) {
+  QStringList names;
+  for (const auto &[item, kept] : report.keptPaths)
+    for (const std::string &path : kept)
+      names.push_back(quoted(lastComponent(path)));
+  if (names.isEmpty())
+    return {};
+  names.removeDuplicates();
+  return QStringLiteral(" Kept %1 session file%2 in place: %3.")
+      .arg(names.size())
+      .arg(names.size() == 1 ? "" : "s")
+      .arg(names.join(QStringLiteral(", ")));
+}
+
 } // namespace
 
 CleaningReportMessage CleaningReportMessage::from(const tarnwick::SafeCleaningReport &report) {
@@ -28,8 +44,10 @@ CleaningReportMessage CleaningReportMessage::from(const tarnwick::SafeCleaningRe
   const std::size_t failed = report.errors.size() - std::min(report.errors.size(), blocked);
   if (blocked == 0 && failed == 0) {
     if (moved == 1)
-      return {QStringLiteral("Moved %1 to the Trash, freeing %2.").arg(quoted(lastComponent(report.cleanedPaths[0])), freed), true};
-    return {QStringLiteral("Moved %1 items to the Trash, freeing %2.").arg(moved).arg(freed), true};
+      return {QStringLiteral("Moved %1 to the Trash, freeing %2.").arg(quoted(lastComponent(report.cleanedPaths[0])), freed) +
+                  keptNotice(report),
+              true};
+    return {QStringLiteral("Moved %1 items to the Trash, freeing %2.").arg(moved).arg(freed) + keptNotice(report), true};
   }
 
   // Something stayed: say why, starting with the guard's refusals.
@@ -44,7 +62,7 @@ CleaningReportMessage CleaningReportMessage::from(const tarnwick::SafeCleaningRe
   }
   if (moved > 0)
     reason = QStringLiteral("Moved %1 of %2 items (%3). ").arg(moved).arg(moved + blocked + failed).arg(freed) + reason;
-  return {reason, false};
+  return {reason + keptNotice(report), false};
 }
 
 } // namespace quillane

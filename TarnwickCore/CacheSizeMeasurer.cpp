@@ -216,11 +216,14 @@ private:
     forEachEntry(folder, buffer_.get(), [&](const char *name, unsigned char listedType) {
       if (listedType == DT_LNK)
         return;
+      // An excluded name keeps its whole entry when the item is cleaned, so
+      // nothing below an excluded folder is freed either: it is not entered.
+      const bool isExcluded = excluded(name);
       if (listedType == DT_DIR) {
-        noteSubFolder(level, name);
+        if (!isExcluded)
+          noteSubFolder(level, name);
         return;
       }
-      const bool isExcluded = excluded(name);
       // A known non-folder that adds nothing needs no statx.
       if (isExcluded && listedType != DT_UNKNOWN)
         return;
@@ -229,7 +232,10 @@ private:
         return;
       switch (st.stx_mode & S_IFMT) {
       case S_IFLNK: return;
-      case S_IFDIR: noteSubFolder(level, name); return;
+      case S_IFDIR:
+        if (!isExcluded)
+          noteSubFolder(level, name);
+        return;
       default:
         if (isExcluded)
           return;

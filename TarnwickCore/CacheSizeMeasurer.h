@@ -43,9 +43,9 @@ public:
   ///   nothing when `isExcludedName` excludes its name;
   /// - a folder: the allocated bytes (blocks × 512) of every non-folder
   ///   below it, at any depth, hidden ones included. Folders themselves add
-  ///   0. An excluded entry adds nothing, but an excluded folder is still
-  ///   walked, so its descendants count unless their own names are
-  ///   excluded. Packages below the location (folders whose name has a
+  ///   0. An excluded entry adds nothing, and an excluded folder is not
+  ///   entered: cleaning keeps an excluded entry whole, so nothing below it
+  ///   is freed. Packages below the location (folders whose name has a
   ///   package extension, see hasPackageExtension) add nothing and are not
   ///   entered; the location itself is always walked, whatever its name.
   ///   Entries that cannot be read, or vanish during the walk, add nothing.

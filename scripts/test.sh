@@ -6,8 +6,8 @@
 #   gcc   Debug build with g++ in build/test (benchmarks included, so they keep
 #         compiling); every test through ctest.
 #   asan  clang++ build with AddressSanitizer + UndefinedBehaviorSanitizer in
-#         build/asan; every test through ctest, then the libFuzzer target for
-#         30 seconds on a temporary copy of its seed corpus.
+#         build/asan; every test through ctest, then each libFuzzer target
+#         for 30 seconds on a temporary copy of its seed corpus.
 #   tsan  clang++ build with ThreadSanitizer in build/tsan; the test suites of
 #         the concurrent parts through ctest.
 #
@@ -28,8 +28,11 @@ PACKAGES=(
 )
 JOBS=2
 FUZZ_SECONDS=30
+# libFuzzer targets (tests/fuzz/NAMEFuzzer.cpp), each with its seed corpus in
+# tests/fuzz/corpus/NAME.
+FUZZERS=(AttributeRecordDecoder MountTable)
 # Test suites (gtest suite name prefixes) that exercise the concurrent code.
-CONCURRENT_SUITES='FastBulkScanner|AsyncConcurrencyLimiter|ShardedHardlinkDeduplicator|ThrottledProgressEmitter|ScanWorkQueue|SafeCleaningEngine|TarnwickAppCoordinator|CacheCleanup'
+CONCURRENT_SUITES='FastBulkScanner|AsyncConcurrencyLimiter|ShardedHardlinkDeduplicator|ThrottledProgressEmitter|ScanWorkQueue|SafeCleaningEngine|TarnwickAppCoordinator|CacheCleanup|CacheCatalogue'
 SYMBOLIZER=/usr/lib/llvm-14/bin/llvm-symbolizer
 # Sanitizer builds: Debug (assertions stay on) at -O1, as the sanitizers advise.
 SANITIZER_OPT_FLAGS="-O1 -g"
@@ -132,6 +135,34 @@ sanitizer_env_check() {
   fi
 }
 
+# run_fuzzer NAME: runs build/asan/tests/fuzz/NAMEFuzzer for FUZZ_SECONDS on a
+# throw-away copy of its seed corpus (tests/fuzz/corpus/NAME): libFuzzer adds
+# what it finds to its first corpus directory, and the repository's seeds
+# stay as they are.
+run_fuzzer() {
+  local name=$1 fuzzer=build/asan/tests/fuzz/${1}Fuzzer
+  if [[ ! -x $fuzzer ]]; then
+    step "fuzzing skipped: $fuzzer was not built"
+    return 0
+  fi
+  step "fuzz $(basename "$fuzzer") for ${FUZZ_SECONDS}s"
+  local work artifacts=build/asan/fuzz-artifacts/$name log=build/asan/fuzz-$name.log
+  work=$(mktemp -d "${TMPDIR:-/tmp}/quillane-fuzz.XXXXXX")
+  temp_dirs+=("$work")
+  mkdir -p "$work/corpus" "$artifacts"
+  if [[ -d tests/fuzz/corpus/$name ]]; then cp -R "tests/fuzz/corpus/$name/." "$work/corpus/"; fi
+  local status=0
+  "${no_aslr[@]}" "$fuzzer" -max_total_time="$FUZZ_SECONDS" -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="$artifacts/" "$work/corpus" >"$log" 2>&1 || status=$?
+  if [[ $status -ne 0 ]]; then
+    tail -n 80 "$log"
+    echo "test.sh: the fuzzer failed (exit $status); full log: $log, crashing input in $artifacts/"
+    return "$status"
+  fi
+  grep -E '^(INFO: Seed:|INFO: +[0-9]+ files found|#[0-9]+ +DONE|Done [0-9]+ runs|stat::number_of_executed_units|stat::new_units_added)' "$log" || true
+  echo "fuzzing: no crash in ${FUZZ_SECONDS}s (log: $log)"
+}
+
 # --- stages ------------------------------------------------------------------
 stage_gcc() {
   begin_stage gcc "Debug build with g++, all tests"
@@ -155,29 +186,10 @@ stage_asan() {
     -DQUILLANE_SANITIZE='address;undefined' -DQUILLANE_BUILD_FUZZ=$fuzz -DQUILLANE_BUILD_BENCH=OFF
   run_ctest build/asan
 
-  local fuzzer=build/asan/tests/fuzz/AttributeRecordDecoderFuzzer
-  if [[ ! -x $fuzzer ]]; then
-    step "fuzzing skipped: $fuzzer was not built (no fuzz target yet)"
-  else
-    step "fuzz $(basename "$fuzzer") for ${FUZZ_SECONDS}s"
-    # libFuzzer adds what it finds to its first corpus directory: give it a
-    # throw-away copy so the seed corpus in the repository stays as it is.
-    local work artifacts=build/asan/fuzz-artifacts log=build/asan/fuzz.log
-    work=$(mktemp -d "${TMPDIR:-/tmp}/quillane-fuzz.XXXXXX")
-    temp_dirs+=("$work")
-    mkdir -p "$work/corpus" "$artifacts"
-    if [[ -d tests/fuzz/corpus ]]; then cp -R tests/fuzz/corpus/. "$work/corpus/"; fi
-    local status=0
-    "${no_aslr[@]}" "$fuzzer" -max_total_time="$FUZZ_SECONDS" -timeout=10 -print_final_stats=1 \
-      -artifact_prefix="$artifacts/" "$work/corpus" >"$log" 2>&1 || status=$?
-    if [[ $status -ne 0 ]]; then
-      tail -n 80 "$log"
-      echo "test.sh: the fuzzer failed (exit $status); full log: $log, crashing input in $artifacts/"
-      return "$status"
-    fi
-    grep -E '^(INFO: Seed:|INFO: +[0-9]+ files found|#[0-9]+ +DONE|Done [0-9]+ runs|stat::number_of_executed_units|stat::new_units_added)' "$log" || true
-    echo "fuzzing: no crash in ${FUZZ_SECONDS}s (log: $log)"
-  fi
+  local name
+  for name in "${FUZZERS[@]}"; do
+    run_fuzzer "$name"
+  done
   unset ASAN_OPTIONS UBSAN_OPTIONS
   end_stage
 }

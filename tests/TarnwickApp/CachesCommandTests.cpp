@@ -62,6 +62,19 @@ TEST_F(CachesCommandTest, CleanMovesTheTickedItemsOnlyWhenConfirmed) {
   EXPECT_TRUE(fs::exists(home.path("Documents/report.txt")));
 }
 
+// Browsers keep session files beside their caches; cleaning the cache
+// leaves them where they are and says so.
+TEST_F(CachesCommandTest, CleaningABrowserCacheKeepsItsSessionFiles) {
+  home.writeFile(".cache/google-chrome/Default/Cookies", 4000);
+  home.writeFile(".cache/google-chrome/Default/Cache/data_0", 90'000);
+  QuillaneRun run = caches(home, "--clean --yes");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("kept     " + home.path(".cache/google-chrome/Default/Cookies")), std::string::npos) << run.out;
+  EXPECT_TRUE(fs::exists(home.path(".cache/google-chrome/Default/Cookies")));
+  EXPECT_FALSE(fs::exists(home.path(".cache/google-chrome/Default/Cache")));
+  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/Cache")));
+}
+
 TEST_F(CachesCommandTest, RejectsBadUsage) {
   for (const char *arguments : {"--clean --category Nonsense", "--json --clean", "--yes", "extra"})
     EXPECT_EQ(caches(home, arguments).status, 2) << arguments;

@@ -92,16 +92,16 @@ TEST(CacheSizeMeasurerTest, HardLinkedFilesCountOnceAndOnlyWhenEveryNameIsInside
     EXPECT_EQ(CacheSizeMeasurer::measure(tree.path(c.path), c.filter), c.expected) << c.path;
 }
 
-TEST(CacheSizeMeasurerTest, ExcludedFoldersAreStillWalked) {
+// Cleaning keeps an excluded entry whole, so nothing below it is counted.
+TEST(CacheSizeMeasurerTest, ExcludedEntriesAddNothingWithWhatTheyHold) {
   TempTree tree;
-  tree.writeFile("skip/kept", 4096);
-  tree.writeFile("skip/skip", 65536);
-  tree.writeFile("plain/skip/kept", 8192);
+  tree.writeFile("skip/inside", 4096);
+  tree.writeFile("plain/skip/inside", 8192);
+  tree.writeFile("plain/skip-not", 16384);
   tree.writeFile("skip-not", 12288);
   auto skip = [](std::string_view name) { return name == "skip"; };
   EXPECT_EQ(CacheSizeMeasurer::measure(tree.root(), skip),
-            allocatedBytes(tree.path("skip/kept")) + allocatedBytes(tree.path("plain/skip/kept")) +
-                allocatedBytes(tree.path("skip-not")));
+            allocatedBytes(tree.path("plain/skip-not")) + allocatedBytes(tree.path("skip-not")));
 }
 
 TEST(CacheSizeMeasurerTest, PackagesBelowTheLocationAreNotEntered) {

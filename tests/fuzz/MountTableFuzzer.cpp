@@ -1,0 +1,25 @@
+// Input: mountinfo text as the kernel might print it, or any bytes.
+
+#include "TarnwickCore/MountTable.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char *>(data), size);
+  const tarnwick::MountTable table = tarnwick::MountTable::parse(text);
+  for (const tarnwick::MountEntry &entry : table.entries()) {
+    // Only absolute mount points are kept, and decoding never lengthens.
+    if (entry.mountPoint.empty() || entry.mountPoint.front() != '/' || entry.mountPoint.size() > size)
+      std::abort();
+    if (table.byId(entry.mountId) == nullptr)
+      std::abort();
+    const auto found = table.mountPointAtOrBelow(entry.mountPoint);
+    if (!found || found->size() > entry.mountPoint.size())
+      std::abort();
+  }
+  table.mountPointAtOrBelow(std::string_view(reinterpret_cast<const char *>(data), size / 2));
+  return 0;
+}
