@@ -1,18 +1,21 @@
 #include "TarnwickApp/AtomicOutputFile.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillane {
 namespace {
 
-std::string describe(const std::string &what, const std::string &path) {
-  return what + " " + path + ": " + std::strerror(errno);
+// As many links as the kernel follows in one path before ELOOP.
+constexpr int maxLinkDepth = 40;
+
+std::string describe(const std::string &what, const std::string &path, int error = errno) {
+  return what + " " + path + ": " + std::strerror(error);
 }
 
 mode_t currentUmask() {
@@ -21,45 +24,117 @@ mode_t currentUmask() {
   return mask;
 }
 
+bool isStandardOutputName(const std::string &path) {
+  return path == "-" || path == "/dev/stdout" || path == "/dev/fd/1" || path == "/proc/self/fd/1";
+}
+
+// The folder part of `path`, with its trailing slash ("" for a bare name).
+std::string folderOf(const std::string &path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::optional<std::string> readLink(const std::string &path) {
+  std::string target(256, '\0');
+  for (;;) {
+    ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    if (length < 0)
+      return std::nullopt;
+    if (static_cast<std::size_t>(length) < target.size()) {
+      target.resize(static_cast<std::size_t>(length));
+      return target;
+    }
+    target.resize(target.size() * 2);
+  }
+}
+
+// The file `path` finally designates: each symbolic link in the last
+// component is replaced by its target, read relative to the link's folder,
+// until a name that is no link or does not exist yet. Nothing (errno set)
+// when a link cannot be read or the chain is too long.
+std::optional<std::string> finalTarget(std::string path) {
+  for (int depth = 0; depth <= maxLinkDepth; ++depth) {
+    struct stat link;
+    if (::lstat(path.c_str(), &link) != 0)
+      return errno == ENOENT ? std::optional(path) : std::nullopt;
+    if (!S_ISLNK(link.st_mode))
+      return path;
+    std::optional<std::string> target = readLink(path);
+    if (!target)
+      return std::nullopt;
+    path = target->starts_with('/') ? *target : folderOf(path) + *target;
+  }
+  errno = ELOOP;
+  return std::nullopt;
+}
+
+bool writtenInPlace(mode_t mode) { return S_ISFIFO(mode) || S_ISCHR(mode) || S_ISSOCK(mode); }
+
 } // namespace
 
 AtomicOutputFile::AtomicOutputFile(std::string destination) : destination_(std::move(destination)) {
-  // Standard output by any of its names is written through the descriptor
-  // the shell gave us, so redirections (appending ones included) hold.
-  if (destination_ == "-" || destination_ == "/dev/stdout" || destination_ == "/dev/fd/1" ||
-      destination_ == "/proc/self/fd/1") {
+  if (isStandardOutputName(destination_)) {
     toStandardOutput_ = true;
     stream_ = stdout;
     return;
   }
-  // Replace what the name designates: through a symbolic link, the file it
-  // points to, not the link.
-  renameTarget_ = destination_;
-  struct stat link;
-  if (::lstat(destination_.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-    char resolved[PATH_MAX];
-    if (!::realpath(destination_.c_str(), resolved)) {
-      openInPlace(O_CREAT | O_TRUNC); // a dangling link: create its target
-      return;
-    }
-    renameTarget_ = resolved;
-  }
-  struct stat existing;
-  bool exists = ::stat(renameTarget_.c_str(), &existing) == 0;
-  if (exists && S_ISDIR(existing.st_mode)) {
+  struct stat named;
+  const bool exists = ::stat(destination_.c_str(), &named) == 0;
+  if (exists && S_ISDIR(named.st_mode)) {
     error_ = "cannot write " + destination_ + ": it is a directory";
     return;
   }
-  std::string_view target = renameTarget_;
-  if ((exists && !S_ISREG(existing.st_mode)) || target.starts_with("/proc/") || target.starts_with("/dev/")) {
-    // A pipe or device (a FIFO, /dev/stdout, the shell's `>(gzip >x)`) must
-    // be written in place: a temporary beside /dev/fd/63 cannot be created,
-    // and renaming over a FIFO or /dev/null would replace the node itself.
-    openInPlace(0);
+  if (exists && writtenInPlace(named.st_mode)) {
+    openInPlace();
     return;
   }
+  if (exists && !S_ISREG(named.st_mode)) {
+    error_ = "cannot write " + destination_ + ": it is a block device";
+    return;
+  }
+  std::optional<std::string> target = finalTarget(destination_);
+  if (!target) {
+    error_ = describe("cannot write", destination_);
+    return;
+  }
+  // The hand-made resolution must land on the file the kernel resolves to;
+  // it does not through /proc's descriptor links to deleted files.
+  struct stat resolved;
+  if (exists && (::lstat(target->c_str(), &resolved) != 0 || resolved.st_dev != named.st_dev ||
+                 resolved.st_ino != named.st_ino)) {
+    error_ = "cannot write " + destination_ + ": the file it names cannot be replaced by name";
+    return;
+  }
+  renameTarget_ = std::move(*target);
+  openTemporary();
+}
+
+void AtomicOutputFile::openInPlace() {
+  // An empty temporary_ marks this direct mode. Opening a FIFO waits for
+  // its reader.
+  int fd = ::open(destination_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    error_ = describe("cannot write", destination_);
+    return;
+  }
+  // Swapped for a regular file since the stat: writing it in place would
+  // keep its old tail, so refuse.
+  struct stat opened;
+  if (::fstat(fd, &opened) != 0 || !writtenInPlace(opened.st_mode)) {
+    error_ = "cannot write " + destination_ + ": it changed while being opened";
+    ::close(fd);
+    return;
+  }
+  if (!(stream_ = ::fdopen(fd, "w"))) {
+    error_ = describe("cannot write", destination_);
+    ::close(fd);
+  }
+}
+
+void AtomicOutputFile::openTemporary() {
+  // Beside the final file, so the rename stays within one file system.
   temporary_ = renameTarget_ + ".XXXXXX";
-  int fd = ::mkstemp(temporary_.data());
+  int fd = ::mkostemp(temporary_.data(), O_CLOEXEC);
   if (fd < 0) {
     error_ = describe("cannot write", destination_);
     temporary_.clear();
@@ -73,15 +148,6 @@ AtomicOutputFile::AtomicOutputFile(std::string destination) : destination_(std::
     ::unlink(temporary_.c_str());
     temporary_.clear();
   }
-}
-
-void AtomicOutputFile::openInPlace(int extraFlags) {
-  // An empty temporary_ marks this direct mode.
-  int fd = ::open(destination_.c_str(), O_WRONLY | O_CLOEXEC | extraFlags, 0666);
-  if (fd >= 0 && !(stream_ = ::fdopen(fd, "w")))
-    ::close(fd);
-  if (!stream_)
-    error_ = describe("cannot write", destination_);
 }
 
 AtomicOutputFile::~AtomicOutputFile() {

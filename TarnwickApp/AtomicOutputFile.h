@@ -5,13 +5,23 @@
 
 namespace quillane {
 
-/// An output file that appears at its destination complete or not at all:
-/// writing goes to a temporary file beside the destination, which commit()
-/// renames into place. Destroying an uncommitted file removes the temporary.
-/// The path "-" means standard output, written directly.
+/// An output file that appears at its destination complete or not at all.
+///
+/// What the destination names decides how it is written, never its spelling:
+/// - a regular file, or nothing yet: a temporary file is written in the
+///   folder of the final file and commit() renames it into place. Symbolic
+///   links are followed by hand to their final target, which is replaced (the
+///   links stay links); a dangling link's target is created only at commit.
+/// - a FIFO, character device or socket: written in place, since renaming
+///   over it would replace the node its reader waits on.
+/// - "-", /dev/stdout, /dev/fd/1 and /proc/self/fd/1: the standard output the
+///   shell gave us, written directly so redirections (appending ones too) hold.
+/// A directory or block device is refused. Destroying an uncommitted file
+/// removes the temporary.
 class AtomicOutputFile {
 public:
-  /// Creates the temporary file; on failure `error()` describes why.
+  /// Creates the temporary file (or opens the pipe or device); on failure
+  /// `error()` describes why.
   explicit AtomicOutputFile(std::string destination);
   ~AtomicOutputFile();
   AtomicOutputFile(const AtomicOutputFile &) = delete;
@@ -29,10 +39,12 @@ public:
   const std::string &temporaryPath() const { return temporary_; }
 
 private:
-  void openInPlace(int extraFlags);
+  void openInPlace();
+  void openTemporary();
 
   std::string destination_;
-  /// The destination with a symbolic link in its last component resolved.
+  /// The file the temporary replaces: the destination with every symbolic
+  /// link along the way resolved.
   std::string renameTarget_;
   std::string temporary_;
   std::FILE *stream_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "TarnwickApp/CachesCommand.h"
 #include "TarnwickApp/CleanupCommands.h"
+#include "TarnwickApp/CommandFailure.h"
 #include "TarnwickApp/ScanCommand.h"
 #include "TarnwickApp/TarnwickApp.h"
 #include "TarnwickApp/TreemapCommand.h"
@@ -74,9 +75,7 @@ int usageError(const std::string &message) {
   return 2;
 }
 
-} // namespace
-
-int runCommandLine(int argc, char **argv) {
+int dispatch(int argc, char **argv) {
   std::span<char *const> arguments(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
   if (arguments.empty()) {
     if (!TarnwickApp::hasDisplay())
@@ -124,6 +123,18 @@ int runCommandLine(int argc, char **argv) {
   if (command == "access")
     return runAccessCommand(arguments.subspan(1));
   return usageError("unknown command " + std::string(command));
+}
+
+} // namespace
+
+int runCommandLine(int argc, char **argv) {
+  // The commands report their own failures; this is the last line, so that
+  // no exception, whatever its origin, ends the process with an abort.
+  try {
+    return dispatch(argc, argv);
+  } catch (...) {
+    return reportCommandFailure("running", argc > 1 ? std::string_view(argv[1]) : std::string_view("quillane"));
+  }
 }
 
 } // namespace quillane

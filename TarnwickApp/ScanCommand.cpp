@@ -2,6 +2,7 @@
 
 #include "TarnwickApp/ArgumentCursor.h"
 #include "TarnwickApp/AtomicOutputFile.h"
+#include "TarnwickApp/CommandFailure.h"
 #include "TarnwickApp/InterruptWatcher.h"
 #include "TarnwickApp/NcduJsonWriter.h"
 #include "TarnwickApp/ScanRunner.h"
@@ -55,49 +56,7 @@ void printSummary(const DiskTreeArena &arena, int top) {
   }
 }
 
-} // namespace
-
-std::optional<ScanOptions> parseScanOptions(std::span<char *const> arguments, std::string &error) {
-  ScanOptions options;
-  ArgumentCursor cursor(arguments);
-  while (cursor.next()) {
-    std::string_view argument = cursor.current();
-    if (argument == "--top" || argument == "--concurrency") {
-      auto text = cursor.value(error);
-      if (!text)
-        return std::nullopt;
-      bool isTop = argument == "--top";
-      auto count = isTop ? parseCount(*text, 0, 1'000'000) : parseCount(*text, 1, 32);
-      if (!count) {
-        error = isTop ? "--top needs a whole number from 0" : "--concurrency needs a whole number from 1 to 32";
-        return std::nullopt;
-      }
-      (isTop ? options.top : options.concurrency) = *count;
-    } else if (argument == "--json") {
-      auto text = cursor.value(error);
-      if (!text)
-        return std::nullopt;
-      if (text->empty()) {
-        error = "--json needs a file name, or - for standard output";
-        return std::nullopt;
-      }
-      options.jsonDestination = std::string(*text);
-    } else if (argument == "--file-manager" && !cursor.hasInlineValue()) {
-      options.fileManager = true;
-    } else if (argument == "--quiet" && !cursor.hasInlineValue()) {
-      options.quiet = true;
-    } else if (cursor.isOption()) {
-      error = "unknown option " + std::string(argument);
-      return std::nullopt;
-    } else if (!cursor.takePath(options.path, error, "scanned")) {
-      return std::nullopt;
-    }
-  }
-  return options;
-}
-
-int runScanCommand(const ScanOptions &options) {
-  const std::string path = absoluteUserPath(options.path.empty() ? homeDirectory() : options.path);
+int scanAndReport(const ScanOptions &options, const std::string &path) {
   // A closed pipe on standard output is a write error to report, not a
   // reason to die with the temporary JSON file left behind.
   std::signal(SIGPIPE, SIG_IGN);
@@ -149,6 +108,59 @@ int runScanCommand(const ScanOptions &options) {
     status = 1;
   }
   return stop.stop_requested() ? 130 : status;
+}
+
+} // namespace
+
+std::optional<ScanOptions> parseScanOptions(std::span<char *const> arguments, std::string &error) {
+  ScanOptions options;
+  ArgumentCursor cursor(arguments);
+  while (cursor.next()) {
+    std::string_view argument = cursor.current();
+    if (argument == "--top" || argument == "--concurrency") {
+      auto text = cursor.value(error);
+      if (!text)
+        return std::nullopt;
+      bool isTop = argument == "--top";
+      auto count = isTop ? parseCount(*text, 0, 1'000'000) : parseCount(*text, 1, 32);
+      if (!count) {
+        error = isTop ? "--top needs a whole number from 0" : "--concurrency needs a whole number from 1 to 32";
+        return std::nullopt;
+      }
+      (isTop ? options.top : options.concurrency) = *count;
+    } else if (argument == "--json") {
+      auto text = cursor.value(error);
+      if (!text)
+        return std::nullopt;
+      if (text->empty()) {
+        error = "--json needs a file name, or - for standard output";
+        return std::nullopt;
+      }
+      options.jsonDestination = std::string(*text);
+    } else if (argument == "--file-manager" && !cursor.hasInlineValue()) {
+      options.fileManager = true;
+    } else if (argument == "--quiet" && !cursor.hasInlineValue()) {
+      options.quiet = true;
+    } else if (cursor.isOption()) {
+      error = "unknown option " + std::string(argument);
+      return std::nullopt;
+    } else if (!cursor.takePath(options.path, error, "scanned")) {
+      return std::nullopt;
+    }
+  }
+  return options;
+}
+
+int runScanCommand(const ScanOptions &options) {
+  const std::string path = absoluteUserPath(options.path.empty() ? homeDirectory() : options.path);
+  try {
+    return scanAndReport(options, path);
+  } catch (...) {
+    // Out of memory or threads outside the scan itself (writing the JSON,
+    // starting the interrupt watcher): the output's temporary is gone with
+    // the unwinding.
+    return reportCommandFailure("scanning", path);
+  }
 }
 
 } // namespace quillane

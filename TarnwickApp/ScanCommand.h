@@ -20,8 +20,9 @@ struct ScanOptions {
 std::optional<ScanOptions> parseScanOptions(std::span<char *const> arguments, std::string &error);
 
 /// Runs the scan and prints its summary. Exit status: 0 on success, 1 when
-/// the root cannot be read or the JSON file cannot be written, 130 when
-/// interrupted.
+/// the root cannot be read, the JSON file cannot be written or memory,
+/// threads or file descriptors run out (said on standard error, with no
+/// JSON file left behind), 130 when interrupted. Never throws.
 int runScanCommand(const ScanOptions &options);
 
 } // namespace quillane

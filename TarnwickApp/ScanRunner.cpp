@@ -1,5 +1,6 @@
 #include "TarnwickApp/ScanRunner.h"
 
+#include "TarnwickApp/CommandFailure.h"
 #include "TarnwickApp/ProgressLine.h"
 #include "TarnwickCore/FastBulkScanner.h"
 #include "TarnwickCore/LinuxBatchEntrySource.h"
@@ -26,10 +27,11 @@ ScanOutcome runScan(const std::string &path, int concurrency, bool fileManager, 
     progressLine.clear();
     std::fprintf(stderr, "quillane: scan interrupted\n");
     outcome.failureStatus = 130;
-  } catch (const tarnwick::ScanTooLargeError &error) {
+  } catch (...) {
+    // Too large a tree, or out of memory or descriptors: no tree at all
+    // rather than a short one.
     progressLine.clear();
-    std::fprintf(stderr, "quillane: %s\n", error.what());
-    outcome.failureStatus = 1;
+    outcome.failureStatus = reportCommandFailure("scanning", path);
   }
   progressLine.clear();
   return outcome;

@@ -11,12 +11,14 @@ namespace quillane {
 /// How a command-line scan went: the tree, or the exit status to end with.
 struct ScanOutcome {
   std::optional<tarnwick::DiskTreeArena> arena;
-  int failureStatus = 0; // 130 when interrupted, 1 when the tree is too large
+  /// 130 when interrupted, 1 when the tree is too large or memory or file
+  /// descriptors ran out.
+  int failureStatus = 0;
 };
 
 /// Scans `path` with a live progress line on standard error (when it is a
 /// terminal and `showProgress` is set), stopping when `stop` fires. Failures
-/// are reported on standard error.
+/// are reported on standard error; none is thrown.
 ScanOutcome runScan(const std::string &path, int concurrency, bool fileManager, bool showProgress,
                     std::stop_token stop);
 

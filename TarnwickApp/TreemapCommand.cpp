@@ -2,6 +2,7 @@
 
 #include "TarnwickApp/ArgumentCursor.h"
 #include "TarnwickApp/AtomicOutputFile.h"
+#include "TarnwickApp/CommandFailure.h"
 #include "TarnwickApp/InterruptWatcher.h"
 #include "TarnwickApp/ScanRunner.h"
 #include "TarnwickApp/TextFormat.h"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <stop_token>
 #include <unistd.h>
 #include <vector>
 
@@ -44,6 +46,92 @@ struct Output {
   std::unique_ptr<AtomicOutputFile> file;
   enum class Kind { json, svg, png } kind;
 };
+
+// Writes and commits each output in turn. Exit status: 0, 1 when one could
+// not be written, 130 when stopped (every temporary goes with its file).
+int writeOutputs(std::vector<Output> &outputs, std::span<const tarnwick::TreemapRect> tiles,
+                 tarnwick::CanvasSize size, const std::string &title, std::stop_token stop) {
+  int status = 0;
+  for (Output &output : outputs) {
+    std::FILE *stream = output.file->stream();
+    bool written = false;
+    switch (output.kind) {
+    case Output::Kind::json: {
+      std::string json = treemapJson(tiles);
+      written = std::fwrite(json.data(), 1, json.size(), stream) == json.size();
+      break;
+    }
+    case Output::Kind::svg: written = writeTreemapSvg(tiles, size, stream, title); break;
+    case Output::Kind::png: written = writeTreemapPng(tiles, size, stream); break;
+    }
+    if (stop.stop_requested())
+      return 130;
+    if (!written || !output.file->commit()) {
+      std::fprintf(stderr, "quillane: %s\n", output.file->error().empty() ? "cannot write the output"
+                                                                           : output.file->error().c_str());
+      status = 1;
+    }
+  }
+  return status;
+}
+
+int drawTreemap(const TreemapOptions &options, const std::string &path) {
+  std::string reason;
+  if (!rootIsReadable(path, reason)) {
+    std::fprintf(stderr, "quillane: cannot read %s: %s\n", printableText(path).c_str(), reason.c_str());
+    return 1;
+  }
+  // Drawing text needs a GUI application; an export never needs a display,
+  // and Qt's notes about the missing session are noise on a terminal.
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+      std::fprintf(stderr, "quillane: %s\n", message.toLocal8Bit().constData());
+  });
+  int argc = 1;
+  char name[] = "quillane";
+  char *argv[] = {name, nullptr};
+  QGuiApplication application(argc, argv);
+
+  std::signal(SIGPIPE, SIG_IGN);
+  std::stop_source stop;
+  InterruptWatcher interrupts(stop);
+  std::vector<Output> outputs;
+  std::vector<std::string> temporaries;
+  auto open = [&](const std::optional<std::string> &destination, Output::Kind kind) {
+    if (!destination)
+      return true;
+    auto file = std::make_unique<AtomicOutputFile>(*destination);
+    if (!file->isOpen()) {
+      std::fprintf(stderr, "quillane: %s\n", file->error().c_str());
+      return false;
+    }
+    // Opening the next output may block (a FIFO waits for its reader), so a
+    // forced exit meanwhile must already know this temporary.
+    if (!file->temporaryPath().empty()) {
+      temporaries.push_back(file->temporaryPath());
+      interrupts.setCleanup([temporaries] {
+        for (const std::string &temporary : temporaries)
+          ::unlink(temporary.c_str());
+      });
+    }
+    outputs.push_back({std::move(file), kind});
+    return true;
+  };
+  if (!open(options.jsonDestination, Output::Kind::json) || !open(options.svgDestination, Output::Kind::svg) ||
+      !open(options.pngDestination, Output::Kind::png))
+    return 1;
+
+  ScanOutcome scanned = runScan(path, 8, false, true, stop.get_token());
+  if (!scanned.arena)
+    return scanned.failureStatus;
+  const tarnwick::DiskTreeArena &arena = *scanned.arena;
+  const std::vector<tarnwick::DiskNode> children = arena.children(arena.rootID);
+  const std::vector<tarnwick::TreemapRect> tiles =
+      Layout::compute(children, options.size, Layout::defaultMinPixelArea, Layout::defaultMaxVisibleRects,
+                      arena.rootNode()->allocatedSize);
+  return writeOutputs(outputs, tiles, options.size, arena.rootPath(), stop.get_token());
+}
 
 } // namespace
 
@@ -89,83 +177,12 @@ std::optional<TreemapOptions> parseTreemapOptions(std::span<char *const> argumen
 
 int runTreemapCommand(const TreemapOptions &options) {
   const std::string path = absoluteUserPath(options.path.empty() ? homeDirectory() : options.path);
-  std::string reason;
-  if (!rootIsReadable(path, reason)) {
-    std::fprintf(stderr, "quillane: cannot read %s: %s\n", printableText(path).c_str(), reason.c_str());
-    return 1;
+  try {
+    return drawTreemap(options, path);
+  } catch (...) {
+    // Every temporary output is removed by the unwinding.
+    return reportCommandFailure("drawing the treemap of", path);
   }
-  // Drawing text needs a GUI application; an export never needs a display,
-  // and Qt's notes about the missing session are noise on a terminal.
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-      std::fprintf(stderr, "quillane: %s\n", message.toLocal8Bit().constData());
-  });
-  int argc = 1;
-  char name[] = "quillane";
-  char *argv[] = {name, nullptr};
-  QGuiApplication application(argc, argv);
-
-  std::signal(SIGPIPE, SIG_IGN);
-  std::stop_source stop;
-  InterruptWatcher interrupts(stop);
-  std::vector<Output> outputs;
-  auto open = [&](const std::optional<std::string> &destination, Output::Kind kind) {
-    if (!destination)
-      return true;
-    auto file = std::make_unique<AtomicOutputFile>(*destination);
-    if (!file->isOpen()) {
-      std::fprintf(stderr, "quillane: %s\n", file->error().c_str());
-      return false;
-    }
-    outputs.push_back({std::move(file), kind});
-    return true;
-  };
-  if (!open(options.jsonDestination, Output::Kind::json) || !open(options.svgDestination, Output::Kind::svg) ||
-      !open(options.pngDestination, Output::Kind::png))
-    return 1;
-  interrupts.setCleanup([temporaries = [&] {
-    std::vector<std::string> paths;
-    for (const Output &output : outputs)
-      paths.push_back(output.file->temporaryPath());
-    return paths;
-  }()] {
-    for (const std::string &temporary : temporaries)
-      if (!temporary.empty())
-        ::unlink(temporary.c_str());
-  });
-
-  ScanOutcome scanned = runScan(path, 8, false, true, stop.get_token());
-  if (!scanned.arena)
-    return scanned.failureStatus;
-  const tarnwick::DiskTreeArena &arena = *scanned.arena;
-  const std::vector<tarnwick::DiskNode> children = arena.children(arena.rootID);
-  const std::vector<tarnwick::TreemapRect> tiles =
-      Layout::compute(children, options.size, Layout::defaultMinPixelArea, Layout::defaultMaxVisibleRects,
-                      arena.rootNode()->allocatedSize);
-
-  int status = 0;
-  for (Output &output : outputs) {
-    std::FILE *stream = output.file->stream();
-    bool written = false;
-    switch (output.kind) {
-    case Output::Kind::json: {
-      std::string json = treemapJson(tiles);
-      written = std::fwrite(json.data(), 1, json.size(), stream) == json.size();
-      break;
-    }
-    case Output::Kind::svg: written = writeTreemapSvg(tiles, options.size, stream, arena.rootPath()); break;
-    case Output::Kind::png: written = writeTreemapPng(tiles, options.size, stream); break;
-    }
-    if (stop.stop_requested())
-      return 130; // every temporary is removed with its file
-    if (!written || !output.file->commit()) {
-      std::fprintf(stderr, "quillane: %s\n", output.file->error().empty() ? "cannot write the output"
-                                                                           : output.file->error().c_str());
-      status = 1;
-    }
-  }
-  return status;
 }
 
 } // namespace quillane

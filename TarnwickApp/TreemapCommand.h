@@ -23,7 +23,8 @@ std::optional<TreemapOptions> parseTreemapOptions(std::span<char *const> argumen
 
 /// Scans, lays the root's children out and writes every requested output,
 /// each complete or not at all. Exit status: 0 on success, 1 when the root
-/// cannot be read or an output cannot be written, 130 when interrupted.
+/// cannot be read, an output cannot be written or memory, threads or file
+/// descriptors run out, 130 when interrupted. Never throws.
 int runTreemapCommand(const TreemapOptions &options);
 
 } // namespace quillane

@@ -1,8 +1,10 @@
 #include "TarnwickApp/TreemapExport.h"
 
+#include "TarnwickApp/XmlText.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/TreemapTilePainter.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -60,19 +62,26 @@ bool writeTreemapPng(std::span<const TreemapRect> tiles, tarnwick::CanvasSize si
 
 bool writeTreemapSvg(std::span<const TreemapRect> tiles, tarnwick::CanvasSize size, std::FILE *out,
                      const std::string &title) {
-  QFile file;
-  if (!file.open(out, QIODevice::WriteOnly))
-    return false;
+  // QSvgGenerator writes the title as given and names with control
+  // characters raw; the drawing is made in memory and checked before it
+  // goes out.
+  QBuffer drawing;
+  drawing.open(QIODevice::WriteOnly);
   QSvgGenerator svg;
-  svg.setOutputDevice(&file);
+  svg.setOutputDevice(&drawing);
   svg.setSize(QSize(static_cast<int>(std::ceil(size.width)), static_cast<int>(std::ceil(size.height))));
   svg.setViewBox(QRectF(0, 0, size.width, size.height));
-  svg.setTitle(QString::fromStdString(title));
+  svg.setTitle(QString::fromStdString(escapedXmlText(title)));
   QPainter painter;
   if (!painter.begin(&svg))
     return false;
   paintCanvas(painter, tiles, size);
-  return painter.end() && file.flush();
+  if (!painter.end())
+    return false;
+  const QByteArray &bytes = drawing.data();
+  const std::string document =
+      validXmlCharacters(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  return std::fwrite(document.data(), 1, document.size(), out) == document.size() && std::fflush(out) == 0;
 }
 
 } // namespace quillane

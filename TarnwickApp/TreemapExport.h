@@ -16,7 +16,9 @@ std::string treemapJson(std::span<const tarnwick::TreemapRect> tiles);
 
 /// Draws the tiles with the shared tile painter onto a `size` canvas and
 /// writes it to `out`, as PNG (on the explorer's dark background) or SVG.
-/// Needs a QGuiApplication. False when encoding or writing failed.
+/// The SVG is well-formed XML whatever the names and `title` hold: text is
+/// escaped, and characters XML cannot carry become U+FFFD. Needs a
+/// QGuiApplication. False when encoding or writing failed.
 bool writeTreemapPng(std::span<const tarnwick::TreemapRect> tiles, tarnwick::CanvasSize size, std::FILE *out);
 bool writeTreemapSvg(std::span<const tarnwick::TreemapRect> tiles, tarnwick::CanvasSize size, std::FILE *out,
                      const std::string &title);

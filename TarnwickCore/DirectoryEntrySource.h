@@ -16,7 +16,7 @@ enum class BatchStatus {
   end,
   /// The volume does not support batch reading; nothing was read.
   unsupported,
-  /// Reading failed part-way; what was read so far stands.
+  /// Reading failed part-way (errno says why); what was read so far stands.
   failed,
 };
 
@@ -28,8 +28,9 @@ class DirectoryEntryReader {
 public:
   virtual ~DirectoryEntryReader() = default;
 
-  /// Opens `path` for reading; false when it cannot be opened as a
-  /// directory. Closes any directory still open.
+  /// Opens `path` for reading; false (errno set) when it cannot be opened
+  /// as a directory. Closes any directory still open. The walker retries
+  /// after EMFILE and ENFILE, so a reader must hold no descriptor on failure.
   virtual bool open(const std::string &path) = 0;
   /// Replaces the contents of `out` with the next batch. "." and ".." may
   /// appear; the caller skips them.

@@ -3,8 +3,14 @@
 #include "TarnwickCore/PathJoin.h"
 #include "TarnwickCore/PathRules.h"
 #include "TarnwickCore/ScanContext.h"
+#include "TarnwickCore/ScanErrors.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <new>
 
 namespace tarnwick {
 namespace {
@@ -36,6 +42,27 @@ private:
 // A wide directory's staging vector is released once it is committed.
 constexpr std::size_t retainedPendingCapacity = 4096;
 
+// Waiting for a descriptor: pauses grow from the first to the longest. When
+// no other walker holds a folder open, the descriptors are held elsewhere in
+// the process and only so many retries are made before the scan gives up.
+constexpr std::chrono::milliseconds firstDescriptorPause{1};
+constexpr std::chrono::milliseconds longestDescriptorPause{50};
+constexpr int retriesWithoutHolders = 12;
+
+bool isDescriptorShortage(int error) { return error == EMFILE || error == ENFILE; }
+
+// Counts the calling walker among the descriptor waiters while it lives.
+class DescriptorWait {
+public:
+  explicit DescriptorWait(std::atomic<std::int64_t> &waiters) : waiters_(waiters) { ++waiters_; }
+  ~DescriptorWait() { --waiters_; }
+  DescriptorWait(const DescriptorWait &) = delete;
+  DescriptorWait &operator=(const DescriptorWait &) = delete;
+
+private:
+  std::atomic<std::int64_t> &waiters_;
+};
+
 } // namespace
 
 DirectoryWalker::DirectoryWalker(ScanContext &context)
@@ -45,10 +72,15 @@ DirectoryWalker::DirectoryWalker(ScanContext &context)
 DirectoryWalker::~DirectoryWalker() = default;
 
 void DirectoryWalker::run() {
-  while (auto item = context_.queue.pop()) {
-    childItems_.clear();
-    walk(*item);
-    context_.queue.finish(childItems_);
+  try {
+    while (auto item = context_.queue.pop()) {
+      childItems_.clear();
+      walk(*item);
+      context_.queue.finish(childItems_);
+    }
+  } catch (...) {
+    // Escaping the thread would end the process; the scan rethrows it.
+    context_.fail(std::current_exception());
   }
 }
 
@@ -78,7 +110,9 @@ DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader,
   pendingDirectories_.clear();
   pendingLinks_.clear();
   entriesUnreadable_ = false;
-  if (!reader.open(directoryPath_)) {
+  if (!reader.open(directoryPath_) && !reopenAfterShortage(reader, errno)) {
+    if (context_.stopRequested())
+      return ReadOutcome::cancelled;
     ++stats_.inaccessible;
     return ReadOutcome::inaccessible;
   }
@@ -91,8 +125,14 @@ DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader,
     BatchStatus status = reader.nextBatch(batch_);
     if (status == BatchStatus::unsupported && !readAny)
       return ReadOutcome::unsupported;
+    if (status == BatchStatus::failed) {
+      // What was read stands, but the directory's total is short.
+      if (errno == ENOMEM)
+        throw std::bad_alloc();
+      entriesUnreadable_ = true;
+    }
     if (status != BatchStatus::entries)
-      break; // complete, or failed part-way: what was read stands.
+      break;
     readAny = true;
     BatchTally tally;
     for (const EntryFacts &facts : batch_) {
@@ -110,6 +150,40 @@ DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader,
   return ReadOutcome::complete;
 }
 
+bool DirectoryWalker::reopenAfterShortage(DirectoryEntryReader &reader, int error) {
+  if (error == ENOMEM)
+    throw std::bad_alloc();
+  if (!isDescriptorShortage(error))
+    return false;
+  // Running out of descriptors says nothing about the folder: other walkers
+  // close theirs as they finish a listing, so wait for that and retry. A
+  // walker opens and closes folders only while it holds a limiter slot, so
+  // slots held beyond the waiters' own are folders about to be closed.
+  DescriptorWait wait(context_.descriptorWaiters);
+  // Nothing notifies it: a pause that stopping the scan cuts short.
+  std::mutex pauseLock;
+  std::condition_variable_any pause;
+  std::stop_token stop = context_.stop.get_token();
+  int retriesLeft = retriesWithoutHolders;
+  for (auto delay = firstDescriptorPause;; delay = std::min(delay * 2, longestDescriptorPause)) {
+    bool othersHoldFolders = context_.limiter.activeCount() > context_.descriptorWaiters.load();
+    if (!othersHoldFolders && retriesLeft-- == 0)
+      throw ScanResourceError("out of file descriptors while scanning " + context_.rootPath + ": cannot open " +
+                              directoryPath_ + " (" + std::strerror(error) + ")");
+    std::unique_lock lock(pauseLock);
+    pause.wait_for(lock, stop, delay, [] { return false; });
+    if (stop.stop_requested())
+      return false;
+    if (reader.open(directoryPath_))
+      return true;
+    error = errno;
+    if (error == ENOMEM)
+      throw std::bad_alloc();
+    if (!isDescriptorShortage(error))
+      return false;
+  }
+}
+
 void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatcher &hints,
                                BatchTally &tally) {
   if (facts.name.empty() || facts.name == "." || facts.name == "..")
@@ -118,6 +192,8 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
     // An entry that vanished since the listing is simply gone; one that
     // could not be inspected (a directory readable but not searchable, an
     // I/O error) leaves the directory's total short, which must show.
+    if (facts.errorCode == ENOMEM)
+      throw std::bad_alloc();
     if (facts.errorCode != ENOENT)
       entriesUnreadable_ = true;
     return;

@@ -22,7 +22,9 @@ class DirectoryHintMatcher;
 /// arena, and queues the child directories.
 ///
 /// Threads: run() executes on the walker's own thread; the arena and stats
-/// may be read by others only after run() has returned.
+/// may be read by others only after run() has returned. run() never throws:
+/// a failure (out of memory, out of descriptors) ends the whole scan through
+/// ScanContext::fail().
 class DirectoryWalker {
 public:
   explicit DirectoryWalker(ScanContext &context);
@@ -46,6 +48,12 @@ private:
 
   void walk(const ScanWorkItem &item);
   ReadOutcome read(DirectoryEntryReader &reader, bool checkEveryEntry, std::uint64_t hintMatches);
+  /// After `reader` failed to open the directory with `error`: waits out a
+  /// shortage of descriptors and retries. False when the directory itself
+  /// cannot be opened (or the scan stopped meanwhile); throws
+  /// ScanResourceError when descriptors stay exhausted, std::bad_alloc when
+  /// the kernel is out of memory.
+  bool reopenAfterShortage(DirectoryEntryReader &reader, int error);
   void addEntry(const EntryFacts &facts, const DirectoryHintMatcher &hints, BatchTally &tally);
   void reportBatch(const BatchTally &tally);
   void commitChildren(TempTreeNode &directory, bool useFileManager);

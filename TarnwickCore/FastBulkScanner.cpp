@@ -14,7 +14,10 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <exception>
+#include <new>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 
 namespace tarnwick {
@@ -90,13 +93,20 @@ TempTreeNode &makeRootNode(TempNodeArena &arena, const std::string &givenPath, c
   return root;
 }
 
-// Runs `walkers` on threads of their own until the queue is drained or the
-// scan stops.
+// Runs `walkers` until the queue is drained or the scan stops: the first on
+// the calling thread, every other on a thread of its own. Threads the system
+// refuses (the process or its user is out of threads, or of address space
+// for their stacks) are done without: the walkers share one queue, so fewer
+// of them read the same tree, only more slowly.
 void runWalkers(std::vector<std::unique_ptr<DirectoryWalker>> &walkers) {
   std::vector<std::jthread> threads;
   threads.reserve(walkers.size());
-  for (auto &walker : walkers)
-    threads.emplace_back([&walker] { walker->run(); });
+  try {
+    for (std::size_t i = 1; i < walkers.size(); ++i)
+      threads.emplace_back([&walker = *walkers[i]] { walker.run(); });
+  } catch (const std::system_error &) {
+  }
+  walkers.front()->run();
 }
 
 } // namespace
@@ -111,7 +121,18 @@ DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler 
   const auto start = std::chrono::steady_clock::now();
   const std::string givenPath = plainPath(rootURL);
   const std::string rootPath = canonicalPath(givenPath);
+  try {
+    DiskTreeArena arena = walkAndFreeze(givenPath, rootPath, std::move(progressHandler), stop);
+    arena.scanDurationSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return arena;
+  } catch (const std::bad_alloc &) {
+    // The walk's memory is released by now, so the message can be built.
+    throw ScanResourceError("out of memory while scanning " + rootPath);
+  }
+}
 
+DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const std::string &rootPath,
+                                             ProgressHandler progressHandler, std::stop_token stop) const {
   FileManagerEntrySource fileManagerSource;
   ScanContext context(rootPath, maxConcurrentDirectories, std::move(progressHandler), *entrySource_,
                       fileManagerSource, maxNodeCount_);
@@ -129,6 +150,8 @@ DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler 
   context.queue.push({&rootItem, 1});
   runWalkers(walkers);
 
+  if (std::exception_ptr failure = context.failure())
+    std::rethrow_exception(failure);
   if (context.tooLarge.load())
     throw ScanTooLargeError("The folder holds more than " + std::to_string(maxNodeCount_) +
                             " files and folders, more than one scan can hold.");
@@ -154,8 +177,6 @@ DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler 
   arena.skippedSymlinkCount = stats.skippedSymlinks;
   arena.skippedDatalessCount = stats.skippedDataless;
   arena.inaccessibleCount = stats.inaccessible;
-  arena.scanDurationSeconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return arena;
 }
 

@@ -25,11 +25,14 @@ public:
                            bool forceFileManagerFallback = false);
 
   /// Scans the tree at `rootURL` (an absolute path, or a file:// URL).
-  /// `progressHandler` is called on walker threads, at most 12 times a
-  /// second plus once at the end. Throws ScanCancelledError when `stop` is
-  /// triggered, ScanTooLargeError when the tree exceeds 2^31 - 1 nodes;
+  /// `progressHandler` is called on walker threads (the calling thread is
+  /// one of them), at most 12 times a second plus once at the end. Throws
+  /// ScanCancelledError when `stop` is triggered, ScanTooLargeError when the
+  /// tree exceeds 2^31 - 1 nodes, ScanResourceError when memory or file
+  /// descriptors run out (a shortage of descriptors is first waited out);
   /// every other problem (unreadable directories, vanished entries) is
-  /// absorbed into the result's counters.
+  /// absorbed into the result's counters. Walker threads the system will not
+  /// start are done without, down to the calling thread alone.
   DiskTreeArena scan(const std::string &rootURL, ProgressHandler progressHandler = {},
                      std::stop_token stop = {}) const;
 
@@ -41,6 +44,9 @@ public:
   void setMaxNodeCount(std::size_t limit) { maxNodeCount_ = limit; }
 
 private:
+  DiskTreeArena walkAndFreeze(const std::string &givenPath, const std::string &rootPath,
+                              ProgressHandler progressHandler, std::stop_token stop) const;
+
   std::shared_ptr<DirectoryEntrySource> entrySource_;
   std::size_t maxNodeCount_ = DiskTreeArena::maxNodeCount;
 };

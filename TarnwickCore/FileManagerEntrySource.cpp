@@ -36,8 +36,11 @@ public:
     if (fd < 0)
       return false;
     stream_ = ::fdopendir(fd);
-    if (!stream_)
+    if (!stream_) {
+      int error = errno;
       ::close(fd);
+      errno = error;
+    }
     return stream_ != nullptr;
   }
   void reset() {
@@ -53,20 +56,27 @@ private:
 
 class FileManagerReader final : public DirectoryEntryReader {
 public:
-  bool open(const std::string &path) override { return stream_.open(path); }
+  bool open(const std::string &path) override {
+    failure_ = 0;
+    return stream_.open(path);
+  }
 
   BatchStatus nextBatch(std::vector<EntryFacts> &out) override {
     out.clear();
     names_.clear();
     nameOffsets_.clear();
-    if (!stream_.get())
-      return BatchStatus::end;
+    if (!stream_.get()) {
+      // A failure after a batch of entries is reported by the next call.
+      errno = failure_;
+      return failure_ != 0 ? BatchStatus::failed : BatchStatus::end;
+    }
     BatchStatus status = BatchStatus::entries;
     while (out.size() < entriesPerBatch) {
       errno = 0;
       const dirent *entry = ::readdir(stream_.get());
       if (!entry) {
-        status = errno == 0 ? BatchStatus::end : BatchStatus::failed;
+        failure_ = errno;
+        status = failure_ == 0 ? BatchStatus::end : BatchStatus::failed;
         stream_.reset();
         break;
       }
@@ -83,6 +93,7 @@ public:
     for (std::size_t i = 0; i < out.size(); ++i)
       out[i].name = std::string_view(names_).substr(nameOffsets_[i], nameOffsets_[i + 1] - nameOffsets_[i]);
     // What was read before a failure still counts.
+    errno = failure_;
     return out.empty() ? status : BatchStatus::entries;
   }
 
@@ -106,6 +117,7 @@ private:
   }
 
   DirectoryStream stream_;
+  int failure_ = 0; // errno of a listing that failed part-way
   std::string names_;
   std::vector<std::size_t> nameOffsets_;
 };

@@ -8,6 +8,9 @@
 #include "TarnwickCore/ThrottledProgressEmitter.h"
 
 #include <atomic>
+#include <cstdint>
+#include <exception>
+#include <mutex>
 #include <stop_token>
 #include <string>
 
@@ -35,6 +38,22 @@ struct ScanContext {
     return false;
   }
 
+  /// Ends the scan with `error`, which the scan rethrows once every walker
+  /// has stopped. The first failure wins; later ones are consequences.
+  void fail(std::exception_ptr error) {
+    {
+      std::lock_guard lock(failureLock_);
+      if (!failure_)
+        failure_ = std::move(error);
+    }
+    stop.request_stop();
+  }
+  /// The failure passed to fail(), if any. Read it after the walkers joined.
+  std::exception_ptr failure() {
+    std::lock_guard lock(failureLock_);
+    return failure_;
+  }
+
   const std::string rootPath;
   std::stop_source stop;
   ShardedHardlinkDeduplicator deduplicator;
@@ -47,6 +66,13 @@ struct ScanContext {
   const std::size_t maxNodeCount;
   std::atomic<std::size_t> nodeCount{1}; // the root
   std::atomic<bool> tooLarge{false};
+  /// Walkers waiting for a file descriptor to open their folder with. Only
+  /// touched when a process runs out of descriptors.
+  std::atomic<std::int64_t> descriptorWaiters{0};
+
+private:
+  std::mutex failureLock_;
+  std::exception_ptr failure_; // guarded by failureLock_
 };
 
 } // namespace tarnwick

@@ -17,4 +17,12 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+/// A scan ran out of a system resource (memory, or file descriptors to open
+/// a folder with) and stopped: the tree it could still build would be short,
+/// so there is none. The message says what ran out and where.
+class ScanResourceError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
 } // namespace tarnwick

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 namespace tarnwick {
@@ -87,9 +88,16 @@ DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock>
   cuts.push_back(blocks.size());
   {
     std::vector<std::jthread> helpers;
-    for (std::size_t i = 1; i + 1 < cuts.size(); ++i)
-      helpers.emplace_back(fillBlocks, std::cref(blocks), cuts[i], cuts[i + 1], records.data(), names.data(),
-                           nodeCount, nameBytes);
+    helpers.reserve(cuts.size());
+    for (std::size_t i = 1; i + 1 < cuts.size(); ++i) {
+      try {
+        helpers.emplace_back(fillBlocks, std::cref(blocks), cuts[i], cuts[i + 1], records.data(), names.data(),
+                             nodeCount, nameBytes);
+      } catch (const std::system_error &) {
+        // No thread to spare: this range is filled here instead.
+        fillBlocks(blocks, cuts[i], cuts[i + 1], records.data(), names.data(), nodeCount, nameBytes);
+      }
+    }
     fillBlocks(blocks, cuts[0], cuts[1], records.data(), names.data(), nodeCount, nameBytes);
   }
   return DiskTreeArena(std::move(rootPath), std::move(records), std::move(names));

@@ -171,17 +171,6 @@ TEST(ScanCommandInterrupt, CtrlCExits130AndLeavesNoJson) {
   GTEST_SKIP() << "scanning /usr always finished within 30 ms, so no scan could be interrupted";
 }
 
-TEST(ScanCommandJson, SymbolicLinkDestinationIsWrittenThrough) {
-  TempTree scratch;
-  scratch.writeFile("tree/file", 100);
-  scratch.makeSymlink("link.json", "real.json");
-  QuillaneRun run = runQuillane(scratch.root(), "scan tree --quiet --json link.json");
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(std::filesystem::is_symlink(scratch.path("link.json")));
-  EXPECT_EQ(readExport(readFile(scratch.path("real.json"))).entries, 2);
-  EXPECT_EQ(listing(scratch.root()), (std::set<std::string>{"link.json", "real.json", "tree", "tree/file"}));
-}
-
 TEST(ScanCommandInterrupt, SecondCtrlCEndsAProgramStuckOnItsOutput) {
   // Opening a FIFO nobody reads blocks, so the first Ctrl-C cannot be
   // honoured; the second must end the program all the same.

@@ -71,5 +71,38 @@ TEST(TreemapCommand, WritesTheSameLayoutAsJsonSvgAndPng) {
   EXPECT_NEAR(seen.blue(), 0.85 * fill.blue() + 0.15 * 0x1e, 4);
 }
 
+TEST(TreemapCommand, SvgIsWellFormedAndInertWhateverTheNames) {
+  // The root's path becomes the drawing's title; the names become tile labels.
+  TempTree scratch;
+  const std::string root = "<a href='javascript:alert(1)' onclick='x'/>";
+  scratch.writeFile(root + "/ctl\x01name", 300'000);
+  scratch.writeFile(root + "/amp&<\"'\xff\xfe", 200'000);
+  scratch.writeFile(root + "/non\xef\xbf\xbe" "character", 100'000);
+  QuillaneRun run = runQuillane(scratch.root(), "treemap " + shellQuote(root) + " --svg out.svg --json out.json");
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  // A strict parser reads it back: the title is the path, as text, and no
+  // element or attribute came from a name.
+  int status = -1;
+  std::string parsed = runCommand(
+      "python3 -c 'import sys, xml.dom.minidom as m\n"
+      "d = m.parse(sys.argv[1])\n"
+      "print(d.getElementsByTagName(\"title\")[0].firstChild.data)\n"
+      "for e in d.getElementsByTagName(\"*\"):\n"
+      "    print(e.tagName, *e.attributes.keys())' " +
+          shellQuote(scratch.path("out.svg")) + " 2>&1",
+      &status);
+  ASSERT_EQ(status, 0) << parsed;
+  const std::size_t titleEnd = parsed.find('\n');
+  EXPECT_EQ(parsed.substr(0, titleEnd), scratch.path(root));
+  const std::string elements = parsed.substr(titleEnd);
+  for (const char *injected : {"\na ", "script", "onclick", "href"})
+    EXPECT_EQ(elements.find(injected), std::string::npos) << injected << " in\n" << elements;
+  EXPECT_NE(elements.find("\ntext "), std::string::npos) << "no label was drawn:\n" << elements;
+
+  runCommand("python3 -m json.tool " + shellQuote(scratch.path("out.json")) + " >/dev/null 2>&1", &status);
+  EXPECT_EQ(status, 0) << readFile(scratch.path("out.json"));
+}
+
 } // namespace
 } // namespace quillane::test

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <mutex>
+#include <new>
 #include <set>
 #include <sys/stat.h>
 #include <thread>
@@ -19,6 +20,7 @@ namespace tarnwick {
 namespace {
 
 using quillane::test::findTotals;
+using quillane::test::FindTotals;
 using quillane::test::TempTree;
 
 struct Script {
@@ -26,6 +28,8 @@ struct Script {
   std::set<std::string> unsupported;
   /// Called with each directory path as it is opened by the batch engine.
   std::function<void(const std::string &)> onOpen;
+  /// An errno for the batch engine's open of a path to fail with, or 0.
+  std::function<int(const std::string &)> openError;
   /// May edit each batch, or react to its status.
   std::function<void(const std::string &, BatchStatus, std::vector<EntryFacts> &)> onBatch;
 
@@ -48,6 +52,10 @@ public:
     }
     if (script_.onOpen)
       script_.onOpen(path);
+    if (int error = script_.openError ? script_.openError(path) : 0) {
+      errno = error;
+      return false;
+    }
     if (!real_->open(path))
       return false;
     int now = ++script_.reading;
@@ -226,6 +234,60 @@ TEST_F(FastBulkScannerSourceTest, CancellationAtEveryCheckPointThrows) {
     std::stop_source stop;
     c.arm(script, stop, tree.root());
     EXPECT_THROW(scan(1, stop.get_token()), ScanCancelledError);
+  }
+}
+
+// How a scan meets a shortage of resources: waited out when other walkers
+// will free what is missing, otherwise a ScanResourceError, never a tree
+// with folders missing or a thread ended by an exception.
+TEST_F(FastBulkScannerSourceTest, ResourceShortagesAreWaitedOutOrFailTheScan) {
+  struct Case {
+    const char *what;
+    std::function<void(Script &)> arm;
+    const char *errorHas; // nullptr: the whole tree is expected
+  };
+  const Case cases[] = {
+      {"each folder's first open finds no descriptor free",
+       [](Script &script) {
+         script.openError = [&script, refused = std::set<std::string>()](const std::string &path) mutable {
+           std::lock_guard guard(script.lock);
+           return refused.insert(path).second ? EMFILE : 0;
+         };
+       },
+       nullptr},
+      {"the system's file table stays full",
+       [](Script &script) { script.openError = [](const std::string &) { return ENFILE; }; }, "file descriptors"},
+      {"the kernel has no memory to open a folder",
+       [](Script &script) {
+         script.openError = [](const std::string &path) { return path.ends_with("/sub") ? ENOMEM : 0; };
+       },
+       "out of memory"},
+      {"a walker runs out of memory",
+       [](Script &script) {
+         script.onBatch = [](const std::string &path, BatchStatus, std::vector<EntryFacts> &) {
+           if (path.ends_with("dir5"))
+             throw std::bad_alloc();
+         };
+       },
+       "out of memory"},
+  };
+  const FindTotals expected = findTotals(tree.root());
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    script.openError = nullptr;
+    script.onBatch = nullptr;
+    c.arm(script);
+    try {
+      DiskTreeArena arena = scan();
+      EXPECT_EQ(c.errorHas, nullptr) << "the scan succeeded";
+      EXPECT_EQ(arena.inaccessibleCount, 0);
+      EXPECT_EQ(arena.rootNode()->directoryCount, expected.directories);
+      EXPECT_EQ(arena.rootNode()->allocatedSize, expected.bytes);
+    } catch (const ScanResourceError &error) {
+      ASSERT_NE(c.errorHas, nullptr) << error.what();
+      EXPECT_NE(std::string(error.what()).find(c.errorHas), std::string::npos) << error.what();
+      EXPECT_NE(std::string(error.what()).find(tree.root()), std::string::npos) << error.what();
+    }
   }
 }
 

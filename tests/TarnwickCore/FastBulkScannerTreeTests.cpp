@@ -114,13 +114,6 @@ TEST_F(FastBulkScannerTreeTest, SameTreeAtEveryConcurrency) {
   EXPECT_EQ(describe(FastBulkScanner(8, true).scan(tree.root())), reference);
 }
 
-TEST(FastBulkScannerTest, ConcurrencyIsClampedToOneThroughThirtyTwo) {
-  EXPECT_EQ(FastBulkScanner(0).maxConcurrentDirectories, 1);
-  EXPECT_EQ(FastBulkScanner(-3).maxConcurrentDirectories, 1);
-  EXPECT_EQ(FastBulkScanner(8).maxConcurrentDirectories, 8);
-  EXPECT_EQ(FastBulkScanner(1000).maxConcurrentDirectories, 32);
-}
-
 TEST(FastBulkScannerTest, RootThatIsNotADirectoryIsOneInaccessibleNode) {
   TempTree tree;
   tree.writeFile("plain", 100);

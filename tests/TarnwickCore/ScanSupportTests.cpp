@@ -17,16 +17,6 @@ void waitUntil(const std::function<bool()> &condition) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-TEST(AsyncConcurrencyLimiterTest, LimitsBelowOneBehaveAsOne) {
-  for (std::int64_t limit : {0, -5, 1}) {
-    AsyncConcurrencyLimiter limiter(limit);
-    EXPECT_EQ(limiter.limit(), 1);
-  }
-  AsyncConcurrencyLimiter limiter(3);
-  limiter.release(); // nothing held: stays at zero
-  EXPECT_EQ(limiter.activeCount(), 0);
-}
-
 TEST(AsyncConcurrencyLimiterTest, ReleasedSlotPassesToTheOldestWaiter) {
   AsyncConcurrencyLimiter limiter(2);
   limiter.acquire();
