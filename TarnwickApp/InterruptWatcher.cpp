@@ -21,6 +21,7 @@ InterruptWatcher::InterruptWatcher(std::stop_source stop) : stop_(std::move(stop
 
 InterruptWatcher::~InterruptWatcher() {
   // Wake the watcher at once; exiting must not wait out a poll timeout.
+  stopping_ = true;
   const std::uint64_t one = 1;
   if (wakeUp_.valid() && ::write(wakeUp_.get(), &one, sizeof one) < 0) {
     // Nothing to do: the watcher then ends at its next timeout.
@@ -44,7 +45,7 @@ void InterruptWatcher::setCleanup(std::function<void()> cleanup) {
 
 void InterruptWatcher::watch() {
   pollfd watched[2] = {{signals_.get(), POLLIN, 0}, {wakeUp_.get(), POLLIN, 0}};
-  for (;;) {
+  while (!stopping_) {
     // Without a wake-up descriptor (out of descriptors), poll with a timeout.
     if (::poll(watched, 2, wakeUp_.valid() ? -1 : 50) < 0)
       continue;

@@ -46,6 +46,9 @@ private:
   tarnwick::UniqueFd signals_; // signalfd for the watched signals
   tarnwick::UniqueFd wakeUp_;  // eventfd the destructor writes to
   std::atomic<int> received_{0};
+  /// Set by the destructor; the watcher polls it when it has no wake-up
+  /// descriptor (out of descriptors).
+  std::atomic<bool> stopping_{false};
   std::mutex cleanupLock_;
   std::function<void()> cleanup_; // guarded by cleanupLock_
   std::jthread thread_;

@@ -105,6 +105,20 @@ TEST_F(ResourceLimit, FewDescriptorsAreWaitedForAndNoneFailsTheScan) {
     expectWholeTreeOrCleanFailure(c, {"out of file descriptors"});
 }
 
+// With too few descriptors for the interrupt watcher's wake-up, the
+// command still ends (it once waited for the watcher for ever).
+TEST_F(ResourceLimit, TooFewDescriptorsToWatchForSignalsStillEnd) {
+  scratch.writeFile("home/.cache/junk", 10);
+  int status = 0;
+  const std::string out = runCommand("HOME=" + shellQuote(scratch.path("home")) + " timeout -k 5 20 prlimit --nofile=4 " +
+                                         shellQuote(QUILLANE_BINARY) + " trash " +
+                                         shellQuote(scratch.path("home/.cache/junk")) + " 2>&1",
+                                     &status);
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("Too many open files"), std::string::npos) << out;
+  EXPECT_TRUE(std::filesystem::exists(scratch.path("home/.cache/junk")));
+}
+
 TEST_F(ResourceLimit, LittleAddressSpaceFailsCleanly) {
   // 32 walker threads want 256 MB of stacks alone, so at these limits some
   // threads, or some memory, are refused.
