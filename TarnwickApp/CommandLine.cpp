@@ -1,11 +1,11 @@
 #include "TarnwickApp/CommandLine.h"
 
-#include "TarnwickApp/CachesCommand.h"
-#include "TarnwickApp/CleanupCommands.h"
-#include "TarnwickApp/CommandFailure.h"
-#include "TarnwickApp/ScanCommand.h"
+#include "TarnwickApp/Commands/CachesCommand.h"
+#include "TarnwickApp/Commands/CleanupCommands.h"
+#include "TarnwickApp/Commands/CommandFailure.h"
+#include "TarnwickApp/Commands/ScanCommand.h"
 #include "TarnwickApp/TarnwickApp.h"
-#include "TarnwickApp/TreemapCommand.h"
+#include "TarnwickApp/Commands/TreemapCommand.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "TarnwickApp/TarnwickApp.h"
 
-#include "TarnwickApp/MainWindow.h"
-#include "TarnwickCore/FullDiskAccessCoordinator.h"
+#include "TarnwickApp/Windows/MainWindow.h"
+#include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 #include "TarnwickUI/WidgetStyle.h"

@@ -1,7 +1,7 @@
 #include "TarnwickUI/CacheCleanupController.h"
 
-#include "TarnwickCore/CacheCatalogue.h"
-#include "TarnwickCore/ScanErrors.h"
+#include "TarnwickCore/Catalogue/CacheCatalogue.h"
+#include "TarnwickCore/Support/ScanErrors.h"
 
 #include <numeric>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TarnwickCore/CleanableItem.h"
-#include "TarnwickCore/SafeCleaningEngine.h"
+#include "TarnwickCore/Catalogue/CleanableItem.h"
+#include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 #include "TarnwickUI/BackgroundWorkers.h"
 
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TarnwickCore/DiskNode.h"
+#include "TarnwickCore/Tree/DiskNode.h"
 
 #include <QWidget>
 

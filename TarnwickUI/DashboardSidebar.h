@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TarnwickCore/CleanableCategory.h"
+#include "TarnwickCore/Catalogue/CleanableCategory.h"
 
 #include <QWidget>
 

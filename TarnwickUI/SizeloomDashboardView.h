@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TarnwickCore/CleanableCategory.h"
-#include "TarnwickCore/DiskTreeArena.h"
+#include "TarnwickCore/Catalogue/CleanableCategory.h"
+#include "TarnwickCore/Tree/DiskTreeArena.h"
 
 #include <QWidget>
 

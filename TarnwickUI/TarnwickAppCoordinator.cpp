@@ -1,6 +1,6 @@
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 
-#include "TarnwickCore/ScanErrors.h"
+#include "TarnwickCore/Support/ScanErrors.h"
 
 #include <QDir>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "TarnwickCore/DiskTreeArena.h"
-#include "TarnwickCore/FastBulkScanner.h"
-#include "TarnwickCore/SafeCleaningEngine.h"
-#include "TarnwickCore/ScanProgress.h"
+#include "TarnwickCore/Tree/DiskTreeArena.h"
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Deletion/SafeCleaningEngine.h"
+#include "TarnwickCore/Scan/ScanProgress.h"
 #include "TarnwickUI/BackgroundWorkers.h"
 
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "TarnwickUI/TreemapPalette.h"
 
-#include "TarnwickCore/ByteCountFormat.h"
+#include "TarnwickCore/Support/ByteCountFormat.h"
 
 #include <QLocale>
 

@@ -1,6 +1,6 @@
 #include "TarnwickUI/TreemapTooltip.h"
 
-#include "TarnwickCore/CleanableCategory.h"
+#include "TarnwickCore/Catalogue/CleanableCategory.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"

@@ -9,8 +9,8 @@
 // scanners found, so both read the same folders. Exit status: 0 when the
 // scanners' median is within 1.5 × du's, 1 when not, 2 for usage or setup
 // errors.
-#include "TarnwickCore/CreatorCacheScanner.h"
-#include "TarnwickCore/DeveloperCacheScanner.h"
+#include "TarnwickCore/Catalogue/CreatorCacheScanner.h"
+#include "TarnwickCore/Catalogue/DeveloperCacheScanner.h"
 
 #include <algorithm>
 #include <array>

@@ -2,8 +2,8 @@
 // tree, and how long a scan takes to stop once cancelled.
 //
 // usage: quillane-scan-probe TREE [--concurrency N] [--cancellations N]
-#include "TarnwickCore/FastBulkScanner.h"
-#include "TarnwickCore/ScanErrors.h"
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Support/ScanErrors.h"
 
 #include <algorithm>
 #include <chrono>

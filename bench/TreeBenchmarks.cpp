@@ -6,9 +6,9 @@
 // names) and always contain one directory with 10,000 children and one
 // 300-level chain, so the wide and deep queries have a fixed subject.
 
-#include "TarnwickCore/DiskTreeArena.h"
-#include "TarnwickCore/TempNodeArena.h"
-#include "TarnwickCore/TempTreeNode.h"
+#include "TarnwickCore/Tree/DiskTreeArena.h"
+#include "TarnwickCore/Tree/TempNodeArena.h"
+#include "TarnwickCore/Tree/TempTreeNode.h"
 
 #include <benchmark/benchmark.h>
 

@@ -12,10 +12,10 @@
 // status is 1 when any target fails, 2 when a target could not be measured.
 #include "WindowBenchmarkSupport.h"
 
-#include "TarnwickApp/MainWindow.h"
+#include "TarnwickApp/Windows/MainWindow.h"
 #include "TarnwickApp/TarnwickApp.h"
-#include "TarnwickCore/FastBulkScanner.h"
-#include "TarnwickCore/FullDiskAccessCoordinator.h"
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 #include "TarnwickUI/TreemapCanvasView.h"

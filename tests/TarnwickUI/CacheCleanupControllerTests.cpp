@@ -1,6 +1,6 @@
 #include "TarnwickUI/CacheCleanupController.h"
 
-#include "TarnwickCore/ScanErrors.h"
+#include "TarnwickCore/Support/ScanErrors.h"
 #include "TestSupport/QtWait.h"
 
 #include <gtest/gtest.h>

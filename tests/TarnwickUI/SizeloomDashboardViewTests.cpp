@@ -1,6 +1,6 @@
 #include "TarnwickUI/SizeloomDashboardView.h"
 
-#include "TarnwickCore/FastBulkScanner.h"
+#include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickUI/DashboardActionBar.h"
 #include "TarnwickUI/DashboardSidebar.h"
 #include "TarnwickUI/TreemapBreadcrumbBar.h"

@@ -1,6 +1,6 @@
 #include "TarnwickUI/SymbolIcons.h"
 
-#include "TarnwickCore/CleanableCategory.h"
+#include "TarnwickCore/Catalogue/CleanableCategory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TarnwickCore/FastBulkScanner.h"
-#include "TarnwickCore/ScanErrors.h"
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 
 #include <condition_variable>

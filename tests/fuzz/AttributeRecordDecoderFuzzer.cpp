@@ -1,7 +1,7 @@
 // Input layout: two bytes of reported count (little-endian; 0xFFFF stands
 // for an absurd count), then the result buffer.
 
-#include "TarnwickCore/AttributeRecordDecoder.h"
+#include "TarnwickCore/Scan/AttributeRecordDecoder.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Input: mountinfo text as the kernel might print it, or any bytes.
 
-#include "TarnwickCore/MountTable.h"
+#include "TarnwickCore/Support/MountTable.h"
 
 #include <cstddef>
 #include <cstdint>

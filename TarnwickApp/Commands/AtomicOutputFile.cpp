@@ -1,0 +1,190 @@
+#include "TarnwickApp/Commands/AtomicOutputFile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillane {
+namespace {
+
+// As many links as the kernel follows in one path before ELOOP.
+constexpr int maxLinkDepth = 40;
+
+std::string describe(const std::string &what, const std::string &path, int error = errno) {
+  return what + " " + path + ": " + std::strerror(error);
+}
+
+mode_t currentUmask() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+
+bool isStandardOutputName(const std::string &path) {
+  return path == "-" || path == "/dev/stdout" || path == "/dev/fd/1" || path == "/proc/self/fd/1";
+}
+
+// The folder part of `path`, with its trailing slash ("" for a bare name).
+std::string folderOf(const std::string &path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::optional<std::string> readLink(const std::string &path) {
+  std::string target(256, '\0');
+  for (;;) {
+    ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    if (length < 0)
+      return std::nullopt;
+    if (static_cast<std::size_t>(length) < target.size()) {
+      target.resize(static_cast<std::size_t>(length));
+      return target;
+    }
+    target.resize(target.size() * 2);
+  }
+}
+
+// The file `path` finally designates: each symbolic link in the last
+// component is replaced by its target, read relative to the link's folder,
+// until a name that is no link or does not exist yet. Nothing (errno set)
+// when a link cannot be read or the chain is too long.
+std::optional<std::string> finalTarget(std::string path) {
+  for (int depth = 0; depth <= maxLinkDepth; ++depth) {
+    struct stat link;
+    if (::lstat(path.c_str(), &link) != 0)
+      return errno == ENOENT ? std::optional(path) : std::nullopt;
+    if (!S_ISLNK(link.st_mode))
+      return path;
+    std::optional<std::string> target = readLink(path);
+    if (!target)
+      return std::nullopt;
+    path = target->starts_with('/') ? *target : folderOf(path) + *target;
+  }
+  errno = ELOOP;
+  return std::nullopt;
+}
+
+bool writtenInPlace(mode_t mode) { return S_ISFIFO(mode) || S_ISCHR(mode) || S_ISSOCK(mode); }
+
+} // namespace
+
+AtomicOutputFile::AtomicOutputFile(std::string destination) : destination_(std::move(destination)) {
+  if (isStandardOutputName(destination_)) {
+    toStandardOutput_ = true;
+    stream_ = stdout;
+    return;
+  }
+  struct stat named;
+  const bool exists = ::stat(destination_.c_str(), &named) == 0;
+  if (exists && S_ISDIR(named.st_mode)) {
+    error_ = "cannot write " + destination_ + ": it is a directory";
+    return;
+  }
+  if (exists && writtenInPlace(named.st_mode)) {
+    openInPlace();
+    return;
+  }
+  if (exists && !S_ISREG(named.st_mode)) {
+    error_ = "cannot write " + destination_ + ": it is a block device";
+    return;
+  }
+  std::optional<std::string> target = finalTarget(destination_);
+  if (!target) {
+    error_ = describe("cannot write", destination_);
+    return;
+  }
+  // The hand-made resolution must land on the file the kernel resolves to;
+  // it does not through /proc's descriptor links to deleted files.
+  struct stat resolved;
+  if (exists && (::lstat(target->c_str(), &resolved) != 0 || resolved.st_dev != named.st_dev ||
+                 resolved.st_ino != named.st_ino)) {
+    error_ = "cannot write " + destination_ + ": the file it names cannot be replaced by name";
+    return;
+  }
+  renameTarget_ = std::move(*target);
+  openTemporary();
+}
+
+void AtomicOutputFile::openInPlace() {
+  // An empty temporary_ marks this direct mode. Opening a FIFO waits for
+  // its reader.
+  int fd = ::open(destination_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    error_ = describe("cannot write", destination_);
+    return;
+  }
+  // Swapped for a regular file since the stat: writing it in place would
+  // keep its old tail, so refuse.
+  struct stat opened;
+  if (::fstat(fd, &opened) != 0 || !writtenInPlace(opened.st_mode)) {
+    error_ = "cannot write " + destination_ + ": it changed while being opened";
+    ::close(fd);
+    return;
+  }
+  if (!(stream_ = ::fdopen(fd, "w"))) {
+    error_ = describe("cannot write", destination_);
+    ::close(fd);
+  }
+}
+
+void AtomicOutputFile::openTemporary() {
+  // Beside the final file, so the rename stays within one file system.
+  temporary_ = renameTarget_ + ".XXXXXX";
+  int fd = ::mkostemp(temporary_.data(), O_CLOEXEC);
+  if (fd < 0) {
+    error_ = describe("cannot write", destination_);
+    temporary_.clear();
+    return;
+  }
+  ::fchmod(fd, 0666 & ~currentUmask());
+  stream_ = ::fdopen(fd, "w");
+  if (!stream_) {
+    error_ = describe("cannot write", destination_);
+    ::close(fd);
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+  }
+}
+
+AtomicOutputFile::~AtomicOutputFile() {
+  if (toStandardOutput_ || !stream_)
+    return;
+  std::fclose(stream_);
+  if (!temporary_.empty())
+    ::unlink(temporary_.c_str());
+}
+
+bool AtomicOutputFile::commit() {
+  if (!stream_)
+    return false;
+  if (toStandardOutput_) {
+    if (std::fflush(stdout) == 0)
+      return true;
+    error_ = describe("cannot write", "standard output");
+    return false;
+  }
+  // Written in place (a pipe or device): nothing to sync or rename.
+  const bool inPlace = temporary_.empty();
+  bool written = std::fflush(stream_) == 0 && (inPlace || ::fsync(::fileno(stream_)) == 0);
+  if (!written)
+    error_ = describe("cannot write", destination_);
+  bool closed = std::fclose(stream_) == 0;
+  stream_ = nullptr;
+  if (written && !closed)
+    error_ = describe("cannot write", destination_);
+  if (inPlace)
+    return written && closed;
+  if (!written || !closed || ::rename(temporary_.c_str(), renameTarget_.c_str()) != 0) {
+    if (error_.empty())
+      error_ = describe("cannot write", destination_);
+    ::unlink(temporary_.c_str());
+    return false;
+  }
+  return true;
+}
+
+} // namespace quillane

@@ -1,0 +1,205 @@
+#include "TarnwickApp/Commands/CachesCommand.h"
+
+#include "TarnwickApp/Commands/ArgumentCursor.h"
+#include "TarnwickApp/Commands/InterruptWatcher.h"
+#include "TarnwickApp/Commands/TextFormat.h"
+#include "TarnwickApp/Commands/UninterruptibleMoves.h"
+#include "TarnwickCore/Support/UserPaths.h"
+#include "TarnwickCore/Support/ByteCountFormat.h"
+#include "TarnwickCore/Catalogue/CacheCatalogue.h"
+#include "TarnwickCore/Deletion/SafeCleaningEngine.h"
+#include "TarnwickCore/Support/ScanErrors.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+namespace quillane {
+namespace {
+
+using namespace tarnwick;
+
+struct CachesOptions {
+  bool json = false;
+  bool clean = false;
+  bool yes = false;
+  std::optional<CleanableCategory> category;
+};
+
+int usage(const std::string &message) {
+  std::fprintf(stderr,
+               "quillane: %s\n\nUsage: quillane caches [--json]\n"
+               "       quillane caches --clean [--category TITLE] [--yes]\n",
+               message.c_str());
+  return 2;
+}
+
+std::string knownTitles() {
+  std::string titles;
+  for (CleanableCategory category : allCleanableCategories)
+    titles += "\n  " + std::string(rawValue(category));
+  return titles;
+}
+
+std::optional<CachesOptions> parse(std::span<char *const> arguments, std::string &error) {
+  CachesOptions options;
+  ArgumentCursor cursor(arguments);
+  while (cursor.next()) {
+    const std::string_view argument = cursor.current();
+    if ((argument == "--json" || argument == "--clean" || argument == "--yes") && cursor.hasInlineValue()) {
+      error = std::string(argument) + " takes no value";
+      return std::nullopt;
+    }
+    if (argument == "--json") {
+      options.json = true;
+    } else if (argument == "--clean") {
+      options.clean = true;
+    } else if (argument == "--yes") {
+      options.yes = true;
+    } else if (argument == "--category") {
+      std::optional<std::string_view> title = cursor.value(error);
+      if (!title)
+        return std::nullopt;
+      options.category = cleanableCategoryFromRawValue(*title);
+      if (!options.category) {
+        error = "unknown category \"" + std::string(*title) + "\"; the categories are:" + knownTitles();
+        return std::nullopt;
+      }
+    } else {
+      error = "caches takes no argument " + std::string(argument);
+      return std::nullopt;
+    }
+  }
+  if (options.json && options.clean)
+    error = "--json lists; it cannot be combined with --clean";
+  else if (!options.clean && (options.yes || options.category))
+    error = "--yes and --category go with --clean";
+  if (!error.empty())
+    return std::nullopt;
+  return options;
+}
+
+std::string flagsOf(const CleanableItem &item) {
+  std::string flags = item.isSelected ? "ticked" : "-";
+  if (!item.isSafeByDefault)
+    flags += ",caution";
+  return flags;
+}
+
+void printList(const std::vector<CleanableItem> &items) {
+  std::int64_t total = 0;
+  for (const CleanableItem &item : items) {
+    total += item.sizeBytes;
+    std::printf("%10s  %-40s  %-34s  %-14s  %s\n", formatByteCount(item.sizeBytes).c_str(),
+                printableText(rawValue(item.category)).substr(0, 40).c_str(), printableText(item.name).substr(0, 34).c_str(),
+                flagsOf(item).c_str(), printableText(item.path).c_str());
+  }
+  std::printf("\n%s in %zu item%s (%s ticked by default)\n", formatByteCount(total).c_str(), items.size(),
+              items.size() == 1 ? "" : "s", formatByteCount(CacheCatalogue::selectedBytes(items)).c_str());
+}
+
+bool confirm(std::size_t count, std::int64_t bytes) {
+  std::printf("Move %zu item%s (%s) to the Trash? [y/N] ", count, count == 1 ? "" : "s", formatByteCount(bytes).c_str());
+  std::fflush(stdout);
+  std::string answer;
+  if (!std::getline(std::cin, answer))
+    return false;
+  return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
+}
+
+int clean(std::vector<CleanableItem> items, const CachesOptions &options) {
+  std::erase_if(items, [&](const CleanableItem &item) {
+    return !item.isSelected || (options.category && item.category != *options.category);
+  });
+  if (items.empty()) {
+    std::printf("Nothing to clean: no cache ticked by default%s was found.\n", options.category ? " in that category" : "");
+    return 0;
+  }
+  if (!options.yes) {
+    printList(items);
+    if (!::isatty(STDIN_FILENO)) {
+      std::fprintf(stderr, "quillane: not moving anything: standard input is not a terminal to confirm on (pass --yes)\n");
+      return 1;
+    }
+    if (!confirm(items.size(), CacheCatalogue::selectedBytes(items))) {
+      std::printf("Nothing moved.\n");
+      return 1;
+    }
+  }
+  // Watched only from here: at the prompt, Ctrl-C must end the program at
+  // once, as it does for any question on a terminal.
+  std::stop_source stopSource;
+  InterruptWatcher watcher(stopSource);
+  const std::stop_token stop = stopSource.get_token();
+  auto moves = std::make_shared<UninterruptibleMoves>(
+      std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash::forCurrentUser()));
+  watcher.setCleanup([moves] { moves->holdForExit(); });
+  SafeCleaningEngine engine(homeDirectory(), moves);
+  const bool showProgress = ::isatty(STDERR_FILENO);
+  const SafeCleaningReport report = engine.clean(
+      items, DeletionMode::moveToTrash, true,
+      [showProgress](const CleanProgress &progress) {
+        if (showProgress)
+          std::fprintf(stderr, "\r\033[K[%lld/%lld] %s", static_cast<long long>(progress.currentIndex + 1),
+                       static_cast<long long>(progress.totalCount), printableText(progress.currentPath).c_str());
+      },
+      stop);
+  if (showProgress)
+    std::fprintf(stderr, "\r\033[K");
+  for (const std::string &path : report.cleanedPaths) {
+    std::printf("trashed  %s\n", printableText(path).c_str());
+    if (auto kept = report.keptPaths.find(path); kept != report.keptPaths.end())
+      for (const std::string &keptPath : kept->second)
+        std::printf("kept     %s (session file)\n", printableText(keptPath).c_str());
+  }
+  for (const auto &[path, reason] : report.errors) {
+    const bool blocked = std::find(report.blockedProtectedPaths.begin(), report.blockedProtectedPaths.end(), path) !=
+                         report.blockedProtectedPaths.end();
+    std::printf("%-8s %s: %s\n", blocked ? "blocked" : "failed", printableText(path).c_str(), printableText(reason).c_str());
+  }
+  std::printf("\n%zu of %zu moved to the Trash, %s freed\n", report.cleanedPaths.size(), items.size(),
+              formatByteCount(report.freedBytes).c_str());
+  if (stop.stop_requested())
+    return 130;
+  return report.cleanedPaths.size() == items.size() ? 0 : 1;
+}
+
+} // namespace
+
+int runCachesCommand(std::span<char *const> arguments) {
+  std::string error;
+  const std::optional<CachesOptions> options = parse(arguments, error);
+  if (!options)
+    return usage(error);
+  std::vector<CleanableItem> items;
+  {
+    std::stop_source stop;
+    InterruptWatcher watcher(stop);
+    try {
+      items = CacheCatalogue::scan(homeDirectory(), stop.get_token());
+    } catch (const ScanCancelledError &) {
+      return 130;
+    } catch (const std::exception &failure) {
+      std::fprintf(stderr, "quillane: could not measure the caches: %s\n", failure.what());
+      return 1;
+    }
+  }
+  if (options->clean)
+    return clean(std::move(items), *options);
+  if (options->json) {
+    nlohmann::ordered_json array = nlohmann::ordered_json::array();
+    for (const CleanableItem &item : items)
+      array.push_back(item);
+    std::printf("%s\n", array.dump(2).c_str());
+  } else {
+    printList(items);
+  }
+  return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+}
+
+} // namespace quillane

@@ -1,0 +1,167 @@
+#include "TarnwickApp/Commands/CleanupCommands.h"
+
+#include "TarnwickApp/Commands/ArgumentCursor.h"
+#include "TarnwickApp/Commands/InterruptWatcher.h"
+#include "TarnwickApp/Commands/TextFormat.h"
+#include "TarnwickApp/Commands/UninterruptibleMoves.h"
+#include "TarnwickCore/Support/UserPaths.h"
+#include "TarnwickCore/Support/ByteCountFormat.h"
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
+#include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Deletion/DeletionGuard.h"
+#include "TarnwickCore/Deletion/SafeCleaningEngine.h"
+#include "TarnwickCore/Support/ScanErrors.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace quillane {
+namespace {
+
+using namespace tarnwick;
+
+// What deleting the approved `path` frees: a file's blocks, a folder's
+// scanned total, 0 for anything else. Nothing when the user interrupts.
+std::optional<std::int64_t> reclaimableBytes(const std::string &path, std::stop_token stop) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0)
+    return 0;
+  if (S_ISREG(st.st_mode))
+    return static_cast<std::int64_t>(st.st_blocks) * 512;
+  if (!S_ISDIR(st.st_mode))
+    return 0;
+  try {
+    return FastBulkScanner().scan(path, {}, std::move(stop)).rootNode()->allocatedSize;
+  } catch (const ScanCancelledError &) {
+    return std::nullopt;
+  }
+}
+
+// How many times each path is listed, to read a report in the order the
+// paths were given even when one is given twice.
+class PathCounts {
+public:
+  explicit PathCounts(const std::vector<std::string> &paths) {
+    for (const std::string &path : paths)
+      ++counts_[path];
+  }
+  bool take(const std::string &path) {
+    auto found = counts_.find(path);
+    if (found == counts_.end() || found->second == 0)
+      return false;
+    --found->second;
+    return true;
+  }
+
+private:
+  std::map<std::string, int> counts_;
+};
+
+void printOutcomes(const std::vector<CleanableItem> &items, const std::map<std::size_t, std::string> &refusals,
+                   const SafeCleaningReport &report, bool permanent) {
+  PathCounts cleaned(report.cleanedPaths), handled(report.alreadyHandledPaths), blocked(report.blockedProtectedPaths);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const std::string &path = items[i].path;
+    const std::string shown = printableText(path);
+    auto error = report.errors.find(path);
+    if (auto refusal = refusals.find(i); refusal != refusals.end()) {
+      std::printf("blocked  %s: %s\n", shown.c_str(), printableText(refusal->second).c_str());
+    } else if (cleaned.take(path)) {
+      std::printf("%-8s %s\n", permanent ? "removed" : "trashed", shown.c_str());
+      if (auto kept = report.keptPaths.find(path); kept != report.keptPaths.end())
+        for (const std::string &keptPath : kept->second)
+          std::printf("kept     %s (session file)\n", printableText(keptPath).c_str());
+    } else if (handled.take(path)) {
+      std::printf("skipped  %s: already handled above\n", shown.c_str());
+    } else if (error != report.errors.end()) {
+      std::printf("%-8s %s: %s\n", blocked.take(path) ? "blocked" : "failed", shown.c_str(),
+                  printableText(error->second).c_str());
+    } else {
+      std::printf("skipped  %s: not reached, interrupted\n", shown.c_str());
+    }
+  }
+}
+
+} // namespace
+
+int runTrashCommand(std::span<char *const> arguments) {
+  bool permanent = false;
+  std::vector<CleanableItem> items;
+  ArgumentCursor cursor(arguments);
+  while (cursor.next()) {
+    if (cursor.current() == "--permanent" && !cursor.hasInlineValue()) {
+      permanent = true;
+    } else if (cursor.isOption()) {
+      std::fprintf(stderr, "quillane: unknown option %s\n", std::string(cursor.current()).c_str());
+      return 2;
+    } else {
+      // The user named this path, so it counts as confirmed, like a node
+      // chosen in the explorer.
+      std::string path(cursor.current());
+      items.push_back({Uuid::random(), std::string(lastPathComponent(path)), "", path, 0,
+                       CleanableCategory::userCache, true, false, std::nullopt, {}});
+    }
+  }
+  if (items.empty()) {
+    std::fprintf(stderr, "quillane: trash needs at least one PATH\n\nUsage: quillane trash [--permanent] PATH...\n");
+    return 2;
+  }
+  std::stop_source stopSource;
+  InterruptWatcher watcher(stopSource);
+  const std::stop_token stop = stopSource.get_token();
+  const std::string home = homeDirectory();
+  auto moves = std::make_shared<UninterruptibleMoves>(
+      std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash::forCurrentUser()));
+  watcher.setCleanup([moves] { moves->holdForExit(); });
+
+  // Validate first: a refused path is never measured, and measuring (a
+  // folder may hold millions of files) can be interrupted.
+  const ProtectedSnapshot protectedNow =
+      ProtectedLocations::snapshot(DeletionGuard::standardize(home), GuardFileFacts::system());
+  std::map<std::size_t, std::string> refusals;
+  for (std::size_t i = 0; i < items.size() && !stop.stop_requested(); ++i) {
+    try {
+      const ApprovedDeletion approved = DeletionGuard::approve(items[i].path, home, true, &protectedNow);
+      const std::optional<std::int64_t> bytes = reclaimableBytes(approved.realPath, stop);
+      items[i].sizeBytes = bytes.value_or(0);
+    } catch (const DeletionGuardError &refusal) {
+      refusals[i] = refusal.what();
+      items[i].isSelected = false;
+    }
+  }
+  SafeCleaningReport report;
+  if (!stop.stop_requested()) {
+    SafeCleaningEngine engine(home, moves);
+    report = engine.clean(items, permanent ? DeletionMode::permanentDelete : DeletionMode::moveToTrash, true, {}, stop);
+  }
+  printOutcomes(items, refusals, report, permanent);
+  const std::size_t done = report.cleanedPaths.size() + report.alreadyHandledPaths.size();
+  std::printf("\n%zu of %zu cleaned, %s freed, in %.3f s\n", done, items.size(),
+              formatByteCount(report.freedBytes).c_str(), report.durationSeconds);
+  std::fflush(stdout);
+  if (stop.stop_requested())
+    return 130;
+  return done == items.size() ? 0 : 1;
+}
+
+int runAccessCommand(std::span<char *const> arguments) {
+  if (!arguments.empty()) {
+    std::fprintf(stderr, "quillane: access takes no arguments\n");
+    return 2;
+  }
+  const auto &coordinator = FullDiskAccessCoordinator::shared();
+  std::printf("Protected locations: %s\n", std::string(rawValue(coordinator.checkStatus())).c_str());
+  std::printf("(Linux has no separate permission for them: the probes decide by plain readability.)\n\n");
+  for (const FDAPathCategory &row : FullDiskAccessCoordinator::transparencyCategories()) {
+    std::printf("%s\n  %s\n", row.title.c_str(), row.purpose.c_str());
+    for (const std::string &sample : row.samplePaths)
+      std::printf("    %s\n", sample.c_str());
+  }
+  return 0;
+}
+
+} // namespace quillane

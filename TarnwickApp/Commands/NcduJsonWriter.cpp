@@ -1,0 +1,96 @@
+#include "TarnwickApp/Commands/NcduJsonWriter.h"
+
+#include <cmath>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace quillane {
+namespace {
+
+using tarnwick::DiskTreeArena;
+using tarnwick::NodeID;
+
+void appendEscaped(std::string &out, std::string_view bytes) {
+  static constexpr char hex[] = "0123456789abcdef";
+  for (char c : bytes) {
+    auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(c);
+    } else if (byte < 0x20 || byte == 0x7F) {
+      // JSON allows a raw DEL, but ncdu 1.18 rejects the whole file over it.
+      out += "\\u00";
+      out.push_back(hex[byte >> 4]);
+      out.push_back(hex[byte & 0xF]);
+    } else {
+      out.push_back(c);
+    }
+  }
+}
+
+void appendInfo(std::string &out, std::string_view name, const DiskTreeArena::Record &record) {
+  out += "{\"name\":\"";
+  appendEscaped(out, name);
+  out += "\",\"dsize\":";
+  out += std::to_string(record.isDirectory ? 0 : record.allocatedSize);
+  double mtime = record.modificationTimestamp;
+  if (mtime > 0) {
+    out += ",\"mtime\":";
+    out += std::to_string(static_cast<long long>(std::floor(mtime)));
+  }
+  out += '}';
+}
+
+} // namespace
+
+bool writeNcduJson(const DiskTreeArena &arena, std::FILE *out) {
+  std::string buffer = "[1,2,{\"progname\":\"quillane\",\"progver\":\"0.1.0\",\"timestamp\":" +
+                       std::to_string(static_cast<long long>(std::time(nullptr))) + "},\n";
+  auto flush = [&](bool force) {
+    if (!force && buffer.size() < (1 << 20))
+      return true;
+    bool ok = std::fwrite(buffer.data(), 1, buffer.size(), out) == buffer.size();
+    buffer.clear();
+    return ok;
+  };
+
+  if (!arena.rootNode()) {
+    buffer += "[{\"name\":\"\",\"dsize\":0}]]\n";
+    return flush(true) && std::fflush(out) == 0;
+  }
+  // Depth-first with an explicit stack of (directory, next child index).
+  struct Frame {
+    NodeID directory;
+    std::uint32_t nextChild;
+  };
+  std::vector<Frame> stack;
+  buffer += '[';
+  appendInfo(buffer, arena.rootPath(), arena.record(arena.rootID));
+  stack.push_back({arena.rootID, 0});
+  while (!stack.empty()) {
+    Frame &frame = stack.back();
+    const DiskTreeArena::Record &directory = arena.record(frame.directory);
+    if (frame.nextChild == directory.childCount) {
+      buffer += ']';
+      stack.pop_back();
+      continue;
+    }
+    NodeID child = directory.firstChildID + static_cast<NodeID>(frame.nextChild++);
+    const DiskTreeArena::Record &record = arena.record(child);
+    buffer += ",\n";
+    if (record.isDirectory) {
+      buffer += '[';
+      appendInfo(buffer, arena.name(child), record);
+      stack.push_back({child, 0});
+    } else {
+      appendInfo(buffer, arena.name(child), record);
+    }
+    if (!flush(false))
+      return false;
+  }
+  buffer += "]\n";
+  return flush(true) && std::fflush(out) == 0;
+}
+
+} // namespace quillane

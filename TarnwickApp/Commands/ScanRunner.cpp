@@ -1,0 +1,47 @@
+#include "TarnwickApp/Commands/ScanRunner.h"
+
+#include "TarnwickApp/Commands/CommandFailure.h"
+#include "TarnwickApp/Commands/ProgressLine.h"
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Support/NoLinkPath.h"
+#include "TarnwickCore/Support/ScanErrors.h"
+#include "TarnwickCore/Support/UniqueFd.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace quillane {
+
+ScanOutcome runScan(const std::string &path, int concurrency, bool fileManager, bool showProgress,
+                    std::stop_token stop) {
+  ProgressLine progressLine;
+  tarnwick::ProgressHandler handler;
+  if (showProgress && ::isatty(STDERR_FILENO))
+    handler = [&progressLine](const tarnwick::ScanProgress &progress) { progressLine.show(progress); };
+  ScanOutcome outcome;
+  try {
+    outcome.arena = tarnwick::FastBulkScanner(concurrency, fileManager).scan(path, handler, stop);
+  } catch (const tarnwick::ScanCancelledError &) {
+    progressLine.clear();
+    std::fprintf(stderr, "quillane: scan interrupted\n");
+    outcome.failureStatus = 130;
+  } catch (...) {
+    // Too large a tree, or out of memory or descriptors: no tree at all
+    // rather than a short one.
+    progressLine.clear();
+    outcome.failureStatus = reportCommandFailure("scanning", path);
+  }
+  progressLine.clear();
+  return outcome;
+}
+
+bool rootIsReadable(const std::string &path, std::string &reason) {
+  tarnwick::UniqueFd directory(tarnwick::openDirectoryNoFollow(path));
+  if (!directory)
+    reason = std::strerror(errno);
+  return directory.valid();
+}
+
+} // namespace quillane

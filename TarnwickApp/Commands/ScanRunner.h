@@ -1,0 +1,28 @@
+#pragma once
+
+#include "TarnwickCore/Tree/DiskTreeArena.h"
+
+#include <optional>
+#include <stop_token>
+#include <string>
+
+namespace quillane {
+
+/// How a command-line scan went: the tree, or the exit status to end with.
+struct ScanOutcome {
+  std::optional<tarnwick::DiskTreeArena> arena;
+  /// 130 when interrupted, 1 when the tree is too large or memory or file
+  /// descriptors ran out.
+  int failureStatus = 0;
+};
+
+/// Scans `path` with a live progress line on standard error (when it is a
+/// terminal and `showProgress` is set), stopping when `stop` fires. Failures
+/// are reported on standard error; none is thrown.
+ScanOutcome runScan(const std::string &path, int concurrency, bool fileManager, bool showProgress,
+                    std::stop_token stop);
+
+/// Whether the scanned root could be listed; `reason` says why not.
+bool rootIsReadable(const std::string &path, std::string &reason);
+
+} // namespace quillane

@@ -1,0 +1,188 @@
+#include "TarnwickApp/Commands/TreemapCommand.h"
+
+#include "TarnwickApp/Commands/ArgumentCursor.h"
+#include "TarnwickApp/Commands/AtomicOutputFile.h"
+#include "TarnwickApp/Commands/CommandFailure.h"
+#include "TarnwickApp/Commands/InterruptWatcher.h"
+#include "TarnwickApp/Commands/ScanRunner.h"
+#include "TarnwickApp/Commands/TextFormat.h"
+#include "TarnwickApp/Commands/TreemapExport.h"
+#include "TarnwickCore/Support/UserPaths.h"
+#include "TarnwickUI/SquarifiedTreemapLayout.h"
+
+#include <QGuiApplication>
+
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <stop_token>
+#include <unistd.h>
+#include <vector>
+
+namespace quillane {
+namespace {
+
+using Layout = tarnwick::SquarifiedTreemapLayout;
+
+// "1600x1000" → 1600 × 1000; both sides whole numbers from 1 to 16384.
+std::optional<tarnwick::CanvasSize> parseSize(std::string_view text) {
+  auto x = text.find('x');
+  if (x == std::string_view::npos)
+    return std::nullopt;
+  int width = 0, height = 0;
+  auto parse = [](std::string_view part, int &value) {
+    auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+    return error == std::errc() && end == part.data() + part.size() && value >= 1 && value <= 16384;
+  };
+  if (!parse(text.substr(0, x), width) || !parse(text.substr(x + 1), height))
+    return std::nullopt;
+  return tarnwick::CanvasSize{static_cast<double>(width), static_cast<double>(height)};
+}
+
+// One requested output: where it goes and how it is produced.
+struct Output {
+  std::unique_ptr<AtomicOutputFile> file;
+  enum class Kind { json, svg, png } kind;
+};
+
+// Writes and commits each output in turn. Exit status: 0, 1 when one could
+// not be written, 130 when stopped (every temporary goes with its file).
+int writeOutputs(std::vector<Output> &outputs, std::span<const tarnwick::TreemapRect> tiles,
+                 tarnwick::CanvasSize size, const std::string &title, std::stop_token stop) {
+  int status = 0;
+  for (Output &output : outputs) {
+    std::FILE *stream = output.file->stream();
+    bool written = false;
+    switch (output.kind) {
+    case Output::Kind::json: {
+      std::string json = treemapJson(tiles);
+      written = std::fwrite(json.data(), 1, json.size(), stream) == json.size();
+      break;
+    }
+    case Output::Kind::svg: written = writeTreemapSvg(tiles, size, stream, title); break;
+    case Output::Kind::png: written = writeTreemapPng(tiles, size, stream); break;
+    }
+    if (stop.stop_requested())
+      return 130;
+    if (!written || !output.file->commit()) {
+      std::fprintf(stderr, "quillane: %s\n", output.file->error().empty() ? "cannot write the output"
+                                                                           : output.file->error().c_str());
+      status = 1;
+    }
+  }
+  return status;
+}
+
+int drawTreemap(const TreemapOptions &options, const std::string &path) {
+  std::string reason;
+  if (!rootIsReadable(path, reason)) {
+    std::fprintf(stderr, "quillane: cannot read %s: %s\n", printableText(path).c_str(), reason.c_str());
+    return 1;
+  }
+  // Drawing text needs a GUI application; an export never needs a display,
+  // and Qt's notes about the missing session are noise on a terminal.
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+      std::fprintf(stderr, "quillane: %s\n", message.toLocal8Bit().constData());
+  });
+  int argc = 1;
+  char name[] = "quillane";
+  char *argv[] = {name, nullptr};
+  QGuiApplication application(argc, argv);
+
+  std::signal(SIGPIPE, SIG_IGN);
+  std::stop_source stop;
+  InterruptWatcher interrupts(stop);
+  std::vector<Output> outputs;
+  std::vector<std::string> temporaries;
+  auto open = [&](const std::optional<std::string> &destination, Output::Kind kind) {
+    if (!destination)
+      return true;
+    auto file = std::make_unique<AtomicOutputFile>(*destination);
+    if (!file->isOpen()) {
+      std::fprintf(stderr, "quillane: %s\n", file->error().c_str());
+      return false;
+    }
+    // Opening the next output may block (a FIFO waits for its reader), so a
+    // forced exit meanwhile must already know this temporary.
+    if (!file->temporaryPath().empty()) {
+      temporaries.push_back(file->temporaryPath());
+      interrupts.setCleanup([temporaries] {
+        for (const std::string &temporary : temporaries)
+          ::unlink(temporary.c_str());
+      });
+    }
+    outputs.push_back({std::move(file), kind});
+    return true;
+  };
+  if (!open(options.jsonDestination, Output::Kind::json) || !open(options.svgDestination, Output::Kind::svg) ||
+      !open(options.pngDestination, Output::Kind::png))
+    return 1;
+
+  ScanOutcome scanned = runScan(path, 8, false, true, stop.get_token());
+  if (!scanned.arena)
+    return scanned.failureStatus;
+  const tarnwick::DiskTreeArena &arena = *scanned.arena;
+  const std::vector<tarnwick::DiskNode> children = arena.children(arena.rootID);
+  const std::vector<tarnwick::TreemapRect> tiles =
+      Layout::compute(children, options.size, Layout::defaultMinPixelArea, Layout::defaultMaxVisibleRects,
+                      arena.rootNode()->allocatedSize);
+  return writeOutputs(outputs, tiles, options.size, arena.rootPath(), stop.get_token());
+}
+
+} // namespace
+
+std::optional<TreemapOptions> parseTreemapOptions(std::span<char *const> arguments, std::string &error) {
+  TreemapOptions options;
+  ArgumentCursor cursor(arguments);
+  while (cursor.next()) {
+    std::string_view argument = cursor.current();
+    std::optional<std::string> *destination = argument == "--json" ? &options.jsonDestination
+                                               : argument == "--svg" ? &options.svgDestination
+                                               : argument == "--png" ? &options.pngDestination
+                                                                     : nullptr;
+    if (destination || argument == "--size") {
+      auto text = cursor.value(error);
+      if (!text)
+        return std::nullopt;
+      if (destination) {
+        // Only JSON may go to standard output; images never to a terminal.
+        if (text->empty() || (*text == "-" && argument != "--json")) {
+          error = std::string(argument) + " needs a file name" + (argument == "--json" ? ", or - for standard output" : "");
+          return std::nullopt;
+        }
+        *destination = std::string(*text);
+      } else if (auto size = parseSize(*text)) {
+        options.size = *size;
+      } else {
+        error = "--size needs WIDTHxHEIGHT in whole points from 1 to 16384, such as 1200x800";
+        return std::nullopt;
+      }
+    } else if (cursor.isOption()) {
+      error = "unknown option " + std::string(argument);
+      return std::nullopt;
+    } else if (!cursor.takePath(options.path, error, "laid out")) {
+      return std::nullopt;
+    }
+  }
+  if (!options.jsonDestination && !options.svgDestination && !options.pngDestination) {
+    error = "nothing to write: give --json, --svg or --png";
+    return std::nullopt;
+  }
+  return options;
+}
+
+int runTreemapCommand(const TreemapOptions &options) {
+  const std::string path = tarnwick::absoluteUserPath(options.path.empty() ? tarnwick::homeDirectory() : options.path);
+  try {
+    return drawTreemap(options, path);
+  } catch (...) {
+    // Every temporary output is removed by the unwinding.
+    return reportCommandFailure("drawing the treemap of", path);
+  }
+}
+
+} // namespace quillane

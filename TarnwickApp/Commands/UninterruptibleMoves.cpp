@@ -1,0 +1,26 @@
+#include "TarnwickApp/Commands/UninterruptibleMoves.h"
+
+namespace quillane {
+
+void UninterruptibleMoves::moveToTrash(const tarnwick::ApprovedDeletion &item) {
+  std::lock_guard moving(moving_);
+  inner_->moveToTrash(item);
+}
+
+void UninterruptibleMoves::removeItem(const tarnwick::ApprovedDeletion &item) { inner_->removeItem(item); }
+
+std::vector<std::string> UninterruptibleMoves::cleanKeeping(const tarnwick::ApprovedDeletion &item,
+                                                            tarnwick::DeletionMode mode,
+                                                            const std::vector<std::string> &keptNames) {
+  if (mode == tarnwick::DeletionMode::permanentDelete)
+    return inner_->cleanKeeping(item, mode, keptNames);
+  std::lock_guard moving(moving_);
+  return inner_->cleanKeeping(item, mode, keptNames);
+}
+
+void UninterruptibleMoves::holdForExit() {
+  // Never released: the process ends right after this returns.
+  moving_.lock();
+}
+
+} // namespace quillane

@@ -1,0 +1,96 @@
+#include "TarnwickApp/Windows/AppRootView.h"
+
+#include "TarnwickApp/Windows/CleaningReportMessage.h"
+#include "TarnwickApp/Windows/ReportToast.h"
+#include "TarnwickApp/Windows/ScanningHUDView.h"
+#include "TarnwickUI/SizeloomDashboardView.h"
+#include "TarnwickUI/TarnwickAppCoordinator.h"
+
+#include <QDir>
+
+#include <cstdio>
+
+namespace quillane {
+
+AppRootView::AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe,
+                         WelcomeLauncherView::Shortcuts shortcuts, QWidget *parent)
+    : QStackedWidget(parent), coordinator_(coordinator), probe_(std::move(probe)), homeFolder_(QDir::homePath()),
+      launcher_(new WelcomeLauncherView(shortcuts, this)), scanning_(new ScanningHUDView(this)),
+      toast_(new ReportToast(this)) {
+  addWidget(launcher_);
+  addWidget(scanning_);
+  connect(launcher_, &WelcomeLauncherView::scanHomeRequested, this, &AppRootView::scanHomeRequested);
+  connect(launcher_, &WelcomeLauncherView::scanDiskRequested, this, &AppRootView::scanDiskRequested);
+  connect(launcher_, &WelcomeLauncherView::chooseFolderRequested, this, &AppRootView::chooseFolderRequested);
+  connect(launcher_, &WelcomeLauncherView::grantAccessRequested, this, &AppRootView::grantAccessRequested);
+  connect(launcher_, &WelcomeLauncherView::cleanCachesRequested, this, [this] { emit cleanCachesRequested(std::nullopt); });
+  connect(scanning_, &ScanningHUDView::cancelRequested, &coordinator_, &tarnwick::TarnwickAppCoordinator::cancelScan);
+
+  using tarnwick::TarnwickAppCoordinator;
+  connect(&coordinator_, &TarnwickAppCoordinator::isScanningChanged, this, &AppRootView::sync);
+  connect(&coordinator_, &TarnwickAppCoordinator::arenaChanged, this, &AppRootView::sync);
+  connect(&coordinator_, &TarnwickAppCoordinator::scanProgressChanged, this,
+          [this] { scanning_->setProgress(coordinator_.scanProgress()); });
+  connect(&coordinator_, &TarnwickAppCoordinator::lastCleaningReportChanged, this, &AppRootView::showReport);
+  // A failed scan would otherwise just drop back to the previous screen.
+  connect(&coordinator_, &TarnwickAppCoordinator::scanErrorChanged, this, [this] {
+    if (const auto &error = coordinator_.scanError())
+      toast_->showMessage(QStringLiteral("The scan failed: ") + *error, false);
+  });
+  launcher_->setAccessStatus(probe_());
+  sync();
+}
+
+void AppRootView::showEvent(QShowEvent *event) {
+  // Permissions may have changed while the window was away.
+  launcher_->setAccessStatus(probe_());
+  QStackedWidget::showEvent(event);
+}
+
+void AppRootView::sync() {
+  showPage(); // a page switch raises the page: keep the message above it
+  toast_->raise();
+}
+
+void AppRootView::showPage() {
+  if (coordinator_.isScanning()) {
+    if (currentWidget() != scanning_)
+      scanning_->setProgress(std::nullopt); // a new scan: no report of its own yet
+    setCurrentWidget(scanning_);
+    return;
+  }
+  if (auto arena = coordinator_.arena()) {
+    if (!dashboard_) {
+      dashboard_ = new tarnwick::SizeloomDashboardView(arena, std::nullopt, this);
+      addWidget(dashboard_);
+      connect(dashboard_, &tarnwick::SizeloomDashboardView::moveToTrash, &coordinator_,
+              &tarnwick::TarnwickAppCoordinator::moveNodeToTrash);
+      connect(dashboard_, &tarnwick::SizeloomDashboardView::rescan, this, &AppRootView::rescan);
+      connect(dashboard_, &tarnwick::SizeloomDashboardView::cleanCategory, this, [this](tarnwick::CleanableCategory category) {
+        const std::string_view title = tarnwick::rawValue(category);
+        std::printf("Cleaning category: %.*s\n", int(title.size()), title.data());
+        std::fflush(stdout);
+        emit cleanCachesRequested(category);
+      });
+    } else if (dashboard_->arena() != arena) {
+      dashboard_->setArena(arena);
+    }
+    setCurrentWidget(dashboard_);
+    return;
+  }
+  setCurrentWidget(launcher_);
+}
+
+void AppRootView::rescan() {
+  std::optional<tarnwick::DiskNode> root = coordinator_.arena() ? coordinator_.arena()->rootNode() : std::nullopt;
+  coordinator_.startScan(root ? QString::fromStdString(root->path) : homeFolder_);
+}
+
+void AppRootView::showReport() {
+  if (const auto &report = coordinator_.lastCleaningReport()) {
+    const CleaningReportMessage message = CleaningReportMessage::from(*report);
+    toast_->showMessage(message.text, message.succeeded);
+  }
+}
+
+} // namespace quillane

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "TarnwickApp/Windows/WelcomeLauncherView.h"
+#include "TarnwickCore/Catalogue/CleanableCategory.h"
+#include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
+
+#include <QPointer>
+#include <QStackedWidget>
+
+#include <functional>
+#include <optional>
+
+namespace tarnwick {
+class SizeloomDashboardView;
+class TarnwickAppCoordinator;
+} // namespace tarnwick
+
+namespace quillane {
+
+class ReportToast;
+class ScanningHUDView;
+
+/// The main window's content, chosen from the coordinator's state: the
+/// scanning display while a scan runs (also over an older result), the
+/// explorer once there is a result, the launcher before any. It wires the
+/// explorer's trash, rescan and clean actions to the coordinator and shows
+/// the outcome of every move to the Trash.
+///
+/// Threads: GUI thread only. The coordinator must outlive this view.
+class AppRootView : public QStackedWidget {
+  Q_OBJECT
+
+public:
+  using StatusProbe = std::function<tarnwick::FullDiskAccessStatus()>;
+  AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, WelcomeLauncherView::Shortcuts shortcuts,
+              QWidget *parent = nullptr);
+
+  WelcomeLauncherView *launcher() const { return launcher_; }
+  ScanningHUDView *scanningDisplay() const { return scanning_; }
+  /// The explorer; null until the first result.
+  tarnwick::SizeloomDashboardView *dashboard() const { return dashboard_; }
+  ReportToast *reportToast() const { return toast_; }
+  /// The home folder the rescan falls back to (tests point it elsewhere).
+  void setHomeFolder(QString path) { homeFolder_ = std::move(path); }
+
+signals:
+  void scanHomeRequested();
+  void scanDiskRequested();
+  void chooseFolderRequested();
+  void grantAccessRequested();
+  void cleanCachesRequested(std::optional<tarnwick::CleanableCategory> category);
+
+protected:
+  void showEvent(QShowEvent *event) override;
+
+private:
+  void sync();
+  void showPage();
+  void showReport();
+  void rescan();
+
+  tarnwick::TarnwickAppCoordinator &coordinator_;
+  StatusProbe probe_;
+  QString homeFolder_;
+  WelcomeLauncherView *launcher_;
+  ScanningHUDView *scanning_;
+  tarnwick::SizeloomDashboardView *dashboard_ = nullptr;
+  ReportToast *toast_;
+};
+
+} // namespace quillane

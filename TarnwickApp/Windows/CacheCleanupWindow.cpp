@@ -1,0 +1,298 @@
+#include "TarnwickApp/Windows/CacheCleanupWindow.h"
+
+#include "TarnwickApp/Windows/CleaningReportMessage.h"
+#include "TarnwickUI/BusySpinner.h"
+#include "TarnwickUI/SymbolIcons.h"
+#include "TarnwickUI/TreemapPalette.h"
+#include "TarnwickUI/WidgetStyle.h"
+
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <map>
+
+namespace quillane {
+namespace {
+
+using namespace tarnwick::WidgetStyle;
+using tarnwick::CleanableCategory;
+using tarnwick::CleanableItem;
+using tarnwick::TreemapPalette;
+
+enum Column { nameColumn, descriptionColumn, sizeColumn, modifiedColumn, pathColumn, columnCount };
+enum Page { busyPage, listPage, emptyPage };
+constexpr int itemIndexRole = Qt::UserRole + 1;
+
+QString fromView(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+
+bool askWithMessageBox(QWidget *parent, const QString &question) {
+  return QMessageBox::question(parent, QStringLiteral("Move to Trash"), question,
+                               QMessageBox::Cancel | QMessageBox::Yes, QMessageBox::Cancel) == QMessageBox::Yes;
+}
+
+/// Everything a report holds, one line per path.
+QString reportDetails(const tarnwick::SafeCleaningReport &report) {
+  QStringList lines;
+  for (const std::string &path : report.cleanedPaths)
+    lines << QStringLiteral("Moved to the Trash: ") + displayText(path);
+  for (const auto &[path, reason] : report.errors)
+    lines << QStringLiteral("Not moved: %1 — %2").arg(displayText(path), QString::fromStdString(reason));
+  return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+CacheCleanupWindow::CacheCleanupWindow(std::string homeDirectory, std::shared_ptr<tarnwick::SafeCleaningEngine> engine,
+                                       QWidget *parent)
+    : QWidget(parent, Qt::Window), controller_(std::move(homeDirectory), std::move(engine)), confirmer_(askWithMessageBox) {
+  setWindowTitle(QStringLiteral("Clean Up Caches"));
+  resize(920, 620);
+  setMinimumSize(720, 460);
+  auto *layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(makeHeader());
+
+  reportPanel_ = new QWidget(this);
+  auto *reportLayout = new QVBoxLayout(reportPanel_);
+  reportLayout->setContentsMargins(18, 8, 18, 8);
+  reportSummary_ = makeLabel({}, textFont(12, QFont::DemiBold), primaryText(), reportPanel_);
+  reportSummary_->setWordWrap(true);
+  reportDetails_ = new QPlainTextEdit(reportPanel_);
+  reportDetails_->setReadOnly(true);
+  reportDetails_->setMaximumHeight(110);
+  reportLayout->addWidget(reportSummary_);
+  reportLayout->addWidget(reportDetails_);
+  reportPanel_->hide();
+  layout->addWidget(reportPanel_);
+
+  pages_ = new QStackedWidget(this);
+  pages_->addWidget(makeBusyPage());
+  list_ = new QTreeWidget(pages_);
+  list_->setColumnCount(columnCount);
+  list_->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Description"), QStringLiteral("Size"),
+                          QStringLiteral("Modified"), QStringLiteral("Path")});
+  list_->setRootIsDecorated(true);
+  list_->setUniformRowHeights(true);
+  list_->setAlternatingRowColors(false);
+  for (int column : {nameColumn, descriptionColumn, sizeColumn, modifiedColumn})
+    list_->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  list_->header()->setStretchLastSection(true);
+  pages_->addWidget(list_);
+  empty_ = makeLabel(QStringLiteral("No known caches found."), textFont(13, QFont::Medium), secondaryText(), pages_);
+  empty_->setAlignment(Qt::AlignCenter);
+  pages_->addWidget(empty_);
+  layout->addWidget(pages_, 1);
+  layout->addWidget(makeFooter());
+
+  using tarnwick::CacheCleanupController;
+  connect(&controller_, &CacheCleanupController::itemsChanged, this, &CacheCleanupWindow::rebuildList);
+  connect(&controller_, &CacheCleanupController::tickedChanged, this, &CacheCleanupWindow::refreshTotal);
+  connect(&controller_, &CacheCleanupController::scanningChanged, this, &CacheCleanupWindow::refreshPage);
+  connect(&controller_, &CacheCleanupController::cleaningChanged, this, &CacheCleanupWindow::refreshPage);
+  connect(&controller_, &CacheCleanupController::cleanProgressChanged, this, &CacheCleanupWindow::refreshPage);
+  connect(&controller_, &CacheCleanupController::reportChanged, this, &CacheCleanupWindow::showReport);
+  connect(list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *row, int column) {
+    const QVariant index = row->data(nameColumn, itemIndexRole);
+    if (column == nameColumn && index.isValid())
+      controller_.setTicked(std::size_t(index.toULongLong()), row->checkState(nameColumn) == Qt::Checked);
+  });
+  refreshPage();
+  refreshTotal();
+}
+
+QWidget *CacheCleanupWindow::makeHeader() {
+  auto *header = new QWidget(this);
+  auto *layout = new QHBoxLayout(header);
+  layout->setContentsMargins(18, 16, 18, 12);
+  layout->setSpacing(12);
+  auto *icon = new QLabel(header);
+  icon->setPixmap(tarnwick::SymbolIcons::tinted("sparkles", 28, accent(), devicePixelRatioF()));
+  auto *titles = new QVBoxLayout;
+  titles->setSpacing(2);
+  titles->addWidget(makeLabel(QStringLiteral("Clean Up Caches"), textFont(18, QFont::Bold), primaryText(), header));
+  titles->addWidget(makeLabel(QStringLiteral("Known caches that their applications fetch or rebuild again, largest first. "
+                                             "Tick what to move to the Trash."),
+                              textFont(11), secondaryText(), header));
+  filterLabel_ = makeLabel({}, textFont(11, QFont::DemiBold), primaryText(), header);
+  showAll_ = new QPushButton(QStringLiteral("Show All"), header);
+  connect(showAll_, &QPushButton::clicked, this, [this] { open(std::nullopt); });
+  layout->addWidget(icon, 0, Qt::AlignTop);
+  layout->addLayout(titles, 1);
+  layout->addWidget(filterLabel_);
+  layout->addWidget(showAll_);
+  return header;
+}
+
+QWidget *CacheCleanupWindow::makeBusyPage() {
+  auto *page = new QWidget(pages_);
+  auto *layout = new QVBoxLayout(page);
+  layout->addStretch();
+  layout->addWidget(new tarnwick::BusySpinner(36, page), 0, Qt::AlignHCenter);
+  busyText_ = makeLabel({}, textFont(14, QFont::DemiBold), primaryText(), page);
+  busyText_->setAlignment(Qt::AlignCenter);
+  layout->addWidget(busyText_);
+  progress_ = new QProgressBar(page);
+  progress_->setMaximumWidth(420);
+  progress_->setTextVisible(false);
+  layout->addWidget(progress_, 0, Qt::AlignHCenter);
+  cancel_ = new QPushButton(QStringLiteral("Cancel"), page);
+  connect(cancel_, &QPushButton::clicked, &controller_, &tarnwick::CacheCleanupController::cancel);
+  layout->addWidget(cancel_, 0, Qt::AlignHCenter);
+  layout->addStretch();
+  return page;
+}
+
+QWidget *CacheCleanupWindow::makeFooter() {
+  auto *footer = new QWidget(this);
+  auto *layout = new QHBoxLayout(footer);
+  layout->setContentsMargins(18, 10, 18, 14);
+  total_ = makeLabel({}, textFont(12, QFont::DemiBold), primaryText(), footer);
+  rescan_ = new QPushButton(tarnwick::SymbolIcons::icon("arrow.clockwise"), QStringLiteral("Rescan"), footer);
+  trash_ = new QPushButton(QStringLiteral("Move to Trash"), footer);
+  trash_->setIcon(QIcon(tarnwick::SymbolIcons::tinted("trash", 14, Qt::white, devicePixelRatioF())));
+  trash_->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px; padding: 5px 14px; }"
+                                       "QPushButton:disabled { background: %2; color: rgba(255,255,255,110); }")
+                            .arg(destructiveRed().name(), controlBackground().name()));
+  connect(rescan_, &QPushButton::clicked, &controller_, &tarnwick::CacheCleanupController::rescan);
+  connect(trash_, &QPushButton::clicked, this, &CacheCleanupWindow::confirmAndClean);
+  layout->addWidget(total_);
+  layout->addStretch();
+  layout->addWidget(rescan_);
+  layout->addWidget(trash_);
+  return footer;
+}
+
+void CacheCleanupWindow::open(std::optional<CleanableCategory> category) {
+  controller_.setCategoryFilter(category);
+  filterLabel_->setText(category ? QStringLiteral("Only: ") + fromView(tarnwick::rawValue(*category)) : QString());
+  filterLabel_->setVisible(category.has_value());
+  showAll_->setVisible(category.has_value());
+  // Measure on first opening, and again when nothing is known yet (the
+  // last measurement was cancelled or found nothing).
+  if (!controller_.isScanning() && !controller_.isCleaning() && (!measuredOnce_ || controller_.items().empty())) {
+    measuredOnce_ = true;
+    controller_.rescan();
+  }
+  show();
+  raise();
+  activateWindow();
+}
+
+void CacheCleanupWindow::rebuildList() {
+  const QSignalBlocker quiet(list_); // building is not the user ticking
+  list_->clear();
+  const std::vector<CleanableItem> &items = controller_.items();
+  // Groups in the order of their largest item; items already come largest first.
+  std::vector<CleanableCategory> order;
+  std::map<CleanableCategory, std::pair<QTreeWidgetItem *, std::int64_t>> groups;
+  for (std::size_t index = 0; index < items.size(); ++index) {
+    const CleanableItem &item = items[index];
+    if (!controller_.isVisible(item))
+      continue;
+    auto [group, inserted] = groups.try_emplace(item.category, nullptr, 0);
+    if (inserted) {
+      group->second.first = new QTreeWidgetItem(list_);
+      order.push_back(item.category);
+    }
+    group->second.second += item.sizeBytes;
+    auto *row = new QTreeWidgetItem(group->second.first);
+    row->setText(nameColumn, displayText(item.name));
+    row->setData(nameColumn, itemIndexRole, qulonglong(index));
+    row->setCheckState(nameColumn, item.isSelected ? Qt::Checked : Qt::Unchecked);
+    row->setText(descriptionColumn, displayText(item.subtitle));
+    row->setText(sizeColumn, TreemapPalette::formatBytes(item.sizeBytes));
+    row->setTextAlignment(sizeColumn, Qt::AlignRight | Qt::AlignVCenter);
+    if (item.lastModified)
+      row->setText(modifiedColumn, QLocale().toString(QDateTime::fromMSecsSinceEpoch(qint64(*item.lastModified * 1000)).date(),
+                                                      QLocale::ShortFormat));
+    row->setText(pathColumn, displayText(item.path));
+    row->setToolTip(pathColumn, displayText(item.path));
+    if (!item.isSafeByDefault)
+      row->setToolTip(nameColumn, QStringLiteral("Slow or costly to fetch again; not ticked unless you choose it."));
+  }
+  for (CleanableCategory category : order) {
+    auto &[group, bytes] = groups[category];
+    const QColor colour = TreemapPalette::color(category);
+    group->setText(nameColumn, fromView(tarnwick::rawValue(category)));
+    group->setIcon(nameColumn, QIcon(tarnwick::SymbolIcons::tinted(tarnwick::sfSymbolName(category).data(), 16, colour,
+                                                                   devicePixelRatioF())));
+    group->setForeground(nameColumn, colour);
+    group->setFont(nameColumn, textFont(12, QFont::Bold));
+    group->setText(sizeColumn, TreemapPalette::formatBytes(bytes));
+    group->setTextAlignment(sizeColumn, Qt::AlignRight | Qt::AlignVCenter);
+    group->setFirstColumnSpanned(false);
+    group->setExpanded(true);
+  }
+  refreshPage();
+}
+
+void CacheCleanupWindow::refreshTotal() {
+  const std::vector<CleanableItem> ticked = controller_.tickedItems();
+  total_->setText(QStringLiteral("%1 ticked · %2")
+                      .arg(TreemapPalette::formatItemCount(std::int64_t(ticked.size()), true),
+                           TreemapPalette::formatBytes(controller_.tickedBytes())));
+  trash_->setEnabled(!ticked.empty() && !controller_.isScanning() && !controller_.isCleaning());
+}
+
+void CacheCleanupWindow::refreshPage() {
+  const bool busy = controller_.isScanning() || controller_.isCleaning();
+  if (controller_.isCleaning()) {
+    const auto &progress = controller_.cleanProgress();
+    busyText_->setText(progress ? QStringLiteral("Moving %1 of %2 to the Trash…").arg(progress->currentIndex + 1).arg(progress->totalCount)
+                                : QStringLiteral("Moving to the Trash…"));
+    progress_->setRange(0, progress ? int(progress->totalCount) : 0);
+    progress_->setValue(progress ? int(progress->currentIndex) : 0);
+    progress_->show();
+  } else {
+    busyText_->setText(QStringLiteral("Looking for caches…"));
+    progress_->hide();
+  }
+  empty_->setText(controller_.wasCancelled() ? QStringLiteral("Measuring was cancelled. Choose Rescan to look again.")
+                                            : QStringLiteral("No known caches found."));
+  if (busy)
+    pages_->setCurrentIndex(busyPage);
+  else
+    pages_->setCurrentIndex(list_->topLevelItemCount() > 0 ? listPage : emptyPage);
+  rescan_->setEnabled(!busy);
+  refreshTotal();
+}
+
+void CacheCleanupWindow::confirmAndClean() {
+  const std::vector<CleanableItem> ticked = controller_.tickedItems();
+  if (ticked.empty())
+    return;
+  const QString question = QStringLiteral("Move %1 (%2) to the Trash?")
+                               .arg(TreemapPalette::formatItemCount(std::int64_t(ticked.size()), true),
+                                    TreemapPalette::formatBytes(controller_.tickedBytes()));
+  if (confirmer_ && confirmer_(this, question))
+    controller_.clean();
+}
+
+void CacheCleanupWindow::showReport() {
+  const auto &report = controller_.lastReport();
+  if (!report)
+    return;
+  const CleaningReportMessage message = CleaningReportMessage::from(*report);
+  reportSummary_->setText(message.text);
+  reportDetails_->setPlainText(reportDetails(*report));
+  reportPanel_->show();
+}
+
+QString CacheCleanupWindow::totalText() const { return total_->text(); }
+QString CacheCleanupWindow::reportText() const {
+  return reportPanel_->isHidden() ? QString() : reportSummary_->text() + QLatin1Char('\n') + reportDetails_->toPlainText();
+}
+bool CacheCleanupWindow::isShowingBusy() const { return pages_->currentIndex() == busyPage; }
+
+} // namespace quillane

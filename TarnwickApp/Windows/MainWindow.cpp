@@ -1,0 +1,208 @@
+#include "TarnwickApp/Windows/MainWindow.h"
+
+#include "TarnwickApp/Windows/CacheCleanupWindow.h"
+#include "TarnwickApp/Windows/PreferencesView.h"
+#include "TarnwickUI/DashboardSidebar.h"
+#include "TarnwickUI/SizeloomDashboardView.h"
+#include "TarnwickUI/SymbolIcons.h"
+#include "TarnwickUI/TarnwickAppCoordinator.h"
+#include "TarnwickUI/WidgetStyle.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace quillane {
+namespace {
+
+/// A standard key when the platform defines one, else `fallback`.
+QKeySequence standardOr(QKeySequence::StandardKey key, const QKeySequence &fallback) {
+  const QKeySequence standard(key);
+  return standard.isEmpty() ? fallback : standard;
+}
+
+WelcomeLauncherView::Shortcuts launcherShortcuts() {
+  return {QKeySequence(Qt::CTRL | Qt::Key_S), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+          QKeySequence(Qt::CTRL | Qt::Key_O), QKeySequence(Qt::CTRL | Qt::Key_K)};
+}
+
+std::optional<QString> askForFolder(QWidget *parent) {
+  QFileDialog dialog(parent, QStringLiteral("Choose Folder to Scan"));
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Scan Folder"));
+  dialog.setDirectory(QDir::homePath());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return std::nullopt;
+  return dialog.selectedFiles().front();
+}
+
+} // namespace
+
+MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, QWidget *parent)
+    : QMainWindow(parent), coordinator_(coordinator), probe_(std::move(probe)), homeFolder_(QDir::homePath()),
+      root_(new AppRootView(coordinator, probe_, launcherShortcuts(), this)), chooser_(askForFolder) {
+  setWindowTitle(QStringLiteral("Quillane"));
+  setWindowIcon(tarnwick::SymbolIcons::icon("quillane"));
+  setMinimumSize(1040, 680);
+  resize(1280, 800);
+  setCentralWidget(root_);
+  buildMenus();
+  connect(root_, &AppRootView::scanHomeRequested, scanHome_, &QAction::trigger);
+  connect(root_, &AppRootView::scanDiskRequested, scanDisk_, &QAction::trigger);
+  connect(root_, &AppRootView::chooseFolderRequested, this, &MainWindow::chooseFolderAndScan);
+  connect(root_, &AppRootView::grantAccessRequested, this, &MainWindow::showSettings);
+  connect(root_, &AppRootView::cleanCachesRequested, this, &MainWindow::showCacheCleanup);
+  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this,
+          [this] { cancelScan_->setEnabled(coordinator_.isScanning()); });
+  // The title names the tree on show, as file browsers do.
+  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, [this] {
+    const auto arena = coordinator_.arena();
+    setWindowTitle(arena ? QStringLiteral("%1 — Quillane").arg(tarnwick::WidgetStyle::displayText(arena->rootPath()))
+                         : QStringLiteral("Quillane"));
+  });
+}
+
+void MainWindow::setHomeFolder(const QString &path) {
+  homeFolder_ = path;
+  root_->setHomeFolder(path);
+}
+
+void MainWindow::buildMenus() {
+  using tarnwick::SymbolIcons;
+  QMenu *app = menuBar()->addMenu(QStringLiteral("&Quillane"));
+  about_ = app->addAction(SymbolIcons::icon("internaldrive.fill"), QStringLiteral("About Quillane"), this, &MainWindow::showAbout);
+  settings_ = app->addAction(QStringLiteral("Settings…"), this, &MainWindow::showSettings);
+  settings_->setShortcut(standardOr(QKeySequence::Preferences, QKeySequence(Qt::CTRL | Qt::Key_Comma)));
+  app->addSeparator();
+  QAction *quit = app->addAction(QStringLiteral("Quit Quillane"), qApp, &QApplication::closeAllWindows);
+  quit->setShortcut(standardOr(QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)));
+
+  // The scan items stay enabled during a scan: a new one replaces it.
+  QMenu *scan = menuBar()->addMenu(QStringLiteral("&Scan"));
+  const WelcomeLauncherView::Shortcuts keys = launcherShortcuts();
+  scanHome_ = scan->addAction(SymbolIcons::icon("house.fill"), QStringLiteral("Scan User Home Folder"), this,
+                              [this] { coordinator_.startScan(homeFolder_); });
+  scanHome_->setShortcut(keys.scanHome);
+  scanDisk_ = scan->addAction(SymbolIcons::icon("internaldrive.fill"), QStringLiteral("Scan Full Disk"), this,
+                              [this] { coordinator_.startScan(QStringLiteral("/")); });
+  scanDisk_->setShortcut(keys.scanDisk);
+  chooseFolder_ = scan->addAction(SymbolIcons::icon("folder"), QStringLiteral("Choose Folder to Scan…"), this,
+                                  &MainWindow::chooseFolderAndScan);
+  chooseFolder_->setShortcut(keys.chooseFolder);
+  cleanCaches_ = scan->addAction(SymbolIcons::icon("sparkles"), QStringLiteral("Clean Up Caches…"), this,
+                                 [this] { showCacheCleanup(std::nullopt); });
+  cleanCaches_->setShortcut(keys.cleanCaches);
+  scan->addSeparator();
+  cancelScan_ = scan->addAction(QStringLiteral("Cancel Current Scan"), &coordinator_,
+                                &tarnwick::TarnwickAppCoordinator::cancelScan);
+  cancelScan_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Period));
+  cancelScan_->setEnabled(coordinator_.isScanning());
+
+  QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
+  QAction *sidebar = view->addAction(QStringLiteral("Show Sidebar"));
+  sidebar->setCheckable(true);
+  sidebar->setChecked(true);
+  sidebar->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S));
+  connect(sidebar, &QAction::toggled, this, [this](bool shown) {
+    if (auto *dashboard = root_->dashboard())
+      dashboard->sidebar()->setVisible(shown);
+  });
+  view->addSeparator();
+  // The usual keys of file browsers for going up a level.
+  back_ = view->addAction(SymbolIcons::icon("chevron.left"), QStringLiteral("Back to Enclosing Folder"), this, [this] {
+    if (auto *dashboard = root_->dashboard(); dashboard && root_->currentWidget() == dashboard)
+      dashboard->goBack();
+  });
+  back_->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Backspace)});
+
+  QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+  help_ = help->addAction(QStringLiteral("Quillane Help & Guides"), this, [] {
+    const QString path = helpDocumentPath();
+    if (!path.isEmpty())
+      QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  });
+  help_->setShortcut(QKeySequence::HelpContents);
+  accessSettings_ = help->addAction(SymbolIcons::icon("lock.shield.fill"), QStringLiteral("Open Full Disk Access Settings…"),
+                                    this, &MainWindow::showSettings);
+}
+
+QString MainWindow::helpDocumentPath() {
+  // Installed under another prefix than the one configured: next to the binary.
+  const QString besideBinary = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/quillane/README.md");
+  if (QFileInfo::exists(besideBinary))
+    return QFileInfo(besideBinary).canonicalFilePath();
+#ifdef QUILLANE_INSTALLED_README
+  if (QFileInfo::exists(QStringLiteral(QUILLANE_INSTALLED_README)))
+    return QStringLiteral(QUILLANE_INSTALLED_README);
+#endif
+#ifdef QUILLANE_SOURCE_README
+  if (QFileInfo::exists(QStringLiteral(QUILLANE_SOURCE_README)))
+    return QStringLiteral(QUILLANE_SOURCE_README);
+#endif
+  return {};
+}
+
+PreferencesView *MainWindow::showSettings() {
+  if (!settingsWindow_) {
+    settingsWindow_ = new QDialog(this);
+    settingsWindow_->setWindowTitle(QStringLiteral("Quillane Settings"));
+    settingsWindow_->setFixedSize(560, 420);
+    auto *layout = new QVBoxLayout(settingsWindow_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    preferences_ = new PreferencesView(probe_, settingsWindow_);
+    layout->addWidget(preferences_);
+  } else {
+    preferences_->refreshStatus();
+  }
+  preferences_->tabs()->setCurrentIndex(0); // Full Disk Access
+  settingsWindow_->show();
+  settingsWindow_->raise();
+  settingsWindow_->activateWindow();
+  return preferences_;
+}
+
+QMessageBox *MainWindow::showAbout() {
+  if (!aboutBox_) {
+#ifdef __APPLE__
+    const QString credits = QStringLiteral("Commercial High-Performance Native macOS Storage Utility");
+#else
+    const QString credits = QStringLiteral("Commercial High-Performance Native Linux Storage Utility");
+#endif
+    aboutBox_ = new QMessageBox(this);
+    aboutBox_->setWindowTitle(QStringLiteral("About Quillane"));
+    aboutBox_->setIconPixmap(tarnwick::SymbolIcons::icon("quillane").pixmap(64, 64));
+    aboutBox_->setTextFormat(Qt::PlainText);
+    aboutBox_->setText(QStringLiteral("Quillane"));
+    aboutBox_->setInformativeText(QStringLiteral("Version %1\n\n%2").arg(QStringLiteral(QUILLANE_VERSION), credits));
+    aboutBox_->setStandardButtons(QMessageBox::Ok);
+  }
+  aboutBox_->open();
+  return aboutBox_;
+}
+
+CacheCleanupWindow *MainWindow::showCacheCleanup(std::optional<tarnwick::CleanableCategory> category) {
+  if (!cacheWindow_) {
+    if (!engine_)
+      engine_ = std::make_shared<tarnwick::SafeCleaningEngine>(
+          homeFolder_.toStdString(),
+          std::make_shared<tarnwick::SystemCleaningFileSystem>(tarnwick::FreedesktopTrash::forCurrentUser()));
+    cacheWindow_ = new CacheCleanupWindow(homeFolder_.toStdString(), engine_, this);
+  }
+  cacheWindow_->open(category);
+  return cacheWindow_;
+}
+
+void MainWindow::chooseFolderAndScan() {
+  if (std::optional<QString> folder = chooser_ ? chooser_(this) : std::nullopt; folder && !folder->isEmpty())
+    coordinator_.startScan(*folder);
+}
+
+} // namespace quillane

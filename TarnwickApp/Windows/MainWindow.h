@@ -1,0 +1,95 @@
+#pragma once
+
+#include "TarnwickApp/Windows/AppRootView.h"
+#include "TarnwickCore/Deletion/SafeCleaningEngine.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <optional>
+
+class QAction;
+class QDialog;
+class QMessageBox;
+
+namespace tarnwick {
+class TarnwickAppCoordinator;
+}
+
+namespace quillane {
+
+class CacheCleanupWindow;
+class PreferencesView;
+
+/// The main window: the root view (launcher, scanning display or explorer)
+/// under the menus "Quillane", "Scan", "View" and "Help", plus the About box
+/// and the Settings window it opens.
+///
+/// Threads: GUI thread only. The coordinator must outlive the window.
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+public:
+  using StatusProbe = AppRootView::StatusProbe;
+  /// Returns the folder the user chose, or nothing when they cancelled.
+  using FolderChooser = std::function<std::optional<QString>(QWidget *parent)>;
+
+  MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, QWidget *parent = nullptr);
+
+  AppRootView *rootView() const { return root_; }
+  /// The default asks with a folder dialog whose button reads "Scan Folder".
+  void setFolderChooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
+  void setHomeFolder(const QString &path);
+  /// The engine the cache window cleans with; the default is the user's
+  /// Trash, made on first use.
+  void setCleaningEngine(std::shared_ptr<tarnwick::SafeCleaningEngine> engine) { engine_ = std::move(engine); }
+
+  QAction *scanHomeAction() const { return scanHome_; }
+  QAction *scanDiskAction() const { return scanDisk_; }
+  QAction *chooseFolderAction() const { return chooseFolder_; }
+  QAction *cancelScanAction() const { return cancelScan_; }
+  QAction *settingsAction() const { return settings_; }
+  QAction *aboutAction() const { return about_; }
+  QAction *helpAction() const { return help_; }
+  QAction *accessSettingsAction() const { return accessSettings_; }
+  QAction *cleanCachesAction() const { return cleanCaches_; }
+  QAction *backAction() const { return back_; }
+
+  /// Opens (or raises) the cache review window, showing one category or all.
+  CacheCleanupWindow *showCacheCleanup(std::optional<tarnwick::CleanableCategory> category);
+
+  /// Opens (or raises) the Settings window on its Full Disk Access tab.
+  PreferencesView *showSettings();
+  QMessageBox *showAbout();
+  void chooseFolderAndScan();
+  /// The user guide installed with the application, or the source tree's.
+  static QString helpDocumentPath();
+
+private:
+  void buildMenus();
+
+  tarnwick::TarnwickAppCoordinator &coordinator_;
+  StatusProbe probe_;
+  QString homeFolder_;
+  AppRootView *root_;
+  FolderChooser chooser_;
+  QPointer<QDialog> settingsWindow_;
+  QPointer<PreferencesView> preferences_;
+  QPointer<QMessageBox> aboutBox_;
+  QPointer<CacheCleanupWindow> cacheWindow_;
+  std::shared_ptr<tarnwick::SafeCleaningEngine> engine_;
+
+  QAction *scanHome_ = nullptr;
+  QAction *scanDisk_ = nullptr;
+  QAction *chooseFolder_ = nullptr;
+  QAction *cancelScan_ = nullptr;
+  QAction *settings_ = nullptr;
+  QAction *about_ = nullptr;
+  QAction *help_ = nullptr;
+  QAction *accessSettings_ = nullptr;
+  QAction *cleanCaches_ = nullptr;
+  QAction *back_ = nullptr;
+};
+
+} // namespace quillane

@@ -1,0 +1,102 @@
+#include "TarnwickApp/Windows/ReportToast.h"
+
+#include "TarnwickUI/SymbolIcons.h"
+#include "TarnwickUI/WidgetStyle.h"
+
+#include <QEvent>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPropertyAnimation>
+#include <QTimer>
+
+namespace quillane {
+namespace {
+
+using namespace tarnwick::WidgetStyle;
+
+constexpr int visibleMilliseconds = 6000;
+constexpr int fadeMilliseconds = 180;
+constexpr int toastMaximumWidth = 620;
+
+} // namespace
+
+ReportToast::ReportToast(QWidget *parent)
+    : QWidget(parent), label_(new QLabel(this)), dismiss_(new QTimer(this)),
+      fade_(new QPropertyAnimation(this, "toastOpacity", this)), effect_(new QGraphicsOpacityEffect(this)) {
+  effect_->setOpacity(0);
+  setGraphicsEffect(effect_);
+  auto *layout = new QHBoxLayout(this);
+  layout->setContentsMargins(16 + 20, 10, 16, 10);
+  label_->setFont(textFont(12, QFont::Medium));
+  label_->setWordWrap(true);
+  label_->setMaximumWidth(toastMaximumWidth - 52);
+  layout->addWidget(label_);
+  dismiss_->setSingleShot(true);
+  connect(dismiss_, &QTimer::timeout, this, &ReportToast::fadeOut);
+  fade_->setDuration(fadeMilliseconds);
+  connect(fade_, &QPropertyAnimation::finished, this, [this] {
+    if (opacity_ <= 0)
+      hide();
+  });
+  parent->installEventFilter(this);
+  hide();
+}
+
+void ReportToast::showMessage(const QString &text, bool succeeded) {
+  failure_ = !succeeded;
+  label_->setText(text);
+  adjustSize();
+  place();
+  show();
+  raise();
+  fade_->stop();
+  fade_->setStartValue(opacity_);
+  fade_->setEndValue(1.0);
+  fade_->start();
+  // A refusal stays up longer: it is the one the user has to read.
+  dismiss_->start(succeeded ? visibleMilliseconds : 2 * visibleMilliseconds);
+}
+
+QString ReportToast::text() const { return label_->text(); }
+
+void ReportToast::setToastOpacity(qreal opacity) {
+  opacity_ = opacity;
+  effect_->setOpacity(opacity);
+}
+
+void ReportToast::fadeOut() {
+  fade_->stop();
+  fade_->setStartValue(opacity_);
+  fade_->setEndValue(0.0);
+  fade_->start();
+}
+
+void ReportToast::place() {
+  const QWidget *host = parentWidget();
+  move((host->width() - width()) / 2, host->height() - height() - 64);
+}
+
+bool ReportToast::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible())
+    place();
+  return QWidget::eventFilter(watched, event);
+}
+
+void ReportToast::mouseReleaseEvent(QMouseEvent *) { fadeOut(); }
+
+void ReportToast::paintEvent(QPaintEvent *) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QPainterPath shape;
+  shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+  painter.fillPath(shape, QColor::fromRgbF(0.11f, 0.11f, 0.13f, 0.94f));
+  const QColor edge = failure_ ? QColor(0xff, 0x95, 0x00) : QColor(0x34, 0xc7, 0x59);
+  painter.strokePath(shape, QPen(edge, 1));
+  painter.drawPixmap(14, (height() - 14) / 2,
+                     tarnwick::SymbolIcons::tinted(failure_ ? "lock.shield.fill" : "trash", 14, edge, devicePixelRatioF()));
+}
+
+} // namespace quillane

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "TarnwickCore/Catalogue/CleanableItem.h"
+
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+/// Every known reclaimable cache under one home folder: the developer and
+/// the creator-and-browser catalogues measured side by side, merged largest
+/// first (equal sizes: developer items first, each in its own order).
+///
+/// Sizes are settled over the whole scan (see settleSizes): an item's size
+/// is what cleaning it frees, each multi-link file counts once across all
+/// items, and not at all while a name outside the items (or one that
+/// cleaning keeps) holds it. So the sum of the ticked items never counts a
+/// file twice. It can still overstate what one item frees alone when the
+/// names of a file are split between it and an unticked item.
+///
+/// Threads: blocking; call it off the GUI thread. It runs the creator
+/// catalogue on a second thread of its own and joins it before returning,
+/// on every path.
+class CacheCatalogue {
+public:
+  /// Throws ScanCancelledError once `stop` is requested, between locations
+  /// or while one is walked; nothing partial is returned.
+  static std::vector<CleanableItem> scan(const std::string &homeDirectory, std::stop_token stop = {});
+
+  /// The sum of the ticked items' sizes, in bytes.
+  static std::int64_t selectedBytes(const std::vector<CleanableItem> &items);
+};
+
+} // namespace tarnwick

@@ -1,0 +1,251 @@
+#include "TarnwickCore/Deletion/DeletionGuard.h"
+
+#include <algorithm>
+#include <unistd.h>
+
+namespace tarnwick {
+namespace {
+
+using Kind = DeletionGuardError::Kind;
+
+// White space or a line break, ASCII or Unicode (UTF-8), at `text[at]`:
+// its length in bytes, or 0.
+std::size_t spaceAt(std::string_view text, std::size_t at) {
+  static constexpr std::string_view wide[] = {
+      "\xC2\x85", "\xC2\xA0", "\xE1\x9A\x80", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F",
+      "\xE3\x80\x80"};
+  unsigned char byte = static_cast<unsigned char>(text[at]);
+  if (byte == ' ' || (byte >= '\t' && byte <= '\r'))
+    return 1;
+  std::string_view rest = text.substr(at);
+  // U+2000 to U+200A.
+  if (rest.size() >= 3 && rest[0] == '\xE2' && rest[1] == '\x80' && static_cast<unsigned char>(rest[2]) >= 0x80 &&
+      static_cast<unsigned char>(rest[2]) <= 0x8A)
+    return 3;
+  for (std::string_view space : wide)
+    if (rest.starts_with(space))
+      return space.size();
+  return 0;
+}
+
+// Only decides emptiness: the path itself is never trimmed.
+bool isOnlyWhiteSpace(std::string_view text) {
+  for (std::size_t at = 0, n; at < text.size(); at += n)
+    if ((n = spaceAt(text, at)) == 0)
+      return false;
+  return true;
+}
+
+bool hasTraversal(std::string_view path) {
+  for (std::size_t start = 0;;) {
+    std::size_t slash = path.find('/', start);
+    if (path.substr(start, slash == std::string_view::npos ? slash : slash - start) == "..")
+      return true;
+    if (slash == std::string_view::npos)
+      return false;
+    start = slash + 1;
+  }
+}
+
+// A trailing separator (or "/." at the end) asks for a folder, as it does
+// of the kernel: "data/" names nothing when data is a file.
+bool namesAFolder(std::string_view raw) { return raw.ends_with('/') || raw.ends_with("/.") || raw == "."; }
+
+// A NUL would end the path at the system calls while the string tests saw
+// the whole of it, so the two would not name the same file.
+std::string printable(std::string_view raw) {
+  std::string shown;
+  for (char c : raw)
+    c == '\0' ? shown += "\\0" : shown += c;
+  return shown;
+}
+
+bool isAtOrBelow(std::string_view target, std::string_view root) {
+  return target == root || (target.starts_with(root) && target.size() > root.size() && target[root.size()] == '/');
+}
+
+std::string parentOf(const std::string &path) {
+  const auto slash = path.rfind('/');
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string joined(const std::string &home, std::string_view relative) {
+  if (relative.empty())
+    return home;
+  return DeletionGuard::normalizePath((home == "/" ? "" : home) + "/" + std::string(relative));
+}
+
+// The candidate's real location, when its parent is where its name says:
+// the home folder's own real location (which may itself be behind a link)
+// plus the rest of the path. A link in a folder on the way
+// ("~/.cache/toSsh/id_rsa" with toSsh pointing at ~/.ssh) would let every
+// string test approve a path that really lies elsewhere.
+std::string realLocation(const std::string &target, const std::string &home, const GuardFileFacts &files) {
+  const std::string parent = parentOf(target);
+  const auto realParent = files.canonicalPath(parent);
+  if (!realParent)
+    throw DeletionGuardError(Kind::pathDoesNotExist, target);
+  std::string expected = parent;
+  if (isAtOrBelow(parent, home))
+    if (auto realHome = files.canonicalPath(home))
+      expected = DeletionGuard::normalizePath(*realHome + parent.substr(home.size()));
+  if (*realParent != expected)
+    throw DeletionGuardError(Kind::symbolicLinkNotAllowed, target);
+  return (*realParent == "/" ? "" : *realParent) + target.substr(parent == "/" ? 0 : parent.size());
+}
+
+// Another name for a protected location, or a path inside one by another
+// name: decided by identity, folder by folder up to the root.
+void refuseByIdentity(const std::string &target, const FileIdentity &identity, const ProtectedSnapshot &protectedNow,
+                      const GuardFileFacts &files) {
+  for (const ExistingProtectedLocation &location : protectedNow.locations)
+    if (location.identity == identity)
+      throw DeletionGuardError(Kind::blockedProtectedPath, target);
+  for (std::string folder = parentOf(target);; folder = parentOf(folder)) {
+    const std::optional<FileIdentity> folderIdentity = files.identity(folder);
+    for (const ExistingProtectedLocation &location : protectedNow.locations) {
+      if (!folderIdentity || location.identity != *folderIdentity || location.protection == Protection::itself)
+        continue;
+      const std::string_view rest = std::string_view(target).substr(folder == "/" ? 1 : folder.size() + 1);
+      if (location.protection == Protection::subtree || !ProtectedLocations::isInsideCacheFolder(rest))
+        throw DeletionGuardError(Kind::blockedProtectedPath, target);
+    }
+    if (folder == "/")
+      break;
+  }
+  if (auto held = protectedNow.containers.find(identity); held != protectedNow.containers.end())
+    throw DeletionGuardError(Kind::containsProtectedLocation, target, held->second);
+}
+
+void refuseMounts(const std::string &target, const std::string &realTarget, const GuardFileFacts::LinkStatus &status,
+                  const GuardFileFacts &files) {
+  if (status.isMountRoot)
+    throw DeletionGuardError(Kind::containsMountPoint, target, target);
+  if (auto mountPoint = files.mountPointAtOrBelow(realTarget))
+    throw DeletionGuardError(Kind::containsMountPoint, target, *mountPoint == realTarget ? target : *mountPoint);
+}
+
+void requireAllowlistedOrConfirmed(const std::string &target, const std::string &home, bool confirmed) {
+  for (std::string_view allowed : DeletionGuard::allowlistedRelativeRoots)
+    if (isAtOrBelow(target, joined(home, allowed)))
+      return;
+  if (target.starts_with(DeletionGuard::allowlistedAbsolutePrefix))
+    return;
+  if (!confirmed || !target.starts_with(home == "/" ? home : home + "/"))
+    throw DeletionGuardError(Kind::outsideAllowlistedRoots, target);
+  const std::string_view relative = std::string_view(target).substr(home == "/" ? 1 : home.size() + 1);
+  const bool isTopLevelItself = relative.find('/') == std::string_view::npos;
+  const auto &sensitive = DeletionGuard::sensitiveTopLevelNames;
+  if (isTopLevelItself && std::find(sensitive.begin(), sensitive.end(), relative) != sensitive.end())
+    throw DeletionGuardError(Kind::outsideAllowlistedRoots, target);
+}
+
+} // namespace
+
+const std::array<std::string_view, 17> DeletionGuard::systemProtectedRoots = {
+    "/",    "/System", "/Library", "/Users", "/Applications", "/bin",    "/sbin", "/usr", "/var",
+    "/private", "/etc", "/dev",     "/Volumes", "/cores",        "/opt",    "/net",  "/home"};
+
+const std::array<std::string_view, 20> DeletionGuard::allowlistedRelativeRoots = {
+    "Library/Caches",
+    "Library/Developer/Xcode/DerivedData",
+    "Library/Developer/Xcode/Archives",
+    "Library/Developer/Xcode/iOS DeviceSupport",
+    "Library/Developer/Xcode/watchOS DeviceSupport",
+    "Library/Developer/CoreSimulator/Caches",
+    "Library/Containers",
+    "Library/Application Support/Adobe/Common/Media Cache Files",
+    "Library/Application Support/Adobe/Common/Media Cache",
+    "Library/Application Support/Adobe/Common/Peak Files",
+    "Library/Application Support/Blackmagic Design/DaVinci Resolve/CacheClip",
+    "Movies/CacheClip",
+    "Movies/.gallery",
+    ".npm",
+    ".cache",
+    ".cargo/registry/cache",
+    ".orbstack/log",
+    ".ollama/logs",
+    ".lmstudio/server-logs",
+    ".Trash",
+};
+
+const std::array<std::string_view, 12> DeletionGuard::sensitiveTopLevelNames = {
+    "Documents", "Desktop", "Pictures", "Movies", "Videos", "Music", "Library", ".ssh", ".gnupg", ".aws", ".kube",
+    ".config"};
+
+std::string DeletionGuard::normalizePath(std::string_view path) {
+  while (path.size() >= 2 && path.back() == '/')
+    path.remove_suffix(1);
+  return std::string(path);
+}
+
+std::string DeletionGuard::standardize(std::string_view path) {
+  std::string absolute;
+  if (!path.starts_with('/')) {
+    char *cwd = ::getcwd(nullptr, 0);
+    absolute = cwd ? cwd : "/";
+    std::free(cwd);
+    absolute += '/';
+  }
+  absolute += path;
+  std::string result;
+  for (std::size_t start = 0; start < absolute.size();) {
+    auto slash = absolute.find('/', start);
+    if (slash == std::string::npos)
+      slash = absolute.size();
+    const std::string_view component = std::string_view(absolute).substr(start, slash - start);
+    if (!component.empty() && component != ".") {
+      result += '/';
+      result += component;
+    }
+    start = slash + 1;
+  }
+  return result.empty() ? "/" : result;
+}
+
+std::string DeletionGuard::validateDeletionCandidate(std::string_view rawPath, const std::string &homeDirectory,
+                                                     bool allowUserConfirmedHomeItem, const GuardFileFacts &files) {
+  return approve(rawPath, homeDirectory, allowUserConfirmedHomeItem, nullptr, files).path;
+}
+
+ApprovedDeletion DeletionGuard::approve(std::string_view rawPath, const std::string &homeDirectory,
+                                        bool allowUserConfirmedHomeItem, const ProtectedSnapshot *protectedNow,
+                                        const GuardFileFacts &files) {
+  if (isOnlyWhiteSpace(rawPath))
+    throw DeletionGuardError(Kind::emptyPath, {});
+  if (hasTraversal(rawPath))
+    throw DeletionGuardError(Kind::pathTraversalAttempt, std::string(rawPath));
+  if (rawPath.find('\0') != std::string_view::npos)
+    throw DeletionGuardError(Kind::pathDoesNotExist, printable(rawPath));
+  const std::string target = standardize(rawPath);
+  const std::string home = standardize(homeDirectory);
+
+  for (std::string_view root : systemProtectedRoots)
+    if (target == root)
+      throw DeletionGuardError(Kind::blockedProtectedPath, target);
+  if (ProtectedLocations::protectorOf(target, home))
+    throw DeletionGuardError(Kind::blockedProtectedPath, target);
+
+  if (!files.exists(target))
+    throw DeletionGuardError(Kind::pathDoesNotExist, target);
+  const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(target);
+  if (!status)
+    throw DeletionGuardError(Kind::pathDoesNotExist, target);
+  if (status->isSymbolicLink)
+    throw DeletionGuardError(Kind::symbolicLinkNotAllowed, target);
+  if (namesAFolder(rawPath) && !status->isDirectory)
+    throw DeletionGuardError(Kind::pathDoesNotExist, target);
+  if (status->isImmutable)
+    throw DeletionGuardError(Kind::sipOrSystemImmutable, target);
+  const std::string realTarget = realLocation(target, home, files);
+
+  std::optional<ProtectedSnapshot> ownSnapshot;
+  if (!protectedNow)
+    protectedNow = &ownSnapshot.emplace(ProtectedLocations::snapshot(home, files));
+  refuseByIdentity(target, status->identity, *protectedNow, files);
+  refuseMounts(target, realTarget, *status, files);
+  requireAllowlistedOrConfirmed(target, home, allowUserConfirmedHomeItem);
+  return {target, realTarget, status->identity, status->mountId, status->isDirectory};
+}
+
+} // namespace tarnwick

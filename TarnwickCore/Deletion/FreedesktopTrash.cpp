@@ -1,0 +1,294 @@
+#include "TarnwickCore/Deletion/FreedesktopTrash.h"
+
+#include "TarnwickCore/Support/MountTable.h"
+#include "TarnwickCore/Support/NoLinkPath.h"
+#include "TarnwickCore/Deletion/TrashDirectory.h"
+#include "TarnwickCore/Deletion/TrashInfoRecord.h"
+#include "TarnwickCore/Support/UniqueFd.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <pwd.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+constexpr std::size_t maxNameBytes = 255;
+constexpr std::string_view recordSuffix = ".trashinfo";
+constexpr int maxNameAttempts = 10'000;
+
+std::string parentOf(const std::string &path) {
+  const auto slash = path.rfind('/');
+  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+}
+
+// Creates `path` and any missing parents (mode 0700). Links are followed:
+// the data home is the user's own setting.
+bool makeDirectories(const std::string &path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0)
+    return S_ISDIR(st.st_mode);
+  if (path != "/" && !makeDirectories(parentOf(path)))
+    return false;
+  return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+std::string passwordDatabaseHome() {
+  std::vector<char> buffer(16384);
+  struct passwd entry, *found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir)
+    return {};
+  return found->pw_dir;
+}
+
+bool isAbsolute(const std::string &path) { return !path.empty() && path.front() == '/'; }
+
+std::optional<std::uint64_t> mountIdOf(int folder, const char *path, int flags) {
+  struct statx st;
+  if (::statx(folder, path, flags, STATX_MNT_ID, &st) != 0 || !(st.stx_mask & STATX_MNT_ID))
+    return std::nullopt;
+  return st.stx_mnt_id;
+}
+
+// The mount that holds `path`, or would once it is created: that of its
+// nearest existing ancestor.
+std::optional<std::uint64_t> mountIdOfNearest(std::string path) {
+  for (;;) {
+    if (auto id = mountIdOf(AT_FDCWD, path.c_str(), 0))
+      return id;
+    if (errno != ENOENT || path == "/")
+      return std::nullopt;
+    path = parentOf(path);
+  }
+}
+
+// The mount holding an item's folder, with its top directory opened
+// without links and checked to be that very mount's root.
+struct ItemMount {
+  std::uint64_t id = 0;
+  std::string point;
+  UniqueFd top;
+};
+
+ItemMount mountOf(int parentFolder) {
+  ItemMount mount;
+  const auto id = mountIdOf(parentFolder, "", AT_EMPTY_PATH);
+  const auto table = MountTable::readCurrent();
+  const MountEntry *entry = id && table ? table->byId(*id) : nullptr;
+  if (!entry)
+    throw TrashError("cannot tell which file system it is on");
+  mount.id = *id;
+  mount.point = entry->mountPoint;
+  mount.top = openFolderWithoutLinks(mount.point);
+  // The mount point's path can lead elsewhere: a mount stacked on top, a
+  // parent renamed since. Only the mount's own root will do.
+  struct statx st;
+  const bool reached = mount.top && ::statx(mount.top.get(), "", AT_EMPTY_PATH, STATX_MNT_ID, &st) == 0 &&
+                       st.stx_mnt_id == mount.id &&
+                       (!(st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) || st.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+  if (!reached)
+    throw TrashError("the top folder of its file system, " + mount.point + ", cannot be reached without links");
+  return mount;
+}
+
+// `path` relative to the mount point `top`; nothing when it is not below it.
+std::optional<std::string> relativeTo(const std::string &top, const std::string &path) {
+  if (top == "/")
+    return path.substr(1);
+  if (path.size() > top.size() + 1 && path.starts_with(top) && path[top.size()] == '/')
+    return path.substr(top.size() + 1);
+  return std::nullopt;
+}
+
+// Whether `relative` (below a top directory) lies in any user's trash there.
+bool startsInTopTrash(const std::string &relative) {
+  const std::string_view first = std::string_view(relative).substr(0, relative.find('/'));
+  constexpr std::string_view perUser = ".Trash-";
+  return first == ".Trash" || (first.size() > perUser.size() && first.starts_with(perUser) &&
+                               first.find_first_not_of("0123456789", perUser.size()) == std::string_view::npos);
+}
+
+struct Identity {
+  dev_t device;
+  ino_t inode;
+  bool operator==(const Identity &) const = default;
+};
+
+std::optional<Identity> identityOf(int folder, const char *name) {
+  struct stat st;
+  if (::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW | (*name ? 0 : AT_EMPTY_PATH)) != 0)
+    return std::nullopt;
+  return Identity{st.st_dev, st.st_ino};
+}
+
+// The trash folders an item could already be in: the home Trash and the
+// top directory trashes of the item's mount, those that exist.
+std::vector<Identity> trashFolders(int top, uid_t user, const std::string &dataHome) {
+  std::vector<Identity> found;
+  auto add = [&](int folder, const std::string &name) {
+    UniqueFd trash(::openat(folder, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (auto identity = trash ? identityOf(trash.get(), "") : std::nullopt)
+      found.push_back(*identity);
+  };
+  add(top, ".Trash");
+  add(top, ".Trash-" + std::to_string(user));
+  if (UniqueFd data{::open(dataHome.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)})
+    add(data.get(), "Trash");
+  return found;
+}
+
+// Whether `folder` or a folder above it, up to the root, is `wanted`.
+// Judged by identity, so no other path to the same folders (a bind mount,
+// a renamed parent) gets past.
+template <typename Predicate> bool anyFolderUpFrom(int folder, Predicate wanted) {
+  UniqueFd above;
+  for (auto here = identityOf(folder, ""); here;) {
+    if (wanted(*here))
+      return true;
+    above.reset(::openat(folder, "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const auto next = above ? identityOf(above.get(), "") : std::nullopt;
+    if (!next || *next == *here)
+      return false; // the root, or as high as we may look
+    folder = above.get();
+    here = next;
+  }
+  return false;
+}
+
+// Whether the entry `name` of `parentFolder` is one of `trashes` or lies in one.
+bool liesIn(int parentFolder, const std::string &name, const std::vector<Identity> &trashes) {
+  auto isTrash = [&](const Identity &identity) {
+    return std::find(trashes.begin(), trashes.end(), identity) != trashes.end();
+  };
+  const auto item = identityOf(parentFolder, name.c_str());
+  return (item && isTrash(*item)) || anyFolderUpFrom(parentFolder, isTrash);
+}
+
+// Why the kernel refused to move the item into `files`, worded for the user.
+std::string moveFailure(int error, const struct stat &item, int files) {
+  const Identity moved{item.st_dev, item.st_ino};
+  if (error == EINVAL && anyFolderUpFrom(files, [&](const Identity &folder) { return folder == moved; }))
+    return "the Trash lies inside it";
+  return std::strerror(error);
+}
+
+// Why openParentWithoutLinks failed, worded for the user.
+std::string pathFailure(int error) {
+  if (error == EINVAL)
+    return "its path is not absolute, names no entry, or has \".\" or \"..\" in it";
+  if (error == ENOTDIR || error == ELOOP)
+    return "a folder on its path is a symbolic link or not a folder";
+  return std::strerror(error);
+}
+
+// The name an item called `base` takes on the given attempt (1, 2, …):
+// `base`, then `base.2`, …, shortened when the record's name would not fit.
+std::string trashName(const std::string &base, int attempt) {
+  const std::string suffix = attempt == 1 ? "" : "." + std::to_string(attempt);
+  const std::size_t room = maxNameBytes - recordSuffix.size() - suffix.size();
+  if (base.size() <= room)
+    return base + suffix;
+  std::size_t cut = room;
+  // Never inside a UTF-8 sequence (at most three continuation bytes).
+  for (int back = 0; back < 3 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80; ++back)
+    --cut;
+  return base.substr(0, cut) + suffix;
+}
+
+} // namespace
+
+FreedesktopTrash::FreedesktopTrash(std::string homeDirectory, std::optional<std::string> dataHome)
+    : home_(std::move(homeDirectory)) {
+  // A relative data home is ignored, and a relative home gives none:
+  // neither may be resolved against the working folder.
+  if (dataHome && isAbsolute(*dataHome))
+    dataHome_ = *dataHome;
+  else if (isAbsolute(home_))
+    dataHome_ = (home_ == "/" ? "" : home_) + "/.local/share";
+}
+
+FreedesktopTrash FreedesktopTrash::forCurrentUser() {
+  const char *home = std::getenv("HOME");
+  const char *dataHome = std::getenv("XDG_DATA_HOME");
+  return FreedesktopTrash(home && home[0] == '/' ? std::string(home) : passwordDatabaseHome(),
+                          dataHome ? std::optional<std::string>(dataHome) : std::nullopt);
+}
+
+std::string FreedesktopTrash::homeTrashDirectory() const { return dataHome_.empty() ? "" : dataHome_ + "/Trash"; }
+
+std::string FreedesktopTrash::moveToTrash(const std::string &path) const {
+  std::string trimmed = path;
+  while (trimmed.size() > 1 && trimmed.back() == '/')
+    trimmed.pop_back();
+  ParentAndName parent = openParentWithoutLinks(trimmed);
+  if (!parent.parent)
+    throw TrashError("cannot move " + path + " to the Trash: " + pathFailure(errno));
+  return moveToTrash(parent.parent.get(), parent.name, trimmed);
+}
+
+std::string FreedesktopTrash::moveToTrash(int parentFolder, const std::string &name,
+                                          const std::string &originalPath) const {
+  try {
+    return move(parentFolder, name, originalPath);
+  } catch (const TrashError &refusal) {
+    throw TrashError("cannot move " + originalPath + " to the Trash: " + refusal.what());
+  }
+}
+
+std::string FreedesktopTrash::move(int parentFolder, const std::string &name, const std::string &originalPath) const {
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+    throw TrashError("\"" + name + "\" is not the name of a folder entry");
+  if (!isAbsolute(originalPath))
+    throw TrashError("its original path is not absolute");
+  if (dataHome_.empty())
+    throw TrashError("the home folder \"" + home_ + "\" is not an absolute path");
+  struct stat item;
+  if (::fstatat(parentFolder, name.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0)
+    throw TrashError(std::strerror(errno));
+
+  const uid_t user = ::getuid();
+  const ItemMount mount = mountOf(parentFolder);
+  const auto relative = relativeTo(mount.point, originalPath);
+  if ((relative && startsInTopTrash(*relative)) ||
+      liesIn(parentFolder, name, trashFolders(mount.top.get(), user, dataHome_)))
+    throw TrashError("it is already in the Trash");
+
+  const bool inHome = mountIdOfNearest(dataHome_) == mount.id;
+  const TrashDirectory trash =
+      inHome ? homeTrash(user, mount.id)
+             : TrashDirectory::openInTopDirectory(mount.top.get(), mount.point, user, mount.id);
+  const std::string recorded = inHome || !relative ? originalPath : *relative;
+  TrashInfoRecord record(trash.info(), trash.path() + "/info", TrashInfoRecord::text(recorded, std::time(nullptr)));
+  for (int attempt = 1; attempt <= maxNameAttempts; ++attempt) {
+    const std::string trashed = trashName(name, attempt);
+    if (!record.publish(trashed))
+      continue; // another item's record holds this name
+    if (::renameat2(parentFolder, name.c_str(), trash.files(), trashed.c_str(), RENAME_NOREPLACE) == 0) {
+      record.keep();
+      return trash.path() + "/files/" + trashed;
+    }
+    const int error = errno;
+    record.withdraw();
+    if (error != EEXIST) // else a stray entry without a record holds the name
+      throw TrashError(moveFailure(error, item, trash.files()));
+  }
+  throw TrashError("no free name in " + trash.path());
+}
+
+TrashDirectory FreedesktopTrash::homeTrash(uid_t user, std::uint64_t mountId) const {
+  if (!makeDirectories(dataHome_))
+    throw TrashError("cannot create " + dataHome_ + ": " + std::strerror(errno));
+  UniqueFd data(::open(dataHome_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!data)
+    throw TrashError("cannot open " + dataHome_ + ": " + std::strerror(errno));
+  return TrashDirectory::open(data.get(), dataHome_, "Trash", user, mountId);
+}
+
+} // namespace tarnwick

@@ -1,0 +1,83 @@
+#include "TarnwickCore/Deletion/GuardFileFacts.h"
+
+#include "TarnwickCore/Support/MountTable.h"
+
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+namespace tarnwick {
+namespace {
+
+class SystemGuardFileFacts final : public GuardFileFacts {
+public:
+  bool exists(const std::string &path) const override {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+  }
+
+  std::optional<std::string> canonicalPath(const std::string &path) const override {
+    char *resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+      return std::nullopt;
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
+  }
+
+  std::optional<LinkStatus> linkStatus(const std::string &path) const override {
+    struct statx st;
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_INO | STATX_MNT_ID,
+                &st) != 0)
+      return std::nullopt;
+    const auto supported = st.stx_attributes_mask;
+    const auto protectedAttributes = static_cast<std::uint64_t>(STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND);
+    LinkStatus status;
+    status.isSymbolicLink = S_ISLNK(st.stx_mode);
+    status.isImmutable = (st.stx_attributes & supported & protectedAttributes) != 0;
+    status.isDirectory = S_ISDIR(st.stx_mode);
+    status.isMountRoot = (st.stx_attributes & supported & STATX_ATTR_MOUNT_ROOT) != 0;
+    status.identity = {makedev(st.stx_dev_major, st.stx_dev_minor), st.stx_ino};
+    status.mountId = (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
+    return status;
+  }
+
+  std::optional<FileIdentity> identity(const std::string &path) const override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+      return std::nullopt;
+    return FileIdentity{st.st_dev, st.st_ino};
+  }
+
+  std::vector<std::string> folderNames(const std::string &path) const override {
+    std::vector<std::string> names;
+    DIR *folder = ::opendir(path.c_str());
+    if (!folder)
+      return names;
+    while (const dirent *entry = ::readdir(folder)) {
+      const std::string_view name = entry->d_name;
+      if (name != "." && name != "..")
+        names.emplace_back(name);
+    }
+    ::closedir(folder);
+    return names;
+  }
+
+  std::optional<std::string> mountPointAtOrBelow(const std::string &realPath) const override {
+    // Without /proc the table is unknown; the mount-root attribute of the
+    // candidate itself is then the guard's only evidence.
+    const std::optional<MountTable> mounts = MountTable::readCurrent();
+    return mounts ? mounts->mountPointAtOrBelow(realPath) : std::nullopt;
+  }
+};
+
+} // namespace
+
+const GuardFileFacts &GuardFileFacts::system() {
+  static const SystemGuardFileFacts facts;
+  return facts;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,145 @@
+#include "TarnwickCore/Deletion/PermanentRemoval.h"
+
+#include "TarnwickCore/Support/NoLinkPath.h"
+#include "TarnwickCore/Support/UniqueFd.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+// Which mount a folder lies on: its device, and the kernel's mount id,
+// which also tells bind mounts of the same device apart.
+struct MountOf {
+  dev_t device = 0;
+  std::uint64_t mountId = 0;
+  bool operator==(const MountOf &) const = default;
+};
+
+bool mountOf(int folder, const char *name, int flags, MountOf &out) {
+  struct statx st;
+  if (::statx(folder, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MNT_ID, &st) != 0)
+    return false;
+  out = {makedev(st.stx_dev_major, st.stx_dev_minor), (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0};
+  return true;
+}
+
+// One folder being emptied: its open stream and its path for messages.
+struct Level {
+  DIR *stream;
+  std::string name;
+  std::string shown;
+  std::size_t failuresBefore; // failures recorded before this level was entered
+};
+
+class RemovalWalk {
+public:
+  RemovalWalk(int parent, std::string shownPath) : parent_(parent), shown_(std::move(shownPath)) {}
+  ~RemovalWalk() {
+    for (Level &level : levels_)
+      ::closedir(level.stream);
+  }
+
+  void run(const std::string &name) {
+    if (!mountOf(parent_, name.c_str(), 0, mount_))
+      throw RemovalError("cannot remove " + shown_ + ": " + std::strerror(errno));
+    MountOf parentMount;
+    if (!mountOf(parent_, "", AT_EMPTY_PATH, parentMount) || !(parentMount == mount_))
+      throw RemovalError("cannot remove " + shown_ + ": it is a mount point");
+    if (::unlinkat(parent_, name.c_str(), 0) == 0)
+      return;
+    if (errno != EISDIR)
+      throw RemovalError("cannot remove " + shown_ + ": " + std::strerror(errno));
+    enter(parent_, name, shown_);
+    while (!levels_.empty())
+      step();
+    if (!failures_.empty())
+      throw RemovalError("cannot remove all of " + shown_ + ": " + failures_.front() +
+                         (failures_.size() > 1 ? " (and " + std::to_string(failures_.size() - 1) + " more)" : ""));
+  }
+
+private:
+  void fail(const std::string &shown, const std::string &why) { failures_.push_back(shown + ": " + why); }
+
+  // Opens `name` below `from` as a folder on the item's own mount.
+  void enter(int from, const std::string &name, const std::string &shown) {
+    int fd = ::openat(from, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+      // Swapped for a link or a file since it was listed: remove just that.
+      if ((errno == ELOOP || errno == ENOTDIR) && ::unlinkat(from, name.c_str(), 0) == 0)
+        return;
+      return fail(shown, std::strerror(errno));
+    }
+    MountOf here;
+    if (!mountOf(fd, "", AT_EMPTY_PATH, here) || !(here == mount_)) {
+      ::close(fd);
+      return fail(shown, "another file system is mounted there; it was not entered");
+    }
+    DIR *stream = ::fdopendir(fd);
+    if (!stream) {
+      ::close(fd);
+      return fail(shown, std::strerror(errno));
+    }
+    levels_.push_back({stream, name, shown, failures_.size()});
+  }
+
+  void step() {
+    Level &level = levels_.back();
+    errno = 0;
+    const dirent *entry = ::readdir(level.stream);
+    if (entry) {
+      const std::string_view child = entry->d_name;
+      if (child == "." || child == "..")
+        return;
+      const std::string shown = level.shown + "/" + std::string(child);
+      if (::unlinkat(::dirfd(level.stream), entry->d_name, 0) == 0)
+        return;
+      if (errno != EISDIR)
+        return fail(shown, std::strerror(errno));
+      const std::string name(child);
+      return enter(::dirfd(level.stream), name, shown);
+    }
+    if (errno != 0)
+      fail(level.shown, std::strerror(errno));
+    const Level finished = level;
+    ::closedir(finished.stream);
+    levels_.pop_back();
+    const int from = levels_.empty() ? parent_ : ::dirfd(levels_.back().stream);
+    // A folder that still holds something already reported is left quietly.
+    if (::unlinkat(from, finished.name.c_str(), AT_REMOVEDIR) != 0 &&
+        !(errno == ENOTEMPTY && failures_.size() > finished.failuresBefore))
+      fail(finished.shown, std::strerror(errno));
+  }
+
+  int parent_;
+  std::string shown_;
+  MountOf mount_;
+  std::vector<Level> levels_;
+  std::vector<std::string> failures_;
+};
+
+} // namespace
+
+void removePermanently(int parentFolder, const std::string &name, const std::string &shownPath) {
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+    throw RemovalError("cannot remove " + shownPath + ": not the name of an entry");
+  RemovalWalk(parentFolder, shownPath).run(name);
+}
+
+void removePermanently(const std::string &path) {
+  if (path.empty() || path.front() != '/')
+    throw RemovalError("cannot remove " + path + ": not an absolute path to an item");
+  ParentAndName pinned = openParentWithoutLinks(path);
+  if (!pinned.parent)
+    throw RemovalError("cannot remove " + path + ": cannot open its folder: " + std::strerror(errno));
+  removePermanently(pinned.parent.get(), pinned.name, path);
+}
+
+} // namespace tarnwick

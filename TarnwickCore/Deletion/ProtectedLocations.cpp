@@ -1,0 +1,246 @@
+#include "TarnwickCore/Deletion/ProtectedLocations.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tarnwick {
+namespace {
+
+using enum Protection;
+
+// The personal folders guard only themselves; everything with a dot, and
+// the cloud and keychain folders, guard their whole subtree.
+constexpr auto homeEntries = std::to_array<ProtectedEntry>({
+    {"", itself},
+    {"Documents", itself},
+    {"Desktop", itself},
+    {"Pictures", itself},
+    {"Movies", itself},
+    {"Videos", itself},
+    {"Music", itself},
+    {"Library", itself},
+    {".ssh", subtree},
+    {".gnupg", subtree},
+    {".aws", subtree},
+    {".kube", subtree},
+    {".config", profile},
+    {".zshrc", subtree},
+    {".bash_profile", subtree},
+    {".bashrc", subtree},
+    {".profile", subtree},
+    {"Library/CloudStorage", subtree},
+    {"Library/Application Support/FileProvider", subtree},
+    {"Library/Mobile Documents", itself},
+    {"Library/Keychains", subtree},
+    {"Library/Preferences", itself},
+    // Credentials and keys.
+    {".netrc", subtree},
+    {".git-credentials", subtree},
+    {".docker/config.json", subtree},
+    {".azure", subtree},
+    {".config/gcloud", subtree},
+    {".local/share/keyrings", subtree},
+    {".local/share/kwalletd", subtree},
+    {".password-store", subtree},
+    {".pki", subtree},
+    // Wallets.
+    {".electrum", subtree},
+    {".bitcoin", subtree},
+    {".ethereum/keystore", subtree},
+    // Browser and mail profiles outside ~/.config.
+    {".mozilla", subtree},
+    {".thunderbird", subtree},
+    {".local/share/evolution", subtree},
+    {".local/share/geary", subtree},
+    {".local/share/epiphany", subtree},
+    {".local/share/torbrowser", subtree},
+});
+
+// An application's own home: its dot folders as above, its XDG folders
+// under the names Flatpak gives them, and the Chromium snap's profile.
+constexpr auto appEntries = std::to_array<ProtectedEntry>({
+    {".ssh", subtree},
+    {".gnupg", subtree},
+    {".aws", subtree},
+    {".kube", subtree},
+    {".azure", subtree},
+    {".netrc", subtree},
+    {".git-credentials", subtree},
+    {".docker/config.json", subtree},
+    {".password-store", subtree},
+    {".pki", subtree},
+    {".electrum", subtree},
+    {".bitcoin", subtree},
+    {".ethereum/keystore", subtree},
+    {".mozilla", subtree},
+    {".thunderbird", subtree},
+    {".config", profile},
+    {".config/gcloud", subtree},
+    {".local/share/keyrings", subtree},
+    {".local/share/kwalletd", subtree},
+    {".local/share/evolution", subtree},
+    {".local/share/geary", subtree},
+    {".local/share/epiphany", subtree},
+    {".local/share/torbrowser", subtree},
+    {"config", profile},
+    {"config/gcloud", subtree},
+    {"data/keyrings", subtree},
+    {"data/kwalletd", subtree},
+    {"data/evolution", subtree},
+    {"data/geary", subtree},
+    {"data/epiphany", subtree},
+    {"data/torbrowser", subtree},
+    {"chromium", profile},
+});
+
+// Folders that Chromium, Electron and their kin rebuild when missing.
+constexpr auto cacheFolderNames = std::to_array<std::string_view>({
+    "Cache", "cache", "CacheStorage", "CachedData", "CachedExtensionVSIXs", "Code Cache", "DawnCache",
+    "DawnGraphiteCache", "DawnWebGPUCache", "GPUCache", "GrShaderCache", "GraphiteDawnCache", "ScriptCache",
+    "ShaderCache",
+});
+
+// The two folders whose children are application homes, and how many
+// components below home an application home sits.
+struct AppHomeRoot {
+  std::string_view relativePath;
+  std::size_t depth; // components from home to an application's home
+};
+constexpr AppHomeRoot snapRoot{"snap", 3};         // snap/APP/REVISION
+constexpr AppHomeRoot flatpakRoot{".var/app", 3};  // .var/app/APP-ID
+
+bool isAtOrBelow(std::string_view path, std::string_view root) {
+  if (root.empty())
+    return true;
+  return path == root || (path.size() > root.size() && path.starts_with(root) && path[root.size()] == '/');
+}
+
+// `relative` below `entry`'s location, or nothing when it is not there.
+std::optional<std::string_view> below(std::string_view relative, std::string_view location) {
+  if (!isAtOrBelow(relative, location))
+    return std::nullopt;
+  if (location.empty())
+    return relative;
+  return relative.size() == location.size() ? std::string_view() : relative.substr(location.size() + 1);
+}
+
+bool refuses(const ProtectedEntry &entry, std::string_view relative) {
+  const std::optional<std::string_view> rest = below(relative, entry.relativePath);
+  if (!rest)
+    return false;
+  if (rest->empty())
+    return true;
+  switch (entry.protection) {
+  case itself:
+    return false;
+  case subtree:
+    return true;
+  case profile:
+    return !ProtectedLocations::isInsideCacheFolder(*rest);
+  }
+  return true;
+}
+
+std::optional<std::string_view> refusingEntry(std::span<const ProtectedEntry> table, std::string_view relative) {
+  for (const ProtectedEntry &entry : table)
+    if (refuses(entry, relative))
+      return entry.relativePath;
+  return std::nullopt;
+}
+
+// The first `count` components of `relative`, or nothing if it has fewer.
+std::optional<std::string_view> leadingComponents(std::string_view relative, std::size_t count) {
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0 && end++ >= relative.size())
+      return std::nullopt;
+    const auto slash = relative.find('/', end);
+    end = slash == std::string_view::npos ? relative.size() : slash;
+  }
+  return relative.substr(0, end);
+}
+
+std::string joined(std::string_view base, std::string_view relative) {
+  std::string path(base);
+  if (!relative.empty()) {
+    if (path != "/")
+      path += '/';
+    path += relative;
+  }
+  return path;
+}
+
+void addExisting(ProtectedSnapshot &snapshot, const std::string &path, Protection protection,
+                 const GuardFileFacts &files) {
+  const std::optional<FileIdentity> identity = files.identity(path);
+  if (!identity)
+    return;
+  snapshot.locations.push_back({path, protection, *identity});
+  // Every folder above it, by name: the names above a protected location
+  // under home are the ones the guard itself resolves.
+  for (std::string folder = path; folder != "/";) {
+    const auto slash = folder.rfind('/');
+    folder = slash == 0 ? "/" : folder.substr(0, slash);
+    if (auto above = files.identity(folder))
+      snapshot.containers.try_emplace(*above, path);
+  }
+}
+
+} // namespace
+
+std::span<const ProtectedEntry> ProtectedLocations::homeTable() { return homeEntries; }
+
+std::span<const ProtectedEntry> ProtectedLocations::appTable() { return appEntries; }
+
+bool ProtectedLocations::isInsideCacheFolder(std::string_view relative) {
+  for (std::size_t start = 0; start <= relative.size();) {
+    const auto slash = relative.find('/', start);
+    const std::string_view component =
+        relative.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
+    if (std::ranges::find(cacheFolderNames, component) != cacheFolderNames.end())
+      return true;
+    if (slash == std::string_view::npos)
+      break;
+    start = slash + 1;
+  }
+  return false;
+}
+
+std::optional<std::string> ProtectedLocations::protectorOf(std::string_view target, std::string_view home) {
+  const std::optional<std::string_view> relative = below(target, home == "/" ? std::string_view() : home);
+  if (!relative)
+    return std::nullopt;
+  if (auto entry = refusingEntry(homeEntries, *relative))
+    return joined(home, *entry);
+  for (const AppHomeRoot &root : {snapRoot, flatpakRoot}) {
+    if (!isAtOrBelow(*relative, root.relativePath))
+      continue;
+    const std::optional<std::string_view> appHome = leadingComponents(*relative, root.depth);
+    if (!appHome || appHome->size() == relative->size())
+      continue;
+    const std::string_view inApp = relative->substr(appHome->size() + 1);
+    if (auto entry = refusingEntry(appEntries, inApp))
+      return joined(joined(home, *appHome), *entry);
+  }
+  return std::nullopt;
+}
+
+ProtectedSnapshot ProtectedLocations::snapshot(const std::string &home, const GuardFileFacts &files) {
+  ProtectedSnapshot snapshot;
+  for (const ProtectedEntry &entry : homeEntries)
+    addExisting(snapshot, joined(home, entry.relativePath), entry.protection, files);
+  auto addAppHome = [&](const std::string &appHome) {
+    for (const ProtectedEntry &entry : appEntries)
+      addExisting(snapshot, joined(appHome, entry.relativePath), entry.protection, files);
+  };
+  const std::string snaps = joined(home, snapRoot.relativePath);
+  for (const std::string &app : files.folderNames(snaps))
+    for (const std::string &revision : files.folderNames(joined(snaps, app)))
+      addAppHome(joined(joined(snaps, app), revision));
+  const std::string flatpaks = joined(home, flatpakRoot.relativePath);
+  for (const std::string &app : files.folderNames(flatpaks))
+    addAppHome(joined(flatpaks, app));
+  return snapshot;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,115 @@
+#include "TarnwickCore/Deletion/SafeCleaningEngine.h"
+
+#include "TarnwickCore/Deletion/DeletionGuard.h"
+
+#include <chrono>
+#include <set>
+
+namespace tarnwick {
+namespace {
+
+// The paths cleaned so far in one run, standardised.
+class CleanedSoFar {
+public:
+  void add(std::string path) { paths_.insert(std::move(path)); }
+
+  // Whether `path` is one of them or lies inside one.
+  bool covers(const std::string &path) const {
+    for (std::string folder = path;;) {
+      if (paths_.contains(folder))
+        return true;
+      const auto slash = folder.rfind('/');
+      if (slash == std::string::npos || folder == "/")
+        return false;
+      folder = slash == 0 ? "/" : folder.substr(0, slash);
+    }
+  }
+
+private:
+  std::set<std::string> paths_;
+};
+
+// The guard's own reading of the path, when it gets that far.
+std::optional<std::string> standardised(const std::string &raw) {
+  if (raw.empty() || raw.find('\0') != std::string::npos)
+    return std::nullopt;
+  return DeletionGuard::standardize(raw);
+}
+
+} // namespace
+
+std::string_view rawValue(DeletionMode mode) {
+  return mode == DeletionMode::moveToTrash ? "moveToTrash" : "permanentDelete";
+}
+
+std::optional<DeletionMode> deletionModeFromRawValue(std::string_view text) {
+  for (DeletionMode mode : {DeletionMode::moveToTrash, DeletionMode::permanentDelete})
+    if (rawValue(mode) == text)
+      return mode;
+  return std::nullopt;
+}
+
+SafeCleaningEngine::SafeCleaningEngine(std::string homeDirectory, std::shared_ptr<CleaningFileSystem> fileSystem)
+    : homeDirectory_(std::move(homeDirectory)), fileSystem_(std::move(fileSystem)) {}
+
+SafeCleaningReport SafeCleaningEngine::clean(const std::vector<CleanableItem> &items, DeletionMode mode,
+                                             bool allowUserConfirmedHomeItem, ProgressHandler progressHandler,
+                                             std::stop_token stop) {
+  std::lock_guard run(runLock_);
+  const auto start = std::chrono::steady_clock::now();
+  SafeCleaningReport report;
+  std::vector<const CleanableItem *> selected;
+  for (const CleanableItem &item : items)
+    if (item.isSelected)
+      selected.push_back(&item);
+  std::optional<ProtectedSnapshot> protectedNow;
+  CleanedSoFar cleaned;
+
+  for (std::size_t i = 0; i < selected.size(); ++i) {
+    if (stop.stop_requested())
+      break;
+    const CleanableItem &item = *selected[i];
+    if (progressHandler)
+      progressHandler(CleanProgress{static_cast<std::int64_t>(i), static_cast<std::int64_t>(selected.size()),
+                                    item.path, report.freedBytes});
+    const std::optional<std::string> named = standardised(item.path);
+    if (named && cleaned.covers(*named)) {
+      report.alreadyHandledPaths.push_back(item.path);
+      continue;
+    }
+    if (!protectedNow)
+      protectedNow = ProtectedLocations::snapshot(DeletionGuard::standardize(homeDirectory_), GuardFileFacts::system());
+    ApprovedDeletion approved;
+    try {
+      approved = DeletionGuard::approve(item.path, homeDirectory_, allowUserConfirmedHomeItem, &*protectedNow);
+    } catch (const DeletionGuardError &refusal) {
+      report.blockedProtectedPaths.push_back(item.path);
+      report.errors[item.path] = refusal.what();
+      continue;
+    }
+    try {
+      if (!item.keptEntryNames.empty() && approved.isDirectory) {
+        std::vector<std::string> kept = fileSystem_->cleanKeeping(approved, mode, item.keptEntryNames);
+        if (!kept.empty())
+          report.keptPaths[item.path] = std::move(kept);
+        else
+          cleaned.add(approved.path);
+      } else if (mode == DeletionMode::permanentDelete) {
+        fileSystem_->removeItem(approved);
+      } else {
+        fileSystem_->moveToTrash(approved);
+      }
+    } catch (const std::exception &failure) {
+      report.errors[item.path] = failure.what();
+      continue;
+    }
+    if (item.keptEntryNames.empty() || !approved.isDirectory)
+      cleaned.add(approved.path);
+    report.freedBytes += item.sizeBytes;
+    report.cleanedPaths.push_back(item.path);
+  }
+  report.durationSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return report;
+}
+
+} // namespace tarnwick

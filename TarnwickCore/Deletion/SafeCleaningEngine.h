@@ -1,0 +1,48 @@
+#pragma once
+
+#include "TarnwickCore/Catalogue/CleanableItem.h"
+#include "TarnwickCore/Deletion/CleaningFileSystem.h"
+#include "TarnwickCore/Deletion/SafeCleaningTypes.h"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+/// Performs every deletion: keeps the selected items, passes each through
+/// the deletion guard, trashes or removes the approved ones, and reports.
+/// Never throws; one failure never stops a run.
+///
+/// What the guard approved is what is acted on: the file system acts on
+/// the approved entry only while it is still the same file. The protected
+/// locations are looked up once per run. An item named again after it (or
+/// a folder holding it) was cleaned in the same run is reported as already
+/// handled. A folder item that keeps entry names (CleanableItem::
+/// keptEntryNames) is cleaned around those entries, which stay.
+///
+/// Threads: clean() may be called from any thread; runs are serialized (a
+/// second call waits for the first). Cancellation is honoured at the top of
+/// each item, so an item whose removal began is always finished.
+class SafeCleaningEngine {
+public:
+  using ProgressHandler = std::function<void(const CleanProgress &)>;
+
+  SafeCleaningEngine(std::string homeDirectory, std::shared_ptr<CleaningFileSystem> fileSystem);
+
+  SafeCleaningReport clean(const std::vector<CleanableItem> &items, DeletionMode mode,
+                           bool allowUserConfirmedHomeItem, ProgressHandler progressHandler = {},
+                           std::stop_token stop = {});
+
+  const std::string &homeDirectory() const { return homeDirectory_; }
+
+private:
+  const std::string homeDirectory_;
+  const std::shared_ptr<CleaningFileSystem> fileSystem_;
+  std::mutex runLock_; // held for a whole run
+};
+
+} // namespace tarnwick

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "TarnwickCore/Support/UniqueFd.h"
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+namespace tarnwick {
+
+/// One trash directory with its files/ and info/ folders, opened without
+/// following any link and checked on the opened descriptors, so that nobody
+/// can swap a folder in between the check and the use: every later step
+/// works relative to these descriptors.
+///
+/// A folder is usable when it is a real directory (never a link), owned by
+/// the user, not writable by group or others, and on the mount that holds
+/// the item (a move never copies). Missing folders are created with mode
+/// 0700. A folder of the user's that others may only read or search is
+/// tightened to 0700 rather than refused: the Trash holds what the user
+/// deleted, and it is the user's to fix.
+///
+/// Threads: a value owned by one thread.
+class TrashDirectory {
+public:
+  /// Opens the trash directory `name` in the folder `parent` (whose path is
+  /// `parentPath`), creating what is missing. Throws TrashError saying
+  /// which folder is unusable and why (no "cannot move" prefix).
+  static TrashDirectory open(int parent, const std::string &parentPath, const std::string &name, uid_t user,
+                             std::uint64_t mountId);
+
+  /// The trash of the top directory of a mount: `.Trash/$uid` when `.Trash`
+  /// is a real directory with the sticky bit and the former is usable, else
+  /// `.Trash-$uid`. Throws TrashError listing why each candidate was refused.
+  static TrashDirectory openInTopDirectory(int top, const std::string &topPath, uid_t user, std::uint64_t mountId);
+
+  const std::string &path() const { return path_; }
+  int files() const { return files_.get(); }
+  int info() const { return info_.get(); }
+
+private:
+  TrashDirectory(std::string path, UniqueFd files, UniqueFd info)
+      : path_(std::move(path)), files_(std::move(files)), info_(std::move(info)) {}
+
+  std::string path_;
+  UniqueFd files_;
+  UniqueFd info_;
+};
+
+} // namespace tarnwick

@@ -1,0 +1,268 @@
+#include "TarnwickCore/Scan/DirectoryWalker.h"
+
+#include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Catalogue/PathRules.h"
+#include "TarnwickCore/Scan/ScanContext.h"
+#include "TarnwickCore/Support/ScanErrors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <new>
+
+namespace tarnwick {
+namespace {
+
+// Holds one of the limiter's slots for the length of a directory listing.
+class LimiterSlot {
+public:
+  explicit LimiterSlot(AsyncConcurrencyLimiter &limiter) : limiter_(limiter) { limiter_.acquire(); }
+  ~LimiterSlot() { limiter_.release(); }
+  LimiterSlot(const LimiterSlot &) = delete;
+  LimiterSlot &operator=(const LimiterSlot &) = delete;
+
+private:
+  AsyncConcurrencyLimiter &limiter_;
+};
+
+// Closes the reader's directory on every exit path.
+class ReaderCloser {
+public:
+  explicit ReaderCloser(DirectoryEntryReader &reader) : reader_(reader) {}
+  ~ReaderCloser() { reader_.close(); }
+  ReaderCloser(const ReaderCloser &) = delete;
+  ReaderCloser &operator=(const ReaderCloser &) = delete;
+
+private:
+  DirectoryEntryReader &reader_;
+};
+
+// A wide directory's staging vector is released once it is committed.
+constexpr std::size_t retainedPendingCapacity = 4096;
+
+// Waiting for a descriptor: pauses grow from the first to the longest. When
+// no other walker holds a folder open, the descriptors are held elsewhere in
+// the process and only so many retries are made before the scan gives up.
+constexpr std::chrono::milliseconds firstDescriptorPause{1};
+constexpr std::chrono::milliseconds longestDescriptorPause{50};
+constexpr int retriesWithoutHolders = 12;
+
+bool isDescriptorShortage(int error) { return error == EMFILE || error == ENFILE; }
+
+// Counts the calling walker among the descriptor waiters while it lives.
+class DescriptorWait {
+public:
+  explicit DescriptorWait(std::atomic<std::int64_t> &waiters) : waiters_(waiters) { ++waiters_; }
+  ~DescriptorWait() { --waiters_; }
+  DescriptorWait(const DescriptorWait &) = delete;
+  DescriptorWait &operator=(const DescriptorWait &) = delete;
+
+private:
+  std::atomic<std::int64_t> &waiters_;
+};
+
+} // namespace
+
+DirectoryWalker::DirectoryWalker(ScanContext &context)
+    : context_(context), batchReader_(context.batchSource.makeReader()),
+      fileManagerReader_(context.fileManagerSource.makeReader()) {}
+
+DirectoryWalker::~DirectoryWalker() = default;
+
+void DirectoryWalker::run() {
+  try {
+    while (auto item = context_.queue.pop()) {
+      childItems_.clear();
+      walk(*item);
+      context_.queue.finish(childItems_);
+    }
+  } catch (...) {
+    // Escaping the thread would end the process; the scan rethrows it.
+    context_.fail(std::current_exception());
+  }
+}
+
+void DirectoryWalker::walk(const ScanWorkItem &item) {
+  if (context_.stopRequested())
+    return;
+  TempTreeNode &directory = *item.directory;
+  directoryPath_.assign(item.path);
+  bool useFileManager = item.useFileManager;
+  ReadOutcome outcome;
+  {
+    LimiterSlot slot(context_.limiter);
+    outcome = useFileManager ? ReadOutcome::unsupported : read(*batchReader_, false, item.hintMatches);
+    if (outcome == ReadOutcome::unsupported) {
+      // This directory and everything below it use the file-manager engine.
+      useFileManager = true;
+      outcome = read(*fileManagerReader_, true, item.hintMatches);
+    }
+  }
+  if (outcome == ReadOutcome::complete)
+    commitChildren(directory, useFileManager);
+}
+
+DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader, bool checkEveryEntry,
+                                                   std::uint64_t hintMatches) {
+  pending_.clear();
+  pendingDirectories_.clear();
+  pendingLinks_.clear();
+  entriesUnreadable_ = false;
+  if (!reader.open(directoryPath_) && !reopenAfterShortage(reader, errno)) {
+    if (context_.stopRequested())
+      return ReadOutcome::cancelled;
+    ++stats_.inaccessible;
+    return ReadOutcome::inaccessible;
+  }
+  ReaderCloser closer(reader);
+  if (context_.stopRequested())
+    return ReadOutcome::cancelled;
+  const DirectoryHintMatcher hints(directoryPath_, hintMatches);
+  bool readAny = false;
+  for (;;) {
+    BatchStatus status = reader.nextBatch(batch_);
+    if (status == BatchStatus::unsupported && !readAny)
+      return ReadOutcome::unsupported;
+    if (status == BatchStatus::failed) {
+      // What was read stands, but the directory's total is short.
+      if (errno == ENOMEM)
+        throw std::bad_alloc();
+      entriesUnreadable_ = true;
+    }
+    if (status != BatchStatus::entries)
+      break;
+    readAny = true;
+    BatchTally tally;
+    for (const EntryFacts &facts : batch_) {
+      if (checkEveryEntry && context_.stopRequested())
+        return ReadOutcome::cancelled;
+      addEntry(facts, hints, tally);
+    }
+    reportBatch(tally);
+    if (context_.stopRequested())
+      return ReadOutcome::cancelled;
+  }
+  if (entriesUnreadable_)
+    ++stats_.inaccessible;
+  context_.emitter.record(0, 1, 0, directoryPath_);
+  return ReadOutcome::complete;
+}
+
+bool DirectoryWalker::reopenAfterShortage(DirectoryEntryReader &reader, int error) {
+  if (error == ENOMEM)
+    throw std::bad_alloc();
+  if (!isDescriptorShortage(error))
+    return false;
+  // Running out of descriptors says nothing about the folder: other walkers
+  // close theirs as they finish a listing, so wait for that and retry. A
+  // walker opens and closes folders only while it holds a limiter slot, so
+  // slots held beyond the waiters' own are folders about to be closed.
+  DescriptorWait wait(context_.descriptorWaiters);
+  // Nothing notifies it: a pause that stopping the scan cuts short.
+  std::mutex pauseLock;
+  std::condition_variable_any pause;
+  std::stop_token stop = context_.stop.get_token();
+  int retriesLeft = retriesWithoutHolders;
+  for (auto delay = firstDescriptorPause;; delay = std::min(delay * 2, longestDescriptorPause)) {
+    bool othersHoldFolders = context_.limiter.activeCount() > context_.descriptorWaiters.load();
+    if (!othersHoldFolders && retriesLeft-- == 0)
+      throw ScanResourceError("out of file descriptors while scanning " + context_.rootPath + ": cannot open " +
+                              directoryPath_ + " (" + std::strerror(error) + ")");
+    std::unique_lock lock(pauseLock);
+    pause.wait_for(lock, stop, delay, [] { return false; });
+    if (stop.stop_requested())
+      return false;
+    if (reader.open(directoryPath_))
+      return true;
+    error = errno;
+    if (error == ENOMEM)
+      throw std::bad_alloc();
+    if (!isDescriptorShortage(error))
+      return false;
+  }
+}
+
+void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatcher &hints,
+                               BatchTally &tally) {
+  if (facts.name.empty() || facts.name == "." || facts.name == "..")
+    return;
+  if (facts.errorCode != 0) {
+    // An entry that vanished since the listing is simply gone; one that
+    // could not be inspected (a directory readable but not searchable, an
+    // I/O error) leaves the directory's total short, which must show.
+    if (facts.errorCode == ENOMEM)
+      throw std::bad_alloc();
+    if (facts.errorCode != ENOENT)
+      entriesUnreadable_ = true;
+    return;
+  }
+  if (facts.type == EntryType::symlink) {
+    ++stats_.skippedSymlinks;
+    return;
+  }
+  TempTreeNode &node = pending_.emplace_back();
+  node.allocatedSize = facts.size;
+  if (facts.isDataless) {
+    ++stats_.skippedDataless;
+    node.allocatedSize = 0;
+  }
+  const std::uint64_t hintMatches = hints.childMatches(facts.name);
+  node.setCategoryHint(DirectoryHintMatcher::hintFor(hintMatches));
+  node.isDirectory = facts.type == EntryType::directory;
+  if (node.isDirectory) {
+    node.isPackage = hasPackageExtension(facts.name);
+    node.allocatedSize = 0;
+    if (!context_.pseudoFileSystems.contains(facts.device))
+      pendingDirectories_.push_back({static_cast<std::uint32_t>(pending_.size() - 1), hintMatches});
+  } else {
+    node.fileCount = 1;
+    // A single-link file cannot meet itself again, so only files with other
+    // links (or an unknown count) enter the set. Which name finally keeps
+    // the size is settled after the walk (resolveHardLinks).
+    if (facts.fileIdentifier != 0 && facts.linkCount != 1) {
+      pendingLinks_.push_back({static_cast<std::uint32_t>(pending_.size() - 1), facts.device,
+                               facts.fileIdentifier, node.allocatedSize});
+      if (!context_.deduplicator.track(facts.device, facts.fileIdentifier))
+        node.allocatedSize = 0;
+    }
+    ++tally.files;
+    tally.bytes += node.allocatedSize;
+    tally.lastFileName = facts.name;
+  }
+  std::string_view name = arena_.storeName(facts.name);
+  node.nameBytes = name.data();
+  node.nameLength = static_cast<std::uint16_t>(name.size());
+  node.modificationTimestamp = facts.modificationTimestamp;
+}
+
+void DirectoryWalker::reportBatch(const BatchTally &tally) {
+  if (tally.files == 0)
+    return;
+  filePath_.assign(directoryPath_);
+  appendPathComponent(filePath_, tally.lastFileName);
+  context_.emitter.record(tally.files, 0, tally.bytes, filePath_);
+}
+
+void DirectoryWalker::commitChildren(TempTreeNode &directory, bool useFileManager) {
+  // Past the node limit the scan is over; nothing more is linked in.
+  if (!context_.countNodes(pending_.size()))
+    return;
+  std::span<TempTreeNode> block = arena_.copyBlock(pending_);
+  directory.adoptChildren(block);
+  for (const PendingLink &link : pendingLinks_)
+    linkedFiles_.push_back({link.device, link.inode, link.size, &block[link.index]});
+  for (const PendingDirectory &pending : pendingDirectories_) {
+    TempTreeNode &node = block[pending.index];
+    ScanWorkItem &child = childItems_.emplace_back(
+        ScanWorkItem{&node, directoryPath_, useFileManager, pending.hintMatches});
+    appendPathComponent(child.path, node.name());
+  }
+  if (pending_.capacity() > retainedPendingCapacity) {
+    pending_.clear();
+    pending_.shrink_to_fit();
+  }
+}
+
+} // namespace tarnwick

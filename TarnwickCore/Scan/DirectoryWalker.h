@@ -1,0 +1,89 @@
+#pragma once
+
+#include "TarnwickCore/Scan/DirectoryStats.h"
+#include "TarnwickCore/Scan/EntryFacts.h"
+#include "TarnwickCore/Scan/HardLinkResolution.h"
+#include "TarnwickCore/Scan/ScanWorkQueue.h"
+#include "TarnwickCore/Tree/TempNodeArena.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+struct ScanContext;
+class DirectoryEntryReader;
+class DirectoryHintMatcher;
+
+/// One worker of a scan: takes directories from the scan's queue, lists
+/// each with the batch engine (or the file-manager engine where the volume
+/// refuses batch reading), turns the entries into child nodes in its own
+/// arena, and queues the child directories.
+///
+/// Threads: run() executes on the walker's own thread; the arena and stats
+/// may be read by others only after run() has returned. run() never throws:
+/// a failure (out of memory, out of descriptors) ends the whole scan through
+/// ScanContext::fail().
+class DirectoryWalker {
+public:
+  explicit DirectoryWalker(ScanContext &context);
+  ~DirectoryWalker();
+  DirectoryWalker(const DirectoryWalker &) = delete;
+  DirectoryWalker &operator=(const DirectoryWalker &) = delete;
+
+  void run();
+
+  const DirectoryStats &stats() const { return stats_; }
+  /// The multiply linked files this walker met.
+  std::vector<LinkedFile> &linkedFiles() { return linkedFiles_; }
+
+private:
+  enum class ReadOutcome { complete, unsupported, inaccessible, cancelled };
+  struct BatchTally {
+    std::int64_t files = 0;
+    std::int64_t bytes = 0;
+    std::string_view lastFileName;
+  };
+
+  void walk(const ScanWorkItem &item);
+  ReadOutcome read(DirectoryEntryReader &reader, bool checkEveryEntry, std::uint64_t hintMatches);
+  /// After `reader` failed to open the directory with `error`: waits out a
+  /// shortage of descriptors and retries. False when the directory itself
+  /// cannot be opened (or the scan stopped meanwhile); throws
+  /// ScanResourceError when descriptors stay exhausted, std::bad_alloc when
+  /// the kernel is out of memory.
+  bool reopenAfterShortage(DirectoryEntryReader &reader, int error);
+  void addEntry(const EntryFacts &facts, const DirectoryHintMatcher &hints, BatchTally &tally);
+  void reportBatch(const BatchTally &tally);
+  void commitChildren(TempTreeNode &directory, bool useFileManager);
+
+  ScanContext &context_;
+  std::unique_ptr<DirectoryEntryReader> batchReader_;
+  std::unique_ptr<DirectoryEntryReader> fileManagerReader_;
+  TempNodeArena arena_;
+  DirectoryStats stats_;
+  /// Some entry of the directory being read could not be inspected.
+  bool entriesUnreadable_ = false;
+  // Reused across directories so the hot path does not allocate.
+  std::vector<EntryFacts> batch_;
+  std::vector<TempTreeNode> pending_;
+  struct PendingLink {
+    std::uint32_t index;
+    std::int64_t device;
+    std::uint64_t inode;
+    std::int64_t size;
+  };
+  struct PendingDirectory {
+    std::uint32_t index;
+    std::uint64_t hintMatches;
+  };
+  std::vector<PendingDirectory> pendingDirectories_;
+  std::vector<PendingLink> pendingLinks_;
+  std::vector<LinkedFile> linkedFiles_;
+  std::vector<ScanWorkItem> childItems_;
+  std::string directoryPath_;
+  std::string filePath_;
+};
+
+} // namespace tarnwick

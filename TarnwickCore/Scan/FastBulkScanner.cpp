@@ -1,0 +1,183 @@
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+
+#include "TarnwickCore/Scan/DirectoryWalker.h"
+#include "TarnwickCore/Scan/FileManagerEntrySource.h"
+#include "TarnwickCore/Scan/HardLinkResolution.h"
+#include "TarnwickCore/Scan/LinuxBatchEntrySource.h"
+#include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Catalogue/PathRules.h"
+#include "TarnwickCore/Scan/ScanContext.h"
+#include "TarnwickCore/Support/ScanErrors.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <exception>
+#include <new>
+#include <sys/stat.h>
+#include <system_error>
+#include <thread>
+
+namespace tarnwick {
+namespace {
+
+constexpr std::int64_t maxConcurrencyCap = 32;
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// "file:///a%20b" (or "file://localhost/a%20b") → "/a b"; anything that is
+// not a local file URL is returned unchanged. An escaped NUL cannot be part
+// of a path and is left encoded.
+std::string plainPath(const std::string &rootURL) {
+  std::string_view rest = rootURL;
+  auto startsWithNoCase = [](std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(),
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+  };
+  if (!startsWithNoCase(rest, "file://"))
+    return rootURL;
+  rest.remove_prefix(7);
+  if (startsWithNoCase(rest, "localhost/"))
+    rest.remove_prefix(9);
+  if (!rest.starts_with('/'))
+    return rootURL;
+  std::string result;
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    int high = i + 2 < rest.size() && rest[i] == '%' ? hexValue(rest[i + 1]) : -1;
+    int low = high >= 0 ? hexValue(rest[i + 2]) : -1;
+    if (low >= 0 && (high | low) != 0) {
+      result.push_back(static_cast<char>(high * 16 + low));
+      i += 2;
+    } else {
+      result.push_back(rest[i]);
+    }
+  }
+  return result;
+}
+
+std::string canonicalPath(const std::string &path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved))
+    return resolved;
+  return path;
+}
+
+double modificationTimestamp(const std::string &path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0)
+    return 0;
+  return static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9;
+}
+
+// The root is a directory whatever the path really is: a root that cannot
+// be listed becomes an empty, inaccessible directory. Its name is the given
+// path's last component ("/" for the file system root).
+TempTreeNode &makeRootNode(TempNodeArena &arena, const std::string &givenPath, const std::string &rootPath) {
+  TempTreeNode &root = arena.allocateBlock(1)[0];
+  std::string_view lastComponent = lastPathComponent(givenPath);
+  std::string_view name = arena.storeName(lastComponent.empty() ? "/" : lastComponent);
+  root.nameBytes = name.data();
+  root.nameLength = static_cast<std::uint16_t>(name.size());
+  root.isDirectory = true;
+  root.isPackage = hasPackageExtension(lastComponent);
+  root.modificationTimestamp = modificationTimestamp(rootPath);
+  root.setCategoryHint(categoryHint(rootPath));
+  return root;
+}
+
+// Runs `walkers` until the queue is drained or the scan stops: the first on
+// the calling thread, every other on a thread of its own. Threads the system
+// refuses (the process or its user is out of threads, or of address space
+// for their stacks) are done without: the walkers share one queue, so fewer
+// of them read the same tree, only more slowly.
+void runWalkers(std::vector<std::unique_ptr<DirectoryWalker>> &walkers) {
+  std::vector<std::jthread> threads;
+  threads.reserve(walkers.size());
+  try {
+    for (std::size_t i = 1; i < walkers.size(); ++i)
+      threads.emplace_back([&walker = *walkers[i]] { walker.run(); });
+  } catch (const std::system_error &) {
+  }
+  walkers.front()->run();
+}
+
+} // namespace
+
+FastBulkScanner::FastBulkScanner(std::int64_t maxConcurrentDirectoriesIn, bool forceFileManagerFallbackIn)
+    : maxConcurrentDirectories(std::clamp<std::int64_t>(maxConcurrentDirectoriesIn, 1, maxConcurrencyCap)),
+      forceFileManagerFallback(forceFileManagerFallbackIn),
+      entrySource_(std::make_shared<LinuxBatchEntrySource>()) {}
+
+DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler progressHandler,
+                                    std::stop_token stop) const {
+  const auto start = std::chrono::steady_clock::now();
+  const std::string givenPath = plainPath(rootURL);
+  const std::string rootPath = canonicalPath(givenPath);
+  try {
+    DiskTreeArena arena = walkAndFreeze(givenPath, rootPath, std::move(progressHandler), stop);
+    arena.scanDurationSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return arena;
+  } catch (const std::bad_alloc &) {
+    // The walk's memory is released by now, so the message can be built.
+    throw ScanResourceError("out of memory while scanning " + rootPath);
+  }
+}
+
+DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const std::string &rootPath,
+                                             ProgressHandler progressHandler, std::stop_token stop) const {
+  FileManagerEntrySource fileManagerSource;
+  ScanContext context(rootPath, maxConcurrentDirectories, std::move(progressHandler), *entrySource_,
+                      fileManagerSource, maxNodeCount_);
+  std::stop_callback forwardStop(stop, [&context] { context.stop.request_stop(); });
+
+  TempNodeArena rootArena;
+  TempTreeNode &root = makeRootNode(rootArena, givenPath, rootPath);
+
+  // The walkers own the nodes they create; they live until the freeze.
+  std::vector<std::unique_ptr<DirectoryWalker>> walkers;
+  for (std::int64_t i = 0; i < maxConcurrentDirectories; ++i)
+    walkers.push_back(std::make_unique<DirectoryWalker>(context));
+  ScanWorkItem rootItem{&root, rootPath, forceFileManagerFallback,
+                        DirectoryHintMatcher::matchesIn(rootPath)};
+  context.queue.push({&rootItem, 1});
+  runWalkers(walkers);
+
+  if (std::exception_ptr failure = context.failure())
+    std::rethrow_exception(failure);
+  if (context.tooLarge.load())
+    throw ScanTooLargeError("The folder holds more than " + std::to_string(maxNodeCount_) +
+                            " files and folders, more than one scan can hold.");
+  if (context.stopRequested())
+    throw ScanCancelledError();
+
+  DirectoryStats stats;
+  std::vector<LinkedFile> linkedFiles;
+  for (const auto &walker : walkers) {
+    stats += walker->stats();
+    linkedFiles.insert(linkedFiles.end(), walker->linkedFiles().begin(), walker->linkedFiles().end());
+  }
+  // One breadth-first block list serves hard-link resolution, aggregation
+  // and the freeze.
+  const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root);
+  resolveHardLinks(blocks, std::move(linkedFiles));
+  aggregateBlocks(blocks);
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  DiskTreeArena arena =
+      freezeTree(root, blocks, rootPath, std::min(cores, static_cast<unsigned>(maxConcurrentDirectories)));
+  walkers.clear();
+  context.emitter.emitFinal(rootPath);
+  arena.skippedSymlinkCount = stats.skippedSymlinks;
+  arena.skippedDatalessCount = stats.skippedDataless;
+  arena.inaccessibleCount = stats.inaccessible;
+  return arena;
+}
+
+} // namespace tarnwick

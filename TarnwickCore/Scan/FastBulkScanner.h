@@ -1,0 +1,54 @@
+#pragma once
+
+#include "TarnwickCore/Scan/DirectoryEntrySource.h"
+#include "TarnwickCore/Tree/DiskTreeArena.h"
+#include "TarnwickCore/Scan/ThrottledProgressEmitter.h"
+
+#include <cstdint>
+#include <memory>
+#include <stop_token>
+#include <string>
+
+namespace tarnwick {
+
+/// Turns a folder on disk into a DiskTreeArena with parallel walkers, one
+/// directory listing per work item, at most `maxConcurrentDirectories`
+/// listings at a time. Hard-linked files count once, symbolic links are
+/// never followed, pseudo file systems (proc, sysfs, …) are not read.
+///
+/// Threads: a scanner holds no state between scans; scan() may run on
+/// several threads at once, each scan with its own walkers.
+class FastBulkScanner {
+public:
+  /// `maxConcurrentDirectories` is clamped to 1…32.
+  explicit FastBulkScanner(std::int64_t maxConcurrentDirectories = 8,
+                           bool forceFileManagerFallback = false);
+
+  /// Scans the tree at `rootURL` (an absolute path, or a file:// URL).
+  /// `progressHandler` is called on walker threads (the calling thread is
+  /// one of them), at most 12 times a second plus once at the end. Throws
+  /// ScanCancelledError when `stop` is triggered, ScanTooLargeError when the
+  /// tree exceeds 2^31 - 1 nodes, ScanResourceError when memory or file
+  /// descriptors run out (a shortage of descriptors is first waited out);
+  /// every other problem (unreadable directories, vanished entries) is
+  /// absorbed into the result's counters. Walker threads the system will not
+  /// start are done without, down to the calling thread alone.
+  DiskTreeArena scan(const std::string &rootURL, ProgressHandler progressHandler = {},
+                     std::stop_token stop = {}) const;
+
+  const std::int64_t maxConcurrentDirectories;
+  const bool forceFileManagerFallback;
+
+  /// Test seams: the batch engine's entry source, and the node limit.
+  void setEntrySource(std::shared_ptr<DirectoryEntrySource> source) { entrySource_ = std::move(source); }
+  void setMaxNodeCount(std::size_t limit) { maxNodeCount_ = limit; }
+
+private:
+  DiskTreeArena walkAndFreeze(const std::string &givenPath, const std::string &rootPath,
+                              ProgressHandler progressHandler, std::stop_token stop) const;
+
+  std::shared_ptr<DirectoryEntrySource> entrySource_;
+  std::size_t maxNodeCount_ = DiskTreeArena::maxNodeCount;
+};
+
+} // namespace tarnwick

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "TarnwickCore/Scan/AsyncConcurrencyLimiter.h"
+#include "TarnwickCore/Scan/DirectoryEntrySource.h"
+#include "TarnwickCore/Scan/PseudoFileSystemTable.h"
+#include "TarnwickCore/Scan/ScanWorkQueue.h"
+#include "TarnwickCore/Scan/ShardedHardlinkDeduplicator.h"
+#include "TarnwickCore/Scan/ThrottledProgressEmitter.h"
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <stop_token>
+#include <string>
+
+namespace tarnwick {
+
+/// Everything the walkers of one scan share. Created by the scan, which
+/// outlives every walker; the members lock for themselves.
+struct ScanContext {
+  ScanContext(std::string rootPathIn, std::int64_t limit, ProgressHandler handler,
+              DirectoryEntrySource &batchSourceIn, DirectoryEntrySource &fileManagerSourceIn,
+              std::size_t maxNodes)
+      : rootPath(std::move(rootPathIn)), emitter(rootPath, 12.0, std::move(handler)), limiter(limit),
+        pseudoFileSystems(PseudoFileSystemTable::fromCurrentMounts()), queue(stop.get_token()),
+        batchSource(batchSourceIn), fileManagerSource(fileManagerSourceIn), maxNodeCount(maxNodes) {}
+
+  bool stopRequested() const { return stop.stop_requested(); }
+
+  /// Adds `added` nodes to the scan's count. Past the limit the scan stops
+  /// and the answer is false.
+  bool countNodes(std::size_t added) {
+    if (nodeCount.fetch_add(added, std::memory_order_relaxed) + added <= maxNodeCount)
+      return true;
+    tooLarge.store(true);
+    stop.request_stop();
+    return false;
+  }
+
+  /// Ends the scan with `error`, which the scan rethrows once every walker
+  /// has stopped. The first failure wins; later ones are consequences.
+  void fail(std::exception_ptr error) {
+    {
+      std::lock_guard lock(failureLock_);
+      if (!failure_)
+        failure_ = std::move(error);
+    }
+    stop.request_stop();
+  }
+  /// The failure passed to fail(), if any. Read it after the walkers joined.
+  std::exception_ptr failure() {
+    std::lock_guard lock(failureLock_);
+    return failure_;
+  }
+
+  const std::string rootPath;
+  std::stop_source stop;
+  ShardedHardlinkDeduplicator deduplicator;
+  ThrottledProgressEmitter emitter;
+  AsyncConcurrencyLimiter limiter;
+  const PseudoFileSystemTable pseudoFileSystems;
+  ScanWorkQueue queue;
+  DirectoryEntrySource &batchSource;
+  DirectoryEntrySource &fileManagerSource;
+  const std::size_t maxNodeCount;
+  std::atomic<std::size_t> nodeCount{1}; // the root
+  std::atomic<bool> tooLarge{false};
+  /// Walkers waiting for a file descriptor to open their folder with. Only
+  /// touched when a process runs out of descriptors.
+  std::atomic<std::int64_t> descriptorWaiters{0};
+
+private:
+  std::mutex failureLock_;
+  std::exception_ptr failure_; // guarded by failureLock_
+};
+
+} // namespace tarnwick

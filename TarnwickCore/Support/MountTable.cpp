@@ -1,0 +1,114 @@
+#include "TarnwickCore/Support/MountTable.h"
+
+#include "TarnwickCore/Support/UniqueFd.h"
+
+#include <charconv>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tarnwick {
+namespace {
+
+// The next space-separated field of `line`, consumed.
+std::string_view takeField(std::string_view &line) {
+  const auto start = line.find_first_not_of(' ');
+  if (start == std::string_view::npos) {
+    line = {};
+    return {};
+  }
+  line.remove_prefix(start);
+  const auto end = line.find(' ');
+  std::string_view field = line.substr(0, end);
+  line.remove_prefix(end == std::string_view::npos ? line.size() : end);
+  return field;
+}
+
+template <typename Number> bool toNumber(std::string_view text, Number &out) {
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return error == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+// The kernel escapes space, tab, newline and backslash as \ooo.
+std::string unescaped(std::string_view field) {
+  std::string out;
+  out.reserve(field.size());
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    auto isOctal = [&](std::size_t at) { return at < field.size() && field[at] >= '0' && field[at] <= '7'; };
+    if (field[i] == '\\' && isOctal(i + 1) && isOctal(i + 2) && isOctal(i + 3)) {
+      out.push_back(static_cast<char>(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) | (field[i + 3] - '0')));
+      i += 3;
+    } else {
+      out.push_back(field[i]);
+    }
+  }
+  return out;
+}
+
+std::optional<MountEntry> parseLine(std::string_view line) {
+  // id parent major:minor root mountpoint options [optional...] - type source superoptions
+  MountEntry entry;
+  const std::string_view id = takeField(line), parent = takeField(line), device = takeField(line);
+  takeField(line); // root of the mount within its file system
+  const std::string_view mountPoint = takeField(line);
+  const auto colon = device.find(':');
+  if (!toNumber(id, entry.mountId) || !toNumber(parent, entry.parentId) || colon == std::string_view::npos ||
+      !toNumber(device.substr(0, colon), entry.major) || !toNumber(device.substr(colon + 1), entry.minor) ||
+      mountPoint.empty() || mountPoint.front() != '/')
+    return std::nullopt;
+  for (std::string_view field = takeField(line); field != "-"; field = takeField(line))
+    if (field.empty())
+      return std::nullopt;
+  entry.fileSystemType = unescaped(takeField(line));
+  entry.mountPoint = unescaped(mountPoint);
+  return entry;
+}
+
+} // namespace
+
+std::optional<MountTable> MountTable::readCurrent() {
+  UniqueFd file(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
+  if (!file)
+    return std::nullopt;
+  std::string text;
+  char buffer[16384];
+  for (ssize_t got; (got = ::read(file.get(), buffer, sizeof buffer)) != 0;) {
+    if (got < 0)
+      return std::nullopt;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  return parse(text);
+}
+
+MountTable MountTable::parse(std::string_view text) {
+  MountTable table;
+  while (!text.empty()) {
+    const auto end = text.find('\n');
+    if (auto entry = parseLine(text.substr(0, end)))
+      table.entries_.push_back(std::move(*entry));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  }
+  return table;
+}
+
+const MountEntry *MountTable::byId(std::uint64_t mountId) const {
+  for (const MountEntry &entry : entries_)
+    if (entry.mountId == mountId)
+      return &entry;
+  return nullptr;
+}
+
+std::optional<std::string> MountTable::mountPointAtOrBelow(std::string_view path) const {
+  const MountEntry *found = nullptr;
+  for (const MountEntry &entry : entries_) {
+    const std::string_view point = entry.mountPoint;
+    const bool below = point == path || path == "/" ||
+                       (point.size() > path.size() && point.starts_with(path) && point[path.size()] == '/');
+    if (below && (!found || point.size() < found->mountPoint.size()))
+      found = &entry;
+  }
+  if (!found)
+    return std::nullopt;
+  return found->mountPoint;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,145 @@
+#include "TarnwickCore/Tree/DiskTreeArena.h"
+
+#include "TarnwickCore/Support/PathJoin.h"
+
+#include <algorithm>
+
+namespace tarnwick {
+namespace {
+
+constexpr std::size_t maxBreadcrumbLength = 512;
+
+} // namespace
+
+DiskTreeArena::DiskTreeArena(std::string rootPath, RecordTable records, NamePool namePool)
+    : rootPath_(std::move(rootPath)), records_(std::move(records)), namePool_(std::move(namePool)) {}
+
+std::string_view DiskTreeArena::name(NodeID id) const {
+  const Record &r = record(id);
+  return std::string_view(namePool_.data() + r.nameOffset, r.nameLength);
+}
+
+std::optional<CleanableCategory> DiskTreeArena::categoryHint(NodeID id) const {
+  const Record &r = record(id);
+  if (r.categoryHintCode == 0)
+    return std::nullopt;
+  return static_cast<CleanableCategory>(r.categoryHintCode - 1);
+}
+
+std::string DiskTreeArena::path(NodeID id) const {
+  // Walk up to the root (or to a broken link), then join downwards.
+  std::vector<NodeID> chain;
+  NodeID cursor = id;
+  while (isValid(cursor) && cursor != rootID) {
+    chain.push_back(cursor);
+    cursor = record(cursor).parentID;
+  }
+  std::string result = rootPath_;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+    appendPathComponent(result, name(*it));
+  return result;
+}
+
+DiskNode DiskTreeArena::makeNode(NodeID id, std::string nodePath) const {
+  const Record &r = record(id);
+  DiskNode node;
+  node.id = id;
+  if (r.parentID >= 0)
+    node.parentID = r.parentID;
+  node.name = std::string(name(id));
+  node.path = std::move(nodePath);
+  node.isDirectory = r.isDirectory;
+  node.isPackage = r.isPackage;
+  node.allocatedSize = r.allocatedSize;
+  node.fileCount = r.fileCount;
+  node.directoryCount = r.directoryCount;
+  node.modificationTimestamp = r.modificationTimestamp;
+  node.categoryHint = categoryHint(id);
+  node.childIDs.resize(r.childCount);
+  for (std::uint32_t i = 0; i < r.childCount; ++i)
+    node.childIDs[i] = r.firstChildID + static_cast<NodeID>(i);
+  return node;
+}
+
+std::optional<DiskNode> DiskTreeArena::node(NodeID id) const {
+  if (!isValid(id))
+    return std::nullopt;
+  return makeNode(id, path(id));
+}
+
+std::vector<DiskNode> DiskTreeArena::children(NodeID id) const {
+  std::vector<DiskNode> result;
+  if (!isValid(id))
+    return result;
+  const Record &parent = record(id);
+  // Order the identifiers first (stable: equal sizes keep identifier
+  // order), then build each node once, in place.
+  std::vector<NodeID> order;
+  order.reserve(parent.childCount);
+  for (std::uint32_t i = 0; i < parent.childCount; ++i)
+    if (NodeID child = parent.firstChildID + static_cast<NodeID>(i); isValid(child))
+      order.push_back(child);
+  std::stable_sort(order.begin(), order.end(),
+                   [this](NodeID a, NodeID b) { return record(a).allocatedSize > record(b).allocatedSize; });
+  const std::string parentPath = path(id);
+  result.reserve(order.size());
+  for (NodeID child : order) {
+    std::string childPath = parentPath;
+    appendPathComponent(childPath, name(child));
+    result.push_back(makeNode(child, std::move(childPath)));
+  }
+  return result;
+}
+
+std::vector<DiskNode> DiskTreeArena::breadcrumbChain(NodeID id) const {
+  std::vector<NodeID> ids;
+  for (NodeID cursor = id; isValid(cursor);) {
+    ids.push_back(cursor);
+    NodeID parent = record(cursor).parentID;
+    if (parent < 0 || ids.size() == maxBreadcrumbLength)
+      break;
+    cursor = parent;
+  }
+  // Top down, so each path extends the one before it.
+  std::vector<DiskNode> chain;
+  chain.reserve(ids.size());
+  for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
+    std::string nodePath;
+    if (chain.empty()) {
+      nodePath = path(*it);
+    } else {
+      nodePath = chain.back().path;
+      appendPathComponent(nodePath, name(*it));
+    }
+    chain.push_back(makeNode(*it, std::move(nodePath)));
+  }
+  return chain;
+}
+
+std::size_t DiskTreeArena::memoryBytes() const {
+  return records_.capacity() * sizeof(Record) + namePool_.capacity() + rootPath_.capacity();
+}
+
+bool operator==(const DiskTreeArena &lhs, const DiskTreeArena &rhs) {
+  if (lhs.rootID != rhs.rootID || lhs.scanDurationSeconds != rhs.scanDurationSeconds ||
+      lhs.skippedSymlinkCount != rhs.skippedSymlinkCount ||
+      lhs.skippedDatalessCount != rhs.skippedDatalessCount ||
+      lhs.inaccessibleCount != rhs.inaccessibleCount || lhs.rootPath_ != rhs.rootPath_ ||
+      lhs.records_.size() != rhs.records_.size())
+    return false;
+  for (std::size_t i = 0; i < lhs.records_.size(); ++i) {
+    const auto &a = lhs.records_[i];
+    const auto &b = rhs.records_[i];
+    NodeID id = static_cast<NodeID>(i);
+    if (a.allocatedSize != b.allocatedSize || a.modificationTimestamp != b.modificationTimestamp ||
+        a.isDirectory != b.isDirectory || a.isPackage != b.isPackage ||
+        a.categoryHintCode != b.categoryHintCode || a.parentID != b.parentID ||
+        a.firstChildID != b.firstChildID || a.childCount != b.childCount ||
+        a.fileCount != b.fileCount || a.directoryCount != b.directoryCount ||
+        lhs.name(id) != rhs.name(id))
+      return false;
+  }
+  return true;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "TarnwickCore/Support/DefaultInitAllocator.h"
+#include "TarnwickCore/Tree/DiskNode.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+struct TempTreeNode;
+struct ChildBlock;
+
+/// The immutable result of a scan: one contiguous table of fixed-layout
+/// records indexed by NodeID, plus one pool holding every name once. Paths
+/// are not stored; queries rebuild them from the names on demand.
+///
+/// Invariants from the breadth-first freeze: the root is 0, every node's
+/// identifier is greater than its parent's, and a node's children carry the
+/// consecutive identifiers [firstChildID, firstChildID + childCount).
+///
+/// Threads: a finished arena is never modified and may be read concurrently.
+class DiskTreeArena {
+public:
+  /// 48 bytes per node. Counts fit 32 bits because a table never holds more
+  /// than 2^31 nodes. Trivial on purpose (no initializers): the freeze fills
+  /// every field, in parallel, into memory it did not zero first.
+  struct Record {
+    std::int64_t allocatedSize;
+    double modificationTimestamp;
+    std::uint64_t nameOffset : 40;
+    std::uint64_t nameLength : 16;
+    std::uint64_t isDirectory : 1;
+    std::uint64_t isPackage : 1;
+    /// 0 = no hint, otherwise the category's value + 1.
+    std::uint64_t categoryHintCode : 4;
+    /// -1 for the root.
+    NodeID parentID;
+    /// 0 when childCount is 0.
+    NodeID firstChildID;
+    std::uint32_t childCount;
+    std::uint32_t fileCount;
+    std::uint32_t directoryCount;
+  };
+  using RecordTable = std::vector<Record, DefaultInitAllocator<Record>>;
+  using NamePool = std::vector<char, DefaultInitAllocator<char>>;
+
+  /// An empty arena (no nodes; every query answers empty or absent).
+  DiskTreeArena() = default;
+  DiskTreeArena(std::string rootPath, RecordTable records, NamePool namePool);
+
+  /// The most nodes a table can hold.
+  static constexpr std::size_t maxNodeCount = 0x7fffffff;
+
+  std::optional<DiskNode> rootNode() const { return node(rootID); }
+  std::optional<DiskNode> node(NodeID id) const;
+  /// Direct children, largest first; equal sizes keep identifier order.
+  std::vector<DiskNode> children(NodeID id) const;
+  /// Root first, the node itself last; at most 512 entries (a deeper node's
+  /// chain starts at its 511th ancestor).
+  std::vector<DiskNode> breadcrumbChain(NodeID id) const;
+
+  bool isValid(NodeID id) const { return id >= 0 && static_cast<std::size_t>(id) < records_.size(); }
+  std::size_t nodeCount() const { return records_.size(); }
+  const std::string &rootPath() const { return rootPath_; }
+
+  /// Cheap access for whole-tree walks (exporters, statistics); `id` must be valid.
+  const Record &record(NodeID id) const { return records_[static_cast<std::size_t>(id)]; }
+  std::string_view name(NodeID id) const;
+  std::string path(NodeID id) const;
+  std::optional<CleanableCategory> categoryHint(NodeID id) const;
+
+  /// Bytes held by the table and the name pool.
+  std::size_t memoryBytes() const;
+
+  NodeID rootID = 0;
+  double scanDurationSeconds = 0;
+  std::int64_t skippedSymlinkCount = 0;
+  std::int64_t skippedDatalessCount = 0;
+  std::int64_t inaccessibleCount = 0;
+
+  /// Compares every node's twelve fields and the scan statistics.
+  friend bool operator==(const DiskTreeArena &lhs, const DiskTreeArena &rhs);
+
+private:
+  DiskNode makeNode(NodeID id, std::string nodePath) const;
+
+  std::string rootPath_;
+  RecordTable records_;
+  NamePool namePool_;
+};
+
+static_assert(sizeof(DiskTreeArena::Record) == 48, "a frozen node is meant to stay at 48 bytes");
+
+/// Numbers the tree under `root` breadth-first into a DiskTreeArena whose
+/// root path is `rootPath`. The tree must already be aggregated and hold at
+/// most DiskTreeArena::maxNodeCount nodes. Large trees are copied by up to
+/// `threads` threads; the result does not depend on their number.
+DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath, unsigned threads = 1);
+/// The same, reusing `blocks`, the childBlocksBreadthFirst() of `root`.
+DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock> &blocks, std::string rootPath,
+                         unsigned threads);
+
+} // namespace tarnwick

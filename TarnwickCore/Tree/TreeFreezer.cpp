@@ -1,0 +1,106 @@
+#include "TarnwickCore/Tree/ChildBlockWalk.h"
+#include "TarnwickCore/Tree/DiskTreeArena.h"
+#include "TarnwickCore/Support/PrefaultPages.h"
+
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+#include <thread>
+
+namespace tarnwick {
+namespace {
+
+using Record = DiskTreeArena::Record;
+
+// Below this many nodes a second thread costs more than it saves.
+constexpr std::size_t nodesPerExtraThread = 50'000;
+
+void writeRecord(Record &r, const TempTreeNode &temp, NodeID parentID, NodeID firstChildID,
+                 std::uint64_t nameOffset, char *names) {
+  r.allocatedSize = temp.allocatedSize;
+  r.modificationTimestamp = temp.modificationTimestamp;
+  r.nameOffset = nameOffset;
+  r.nameLength = temp.nameLength;
+  r.isDirectory = temp.isDirectory;
+  r.isPackage = temp.isPackage;
+  r.categoryHintCode = temp.categoryHintCode;
+  r.parentID = parentID;
+  r.firstChildID = temp.childCount > 0 ? firstChildID : 0;
+  r.childCount = temp.childCount;
+  r.fileCount = temp.fileCount;
+  r.directoryCount = temp.directoryCount;
+  std::memcpy(names + nameOffset, temp.nameBytes, temp.nameLength);
+}
+
+// Copies the children of blocks [begin, end). Blocks own disjoint record and
+// name ranges, so ranges of blocks can be filled concurrently; each range
+// maps its own fresh pages first, so that work is shared too.
+void fillBlocks(const std::vector<ChildBlock> &blocks, std::size_t begin, std::size_t end, Record *records,
+                char *names, std::size_t nodeCount, std::uint64_t nameBytes) {
+  if (begin == end)
+    return;
+  const std::size_t firstRecord = static_cast<std::size_t>(blocks[begin].firstID);
+  const std::size_t endRecord = end < blocks.size() ? static_cast<std::size_t>(blocks[end].firstID) : nodeCount;
+  const std::uint64_t endName = end < blocks.size() ? blocks[end].nameOffset : nameBytes;
+  prefaultForWriting(records + firstRecord, (endRecord - firstRecord) * sizeof(Record));
+  prefaultForWriting(names + blocks[begin].nameOffset, endName - blocks[begin].nameOffset);
+  for (std::size_t b = begin; b < end; ++b) {
+    const ChildBlock &block = blocks[b];
+    std::uint64_t nameOffset = block.nameOffset;
+    std::size_t nextBlock = block.firstChildBlock;
+    for (std::size_t k = 0; k < block.children.size(); ++k) {
+      const TempTreeNode &child = block.children[k];
+      NodeID firstChildID = child.childCount > 0 ? blocks[nextBlock++].firstID : 0;
+      writeRecord(records[static_cast<std::size_t>(block.firstID) + k], child, block.parentID, firstChildID,
+                  nameOffset, names);
+      nameOffset += child.nameLength;
+    }
+  }
+}
+
+} // namespace
+
+DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath, unsigned threads) {
+  return freezeTree(root, childBlocksBreadthFirst(root), std::move(rootPath), threads);
+}
+
+DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock> &blocks, std::string rootPath,
+                         unsigned threads) {
+  std::size_t nodeCount = 1;
+  std::uint64_t nameBytes = root.nameLength;
+  if (!blocks.empty()) {
+    const ChildBlock &last = blocks.back();
+    nodeCount = static_cast<std::size_t>(last.firstID) + last.children.size();
+    nameBytes = last.nameOffset;
+    for (const TempTreeNode &child : last.children)
+      nameBytes += child.nameLength;
+  }
+  DiskTreeArena::RecordTable records(nodeCount);
+  DiskTreeArena::NamePool names(nameBytes);
+  writeRecord(records[0], root, -1, blocks.empty() ? 0 : blocks[0].firstID, 0, names.data());
+
+  // Contiguous ranges of blocks with about the same number of nodes each.
+  unsigned workers = std::clamp<unsigned>(static_cast<unsigned>(nodeCount / nodesPerExtraThread), 1, std::max(1u, threads));
+  std::vector<std::size_t> cuts{0};
+  for (std::size_t b = 0; b < blocks.size() && cuts.size() < workers; ++b)
+    if (static_cast<std::size_t>(blocks[b].firstID) >= nodeCount * cuts.size() / workers)
+      cuts.push_back(b);
+  cuts.push_back(blocks.size());
+  {
+    std::vector<std::jthread> helpers;
+    helpers.reserve(cuts.size());
+    for (std::size_t i = 1; i + 1 < cuts.size(); ++i) {
+      try {
+        helpers.emplace_back(fillBlocks, std::cref(blocks), cuts[i], cuts[i + 1], records.data(), names.data(),
+                             nodeCount, nameBytes);
+      } catch (const std::system_error &) {
+        // No thread to spare: this range is filled here instead.
+        fillBlocks(blocks, cuts[i], cuts[i + 1], records.data(), names.data(), nodeCount, nameBytes);
+      }
+    }
+    fillBlocks(blocks, cuts[0], cuts[1], records.data(), names.data(), nodeCount, nameBytes);
+  }
+  return DiskTreeArena(std::move(rootPath), std::move(records), std::move(names));
+}
+
+} // namespace tarnwick

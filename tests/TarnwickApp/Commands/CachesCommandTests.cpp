@@ -1,0 +1,84 @@
+#include "TarnwickApp/Commands/QuillaneProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace quillane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+QuillaneRun caches(const TempTree &home, const std::string &arguments) {
+  return runQuillaneAtHome(home, "caches " + arguments);
+}
+
+class CachesCommandTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    home.writeFile(".cache/huggingface/hub/models--tiny/blob", 400'000);
+    home.writeFile(".cache/pip/wheels/ab/pkg.whl", 200'000);
+    home.writeFile(".npm/_cacache/index", 50'000);
+    home.writeFile("Documents/report.txt", 10'000);
+  }
+  TempTree home;
+};
+
+TEST_F(CachesCommandTest, ListsLargestFirstAsTextOrJson) {
+  QuillaneRun run = caches(home, "--json");
+  ASSERT_EQ(run.status, 0) << run.out;
+  const auto items = nlohmann::ordered_json::parse(run.out);
+  ASSERT_EQ(items.size(), 3u) << run.out;
+  EXPECT_EQ(items[0]["name"], "Hugging Face Hub Cache");
+  EXPECT_EQ(items[0]["isSelected"], false);
+  EXPECT_EQ(items[1]["name"], "pip User Cache (.cache/pip)");
+  EXPECT_EQ(items[1]["category"], "Homebrew, CocoaPods & Package Caches");
+  EXPECT_EQ(items[2]["path"], home.path(".npm"));
+  EXPECT_GE(items[0]["sizeBytes"].get<std::int64_t>(), items[1]["sizeBytes"].get<std::int64_t>());
+
+  run = caches(home, "");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_LT(run.out.find("Hugging Face Hub Cache"), run.out.find("npm Global Cache")) << run.out;
+  EXPECT_NE(run.out.find("in 3 items"), std::string::npos) << run.out;
+}
+
+TEST_F(CachesCommandTest, CleanMovesTheTickedItemsOnlyWhenConfirmed) {
+  QuillaneRun run = caches(home, "--clean");
+  EXPECT_EQ(run.status, 1) << "no terminal to ask on";
+  EXPECT_NE(run.out.find("not a terminal"), std::string::npos) << run.out;
+  EXPECT_TRUE(fs::exists(home.path(".cache/pip")));
+
+  run = caches(home, "--clean --category 'Local AI Models & Caches (Ollama / LM Studio)' --yes");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("Nothing to clean"), std::string::npos) << "the model cache is not ticked by default";
+
+  run = caches(home, "--clean --yes");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("2 of 2 moved to the Trash"), std::string::npos) << run.out;
+  EXPECT_FALSE(fs::exists(home.path(".cache/pip")));
+  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/pip")));
+  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/.npm")));
+  EXPECT_TRUE(fs::exists(home.path(".cache/huggingface/hub")));
+  EXPECT_TRUE(fs::exists(home.path("Documents/report.txt")));
+}
+
+// Browsers keep session files beside their caches; cleaning the cache
+// leaves them where they are and says so.
+TEST_F(CachesCommandTest, CleaningABrowserCacheKeepsItsSessionFiles) {
+  home.writeFile(".cache/google-chrome/Default/Cookies", 4000);
+  home.writeFile(".cache/google-chrome/Default/Cache/data_0", 90'000);
+  QuillaneRun run = caches(home, "--clean --yes");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("kept     " + home.path(".cache/google-chrome/Default/Cookies")), std::string::npos) << run.out;
+  EXPECT_TRUE(fs::exists(home.path(".cache/google-chrome/Default/Cookies")));
+  EXPECT_FALSE(fs::exists(home.path(".cache/google-chrome/Default/Cache")));
+  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/Cache")));
+}
+
+TEST_F(CachesCommandTest, RejectsBadUsage) {
+  for (const char *arguments : {"--clean --category Nonsense", "--json --clean", "--yes", "extra"})
+    EXPECT_EQ(caches(home, arguments).status, 2) << arguments;
+}
+
+} // namespace
+} // namespace quillane::test

@@ -1,0 +1,160 @@
+// What a destination is, not how its path is spelled, decides how an output
+// is written: regular files (in /dev/shm or through /proc/self/cwd too) are
+// replaced whole, links at their final target, and a dangling link's target
+// appears only complete.
+#include "TarnwickApp/Commands/QuillaneProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/syscall.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quillane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::set<std::string> listing(const std::string &root) {
+  std::set<std::string> paths;
+  for (const auto &entry : fs::recursive_directory_iterator(root))
+    paths.insert(entry.path().lexically_relative(root).native());
+  return paths;
+}
+
+bool wellFormedXml(const std::string &path) {
+  int status = -1;
+  runCommand("python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' " + shellQuote(path) +
+                 " 2>/dev/null",
+             &status);
+  return status == 0;
+}
+
+// A scratch folder on the tmpfs at /dev/shm, removed with its contents.
+class ShmFolder {
+public:
+  ShmFolder() {
+    char pattern[] = "/dev/shm/quillane-test-XXXXXX";
+    if (::mkdtemp(pattern))
+      path_ = pattern;
+  }
+  ~ShmFolder() {
+    if (!path_.empty())
+      fs::remove_all(path_);
+  }
+  ShmFolder(const ShmFolder &) = delete;
+  ShmFolder &operator=(const ShmFolder &) = delete;
+  const std::string &path() const { return path_; }
+
+private:
+  std::string path_;
+};
+
+class OutputFile : public ::testing::Test {
+protected:
+  OutputFile() { scratch.writeFile("tree/file", 5000); }
+
+  void writeOld(const std::string &path) const {
+    std::ofstream(path) << std::string(200'000, 'x');
+  }
+
+  TempTree scratch;
+};
+
+TEST_F(OutputFile, RegularFileIsReplacedWholeWhereverItLives) {
+  ShmFolder shm;
+  if (shm.path().empty())
+    GTEST_SKIP() << "no /dev/shm to write to";
+  struct Case {
+    std::string command; // its destination is `file`
+    std::string file;
+    bool isJson;
+  };
+  const Case cases[] = {
+      {"scan tree --quiet --json " + shm.path() + "/out.json", shm.path() + "/out.json", true},
+      {"scan tree --quiet --json /proc/self/cwd/out.json", scratch.path("out.json"), true},
+      {"treemap tree --svg " + shm.path() + "/out.svg", shm.path() + "/out.svg", false},
+      {"treemap tree --svg /proc/self/cwd/out.svg", scratch.path("out.svg"), false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.command);
+    writeOld(c.file);
+    const auto before = listing(fs::path(c.file).parent_path());
+    QuillaneRun run = runQuillane(scratch.root(), c.command + " >/dev/null");
+    ASSERT_EQ(run.status, 0) << run.err;
+    // A file written over in place would keep the old tail.
+    EXPECT_LT(fs::file_size(c.file), 200'000u);
+    if (c.isJson) {
+      EXPECT_NO_THROW(EXPECT_EQ(readExport(readFile(c.file)).entries, 2));
+    } else {
+      EXPECT_TRUE(wellFormedXml(c.file)) << readFile(c.file).substr(0, 300);
+    }
+    EXPECT_EQ(listing(fs::path(c.file).parent_path()), before) << "a temporary was left";
+  }
+}
+
+TEST_F(OutputFile, LinksAreReplacedAtTheirFinalTarget) {
+  // out/chain.json → ../hop.json → data/real.json, which exists; and
+  // out/dangling.json → ../data/new.json, which does not yet.
+  scratch.makeDirectory("data");
+  writeOld(scratch.path("data/real.json"));
+  scratch.makeSymlink("hop.json", "data/real.json");
+  scratch.makeSymlink("out/chain.json", "../hop.json");
+  scratch.makeSymlink("out/dangling.json", "../data/new.json");
+  for (const char *link : {"out/chain.json", "out/dangling.json"}) {
+    QuillaneRun run = runQuillane(scratch.root(), std::string("scan tree --quiet --json ") + link);
+    ASSERT_EQ(run.status, 0) << run.err;
+  }
+  for (const char *link : {"hop.json", "out/chain.json", "out/dangling.json"})
+    EXPECT_TRUE(fs::is_symlink(scratch.path(link))) << link;
+  EXPECT_EQ(readExport(readFile(scratch.path("data/real.json"))).entries, 2);
+  EXPECT_EQ(readExport(readFile(scratch.path("data/new.json"))).entries, 2);
+  EXPECT_EQ(listing(scratch.path("data")), (std::set<std::string>{"new.json", "real.json"}));
+}
+
+TEST_F(OutputFile, DanglingLinkTargetDoesNotExistUntilTheOutputIsComplete) {
+  // The SVG goes to a FIFO nobody reads, so the run stops there with the
+  // JSON's temporary made: the moment to look at the link's target.
+  scratch.makeDirectory("data");
+  scratch.makeSymlink("link.json", "data/target.json");
+  scratch.makeFifo("pipe");
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(scratch.root().c_str()) != 0)
+      ::_exit(126);
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    ::execl(QUILLANE_BINARY, "quillane", "treemap", "tree", "--json", "link.json", "--svg", "pipe", nullptr);
+    ::_exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  int status = 0;
+  for (int ms = 0; fs::is_empty(scratch.path("data")) && ms < 10'000; ms += 5) {
+    ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "ended before writing anything";
+    ::usleep(5000);
+  }
+  // Blocked in openat on the FIFO: every temporary is registered by then.
+  const std::string blocked = std::to_string(SYS_openat) + " ";
+  for (int ms = 0; !readFile("/proc/" + std::to_string(pid) + "/syscall").starts_with(blocked) && ms < 10'000; ms += 5)
+    ::usleep(5000);
+  EXPECT_FALSE(fs::exists(scratch.path("data/target.json"))) << "the target exists before the output is complete";
+  EXPECT_EQ(listing(scratch.path("data")).size(), 1u) << "no temporary beside the target";
+  // Stuck opening the FIFO, the program can honour only a second signal,
+  // which must still remove the temporary.
+  ::kill(pid, SIGTERM);
+  ::kill(pid, SIGINT);
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_TRUE(fs::is_empty(scratch.path("data"))) << "the target or its temporary was left";
+
+  QuillaneRun run = runQuillane(scratch.root(), "treemap tree --json link.json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::is_symlink(scratch.path("link.json")));
+  EXPECT_EQ(nlohmann::json::parse(readFile(scratch.path("data/target.json"))).size(), 1u);
+}
+
+} // namespace
+} // namespace quillane::test

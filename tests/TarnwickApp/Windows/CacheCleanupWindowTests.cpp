@@ -1,0 +1,100 @@
+#include "TarnwickApp/Windows/CacheCleanupWindow.h"
+
+#include "TarnwickUI/WidgetStyle.h"
+#include "TestSupport/QtWait.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <filesystem>
+
+namespace quillane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempTree;
+using test::waitFor;
+
+class CacheCleanupWindowTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { tarnwick::WidgetStyle::applyDarkTheme(*qApp); }
+
+  void SetUp() override {
+    home.writeFile(".cache/huggingface/hub/models--tiny/blob", 400'000); // not ticked by default
+    home.writeFile(".cache/pip/wheels/pkg.whl", 200'000);
+    home.writeFile(".npm/_cacache/index", 50'000);
+    auto engine = std::make_shared<tarnwick::SafeCleaningEngine>(
+        home.root(), std::make_shared<tarnwick::SystemCleaningFileSystem>(
+                         tarnwick::FreedesktopTrash(home.root(), home.path(".local/share"))));
+    window = std::make_unique<CacheCleanupWindow>(home.root(), engine);
+    window->setConfirmer([this](QWidget *, const QString &question) {
+      questions << question;
+      return answer;
+    });
+  }
+  void openAndWait(std::optional<tarnwick::CleanableCategory> category) {
+    window->open(category);
+    ASSERT_TRUE(waitFor([&] { return !window->controller().isScanning() && !window->isShowingBusy(); }));
+  }
+  // The list row of the item named `name`.
+  QTreeWidgetItem *row(const QString &name) {
+    for (int group = 0; group < window->list()->topLevelItemCount(); ++group)
+      for (int i = 0; i < window->list()->topLevelItem(group)->childCount(); ++i)
+        if (window->list()->topLevelItem(group)->child(i)->text(0) == name)
+          return window->list()->topLevelItem(group)->child(i);
+    return nullptr;
+  }
+
+  TempTree home;
+  std::unique_ptr<CacheCleanupWindow> window;
+  QStringList questions;
+  bool answer = false;
+};
+
+TEST_F(CacheCleanupWindowTest, TicksTotalConfirmCleanAndReport) {
+  openAndWait(std::nullopt);
+  EXPECT_EQ(window->list()->topLevelItemCount(), 2) << "package caches and local AI";
+  ASSERT_TRUE(row("pip User Cache (.cache/pip)") && row("npm Global Cache") && row("Hugging Face Hub Cache"));
+  EXPECT_EQ(row("Hugging Face Hub Cache")->checkState(0), Qt::Unchecked);
+  EXPECT_TRUE(window->totalText().startsWith("2 items ticked")) << window->totalText().toStdString();
+  QDir().mkpath(QStringLiteral(QUILLANE_SCREENSHOT_DIR));
+  window->grab().save(QStringLiteral(QUILLANE_SCREENSHOT_DIR "/caches.png"));
+
+  row("npm Global Cache")->setCheckState(0, Qt::Unchecked);
+  EXPECT_TRUE(window->totalText().startsWith("1 item ticked")) << window->totalText().toStdString();
+
+  window->trashButton()->click(); // declined: nothing happens
+  ASSERT_EQ(questions.size(), 1);
+  EXPECT_TRUE(questions[0].startsWith("Move 1 item (")) << questions[0].toStdString();
+  EXPECT_TRUE(questions[0].endsWith(") to the Trash?"));
+  EXPECT_FALSE(window->controller().isCleaning());
+  EXPECT_TRUE(fs::exists(home.path(".cache/pip")));
+
+  answer = true;
+  window->trashButton()->click();
+  ASSERT_TRUE(waitFor([&] { return !window->reportText().isEmpty() && !window->controller().isScanning(); }));
+  EXPECT_TRUE(window->reportText().startsWith("Moved “pip” to the Trash, freeing")) << window->reportText().toStdString();
+  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/pip")));
+  EXPECT_TRUE(fs::exists(home.path(".npm")));
+  EXPECT_EQ(row("pip User Cache (.cache/pip)"), nullptr) << "measured again after cleaning";
+  EXPECT_NE(row("npm Global Cache"), nullptr);
+}
+
+TEST_F(CacheCleanupWindowTest, ACategoryFilterLimitsWhatIsShownAndCleaned) {
+  openAndWait(tarnwick::CleanableCategory::aiModelsAndLogs);
+  EXPECT_EQ(window->list()->topLevelItemCount(), 1);
+  EXPECT_EQ(row("npm Global Cache"), nullptr);
+  EXPECT_FALSE(window->trashButton()->isEnabled()) << "the only item shown is not ticked";
+  row("Hugging Face Hub Cache")->setCheckState(0, Qt::Checked);
+  ASSERT_EQ(window->controller().tickedItems().size(), 1u) << "hidden ticked items are not sent";
+  EXPECT_EQ(window->controller().tickedItems()[0].name, "Hugging Face Hub Cache");
+}
+
+} // namespace
+} // namespace quillane

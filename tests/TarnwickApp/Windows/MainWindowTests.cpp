@@ -1,0 +1,220 @@
+#include "TarnwickApp/Windows/MainWindow.h"
+
+#include "TarnwickApp/Windows/CacheCleanupWindow.h"
+
+#include "TarnwickApp/Windows/PreferencesView.h"
+#include "TarnwickApp/Windows/ReportToast.h"
+#include "TarnwickApp/Windows/ScanningHUDView.h"
+#include "TarnwickUI/DashboardActionBar.h"
+#include "TarnwickUI/SizeloomDashboardView.h"
+#include "TarnwickUI/TarnwickAppCoordinator.h"
+#include "TarnwickUI/TreemapCanvasView.h"
+#include "TarnwickUI/WidgetStyle.h"
+#include "TestSupport/GatedScan.h"
+#include "TestSupport/QtWait.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <filesystem>
+
+namespace quillane {
+namespace {
+
+using test::GatedScan;
+using test::TempTree;
+using test::waitFor;
+using tarnwick::FullDiskAccessStatus;
+
+void saveScreenshot(QWidget &widget, const char *name) {
+  QDir().mkpath(QStringLiteral(QUILLANE_SCREENSHOT_DIR));
+  widget.grab().save(QStringLiteral(QUILLANE_SCREENSHOT_DIR "/%1.png").arg(QLatin1String(name)));
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { tarnwick::WidgetStyle::applyDarkTheme(*qApp); }
+
+  void SetUp() override {
+    tree.writeFile("home/Projects/app/build/output.o", 900'000);
+    tree.writeFile("home/Projects/app/main.cpp", 40'000);
+    tree.writeFile("home/Movies/holiday.mp4", 2'400'000);
+    tree.writeFile("home/.cache/thumbnails/a.png", 300'000);
+    tree.writeFile("home/notes.txt", 12'000);
+    engine = std::make_shared<tarnwick::SafeCleaningEngine>(
+        tree.path("home"),
+        std::make_shared<tarnwick::SystemCleaningFileSystem>(tarnwick::FreedesktopTrash(tree.path("home"), tree.path("data"))));
+    coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(scan.function(), engine);
+  }
+
+  std::unique_ptr<MainWindow> makeWindow(FullDiskAccessStatus status = FullDiskAccessStatus::denied) {
+    auto window = std::make_unique<MainWindow>(*coordinator, [status] { return status; });
+    window->setHomeFolder(QString::fromStdString(tree.path("home")));
+    window->setCleaningEngine(engine);
+    window->show();
+    return window;
+  }
+  AppRootView &root(MainWindow &window) { return *window.rootView(); }
+
+  TempTree tree;
+  GatedScan scan;
+  std::shared_ptr<tarnwick::SafeCleaningEngine> engine;
+  std::unique_ptr<tarnwick::TarnwickAppCoordinator> coordinator;
+};
+
+TEST_F(MainWindowTest, LauncherShowsTheAccessBannerUnlessGranted) {
+  for (auto [status, banner, text] : {std::tuple{FullDiskAccessStatus::granted, false, "Granted"},
+                                      std::tuple{FullDiskAccessStatus::denied, true, "Not Granted"},
+                                      std::tuple{FullDiskAccessStatus::undetermined, true, "Not Granted"}}) {
+    auto window = makeWindow(status);
+    WelcomeLauncherView &launcher = *root(*window).launcher();
+    EXPECT_EQ(root(*window).currentWidget(), &launcher);
+    EXPECT_EQ(launcher.isBannerVisible(), banner) << text;
+    if (banner) {
+      launcher.grantAccessButton()->click(); // opens Settings on the access tab
+      ASSERT_TRUE(window->findChild<PreferencesView *>());
+    }
+    PreferencesView *settings = window->showSettings();
+    EXPECT_EQ(settings->statusText(), QStringLiteral("Full Disk Access Status: ") + text);
+    EXPECT_EQ(settings->tabs()->tabText(0), "Full Disk Access");
+    EXPECT_GT(settings->transparencyRowCount(), 0);
+    EXPECT_EQ(settings->window()->size(), QSize(560, 420));
+    if (status == FullDiskAccessStatus::denied)
+      saveScreenshot(*window, "launcher");
+  }
+}
+
+TEST_F(MainWindowTest, ScanFlowFromLauncherThroughScanningToExplorer) {
+  auto window = makeWindow();
+  EXPECT_GE(window->minimumWidth(), 1040);
+  EXPECT_GE(window->minimumHeight(), 680);
+  EXPECT_FALSE(window->cancelScanAction()->isEnabled());
+  EXPECT_EQ(window->scanHomeAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+
+  QTest::mouseClick(root(*window).launcher()->card(0), Qt::LeftButton);
+  ASSERT_TRUE(coordinator->isScanning());
+  ScanningHUDView &hud = *root(*window).scanningDisplay();
+  EXPECT_EQ(root(*window).currentWidget(), &hud);
+  EXPECT_TRUE(window->cancelScanAction()->isEnabled());
+  EXPECT_FALSE(hud.isShowingStatistics()) << "nothing to show before the first report";
+  ASSERT_TRUE(waitFor([&] { return hud.isShowingStatistics(); }));
+  EXPECT_EQ(hud.currentPathText(), QString::fromStdString(tree.path("home/first")));
+  EXPECT_EQ(hud.filesText(), QLocale().toString(1234));
+  saveScreenshot(*window, "scanning");
+
+  scan.open();
+  ASSERT_TRUE(waitFor([&] { return root(*window).dashboard() != nullptr; }));
+  EXPECT_EQ(root(*window).currentWidget(), root(*window).dashboard());
+  EXPECT_FALSE(window->cancelScanAction()->isEnabled());
+  EXPECT_EQ(window->windowTitle(), QString::fromStdString(tree.path("home")) + " — Quillane");
+  tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
+  const auto folder = std::find_if(dashboard.canvas()->rects().begin(), dashboard.canvas()->rects().end(),
+                                   [](const tarnwick::TreemapRect &tile) { return tile.node.isDirectory; });
+  ASSERT_NE(folder, dashboard.canvas()->rects().end());
+  dashboard.navigateTo(folder->id);
+  window->backAction()->trigger(); // Alt+Left, Backspace
+  EXPECT_EQ(dashboard.currentNodeID(), 0);
+  tarnwick::TreemapCanvasView &canvas = *root(*window).dashboard()->canvas();
+  ASSERT_FALSE(canvas.rects().empty());
+  QTest::mouseMove(&canvas, QPoint(int(canvas.rects().front().frame.width / 2), 120));
+  QTest::qWait(200); // the tooltip fades in
+  saveScreenshot(*window, "explorer");
+}
+
+TEST_F(MainWindowTest, CancelReturnsToWhatWasShownBefore) {
+  auto window = makeWindow();
+  window->scanDiskAction()->trigger();
+  ASSERT_TRUE(coordinator->isScanning());
+  window->cancelScanAction()->trigger();
+  EXPECT_EQ(root(*window).currentWidget(), root(*window).launcher()) << "no earlier result";
+
+  scan.open();
+  window->scanHomeAction()->trigger();
+  ASSERT_TRUE(waitFor([&] { return root(*window).dashboard() != nullptr && !coordinator->isScanning(); }));
+  window->scanHomeAction()->trigger();
+  QTest::mouseClick(root(*window).scanningDisplay()->cancelButton(), Qt::LeftButton);
+  EXPECT_EQ(root(*window).currentWidget(), root(*window).dashboard()) << "back to the earlier result";
+}
+
+TEST_F(MainWindowTest, AFailedScanSaysWhy) {
+  scan.failWith("The disk went away.");
+  scan.open();
+  auto window = makeWindow();
+  window->scanHomeAction()->trigger();
+  ReportToast &toast = *root(*window).reportToast();
+  ASSERT_TRUE(waitFor([&] { return toast.isVisible(); }));
+  EXPECT_EQ(toast.text(), "The scan failed: The disk went away.");
+  EXPECT_EQ(root(*window).currentWidget(), root(*window).launcher());
+  QWidget *onTop = root(*window).childAt(toast.geometry().center());
+  EXPECT_TRUE(onTop == &toast || toast.isAncestorOf(onTop)) << "the page switch must not cover the message";
+}
+
+TEST_F(MainWindowTest, FolderChooserScansOnlyAChosenFolder) {
+  auto window = makeWindow();
+  window->setFolderChooser([](QWidget *) { return std::optional<QString>(); });
+  window->chooseFolderAction()->trigger();
+  EXPECT_FALSE(coordinator->isScanning());
+
+  const QString movies = QString::fromStdString(tree.path("home/Movies"));
+  window->setFolderChooser([movies](QWidget *) { return std::optional<QString>(movies); });
+  QTest::mouseClick(root(*window).launcher()->card(2), Qt::LeftButton);
+  EXPECT_TRUE(coordinator->isScanning());
+  scan.open();
+  ASSERT_TRUE(waitFor([&] { return coordinator->arena() != nullptr; }));
+  EXPECT_EQ(coordinator->arena()->rootPath(), tree.path("home/Movies"));
+}
+
+TEST_F(MainWindowTest, MoveToTrashReportsTheOutcome) {
+  scan.open();
+  auto window = makeWindow();
+  window->scanHomeAction()->trigger();
+  ASSERT_TRUE(waitFor([&] { return root(*window).dashboard() != nullptr && !coordinator->isScanning(); }));
+  tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
+  const auto notes = std::find_if(dashboard.canvas()->rects().begin(), dashboard.canvas()->rects().end(),
+                                  [](const tarnwick::TreemapRect &tile) { return tile.node.name == "notes.txt"; });
+  ASSERT_NE(notes, dashboard.canvas()->rects().end());
+  const auto &frame = notes->frame;
+  QTest::mouseClick(dashboard.canvas(), Qt::LeftButton, {}, QPoint(int(frame.x + frame.width / 2), int(frame.y + frame.height / 2)));
+  ASSERT_EQ(dashboard.selectedNodeID(), notes->id);
+  QTest::mouseClick(dashboard.actionBar()->trashButton(), Qt::LeftButton);
+
+  ReportToast &toast = *root(*window).reportToast();
+  ASSERT_TRUE(waitFor([&] { return toast.isVisible(); }));
+  EXPECT_TRUE(toast.text().startsWith(QStringLiteral("Moved “notes.txt” to the Trash, freeing"))) << toast.text().toStdString();
+  EXPECT_FALSE(toast.isShowingFailure());
+  EXPECT_TRUE(std::filesystem::exists(tree.path("data/Trash/files/notes.txt")));
+
+  // The scan root itself is the home folder here: the guard refuses it, and says so.
+  emit dashboard.moveToTrash(*coordinator->arena()->rootNode());
+  ASSERT_TRUE(waitFor([&] { return toast.isShowingFailure(); }));
+  EXPECT_TRUE(toast.text().startsWith(QStringLiteral("Deletion rejected"))) << toast.text().toStdString();
+  EXPECT_TRUE(std::filesystem::exists(tree.path("home")));
+}
+
+TEST_F(MainWindowTest, SmartCleanWritesTheCategoryLine) {
+  scan.open();
+  auto window = makeWindow();
+  window->scanHomeAction()->trigger();
+  ASSERT_TRUE(waitFor([&] { return root(*window).dashboard() != nullptr && !coordinator->isScanning(); }));
+  testing::internal::CaptureStdout();
+  QTest::mouseClick(root(*window).dashboard()->actionBar()->smartCleanButton(), Qt::LeftButton);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Cleaning category: Application Caches\n");
+  auto *caches = window->findChild<CacheCleanupWindow *>();
+  ASSERT_TRUE(caches) << "Smart Clean also opens the cache window";
+  EXPECT_EQ(caches->controller().categoryFilter(), tarnwick::CleanableCategory::userCache);
+
+  QTest::mouseClick(root(*window).launcher()->card(3), Qt::LeftButton); // the launcher's card shows every category
+  EXPECT_FALSE(caches->controller().categoryFilter());
+  EXPECT_EQ(window->cleanCachesAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_K));
+}
+
+} // namespace
+} // namespace quillane

@@ -1,0 +1,341 @@
+// The two cache scanners and the catalogue over fake home folders in
+// temporary trees.
+#include "TarnwickCore/Catalogue/CacheCatalogue.h"
+#include "TarnwickCore/Catalogue/CacheSizeMeasurer.h"
+#include "TarnwickCore/Catalogue/CreatorCacheScanner.h"
+#include "TarnwickCore/Catalogue/DeveloperCacheScanner.h"
+#include "TarnwickCore/Support/ScanErrors.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarnwick {
+namespace {
+
+using enum CleanableCategory;
+using quillane::test::findTotals;
+using quillane::test::runCommand;
+using quillane::test::shellQuote;
+using quillane::test::TempTree;
+
+std::int64_t allocatedBytes(const std::string &path) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+  return S_ISDIR(st.st_mode) ? findTotals(path).bytes : static_cast<std::int64_t>(st.st_blocks) * 512;
+}
+
+// What removing all of `roots` frees, from find alone: each file once, and
+// only when every one of its names lies below them.
+std::int64_t freedByFind(const std::vector<std::string> &roots) {
+  std::string command = "find";
+  for (const std::string &root : roots)
+    command += " " + shellQuote(root);
+  std::istringstream lines(runCommand(command + " ! -type d ! -type l -printf '%D %i %n %b\\n'"));
+  struct File {
+    std::int64_t links, blocks, names = 0;
+  };
+  std::map<std::string, File> files;
+  std::string device, inode;
+  std::int64_t links, blocks;
+  while (lines >> device >> inode >> links >> blocks)
+    ++files.try_emplace(device + ":" + inode, File{links, blocks}).first->second.names;
+  std::int64_t freed = 0;
+  for (const auto &[key, file] : files)
+    if (file.names >= file.links)
+      freed += file.blocks * 512;
+  return freed;
+}
+
+std::vector<std::string> names(const std::vector<CleanableItem> &items) {
+  std::vector<std::string> result;
+  for (const CleanableItem &item : items)
+    result.push_back(item.name);
+  return result;
+}
+
+const CleanableItem *at(const std::vector<CleanableItem> &items, const std::string &path) {
+  for (const CleanableItem &item : items)
+    if (item.path == path)
+      return &item;
+  return nullptr;
+}
+
+constexpr const char *derivedData = "Library/Developer/Xcode/DerivedData";
+
+TEST(DeveloperCacheScannerTest, EntriesWithSizeBecomeItems) {
+  TempTree home;
+  home.writeFile(std::string(derivedData) + "/A/Build/data", 100 * 1024);
+  home.makeDirectory(std::string(derivedData) + "/B");
+  const auto items = DeveloperCacheScanner(home.root()).scan();
+  ASSERT_EQ(items.size(), 1u);
+  const CleanableItem &item = items[0];
+  const std::string path = home.path(derivedData) + "/A";
+  EXPECT_EQ(item.name, "A");
+  EXPECT_EQ(item.subtitle, "Xcode Build Cache (Xcode DerivedData)");
+  EXPECT_EQ(item.path, path);
+  EXPECT_EQ(item.sizeBytes, allocatedBytes(path));
+  EXPECT_EQ(item.category, xcodeJunk);
+  EXPECT_TRUE(item.isSelected && item.isSafeByDefault);
+  EXPECT_EQ(item.lastModified, CacheSizeMeasurer::modificationTime(path));
+  EXPECT_NE(item.id, Uuid());
+}
+
+TEST(DeveloperCacheScannerTest, WholeFolderWhenNoVisibleEntryHasSize) {
+  TempTree home;
+  home.writeFile(std::string(derivedData) + "/.cache/data", 8192);
+  home.makeDirectory(std::string(derivedData) + "/Empty");
+  const auto items = DeveloperCacheScanner(home.root()).scan();
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].path, home.path(derivedData));
+  EXPECT_EQ(items[0].sizeBytes, allocatedBytes(home.path(derivedData)));
+}
+
+TEST(DeveloperCacheScannerTest, FolderThatCannotBeListedGivesNothing) {
+  // Not even the whole-folder item: a file or a link where the folder
+  // belongs.
+  TempTree elsewhere;
+  elsewhere.writeFile("Project/data", 8192);
+  for (bool asLink : {false, true}) {
+    TempTree home;
+    if (asLink)
+      home.makeSymlink(derivedData, elsewhere.root());
+    else
+      home.writeFile(derivedData, 8192);
+    EXPECT_TRUE(DeveloperCacheScanner(home.root()).scan().empty()) << asLink;
+  }
+}
+
+TEST(DeveloperCacheScannerTest, LockedFolderGivesNothing) {
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "root reads folders whatever their mode";
+  TempTree home;
+  home.writeFile(std::string(derivedData) + "/A/data", 8192);
+  ASSERT_EQ(::chmod(home.path(derivedData).c_str(), 0), 0);
+  EXPECT_TRUE(DeveloperCacheScanner(home.root()).scan().empty());
+}
+
+TEST(DeveloperCacheScannerTest, ArchivesAreOfferedUnselectedAndUnsafe) {
+  TempTree home;
+  home.writeFile("Library/Developer/Xcode/Archives/2024-05-01/Small.xcarchive/Info.plist", 4096);
+  home.writeFile("Library/Developer/Xcode/Archives/2024-06-01/Big.xcarchive/Products/app", 40960);
+  const auto items = DeveloperCacheScanner(home.root()).scan();
+  EXPECT_EQ(names(items), (std::vector<std::string>{"2024-06-01", "2024-05-01"}));
+  for (const CleanableItem &item : items)
+    EXPECT_FALSE(item.isSelected || item.isSafeByDefault) << item.name;
+}
+
+TEST(CacheCatalogueTest, WholeFolderRows) {
+  struct Row {
+    const char *location;
+    CleanableCategory category;
+    bool selectedAndSafe;
+  };
+  const Row rows[] = {
+      {"Library/Developer/CoreSimulator/Caches", xcodeJunk, true},
+      {".cache/go-build", brewAndPackages, true},
+      {".gradle/caches", brewAndPackages, true},
+      {".cache/JetBrains", brewAndPackages, true},
+      {".docker/buildx/cache", dockerAndVMs, true},
+      {".cache/huggingface/hub", aiModelsAndLogs, false},
+      {"Library/Caches/Adobe/After Effects", creatorCaches, true},
+      {"Movies/.gallery", creatorCaches, true},
+      {".cache/chromium", browserBloat, true},
+      {".cache/mozilla/firefox", browserBloat, true},
+  };
+  TempTree home;
+  std::size_t size = 4096;
+  for (const Row &row : rows)
+    home.writeFile(std::string(row.location) + "/sub/entry", size += 4096);
+  home.makeSparseFile(".npm", 3 << 20); // a location that is a file counts its length
+  const auto items = CacheCatalogue::scan(home.root());
+  ASSERT_EQ(items.size(), std::size(rows) + 1);
+  for (const Row &row : rows) {
+    const CleanableItem *item = at(items, home.path(row.location));
+    ASSERT_NE(item, nullptr) << row.location;
+    EXPECT_EQ(item->sizeBytes, allocatedBytes(item->path)) << row.location;
+    EXPECT_EQ(item->category, row.category) << row.location;
+    EXPECT_EQ(item->isSelected, row.selectedAndSafe) << row.location;
+    EXPECT_EQ(item->isSafeByDefault, row.selectedAndSafe) << row.location;
+  }
+  const CleanableItem *npm = at(items, home.path(".npm"));
+  ASSERT_NE(npm, nullptr);
+  EXPECT_EQ(npm->sizeBytes, 3 << 20);
+  std::set<std::string> ids;
+  for (const CleanableItem &item : items)
+    ids.insert(item.id.toString());
+  EXPECT_EQ(ids.size(), items.size());
+}
+
+TEST(CacheCatalogueTest, HardLinkedFilesCountOnceWhereCleaningFreesThem) {
+  TempTree home;
+  home.writeFile(".cache/pip/wheel", 400 << 10); // three names in one item
+  home.makeHardLink(".cache/pip/wheel", ".cache/pip/http/wheel");
+  home.makeHardLink(".cache/pip/wheel", ".cache/pip/wheel-again");
+  // One object in a developer item and in a browser item, which the other
+  // thread measures. The browser item comes first, so it counts the object.
+  home.writeFile(".cache/go-build/object", 200 << 10);
+  home.makeHardLink(".cache/go-build/object", ".cache/chromium/Default/Cache/object");
+  home.writeFile(".cache/go-build/own", 4096);
+  home.writeFile(".cache/chromium/own", 12288);
+  // The other name outside every item keeps the package alive.
+  home.writeFile(".cache/yarn/package", 100 << 10);
+  home.makeHardLink(".cache/yarn/package", "project/node_modules/package");
+  home.writeFile(".cache/yarn/own", 16384);
+  struct Row {
+    std::string location;
+    std::vector<std::string> countedFiles;
+  };
+  const Row catalogueOrder[] = {
+      {".cache/pip", {"wheel"}},
+      {".cache/chromium", {"own", "Default/Cache/object"}},
+      {".cache/yarn", {"own"}},
+      {".cache/go-build", {"own"}},
+  };
+  const auto items = CacheCatalogue::scan(home.root());
+  ASSERT_EQ(items.size(), std::size(catalogueOrder));
+  std::vector<std::string> roots;
+  std::int64_t listed = 0;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const Row &row = catalogueOrder[i];
+    std::int64_t expected = 0;
+    for (const std::string &file : row.countedFiles)
+      expected += allocatedBytes(home.path(row.location + "/" + file));
+    EXPECT_EQ(items[i].path, home.path(row.location));
+    EXPECT_EQ(items[i].sizeBytes, expected) << row.location;
+    roots.push_back(items[i].path);
+    listed += items[i].sizeBytes;
+  }
+  EXPECT_EQ(listed, freedByFind(roots));
+}
+
+TEST(CacheCatalogueTest, LinksAndPackageContentsAddNothing) {
+  TempTree outside;
+  outside.writeFile("large", 1 << 20);
+  TempTree home;
+  home.writeFile(".cache/go-build/ab/object", 4096);
+  home.makeSymlink(".cache/go-build/ab/toLarge", outside.path("large"));
+  home.makeSymlink(".cache/go-build/toOutside", outside.root());
+  home.makeSymlink(".cache/pip", outside.root());
+  home.makeSymlink(std::string(derivedData) + "/Linked", outside.root());
+  home.writeFile(".cache/yarn/Tool.app/Contents/large", 1 << 20);
+  home.writeFile(".cache/yarn/small", 8192);
+  home.writeFile(".cache/pnpm/Only.framework/large", 1 << 20);
+  const auto items = DeveloperCacheScanner(home.root()).scan();
+  EXPECT_EQ(names(items), (std::vector<std::string>{"Yarn Cache (XDG)", "Go Build Cache"}));
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].sizeBytes, allocatedBytes(home.path(".cache/yarn/small")));
+  EXPECT_EQ(items[1].sizeBytes, allocatedBytes(home.path(".cache/go-build/ab/object")));
+}
+
+TEST(CreatorCacheScannerTest, ProtectedNamesInAnyCase) {
+  struct Case {
+    const char *name;
+    bool isProtected;
+  };
+  const Case cases[] = {
+      {"Cookies", true}, {"LOGIN DATA", true}, {"Default/History", true}, {"Network Persistent State", true},
+      {"places.sqlite", true}, {"Cookies.old", false}, {"cookie", false}, {"History/", false}, {"", false},
+      {"formhistory.sqlite-wal", false},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(CreatorCacheScanner::isProtectedSessionName(c.name), c.isProtected) << c.name;
+}
+
+TEST(CreatorCacheScannerTest, SessionEntriesAddNothingAndCleaningKeepsThem) {
+  TempTree home;
+  const std::string base = ".cache/google-chrome/Default";
+  home.writeFile(base + "/Cookies", 65536);
+  home.writeFile(base + "/HISTORY", 65536);
+  home.writeFile(base + "/Login Data", 65536);
+  home.writeFile(base + "/Local Storage/leveldb/000003.log", 8192); // kept whole, so not counted
+  home.writeFile(base + "/Cache/Cache_Data/f_000001", 16384);
+  home.writeFile(".cache/pip/wheel", 4096);
+  const auto items = CacheCatalogue::scan(home.root());
+  ASSERT_EQ(items.size(), 2u);
+  const CleanableItem &browser = items[0];
+  EXPECT_EQ(browser.sizeBytes, allocatedBytes(home.path(base + "/Cache/Cache_Data/f_000001")));
+  for (const char *name : {"cookies", "login data", "history"})
+    EXPECT_EQ(std::ranges::count(browser.keptEntryNames, name), 1) << name;
+  EXPECT_EQ(items[1].path, home.path(".cache/pip"));
+  EXPECT_TRUE(items[1].keptEntryNames.empty());
+}
+
+TEST(CreatorCacheScannerTest, ChromiumProfilesOfferOnlyTheirSubCaches) {
+  TempTree home;
+  const std::string chrome = "Library/Application Support/Google/Chrome/Default";
+  home.writeFile(chrome + "/Service Worker/CacheStorage/site/entry", 20480);
+  home.writeFile(chrome + "/GPUCache/data_1", 16384);
+  home.writeFile(chrome + "/Code Cache/js/index", 12288);
+  home.writeFile(chrome + "/Other/large", 1 << 20);
+  home.writeFile(chrome + "/Preferences", 4096);
+  home.writeFile("Library/Application Support/BraveSoftware/Brave-Browser/Default/Code Cache/wasm/a", 4096);
+  const auto items = CreatorCacheScanner(home.root()).scan();
+  EXPECT_EQ(names(items), (std::vector<std::string>{"Google Chrome Service Worker Cache",
+                                                    "Google Chrome GPU Shader Cache", "Google Chrome V8 Code Cache",
+                                                    "Brave Browser V8 Code Cache"}));
+  ASSERT_EQ(items.size(), 4u);
+  EXPECT_EQ(items[1].path, home.path(chrome + "/GPUCache"));
+  EXPECT_EQ(items[1].category, browserBloat);
+}
+
+TEST(CreatorCacheScannerTest, FinalCutLibrariesAtTheTopOfMoviesOnly) {
+  TempTree home;
+  home.writeFile("Movies/Trip.fcpbundle/Render Files/r", 40960);
+  home.writeFile("Movies/Trip.fcpbundle/Analysis Files/a", 20480);
+  home.writeFile("Movies/SHOUT.FCPBUNDLE/Render Files/r", 8192);
+  home.writeFile("Movies/Projects/Deep.fcpbundle/Render Files/r", 8192);
+  home.writeFile("Movies/.Hidden.fcpbundle/Render Files/r", 8192);
+  home.makeSymlink("Movies/Linked.fcpbundle", "Trip.fcpbundle");
+  const auto items = CreatorCacheScanner(home.root()).scan();
+  EXPECT_EQ(names(items), (std::vector<std::string>{"Trip Render Files", "Trip Analysis Files", "SHOUT Render Files"}));
+  ASSERT_EQ(items.size(), 3u);
+  EXPECT_EQ(items[2].path, home.path("Movies/SHOUT.FCPBUNDLE/Render Files"));
+}
+
+TEST(CacheCatalogueTest, EqualSizesKeepDeveloperThenGroupThenTableOrder) {
+  // Locations of every developer group in catalogue order, then creator
+  // ones, all of one size behind one larger item. Created in reverse, so
+  // creation order cannot help.
+  const std::vector<std::string> developerOrder = {
+      "Library/Caches/com.apple.dt.Xcode", "Library/Caches/Homebrew", ".npm", ".cache/pip", ".cache/go-build",
+      ".docker/buildx/cache", ".ollama/logs", ".cache/huggingface/hub"};
+  const std::vector<std::string> creatorOrder = {"Library/Caches/Adobe/Premiere Pro", "Movies/CacheClip",
+                                                 ".cache/chromium"};
+  TempTree home;
+  for (auto list : {&creatorOrder, &developerOrder})
+    for (auto location = list->rbegin(); location != list->rend(); ++location)
+      home.writeFile(*location + "/data", 8192);
+  home.writeFile(std::string(derivedData) + "/Project/large", 65536);
+  auto relativePaths = [&](const std::vector<CleanableItem> &items) {
+    std::vector<std::string> paths;
+    for (const CleanableItem &item : items)
+      paths.push_back(item.path.substr(home.root().size() + 1));
+    return paths;
+  };
+  std::vector<std::string> expected = developerOrder;
+  expected.insert(expected.begin(), std::string(derivedData) + "/Project");
+  expected.insert(expected.end(), creatorOrder.begin(), creatorOrder.end());
+  EXPECT_EQ(relativePaths(CacheCatalogue::scan(home.root())), expected);
+}
+
+TEST(CacheCatalogueTest, StoppedTokenThrowsBeforeMeasuring) {
+  TempTree home;
+  home.writeFile(".cache/go-build/data", 8192);
+  home.writeFile(".cache/chromium/data", 8192);
+  std::stop_source stop;
+  stop.request_stop();
+  EXPECT_THROW(DeveloperCacheScanner(home.root()).scan(stop.get_token()), ScanCancelledError);
+  EXPECT_THROW(CreatorCacheScanner(home.root()).scan(stop.get_token()), ScanCancelledError);
+  EXPECT_THROW(CacheCatalogue::scan(home.root(), stop.get_token()), ScanCancelledError);
+  EXPECT_EQ(CacheCatalogue::scan(home.root()).size(), 2u); // the same home with a live token
+}
+
+} // namespace
+} // namespace tarnwick

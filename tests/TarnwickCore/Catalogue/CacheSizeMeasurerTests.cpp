@@ -1,0 +1,172 @@
+#include "TarnwickCore/Catalogue/CacheSizeMeasurer.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace tarnwick {
+namespace {
+
+using quillane::test::findTotals;
+using quillane::test::TempTree;
+
+std::int64_t allocatedBytes(const std::string &path) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+  return static_cast<std::int64_t>(st.st_blocks) * 512;
+}
+
+TEST(CacheSizeMeasurerTest, FolderTotalsMatchFind) {
+  // No hard links, so find's de-duplicated total is ours too; the link to
+  // a large file elsewhere must add nothing.
+  TempTree outside;
+  outside.writeFile("large", 1 << 20);
+  TempTree tree;
+  tree.writeFile("top", 5000);
+  tree.writeFile(".hidden", 9000);
+  tree.writeFile("a/b/c/deep", 70000);
+  tree.writeFile("a/.git/objects/pack", 12000);
+  tree.makeDirectory("empty/inside");
+  tree.makeSparseFile("a/sparse", 1 << 24);
+  tree.makeFifo("a/pipe");
+  tree.makeSymlink("a/b/toLarge", outside.path("large"));
+  tree.makeSymlink("toOutside", outside.root());
+  EXPECT_EQ(CacheSizeMeasurer::measure(tree.root()), findTotals(tree.root()).bytes);
+
+  std::stop_source stopped; // a cancel does not wait for the whole walk
+  stopped.request_stop();
+  EXPECT_LT(CacheSizeMeasurer::measure(tree.root(), {}, stopped.get_token()), findTotals(tree.root()).bytes);
+}
+
+TEST(CacheSizeMeasurerTest, LocationItself) {
+  TempTree tree;
+  tree.makeSparseFile("sparse", 3 << 20);
+  tree.writeFile("folder/Cookies", 8192);
+  tree.makeSymlink("link", "folder");
+  auto cookies = [](std::string_view name) { return name == "Cookies"; };
+  struct Case {
+    const char *path;
+    CacheSizeMeasurer::NameFilter filter;
+    std::int64_t expected;
+  };
+  const Case cases[] = {
+      {"missing", {}, 0},
+      {"link", {}, 0},                 // never followed, though the folder has data
+      {"sparse", {}, 3 << 20},         // a file counts its length, not its blocks
+      {"folder/Cookies", cookies, 0},  // an excluded file at the location
+      {"folder", cookies, 0},          // its only file is excluded
+      {"folder", {}, allocatedBytes(tree.path("folder/Cookies"))},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(CacheSizeMeasurer::measure(tree.path(c.path), c.filter), c.expected) << c.path;
+}
+
+TEST(CacheSizeMeasurerTest, HardLinkedFilesCountOnceAndOnlyWhenEveryNameIsInside) {
+  TempTree tree;
+  tree.writeFile("all/wheel", 400 << 10);
+  tree.makeHardLink("all/wheel", "all/sub/wheel");
+  tree.makeHardLink("all/wheel", "all/wheel-again");
+  tree.writeFile("part/plain", 8192);
+  tree.writeFile("part/shared", 200 << 10);
+  tree.makeHardLink("part/shared", "elsewhere/shared");
+  tree.writeFile("part/Cookies", 64 << 10); // a name the filter keeps holds its file
+  tree.makeHardLink("part/Cookies", "part/cache/copy");
+  auto cookies = [](std::string_view name) { return name == "Cookies"; };
+  struct Case {
+    const char *path;
+    CacheSizeMeasurer::NameFilter filter;
+    std::int64_t expected;
+  };
+  const Case cases[] = {
+      {"all", {}, findTotals(tree.path("all")).bytes}, // find counts each inode once
+      {"part", {}, allocatedBytes(tree.path("part/plain")) + allocatedBytes(tree.path("part/Cookies"))},
+      {"part", cookies, allocatedBytes(tree.path("part/plain"))},
+      {"part/shared", {}, 0}, // a file location whose other name is elsewhere
+      {"", {}, findTotals(tree.root()).bytes}, // every name inside again
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(CacheSizeMeasurer::measure(tree.path(c.path), c.filter), c.expected) << c.path;
+}
+
+// Cleaning keeps an excluded entry whole, so nothing below it is counted.
+TEST(CacheSizeMeasurerTest, ExcludedEntriesAddNothingWithWhatTheyHold) {
+  TempTree tree;
+  tree.writeFile("skip/inside", 4096);
+  tree.writeFile("plain/skip/inside", 8192);
+  tree.writeFile("plain/skip-not", 16384);
+  tree.writeFile("skip-not", 12288);
+  auto skip = [](std::string_view name) { return name == "skip"; };
+  EXPECT_EQ(CacheSizeMeasurer::measure(tree.root(), skip),
+            allocatedBytes(tree.path("plain/skip-not")) + allocatedBytes(tree.path("skip-not")));
+}
+
+TEST(CacheSizeMeasurerTest, PackagesBelowTheLocationAreNotEntered) {
+  TempTree tree;
+  tree.writeFile("Root.app/Tool.app/Contents/big", 1 << 20);
+  tree.writeFile("Root.app/Kit.FRAMEWORK/big", 1 << 20);
+  tree.writeFile("Root.app/notes.app", 4096); // a file with the extension still counts
+  tree.writeFile("Root.app/small", 8192);
+  // The location itself is walked whatever its name.
+  EXPECT_EQ(CacheSizeMeasurer::measure(tree.path("Root.app")),
+            allocatedBytes(tree.path("Root.app/notes.app")) + allocatedBytes(tree.path("Root.app/small")));
+}
+
+// Restores the descriptor limit when the test ends.
+class DescriptorLimit {
+public:
+  explicit DescriptorLimit(rlim_t soft) {
+    ::getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = soft;
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+  }
+  ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+
+private:
+  rlimit saved_{};
+};
+
+TEST(CacheSizeMeasurerTest, TreesDeeperThanTheDescriptorLimit) {
+  // Each level holds the next level "a" and a folder "z" with a file. The
+  // creation order alternates, so whatever order the file system lists in,
+  // many levels list "z" after "a": the walk must come back to them, long
+  // after their descriptors were given up, and still open "z".
+  TempTree tree;
+  constexpr int depth = 150;
+  int fd = ::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (int i = 0; i < depth; ++i) {
+    for (const char *name : i % 2 ? std::array{"z", "a"} : std::array{"a", "z"})
+      ASSERT_EQ(::mkdirat(fd, name, 0755), 0);
+    int side = ::openat(fd, "z", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int file = ::openat(side, "file", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(::write(file, "data", 4), 4);
+    ::close(file);
+    ::close(side);
+    int next = ::openat(fd, "a", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::close(fd);
+    fd = next;
+  }
+  ::close(fd);
+  const std::int64_t expected = findTotals(tree.root()).bytes;
+  ASSERT_GT(expected, 0);
+  DescriptorLimit limit(48);
+  EXPECT_EQ(CacheSizeMeasurer::measure(tree.root()), expected);
+}
+
+TEST(CacheSizeMeasurerTest, ModificationTimeOfTheEntryItself) {
+  TempTree tree;
+  tree.writeFile("file", 10);
+  tree.makeSymlink("link", "file");
+  const timespec times[2] = {{0, UTIME_OMIT}, {1'600'000'000, 500'000'000}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, tree.path("link").c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+  EXPECT_EQ(CacheSizeMeasurer::modificationTime(tree.path("link")), 1'600'000'000.5);
+  EXPECT_NE(CacheSizeMeasurer::modificationTime(tree.path("file")), 1'600'000'000.5);
+  EXPECT_EQ(CacheSizeMeasurer::modificationTime(tree.path("missing")), std::nullopt);
+}
+
+} // namespace
+} // namespace tarnwick

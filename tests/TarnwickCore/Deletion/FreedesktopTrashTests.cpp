@@ -1,0 +1,302 @@
+// The Trash, checked on its records, by a real client (trash-cli lists items
+// with their original path and date) and against hostile layouts that must
+// never receive an item.
+#include "TarnwickCore/Deletion/FreedesktopTrash.h"
+#include "TarnwickCore/Support/UniqueFd.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <map>
+#include <memory>
+#include <regex>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/mount.h>
+
+namespace tarnwick {
+namespace {
+
+using quillane::test::runCommand;
+using quillane::test::shellQuote;
+using quillane::test::TempTree;
+namespace fs = std::filesystem;
+
+bool isRoot() { return ::geteuid() == 0; }
+std::string uid() { return std::to_string(::getuid()); }
+std::string contents(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+// The record of an item trashed to TRASH/files/NAME.
+std::string recordOf(const std::string &trashed) {
+  return contents(std::regex_replace(trashed, std::regex("/files/([^/]*)$"), "/info/$1.trashinfo"));
+}
+std::string field(const std::string &record, const std::string &key) {
+  std::smatch match;
+  return std::regex_search(record, match, std::regex("\n" + key + "=([^\n]*)")) ? match[1].str() : "";
+}
+std::string percentDecoded(const std::string &text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    out += text[i] != '%' ? text[i] : static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+    i += text[i] == '%' ? 2 : 0;
+  }
+  return out;
+}
+std::string found(const std::string &root, const std::string &tests) {
+  return runCommand("find " + shellQuote(root) + " -mindepth 1 " + tests);
+}
+// A mount made by a test, undone whatever happens.
+struct ScratchMount {
+  std::string target;
+  bool mounted;
+  ~ScratchMount() {
+    if (mounted)
+      ::umount2(target.c_str(), MNT_DETACH);
+  }
+};
+
+class FreedesktopTrashTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (runCommand("command -v trash-list trash-restore").empty())
+      GTEST_SKIP() << "trash-cli is not installed";
+  }
+  // A trash-cli command run as if `home` were the user's home.
+  std::string client(const std::string &command) {
+    return runCommand("export HOME=" + shellQuote(home.root()) + " XDG_DATA_HOME=" + shellQuote(dataHome()) + "; " +
+                      command + " 2>&1");
+  }
+  // Original path → date of the items from `home`, as the client lists
+  // them (it lists every mounted file system's trash too).
+  std::map<std::string, std::string> listed() {
+    std::map<std::string, std::string> items;
+    std::istringstream lines(client("trash-list"));
+    for (std::string line; std::getline(lines, line);)
+      if (line.size() > 20 && line.substr(20).starts_with(home.root() + "/"))
+        items[line.substr(20)] = line.substr(0, 19);
+    return items;
+  }
+  long records() const { return std::ranges::count(found(homeTrash() + "/info", "-name '*.trashinfo'"), '\n'); }
+  std::string dataHome() const { return home.path(".local/share"); }
+  std::string homeTrash() const { return home.path(".local/share/Trash"); }
+
+  TempTree home;
+  FreedesktopTrash trash{home.root(), home.path(".local/share")};
+};
+
+TEST_F(FreedesktopTrashTest, OddNamesKeepTheirNameAndExactOriginalPath) {
+  std::string longUtf8;
+  for (int i = 0; i < 127; ++i)
+    longUtf8 += "é"; // 255 bytes with "x": a plain cut would end in half an "é"
+  longUtf8 += "x";
+  const std::string names[] = {"plain",          " spaced out ", "50%25 done", "a#b?c",  "new\nline",
+                               "ends in newline\n", "bad\xff\xfeutf8", std::string(255, 'n'), longUtf8};
+  const std::time_t before = std::time(nullptr);
+  std::map<std::string, std::string> dates;
+  for (const std::string &name : names) {
+    const std::string original = home.path("stuff/" + name);
+    home.writeFile("stuff/" + name, 100 + name.size());
+    const std::string trashed = trash.moveToTrash(original), kept = fs::path(trashed).filename();
+    EXPECT_FALSE(fs::exists(original)) << name;
+    EXPECT_EQ(contents(trashed).size(), 100 + name.size()) << name;
+    // Its own name, or when that leaves no room for ".trashinfo" a prefix
+    // that stops between characters.
+    EXPECT_TRUE(kept == name || (name.size() > 245 && kept.size() <= 245 && name.starts_with(kept) &&
+                                 (name[kept.size()] & 0xC0) != 0x80))
+        << kept;
+    const std::string record = recordOf(trashed);
+    std::string date = field(record, "DeletionDate");
+    EXPECT_EQ(percentDecoded(field(record, "Path")), original) << record;
+    std::tm local{};
+    std::istringstream(date) >> std::get_time(&local, "%Y-%m-%dT%H:%M:%S");
+    local.tm_isdst = -1;
+    EXPECT_TRUE(std::regex_match(date, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d)")) &&
+                std::abs(std::difftime(std::mktime(&local), before)) <= 5)
+        << date << " is not the local time now";
+    dates[original] = date.replace(10, 1, " ");
+  }
+  // The client lists line by line and decodes invalid UTF-8 to U+FFFD, so
+  // those names are checked on the record alone.
+  auto items = listed();
+  for (const auto &[original, date] : dates)
+    EXPECT_TRUE(original.find_first_of("\n\xff") != std::string::npos || items[original] == date) << original;
+  // It puts back even a name with a newline, byte for byte.
+  client("echo 0 | trash-restore " + shellQuote(home.path("stuff/new\nline")));
+  EXPECT_EQ(contents(home.path("stuff/new\nline")).size(), 108u);
+}
+
+TEST_F(FreedesktopTrashTest, RecordsAppearWholeAndNothingIsReplaced) {
+  home.writeFile(".local/share/Trash/files/report.txt", 7); // a stray entry without a record
+  home.makeDirectory(".local/share/Trash/info");
+  const std::string stray = contents(homeTrash() + "/files/report.txt");
+  home.writeFile("one/report.txt", 10);
+  home.writeFile("two/report.txt", 20);
+  home.writeFile("folder/inner/deep.bin", 30);
+  home.makeSymlink("shortcut", "folder/inner");
+
+  const int events = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+  std::shared_ptr<void> closeEvents(nullptr, [&](void *) { ::close(events); });
+  ::inotify_add_watch(events, (homeTrash() + "/info").c_str(), IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO);
+  const std::string first = trash.moveToTrash(home.path("one/report.txt"));
+  std::vector<std::string> temporaries;
+  alignas(inotify_event) char buffer[16384];
+  for (ssize_t got = ::read(events, buffer, sizeof buffer), at = 0; at < got;) {
+    const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+    const std::string name = event->name;
+    if (name.ends_with(".trashinfo")) { // published by rename, never written in place
+      EXPECT_EQ(event->mask, IN_MOVED_TO) << name;
+    } else if (event->mask & IN_CREATE) {
+      temporaries.push_back(name);
+    }
+    at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+  }
+  ASSERT_FALSE(temporaries.empty());
+
+  // A run killed before publishing leaves its temporary: it blocks nothing
+  // and no client takes it for a record.
+  for (const std::string &name : temporaries)
+    home.writeFile(".local/share/Trash/info/" + name, 9);
+  const std::string second = trash.moveToTrash(home.path("two/report.txt"));
+  EXPECT_NE(second, first);
+  EXPECT_EQ(contents(homeTrash() + "/files/report.txt"), stray);
+  // A link is trashed as the link; the caller may hold the folder open.
+  UniqueFd folder(::open(home.root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  EXPECT_TRUE(fs::is_symlink(trash.moveToTrash(folder.get(), "shortcut", home.path("shortcut"))));
+  trash.moveToTrash(folder.get(), "folder", home.path("folder"));
+  auto items = listed();
+  EXPECT_EQ(records(), 4);
+  EXPECT_EQ(items.size(), 4u);
+  EXPECT_TRUE(items.count(home.path("one/report.txt")) && items.count(home.path("two/report.txt")));
+}
+
+TEST_F(FreedesktopTrashTest, ItemsInTheTrashAndMissingItemsStayPut) {
+  home.writeFile("dir/inner/x", 5);
+  home.writeFile("y", 5);
+  home.writeFile("kept/inner", 5);
+  home.makeSymlink("via-link", "kept"); // no link on the path is followed
+  trash.moveToTrash(home.path("dir"));
+  trash.moveToTrash(home.path("y"));
+  const std::string t = homeTrash();
+  for (const std::string &path : {t, t + "/files", t + "/info", t + "/files/dir", t + "/files/dir/inner/x",
+                                  t + "/files/y", t + "/info/y.trashinfo", home.path("missing"),
+                                  home.path("via-link/inner"), home.path(".local")}) {
+    const bool existed = fs::exists(path);
+    try {
+      trash.moveToTrash(path);
+      ADD_FAILURE() << path << " was moved";
+    } catch (const TrashError &refusal) {
+      EXPECT_NE(std::string(refusal.what()).find(path), std::string::npos) << refusal.what();
+    }
+    EXPECT_EQ(fs::exists(path), existed) << path;
+  }
+  EXPECT_EQ(records(), 2);
+
+  // A bind mount of the home is another path to the same trash, and another
+  // mount whose top directory trashes, anyone's, are trashes too.
+  if (!isRoot())
+    GTEST_SKIP() << "a bind mount needs root";
+  home.writeFile("z", 1);
+  home.writeFile(".Trash-12345/files/theirs", 1);
+  TempTree alias;
+  ScratchMount bound{alias.root(), ::mount(home.root().c_str(), alias.root().c_str(), nullptr, MS_BIND, nullptr) == 0};
+  ASSERT_TRUE(bound.mounted);
+  const std::string inMountTrash = trash.moveToTrash(alias.path("z"));
+  for (const std::string &path :
+       {alias.path(".local/share/Trash/files/y"), inMountTrash, alias.path(".Trash-12345/files/theirs")}) {
+    EXPECT_THROW(trash.moveToTrash(path), TrashError) << path;
+    EXPECT_TRUE(fs::exists(path)) << path;
+  }
+}
+
+TEST_F(FreedesktopTrashTest, RelativeDataHomeIsIgnored) {
+  TempTree work; // the working folder, which must stay untouched
+  const char *oldHome = std::getenv("HOME"), *oldData = std::getenv("XDG_DATA_HOME");
+  std::shared_ptr<void> restore(nullptr, [folder = fs::current_path(), home = std::string(oldHome ? oldHome : ""),
+                                          data = oldData ? std::optional<std::string>(oldData) : std::nullopt](void *) {
+    fs::current_path(folder);
+    ::setenv("HOME", home.c_str(), 1);
+    data ? ::setenv("XDG_DATA_HOME", data->c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+  });
+  fs::current_path(work.root());
+  ::setenv("HOME", home.root().c_str(), 1);
+  ::setenv("XDG_DATA_HOME", "relative/share", 1);
+  home.writeFile("a", 1);
+  home.writeFile("b", 1);
+  EXPECT_EQ(FreedesktopTrash::forCurrentUser().moveToTrash(home.path("a")), homeTrash() + "/files/a");
+  EXPECT_EQ(FreedesktopTrash(home.root(), "relative/share").moveToTrash(home.path("b")), homeTrash() + "/files/b");
+  EXPECT_EQ(found(work.root(), ""), "");
+}
+
+// Trash folders others could reach: the home Trash (checked in the data
+// home) and the top directory trashes of another file system (a scratch
+// tmpfs), each laid out as an attacker might.
+TEST(TrashOwnershipTest, ItemsGoOnlyToTheUsersOwnPrivateTrash) {
+  if (!isRoot())
+    GTEST_SKIP() << "mounting a scratch file system and giving folders to another user need root";
+  struct Layout {
+    bool inHome;       // else on the scratch file system
+    const char *setup; // run in the data home or the top directory; $U is our uid
+    const char *lands; // the trash that takes the item, or none
+  } layouts[] = {
+      {true, "true", "Trash"},
+      {true, "ln -s ../../attacker Trash", nullptr},
+      {true, "mkdir Trash && chown 12345 Trash", nullptr},
+      {true, "mkdir -m 0777 Trash", nullptr},
+      {true, "mkdir -p Trash/info && ln -s ../../../attacker Trash/files", nullptr},
+      {true, "mkdir -p Trash/files Trash/info && chown 12345 Trash/info", nullptr},
+      {false, "true", ".Trash-$U"},
+      {false, "mkdir -m 1777 .Trash", ".Trash/$U"},
+      {false, "mkdir -m 0755 .Trash-$U", ".Trash-$U"}, // only readable by others: made private
+      {false, "mkdir -m 0777 .Trash", ".Trash-$U"},    // no sticky bit
+      {false, "ln -s attacker .Trash", ".Trash-$U"},
+      {false, "mkdir -m 1777 .Trash && mkdir .Trash/$U && chown 12345 .Trash/$U", ".Trash-$U"},
+      {false, "mkdir .Trash-$U && chown 12345 .Trash-$U", nullptr},
+      {false, "ln -s attacker .Trash-$U", nullptr},
+      {false, "mkdir -m 0777 .Trash-$U", nullptr},
+      {false, "mkdir -p .Trash-$U/info && ln -s ../attacker .Trash-$U/files", nullptr},
+      {false, "mount -o remount,ro \"$PWD\"", nullptr},
+  };
+  for (const Layout &layout : layouts) {
+    TempTree home, top;
+    ScratchMount scratch{top.root(), ::mount("none", top.root().c_str(), "tmpfs", 0, "size=4m") == 0};
+    ASSERT_TRUE(scratch.mounted) << "cannot mount a scratch file system";
+    const TempTree &tree = layout.inHome ? home : top;
+    const std::string where = layout.inHome ? home.path(".local/share") : top.root();
+    // A world-writable sticky folder of someone else's: within an attacker's reach.
+    runCommand("mkdir -m 1777 " + tree.path("attacker") + " && chown 12345 " + tree.path("attacker"));
+    tree.writeFile("sub/item", 9);
+    fs::create_directories(where);
+    runCommand("cd " + shellQuote(where) + " && U=" + uid() + " && " + layout.setup);
+    std::string trashed, error;
+    try {
+      trashed = FreedesktopTrash(home.root(), std::nullopt).moveToTrash(tree.path("sub/item"));
+    } catch (const TrashError &refusal) {
+      error = refusal.what();
+    }
+    EXPECT_EQ(found(tree.path("attacker"), ""), "") << layout.setup;
+    EXPECT_TRUE(layout.inHome || !fs::exists(home.path(".local/share/Trash"))) << layout.setup;
+    if (layout.lands) {
+      const std::string folder = where + "/" + std::regex_replace(layout.lands, std::regex("\\$U"), uid());
+      EXPECT_EQ(trashed, folder + "/files/item") << layout.setup << ": " << error;
+      // Relative to the top directory on another file system.
+      EXPECT_EQ(field(recordOf(trashed), "Path"), layout.inHome ? tree.path("sub/item") : "sub/item");
+      EXPECT_EQ(runCommand("stat -c '%a %u' " + shellQuote(folder)), "700 " + uid() + "\n");
+    } else {
+      EXPECT_TRUE(fs::exists(tree.path("sub/item"))) << layout.setup;
+      EXPECT_NE(error.find(where), std::string::npos) << error; // names the folder it refuses
+      EXPECT_EQ(found(tree.root(), "-name '*.trashinfo'"), "") << layout.setup;
+    }
+  }
+}
+
+} // namespace
+} // namespace tarnwick

@@ -1,0 +1,88 @@
+#include "TarnwickCore/Deletion/PermanentRemoval.h"
+#include "TestSupport/ScopedMount.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
+
+namespace tarnwick {
+namespace {
+
+using quillane::test::TempTree;
+namespace fs = std::filesystem;
+
+TEST(PermanentRemovalTest, RemovesLinksNeverWhatTheyPointAt) {
+  TempTree tree;
+  tree.writeFile("keep/precious", 10);
+  tree.writeFile("victim/a/b/file", 10);
+  tree.makeSymlink("victim/a/toKeep", "../../keep");
+  tree.makeSymlink("victim/toPrecious", "../keep/precious");
+  tree.makeSymlink("linkToKeep", "keep");
+
+  removePermanently(tree.path("linkToKeep")); // the link, not the folder
+  EXPECT_FALSE(fs::exists(fs::symlink_status(tree.path("linkToKeep"))));
+  removePermanently(tree.path("victim"));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(tree.path("victim"))));
+  EXPECT_TRUE(fs::exists(tree.path("keep/precious")));
+
+  EXPECT_THROW(removePermanently(tree.path("missing")), RemovalError);
+  EXPECT_THROW(removePermanently("relative/path"), RemovalError);
+}
+
+TEST(PermanentRemovalTest, RemovesTreesDeeperThanPathMax) {
+  TempTree tree;
+  const std::string component(150, 'r');
+  int fd = ::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(::mkdirat(fd, "deep", 0755), 0);
+  int level = ::openat(fd, "deep", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ::close(fd);
+  for (int i = 0; i < PATH_MAX / 150 + 3; ++i) {
+    ASSERT_EQ(::mkdirat(level, component.c_str(), 0755), 0);
+    int next = ::openat(level, component.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::close(level);
+    level = next;
+  }
+  ::close(::openat(level, "leaf", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+  ::close(level);
+  removePermanently(tree.path("deep"));
+  EXPECT_FALSE(fs::exists(tree.path("deep")));
+}
+
+// A mount that appears inside a folder after it was checked (or was never
+// checked, through the path overload) is not entered: what is mounted
+// stays whole, the rest goes, and the failure names what was left.
+TEST(PermanentRemovalTest, NeverLeavesTheItemsOwnMount) {
+  TempTree tree;
+  tree.writeFile("secret/key", 10);
+  tree.writeFile("victim/a/file", 10);
+  tree.writeFile("victim/b/file", 10);
+  tree.makeDirectory("victim/a/view");
+  tree.makeDirectory("victim/b/tmp");
+  auto bind = quillane::test::ScopedMount::bind(tree.path("secret"), tree.path("victim/a/view"));
+  if (!bind.mounted())
+    GTEST_SKIP() << "mounting needs root";
+  auto tmpfs = quillane::test::ScopedMount::tmpfs(tree.path("victim/b/tmp"));
+  ASSERT_TRUE(tmpfs.mounted());
+  tree.writeFile("victim/b/tmp/other", 10);
+
+  try {
+    removePermanently(tree.path("victim"));
+    ADD_FAILURE() << "reported success";
+  } catch (const RemovalError &error) {
+    EXPECT_NE(std::string(error.what()).find("another file system is mounted there"), std::string::npos) << error.what();
+  }
+  EXPECT_TRUE(fs::exists(tree.path("secret/key")));
+  EXPECT_TRUE(fs::exists(tree.path("victim/b/tmp/other")));
+  EXPECT_FALSE(fs::exists(tree.path("victim/a/file")));
+  EXPECT_FALSE(fs::exists(tree.path("victim/b/file")));
+  // A mount point itself is refused outright.
+  EXPECT_THROW(removePermanently(tree.path("victim/a/view")), RemovalError);
+  EXPECT_TRUE(fs::exists(tree.path("secret/key")));
+}
+
+} // namespace
+} // namespace tarnwick

@@ -1,0 +1,236 @@
+#include "TarnwickCore/Deletion/SafeCleaningEngine.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include <atomic>
+#include <filesystem>
+#include <set>
+#include <thread>
+
+namespace tarnwick {
+namespace {
+
+using quillane::test::TempTree;
+namespace fs = std::filesystem;
+
+// Records what it was asked to do; fails for chosen paths; can dawdle.
+class RecordingFileSystem final : public CleaningFileSystem {
+public:
+  std::set<std::string> failing;
+  std::vector<std::string> calls;
+  std::atomic<int> active{0}, mostActive{0};
+  void moveToTrash(const ApprovedDeletion &item) override { act("trash " + item.path, item.path); }
+  void removeItem(const ApprovedDeletion &item) override { act("remove " + item.path, item.path); }
+
+private:
+  void act(const std::string &call, const std::string &path) {
+    int now = ++active;
+    mostActive = std::max(mostActive.load(), now);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    calls.push_back(call);
+    --active;
+    if (failing.contains(path))
+      throw std::runtime_error("Permission denied");
+  }
+};
+
+CleanableItem item(const std::string &path, std::int64_t size, bool selected = true) {
+  return {Uuid::random(), "x", "", path, size, CleanableCategory::userCache, selected, true, std::nullopt, {}};
+}
+
+class SafeCleaningEngineTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    for (const char *file : {".cache/a", ".cache/b", ".cache/c", ".cache/d", ".ssh/id_rsa"})
+      home.writeFile(file, 10);
+  }
+  TempTree home;
+  std::shared_ptr<RecordingFileSystem> files = std::make_shared<RecordingFileSystem>();
+};
+
+TEST_F(SafeCleaningEngineTest, ReportsCleanedBlockedAndFailedItemsWithProgress) {
+  files->failing.insert(home.path(".cache/c"));
+  SafeCleaningEngine engine(home.root(), files);
+  std::vector<CleanProgress> progress;
+  const std::vector<CleanableItem> items = {item(home.path(".cache/a"), 100), item(home.path(".cache/b"), 7, false),
+                                            item(home.path(".ssh/id_rsa"), 50), item(home.path(".cache/gone"), 5),
+                                            item(home.path(".cache/c"), 30), item(home.path(".cache/d"), 1)};
+  SafeCleaningReport report = engine.clean(items, DeletionMode::permanentDelete, false,
+                                           [&](const CleanProgress &p) { progress.push_back(p); });
+
+  EXPECT_EQ(report.freedBytes, 101);
+  EXPECT_EQ(report.cleanedPaths, (std::vector<std::string>{home.path(".cache/a"), home.path(".cache/d")}));
+  EXPECT_EQ(report.blockedProtectedPaths,
+            (std::vector<std::string>{home.path(".ssh/id_rsa"), home.path(".cache/gone")}));
+  ASSERT_EQ(report.errors.size(), 3u);
+  EXPECT_EQ(report.errors[home.path(".ssh/id_rsa")],
+            "Deletion rejected: Path '" + home.path(".ssh/id_rsa") +
+                "' is a protected system or user crown-jewel directory.");
+  EXPECT_EQ(report.errors[home.path(".cache/gone")], "Deletion rejected: Path '" + home.path(".cache/gone") +
+                                                         "' does not exist.");
+  EXPECT_EQ(report.errors[home.path(".cache/c")], "Permission denied");
+  EXPECT_GE(report.durationSeconds, 0);
+
+  ASSERT_EQ(progress.size(), 5u); // the unselected item never appears
+  const std::int64_t freedBefore[] = {0, 100, 100, 100, 100};
+  for (std::size_t i = 0; i < progress.size(); ++i) {
+    EXPECT_EQ(progress[i].currentIndex, static_cast<std::int64_t>(i));
+    EXPECT_EQ(progress[i].totalCount, 5);
+    EXPECT_EQ(progress[i].freedBytes, freedBefore[i]);
+  }
+  EXPECT_EQ(files->calls, (std::vector<std::string>{"remove " + home.path(".cache/a"), "remove " + home.path(".cache/c"),
+                                                    "remove " + home.path(".cache/d")}));
+}
+
+TEST_F(SafeCleaningEngineTest, CancellationFinishesTheCurrentItemOnly) {
+  SafeCleaningEngine engine(home.root(), files);
+  std::stop_source stop;
+  SafeCleaningReport report = engine.clean(
+      {item(home.path(".cache/a"), 1), item(home.path(".cache/b"), 2), item(home.path(".cache/c"), 4)},
+      DeletionMode::moveToTrash, false,
+      [&](const CleanProgress &p) {
+        if (p.currentIndex == 1)
+          stop.request_stop(); // arrives while item 1 is under way
+      },
+      stop.get_token());
+  EXPECT_EQ(report.freedBytes, 3);
+  EXPECT_EQ(report.cleanedPaths.size(), 2u);
+  EXPECT_EQ(files->calls.size(), 2u);
+}
+
+TEST_F(SafeCleaningEngineTest, RunsOneAtATime) {
+  SafeCleaningEngine engine(home.root(), files);
+  std::vector<CleanableItem> items;
+  for (const char *name : {".cache/a", ".cache/b", ".cache/c", ".cache/d"})
+    items.push_back(item(home.path(name), 1));
+  {
+    std::jthread first([&] { engine.clean(items, DeletionMode::moveToTrash, false); });
+    std::jthread second([&] { engine.clean(items, DeletionMode::moveToTrash, false); });
+  }
+  EXPECT_EQ(files->mostActive.load(), 1);
+  EXPECT_EQ(files->calls.size(), 8u);
+}
+
+TEST_F(SafeCleaningEngineTest, RealTrashAndRemoval) {
+  FreedesktopTrash trash(home.root(), home.path(".local/share"));
+  SafeCleaningEngine engine(home.root(), std::make_shared<SystemCleaningFileSystem>(trash));
+  auto trashed = engine.clean({item(home.path(".cache/a"), 10)}, DeletionMode::moveToTrash, false);
+  EXPECT_EQ(trashed.cleanedPaths.size(), 1u);
+  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/a")));
+  auto removed = engine.clean({item(home.path(".cache/b"), 10)}, DeletionMode::permanentDelete, false);
+  EXPECT_EQ(removed.cleanedPaths.size(), 1u);
+  EXPECT_FALSE(fs::exists(home.path(".cache/b")));
+  EXPECT_FALSE(fs::exists(home.path(".local/share/Trash/files/b")));
+}
+
+// Swaps the approved folder for a link to a secret between the guard's
+// check and the removal, as a hostile process might.
+class SwappingFileSystem final : public CleaningFileSystem {
+public:
+  SwappingFileSystem(std::string secret, CleaningFileSystem &real) : secret_(std::move(secret)), real_(real) {}
+  void moveToTrash(const ApprovedDeletion &item) override { swap(item.path), real_.moveToTrash(item); }
+  void removeItem(const ApprovedDeletion &item) override { swap(item.path), real_.removeItem(item); }
+
+private:
+  void swap(const std::string &path) {
+    fs::rename(path, path + ".moved");
+    fs::create_directory_symlink(secret_, path);
+  }
+  std::string secret_;
+  CleaningFileSystem &real_;
+};
+
+TEST_F(SafeCleaningEngineTest, AnEntrySwappedAfterTheCheckIsLeftAlone) {
+  SystemCleaningFileSystem real(FreedesktopTrash(home.root(), home.path(".local/share")));
+  SafeCleaningEngine engine(home.root(), std::make_shared<SwappingFileSystem>(home.path(".ssh"), real));
+  for (DeletionMode mode : {DeletionMode::permanentDelete, DeletionMode::moveToTrash}) {
+    home.writeFile(".cache/folder/inside", 10);
+    auto report = engine.clean({item(home.path(".cache/folder"), 10)}, mode, false);
+    EXPECT_TRUE(report.cleanedPaths.empty());
+    EXPECT_NE(report.errors[home.path(".cache/folder")].find("replaced"), std::string::npos);
+    EXPECT_TRUE(fs::exists(home.path(".ssh/id_rsa")));
+    EXPECT_TRUE(fs::is_symlink(home.path(".cache/folder")));
+    EXPECT_TRUE(fs::exists(home.path(".cache/folder.moved/inside")));
+    fs::remove(home.path(".cache/folder"));
+    fs::remove_all(home.path(".cache/folder.moved"));
+  }
+}
+
+// Names are acted on byte for byte: a name with white space is never taken
+// for its neighbour without it.
+TEST_F(SafeCleaningEngineTest, RemovesExactlyTheNameGivenWhiteSpaceIncluded) {
+  const std::pair<const char *, const char *> namesAndNeighbours[] = {
+      {"data\n", "data"}, {"report.txt ", "report.txt"}, {"notes\xC2\xA0", "notes"}, {" lead", "lead"}};
+  SafeCleaningEngine engine(home.root(),
+                            std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(home.root(), home.path("data"))));
+  for (const auto &[name, neighbour] : namesAndNeighbours) {
+    SCOPED_TRACE(name);
+    const std::string target = home.path(std::string(".cache/") + name);
+    home.writeFile(std::string(".cache/") + name, 10);
+    home.writeFile(std::string(".cache/") + neighbour, 10);
+    auto report = engine.clean({item(target, 10)}, DeletionMode::permanentDelete, false);
+    EXPECT_EQ(report.cleanedPaths, std::vector<std::string>{target});
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_TRUE(fs::exists(home.path(std::string(".cache/") + neighbour)));
+  }
+}
+
+TEST_F(SafeCleaningEngineTest, AnItemAlreadyCleanedInTheRunIsReportedAsHandled) {
+  home.writeFile(".cache/folder/inside", 10);
+  SafeCleaningEngine engine(home.root(),
+                            std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(home.root(), home.path("data"))));
+  auto report = engine.clean({item(home.path(".cache/a"), 1), item(home.path(".cache/a"), 1),
+                              item(home.path(".cache/folder"), 1), item(home.path(".cache/folder/inside/"), 1)},
+                             DeletionMode::moveToTrash, false);
+  EXPECT_EQ(report.cleanedPaths, (std::vector<std::string>{home.path(".cache/a"), home.path(".cache/folder")}));
+  EXPECT_EQ(report.alreadyHandledPaths,
+            (std::vector<std::string>{home.path(".cache/a"), home.path(".cache/folder/inside/")}));
+  EXPECT_TRUE(report.errors.empty());
+  EXPECT_EQ(report.freedBytes, 2);
+}
+
+TEST_F(SafeCleaningEngineTest, KeptNamesStayAndEverythingElseGoes) {
+  for (DeletionMode mode : {DeletionMode::moveToTrash, DeletionMode::permanentDelete}) {
+    SCOPED_TRACE(rawValue(mode));
+    TempTree scratch;
+    for (const char *file : {".cache/web/Default/Cookies", ".cache/web/Default/Cache/f", ".cache/web/GPUCache/g",
+                             ".cache/web/Default/Cache/deep/h", ".cache/web/x", ".cache/web/Profile 1/LOGIN DATA",
+                             ".cache/plain/Default/f"})
+      scratch.writeFile(file, 10);
+    SafeCleaningEngine engine(scratch.root(), std::make_shared<SystemCleaningFileSystem>(
+                                                  FreedesktopTrash(scratch.root(), scratch.path("data"))));
+    CleanableItem web = item(scratch.path(".cache/web"), 30), plain = item(scratch.path(".cache/plain"), 10);
+    web.keptEntryNames = plain.keptEntryNames = {"cookies", "login data"};
+    auto report = engine.clean({web, plain}, mode, false);
+    EXPECT_EQ(report.cleanedPaths.size(), 2u);
+    EXPECT_TRUE(report.errors.empty()) << report.errors.begin()->second;
+    const std::vector<std::string> kept = {scratch.path(".cache/web/Default/Cookies"),
+                                           scratch.path(".cache/web/Profile 1/LOGIN DATA")};
+    auto reportedKept = report.keptPaths[scratch.path(".cache/web")];
+    std::sort(reportedKept.begin(), reportedKept.end());
+    EXPECT_EQ(reportedKept, kept);
+    EXPECT_FALSE(report.keptPaths.contains(scratch.path(".cache/plain")));
+    // What remains is exactly the kept files and the folders above them.
+    EXPECT_EQ(quillane::test::runCommand("cd " + quillane::test::shellQuote(scratch.path(".cache")) +
+                                         " && find . -mindepth 1 | sort"),
+              "./web\n./web/Default\n./web/Default/Cookies\n./web/Profile 1\n./web/Profile 1/LOGIN DATA\n");
+    if (mode == DeletionMode::moveToTrash) { // the outermost entries went whole: one record each
+      EXPECT_EQ(quillane::test::runCommand("ls " + quillane::test::shellQuote(scratch.path("data/Trash/info")) +
+                                           " | sort"),
+                "Cache.trashinfo\nGPUCache.trashinfo\nplain.trashinfo\nx.trashinfo\n");
+    }
+  }
+}
+
+TEST(DeletionModeTest, OnlyTheCaseNamesConstructAMode) {
+  EXPECT_EQ(deletionModeFromRawValue("moveToTrash"), DeletionMode::moveToTrash);
+  EXPECT_EQ(deletionModeFromRawValue("permanentDelete"), DeletionMode::permanentDelete);
+  EXPECT_FALSE(deletionModeFromRawValue("erase"));
+  EXPECT_FALSE(deletionModeFromRawValue("MoveToTrash"));
+}
+
+} // namespace
+} // namespace tarnwick

@@ -1,0 +1,306 @@
+// Scans through a scripted entry source that wraps the real one, to simulate
+// what real trees rarely show: unsupported volumes, placeholders, entry
+// errors, pseudo file systems, and cancellation at each check point.
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Scan/LinuxBatchEntrySource.h"
+#include "TarnwickCore/Support/ScanErrors.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <mutex>
+#include <new>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+
+namespace tarnwick {
+namespace {
+
+using quillane::test::findTotals;
+using quillane::test::FindTotals;
+using quillane::test::TempTree;
+
+struct Script {
+  /// Directories whose batch read reports an unsupported volume.
+  std::set<std::string> unsupported;
+  /// Called with each directory path as it is opened by the batch engine.
+  std::function<void(const std::string &)> onOpen;
+  /// An errno for the batch engine's open of a path to fail with, or 0.
+  std::function<int(const std::string &)> openError;
+  /// May edit each batch, or react to its status.
+  std::function<void(const std::string &, BatchStatus, std::vector<EntryFacts> &)> onBatch;
+
+  std::mutex lock;
+  std::vector<std::string> opened; // guarded by lock
+  std::atomic<int> reading{0};
+  std::atomic<int> mostReading{0};
+};
+
+class ScriptedReader final : public DirectoryEntryReader {
+public:
+  explicit ScriptedReader(Script &script) : script_(script), real_(LinuxBatchEntrySource().makeReader()) {}
+
+  bool open(const std::string &path) override {
+    close();
+    path_ = path;
+    {
+      std::lock_guard guard(script_.lock);
+      script_.opened.push_back(path);
+    }
+    if (script_.onOpen)
+      script_.onOpen(path);
+    if (int error = script_.openError ? script_.openError(path) : 0) {
+      errno = error;
+      return false;
+    }
+    if (!real_->open(path))
+      return false;
+    int now = ++script_.reading;
+    for (int most = script_.mostReading; now > most && !script_.mostReading.compare_exchange_weak(most, now);)
+      ;
+    isOpen_ = true;
+    return true;
+  }
+
+  BatchStatus nextBatch(std::vector<EntryFacts> &out) override {
+    out.clear();
+    BatchStatus status =
+        script_.unsupported.contains(path_) ? BatchStatus::unsupported : real_->nextBatch(out);
+    if (script_.onBatch)
+      script_.onBatch(path_, status, out);
+    return status;
+  }
+
+  void close() override {
+    if (isOpen_)
+      --script_.reading;
+    isOpen_ = false;
+    real_->close();
+  }
+
+  ~ScriptedReader() override { close(); }
+
+private:
+  Script &script_;
+  std::unique_ptr<DirectoryEntryReader> real_;
+  std::string path_;
+  bool isOpen_ = false;
+};
+
+class ScriptedSource final : public DirectoryEntrySource {
+public:
+  explicit ScriptedSource(Script &script) : script_(script) {}
+  std::unique_ptr<DirectoryEntryReader> makeReader() override { return std::make_unique<ScriptedReader>(script_); }
+
+private:
+  Script &script_;
+};
+
+class FastBulkScannerSourceTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    for (int d = 0; d < 30; ++d)
+      for (int f = 0; f < 3; ++f)
+        tree.writeFile("dir" + std::to_string(d) + "/sub/file" + std::to_string(f), 4096);
+    tree.writeFile("odd/inner/deep/x", 8192);
+    tree.writeFile("cloud.bin", 8192);
+    tree.writeFile("broken.txt", 8192);
+  }
+
+  DiskTreeArena scan(std::int64_t concurrency = 8, std::stop_token stop = {}) {
+    FastBulkScanner scanner(concurrency);
+    scanner.setEntrySource(std::make_shared<ScriptedSource>(script));
+    return scanner.scan(tree.root(), {}, stop);
+  }
+
+  TempTree tree;
+  Script script;
+};
+
+TEST_F(FastBulkScannerSourceTest, UnsupportedVolumeSwitchesTheSubtreeToTheFileManagerEngine) {
+  script.unsupported.insert(tree.path("odd"));
+  DiskTreeArena arena = scan();
+  auto expected = findTotals(tree.root());
+  EXPECT_EQ(arena.rootNode()->fileCount, expected.files);
+  EXPECT_EQ(arena.rootNode()->allocatedSize, expected.bytes);
+  EXPECT_EQ(arena.rootNode()->directoryCount, expected.directories);
+  std::lock_guard guard(script.lock);
+  EXPECT_EQ(std::count(script.opened.begin(), script.opened.end(), tree.path("odd")), 1);
+  for (const std::string &path : script.opened)
+    EXPECT_FALSE(path.starts_with(tree.path("odd/"))) << "batch engine read " << path;
+}
+
+TEST_F(FastBulkScannerSourceTest, PlaceholdersKeepTheirNodeAndErroredEntriesVanish) {
+  // An I/O error marks its directory as not fully read; a vanished entry
+  // (in dir4) is just gone.
+  script.onBatch = [](const std::string &, BatchStatus, std::vector<EntryFacts> &batch) {
+    for (EntryFacts &facts : batch) {
+      if (facts.name == "cloud.bin")
+        facts.isDataless = true;
+      if (facts.name == "broken.txt")
+        facts.errorCode = EIO;
+      if (facts.name == "dir4")
+        facts.errorCode = ENOENT;
+    }
+  };
+  DiskTreeArena arena = scan();
+  auto expected = findTotals(tree.root());
+  expected.files -= 3;
+  expected.bytes -= 3 * 4096;
+  EXPECT_EQ(arena.skippedDatalessCount, 1);
+  EXPECT_EQ(arena.inaccessibleCount, 1);
+  EXPECT_EQ(arena.rootNode()->fileCount, expected.files - 1);
+  EXPECT_EQ(arena.rootNode()->allocatedSize, expected.bytes - 2 * 8192);
+  std::set<std::string> rootNames;
+  for (const DiskNode &child : arena.children(0))
+    rootNames.insert(child.name);
+  EXPECT_TRUE(rootNames.contains("cloud.bin"));
+  EXPECT_FALSE(rootNames.contains("broken.txt"));
+}
+
+TEST_F(FastBulkScannerSourceTest, PseudoFileSystemMountPointsAreNotRead) {
+  struct stat proc;
+  if (::stat("/proc/self", &proc) != 0)
+    GTEST_SKIP() << "no /proc to borrow a pseudo device number from";
+  // Pretend dir7 lives on the proc file system.
+  const std::string disguised = tree.path("dir7");
+  script.onBatch = [&](const std::string &, BatchStatus, std::vector<EntryFacts> &batch) {
+    for (EntryFacts &facts : batch)
+      if (facts.name == "dir7")
+        facts.device = static_cast<std::int64_t>(proc.st_dev);
+  };
+  DiskTreeArena arena = scan();
+  for (const DiskNode &child : arena.children(0)) {
+    if (child.name == "dir7") {
+      EXPECT_TRUE(child.isDirectory && child.childIDs.empty());
+    }
+  }
+  std::lock_guard guard(script.lock);
+  for (const std::string &path : script.opened)
+    EXPECT_FALSE(path.starts_with(disguised)) << path;
+}
+
+TEST_F(FastBulkScannerSourceTest, NeverReadsMoreDirectoriesThanTheLimit) {
+  script.onOpen = [](const std::string &) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
+  for (std::int64_t limit : {1, 3}) {
+    script.mostReading = 0;
+    scan(limit);
+    EXPECT_LE(script.mostReading.load(), limit);
+    EXPECT_GE(script.mostReading.load(), 1);
+  }
+}
+
+TEST_F(FastBulkScannerSourceTest, CancellationAtEveryCheckPointThrows) {
+  struct Case {
+    const char *where;
+    std::function<void(Script &, std::stop_source &, const std::string &root)> arm;
+  };
+  const Case cases[] = {
+      {"before the scan", [](Script &, std::stop_source &stop, const std::string &) { stop.request_stop(); }},
+      {"when a directory is opened",
+       [](Script &script, std::stop_source &stop, const std::string &root) {
+         script.onOpen = [&stop, root](const std::string &path) {
+           if (path == root + "/dir3")
+             stop.request_stop();
+         };
+       }},
+      {"after a batch",
+       [](Script &script, std::stop_source &stop, const std::string &) {
+         script.onBatch = [&stop](const std::string &, BatchStatus status, std::vector<EntryFacts> &) {
+           if (status == BatchStatus::entries)
+             stop.request_stop();
+         };
+       }},
+      {"after the walk, before the freeze",
+       [](Script &script, std::stop_source &stop, const std::string &root) {
+         // The end of the last directory (one walker, so nothing else is
+         // pending): the walk itself completes normally.
+         std::size_t directories = static_cast<std::size_t>(findTotals(root).directories) + 1;
+         script.onBatch = [&stop, &script, directories](const std::string &, BatchStatus status,
+                                                         std::vector<EntryFacts> &) {
+           if (status == BatchStatus::end && script.opened.size() == directories)
+             stop.request_stop();
+         };
+       }},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.where);
+    script.onOpen = nullptr;
+    script.onBatch = nullptr;
+    script.opened.clear();
+    std::stop_source stop;
+    c.arm(script, stop, tree.root());
+    EXPECT_THROW(scan(1, stop.get_token()), ScanCancelledError);
+  }
+}
+
+// How a scan meets a shortage of resources: waited out when other walkers
+// will free what is missing, otherwise a ScanResourceError, never a tree
+// with folders missing or a thread ended by an exception.
+TEST_F(FastBulkScannerSourceTest, ResourceShortagesAreWaitedOutOrFailTheScan) {
+  struct Case {
+    const char *what;
+    std::function<void(Script &)> arm;
+    const char *errorHas; // nullptr: the whole tree is expected
+  };
+  const Case cases[] = {
+      {"each folder's first open finds no descriptor free",
+       [](Script &script) {
+         script.openError = [&script, refused = std::set<std::string>()](const std::string &path) mutable {
+           std::lock_guard guard(script.lock);
+           return refused.insert(path).second ? EMFILE : 0;
+         };
+       },
+       nullptr},
+      {"the system's file table stays full",
+       [](Script &script) { script.openError = [](const std::string &) { return ENFILE; }; }, "file descriptors"},
+      {"the kernel has no memory to open a folder",
+       [](Script &script) {
+         script.openError = [](const std::string &path) { return path.ends_with("/sub") ? ENOMEM : 0; };
+       },
+       "out of memory"},
+      {"a walker runs out of memory",
+       [](Script &script) {
+         script.onBatch = [](const std::string &path, BatchStatus, std::vector<EntryFacts> &) {
+           if (path.ends_with("dir5"))
+             throw std::bad_alloc();
+         };
+       },
+       "out of memory"},
+  };
+  const FindTotals expected = findTotals(tree.root());
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    script.openError = nullptr;
+    script.onBatch = nullptr;
+    c.arm(script);
+    try {
+      DiskTreeArena arena = scan();
+      EXPECT_EQ(c.errorHas, nullptr) << "the scan succeeded";
+      EXPECT_EQ(arena.inaccessibleCount, 0);
+      EXPECT_EQ(arena.rootNode()->directoryCount, expected.directories);
+      EXPECT_EQ(arena.rootNode()->allocatedSize, expected.bytes);
+    } catch (const ScanResourceError &error) {
+      ASSERT_NE(c.errorHas, nullptr) << error.what();
+      EXPECT_NE(std::string(error.what()).find(c.errorHas), std::string::npos) << error.what();
+      EXPECT_NE(std::string(error.what()).find(tree.root()), std::string::npos) << error.what();
+    }
+  }
+}
+
+TEST_F(FastBulkScannerSourceTest, TooManyNodesEndsWithAClearError) {
+  FastBulkScanner scanner;
+  scanner.setMaxNodeCount(50);
+  try {
+    scanner.scan(tree.root());
+    FAIL() << "a tree of more than 50 nodes was accepted";
+  } catch (const ScanTooLargeError &error) {
+    EXPECT_NE(std::string(error.what()).find("50"), std::string::npos);
+  }
+}
+
+} // namespace
+} // namespace tarnwick

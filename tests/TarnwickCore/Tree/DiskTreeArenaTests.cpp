@@ -1,0 +1,169 @@
+#include "TarnwickCore/Tree/DiskTreeArena.h"
+#include "TarnwickCore/Tree/TempNodeArena.h"
+
+#include <gtest/gtest.h>
+
+namespace tarnwick {
+namespace {
+
+// A tree description: directories have children (possibly none), files a size.
+struct Shape {
+  std::string name;
+  bool isDirectory = false;
+  std::int64_t size = 0;
+  std::vector<Shape> children = {};
+  bool isPackage = false;
+};
+
+Shape file(std::string name, std::int64_t size) { return {std::move(name), false, size}; }
+Shape folder(std::string name, std::vector<Shape> children) {
+  return {std::move(name), true, 0, std::move(children)};
+}
+
+void fill(TempNodeArena &arena, TempTreeNode &node, const Shape &shape) {
+  std::string_view name = arena.storeName(shape.name);
+  node.nameBytes = name.data();
+  node.nameLength = static_cast<std::uint16_t>(name.size());
+  node.isDirectory = shape.isDirectory;
+  node.isPackage = shape.isPackage;
+  node.allocatedSize = shape.size;
+  node.fileCount = shape.isDirectory ? 0 : 1;
+  std::span<TempTreeNode> block = arena.allocateBlock(shape.children.size());
+  node.adoptChildren(block);
+  for (std::size_t i = 0; i < block.size(); ++i)
+    fill(arena, block[i], shape.children[i]);
+}
+
+DiskTreeArena freeze(const Shape &root) {
+  TempNodeArena arena;
+  TempTreeNode &node = arena.allocateBlock(1)[0];
+  fill(arena, node, root);
+  node.aggregate();
+  return freezeTree(node, "/scan/" + root.name);
+}
+
+std::vector<NodeID> ids(const std::vector<DiskNode> &nodes) {
+  std::vector<NodeID> result;
+  for (const DiskNode &node : nodes)
+    result.push_back(node.id);
+  return result;
+}
+
+TEST(DiskTreeArenaTest, EmptyRootIsOneNode) {
+  DiskTreeArena arena = freeze(folder("root", {}));
+  ASSERT_EQ(arena.nodeCount(), 1u);
+  DiskNode root = *arena.rootNode();
+  EXPECT_EQ(root.id, 0);
+  EXPECT_FALSE(root.parentID);
+  EXPECT_EQ(root.allocatedSize, 0);
+  EXPECT_EQ(root.fileCount, 0);
+  EXPECT_EQ(root.directoryCount, 0);
+  EXPECT_TRUE(root.childIDs.empty());
+  EXPECT_EQ(root.path, "/scan/root");
+}
+
+TEST(DiskTreeArenaTest, FreezeNumbersBreadthFirstAndAggregates) {
+  // A package counts as one directory and its files count as files.
+  Shape package = folder("Tool.app", {file("binary", 50)});
+  package.isPackage = true;
+  DiskTreeArena arena = freeze(folder("root", {file("a", 10), folder("sub", {file("nested", 5), package}),
+                                                file("b", 20)}));
+  ASSERT_EQ(arena.nodeCount(), 7u);
+  std::vector<std::string> names;
+  for (NodeID id = 0; id < 7; ++id)
+    names.push_back(arena.node(id)->name);
+  EXPECT_EQ(names, (std::vector<std::string>{"root", "a", "sub", "b", "nested", "Tool.app", "binary"}));
+
+  DiskNode root = *arena.rootNode();
+  EXPECT_EQ(root.childIDs, (std::vector<NodeID>{1, 2, 3}));
+  EXPECT_EQ(root.allocatedSize, 85);
+  EXPECT_EQ(root.fileCount, 4);
+  EXPECT_EQ(root.directoryCount, 2);
+  DiskNode sub = *arena.node(2);
+  EXPECT_EQ(sub.parentID, 0);
+  EXPECT_EQ(sub.childIDs, (std::vector<NodeID>{4, 5}));
+  EXPECT_EQ(sub.directoryCount, 1);
+  EXPECT_EQ(sub.fileCount, 2);
+  DiskNode binary = *arena.node(6);
+  EXPECT_EQ(binary.path, "/scan/root/sub/Tool.app/binary");
+  EXPECT_EQ(binary.parentID, 5);
+  EXPECT_TRUE(arena.node(5)->isPackage);
+  for (NodeID id = 1; id < 7; ++id)
+    EXPECT_LT(*arena.node(id)->parentID, id);
+}
+
+TEST(DiskTreeArenaTest, ChildrenAreLargestFirstAndStableOnTies) {
+  DiskTreeArena arena =
+      freeze(folder("root", {file("small", 1), file("tieA", 7), file("big", 9), file("tieB", 7)}));
+  EXPECT_EQ(ids(arena.children(0)), (std::vector<NodeID>{3, 2, 4, 1}));
+}
+
+TEST(DiskTreeArenaTest, InvalidIdentifiersAnswerEmpty) {
+  DiskTreeArena arena = freeze(folder("root", {file("f", 1)}));
+  for (NodeID id : {-1, -9999, 2, 1000}) {
+    EXPECT_FALSE(arena.node(id)) << id;
+    EXPECT_TRUE(arena.children(id).empty()) << id;
+    EXPECT_TRUE(arena.breadcrumbChain(id).empty()) << id;
+  }
+  EXPECT_TRUE(arena.children(1).empty()); // a file
+  DiskTreeArena empty;
+  EXPECT_FALSE(empty.rootNode());
+}
+
+TEST(DiskTreeArenaTest, BreadcrumbRunsFromRootAndStopsAt512) {
+  auto chainOf = [](int depth) {
+    Shape leaf = file("leaf", 1);
+    for (int level = depth - 1; level >= 1; --level)
+      leaf = folder("d" + std::to_string(level), {std::move(leaf)});
+    return freeze(folder("root", {std::move(leaf)}));
+  };
+  DiskTreeArena shallow = chainOf(3);
+  EXPECT_EQ(ids(shallow.breadcrumbChain(0)), (std::vector<NodeID>{0}));
+  EXPECT_EQ(ids(shallow.breadcrumbChain(3)), (std::vector<NodeID>{0, 1, 2, 3}));
+
+  DiskTreeArena deep = chainOf(600);
+  std::vector<DiskNode> chain = deep.breadcrumbChain(600);
+  ASSERT_EQ(chain.size(), 512u);
+  EXPECT_EQ(chain.front().id, 600 - 511);
+  EXPECT_EQ(chain.back().id, 600);
+  EXPECT_EQ(deep.rootNode()->fileCount, 1); // aggregation survives depth
+}
+
+TEST(DiskTreeArenaTest, FreezeIsTheSameWhateverTheThreadCount) {
+  // Large enough for the freeze to split its work four ways: 600 folders,
+  // most holding 800 files.
+  TempNodeArena arena;
+  TempTreeNode &root = arena.allocateBlock(1)[0];
+  fill(arena, root, folder("root", {}));
+  std::span<TempTreeNode> folders = arena.allocateBlock(600);
+  root.adoptChildren(folders);
+  for (std::size_t f = 0; f < folders.size(); ++f) {
+    fill(arena, folders[f], folder("f" + std::to_string(f), {}));
+    std::span<TempTreeNode> files = arena.allocateBlock(f % 7 == 0 ? 0 : 800);
+    folders[f].adoptChildren(files);
+    for (std::size_t i = 0; i < files.size(); ++i)
+      fill(arena, files[i], file("n" + std::to_string(i), static_cast<std::int64_t>(i)));
+  }
+  root.aggregate();
+  DiskTreeArena single = freezeTree(root, "/r", 1);
+  ASSERT_GT(single.nodeCount(), 400'000u);
+  for (unsigned threads : {2u, 3u, 8u})
+    EXPECT_EQ(freezeTree(root, "/r", threads), single) << threads;
+  DiskNode last = *single.node(static_cast<NodeID>(single.nodeCount() - 1));
+  EXPECT_EQ(last.path, "/r/f599/n799");
+  EXPECT_EQ(single.rootNode()->fileCount, 514 * 800);
+}
+
+TEST(DiskTreeArenaTest, EqualityComparesEveryField) {
+  Shape shape = folder("root", {file("a", 3), folder("s", {file("b", 4)})});
+  EXPECT_EQ(freeze(shape), freeze(shape));
+  Shape renamed = shape;
+  renamed.children[1].children[0].name = "c";
+  EXPECT_NE(freeze(shape), freeze(renamed));
+  DiskTreeArena counted = freeze(shape);
+  counted.inaccessibleCount = 1;
+  EXPECT_NE(freeze(shape), counted);
+}
+
+} // namespace
+} // namespace tarnwick
