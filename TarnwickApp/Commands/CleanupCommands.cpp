@@ -4,7 +4,7 @@
 #include "TarnwickApp/Commands/InterruptWatcher.h"
 #include "TarnwickApp/Commands/TextFormat.h"
 #include "TarnwickApp/Commands/UninterruptibleMoves.h"
-#include "TarnwickCore/Support/UserPaths.h"
+#include "TarnwickCore/Support/UserEnvironment.h"
 #include "TarnwickCore/Support/ByteCountFormat.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"

@@ -7,7 +7,7 @@
 #include "TarnwickApp/Commands/NcduJsonWriter.h"
 #include "TarnwickApp/Commands/ScanRunner.h"
 #include "TarnwickApp/Commands/TextFormat.h"
-#include "TarnwickCore/Support/UserPaths.h"
+#include "TarnwickCore/Support/UserEnvironment.h"
 #include "TarnwickCore/Support/ByteCountFormat.h"
 
 #include <cerrno>

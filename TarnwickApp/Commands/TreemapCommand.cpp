@@ -7,7 +7,7 @@
 #include "TarnwickApp/Commands/ScanRunner.h"
 #include "TarnwickApp/Commands/TextFormat.h"
 #include "TarnwickApp/Commands/TreemapExport.h"
-#include "TarnwickCore/Support/UserPaths.h"
+#include "TarnwickCore/Support/UserEnvironment.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 
 #include <QGuiApplication>

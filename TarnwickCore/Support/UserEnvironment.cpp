@@ -1,4 +1,4 @@
-#include "TarnwickCore/Support/UserPaths.h"
+#include "TarnwickCore/Support/UserEnvironment.h"
 
 #include <climits>
 #include <cstdlib>
