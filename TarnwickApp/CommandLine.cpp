@@ -4,8 +4,13 @@
 #include "TarnwickApp/Commands/CleanupCommands.h"
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/ScanCommand.h"
-#include "TarnwickApp/TarnwickApp.h"
 #include "TarnwickApp/Commands/TreemapCommand.h"
+#include "TarnwickApp/Commands/UninterruptibleMoves.h"
+#include "TarnwickApp/TarnwickApp.h"
+#include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
+#include "TarnwickCore/Deletion/SafeCleaningEngine.h"
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Support/UserEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,6 +24,8 @@
 
 namespace quillane {
 namespace {
+
+using tarnwick::UserEnvironment;
 
 constexpr const char *usageText =
     "Usage: quillane [window [PATH]]\n"
@@ -63,24 +70,39 @@ constexpr const char *usageText =
     "  --version  show the version\n";
 
 // Qt sees only the program name: every other argument is ours.
-int runWindow(char *program, const std::optional<QString> &initialScan) {
+int runWindow(char *program, const UserEnvironment &user, const std::optional<QString> &initialScan) {
   int qtArgc = 1;
   char *qtArgv[] = {program, nullptr};
-  TarnwickApp application(qtArgc, qtArgv);
+  TarnwickApp application(qtArgc, qtArgv, user);
   return application.exec(initialScan);
 }
+
+// The cleaning commands' engine for `user`, on a file system whose moves
+// to the Trash a forced exit waits for.
+struct CommandCleaning {
+  explicit CommandCleaning(const UserEnvironment &user)
+      : moves(std::make_shared<UninterruptibleMoves>(
+            std::make_shared<tarnwick::SystemCleaningFileSystem>(tarnwick::FreedesktopTrash(user)))),
+        engine(user.homeDirectory, moves) {}
+
+  const std::shared_ptr<UninterruptibleMoves> moves;
+  tarnwick::SafeCleaningEngine engine;
+};
 
 int usageError(const std::string &message) {
   std::fprintf(stderr, "quillane: %s\n\n%s", message.c_str(), usageText);
   return 2;
 }
 
+// Everything a command or the window uses is built here, once, from the
+// user's environment, and handed down.
 int dispatch(int argc, char **argv) {
   std::span<char *const> arguments(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
+  const UserEnvironment user = UserEnvironment::fromProcess();
   if (arguments.empty()) {
     if (!TarnwickApp::hasDisplay())
       return usageError("no command given, and no display to open the window on");
-    return runWindow(argv[0], std::nullopt);
+    return runWindow(argv[0], user, std::nullopt);
   }
   std::string_view command = arguments.front();
   if (command == "--help" || command == "-h" || command == "help") {
@@ -96,14 +118,15 @@ int dispatch(int argc, char **argv) {
     auto options = parseScanOptions(arguments.subspan(1), error);
     if (!options)
       return usageError(error);
-    return runScanCommand(*options);
+    const tarnwick::FastBulkScanner scanner(options->concurrency, options->fileManager);
+    return runScanCommand(*options, scanner, user);
   }
   if (command == "treemap") {
     std::string error;
     auto options = parseTreemapOptions(arguments.subspan(1), error);
     if (!options)
       return usageError(error);
-    return runTreemapCommand(*options);
+    return runTreemapCommand(*options, tarnwick::FastBulkScanner(), user);
   }
   if (command == "window") {
     if (arguments.size() > 2)
@@ -114,14 +137,18 @@ int dispatch(int argc, char **argv) {
     std::optional<QString> path;
     if (arguments.size() == 2)
       path = QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(arguments[1])));
-    return runWindow(argv[0], path);
+    return runWindow(argv[0], user, path);
   }
-  if (command == "caches")
-    return runCachesCommand(arguments.subspan(1));
-  if (command == "trash")
-    return runTrashCommand(arguments.subspan(1));
+  if (command == "caches") {
+    CommandCleaning cleaning(user);
+    return runCachesCommand(arguments.subspan(1), cleaning.engine, *cleaning.moves);
+  }
+  if (command == "trash") {
+    CommandCleaning cleaning(user);
+    return runTrashCommand(arguments.subspan(1), cleaning.engine, *cleaning.moves, tarnwick::FastBulkScanner());
+  }
   if (command == "access")
-    return runAccessCommand(arguments.subspan(1));
+    return runAccessCommand(arguments.subspan(1), tarnwick::FullDiskAccessCoordinator(user));
   return usageError("unknown command " + std::string(command));
 }
 

@@ -16,12 +16,18 @@ namespace quillane {
 struct TarnwickApp::State {
   QApplication application;
   bool themed; // before any widget exists: widgets read the palette when built
+  const tarnwick::FullDiskAccessCoordinator access;
+  // Shared by the coordinator (single nodes) and the cache window.
+  const std::shared_ptr<tarnwick::SafeCleaningEngine> engine;
   tarnwick::TarnwickAppCoordinator coordinator;
   MainWindow window;
 
-  State(int &argc, char **argv)
-      : application((prepare(), argc), argv), themed(applyTheme(application)), coordinator(),
-        window(coordinator, [] { return tarnwick::FullDiskAccessCoordinator::shared().checkStatus(); }) {}
+  State(int &argc, char **argv, const tarnwick::UserEnvironment &user)
+      : application((prepare(), argc), argv), themed(applyTheme(application)), access(user),
+        engine(tarnwick::SafeCleaningEngine::forUser(user)),
+        coordinator(std::make_shared<const tarnwick::FastBulkScanner>(), engine),
+        window(coordinator, [this] { return access.checkStatus(); }, QString::fromStdString(user.homeDirectory),
+               engine) {}
 
   /// Before the QApplication exists.
   static void prepare() {
@@ -38,7 +44,8 @@ struct TarnwickApp::State {
   }
 };
 
-TarnwickApp::TarnwickApp(int &argc, char **argv) : state_(std::make_unique<State>(argc, argv)) {}
+TarnwickApp::TarnwickApp(int &argc, char **argv, const tarnwick::UserEnvironment &user)
+    : state_(std::make_unique<State>(argc, argv, user)) {}
 
 TarnwickApp::~TarnwickApp() = default;
 

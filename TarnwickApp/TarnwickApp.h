@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TarnwickCore/Support/UserEnvironment.h"
+
 #include <QString>
 
 #include <memory>
@@ -9,12 +11,14 @@ namespace quillane {
 
 /// The desktop application: the Qt application with Quillane's dark look,
 /// the one coordinator that lives as long as the process, and the main
-/// window. Nothing is saved at exit.
+/// window. The scanner, the cleaning engine with the user's Trash and the
+/// access probes are built here, once, for the user, and handed to the
+/// coordinator and the window. Nothing is saved at exit.
 ///
 /// Threads: construct and run on the main thread.
 class TarnwickApp {
 public:
-  TarnwickApp(int &argc, char **argv);
+  TarnwickApp(int &argc, char **argv, const tarnwick::UserEnvironment &user);
   ~TarnwickApp();
   TarnwickApp(const TarnwickApp &) = delete;
   TarnwickApp &operator=(const TarnwickApp &) = delete;

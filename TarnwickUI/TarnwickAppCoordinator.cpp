@@ -2,8 +2,6 @@
 
 #include "TarnwickCore/Support/ScanErrors.h"
 
-#include <QDir>
-
 namespace tarnwick {
 
 TarnwickAppCoordinator::TarnwickAppCoordinator(ScanFunction scan, std::shared_ptr<SafeCleaningEngine> engine,
@@ -17,13 +15,6 @@ TarnwickAppCoordinator::TarnwickAppCoordinator(std::shared_ptr<const FastBulkSca
             return scanner->scan(root, std::move(progress), std::move(stop));
           },
           std::move(engine), parent) {}
-
-TarnwickAppCoordinator::TarnwickAppCoordinator(QObject *parent)
-    : TarnwickAppCoordinator(std::make_shared<const FastBulkScanner>(8, false),
-                             std::make_shared<SafeCleaningEngine>(
-                                 QDir::homePath().toStdString(),
-                                 std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash::forCurrentUser())),
-                             parent) {}
 
 TarnwickAppCoordinator::~TarnwickAppCoordinator() {
   activeScan_.request_stop(); // workers_, the last member, then joins it

@@ -38,9 +38,6 @@ public:
   TarnwickAppCoordinator(ScanFunction scan, std::shared_ptr<SafeCleaningEngine> engine, QObject *parent = nullptr);
   TarnwickAppCoordinator(std::shared_ptr<const FastBulkScanner> scanner, std::shared_ptr<SafeCleaningEngine> engine,
                          QObject *parent = nullptr);
-  /// The application's: concurrency 8, and an engine for the current user's
-  /// home folder with the freedesktop.org Trash.
-  explicit TarnwickAppCoordinator(QObject *parent = nullptr);
   ~TarnwickAppCoordinator() override;
 
   /// The last scan that completed without being cancelled.

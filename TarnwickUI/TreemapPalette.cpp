@@ -1,6 +1,7 @@
 #include "TarnwickUI/TreemapPalette.h"
 
 #include "TarnwickCore/Support/ByteCountFormat.h"
+#include "TarnwickCore/Support/PathJoin.h"
 
 #include <QLocale>
 
@@ -26,8 +27,7 @@ std::string lowerAscii(std::string_view text) {
 
 // The lower-cased extension of the last path component; empty without one.
 std::string extensionOf(std::string_view lowered) {
-  auto slash = lowered.rfind('/');
-  std::string_view last = slash == std::string_view::npos ? lowered : lowered.substr(slash + 1);
+  const std::string_view last = lastPathComponent(lowered);
   auto dot = last.rfind('.');
   return dot == std::string_view::npos ? std::string() : std::string(last.substr(dot + 1));
 }

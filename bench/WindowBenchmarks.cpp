@@ -232,9 +232,13 @@ std::vector<Result> scanInWindow(const std::string &tree) {
   ::malloc_trim(0);
   const std::int64_t baseline = residentBytes();
   const ResidentBreakdown kindsBefore = residentBreakdown();
-  tarnwick::TarnwickAppCoordinator coordinator;
-  quillane::MainWindow window(coordinator,
-                              [] { return tarnwick::FullDiskAccessCoordinator::shared().checkStatus(); });
+  // Built as the application builds them.
+  const tarnwick::UserEnvironment user = tarnwick::UserEnvironment::fromProcess();
+  const tarnwick::FullDiskAccessCoordinator access(user);
+  const auto engine = tarnwick::SafeCleaningEngine::forUser(user);
+  tarnwick::TarnwickAppCoordinator coordinator(std::make_shared<const tarnwick::FastBulkScanner>(), engine);
+  quillane::MainWindow window(coordinator, [&access] { return access.checkStatus(); },
+                              QString::fromStdString(user.homeDirectory), engine);
   window.resize(frameWidth, frameHeight);
   window.show();
   settle(300);

@@ -4,7 +4,6 @@
 #include "TarnwickApp/Commands/InterruptWatcher.h"
 #include "TarnwickApp/Commands/TextFormat.h"
 #include "TarnwickApp/Commands/UninterruptibleMoves.h"
-#include "TarnwickCore/Support/UserEnvironment.h"
 #include "TarnwickCore/Support/ByteCountFormat.h"
 #include "TarnwickCore/Catalogue/CacheCatalogue.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
@@ -112,7 +111,8 @@ bool confirm(std::size_t count, std::int64_t bytes) {
   return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
 }
 
-int clean(std::vector<CleanableItem> items, const CachesOptions &options) {
+int clean(std::vector<CleanableItem> items, const CachesOptions &options, SafeCleaningEngine &engine,
+          UninterruptibleMoves &moves) {
   std::erase_if(items, [&](const CleanableItem &item) {
     return !item.isSelected || (options.category && item.category != *options.category);
   });
@@ -136,10 +136,7 @@ int clean(std::vector<CleanableItem> items, const CachesOptions &options) {
   std::stop_source stopSource;
   InterruptWatcher watcher(stopSource);
   const std::stop_token stop = stopSource.get_token();
-  auto moves = std::make_shared<UninterruptibleMoves>(
-      std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash::forCurrentUser()));
-  watcher.setCleanup([moves] { moves->holdForExit(); });
-  SafeCleaningEngine engine(homeDirectory(), moves);
+  watcher.setCleanup([&moves] { moves.holdForExit(); });
   const bool showProgress = ::isatty(STDERR_FILENO);
   const SafeCleaningReport report = engine.clean(
       items, DeletionMode::moveToTrash, true,
@@ -171,7 +168,7 @@ int clean(std::vector<CleanableItem> items, const CachesOptions &options) {
 
 } // namespace
 
-int runCachesCommand(std::span<char *const> arguments) {
+int runCachesCommand(std::span<char *const> arguments, SafeCleaningEngine &engine, UninterruptibleMoves &moves) {
   std::string error;
   const std::optional<CachesOptions> options = parse(arguments, error);
   if (!options)
@@ -181,7 +178,7 @@ int runCachesCommand(std::span<char *const> arguments) {
     std::stop_source stop;
     InterruptWatcher watcher(stop);
     try {
-      items = CacheCatalogue::scan(homeDirectory(), stop.get_token());
+      items = CacheCatalogue::scan(engine.homeDirectory(), stop.get_token());
     } catch (const ScanCancelledError &) {
       return 130;
     } catch (const std::exception &failure) {
@@ -190,7 +187,7 @@ int runCachesCommand(std::span<char *const> arguments) {
     }
   }
   if (options->clean)
-    return clean(std::move(items), *options);
+    return clean(std::move(items), *options, engine, moves);
   if (options->json) {
     nlohmann::ordered_json array = nlohmann::ordered_json::array();
     for (const CleanableItem &item : items)

@@ -2,16 +2,24 @@
 
 #include <span>
 
+namespace tarnwick {
+class SafeCleaningEngine;
+} // namespace tarnwick
+
 namespace quillane {
 
+class UninterruptibleMoves;
+
 /// `quillane caches [--json]`: the known reclaimable caches of the home
-/// folder, largest first, with a total.
+/// folder of `engine`, largest first, with a total.
 /// `quillane caches --clean [--category TITLE] [--yes]`: moves the items
-/// ticked by default (of one category, if given) to the Trash through the
-/// cleaning engine. Without --yes it lists them and asks on a terminal, and
-/// refuses when standard input is not one.
+/// ticked by default (of one category, if given) to the Trash through
+/// `engine`, whose file system `moves` is held on a forced exit. Without
+/// --yes it lists them and asks on a terminal, and refuses when standard
+/// input is not one.
 /// Exit status: 0 on success, 1 when something was not moved (or the user
 /// declined, or could not be asked), 2 on bad usage, 130 when interrupted.
-int runCachesCommand(std::span<char *const> arguments);
+int runCachesCommand(std::span<char *const> arguments, tarnwick::SafeCleaningEngine &engine,
+                     UninterruptibleMoves &moves);
 
 } // namespace quillane

@@ -4,7 +4,6 @@
 #include "TarnwickApp/Commands/InterruptWatcher.h"
 #include "TarnwickApp/Commands/TextFormat.h"
 #include "TarnwickApp/Commands/UninterruptibleMoves.h"
-#include "TarnwickCore/Support/UserEnvironment.h"
 #include "TarnwickCore/Support/ByteCountFormat.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
@@ -26,7 +25,8 @@ using namespace tarnwick;
 
 // What deleting the approved `path` frees: a file's blocks, a folder's
 // scanned total, 0 for anything else. Nothing when the user interrupts.
-std::optional<std::int64_t> reclaimableBytes(const std::string &path, std::stop_token stop) {
+std::optional<std::int64_t> reclaimableBytes(const std::string &path, const FastBulkScanner &scanner,
+                                             std::stop_token stop) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0)
     return 0;
@@ -35,7 +35,7 @@ std::optional<std::int64_t> reclaimableBytes(const std::string &path, std::stop_
   if (!S_ISDIR(st.st_mode))
     return 0;
   try {
-    return FastBulkScanner().scan(path, {}, std::move(stop)).rootNode()->allocatedSize;
+    return scanner.scan(path, {}, std::move(stop)).rootNode()->allocatedSize;
   } catch (const ScanCancelledError &) {
     return std::nullopt;
   }
@@ -88,7 +88,8 @@ void printOutcomes(const std::vector<CleanableItem> &items, const std::map<std::
 
 } // namespace
 
-int runTrashCommand(std::span<char *const> arguments) {
+int runTrashCommand(std::span<char *const> arguments, SafeCleaningEngine &engine, UninterruptibleMoves &moves,
+                    const FastBulkScanner &scanner) {
   bool permanent = false;
   std::vector<CleanableItem> items;
   ArgumentCursor cursor(arguments);
@@ -113,10 +114,8 @@ int runTrashCommand(std::span<char *const> arguments) {
   std::stop_source stopSource;
   InterruptWatcher watcher(stopSource);
   const std::stop_token stop = stopSource.get_token();
-  const std::string home = homeDirectory();
-  auto moves = std::make_shared<UninterruptibleMoves>(
-      std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash::forCurrentUser()));
-  watcher.setCleanup([moves] { moves->holdForExit(); });
+  const std::string &home = engine.homeDirectory();
+  watcher.setCleanup([&moves] { moves.holdForExit(); });
 
   // Validate first: a refused path is never measured, and measuring (a
   // folder may hold millions of files) can be interrupted.
@@ -126,7 +125,7 @@ int runTrashCommand(std::span<char *const> arguments) {
   for (std::size_t i = 0; i < items.size() && !stop.stop_requested(); ++i) {
     try {
       const ApprovedDeletion approved = DeletionGuard::approve(items[i].path, home, true, &protectedNow);
-      const std::optional<std::int64_t> bytes = reclaimableBytes(approved.realPath, stop);
+      const std::optional<std::int64_t> bytes = reclaimableBytes(approved.realPath, scanner, stop);
       items[i].sizeBytes = bytes.value_or(0);
     } catch (const DeletionGuardError &refusal) {
       refusals[i] = refusal.what();
@@ -135,7 +134,6 @@ int runTrashCommand(std::span<char *const> arguments) {
   }
   SafeCleaningReport report;
   if (!stop.stop_requested()) {
-    SafeCleaningEngine engine(home, moves);
     report = engine.clean(items, permanent ? DeletionMode::permanentDelete : DeletionMode::moveToTrash, true, {}, stop);
   }
   printOutcomes(items, refusals, report, permanent);
@@ -148,13 +146,12 @@ int runTrashCommand(std::span<char *const> arguments) {
   return done == items.size() ? 0 : 1;
 }
 
-int runAccessCommand(std::span<char *const> arguments) {
+int runAccessCommand(std::span<char *const> arguments, const FullDiskAccessCoordinator &access) {
   if (!arguments.empty()) {
     std::fprintf(stderr, "quillane: access takes no arguments\n");
     return 2;
   }
-  const auto &coordinator = FullDiskAccessCoordinator::shared();
-  std::printf("Protected locations: %s\n", std::string(rawValue(coordinator.checkStatus())).c_str());
+  std::printf("Protected locations: %s\n", std::string(rawValue(access.checkStatus())).c_str());
   std::printf("(Linux has no separate permission for them: the probes decide by plain readability.)\n\n");
   for (const FDAPathCategory &row : FullDiskAccessCoordinator::transparencyCategories()) {
     std::printf("%s\n  %s\n", row.title.c_str(), row.purpose.c_str());

@@ -56,7 +56,7 @@ void printSummary(const DiskTreeArena &arena, int top) {
   }
 }
 
-int scanAndReport(const ScanOptions &options, const std::string &path) {
+int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &scanner, const std::string &path) {
   // A closed pipe on standard output is a write error to report, not a
   // reason to die with the temporary JSON file left behind.
   std::signal(SIGPIPE, SIG_IGN);
@@ -77,7 +77,7 @@ int scanAndReport(const ScanOptions &options, const std::string &path) {
         ::unlink(temporary.c_str());
     });
   }
-  ScanOutcome scanned = runScan(path, options.concurrency, options.fileManager, !options.quiet, stop.get_token());
+  ScanOutcome scanned = runScan(path, scanner, !options.quiet, stop.get_token());
   if (!scanned.arena)
     return scanned.failureStatus;
   const std::optional<DiskTreeArena> &arena = scanned.arena;
@@ -151,10 +151,11 @@ std::optional<ScanOptions> parseScanOptions(std::span<char *const> arguments, st
   return options;
 }
 
-int runScanCommand(const ScanOptions &options) {
-  const std::string path = tarnwick::absoluteUserPath(options.path.empty() ? tarnwick::homeDirectory() : options.path);
+int runScanCommand(const ScanOptions &options, const tarnwick::FastBulkScanner &scanner,
+                   const tarnwick::UserEnvironment &user) {
+  const std::string path = tarnwick::absoluteUserPath(options.path.empty() ? user.homeDirectory : options.path);
   try {
-    return scanAndReport(options, path);
+    return scanAndReport(options, scanner, path);
   } catch (...) {
     // Out of memory or threads outside the scan itself (writing the JSON,
     // starting the interrupt watcher): the output's temporary is gone with

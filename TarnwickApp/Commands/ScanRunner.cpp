@@ -2,7 +2,6 @@
 
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/ProgressLine.h"
-#include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Support/NoLinkPath.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickCore/Support/UniqueFd.h"
@@ -14,7 +13,7 @@
 
 namespace quillane {
 
-ScanOutcome runScan(const std::string &path, int concurrency, bool fileManager, bool showProgress,
+ScanOutcome runScan(const std::string &path, const tarnwick::FastBulkScanner &scanner, bool showProgress,
                     std::stop_token stop) {
   ProgressLine progressLine;
   tarnwick::ProgressHandler handler;
@@ -22,7 +21,7 @@ ScanOutcome runScan(const std::string &path, int concurrency, bool fileManager, 
     handler = [&progressLine](const tarnwick::ScanProgress &progress) { progressLine.show(progress); };
   ScanOutcome outcome;
   try {
-    outcome.arena = tarnwick::FastBulkScanner(concurrency, fileManager).scan(path, handler, stop);
+    outcome.arena = scanner.scan(path, handler, stop);
   } catch (const tarnwick::ScanCancelledError &) {
     progressLine.clear();
     std::fprintf(stderr, "quillane: scan interrupted\n");

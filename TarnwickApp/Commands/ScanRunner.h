@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Tree/DiskTreeArena.h"
 
 #include <optional>
@@ -16,10 +17,10 @@ struct ScanOutcome {
   int failureStatus = 0;
 };
 
-/// Scans `path` with a live progress line on standard error (when it is a
-/// terminal and `showProgress` is set), stopping when `stop` fires. Failures
-/// are reported on standard error; none is thrown.
-ScanOutcome runScan(const std::string &path, int concurrency, bool fileManager, bool showProgress,
+/// Scans `path` with `scanner` and a live progress line on standard error
+/// (when it is a terminal and `showProgress` is set), stopping when `stop`
+/// fires. Failures are reported on standard error; none is thrown.
+ScanOutcome runScan(const std::string &path, const tarnwick::FastBulkScanner &scanner, bool showProgress,
                     std::stop_token stop);
 
 /// Whether the scanned root could be listed; `reason` says why not.

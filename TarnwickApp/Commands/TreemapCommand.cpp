@@ -75,7 +75,7 @@ int writeOutputs(std::vector<Output> &outputs, std::span<const tarnwick::Treemap
   return status;
 }
 
-int drawTreemap(const TreemapOptions &options, const std::string &path) {
+int drawTreemap(const TreemapOptions &options, const tarnwick::FastBulkScanner &scanner, const std::string &path) {
   std::string reason;
   if (!rootIsReadable(path, reason)) {
     std::fprintf(stderr, "quillane: cannot read %s: %s\n", printableText(path).c_str(), reason.c_str());
@@ -122,7 +122,7 @@ int drawTreemap(const TreemapOptions &options, const std::string &path) {
       !open(options.pngDestination, Output::Kind::png))
     return 1;
 
-  ScanOutcome scanned = runScan(path, 8, false, true, stop.get_token());
+  ScanOutcome scanned = runScan(path, scanner, true, stop.get_token());
   if (!scanned.arena)
     return scanned.failureStatus;
   const tarnwick::DiskTreeArena &arena = *scanned.arena;
@@ -175,10 +175,11 @@ std::optional<TreemapOptions> parseTreemapOptions(std::span<char *const> argumen
   return options;
 }
 
-int runTreemapCommand(const TreemapOptions &options) {
-  const std::string path = tarnwick::absoluteUserPath(options.path.empty() ? tarnwick::homeDirectory() : options.path);
+int runTreemapCommand(const TreemapOptions &options, const tarnwick::FastBulkScanner &scanner,
+                      const tarnwick::UserEnvironment &user) {
+  const std::string path = tarnwick::absoluteUserPath(options.path.empty() ? user.homeDirectory : options.path);
   try {
-    return drawTreemap(options, path);
+    return drawTreemap(options, scanner, path);
   } catch (...) {
     // Every temporary output is removed by the unwinding.
     return reportCommandFailure("drawing the treemap of", path);

@@ -6,6 +6,11 @@
 #include <span>
 #include <string>
 
+namespace tarnwick {
+class FastBulkScanner;
+struct UserEnvironment;
+} // namespace tarnwick
+
 namespace quillane {
 
 /// Options of `quillane treemap`.
@@ -21,10 +26,12 @@ struct TreemapOptions {
 /// set. At least one output is required.
 std::optional<TreemapOptions> parseTreemapOptions(std::span<char *const> arguments, std::string &error);
 
-/// Scans, lays the root's children out and writes every requested output,
-/// each complete or not at all. Exit status: 0 on success, 1 when the root
-/// cannot be read, an output cannot be written or memory, threads or file
-/// descriptors run out, 130 when interrupted. Never throws.
-int runTreemapCommand(const TreemapOptions &options);
+/// Scans with `scanner` (no path: `user`'s home folder), lays the root's
+/// children out and writes every requested output, each complete or not at
+/// all. Exit status: 0 on success, 1 when the root cannot be read, an output
+/// cannot be written or memory, threads or file descriptors run out, 130
+/// when interrupted. Never throws.
+int runTreemapCommand(const TreemapOptions &options, const tarnwick::FastBulkScanner &scanner,
+                      const tarnwick::UserEnvironment &user);
 
 } // namespace quillane

@@ -6,15 +6,13 @@
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 
-#include <QDir>
-
 #include <cstdio>
 
 namespace quillane {
 
-AppRootView::AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe,
+AppRootView::AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, QString homeFolder,
                          WelcomeLauncherView::Shortcuts shortcuts, QWidget *parent)
-    : QStackedWidget(parent), coordinator_(coordinator), probe_(std::move(probe)), homeFolder_(QDir::homePath()),
+    : QStackedWidget(parent), coordinator_(coordinator), probe_(std::move(probe)), homeFolder_(std::move(homeFolder)),
       launcher_(new WelcomeLauncherView(shortcuts, this)), scanning_(new ScanningHUDView(this)),
       toast_(new ReportToast(this)) {
   addWidget(launcher_);

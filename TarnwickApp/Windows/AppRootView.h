@@ -27,21 +27,20 @@ class ScanningHUDView;
 /// the outcome of every move to the Trash.
 ///
 /// Threads: GUI thread only. The coordinator must outlive this view.
+/// `homeFolder` is what a rescan without a tree on show scans.
 class AppRootView : public QStackedWidget {
   Q_OBJECT
 
 public:
   using StatusProbe = std::function<tarnwick::FullDiskAccessStatus()>;
-  AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, WelcomeLauncherView::Shortcuts shortcuts,
-              QWidget *parent = nullptr);
+  AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, QString homeFolder,
+              WelcomeLauncherView::Shortcuts shortcuts, QWidget *parent = nullptr);
 
   WelcomeLauncherView *launcher() const { return launcher_; }
   ScanningHUDView *scanningDisplay() const { return scanning_; }
   /// The explorer; null until the first result.
   tarnwick::SizeloomDashboardView *dashboard() const { return dashboard_; }
   ReportToast *reportToast() const { return toast_; }
-  /// The home folder the rescan falls back to (tests point it elsewhere).
-  void setHomeFolder(QString path) { homeFolder_ = std::move(path); }
 
 signals:
   void scanHomeRequested();
@@ -61,7 +60,7 @@ private:
 
   tarnwick::TarnwickAppCoordinator &coordinator_;
   StatusProbe probe_;
-  QString homeFolder_;
+  const QString homeFolder_;
   WelcomeLauncherView *launcher_;
   ScanningHUDView *scanning_;
   tarnwick::SizeloomDashboardView *dashboard_ = nullptr;

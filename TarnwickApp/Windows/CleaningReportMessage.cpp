@@ -1,5 +1,6 @@
 #include "TarnwickApp/Windows/CleaningReportMessage.h"
 
+#include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
 
@@ -9,11 +10,7 @@ namespace quillane {
 namespace {
 
 QString lastComponent(const std::string &path) {
-  std::string_view view = path;
-  while (view.size() > 1 && view.back() == '/')
-    view.remove_suffix(1);
-  const auto slash = view.rfind('/');
-  return tarnwick::WidgetStyle::displayText(slash == std::string_view::npos ? view : view.substr(slash + 1));
+  return tarnwick::WidgetStyle::displayText(tarnwick::lastPathComponent(path));
 }
 
 QString quoted(const QString &name) { return QStringLiteral("“") + name + QStringLiteral("”"); }

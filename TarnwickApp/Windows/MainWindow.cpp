@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenuBar>
@@ -33,12 +32,12 @@ WelcomeLauncherView::Shortcuts launcherShortcuts() {
           QKeySequence(Qt::CTRL | Qt::Key_O), QKeySequence(Qt::CTRL | Qt::Key_K)};
 }
 
-std::optional<QString> askForFolder(QWidget *parent) {
+std::optional<QString> askForFolder(QWidget *parent, const QString &startFolder) {
   QFileDialog dialog(parent, QStringLiteral("Choose Folder to Scan"));
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
   dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Scan Folder"));
-  dialog.setDirectory(QDir::homePath());
+  dialog.setDirectory(startFolder);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return std::nullopt;
   return dialog.selectedFiles().front();
@@ -46,9 +45,11 @@ std::optional<QString> askForFolder(QWidget *parent) {
 
 } // namespace
 
-MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, QWidget *parent)
-    : QMainWindow(parent), coordinator_(coordinator), probe_(std::move(probe)), homeFolder_(QDir::homePath()),
-      root_(new AppRootView(coordinator, probe_, launcherShortcuts(), this)), chooser_(askForFolder) {
+MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, QString homeFolder,
+                       std::shared_ptr<tarnwick::SafeCleaningEngine> engine, QWidget *parent)
+    : QMainWindow(parent), coordinator_(coordinator), probe_(std::move(probe)), homeFolder_(std::move(homeFolder)),
+      engine_(std::move(engine)), root_(new AppRootView(coordinator, probe_, homeFolder_, launcherShortcuts(), this)),
+      chooser_([this](QWidget *parent) { return askForFolder(parent, homeFolder_); }) {
   setWindowTitle(QStringLiteral("Quillane"));
   setWindowIcon(tarnwick::SymbolIcons::icon("quillane"));
   setMinimumSize(1040, 680);
@@ -68,11 +69,6 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
     setWindowTitle(arena ? QStringLiteral("%1 — Quillane").arg(tarnwick::WidgetStyle::displayText(arena->rootPath()))
                          : QStringLiteral("Quillane"));
   });
-}
-
-void MainWindow::setHomeFolder(const QString &path) {
-  homeFolder_ = path;
-  root_->setHomeFolder(path);
 }
 
 void MainWindow::buildMenus() {
@@ -190,10 +186,6 @@ QMessageBox *MainWindow::showAbout() {
 
 CacheCleanupWindow *MainWindow::showCacheCleanup(std::optional<tarnwick::CleanableCategory> category) {
   if (!cacheWindow_) {
-    if (!engine_)
-      engine_ = std::make_shared<tarnwick::SafeCleaningEngine>(
-          homeFolder_.toStdString(),
-          std::make_shared<tarnwick::SystemCleaningFileSystem>(tarnwick::FreedesktopTrash::forCurrentUser()));
     cacheWindow_ = new CacheCleanupWindow(homeFolder_.toStdString(), engine_, this);
   }
   cacheWindow_->open(category);

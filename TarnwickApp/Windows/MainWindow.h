@@ -27,6 +27,9 @@ class PreferencesView;
 /// and the Settings window it opens.
 ///
 /// Threads: GUI thread only. The coordinator must outlive the window.
+/// `homeFolder` is what "Scan User Home Folder" scans and where choosing a
+/// folder starts; `engine` is what the cache window cleans with (the
+/// coordinator's own, in the application).
 class MainWindow : public QMainWindow {
   Q_OBJECT
 
@@ -35,15 +38,12 @@ public:
   /// Returns the folder the user chose, or nothing when they cancelled.
   using FolderChooser = std::function<std::optional<QString>(QWidget *parent)>;
 
-  MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, QWidget *parent = nullptr);
+  MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, QString homeFolder,
+             std::shared_ptr<tarnwick::SafeCleaningEngine> engine, QWidget *parent = nullptr);
 
   AppRootView *rootView() const { return root_; }
   /// The default asks with a folder dialog whose button reads "Scan Folder".
   void setFolderChooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
-  void setHomeFolder(const QString &path);
-  /// The engine the cache window cleans with; the default is the user's
-  /// Trash, made on first use.
-  void setCleaningEngine(std::shared_ptr<tarnwick::SafeCleaningEngine> engine) { engine_ = std::move(engine); }
 
   QAction *scanHomeAction() const { return scanHome_; }
   QAction *scanDiskAction() const { return scanDisk_; }
@@ -71,14 +71,14 @@ private:
 
   tarnwick::TarnwickAppCoordinator &coordinator_;
   StatusProbe probe_;
-  QString homeFolder_;
+  const QString homeFolder_;
+  const std::shared_ptr<tarnwick::SafeCleaningEngine> engine_;
   AppRootView *root_;
   FolderChooser chooser_;
   QPointer<QDialog> settingsWindow_;
   QPointer<PreferencesView> preferences_;
   QPointer<QMessageBox> aboutBox_;
   QPointer<CacheCleanupWindow> cacheWindow_;
-  std::shared_ptr<tarnwick::SafeCleaningEngine> engine_;
 
   QAction *scanHome_ = nullptr;
   QAction *scanDisk_ = nullptr;

@@ -2,7 +2,6 @@
 
 #include "TarnwickCore/Support/UniqueFd.h"
 
-#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -73,11 +72,8 @@ FullDiskAccessCoordinator::FullDiskAccessCoordinator(std::string homeDirectory,
     : homeDirectory_(std::move(homeDirectory)), fileSystem_(std::move(fileSystem)),
       probePaths_(std::move(probePaths)) {}
 
-const FullDiskAccessCoordinator &FullDiskAccessCoordinator::shared() {
-  static const FullDiskAccessCoordinator instance(std::getenv("HOME") ? std::getenv("HOME") : "/",
-                                                  ProbeFileSystem::system());
-  return instance;
-}
+FullDiskAccessCoordinator::FullDiskAccessCoordinator(const UserEnvironment &user)
+    : FullDiskAccessCoordinator(user.homeDirectory, ProbeFileSystem::system()) {}
 
 FullDiskAccessStatus FullDiskAccessCoordinator::checkStatus() const {
   for (const std::string &probe : probePaths_) {

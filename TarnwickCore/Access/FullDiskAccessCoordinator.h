@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TarnwickCore/Support/UserEnvironment.h"
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,13 +52,13 @@ public:
 /// Threads: immutable; safe from any thread.
 class FullDiskAccessCoordinator {
 public:
+  /// The user's: the fixed probes below their home folder, read from the
+  /// real file system.
+  explicit FullDiskAccessCoordinator(const UserEnvironment &user);
   FullDiskAccessCoordinator(std::string homeDirectory, std::shared_ptr<const ProbeFileSystem> fileSystem);
   /// The same with an explicit probe list (tests; an empty list decides nothing).
   FullDiskAccessCoordinator(std::string homeDirectory, std::shared_ptr<const ProbeFileSystem> fileSystem,
                             std::vector<std::string> probePaths);
-
-  /// The process-wide instance for the current user ($HOME).
-  static const FullDiskAccessCoordinator &shared();
 
   /// The first probe that exists decides: readable → granted, else denied.
   FullDiskAccessStatus checkStatus() const;

@@ -1,5 +1,6 @@
 #include "TarnwickCore/Catalogue/CacheLocation.h"
 
+#include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 
 namespace tarnwick {
@@ -26,12 +27,8 @@ CleanableItem CacheLocation::itemIn(const std::string &homeDirectory, CleanableC
 
 std::optional<MeasuredCacheItem> measuredItem(CleanableItem item, const CacheSizeMeasurer::NameFilter &isExcludedName,
                                               std::stop_token stop) {
-  if (isExcludedName) {
-    std::string_view path = item.path;
-    auto slash = path.rfind('/');
-    if (isExcludedName(slash == std::string_view::npos ? path : path.substr(slash + 1)))
-      return std::nullopt;
-  }
+  if (isExcludedName && isExcludedName(lastPathComponent(item.path)))
+    return std::nullopt;
   CacheMeasurement measurement = CacheSizeMeasurer::survey(item.path, isExcludedName, stop);
   if (stop.stop_requested())
     throw ScanCancelledError();

@@ -1,6 +1,7 @@
 #include "TarnwickCore/Catalogue/CacheSizeMeasurer.h"
 
 #include "TarnwickCore/Support/NoLinkPath.h"
+#include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Catalogue/PathRules.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
@@ -35,11 +36,6 @@ constexpr std::size_t direntNameOffset = 19;
 
 bool isDotOrDotDot(const char *name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-std::string_view lastComponent(std::string_view path) {
-  auto slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 // statx of `path` itself (never its link target), also for paths longer
@@ -268,7 +264,7 @@ CacheMeasurement CacheSizeMeasurer::survey(const std::string &path, const NameFi
   case S_IFLNK: return {};
   case S_IFDIR: break;
   default: {
-    if (isExcludedName && isExcludedName(lastComponent(path)))
+    if (isExcludedName && isExcludedName(lastPathComponent(path)))
       return {};
     FileTally tally;
     tally.add(st, static_cast<std::int64_t>(st.stx_size));

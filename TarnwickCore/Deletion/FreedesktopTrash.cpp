@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <pwd.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,14 +37,6 @@ bool makeDirectories(const std::string &path) {
   if (path != "/" && !makeDirectories(parentOf(path)))
     return false;
   return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-std::string passwordDatabaseHome() {
-  std::vector<char> buffer(16384);
-  struct passwd entry, *found = nullptr;
-  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir)
-    return {};
-  return found->pw_dir;
 }
 
 bool isAbsolute(const std::string &path) { return !path.empty() && path.front() == '/'; }
@@ -214,12 +205,7 @@ FreedesktopTrash::FreedesktopTrash(std::string homeDirectory, std::optional<std:
     dataHome_ = (home_ == "/" ? "" : home_) + "/.local/share";
 }
 
-FreedesktopTrash FreedesktopTrash::forCurrentUser() {
-  const char *home = std::getenv("HOME");
-  const char *dataHome = std::getenv("XDG_DATA_HOME");
-  return FreedesktopTrash(home && home[0] == '/' ? std::string(home) : passwordDatabaseHome(),
-                          dataHome ? std::optional<std::string>(dataHome) : std::nullopt);
-}
+FreedesktopTrash::FreedesktopTrash(const UserEnvironment &user) : FreedesktopTrash(user.homeDirectory, user.dataHome) {}
 
 std::string FreedesktopTrash::homeTrashDirectory() const { return dataHome_.empty() ? "" : dataHome_ + "/Trash"; }
 

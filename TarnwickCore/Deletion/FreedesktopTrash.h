@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TarnwickCore/Support/UserEnvironment.h"
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -37,9 +39,8 @@ public:
   /// `homeDirectory`/.local/share (a relative one is never resolved
   /// against the working folder).
   FreedesktopTrash(std::string homeDirectory, std::optional<std::string> dataHome);
-  /// The current user's: $HOME (the password database's when unset or
-  /// relative) and $XDG_DATA_HOME from the environment.
-  static FreedesktopTrash forCurrentUser();
+  /// The user's: their home folder and data home.
+  explicit FreedesktopTrash(const UserEnvironment &user);
 
   /// Moves the entry `name` of the open folder `parentFolder` (an O_PATH or
   /// ordinary directory descriptor) to the Trash, recording `originalPath`

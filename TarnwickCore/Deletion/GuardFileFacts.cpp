@@ -1,6 +1,7 @@
 #include "TarnwickCore/Deletion/GuardFileFacts.h"
 
 #include "TarnwickCore/Support/MountTable.h"
+#include "TarnwickCore/Support/RealPath.h"
 
 #include <cstdlib>
 #include <dirent.h>
@@ -18,14 +19,7 @@ public:
     return ::stat(path.c_str(), &st) == 0;
   }
 
-  std::optional<std::string> canonicalPath(const std::string &path) const override {
-    char *resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved)
-      return std::nullopt;
-    std::string result = resolved;
-    std::free(resolved);
-    return result;
-  }
+  std::optional<std::string> canonicalPath(const std::string &path) const override { return realPath(path); }
 
   std::optional<LinkStatus> linkStatus(const std::string &path) const override {
     struct statx st;

@@ -52,6 +52,11 @@ std::optional<DeletionMode> deletionModeFromRawValue(std::string_view text) {
 SafeCleaningEngine::SafeCleaningEngine(std::string homeDirectory, std::shared_ptr<CleaningFileSystem> fileSystem)
     : homeDirectory_(std::move(homeDirectory)), fileSystem_(std::move(fileSystem)) {}
 
+std::shared_ptr<SafeCleaningEngine> SafeCleaningEngine::forUser(const UserEnvironment &user) {
+  return std::make_shared<SafeCleaningEngine>(user.homeDirectory,
+                                              std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(user)));
+}
+
 SafeCleaningReport SafeCleaningEngine::clean(const std::vector<CleanableItem> &items, DeletionMode mode,
                                              bool allowUserConfirmedHomeItem, ProgressHandler progressHandler,
                                              std::stop_token stop) {

@@ -3,6 +3,7 @@
 #include "TarnwickCore/Catalogue/CleanableItem.h"
 #include "TarnwickCore/Deletion/CleaningFileSystem.h"
 #include "TarnwickCore/Deletion/SafeCleaningTypes.h"
+#include "TarnwickCore/Support/UserEnvironment.h"
 
 #include <functional>
 #include <memory>
@@ -32,6 +33,9 @@ public:
   using ProgressHandler = std::function<void(const CleanProgress &)>;
 
   SafeCleaningEngine(std::string homeDirectory, std::shared_ptr<CleaningFileSystem> fileSystem);
+  /// The user's: guards their home folder and cleans on the real file
+  /// system, to their freedesktop.org Trash.
+  static std::shared_ptr<SafeCleaningEngine> forUser(const UserEnvironment &user);
 
   SafeCleaningReport clean(const std::vector<CleanableItem> &items, DeletionMode mode,
                            bool allowUserConfirmedHomeItem, ProgressHandler progressHandler = {},

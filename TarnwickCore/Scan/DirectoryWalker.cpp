@@ -4,6 +4,7 @@
 #include "TarnwickCore/Catalogue/PathRules.h"
 #include "TarnwickCore/Scan/ScanContext.h"
 #include "TarnwickCore/Support/ScanErrors.h"
+#include "TarnwickCore/Support/ScopeExit.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,30 +15,6 @@
 
 namespace tarnwick {
 namespace {
-
-// Holds one of the limiter's slots for the length of a directory listing.
-class LimiterSlot {
-public:
-  explicit LimiterSlot(AsyncConcurrencyLimiter &limiter) : limiter_(limiter) { limiter_.acquire(); }
-  ~LimiterSlot() { limiter_.release(); }
-  LimiterSlot(const LimiterSlot &) = delete;
-  LimiterSlot &operator=(const LimiterSlot &) = delete;
-
-private:
-  AsyncConcurrencyLimiter &limiter_;
-};
-
-// Closes the reader's directory on every exit path.
-class ReaderCloser {
-public:
-  explicit ReaderCloser(DirectoryEntryReader &reader) : reader_(reader) {}
-  ~ReaderCloser() { reader_.close(); }
-  ReaderCloser(const ReaderCloser &) = delete;
-  ReaderCloser &operator=(const ReaderCloser &) = delete;
-
-private:
-  DirectoryEntryReader &reader_;
-};
 
 // A wide directory's staging vector is released once it is committed.
 constexpr std::size_t retainedPendingCapacity = 4096;
@@ -50,18 +27,6 @@ constexpr std::chrono::milliseconds longestDescriptorPause{50};
 constexpr int retriesWithoutHolders = 12;
 
 bool isDescriptorShortage(int error) { return error == EMFILE || error == ENFILE; }
-
-// Counts the calling walker among the descriptor waiters while it lives.
-class DescriptorWait {
-public:
-  explicit DescriptorWait(std::atomic<std::int64_t> &waiters) : waiters_(waiters) { ++waiters_; }
-  ~DescriptorWait() { --waiters_; }
-  DescriptorWait(const DescriptorWait &) = delete;
-  DescriptorWait &operator=(const DescriptorWait &) = delete;
-
-private:
-  std::atomic<std::int64_t> &waiters_;
-};
 
 } // namespace
 
@@ -92,7 +57,8 @@ void DirectoryWalker::walk(const ScanWorkItem &item) {
   bool useFileManager = item.useFileManager;
   ReadOutcome outcome;
   {
-    LimiterSlot slot(context_.limiter);
+    ++context_.listingWalkers;
+    const ScopeExit doneListing([this] { --context_.listingWalkers; });
     outcome = useFileManager ? ReadOutcome::unsupported : read(*batchReader_, false, item.hintMatches);
     if (outcome == ReadOutcome::unsupported) {
       // This directory and everything below it use the file-manager engine.
@@ -116,7 +82,7 @@ DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader,
     ++stats_.inaccessible;
     return ReadOutcome::inaccessible;
   }
-  ReaderCloser closer(reader);
+  const ScopeExit closeReader([&reader] { reader.close(); });
   if (context_.stopRequested())
     return ReadOutcome::cancelled;
   const DirectoryHintMatcher hints(directoryPath_, hintMatches);
@@ -157,16 +123,17 @@ bool DirectoryWalker::reopenAfterShortage(DirectoryEntryReader &reader, int erro
     return false;
   // Running out of descriptors says nothing about the folder: other walkers
   // close theirs as they finish a listing, so wait for that and retry. A
-  // walker opens and closes folders only while it holds a limiter slot, so
-  // slots held beyond the waiters' own are folders about to be closed.
-  DescriptorWait wait(context_.descriptorWaiters);
+  // walker opens and closes folders only while it counts among the listing
+  // walkers, so those beyond the waiters are folders about to be closed.
+  ++context_.descriptorWaiters;
+  const ScopeExit stopWaiting([this] { --context_.descriptorWaiters; });
   // Nothing notifies it: a pause that stopping the scan cuts short.
   std::mutex pauseLock;
   std::condition_variable_any pause;
   std::stop_token stop = context_.stop.get_token();
   int retriesLeft = retriesWithoutHolders;
   for (auto delay = firstDescriptorPause;; delay = std::min(delay * 2, longestDescriptorPause)) {
-    bool othersHoldFolders = context_.limiter.activeCount() > context_.descriptorWaiters.load();
+    bool othersHoldFolders = context_.listingWalkers.load() > context_.descriptorWaiters.load();
     if (!othersHoldFolders && retriesLeft-- == 0)
       throw ScanResourceError("out of file descriptors while scanning " + context_.rootPath + ": cannot open " +
                               directoryPath_ + " (" + std::strerror(error) + ")");

@@ -5,6 +5,7 @@
 #include "TarnwickCore/Scan/HardLinkResolution.h"
 #include "TarnwickCore/Scan/LinuxBatchEntrySource.h"
 #include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Support/RealPath.h"
 #include "TarnwickCore/Catalogue/PathRules.h"
 #include "TarnwickCore/Scan/ScanContext.h"
 #include "TarnwickCore/Support/ScanErrors.h"
@@ -12,8 +13,6 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <climits>
-#include <cstdlib>
 #include <exception>
 #include <new>
 #include <sys/stat.h>
@@ -61,13 +60,6 @@ std::string plainPath(const std::string &rootURL) {
     }
   }
   return result;
-}
-
-std::string canonicalPath(const std::string &path) {
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved))
-    return resolved;
-  return path;
 }
 
 double modificationTimestamp(const std::string &path) {
@@ -120,7 +112,7 @@ DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler 
                                     std::stop_token stop) const {
   const auto start = std::chrono::steady_clock::now();
   const std::string givenPath = plainPath(rootURL);
-  const std::string rootPath = canonicalPath(givenPath);
+  const std::string rootPath = realPath(givenPath).value_or(givenPath);
   try {
     DiskTreeArena arena = walkAndFreeze(givenPath, rootPath, std::move(progressHandler), stop);
     arena.scanDurationSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -134,8 +126,7 @@ DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler 
 DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const std::string &rootPath,
                                              ProgressHandler progressHandler, std::stop_token stop) const {
   FileManagerEntrySource fileManagerSource;
-  ScanContext context(rootPath, maxConcurrentDirectories, std::move(progressHandler), *entrySource_,
-                      fileManagerSource, maxNodeCount_);
+  ScanContext context(rootPath, std::move(progressHandler), *entrySource_, fileManagerSource, maxNodeCount_);
   std::stop_callback forwardStop(stop, [&context] { context.stop.request_stop(); });
 
   TempNodeArena rootArena;

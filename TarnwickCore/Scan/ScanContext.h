@@ -1,6 +1,5 @@
 #pragma once
 
-#include "TarnwickCore/Scan/AsyncConcurrencyLimiter.h"
 #include "TarnwickCore/Scan/DirectoryEntrySource.h"
 #include "TarnwickCore/Scan/PseudoFileSystemTable.h"
 #include "TarnwickCore/Scan/ScanWorkQueue.h"
@@ -19,10 +18,9 @@ namespace tarnwick {
 /// Everything the walkers of one scan share. Created by the scan, which
 /// outlives every walker; the members lock for themselves.
 struct ScanContext {
-  ScanContext(std::string rootPathIn, std::int64_t limit, ProgressHandler handler,
-              DirectoryEntrySource &batchSourceIn, DirectoryEntrySource &fileManagerSourceIn,
-              std::size_t maxNodes)
-      : rootPath(std::move(rootPathIn)), emitter(rootPath, 12.0, std::move(handler)), limiter(limit),
+  ScanContext(std::string rootPathIn, ProgressHandler handler, DirectoryEntrySource &batchSourceIn,
+              DirectoryEntrySource &fileManagerSourceIn, std::size_t maxNodes)
+      : rootPath(std::move(rootPathIn)), emitter(rootPath, 12.0, std::move(handler)),
         pseudoFileSystems(PseudoFileSystemTable::fromCurrentMounts()), queue(stop.get_token()),
         batchSource(batchSourceIn), fileManagerSource(fileManagerSourceIn), maxNodeCount(maxNodes) {}
 
@@ -58,7 +56,6 @@ struct ScanContext {
   std::stop_source stop;
   ShardedHardlinkDeduplicator deduplicator;
   ThrottledProgressEmitter emitter;
-  AsyncConcurrencyLimiter limiter;
   const PseudoFileSystemTable pseudoFileSystems;
   ScanWorkQueue queue;
   DirectoryEntrySource &batchSource;
@@ -66,6 +63,10 @@ struct ScanContext {
   const std::size_t maxNodeCount;
   std::atomic<std::size_t> nodeCount{1}; // the root
   std::atomic<bool> tooLarge{false};
+  /// Walkers reading a folder, from opening it to closing it, those still
+  /// waiting for a descriptor to open it with included. At most one per
+  /// walker: the number of walkers is what bounds the listings under way.
+  std::atomic<std::int64_t> listingWalkers{0};
   /// Walkers waiting for a file descriptor to open their folder with. Only
   /// touched when a process runs out of descriptors.
   std::atomic<std::int64_t> descriptorWaiters{0};

@@ -1,29 +1,51 @@
 #include "TarnwickCore/Support/UserEnvironment.h"
 
-#include <climits>
+#include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Support/RealPath.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tarnwick {
+namespace {
 
-std::string homeDirectory() {
-  if (const char *home = std::getenv("HOME"); home && *home)
-    return home;
-  if (const passwd *entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
-    return entry->pw_dir;
-  return "/";
+bool isAbsolute(const char *path) { return path && path[0] == '/'; }
+
+// The password database's home of the real user, or "/" when it has no
+// absolute one.
+std::string passwordDatabaseHome() {
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd *found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+      !isAbsolute(found->pw_dir))
+    return "/";
+  return found->pw_dir;
+}
+
+} // namespace
+
+UserEnvironment UserEnvironment::fromProcess() {
+  UserEnvironment user;
+  const char *home = std::getenv("HOME");
+  user.homeDirectory = isAbsolute(home) ? std::string(home) : passwordDatabaseHome();
+  if (const char *dataHome = std::getenv("XDG_DATA_HOME"); isAbsolute(dataHome)) {
+    user.dataHome = dataHome;
+  } else {
+    user.dataHome = user.homeDirectory;
+    appendPathComponent(user.dataHome, ".local/share");
+  }
+  return user;
 }
 
 std::string absoluteUserPath(const std::string &path) {
   // The real path when there is one: "link/.." means the target's parent,
   // and "." is named after the folder it is.
-  if (char *resolved = ::realpath(path.c_str(), nullptr)) {
-    std::string result = resolved;
-    std::free(resolved);
-    return result;
-  }
+  if (std::optional<std::string> real = realPath(path))
+    return std::move(*real);
   std::error_code error;
   std::filesystem::path absolute = std::filesystem::absolute(path, error);
   if (error)

@@ -4,9 +4,21 @@
 
 namespace tarnwick {
 
-/// The current user's home folder: $HOME when set, else the password
-/// database's entry, else "/".
-std::string homeDirectory();
+/// Where the current user's files live, read once when the application
+/// starts and handed to every layer that needs it, so that all of them agree
+/// on one home folder. A plain value; tests build one around a scratch home.
+struct UserEnvironment {
+  /// Absolute: $HOME when it is set and absolute, else the password
+  /// database's entry when that is absolute, else "/".
+  std::string homeDirectory;
+  /// Absolute: $XDG_DATA_HOME when it is absolute (a relative one is
+  /// ignored, as the XDG Base Directory rules say), else
+  /// `homeDirectory`/.local/share.
+  std::string dataHome;
+
+  /// The running process's, from its environment and the password database.
+  static UserEnvironment fromProcess();
+};
 
 /// `path` resolved to its real absolute path; when it does not exist, made
 /// absolute against the working directory and lexically tidied

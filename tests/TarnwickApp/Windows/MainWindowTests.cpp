@@ -56,9 +56,8 @@ protected:
   }
 
   std::unique_ptr<MainWindow> makeWindow(FullDiskAccessStatus status = FullDiskAccessStatus::denied) {
-    auto window = std::make_unique<MainWindow>(*coordinator, [status] { return status; });
-    window->setHomeFolder(QString::fromStdString(tree.path("home")));
-    window->setCleaningEngine(engine);
+    auto window = std::make_unique<MainWindow>(*coordinator, [status] { return status; },
+                                               QString::fromStdString(tree.path("home")), engine);
     window->show();
     return window;
   }

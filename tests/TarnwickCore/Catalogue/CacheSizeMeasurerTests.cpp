@@ -1,4 +1,5 @@
 #include "TarnwickCore/Catalogue/CacheSizeMeasurer.h"
+#include "TarnwickCore/Support/ScopeExit.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -115,20 +116,15 @@ TEST(CacheSizeMeasurerTest, PackagesBelowTheLocationAreNotEntered) {
             allocatedBytes(tree.path("Root.app/notes.app")) + allocatedBytes(tree.path("Root.app/small")));
 }
 
-// Restores the descriptor limit when the test ends.
-class DescriptorLimit {
-public:
-  explicit DescriptorLimit(rlim_t soft) {
-    ::getrlimit(RLIMIT_NOFILE, &saved_);
-    rlimit lowered = saved_;
-    lowered.rlim_cur = soft;
-    ::setrlimit(RLIMIT_NOFILE, &lowered);
-  }
-  ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
-
-private:
-  rlimit saved_{};
-};
+// Lowers the soft descriptor limit until the returned guard goes.
+auto lowerDescriptorLimit(rlim_t soft) {
+  rlimit saved{};
+  ::getrlimit(RLIMIT_NOFILE, &saved);
+  rlimit lowered = saved;
+  lowered.rlim_cur = soft;
+  ::setrlimit(RLIMIT_NOFILE, &lowered);
+  return ScopeExit([saved] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+}
 
 TEST(CacheSizeMeasurerTest, TreesDeeperThanTheDescriptorLimit) {
   // Each level holds the next level "a" and a folder "z" with a file. The
@@ -153,7 +149,7 @@ TEST(CacheSizeMeasurerTest, TreesDeeperThanTheDescriptorLimit) {
   ::close(fd);
   const std::int64_t expected = findTotals(tree.root()).bytes;
   ASSERT_GT(expected, 0);
-  DescriptorLimit limit(48);
+  const auto restoreLimit = lowerDescriptorLimit(48);
   EXPECT_EQ(CacheSizeMeasurer::measure(tree.root()), expected);
 }
 

@@ -1,4 +1,5 @@
 #include "TarnwickCore/Deletion/DeletionGuard.h"
+#include "TarnwickCore/Support/ScopeExit.h"
 #include "TestSupport/ScopedMount.h"
 #include "TestSupport/TempTree.h"
 
@@ -299,7 +300,7 @@ TEST(DeletionGuardTest, RealLinksAndImmutableFilesAreRefused) {
   if (status != 0)
     GTEST_SKIP() << "cannot set the immutable attribute here (needs root)";
   // Cleared again whatever happens, or the scratch tree could not be removed.
-  std::shared_ptr<void> clear(nullptr, [&](void *) { quillane::test::runCommand("chattr -i " + quoted); });
+  const ScopeExit clear([&] { quillane::test::runCommand("chattr -i " + quoted); });
   EXPECT_EQ(refusal(".cache/target"), Kind::sipOrSystemImmutable);
 }
 

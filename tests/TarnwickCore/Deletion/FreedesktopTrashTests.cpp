@@ -2,6 +2,7 @@
 // with their original path and date) and against hostile layouts that must
 // never receive an item.
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
+#include "TarnwickCore/Support/ScopeExit.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 #include "TestSupport/TempTree.h"
 
@@ -143,13 +144,12 @@ TEST_F(FreedesktopTrashTest, RecordsAppearWholeAndNothingIsReplaced) {
   home.writeFile("folder/inner/deep.bin", 30);
   home.makeSymlink("shortcut", "folder/inner");
 
-  const int events = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-  std::shared_ptr<void> closeEvents(nullptr, [&](void *) { ::close(events); });
-  ::inotify_add_watch(events, (homeTrash() + "/info").c_str(), IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO);
+  const UniqueFd events(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
+  ::inotify_add_watch(events.get(), (homeTrash() + "/info").c_str(), IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO);
   const std::string first = trash.moveToTrash(home.path("one/report.txt"));
   std::vector<std::string> temporaries;
   alignas(inotify_event) char buffer[16384];
-  for (ssize_t got = ::read(events, buffer, sizeof buffer), at = 0; at < got;) {
+  for (ssize_t got = ::read(events.get(), buffer, sizeof buffer), at = 0; at < got;) {
     const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
     const std::string name = event->name;
     if (name.ends_with(".trashinfo")) { // published by rename, never written in place
@@ -220,8 +220,8 @@ TEST_F(FreedesktopTrashTest, ItemsInTheTrashAndMissingItemsStayPut) {
 TEST_F(FreedesktopTrashTest, RelativeDataHomeIsIgnored) {
   TempTree work; // the working folder, which must stay untouched
   const char *oldHome = std::getenv("HOME"), *oldData = std::getenv("XDG_DATA_HOME");
-  std::shared_ptr<void> restore(nullptr, [folder = fs::current_path(), home = std::string(oldHome ? oldHome : ""),
-                                          data = oldData ? std::optional<std::string>(oldData) : std::nullopt](void *) {
+  const ScopeExit restore([folder = fs::current_path(), home = std::string(oldHome ? oldHome : ""),
+                           data = oldData ? std::optional<std::string>(oldData) : std::nullopt] {
     fs::current_path(folder);
     ::setenv("HOME", home.c_str(), 1);
     data ? ::setenv("XDG_DATA_HOME", data->c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
@@ -231,7 +231,7 @@ TEST_F(FreedesktopTrashTest, RelativeDataHomeIsIgnored) {
   ::setenv("XDG_DATA_HOME", "relative/share", 1);
   home.writeFile("a", 1);
   home.writeFile("b", 1);
-  EXPECT_EQ(FreedesktopTrash::forCurrentUser().moveToTrash(home.path("a")), homeTrash() + "/files/a");
+  EXPECT_EQ(FreedesktopTrash(UserEnvironment::fromProcess()).moveToTrash(home.path("a")), homeTrash() + "/files/a");
   EXPECT_EQ(FreedesktopTrash(home.root(), "relative/share").moveToTrash(home.path("b")), homeTrash() + "/files/b");
   EXPECT_EQ(found(work.root(), ""), "");
 }

@@ -1,67 +1,14 @@
-#include "TarnwickCore/Scan/AsyncConcurrencyLimiter.h"
 #include "TarnwickCore/Scan/ShardedHardlinkDeduplicator.h"
 #include "TarnwickCore/Scan/ThrottledProgressEmitter.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <mutex>
 #include <thread>
+#include <vector>
 
 namespace tarnwick {
 namespace {
-
-void waitUntil(const std::function<bool()> &condition) {
-  while (!condition())
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
-
-TEST(AsyncConcurrencyLimiterTest, ReleasedSlotPassesToTheOldestWaiter) {
-  AsyncConcurrencyLimiter limiter(2);
-  limiter.acquire();
-  limiter.acquire();
-  std::mutex orderLock;
-  std::vector<int> order;
-  std::vector<std::jthread> waiters;
-  for (int i = 0; i < 4; ++i) {
-    waiters.emplace_back([&, i] {
-      limiter.acquire();
-      {
-        std::lock_guard lock(orderLock);
-        order.push_back(i);
-      }
-    });
-    // Queue them one at a time so arrival order is known.
-    waitUntil([&] { return limiter.waiterCount() == static_cast<std::size_t>(i + 1); });
-  }
-  limiter.release();
-  waitUntil([&] {
-    std::lock_guard lock(orderLock);
-    return order.size() == 1;
-  });
-  EXPECT_EQ(limiter.activeCount(), 2); // handed over, never freed
-  // A newcomer must queue behind the three still waiting.
-  std::jthread newcomer([&] {
-    limiter.acquire();
-    std::lock_guard lock(orderLock);
-    order.push_back(99);
-  });
-  waitUntil([&] { return limiter.waiterCount() == 4; });
-  // One release at a time, each waiting for its grantee to report, so the
-  // order seen is the order of granting rather than of waking up.
-  for (std::size_t granted = 2; granted <= 5; ++granted) {
-    limiter.release();
-    waitUntil([&] {
-      std::lock_guard lock(orderLock);
-      return order.size() == granted;
-    });
-  }
-  waiters.clear();
-  newcomer.join();
-  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 99}));
-  EXPECT_EQ(limiter.activeCount(), 2);
-}
 
 TEST(ShardedHardlinkDeduplicatorTest, CountsEachDeviceInodePairOnce) {
   ShardedHardlinkDeduplicator deduplicator;

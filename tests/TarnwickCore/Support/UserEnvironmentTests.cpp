@@ -1,0 +1,62 @@
+// The user's folders as read from the process, checked against the password
+// database as getent reports it wherever the environment gives nothing usable.
+#include "TarnwickCore/Support/ScopeExit.h"
+#include "TarnwickCore/Support/UserEnvironment.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <unistd.h>
+
+namespace tarnwick {
+namespace {
+
+using quillane::test::runCommand;
+
+// Sets `name` to `value` (nullptr: unsets it) until the guard goes.
+auto setVariable(const char *name, const char *value) {
+  const char *old = std::getenv(name);
+  std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+  value ? ::setenv(name, value, 1) : ::unsetenv(name);
+  return ScopeExit([name, saved = std::move(saved)] { saved ? ::setenv(name, saved->c_str(), 1) : ::unsetenv(name); });
+}
+
+std::string passwordDatabaseHome() {
+  std::string home = runCommand("getent passwd " + std::to_string(::getuid()) + " | cut -d: -f6");
+  while (!home.empty() && home.back() == '\n')
+    home.pop_back();
+  return home.starts_with('/') ? home : "/";
+}
+
+TEST(UserEnvironmentTest, OnlyAbsoluteSettingsAreTaken) {
+  const std::string database = passwordDatabaseHome();
+  struct Case {
+    const char *home;
+    const char *dataHome;
+    std::string expectedHome;
+    std::string expectedDataHome;
+  };
+  const Case cases[] = {
+      {"/home/ann", nullptr, "/home/ann", "/home/ann/.local/share"},
+      {"/home/ann/", "/srv/data", "/home/ann/", "/srv/data"},
+      {"/home/ann", "relative/share", "/home/ann", "/home/ann/.local/share"},
+      {"/home/ann", "", "/home/ann", "/home/ann/.local/share"},
+      {"/", nullptr, "/", "/.local/share"},
+      // Never resolved against the working folder: the password database's.
+      {"relative/home", nullptr, database, database + "/.local/share"},
+      {"", "/srv/data", database, "/srv/data"},
+      {nullptr, nullptr, database, database + "/.local/share"},
+  };
+  for (const Case &c : cases) {
+    const auto home = setVariable("HOME", c.home);
+    const auto dataHome = setVariable("XDG_DATA_HOME", c.dataHome);
+    const UserEnvironment user = UserEnvironment::fromProcess();
+    EXPECT_EQ(user.homeDirectory, c.expectedHome) << (c.home ? c.home : "(unset)");
+    EXPECT_EQ(user.dataHome, c.expectedDataHome) << (c.dataHome ? c.dataHome : "(unset)");
+  }
+}
+
+} // namespace
+} // namespace tarnwick
