@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# Build and test Quillane in three configurations.
+# Build and test Quillane in four configurations.
 #
-#   scripts/test.sh [STAGE...]      STAGE: gcc, asan, tsan (default: all three)
+#   scripts/test.sh [STAGE...]      STAGE: gcc, release, asan, tsan (default: all four)
 #
-#   gcc   Debug build with g++ in build/test (benchmarks included, so they keep
-#         compiling); every test through ctest.
-#   asan  clang++ build with AddressSanitizer + UndefinedBehaviorSanitizer in
-#         build/asan; every test through ctest, then each libFuzzer target
-#         for 30 seconds on a temporary copy of its seed corpus.
-#   tsan  clang++ build with ThreadSanitizer in build/tsan; the test suites of
-#         the concurrent parts through ctest.
+#   gcc      Debug build with g++ in build/test (benchmarks included, so they
+#            keep compiling); every test through ctest.
+#   release  Release build with g++ in build/release-test with the options a
+#            packager gets by default; every test through ctest.
+#   asan     clang++ build with AddressSanitizer + UndefinedBehaviorSanitizer
+#            in build/asan; every test through ctest, then each libFuzzer
+#            target for 30 seconds on a temporary copy of its seed corpus.
+#   tsan     clang++ build with ThreadSanitizer in build/tsan; the test suites
+#            of the concurrent parts through ctest.
 #
-# Installs the Debian packages it needs if any are missing. Stops at the first
-# failing stage and exits non-zero.
+# Every stage treats compiler warnings as errors (QUILLANE_WERROR). Installs
+# the Debian packages it needs if any are missing. Stops at the first failing
+# stage and exits non-zero.
 set -euo pipefail
 
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -32,7 +35,7 @@ FUZZ_SECONDS=30
 # tests/fuzz/corpus/NAME.
 FUZZERS=(AttributeRecordDecoder MountTable)
 # Test suites (gtest suite name prefixes) that exercise the concurrent code.
-CONCURRENT_SUITES='FastBulkScanner|AsyncConcurrencyLimiter|ShardedHardlinkDeduplicator|ThrottledProgressEmitter|ScanWorkQueue|SafeCleaningEngine|TarnwickAppCoordinator|CacheCleanup|CacheCatalogue'
+CONCURRENT_SUITES='FastBulkScanner|ShardedHardlinkDeduplicator|ThrottledProgressEmitter|ScanWorkQueue|SafeCleaningEngine|TarnwickAppCoordinator|CacheCleanup|CacheCatalogue'
 SYMBOLIZER=/usr/lib/llvm-14/bin/llvm-symbolizer
 # Sanitizer builds: Debug (assertions stay on) at -O1, as the sanitizers advise.
 SANITIZER_OPT_FLAGS="-O1 -g"
@@ -45,12 +48,12 @@ usage() {
 stages=()
 for argument in "$@"; do
   case $argument in
-    gcc | asan | tsan) stages+=("$argument") ;;
+    gcc | release | asan | tsan) stages+=("$argument") ;;
     -h | --help) usage; exit 0 ;;
-    *) echo "test.sh: unknown stage '$argument' (expected gcc, asan or tsan)" >&2; exit 2 ;;
+    *) echo "test.sh: unknown stage '$argument' (expected gcc, release, asan or tsan)" >&2; exit 2 ;;
   esac
 done
-[[ ${#stages[@]} -gt 0 ]] || stages=(gcc asan tsan)
+[[ ${#stages[@]} -gt 0 ]] || stages=(gcc release asan tsan)
 
 # --- bookkeeping: stage headers, timings, cleanup ----------------------------
 current_stage=
@@ -63,7 +66,7 @@ print_timings() {
   echo
   echo "==> Stage timings"
   if [[ ${#timings[@]} -gt 0 ]]; then printf '    %s\n' "${timings[@]}"; fi
-  printf '    %-6s %ds\n' total $((SECONDS - run_started))
+  printf '    %-7s %ds\n' total $((SECONDS - run_started))
 }
 
 on_exit() {
@@ -71,7 +74,7 @@ on_exit() {
   if [[ ${#temp_dirs[@]} -gt 0 ]]; then rm -rf "${temp_dirs[@]}"; fi
   if [[ $status -ne 0 ]]; then
     if [[ -n $current_stage ]]; then
-      timings+=("$(printf '%-6s FAILED after %ds' "$current_stage" $((SECONDS - stage_started)))")
+      timings+=("$(printf '%-7s FAILED after %ds' "$current_stage" $((SECONDS - stage_started)))")
     fi
     if [[ ${#timings[@]} -gt 0 ]]; then print_timings; fi
     echo "test.sh: FAILED${current_stage:+ in stage $current_stage} (exit $status)"
@@ -89,7 +92,7 @@ begin_stage() {
 }
 
 end_stage() {
-  timings+=("$(printf '%-6s %ds' "$current_stage" $((SECONDS - stage_started)))")
+  timings+=("$(printf '%-7s %ds' "$current_stage" $((SECONDS - stage_started)))")
   current_stage=
 }
 
@@ -100,7 +103,8 @@ step() { echo; echo "--> $*"; }
 source "$repo_root/scripts/packages.sh"
 
 # --- helpers -----------------------------------------------------------------
-# configure_and_build DIR COMPILER BUILD_TYPE [CMAKE ARGS...]
+# configure_and_build DIR COMPILER BUILD_TYPE [CMAKE ARGS...]: with tests,
+# warnings as errors.
 configure_and_build() {
   local dir=$1 compiler=$2 build_type=$3
   shift 3
@@ -109,6 +113,7 @@ configure_and_build() {
     -DCMAKE_CXX_COMPILER="$compiler" \
     -DCMAKE_BUILD_TYPE="$build_type" \
     -DQUILLANE_BUILD_TESTS=ON \
+    -DQUILLANE_WERROR=ON \
     "$@"
   step "build $dir"
   "${no_aslr[@]}" cmake --build "$dir" -j "$JOBS"
@@ -170,6 +175,16 @@ stage_gcc() {
   configure_and_build build/test g++ Debug \
     -DQUILLANE_SANITIZE= -DQUILLANE_BUILD_FUZZ=OFF -DQUILLANE_BUILD_BENCH=ON
   run_ctest build/test
+  end_stage
+}
+
+stage_release() {
+  begin_stage release "Release build with g++ and the default options, all tests"
+  no_aslr=()
+  # Nothing but the build type, the tests and warnings as errors: the other
+  # options stay at the defaults a packager gets.
+  configure_and_build build/release-test g++ Release
+  run_ctest build/release-test
   end_stage
 }
 

@@ -182,7 +182,8 @@ std::string pathFailure(int error) {
 // The name an item called `base` takes on the given attempt (1, 2, …):
 // `base`, then `base.2`, …, shortened when the record's name would not fit.
 std::string trashName(const std::string &base, int attempt) {
-  const std::string suffix = attempt == 1 ? "" : "." + std::to_string(attempt);
+  // Appended, since g++ 12 at -O2 warns falsely (-Wrestrict) about "." + std::string.
+  const std::string suffix = attempt == 1 ? "" : std::string(".").append(std::to_string(attempt));
   const std::size_t room = maxNameBytes - recordSuffix.size() - suffix.size();
   if (base.size() <= room)
     return base + suffix;

@@ -17,7 +17,8 @@ std::vector<DiskNode> nodesOfSizes(const std::vector<std::int64_t> &sizes) {
     DiskNode node;
     node.id = static_cast<NodeID>(i + 1);
     node.parentID = 0;
-    node.name = "n" + std::to_string(i + 1);
+    // Appended, since g++ 12 at -O2 warns falsely (-Wrestrict) about "n" + std::string.
+    node.name = std::string("n").append(std::to_string(i + 1));
     node.allocatedSize = sizes[i];
     node.fileCount = 1;
     nodes.push_back(node);

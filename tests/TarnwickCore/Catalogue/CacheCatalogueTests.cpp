@@ -36,7 +36,8 @@ std::int64_t allocatedBytes(const std::string &path) {
 std::int64_t freedByFind(const std::vector<std::string> &roots) {
   std::string command = "find";
   for (const std::string &root : roots)
-    command += " " + shellQuote(root);
+    // Appended, since g++ 12 at -O2 warns falsely (-Wrestrict) about " " + std::string.
+    command.append(" ").append(shellQuote(root));
   std::istringstream lines(runCommand(command + " ! -type d ! -type l -printf '%D %i %n %b\\n'"));
   struct File {
     std::int64_t links, blocks, names = 0;
