@@ -1,6 +1,5 @@
 #include "TarnwickApp/Commands/CleanupCommands.h"
 
-#include "TarnwickApp/Commands/ArgumentCursor.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
 #include "TarnwickApp/Commands/TextFormat.h"
 #include "TarnwickApp/Commands/UninterruptibleMoves.h"
@@ -15,6 +14,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
 #include <cstdio>
 #include <sys/stat.h>
 
@@ -61,7 +61,22 @@ private:
   std::map<std::string, int> counts_;
 };
 
-void printOutcomes(const std::vector<CleanableItem> &items, const std::map<std::size_t, std::string> &refusals,
+// Why a path never reached the engine: refused by the guard (blocked), or
+// could not be measured (failed).
+struct Refusal {
+  std::string reason;
+  bool blocked = true;
+};
+
+// Whether a strict ancestor of `path` is among `paths`.
+bool coveredByAnother(const std::string &path, const std::set<std::string> &paths) {
+  for (auto slash = path.rfind('/'); slash != std::string::npos && slash > 0; slash = path.rfind('/', slash - 1))
+    if (paths.contains(path.substr(0, slash)))
+      return true;
+  return false;
+}
+
+void printOutcomes(const std::vector<CleanableItem> &items, const std::map<std::size_t, Refusal> &refusals,
                    const SafeCleaningReport &report, bool permanent) {
   PathCounts cleaned(report.cleanedPaths), handled(report.alreadyHandledPaths), blocked(report.blockedProtectedPaths);
   for (std::size_t i = 0; i < items.size(); ++i) {
@@ -69,7 +84,8 @@ void printOutcomes(const std::vector<CleanableItem> &items, const std::map<std::
     const std::string shown = printableText(path);
     auto error = report.errors.find(path);
     if (auto refusal = refusals.find(i); refusal != refusals.end()) {
-      std::printf("blocked  %s: %s\n", shown.c_str(), printableText(refusal->second).c_str());
+      std::printf("%-8s %s: %s\n", refusal->second.blocked ? "blocked" : "failed", shown.c_str(),
+                  printableText(refusal->second.reason).c_str());
     } else if (cleaned.take(path)) {
       std::printf("%-8s %s\n", permanent ? "removed" : "trashed", shown.c_str());
       if (auto kept = report.keptPaths.find(path); kept != report.keptPaths.end())
@@ -92,23 +108,44 @@ int runTrashCommand(std::span<char *const> arguments, SafeCleaningEngine &engine
                     const FastBulkScanner &scanner) {
   bool permanent = false;
   std::vector<CleanableItem> items;
-  ArgumentCursor cursor(arguments);
-  while (cursor.next()) {
-    if (cursor.current() == "--permanent" && !cursor.hasInlineValue()) {
+  // Options come first, so that a file named "--permanent" that a shell
+  // pattern expands among the paths cannot turn a move to the Trash into a
+  // removal; "--" ends the options.
+  bool optionsEnded = false;
+  for (std::string_view argument : arguments) {
+    const bool looksLikeOption = argument.starts_with("-") && argument != "-";
+    if (!optionsEnded && argument == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && looksLikeOption && !items.empty()) {
+      std::fprintf(stderr,
+                   "quillane: %s comes after a PATH: options go first, and \"--\" goes before a PATH that starts "
+                   "with '-'\n",
+                   printableText(argument).c_str());
+      return 2;
+    } else if (!optionsEnded && argument == "--permanent") {
+      // "quillane trash *" in a folder holding a file of that name puts it
+      // first: a pattern, not the user, asked for the removal.
+      struct stat st;
+      if (::lstat("--permanent", &st) == 0) {
+        std::fprintf(stderr, "quillane: a file named \"--permanent\" is in this folder, so this may be a shell "
+                             "pattern's doing: type --permanent before the paths and \"--\" before any "
+                             "pattern, or name that file as ./--permanent\n");
+        return 2;
+      }
       permanent = true;
-    } else if (cursor.isOption()) {
-      std::fprintf(stderr, "quillane: unknown option %s\n", std::string(cursor.current()).c_str());
+    } else if (!optionsEnded && looksLikeOption) {
+      std::fprintf(stderr, "quillane: unknown option %s\n", printableText(argument).c_str());
       return 2;
     } else {
       // The user named this path, so it counts as confirmed, like a node
       // chosen in the explorer.
-      std::string path(cursor.current());
+      std::string path(argument);
       items.push_back({Uuid::random(), std::string(lastPathComponent(path)), "", path, 0,
                        CleanableCategory::userCache, true, false, std::nullopt, {}});
     }
   }
   if (items.empty()) {
-    std::fprintf(stderr, "quillane: trash needs at least one PATH\n\nUsage: quillane trash [--permanent] PATH...\n");
+    std::fprintf(stderr, "quillane: trash needs at least one PATH\n\nUsage: quillane trash [--permanent] [--] PATH...\n");
     return 2;
   }
   std::stop_source stopSource;
@@ -121,17 +158,27 @@ int runTrashCommand(std::span<char *const> arguments, SafeCleaningEngine &engine
   // folder may hold millions of files) can be interrupted.
   const ProtectedSnapshot protectedNow =
       ProtectedLocations::snapshot(DeletionGuard::standardize(home), GuardFileFacts::system());
-  std::map<std::size_t, std::string> refusals;
+  std::map<std::size_t, Refusal> refusals;
+  std::set<std::string> approvedPaths;
   for (std::size_t i = 0; i < items.size() && !stop.stop_requested(); ++i) {
     try {
       const ApprovedDeletion approved = DeletionGuard::approve(items[i].path, home, true, &protectedNow);
-      const std::optional<std::int64_t> bytes = reclaimableBytes(approved.realPath, scanner, stop);
-      items[i].sizeBytes = bytes.value_or(0);
+      // Inside another path given here, it is counted with that one.
+      if (!approvedPaths.insert(approved.path).second || coveredByAnother(approved.path, approvedPaths))
+        continue;
+      items[i].sizeBytes = reclaimableBytes(approved.realPath, scanner, stop).value_or(0);
     } catch (const DeletionGuardError &refusal) {
-      refusals[i] = refusal.what();
+      refusals[i] = {refusal.what(), true};
+      items[i].isSelected = false;
+    } catch (const std::exception &failure) { // out of memory or descriptors while measuring
+      refusals[i] = {std::string("cannot measure it: ") + failure.what(), false};
       items[i].isSelected = false;
     }
   }
+  // An ancestor given after its descendant counts the descendant too.
+  for (CleanableItem &item : items)
+    if (item.isSelected && item.sizeBytes > 0 && coveredByAnother(DeletionGuard::standardize(item.path), approvedPaths))
+      item.sizeBytes = 0;
   SafeCleaningReport report;
   if (!stop.stop_requested()) {
     report = engine.clean(items, permanent ? DeletionMode::permanentDelete : DeletionMode::moveToTrash, true, {}, stop);

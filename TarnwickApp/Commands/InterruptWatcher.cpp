@@ -15,6 +15,10 @@ InterruptWatcher::InterruptWatcher(std::stop_source stop) : stop_(std::move(stop
     sigaddset(&watched_, signal);
   pthread_sigmask(SIG_BLOCK, &watched_, &previous_);
   signals_.reset(::signalfd(-1, &watched_, SFD_CLOEXEC));
+  // Without a signalfd (out of descriptors) the signals would stay blocked
+  // and unread: leave them to their default action instead.
+  if (!signals_)
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
   wakeUp_.reset(::eventfd(0, EFD_CLOEXEC));
   thread_ = std::jthread([this] { watch(); });
 }

@@ -2,6 +2,7 @@
 
 #include "TarnwickCore/Catalogue/CacheLocation.h"
 #include "TarnwickCore/Catalogue/CacheSizeMeasurer.h"
+#include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 
 #include <algorithm>
@@ -15,17 +16,32 @@ using enum CleanableCategory;
 
 // Sorted at compile time so a lookup needs no allocation: the measurer asks
 // once per entry below every browser location.
+// Session state of browsers and mail clients: cookies, logins, keys,
+// history, open sessions, site storage. Sorted at compile time so a lookup
+// needs no allocation: the measurer asks once per entry below every
+// browser location.
 constexpr auto protectedSessionNames = [] {
-  std::array<std::string_view, 20> names = {
-      "cookies",         "cookies-journal", "login data",      "login data-journal",       "web data",
-      "preferences",     "keychain",        "storage.sqlite",  "network persistent state", "tokens.dat",
-      "session storage", "local storage",   "key4.db",         "logins.json",              "cert9.db",
-      "places.sqlite",   "autofill",        "favicons.sqlite", "formhistory.sqlite",       "history",
+  std::array<std::string_view, 43> names = {
+      "account web data",   "autofill",           "bookmarks",           "cert9.db",
+      "cookies",            "cookies.sqlite",     "current session",     "current tabs",
+      "extension cookies",  "favicons",           "favicons.sqlite",     "formhistory.sqlite",
+      "history",            "indexeddb",          "key4.db",             "keychain",
+      "last session",       "last tabs",          "local extension settings", "local state",
+      "local storage",      "login data",         "login data for account", "logins.json",
+      "network persistent state", "permissions.sqlite", "places.sqlite", "preferences",
+      "secure preferences", "session storage",    "sessions",            "sessionstore-backups",
+      "sessionstore.jsonlz4", "shortcuts",        "signons.sqlite",      "storage.sqlite",
+      "sync data",          "tokens.dat",         "top sites",           "trust tokens",
+      "visited links",      "web data",           "webappsstore.sqlite",
   };
   std::ranges::sort(names);
   return names;
 }();
 static_assert(std::ranges::adjacent_find(protectedSessionNames) == protectedSessionNames.end());
+
+// SQLite keeps a database's latest writes beside it: separated from its
+// journal or write-ahead log, a kept database can lose committed data.
+constexpr std::array<std::string_view, 3> databaseCompanionSuffixes = {"-journal", "-wal", "-shm"};
 
 constexpr std::size_t longestProtectedName =
     std::ranges::max(protectedSessionNames, {}, &std::string_view::size).size();
@@ -217,8 +233,15 @@ std::vector<CleanableItem> CreatorCacheScanner::scan(std::stop_token stop) const
 }
 
 bool CreatorCacheScanner::isProtectedSessionName(std::string_view name) {
-  if (auto slash = name.rfind('/'); slash != std::string_view::npos)
-    name.remove_prefix(slash + 1);
+  name = lastPathComponent(name);
+  for (std::string_view suffix : databaseCompanionSuffixes) {
+    // Compared case-blind like the names: "History-Journal" too.
+    if (name.size() > suffix.size() &&
+        std::ranges::equal(name.substr(name.size() - suffix.size()), suffix, {}, lowerAscii)) {
+      name.remove_suffix(suffix.size());
+      break;
+    }
+  }
   if (name.size() > longestProtectedName)
     return false;
   char lowered[longestProtectedName];
@@ -228,7 +251,13 @@ bool CreatorCacheScanner::isProtectedSessionName(std::string_view name) {
 
 const std::set<std::string> &CreatorCacheScanner::strictlyProtectedSessionFilenames() {
   // A function-local static: initialised once, safely across threads.
-  static const std::set<std::string> names(protectedSessionNames.begin(), protectedSessionNames.end());
+  static const std::set<std::string> names = [] {
+    std::set<std::string> all(protectedSessionNames.begin(), protectedSessionNames.end());
+    for (std::string_view name : protectedSessionNames)
+      for (std::string_view suffix : databaseCompanionSuffixes)
+        all.insert(std::string(name) + std::string(suffix));
+    return all;
+  }();
   return names;
 }
 

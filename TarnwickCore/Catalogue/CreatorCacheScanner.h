@@ -51,11 +51,14 @@ public:
   std::vector<CleanableItem> scan(std::stop_token stop = {}) const;
 
   /// Whether the last path component of `name`, with ASCII letters
-  /// lower-cased, is one of strictlyProtectedSessionFilenames().
+  /// lower-cased, is one of strictlyProtectedSessionFilenames(): a session
+  /// name, or one with a database companion suffix ("-journal", "-wal",
+  /// "-shm").
   static bool isProtectedSessionName(std::string_view name);
 
   /// The lower-case names of session state (cookies, logins, keys, history,
-  /// storage) that no cleaning may count or remove.
+  /// open sessions, storage) that no cleaning may count or remove, with
+  /// their database companions.
   static const std::set<std::string> &strictlyProtectedSessionFilenames();
 
 private:

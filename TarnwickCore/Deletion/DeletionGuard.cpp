@@ -1,6 +1,7 @@
 #include "TarnwickCore/Deletion/DeletionGuard.h"
 
 #include <algorithm>
+#include <vector>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -121,19 +122,57 @@ void refuseMounts(const std::string &target, const std::string &realTarget, cons
                   const GuardFileFacts &files) {
   if (status.isMountRoot)
     throw DeletionGuardError(Kind::containsMountPoint, target, target);
+  // Only a folder can hold a mount point; for one, an unknown mount table
+  // (empty answer) refuses too.
+  if (!status.isDirectory)
+    return;
   if (auto mountPoint = files.mountPointAtOrBelow(realTarget))
     throw DeletionGuardError(Kind::containsMountPoint, target, *mountPoint == realTarget ? target : *mountPoint);
 }
 
+// A path inside a bind mount of part of a protected location
+// (~/.cache/keys bound to ~/.gnupg/private-keys-v1.d) is that location's
+// file under another name: the rules by name apply to its unbound name too.
+void refuseByUnboundName(const std::string &target, const std::string &realTarget, const std::string &home,
+                         const GuardFileFacts &files) {
+  const std::optional<std::string> unbound = files.unboundPath(realTarget);
+  if (!unbound)
+    return;
+  std::vector<std::string> homes = {home};
+  if (auto realHome = files.canonicalPath(home)) {
+    homes.push_back(*realHome);
+    if (auto unboundHome = files.unboundPath(*realHome))
+      homes.push_back(*unboundHome);
+  }
+  for (const std::string &someHome : homes)
+    if (ProtectedLocations::protectorOf(*unbound, someHome))
+      throw DeletionGuardError(Kind::blockedProtectedPath, target);
+}
+
+// A home folder that is the root or another system folder (HOME=/ for a
+// user without one) would make every path "inside home": it counts as no
+// home at all, and only the absolute allowlist is left.
+bool isUsableHome(const std::string &home) {
+  for (std::string_view root : DeletionGuard::systemProtectedRoots)
+    if (home == root)
+      return false;
+  return true;
+}
+
 void requireAllowlistedOrConfirmed(const std::string &target, const std::string &home, bool confirmed) {
+  if (!isUsableHome(home)) {
+    if (isAtOrBelow(target, DeletionGuard::allowlistedAbsolutePrefix))
+      return;
+    throw DeletionGuardError(Kind::outsideAllowlistedRoots, target);
+  }
   for (std::string_view allowed : DeletionGuard::allowlistedRelativeRoots)
     if (isAtOrBelow(target, joined(home, allowed)))
       return;
-  if (target.starts_with(DeletionGuard::allowlistedAbsolutePrefix))
+  if (isAtOrBelow(target, DeletionGuard::allowlistedAbsolutePrefix))
     return;
-  if (!confirmed || !target.starts_with(home == "/" ? home : home + "/"))
+  if (!confirmed || !target.starts_with(home + "/"))
     throw DeletionGuardError(Kind::outsideAllowlistedRoots, target);
-  const std::string_view relative = std::string_view(target).substr(home == "/" ? 1 : home.size() + 1);
+  const std::string_view relative = std::string_view(target).substr(home.size() + 1);
   const bool isTopLevelItself = relative.find('/') == std::string_view::npos;
   const auto &sensitive = DeletionGuard::sensitiveTopLevelNames;
   if (isTopLevelItself && std::find(sensitive.begin(), sensitive.end(), relative) != sensitive.end())
@@ -242,6 +281,7 @@ ApprovedDeletion DeletionGuard::approve(std::string_view rawPath, const std::str
   std::optional<ProtectedSnapshot> ownSnapshot;
   if (!protectedNow)
     protectedNow = &ownSnapshot.emplace(ProtectedLocations::snapshot(home, files));
+  refuseByUnboundName(target, realTarget, home, files);
   refuseByIdentity(target, status->identity, *protectedNow, files);
   refuseMounts(target, realTarget, *status, files);
   requireAllowlistedOrConfirmed(target, home, allowUserConfirmedHomeItem);

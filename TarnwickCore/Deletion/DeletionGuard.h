@@ -27,7 +27,9 @@ namespace tarnwick {
 /// that holds an existing protected location; a mount point, or a folder
 /// that holds one; and finally anything outside the cache and clean-up
 /// allowlist, unless the user confirmed an item inside the home folder
-/// that is not one of the personal top-level folders itself.
+/// that is not one of the personal top-level folders itself. A home folder
+/// that is "/" or another system root counts as none: nothing is inside it.
+/// A path inside a bind mount is judged under its unbound name as well.
 ///
 /// The path is taken byte for byte: white space is part of a name, so
 /// "report.txt " names that file, never "report.txt". Standardising only
@@ -54,7 +56,8 @@ public:
   static const std::array<std::string_view, 17> systemProtectedRoots;
   /// Relative to the home folder; equal or below is approved.
   static const std::array<std::string_view, 20> allowlistedRelativeRoots;
-  /// Approved as a plain string prefix.
+  /// Approved with everything below it (a sibling such as
+  /// ".../CachesBackup" is not).
   static constexpr std::string_view allowlistedAbsolutePrefix = "/opt/homebrew/Library/Caches";
   /// First-level home entries never approved themselves by confirmation.
   static const std::array<std::string_view, 12> sensitiveTopLevelNames;

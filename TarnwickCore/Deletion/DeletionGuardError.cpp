@@ -26,6 +26,9 @@ std::string describe(DeletionGuardError::Kind kind, const std::string &path, con
   case Kind::containsProtectedLocation:
     return "Deletion rejected: Path '" + path + "' contains the protected location '" + location + "'.";
   case Kind::containsMountPoint:
+    if (location.empty())
+      return "Deletion rejected: Path '" + path +
+             "' cannot be checked for mount points inside it: the mount table cannot be read.";
     if (location == path)
       return "Deletion rejected: Path '" + path + "' is a mount point. Another file system is mounted there.";
     return "Deletion rejected: Path '" + path + "' contains the mount point '" + location +

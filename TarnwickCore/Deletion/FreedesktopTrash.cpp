@@ -2,6 +2,7 @@
 
 #include "TarnwickCore/Support/MountTable.h"
 #include "TarnwickCore/Support/NoLinkPath.h"
+#include "TarnwickCore/Support/RealPath.h"
 #include "TarnwickCore/Deletion/TrashDirectory.h"
 #include "TarnwickCore/Deletion/TrashInfoRecord.h"
 #include "TarnwickCore/Support/UniqueFd.h"
@@ -194,6 +195,29 @@ std::string trashName(const std::string &base, int attempt) {
   return base.substr(0, cut) + suffix;
 }
 
+bool isEntry(int folder, const std::string &name, const FileIdentity &identity) {
+  struct stat st;
+  return ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && FileIdentity{st.st_dev, st.st_ino} == identity;
+}
+
+// Why what just arrived in the Trash must go back, or nothing: another file
+// than the one checked (swapped in between the last look and the rename),
+// or a folder with a file system mounted inside it (mounted after the
+// guard looked), which must never end up inside the Trash.
+const char *wrongArrival(int files, const std::string &name, const FileIdentity &identity,
+                         const std::string &destination) {
+  if (!isEntry(files, name, identity))
+    return "it was replaced by another file while it was being moved";
+  struct stat st;
+  if (::fstatat(files, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode))
+    return nullptr;
+  const std::optional<MountTable> mounts = MountTable::readCurrent();
+  const std::string realDestination = realPath(destination).value_or(destination);
+  if (!mounts)
+    return "the mount table cannot be read to make sure no file system is mounted inside it";
+  return mounts->mountPointAtOrBelow(realDestination) ? "a file system is mounted inside it" : nullptr;
+}
+
 } // namespace
 
 FreedesktopTrash::FreedesktopTrash(std::string homeDirectory, std::optional<std::string> dataHome)
@@ -220,16 +244,17 @@ std::string FreedesktopTrash::moveToTrash(const std::string &path) const {
   return moveToTrash(parent.parent.get(), parent.name, trimmed);
 }
 
-std::string FreedesktopTrash::moveToTrash(int parentFolder, const std::string &name,
-                                          const std::string &originalPath) const {
+std::string FreedesktopTrash::moveToTrash(int parentFolder, const std::string &name, const std::string &originalPath,
+                                          std::optional<FileIdentity> expected) const {
   try {
-    return move(parentFolder, name, originalPath);
+    return move(parentFolder, name, originalPath, expected);
   } catch (const TrashError &refusal) {
     throw TrashError("cannot move " + originalPath + " to the Trash: " + refusal.what());
   }
 }
 
-std::string FreedesktopTrash::move(int parentFolder, const std::string &name, const std::string &originalPath) const {
+std::string FreedesktopTrash::move(int parentFolder, const std::string &name, const std::string &originalPath,
+                                   std::optional<FileIdentity> expected) const {
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
     throw TrashError("\"" + name + "\" is not the name of a folder entry");
   if (!isAbsolute(originalPath))
@@ -239,6 +264,9 @@ std::string FreedesktopTrash::move(int parentFolder, const std::string &name, co
   struct stat item;
   if (::fstatat(parentFolder, name.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0)
     throw TrashError(std::strerror(errno));
+  const FileIdentity identity = expected.value_or(FileIdentity{item.st_dev, item.st_ino});
+  if (FileIdentity{item.st_dev, item.st_ino} != identity)
+    throw TrashError("it was replaced by another file after it was checked; it was left alone");
 
   const uid_t user = ::getuid();
   const ItemMount mount = mountOf(parentFolder);
@@ -257,9 +285,24 @@ std::string FreedesktopTrash::move(int parentFolder, const std::string &name, co
     const std::string trashed = trashName(name, attempt);
     if (!record.publish(trashed))
       continue; // another item's record holds this name
+    // The record's sync takes a while: look again right before the move.
+    if (!isEntry(parentFolder, name, identity)) {
+      record.withdraw();
+      throw TrashError("it was replaced by another file after it was checked; it was left alone");
+    }
     if (::renameat2(parentFolder, name.c_str(), trash.files(), trashed.c_str(), RENAME_NOREPLACE) == 0) {
+      const std::string destination = trash.path() + "/files/" + trashed;
+      if (const char *wrong = wrongArrival(trash.files(), trashed, identity, destination)) {
+        const bool putBack = ::renameat2(trash.files(), trashed.c_str(), parentFolder, name.c_str(), RENAME_NOREPLACE) == 0;
+        if (putBack)
+          record.withdraw();
+        else
+          record.keep(); // it stays in the Trash: its record must stay with it
+        throw TrashError(std::string(wrong) + (putBack ? "; it was put back" : "; it could not be put back: " +
+                                                                                     std::string(std::strerror(errno))));
+      }
       record.keep();
-      return trash.path() + "/files/" + trashed;
+      return destination;
     }
     const int error = errno;
     record.withdraw();

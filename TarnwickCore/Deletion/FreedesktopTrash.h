@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickCore/Deletion/GuardFileFacts.h"
 #include "TarnwickCore/Support/UserEnvironment.h"
 
 #include <cstdint>
@@ -49,7 +50,14 @@ public:
   ///
   /// On failure throws TrashError naming the path and the reason; the item
   /// is where it was and no record is left behind.
-  std::string moveToTrash(int parentFolder, const std::string &name, const std::string &originalPath) const;
+  ///
+  /// With `expected`, only that file is moved: the entry is checked just
+  /// before and just after the rename, and put back if it turns out to be
+  /// another file (swapped in meanwhile). A folder found to hold a mount
+  /// point once in the Trash is put back too, so that no file system ever
+  /// ends up mounted inside the Trash.
+  std::string moveToTrash(int parentFolder, const std::string &name, const std::string &originalPath,
+                          std::optional<FileIdentity> expected = std::nullopt) const;
   /// Opens the parent of the absolute `path` with openParentWithoutLinks
   /// (no component may be a link) and calls the above.
   std::string moveToTrash(const std::string &path) const;
@@ -59,7 +67,8 @@ public:
 
 private:
   // Both throw TrashError with the bare reason, without the item's path.
-  std::string move(int parentFolder, const std::string &name, const std::string &originalPath) const;
+  std::string move(int parentFolder, const std::string &name, const std::string &originalPath,
+                   std::optional<FileIdentity> expected) const;
   TrashDirectory homeTrash(uid_t user, std::uint64_t mountId) const;
 
   std::string home_;

@@ -2,11 +2,13 @@
 
 #include "TarnwickCore/Support/MountTable.h"
 #include "TarnwickCore/Support/RealPath.h"
+#include "TarnwickCore/Support/UniqueFd.h"
 
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <sys/sysmacros.h>
 
 namespace tarnwick {
@@ -59,11 +61,27 @@ public:
     return names;
   }
 
+  std::optional<std::string> readSmallFile(const std::string &path) const override {
+    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    struct stat st;
+    if (!file || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+      return std::nullopt;
+    std::string text(16384, '\0');
+    const ssize_t got = ::read(file.get(), text.data(), text.size());
+    if (got < 0)
+      return std::nullopt;
+    text.resize(static_cast<std::size_t>(got));
+    return text;
+  }
+
   std::optional<std::string> mountPointAtOrBelow(const std::string &realPath) const override {
-    // Without /proc the table is unknown; the mount-root attribute of the
-    // candidate itself is then the guard's only evidence.
     const std::optional<MountTable> mounts = MountTable::readCurrent();
-    return mounts ? mounts->mountPointAtOrBelow(realPath) : std::nullopt;
+    return mounts ? mounts->mountPointAtOrBelow(realPath) : std::optional<std::string>(std::string());
+  }
+
+  std::optional<std::string> unboundPath(const std::string &realPath) const override {
+    const std::optional<MountTable> mounts = MountTable::readCurrent();
+    return mounts ? mounts->unboundPath(realPath) : std::nullopt;
   }
 };
 

@@ -48,9 +48,16 @@ public:
   /// The names in the folder `path` (following links), without "." and
   /// "..": empty when it cannot be listed.
   virtual std::vector<std::string> folderNames(const std::string &path) const = 0;
+  /// The contents of a small text file (a few KiB at most are read), or
+  /// nothing when it cannot be read.
+  virtual std::optional<std::string> readSmallFile(const std::string &path) const = 0;
   /// The shallowest mount point that is `realPath` or lies below it. Mounts
   /// are compared by their real paths, so `realPath` must be free of links.
+  /// An empty string when the mounts cannot be known (no mount table).
   virtual std::optional<std::string> mountPointAtOrBelow(const std::string &realPath) const = 0;
+  /// `realPath` named without bind mounts (MountTable::unboundPath):
+  /// another name for the same file, which the guard's rules see too.
+  virtual std::optional<std::string> unboundPath(const std::string &realPath) const = 0;
 
   static const GuardFileFacts &system();
 };

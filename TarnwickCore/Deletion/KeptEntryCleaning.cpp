@@ -62,18 +62,22 @@ class KeptEntryWalk {
 public:
   KeptEntryWalk(const std::vector<std::string> &keptNames, const EntryAction &act) : kept_(keptNames), act_(act) {}
 
-  KeptEntryOutcome run(int parent, const std::string &name, const std::string &shown) {
+  KeptEntryOutcome run(int parent, const std::string &name, const std::string &shown,
+                       std::optional<FileIdentity> expected) {
     UniqueFd folder(::openat(parent, name.c_str(), folderFlags));
+    struct stat st;
+    if (folder && expected && (::fstat(folder.get(), &st) != 0 || FileIdentity{st.st_dev, st.st_ino} != *expected))
+      throw std::runtime_error(shown + " was replaced by another file after it was checked; it was left alone");
     if (!folder) {
       if (errno != ENOTDIR && errno != ELOOP)
         throw std::runtime_error("cannot look inside " + shown + ": " + std::strerror(errno));
-      act_(parent, name, shown); // not a folder: nothing inside to keep
+      act_(parent, name, shown, expected); // not a folder: nothing inside to keep
       return {};
     }
     mountId_ = mountIdOf(folder.get());
     if (!look(folder.get(), shown, 0)) {
       folder.reset();
-      act_(parent, name, shown);
+      act_(parent, name, shown, expected);
       return {};
     }
     clean(folder.get(), shown);
@@ -143,7 +147,7 @@ private:
         continue;
       }
       try {
-        act_(folder, name, child);
+        act_(folder, name, child, std::nullopt);
       } catch (const std::exception &failure) {
         outcome_.failures.push_back(failure.what());
       }
@@ -160,8 +164,9 @@ private:
 } // namespace
 
 KeptEntryOutcome cleanAroundKeptEntries(int parent, const std::string &name, const std::string &shownPath,
-                                        const std::vector<std::string> &keptNames, const EntryAction &act) {
-  return KeptEntryWalk(keptNames, act).run(parent, name, shownPath);
+                                        const std::vector<std::string> &keptNames, const EntryAction &act,
+                                        std::optional<FileIdentity> expected) {
+  return KeptEntryWalk(keptNames, act).run(parent, name, shownPath, expected);
 }
 
 } // namespace tarnwick

@@ -1,14 +1,19 @@
 #pragma once
 
+#include "TarnwickCore/Deletion/GuardFileFacts.h"
+
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tarnwick {
 
 /// Acts on one entry of an open folder: moves it to the Trash or removes
-/// it. `shownPath` is the entry's full path. Throws on failure.
-using EntryAction = std::function<void(int folder, const std::string &name, const std::string &shownPath)>;
+/// it, only if it is the `expected` file when one is given. `shownPath` is
+/// the entry's full path. Throws on failure.
+using EntryAction = std::function<void(int folder, const std::string &name, const std::string &shownPath,
+                                       std::optional<FileIdentity> expected)>;
 
 /// What cleaning a folder around its kept entries did.
 struct KeptEntryOutcome {
@@ -28,7 +33,9 @@ struct KeptEntryOutcome {
 /// were never checked). The walk never follows links or leaves the
 /// folder's mount. Calls `act` on the folder itself when it holds no kept
 /// entry at all.
+/// With `expected`, the folder is cleaned only if it is that file.
 KeptEntryOutcome cleanAroundKeptEntries(int parent, const std::string &name, const std::string &shownPath,
-                                        const std::vector<std::string> &keptNames, const EntryAction &act);
+                                        const std::vector<std::string> &keptNames, const EntryAction &act,
+                                        std::optional<FileIdentity> expected = std::nullopt);
 
 } // namespace tarnwick

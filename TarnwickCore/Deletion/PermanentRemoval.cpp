@@ -41,7 +41,8 @@ struct Level {
 
 class RemovalWalk {
 public:
-  RemovalWalk(int parent, std::string shownPath) : parent_(parent), shown_(std::move(shownPath)) {}
+  RemovalWalk(int parent, std::string shownPath, std::optional<FileIdentity> expected)
+      : parent_(parent), shown_(std::move(shownPath)), expected_(expected) {}
   ~RemovalWalk() {
     for (Level &level : levels_)
       ::closedir(level.stream);
@@ -53,6 +54,8 @@ public:
     MountOf parentMount;
     if (!mountOf(parent_, "", AT_EMPTY_PATH, parentMount) || !(parentMount == mount_))
       throw RemovalError("cannot remove " + shown_ + ": it is a mount point");
+    if (!isExpected(parent_, name.c_str(), AT_SYMLINK_NOFOLLOW))
+      throw RemovalError("cannot remove " + shown_ + ": it was replaced by another file after it was checked");
     if (::unlinkat(parent_, name.c_str(), 0) == 0)
       return;
     if (errno != EISDIR)
@@ -66,6 +69,12 @@ public:
   }
 
 private:
+  bool isExpected(int folder, const char *name, int flags) const {
+    struct stat st;
+    return !expected_ ||
+           (::fstatat(folder, name, &st, flags) == 0 && FileIdentity{st.st_dev, st.st_ino} == *expected_);
+  }
+
   void fail(const std::string &shown, const std::string &why) { failures_.push_back(shown + ": " + why); }
 
   // Opens `name` below `from` as a folder on the item's own mount.
@@ -81,6 +90,10 @@ private:
     if (!mountOf(fd, "", AT_EMPTY_PATH, here) || !(here == mount_)) {
       ::close(fd);
       return fail(shown, "another file system is mounted there; it was not entered");
+    }
+    if (levels_.empty() && !isExpected(fd, "", AT_EMPTY_PATH)) {
+      ::close(fd);
+      throw RemovalError("cannot remove " + shown_ + ": it was replaced by another file after it was checked");
     }
     DIR *stream = ::fdopendir(fd);
     if (!stream) {
@@ -120,6 +133,7 @@ private:
 
   int parent_;
   std::string shown_;
+  std::optional<FileIdentity> expected_;
   MountOf mount_;
   std::vector<Level> levels_;
   std::vector<std::string> failures_;
@@ -127,10 +141,11 @@ private:
 
 } // namespace
 
-void removePermanently(int parentFolder, const std::string &name, const std::string &shownPath) {
+void removePermanently(int parentFolder, const std::string &name, const std::string &shownPath,
+                       std::optional<FileIdentity> expected) {
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
     throw RemovalError("cannot remove " + shownPath + ": not the name of an entry");
-  RemovalWalk(parentFolder, shownPath).run(name);
+  RemovalWalk(parentFolder, shownPath, expected).run(name);
 }
 
 void removePermanently(const std::string &path) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "TarnwickCore/Deletion/GuardFileFacts.h"
+
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -27,7 +30,12 @@ public:
 /// RemovalError names the first thing left and how many were. `shownPath`
 /// is the entry's path for messages. Depth is bounded only by descriptors,
 /// one per level being removed.
-void removePermanently(int parentFolder, const std::string &name, const std::string &shownPath);
+///
+/// With `expected`, only that file is removed: a folder is checked once
+/// opened (everything below is then reached through its descriptor), and
+/// anything else just before it is unlinked.
+void removePermanently(int parentFolder, const std::string &name, const std::string &shownPath,
+                       std::optional<FileIdentity> expected = std::nullopt);
 
 /// The same for an absolute path, whose parent is opened without following
 /// any link.

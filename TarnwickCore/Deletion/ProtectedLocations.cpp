@@ -18,6 +18,9 @@ constexpr auto homeEntries = std::to_array<ProtectedEntry>({
     {"Movies", itself},
     {"Videos", itself},
     {"Music", itself},
+    {"Downloads", itself},
+    {"Public", itself},
+    {"Templates", itself},
     {"Library", itself},
     {".ssh", subtree},
     {".gnupg", subtree},
@@ -176,14 +179,57 @@ void addExisting(ProtectedSnapshot &snapshot, const std::string &path, Protectio
   if (!identity)
     return;
   snapshot.locations.push_back({path, protection, *identity});
-  // Every folder above it, by name: the names above a protected location
-  // under home are the ones the guard itself resolves.
-  for (std::string folder = path; folder != "/";) {
-    const auto slash = folder.rfind('/');
-    folder = slash == 0 ? "/" : folder.substr(0, slash);
-    if (auto above = files.identity(folder))
-      snapshot.containers.try_emplace(*above, path);
+  // Every folder above it under each of its names: the one it is found by,
+  // its real location when that name goes through a link, and that
+  // location without bind mounts, so that the folder really holding it is
+  // known whichever way it is reached.
+  std::vector<std::string> names = {path};
+  if (auto real = files.canonicalPath(path); real && *real != path) {
+    names.push_back(*real);
+    if (auto unbound = files.unboundPath(*real))
+      names.push_back(*unbound);
+  } else if (auto unbound = files.unboundPath(path)) {
+    names.push_back(*unbound);
   }
+  for (std::string folder : names) {
+    while (folder != "/") {
+      const auto slash = folder.rfind('/');
+      folder = slash == 0 ? "/" : folder.substr(0, slash);
+      if (auto above = files.identity(folder))
+        snapshot.containers.try_emplace(*above, path);
+    }
+  }
+}
+
+// The personal folders the desktop names in ~/.config/user-dirs.dirs, in
+// the user's language ("Dokumente", "Téléchargements"…): lines of the form
+// XDG_NAME_DIR="$HOME/folder" or XDG_NAME_DIR="/absolute/folder".
+std::vector<std::string> userDirectories(const std::string &home, const GuardFileFacts &files) {
+  std::vector<std::string> folders;
+  const std::optional<std::string> text = files.readSmallFile(joined(home, ".config/user-dirs.dirs"));
+  for (std::string_view rest = text ? std::string_view(*text) : std::string_view(); !rest.empty();) {
+    const auto end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    const auto equals = line.find("=\"");
+    if (!line.starts_with("XDG_") || equals == std::string_view::npos || !line.ends_with('"'))
+      continue;
+    std::string_view value = line.substr(equals + 2, line.size() - equals - 3);
+    std::string folder;
+    if (value.starts_with("$HOME/"))
+      folder = joined(home, value.substr(6));
+    else if (value.starts_with('/'))
+      folder = value;
+    // "$HOME/" alone means the home folder itself, which is protected anyway;
+    // names with "." or ".." components are not the desktop's.
+    if (folder.empty() || folder.find("/./") != std::string::npos || folder.find("/../") != std::string::npos ||
+        folder.ends_with("/.") || folder.ends_with("/.."))
+      continue;
+    while (folder.size() > 1 && folder.back() == '/')
+      folder.pop_back();
+    folders.push_back(std::move(folder));
+  }
+  return folders;
 }
 
 } // namespace
@@ -240,6 +286,8 @@ ProtectedSnapshot ProtectedLocations::snapshot(const std::string &home, const Gu
   const std::string flatpaks = joined(home, flatpakRoot.relativePath);
   for (const std::string &app : files.folderNames(flatpaks))
     addAppHome(joined(flatpaks, app));
+  for (const std::string &folder : userDirectories(home, files))
+    addExisting(snapshot, folder, itself, files);
   return snapshot;
 }
 

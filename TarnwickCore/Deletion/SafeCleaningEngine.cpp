@@ -82,14 +82,18 @@ SafeCleaningReport SafeCleaningEngine::clean(const std::vector<CleanableItem> &i
       report.alreadyHandledPaths.push_back(item.path);
       continue;
     }
-    if (!protectedNow)
-      protectedNow = ProtectedLocations::snapshot(DeletionGuard::standardize(homeDirectory_), GuardFileFacts::system());
     ApprovedDeletion approved;
     try {
+      if (!protectedNow)
+        protectedNow =
+            ProtectedLocations::snapshot(DeletionGuard::standardize(homeDirectory_), GuardFileFacts::system());
       approved = DeletionGuard::approve(item.path, homeDirectory_, allowUserConfirmedHomeItem, &*protectedNow);
     } catch (const DeletionGuardError &refusal) {
       report.blockedProtectedPaths.push_back(item.path);
       report.errors[item.path] = refusal.what();
+      continue;
+    } catch (const std::exception &failure) { // out of memory, say: nothing was touched
+      report.errors[item.path] = std::string("cannot check ") + item.path + ": " + failure.what();
       continue;
     }
     try {

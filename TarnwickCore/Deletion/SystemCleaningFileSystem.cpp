@@ -2,12 +2,15 @@
 
 #include "TarnwickCore/Deletion/KeptEntryCleaning.h"
 #include "TarnwickCore/Support/NoLinkPath.h"
+#include "TarnwickCore/Support/UniqueFd.h"
 #include "TarnwickCore/Deletion/PermanentRemoval.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
+#include <string_view>
+#include <vector>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -35,6 +38,29 @@ std::string joinedSummary(const std::vector<std::string> &failures) {
   return text;
 }
 
+bool isTrashFolderName(std::string_view folder, std::string_view above) {
+  const bool digits = !folder.empty() && folder.find_first_not_of("0123456789") == std::string_view::npos;
+  return folder == "Trash" || (folder.starts_with(".Trash-") && folder.size() > 7) || (digits && above == ".Trash");
+}
+
+// An item removed from a Trash's files/ folder takes its record in info/
+// with it, or trash clients would list a ghost.
+void forgetTrashRecord(int parent, const std::string &name, const std::string &realPath) {
+  std::vector<std::string_view> folders; // the item's parent, then above it
+  std::string_view rest(realPath);
+  for (int i = 0; i < 3; ++i) {
+    rest = rest.substr(0, rest.rfind('/'));
+    const auto slash = rest.rfind('/');
+    if (slash == std::string_view::npos)
+      return;
+    folders.push_back(rest.substr(slash + 1));
+  }
+  if (folders[0] != "files" || !isTrashFolderName(folders[1], folders[2]))
+    return;
+  if (UniqueFd info{::openat(parent, "../info", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)})
+    ::unlinkat(info.get(), (name + ".trashinfo").c_str(), 0);
+}
+
 } // namespace
 
 std::vector<std::string> CleaningFileSystem::cleanKeeping(const ApprovedDeletion &item, DeletionMode,
@@ -44,24 +70,27 @@ std::vector<std::string> CleaningFileSystem::cleanKeeping(const ApprovedDeletion
 
 void SystemCleaningFileSystem::moveToTrash(const ApprovedDeletion &item) {
   const ParentAndName entry = pinned(item);
-  trash_.moveToTrash(entry.parent.get(), entry.name, item.path);
+  trash_.moveToTrash(entry.parent.get(), entry.name, item.path, item.identity);
 }
 
 void SystemCleaningFileSystem::removeItem(const ApprovedDeletion &item) {
   const ParentAndName entry = pinned(item);
-  removePermanently(entry.parent.get(), entry.name, item.path);
+  removePermanently(entry.parent.get(), entry.name, item.path, item.identity);
+  forgetTrashRecord(entry.parent.get(), entry.name, item.realPath);
 }
 
 std::vector<std::string> SystemCleaningFileSystem::cleanKeeping(const ApprovedDeletion &item, DeletionMode mode,
                                                                 const std::vector<std::string> &keptNames) {
   const ParentAndName entry = pinned(item);
-  const EntryAction act = [&](int folder, const std::string &name, const std::string &shown) {
+  const EntryAction act = [&](int folder, const std::string &name, const std::string &shown,
+                              std::optional<FileIdentity> expected) {
     if (mode == DeletionMode::permanentDelete)
-      removePermanently(folder, name, shown);
+      removePermanently(folder, name, shown, expected);
     else
-      trash_.moveToTrash(folder, name, shown);
+      trash_.moveToTrash(folder, name, shown, expected);
   };
-  KeptEntryOutcome outcome = cleanAroundKeptEntries(entry.parent.get(), entry.name, item.path, keptNames, act);
+  KeptEntryOutcome outcome =
+      cleanAroundKeptEntries(entry.parent.get(), entry.name, item.path, keptNames, act, item.identity);
   if (!outcome.failures.empty())
     throw std::runtime_error("cleaned only part of " + item.path + ": " + joinedSummary(outcome.failures));
   return std::move(outcome.keptPaths);

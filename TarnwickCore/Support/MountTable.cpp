@@ -48,19 +48,32 @@ std::optional<MountEntry> parseLine(std::string_view line) {
   // id parent major:minor root mountpoint options [optional...] - type source superoptions
   MountEntry entry;
   const std::string_view id = takeField(line), parent = takeField(line), device = takeField(line);
-  takeField(line); // root of the mount within its file system
+  const std::string_view root = takeField(line);
   const std::string_view mountPoint = takeField(line);
   const auto colon = device.find(':');
   if (!toNumber(id, entry.mountId) || !toNumber(parent, entry.parentId) || colon == std::string_view::npos ||
       !toNumber(device.substr(0, colon), entry.major) || !toNumber(device.substr(colon + 1), entry.minor) ||
-      mountPoint.empty() || mountPoint.front() != '/')
+      mountPoint.empty() || mountPoint.front() != '/' || root.empty() || root.front() != '/')
     return std::nullopt;
   for (std::string_view field = takeField(line); field != "-"; field = takeField(line))
     if (field.empty())
       return std::nullopt;
   entry.fileSystemType = unescaped(takeField(line));
   entry.mountPoint = unescaped(mountPoint);
+  entry.root = unescaped(root);
   return entry;
+}
+
+bool isAtOrAbove(std::string_view folder, std::string_view path) {
+  return folder == path || folder == "/" ||
+         (path.size() > folder.size() && path.starts_with(folder) && path[folder.size()] == '/');
+}
+
+// `base` and a path below it ("" or starting with '/').
+std::string joined(std::string_view base, std::string_view rest) {
+  if (base == "/")
+    return rest.empty() ? std::string("/") : std::string(rest);
+  return std::string(base) + std::string(rest);
 }
 
 } // namespace
@@ -95,6 +108,26 @@ const MountEntry *MountTable::byId(std::uint64_t mountId) const {
     if (entry.mountId == mountId)
       return &entry;
   return nullptr;
+}
+
+const MountEntry *MountTable::containing(std::string_view path) const {
+  const MountEntry *found = nullptr;
+  for (const MountEntry &entry : entries_)
+    if (isAtOrAbove(entry.mountPoint, path) && (!found || entry.mountPoint.size() >= found->mountPoint.size()))
+      found = &entry;
+  return found;
+}
+
+std::optional<std::string> MountTable::unboundPath(std::string_view realPath) const {
+  const MountEntry *mount = containing(realPath);
+  if (!mount || mount->root == "/")
+    return std::nullopt;
+  const std::string_view rest = realPath.substr(mount->mountPoint == "/" ? 0 : mount->mountPoint.size());
+  const std::string inFileSystem = joined(mount->root, rest);
+  for (const MountEntry &whole : entries_)
+    if (whole.root == "/" && whole.major == mount->major && whole.minor == mount->minor)
+      return joined(whole.mountPoint, inFileSystem == "/" ? std::string_view() : std::string_view(inFileSystem));
+  return std::nullopt;
 }
 
 std::optional<std::string> MountTable::mountPointAtOrBelow(std::string_view path) const {

@@ -15,6 +15,9 @@ struct MountEntry {
   /// The device numbers as the kernel prints them ("major:minor").
   unsigned major = 0;
   unsigned minor = 0;
+  /// Which folder of its file system the mount shows: "/" for a whole file
+  /// system, the bound folder for a bind mount. Decoded like mountPoint.
+  std::string root;
   /// Where the mount is attached, as seen from this process's root, with
   /// the kernel's octal escapes ("\040" for a space) decoded.
   std::string mountPoint;
@@ -41,7 +44,18 @@ public:
   /// "." and "..": it is compared as a string with the mount points.
   std::optional<std::string> mountPointAtOrBelow(std::string_view path) const;
 
+  /// `realPath` as named without bind mounts: when it lies inside a mount
+  /// that shows only a folder of its file system, the same file through a
+  /// mount of that whole file system ("/"), if one is visible. Nothing when
+  /// `realPath` is not inside such a mount, or the file system shows
+  /// nowhere else. Same requirements on `realPath` as above.
+  std::optional<std::string> unboundPath(std::string_view realPath) const;
+
 private:
+  /// The mount `path` lies in: the deepest mount point at or above it, the
+  /// last one mounted there when several are.
+  const MountEntry *containing(std::string_view path) const;
+
   std::vector<MountEntry> entries_;
 };
 

@@ -29,13 +29,30 @@ TEST(TrashCommand, ReportsEachPathAndFailsUnlessAllWereCleaned) {
   EXPECT_TRUE(contains(run.out, "3 of 3 cleaned")) << run.out;
 
   home.writeFile(".ssh/id_rsa", 10);
-  run = trash(home, shellQuote(home.path(".ssh/id_rsa")) + " --permanent");
+  run = trash(home, "--permanent " + shellQuote(home.path(".ssh/id_rsa")));
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(contains(run.out, "blocked  " + home.path(".ssh/id_rsa") + ": Deletion rejected: Path '" +
                                     home.path(".ssh/id_rsa") + "' is a protected system or user crown-jewel directory."))
       << run.out;
   EXPECT_TRUE(fs::exists(home.path(".ssh/id_rsa")));
   EXPECT_EQ(trash(home, "").status, 2);
+
+  // A file named like an option among the paths (as a shell pattern gives
+  // it) never turns a move into a removal; "--" lets it be named.
+  home.writeFile(".cache/many/--permanent", 1);
+  home.writeFile(".cache/many/a", 1);
+  const std::string many = home.path(".cache/many");
+  run.out = runCommand("cd " + shellQuote(many) + " && HOME=" + shellQuote(home.root()) + " XDG_DATA_HOME=" +
+                       shellQuote(home.path(".local/share")) + " " + shellQuote(QUILLANE_BINARY) + " trash * 2>&1",
+                   &run.status);
+  EXPECT_EQ(run.status, 2) << run.out;
+  EXPECT_TRUE(fs::exists(home.path(".cache/many/a")));
+  run.out = runCommand("cd " + shellQuote(many) + " && HOME=" + shellQuote(home.root()) + " XDG_DATA_HOME=" +
+                       shellQuote(home.path(".local/share")) + " " + shellQuote(QUILLANE_BINARY) + " trash -- * 2>&1",
+                   &run.status);
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_FALSE(fs::exists(home.path(".cache/many/a")));
+  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/a")));
 }
 
 // The folders above a secret, and names that differ from a neighbour only

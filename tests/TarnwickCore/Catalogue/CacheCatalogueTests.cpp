@@ -242,8 +242,9 @@ TEST(CreatorCacheScannerTest, ProtectedNamesInAnyCase) {
   };
   const Case cases[] = {
       {"Cookies", true}, {"LOGIN DATA", true}, {"Default/History", true}, {"Network Persistent State", true},
-      {"places.sqlite", true}, {"Cookies.old", false}, {"cookie", false}, {"History/", false}, {"", false},
-      {"formhistory.sqlite-wal", false},
+      {"places.sqlite", true}, {"Cookies.old", false}, {"cookie", false}, {"History/", true}, {"", false},
+      {"formhistory.sqlite-WAL", true}, {"cookies.sqlite", true}, {"Secure Preferences", true},
+      {"sessionstore.jsonlz4", true}, {"History-journal", true}, {"cookies.sqlite-bak", false}, {"-wal", false},
   };
   for (const Case &c : cases)
     EXPECT_EQ(CreatorCacheScanner::isProtectedSessionName(c.name), c.isProtected) << c.name;

@@ -31,6 +31,9 @@ class TableFacts final : public GuardFileFacts {
 public:
   std::map<std::string, LinkStatus> entries;
   std::set<std::string> mountPoints;
+  std::map<std::string, std::string> realLocations; // a path through a link → where it leads
+  std::map<std::string, std::string> unbound;        // a bind mount → the folder it shows
+  std::map<std::string, std::string> fileContents;
 
   void add(const std::string &path, LinkStatus status = {}) {
     status.identity = {1, std::hash<std::string>{}(path)};
@@ -55,7 +58,20 @@ public:
     auto found = entries.find(path);
     return found == entries.end() ? std::nullopt : std::optional(found->second);
   }
-  std::optional<std::string> canonicalPath(const std::string &path) const override { return path; }
+  std::optional<std::string> canonicalPath(const std::string &path) const override {
+    auto found = realLocations.find(path);
+    return found == realLocations.end() ? path : found->second;
+  }
+  std::optional<std::string> readSmallFile(const std::string &path) const override {
+    auto found = fileContents.find(path);
+    return found == fileContents.end() ? std::nullopt : std::optional(found->second);
+  }
+  std::optional<std::string> unboundPath(const std::string &realPath) const override {
+    for (const auto &[mount, shown] : unbound)
+      if (realPath == mount || realPath.starts_with(mount + "/"))
+        return shown + realPath.substr(mount.size());
+    return std::nullopt;
+  }
   std::optional<FileIdentity> identity(const std::string &path) const override {
     return exists(path) ? std::optional(entries.at(path).identity) : std::nullopt;
   }
@@ -67,6 +83,8 @@ public:
     return names;
   }
   std::optional<std::string> mountPointAtOrBelow(const std::string &realPath) const override {
+    if (realPath.ends_with("/noProc"))
+      return std::string(); // as without a mount table
     for (const std::string &point : mountPoints)
       if (point == realPath || point.starts_with(realPath + "/"))
         return point;
@@ -106,8 +124,14 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
         "/home/ann/.local/share/fonts/f", "/home/ann/snap/firefox/common/.mozilla/p",
         "/home/ann/snap/firefox/common/.cache/x", "/home/ann/.config/google-chrome/Default/GPUCache/data_0",
         "/home/ann/.config/google-chrome/Default/Preferences", "/home/ann/.ssh/id_rsa",
-        "/home/ann/.cache/holder/inner/f", "/home/ann/.cache/mnt/f"})
+        "/home/ann/.cache/holder/inner/f", "/home/ann/.cache/mnt/f", "/home/ann/.cache/pk/k.key",
+        "/home/ann/.gnupg/private-keys-v1.d/k.key", "/home/ann/dotfiles/gnupg/key", "/home/ann/.gnupg",
+        "/home/ann/Dokumente/brief.odt", "/home/ann/.cache/noProc/f"})
     files.add(existing);
+  files.unbound["/home/ann/.cache/pk"] = "/home/ann/.gnupg/private-keys-v1.d";
+  files.realLocations["/home/ann/.gnupg"] = "/home/ann/dotfiles/gnupg";
+  files.fileContents["/home/ann/.config/user-dirs.dirs"] =
+      "# written by xdg-user-dirs-update\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\nXDG_MUSIC_DIR=\"$HOME/\"\n";
   files.folder("/home/ann/Library/Caches/x");
   files.add("/home/ann/.cache/frozen", {false, true, false, false, {}, 1});
   files.sameFileAs("/home/ann/.cache/sshAgain", "/home/ann/.ssh");
@@ -167,11 +191,19 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
           {"/home/ann/.cache/mnt", false, Kind::containsMountPoint, "/home/ann/.cache/mnt", "/home/ann/.cache/mnt"},
           {"/home/ann/.cache/holder", false, Kind::containsMountPoint, "/home/ann/.cache/holder",
            "/home/ann/.cache/holder/inner"},
+          // A bind mount of part of a protected folder, and the real home of
+          // a protected folder reached through a link.
+          {"/home/ann/.cache/pk/k.key", true, Kind::blockedProtectedPath, "/home/ann/.cache/pk/k.key"},
+          {"/home/ann/dotfiles", true, Kind::containsProtectedLocation, "/home/ann/dotfiles", "/home/ann/.gnupg"},
+          // The desktop's own names for the personal folders.
+          {"/home/ann/Dokumente", true, Kind::blockedProtectedPath, "/home/ann/Dokumente"},
+          {"/home/ann/Dokumente/brief.odt", true, std::nullopt, "/home/ann/Dokumente/brief.odt"},
+          {"/home/ann/.cache/noProc", false, Kind::containsMountPoint, "/home/ann/.cache/noProc", ""},
           {"/home/ann/Library/Caches", false, std::nullopt, "/home/ann/Library/Caches"},
           {"/home/ann/Library/Caches/./x/", false, std::nullopt, "/home/ann/Library/Caches/x"},
           {"//home//ann/Library//Caches/x", false, std::nullopt, "/home/ann/Library/Caches/x"},
           {"/home/ann/Library/CachesOld", false, Kind::outsideAllowlistedRoots, "/home/ann/Library/CachesOld"},
-          {"/opt/homebrew/Library/CachesOld/x", false, std::nullopt, "/opt/homebrew/Library/CachesOld/x"},
+          {"/opt/homebrew/Library/CachesOld/x", false, Kind::outsideAllowlistedRoots, "/opt/homebrew/Library/CachesOld/x"},
           {"/home/ann/notes.txt", false, Kind::outsideAllowlistedRoots, "/home/ann/notes.txt"},
           {"/home/ann/notes.txt", true, std::nullopt, "/home/ann/notes.txt"},
           {"/home/ann/Documents/old/x", true, std::nullopt, "/home/ann/Documents/old/x"},
@@ -179,6 +211,12 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
           {"/tmp/x", true, Kind::outsideAllowlistedRoots, "/tmp/x"},
       },
       files);
+
+  // Without a usable home folder nothing is inside one.
+  for (const char *unusable : {"/", "/usr"})
+    for (const char *path : {"/tmp/x", "/usr/local/x"})
+      EXPECT_THROW(DeletionGuard::validateDeletionCandidate(path, unusable, true, files), DeletionGuardError)
+          << unusable << " " << path;
 }
 
 // Written out by hand on purpose: a location dropped from the production
@@ -192,6 +230,9 @@ TEST(DeletionGuardTest, EveryProtectedLocationRefusesWhatIsInsideConfirmedOrNot)
       "Movies",
       "Videos",
       "Music",
+      "Downloads",
+      "Public",
+      "Templates",
       "Library",
       "Library/Mobile Documents",
       "Library/Preferences",
@@ -307,16 +348,19 @@ TEST(DeletionGuardTest, RealLinksAndImmutableFilesAreRefused) {
 TEST(DeletionGuardTest, BindMountsAndMountPointsAreRecognisedOnTheRealSystem) {
   TempTree tree;
   const std::string fakeHome = tree.root();
-  for (const char *file : {".ssh/id_rsa", ".local/share/keyrings/login.keyring"})
+  for (const char *file : {".ssh/id_rsa", ".local/share/keyrings/login.keyring", ".gnupg/private-keys-v1.d/k.key",
+                           "vault/ssh/id_ed25519"})
     tree.writeFile(file, 10);
-  for (const char *folder : {".cache/sshView", ".cache/mirror", ".cache/tmp", ".cache/holder/inner"})
+  for (const char *folder : {".cache/sshView", ".cache/mirror", ".cache/tmp", ".cache/holder/inner", ".cache/keys",
+                             ".ssh"})
     tree.makeDirectory(folder);
   auto sshView = ScopedMount::bind(tree.path(".ssh"), tree.path(".cache/sshView"));
   if (!sshView.mounted())
     GTEST_SKIP() << "bind mounts need root";
   auto mirror = ScopedMount::bind(fakeHome, tree.path(".cache/mirror"));
   auto tmpfs = ScopedMount::tmpfs(tree.path(".cache/holder/inner"));
-  ASSERT_TRUE(mirror.mounted() && tmpfs.mounted());
+  auto keys = ScopedMount::bind(tree.path(".gnupg/private-keys-v1.d"), tree.path(".cache/keys"));
+  ASSERT_TRUE(mirror.mounted() && tmpfs.mounted() && keys.mounted());
   tree.writeFile(".cache/holder/inner/x", 10);
 
   auto refusal = [&](const std::string &relative) -> std::pair<std::optional<Kind>, std::string> {
@@ -336,6 +380,12 @@ TEST(DeletionGuardTest, BindMountsAndMountPointsAreRecognisedOnTheRealSystem) {
   EXPECT_EQ(refusal(".cache/holder/inner"), Outcome(Kind::containsMountPoint, tree.path(".cache/holder/inner")));
   EXPECT_EQ(refusal(".cache/holder/inner/x").first, std::nullopt); // inside a mount is fine
   EXPECT_EQ(refusal(".cache/tmp").first, std::nullopt);
+  EXPECT_EQ(refusal(".cache/keys/k.key"), Outcome(Kind::blockedProtectedPath, ""));
+  // ~/.ssh itself shown from elsewhere: the folder really holding it is a
+  // container too. (Mounted last: it hides the id_rsa above.)
+  auto sshFromVault = ScopedMount::bind(tree.path("vault/ssh"), tree.path(".ssh"));
+  ASSERT_TRUE(sshFromVault.mounted());
+  EXPECT_EQ(refusal("vault"), Outcome(Kind::containsProtectedLocation, tree.path(".ssh")));
 }
 
 } // namespace

@@ -2,8 +2,10 @@
 // with their original path and date) and against hostile layouts that must
 // never receive an item.
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
+#include "TarnwickCore/Deletion/GuardFileFacts.h"
 #include "TarnwickCore/Support/ScopeExit.h"
 #include "TarnwickCore/Support/UniqueFd.h"
+#include "TestSupport/ScopedMount.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -21,11 +23,13 @@
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 namespace tarnwick {
 namespace {
 
 using quillane::test::runCommand;
+using quillane::test::ScopedMount;
 using quillane::test::shellQuote;
 using quillane::test::TempTree;
 namespace fs = std::filesystem;
@@ -53,18 +57,8 @@ std::string percentDecoded(const std::string &text) {
   return out;
 }
 std::string found(const std::string &root, const std::string &tests) {
-  return runCommand("find " + shellQuote(root) + " -mindepth 1 " + tests);
+  return runCommand("find " + shellQuote(root) + " -mindepth 1 " + tests + " 2>/dev/null");
 }
-// A mount made by a test, undone whatever happens.
-struct ScratchMount {
-  std::string target;
-  bool mounted;
-  ~ScratchMount() {
-    if (mounted)
-      ::umount2(target.c_str(), MNT_DETACH);
-  }
-};
-
 class FreedesktopTrashTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -207,14 +201,42 @@ TEST_F(FreedesktopTrashTest, ItemsInTheTrashAndMissingItemsStayPut) {
   home.writeFile("z", 1);
   home.writeFile(".Trash-12345/files/theirs", 1);
   TempTree alias;
-  ScratchMount bound{alias.root(), ::mount(home.root().c_str(), alias.root().c_str(), nullptr, MS_BIND, nullptr) == 0};
-  ASSERT_TRUE(bound.mounted);
+  auto bound = ScopedMount::bind(home.root(), alias.root());
+  ASSERT_TRUE(bound.mounted());
   const std::string inMountTrash = trash.moveToTrash(alias.path("z"));
   for (const std::string &path :
        {alias.path(".local/share/Trash/files/y"), inMountTrash, alias.path(".Trash-12345/files/theirs")}) {
     EXPECT_THROW(trash.moveToTrash(path), TrashError) << path;
     EXPECT_TRUE(fs::exists(path)) << path;
   }
+}
+
+// Only the file that was checked goes, and never with a file system
+// mounted inside it: either is put back where it was, without a record.
+TEST_F(FreedesktopTrashTest, AnotherFileOrAMountInsideIsPutBack) {
+  home.writeFile("checked", 5);
+  home.writeFile("folder/inner", 5);
+  UniqueFd parent(::open(home.root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  struct stat st;
+  ASSERT_EQ(::stat(home.path("folder").c_str(), &st), 0);
+  const FileIdentity folder{st.st_dev, st.st_ino};
+  EXPECT_THROW(trash.moveToTrash(parent.get(), "checked", home.path("checked"), folder), TrashError);
+  EXPECT_TRUE(fs::exists(home.path("checked")));
+  EXPECT_EQ(records(), 0);
+  if (!isRoot())
+    GTEST_SKIP() << "mounting needs root";
+  home.makeDirectory("folder/mnt");
+  auto inside = ScopedMount::tmpfs(home.path("folder/mnt"));
+  ASSERT_TRUE(inside.mounted());
+  try {
+    trash.moveToTrash(parent.get(), "folder", home.path("folder"), folder);
+    ADD_FAILURE() << "moved with a mount inside";
+  } catch (const TrashError &refusal) {
+    EXPECT_NE(std::string(refusal.what()).find("mounted inside it; it was put back"), std::string::npos)
+        << refusal.what();
+  }
+  EXPECT_TRUE(fs::exists(home.path("folder/inner")));
+  EXPECT_EQ(records(), 0);
 }
 
 TEST_F(FreedesktopTrashTest, RelativeDataHomeIsIgnored) {
@@ -267,8 +289,8 @@ TEST(TrashOwnershipTest, ItemsGoOnlyToTheUsersOwnPrivateTrash) {
   };
   for (const Layout &layout : layouts) {
     TempTree home, top;
-    ScratchMount scratch{top.root(), ::mount("none", top.root().c_str(), "tmpfs", 0, "size=4m") == 0};
-    ASSERT_TRUE(scratch.mounted) << "cannot mount a scratch file system";
+    auto scratch = ScopedMount::tmpfs(top.root());
+    ASSERT_TRUE(scratch.mounted()) << "cannot mount a scratch file system";
     const TempTree &tree = layout.inHome ? home : top;
     const std::string where = layout.inHome ? home.path(".local/share") : top.root();
     // A world-writable sticky folder of someone else's: within an attacker's reach.

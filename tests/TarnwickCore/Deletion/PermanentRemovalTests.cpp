@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <filesystem>
 #include <unistd.h>
 
@@ -30,6 +31,17 @@ TEST(PermanentRemovalTest, RemovesLinksNeverWhatTheyPointAt) {
   EXPECT_TRUE(fs::exists(tree.path("keep/precious")));
 
   EXPECT_THROW(removePermanently(tree.path("missing")), RemovalError);
+  // Another file than the one expected stays, folder or not.
+  tree.writeFile("other/file", 10);
+  tree.writeFile("single", 10);
+  struct stat st;
+  ASSERT_EQ(::stat(tree.path("keep").c_str(), &st), 0);
+  int root = ::open(tree.root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  for (const char *name : {"other", "single"})
+    EXPECT_THROW(removePermanently(root, name, tree.path(name), FileIdentity{st.st_dev, st.st_ino}), RemovalError);
+  ::close(root);
+  EXPECT_TRUE(fs::exists(tree.path("other/file")));
+  EXPECT_TRUE(fs::exists(tree.path("single")));
   EXPECT_THROW(removePermanently("relative/path"), RemovalError);
 }
 

@@ -124,6 +124,10 @@ TEST_F(SafeCleaningEngineTest, RealTrashAndRemoval) {
   EXPECT_EQ(removed.cleanedPaths.size(), 1u);
   EXPECT_FALSE(fs::exists(home.path(".cache/b")));
   EXPECT_FALSE(fs::exists(home.path(".local/share/Trash/files/b")));
+  // Removed from the Trash, an item takes its record along.
+  removed = engine.clean({item(home.path(".local/share/Trash/files/a"), 10)}, DeletionMode::permanentDelete, true);
+  EXPECT_EQ(removed.cleanedPaths.size(), 1u);
+  EXPECT_FALSE(fs::exists(home.path(".local/share/Trash/info/a.trashinfo")));
 }
 
 // Swaps the approved folder for a link to a secret between the guard's
