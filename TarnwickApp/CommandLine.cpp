@@ -58,7 +58,7 @@ constexpr const char *usageText =
     "           --category TITLE   only that category, e.g. \"Browser & Electron ServiceWorker Caches\"\n"
     "           --yes              do not ask first (needed when standard input is not a terminal)\n"
     "\n"
-    "Usage: quillane trash [--permanent] PATH...\n"
+    "Usage: quillane trash [--permanent] [--] PATH...\n"
     "\n"
     "  trash    Move each PATH to the Trash (or, with --permanent, remove it), after the safety checks.\n"
     "\n"
