@@ -21,7 +21,7 @@ using enum CleanableCategory;
 // needs no allocation: the measurer asks once per entry below every
 // browser location.
 constexpr auto protectedSessionNames = [] {
-  std::array<std::string_view, 43> names = {
+  std::array<std::string_view, 48> names = {
       "account web data",   "autofill",           "bookmarks",           "cert9.db",
       "cookies",            "cookies.sqlite",     "current session",     "current tabs",
       "extension cookies",  "favicons",           "favicons.sqlite",     "formhistory.sqlite",
@@ -32,7 +32,8 @@ constexpr auto protectedSessionNames = [] {
       "secure preferences", "session storage",    "sessions",            "sessionstore-backups",
       "sessionstore.jsonlz4", "shortcuts",        "signons.sqlite",      "storage.sqlite",
       "sync data",          "tokens.dat",         "top sites",           "trust tokens",
-      "visited links",      "web data",           "webappsstore.sqlite",
+      "visited links",      "web data",           "webappsstore.sqlite", "prefs.js",
+      "logins-backup.json", "key3.db",            "cert8.db",            "signedinuser.json",
   };
   std::ranges::sort(names);
   return names;

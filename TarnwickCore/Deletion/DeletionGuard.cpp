@@ -1,5 +1,7 @@
 #include "TarnwickCore/Deletion/DeletionGuard.h"
 
+#include "TarnwickCore/Deletion/GuardPlacement.h"
+
 #include <algorithm>
 #include <vector>
 #include <unistd.h>
@@ -95,72 +97,9 @@ std::string realLocation(const std::string &target, const std::string &home, con
   return (*realParent == "/" ? "" : *realParent) + target.substr(parent == "/" ? 0 : parent.size());
 }
 
-// Another name for a protected location, or a path inside one by another
-// name: decided by identity, folder by folder up to the root.
-void refuseByIdentity(const std::string &target, const FileIdentity &identity, const ProtectedSnapshot &protectedNow,
-                      const GuardFileFacts &files) {
-  for (const ExistingProtectedLocation &location : protectedNow.locations)
-    if (location.identity == identity)
-      throw DeletionGuardError(Kind::blockedProtectedPath, target);
-  for (std::string folder = parentOf(target);; folder = parentOf(folder)) {
-    const std::optional<FileIdentity> folderIdentity = files.identity(folder);
-    for (const ExistingProtectedLocation &location : protectedNow.locations) {
-      if (!folderIdentity || location.identity != *folderIdentity || location.protection == Protection::itself)
-        continue;
-      const std::string_view rest = std::string_view(target).substr(folder == "/" ? 1 : folder.size() + 1);
-      if (location.protection == Protection::subtree || !ProtectedLocations::isInsideCacheFolder(rest))
-        throw DeletionGuardError(Kind::blockedProtectedPath, target);
-    }
-    if (folder == "/")
-      break;
-  }
-  if (auto held = protectedNow.containers.find(identity); held != protectedNow.containers.end())
-    throw DeletionGuardError(Kind::containsProtectedLocation, target, held->second);
-}
-
-void refuseMounts(const std::string &target, const std::string &realTarget, const GuardFileFacts::LinkStatus &status,
-                  const GuardFileFacts &files) {
-  if (status.isMountRoot)
-    throw DeletionGuardError(Kind::containsMountPoint, target, target);
-  // Only a folder can hold a mount point; for one, an unknown mount table
-  // (empty answer) refuses too.
-  if (!status.isDirectory)
-    return;
-  if (auto mountPoint = files.mountPointAtOrBelow(realTarget))
-    throw DeletionGuardError(Kind::containsMountPoint, target, *mountPoint == realTarget ? target : *mountPoint);
-}
-
-// A path inside a bind mount of part of a protected location
-// (~/.cache/keys bound to ~/.gnupg/private-keys-v1.d) is that location's
-// file under another name: the rules by name apply to its unbound name too.
-void refuseByUnboundName(const std::string &target, const std::string &realTarget, const std::string &home,
-                         const GuardFileFacts &files) {
-  const std::optional<std::string> unbound = files.unboundPath(realTarget);
-  if (!unbound)
-    return;
-  std::vector<std::string> homes = {home};
-  if (auto realHome = files.canonicalPath(home)) {
-    homes.push_back(*realHome);
-    if (auto unboundHome = files.unboundPath(*realHome))
-      homes.push_back(*unboundHome);
-  }
-  for (const std::string &someHome : homes)
-    if (ProtectedLocations::protectorOf(*unbound, someHome))
-      throw DeletionGuardError(Kind::blockedProtectedPath, target);
-}
-
-// A home folder that is the root or another system folder (HOME=/ for a
-// user without one) would make every path "inside home": it counts as no
-// home at all, and only the absolute allowlist is left.
-bool isUsableHome(const std::string &home) {
-  for (std::string_view root : DeletionGuard::systemProtectedRoots)
-    if (home == root)
-      return false;
-  return true;
-}
-
-void requireAllowlistedOrConfirmed(const std::string &target, const std::string &home, bool confirmed) {
-  if (!isUsableHome(home)) {
+void requireAllowlistedOrConfirmed(const std::string &target, const std::string &home, bool usableHome,
+                                   bool confirmed) {
+  if (!usableHome) {
     if (isAtOrBelow(target, DeletionGuard::allowlistedAbsolutePrefix))
       return;
     throw DeletionGuardError(Kind::outsideAllowlistedRoots, target);
@@ -222,7 +161,9 @@ std::string DeletionGuard::standardize(std::string_view path) {
   std::string absolute;
   if (!path.starts_with('/')) {
     char *cwd = ::getcwd(nullptr, 0);
-    absolute = cwd ? cwd : "/";
+    if (!cwd) // no working folder to resolve against: stays relative
+      return std::string(path);
+    absolute = cwd;
     std::free(cwd);
     absolute += '/';
   }
@@ -258,6 +199,8 @@ ApprovedDeletion DeletionGuard::approve(std::string_view rawPath, const std::str
     throw DeletionGuardError(Kind::pathDoesNotExist, printable(rawPath));
   const std::string target = standardize(rawPath);
   const std::string home = standardize(homeDirectory);
+  if (!target.starts_with('/')) // relative, and the working folder is gone
+    throw DeletionGuardError(Kind::pathDoesNotExist, target);
 
   for (std::string_view root : systemProtectedRoots)
     if (target == root)
@@ -281,10 +224,14 @@ ApprovedDeletion DeletionGuard::approve(std::string_view rawPath, const std::str
   std::optional<ProtectedSnapshot> ownSnapshot;
   if (!protectedNow)
     protectedNow = &ownSnapshot.emplace(ProtectedLocations::snapshot(home, files));
-  refuseByUnboundName(target, realTarget, home, files);
-  refuseByIdentity(target, status->identity, *protectedNow, files);
-  refuseMounts(target, realTarget, *status, files);
-  requireAllowlistedOrConfirmed(target, home, allowUserConfirmedHomeItem);
+  const std::optional<MountTable> mounts = files.mountTable();
+  if (!mounts || !protectedNow->mountsKnown)
+    throw DeletionGuardError(Kind::containsMountPoint, target, "");
+  const GuardPlacement placement{target, realTarget, *status, *mounts, *protectedNow, files};
+  placement.refuseOtherNamesOfProtected();
+  placement.refuseHoldersOfProtected();
+  placement.refuseMounts();
+  requireAllowlistedOrConfirmed(target, home, isUsableHome(home, *mounts, files), allowUserConfirmedHomeItem);
   return {target, realTarget, status->identity, status->mountId, status->isDirectory};
 }
 

@@ -25,7 +25,7 @@ public:
 
   std::optional<LinkStatus> linkStatus(const std::string &path) const override {
     struct statx st;
-    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_INO | STATX_MNT_ID,
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_INO | STATX_MNT_ID | STATX_UID,
                 &st) != 0)
       return std::nullopt;
     const auto supported = st.stx_attributes_mask;
@@ -37,6 +37,7 @@ public:
     status.isMountRoot = (st.stx_attributes & supported & STATX_ATTR_MOUNT_ROOT) != 0;
     status.identity = {makedev(st.stx_dev_major, st.stx_dev_minor), st.stx_ino};
     status.mountId = (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
+    status.owner = st.stx_uid;
     return status;
   }
 
@@ -62,7 +63,7 @@ public:
   }
 
   std::optional<std::string> readSmallFile(const std::string &path) const override {
-    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st;
     if (!file || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
       return std::nullopt;
@@ -74,15 +75,7 @@ public:
     return text;
   }
 
-  std::optional<std::string> mountPointAtOrBelow(const std::string &realPath) const override {
-    const std::optional<MountTable> mounts = MountTable::readCurrent();
-    return mounts ? mounts->mountPointAtOrBelow(realPath) : std::optional<std::string>(std::string());
-  }
-
-  std::optional<std::string> unboundPath(const std::string &realPath) const override {
-    const std::optional<MountTable> mounts = MountTable::readCurrent();
-    return mounts ? mounts->unboundPath(realPath) : std::nullopt;
-  }
+  std::optional<MountTable> mountTable() const override { return MountTable::readCurrent(); }
 };
 
 } // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TarnwickCore/Support/MountTable.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -33,6 +35,8 @@ public:
     FileIdentity identity;
     /// The kernel's mount id; 0 when unknown.
     std::uint64_t mountId = 0;
+    /// The owning user.
+    std::uint32_t owner = 0;
   };
 
   virtual ~GuardFileFacts() = default;
@@ -51,13 +55,9 @@ public:
   /// The contents of a small text file (a few KiB at most are read), or
   /// nothing when it cannot be read.
   virtual std::optional<std::string> readSmallFile(const std::string &path) const = 0;
-  /// The shallowest mount point that is `realPath` or lies below it. Mounts
-  /// are compared by their real paths, so `realPath` must be free of links.
-  /// An empty string when the mounts cannot be known (no mount table).
-  virtual std::optional<std::string> mountPointAtOrBelow(const std::string &realPath) const = 0;
-  /// `realPath` named without bind mounts (MountTable::unboundPath):
-  /// another name for the same file, which the guard's rules see too.
-  virtual std::optional<std::string> unboundPath(const std::string &realPath) const = 0;
+  /// The mounts this process sees; nothing when they cannot be known (no
+  /// mount table), which the guard treats as a reason to refuse.
+  virtual std::optional<MountTable> mountTable() const = 0;
 
   static const GuardFileFacts &system();
 };

@@ -51,6 +51,13 @@ std::optional<std::vector<std::pair<std::string, unsigned char>>> listFolder(int
   return names;
 }
 
+std::optional<FileIdentity> identityOf(int folder) {
+  struct stat st;
+  if (::fstat(folder, &st) != 0)
+    return std::nullopt;
+  return FileIdentity{st.st_dev, st.st_ino};
+}
+
 bool isFolder(int parent, const std::string &name, unsigned char listedType) {
   if (listedType != DT_UNKNOWN)
     return listedType == DT_DIR;
@@ -122,9 +129,10 @@ private:
       }
     }
     if (holds) {
-      std::set<std::string> &seen = checked_[shown];
+      Checked &seen = checked_[shown];
+      seen.identity = identityOf(folder);
       for (const auto &entry : *names)
-        seen.insert(entry.first);
+        seen.names.insert(entry.first);
     }
     return holds;
   }
@@ -139,11 +147,15 @@ private:
     const std::vector<std::string> &left = outcome_.keptPaths;
     for (const auto &[name, type] : *names) {
       const std::string child = shown + "/" + name;
-      if (isKept(name) || !seen->second.contains(name) || std::ranges::find(left, child) != left.end())
+      if (isKept(name) || !seen->second.names.contains(name) || std::ranges::find(left, child) != left.end())
         continue;
-      if (checked_.contains(child)) {
-        if (UniqueFd sub{::openat(folder, name.c_str(), folderFlags)})
+      if (auto holding = checked_.find(child); holding != checked_.end()) {
+        // The folder looked through, not another swapped in or mounted there.
+        UniqueFd sub{::openat(folder, name.c_str(), folderFlags)};
+        if (sub && identityOf(sub.get()) == holding->second.identity)
           clean(sub.get(), child);
+        else
+          leave(child);
         continue;
       }
       try {
@@ -157,7 +169,11 @@ private:
   const std::vector<std::string> &kept_;
   const EntryAction &act_;
   std::uint64_t mountId_ = 0;
-  std::map<std::string, std::set<std::string>> checked_; // folders that hold kept entries → their names
+  struct Checked {
+    std::optional<FileIdentity> identity;
+    std::set<std::string> names;
+  };
+  std::map<std::string, Checked> checked_; // folders that hold kept entries → what was seen of them
   KeptEntryOutcome outcome_;
 };
 

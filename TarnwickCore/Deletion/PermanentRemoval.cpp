@@ -81,8 +81,10 @@ private:
   void enter(int from, const std::string &name, const std::string &shown) {
     int fd = ::openat(from, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-      // Swapped for a link or a file since it was listed: remove just that.
-      if ((errno == ELOOP || errno == ENOTDIR) && ::unlinkat(from, name.c_str(), 0) == 0)
+      // Swapped for a link or a file since it was listed: remove just that,
+      // unless it is the item itself and not the file expected.
+      if ((errno == ELOOP || errno == ENOTDIR) && (!levels_.empty() || isExpected(from, name.c_str(), AT_SYMLINK_NOFOLLOW)) &&
+          ::unlinkat(from, name.c_str(), 0) == 0)
         return;
       return fail(shown, std::strerror(errno));
     }

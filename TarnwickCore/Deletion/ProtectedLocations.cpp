@@ -173,32 +173,16 @@ std::string joined(std::string_view base, std::string_view relative) {
   return path;
 }
 
-void addExisting(ProtectedSnapshot &snapshot, const std::string &path, Protection protection,
-                 const GuardFileFacts &files) {
+void addExisting(ProtectedSnapshot &snapshot, const MountTable *mounts, const std::string &path,
+                 Protection protection, const GuardFileFacts &files) {
   const std::optional<FileIdentity> identity = files.identity(path);
   if (!identity)
     return;
-  snapshot.locations.push_back({path, protection, *identity});
-  // Every folder above it under each of its names: the one it is found by,
-  // its real location when that name goes through a link, and that
-  // location without bind mounts, so that the folder really holding it is
-  // known whichever way it is reached.
-  std::vector<std::string> names = {path};
-  if (auto real = files.canonicalPath(path); real && *real != path) {
-    names.push_back(*real);
-    if (auto unbound = files.unboundPath(*real))
-      names.push_back(*unbound);
-  } else if (auto unbound = files.unboundPath(path)) {
-    names.push_back(*unbound);
-  }
-  for (std::string folder : names) {
-    while (folder != "/") {
-      const auto slash = folder.rfind('/');
-      folder = slash == 0 ? "/" : folder.substr(0, slash);
-      if (auto above = files.identity(folder))
-        snapshot.containers.try_emplace(*above, path);
-    }
-  }
+  // Through links to where it really is, then to its place in its file
+  // system, whichever mounts show it.
+  const std::string real = files.canonicalPath(path).value_or(path);
+  std::optional<FileSystemLocation> where = mounts ? mounts->locate(real) : std::nullopt;
+  snapshot.locations.push_back({path, protection, *identity, where.value_or(FileSystemLocation{0, 0, real})});
 }
 
 // The personal folders the desktop names in ~/.config/user-dirs.dirs, in
@@ -211,6 +195,12 @@ std::vector<std::string> userDirectories(const std::string &home, const GuardFil
     const auto end = rest.find('\n');
     std::string_view line = rest.substr(0, end);
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    // Blanks around the line (and a CR from another system) as the desktop
+    // libraries accept them.
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+      line.remove_prefix(1);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
+      line.remove_suffix(1);
     const auto equals = line.find("=\"");
     if (!line.starts_with("XDG_") || equals == std::string_view::npos || !line.ends_with('"'))
       continue;
@@ -273,11 +263,14 @@ std::optional<std::string> ProtectedLocations::protectorOf(std::string_view targ
 
 ProtectedSnapshot ProtectedLocations::snapshot(const std::string &home, const GuardFileFacts &files) {
   ProtectedSnapshot snapshot;
+  const std::optional<MountTable> mounts = files.mountTable();
+  snapshot.mountsKnown = mounts.has_value();
+  const MountTable *table = mounts ? &*mounts : nullptr;
   for (const ProtectedEntry &entry : homeEntries)
-    addExisting(snapshot, joined(home, entry.relativePath), entry.protection, files);
+    addExisting(snapshot, table, joined(home, entry.relativePath), entry.protection, files);
   auto addAppHome = [&](const std::string &appHome) {
     for (const ProtectedEntry &entry : appEntries)
-      addExisting(snapshot, joined(appHome, entry.relativePath), entry.protection, files);
+      addExisting(snapshot, table, joined(appHome, entry.relativePath), entry.protection, files);
   };
   const std::string snaps = joined(home, snapRoot.relativePath);
   for (const std::string &app : files.folderNames(snaps))
@@ -287,7 +280,7 @@ ProtectedSnapshot ProtectedLocations::snapshot(const std::string &home, const Gu
   for (const std::string &app : files.folderNames(flatpaks))
     addAppHome(joined(flatpaks, app));
   for (const std::string &folder : userDirectories(home, files))
-    addExisting(snapshot, folder, itself, files);
+    addExisting(snapshot, table, folder, itself, files);
   return snapshot;
 }
 

@@ -6,7 +6,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace tarnwick {
@@ -31,22 +30,25 @@ struct ProtectedEntry {
   Protection protection;
 };
 
-/// A protected location that exists, and the file it names (a location
-/// that is itself a link is protected at its target too).
+/// A protected location that exists, the file it names (a location that is
+/// itself a link is protected at its target), and where that file lies in
+/// its file system.
 struct ExistingProtectedLocation {
   std::string path;
   Protection protection;
   FileIdentity identity;
+  FileSystemLocation where;
 };
 
-/// The protected locations that exist under one home folder at one moment,
-/// and every folder above them. Comparing identities with these refuses a
-/// second name for a protected folder (a bind mount, a path through another
-/// mount) like the folder itself, and any folder that holds one.
+/// The protected locations that exist under one home folder at one moment.
+/// Comparing file-system locations with these refuses any other name for a
+/// protected location or for anything inside it (a bind mount of part of
+/// it, a path through another mount of its file system), and any folder
+/// that holds one, however that folder is reached.
 struct ProtectedSnapshot {
   std::vector<ExistingProtectedLocation> locations;
-  /// A folder above some existing protected location → that location.
-  std::unordered_map<FileIdentity, std::string> containers;
+  /// False when the mounts could not be known: nothing can be approved.
+  bool mountsKnown = true;
 };
 
 /// What a user would lose irrecoverably: the tables of protected locations
@@ -84,7 +86,8 @@ public:
   static bool isInsideCacheFolder(std::string_view relative);
 
   /// The protected locations under `home` that exist now, found through
-  /// `files`.
+  /// `files`; the personal folders also under the names the desktop gives
+  /// them (~/.config/user-dirs.dirs).
   static ProtectedSnapshot snapshot(const std::string &home, const GuardFileFacts &files);
 };
 

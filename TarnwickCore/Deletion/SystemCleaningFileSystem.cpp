@@ -1,9 +1,12 @@
 #include "TarnwickCore/Deletion/CleaningFileSystem.h"
 
 #include "TarnwickCore/Deletion/KeptEntryCleaning.h"
+#include "TarnwickCore/Support/MountTable.h"
 #include "TarnwickCore/Support/NoLinkPath.h"
+#include "TarnwickCore/Support/RealPath.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 #include "TarnwickCore/Deletion/PermanentRemoval.h"
+#include "TarnwickCore/Deletion/RemovalQuarantine.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,6 +16,7 @@
 #include <vector>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace tarnwick {
 namespace {
@@ -38,24 +42,40 @@ std::string joinedSummary(const std::vector<std::string> &failures) {
   return text;
 }
 
-bool isTrashFolderName(std::string_view folder, std::string_view above) {
-  const bool digits = !folder.empty() && folder.find_first_not_of("0123456789") == std::string_view::npos;
-  return folder == "Trash" || (folder.starts_with(".Trash-") && folder.size() > 7) || (digits && above == ".Trash");
+std::string parentOf(const std::string &path) {
+  const auto slash = path.rfind('/');
+  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+}
+
+bool isMountPoint(const MountTable &mounts, const std::string &path) {
+  for (const MountEntry &entry : mounts.entries())
+    if (entry.mountPoint == path)
+      return true;
+  return false;
+}
+
+// Whether the real folder `trash` is one of the user's trashes: the home
+// Trash, or .Trash-$uid or .Trash/$uid in the top directory of a mount.
+// Decided by place, not by name: a folder the user named "Trash" is theirs.
+bool isUsersTrash(const std::string &trash, const std::string &homeTrash) {
+  if (trash == realPath(homeTrash).value_or(homeTrash))
+    return true;
+  const std::optional<MountTable> mounts = MountTable::readCurrent();
+  if (!mounts)
+    return false;
+  const std::string uid = std::to_string(::geteuid());
+  const std::string above = parentOf(trash), name = trash.substr(trash.rfind('/') + 1);
+  if (name == ".Trash-" + uid)
+    return isMountPoint(*mounts, above);
+  return name == uid && above.ends_with("/.Trash") && isMountPoint(*mounts, parentOf(above));
 }
 
 // An item removed from a Trash's files/ folder takes its record in info/
 // with it, or trash clients would list a ghost.
-void forgetTrashRecord(int parent, const std::string &name, const std::string &realPath) {
-  std::vector<std::string_view> folders; // the item's parent, then above it
-  std::string_view rest(realPath);
-  for (int i = 0; i < 3; ++i) {
-    rest = rest.substr(0, rest.rfind('/'));
-    const auto slash = rest.rfind('/');
-    if (slash == std::string_view::npos)
-      return;
-    folders.push_back(rest.substr(slash + 1));
-  }
-  if (folders[0] != "files" || !isTrashFolderName(folders[1], folders[2]))
+void forgetTrashRecord(int parent, const std::string &name, const std::string &realItemPath,
+                       const std::string &homeTrash) {
+  const std::string files = parentOf(realItemPath);
+  if (!files.ends_with("/files") || !isUsersTrash(parentOf(files), homeTrash))
     return;
   if (UniqueFd info{::openat(parent, "../info", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)})
     ::unlinkat(info.get(), (name + ".trashinfo").c_str(), 0);
@@ -75,8 +95,10 @@ void SystemCleaningFileSystem::moveToTrash(const ApprovedDeletion &item) {
 
 void SystemCleaningFileSystem::removeItem(const ApprovedDeletion &item) {
   const ParentAndName entry = pinned(item);
-  removePermanently(entry.parent.get(), entry.name, item.path, item.identity);
-  forgetTrashRecord(entry.parent.get(), entry.name, item.realPath);
+  RemovalQuarantine quarantine(entry.parent.get(), entry.name, item.path, item.identity);
+  removePermanently(quarantine.folder(), entry.name, item.path, item.identity);
+  quarantine.finish();
+  forgetTrashRecord(entry.parent.get(), entry.name, item.realPath, trash_.homeTrashDirectory());
 }
 
 std::vector<std::string> SystemCleaningFileSystem::cleanKeeping(const ApprovedDeletion &item, DeletionMode mode,

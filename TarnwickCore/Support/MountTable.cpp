@@ -78,6 +78,10 @@ std::string joined(std::string_view base, std::string_view rest) {
 
 } // namespace
 
+bool FileSystemLocation::isAtOrInside(const FileSystemLocation &other) const {
+  return major == other.major && minor == other.minor && isAtOrAbove(other.path, path);
+}
+
 std::optional<MountTable> MountTable::readCurrent() {
   UniqueFd file(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
   if (!file)
@@ -118,16 +122,12 @@ const MountEntry *MountTable::containing(std::string_view path) const {
   return found;
 }
 
-std::optional<std::string> MountTable::unboundPath(std::string_view realPath) const {
+std::optional<FileSystemLocation> MountTable::locate(std::string_view realPath) const {
   const MountEntry *mount = containing(realPath);
-  if (!mount || mount->root == "/")
+  if (!mount)
     return std::nullopt;
   const std::string_view rest = realPath.substr(mount->mountPoint == "/" ? 0 : mount->mountPoint.size());
-  const std::string inFileSystem = joined(mount->root, rest);
-  for (const MountEntry &whole : entries_)
-    if (whole.root == "/" && whole.major == mount->major && whole.minor == mount->minor)
-      return joined(whole.mountPoint, inFileSystem == "/" ? std::string_view() : std::string_view(inFileSystem));
-  return std::nullopt;
+  return FileSystemLocation{mount->major, mount->minor, joined(mount->root, rest)};
 }
 
 std::optional<std::string> MountTable::mountPointAtOrBelow(std::string_view path) const {

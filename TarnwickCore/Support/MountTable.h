@@ -24,6 +24,22 @@ struct MountEntry {
   std::string fileSystemType;
 };
 
+/// Where a file lies inside its file system, whatever mount shows it: the
+/// device and the path from that file system's own root. Two names of one
+/// folder (a bind mount, a second mount of the same file system) have the
+/// same location, and a folder holds another exactly when, on the same
+/// device, its path is a prefix of the other's.
+struct FileSystemLocation {
+  unsigned major = 0;
+  unsigned minor = 0;
+  std::string path; // absolute, "/" for the file system's root
+
+  /// Whether this location is `other` or lies inside it.
+  bool isAtOrInside(const FileSystemLocation &other) const;
+
+  friend bool operator==(const FileSystemLocation &, const FileSystemLocation &) = default;
+};
+
 /// A snapshot of the mounts this process sees. Mounts come and go at any
 /// time, so callers that act on the answer still check identities when
 /// they act (statx's mount id, st_dev).
@@ -44,12 +60,11 @@ public:
   /// "." and "..": it is compared as a string with the mount points.
   std::optional<std::string> mountPointAtOrBelow(std::string_view path) const;
 
-  /// `realPath` as named without bind mounts: when it lies inside a mount
-  /// that shows only a folder of its file system, the same file through a
-  /// mount of that whole file system ("/"), if one is visible. Nothing when
-  /// `realPath` is not inside such a mount, or the file system shows
-  /// nowhere else. Same requirements on `realPath` as above.
-  std::optional<std::string> unboundPath(std::string_view realPath) const;
+  /// Where `realPath` lies in its file system, through the mount that shows
+  /// it (the deepest mount point at or above it, the last one mounted there
+  /// when several are). Nothing when no mount holds it. Same requirements
+  /// on `realPath` as above.
+  std::optional<FileSystemLocation> locate(std::string_view realPath) const;
 
 private:
   /// The mount `path` lies in: the deepest mount point at or above it, the

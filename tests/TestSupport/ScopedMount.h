@@ -27,6 +27,12 @@ public:
   }
 
   bool mounted() const { return mounted_; }
+  /// Detaches it now (what is mounted on top of it stays).
+  void unmount() {
+    if (mounted_)
+      ::umount2(target_.c_str(), MNT_DETACH);
+    mounted_ = false;
+  }
 
 private:
   ScopedMount(const char *source, std::string target, const char *type, unsigned long flags)

@@ -19,6 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto found = table.mountPointAtOrBelow(entry.mountPoint);
     if (!found || found->size() > entry.mountPoint.size())
       std::abort();
+    // Every mount point lies in some mount: the same file system's place.
+    const auto where = table.locate(entry.mountPoint);
+    if (!where || where->path.empty() || where->path.front() != '/')
+      std::abort();
   }
   table.mountPointAtOrBelow(std::string_view(reinterpret_cast<const char *>(data), size / 2));
   return 0;

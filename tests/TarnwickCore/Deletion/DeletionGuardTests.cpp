@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarnwick {
 namespace {
@@ -30,21 +32,22 @@ std::string parentOf(const std::string &path) {
 class TableFacts final : public GuardFileFacts {
 public:
   std::map<std::string, LinkStatus> entries;
-  std::set<std::string> mountPoints;
   std::map<std::string, std::string> realLocations; // a path through a link → where it leads
-  std::map<std::string, std::string> unbound;        // a bind mount → the folder it shows
   std::map<std::string, std::string> fileContents;
+  /// mountinfo lines after the root file system's; nothing: no mount table.
+  std::optional<std::string> mounts = "";
 
   void add(const std::string &path, LinkStatus status = {}) {
     status.identity = {1, std::hash<std::string>{}(path)};
+    status.owner = ::geteuid();
     entries[path] = status;
     for (std::string folder = parentOf(path); entries.try_emplace(folder).second; folder = parentOf(folder)) {
-      entries[folder] = {false, false, true, false, {1, std::hash<std::string>{}(folder)}, 1};
+      entries[folder] = {false, false, true, false, {1, std::hash<std::string>{}(folder)}, 1, ::geteuid()};
       if (folder == "/")
         break;
     }
   }
-  void folder(const std::string &path) { add(path, {false, false, true, false, {}, 1}); }
+  void folder(const std::string &path) { add(path, {false, false, true, false, {}, 1, 0}); }
   void sameFileAs(const std::string &path, const std::string &original) {
     folder(path);
     entries[path].identity = entries.at(original).identity;
@@ -66,12 +69,6 @@ public:
     auto found = fileContents.find(path);
     return found == fileContents.end() ? std::nullopt : std::optional(found->second);
   }
-  std::optional<std::string> unboundPath(const std::string &realPath) const override {
-    for (const auto &[mount, shown] : unbound)
-      if (realPath == mount || realPath.starts_with(mount + "/"))
-        return shown + realPath.substr(mount.size());
-    return std::nullopt;
-  }
   std::optional<FileIdentity> identity(const std::string &path) const override {
     return exists(path) ? std::optional(entries.at(path).identity) : std::nullopt;
   }
@@ -82,13 +79,10 @@ public:
         names.push_back(entry.substr(entry.rfind('/') + 1));
     return names;
   }
-  std::optional<std::string> mountPointAtOrBelow(const std::string &realPath) const override {
-    if (realPath.ends_with("/noProc"))
-      return std::string(); // as without a mount table
-    for (const std::string &point : mountPoints)
-      if (point == realPath || point.starts_with(realPath + "/"))
-        return point;
-    return std::nullopt;
+  std::optional<MountTable> mountTable() const override {
+    if (!mounts)
+      return std::nullopt;
+    return MountTable::parse("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n" + *mounts);
   }
 };
 
@@ -99,6 +93,15 @@ struct Case {
   std::string reported;        // the error's path, or the approved path
   std::string location = {};   // the error's second place
 };
+
+std::optional<DeletionGuardError> refusalOf(const std::string &path, const GuardFileFacts &files) {
+  try {
+    DeletionGuard::validateDeletionCandidate(path, home, true, files);
+    return std::nullopt;
+  } catch (const DeletionGuardError &error) {
+    return error;
+  }
+}
 
 void expectOutcomes(const std::vector<Case> &cases, const GuardFileFacts &files) {
   for (const Case &c : cases) {
@@ -126,12 +129,14 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
         "/home/ann/.config/google-chrome/Default/Preferences", "/home/ann/.ssh/id_rsa",
         "/home/ann/.cache/holder/inner/f", "/home/ann/.cache/mnt/f", "/home/ann/.cache/pk/k.key",
         "/home/ann/.gnupg/private-keys-v1.d/k.key", "/home/ann/dotfiles/gnupg/key", "/home/ann/.gnupg",
-        "/home/ann/Dokumente/brief.odt", "/home/ann/.cache/noProc/f"})
+        "/home/ann/Dokumente/brief.odt"})
     files.add(existing);
-  files.unbound["/home/ann/.cache/pk"] = "/home/ann/.gnupg/private-keys-v1.d";
   files.realLocations["/home/ann/.gnupg"] = "/home/ann/dotfiles/gnupg";
-  files.fileContents["/home/ann/.config/user-dirs.dirs"] =
-      "# written by xdg-user-dirs-update\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\nXDG_MUSIC_DIR=\"$HOME/\"\n";
+  files.fileContents["/home/ann/.config/user-dirs.dirs"] = "# written by xdg-user-dirs-update\n"
+                                                          "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\r\n"
+                                                          "  XDG_VIDEOS_DIR=\"$HOME/Filme\" \n"
+                                                          "XDG_MUSIC_DIR=\"$HOME/\"\n";
+  files.add("/home/ann/Filme/f");
   files.folder("/home/ann/Library/Caches/x");
   files.add("/home/ann/.cache/frozen", {false, true, false, false, {}, 1});
   files.sameFileAs("/home/ann/.cache/sshAgain", "/home/ann/.ssh");
@@ -139,7 +144,9 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
   files.sameFileAs("/home/ann/.cache/configAgain", "/home/ann/.config");
   files.add("/home/ann/.cache/configAgain/google-chrome/GPUCache/f");
   files.add("/home/ann/.cache/configAgain/google-chrome/Preferences");
-  files.mountPoints = {"/home/ann/.cache/holder/inner", "/home/ann/.cache/mnt"};
+  files.mounts = "2 1 0:40 / /home/ann/.cache/holder/inner rw - tmpfs none rw\n"
+                 "3 1 0:41 / /home/ann/.cache/mnt rw - tmpfs none rw\n"
+                 "4 1 8:1 /home/ann/dotfiles/gnupg/private-keys-v1.d /home/ann/.cache/pk rw - ext4 /dev/sda1 rw\n";
 
   expectOutcomes(
       {
@@ -197,8 +204,8 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
           {"/home/ann/dotfiles", true, Kind::containsProtectedLocation, "/home/ann/dotfiles", "/home/ann/.gnupg"},
           // The desktop's own names for the personal folders.
           {"/home/ann/Dokumente", true, Kind::blockedProtectedPath, "/home/ann/Dokumente"},
+          {"/home/ann/Filme", true, Kind::blockedProtectedPath, "/home/ann/Filme"},
           {"/home/ann/Dokumente/brief.odt", true, std::nullopt, "/home/ann/Dokumente/brief.odt"},
-          {"/home/ann/.cache/noProc", false, Kind::containsMountPoint, "/home/ann/.cache/noProc", ""},
           {"/home/ann/Library/Caches", false, std::nullopt, "/home/ann/Library/Caches"},
           {"/home/ann/Library/Caches/./x/", false, std::nullopt, "/home/ann/Library/Caches/x"},
           {"//home//ann/Library//Caches/x", false, std::nullopt, "/home/ann/Library/Caches/x"},
@@ -212,11 +219,26 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
       },
       files);
 
-  // Without a usable home folder nothing is inside one.
-  for (const char *unusable : {"/", "/usr"})
-    for (const char *path : {"/tmp/x", "/usr/local/x"})
+  // Without a mount table nothing is approved.
+  TableFacts noMounts = files;
+  noMounts.mounts.reset();
+  EXPECT_EQ(refusalOf("/home/ann/Library/Caches/x", noMounts), DeletionGuardError(Kind::containsMountPoint,
+                                                                                 "/home/ann/Library/Caches/x", ""));
+  // Without a usable home folder nothing is inside one: a system folder,
+  // or one that is not the user's.
+  files.add("/home/bob/notes");
+  files.entries["/home/bob"].owner = ::geteuid() + 1;
+  for (const char *unusable : {"/", "/usr", "/home/bob"})
+    for (const char *path : {"/tmp/x", "/usr/local/x", "/home/bob/notes"})
       EXPECT_THROW(DeletionGuard::validateDeletionCandidate(path, unusable, true, files), DeletionGuardError)
           << unusable << " " << path;
+  // A relative path when the working folder is gone names nothing.
+  TempTree gone;
+  const auto back = std::filesystem::current_path();
+  std::filesystem::current_path(gone.path(""));
+  ::rmdir(gone.root().c_str());
+  EXPECT_EQ(refusalOf("tmp/x", files), DeletionGuardError(Kind::pathDoesNotExist, "tmp/x"));
+  std::filesystem::current_path(back);
 }
 
 // Written out by hand on purpose: a location dropped from the production
@@ -386,6 +408,47 @@ TEST(DeletionGuardTest, BindMountsAndMountPointsAreRecognisedOnTheRealSystem) {
   auto sshFromVault = ScopedMount::bind(tree.path("vault/ssh"), tree.path(".ssh"));
   ASSERT_TRUE(sshFromVault.mounted());
   EXPECT_EQ(refusal("vault"), Outcome(Kind::containsProtectedLocation, tree.path(".ssh")));
+}
+
+// Homes whose file system shows only through a bind mount (as btrfs
+// subvolumes and container volumes do), protected folders reached through
+// a link, and a home that is "/" under another name.
+TEST(DeletionGuardTest, ProtectionHoldsWhateverTheMountsOfTheHome) {
+  TempTree scratch;
+  scratch.makeDirectory("volume");
+  scratch.makeDirectory("home");
+  auto volume = ScopedMount::tmpfs(scratch.path("volume"));
+  if (!volume.mounted())
+    GTEST_SKIP() << "mounting needs root";
+  scratch.writeFile("volume/users/ann/dotfiles/gnupg/private-keys-v1.d/k.key", 10);
+  scratch.writeFile("volume/users/ann/vault/ssh/id_rsa", 10);
+  scratch.makeSymlink("volume/users/ann/.gnupg", "dotfiles/gnupg");
+  for (const char *folder : {"volume/users/ann/.ssh", "volume/users/ann/.cache/pk"})
+    scratch.makeDirectory(folder);
+  auto home = ScopedMount::bind(scratch.path("volume/users/ann"), scratch.path("home"));
+  ASSERT_TRUE(home.mounted());
+  volume.unmount(); // the whole file system no longer shows anywhere: only the bind does
+  const std::string h = scratch.path("home");
+  auto keys = ScopedMount::bind(h + "/dotfiles/gnupg/private-keys-v1.d", h + "/.cache/pk");
+  auto ssh = ScopedMount::bind(h + "/vault/ssh", h + "/.ssh");
+  ASSERT_TRUE(keys.mounted() && ssh.mounted());
+  auto refusal = [&](const std::string &path, const std::string &homeFolder) -> std::optional<Kind> {
+    try {
+      DeletionGuard::validateDeletionCandidate(path, homeFolder, true);
+      return std::nullopt;
+    } catch (const DeletionGuardError &error) {
+      return error.kind();
+    }
+  };
+  EXPECT_EQ(refusal(h + "/.cache/pk/k.key", h), Kind::blockedProtectedPath);
+  EXPECT_EQ(refusal(h + "/dotfiles", h), Kind::containsProtectedLocation);
+  EXPECT_EQ(refusal(h + "/vault", h), Kind::containsProtectedLocation);
+  // "/" under another name is no home: nothing is inside it.
+  scratch.makeDirectory("root");
+  scratch.writeFile("mine", 1);
+  auto root = ScopedMount::bind("/", scratch.path("root"));
+  ASSERT_TRUE(root.mounted());
+  EXPECT_EQ(refusal(scratch.path("root") + scratch.path("mine"), scratch.path("root")), Kind::outsideAllowlistedRoots);
 }
 
 } // namespace

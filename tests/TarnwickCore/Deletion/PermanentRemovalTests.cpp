@@ -1,4 +1,5 @@
 #include "TarnwickCore/Deletion/PermanentRemoval.h"
+#include "TarnwickCore/Deletion/RemovalQuarantine.h"
 #include "TestSupport/ScopedMount.h"
 #include "TestSupport/TempTree.h"
 
@@ -39,9 +40,14 @@ TEST(PermanentRemovalTest, RemovesLinksNeverWhatTheyPointAt) {
   int root = ::open(tree.root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   for (const char *name : {"other", "single"})
     EXPECT_THROW(removePermanently(root, name, tree.path(name), FileIdentity{st.st_dev, st.st_ino}), RemovalError);
+  // Moved aside into a private folder first, another file is put back.
+  EXPECT_THROW(RemovalQuarantine(root, "single", tree.path("single"), FileIdentity{st.st_dev, st.st_ino}),
+               std::runtime_error);
   ::close(root);
   EXPECT_TRUE(fs::exists(tree.path("other/file")));
   EXPECT_TRUE(fs::exists(tree.path("single")));
+  EXPECT_EQ(quillane::test::runCommand("ls -A " + quillane::test::shellQuote(tree.root()) + " | grep -c quillane"),
+            "0\n");
   EXPECT_THROW(removePermanently("relative/path"), RemovalError);
 }
 

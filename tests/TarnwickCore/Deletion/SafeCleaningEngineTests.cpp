@@ -128,6 +128,12 @@ TEST_F(SafeCleaningEngineTest, RealTrashAndRemoval) {
   removed = engine.clean({item(home.path(".local/share/Trash/files/a"), 10)}, DeletionMode::permanentDelete, true);
   EXPECT_EQ(removed.cleanedPaths.size(), 1u);
   EXPECT_FALSE(fs::exists(home.path(".local/share/Trash/info/a.trashinfo")));
+  // A folder that is only named like a Trash keeps its other files.
+  home.writeFile("Documents/Trash/files/report", 10);
+  home.writeFile("Documents/Trash/info/report.trashinfo", 10);
+  removed = engine.clean({item(home.path("Documents/Trash/files/report"), 10)}, DeletionMode::permanentDelete, true);
+  EXPECT_EQ(removed.cleanedPaths.size(), 1u);
+  EXPECT_TRUE(fs::exists(home.path("Documents/Trash/info/report.trashinfo")));
 }
 
 // Swaps the approved folder for a link to a secret between the guard's

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "TarnwickCore/Deletion/GuardFileFacts.h"
+#include "TarnwickCore/Support/UniqueFd.h"
+
+#include <string>
+
+namespace tarnwick {
+
+/// A private folder (mode 0700, fresh, empty) made beside an entry that is
+/// about to be removed, and the entry moved into it. Unlinking works by
+/// name, and between the last look and the unlink someone with write
+/// access to the entry's folder could swap in another file under that
+/// name; once in the private folder, the entry's name is beyond the reach
+/// of anyone but its owner. The entry is checked again there, and put back
+/// if it is not the file expected.
+///
+/// Threads: one owner. Lifecycle: construct (the entry is moved in and
+/// checked, or the constructor throws std::runtime_error with nothing
+/// changed), remove through folder(), then finish(): the folder goes, and
+/// whatever the removal left is put back under its own name first.
+class RemovalQuarantine {
+public:
+  RemovalQuarantine(int parent, const std::string &name, const std::string &shownPath, FileIdentity expected);
+  ~RemovalQuarantine();
+  RemovalQuarantine(const RemovalQuarantine &) = delete;
+  RemovalQuarantine &operator=(const RemovalQuarantine &) = delete;
+
+  /// The private folder; the entry keeps its name inside it.
+  int folder() const { return folder_.get(); }
+  /// Puts back what is left of the entry, if anything, and removes the
+  /// private folder.
+  void finish();
+
+private:
+  int parent_;
+  std::string name_;
+  std::string folderName_;
+  UniqueFd folder_;
+  bool finished_ = false;
+};
+
+} // namespace tarnwick
