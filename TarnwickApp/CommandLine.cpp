@@ -114,18 +114,16 @@ int dispatch(int argc, char **argv) {
     return 0;
   }
   if (command == "scan") {
-    std::string error;
-    auto options = parseScanOptions(arguments.subspan(1), error);
+    const tarnwick::Result<ScanOptions> options = parseScanOptions(arguments.subspan(1));
     if (!options)
-      return usageError(error);
+      return usageError(options.failure().message());
     const tarnwick::FastBulkScanner scanner(options->concurrency, options->fileManager);
     return runScanCommand(*options, scanner, user);
   }
   if (command == "treemap") {
-    std::string error;
-    auto options = parseTreemapOptions(arguments.subspan(1), error);
+    const tarnwick::Result<TreemapOptions> options = parseTreemapOptions(arguments.subspan(1));
     if (!options)
-      return usageError(error);
+      return usageError(options.failure().message());
     return runTreemapCommand(*options, tarnwick::FastBulkScanner(), user);
   }
   if (command == "window") {

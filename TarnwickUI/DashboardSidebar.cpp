@@ -10,7 +10,10 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
+#include <QStringList>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tarnwick {
 namespace {
@@ -18,6 +21,9 @@ namespace {
 using namespace WidgetStyle;
 
 QString fromView(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+
+// Unreadable folders the note's tooltip names before it only counts the rest.
+constexpr std::size_t unreadableInTooltip = 10;
 
 /// One row of the category list: symbol, title, and a highlight when chosen.
 class CategoryRow : public QAbstractButton {
@@ -95,7 +101,9 @@ QFrame *makeSeparator(QWidget *parent) {
 
 } // namespace
 
-DashboardSidebar::DashboardSidebar(QWidget *parent) : QWidget(parent), gauge_(new StorageGauge(this)) {
+DashboardSidebar::DashboardSidebar(QWidget *parent)
+    : QWidget(parent), gauge_(new StorageGauge(this)),
+      unreadableNote_(makeLabel({}, textFont(10, QFont::Medium), secondaryText(), this)) {
   setMinimumWidth(260);
   setMaximumWidth(360);
   setAutoFillBackground(true);
@@ -109,6 +117,9 @@ DashboardSidebar::DashboardSidebar(QWidget *parent) : QWidget(parent), gauge_(ne
   layout->addWidget(makeHeader(this));
   layout->addWidget(makeSeparator(this));
   layout->addWidget(gauge_);
+  unreadableNote_->setContentsMargins(14, 0, 14, 8);
+  unreadableNote_->hide();
+  layout->addWidget(unreadableNote_);
   layout->addWidget(makeSeparator(this));
 
   auto *title = new QLabel(QStringLiteral("SMART CATEGORIES"), this);
@@ -146,6 +157,22 @@ DashboardSidebar::DashboardSidebar(QWidget *parent) : QWidget(parent), gauge_(ne
 }
 
 void DashboardSidebar::setTotalBytes(std::int64_t bytes) { gauge_->setTotalBytes(bytes); }
+
+void DashboardSidebar::setUnreadableFolders(const ScanReport &report) {
+  const std::int64_t count = report.unreadableFolderCount;
+  unreadableNote_->setVisible(count > 0);
+  if (count == 0)
+    return;
+  unreadableNote_->setText(count == 1 ? QStringLiteral("1 folder could not be read")
+                                      : QStringLiteral("%L1 folders could not be read").arg(count));
+  QStringList lines;
+  const std::size_t shown = std::min(report.unreadablePaths.size(), unreadableInTooltip);
+  for (std::size_t i = 0; i < shown; ++i)
+    lines << displayText(report.unreadablePaths[i].message());
+  if (count > std::int64_t(shown))
+    lines << QStringLiteral("and %L1 more").arg(count - std::int64_t(shown));
+  unreadableNote_->setToolTip(lines.join(QLatin1Char('\n')));
+}
 
 void DashboardSidebar::setSelectedCategory(std::optional<CleanableCategory> category) {
   selected_ = category;

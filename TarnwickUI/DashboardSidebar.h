@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnwickCore/Catalogue/CleanableCategory.h"
+#include "TarnwickCore/Tree/ScanReport.h"
 
 #include <QWidget>
 
@@ -9,16 +10,17 @@
 #include <vector>
 
 class QAbstractButton;
+class QLabel;
 
 namespace tarnwick {
 
 class StorageGauge;
 
-/// The explorer's left pane: the product header, the storage gauge and the
-/// smart-category list ("All Files" first, then the ten categories) that
-/// filters the treemap. It shows the filter it is given; clicks come out as
-/// `filterChosen` with the filter the click asks for (the same category
-/// again clears it).
+/// The explorer's left pane: the product header, the storage gauge, a note
+/// when folders could not be read, and the smart-category list ("All Files"
+/// first, then the ten categories) that filters the treemap. It shows the
+/// filter it is given; clicks come out as `filterChosen` with the filter the
+/// click asks for (the same category again clears it).
 ///
 /// Threads: GUI thread only.
 class DashboardSidebar : public QWidget {
@@ -28,12 +30,16 @@ public:
   explicit DashboardSidebar(QWidget *parent = nullptr);
 
   void setTotalBytes(std::int64_t bytes);
+  /// Says under the gauge how many folders of the tree could not be read,
+  /// the first of them with why in its tooltip; hidden when none.
+  void setUnreadableFolders(const ScanReport &report);
   void setSelectedCategory(std::optional<CleanableCategory> category);
 
   /// Row 0 is "All Files"; row i + 1 is the i-th category.
   QAbstractButton *categoryRow(int row) const;
   int categoryRowCount() const { return int(rows_.size()); }
   const StorageGauge *gauge() const { return gauge_; }
+  const QLabel *unreadableNote() const { return unreadableNote_; }
 
 signals:
   void filterChosen(std::optional<tarnwick::CleanableCategory> category);
@@ -42,6 +48,7 @@ private:
   void choose(std::optional<CleanableCategory> category);
 
   StorageGauge *gauge_;
+  QLabel *unreadableNote_;
   std::vector<QAbstractButton *> rows_;
   std::optional<CleanableCategory> selected_;
 };

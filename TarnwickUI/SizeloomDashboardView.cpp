@@ -210,6 +210,8 @@ void SizeloomDashboardView::refreshChrome() {
   const std::optional<DiskNode> current = arena_ ? arena_->node(currentNodeID_) : std::nullopt;
   std::optional<DiskNode> root = arena_ ? arena_->rootNode() : std::nullopt;
   sidebar_->setTotalBytes(root ? root->allocatedSize : 0);
+  static const ScanReport noTree;
+  sidebar_->setUnreadableFolders(arena_ ? arena_->scanReport() : noTree);
   breadcrumbBar_->setState(arena_ ? arena_->breadcrumbChain(currentNodeID_) : std::vector<DiskNode>{}, current,
                            current && current->parentID.has_value());
   std::optional<DiskNode> selected = selectedNodeID_ && arena_ ? arena_->node(*selectedNodeID_) : std::nullopt;

@@ -20,6 +20,11 @@ TarnwickAppCoordinator::~TarnwickAppCoordinator() {
   activeScan_.request_stop(); // workers_, the last member, then joins it
 }
 
+const std::vector<Failure> &TarnwickAppCoordinator::unreadablePaths() const {
+  static const std::vector<Failure> none;
+  return arena_ ? arena_->scanReport().unreadablePaths : none;
+}
+
 void TarnwickAppCoordinator::setScanning(bool scanning) {
   if (isScanning_ == scanning)
     return;

@@ -42,6 +42,10 @@ public:
 
   /// The last scan that completed without being cancelled.
   std::shared_ptr<const DiskTreeArena> arena() const { return arena_; }
+  /// The folders of that tree that could not be read completely, each with
+  /// why: ScanReport::unreadablePaths of arena() (the first
+  /// ScanReport::maxUnreadablePaths, sorted by path); empty before any tree.
+  const std::vector<Failure> &unreadablePaths() const;
   const std::optional<ScanProgress> &scanProgress() const { return scanProgress_; }
   bool isScanning() const { return isScanning_; }
   const std::optional<QString> &scanError() const { return scanError_; }

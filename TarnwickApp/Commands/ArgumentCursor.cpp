@@ -14,22 +14,19 @@ bool ArgumentCursor::next() {
   return true;
 }
 
-std::optional<std::string_view> ArgumentCursor::value(std::string &error) {
+tarnwick::Result<std::string_view> ArgumentCursor::value() {
   if (inlineValue_)
-    return inlineValue_;
+    return *inlineValue_;
   if (next_ < arguments_.size())
     return std::string_view(arguments_[next_++]);
-  error = "option " + std::string(current_) + " needs a value";
-  return std::nullopt;
+  return tarnwick::Failure::because("option " + std::string(current_) + " needs a value");
 }
 
-bool ArgumentCursor::takePath(std::string &path, std::string &error, std::string_view what) const {
-  if (!path.empty()) {
-    error = "only one PATH can be " + std::string(what) + " at a time";
-    return false;
-  }
+tarnwick::Result<void> ArgumentCursor::takePath(std::string &path, std::string_view what) const {
+  if (!path.empty())
+    return tarnwick::Failure::because("only one PATH can be " + std::string(what) + " at a time");
   path = std::string(current_);
-  return true;
+  return {};
 }
 
 } // namespace quillane

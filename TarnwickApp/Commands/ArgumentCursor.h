@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TarnwickCore/Support/Result.h"
+
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -23,12 +25,12 @@ public:
   bool isOption() const { return current_.starts_with("-") && current_ != "-"; }
 
   /// The option's value: the inline one, else the following argument
-  /// (consumed). Nothing, with `error` set, when there is none.
-  std::optional<std::string_view> value(std::string &error);
+  /// (consumed); a failure saying so when there is none.
+  tarnwick::Result<std::string_view> value();
 
-  /// Records the current argument as the one PATH, or sets `error` when a
-  /// PATH was already given. `what` completes "only one PATH can be … at a time".
-  bool takePath(std::string &path, std::string &error, std::string_view what) const;
+  /// Records the current argument as the one PATH; a failure when `path`
+  /// already holds one. `what` completes "only one PATH can be … at a time".
+  tarnwick::Result<void> takePath(std::string &path, std::string_view what) const;
 
 private:
   std::span<char *const> arguments_;

@@ -7,16 +7,13 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace quillane {
 namespace {
 
 // As many links as the kernel follows in one path before ELOOP.
 constexpr int maxLinkDepth = 40;
-
-std::string describe(const std::string &what, const std::string &path, int error = errno) {
-  return what + " " + path + ": " + std::strerror(error);
-}
 
 mode_t currentUmask() {
   mode_t mask = ::umask(0);
@@ -72,82 +69,91 @@ bool writtenInPlace(mode_t mode) { return S_ISFIFO(mode) || S_ISCHR(mode) || S_I
 
 } // namespace
 
-AtomicOutputFile::AtomicOutputFile(std::string destination) : destination_(std::move(destination)) {
+tarnwick::Result<AtomicOutputFile> AtomicOutputFile::open(std::string destination) {
+  AtomicOutputFile file(std::move(destination));
+  if (tarnwick::Result<void> opened = file.openDestination(); !opened)
+    return opened.failure();
+  return tarnwick::Result<AtomicOutputFile>(std::move(file));
+}
+
+AtomicOutputFile::AtomicOutputFile(AtomicOutputFile &&other) noexcept
+    : destination_(std::move(other.destination_)), renameTarget_(std::move(other.renameTarget_)),
+      temporary_(std::exchange(other.temporary_, {})), stream_(std::exchange(other.stream_, nullptr)),
+      toStandardOutput_(other.toStandardOutput_) {}
+
+tarnwick::Failure AtomicOutputFile::writeFailure(std::string reason) const {
+  if (reason.empty())
+    return tarnwick::Failure::fromErrno("write", destination_);
+  return {"write", destination_, 0, std::move(reason)};
+}
+
+tarnwick::Result<void> AtomicOutputFile::openDestination() {
   if (isStandardOutputName(destination_)) {
     toStandardOutput_ = true;
     stream_ = stdout;
-    return;
+    return {};
   }
   struct stat named;
   const bool exists = ::stat(destination_.c_str(), &named) == 0;
-  if (exists && S_ISDIR(named.st_mode)) {
-    error_ = "cannot write " + destination_ + ": it is a directory";
-    return;
-  }
-  if (exists && writtenInPlace(named.st_mode)) {
-    openInPlace();
-    return;
-  }
-  if (exists && !S_ISREG(named.st_mode)) {
-    error_ = "cannot write " + destination_ + ": it is a block device";
-    return;
-  }
+  if (exists && S_ISDIR(named.st_mode))
+    return writeFailure("it is a directory");
+  if (exists && writtenInPlace(named.st_mode))
+    return openInPlace();
+  if (exists && !S_ISREG(named.st_mode))
+    return writeFailure("it is a block device");
   std::optional<std::string> target = finalTarget(destination_);
-  if (!target) {
-    error_ = describe("cannot write", destination_);
-    return;
-  }
+  if (!target)
+    return writeFailure();
   // The hand-made resolution must land on the file the kernel resolves to;
   // it does not through /proc's descriptor links to deleted files.
   struct stat resolved;
   if (exists && (::lstat(target->c_str(), &resolved) != 0 || resolved.st_dev != named.st_dev ||
-                 resolved.st_ino != named.st_ino)) {
-    error_ = "cannot write " + destination_ + ": the file it names cannot be replaced by name";
-    return;
-  }
+                 resolved.st_ino != named.st_ino))
+    return writeFailure("the file it names cannot be replaced by name");
   renameTarget_ = std::move(*target);
-  openTemporary();
+  return openTemporary();
 }
 
-void AtomicOutputFile::openInPlace() {
+tarnwick::Result<void> AtomicOutputFile::openInPlace() {
   // An empty temporary_ marks this direct mode. Opening a FIFO waits for
   // its reader.
   int fd = ::open(destination_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) {
-    error_ = describe("cannot write", destination_);
-    return;
-  }
+  if (fd < 0)
+    return writeFailure();
   // Swapped for a regular file since the stat: writing it in place would
   // keep its old tail, so refuse.
   struct stat opened;
   if (::fstat(fd, &opened) != 0 || !writtenInPlace(opened.st_mode)) {
-    error_ = "cannot write " + destination_ + ": it changed while being opened";
     ::close(fd);
-    return;
+    return writeFailure("it changed while being opened");
   }
   if (!(stream_ = ::fdopen(fd, "w"))) {
-    error_ = describe("cannot write", destination_);
+    tarnwick::Failure failure = writeFailure();
     ::close(fd);
+    return failure;
   }
+  return {};
 }
 
-void AtomicOutputFile::openTemporary() {
+tarnwick::Result<void> AtomicOutputFile::openTemporary() {
   // Beside the final file, so the rename stays within one file system.
   temporary_ = renameTarget_ + ".XXXXXX";
   int fd = ::mkostemp(temporary_.data(), O_CLOEXEC);
   if (fd < 0) {
-    error_ = describe("cannot write", destination_);
+    tarnwick::Failure failure = writeFailure();
     temporary_.clear();
-    return;
+    return failure;
   }
   ::fchmod(fd, 0666 & ~currentUmask());
   stream_ = ::fdopen(fd, "w");
   if (!stream_) {
-    error_ = describe("cannot write", destination_);
+    tarnwick::Failure failure = writeFailure();
     ::close(fd);
     ::unlink(temporary_.c_str());
     temporary_.clear();
+    return failure;
   }
+  return {};
 }
 
 AtomicOutputFile::~AtomicOutputFile() {
@@ -158,33 +164,29 @@ AtomicOutputFile::~AtomicOutputFile() {
     ::unlink(temporary_.c_str());
 }
 
-bool AtomicOutputFile::commit() {
+tarnwick::Result<void> AtomicOutputFile::commit() {
   if (!stream_)
-    return false;
+    return writeFailure("it was closed already");
   if (toStandardOutput_) {
     if (std::fflush(stdout) == 0)
-      return true;
-    error_ = describe("cannot write", "standard output");
-    return false;
+      return {};
+    return tarnwick::Failure::fromErrno("write", "standard output");
   }
   // Written in place (a pipe or device): nothing to sync or rename.
   const bool inPlace = temporary_.empty();
-  bool written = std::fflush(stream_) == 0 && (inPlace || ::fsync(::fileno(stream_)) == 0);
-  if (!written)
-    error_ = describe("cannot write", destination_);
-  bool closed = std::fclose(stream_) == 0;
+  std::optional<tarnwick::Failure> failure;
+  if (std::fflush(stream_) != 0 || (!inPlace && ::fsync(::fileno(stream_)) != 0))
+    failure = writeFailure();
+  if (std::fclose(stream_) != 0 && !failure)
+    failure = writeFailure();
   stream_ = nullptr;
-  if (written && !closed)
-    error_ = describe("cannot write", destination_);
-  if (inPlace)
-    return written && closed;
-  if (!written || !closed || ::rename(temporary_.c_str(), renameTarget_.c_str()) != 0) {
-    if (error_.empty())
-      error_ = describe("cannot write", destination_);
+  if (!inPlace && !failure && ::rename(temporary_.c_str(), renameTarget_.c_str()) != 0)
+    failure = writeFailure();
+  if (!failure)
+    return {};
+  if (!inPlace)
     ::unlink(temporary_.c_str());
-    return false;
-  }
-  return true;
+  return std::move(*failure);
 }
 
 } // namespace quillane

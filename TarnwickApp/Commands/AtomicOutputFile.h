@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TarnwickCore/Support/Result.h"
+
 #include <cstdio>
 #include <string>
 
@@ -18,29 +20,41 @@ namespace quillane {
 ///   shell gave us, written directly so redirections (appending ones too) hold.
 /// A directory or block device is refused. Destroying an uncommitted file
 /// removes the temporary.
+///
+/// Move-only: the stream and the temporary belong to one object at a time.
 class AtomicOutputFile {
 public:
-  /// Creates the temporary file (or opens the pipe or device); on failure
-  /// `error()` describes why.
-  explicit AtomicOutputFile(std::string destination);
-  ~AtomicOutputFile();
+  /// Creates the temporary file (or opens the pipe or device) for
+  /// `destination`; the failure names the destination as given.
+  static tarnwick::Result<AtomicOutputFile> open(std::string destination);
+
+  AtomicOutputFile(AtomicOutputFile &&other) noexcept;
+  AtomicOutputFile &operator=(AtomicOutputFile &&) = delete;
   AtomicOutputFile(const AtomicOutputFile &) = delete;
   AtomicOutputFile &operator=(const AtomicOutputFile &) = delete;
+  ~AtomicOutputFile();
 
-  bool isOpen() const { return stream_ != nullptr; }
+  /// Where to write; null once committed.
   std::FILE *stream() const { return stream_; }
-  const std::string &error() const { return error_; }
 
-  /// Flushes, syncs and renames into place; false (with error()) on failure.
-  bool commit();
+  /// Flushes, syncs and renames into place. The stream is closed whatever
+  /// the outcome (standard output excepted), and on failure the temporary
+  /// is gone too.
+  tarnwick::Result<void> commit();
 
+  /// The destination as given.
+  const std::string &destination() const { return destination_; }
   bool writesToStandardOutput() const { return toStandardOutput_; }
   /// The temporary file's path; empty when writing in place.
   const std::string &temporaryPath() const { return temporary_; }
 
 private:
-  void openInPlace();
-  void openTemporary();
+  explicit AtomicOutputFile(std::string destination) : destination_(std::move(destination)) {}
+  tarnwick::Result<void> openDestination();
+  tarnwick::Result<void> openInPlace();
+  tarnwick::Result<void> openTemporary();
+  /// "cannot write <destination>: …", with the current errno or `reason`.
+  tarnwick::Failure writeFailure(std::string reason = {}) const;
 
   std::string destination_;
   /// The file the temporary replaces: the destination with every symbolic
@@ -48,7 +62,6 @@ private:
   std::string renameTarget_;
   std::string temporary_;
   std::FILE *stream_ = nullptr;
-  std::string error_;
   bool toStandardOutput_ = false;
 };
 

@@ -45,15 +45,13 @@ std::string knownTitles() {
   return titles;
 }
 
-std::optional<CachesOptions> parse(std::span<char *const> arguments, std::string &error) {
+Result<CachesOptions> parse(std::span<char *const> arguments) {
   CachesOptions options;
   ArgumentCursor cursor(arguments);
   while (cursor.next()) {
     const std::string_view argument = cursor.current();
-    if ((argument == "--json" || argument == "--clean" || argument == "--yes") && cursor.hasInlineValue()) {
-      error = std::string(argument) + " takes no value";
-      return std::nullopt;
-    }
+    if ((argument == "--json" || argument == "--clean" || argument == "--yes") && cursor.hasInlineValue())
+      return Failure::because(std::string(argument) + " takes no value");
     if (argument == "--json") {
       options.json = true;
     } else if (argument == "--clean") {
@@ -61,25 +59,21 @@ std::optional<CachesOptions> parse(std::span<char *const> arguments, std::string
     } else if (argument == "--yes") {
       options.yes = true;
     } else if (argument == "--category") {
-      std::optional<std::string_view> title = cursor.value(error);
+      Result<std::string_view> title = cursor.value();
       if (!title)
-        return std::nullopt;
+        return title.failure();
       options.category = cleanableCategoryFromRawValue(*title);
-      if (!options.category) {
-        error = "unknown category \"" + std::string(*title) + "\"; the categories are:" + knownTitles();
-        return std::nullopt;
-      }
+      if (!options.category)
+        return Failure::because("unknown category \"" + std::string(*title) +
+                                "\"; the categories are:" + knownTitles());
     } else {
-      error = "caches takes no argument " + std::string(argument);
-      return std::nullopt;
+      return Failure::because("caches takes no argument " + std::string(argument));
     }
   }
   if (options.json && options.clean)
-    error = "--json lists; it cannot be combined with --clean";
-  else if (!options.clean && (options.yes || options.category))
-    error = "--yes and --category go with --clean";
-  if (!error.empty())
-    return std::nullopt;
+    return Failure::because("--json lists; it cannot be combined with --clean");
+  if (!options.clean && (options.yes || options.category))
+    return Failure::because("--yes and --category go with --clean");
   return options;
 }
 
@@ -169,10 +163,9 @@ int clean(std::vector<CleanableItem> items, const CachesOptions &options, SafeCl
 } // namespace
 
 int runCachesCommand(std::span<char *const> arguments, SafeCleaningEngine &engine, UninterruptibleMoves &moves) {
-  std::string error;
-  const std::optional<CachesOptions> options = parse(arguments, error);
+  const Result<CachesOptions> options = parse(arguments);
   if (!options)
-    return usage(error);
+    return usage(options.failure().message());
   std::vector<CleanableItem> items;
   {
     std::stop_source stop;

@@ -10,18 +10,24 @@
 #include "TarnwickCore/Support/UserEnvironment.h"
 #include "TarnwickCore/Support/ByteCountFormat.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace quillane {
 namespace {
 
 using tarnwick::DiskTreeArena;
+using tarnwick::Failure;
+using tarnwick::Result;
+
+// Unreadable folders the summary names before it only counts the rest.
+constexpr std::size_t unreadableShown = 10;
 
 std::optional<int> parseCount(std::string_view text, int minimum, int maximum) {
   int value = 0;
@@ -31,7 +37,20 @@ std::optional<int> parseCount(std::string_view text, int minimum, int maximum) {
   return value;
 }
 
+// The first unreadable folders, each with why, then how many more there are.
+void printUnreadable(const tarnwick::ScanReport &report) {
+  if (report.unreadablePaths.empty())
+    return;
+  std::printf("\nNot read completely:\n");
+  const std::size_t shown = std::min(report.unreadablePaths.size(), unreadableShown);
+  for (std::size_t i = 0; i < shown; ++i)
+    std::printf("  %s\n", printableText(report.unreadablePaths[i].message()).c_str());
+  if (auto more = report.unreadableFolderCount - static_cast<std::int64_t>(shown); more > 0)
+    std::printf("  and %s more\n", groupDigits(more).c_str());
+}
+
 void printSummary(const DiskTreeArena &arena, int top) {
+  const tarnwick::ScanReport &report = arena.scanReport();
   auto root = arena.rootNode();
   std::int64_t total = root->allocatedSize;
   std::printf("Root:              %s\n", printableText(arena.rootPath()).c_str());
@@ -39,10 +58,11 @@ void printSummary(const DiskTreeArena &arena, int top) {
               tarnwick::formatByteCount(total).c_str());
   std::printf("Files:             %s\n", groupDigits(root->fileCount).c_str());
   std::printf("Directories:       %s\n", groupDigits(root->directoryCount).c_str());
-  std::printf("Skipped symlinks:  %s\n", groupDigits(arena.skippedSymlinkCount).c_str());
-  std::printf("Dataless:          %s\n", groupDigits(arena.skippedDatalessCount).c_str());
-  std::printf("Inaccessible:      %s\n", groupDigits(arena.inaccessibleCount).c_str());
-  std::printf("Duration:          %.3f s\n", arena.scanDurationSeconds);
+  std::printf("Skipped symlinks:  %s\n", groupDigits(report.skippedSymlinkCount).c_str());
+  std::printf("Dataless:          %s\n", groupDigits(report.skippedDatalessCount).c_str());
+  std::printf("Inaccessible:      %s\n", groupDigits(report.unreadableFolderCount).c_str());
+  std::printf("Duration:          %.3f s\n", report.durationSeconds);
+  printUnreadable(report);
   if (top <= 0 || root->childIDs.empty())
     return;
   std::printf("\nLargest items:\n");
@@ -65,13 +85,14 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
   std::stop_source stop;
   InterruptWatcher interrupts(stop);
   // Open the output first, so a bad destination fails before a long scan.
-  std::unique_ptr<AtomicOutputFile> json;
+  std::optional<AtomicOutputFile> json;
   if (options.jsonDestination) {
-    json = std::make_unique<AtomicOutputFile>(*options.jsonDestination);
-    if (!json->isOpen()) {
-      std::fprintf(stderr, "quillane: %s\n", json->error().c_str());
+    Result<AtomicOutputFile> opened = AtomicOutputFile::open(*options.jsonDestination);
+    if (!opened) {
+      std::fprintf(stderr, "quillane: %s\n", printableText(opened.failure().message()).c_str());
       return 1;
     }
+    json.emplace(std::move(*opened));
     interrupts.setCleanup([temporary = json->temporaryPath()] {
       if (!temporary.empty())
         ::unlink(temporary.c_str());
@@ -80,28 +101,33 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
   ScanOutcome scanned = runScan(path, scanner, !options.quiet, stop.get_token());
   if (!scanned.arena)
     return scanned.failureStatus;
-  const std::optional<DiskTreeArena> &arena = scanned.arena;
+  const DiskTreeArena &arena = *scanned.arena;
 
   if (!(json && json->writesToStandardOutput()))
-    printSummary(*arena, options.top);
+    printSummary(arena, options.top);
   int status = 0;
-  std::string reason;
-  if (!rootIsReadable(arena->rootPath(), reason)) {
-    std::fprintf(stderr, "quillane: cannot read %s: %s\n", printableText(arena->rootPath()).c_str(),
-                 reason.c_str());
+  const tarnwick::ScanReport &report = arena.scanReport();
+  if (!report.rootReadable) {
+    // Sorted by path, the root's own failure comes first.
+    const std::string why =
+        report.unreadablePaths.empty() ? "not readable" : report.unreadablePaths.front().explanation();
+    std::fprintf(stderr, "quillane: cannot read %s: %s\n", printableText(arena.rootPath()).c_str(), why.c_str());
     status = 1;
   }
-  bool jsonWritten = json && writeNcduJson(*arena, json->stream());
-  // Writing a large tree takes a while; a Ctrl-C meanwhile must still mean
-  // "no file", not a silently completed one.
-  if (jsonWritten && stop.stop_requested()) {
-    std::fprintf(stderr, "quillane: interrupted while writing the JSON\n");
-    return 130;
-  }
-  if (json && (!jsonWritten || !json->commit())) {
-    std::fprintf(stderr, "quillane: %s\n",
-                 json->error().empty() ? std::strerror(errno) : json->error().c_str());
-    status = 1;
+  if (json) {
+    bool written = writeNcduJson(arena, json->stream());
+    // Writing a large tree takes a while; a Ctrl-C meanwhile must still
+    // mean "no file", not a silently completed one.
+    if (written && stop.stop_requested()) {
+      std::fprintf(stderr, "quillane: interrupted while writing the JSON\n");
+      return 130;
+    }
+    Result<void> committed =
+        written ? json->commit() : Result<void>(Failure::fromErrno("write", *options.jsonDestination));
+    if (!committed) {
+      std::fprintf(stderr, "quillane: %s\n", printableText(committed.failure().message()).c_str());
+      status = 1;
+    }
   }
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "quillane: cannot write standard output: %s\n", std::strerror(errno));
@@ -112,40 +138,36 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
 
 } // namespace
 
-std::optional<ScanOptions> parseScanOptions(std::span<char *const> arguments, std::string &error) {
+Result<ScanOptions> parseScanOptions(std::span<char *const> arguments) {
   ScanOptions options;
   ArgumentCursor cursor(arguments);
   while (cursor.next()) {
     std::string_view argument = cursor.current();
     if (argument == "--top" || argument == "--concurrency") {
-      auto text = cursor.value(error);
+      Result<std::string_view> text = cursor.value();
       if (!text)
-        return std::nullopt;
+        return text.failure();
       bool isTop = argument == "--top";
       auto count = isTop ? parseCount(*text, 0, 1'000'000) : parseCount(*text, 1, 32);
-      if (!count) {
-        error = isTop ? "--top needs a whole number from 0" : "--concurrency needs a whole number from 1 to 32";
-        return std::nullopt;
-      }
+      if (!count)
+        return Failure::because(isTop ? "--top needs a whole number from 0"
+                                      : "--concurrency needs a whole number from 1 to 32");
       (isTop ? options.top : options.concurrency) = *count;
     } else if (argument == "--json") {
-      auto text = cursor.value(error);
+      Result<std::string_view> text = cursor.value();
       if (!text)
-        return std::nullopt;
-      if (text->empty()) {
-        error = "--json needs a file name, or - for standard output";
-        return std::nullopt;
-      }
+        return text.failure();
+      if (text->empty())
+        return Failure::because("--json needs a file name, or - for standard output");
       options.jsonDestination = std::string(*text);
     } else if (argument == "--file-manager" && !cursor.hasInlineValue()) {
       options.fileManager = true;
     } else if (argument == "--quiet" && !cursor.hasInlineValue()) {
       options.quiet = true;
     } else if (cursor.isOption()) {
-      error = "unknown option " + std::string(argument);
-      return std::nullopt;
-    } else if (!cursor.takePath(options.path, error, "scanned")) {
-      return std::nullopt;
+      return Failure::because("unknown option " + std::string(argument));
+    } else if (Result<void> taken = cursor.takePath(options.path, "scanned"); !taken) {
+      return taken.failure();
     }
   }
   return options;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TarnwickCore/Support/Result.h"
+
 #include <optional>
 #include <span>
 #include <string>
@@ -22,14 +24,16 @@ struct ScanOptions {
   bool quiet = false;
 };
 
-/// Parses the arguments after "scan"; nothing on bad input, with `error` set.
-std::optional<ScanOptions> parseScanOptions(std::span<char *const> arguments, std::string &error);
+/// Parses the arguments after "scan"; the failure says what is wrong with them.
+tarnwick::Result<ScanOptions> parseScanOptions(std::span<char *const> arguments);
 
 /// Runs the scan with `scanner` (built from the options) and prints its
-/// summary; no path means `user`'s home folder. Exit status: 0 on success, 1
-/// when the root cannot be read, the JSON file cannot be written or memory,
-/// threads or file descriptors run out (said on standard error, with no
-/// JSON file left behind), 130 when interrupted. Never throws.
+/// summary, with the first folders that could not be read; no path means
+/// `user`'s home folder. Exit status: 0 on success, also when folders below
+/// the root could not be read; 1 when the root cannot be read, the JSON file
+/// cannot be written or memory, threads or file descriptors run out (said
+/// on standard error, with no JSON file left behind); 130 when interrupted.
+/// Never throws.
 int runScanCommand(const ScanOptions &options, const tarnwick::FastBulkScanner &scanner,
                    const tarnwick::UserEnvironment &user);
 

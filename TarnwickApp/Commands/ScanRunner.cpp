@@ -2,13 +2,9 @@
 
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/ProgressLine.h"
-#include "TarnwickCore/Support/NoLinkPath.h"
 #include "TarnwickCore/Support/ScanErrors.h"
-#include "TarnwickCore/Support/UniqueFd.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <unistd.h>
 
 namespace quillane {
@@ -34,13 +30,6 @@ ScanOutcome runScan(const std::string &path, const tarnwick::FastBulkScanner &sc
   }
   progressLine.clear();
   return outcome;
-}
-
-bool rootIsReadable(const std::string &path, std::string &reason) {
-  tarnwick::UniqueFd directory(tarnwick::openDirectoryNoFollow(path));
-  if (!directory)
-    reason = std::strerror(errno);
-  return directory.valid();
 }
 
 } // namespace quillane

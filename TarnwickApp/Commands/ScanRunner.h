@@ -23,7 +23,4 @@ struct ScanOutcome {
 ScanOutcome runScan(const std::string &path, const tarnwick::FastBulkScanner &scanner, bool showProgress,
                     std::stop_token stop);
 
-/// Whether the scanned root could be listed; `reason` says why not.
-bool rootIsReadable(const std::string &path, std::string &reason);
-
 } // namespace quillane

@@ -16,7 +16,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <stop_token>
 #include <unistd.h>
 #include <vector>
@@ -25,6 +24,8 @@ namespace quillane {
 namespace {
 
 using Layout = tarnwick::SquarifiedTreemapLayout;
+using tarnwick::Failure;
+using tarnwick::Result;
 
 // "1600x1000" → 1600 × 1000; both sides whole numbers from 1 to 16384.
 std::optional<tarnwick::CanvasSize> parseSize(std::string_view text) {
@@ -43,7 +44,7 @@ std::optional<tarnwick::CanvasSize> parseSize(std::string_view text) {
 
 // One requested output: where it goes and how it is produced.
 struct Output {
-  std::unique_ptr<AtomicOutputFile> file;
+  AtomicOutputFile file;
   enum class Kind { json, svg, png } kind;
 };
 
@@ -53,7 +54,7 @@ int writeOutputs(std::vector<Output> &outputs, std::span<const tarnwick::Treemap
                  tarnwick::CanvasSize size, const std::string &title, std::stop_token stop) {
   int status = 0;
   for (Output &output : outputs) {
-    std::FILE *stream = output.file->stream();
+    std::FILE *stream = output.file.stream();
     bool written = false;
     switch (output.kind) {
     case Output::Kind::json: {
@@ -66,9 +67,11 @@ int writeOutputs(std::vector<Output> &outputs, std::span<const tarnwick::Treemap
     }
     if (stop.stop_requested())
       return 130;
-    if (!written || !output.file->commit()) {
-      std::fprintf(stderr, "quillane: %s\n", output.file->error().empty() ? "cannot write the output"
-                                                                           : output.file->error().c_str());
+    // A failed write leaves its temporary to the file's destructor.
+    Result<void> committed =
+        written ? output.file.commit() : Result<void>(Failure::fromErrno("write", output.file.destination()));
+    if (!committed) {
+      std::fprintf(stderr, "quillane: %s\n", printableText(committed.failure().message()).c_str());
       status = 1;
     }
   }
@@ -76,11 +79,6 @@ int writeOutputs(std::vector<Output> &outputs, std::span<const tarnwick::Treemap
 }
 
 int drawTreemap(const TreemapOptions &options, const tarnwick::FastBulkScanner &scanner, const std::string &path) {
-  std::string reason;
-  if (!rootIsReadable(path, reason)) {
-    std::fprintf(stderr, "quillane: cannot read %s: %s\n", printableText(path).c_str(), reason.c_str());
-    return 1;
-  }
   // Drawing text needs a GUI application; an export never needs a display,
   // and Qt's notes about the missing session are noise on a terminal.
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -101,9 +99,9 @@ int drawTreemap(const TreemapOptions &options, const tarnwick::FastBulkScanner &
   auto open = [&](const std::optional<std::string> &destination, Output::Kind kind) {
     if (!destination)
       return true;
-    auto file = std::make_unique<AtomicOutputFile>(*destination);
-    if (!file->isOpen()) {
-      std::fprintf(stderr, "quillane: %s\n", file->error().c_str());
+    Result<AtomicOutputFile> file = AtomicOutputFile::open(*destination);
+    if (!file) {
+      std::fprintf(stderr, "quillane: %s\n", printableText(file.failure().message()).c_str());
       return false;
     }
     // Opening the next output may block (a FIFO waits for its reader), so a
@@ -115,7 +113,7 @@ int drawTreemap(const TreemapOptions &options, const tarnwick::FastBulkScanner &
           ::unlink(temporary.c_str());
       });
     }
-    outputs.push_back({std::move(file), kind});
+    outputs.push_back({std::move(*file), kind});
     return true;
   };
   if (!open(options.jsonDestination, Output::Kind::json) || !open(options.svgDestination, Output::Kind::svg) ||
@@ -126,6 +124,13 @@ int drawTreemap(const TreemapOptions &options, const tarnwick::FastBulkScanner &
   if (!scanned.arena)
     return scanned.failureStatus;
   const tarnwick::DiskTreeArena &arena = *scanned.arena;
+  if (const tarnwick::ScanReport &report = arena.scanReport(); !report.rootReadable) {
+    // Nothing is written: every output's temporary goes with it.
+    const std::string why =
+        report.unreadablePaths.empty() ? "not readable" : report.unreadablePaths.front().explanation();
+    std::fprintf(stderr, "quillane: cannot read %s: %s\n", printableText(arena.rootPath()).c_str(), why.c_str());
+    return 1;
+  }
   const std::vector<tarnwick::DiskNode> children = arena.children(arena.rootID);
   const std::vector<tarnwick::TreemapRect> tiles =
       Layout::compute(children, options.size, Layout::defaultMinPixelArea, Layout::defaultMaxVisibleRects,
@@ -135,7 +140,7 @@ int drawTreemap(const TreemapOptions &options, const tarnwick::FastBulkScanner &
 
 } // namespace
 
-std::optional<TreemapOptions> parseTreemapOptions(std::span<char *const> arguments, std::string &error) {
+Result<TreemapOptions> parseTreemapOptions(std::span<char *const> arguments) {
   TreemapOptions options;
   ArgumentCursor cursor(arguments);
   while (cursor.next()) {
@@ -145,33 +150,28 @@ std::optional<TreemapOptions> parseTreemapOptions(std::span<char *const> argumen
                                                : argument == "--png" ? &options.pngDestination
                                                                      : nullptr;
     if (destination || argument == "--size") {
-      auto text = cursor.value(error);
+      Result<std::string_view> text = cursor.value();
       if (!text)
-        return std::nullopt;
+        return text.failure();
       if (destination) {
         // Only JSON may go to standard output; images never to a terminal.
-        if (text->empty() || (*text == "-" && argument != "--json")) {
-          error = std::string(argument) + " needs a file name" + (argument == "--json" ? ", or - for standard output" : "");
-          return std::nullopt;
-        }
+        if (text->empty() || (*text == "-" && argument != "--json"))
+          return Failure::because(std::string(argument) + " needs a file name" +
+                                  (argument == "--json" ? ", or - for standard output" : ""));
         *destination = std::string(*text);
       } else if (auto size = parseSize(*text)) {
         options.size = *size;
       } else {
-        error = "--size needs WIDTHxHEIGHT in whole points from 1 to 16384, such as 1200x800";
-        return std::nullopt;
+        return Failure::because("--size needs WIDTHxHEIGHT in whole points from 1 to 16384, such as 1200x800");
       }
     } else if (cursor.isOption()) {
-      error = "unknown option " + std::string(argument);
-      return std::nullopt;
-    } else if (!cursor.takePath(options.path, error, "laid out")) {
-      return std::nullopt;
+      return Failure::because("unknown option " + std::string(argument));
+    } else if (Result<void> taken = cursor.takePath(options.path, "laid out"); !taken) {
+      return taken.failure();
     }
   }
-  if (!options.jsonDestination && !options.svgDestination && !options.pngDestination) {
-    error = "nothing to write: give --json, --svg or --png";
-    return std::nullopt;
-  }
+  if (!options.jsonDestination && !options.svgDestination && !options.pngDestination)
+    return Failure::because("nothing to write: give --json, --svg or --png");
   return options;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickCore/Support/Result.h"
 #include "TarnwickUI/CanvasGeometry.h"
 
 #include <optional>
@@ -22,9 +23,9 @@ struct TreemapOptions {
   std::optional<std::string> pngDestination;
 };
 
-/// Parses the arguments after "treemap"; nothing on bad input, with `error`
-/// set. At least one output is required.
-std::optional<TreemapOptions> parseTreemapOptions(std::span<char *const> arguments, std::string &error);
+/// Parses the arguments after "treemap"; the failure says what is wrong with
+/// them. At least one output is required.
+tarnwick::Result<TreemapOptions> parseTreemapOptions(std::span<char *const> arguments);
 
 /// Scans with `scanner` (no path: `user`'s home folder), lays the root's
 /// children out and writes every requested output, each complete or not at

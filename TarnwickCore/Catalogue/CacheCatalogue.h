@@ -25,7 +25,10 @@ namespace tarnwick {
 class CacheCatalogue {
 public:
   /// Throws ScanCancelledError once `stop` is requested, between locations
-  /// or while one is walked; nothing partial is returned.
+  /// or while one is walked; nothing partial is returned. A location that
+  /// cannot be read is not a failure: it offers what could be read, or no
+  /// item. Only running out of memory or of threads (std::bad_alloc,
+  /// std::system_error) fails the whole catalogue, as an exception.
   static std::vector<CleanableItem> scan(const std::string &homeDirectory, std::stop_token stop = {});
 
   /// The sum of the ticked items' sizes, in bytes.

@@ -295,10 +295,10 @@ bool CacheSizeMeasurer::isDirectory(const std::string &path) {
   return statPath(path, STATX_TYPE, st) && (st.stx_mask & STATX_TYPE) && S_ISDIR(st.stx_mode);
 }
 
-std::optional<std::vector<std::string>> CacheSizeMeasurer::visibleEntryNames(const std::string &path) {
+Result<std::vector<std::string>> CacheSizeMeasurer::visibleEntryNames(const std::string &path) {
   UniqueFd folder(openDirectoryNoFollow(path));
   if (!folder)
-    return std::nullopt;
+    return Failure::fromErrno("open", path);
   auto buffer = std::make_unique_for_overwrite<std::byte[]>(listingBufferSize);
   std::vector<std::string> names;
   bool complete = forEachEntry(folder.get(), buffer.get(), [&](const char *name, unsigned char) {
@@ -306,7 +306,7 @@ std::optional<std::vector<std::string>> CacheSizeMeasurer::visibleEntryNames(con
       names.emplace_back(name);
   });
   if (!complete)
-    return std::nullopt;
+    return Failure::fromErrno("read", path);
   std::ranges::sort(names);
   return names;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnwickCore/Catalogue/CacheMeasurement.h"
+#include "TarnwickCore/Support/Result.h"
 
 #include <cstdint>
 #include <functional>
@@ -69,9 +70,10 @@ public:
 
   /// The names directly inside the folder `path`, without hidden ones
   /// (starting with "."), sorted by byte value so results do not depend on
-  /// the file system's listing order. Nothing when `path` is not a folder
-  /// (a link to one included) or cannot be listed completely.
-  static std::optional<std::vector<std::string>> visibleEntryNames(const std::string &path);
+  /// the file system's listing order. A failure ("open" or "read", with the
+  /// errno) when `path` is not a folder (a link to one included) or cannot
+  /// be listed completely.
+  static Result<std::vector<std::string>> visibleEntryNames(const std::string &path);
 };
 
 } // namespace tarnwick

@@ -75,12 +75,17 @@ DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader,
   pending_.clear();
   pendingDirectories_.clear();
   pendingLinks_.clear();
-  entriesUnreadable_ = false;
-  if (!reader.open(directoryPath_) && !reopenAfterShortage(reader, errno)) {
-    if (context_.stopRequested())
-      return ReadOutcome::cancelled;
-    ++stats_.inaccessible;
-    return ReadOutcome::inaccessible;
+  unreadableAction_ = nullptr;
+  if (!reader.open(directoryPath_)) {
+    int error = errno;
+    if (!reopenAfterShortage(reader, error)) {
+      if (context_.stopRequested())
+        return ReadOutcome::cancelled;
+      if (directoryPath_ == context_.rootPath)
+        context_.rootUnreadable.store(true);
+      noteUnreadable("open", error);
+      return ReadOutcome::inaccessible;
+    }
   }
   const ScopeExit closeReader([&reader] { reader.close(); });
   if (context_.stopRequested())
@@ -95,7 +100,10 @@ DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader,
       // What was read stands, but the directory's total is short.
       if (errno == ENOMEM)
         throw std::bad_alloc();
-      entriesUnreadable_ = true;
+      if (!unreadableAction_) {
+        unreadableAction_ = "read";
+        unreadableError_ = errno;
+      }
     }
     if (status != BatchStatus::entries)
       break;
@@ -110,13 +118,18 @@ DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader,
     if (context_.stopRequested())
       return ReadOutcome::cancelled;
   }
-  if (entriesUnreadable_)
-    ++stats_.inaccessible;
+  if (unreadableAction_)
+    noteUnreadable(unreadableAction_, unreadableError_);
   context_.emitter.record(0, 1, 0, directoryPath_);
   return ReadOutcome::complete;
 }
 
-bool DirectoryWalker::reopenAfterShortage(DirectoryEntryReader &reader, int error) {
+void DirectoryWalker::noteUnreadable(std::string_view action, int error) {
+  ++stats_.inaccessible;
+  context_.recordUnreadable(action, directoryPath_, error);
+}
+
+bool DirectoryWalker::reopenAfterShortage(DirectoryEntryReader &reader, int &error) {
   if (error == ENOMEM)
     throw std::bad_alloc();
   if (!isDescriptorShortage(error))
@@ -161,8 +174,10 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
     // I/O error) leaves the directory's total short, which must show.
     if (facts.errorCode == ENOMEM)
       throw std::bad_alloc();
-    if (facts.errorCode != ENOENT)
-      entriesUnreadable_ = true;
+    if (facts.errorCode != ENOENT && !unreadableAction_) {
+      unreadableAction_ = "inspect the entries of";
+      unreadableError_ = static_cast<int>(facts.errorCode);
+    }
     return;
   }
   if (facts.type == EntryType::symlink) {

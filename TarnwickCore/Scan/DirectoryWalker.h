@@ -50,10 +50,12 @@ private:
   ReadOutcome read(DirectoryEntryReader &reader, bool checkEveryEntry, std::uint64_t hintMatches);
   /// After `reader` failed to open the directory with `error`: waits out a
   /// shortage of descriptors and retries. False when the directory itself
-  /// cannot be opened (or the scan stopped meanwhile); throws
-  /// ScanResourceError when descriptors stay exhausted, std::bad_alloc when
-  /// the kernel is out of memory.
-  bool reopenAfterShortage(DirectoryEntryReader &reader, int error);
+  /// cannot be opened, `error` then holding the last errno (or the scan
+  /// stopped meanwhile); throws ScanResourceError when descriptors stay
+  /// exhausted, std::bad_alloc when the kernel is out of memory.
+  bool reopenAfterShortage(DirectoryEntryReader &reader, int &error);
+  /// Counts the directory being read as unreadable and tells the scan why.
+  void noteUnreadable(std::string_view action, int error);
   void addEntry(const EntryFacts &facts, const DirectoryHintMatcher &hints, BatchTally &tally);
   void reportBatch(const BatchTally &tally);
   void commitChildren(TempTreeNode &directory, bool useFileManager);
@@ -63,8 +65,11 @@ private:
   std::unique_ptr<DirectoryEntryReader> fileManagerReader_;
   TempNodeArena arena_;
   DirectoryStats stats_;
-  /// Some entry of the directory being read could not be inspected.
-  bool entriesUnreadable_ = false;
+  /// The first failure met while reading the directory (its listing broke
+  /// off, or an entry could not be inspected): what failed, or null, and
+  /// its errno.
+  const char *unreadableAction_ = nullptr;
+  int unreadableError_ = 0;
   // Reused across directories so the hot path does not allocate.
   std::vector<EntryFacts> batch_;
   std::vector<TempTreeNode> pending_;

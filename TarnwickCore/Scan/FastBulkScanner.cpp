@@ -85,6 +85,18 @@ TempTreeNode &makeRootNode(TempNodeArena &arena, const std::string &givenPath, c
   return root;
 }
 
+// What the walkers counted and where they failed, the failures by path.
+ScanReport makeReport(const DirectoryStats &stats, ScanContext &context) {
+  ScanReport report;
+  report.skippedSymlinkCount = stats.skippedSymlinks;
+  report.skippedDatalessCount = stats.skippedDataless;
+  report.unreadableFolderCount = stats.inaccessible;
+  report.rootReadable = !context.rootUnreadable.load();
+  report.unreadablePaths = context.takeUnreadable();
+  std::ranges::sort(report.unreadablePaths, {}, &Failure::path);
+  return report;
+}
+
 // Runs `walkers` until the queue is drained or the scan stops: the first on
 // the calling thread, every other on a thread of its own. Threads the system
 // refuses (the process or its user is out of threads, or of address space
@@ -114,9 +126,7 @@ DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler 
   const std::string givenPath = plainPath(rootURL);
   const std::string rootPath = realPath(givenPath).value_or(givenPath);
   try {
-    DiskTreeArena arena = walkAndFreeze(givenPath, rootPath, std::move(progressHandler), stop);
-    arena.scanDurationSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return arena;
+    return walkAndFreeze(givenPath, rootPath, std::move(progressHandler), stop, start);
   } catch (const std::bad_alloc &) {
     // The walk's memory is released by now, so the message can be built.
     throw ScanResourceError("out of memory while scanning " + rootPath);
@@ -124,7 +134,8 @@ DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler 
 }
 
 DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const std::string &rootPath,
-                                             ProgressHandler progressHandler, std::stop_token stop) const {
+                                             ProgressHandler progressHandler, std::stop_token stop,
+                                             std::chrono::steady_clock::time_point start) const {
   FileManagerEntrySource fileManagerSource;
   ScanContext context(rootPath, std::move(progressHandler), *entrySource_, fileManagerSource, maxNodeCount_);
   std::stop_callback forwardStop(stop, [&context] { context.stop.request_stop(); });
@@ -160,14 +171,13 @@ DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const
   const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root);
   resolveHardLinks(blocks, std::move(linkedFiles));
   aggregateBlocks(blocks);
+  ScanReport report = makeReport(stats, context);
+  report.durationSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  DiskTreeArena arena =
-      freezeTree(root, blocks, rootPath, std::min(cores, static_cast<unsigned>(maxConcurrentDirectories)));
+  DiskTreeArena arena = freezeTree(root, blocks, rootPath,
+                                   std::min(cores, static_cast<unsigned>(maxConcurrentDirectories)), std::move(report));
   walkers.clear();
   context.emitter.emitFinal(rootPath);
-  arena.skippedSymlinkCount = stats.skippedSymlinks;
-  arena.skippedDatalessCount = stats.skippedDataless;
-  arena.inaccessibleCount = stats.inaccessible;
   return arena;
 }
 

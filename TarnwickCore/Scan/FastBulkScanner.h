@@ -4,6 +4,7 @@
 #include "TarnwickCore/Tree/DiskTreeArena.h"
 #include "TarnwickCore/Scan/ThrottledProgressEmitter.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <stop_token>
@@ -26,13 +27,22 @@ public:
 
   /// Scans the tree at `rootURL` (an absolute path, or a file:// URL).
   /// `progressHandler` is called on walker threads (the calling thread is
-  /// one of them), at most 12 times a second plus once at the end. Throws
-  /// ScanCancelledError when `stop` is triggered, ScanTooLargeError when the
-  /// tree exceeds 2^31 - 1 nodes, ScanResourceError when memory or file
-  /// descriptors run out (a shortage of descriptors is first waited out);
-  /// every other problem (unreadable directories, vanished entries) is
-  /// absorbed into the result's counters. Walker threads the system will not
-  /// start are done without, down to the calling thread alone.
+  /// one of them), at most 12 times a second plus once at the end.
+  ///
+  /// Failing to read part of the tree does not fail the scan: a folder that
+  /// cannot be opened (the root included: missing, not a folder, not
+  /// permitted), a listing that breaks off, an entry that cannot be
+  /// examined leave what could be read in the tree, and the arena's
+  /// scanReport() says which folders fell short and why. Entries that
+  /// vanish meanwhile are simply gone.
+  ///
+  /// The scan itself fails only by exception, because there is then no tree
+  /// at all, and the failure usually arises on a walker thread deep in the
+  /// walk: ScanCancelledError when `stop` is triggered, ScanTooLargeError
+  /// when the tree exceeds 2^31 - 1 nodes, ScanResourceError when memory or
+  /// file descriptors run out (a shortage of descriptors is first waited
+  /// out). Walker threads the system will not start are done without, down
+  /// to the calling thread alone.
   DiskTreeArena scan(const std::string &rootURL, ProgressHandler progressHandler = {},
                      std::stop_token stop = {}) const;
 
@@ -45,7 +55,8 @@ public:
 
 private:
   DiskTreeArena walkAndFreeze(const std::string &givenPath, const std::string &rootPath,
-                              ProgressHandler progressHandler, std::stop_token stop) const;
+                              ProgressHandler progressHandler, std::stop_token stop,
+                              std::chrono::steady_clock::time_point start) const;
 
   std::shared_ptr<DirectoryEntrySource> entrySource_;
   std::size_t maxNodeCount_ = DiskTreeArena::maxNodeCount;

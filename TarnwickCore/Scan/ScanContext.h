@@ -5,6 +5,8 @@
 #include "TarnwickCore/Scan/ScanWorkQueue.h"
 #include "TarnwickCore/Scan/ShardedHardlinkDeduplicator.h"
 #include "TarnwickCore/Scan/ThrottledProgressEmitter.h"
+#include "TarnwickCore/Support/Failure.h"
+#include "TarnwickCore/Tree/ScanReport.h"
 
 #include <atomic>
 #include <cstdint>
@@ -12,6 +14,8 @@
 #include <mutex>
 #include <stop_token>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tarnwick {
 
@@ -52,6 +56,26 @@ struct ScanContext {
     return failure_;
   }
 
+  /// Notes why the folder at `path` could not be read completely, among the
+  /// first ScanReport::maxUnreadablePaths; past those nothing is kept (the
+  /// walkers count every one in their stats). Failures are rare, so one
+  /// lock serves every walker.
+  void recordUnreadable(std::string_view action, std::string_view path, int error) {
+    if (unreadableFull_.load(std::memory_order_relaxed))
+      return;
+    std::lock_guard lock(unreadableLock_);
+    if (unreadable_.size() < ScanReport::maxUnreadablePaths)
+      unreadable_.push_back({std::string(action), std::string(path), error, {}});
+    else
+      unreadableFull_.store(true, std::memory_order_relaxed);
+  }
+  /// What recordUnreadable() kept, in the order met. Take it after the
+  /// walkers joined.
+  std::vector<Failure> takeUnreadable() {
+    std::lock_guard lock(unreadableLock_);
+    return std::move(unreadable_);
+  }
+
   const std::string rootPath;
   std::stop_source stop;
   ShardedHardlinkDeduplicator deduplicator;
@@ -70,10 +94,15 @@ struct ScanContext {
   /// Walkers waiting for a file descriptor to open their folder with. Only
   /// touched when a process runs out of descriptors.
   std::atomic<std::int64_t> descriptorWaiters{0};
+  /// The root could not be opened as a folder.
+  std::atomic<bool> rootUnreadable{false};
 
 private:
   std::mutex failureLock_;
   std::exception_ptr failure_; // guarded by failureLock_
+  std::mutex unreadableLock_;
+  std::vector<Failure> unreadable_; // guarded by unreadableLock_
+  std::atomic<bool> unreadableFull_{false};
 };
 
 } // namespace tarnwick

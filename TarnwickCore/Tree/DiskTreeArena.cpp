@@ -3,16 +3,27 @@
 #include "TarnwickCore/Support/PathJoin.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace tarnwick {
 namespace {
 
 constexpr std::size_t maxBreadcrumbLength = 512;
 
+// Bytes a string keeps outside itself: none while it is short enough to
+// sit in its own storage.
+std::size_t heapBytes(const std::string &text) {
+  const char *self = reinterpret_cast<const char *>(&text);
+  const std::less<const char *> before;
+  const bool inside = !before(text.data(), self) && before(text.data(), self + sizeof text);
+  return inside ? 0 : text.capacity() + 1;
+}
+
 } // namespace
 
-DiskTreeArena::DiskTreeArena(std::string rootPath, RecordTable records, NamePool namePool)
-    : rootPath_(std::move(rootPath)), records_(std::move(records)), namePool_(std::move(namePool)) {}
+DiskTreeArena::DiskTreeArena(std::string rootPath, RecordTable records, NamePool namePool, ScanReport report)
+    : rootPath_(std::move(rootPath)), records_(std::move(records)), namePool_(std::move(namePool)),
+      report_(std::move(report)) {}
 
 std::string_view DiskTreeArena::name(NodeID id) const {
   const Record &r = record(id);
@@ -117,15 +128,14 @@ std::vector<DiskNode> DiskTreeArena::breadcrumbChain(NodeID id) const {
 }
 
 std::size_t DiskTreeArena::memoryBytes() const {
-  return records_.capacity() * sizeof(Record) + namePool_.capacity() + rootPath_.capacity();
+  std::size_t reportBytes = report_.unreadablePaths.capacity() * sizeof(Failure);
+  for (const Failure &failure : report_.unreadablePaths)
+    reportBytes += heapBytes(failure.action) + heapBytes(failure.path) + heapBytes(failure.reason);
+  return records_.capacity() * sizeof(Record) + namePool_.capacity() + rootPath_.capacity() + reportBytes;
 }
 
 bool operator==(const DiskTreeArena &lhs, const DiskTreeArena &rhs) {
-  if (lhs.rootID != rhs.rootID || lhs.scanDurationSeconds != rhs.scanDurationSeconds ||
-      lhs.skippedSymlinkCount != rhs.skippedSymlinkCount ||
-      lhs.skippedDatalessCount != rhs.skippedDatalessCount ||
-      lhs.inaccessibleCount != rhs.inaccessibleCount || lhs.rootPath_ != rhs.rootPath_ ||
-      lhs.records_.size() != rhs.records_.size())
+  if (lhs.report_ != rhs.report_ || lhs.rootPath_ != rhs.rootPath_ || lhs.records_.size() != rhs.records_.size())
     return false;
   for (std::size_t i = 0; i < lhs.records_.size(); ++i) {
     const auto &a = lhs.records_[i];

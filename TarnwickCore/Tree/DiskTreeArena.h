@@ -2,6 +2,7 @@
 
 #include "TarnwickCore/Support/DefaultInitAllocator.h"
 #include "TarnwickCore/Tree/DiskNode.h"
+#include "TarnwickCore/Tree/ScanReport.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +23,10 @@ struct ChildBlock;
 /// Invariants from the breadth-first freeze: the root is 0, every node's
 /// identifier is greater than its parent's, and a node's children carry the
 /// consecutive identifiers [firstChildID, firstChildID + childCount).
+///
+/// Beside the nodes it keeps the ScanReport of the scan that made it (how
+/// long it took, what it skipped, which folders it could not read), given
+/// when it is built.
 ///
 /// Threads: a finished arena is never modified and may be read concurrently.
 class DiskTreeArena {
@@ -51,7 +56,7 @@ public:
 
   /// An empty arena (no nodes; every query answers empty or absent).
   DiskTreeArena() = default;
-  DiskTreeArena(std::string rootPath, RecordTable records, NamePool namePool);
+  DiskTreeArena(std::string rootPath, RecordTable records, NamePool namePool, ScanReport report = {});
 
   /// The most nodes a table can hold.
   static constexpr std::size_t maxNodeCount = 0x7fffffff;
@@ -74,16 +79,16 @@ public:
   std::string path(NodeID id) const;
   std::optional<CleanableCategory> categoryHint(NodeID id) const;
 
-  /// Bytes held by the table and the name pool.
+  /// What the scan met besides the nodes: duration, skipped entries and
+  /// the folders it could not read.
+  const ScanReport &scanReport() const { return report_; }
+
+  /// Bytes held by the table, the name pool and the report's list.
   std::size_t memoryBytes() const;
 
-  NodeID rootID = 0;
-  double scanDurationSeconds = 0;
-  std::int64_t skippedSymlinkCount = 0;
-  std::int64_t skippedDatalessCount = 0;
-  std::int64_t inaccessibleCount = 0;
+  static constexpr NodeID rootID = 0;
 
-  /// Compares every node's twelve fields and the scan statistics.
+  /// Compares every node's twelve fields and the scan reports.
   friend bool operator==(const DiskTreeArena &lhs, const DiskTreeArena &rhs);
 
 private:
@@ -92,17 +97,20 @@ private:
   std::string rootPath_;
   RecordTable records_;
   NamePool namePool_;
+  ScanReport report_;
 };
 
 static_assert(sizeof(DiskTreeArena::Record) == 48, "a frozen node is meant to stay at 48 bytes");
 
 /// Numbers the tree under `root` breadth-first into a DiskTreeArena whose
-/// root path is `rootPath`. The tree must already be aggregated and hold at
-/// most DiskTreeArena::maxNodeCount nodes. Large trees are copied by up to
-/// `threads` threads; the result does not depend on their number.
-DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath, unsigned threads = 1);
+/// root path is `rootPath` and whose scan report is `report`. The tree must
+/// already be aggregated and hold at most DiskTreeArena::maxNodeCount nodes.
+/// Large trees are copied by up to `threads` threads; the result does not
+/// depend on their number.
+DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath, unsigned threads = 1,
+                         ScanReport report = {});
 /// The same, reusing `blocks`, the childBlocksBreadthFirst() of `root`.
 DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock> &blocks, std::string rootPath,
-                         unsigned threads);
+                         unsigned threads, ScanReport report = {});
 
 } // namespace tarnwick

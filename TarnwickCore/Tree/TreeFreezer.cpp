@@ -60,12 +60,12 @@ void fillBlocks(const std::vector<ChildBlock> &blocks, std::size_t begin, std::s
 
 } // namespace
 
-DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath, unsigned threads) {
-  return freezeTree(root, childBlocksBreadthFirst(root), std::move(rootPath), threads);
+DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath, unsigned threads, ScanReport report) {
+  return freezeTree(root, childBlocksBreadthFirst(root), std::move(rootPath), threads, std::move(report));
 }
 
 DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock> &blocks, std::string rootPath,
-                         unsigned threads) {
+                         unsigned threads, ScanReport report) {
   std::size_t nodeCount = 1;
   std::uint64_t nameBytes = root.nameLength;
   if (!blocks.empty()) {
@@ -100,7 +100,7 @@ DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock>
     }
     fillBlocks(blocks, cuts[0], cuts[1], records.data(), names.data(), nodeCount, nameBytes);
   }
-  return DiskTreeArena(std::move(rootPath), std::move(records), std::move(names));
+  return DiskTreeArena(std::move(rootPath), std::move(records), std::move(names), std::move(report));
 }
 
 } // namespace tarnwick

@@ -10,7 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <QAbstractButton>
+#include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -132,6 +136,28 @@ TEST_F(SizeloomDashboardViewTest, SmartCleanSendsTheFilterOrApplicationCaches) {
   ASSERT_EQ(clean.count(), 2);
   EXPECT_EQ(clean[0][0].value<CleanableCategory>(), CleanableCategory::userCache);
   EXPECT_EQ(clean[1][0].value<CleanableCategory>(), CleanableCategory::browserBloat);
+}
+
+TEST_F(SizeloomDashboardViewTest, TheSidebarNotesFoldersThatCouldNotBeRead) {
+  const QLabel *note = dashboard->sidebar()->unreadableNote();
+  EXPECT_FALSE(note->isVisibleTo(dashboard.get()));
+  dashboard->setArena(std::make_shared<const DiskTreeArena>(FastBulkScanner(2).scan(tree.path("missing"))));
+  ASSERT_TRUE(note->isVisibleTo(dashboard.get()));
+  EXPECT_TRUE(note->text().startsWith("1 folder ")) << note->text().toStdString();
+  EXPECT_TRUE(note->toolTip().contains(QString::fromStdString(tree.path("missing")))) << note->toolTip().toStdString();
+
+  // The tooltip names the first few; the rest, listed or not, are counted.
+  ScanReport many{.unreadableFolderCount = 1500,
+                  .unreadablePaths = std::vector<Failure>(ScanReport::maxUnreadablePaths, {"open", "/x", EACCES, ""})};
+  dashboard->sidebar()->setUnreadableFolders(many);
+  EXPECT_TRUE(note->text().startsWith(QLocale().toString(1500) + " folders ")) << note->text().toStdString();
+  const QStringList lines = note->toolTip().split('\n');
+  ASSERT_GT(lines.size(), 1);
+  EXPECT_LT(lines.size(), 20);
+  EXPECT_TRUE(lines.back().contains(QLocale().toString(1500 - (lines.size() - 1)))) << lines.back().toStdString();
+
+  dashboard->setArena(arena);
+  EXPECT_FALSE(note->isVisibleTo(dashboard.get()));
 }
 
 TEST_F(SizeloomDashboardViewTest, ANewScanKeepsTheFolderOnScreenWhenItStillExists) {

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <cerrno>
 #include <filesystem>
 
 namespace tarnwick {
@@ -114,11 +115,17 @@ TEST_F(TarnwickAppCoordinatorTest, AnUnreadableRootIsAResultNotAnError) {
   GatedScan scan;
   scan.open();
   auto coordinator = make(scan);
+  EXPECT_TRUE(coordinator->unreadablePaths().empty()); // no tree yet
   coordinator->startScan(QString::fromStdString(tree.path("missing")));
   ASSERT_TRUE(waitFor([&] { return !coordinator->isScanning(); }));
   ASSERT_TRUE(coordinator->arena());
-  EXPECT_EQ(coordinator->arena()->inaccessibleCount, 1);
+  EXPECT_FALSE(coordinator->arena()->scanReport().rootReadable);
+  EXPECT_EQ(coordinator->unreadablePaths(), (std::vector<Failure>{{"open", tree.path("missing"), ENOENT, ""}}));
   EXPECT_FALSE(coordinator->scanError());
+
+  coordinator->startScan(root()); // the next tree's, not the last one's
+  ASSERT_TRUE(waitFor([&] { return !coordinator->isScanning(); }));
+  EXPECT_TRUE(coordinator->unreadablePaths().empty());
 }
 
 TEST_F(TarnwickAppCoordinatorTest, MovesNodesToTheTrashAndPublishesTheReport) {

@@ -75,9 +75,20 @@ TEST_F(CachesCommandTest, CleaningABrowserCacheKeepsItsSessionFiles) {
   EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/Cache")));
 }
 
-TEST_F(CachesCommandTest, RejectsBadUsage) {
-  for (const char *arguments : {"--clean --category Nonsense", "--json --clean", "--yes", "extra"})
-    EXPECT_EQ(caches(home, arguments).status, 2) << arguments;
+TEST_F(CachesCommandTest, RejectsBadUsageSayingWhy) {
+  const std::pair<const char *, const char *> cases[] = {
+      {"--clean --category Nonsense", "unknown category \"Nonsense\""},
+      {"--clean --category", "option --category needs a value"},
+      {"--json --clean", "cannot be combined with --clean"},
+      {"--yes", "--yes and --category go with --clean"},
+      {"--json=yes", "--json takes no value"},
+      {"extra", "caches takes no argument extra"},
+  };
+  for (const auto &[arguments, message] : cases) {
+    QuillaneRun run = caches(home, arguments);
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_NE(run.out.find(message), std::string::npos) << run.out;
+  }
 }
 
 } // namespace

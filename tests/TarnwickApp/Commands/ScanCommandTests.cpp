@@ -123,6 +123,48 @@ INSTANTIATE_TEST_SUITE_P(Scanners, ScanSummary,
                                            ScannerChoice{"PortableListing", "--file-manager"}),
                          [](const auto &info) { return std::string(info.param.label); });
 
+// Folders a scan cannot read are named in its summary, the first ten with
+// why, the rest counted; the scan still succeeds unless the root itself is
+// unreadable. Root reads every folder, so as root the program runs as an
+// unprivileged user.
+TEST(ScanCommandUnreadable, SummaryNamesTheFirstUnreadableFoldersAndCountsTheRest) {
+  std::string asUser;
+  if (::geteuid() == 0) {
+    int status = 0;
+    runCommand("command -v setpriv >/dev/null 2>&1", &status);
+    if (status != 0)
+      GTEST_SKIP() << "running as root, and no setpriv to run the scan as a user who cannot read everything";
+    asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  }
+  TempTree scratch;
+  scratch.writeFile("tree/open/visible", 100);
+  for (int i = 0; i < 12; ++i)
+    scratch.writeFile("tree/locked" + std::string(i < 10 ? "0" : "") + std::to_string(i) + "/secret", 100);
+  runCommand("chmod -R a+rX " + shellQuote(scratch.root()) + " && chmod 0 " + shellQuote(scratch.path("tree")) +
+             "/locked*");
+  auto scan = [&](const std::string &path, int &status) {
+    return runCommand("cd " + shellQuote(scratch.root()) + " && " + asUser + shellQuote(QUILLANE_BINARY) + " scan " +
+                          path + " --quiet 2>&1",
+                      &status);
+  };
+
+  int status = -1;
+  std::string out = scan("tree", status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(summaryNumber(out, "Inaccessible"), 12) << out;
+  for (int i = 0; i < 12; ++i) {
+    const std::string line = "\n  cannot open " + scratch.path("tree/locked" + std::string(i < 10 ? "0" : "") +
+                                                              std::to_string(i)) + ": Permission denied\n";
+    EXPECT_EQ(out.find(line) != std::string::npos, i < 10) << line << out;
+  }
+  EXPECT_NE(out.find("\n  and 2 more\n"), std::string::npos) << out;
+
+  out = scan("tree/locked00", status);
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("cannot read " + scratch.path("tree/locked00") + ": Permission denied"), std::string::npos)
+      << out;
+}
+
 // quillane scanning /usr into `destination`, output discarded. SIGINT is
 // reset to its default: a runner started in the background from a script
 // ignores it, and an ignored signal never reaches the watcher.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -151,6 +152,22 @@ TEST(CacheSizeMeasurerTest, TreesDeeperThanTheDescriptorLimit) {
   ASSERT_GT(expected, 0);
   const auto restoreLimit = lowerDescriptorLimit(48);
   EXPECT_EQ(CacheSizeMeasurer::measure(tree.root()), expected);
+}
+
+TEST(CacheSizeMeasurerTest, VisibleEntryNamesOrWhyThereAreNone) {
+  TempTree tree;
+  for (const char *name : {"folder/b", "folder/a", "folder/.hidden", "plain"})
+    tree.writeFile(name, 10);
+  tree.makeSymlink("link", "folder");
+  const auto names = CacheSizeMeasurer::visibleEntryNames(tree.path("folder"));
+  ASSERT_TRUE(names) << names.failure().message();
+  EXPECT_EQ(*names, (std::vector<std::string>{"a", "b"}));
+  const std::pair<const char *, int> failures[] = {{"missing", ENOENT}, {"plain", ENOTDIR}, {"link", ENOTDIR}};
+  for (const auto &[name, error] : failures) {
+    const auto listed = CacheSizeMeasurer::visibleEntryNames(tree.path(name));
+    ASSERT_FALSE(listed) << name;
+    EXPECT_EQ(listed.failure(), (Failure{"open", tree.path(name), error, ""}));
+  }
 }
 
 TEST(CacheSizeMeasurerTest, ModificationTimeOfTheEntryItself) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <mutex>
@@ -32,6 +33,9 @@ struct Script {
   std::function<int(const std::string &)> openError;
   /// May edit each batch, or react to its status.
   std::function<void(const std::string &, BatchStatus, std::vector<EntryFacts> &)> onBatch;
+  /// An errno for the batch engine's listing of a path to break off with at
+  /// once, or 0.
+  std::function<int(const std::string &)> listingError;
 
   std::mutex lock;
   std::vector<std::string> opened; // guarded by lock
@@ -67,6 +71,10 @@ public:
 
   BatchStatus nextBatch(std::vector<EntryFacts> &out) override {
     out.clear();
+    if (int error = script_.listingError ? script_.listingError(path_) : 0) {
+      errno = error;
+      return BatchStatus::failed;
+    }
     BatchStatus status =
         script_.unsupported.contains(path_) ? BatchStatus::unsupported : real_->nextBatch(out);
     if (script_.onBatch)
@@ -150,8 +158,10 @@ TEST_F(FastBulkScannerSourceTest, PlaceholdersKeepTheirNodeAndErroredEntriesVani
   auto expected = findTotals(tree.root());
   expected.files -= 3;
   expected.bytes -= 3 * 4096;
-  EXPECT_EQ(arena.skippedDatalessCount, 1);
-  EXPECT_EQ(arena.inaccessibleCount, 1);
+  EXPECT_EQ(arena.scanReport().skippedDatalessCount, 1);
+  EXPECT_EQ(arena.scanReport().unreadableFolderCount, 1);
+  EXPECT_EQ(arena.scanReport().unreadablePaths,
+            (std::vector<Failure>{{"inspect the entries of", tree.root(), EIO, ""}}));
   EXPECT_EQ(arena.rootNode()->fileCount, expected.files - 1);
   EXPECT_EQ(arena.rootNode()->allocatedSize, expected.bytes - 2 * 8192);
   std::set<std::string> rootNames;
@@ -159,6 +169,69 @@ TEST_F(FastBulkScannerSourceTest, PlaceholdersKeepTheirNodeAndErroredEntriesVani
     rootNames.insert(child.name);
   EXPECT_TRUE(rootNames.contains("cloud.bin"));
   EXPECT_FALSE(rootNames.contains("broken.txt"));
+}
+
+// Whatever fails in a folder, the scan goes on and its report names the
+// folder, what failed and the errno (an entry that cannot be examined: see
+// above); only the root's own failure to open makes the root unreadable.
+TEST_F(FastBulkScannerSourceTest, UnreadableFoldersAreListedWithWhy) {
+  struct Case {
+    const char *what;
+    std::function<void(Script &, const std::string &root)> arm;
+    std::vector<Failure> expected; // paths relative to the root, "" for the root
+    bool rootReadable;
+  };
+  const Case cases[] = {
+      {"a folder cannot be opened",
+       [](Script &script, const std::string &root) {
+         script.openError = [root](const std::string &path) { return path == root + "/dir3/sub" ? EACCES : 0; };
+       },
+       {{"open", "dir3/sub", EACCES, ""}}, true},
+      {"the root cannot be opened",
+       [](Script &script, const std::string &root) {
+         script.openError = [root](const std::string &path) { return path == root ? EACCES : 0; };
+       },
+       {{"open", "", EACCES, ""}}, false},
+      {"listings break off",
+       [](Script &script, const std::string &root) {
+         script.listingError = [root](const std::string &path) {
+           return path == root + "/odd/inner" || path == root + "/dir12" ? EIO : 0;
+         };
+       },
+       {{"read", "dir12", EIO, ""}, {"read", "odd/inner", EIO, ""}}, true},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    script.openError = nullptr;
+    script.listingError = nullptr;
+    script.onBatch = nullptr;
+    c.arm(script, tree.root());
+    std::vector<Failure> expected = c.expected;
+    for (Failure &failure : expected)
+      failure.path = failure.path.empty() ? tree.root() : tree.path(failure.path);
+    const DiskTreeArena arena = scan();
+    const ScanReport &report = arena.scanReport();
+    EXPECT_EQ(report.unreadablePaths, expected);
+    EXPECT_EQ(report.unreadableFolderCount, static_cast<std::int64_t>(expected.size()));
+    EXPECT_EQ(report.rootReadable, c.rootReadable);
+  }
+}
+
+TEST(FastBulkScannerListTest, KeepsTheFirstThousandUnreadableFoldersAndCountsThemAll) {
+  TempTree tree;
+  const std::size_t folders = ScanReport::maxUnreadablePaths + 3;
+  for (std::size_t i = 0; i < folders; ++i)
+    tree.makeDirectory("d" + std::to_string(i));
+  Script script;
+  script.openError = [&tree](const std::string &path) { return path == tree.root() ? 0 : EACCES; };
+  FastBulkScanner scanner(4);
+  scanner.setEntrySource(std::make_shared<ScriptedSource>(script));
+  const ScanReport report = scanner.scan(tree.root()).scanReport();
+  EXPECT_EQ(report.unreadableFolderCount, static_cast<std::int64_t>(folders));
+  ASSERT_EQ(report.unreadablePaths.size(), ScanReport::maxUnreadablePaths);
+  EXPECT_TRUE(std::ranges::is_sorted(report.unreadablePaths, {}, &Failure::path));
+  EXPECT_EQ(std::ranges::adjacent_find(report.unreadablePaths, {}, &Failure::path), report.unreadablePaths.end());
+  EXPECT_TRUE(report.rootReadable);
 }
 
 TEST_F(FastBulkScannerSourceTest, PseudoFileSystemMountPointsAreNotRead) {
@@ -280,7 +353,7 @@ TEST_F(FastBulkScannerSourceTest, ResourceShortagesAreWaitedOutOrFailTheScan) {
     try {
       DiskTreeArena arena = scan();
       EXPECT_EQ(c.errorHas, nullptr) << "the scan succeeded";
-      EXPECT_EQ(arena.inaccessibleCount, 0);
+      EXPECT_EQ(arena.scanReport().unreadableFolderCount, 0);
       EXPECT_EQ(arena.rootNode()->directoryCount, expected.directories);
       EXPECT_EQ(arena.rootNode()->allocatedSize, expected.bytes);
     } catch (const ScanResourceError &error) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <climits>
 #include <fcntl.h>
 #include <grp.h>
@@ -74,8 +75,11 @@ TEST_F(FastBulkScannerTreeTest, TotalsMatchFindOnBothEngines) {
     EXPECT_EQ(root.fileCount, expected.files);
     EXPECT_EQ(root.directoryCount, expected.directories);
     EXPECT_EQ(root.allocatedSize, expected.bytes);
-    EXPECT_EQ(arena.skippedSymlinkCount, expected.symlinks);
-    EXPECT_EQ(arena.inaccessibleCount, 0);
+    const ScanReport &report = arena.scanReport();
+    EXPECT_EQ(report.skippedSymlinkCount, expected.symlinks);
+    EXPECT_EQ(report.unreadableFolderCount, 0);
+    EXPECT_TRUE(report.rootReadable);
+    EXPECT_TRUE(report.unreadablePaths.empty());
     EXPECT_EQ(arena.nodeCount(), static_cast<std::size_t>(expected.files + expected.directories + 1));
 
     for (const DiskNode &child : arena.children(0)) {
@@ -114,14 +118,19 @@ TEST_F(FastBulkScannerTreeTest, SameTreeAtEveryConcurrency) {
   EXPECT_EQ(describe(FastBulkScanner(8, true).scan(tree.root())), reference);
 }
 
-TEST(FastBulkScannerTest, RootThatIsNotADirectoryIsOneInaccessibleNode) {
+TEST(FastBulkScannerTest, RootThatIsNotADirectoryIsOneUnreadableNode) {
   TempTree tree;
   tree.writeFile("plain", 100);
-  for (std::string root : {tree.path("plain"), tree.path("missing")}) {
+  const std::pair<std::string, int> roots[] = {{tree.path("plain"), ENOTDIR}, {tree.path("missing"), ENOENT}};
+  for (const auto &[root, error] : roots) {
+    SCOPED_TRACE(root);
     DiskTreeArena arena = FastBulkScanner().scan(root);
-    ASSERT_EQ(arena.nodeCount(), 1u) << root;
+    ASSERT_EQ(arena.nodeCount(), 1u);
     EXPECT_TRUE(arena.rootNode()->isDirectory);
-    EXPECT_EQ(arena.inaccessibleCount, 1);
+    const ScanReport &report = arena.scanReport();
+    EXPECT_FALSE(report.rootReadable);
+    EXPECT_EQ(report.unreadableFolderCount, 1);
+    EXPECT_EQ(report.unreadablePaths, (std::vector<Failure>{{"open", root, error, ""}}));
   }
 }
 
@@ -164,7 +173,7 @@ TEST(FastBulkScannerTest, PathsDeeperThanPathMaxAreScanned) {
 
   for (bool fileManager : {false, true}) {
     DiskTreeArena arena = FastBulkScanner(8, fileManager).scan(tree.root());
-    EXPECT_EQ(arena.inaccessibleCount, 0) << fileManager;
+    EXPECT_EQ(arena.scanReport().unreadableFolderCount, 0) << fileManager;
     EXPECT_EQ(arena.rootNode()->directoryCount, depth) << fileManager;
     EXPECT_EQ(arena.rootNode()->fileCount, 1) << fileManager;
     EXPECT_EQ(arena.rootNode()->allocatedSize, findTotals(tree.root()).bytes) << fileManager;
@@ -187,9 +196,9 @@ int runUnprivileged(const std::function<int()> &check) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
 }
 
-TEST(FastBulkScannerTest, UnreadableDirectoriesAreCountedNotHidden) {
+TEST(FastBulkScannerTest, UnreadableDirectoriesAreCountedAndListedNotHidden) {
   // "locked" cannot be listed; "unsearchable" can be listed but its entries
-  // cannot be inspected. Both count as inaccessible, on both engines.
+  // cannot be inspected. Both count as unreadable, with why, on both engines.
   TempTree tree;
   tree.writeFile("open/visible", 4096);
   tree.writeFile("locked/hidden", 4096);
@@ -200,23 +209,28 @@ TEST(FastBulkScannerTest, UnreadableDirectoriesAreCountedNotHidden) {
   ::chmod(tree.path("locked").c_str(), 0);
   ::chmod(tree.path("unsearchable").c_str(), 0444);
   const std::int64_t visibleBytes = findTotals(tree.path("open")).bytes;
+  const std::vector<Failure> expected{{"open", tree.path("locked"), EACCES, ""},
+                                      {"inspect the entries of", tree.path("unsearchable"), EACCES, ""}};
   constexpr int cannotReachTree = 42;
   int result = runUnprivileged([&] {
     if (::access(tree.root().c_str(), R_OK | X_OK) != 0)
       return cannotReachTree; // the temporary folder's parents are private
     for (bool fileManager : {false, true}) {
       DiskTreeArena arena = FastBulkScanner(8, fileManager).scan(tree.root());
-      if (arena.inaccessibleCount != 2) return 1;
+      const ScanReport &report = arena.scanReport();
+      if (report.unreadableFolderCount != 2 || !report.rootReadable) return 1;
       if (arena.rootNode()->fileCount != 1 || arena.rootNode()->directoryCount != 3) return 2;
       if (arena.rootNode()->allocatedSize != visibleBytes) return 3;
       for (const DiskNode &child : arena.children(0))
         if (child.name == "locked" && !child.childIDs.empty()) return 4;
+      if (report.unreadablePaths != expected) return 5;
     }
     return 0;
   });
   if (result == cannotReachTree)
     GTEST_SKIP() << "the unprivileged user cannot reach " << tree.root();
-  EXPECT_EQ(result, 0) << "1: inaccessible count, 2: counts, 3: size, 4: locked has children, 9x: setup";
+  EXPECT_EQ(result, 0) << "1: unreadable count or root, 2: counts, 3: size, 4: locked has children, "
+                          "5: list of failures, 9x: setup";
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 namespace tarnwick {
 namespace {
 
@@ -34,12 +36,12 @@ void fill(TempNodeArena &arena, TempTreeNode &node, const Shape &shape) {
     fill(arena, block[i], shape.children[i]);
 }
 
-DiskTreeArena freeze(const Shape &root) {
+DiskTreeArena freeze(const Shape &root, ScanReport report = {}) {
   TempNodeArena arena;
   TempTreeNode &node = arena.allocateBlock(1)[0];
   fill(arena, node, root);
   node.aggregate();
-  return freezeTree(node, "/scan/" + root.name);
+  return freezeTree(node, "/scan/" + root.name, 1, std::move(report));
 }
 
 // "f12" and the like. Appended, since g++ 12 at -O2 warns falsely
@@ -162,15 +164,20 @@ TEST(DiskTreeArenaTest, FreezeIsTheSameWhateverTheThreadCount) {
   EXPECT_EQ(single.rootNode()->fileCount, 514 * 800);
 }
 
-TEST(DiskTreeArenaTest, EqualityComparesEveryField) {
+TEST(DiskTreeArenaTest, EqualityComparesEveryFieldAndTheReport) {
   Shape shape = folder("root", {file("a", 3), folder("s", {file("b", 4)})});
   EXPECT_EQ(freeze(shape), freeze(shape));
   Shape renamed = shape;
   renamed.children[1].children[0].name = "c";
   EXPECT_NE(freeze(shape), freeze(renamed));
-  DiskTreeArena counted = freeze(shape);
-  counted.inaccessibleCount = 1;
-  EXPECT_NE(freeze(shape), counted);
+  // The report given to the freeze is the arena's, whole.
+  const ScanReport report{.unreadableFolderCount = 1, .unreadablePaths = {{"open", "/scan/root/s", EACCES, ""}}};
+  const DiskTreeArena reported = freeze(shape, report);
+  EXPECT_EQ(reported.scanReport(), report);
+  EXPECT_NE(freeze(shape), reported);
+  ScanReport otherReason = report;
+  otherReason.unreadablePaths[0].errorNumber = EIO;
+  EXPECT_NE(freeze(shape, otherReason), reported);
 }
 
 } // namespace
