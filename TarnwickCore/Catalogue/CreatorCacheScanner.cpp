@@ -21,7 +21,7 @@ using enum CleanableCategory;
 // needs no allocation: the measurer asks once per entry below every
 // browser location.
 constexpr auto protectedSessionNames = [] {
-  std::array<std::string_view, 48> names = {
+  std::array<std::string_view, 58> names = {
       "account web data",   "autofill",           "bookmarks",           "cert9.db",
       "cookies",            "cookies.sqlite",     "current session",     "current tabs",
       "extension cookies",  "favicons",           "favicons.sqlite",     "formhistory.sqlite",
@@ -34,6 +34,11 @@ constexpr auto protectedSessionNames = [] {
       "sync data",          "tokens.dat",         "top sites",           "trust tokens",
       "visited links",      "web data",           "webappsstore.sqlite", "prefs.js",
       "logins-backup.json", "key3.db",            "cert8.db",            "signedinuser.json",
+      // The rest of a Firefox profile that would be missed if it ever sat
+      // beside a cache: form data, bookmarks, site storage, trust settings.
+      "autofill-profiles.json", "bookmarkbackups", "storage",            "cert_override.txt",
+      "user.js",            "containers.json",    "extensions.json",     "handlers.json",
+      "xulstore.json",      "sitesecurityservicestate.txt",
   };
   std::ranges::sort(names);
   return names;
@@ -42,7 +47,8 @@ static_assert(std::ranges::adjacent_find(protectedSessionNames) == protectedSess
 
 // SQLite keeps a database's latest writes beside it: separated from its
 // journal or write-ahead log, a kept database can lose committed data.
-constexpr std::array<std::string_view, 3> databaseCompanionSuffixes = {"-journal", "-wal", "-shm"};
+// A copy the browser set aside as damaged is kept with it too.
+constexpr std::array<std::string_view, 4> databaseCompanionSuffixes = {"-journal", "-wal", "-shm", ".corrupt"};
 
 constexpr std::size_t longestProtectedName =
     std::ranges::max(protectedSessionNames, {}, &std::string_view::size).size();

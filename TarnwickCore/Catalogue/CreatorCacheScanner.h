@@ -53,7 +53,7 @@ public:
   /// Whether the last path component of `name`, with ASCII letters
   /// lower-cased, is one of strictlyProtectedSessionFilenames(): a session
   /// name, or one with a database companion suffix ("-journal", "-wal",
-  /// "-shm").
+  /// "-shm", ".corrupt").
   static bool isProtectedSessionName(std::string_view name);
 
   /// The lower-case names of session state (cookies, logins, keys, history,

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <sys/sysmacros.h>
@@ -67,15 +69,25 @@ public:
     struct stat st;
     if (!file || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
       return std::nullopt;
-    std::string text(16384, '\0');
-    const ssize_t got = ::read(file.get(), text.data(), text.size());
-    if (got < 0)
-      return std::nullopt;
-    text.resize(static_cast<std::size_t>(got));
+    std::string text;
+    char buffer[16384];
+    for (ssize_t got; text.size() < (1u << 20) && (got = ::read(file.get(), buffer, sizeof buffer)) != 0;) {
+      if (got < 0)
+        return std::nullopt;
+      text.append(buffer, static_cast<std::size_t>(got));
+    }
     return text;
   }
 
   std::optional<MountTable> mountTable() const override { return MountTable::readCurrent(); }
+
+  std::optional<std::string> accountHome() const override {
+    std::vector<char> buffer(16384);
+    struct passwd entry, *found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir)
+      return std::nullopt;
+    return std::string(found->pw_dir);
+  }
 };
 
 } // namespace

@@ -52,9 +52,12 @@ public:
   /// The names in the folder `path` (following links), without "." and
   /// "..": empty when it cannot be listed.
   virtual std::vector<std::string> folderNames(const std::string &path) const = 0;
-  /// The contents of a small text file (a few KiB at most are read), or
-  /// nothing when it cannot be read.
+  /// The contents of a small text file (up to 1 MiB), or nothing when it
+  /// cannot be read.
   virtual std::optional<std::string> readSmallFile(const std::string &path) const = 0;
+  /// The user's home folder as the password database has it, which may
+  /// differ from $HOME; nothing when there is no entry.
+  virtual std::optional<std::string> accountHome() const = 0;
   /// The mounts this process sees; nothing when they cannot be known (no
   /// mount table), which the guard treats as a reason to refuse.
   virtual std::optional<MountTable> mountTable() const = 0;

@@ -51,20 +51,31 @@ void GuardPlacement::refuseOtherNamesOfProtected() const {
     if (folder == "/")
       break;
   }
-  // Past mounts: the candidate's place in its file system.
-  if (const std::optional<FileSystemLocation> where = mounts_.locate(realTarget_))
+  // Past mounts: the candidate's places in file systems.
+  for (const FileSystemLocation &where : places())
     for (const ExistingProtectedLocation &location : protectedNow_.locations)
-      if (where->isAtOrInside(location.where))
-        refuseInside(location, below(*where, location.where));
+      for (const FileSystemLocation &protectedPlace : location.places)
+        if (where.isAtOrInside(protectedPlace))
+          refuseInside(location, below(where, protectedPlace));
 }
 
 void GuardPlacement::refuseHoldersOfProtected() const {
-  const std::optional<FileSystemLocation> where = mounts_.locate(realTarget_);
-  if (!where || !status_.isDirectory)
+  if (!status_.isDirectory)
     return;
-  for (const ExistingProtectedLocation &location : protectedNow_.locations)
-    if (location.where.isAtOrInside(*where) && !(location.where == *where))
-      throw DeletionGuardError(Kind::containsProtectedLocation, target_, location.path);
+  for (const FileSystemLocation &where : places())
+    for (const ExistingProtectedLocation &location : protectedNow_.locations)
+      for (const FileSystemLocation &protectedPlace : location.places)
+        if (protectedPlace.isAtOrInside(where) && !(protectedPlace == where))
+          throw DeletionGuardError(Kind::containsProtectedLocation, target_, location.path);
+}
+
+std::vector<FileSystemLocation> GuardPlacement::places() const {
+  // Located through the very mount that shows it; a candidate that cannot
+  // be placed (the mounts changed meanwhile) is not approved.
+  std::vector<FileSystemLocation> found = mounts_.placesOf(realTarget_, status_.mountId);
+  if (found.empty())
+    throw DeletionGuardError(Kind::containsMountPoint, target_, "");
+  return found;
 }
 
 void GuardPlacement::refuseMounts() const {
@@ -78,19 +89,22 @@ void GuardPlacement::refuseMounts() const {
 
 bool isUsableHome(const std::string &home, const MountTable &mounts, const GuardFileFacts &files) {
   const std::string real = files.canonicalPath(home).value_or(home);
-  for (const std::string &name : {home, real}) {
-    for (std::string_view root : DeletionGuard::systemProtectedRoots)
-      if (name == root)
-        return false;
-    for (std::string_view folder : systemFolders)
-      if (name == folder)
-        return false;
-  }
-  const std::optional<FileSystemLocation> where = mounts.locate(real);
-  if (!where || where->path == "/")
-    return false;
   const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(real);
-  return status && status->isDirectory && status->owner == ::geteuid();
+  if (!status || !status->isDirectory || status->owner != ::geteuid())
+    return false;
+  // Compared by identity too: a bind mount of "/" or /usr is that folder.
+  auto isFolder = [&](std::string_view folder) {
+    const std::optional<FileIdentity> identity = files.identity(std::string(folder));
+    return home == folder || real == folder || (identity && *identity == status->identity);
+  };
+  for (std::string_view root : DeletionGuard::systemProtectedRoots)
+    if (isFolder(root))
+      return false;
+  for (std::string_view folder : systemFolders)
+    if (isFolder(folder))
+      return false;
+  const std::optional<FileSystemLocation> where = mounts.locate(real, status->mountId);
+  return where && where->path != "/";
 }
 
 } // namespace tarnwick

@@ -5,6 +5,7 @@
 #include "TarnwickCore/Support/MountTable.h"
 
 #include <string>
+#include <vector>
 
 namespace tarnwick {
 
@@ -34,6 +35,7 @@ public:
   void refuseMounts() const;
 
 private:
+  std::vector<FileSystemLocation> places() const;
   void refuseInside(const ExistingProtectedLocation &location, std::string_view rest) const;
 
   const std::string &target_;

@@ -178,11 +178,28 @@ void addExisting(ProtectedSnapshot &snapshot, const MountTable *mounts, const st
   const std::optional<FileIdentity> identity = files.identity(path);
   if (!identity)
     return;
-  // Through links to where it really is, then to its place in its file
-  // system, whichever mounts show it.
+  // Through links to where it really is, then to its places in file
+  // systems, through the very mount that shows it.
   const std::string real = files.canonicalPath(path).value_or(path);
-  std::optional<FileSystemLocation> where = mounts ? mounts->locate(real) : std::nullopt;
-  snapshot.locations.push_back({path, protection, *identity, where.value_or(FileSystemLocation{0, 0, real})});
+  const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(real);
+  std::vector<FileSystemLocation> places;
+  if (mounts)
+    places = mounts->placesOf(real, status ? status->mountId : 0);
+  if (places.empty()) // no mount found for it: compared by its real path alone
+    places.push_back({0, 0, real});
+  snapshot.locations.push_back({path, protection, *identity, std::move(places)});
+}
+
+// The inside of a shell double-quoted string: a backslash makes the next
+// ", \, $ or ` literal. ("$HOME" stays as written: the caller expands it.)
+std::string shellUnquoted(std::string_view quoted) {
+  std::string text;
+  for (std::size_t i = 0; i < quoted.size(); ++i) {
+    const bool escape = quoted[i] == '\\' && i + 1 < quoted.size() &&
+                        std::string_view("\"\\$`").find(quoted[i + 1]) != std::string_view::npos;
+    text.push_back(escape ? quoted[++i] : quoted[i]);
+  }
+  return text;
 }
 
 // The personal folders the desktop names in ~/.config/user-dirs.dirs, in
@@ -204,10 +221,10 @@ std::vector<std::string> userDirectories(const std::string &home, const GuardFil
     const auto equals = line.find("=\"");
     if (!line.starts_with("XDG_") || equals == std::string_view::npos || !line.ends_with('"'))
       continue;
-    std::string_view value = line.substr(equals + 2, line.size() - equals - 3);
+    const std::string value = shellUnquoted(line.substr(equals + 2, line.size() - equals - 3));
     std::string folder;
     if (value.starts_with("$HOME/"))
-      folder = joined(home, value.substr(6));
+      folder = joined(home, std::string_view(value).substr(6));
     else if (value.starts_with('/'))
       folder = value;
     // "$HOME/" alone means the home folder itself, which is protected anyway;
@@ -220,6 +237,27 @@ std::vector<std::string> userDirectories(const std::string &home, const GuardFil
     folders.push_back(std::move(folder));
   }
   return folders;
+}
+
+// Everything protected in one home folder: its own table, every snap and
+// Flatpak application's home in it, and the desktop's personal folders.
+void addHome(ProtectedSnapshot &snapshot, const MountTable *table, const std::string &home,
+             const GuardFileFacts &files) {
+  for (const ProtectedEntry &entry : homeEntries)
+    addExisting(snapshot, table, joined(home, entry.relativePath), entry.protection, files);
+  auto addAppHome = [&](const std::string &appHome) {
+    for (const ProtectedEntry &entry : appEntries)
+      addExisting(snapshot, table, joined(appHome, entry.relativePath), entry.protection, files);
+  };
+  const std::string snaps = joined(home, snapRoot.relativePath);
+  for (const std::string &app : files.folderNames(snaps))
+    for (const std::string &revision : files.folderNames(joined(snaps, app)))
+      addAppHome(joined(joined(snaps, app), revision));
+  const std::string flatpaks = joined(home, flatpakRoot.relativePath);
+  for (const std::string &app : files.folderNames(flatpaks))
+    addAppHome(joined(flatpaks, app));
+  for (const std::string &folder : userDirectories(home, files))
+    addExisting(snapshot, table, folder, itself, files);
 }
 
 } // namespace
@@ -266,21 +304,11 @@ ProtectedSnapshot ProtectedLocations::snapshot(const std::string &home, const Gu
   const std::optional<MountTable> mounts = files.mountTable();
   snapshot.mountsKnown = mounts.has_value();
   const MountTable *table = mounts ? &*mounts : nullptr;
-  for (const ProtectedEntry &entry : homeEntries)
-    addExisting(snapshot, table, joined(home, entry.relativePath), entry.protection, files);
-  auto addAppHome = [&](const std::string &appHome) {
-    for (const ProtectedEntry &entry : appEntries)
-      addExisting(snapshot, table, joined(appHome, entry.relativePath), entry.protection, files);
-  };
-  const std::string snaps = joined(home, snapRoot.relativePath);
-  for (const std::string &app : files.folderNames(snaps))
-    for (const std::string &revision : files.folderNames(joined(snaps, app)))
-      addAppHome(joined(joined(snaps, app), revision));
-  const std::string flatpaks = joined(home, flatpakRoot.relativePath);
-  for (const std::string &app : files.folderNames(flatpaks))
-    addAppHome(joined(flatpaks, app));
-  for (const std::string &folder : userDirectories(home, files))
-    addExisting(snapshot, table, folder, itself, files);
+  std::vector<std::string> homes = {home};
+  if (auto account = files.accountHome(); account && account->starts_with('/') && *account != home)
+    homes.push_back(std::move(*account));
+  for (const std::string &someHome : homes)
+    addHome(snapshot, table, someHome, files);
   return snapshot;
 }
 

@@ -31,13 +31,14 @@ struct ProtectedEntry {
 };
 
 /// A protected location that exists, the file it names (a location that is
-/// itself a link is protected at its target), and where that file lies in
-/// its file system.
+/// itself a link is protected at its target), and the places that file has
+/// in file systems (MountTable::placesOf: where it lies, and the layers of
+/// a union mount it is seen through).
 struct ExistingProtectedLocation {
   std::string path;
   Protection protection;
   FileIdentity identity;
-  FileSystemLocation where;
+  std::vector<FileSystemLocation> places;
 };
 
 /// The protected locations that exist under one home folder at one moment.
@@ -85,7 +86,9 @@ public:
   /// a cache folder, by the names of its components.
   static bool isInsideCacheFolder(std::string_view relative);
 
-  /// The protected locations under `home` that exist now, found through
+  /// The protected locations that exist now under `home`, and under the
+  /// user's home in the password database when that is another folder
+  /// (a changed $HOME must not unprotect the real one), found through
   /// `files`; the personal folders also under the names the desktop gives
   /// them (~/.config/user-dirs.dirs).
   static ProtectedSnapshot snapshot(const std::string &home, const GuardFileFacts &files);

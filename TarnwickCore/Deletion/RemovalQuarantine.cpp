@@ -47,8 +47,9 @@ RemovalQuarantine::RemovalQuarantine(int parent, const std::string &name, const 
   struct stat moved;
   if (::fstatat(folder_.get(), name.c_str(), &moved, AT_SYMLINK_NOFOLLOW) != 0 ||
       FileIdentity{moved.st_dev, moved.st_ino} != expected) {
-    finish();
-    fail(shownPath, "it was replaced by another file after it was checked; that file was put back");
+    fail(shownPath, finish() ? "it was replaced by another file after it was checked; that file was put back"
+                             : "it was replaced by another file after it was checked; that file is kept in " +
+                                   folderName_ + " beside it, as its name was taken again");
   }
 }
 
@@ -57,12 +58,16 @@ RemovalQuarantine::~RemovalQuarantine() {
     finish();
 }
 
-void RemovalQuarantine::finish() {
+bool RemovalQuarantine::finish() {
   finished_ = true;
   // Left over when the removal stopped part-way: back under its own name.
-  ::renameat2(folder_.get(), name_.c_str(), parent_, name_.c_str(), RENAME_NOREPLACE);
+  struct stat st;
+  const bool left = ::fstatat(folder_.get(), name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+  const bool putBack = !left || ::renameat2(folder_.get(), name_.c_str(), parent_, name_.c_str(), RENAME_NOREPLACE) == 0;
   folder_.reset();
-  ::unlinkat(parent_, folderName_.c_str(), AT_REMOVEDIR);
+  if (putBack)
+    ::unlinkat(parent_, folderName_.c_str(), AT_REMOVEDIR);
+  return putBack;
 }
 
 } // namespace tarnwick

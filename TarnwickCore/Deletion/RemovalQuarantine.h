@@ -29,8 +29,12 @@ public:
   /// The private folder; the entry keeps its name inside it.
   int folder() const { return folder_.get(); }
   /// Puts back what is left of the entry, if anything, and removes the
-  /// private folder.
-  void finish();
+  /// private folder. False when something was left and could not go back
+  /// (its name was taken meanwhile): it then stays in the private folder.
+  bool finish();
+
+  /// The private folder's name beside the entry, for messages.
+  const std::string &folderName() const { return folderName_; }
 
 private:
   int parent_;

@@ -97,7 +97,9 @@ void SystemCleaningFileSystem::removeItem(const ApprovedDeletion &item) {
   const ParentAndName entry = pinned(item);
   RemovalQuarantine quarantine(entry.parent.get(), entry.name, item.path, item.identity);
   removePermanently(quarantine.folder(), entry.name, item.path, item.identity);
-  quarantine.finish();
+  if (!quarantine.finish())
+    throw std::runtime_error("removed part of " + item.path + "; what is left is in " + quarantine.folderName() +
+                             " beside it, as its name was taken meanwhile");
   forgetTrashRecord(entry.parent.get(), entry.name, item.realPath, trash_.homeTrashDirectory());
 }
 

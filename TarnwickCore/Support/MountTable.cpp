@@ -44,6 +44,37 @@ std::string unescaped(std::string_view field) {
   return out;
 }
 
+// The folders an overlay mount merges, from its super options
+// ("…,lowerdir=/a:/b,upperdir=/c,…"): upper first. Octal escapes decode as
+// elsewhere; within lowerdir, "\:" is a colon in a name, ":" separates.
+std::vector<std::string> overlayLayers(std::string_view options) {
+  std::vector<std::string> upper, lower;
+  for (std::string_view rest = options; !rest.empty();) {
+    const auto comma = rest.find(',');
+    const std::string option = unescaped(rest.substr(0, comma));
+    rest.remove_prefix(comma == std::string_view::npos ? rest.size() : comma + 1);
+    if (option.starts_with("upperdir="))
+      upper.push_back(option.substr(9));
+    if (!option.starts_with("lowerdir="))
+      continue;
+    std::string folder;
+    for (std::size_t i = 9; i < option.size(); ++i) {
+      if (option[i] == '\\' && i + 1 < option.size()) {
+        folder.push_back(option[++i]);
+      } else if (option[i] == ':') {
+        lower.push_back(std::move(folder));
+        folder.clear();
+      } else {
+        folder.push_back(option[i]);
+      }
+    }
+    lower.push_back(std::move(folder));
+  }
+  upper.insert(upper.end(), lower.begin(), lower.end());
+  std::erase_if(upper, [](const std::string &folder) { return folder.empty() || folder.front() != '/'; });
+  return upper;
+}
+
 std::optional<MountEntry> parseLine(std::string_view line) {
   // id parent major:minor root mountpoint options [optional...] - type source superoptions
   MountEntry entry;
@@ -59,6 +90,9 @@ std::optional<MountEntry> parseLine(std::string_view line) {
     if (field.empty())
       return std::nullopt;
   entry.fileSystemType = unescaped(takeField(line));
+  takeField(line); // source
+  if (entry.fileSystemType == "overlay")
+    entry.layers = overlayLayers(takeField(line));
   entry.mountPoint = unescaped(mountPoint);
   entry.root = unescaped(root);
   return entry;
@@ -122,12 +156,35 @@ const MountEntry *MountTable::containing(std::string_view path) const {
   return found;
 }
 
-std::optional<FileSystemLocation> MountTable::locate(std::string_view realPath) const {
-  const MountEntry *mount = containing(realPath);
-  if (!mount)
+std::optional<FileSystemLocation> MountTable::locate(std::string_view realPath, std::uint64_t mountId) const {
+  const MountEntry *mount = mountId != 0 ? byId(mountId) : containing(realPath);
+  if (!mount || !isAtOrAbove(mount->mountPoint, realPath))
     return std::nullopt;
   const std::string_view rest = realPath.substr(mount->mountPoint == "/" ? 0 : mount->mountPoint.size());
   return FileSystemLocation{mount->major, mount->minor, joined(mount->root, rest)};
+}
+
+std::vector<FileSystemLocation> MountTable::placesOf(std::string_view realPath, std::uint64_t mountId) const {
+  std::vector<FileSystemLocation> places;
+  const MountEntry *mount = mountId != 0 ? byId(mountId) : containing(realPath);
+  if (mount && isAtOrAbove(mount->mountPoint, realPath))
+    addPlaces(realPath, mount, 0, places);
+  return places;
+}
+
+void MountTable::addPlaces(std::string_view realPath, const MountEntry *mount, int depth,
+                           std::vector<FileSystemLocation> &places) const {
+  const std::string_view rest = realPath.substr(mount->mountPoint == "/" ? 0 : mount->mountPoint.size());
+  places.push_back({mount->major, mount->minor, joined(mount->root, rest)});
+  // Layers of layers are followed a few levels deep; deeper stacks are
+  // not something a desktop makes.
+  if (depth >= 4)
+    return;
+  for (const std::string &layer : mount->layers) {
+    const std::string inLayer = joined(layer, rest);
+    if (const MountEntry *holder = containing(inLayer))
+      addPlaces(inLayer, holder, depth + 1, places);
+  }
 }
 
 std::optional<std::string> MountTable::mountPointAtOrBelow(std::string_view path) const {

@@ -22,6 +22,10 @@ struct MountEntry {
   /// the kernel's octal escapes ("\040" for a space) decoded.
   std::string mountPoint;
   std::string fileSystemType;
+  /// For a union mount (overlay): the folders it merges, upper then lower,
+  /// as the kernel reports them. Files seen through the mount are those
+  /// folders' files under another name.
+  std::vector<std::string> layers;
 };
 
 /// Where a file lies inside its file system, whatever mount shows it: the
@@ -61,15 +65,24 @@ public:
   std::optional<std::string> mountPointAtOrBelow(std::string_view path) const;
 
   /// Where `realPath` lies in its file system, through the mount that shows
-  /// it (the deepest mount point at or above it, the last one mounted there
-  /// when several are). Nothing when no mount holds it. Same requirements
-  /// on `realPath` as above.
-  std::optional<FileSystemLocation> locate(std::string_view realPath) const;
+  /// it: the mount `mountId` (statx's STATX_MNT_ID of the path) when given,
+  /// which is right however mounts are stacked; else the deepest mount
+  /// point at or above it, the last one listed there. Nothing when that
+  /// mount is not in the table (mounts changed since it was read) or does
+  /// not hold the path. Same requirements on `realPath` as above.
+  std::optional<FileSystemLocation> locate(std::string_view realPath, std::uint64_t mountId = 0) const;
+
+  /// Every place the file at `realPath` has: where it lies, and for a path
+  /// inside a union mount, the same path in each of the mount's layers
+  /// (where those lie in turn). Empty when it cannot be located.
+  std::vector<FileSystemLocation> placesOf(std::string_view realPath, std::uint64_t mountId = 0) const;
 
 private:
   /// The mount `path` lies in: the deepest mount point at or above it, the
   /// last one mounted there when several are.
   const MountEntry *containing(std::string_view path) const;
+  void addPlaces(std::string_view realPath, const MountEntry *mount, int depth,
+                 std::vector<FileSystemLocation> &places) const;
 
   std::vector<MountEntry> entries_;
 };

@@ -16,6 +16,16 @@ public:
   }
   /// A fresh tmpfs on `target`: another file system.
   static ScopedMount tmpfs(const std::string &target) { return ScopedMount("none", target, "tmpfs", 0); }
+  /// An overlay of `lower` under `upper` (with `work` on upper's file system).
+  static ScopedMount overlay(const std::string &lower, const std::string &upper, const std::string &work,
+                             const std::string &target) {
+    const std::string options = "lowerdir=" + lower + ",upperdir=" + upper + ",workdir=" + work;
+    return ScopedMount("overlay", target, "overlay", 0, options.c_str());
+  }
+  /// The mount at `from` moved onto `target` (on top of what is there).
+  static ScopedMount move(const std::string &from, const std::string &target) {
+    return ScopedMount(from.c_str(), target, nullptr, MS_MOVE);
+  }
 
   ScopedMount(ScopedMount &&other) noexcept : target_(std::move(other.target_)), mounted_(other.mounted_) {
     other.mounted_ = false;
@@ -35,8 +45,9 @@ public:
   }
 
 private:
-  ScopedMount(const char *source, std::string target, const char *type, unsigned long flags)
-      : target_(std::move(target)), mounted_(::mount(source, target_.c_str(), type, flags, nullptr) == 0) {}
+  ScopedMount(const char *source, std::string target, const char *type, unsigned long flags,
+              const char *options = nullptr)
+      : target_(std::move(target)), mounted_(::mount(source, target_.c_str(), type, flags, options) == 0) {}
 
   std::string target_;
   bool mounted_ = false;

@@ -1,6 +1,11 @@
 #include "TestSupport/TempTree.h"
 
+#include "TarnwickCore/Support/MountTable.h"
+
+#include <algorithm>
 #include <array>
+#include <sys/mount.h>
+#include <vector>
 #include <cstdio>
 #include <cerrno>
 #include <cstdlib>
@@ -62,8 +67,20 @@ TempTree::TempTree() {
 }
 
 TempTree::~TempTree() {
+  // A test's mount left inside the tree (a bind mount of "/" even) must not
+  // take chmod and rm beyond it: neither stops at a bind mount of the same
+  // device. Detach every mount at or below the root first, deepest first.
+  if (const auto mounts = tarnwick::MountTable::readCurrent()) {
+    std::vector<std::string> points;
+    for (const tarnwick::MountEntry &entry : mounts->entries())
+      if (entry.mountPoint == root_ || entry.mountPoint.starts_with(root_ + "/"))
+        points.push_back(entry.mountPoint);
+    std::sort(points.begin(), points.end(), [](const std::string &a, const std::string &b) { return a.size() > b.size(); });
+    for (const std::string &point : points)
+      ::umount2(point.c_str(), MNT_DETACH);
+  }
   // rm handles paths deeper than PATH_MAX; chmod first so nothing is locked.
-  runCommand("chmod -R u+rwx " + shellQuote(root_) + " 2>/dev/null; rm -rf " + shellQuote(root_));
+  runCommand("chmod -R u+rwx " + shellQuote(root_) + " 2>/dev/null; rm -rf --one-file-system " + shellQuote(root_));
 }
 
 std::string TempTree::path(std::string_view relative) const {

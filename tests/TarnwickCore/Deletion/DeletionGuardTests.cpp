@@ -42,12 +42,12 @@ public:
     status.owner = ::geteuid();
     entries[path] = status;
     for (std::string folder = parentOf(path); entries.try_emplace(folder).second; folder = parentOf(folder)) {
-      entries[folder] = {false, false, true, false, {1, std::hash<std::string>{}(folder)}, 1, ::geteuid()};
+      entries[folder] = {false, false, true, false, {1, std::hash<std::string>{}(folder)}, 0, ::geteuid()};
       if (folder == "/")
         break;
     }
   }
-  void folder(const std::string &path) { add(path, {false, false, true, false, {}, 1, 0}); }
+  void folder(const std::string &path) { add(path, {false, false, true, false, {}, 0, 0}); }
   void sameFileAs(const std::string &path, const std::string &original) {
     folder(path);
     entries[path].identity = entries.at(original).identity;
@@ -61,6 +61,8 @@ public:
     auto found = entries.find(path);
     return found == entries.end() ? std::nullopt : std::optional(found->second);
   }
+  std::optional<std::string> account; // the password database's home
+  std::optional<std::string> accountHome() const override { return account; }
   std::optional<std::string> canonicalPath(const std::string &path) const override {
     auto found = realLocations.find(path);
     return found == realLocations.end() ? path : found->second;
@@ -138,7 +140,7 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
                                                           "XDG_MUSIC_DIR=\"$HOME/\"\n";
   files.add("/home/ann/Filme/f");
   files.folder("/home/ann/Library/Caches/x");
-  files.add("/home/ann/.cache/frozen", {false, true, false, false, {}, 1});
+  files.add("/home/ann/.cache/frozen", {false, true, false, false, {}, 0, 0});
   files.sameFileAs("/home/ann/.cache/sshAgain", "/home/ann/.ssh");
   files.add("/home/ann/.cache/sshAgain/id_rsa");
   files.sameFileAs("/home/ann/.cache/configAgain", "/home/ann/.config");
@@ -232,6 +234,13 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
     for (const char *path : {"/tmp/x", "/usr/local/x", "/home/bob/notes"})
       EXPECT_THROW(DeletionGuard::validateDeletionCandidate(path, unusable, true, files), DeletionGuardError)
           << unusable << " " << path;
+  // $HOME set to the folder above the real home does not unprotect it.
+  files.add("/srv/parent/ann/.ssh/id_rsa");
+  files.account = "/srv/parent/ann";
+  for (const char *inside : {"/srv/parent/ann/.ssh/id_rsa", "/srv/parent/ann"})
+    EXPECT_THROW(DeletionGuard::validateDeletionCandidate(inside, "/srv/parent", true, files), DeletionGuardError)
+        << inside;
+  files.account.reset();
   // A relative path when the working folder is gone names nothing.
   TempTree gone;
   const auto back = std::filesystem::current_path();
@@ -449,6 +458,42 @@ TEST(DeletionGuardTest, ProtectionHoldsWhateverTheMountsOfTheHome) {
   auto root = ScopedMount::bind("/", scratch.path("root"));
   ASSERT_TRUE(root.mounted());
   EXPECT_EQ(refusal(scratch.path("root") + scratch.path("mine"), scratch.path("root")), Kind::outsideAllowlistedRoots);
+}
+
+// Mounts stacked so that the one listed last is not the one on top, a
+// mount hidden under a deeper one, and union mounts whose layers lie in or
+// hold a protected folder.
+TEST(DeletionGuardTest, StackedAndUnionMountsAreSeenThrough) {
+  TempTree tree;
+  const std::string h = tree.root();
+  for (const char *file : {".gnupg/private-keys-v1.d/k.key", "vault/ssh/id_rsa", "decoy", ".cache/pk2/k.key"})
+    tree.writeFile(file, 10);
+  for (const char *folder : {"stage", ".cache/pk", "lower", "work", "work2", "lower2", ".cache/ov", ".ssh"})
+    tree.makeDirectory(folder);
+  auto staged = ScopedMount::bind(h + "/.gnupg/private-keys-v1.d", h + "/stage");
+  if (!staged.mounted())
+    GTEST_SKIP() << "mounting needs root";
+  auto cover = ScopedMount::tmpfs(h + "/.cache/pk");
+  auto moved = ScopedMount::move(h + "/stage", h + "/.cache/pk"); // on top, yet listed before the tmpfs
+  auto hidden = ScopedMount::bind(h + "/decoy", h + "/.cache/pk2/k.key");
+  auto keys = ScopedMount::bind(h + "/.gnupg/private-keys-v1.d", h + "/.cache/pk2");
+  auto union1 = ScopedMount::overlay(h + "/lower", h + "/.gnupg/private-keys-v1.d", h + "/work", h + "/.cache/ov");
+  auto union2 = ScopedMount::overlay(h + "/lower2", h + "/vault/ssh", h + "/work2", h + "/.ssh");
+  ASSERT_TRUE(cover.mounted() && moved.mounted() && hidden.mounted() && keys.mounted() && union1.mounted() &&
+              union2.mounted());
+  for (const auto &[path, refusal] : std::vector<std::pair<std::string, Kind>>{
+           {h + "/.cache/pk/k.key", Kind::blockedProtectedPath},
+           {h + "/.cache/pk2/k.key", Kind::blockedProtectedPath},
+           {h + "/.cache/ov/k.key", Kind::blockedProtectedPath},
+           {h + "/vault", Kind::containsProtectedLocation},
+       }) {
+    try {
+      DeletionGuard::validateDeletionCandidate(path, h, true);
+      ADD_FAILURE() << path << " approved";
+    } catch (const DeletionGuardError &error) {
+      EXPECT_EQ(error.kind(), refusal) << error.what();
+    }
+  }
 }
 
 } // namespace
