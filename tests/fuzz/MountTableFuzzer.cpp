@@ -23,6 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto where = table.locate(entry.mountPoint);
     if (!where || where->path.empty() || where->path.front() != '/')
       std::abort();
+    // The first place is where it lies; union layers add more, a bounded few.
+    const auto places = table.placesOf(entry.mountPoint, entry.mountId);
+    if (places.empty() || !(places.front() == *table.locate(entry.mountPoint, entry.mountId)))
+      std::abort();
   }
   table.mountPointAtOrBelow(std::string_view(reinterpret_cast<const char *>(data), size / 2));
   return 0;
