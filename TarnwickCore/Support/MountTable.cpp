@@ -176,11 +176,14 @@ void MountTable::addPlaces(std::string_view realPath, const MountEntry *mount, i
                            std::vector<FileSystemLocation> &places) const {
   const std::string_view rest = realPath.substr(mount->mountPoint == "/" ? 0 : mount->mountPoint.size());
   places.push_back({mount->major, mount->minor, joined(mount->root, rest)});
-  // Layers of layers are followed a few levels deep; deeper stacks are
-  // not something a desktop makes.
-  if (depth >= 4)
+  // Layers of layers are followed a few levels deep, and a few dozen places
+  // at most (layers may name each other): deeper stacks are not something a
+  // desktop makes.
+  if (depth >= 4 || places.size() >= 64)
     return;
   for (const std::string &layer : mount->layers) {
+    if (places.size() >= 64)
+      return;
     const std::string inLayer = joined(layer, rest);
     if (const MountEntry *holder = containing(inLayer))
       addPlaces(inLayer, holder, depth + 1, places);

@@ -74,7 +74,8 @@ public:
 
   /// Every place the file at `realPath` has: where it lies, and for a path
   /// inside a union mount, the same path in each of the mount's layers
-  /// (where those lie in turn). Empty when it cannot be located.
+  /// (where those lie in turn, a few levels and at most 64 places). Empty
+  /// when it cannot be located.
   std::vector<FileSystemLocation> placesOf(std::string_view realPath, std::uint64_t mountId = 0) const;
 
 private:
