@@ -50,23 +50,56 @@ TEST(SquarifiedTreemapLayoutTest, SingleChildFillsTheCanvas) {
   EXPECT_FALSE(tiles[0].isAggregatedTail);
 }
 
-TEST(SquarifiedTreemapLayoutTest, EqualChildrenOnASquareMakeFourQuarters) {
-  auto tiles = layOut({7, 7, 7, 7});
-  ASSERT_EQ(tiles.size(), 4u);
-  for (std::size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(tiles[i].id, static_cast<NodeID>(i + 1)); // stable: input order
-    EXPECT_DOUBLE_EQ(tiles[i].frame.width, 50);
-    EXPECT_DOUBLE_EQ(tiles[i].frame.height, 50);
+// Worked out by hand from the row rule: a row takes the next child as long
+// as that leaves its worst aspect ratio no worse (a tie joins), and lies
+// along the shorter side of the space still free.
+TEST(SquarifiedTreemapLayoutTest, RowsKeepTheWorstAspectRatioFromGettingWorse) {
+  struct Case {
+    const char *label;
+    std::vector<std::int64_t> sizes; // largest first, so tile i is child i + 1
+    CanvasSize canvas;
+    std::vector<CanvasRect> frames;
+  };
+  const Case cases[] = {
+      {"rows of two, of two, then single tiles", {6, 6, 4, 3, 2, 2, 1}, {6, 4},
+       {{0, 0, 3, 2}, {0, 2, 3, 2}, {3, 0, 12. / 7, 7. / 3}, {33. / 7, 0, 9. / 7, 7. / 3},
+        {3, 7. / 3, 1.2, 5. / 3}, {4.2, 7. / 3, 1.2, 5. / 3}, {5.4, 7. / 3, 0.6, 5. / 3}}},
+      {"unequal pair, then a row across the top", {3, 2, 2, 2, 1, 1, 1}, {4, 3},
+       {{0, 0, 5. / 3, 1.8}, {0, 1.8, 5. / 3, 1.2}, {5. / 3, 0, 7. / 6, 12. / 7}, {17. / 6, 0, 7. / 6, 12. / 7},
+        {5. / 3, 12. / 7, 7. / 9, 9. / 7}, {22. / 9, 12. / 7, 7. / 9, 9. / 7}, {29. / 9, 12. / 7, 7. / 9, 9. / 7}}},
+      {"a tie joins the row", {5, 5}, {100, 100}, {{0, 0, 100, 50}, {0, 50, 100, 50}}},
+      {"quarters", {7, 7, 7, 7}, {100, 100}, {{0, 0, 50, 50}, {0, 50, 50, 50}, {50, 0, 50, 50}, {50, 50, 50, 50}}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.label);
+    // No minimum area: every child gets a tile, however small.
+    const auto tiles = Layout::compute(nodesOfSizes(c.sizes), c.canvas, 0, Layout::defaultMaxVisibleRects, {});
+    ASSERT_EQ(tiles.size(), c.frames.size());
+    for (std::size_t i = 0; i < tiles.size(); ++i) {
+      SCOPED_TRACE(i);
+      const CanvasRect &got = tiles[i].frame, &want = c.frames[i];
+      EXPECT_EQ(tiles[i].id, static_cast<NodeID>(i + 1));
+      EXPECT_NEAR(got.x, want.x, 1e-9);
+      EXPECT_NEAR(got.y, want.y, 1e-9);
+      EXPECT_NEAR(got.width, want.width, 1e-9);
+      EXPECT_NEAR(got.height, want.height, 1e-9);
+    }
   }
 }
 
-TEST(SquarifiedTreemapLayoutTest, EqualWorstRatiosAddToTheRow) {
-  // Two halves of a square: the second tile makes the row no worse (2 and
-  // 2), so it joins the first and the row spans the full width.
-  auto tiles = layOut({5, 5});
-  ASSERT_EQ(tiles.size(), 2u);
-  EXPECT_EQ(tiles[0].frame, (CanvasRect{0, 0, 100, 50}));
-  EXPECT_EQ(tiles[1].frame, (CanvasRect{0, 50, 100, 50}));
+TEST(SquarifiedTreemapLayoutTest, EqualSizesKeepInputOrder) {
+  // Enough ties that a sort which is not stable reorders them.
+  std::vector<std::int64_t> sizes(40, 7);
+  sizes.insert(sizes.begin(), 1);
+  sizes.push_back(9);
+  std::vector<NodeID> expected = {42};
+  for (NodeID id = 2; id <= 41; ++id)
+    expected.push_back(id);
+  expected.push_back(1);
+  std::vector<NodeID> ids;
+  for (const TreemapRect &tile : layOut(sizes))
+    ids.push_back(tile.id);
+  EXPECT_EQ(ids, expected);
 }
 
 TEST(SquarifiedTreemapLayoutTest, TailCollectsSmallAndSurplusChildren) {
