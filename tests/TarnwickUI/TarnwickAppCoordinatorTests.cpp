@@ -1,13 +1,12 @@
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 
 #include "TestSupport/GatedScan.h"
-#include "TestSupport/QtWait.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QTest>
 
 #include <cerrno>
 #include <filesystem>
@@ -18,10 +17,10 @@ namespace {
 namespace fs = std::filesystem;
 using quillane::test::GatedScan;
 using quillane::test::TempTree;
-using quillane::test::waitFor;
 
-// Lets whatever a finished or stopped scan still sends arrive.
-void settle() { waitFor([] { return false; }, 150); }
+// Gives a finished or stopped scan the time to deliver what it must not:
+// true when `happened` came true within it.
+bool happensSoon(const std::function<bool()> &happened) { return QTest::qWaitFor(happened, 200); }
 
 class TarnwickAppCoordinatorTest : public ::testing::Test {
 protected:
@@ -44,7 +43,7 @@ protected:
   int arenasPublished = 0;
 };
 
-TEST_F(TarnwickAppCoordinatorTest, StartPublishesProgressThenTheTree) {
+TEST_F(TarnwickAppCoordinatorTest, PublishesProgressThenTheTreeAndACancelledScanNothing) {
   GatedScan scan;
   auto coordinator = make(scan);
   coordinator->cancelScan(); // nothing running: only the flag
@@ -52,15 +51,21 @@ TEST_F(TarnwickAppCoordinatorTest, StartPublishesProgressThenTheTree) {
 
   coordinator->startScan(root());
   EXPECT_TRUE(coordinator->isScanning());
-  ASSERT_TRUE(waitFor([&] { return coordinator->scanProgress().has_value(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->scanProgress().has_value(); }));
   EXPECT_EQ(coordinator->scanProgress()->scannedFiles, 1234);
   EXPECT_FALSE(coordinator->arena());
 
   scan.open();
-  ASSERT_TRUE(waitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
   ASSERT_TRUE(coordinator->arena());
   EXPECT_EQ(coordinator->arena()->rootNode()->fileCount, 2);
   EXPECT_EQ(arenasPublished, 1);
+  EXPECT_FALSE(coordinator->scanError());
+
+  coordinator->startScan(root()); // free to finish at once, but cancelled first
+  coordinator->cancelScan();
+  EXPECT_FALSE(coordinator->isScanning());
+  EXPECT_FALSE(happensSoon([&] { return arenasPublished > 1 || coordinator->isScanning(); }));
   EXPECT_FALSE(coordinator->scanError());
 }
 
@@ -70,62 +75,39 @@ TEST_F(TarnwickAppCoordinatorTest, AReplacedScanNeverPublishes) {
   coordinator->startScan(QString::fromStdString(tree.path(".cache")));
   coordinator->startScan(root()); // replaces the first
   EXPECT_TRUE(coordinator->isScanning());
-  ASSERT_TRUE(waitFor([&] { return scan.started() == 2; }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return scan.started() == 2; }));
   scan.open();
-  ASSERT_TRUE(waitFor([&] { return !coordinator->isScanning(); }));
-  settle();
-  EXPECT_EQ(arenasPublished, 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  EXPECT_FALSE(happensSoon([&] { return arenasPublished > 1; }));
   EXPECT_EQ(coordinator->arena()->rootPath(), tree.root());
   EXPECT_EQ(coordinator->scanProgress()->rootPath, tree.root()); // the replaced scan's report is dropped too
 }
 
-TEST_F(TarnwickAppCoordinatorTest, CancelKeepsThePreviousTreeAndSetsNoError) {
-  GatedScan scan;
-  auto coordinator = make(scan);
-  scan.open();
-  coordinator->startScan(root());
-  ASSERT_TRUE(waitFor([&] { return coordinator->arena() != nullptr; }));
-  const auto previous = coordinator->arena();
-
-  coordinator->startScan(root());
-  coordinator->cancelScan();
-  EXPECT_FALSE(coordinator->isScanning());
-  settle();
-  EXPECT_FALSE(coordinator->isScanning());
-  EXPECT_EQ(coordinator->arena(), previous) << "a cancelled scan must not publish even if it finished";
-  EXPECT_FALSE(coordinator->scanError());
-}
-
-TEST_F(TarnwickAppCoordinatorTest, FailureIsPublishedAsTextAndClearedByTheNextStart) {
-  GatedScan failing;
-  failing.failWith("The disk went away.");
-  failing.open();
-  auto coordinator = make(failing);
-  coordinator->startScan(root());
-  ASSERT_TRUE(waitFor([&] { return !coordinator->isScanning(); }));
-  ASSERT_TRUE(coordinator->scanError());
-  EXPECT_EQ(*coordinator->scanError(), "The disk went away.");
-  EXPECT_FALSE(coordinator->arena());
-
-  coordinator->startScan(root());
-  EXPECT_FALSE(coordinator->scanError());
-}
-
-TEST_F(TarnwickAppCoordinatorTest, AnUnreadableRootIsAResultNotAnError) {
+TEST_F(TarnwickAppCoordinatorTest, AnUnreadableRootIsAResultAFailureIsTextAndTheNextScanClearsEach) {
   GatedScan scan;
   scan.open();
   auto coordinator = make(scan);
   EXPECT_TRUE(coordinator->unreadablePaths().empty()); // no tree yet
   coordinator->startScan(QString::fromStdString(tree.path("missing")));
-  ASSERT_TRUE(waitFor([&] { return !coordinator->isScanning(); }));
-  ASSERT_TRUE(coordinator->arena());
-  EXPECT_FALSE(coordinator->arena()->scanReport().rootReadable);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  const auto unreadable = coordinator->arena();
+  ASSERT_TRUE(unreadable);
+  EXPECT_FALSE(unreadable->scanReport().rootReadable);
+  EXPECT_TRUE(unreadable->nodeCount() == 1 && unreadable->rootNode()->isDirectory) << "an empty folder, alone";
   EXPECT_EQ(coordinator->unreadablePaths(), (std::vector<Failure>{{"open", tree.path("missing"), ENOENT, ""}}));
   EXPECT_FALSE(coordinator->scanError());
 
-  coordinator->startScan(root()); // the next tree's, not the last one's
-  ASSERT_TRUE(waitFor([&] { return !coordinator->isScanning(); }));
-  EXPECT_TRUE(coordinator->unreadablePaths().empty());
+  scan.failWith("The disk went away.");
+  coordinator->startScan(root());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  EXPECT_EQ(coordinator->scanError(), QString("The disk went away."));
+  EXPECT_EQ(coordinator->arena(), unreadable) << "a failed scan publishes no tree";
+
+  scan.failWith("");
+  coordinator->startScan(root());
+  EXPECT_FALSE(coordinator->scanError());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  EXPECT_TRUE(coordinator->unreadablePaths().empty()); // the new tree's, not the last one's
 }
 
 TEST_F(TarnwickAppCoordinatorTest, MovesNodesToTheTrashAndPublishesTheReport) {
@@ -136,7 +118,7 @@ TEST_F(TarnwickAppCoordinatorTest, MovesNodesToTheTrashAndPublishesTheReport) {
   junk.path = tree.path(".cache/junk");
   junk.allocatedSize = 8192;
   coordinator->moveNodeToTrash(junk);
-  ASSERT_TRUE(waitFor([&] { return coordinator->lastCleaningReport().has_value(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->lastCleaningReport().has_value(); }));
   EXPECT_EQ(coordinator->lastCleaningReport()->cleanedPaths, std::vector<std::string>{junk.path});
   EXPECT_EQ(coordinator->lastCleaningReport()->freedBytes, 8192);
   EXPECT_TRUE(fs::exists(tree.path(".local/share/Trash/files/junk")));
@@ -144,16 +126,16 @@ TEST_F(TarnwickAppCoordinatorTest, MovesNodesToTheTrashAndPublishesTheReport) {
   DiskNode tail; // the treemap's synthetic tail has no path
   tail.id = -9999;
   coordinator->moveNodeToTrash(tail);
-  ASSERT_TRUE(waitFor([&] { return coordinator->lastCleaningReport()->cleanedPaths.empty(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->lastCleaningReport()->cleanedPaths.empty(); }));
   EXPECT_EQ(coordinator->lastCleaningReport()->blockedProtectedPaths, std::vector<std::string>{""});
-  EXPECT_EQ(coordinator->lastCleaningReport()->errors.at(""), "Deletion rejected: Path is empty.");
+  EXPECT_EQ(coordinator->lastCleaningReport()->errors.count(""), 1u);
 }
 
 TEST_F(TarnwickAppCoordinatorTest, ADestroyedCoordinatorReceivesNothing) {
   GatedScan scan;
   auto coordinator = make(scan);
   coordinator->startScan(root());
-  ASSERT_TRUE(waitFor([&] { return scan.started() == 1; }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return scan.started() == 1; }));
   coordinator.reset(); // stops and joins its scan; queued results die with it
   QCoreApplication::processEvents(); // under AddressSanitizer, a stray delivery would be a use after free
   EXPECT_EQ(arenasPublished, 0);

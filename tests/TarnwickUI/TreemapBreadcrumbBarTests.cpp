@@ -35,7 +35,7 @@ QRect rectIn(const QWidget *widget, const QWidget *ancestor) {
   return {widget->mapTo(ancestor, QPoint(0, 0)), widget->size()};
 }
 
-TEST(TreemapBreadcrumbBarTest, CrumbsFollowTheChain) {
+TEST(TreemapBreadcrumbBarTest, CrumbsFollowTheChainAndTheBadgeTheCurrentFolder) {
   struct Case {
     const char *what;
     std::vector<DiskNode> chain;
@@ -53,6 +53,12 @@ TEST(TreemapBreadcrumbBarTest, CrumbsFollowTheChain) {
       {"unnamed root", {node(0, ""), node(1, "x")}, true, {"Root", "x"}, {Glyph::drive, Glyph::folder}},
   };
   TreemapBreadcrumbBar bar; // one bar throughout: each state replaces the last
+  DiskNode folder = node(3, "docs");
+  folder.allocatedSize = 8192;
+  folder.fileCount = 1;
+  bar.setState({folder}, folder, false);
+  EXPECT_TRUE(bar.isBadgeShown());
+  EXPECT_EQ(bar.badgeText(), TreemapPalette::formatBytes(8192) + " • 1 item");
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     bar.setState(c.chain, std::nullopt, c.canGoBack);
@@ -64,6 +70,7 @@ TEST(TreemapBreadcrumbBarTest, CrumbsFollowTheChain) {
       EXPECT_EQ(bar.crumb(i)->glyph(), c.glyphs[std::size_t(i)]) << i;
       EXPECT_EQ(bar.crumb(i)->isCurrent(), i + 1 == bar.crumbCount()) << i;
     }
+    EXPECT_FALSE(bar.isBadgeShown()) << "no current folder given";
   }
 }
 
@@ -93,18 +100,6 @@ TEST(TreemapBreadcrumbBarTest, ClicksBecomeSignals) {
   EXPECT_EQ(bar.crumbCount(), 1);
   QTest::mouseClick(bar.backButton(), Qt::LeftButton);
   EXPECT_EQ(backs.size(), 1) << "a disabled back button stays silent";
-}
-
-TEST(TreemapBreadcrumbBarTest, BadgeShowsTheCurrentFolder) {
-  TreemapBreadcrumbBar bar;
-  DiskNode folder = node(3, "docs");
-  folder.allocatedSize = 8192;
-  folder.fileCount = 1;
-  bar.setState({folder}, folder, false);
-  EXPECT_TRUE(bar.isBadgeShown());
-  EXPECT_EQ(bar.badgeText(), TreemapPalette::formatBytes(8192) + " • 1 item");
-  bar.setState({folder}, std::nullopt, false);
-  EXPECT_FALSE(bar.isBadgeShown());
 }
 
 TEST(TreemapBreadcrumbBarTest, LongChainsScrollWhileButtonsStayInPlace) {

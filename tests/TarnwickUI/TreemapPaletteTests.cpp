@@ -70,18 +70,5 @@ TEST(TreemapPaletteTest, TileColourComesFromHintThenInferenceAndFadesWithDepth) 
   EXPECT_NEAR(TreemapPalette::tileColor(tile, 0, true).alphaF(), 0.9, 1e-3);
 }
 
-TEST(TreemapPaletteTest, EveryCategoryHasItsColour) {
-  const std::pair<CleanableCategory, QColor> expected[] = {
-      {systemJunk, TreemapPalette::slateLogs()},        {userCache, TreemapPalette::sapphireBlue()},
-      {xcodeJunk, TreemapPalette::electricIndigo()},    {brewAndPackages, TreemapPalette::electricIndigo()},
-      {dockerAndVMs, TreemapPalette::cyanTeal()},       {creatorCaches, TreemapPalette::sunsetCoral()},
-      {browserBloat, TreemapPalette::emeraldGreen()},   {aiModelsAndLogs, TreemapPalette::violetAI()},
-      {largeAndOldFiles, TreemapPalette::warmAmber()},  {trashBins, TreemapPalette::crimsonTrash()},
-  };
-  for (auto [category, colour] : expected)
-    EXPECT_EQ(TreemapPalette::color(category), colour) << rawValue(category);
-  EXPECT_EQ(TreemapPalette::sunsetCoral().rgb(), qRgb(250, 115, 82)); // 0.98, 0.45, 0.32 in sRGB
-}
-
 } // namespace
 } // namespace tarnwick

@@ -8,12 +8,6 @@
 namespace quillane::test {
 namespace {
 
-bool installed(const std::string &program) {
-  int status = 0;
-  runCommand("command -v " + program + " >/dev/null 2>&1", &status);
-  return status == 0;
-}
-
 // The export read back by the programs it is written for, on a tree of names
 // that stress the escaping and of hard links that stress the byte count.
 class NcduExport : public ::testing::Test {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/syscall.h>
+#include <QTest>
 
 #include <csignal>
 #include <filesystem>
@@ -17,13 +17,6 @@ namespace quillane::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::set<std::string> listing(const std::string &root) {
-  std::set<std::string> paths;
-  for (const auto &entry : fs::recursive_directory_iterator(root))
-    paths.insert(entry.path().lexically_relative(root).native());
-  return paths;
-}
 
 bool wellFormedXml(const std::string &path) {
   int status = -1;
@@ -132,14 +125,12 @@ TEST_F(OutputFile, DanglingLinkTargetDoesNotExistUntilTheOutputIsComplete) {
   }
   ASSERT_GT(pid, 0);
   int status = 0;
-  for (int ms = 0; fs::is_empty(scratch.path("data")) && ms < 10'000; ms += 5) {
-    ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "ended before writing anything";
-    ::usleep(5000);
-  }
+  pid_t ended = 0;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return !fs::is_empty(scratch.path("data")) || (ended = ::waitpid(pid, &status, WNOHANG)) != 0; }, 10'000));
+  ASSERT_EQ(ended, 0) << "ended before writing anything";
   // Blocked in openat on the FIFO: every temporary is registered by then.
-  const std::string blocked = std::to_string(SYS_openat) + " ";
-  for (int ms = 0; !readFile("/proc/" + std::to_string(pid) + "/syscall").starts_with(blocked) && ms < 10'000; ms += 5)
-    ::usleep(5000);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return blockedInOpen(pid); }, 10'000));
   EXPECT_FALSE(fs::exists(scratch.path("data/target.json"))) << "the target exists before the output is complete";
   EXPECT_EQ(listing(scratch.path("data")).size(), 1u) << "no temporary beside the target";
   // Stuck opening the FIFO, the program can honour only a second signal,

@@ -5,14 +5,19 @@
 #include <nlohmann/json.hpp>
 
 #include <cctype>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace quillane::test {
@@ -20,6 +25,39 @@ namespace quillane::test {
 inline std::string readFile(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
+}
+
+/// Every path under `root`, so a test can tell that a run left nothing behind.
+inline std::set<std::string> listing(const std::string &root) {
+  std::set<std::string> paths;
+  for (const auto &entry : std::filesystem::recursive_directory_iterator(root))
+    paths.insert(entry.path().lexically_relative(root).native());
+  return paths;
+}
+
+inline bool installed(const std::string &program) {
+  int status = 0;
+  runCommand("command -v " + program + " >/dev/null 2>&1", &status);
+  return status == 0;
+}
+
+/// Whether process `pid`'s main thread is blocked in openat, as on a FIFO
+/// nobody reads.
+inline bool blockedInOpen(pid_t pid) {
+  return readFile("/proc/" + std::to_string(pid) + "/syscall").starts_with(std::to_string(SYS_openat) + " ");
+}
+
+/// Whether process `pid` holds a descriptor open on something below `prefix`.
+inline bool holdsOpenBelow(pid_t pid, std::string_view prefix) {
+  const std::string folder = "/proc/" + std::to_string(pid) + "/fd/";
+  std::unique_ptr<DIR, int (*)(DIR *)> descriptors(::opendir(folder.c_str()), ::closedir);
+  char target[PATH_MAX];
+  for (dirent *entry; descriptors && (entry = ::readdir(descriptors.get()));) {
+    const ssize_t length = ::readlink((folder + entry->d_name).c_str(), target, sizeof target);
+    if (length > 0 && std::string_view(target, static_cast<std::size_t>(length)).starts_with(prefix))
+      return true;
+  }
+  return false;
 }
 
 struct QuillaneRun {

@@ -26,12 +26,6 @@ constexpr bool underSanitizer() {
   return false;
 }
 
-bool installed(const std::string &program) {
-  int status = 0;
-  runCommand("command -v " + program + " >/dev/null 2>&1", &status);
-  return status == 0;
-}
-
 struct LimitCase {
   const char *limits;  // prepended to the command: prlimit and friends
   const char *options; // after "scan tree --quiet --json out/out.json"

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -11,83 +13,56 @@
 namespace quillane::test {
 namespace {
 
-// Every path under `root`, so a test can tell that a run left nothing behind.
-std::set<std::string> listing(const std::string &root) {
-  std::set<std::string> paths;
-  for (const auto &entry : std::filesystem::recursive_directory_iterator(root))
-    paths.insert(entry.path().lexically_relative(root).native());
-  return paths;
-}
-
-struct ExitCase {
-  const char *label;
-  const char *arguments; // run inside a scratch folder holding tree/ and outdir/
-  int status;
-  const char *stderrHas;
-  bool printsSummary;
-};
-
-const ExitCase exitCases[] = {
-    {"UnknownOption", "scan tree --bogus", 2, "unknown option --bogus", false},
-    {"NegativeTop", "scan tree --top -1", 2, "--top", false},
-    {"TopWithTrailingText", "scan tree --top 3x", 2, "--top", false},
-    {"ZeroConcurrency", "scan tree --concurrency 0", 2, "--concurrency", false},
-    {"ConcurrencyAboveLimit", "scan tree --concurrency=33", 2, "--concurrency", false},
-    {"ConcurrencyWithoutValue", "scan tree --concurrency", 2, "needs a value", false},
-    {"TwoPaths", "scan tree tree", 2, "one PATH", false},
-    {"LimitsAreInclusive", "scan tree --top 0 --concurrency 32", 0, "", true},
-    {"InlineValues", "scan tree --top=1 --concurrency=1", 0, "", true},
-    {"MissingPath", "scan missing", 1, "cannot read", true},
-    {"FileAsPath", "scan tree/file", 1, "cannot read", true},
-    {"JsonInMissingFolder", "scan tree --json nowhere/out.json", 1, "nowhere/out.json", false},
-    {"JsonBelowAFile", "scan tree --json tree/file/out.json", 1, "tree/file/out.json", false},
-    {"JsonOntoAFolder", "scan tree --json outdir", 1, "outdir", false},
-    {"StandardOutputFull", "scan tree >/dev/full", 1, "cannot write standard output", false},
-};
-
-void PrintTo(const ExitCase &c, std::ostream *out) { *out << c.arguments; }
-
-class ScanCommandExit : public ::testing::TestWithParam<ExitCase> {};
-
-TEST_P(ScanCommandExit, StatusMessageAndNothingLeftBehind) {
-  const ExitCase &expected = GetParam();
+TEST(ScanCommand, ExitStatusMessageAndNothingLeftBehind) {
+  struct Case {
+    const char *arguments; // run inside a scratch folder holding tree/ and outdir/
+    int status;
+    const char *stderrHas;
+    bool printsSummary;
+  };
+  const Case cases[] = {
+      {"scan tree --bogus", 2, "unknown option --bogus", false},
+      {"scan tree --top -1", 2, "--top", false},
+      {"scan tree --top 3x", 2, "--top", false},
+      {"scan tree --concurrency 0", 2, "--concurrency", false},
+      {"scan tree --concurrency=33", 2, "--concurrency", false},
+      {"scan tree --concurrency", 2, "needs a value", false},
+      {"scan tree tree", 2, "one PATH", false},
+      {"scan tree --top 0 --concurrency 32", 0, "", true}, // the limits are inclusive
+      {"scan tree --top=1 --concurrency=1", 0, "", true},
+      {"scan missing", 1, "missing: No such file or directory", true},
+      {"scan tree/file", 1, "tree/file: Not a directory", true},
+      {"scan tree --json nowhere/out.json", 1, "nowhere/out.json", false},
+      {"scan tree --json tree/file/out.json", 1, "tree/file/out.json", false},
+      {"scan tree --json outdir", 1, "outdir", false},
+      {"scan tree >/dev/full", 1, "cannot write standard output", false},
+  };
   TempTree scratch;
   scratch.writeFile("tree/file", 100);
   scratch.writeFile("tree/sub/data", 5000);
   scratch.makeDirectory("outdir");
   const auto before = listing(scratch.root());
-
-  QuillaneRun run = runQuillane(scratch.root(), expected.arguments);
-
-  EXPECT_EQ(run.status, expected.status) << run.err;
-  EXPECT_NE(run.err.find(expected.stderrHas), std::string::npos) << run.err;
-  if (expected.status == 2) {
-    EXPECT_NE(run.err.find("Usage:"), std::string::npos) << run.err;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.arguments);
+    QuillaneRun run = runQuillane(scratch.root(), c.arguments);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << run.err;
+    if (c.status == 2) {
+      EXPECT_NE(run.err.find("Usage:"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(run.out.find("Total size:") != std::string::npos, c.printsSummary) << run.out;
+    if (c.printsSummary && c.status == 1) {
+      // An unreadable root is still reported, as a single empty node.
+      EXPECT_EQ(summaryNumber(run.out, "Inaccessible"), 1) << run.out;
+      EXPECT_EQ(summaryNumber(run.out, "Files"), 0) << run.out;
+      EXPECT_EQ(summaryNumber(run.out, "Directories"), 0) << run.out;
+    }
+    // Neither a JSON file nor its X.XXXXXX temporary may appear anywhere.
+    EXPECT_EQ(listing(scratch.root()), before);
   }
-  EXPECT_EQ(run.out.find("Total size:") != std::string::npos, expected.printsSummary) << run.out;
-  if (expected.printsSummary && expected.status == 1) {
-    // An unreadable root is still reported, as a single empty node.
-    EXPECT_EQ(summaryNumber(run.out, "Inaccessible"), 1) << run.out;
-    EXPECT_EQ(summaryNumber(run.out, "Files"), 0) << run.out;
-    EXPECT_EQ(summaryNumber(run.out, "Directories"), 0) << run.out;
-  }
-  // Neither a JSON file nor its X.XXXXXX temporary may appear anywhere.
-  EXPECT_EQ(listing(scratch.root()), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ScanCommandExit, ::testing::ValuesIn(exitCases),
-                         [](const auto &info) { return std::string(info.param.label); });
-
-struct ScannerChoice {
-  const char *label;
-  const char *options;
-};
-
-void PrintTo(const ScannerChoice &c, std::ostream *out) { *out << c.options; }
-
-class ScanSummary : public ::testing::TestWithParam<ScannerChoice> {};
-
-TEST_P(ScanSummary, AgreesWithFindOnAMixedTree) {
+TEST(ScanCommand, SummaryAgreesWithFindOnAMixedTreeWithEveryEngine) {
   TempTree scratch;
   scratch.writeFile("a/one", 1);
   scratch.writeFile("a/b/c/deep", 70000);
@@ -100,69 +75,75 @@ TEST_P(ScanSummary, AgreesWithFindOnAMixedTree) {
   scratch.makeDirectory("empty");
   scratch.writeFile("esc\x1b[2J c1\xc2\x9b" "2J", 10);
   const FindTotals oracle = findTotals(scratch.root());
-
-  // A path needing tidying, to check the root is reported absolute and clean.
-  QuillaneRun run = runQuillane(scratch.root(), std::string("scan ./a/../ --quiet ") + GetParam().options);
-
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find(" " + scratch.root() + "\n"), std::string::npos) << run.out;
-  EXPECT_EQ(summaryNumber(run.out, "Files"), oracle.files) << run.out;
-  EXPECT_EQ(summaryNumber(run.out, "Directories"), oracle.directories) << run.out;
-  EXPECT_EQ(summaryNumber(run.out, "Skipped symlinks"), oracle.symlinks) << run.out;
-  EXPECT_EQ(summaryNumber(run.out, "Total size"), oracle.bytes) << run.out;
-  EXPECT_EQ(summaryNumber(run.out, "Inaccessible"), 0) << run.out;
-  // The largest-items list prints names for a terminal: no control sequence,
-  // 7-bit or C1, may reach it.
-  EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
-  EXPECT_EQ(run.out.find("\xc2\x9b"), std::string::npos);
+  for (const char *options : {"--concurrency 1", "--concurrency 8", "--file-manager"}) {
+    SCOPED_TRACE(options);
+    // A path needing tidying, to check the root is reported absolute and clean.
+    QuillaneRun run = runQuillane(scratch.root(), std::string("scan ./a/../ --quiet ") + options);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find(" " + scratch.root() + "\n"), std::string::npos) << run.out;
+    EXPECT_EQ(summaryNumber(run.out, "Files"), oracle.files) << run.out;
+    EXPECT_EQ(summaryNumber(run.out, "Directories"), oracle.directories) << run.out;
+    EXPECT_EQ(summaryNumber(run.out, "Skipped symlinks"), oracle.symlinks) << run.out;
+    EXPECT_EQ(summaryNumber(run.out, "Total size"), oracle.bytes) << run.out;
+    EXPECT_EQ(summaryNumber(run.out, "Inaccessible"), 0) << run.out;
+    // The largest-items list prints names for a terminal: no control
+    // sequence, 7-bit or C1, may reach it.
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(run.out.find("\xc2\x9b"), std::string::npos);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scanners, ScanSummary,
-                         ::testing::Values(ScannerChoice{"OneAtATime", "--concurrency 1"},
-                                           ScannerChoice{"Parallel", "--concurrency 8"},
-                                           ScannerChoice{"PortableListing", "--file-manager"}),
-                         [](const auto &info) { return std::string(info.param.label); });
-
-// Folders a scan cannot read are named in its summary, the first ten with
-// why, the rest counted; the scan still succeeds unless the root itself is
-// unreadable. Root reads every folder, so as root the program runs as an
-// unprivileged user.
-TEST(ScanCommandUnreadable, SummaryNamesTheFirstUnreadableFoldersAndCountsTheRest) {
+// Folders a scan cannot read are named in its summary with why (a folder
+// that cannot be opened, or one that can be listed but whose entries cannot
+// be examined), the first ten listed and the rest counted, by either engine;
+// the scan still succeeds unless the root itself is unreadable. Root reads
+// every folder, so as root the program runs as an unprivileged user.
+TEST(ScanCommandUnreadable, SummaryNamesTheFirstUnreadableFoldersWithWhyAndCountsTheRest) {
   std::string asUser;
   if (::geteuid() == 0) {
-    int status = 0;
-    runCommand("command -v setpriv >/dev/null 2>&1", &status);
-    if (status != 0)
+    if (!installed("setpriv"))
       GTEST_SKIP() << "running as root, and no setpriv to run the scan as a user who cannot read everything";
     asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
   }
   TempTree scratch;
+  auto locked = [&](int i) { return scratch.path("tree/locked" + std::string(i < 10 ? "0" : "") + std::to_string(i)); };
   scratch.writeFile("tree/open/visible", 100);
+  scratch.writeFile("tree/a-unsearchable/hidden", 100); // sorts first
   for (int i = 0; i < 12; ++i)
-    scratch.writeFile("tree/locked" + std::string(i < 10 ? "0" : "") + std::to_string(i) + "/secret", 100);
+    scratch.writeFile(locked(i).substr(scratch.root().size() + 1) + "/secret", 100);
   runCommand("chmod -R a+rX " + shellQuote(scratch.root()) + " && chmod 0 " + shellQuote(scratch.path("tree")) +
-             "/locked*");
-  auto scan = [&](const std::string &path, int &status) {
+             "/locked* && chmod 0444 " + shellQuote(scratch.path("tree/a-unsearchable")));
+  const std::int64_t visibleBytes = findTotals(scratch.path("tree/open")).bytes;
+  auto scan = [&](const std::string &arguments, int &status) {
     return runCommand("cd " + shellQuote(scratch.root()) + " && " + asUser + shellQuote(QUILLANE_BINARY) + " scan " +
-                          path + " --quiet 2>&1",
+                          arguments + " --quiet 2>&1",
                       &status);
   };
 
-  int status = -1;
-  std::string out = scan("tree", status);
-  EXPECT_EQ(status, 0) << out;
-  EXPECT_EQ(summaryNumber(out, "Inaccessible"), 12) << out;
-  for (int i = 0; i < 12; ++i) {
-    const std::string line = "\n  cannot open " + scratch.path("tree/locked" + std::string(i < 10 ? "0" : "") +
-                                                              std::to_string(i)) + ": Permission denied\n";
-    EXPECT_EQ(out.find(line) != std::string::npos, i < 10) << line << out;
+  for (const char *engine : {"", " --file-manager"}) {
+    SCOPED_TRACE(engine);
+    int status = -1;
+    const std::string out = scan(std::string("tree") + engine, status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(summaryNumber(out, "Inaccessible"), 13) << out;
+    EXPECT_EQ(summaryNumber(out, "Files"), 1) << out;
+    EXPECT_EQ(summaryNumber(out, "Directories"), 14) << out;
+    EXPECT_EQ(summaryNumber(out, "Total size"), visibleBytes) << out;
+    EXPECT_NE(out.find("\n  cannot inspect the entries of " + scratch.path("tree/a-unsearchable") +
+                       ": Permission denied\n"),
+              std::string::npos)
+        << out;
+    for (int i = 0; i < 12; ++i) {
+      const std::string line = "\n  cannot open " + locked(i) + ": Permission denied\n";
+      EXPECT_EQ(out.find(line) != std::string::npos, i < 9) << line << out;
+    }
+    EXPECT_NE(out.find("\n  and 3 more\n"), std::string::npos) << out;
   }
-  EXPECT_NE(out.find("\n  and 2 more\n"), std::string::npos) << out;
 
-  out = scan("tree/locked00", status);
+  int status = -1;
+  const std::string out = scan(shellQuote(locked(0)), status);
   EXPECT_EQ(status, 1) << out;
-  EXPECT_NE(out.find("cannot read " + scratch.path("tree/locked00") + ": Permission denied"), std::string::npos)
-      << out;
+  EXPECT_NE(out.find("cannot read " + locked(0) + ": Permission denied"), std::string::npos) << out;
 }
 
 // quillane scanning /usr into `destination`, output discarded. SIGINT is
@@ -190,15 +171,14 @@ TEST(ScanCommandInterrupt, CtrlCExits130AndLeavesNoJson) {
     pid_t pid = startUsrScan(scratch.path("usr.json"));
     ASSERT_GT(pid, 0);
     // Once the temporary exists the Ctrl-C watcher is installed, so the
-    // signal cannot meet the default action.
+    // signal cannot meet the default action; once a walker holds a folder
+    // of /usr open, the scan is under way.
     int status = 0;
     pid_t ended = 0;
-    for (int ms = 0; ended == 0 && listing(scratch.root()).empty() && ms < 10'000; ++ms) {
-      ::usleep(1000);
-      ended = ::waitpid(pid, &status, WNOHANG);
-    }
-    ::usleep(30'000); // into the scan
-    if (ended == 0 && (ended = ::waitpid(pid, &status, WNOHANG)) == 0) {
+    auto hasEnded = [&] { return ended != 0 || (ended = ::waitpid(pid, &status, WNOHANG)) != 0; };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hasEnded() || !listing(scratch.root()).empty(); }, 10'000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hasEnded() || holdsOpenBelow(pid, "/usr/"); }, 10'000));
+    if (ended == 0) {
       ::kill(pid, SIGINT);
       ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
@@ -210,7 +190,7 @@ TEST(ScanCommandInterrupt, CtrlCExits130AndLeavesNoJson) {
     EXPECT_TRUE(listing(scratch.root()).empty()) << "the JSON or its temporary was left behind";
     return;
   }
-  GTEST_SKIP() << "scanning /usr always finished within 30 ms, so no scan could be interrupted";
+  GTEST_SKIP() << "scanning /usr always finished before it could be interrupted";
 }
 
 TEST(ScanCommandInterrupt, SecondCtrlCEndsAProgramStuckOnItsOutput) {
@@ -228,15 +208,12 @@ TEST(ScanCommandInterrupt, SecondCtrlCEndsAProgramStuckOnItsOutput) {
   }
   ASSERT_GT(pid, 0);
   int status = 0;
-  for (int signals = 0; signals < 2; ++signals) {
-    ::usleep(200'000);
-    ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "ended before signal " << signals + 1;
-    ::kill(pid, SIGINT);
-  }
-  bool ended = false;
-  for (int ms = 0; ms < 5000 && !(ended = ::waitpid(pid, &status, WNOHANG) == pid); ms += 10)
-    ::usleep(10'000);
-  if (!ended) {
+  auto hasEnded = [&] { return ::waitpid(pid, &status, WNOHANG) == pid; };
+  EXPECT_TRUE(QTest::qWaitFor([&] { return blockedInOpen(pid); }, 10'000)) << "never reached the FIFO";
+  ::kill(pid, SIGINT);
+  EXPECT_FALSE(QTest::qWaitFor(hasEnded, 200)) << "ended on the first Ctrl-C";
+  ::kill(pid, SIGINT);
+  if (!QTest::qWaitFor(hasEnded, 5000)) {
     ::kill(pid, SIGKILL);
     ::waitpid(pid, &status, 0);
     FAIL() << "two Ctrl-C did not end the program";

@@ -1,15 +1,14 @@
 #include "TarnwickApp/Windows/CacheCleanupWindow.h"
 
 #include "TarnwickUI/WidgetStyle.h"
-#include "TestSupport/QtWait.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -19,7 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::TempTree;
-using test::waitFor;
 
 class CacheCleanupWindowTest : public ::testing::Test {
 protected:
@@ -40,7 +38,7 @@ protected:
   }
   void openAndWait(std::optional<tarnwick::CleanableCategory> category) {
     window->open(category);
-    ASSERT_TRUE(waitFor([&] { return !window->controller().isScanning() && !window->isShowingBusy(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->controller().isScanning() && !window->isShowingBusy(); }));
   }
   // The list row of the item named `name`.
   QTreeWidgetItem *row(const QString &name) {
@@ -78,7 +76,7 @@ TEST_F(CacheCleanupWindowTest, TicksTotalConfirmCleanAndReport) {
 
   answer = true;
   window->trashButton()->click();
-  ASSERT_TRUE(waitFor([&] { return !window->reportText().isEmpty() && !window->controller().isScanning(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->reportText().isEmpty() && !window->controller().isScanning(); }));
   EXPECT_TRUE(window->reportText().startsWith("Moved “pip” to the Trash, freeing")) << window->reportText().toStdString();
   EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/pip")));
   EXPECT_TRUE(fs::exists(home.path(".npm")));

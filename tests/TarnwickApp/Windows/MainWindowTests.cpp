@@ -9,9 +9,9 @@
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 #include "TarnwickUI/TreemapCanvasView.h"
+#include "TarnwickUI/TreemapTooltip.h"
 #include "TarnwickUI/WidgetStyle.h"
 #include "TestSupport/GatedScan.h"
-#include "TestSupport/QtWait.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -19,9 +19,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTest>
 
 #include <filesystem>
@@ -31,7 +29,6 @@ namespace {
 
 using test::GatedScan;
 using test::TempTree;
-using test::waitFor;
 using tarnwick::FullDiskAccessStatus;
 
 void saveScreenshot(QWidget &widget, const char *name) {
@@ -61,6 +58,14 @@ protected:
     window->show();
     return window;
   }
+  // A window showing the scanned home folder.
+  std::unique_ptr<MainWindow> explore() {
+    scan.open();
+    auto window = makeWindow();
+    window->scanHomeAction()->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return root(*window).dashboard() != nullptr && !coordinator->isScanning(); }));
+    return window;
+  }
   AppRootView &root(MainWindow &window) { return *window.rootView(); }
 
   TempTree tree;
@@ -82,10 +87,8 @@ TEST_F(MainWindowTest, LauncherShowsTheAccessBannerUnlessGranted) {
       ASSERT_TRUE(window->findChild<PreferencesView *>());
     }
     PreferencesView *settings = window->showSettings();
-    EXPECT_EQ(settings->statusText(), QStringLiteral("Full Disk Access Status: ") + text);
-    EXPECT_EQ(settings->tabs()->tabText(0), "Full Disk Access");
+    EXPECT_TRUE(settings->statusText().endsWith(QStringLiteral(": ") + text)) << settings->statusText().toStdString();
     EXPECT_GT(settings->transparencyRowCount(), 0);
-    EXPECT_EQ(settings->window()->size(), QSize(560, 420));
     if (status == FullDiskAccessStatus::denied)
       saveScreenshot(*window, "launcher");
   }
@@ -104,13 +107,13 @@ TEST_F(MainWindowTest, ScanFlowFromLauncherThroughScanningToExplorer) {
   EXPECT_EQ(root(*window).currentWidget(), &hud);
   EXPECT_TRUE(window->cancelScanAction()->isEnabled());
   EXPECT_FALSE(hud.isShowingStatistics()) << "nothing to show before the first report";
-  ASSERT_TRUE(waitFor([&] { return hud.isShowingStatistics(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return hud.isShowingStatistics(); }));
   EXPECT_EQ(hud.currentPathText(), QString::fromStdString(tree.path("home/first")));
   EXPECT_EQ(hud.filesText(), QLocale().toString(1234));
   saveScreenshot(*window, "scanning");
 
   scan.open();
-  ASSERT_TRUE(waitFor([&] { return root(*window).dashboard() != nullptr; }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return root(*window).dashboard() != nullptr; }));
   EXPECT_EQ(root(*window).currentWidget(), root(*window).dashboard());
   EXPECT_FALSE(window->cancelScanAction()->isEnabled());
   EXPECT_EQ(window->windowTitle(), QString::fromStdString(tree.path("home")) + " — Quillane");
@@ -124,7 +127,7 @@ TEST_F(MainWindowTest, ScanFlowFromLauncherThroughScanningToExplorer) {
   tarnwick::TreemapCanvasView &canvas = *root(*window).dashboard()->canvas();
   ASSERT_FALSE(canvas.rects().empty());
   QTest::mouseMove(&canvas, QPoint(int(canvas.rects().front().frame.width / 2), 120));
-  QTest::qWait(200); // the tooltip fades in
+  EXPECT_TRUE(QTest::qWaitFor([&] { return canvas.tooltip()->panelOpacity() >= 1.0; })) << "the tooltip fades in";
   saveScreenshot(*window, "explorer");
 }
 
@@ -137,7 +140,7 @@ TEST_F(MainWindowTest, CancelReturnsToWhatWasShownBefore) {
 
   scan.open();
   window->scanHomeAction()->trigger();
-  ASSERT_TRUE(waitFor([&] { return root(*window).dashboard() != nullptr && !coordinator->isScanning(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return root(*window).dashboard() != nullptr && !coordinator->isScanning(); }));
   window->scanHomeAction()->trigger();
   QTest::mouseClick(root(*window).scanningDisplay()->cancelButton(), Qt::LeftButton);
   EXPECT_EQ(root(*window).currentWidget(), root(*window).dashboard()) << "back to the earlier result";
@@ -149,7 +152,7 @@ TEST_F(MainWindowTest, AFailedScanSaysWhy) {
   auto window = makeWindow();
   window->scanHomeAction()->trigger();
   ReportToast &toast = *root(*window).reportToast();
-  ASSERT_TRUE(waitFor([&] { return toast.isVisible(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return toast.isVisible(); }));
   EXPECT_EQ(toast.text(), "The scan failed: The disk went away.");
   EXPECT_EQ(root(*window).currentWidget(), root(*window).launcher());
   QWidget *onTop = root(*window).childAt(toast.geometry().center());
@@ -167,15 +170,13 @@ TEST_F(MainWindowTest, FolderChooserScansOnlyAChosenFolder) {
   QTest::mouseClick(root(*window).launcher()->card(2), Qt::LeftButton);
   EXPECT_TRUE(coordinator->isScanning());
   scan.open();
-  ASSERT_TRUE(waitFor([&] { return coordinator->arena() != nullptr; }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->arena() != nullptr; }));
   EXPECT_EQ(coordinator->arena()->rootPath(), tree.path("home/Movies"));
 }
 
 TEST_F(MainWindowTest, MoveToTrashReportsTheOutcome) {
-  scan.open();
-  auto window = makeWindow();
-  window->scanHomeAction()->trigger();
-  ASSERT_TRUE(waitFor([&] { return root(*window).dashboard() != nullptr && !coordinator->isScanning(); }));
+  auto window = explore();
+  ASSERT_TRUE(root(*window).dashboard());
   tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
   const auto notes = std::find_if(dashboard.canvas()->rects().begin(), dashboard.canvas()->rects().end(),
                                   [](const tarnwick::TreemapRect &tile) { return tile.node.name == "notes.txt"; });
@@ -186,23 +187,21 @@ TEST_F(MainWindowTest, MoveToTrashReportsTheOutcome) {
   QTest::mouseClick(dashboard.actionBar()->trashButton(), Qt::LeftButton);
 
   ReportToast &toast = *root(*window).reportToast();
-  ASSERT_TRUE(waitFor([&] { return toast.isVisible(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return toast.isVisible(); }));
   EXPECT_TRUE(toast.text().startsWith(QStringLiteral("Moved “notes.txt” to the Trash, freeing"))) << toast.text().toStdString();
   EXPECT_FALSE(toast.isShowingFailure());
   EXPECT_TRUE(std::filesystem::exists(tree.path("data/Trash/files/notes.txt")));
 
   // The scan root itself is the home folder here: the guard refuses it, and says so.
   emit dashboard.moveToTrash(*coordinator->arena()->rootNode());
-  ASSERT_TRUE(waitFor([&] { return toast.isShowingFailure(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return toast.isShowingFailure(); }));
   EXPECT_TRUE(toast.text().startsWith(QStringLiteral("Deletion rejected"))) << toast.text().toStdString();
   EXPECT_TRUE(std::filesystem::exists(tree.path("home")));
 }
 
 TEST_F(MainWindowTest, SmartCleanWritesTheCategoryLine) {
-  scan.open();
-  auto window = makeWindow();
-  window->scanHomeAction()->trigger();
-  ASSERT_TRUE(waitFor([&] { return root(*window).dashboard() != nullptr && !coordinator->isScanning(); }));
+  auto window = explore();
+  ASSERT_TRUE(root(*window).dashboard());
   testing::internal::CaptureStdout();
   QTest::mouseClick(root(*window).dashboard()->actionBar()->smartCleanButton(), Qt::LeftButton);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Cleaning category: Application Caches\n");

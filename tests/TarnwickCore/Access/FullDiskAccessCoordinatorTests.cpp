@@ -52,18 +52,5 @@ TEST(FullDiskAccessCoordinatorTest, TheFirstExistingProbeDecides) {
   }
 }
 
-TEST(FullDiskAccessCoordinatorTest, FixedProbesAndTransparencyRows) {
-  FullDiskAccessCoordinator coordinator("/home/ann", std::make_shared<TableProbes>());
-  ASSERT_EQ(coordinator.probePaths().size(), 5u);
-  EXPECT_EQ(coordinator.probePaths()[0], "/home/ann/Library/Safari/CloudTabs.db");
-  EXPECT_EQ(coordinator.probePaths()[4], "/Library/Application Support/com.apple.TCC/TCC.db");
-  const auto &rows = FullDiskAccessCoordinator::transparencyCategories();
-  ASSERT_EQ(rows.size(), 6u);
-  EXPECT_EQ(rows[0].purpose, "Reclaim 20GB\u2013100GB from legacy DerivedData, simulator runtimes and device symbols.");
-  EXPECT_EQ(rows[5].id, "system_logs");
-  EXPECT_EQ(fullDiskAccessStatusFromRawValue("granted"), Status::granted);
-  EXPECT_FALSE(fullDiskAccessStatusFromRawValue("Granted"));
-}
-
 } // namespace
 } // namespace tarnwick

@@ -44,12 +44,34 @@ TEST(CacheSizeMeasurerTest, FolderTotalsMatchFind) {
   EXPECT_LT(CacheSizeMeasurer::measure(tree.root(), {}, stopped.get_token()), findTotals(tree.root()).bytes);
 }
 
-TEST(CacheSizeMeasurerTest, LocationItself) {
+TEST(CacheSizeMeasurerTest, WhatALocationCounts) {
   TempTree tree;
   tree.makeSparseFile("sparse", 3 << 20);
   tree.writeFile("folder/Cookies", 8192);
   tree.makeSymlink("link", "folder");
+  // Cleaning keeps an excluded entry whole, so nothing below it is counted.
+  tree.writeFile("excluding/skip/inside", 4096);
+  tree.writeFile("excluding/plain/skip/inside", 8192);
+  tree.writeFile("excluding/plain/skip-not", 16384);
+  tree.writeFile("excluding/skip-not", 12288);
+  // Packages below the location are not entered; the location itself is
+  // walked whatever its name, and a file with the extension still counts.
+  tree.writeFile("Root.app/Tool.app/Contents/big", 1 << 20);
+  tree.writeFile("Root.app/Kit.FRAMEWORK/big", 1 << 20);
+  tree.writeFile("Root.app/notes.app", 4096);
+  tree.writeFile("Root.app/small", 8192);
+  // A hard-linked file counts once, and only when every name is inside.
+  tree.writeFile("links/all/wheel", 400 << 10);
+  tree.makeHardLink("links/all/wheel", "links/all/sub/wheel");
+  tree.makeHardLink("links/all/wheel", "links/all/wheel-again");
+  tree.writeFile("links/part/plain", 8192);
+  tree.writeFile("links/part/shared", 200 << 10);
+  tree.makeHardLink("links/part/shared", "links/elsewhere/shared");
+  tree.writeFile("links/part/Cookies", 64 << 10); // a name the filter keeps holds its file
+  tree.makeHardLink("links/part/Cookies", "links/part/cache/copy");
   auto cookies = [](std::string_view name) { return name == "Cookies"; };
+  auto skip = [](std::string_view name) { return name == "skip"; };
+  auto bytes = [&](const char *path) { return allocatedBytes(tree.path(path)); };
   struct Case {
     const char *path;
     CacheSizeMeasurer::NameFilter filter;
@@ -61,60 +83,17 @@ TEST(CacheSizeMeasurerTest, LocationItself) {
       {"sparse", {}, 3 << 20},         // a file counts its length, not its blocks
       {"folder/Cookies", cookies, 0},  // an excluded file at the location
       {"folder", cookies, 0},          // its only file is excluded
-      {"folder", {}, allocatedBytes(tree.path("folder/Cookies"))},
+      {"folder", {}, bytes("folder/Cookies")},
+      {"excluding", skip, bytes("excluding/plain/skip-not") + bytes("excluding/skip-not")},
+      {"Root.app", {}, bytes("Root.app/notes.app") + bytes("Root.app/small")},
+      {"links/all", {}, findTotals(tree.path("links/all")).bytes}, // find counts each inode once
+      {"links/part", {}, bytes("links/part/plain") + bytes("links/part/Cookies")},
+      {"links/part", cookies, bytes("links/part/plain")},
+      {"links/part/shared", {}, 0}, // a file location whose other name is elsewhere
+      {"links", {}, findTotals(tree.path("links")).bytes}, // every name inside again
   };
   for (const Case &c : cases)
     EXPECT_EQ(CacheSizeMeasurer::measure(tree.path(c.path), c.filter), c.expected) << c.path;
-}
-
-TEST(CacheSizeMeasurerTest, HardLinkedFilesCountOnceAndOnlyWhenEveryNameIsInside) {
-  TempTree tree;
-  tree.writeFile("all/wheel", 400 << 10);
-  tree.makeHardLink("all/wheel", "all/sub/wheel");
-  tree.makeHardLink("all/wheel", "all/wheel-again");
-  tree.writeFile("part/plain", 8192);
-  tree.writeFile("part/shared", 200 << 10);
-  tree.makeHardLink("part/shared", "elsewhere/shared");
-  tree.writeFile("part/Cookies", 64 << 10); // a name the filter keeps holds its file
-  tree.makeHardLink("part/Cookies", "part/cache/copy");
-  auto cookies = [](std::string_view name) { return name == "Cookies"; };
-  struct Case {
-    const char *path;
-    CacheSizeMeasurer::NameFilter filter;
-    std::int64_t expected;
-  };
-  const Case cases[] = {
-      {"all", {}, findTotals(tree.path("all")).bytes}, // find counts each inode once
-      {"part", {}, allocatedBytes(tree.path("part/plain")) + allocatedBytes(tree.path("part/Cookies"))},
-      {"part", cookies, allocatedBytes(tree.path("part/plain"))},
-      {"part/shared", {}, 0}, // a file location whose other name is elsewhere
-      {"", {}, findTotals(tree.root()).bytes}, // every name inside again
-  };
-  for (const Case &c : cases)
-    EXPECT_EQ(CacheSizeMeasurer::measure(tree.path(c.path), c.filter), c.expected) << c.path;
-}
-
-// Cleaning keeps an excluded entry whole, so nothing below it is counted.
-TEST(CacheSizeMeasurerTest, ExcludedEntriesAddNothingWithWhatTheyHold) {
-  TempTree tree;
-  tree.writeFile("skip/inside", 4096);
-  tree.writeFile("plain/skip/inside", 8192);
-  tree.writeFile("plain/skip-not", 16384);
-  tree.writeFile("skip-not", 12288);
-  auto skip = [](std::string_view name) { return name == "skip"; };
-  EXPECT_EQ(CacheSizeMeasurer::measure(tree.root(), skip),
-            allocatedBytes(tree.path("plain/skip-not")) + allocatedBytes(tree.path("skip-not")));
-}
-
-TEST(CacheSizeMeasurerTest, PackagesBelowTheLocationAreNotEntered) {
-  TempTree tree;
-  tree.writeFile("Root.app/Tool.app/Contents/big", 1 << 20);
-  tree.writeFile("Root.app/Kit.FRAMEWORK/big", 1 << 20);
-  tree.writeFile("Root.app/notes.app", 4096); // a file with the extension still counts
-  tree.writeFile("Root.app/small", 8192);
-  // The location itself is walked whatever its name.
-  EXPECT_EQ(CacheSizeMeasurer::measure(tree.path("Root.app")),
-            allocatedBytes(tree.path("Root.app/notes.app")) + allocatedBytes(tree.path("Root.app/small")));
 }
 
 // Lowers the soft descriptor limit until the returned guard goes.

@@ -9,22 +9,18 @@ namespace {
 
 using nlohmann::ordered_json;
 
+// A category is its title, in text and in JSON; nothing else decodes.
 TEST(CleanableCategoryTest, TitlesRoundTripAndNothingElseDoes) {
-  ASSERT_EQ(allCleanableCategories.size(), 10u);
-  EXPECT_EQ(allCleanableCategories.front(), CleanableCategory::systemJunk);
-  EXPECT_EQ(allCleanableCategories.back(), CleanableCategory::trashBins);
   for (CleanableCategory category : allCleanableCategories) {
     EXPECT_EQ(cleanableCategoryFromRawValue(rawValue(category)), category);
-    EXPECT_FALSE(sfSymbolName(category).empty());
+    const ordered_json encoded = category;
+    EXPECT_EQ(encoded, std::string(rawValue(category)));
+    EXPECT_EQ(encoded.get<CleanableCategory>(), category);
   }
-  for (std::string_view wrong : {"trash bins", "Trash Bins ", "trashBins", ""})
+  for (std::string_view wrong : {"trash bins", "Trash Bins ", "trashBins", ""}) {
     EXPECT_FALSE(cleanableCategoryFromRawValue(wrong)) << wrong;
-}
-
-TEST(CleanableCategoryTest, EncodesAsItsTitleAndRejectsUnknownTitles) {
-  EXPECT_EQ(ordered_json(CleanableCategory::browserBloat).dump(),
-            "\"Browser & Electron ServiceWorker Caches\"");
-  EXPECT_THROW(ordered_json("browserBloat").get<CleanableCategory>(), CleanableDecodingError);
+    EXPECT_THROW(ordered_json(wrong).get<CleanableCategory>(), CleanableDecodingError) << wrong;
+  }
   EXPECT_THROW(ordered_json(3).get<CleanableCategory>(), CleanableDecodingError);
 }
 
@@ -70,19 +66,6 @@ TEST(CleanableItemTest, DecodingRejectsMissingOrMistypedFields) {
       broken.erase(c.key);
     EXPECT_THROW(broken.get<CleanableItem>(), CleanableDecodingError) << c.key;
   }
-}
-
-TEST(CleanableItemTest, CopiesAreIndependentAndIdentityIsPerItem) {
-  CleanableItem original = sampleItem();
-  CleanableItem copy = original;
-  copy.isSelected = !copy.isSelected;
-  EXPECT_TRUE(original.isSelected);
-  EXPECT_NE(copy, original);
-  EXPECT_NE(std::hash<CleanableItem>{}(copy), std::hash<CleanableItem>{}(original));
-
-  CleanableItem sameFolderAgain = sampleItem();
-  EXPECT_NE(sameFolderAgain.id, original.id);
-  EXPECT_NE(sameFolderAgain, original);
 }
 
 } // namespace

@@ -122,6 +122,11 @@ TEST(AttributeRecordDecoder, DecodesEveryAttributeOfAFullBatch) {
   EXPECT_EQ(d.facts[2].fileIdentifier, 10u);
   EXPECT_EQ(d.facts[3].name, "gone");
   EXPECT_EQ(d.facts[3].errorCode, 2u);
+
+  std::vector<EntryFacts> out(1); // what the vector holds stays
+  EXPECT_EQ(decodeAttributeRecords(buildBatch({fullFile()}), 1, out).decoded, 1u);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[1].name, "report.pdf");
 }
 
 TEST(AttributeRecordDecoder, AbsentAttributesKeepDefaultsAndTypesMap) {
@@ -154,14 +159,6 @@ TEST(AttributeRecordDecoder, AbsentAttributesKeepDefaultsAndTypesMap) {
     EXPECT_EQ(f.modificationTimestamp, 0);
     EXPECT_FALSE(f.isDataless);
   }
-}
-
-TEST(AttributeRecordDecoder, AppendsToExistingEntries) {
-  std::vector<EntryFacts> out(1);
-  auto bytes = buildBatch({fullFile()});
-  EXPECT_EQ(decodeAttributeRecords(bytes, 1, out).decoded, 1u);
-  ASSERT_EQ(out.size(), 2u);
-  EXPECT_EQ(out[1].name, "report.pdf");
 }
 
 // The base batch is two full records and a small one; each case damages it.
