@@ -220,8 +220,8 @@ TEST_F(FastBulkScannerSourceTest, UnreadableFoldersAreListedWithWhy) {
 TEST(FastBulkScannerListTest, KeepsTheFirstThousandUnreadableFoldersAndCountsThemAll) {
   TempTree tree;
   const std::size_t folders = ScanReport::maxUnreadablePaths + 3;
-  for (std::size_t i = 0; i < folders; ++i)
-    tree.makeDirectory("d" + std::to_string(i));
+  for (std::size_t i = 0; i < folders; ++i) // appended: "d" + std::string trips g++ 12's -Wrestrict
+    tree.makeDirectory(std::string("d").append(std::to_string(i)));
   Script script;
   script.openError = [&tree](const std::string &path) { return path == tree.root() ? 0 : EACCES; };
   FastBulkScanner scanner(4);
