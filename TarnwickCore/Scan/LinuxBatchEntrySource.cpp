@@ -18,7 +18,6 @@ namespace tarnwick {
 namespace {
 
 constexpr std::size_t batchBufferSize = 131072;
-constexpr int directoryOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
 constexpr unsigned statxMask =
     STATX_TYPE | STATX_MTIME | STATX_INO | STATX_NLINK | STATX_SIZE | STATX_BLOCKS;
 constexpr int statxFlags = AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT;
