@@ -124,7 +124,8 @@ TEST(AttributeRecordDecoder, DecodesEveryAttributeOfAFullBatch) {
   EXPECT_EQ(d.facts[3].errorCode, 2u);
 
   std::vector<EntryFacts> out(1); // what the vector holds stays
-  EXPECT_EQ(decodeAttributeRecords(buildBatch({fullFile()}), 1, out).decoded, 1u);
+  const auto batch = buildBatch({fullFile()}); // names point into it: it must outlive them
+  EXPECT_EQ(decodeAttributeRecords(batch, 1, out).decoded, 1u);
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(out[1].name, "report.pdf");
 }
