@@ -134,7 +134,8 @@ MountTable MountTable::parse(std::string_view text) {
   MountTable table;
   while (!text.empty()) {
     const auto end = text.find('\n');
-    if (auto entry = parseLine(text.substr(0, end)))
+    // An id names one mount; a repeated one (never from the kernel) is dropped.
+    if (auto entry = parseLine(text.substr(0, end)); entry && !table.byId(entry->mountId))
       table.entries_.push_back(std::move(*entry));
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
   }
