@@ -2,16 +2,18 @@
 
 namespace quillane {
 
-void UninterruptibleMoves::moveToTrash(const tarnwick::ApprovedDeletion &item) {
+tarnwick::Result<void> UninterruptibleMoves::moveToTrash(const tarnwick::ApprovedDeletion &item) {
   std::lock_guard moving(moving_);
-  inner_->moveToTrash(item);
+  return inner_->moveToTrash(item);
 }
 
-void UninterruptibleMoves::removeItem(const tarnwick::ApprovedDeletion &item) { inner_->removeItem(item); }
+tarnwick::Result<void> UninterruptibleMoves::removeItem(const tarnwick::ApprovedDeletion &item) {
+  return inner_->removeItem(item);
+}
 
-std::vector<std::string> UninterruptibleMoves::cleanKeeping(const tarnwick::ApprovedDeletion &item,
-                                                            tarnwick::DeletionMode mode,
-                                                            const std::vector<std::string> &keptNames) {
+tarnwick::Result<std::vector<std::string>> UninterruptibleMoves::cleanKeeping(const tarnwick::ApprovedDeletion &item,
+                                                                            tarnwick::DeletionMode mode,
+                                                                            const std::vector<std::string> &keptNames) {
   if (mode == tarnwick::DeletionMode::permanentDelete)
     return inner_->cleanKeeping(item, mode, keptNames);
   std::lock_guard moving(moving_);

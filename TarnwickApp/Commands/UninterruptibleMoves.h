@@ -20,10 +20,11 @@ class UninterruptibleMoves final : public tarnwick::CleaningFileSystem {
 public:
   explicit UninterruptibleMoves(std::shared_ptr<tarnwick::CleaningFileSystem> inner) : inner_(std::move(inner)) {}
 
-  void moveToTrash(const tarnwick::ApprovedDeletion &item) override;
-  void removeItem(const tarnwick::ApprovedDeletion &item) override;
-  std::vector<std::string> cleanKeeping(const tarnwick::ApprovedDeletion &item, tarnwick::DeletionMode mode,
-                                        const std::vector<std::string> &keptNames) override;
+  tarnwick::Result<void> moveToTrash(const tarnwick::ApprovedDeletion &item) override;
+  tarnwick::Result<void> removeItem(const tarnwick::ApprovedDeletion &item) override;
+  tarnwick::Result<std::vector<std::string>> cleanKeeping(const tarnwick::ApprovedDeletion &item,
+                                                          tarnwick::DeletionMode mode,
+                                                          const std::vector<std::string> &keptNames) override;
 
   /// Returns once no move is under way; no move starts afterwards (the
   /// process is about to end).

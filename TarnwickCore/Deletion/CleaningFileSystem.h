@@ -3,6 +3,7 @@
 #include "TarnwickCore/Deletion/ApprovedDeletion.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickCore/Deletion/SafeCleaningTypes.h"
+#include "TarnwickCore/Support/Result.h"
 
 #include <string>
 #include <vector>
@@ -11,22 +12,22 @@ namespace tarnwick {
 
 /// The file-system operations the cleaning engine needs. Each acts on an
 /// approved entry only if it is still the file that was approved, and
-/// throws std::runtime_error with a human-readable description on failure.
+/// returns a Failure that says why when it could not.
 class CleaningFileSystem {
 public:
   virtual ~CleaningFileSystem() = default;
-  virtual void moveToTrash(const ApprovedDeletion &item) = 0;
+  virtual Result<void> moveToTrash(const ApprovedDeletion &item) = 0;
   /// Removes the item, recursively for folders, never following links or
   /// leaving its file system.
-  virtual void removeItem(const ApprovedDeletion &item) = 0;
+  virtual Result<void> removeItem(const ApprovedDeletion &item) = 0;
   /// Cleans the folder `item` in `mode` except the entries below it whose
   /// names are in `keptNames` (lower-case; compared ignoring ASCII case),
   /// which stay where they are with the folders above them. Returns their
   /// paths; when there were none, the folder went as a whole. The default
   /// refuses, so that a file system that cannot keep entries never cleans
   /// such an item wholesale.
-  virtual std::vector<std::string> cleanKeeping(const ApprovedDeletion &item, DeletionMode mode,
-                                                const std::vector<std::string> &keptNames);
+  virtual Result<std::vector<std::string>> cleanKeeping(const ApprovedDeletion &item, DeletionMode mode,
+                                                        const std::vector<std::string> &keptNames);
 };
 
 /// The real file system: the freedesktop.org Trash and descriptor-relative
@@ -38,10 +39,10 @@ public:
 class SystemCleaningFileSystem final : public CleaningFileSystem {
 public:
   explicit SystemCleaningFileSystem(FreedesktopTrash trash) : trash_(std::move(trash)) {}
-  void moveToTrash(const ApprovedDeletion &item) override;
-  void removeItem(const ApprovedDeletion &item) override;
-  std::vector<std::string> cleanKeeping(const ApprovedDeletion &item, DeletionMode mode,
-                                        const std::vector<std::string> &keptNames) override;
+  Result<void> moveToTrash(const ApprovedDeletion &item) override;
+  Result<void> removeItem(const ApprovedDeletion &item) override;
+  Result<std::vector<std::string>> cleanKeeping(const ApprovedDeletion &item, DeletionMode mode,
+                                                const std::vector<std::string> &keptNames) override;
 
 private:
   FreedesktopTrash trash_;

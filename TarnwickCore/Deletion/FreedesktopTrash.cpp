@@ -234,22 +234,23 @@ FreedesktopTrash::FreedesktopTrash(const UserEnvironment &user) : FreedesktopTra
 
 std::string FreedesktopTrash::homeTrashDirectory() const { return dataHome_.empty() ? "" : dataHome_ + "/Trash"; }
 
-std::string FreedesktopTrash::moveToTrash(const std::string &path) const {
+Result<std::string> FreedesktopTrash::moveToTrash(const std::string &path) const {
   std::string trimmed = path;
   while (trimmed.size() > 1 && trimmed.back() == '/')
     trimmed.pop_back();
   ParentAndName parent = openParentWithoutLinks(trimmed);
   if (!parent.parent)
-    throw TrashError("cannot move " + path + " to the Trash: " + pathFailure(errno));
+    return Failure{"trash", path, 0, pathFailure(errno)};
   return moveToTrash(parent.parent.get(), parent.name, trimmed);
 }
 
-std::string FreedesktopTrash::moveToTrash(int parentFolder, const std::string &name, const std::string &originalPath,
-                                          std::optional<FileIdentity> expected) const {
+Result<std::string> FreedesktopTrash::moveToTrash(int parentFolder, const std::string &name,
+                                                  const std::string &originalPath,
+                                                  std::optional<FileIdentity> expected) const {
   try {
     return move(parentFolder, name, originalPath, expected);
   } catch (const TrashError &refusal) {
-    throw TrashError("cannot move " + originalPath + " to the Trash: " + refusal.what());
+    return Failure{"trash", originalPath, 0, refusal.what()};
   }
 }
 

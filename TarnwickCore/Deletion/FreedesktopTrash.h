@@ -1,23 +1,17 @@
 #pragma once
 
 #include "TarnwickCore/Deletion/GuardFileFacts.h"
+#include "TarnwickCore/Support/Result.h"
 #include "TarnwickCore/Support/UserEnvironment.h"
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <sys/types.h>
 
 namespace tarnwick {
 
 class TrashDirectory;
-
-/// A move to the Trash that did not happen; the item is where it was.
-class TrashError : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
 
 /// Moves items to the Trash the way desktop file managers and trash-cli
 /// expect (the freedesktop.org Trash rules): items on the mount of the home
@@ -48,25 +42,25 @@ public:
   /// (absolute) as where it came from. Never follows a link: a link entry is
   /// trashed as the link itself. Returns where it now lies.
   ///
-  /// On failure throws TrashError naming the path and the reason; the item
-  /// is where it was and no record is left behind.
+  /// On failure the item is where it was, no record is left behind, and
+  /// the Failure ("cannot trash PATH: why") says why.
   ///
   /// With `expected`, only that file is moved: the entry is checked just
   /// before and just after the rename, and put back if it turns out to be
   /// another file (swapped in meanwhile). A folder found to hold a mount
   /// point once in the Trash is put back too, so that no file system ever
   /// ends up mounted inside the Trash.
-  std::string moveToTrash(int parentFolder, const std::string &name, const std::string &originalPath,
-                          std::optional<FileIdentity> expected = std::nullopt) const;
+  Result<std::string> moveToTrash(int parentFolder, const std::string &name, const std::string &originalPath,
+                                  std::optional<FileIdentity> expected = std::nullopt) const;
   /// Opens the parent of the absolute `path` with openParentWithoutLinks
   /// (no component may be a link) and calls the above.
-  std::string moveToTrash(const std::string &path) const;
+  Result<std::string> moveToTrash(const std::string &path) const;
 
   /// The home trash directory (holding files/ and info/).
   std::string homeTrashDirectory() const;
 
 private:
-  // Both throw TrashError with the bare reason, without the item's path.
+  // Both throw TrashError (TrashDirectory.h) with the bare reason.
   std::string move(int parentFolder, const std::string &name, const std::string &originalPath,
                    std::optional<FileIdentity> expected) const;
   TrashDirectory homeTrash(uid_t user, std::uint64_t mountId) const;

@@ -69,29 +69,34 @@ class KeptEntryWalk {
 public:
   KeptEntryWalk(const std::vector<std::string> &keptNames, const EntryAction &act) : kept_(keptNames), act_(act) {}
 
-  KeptEntryOutcome run(int parent, const std::string &name, const std::string &shown,
-                       std::optional<FileIdentity> expected) {
+  Result<KeptEntryOutcome> run(int parent, const std::string &name, const std::string &shown,
+                               std::optional<FileIdentity> expected) {
     UniqueFd folder(::openat(parent, name.c_str(), folderFlags));
     struct stat st;
     if (folder && expected && (::fstat(folder.get(), &st) != 0 || FileIdentity{st.st_dev, st.st_ino} != *expected))
-      throw std::runtime_error(shown + " was replaced by another file after it was checked; it was left alone");
+      return Failure{"clean", shown, 0, "it was replaced by another file after it was checked; it was left alone"};
     if (!folder) {
       if (errno != ENOTDIR && errno != ELOOP)
-        throw std::runtime_error("cannot look inside " + shown + ": " + std::strerror(errno));
-      act_(parent, name, shown, expected); // not a folder: nothing inside to keep
-      return {};
+        return Failure::fromErrno("look inside", shown);
+      return whole(parent, name, shown, expected); // not a folder: nothing inside to keep
     }
     mountId_ = mountIdOf(folder.get());
     if (!look(folder.get(), shown, 0)) {
       folder.reset();
-      act_(parent, name, shown, expected);
-      return {};
+      return whole(parent, name, shown, expected);
     }
     clean(folder.get(), shown);
     return std::move(outcome_);
   }
 
 private:
+  Result<KeptEntryOutcome> whole(int parent, const std::string &name, const std::string &shown,
+                                 std::optional<FileIdentity> expected) {
+    if (Result<void> done = act_(parent, name, shown, expected); !done)
+      return done.failure();
+    return KeptEntryOutcome{};
+  }
+
   bool isKept(std::string_view name) const {
     return std::ranges::any_of(kept_, [&](const std::string &keptName) {
       return std::ranges::equal(name, keptName, [](char a, char b) {
@@ -158,11 +163,8 @@ private:
           leave(child);
         continue;
       }
-      try {
-        act_(folder, name, child, std::nullopt);
-      } catch (const std::exception &failure) {
-        outcome_.failures.push_back(failure.what());
-      }
+      if (Result<void> done = act_(folder, name, child, std::nullopt); !done)
+        outcome_.failures.push_back(done.failure().message());
     }
   }
 
@@ -179,9 +181,9 @@ private:
 
 } // namespace
 
-KeptEntryOutcome cleanAroundKeptEntries(int parent, const std::string &name, const std::string &shownPath,
-                                        const std::vector<std::string> &keptNames, const EntryAction &act,
-                                        std::optional<FileIdentity> expected) {
+Result<KeptEntryOutcome> cleanAroundKeptEntries(int parent, const std::string &name, const std::string &shownPath,
+                                                const std::vector<std::string> &keptNames, const EntryAction &act,
+                                                std::optional<FileIdentity> expected) {
   return KeptEntryWalk(keptNames, act).run(parent, name, shownPath, expected);
 }
 

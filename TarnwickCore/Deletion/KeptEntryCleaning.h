@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnwickCore/Deletion/GuardFileFacts.h"
+#include "TarnwickCore/Support/Result.h"
 
 #include <functional>
 #include <optional>
@@ -11,9 +12,9 @@ namespace tarnwick {
 
 /// Acts on one entry of an open folder: moves it to the Trash or removes
 /// it, only if it is the `expected` file when one is given. `shownPath` is
-/// the entry's full path. Throws on failure.
-using EntryAction = std::function<void(int folder, const std::string &name, const std::string &shownPath,
-                                       std::optional<FileIdentity> expected)>;
+/// the entry's full path.
+using EntryAction = std::function<Result<void>(int folder, const std::string &name, const std::string &shownPath,
+                                               std::optional<FileIdentity> expected)>;
 
 /// What cleaning a folder around its kept entries did.
 struct KeptEntryOutcome {
@@ -34,8 +35,11 @@ struct KeptEntryOutcome {
 /// folder's mount. Calls `act` on the folder itself when it holds no kept
 /// entry at all.
 /// With `expected`, the folder is cleaned only if it is that file.
-KeptEntryOutcome cleanAroundKeptEntries(int parent, const std::string &name, const std::string &shownPath,
-                                        const std::vector<std::string> &keptNames, const EntryAction &act,
-                                        std::optional<FileIdentity> expected = std::nullopt);
+/// A Failure when the folder could not be looked into, was not the file
+/// expected, or acting on it as a whole failed; failures of single entries
+/// inside are the outcome's.
+Result<KeptEntryOutcome> cleanAroundKeptEntries(int parent, const std::string &name, const std::string &shownPath,
+                                                const std::vector<std::string> &keptNames, const EntryAction &act,
+                                                std::optional<FileIdentity> expected = std::nullopt);
 
 } // namespace tarnwick

@@ -48,24 +48,27 @@ public:
       ::closedir(level.stream);
   }
 
-  void run(const std::string &name) {
+  Result<void> run(const std::string &name) {
     if (!mountOf(parent_, name.c_str(), 0, mount_))
-      throw RemovalError("cannot remove " + shown_ + ": " + std::strerror(errno));
+      return Failure::fromErrno("remove", shown_);
     MountOf parentMount;
     if (!mountOf(parent_, "", AT_EMPTY_PATH, parentMount) || !(parentMount == mount_))
-      throw RemovalError("cannot remove " + shown_ + ": it is a mount point");
+      return Failure{"remove", shown_, 0, "it is a mount point"};
     if (!isExpected(parent_, name.c_str(), AT_SYMLINK_NOFOLLOW))
-      throw RemovalError("cannot remove " + shown_ + ": it was replaced by another file after it was checked");
+      return replaced();
     if (::unlinkat(parent_, name.c_str(), 0) == 0)
-      return;
+      return {};
     if (errno != EISDIR)
-      throw RemovalError("cannot remove " + shown_ + ": " + std::strerror(errno));
-    enter(parent_, name, shown_);
+      return Failure::fromErrno("remove", shown_);
+    if (!enter(parent_, name, shown_))
+      return replaced();
     while (!levels_.empty())
       step();
-    if (!failures_.empty())
-      throw RemovalError("cannot remove all of " + shown_ + ": " + failures_.front() +
-                         (failures_.size() > 1 ? " (and " + std::to_string(failures_.size() - 1) + " more)" : ""));
+    if (failures_.empty())
+      return {};
+    return Failure{"remove all of", shown_, 0,
+                   failures_.front() +
+                       (failures_.size() > 1 ? " (and " + std::to_string(failures_.size() - 1) + " more)" : "")};
   }
 
 private:
@@ -75,34 +78,43 @@ private:
            (::fstatat(folder, name, &st, flags) == 0 && FileIdentity{st.st_dev, st.st_ino} == *expected_);
   }
 
+  Failure replaced() const { return Failure{"remove", shown_, 0, "it was replaced by another file after it was checked"}; }
+
   void fail(const std::string &shown, const std::string &why) { failures_.push_back(shown + ": " + why); }
 
-  // Opens `name` below `from` as a folder on the item's own mount.
-  void enter(int from, const std::string &name, const std::string &shown) {
+  // Opens `name` below `from` as a folder on the item's own mount. False
+  // only for the item itself when it is not the file expected.
+  bool enter(int from, const std::string &name, const std::string &shown) {
     int fd = ::openat(from, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
       // Swapped for a link or a file since it was listed: remove just that,
       // unless it is the item itself and not the file expected.
-      if ((errno == ELOOP || errno == ENOTDIR) && (!levels_.empty() || isExpected(from, name.c_str(), AT_SYMLINK_NOFOLLOW)) &&
-          ::unlinkat(from, name.c_str(), 0) == 0)
-        return;
-      return fail(shown, std::strerror(errno));
+      const int error = errno;
+      if ((error == ELOOP || error == ENOTDIR) && !levels_.empty() && ::unlinkat(from, name.c_str(), 0) == 0)
+        return true;
+      if ((error == ELOOP || error == ENOTDIR) && levels_.empty())
+        return false; // the item itself is no longer the folder that was checked
+      fail(shown, std::strerror(error));
+      return true;
     }
     MountOf here;
     if (!mountOf(fd, "", AT_EMPTY_PATH, here) || !(here == mount_)) {
       ::close(fd);
-      return fail(shown, "another file system is mounted there; it was not entered");
+      fail(shown, "another file system is mounted there; it was not entered");
+      return true;
     }
     if (levels_.empty() && !isExpected(fd, "", AT_EMPTY_PATH)) {
       ::close(fd);
-      throw RemovalError("cannot remove " + shown_ + ": it was replaced by another file after it was checked");
+      return false;
     }
     DIR *stream = ::fdopendir(fd);
     if (!stream) {
       ::close(fd);
-      return fail(shown, std::strerror(errno));
+      fail(shown, std::strerror(errno));
+      return true;
     }
     levels_.push_back({stream, name, shown, failures_.size()});
+    return true;
   }
 
   void step() {
@@ -119,7 +131,8 @@ private:
       if (errno != EISDIR)
         return fail(shown, std::strerror(errno));
       const std::string name(child);
-      return enter(::dirfd(level.stream), name, shown);
+      enter(::dirfd(level.stream), name, shown);
+      return;
     }
     if (errno != 0)
       fail(level.shown, std::strerror(errno));
@@ -143,20 +156,20 @@ private:
 
 } // namespace
 
-void removePermanently(int parentFolder, const std::string &name, const std::string &shownPath,
-                       std::optional<FileIdentity> expected) {
+Result<void> removePermanently(int parentFolder, const std::string &name, const std::string &shownPath,
+                               std::optional<FileIdentity> expected) {
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-    throw RemovalError("cannot remove " + shownPath + ": not the name of an entry");
-  RemovalWalk(parentFolder, shownPath, expected).run(name);
+    return Failure{"remove", shownPath, 0, "not the name of an entry"};
+  return RemovalWalk(parentFolder, shownPath, expected).run(name);
 }
 
-void removePermanently(const std::string &path) {
+Result<void> removePermanently(const std::string &path) {
   if (path.empty() || path.front() != '/')
-    throw RemovalError("cannot remove " + path + ": not an absolute path to an item");
+    return Failure{"remove", path, 0, "not an absolute path to an item"};
   ParentAndName pinned = openParentWithoutLinks(path);
   if (!pinned.parent)
-    throw RemovalError("cannot remove " + path + ": cannot open its folder: " + std::strerror(errno));
-  removePermanently(pinned.parent.get(), pinned.name, path);
+    return Failure{"remove", path, errno, "cannot open its folder"};
+  return removePermanently(pinned.parent.get(), pinned.name, path);
 }
 
 } // namespace tarnwick

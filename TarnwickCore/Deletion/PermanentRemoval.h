@@ -1,19 +1,12 @@
 #pragma once
 
 #include "TarnwickCore/Deletion/GuardFileFacts.h"
+#include "TarnwickCore/Support/Result.h"
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 
 namespace tarnwick {
-
-/// A removal that did not finish: what was removed stays removed, what()
-/// says what was left and why.
-class RemovalError : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
 
 /// Removes the entry `name` of the open folder `parentFolder` and, for a
 /// folder, everything below it, without ever following a symbolic link and
@@ -26,19 +19,20 @@ public:
 /// bind mount of the same device too) is not entered, and stays with the
 /// folders above it.
 ///
-/// Failures do not stop the walk: everything that can go goes, and then
-/// RemovalError names the first thing left and how many were. `shownPath`
+/// Failures do not stop the walk: everything that can go goes, and then the
+/// Failure names the first thing left and how many were; what was removed
+/// stays removed. `shownPath`
 /// is the entry's path for messages. Depth is bounded only by descriptors,
 /// one per level being removed.
 ///
 /// With `expected`, only that file is removed: a folder is checked once
 /// opened (everything below is then reached through its descriptor), and
 /// anything else just before it is unlinked.
-void removePermanently(int parentFolder, const std::string &name, const std::string &shownPath,
-                       std::optional<FileIdentity> expected = std::nullopt);
+Result<void> removePermanently(int parentFolder, const std::string &name, const std::string &shownPath,
+                               std::optional<FileIdentity> expected = std::nullopt);
 
 /// The same for an absolute path, whose parent is opened without following
 /// any link.
-void removePermanently(const std::string &path);
+Result<void> removePermanently(const std::string &path);
 
 } // namespace tarnwick

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnwickCore/Deletion/GuardFileFacts.h"
+#include "TarnwickCore/Support/Result.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
 #include <string>
@@ -15,14 +16,18 @@ namespace tarnwick {
 /// of anyone but its owner. The entry is checked again there, and put back
 /// if it is not the file expected.
 ///
-/// Threads: one owner. Lifecycle: construct (the entry is moved in and
-/// checked, or the constructor throws std::runtime_error with nothing
-/// changed), remove through folder(), then finish(): the folder goes, and
-/// whatever the removal left is put back under its own name first.
+/// Threads: one owner. Lifecycle: enter() (the entry is moved in and
+/// checked, or a Failure says why and nothing changed), remove through
+/// folder(), then finish(): the folder goes, and whatever the removal left
+/// is put back under its own name first. Destroying an unfinished one
+/// finishes it. Move-only.
 class RemovalQuarantine {
 public:
-  RemovalQuarantine(int parent, const std::string &name, const std::string &shownPath, FileIdentity expected);
+  static Result<RemovalQuarantine> enter(int parent, const std::string &name, const std::string &shownPath,
+                                         FileIdentity expected);
   ~RemovalQuarantine();
+  RemovalQuarantine(RemovalQuarantine &&other) noexcept;
+  RemovalQuarantine &operator=(RemovalQuarantine &&) = delete;
   RemovalQuarantine(const RemovalQuarantine &) = delete;
   RemovalQuarantine &operator=(const RemovalQuarantine &) = delete;
 
@@ -37,6 +42,8 @@ public:
   const std::string &folderName() const { return folderName_; }
 
 private:
+  RemovalQuarantine(int parent, std::string name) : parent_(parent), name_(std::move(name)) {}
+
   int parent_;
   std::string name_;
   std::string folderName_;

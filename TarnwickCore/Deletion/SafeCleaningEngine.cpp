@@ -96,20 +96,27 @@ SafeCleaningReport SafeCleaningEngine::clean(const std::vector<CleanableItem> &i
       report.errors[item.path] = std::string("cannot check ") + item.path + ": " + failure.what();
       continue;
     }
+    std::optional<Failure> failed;
     try {
       if (!item.keptEntryNames.empty() && approved.isDirectory) {
-        std::vector<std::string> kept = fileSystem_->cleanKeeping(approved, mode, item.keptEntryNames);
-        if (!kept.empty())
-          report.keptPaths[item.path] = std::move(kept);
+        Result<std::vector<std::string>> kept = fileSystem_->cleanKeeping(approved, mode, item.keptEntryNames);
+        if (!kept)
+          failed = kept.failure();
+        else if (!kept->empty())
+          report.keptPaths[item.path] = std::move(*kept);
         else
           cleaned.add(approved.path);
-      } else if (mode == DeletionMode::permanentDelete) {
-        fileSystem_->removeItem(approved);
       } else {
-        fileSystem_->moveToTrash(approved);
+        const Result<void> done = mode == DeletionMode::permanentDelete ? fileSystem_->removeItem(approved)
+                                                                        : fileSystem_->moveToTrash(approved);
+        if (!done)
+          failed = done.failure();
       }
-    } catch (const std::exception &failure) {
-      report.errors[item.path] = failure.what();
+    } catch (const std::exception &failure) { // out of memory, say
+      failed = Failure{"clean", item.path, 0, failure.what()};
+    }
+    if (failed) {
+      report.errors[item.path] = failed->message();
       continue;
     }
     if (item.keptEntryNames.empty() || !approved.isDirectory)

@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <stdexcept>
 #include <string_view>
 #include <vector>
 #include <sys/stat.h>
@@ -23,15 +22,15 @@ namespace {
 
 // The approved entry's folder, opened without following any link, after
 // checking that the entry in it is still the approved file.
-ParentAndName pinned(const ApprovedDeletion &item) {
+Result<ParentAndName> pinned(const ApprovedDeletion &item) {
   ParentAndName entry = openParentWithoutLinks(item.realPath);
   if (!entry.parent)
-    throw std::runtime_error("cannot open the folder of " + item.path + ": " + std::strerror(errno));
+    return Failure{"open the folder of", item.path, errno, {}};
   struct stat st;
   if (::fstatat(entry.parent.get(), entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-    throw std::runtime_error("cannot find " + item.path + ": " + std::strerror(errno));
+    return Failure::fromErrno("find", item.path);
   if (FileIdentity{st.st_dev, st.st_ino} != item.identity)
-    throw std::runtime_error(item.path + " was replaced by another file after it was checked; it was left alone");
+    return Failure{"clean", item.path, 0, "it was replaced by another file after it was checked; it was left alone"};
   return entry;
 }
 
@@ -83,41 +82,59 @@ void forgetTrashRecord(int parent, const std::string &name, const std::string &r
 
 } // namespace
 
-std::vector<std::string> CleaningFileSystem::cleanKeeping(const ApprovedDeletion &item, DeletionMode,
-                                                          const std::vector<std::string> &) {
-  throw std::runtime_error("cannot clean " + item.path + " while keeping the files it must keep");
+Result<std::vector<std::string>> CleaningFileSystem::cleanKeeping(const ApprovedDeletion &item, DeletionMode,
+                                                                  const std::vector<std::string> &) {
+  return Failure{"clean", item.path, 0, "the files it must keep cannot be kept here"};
 }
 
-void SystemCleaningFileSystem::moveToTrash(const ApprovedDeletion &item) {
-  const ParentAndName entry = pinned(item);
-  trash_.moveToTrash(entry.parent.get(), entry.name, item.path, item.identity);
+Result<void> SystemCleaningFileSystem::moveToTrash(const ApprovedDeletion &item) {
+  Result<ParentAndName> entry = pinned(item);
+  if (!entry)
+    return entry.failure();
+  if (Result<std::string> moved = trash_.moveToTrash(entry->parent.get(), entry->name, item.path, item.identity);
+      !moved)
+    return moved.failure();
+  return {};
 }
 
-void SystemCleaningFileSystem::removeItem(const ApprovedDeletion &item) {
-  const ParentAndName entry = pinned(item);
-  RemovalQuarantine quarantine(entry.parent.get(), entry.name, item.path, item.identity);
-  removePermanently(quarantine.folder(), entry.name, item.path, item.identity);
-  if (!quarantine.finish())
-    throw std::runtime_error("removed part of " + item.path + "; what is left is in " + quarantine.folderName() +
-                             " beside it, as its name was taken meanwhile");
-  forgetTrashRecord(entry.parent.get(), entry.name, item.realPath, trash_.homeTrashDirectory());
+Result<void> SystemCleaningFileSystem::removeItem(const ApprovedDeletion &item) {
+  Result<ParentAndName> entry = pinned(item);
+  if (!entry)
+    return entry.failure();
+  Result<RemovalQuarantine> quarantine =
+      RemovalQuarantine::enter(entry->parent.get(), entry->name, item.path, item.identity);
+  if (!quarantine)
+    return quarantine.failure();
+  const Result<void> removed = removePermanently(quarantine->folder(), entry->name, item.path, item.identity);
+  if (!quarantine->finish())
+    return Failure{"remove all of", item.path, 0,
+                   "what is left is in " + quarantine->folderName() + " beside it, as its name was taken meanwhile"};
+  if (!removed)
+    return removed.failure();
+  forgetTrashRecord(entry->parent.get(), entry->name, item.realPath, trash_.homeTrashDirectory());
+  return {};
 }
 
-std::vector<std::string> SystemCleaningFileSystem::cleanKeeping(const ApprovedDeletion &item, DeletionMode mode,
-                                                                const std::vector<std::string> &keptNames) {
-  const ParentAndName entry = pinned(item);
+Result<std::vector<std::string>> SystemCleaningFileSystem::cleanKeeping(const ApprovedDeletion &item, DeletionMode mode,
+                                                                        const std::vector<std::string> &keptNames) {
+  Result<ParentAndName> entry = pinned(item);
+  if (!entry)
+    return entry.failure();
   const EntryAction act = [&](int folder, const std::string &name, const std::string &shown,
-                              std::optional<FileIdentity> expected) {
+                              std::optional<FileIdentity> expected) -> Result<void> {
     if (mode == DeletionMode::permanentDelete)
-      removePermanently(folder, name, shown, expected);
-    else
-      trash_.moveToTrash(folder, name, shown, expected);
+      return removePermanently(folder, name, shown, expected);
+    if (Result<std::string> moved = trash_.moveToTrash(folder, name, shown, expected); !moved)
+      return moved.failure();
+    return {};
   };
-  KeptEntryOutcome outcome =
-      cleanAroundKeptEntries(entry.parent.get(), entry.name, item.path, keptNames, act, item.identity);
-  if (!outcome.failures.empty())
-    throw std::runtime_error("cleaned only part of " + item.path + ": " + joinedSummary(outcome.failures));
-  return std::move(outcome.keptPaths);
+  Result<KeptEntryOutcome> outcome =
+      cleanAroundKeptEntries(entry->parent.get(), entry->name, item.path, keptNames, act, item.identity);
+  if (!outcome)
+    return outcome.failure();
+  if (!outcome->failures.empty())
+    return Failure{"clean all of", item.path, 0, joinedSummary(outcome->failures)};
+  return std::move(outcome->keptPaths);
 }
 
 } // namespace tarnwick

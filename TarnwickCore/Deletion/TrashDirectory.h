@@ -3,10 +3,18 @@
 #include "TarnwickCore/Support/UniqueFd.h"
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <sys/types.h>
 
 namespace tarnwick {
+
+/// Why a trash folder or record cannot be used, thrown inside the Trash
+/// code only: FreedesktopTrash turns it into the Failure it returns.
+class TrashError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
 
 /// One trash directory with its files/ and info/ folders, opened without
 /// following any link and checked on the opened descriptors, so that nobody

@@ -1,6 +1,6 @@
 #include "TarnwickCore/Deletion/TrashInfoRecord.h"
 
-#include "TarnwickCore/Deletion/FreedesktopTrash.h"
+#include "TarnwickCore/Deletion/TrashDirectory.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
 #include <atomic>

@@ -100,7 +100,7 @@ TEST_F(FreedesktopTrashTest, OddNamesKeepTheirNameAndExactOriginalPath) {
   for (const std::string &name : names) {
     const std::string original = home.path("stuff/" + name);
     home.writeFile("stuff/" + name, 100 + name.size());
-    const std::string trashed = trash.moveToTrash(original), kept = fs::path(trashed).filename();
+    const std::string trashed = trash.moveToTrash(original).value(), kept = fs::path(trashed).filename();
     EXPECT_FALSE(fs::exists(original)) << name;
     EXPECT_EQ(contents(trashed).size(), 100 + name.size()) << name;
     // Its own name, or when that leaves no room for ".trashinfo" a prefix
@@ -140,7 +140,7 @@ TEST_F(FreedesktopTrashTest, RecordsAppearWholeAndNothingIsReplaced) {
 
   const UniqueFd events(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
   ::inotify_add_watch(events.get(), (homeTrash() + "/info").c_str(), IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO);
-  const std::string first = trash.moveToTrash(home.path("one/report.txt"));
+  const std::string first = trash.moveToTrash(home.path("one/report.txt")).value();
   std::vector<std::string> temporaries;
   alignas(inotify_event) char buffer[16384];
   for (ssize_t got = ::read(events.get(), buffer, sizeof buffer), at = 0; at < got;) {
@@ -159,13 +159,13 @@ TEST_F(FreedesktopTrashTest, RecordsAppearWholeAndNothingIsReplaced) {
   // and no client takes it for a record.
   for (const std::string &name : temporaries)
     home.writeFile(".local/share/Trash/info/" + name, 9);
-  const std::string second = trash.moveToTrash(home.path("two/report.txt"));
+  const std::string second = trash.moveToTrash(home.path("two/report.txt")).value();
   EXPECT_NE(second, first);
   EXPECT_EQ(contents(homeTrash() + "/files/report.txt"), stray);
   // A link is trashed as the link; the caller may hold the folder open.
   UniqueFd folder(::open(home.root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  EXPECT_TRUE(fs::is_symlink(trash.moveToTrash(folder.get(), "shortcut", home.path("shortcut"))));
-  trash.moveToTrash(folder.get(), "folder", home.path("folder"));
+  EXPECT_TRUE(fs::is_symlink(trash.moveToTrash(folder.get(), "shortcut", home.path("shortcut")).value()));
+  ASSERT_TRUE(trash.moveToTrash(folder.get(), "folder", home.path("folder")));
   auto items = listed();
   EXPECT_EQ(records(), 4);
   EXPECT_EQ(items.size(), 4u);
@@ -177,19 +177,16 @@ TEST_F(FreedesktopTrashTest, ItemsInTheTrashAndMissingItemsStayPut) {
   home.writeFile("y", 5);
   home.writeFile("kept/inner", 5);
   home.makeSymlink("via-link", "kept"); // no link on the path is followed
-  trash.moveToTrash(home.path("dir"));
-  trash.moveToTrash(home.path("y"));
+  ASSERT_TRUE(trash.moveToTrash(home.path("dir")));
+  ASSERT_TRUE(trash.moveToTrash(home.path("y")));
   const std::string t = homeTrash();
   for (const std::string &path : {t, t + "/files", t + "/info", t + "/files/dir", t + "/files/dir/inner/x",
                                   t + "/files/y", t + "/info/y.trashinfo", home.path("missing"),
                                   home.path("via-link/inner"), home.path(".local")}) {
     const bool existed = fs::exists(path);
-    try {
-      trash.moveToTrash(path);
-      ADD_FAILURE() << path << " was moved";
-    } catch (const TrashError &refusal) {
-      EXPECT_NE(std::string(refusal.what()).find(path), std::string::npos) << refusal.what();
-    }
+    const Result<std::string> moved = trash.moveToTrash(path);
+    ASSERT_FALSE(moved) << path << " was moved";
+    EXPECT_NE(moved.failure().message().find(path), std::string::npos) << moved.failure().message();
     EXPECT_EQ(fs::exists(path), existed) << path;
   }
   EXPECT_EQ(records(), 2);
@@ -203,10 +200,10 @@ TEST_F(FreedesktopTrashTest, ItemsInTheTrashAndMissingItemsStayPut) {
   TempTree alias;
   auto bound = ScopedMount::bind(home.root(), alias.root());
   ASSERT_TRUE(bound.mounted());
-  const std::string inMountTrash = trash.moveToTrash(alias.path("z"));
+  const std::string inMountTrash = trash.moveToTrash(alias.path("z")).value();
   for (const std::string &path :
        {alias.path(".local/share/Trash/files/y"), inMountTrash, alias.path(".Trash-12345/files/theirs")}) {
-    EXPECT_THROW(trash.moveToTrash(path), TrashError) << path;
+    EXPECT_FALSE(trash.moveToTrash(path)) << path;
     EXPECT_TRUE(fs::exists(path)) << path;
   }
 }
@@ -220,7 +217,7 @@ TEST_F(FreedesktopTrashTest, AnotherFileOrAMountInsideIsPutBack) {
   struct stat st;
   ASSERT_EQ(::stat(home.path("folder").c_str(), &st), 0);
   const FileIdentity folder{st.st_dev, st.st_ino};
-  EXPECT_THROW(trash.moveToTrash(parent.get(), "checked", home.path("checked"), folder), TrashError);
+  EXPECT_FALSE(trash.moveToTrash(parent.get(), "checked", home.path("checked"), folder));
   EXPECT_TRUE(fs::exists(home.path("checked")));
   EXPECT_EQ(records(), 0);
   if (!isRoot())
@@ -228,13 +225,10 @@ TEST_F(FreedesktopTrashTest, AnotherFileOrAMountInsideIsPutBack) {
   home.makeDirectory("folder/mnt");
   auto inside = ScopedMount::tmpfs(home.path("folder/mnt"));
   ASSERT_TRUE(inside.mounted());
-  try {
-    trash.moveToTrash(parent.get(), "folder", home.path("folder"), folder);
-    ADD_FAILURE() << "moved with a mount inside";
-  } catch (const TrashError &refusal) {
-    EXPECT_NE(std::string(refusal.what()).find("mounted inside it; it was put back"), std::string::npos)
-        << refusal.what();
-  }
+  const Result<std::string> moved = trash.moveToTrash(parent.get(), "folder", home.path("folder"), folder);
+  ASSERT_FALSE(moved) << "moved with a mount inside";
+  EXPECT_NE(moved.failure().message().find("mounted inside it; it was put back"), std::string::npos)
+      << moved.failure().message();
   EXPECT_TRUE(fs::exists(home.path("folder/inner")));
   EXPECT_EQ(records(), 0);
 }
@@ -253,8 +247,10 @@ TEST_F(FreedesktopTrashTest, RelativeDataHomeIsIgnored) {
   ::setenv("XDG_DATA_HOME", "relative/share", 1);
   home.writeFile("a", 1);
   home.writeFile("b", 1);
-  EXPECT_EQ(FreedesktopTrash(UserEnvironment::fromProcess()).moveToTrash(home.path("a")), homeTrash() + "/files/a");
-  EXPECT_EQ(FreedesktopTrash(home.root(), "relative/share").moveToTrash(home.path("b")), homeTrash() + "/files/b");
+  EXPECT_EQ(FreedesktopTrash(UserEnvironment::fromProcess()).moveToTrash(home.path("a")).value(),
+            homeTrash() + "/files/a");
+  EXPECT_EQ(FreedesktopTrash(home.root(), "relative/share").moveToTrash(home.path("b")).value(),
+            homeTrash() + "/files/b");
   EXPECT_EQ(found(work.root(), ""), "");
 }
 
@@ -299,11 +295,10 @@ TEST(TrashOwnershipTest, ItemsGoOnlyToTheUsersOwnPrivateTrash) {
     fs::create_directories(where);
     runCommand("cd " + shellQuote(where) + " && U=" + uid() + " && " + layout.setup);
     std::string trashed, error;
-    try {
-      trashed = FreedesktopTrash(home.root(), std::nullopt).moveToTrash(tree.path("sub/item"));
-    } catch (const TrashError &refusal) {
-      error = refusal.what();
-    }
+    if (Result<std::string> moved = FreedesktopTrash(home.root(), std::nullopt).moveToTrash(tree.path("sub/item")))
+      trashed = *moved;
+    else
+      error = moved.failure().message();
     EXPECT_EQ(found(tree.path("attacker"), ""), "") << layout.setup;
     EXPECT_TRUE(layout.inHome || !fs::exists(home.path(".local/share/Trash"))) << layout.setup;
     if (layout.lands) {

@@ -22,18 +22,19 @@ public:
   std::set<std::string> failing;
   std::vector<std::string> calls;
   std::atomic<int> active{0}, mostActive{0};
-  void moveToTrash(const ApprovedDeletion &item) override { act("trash " + item.path, item.path); }
-  void removeItem(const ApprovedDeletion &item) override { act("remove " + item.path, item.path); }
+  Result<void> moveToTrash(const ApprovedDeletion &item) override { return act("trash " + item.path, item.path); }
+  Result<void> removeItem(const ApprovedDeletion &item) override { return act("remove " + item.path, item.path); }
 
 private:
-  void act(const std::string &call, const std::string &path) {
+  Result<void> act(const std::string &call, const std::string &path) {
     int now = ++active;
     mostActive = std::max(mostActive.load(), now);
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     calls.push_back(call);
     --active;
     if (failing.contains(path))
-      throw std::runtime_error("Permission denied");
+      return Failure{{}, {}, EACCES, {}};
+    return {};
   }
 };
 
@@ -141,8 +142,8 @@ TEST_F(SafeCleaningEngineTest, RealTrashAndRemoval) {
 class SwappingFileSystem final : public CleaningFileSystem {
 public:
   SwappingFileSystem(std::string secret, CleaningFileSystem &real) : secret_(std::move(secret)), real_(real) {}
-  void moveToTrash(const ApprovedDeletion &item) override { swap(item.path), real_.moveToTrash(item); }
-  void removeItem(const ApprovedDeletion &item) override { swap(item.path), real_.removeItem(item); }
+  Result<void> moveToTrash(const ApprovedDeletion &item) override { return swap(item.path), real_.moveToTrash(item); }
+  Result<void> removeItem(const ApprovedDeletion &item) override { return swap(item.path), real_.removeItem(item); }
 
 private:
   void swap(const std::string &path) {
