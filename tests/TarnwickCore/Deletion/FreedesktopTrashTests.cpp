@@ -117,7 +117,9 @@ TEST_F(FreedesktopTrashTest, OddNamesKeepTheirNameAndExactOriginalPath) {
     EXPECT_TRUE(std::regex_match(date, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d)")) &&
                 std::abs(std::difftime(std::mktime(&local), before)) <= 5)
         << date << " is not the local time now";
-    dates[original] = date.replace(10, 1, " ");
+    if (date.size() > 10)
+      date[10] = ' ';
+    dates[original] = date;
   }
   // The client lists line by line and decodes invalid UTF-8 to U+FFFD, so
   // those names are checked on the record alone.
