@@ -9,6 +9,7 @@
 #include "TarnwickApp/TarnwickApp.h"
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
+#include "TarnwickCore/Deletion/TrashCatalogue.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Support/UserEnvironment.h"
 
@@ -59,8 +60,14 @@ constexpr const char *usageText =
     "           --yes              do not ask first (needed when standard input is not a terminal)\n"
     "\n"
     "Usage: quillane trash [--permanent] [--] PATH...\n"
+    "       quillane trash --list [--json]\n"
+    "       quillane trash --restore [--] PATH...\n"
+    "       quillane trash --empty [--yes]\n"
     "\n"
     "  trash    Move each PATH to the Trash (or, with --permanent, remove it), after the safety checks.\n"
+    "           --list           list the Trash: deletion date, size and original path of each item (--json: as JSON)\n"
+    "           --restore        put back the item trashed last from each PATH; nothing there is replaced\n"
+    "           --empty          remove everything in the Trash for good, after asking (--yes: without asking)\n"
     "\n"
     "Usage: quillane access\n"
     "\n"
@@ -143,7 +150,8 @@ int dispatch(int argc, char **argv) {
   }
   if (command == "trash") {
     CommandCleaning cleaning(user);
-    return runTrashCommand(arguments.subspan(1), cleaning.engine, *cleaning.moves, tarnwick::FastBulkScanner());
+    return runTrashCommand(arguments.subspan(1), cleaning.engine, *cleaning.moves, tarnwick::FastBulkScanner(),
+                           tarnwick::TrashCatalogue(tarnwick::FreedesktopTrash(user)));
   }
   if (command == "access")
     return runAccessCommand(arguments.subspan(1), tarnwick::FullDiskAccessCoordinator(user));

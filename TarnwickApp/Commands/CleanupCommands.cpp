@@ -2,6 +2,7 @@
 
 #include "TarnwickApp/Commands/InterruptWatcher.h"
 #include "TarnwickApp/Commands/TextFormat.h"
+#include "TarnwickApp/Commands/TrashContentsCommands.h"
 #include "TarnwickApp/Commands/UninterruptibleMoves.h"
 #include "TarnwickCore/Support/ByteCountFormat.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
@@ -9,6 +10,7 @@
 #include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Deletion/DeletionGuard.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
+#include "TarnwickCore/Deletion/TrashCatalogue.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 
 #include <algorithm>
@@ -102,52 +104,100 @@ void printOutcomes(const std::vector<CleanableItem> &items, const std::map<std::
   }
 }
 
-} // namespace
+enum class TrashMode { move, permanent, list, restore, empty };
 
-int runTrashCommand(std::span<char *const> arguments, SafeCleaningEngine &engine, UninterruptibleMoves &moves,
-                    const FastBulkScanner &scanner) {
-  bool permanent = false;
-  std::vector<CleanableItem> items;
-  // Options come first, so that a file named "--permanent" that a shell
-  // pattern expands among the paths cannot turn a move to the Trash into a
-  // removal; "--" ends the options.
+struct TrashOptions {
+  TrashMode mode = TrashMode::move;
+  bool json = false;
+  bool yes = false;
+  std::vector<std::string> paths;
+};
+
+constexpr const char *trashUsage = "Usage: quillane trash [--permanent] [--] PATH...\n"
+                                   "       quillane trash --list [--json]\n"
+                                   "       quillane trash --restore [--] PATH...\n"
+                                   "       quillane trash --empty [--yes]\n";
+
+int trashUsageError(const std::string &message) {
+  std::fprintf(stderr, "quillane: %s\n\n%s", printableText(message).c_str(), trashUsage);
+  return 2;
+}
+
+std::optional<TrashMode> modeOption(std::string_view argument) {
+  if (argument == "--permanent")
+    return TrashMode::permanent;
+  if (argument == "--list")
+    return TrashMode::list;
+  if (argument == "--restore")
+    return TrashMode::restore;
+  if (argument == "--empty")
+    return TrashMode::empty;
+  return std::nullopt;
+}
+
+// "quillane trash *" in a folder holding a file named like an option puts
+// it among the arguments: a pattern, not the user, would choose what
+// happens. Why `option` is refused for that, or nothing.
+std::optional<std::string> patternRefusal(std::string_view option) {
+  struct stat st;
+  const std::string name(option);
+  if (::lstat(name.c_str(), &st) != 0)
+    return std::nullopt;
+  const std::string refusal = "a file named \"" + name + "\" is in this folder, so this may be a shell pattern's doing: ";
+  if (option == "--permanent" || option == "--restore")
+    return refusal + "type " + name + " before the paths and \"--\" before any pattern, or name that file as ./" + name;
+  return refusal + "run it from another folder";
+}
+
+// Options come first, so that a file named "--permanent" that a shell
+// pattern expands among the paths cannot turn a move to the Trash into a
+// removal; "--" ends the options. A usage error is a Failure.
+Result<TrashOptions> parseTrashOptions(std::span<char *const> arguments) {
+  TrashOptions options;
   bool optionsEnded = false;
   for (std::string_view argument : arguments) {
     const bool looksLikeOption = argument.starts_with("-") && argument != "-";
+    const std::optional<TrashMode> mode = modeOption(argument);
     if (!optionsEnded && argument == "--") {
       optionsEnded = true;
-    } else if (!optionsEnded && looksLikeOption && !items.empty()) {
-      std::fprintf(stderr,
-                   "quillane: %s comes after a PATH: options go first, and \"--\" goes before a PATH that starts "
-                   "with '-'\n",
-                   printableText(argument).c_str());
-      return 2;
-    } else if (!optionsEnded && argument == "--permanent") {
-      // "quillane trash *" in a folder holding a file of that name puts it
-      // first: a pattern, not the user, asked for the removal.
-      struct stat st;
-      if (::lstat("--permanent", &st) == 0) {
-        std::fprintf(stderr, "quillane: a file named \"--permanent\" is in this folder, so this may be a shell "
-                             "pattern's doing: type --permanent before the paths and \"--\" before any "
-                             "pattern, or name that file as ./--permanent\n");
-        return 2;
-      }
-      permanent = true;
+    } else if (!optionsEnded && looksLikeOption && !options.paths.empty()) {
+      return Failure::because(std::string(argument) + " comes after a PATH: options go first, and \"--\" goes "
+                                                      "before a PATH that starts with '-'");
+    } else if (!optionsEnded && (mode || argument == "--yes") && patternRefusal(argument)) {
+      return Failure::because(*patternRefusal(argument));
+    } else if (!optionsEnded && mode) {
+      if (options.mode != TrashMode::move && options.mode != *mode)
+        return Failure::because("--permanent, --list, --restore and --empty go one at a time");
+      options.mode = *mode;
+    } else if (!optionsEnded && (argument == "--json" || argument == "--yes")) {
+      (argument == "--json" ? options.json : options.yes) = true;
     } else if (!optionsEnded && looksLikeOption) {
-      std::fprintf(stderr, "quillane: unknown option %s\n", printableText(argument).c_str());
-      return 2;
+      return Failure::because("unknown option " + std::string(argument));
     } else {
-      // The user named this path, so it counts as confirmed, like a node
-      // chosen in the explorer.
-      std::string path(argument);
-      items.push_back({Uuid::random(), std::string(lastPathComponent(path)), "", path, 0,
-                       CleanableCategory::userCache, true, false, std::nullopt, {}});
+      options.paths.emplace_back(argument);
     }
   }
-  if (items.empty()) {
-    std::fprintf(stderr, "quillane: trash needs at least one PATH\n\nUsage: quillane trash [--permanent] [--] PATH...\n");
-    return 2;
-  }
+  const bool takesPaths = options.mode != TrashMode::list && options.mode != TrashMode::empty;
+  if (options.json && options.mode != TrashMode::list)
+    return Failure::because("--json goes with --list");
+  if (options.yes && options.mode != TrashMode::empty)
+    return Failure::because("--yes goes with --empty");
+  if (!takesPaths && !options.paths.empty())
+    return Failure::because(std::string(options.mode == TrashMode::list ? "--list" : "--empty") + " takes no PATH");
+  if (takesPaths && options.paths.empty())
+    return Failure::because("trash needs at least one PATH");
+  return options;
+}
+
+// Moves the paths to the Trash, or removes them, through the guard and the engine.
+int cleanPaths(const std::vector<std::string> &paths, bool permanent, SafeCleaningEngine &engine,
+               UninterruptibleMoves &moves, const FastBulkScanner &scanner) {
+  std::vector<CleanableItem> items;
+  // The user named these paths, so they count as confirmed, like nodes
+  // chosen in the explorer.
+  for (const std::string &path : paths)
+    items.push_back({Uuid::random(), std::string(lastPathComponent(path)), "", path, 0, CleanableCategory::userCache,
+                     true, false, std::nullopt, {}});
   std::stop_source stopSource;
   InterruptWatcher watcher(stopSource);
   const std::stop_token stop = stopSource.get_token();
@@ -191,6 +241,27 @@ int runTrashCommand(std::span<char *const> arguments, SafeCleaningEngine &engine
   if (stop.stop_requested())
     return 130;
   return done == items.size() ? 0 : 1;
+}
+
+} // namespace
+
+int runTrashCommand(std::span<char *const> arguments, SafeCleaningEngine &engine, UninterruptibleMoves &moves,
+                    const FastBulkScanner &scanner, const TrashCatalogue &catalogue) {
+  const Result<TrashOptions> options = parseTrashOptions(arguments);
+  if (!options)
+    return trashUsageError(options.failure().message());
+  switch (options->mode) {
+  case TrashMode::list:
+    return runTrashList(catalogue, options->json);
+  case TrashMode::restore:
+    return runTrashRestore(catalogue, options->paths);
+  case TrashMode::empty:
+    return runTrashEmpty(catalogue, options->yes);
+  case TrashMode::move:
+  case TrashMode::permanent:
+    break;
+  }
+  return cleanPaths(options->paths, options->mode == TrashMode::permanent, engine, moves, scanner);
 }
 
 int runAccessCommand(std::span<char *const> arguments, const FullDiskAccessCoordinator &access) {

@@ -29,10 +29,13 @@ bool tighten(int folder) {
 }
 
 // Opens `name` in `parent` as a folder of the user's own on the item's mount,
-// creating it when missing.
+// creating it when missing; with `create` false, a missing folder gives an
+// invalid descriptor and an existing one is used as it is, never tightened.
 UniqueFd openOwnFolder(int parent, const std::string &path, const std::string &name, uid_t user,
-                       std::uint64_t mountId) {
+                       std::uint64_t mountId, bool create = true) {
   UniqueFd folder(::openat(parent, name.c_str(), folderFlags));
+  if (!folder && errno == ENOENT && !create)
+    return folder;
   if (!folder && errno == ENOENT) {
     if (::mkdirat(parent, name.c_str(), 0700) != 0 && errno != EEXIST)
       unusable(path, std::string("cannot be created: ") + std::strerror(errno));
@@ -49,7 +52,7 @@ UniqueFd openOwnFolder(int parent, const std::string &path, const std::string &n
     unusable(path, "is writable by other users");
   if (!(st.stx_mask & STATX_MNT_ID) || st.stx_mnt_id != mountId)
     unusable(path, "is on another file system");
-  if ((st.stx_mode & 0077) && !tighten(folder.get()))
+  if (create && (st.stx_mode & 0077) && !tighten(folder.get()))
     unusable(path, std::string("is open to other users and cannot be made private: ") + std::strerror(errno));
   return folder;
 }
@@ -75,6 +78,41 @@ UniqueFd openSharedTrash(int top, const std::string &path, std::string &refusals
 }
 
 } // namespace
+
+std::optional<TrashDirectory> TrashDirectory::openExisting(int parent, const std::string &parentPath,
+                                                           const std::string &name, uid_t user,
+                                                           std::uint64_t mountId) {
+  const std::string path = (parentPath == "/" ? "" : parentPath) + "/" + name;
+  UniqueFd folder = openOwnFolder(parent, path, name, user, mountId, false);
+  if (!folder)
+    return std::nullopt;
+  UniqueFd files = openOwnFolder(folder.get(), path + "/files", "files", user, mountId, false);
+  UniqueFd info = openOwnFolder(folder.get(), path + "/info", "info", user, mountId, false);
+  return TrashDirectory(path, std::move(files), std::move(info));
+}
+
+std::vector<TrashDirectory> TrashDirectory::openExistingInTopDirectory(int top, const std::string &topPath,
+                                                                       uid_t user, std::uint64_t mountId,
+                                                                       std::vector<std::string> &refusals) {
+  const std::string prefix = topPath == "/" ? "" : topPath;
+  const std::string uid = std::to_string(user);
+  std::vector<TrashDirectory> found;
+  auto add = [&](int parent, const std::string &parentPath, const std::string &name) {
+    try {
+      if (std::optional<TrashDirectory> trash = openExisting(parent, parentPath, name, user, mountId))
+        found.push_back(std::move(*trash));
+    } catch (const TrashError &refusal) {
+      refusals.push_back(refusal.what());
+    }
+  };
+  std::string sharedRefusal;
+  if (UniqueFd shared = openSharedTrash(top, prefix + "/.Trash", sharedRefusal))
+    add(shared.get(), prefix + "/.Trash", uid);
+  else if (!sharedRefusal.empty())
+    refusals.push_back(sharedRefusal.substr(0, sharedRefusal.size() - 2)); // without its "; "
+  add(top, topPath, ".Trash-" + uid);
+  return found;
+}
 
 TrashDirectory TrashDirectory::open(int parent, const std::string &parentPath, const std::string &name, uid_t user,
                                     std::uint64_t mountId) {

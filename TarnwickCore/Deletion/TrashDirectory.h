@@ -3,9 +3,11 @@
 #include "TarnwickCore/Support/UniqueFd.h"
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace tarnwick {
 
@@ -41,6 +43,21 @@ public:
   /// is a real directory with the sticky bit and the former is usable, else
   /// `.Trash-$uid`. Throws TrashError listing why each candidate was refused.
   static TrashDirectory openInTopDirectory(int top, const std::string &topPath, uid_t user, std::uint64_t mountId);
+
+  /// An existing trash directory `name` in `parent`, for reading and
+  /// emptying: nothing is created or changed. The same checks as open(),
+  /// except that a folder others may read is accepted as it is. Nothing
+  /// when the folder does not exist; files() or info() is -1 when that
+  /// folder does not. Throws TrashError when it exists but is unusable.
+  static std::optional<TrashDirectory> openExisting(int parent, const std::string &parentPath, const std::string &name,
+                                                    uid_t user, std::uint64_t mountId);
+  /// Every existing trash of the user in the top directory `top` of a
+  /// mount, `.Trash/$uid` (when `.Trash` is a real sticky directory) and
+  /// `.Trash-$uid`, opened by openExisting(). Why an existing one is not
+  /// usable is appended to `refusals`.
+  static std::vector<TrashDirectory> openExistingInTopDirectory(int top, const std::string &topPath, uid_t user,
+                                                                std::uint64_t mountId,
+                                                                std::vector<std::string> &refusals);
 
   const std::string &path() const { return path_; }
   int files() const { return files_.get(); }

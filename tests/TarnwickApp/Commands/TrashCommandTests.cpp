@@ -1,9 +1,13 @@
 #include "TarnwickApp/Commands/QuillaneProcess.h"
+#include "TarnwickCore/Support/ByteCountFormat.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <set>
+#include <sstream>
 
 namespace quillane::test {
 namespace {
@@ -140,6 +144,132 @@ TEST(TrashCommand, ASignalFinishesTheItemUnderWayAndLeavesNoOrphans) {
     interrupted += status == 130 && inPlace > 0;
   }
   EXPECT_GT(interrupted, 0) << "no run was interrupted in the middle; the test proved nothing";
+}
+
+// trash-cli and quillane on one scratch home; `command` runs in the home.
+std::string inHome(const TempTree &home, const std::string &command, int *status = nullptr) {
+  return runCommand("cd " + shellQuote(home.root()) + " && export HOME=" + shellQuote(home.root()) +
+                        " XDG_DATA_HOME=" + shellQuote(home.path(".local/share")) + " Q=" + shellQuote(QUILLANE_BINARY) +
+                        "; " + command,
+                    status);
+}
+
+// `quillane trash --list --json` (stderr apart), limited to items from the home.
+std::map<std::string, std::string> listedAsJson(const TempTree &home) {
+  const auto document = nlohmann::json::parse(inHome(home, "$Q trash --list --json 2>/dev/null"));
+  std::map<std::string, std::string> items; // original path → date
+  for (const auto &item : document.at("items"))
+    if (item.at("originalPath").get<std::string>().starts_with(home.root() + "/"))
+      items[item.at("originalPath")] = item.at("deletionDate");
+  return items;
+}
+
+std::map<std::string, std::string> listedByTrashCli(const TempTree &home) {
+  std::map<std::string, std::string> items;
+  std::istringstream lines(inHome(home, "trash-list 2>/dev/null"));
+  for (std::string line; std::getline(lines, line);)
+    if (line.size() > 20 && line.substr(20).starts_with(home.root() + "/"))
+      items[line.substr(20)] = line.substr(0, 10) + "T" + line.substr(11, 8);
+  return items;
+}
+
+// Emptying reaches every trash of the user's on the machine. As root, the
+// tests that empty run as a user that no one is, whose only trash is the
+// scratch home's (checked first); `run` is prefixed to the command.
+constexpr const char *stranger = "61234";
+std::optional<std::string> strangerPrefix(const TempTree &home) {
+  if (::geteuid() != 0)
+    return std::nullopt;
+  runCommand("chown -R " + std::string(stranger) + ":" + stranger + " " + shellQuote(home.root()));
+  const std::string prefix = "setpriv --reuid=" + std::string(stranger) + " --regid=" + stranger + " --clear-groups ";
+  const auto listing = nlohmann::json::parse(inHome(home, prefix + "$Q trash --list --json 2>/dev/null"));
+  for (const auto &folder : listing.at("trashDirectories"))
+    if (!folder.get<std::string>().starts_with(home.root() + "/"))
+      return std::nullopt;
+  return prefix;
+}
+
+TEST(TrashCommand, ListsAndRestoresWhatTrashCliSees) {
+  if (!installed("trash-put"))
+    GTEST_SKIP() << "trash-cli is not installed";
+  TempTree home;
+  home.writeFile("docs/a.txt", 5000);
+  home.writeFile("docs/b", 10);
+  home.writeFile("c d", 10);
+  inHome(home, "trash-put docs/a.txt docs/b 'c d'");
+  home.writeFile("docs/b", 20); // takes the name back
+  EXPECT_EQ(listedAsJson(home), listedByTrashCli(home));
+  EXPECT_EQ(listedAsJson(home).size(), 3u);
+  EXPECT_TRUE(contains(inHome(home, "$Q trash --list"), home.path("c d"))); // the text listing too
+
+  int status = 0;
+  // Relative to the working folder; nothing replaced; nothing to restore.
+  const std::string out = inHome(home, "cd docs && $Q trash --restore a.txt b ../nothing 2>&1; echo \"exit $?\"");
+  EXPECT_TRUE(contains(out, "restored " + home.path("docs/a.txt"))) << out;
+  EXPECT_TRUE(contains(out, "failed   " + home.path("docs/b") + ":")) << out;
+  EXPECT_TRUE(contains(out, "failed   " + home.path("nothing") + ":")) << out;
+  EXPECT_TRUE(contains(out, "exit 1")) << out;
+  EXPECT_EQ(fs::file_size(home.path("docs/a.txt")), 5000u);
+  EXPECT_EQ(fs::file_size(home.path("docs/b")), 20u);
+  EXPECT_EQ(listedByTrashCli(home).size(), 2u);
+  // What quillane trashed, trash-cli restores, and the other way round.
+  home.writeFile("mine", 10);
+  EXPECT_EQ(trash(home, shellQuote(home.path("mine"))).status, 0);
+  inHome(home, "echo 0 | trash-restore " + shellQuote(home.path("mine")) + " >/dev/null");
+  EXPECT_TRUE(fs::exists(home.path("mine")));
+  runCommand("rm " + shellQuote(home.path("c d")) + " 2>/dev/null");
+  inHome(home, "$Q trash --restore 'c d' >/dev/null", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(listedAsJson(home), listedByTrashCli(home));
+}
+
+TEST(TrashCommand, EmptiesOnlyWhenToldAndReportsWhatItFreed) {
+  if (!installed("trash-put") || !installed("script"))
+    GTEST_SKIP() << "trash-cli or script is not installed";
+  TempTree home;
+  home.writeFile("big", 100000);
+  home.writeFile("small", 10);
+  inHome(home, "trash-put big small");
+  // No terminal to ask on, or the answer is no: nothing goes.
+  QuillaneRun run = trash(home, "--empty");
+  EXPECT_EQ(run.status, 1) << run.out;
+  const std::optional<std::string> as = strangerPrefix(home);
+  if (!as)
+    GTEST_SKIP() << "emptying is tried as root only, as a user whose only trash is the scratch home's";
+  const std::string onTerminal = "script -qec \"$Q trash --empty\" /dev/null";
+  const std::int64_t bytes = std::stoll(inHome(home, "du -s -B1 -c .local/share/Trash/files/* | tail -1"));
+  run.out = inHome(home, "printf 'n\\n' | " + *as + onTerminal + "; echo \"exit $?\"");
+  EXPECT_TRUE(contains(run.out, "[y/N]") && contains(run.out, "exit 1")) << run.out;
+  EXPECT_EQ(listedByTrashCli(home).size(), 2u);
+  run.out = inHome(home, "printf 'y\\n' | " + *as + onTerminal + "; echo \"exit $?\"");
+  EXPECT_TRUE(contains(run.out, "2 items removed, " + tarnwick::formatByteCount(bytes) + " freed") &&
+              contains(run.out, "exit 0"))
+      << run.out;
+  EXPECT_EQ(listedByTrashCli(home).size(), 0u);
+  EXPECT_EQ(listing(home.path(".local/share/Trash")), (std::set<std::string>{"files", "info"}));
+}
+
+TEST(TrashCommand, ModesAreExclusiveAndNeverComeFromAPattern) {
+  TempTree home;
+  home.writeFile("x", 10);
+  for (const char *arguments : {"--list --empty", "--list x", "--empty x", "--restore", "--json", "--yes",
+                                "--list --yes", "--empty --json", "--permanent --restore x", "x --list", "--list -q"}) {
+    const QuillaneRun run = trash(home, arguments);
+    EXPECT_EQ(run.status, 2) << arguments << "\n" << run.out;
+  }
+  EXPECT_TRUE(fs::exists(home.path("x")));
+  // "quillane trash *" in a folder of files named like options.
+  home.writeFile("patterned/--empty", 1);
+  home.writeFile("patterned/--yes", 1);
+  home.writeFile(".local/share/Trash/files/kept", 1);
+  home.writeFile(".local/share/Trash/info/kept.trashinfo", 1);
+  const std::optional<std::string> as = strangerPrefix(home);
+  if (!as)
+    GTEST_SKIP() << "a pattern that might empty the Trash is tried as root only (see strangerPrefix)";
+  int status = 0;
+  inHome(home, "cd patterned && " + *as + "$Q trash * >/dev/null 2>&1", &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/kept")));
 }
 
 } // namespace

@@ -1,0 +1,133 @@
+#include "TarnwickCore/Deletion/TrashCatalogue.h"
+
+#include "TarnwickCore/Deletion/FreedesktopTrash.h"
+#include "TarnwickCore/Deletion/TrashEntrySize.h"
+#include "TarnwickCore/Deletion/TrashInfoText.h"
+#include "TarnwickCore/Deletion/UserTrashFolders.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <string_view>
+#include <sys/stat.h>
+#include <tuple>
+#include <unistd.h>
+
+namespace tarnwick {
+namespace {
+
+constexpr std::string_view recordSuffix = ".trashinfo";
+
+TrashEntryKind kindOf(mode_t mode) {
+  if (S_ISREG(mode))
+    return TrashEntryKind::file;
+  if (S_ISDIR(mode))
+    return TrashEntryKind::folder;
+  return S_ISLNK(mode) ? TrashEntryKind::link : TrashEntryKind::other;
+}
+
+// The names in the open folder `folder` (-1: absent, so none).
+Result<std::vector<std::string>> entryNames(int folder, const std::string &shown) {
+  std::vector<std::string> names;
+  if (folder < 0)
+    return names;
+  const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR *stream = fd >= 0 ? ::fdopendir(fd) : nullptr;
+  if (!stream) {
+    const Failure failure = Failure::fromErrno("read", shown);
+    if (fd >= 0)
+      ::close(fd);
+    return failure;
+  }
+  errno = 0;
+  for (const dirent *entry; (entry = ::readdir(stream)); errno = 0)
+    if (std::string_view name = entry->d_name; name != "." && name != "..")
+      names.emplace_back(name);
+  const Failure failure = Failure::fromErrno("read", shown);
+  ::closedir(stream);
+  if (failure.errorNumber != 0)
+    return failure;
+  return names;
+}
+
+// Pairs the records and entries of one trash folder by name.
+void listFolder(const UserTrashFolder &folder, TrashListing &listing, const std::stop_token &stop) {
+  const TrashDirectory &trash = folder.directory;
+  std::map<std::string, TrashedItem> byName;
+  auto itemNamed = [&](const std::string &name) -> TrashedItem & {
+    TrashedItem &item = byName[name];
+    item.trashDirectory = trash.path();
+    item.name = name;
+    return item;
+  };
+  Result<std::vector<std::string>> records = entryNames(trash.info(), trash.path() + "/info");
+  Result<std::vector<std::string>> entries = entryNames(trash.files(), trash.path() + "/files");
+  for (const Result<std::vector<std::string>> *names : {&records, &entries})
+    if (!*names)
+      listing.problems.push_back(names->failure().message());
+  for (const std::string &record : records ? *records : std::vector<std::string>()) {
+    if (record.size() <= recordSuffix.size() || !record.ends_with(recordSuffix))
+      continue; // not a record: a client's temporary, say
+    TrashedItem &item = itemNamed(record.substr(0, record.size() - recordSuffix.size()));
+    item.hasRecord = true;
+    if (Result<TrashInfoText> text = TrashInfoText::read(trash.info(), record, item.recordPath())) {
+      item.originalPath = text->originalPath(folder.topDirectory);
+      item.deletionDate = text->deletionDate;
+    } else {
+      item.recordProblem = text.failure().explanation();
+    }
+  }
+  for (const std::string &name : entries ? *entries : std::vector<std::string>()) {
+    if (stop.stop_requested())
+      break;
+    struct stat st;
+    if (::fstatat(trash.files(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+      continue; // gone meanwhile
+    TrashedItem &item = itemNamed(name);
+    item.kind = kindOf(st.st_mode);
+    item.identity = {st.st_dev, st.st_ino};
+    const TrashEntrySize size = TrashEntrySize::measure(trash.files(), name, stop);
+    item.sizeBytes = size.bytes;
+    item.sizeComplete = size.complete;
+  }
+  for (auto &[name, item] : byName)
+    listing.items.push_back(std::move(item));
+}
+
+} // namespace
+
+TrashCatalogue::TrashCatalogue(std::string homeTrash, uid_t user) : homeTrash_(std::move(homeTrash)), user_(user) {}
+
+TrashCatalogue::TrashCatalogue(const FreedesktopTrash &trash) : TrashCatalogue(trash.homeTrashDirectory(), ::geteuid()) {}
+
+std::vector<UserTrashFolder> TrashCatalogue::openFolders(std::vector<std::string> &problems) const {
+  return UserTrashFolders::open(homeTrash_, user_, problems);
+}
+
+TrashListing TrashCatalogue::list(std::stop_token stop) const {
+  TrashListing listing;
+  for (const UserTrashFolder &folder : openFolders(listing.problems)) {
+    if (stop.stop_requested())
+      break;
+    listing.trashDirectories.push_back(folder.directory.path());
+    listFolder(folder, listing, stop);
+  }
+  listing.cancelled = stop.stop_requested();
+  std::stable_sort(listing.items.begin(), listing.items.end(), [](const TrashedItem &a, const TrashedItem &b) {
+    return std::tie(a.deletionDate, a.trashDirectory, a.name) < std::tie(b.deletionDate, b.trashDirectory, b.name);
+  });
+  return listing;
+}
+
+std::optional<TrashedItem> TrashCatalogue::latestWithOriginalPath(const TrashListing &listing, const std::string &path) {
+  std::optional<TrashedItem> latest;
+  for (const TrashedItem &item : listing.items)
+    if (item.isRestorable() && item.originalPath == path &&
+        (!latest || item.deletionDate >= latest->deletionDate))
+      latest = item;
+  return latest;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,80 @@
+// TrashCatalogue::empty: listed entries and their records removed.
+#include "TarnwickCore/Deletion/TrashCatalogue.h"
+
+#include "TarnwickCore/Deletion/PermanentRemoval.h"
+#include "TarnwickCore/Deletion/UserTrashFolders.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace tarnwick {
+namespace {
+
+// Whether `name` is absent from the open folder `folder`: false when it is
+// there, or when that cannot be told (-1 being an absent folder).
+bool isAbsent(int folder, const std::string &name) {
+  struct stat st;
+  return folder < 0 || (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT);
+}
+
+// Removes one listed item of `trash`; its record goes only once its entry has.
+void emptyItem(const TrashDirectory &trash, const TrashedItem &item, TrashEmptyReport &report) {
+  bool gone = false;
+  if (item.hasEntry() && isAbsent(trash.files(), item.name)) {
+    gone = true; // restored or emptied by another program
+  } else if (item.hasEntry()) {
+    if (Result<void> removed = removePermanently(trash.files(), item.name, item.entryPath(), item.identity); !removed) {
+      report.failures.emplace_back(item.entryPath(), removed.failure().message());
+      return;
+    }
+    report.freedBytes += item.sizeBytes;
+  } else if (!isAbsent(trash.files(), item.name)) {
+    // An item may have been trashed under this name since the listing.
+    report.failures.emplace_back(item.recordPath(), "an item of its name is in the Trash now; it was left for it");
+    return;
+  }
+  const std::string record = item.name + ".trashinfo";
+  if (item.hasRecord && !isAbsent(trash.info(), record)) {
+    if (Result<void> removed = removePermanently(trash.info(), record, item.recordPath()); !removed) {
+      report.failures.emplace_back(item.recordPath(), removed.failure().message());
+      return;
+    }
+  } else if (!item.hasEntry()) {
+    gone = true;
+  }
+  ++(gone ? report.goneCount : report.removedCount);
+}
+
+} // namespace
+
+TrashEmptyReport TrashCatalogue::empty(const std::vector<TrashedItem> &items, const EmptyProgress &progress,
+                                       std::stop_token stop) const {
+  TrashEmptyReport report;
+  std::vector<std::string> problems;
+  const std::vector<UserTrashFolder> folders = openFolders(problems);
+  std::int64_t totalBytes = 0;
+  for (const TrashedItem &item : items)
+    totalBytes += item.sizeBytes;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (stop.stop_requested()) {
+      report.cancelled = true;
+      break;
+    }
+    const TrashedItem &item = items[i];
+    if (progress)
+      progress({i, items.size(), report.freedBytes, totalBytes, item.hasEntry() ? item.entryPath() : item.recordPath()});
+    const auto folder = std::find_if(folders.begin(), folders.end(), [&](const UserTrashFolder &candidate) {
+      return candidate.directory.path() == item.trashDirectory;
+    });
+    if (folder == folders.end())
+      report.failures.emplace_back(item.hasEntry() ? item.entryPath() : item.recordPath(),
+                                   "its trash folder " + item.trashDirectory + " cannot be used now");
+    else
+      emptyItem(folder->directory, item, report);
+  }
+  return report;
+}
+
+} // namespace tarnwick

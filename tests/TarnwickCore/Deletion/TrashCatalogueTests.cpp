@@ -1,0 +1,302 @@
+// The Trash as a listing: checked against trash-cli (which trashes, lists
+// and restores the same folders), du for sizes, and hostile layouts that
+// must never cost a file outside the Trash or be overwritten on restore.
+#include "TarnwickCore/Deletion/FreedesktopTrash.h"
+#include "TarnwickCore/Deletion/TrashCatalogue.h"
+#include "TarnwickCore/Deletion/TrashInfoText.h"
+#include "TestSupport/ScopedMount.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <unistd.h>
+
+namespace tarnwick {
+namespace {
+
+using quillane::test::runCommand;
+using quillane::test::ScopedMount;
+using quillane::test::shellQuote;
+using quillane::test::TempTree;
+namespace fs = std::filesystem;
+
+bool isRoot() { return ::geteuid() == 0; }
+bool has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+std::string contents(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+// Every entry below `root` with its device and inode: what must not change.
+std::string fileIdentities(const std::string &root) {
+  return runCommand("find " + shellQuote(root) + " -printf '%D %i %p\\n' | sort");
+}
+
+TEST(TrashInfoText, ReadsRecordsAsTrashClientsWriteThem) {
+  struct Case {
+    const char *text;
+    const char *path; // nullptr: refused
+    const char *date;
+  } cases[] = {
+      {"[Trash Info]\nPath=/home/u/a%20b%25\nDeletionDate=2024-03-05T14:07:59\n", "/home/u/a b%", "2024-03-05T14:07:59"},
+      {"# note\r\n[Trash Info]\r\nPath = sub/caf%C3%A9%0A\r\nDeletionDate = 2024-03-05T14:07:59\r\n", "sub/café\n",
+       "2024-03-05T14:07:59"},
+      {"[Trash Info]\nPath=/a\n[Other]\nPath=/b\n", "/a", ""},
+      {"[Trash Info]\nPath[fr]=/fr\nPath=/a\nDeletionDate=2024-13-01T00:00:00\n", "/a", ""},
+      {"[Trash Info]\nDeletionDate=yesterday\nPath=/a", "/a", ""},
+      {"[Trash Info]\nPath=/a\nPath=/b\n", nullptr, ""},
+      {"Path=/a\n[Trash Info]\nPath=/b\n", nullptr, ""},
+      {"[Trash Info]\nPath=/a%2\n", nullptr, ""},
+      {"[Trash Info]\nPath=/a%zz\n", nullptr, ""},
+      {"[Trash Info]\nPath=/a%00b\n", nullptr, ""},
+      {"[Trash Info]\nPath=\n", nullptr, ""},
+      {"[Trash Info]\nDeletionDate=2024-03-05T14:07:59\n", nullptr, ""},
+      {"[Trash Info]\njunk\nPath=/a\n", nullptr, ""},
+  };
+  for (const Case &c : cases) {
+    const Result<TrashInfoText> text = TrashInfoText::parse(c.text);
+    ASSERT_EQ(text.ok(), c.path != nullptr) << c.text;
+    if (text) {
+      EXPECT_EQ(text->path, c.path);
+      EXPECT_EQ(text->deletionDate, c.date) << c.text;
+    }
+  }
+  EXPECT_EQ((TrashInfoText{"sub/x", ""}.originalPath("/media/disk")), "/media/disk/sub/x");
+  EXPECT_EQ((TrashInfoText{"sub/x", ""}.originalPath("/")), "/sub/x");
+}
+
+class TrashCatalogueTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (runCommand("command -v trash-put trash-list").empty())
+      GTEST_SKIP() << "trash-cli is not installed";
+  }
+  // A trash-cli command run as if `home` were the user's home.
+  std::string client(const std::string &command) const {
+    return runCommand("cd " + shellQuote(home.root()) + " && export HOME=" + shellQuote(home.root()) +
+                      " XDG_DATA_HOME=" + shellQuote(home.path(".local/share")) + "; " + command + " 2>&1");
+  }
+  // "date path" of each item below `root`, as trash-list prints them.
+  std::set<std::string> clientListing(const std::string &root) const {
+    std::set<std::string> lines;
+    std::istringstream out(client("trash-list"));
+    for (std::string line; std::getline(out, line);)
+      if (line.size() > 20 && line.substr(20).starts_with(root + "/"))
+        lines.insert(line);
+    return lines;
+  }
+  // The listing, limited to trash folders below `root`: the machine's
+  // own trashes are listed too, and a test never acts on those.
+  TrashListing scratchListing(const std::string &root) const {
+    TrashListing listing = catalogue.list();
+    std::erase_if(listing.items, [&](const TrashedItem &item) { return !item.trashDirectory.starts_with(root + "/"); });
+    return listing;
+  }
+  static std::set<std::string> asClientLines(const TrashListing &listing) {
+    std::set<std::string> lines;
+    for (const TrashedItem &item : listing.items)
+      if (item.isRestorable())
+        lines.insert(item.deletionDate.substr(0, 10) + " " + item.deletionDate.substr(11) + " " + item.originalPath);
+    return lines;
+  }
+  std::string trash() const { return home.path(".local/share/Trash"); }
+
+  TempTree home;
+  TrashCatalogue catalogue{home.path(".local/share/Trash"), ::geteuid()};
+};
+
+TEST_F(TrashCatalogueTest, ListsWhatTrashCliAndQuillaneTrashedAsTheyDo) {
+  home.writeFile("a.txt", 5000);
+  home.writeFile("dir one/b", 70000);
+  home.makeHardLink("dir one/b", "dir one/b again");
+  home.makeSymlink("dir one/link", "/");
+  home.writeFile("50% off", 10);
+  home.writeFile("twice", 10);
+  client("trash-put a.txt 'dir one' '50% off' twice && echo again > twice && trash-put twice");
+  home.writeFile("ours/q.bin", 9000);
+  ASSERT_TRUE(FreedesktopTrash(home.root(), home.path(".local/share")).moveToTrash(home.path("ours/q.bin")));
+  const TrashListing listing = scratchListing(home.root());
+  ASSERT_EQ(listing.items.size(), 6u);
+  EXPECT_EQ(asClientLines(listing), clientListing(home.root()));
+  std::int64_t sum = 0;
+  for (const TrashedItem &item : listing.items) {
+    EXPECT_TRUE(item.sizeComplete) << item.name;
+    EXPECT_EQ(std::to_string(item.sizeBytes) + "\t" + item.entryPath() + "\n",
+              runCommand("du -s -x -B1 " + shellQuote(item.entryPath())));
+    sum += item.sizeBytes;
+  }
+  EXPECT_EQ(scratchListing(home.root()).totalBytes(), sum);
+  // GLib's client, where its Trash back end is installed.
+  const std::string gio = client("timeout 20 dbus-run-session -- gio trash --list");
+  if (has(gio, "trash:///")) {
+    for (const TrashedItem &item : listing.items)
+      EXPECT_TRUE(has(gio, "\t" + item.originalPath + "\n")) << item.originalPath << "\n" << gio;
+  }
+}
+
+// One item trashed by trash-cli from $P/$I, then the layout changed
+// before it is restored.
+TEST_F(TrashCatalogueTest, RestoresOnlyTheListedItemAndNeverReplacesOrFollowsLinks) {
+  const struct Case {
+    const char *change; // run in the home after listing
+    bool restored;
+  } cases[] = {
+      {"true", true},
+      {"rm -r $P", false},                        // its folder is gone
+      {"mv $P real$I && ln -s real$I $P", false}, // a link where its folder was
+      {"echo other > $P/$I", false},              // another file took its name
+      {"mkdir $P/$I", false},                     // so did an empty folder
+      {"mv $T/files/$I held$I && echo x > $T/files/$I", false}, // swapped in the Trash
+      {"sed -i 's|^Path=.*|Path=/tmp/elsewhere|' $T/info/$I.trashinfo", false},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].change);
+    const std::string place = "p" + std::to_string(i), name = "i" + std::to_string(i), original = place + "/" + name;
+    home.writeFile(original, 100);
+    client("trash-put " + original);
+    TrashListing listing = scratchListing(home.root());
+    std::erase_if(listing.items, [&](const TrashedItem &item) { return item.name != name; });
+    ASSERT_EQ(listing.items.size(), 1u);
+    client("export P=" + place + " I=" + name + " T=.local/share/Trash; " + cases[i].change);
+    const std::string before = fileIdentities(home.root());
+    const Result<std::string> back = catalogue.restore(listing.items.front());
+    EXPECT_EQ(back.ok(), cases[i].restored) << (back ? *back : back.failure().message());
+    if (back) {
+      EXPECT_EQ(contents(home.path(original)).size(), 100u);
+      EXPECT_FALSE(has(client("trash-list"), home.path(original)));
+      EXPECT_FALSE(fs::exists(trash() + "/info/" + name + ".trashinfo"));
+    } else {
+      EXPECT_EQ(fileIdentities(home.root()), before);
+      EXPECT_TRUE(has(back.failure().message(), home.path(original))) << back.failure().message();
+    }
+  }
+}
+
+TEST_F(TrashCatalogueTest, TheLatestItemOfAPathIsChosen) {
+  home.writeFile("notes", 10);
+  client("trash-put notes && echo newer > notes && trash-put notes");
+  // trash-cli dates to the second: the older one is made older.
+  client("cd .local/share/Trash/info && sed -i 's/^DeletionDate=.*/DeletionDate=2001-01-01T00:00:00/' notes.trashinfo");
+  const TrashListing listing = scratchListing(home.root());
+  const std::optional<TrashedItem> latest = TrashCatalogue::latestWithOriginalPath(listing, home.path("notes"));
+  ASSERT_TRUE(latest);
+  EXPECT_NE(latest->name, "notes");
+  ASSERT_TRUE(catalogue.restore(*latest));
+  EXPECT_EQ(contents(home.path("notes")), "newer\n");
+  EXPECT_FALSE(TrashCatalogue::latestWithOriginalPath(listing, home.path("other")));
+}
+
+TEST_F(TrashCatalogueTest, EmptyingRemovesOnlyTheTrashesOwnEntriesAndRecords) {
+  TempTree outside;
+  outside.writeFile("file", 10);
+  outside.writeFile("folder/kept", 10);
+  const std::string files = trash() + "/files/", info = trash() + "/info/";
+  home.writeFile("put/by-client", 100);
+  client("trash-put put/by-client");
+  home.makeSymlink(".local/share/Trash/files/link", outside.path("file"));
+  home.makeSymlink(".local/share/Trash/files/folder/inner-link", outside.path("folder"));
+  home.writeFile(".local/share/Trash/files/escape", 10);
+  home.writeFile(".local/share/Trash/files/unrecorded", 10);
+  for (const char *name : {"link", "folder", "escape", "ghost"})
+    std::ofstream(info + name + ".trashinfo") << "[Trash Info]\nPath=" << outside.path("file") << "\n";
+  home.makeSymlink(".local/share/Trash/info/pointing.trashinfo", outside.path("folder/kept"));
+  home.writeFile(".local/share/Trash/info/.pending-123", 5); // another client's record on its way
+  std::optional<ScopedMount> mounted;
+  if (isRoot()) { // a file system mounted inside the Trash is never entered
+    home.makeDirectory(".local/share/Trash/files/mnt");
+    mounted.emplace(ScopedMount::tmpfs(files + "mnt"));
+    ASSERT_TRUE(mounted->mounted());
+    runCommand("echo keep > " + shellQuote(files + "mnt/keep"));
+  }
+  const std::string outsideBefore = fileIdentities(outside.root());
+  const TrashListing listing = scratchListing(home.root());
+  const TrashEmptyReport report = catalogue.empty(listing.items);
+  EXPECT_EQ(fileIdentities(outside.root()), outsideBefore);
+  std::set<std::string> left;
+  for (const auto &entry : fs::recursive_directory_iterator(trash()))
+    left.insert(entry.path().lexically_relative(trash()).native());
+  std::set<std::string> expected{"files", "info", "info/.pending-123"};
+  if (isRoot()) {
+    expected.insert({"files/mnt", "files/mnt/keep"});
+    ASSERT_EQ(report.failures.size(), 1u);
+    EXPECT_TRUE(has(report.failures.front().second, "mount point")) << report.failures.front().second;
+  } else {
+    EXPECT_EQ(report.failures.size(), 0u);
+  }
+  EXPECT_EQ(left, expected);
+  EXPECT_EQ(report.removedCount, listing.items.size() - report.failures.size());
+  std::int64_t freed = 0;
+  for (const TrashedItem &item : listing.items)
+    freed += item.name == "mnt" ? 0 : item.sizeBytes;
+  EXPECT_EQ(report.freedBytes, freed);
+  EXPECT_EQ(clientListing(home.root()), std::set<std::string>());
+}
+
+// A listing may be out of date: what changed since is left alone.
+TEST_F(TrashCatalogueTest, EmptyingActsOnlyOnWhatWasListed) {
+  home.writeFile("a", 10);
+  home.writeFile("b", 10);
+  home.writeFile(".local/share/Trash/info/late.trashinfo", 10); // a record without its item, for now
+  client("trash-put a b");
+  const TrashListing listing = scratchListing(home.root());
+  ASSERT_EQ(listing.items.size(), 3u);
+  home.writeFile("c", 10);
+  // The file listed as "a" is kept alive elsewhere, so its inode is not reused.
+  client("trash-put c && mv .local/share/Trash/files/a held && echo swapped > .local/share/Trash/files/a && "
+         "echo arrived > .local/share/Trash/files/late");
+  const TrashEmptyReport report = catalogue.empty(listing.items);
+  EXPECT_EQ(report.removedCount, 1u); // b
+  EXPECT_EQ(report.failures.size(), 2u);
+  for (const char *kept : {"files/a", "info/a.trashinfo", "files/c", "info/c.trashinfo", "files/late",
+                           "info/late.trashinfo"})
+    EXPECT_TRUE(fs::exists(trash() + "/" + kept)) << kept;
+  EXPECT_FALSE(fs::exists(trash() + "/files/b"));
+}
+
+// The top directory trashes of another file system, as trash-cli and the
+// Trash fill them, and those that must not be used.
+TEST_F(TrashCatalogueTest, ListsRestoresAndEmptiesTopDirectoryTrashes) {
+  if (!isRoot())
+    GTEST_SKIP() << "mounting a scratch file system needs root";
+  TempTree top, hostile;
+  auto disk = ScopedMount::tmpfs(top.root());
+  auto other = ScopedMount::tmpfs(hostile.root());
+  ASSERT_TRUE(disk.mounted() && other.mounted());
+  const std::string uid = std::to_string(::geteuid());
+  top.writeFile("sub/ours", 10);
+  top.writeFile("sub/theirs", 20);
+  ASSERT_EQ(FreedesktopTrash(home.root(), std::nullopt).moveToTrash(top.path("sub/ours")).value(),
+            top.path(".Trash-" + uid + "/files/ours"));
+  runCommand("mkdir -m 1777 " + shellQuote(top.path(".Trash")));
+  client("trash-put " + shellQuote(top.path("sub/theirs")));
+  ASSERT_TRUE(fs::exists(top.path(".Trash/" + uid + "/files/theirs")));
+  // Refused: a shared .Trash without the sticky bit, and a link.
+  runCommand("cd " + shellQuote(hostile.root()) + " && mkdir -p -m 0777 .Trash/" + uid + "/files .Trash/" + uid +
+             "/info && echo x > .Trash/" + uid + "/files/x && printf '[Trash Info]\\nPath=x\\n' > .Trash/" + uid +
+             "/info/x.trashinfo && mkdir -p elsewhere/files && ln -s elsewhere .Trash-" + uid);
+  const TrashListing listing = catalogue.list();
+  TrashListing onTop = scratchListing(top.root());
+  ASSERT_EQ(onTop.items.size(), 2u);
+  EXPECT_EQ(asClientLines(onTop), clientListing(top.root()));
+  EXPECT_EQ(scratchListing(hostile.root()).items.size(), 0u);
+  std::string problems;
+  for (const std::string &problem : listing.problems)
+    problems += problem + "\n";
+  EXPECT_TRUE(has(problems, hostile.path(".Trash") + " has no sticky bit")) << problems;
+  EXPECT_TRUE(has(problems, hostile.path(".Trash-" + uid) + " is a symbolic link")) << problems;
+
+  const auto ours = TrashCatalogue::latestWithOriginalPath(onTop, top.path("sub/ours"));
+  ASSERT_TRUE(ours);
+  EXPECT_EQ(catalogue.restore(*ours).value(), top.path("sub/ours"));
+  std::erase_if(onTop.items, [](const TrashedItem &item) { return item.name == "ours"; });
+  EXPECT_EQ(catalogue.empty(onTop.items).removedCount, 1u);
+  EXPECT_EQ(clientListing(top.root()), std::set<std::string>());
+  EXPECT_TRUE(fs::exists(top.path("sub/ours")));
+  EXPECT_TRUE(fs::exists(hostile.path(".Trash/" + uid + "/files/x")));
+}
+
+} // namespace
+} // namespace tarnwick
