@@ -1,11 +1,31 @@
 #include "TarnwickUI/CacheCleanupController.h"
 
 #include "TarnwickCore/Catalogue/CacheCatalogue.h"
+#include "TarnwickCore/Catalogue/CacheSizeMeasurer.h"
 #include "TarnwickCore/Support/ScanErrors.h"
+#include "TarnwickUI/MeasuredCleaning.h"
 
+#include <algorithm>
 #include <numeric>
 
 namespace tarnwick {
+namespace {
+
+// An item as it is now, as the catalogue measures it: what cleaning it
+// leaves in place (its kept entry names, ignoring ASCII case) adds nothing.
+CacheMeasurement measureOnDisk(const CleanableItem &item, std::stop_token stop) {
+  auto isKept = [&item](std::string_view name) {
+    return std::ranges::any_of(item.keptEntryNames, [name](const std::string &kept) {
+      return std::ranges::equal(name, kept, [](char a, char b) {
+        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a + 32) : a) == b;
+      });
+    });
+  };
+  return CacheSizeMeasurer::survey(item.path, item.keptEntryNames.empty() ? CacheSizeMeasurer::NameFilter{} : isKept,
+                                   std::move(stop));
+}
+
+} // namespace
 
 CacheCleanupController::CacheCleanupController(std::string homeDirectory, std::shared_ptr<SafeCleaningEngine> engine,
                                                CatalogueScan scan, QObject *parent)
@@ -106,7 +126,9 @@ void CacheCleanupController::clean() {
         emit cleanProgressChanged();
       });
     };
-    SafeCleaningReport report = engine->clean(ticked, DeletionMode::moveToTrash, true, onProgress, stop);
+    auto measure = [&stop](const CleanableItem &item) { return measureOnDisk(item, stop); };
+    SafeCleaningReport report =
+        cleanMeasuringSpace(*engine, ticked, DeletionMode::moveToTrash, true, measure, onProgress, stop);
     workers_.post([this, report = std::move(report)] {
       report_ = report;
       isCleaning_ = false;

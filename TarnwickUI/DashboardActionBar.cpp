@@ -1,6 +1,7 @@
 #include "TarnwickUI/DashboardActionBar.h"
 
 #include "TarnwickUI/SymbolIcons.h"
+#include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
 
 #include <QHBoxLayout>
@@ -37,16 +38,19 @@ QPushButton *makeButton(const char *symbol, const QString &title, std::optional<
   return button;
 }
 
-// A path or name that may be long: shortened at the end to fit.
-void setElided(QLabel *label, const QString &text, Qt::TextElideMode mode) {
+// A path or name that may be long: shortened to fit `width` (the label's
+// maximum by default).
+void setElided(QLabel *label, const QString &text, Qt::TextElideMode mode, int width = -1) {
   label->setToolTip(text);
-  label->setText(QFontMetrics(label->font()).elidedText(text, mode, label->maximumWidth()));
+  label->setText(QFontMetrics(label->font()).elidedText(text, mode, width < 0 ? label->maximumWidth() : width));
 }
+
+constexpr int subjectWidth = 340, textWidth = subjectWidth - 22, kindSpacing = 6;
 
 } // namespace
 
 DashboardActionBar::DashboardActionBar(QWidget *parent)
-    : QWidget(parent), icon_(new QLabel(this)), name_(new QLabel(this)), path_(new QLabel(this)),
+    : QWidget(parent), icon_(new QLabel(this)), name_(new QLabel(this)), kind_(new QLabel(this)), path_(new QLabel(this)),
       placeholder_(new QLabel(QStringLiteral("Select an item to inspect or clean"), this)), subjectBox_(new QWidget(this)),
       reveal_(makeButton("folder", QStringLiteral("Reveal"), std::nullopt, this)),
       trash_(makeButton("trash", QStringLiteral("Move to Trash"), destructiveRed(), this)),
@@ -58,16 +62,23 @@ DashboardActionBar::DashboardActionBar(QWidget *parent)
   auto *subjectLayout = new QHBoxLayout(subjectBox_);
   subjectLayout->setContentsMargins(0, 0, 0, 0);
   subjectLayout->setSpacing(8);
-  subjectBox_->setMaximumWidth(340);
+  subjectBox_->setMaximumWidth(subjectWidth);
   auto *lines = new QVBoxLayout;
   lines->setSpacing(1);
   name_->setFont(textFont(12, QFont::Bold));
+  kind_->setFont(textFont(10, QFont::DemiBold));
   path_->setFont(textFont(10));
-  name_->setMaximumWidth(340 - 22);
-  path_->setMaximumWidth(340 - 22);
+  name_->setMaximumWidth(textWidth);
+  kind_->setMaximumWidth(textWidth / 2);
+  path_->setMaximumWidth(textWidth);
   setTextColour(path_, secondaryText());
+  // The kind leads the path's line; the path takes what is left.
+  auto *kindAndPath = new QHBoxLayout;
+  kindAndPath->setSpacing(kindSpacing);
+  kindAndPath->addWidget(kind_);
+  kindAndPath->addWidget(path_, 1);
   lines->addWidget(name_);
-  lines->addWidget(path_);
+  lines->addLayout(kindAndPath);
   subjectLayout->addWidget(icon_, 0, Qt::AlignVCenter);
   subjectLayout->addLayout(lines);
 
@@ -103,11 +114,21 @@ void DashboardActionBar::setSubject(const std::optional<DiskNode> &subject, bool
     return;
   icon_->setPixmap(SymbolIcons::tinted(subject->isDirectory ? "folder.fill" : "doc.fill", 14, accent(), devicePixelRatioF()));
   setElided(name_, subject->name.empty() ? QStringLiteral("Current Folder") : displayText(subject->name), Qt::ElideRight);
-  setElided(path_, displayText(subject->path), Qt::ElideMiddle);
+  const std::optional<CleanableCategory> category = TreemapPalette::categoryOf(*subject);
+  if (category) {
+    const std::string_view title = rawValue(*category);
+    setElided(kind_, QString::fromUtf8(title.data(), qsizetype(title.size())), Qt::ElideRight);
+  } else {
+    setElided(kind_, subject->isDirectory ? QStringLiteral("Folder") : QStringLiteral("File"), Qt::ElideRight);
+  }
+  setTextColour(kind_, category ? TreemapPalette::color(*category) : secondaryText());
+  const int kindWidth = QFontMetrics(kind_->font()).horizontalAdvance(kind_->text());
+  setElided(path_, displayText(subject->path), Qt::ElideMiddle, textWidth - kindWidth - kindSpacing);
 }
 
 QString DashboardActionBar::subjectName() const { return subject_ ? name_->toolTip() : QString(); }
 QString DashboardActionBar::subjectPath() const { return subject_ ? path_->toolTip() : QString(); }
+QString DashboardActionBar::subjectKind() const { return subject_ ? kind_->toolTip() : QString(); }
 
 void DashboardActionBar::paintEvent(QPaintEvent *) {
   QPainter painter(this);

@@ -12,7 +12,8 @@ class QPushButton;
 namespace tarnwick {
 
 /// The strip under the treemap: what is selected (or the folder on screen),
-/// and the actions on it: "Reveal" and "Move to Trash" for a selected item,
+/// with its category ("Folder" or "File" when none describes it), and the
+/// actions on it: "Reveal" and "Move to Trash" for a selected item,
 /// and "Smart Clean Category" always.
 ///
 /// Threads: GUI thread only.
@@ -27,6 +28,8 @@ public:
 
   QString subjectName() const;
   QString subjectPath() const;
+  /// The subject's category title, or "Folder" / "File".
+  QString subjectKind() const;
   QPushButton *revealButton() const { return reveal_; }
   QPushButton *trashButton() const { return trash_; }
   QPushButton *smartCleanButton() const { return smartClean_; }
@@ -43,6 +46,7 @@ private:
   std::optional<DiskNode> subject_;
   QLabel *icon_;
   QLabel *name_;
+  QLabel *kind_;
   QLabel *path_;
   QLabel *placeholder_;
   QWidget *subjectBox_;

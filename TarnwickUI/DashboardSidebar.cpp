@@ -157,6 +157,7 @@ DashboardSidebar::DashboardSidebar(QWidget *parent)
 }
 
 void DashboardSidebar::setTotalBytes(std::int64_t bytes) { gauge_->setTotalBytes(bytes); }
+void DashboardSidebar::setCategoryShares(const CategoryShares &shares) { gauge_->setShares(shares); }
 
 void DashboardSidebar::setUnreadableFolders(const ScanReport &report) {
   const std::int64_t count = report.unreadableFolderCount;

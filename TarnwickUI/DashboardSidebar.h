@@ -2,6 +2,7 @@
 
 #include "TarnwickCore/Catalogue/CleanableCategory.h"
 #include "TarnwickCore/Tree/ScanReport.h"
+#include "TarnwickUI/CategoryShares.h"
 
 #include <QWidget>
 
@@ -30,6 +31,8 @@ public:
   explicit DashboardSidebar(QWidget *parent = nullptr);
 
   void setTotalBytes(std::int64_t bytes);
+  /// The gauge's shares of the tree on show.
+  void setCategoryShares(const CategoryShares &shares);
   /// Says under the gauge how many folders of the tree could not be read,
   /// the first of them with why in its tooltip; hidden when none.
   void setUnreadableFolders(const ScanReport &report);

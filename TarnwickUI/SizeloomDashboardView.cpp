@@ -24,10 +24,6 @@ namespace {
 
 using namespace WidgetStyle;
 
-CleanableCategory categoryOf(const DiskNode &node) {
-  return node.categoryHint.value_or(TreemapPalette::inferCategory(node.path));
-}
-
 /// The folder at the end of `chain` (a path in an older scan of the same
 /// root) in `tree`: the same names followed from the root. Absent when the
 /// tree has another root or lacks any step.
@@ -104,7 +100,7 @@ SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena
   connect(actionBar_, &DashboardActionBar::revealRequested, this, [](const DiskNode &node) { FileManagerReveal::reveal(node.path); });
   connect(actionBar_, &DashboardActionBar::moveToTrashRequested, this, &SizeloomDashboardView::moveToTrash);
   connect(actionBar_, &DashboardActionBar::smartCleanRequested, this,
-          [this] { emit cleanCategory(selectedCategory_.value_or(CleanableCategory::userCache)); });
+          [this] { emit cleanCategory(selectedCategory_); });
   canvas_->installEventFilter(this);
   refreshChrome();
   relayout();
@@ -225,7 +221,7 @@ void SizeloomDashboardView::relayout() {
     for (DiskNode &child : children) {
       if (!child.categoryHint)
         child.path = arena_->path(child.id); // the category is guessed from it
-      if (categoryOf(child) == *selectedCategory_)
+      if (TreemapPalette::categoryOf(child) == selectedCategory_)
         matching.push_back(std::move(child));
     }
     if (!matching.empty()) // an unmatched filter never empties the view

@@ -60,8 +60,9 @@ public:
   bool isShowingEmptyMessage() const;
 
 signals:
-  /// "Smart Clean Category": the filter's category, or userCache with none.
-  void cleanCategory(tarnwick::CleanableCategory category);
+  /// "Smart Clean Category": the filter's category, or none ("All Files")
+  /// without a filter.
+  void cleanCategory(std::optional<tarnwick::CleanableCategory> category);
   void moveToTrash(const tarnwick::DiskNode &node);
   void rescan();
 

@@ -1,17 +1,22 @@
 #pragma once
 
+#include "TarnwickUI/CategoryShares.h"
+
 #include <QColor>
+#include <QString>
 #include <QWidget>
 
-#include <array>
 #include <cstdint>
+#include <vector>
 
 namespace tarnwick {
 
 /// The sidebar's storage summary: "Total Scanned" with the root's size, a
-/// bar of four coloured segments, and their legend. The segments are fixed
-/// shares of the bar (a sketch of where space usually goes), not figures
-/// from the scan; only the total comes from it.
+/// bar of the tree's shares by category group, and their legend with each
+/// group's size, two to a line. The shares are measured (CategoryShares).
+/// What no category describes ("Other") is left as the bar's bare track, so
+/// a tree of nothing categorised (an empty folder) shows an empty bar, and
+/// an empty tree no legend either.
 ///
 /// Threads: GUI thread only.
 class StorageGauge : public QWidget {
@@ -21,14 +26,17 @@ public:
   struct Segment {
     QColor color;
     double share; // of the bar's width
-    const char *legend;
+    QString legend; // "Dev 1.2 GB"
+    bool filled = true; // false for "Other", the bare track
   };
-  static std::array<Segment, 4> segments();
 
   explicit StorageGauge(QWidget *parent = nullptr);
   void setTotalBytes(std::int64_t bytes);
+  void setShares(const CategoryShares &shares);
   std::int64_t totalBytes() const { return totalBytes_; }
   QString totalText() const;
+  /// The groups that hold bytes, largest first, "Other" last.
+  const std::vector<Segment> &segments() const { return segments_; }
 
   QSize sizeHint() const override;
 
@@ -37,6 +45,7 @@ protected:
 
 private:
   std::int64_t totalBytes_ = 0;
+  std::vector<Segment> segments_;
 };
 
 } // namespace tarnwick

@@ -1,6 +1,8 @@
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 
 #include "TarnwickCore/Support/ScanErrors.h"
+#include "TarnwickCore/Tree/ArenaEdit.h"
+#include "TarnwickUI/MeasuredCleaning.h"
 
 namespace tarnwick {
 
@@ -50,28 +52,32 @@ void TarnwickAppCoordinator::startScan(const QString &path) {
         emit scanProgressChanged();
       });
     };
-    std::optional<DiskTreeArena> arena;
+    std::optional<ScanResult> result;
     std::optional<std::string> error;
     try {
-      arena = scan(root, progress, stop);
+      DiskTreeArena arena = scan(root, progress, stop);
+      // Here rather than on the GUI thread: a walk of the whole tree.
+      if (std::optional<CategoryShares> shares = CategoryShares::measure(arena, stop))
+        result = ScanResult{std::move(arena), *shares};
     } catch (const ScanCancelledError &) {
     } catch (const std::exception &failure) {
       error = failure.what();
     }
     if (stop.stop_requested())
-      arena.reset(); // a cancelled or replaced scan never publishes
-    workers_.post([this, generation, arena = std::make_shared<std::optional<DiskTreeArena>>(std::move(arena)), error] {
-      finishScan(generation, std::move(*arena), error);
+      result.reset(); // a cancelled or replaced scan never publishes
+    workers_.post([this, generation, result = std::make_shared<std::optional<ScanResult>>(std::move(result)), error] {
+      finishScan(generation, std::move(*result), error);
     });
   }, BackgroundWorkers::Priority::background);
 }
 
-void TarnwickAppCoordinator::finishScan(std::uint64_t generation, std::optional<DiskTreeArena> arena,
+void TarnwickAppCoordinator::finishScan(std::uint64_t generation, std::optional<ScanResult> result,
                                         const std::optional<std::string> &error) {
   if (generation != scanGeneration_)
     return; // a newer scan owns the published state
-  if (arena) {
-    arena_ = std::make_shared<const DiskTreeArena>(std::move(*arena));
+  if (result) {
+    arena_ = std::make_shared<const DiskTreeArena>(std::move(result->arena));
+    categoryShares_ = result->shares;
     emit arenaChanged();
   }
   if (error) {
@@ -98,11 +104,40 @@ void TarnwickAppCoordinator::moveNodeToTrash(const DiskNode &node) {
                      false,
                      std::nullopt,
                      {}};
-  workers_.launch([this, engine = engine_, item = std::move(item)] {
-    SafeCleaningReport report = engine->clean({item}, DeletionMode::moveToTrash, true);
+  const bool inTree = arena_ && arena_->isValid(node.id) && arena_->path(node.id) == node.path;
+  workers_.launch([this, engine = engine_, item = std::move(item), tree = inTree ? arena_ : nullptr, id = node.id] {
+    auto measure = [&](const CleanableItem &chosen) {
+      return tree ? tree->removalMeasurement(id) : CacheMeasurement{chosen.sizeBytes, {}};
+    };
+    SafeCleaningReport report = cleanMeasuringSpace(*engine, {item}, DeletionMode::moveToTrash, true, measure);
     workers_.post([this, report = std::move(report)] {
       lastCleaningReport_ = report;
+      forgetPaths(report.cleanedPaths);
       emit lastCleaningReportChanged();
+    });
+  });
+}
+
+void TarnwickAppCoordinator::forgetPaths(const std::vector<std::string> &paths) {
+  if (!arena_ || paths.empty())
+    return;
+  workers_.launch([this, tree = arena_, paths] {
+    std::vector<NodeID> gone;
+    for (const std::string &path : paths)
+      if (std::optional<NodeID> id = findNodeByPath(*tree, path))
+        gone.push_back(*id);
+    if (gone.empty())
+      return;
+    auto edited = std::make_shared<const DiskTreeArena>(withoutSubtrees(*tree, gone));
+    std::optional<CategoryShares> shares = CategoryShares::measure(*edited, {});
+    workers_.post([this, tree, paths, edited = std::move(edited), shares = std::move(shares)] {
+      if (arena_ != tree) {
+        forgetPaths(paths); // another tree came meanwhile: take the paths out of that one
+        return;
+      }
+      arena_ = edited;
+      categoryShares_ = shares.value_or(CategoryShares{});
+      emit arenaChanged();
     });
   });
 }

@@ -5,6 +5,7 @@
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 #include "TarnwickCore/Scan/ScanProgress.h"
 #include "TarnwickUI/BackgroundWorkers.h"
+#include "TarnwickUI/CategoryShares.h"
 
 #include <QObject>
 #include <QString>
@@ -42,6 +43,9 @@ public:
 
   /// The last scan that completed without being cancelled.
   std::shared_ptr<const DiskTreeArena> arena() const { return arena_; }
+  /// How that tree divides among the storage gauge's groups, measured on
+  /// the scan's thread before the tree is published (empty before any tree).
+  const CategoryShares &categoryShares() const { return categoryShares_; }
   /// The folders of that tree that could not be read completely, each with
   /// why: ScanReport::unreadablePaths of arena() (the first
   /// ScanReport::maxUnreadablePaths, sorted by path); empty before any tree.
@@ -56,9 +60,19 @@ public:
   /// Stops the running scan, if any; the previous result stays.
   void cancelScan();
   /// Sends the node's path to the Trash (the user chose it, so it counts as
-  /// confirmed); the report arrives in lastCleaningReport. The tree is not
-  /// changed.
+  /// confirmed); the report arrives in lastCleaningReport, with what the
+  /// move frees once the Trash is emptied. That is settled from the tree's
+  /// hard-link table (DiskTreeArena::removalMeasurement), as the scan saw
+  /// the node, without reading the disk again; a node of no published tree
+  /// is taken at its recorded size. What went leaves the tree (forgetPaths).
   void moveNodeToTrash(const DiskNode &node);
+  /// Publishes the tree without the nodes at `paths` (items cleaned from
+  /// it; a path it does not hold is passed over): the new tree is derived
+  /// and its category shares measured on a worker, then arenaChanged is
+  /// emitted with the folder on show found again by the views. When
+  /// another tree was published meanwhile, the paths are taken out of that
+  /// one instead. Nothing happens before the first tree.
+  void forgetPaths(const std::vector<std::string> &paths);
 
 signals:
   void arenaChanged();
@@ -69,11 +83,16 @@ signals:
 
 private:
   void setScanning(bool scanning);
-  void finishScan(std::uint64_t generation, std::optional<DiskTreeArena> arena, const std::optional<std::string> &error);
+  struct ScanResult {
+    DiskTreeArena arena;
+    CategoryShares shares;
+  };
+  void finishScan(std::uint64_t generation, std::optional<ScanResult> result, const std::optional<std::string> &error);
 
   ScanFunction scan_;
   std::shared_ptr<SafeCleaningEngine> engine_;
   std::shared_ptr<const DiskTreeArena> arena_;
+  CategoryShares categoryShares_;
   std::optional<ScanProgress> scanProgress_;
   bool isScanning_ = false;
   std::optional<QString> scanError_;

@@ -209,6 +209,10 @@ void TreemapBreadcrumbBar::setState(std::vector<DiskNode> chain, std::optional<D
   backButton_->setEnabled(canGoBack);
 
   clearCrumbs();
+  // Each crumb and chevron is shown as it is made: a child of a visible
+  // widget is otherwise shown only later, from the event loop, and until
+  // then the strip's size hint leaves it out, so the bar would lay the
+  // scroller out for an empty chain and keep it at that size.
   QWidget *strip = crumbScroller_->widget();
   int position = 0; // before the trailing stretch
   for (std::size_t i = 0; i < chain.size(); ++i) {
@@ -219,10 +223,12 @@ void TreemapBreadcrumbBar::setState(std::vector<DiskNode> chain, std::optional<D
                                           : BreadcrumbCrumbButton::Glyph::none;
     auto *crumb = new BreadcrumbCrumbButton(displayName(node), glyph, isLast, strip);
     connect(crumb, &QAbstractButton::clicked, this, [this, id = node.id] { emit navigateTo(id); });
+    crumb->show();
     crumbRow_->insertWidget(position++, crumb, 0, Qt::AlignVCenter);
     crumbs_.push_back(crumb);
     if (!isLast) {
       auto *separator = new CrumbSeparator(strip);
+      separator->show();
       crumbRow_->insertWidget(position++, separator, 0, Qt::AlignVCenter);
       separators_.push_back(separator);
     }

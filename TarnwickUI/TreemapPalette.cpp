@@ -25,11 +25,11 @@ std::string lowerAscii(std::string_view text) {
   return lowered;
 }
 
-// The lower-cased extension of the last path component; empty without one.
-std::string extensionOf(std::string_view lowered) {
+// The extension of the last component of a lower-cased path; empty without one.
+std::string_view extensionOf(std::string_view lowered) {
   const std::string_view last = lastPathComponent(lowered);
   auto dot = last.rfind('.');
-  return dot == std::string_view::npos ? std::string() : std::string(last.substr(dot + 1));
+  return dot == std::string_view::npos ? std::string_view() : last.substr(dot + 1);
 }
 
 struct InferenceRule {
@@ -91,17 +91,24 @@ QColor TreemapPalette::color(CleanableCategory category) {
   return mutedCharcoal();
 }
 
-CleanableCategory TreemapPalette::inferCategory(std::string_view path) {
-  const std::string lowered = lowerAscii(path);
-  const std::string extension = extensionOf(lowered);
+std::optional<CleanableCategory> TreemapPalette::inferCategory(std::string_view path) {
+  return inferCategoryLowered(lowerAscii(path));
+}
+
+std::optional<CleanableCategory> TreemapPalette::inferCategoryLowered(std::string_view lowered) {
+  const std::string_view extension = extensionOf(lowered);
   for (const InferenceRule &rule : inferenceRules) {
     bool holds = std::any_of(rule.words.begin(), rule.words.end(), [&](std::string_view word) {
-      return rule.byExtension ? extension == word : lowered.find(word) != std::string::npos;
+      return rule.byExtension ? extension == word : lowered.find(word) != std::string_view::npos;
     });
     if (holds)
       return rule.category;
   }
-  return userCache;
+  return std::nullopt;
+}
+
+std::optional<CleanableCategory> TreemapPalette::categoryOf(const DiskNode &node) {
+  return node.categoryHint ? node.categoryHint : inferCategory(node.path);
 }
 
 QColor TreemapPalette::tileColor(const TreemapRect &rect, std::int64_t depth, bool isHovered) {
@@ -111,8 +118,7 @@ QColor TreemapPalette::tileColor(const TreemapRect &rect, std::int64_t depth, bo
       tail.setAlphaF(0.9f);
     return tail;
   }
-  CleanableCategory category = rect.node.categoryHint.value_or(inferCategory(rect.node.path));
-  QColor fill = color(category);
+  QColor fill = color(categoryOf(rect.node).value_or(userCache));
   double opacity = isHovered ? 1.0 : 0.85 * std::max(1.0 - 0.06 * static_cast<double>(depth), 0.7);
   fill.setAlphaF(static_cast<float>(opacity));
   return fill;

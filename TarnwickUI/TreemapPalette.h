@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace tarnwick {
@@ -30,11 +31,18 @@ public:
 
   static QColor color(CleanableCategory category);
   /// A category guessed from a path by an ordered table of substring and
-  /// extension rules (ASCII case-insensitive); "Application Caches" when
-  /// nothing matches.
-  static CleanableCategory inferCategory(std::string_view path);
+  /// extension rules (ASCII case-insensitive); none when nothing matches.
+  static std::optional<CleanableCategory> inferCategory(std::string_view path);
+  /// The same for a path already lower-cased (ASCII letters), which spares
+  /// whole-tree walks a copy per node.
+  static std::optional<CleanableCategory> inferCategoryLowered(std::string_view loweredPath);
+  /// A node's category: its hint, else the one inferred from its path; none
+  /// for a node that nothing describes (an ordinary folder or file).
+  static std::optional<CleanableCategory> categoryOf(const DiskNode &node);
   /// The fill of a tile: the tail in charcoal; other tiles in the colour of
-  /// their hint (or inferred category), fading with depth unless hovered.
+  /// their category, fading with depth unless hovered. A tile without one
+  /// takes the colour of "Application Caches", so the map keeps its looks,
+  /// though nothing says it is one.
   static QColor tileColor(const TreemapRect &rect, std::int64_t depth, bool isHovered);
 
   /// File-manager style sizes ("Zero KB", "999 bytes", "12 KB", "4.7 MB",

@@ -35,12 +35,18 @@ int hintHeight() { return QFontMetrics(textFont(9, QFont::Medium)).height() + 2;
 TreemapTooltip::Content TreemapTooltip::contentFor(const TreemapRect &tile) {
   Content content;
   const DiskNode &node = tile.node;
-  if (node.categoryHint || !tile.isAggregatedTail) {
-    const CleanableCategory category = node.categoryHint.value_or(TreemapPalette::inferCategory(node.path));
-    content.symbol = QString::fromUtf8(sfSymbolName(category).data(), qsizetype(sfSymbolName(category).size()));
-    content.symbolTint = TreemapPalette::color(category);
-    const std::string_view title = rawValue(category);
+  const std::optional<CleanableCategory> category =
+      node.categoryHint || !tile.isAggregatedTail ? TreemapPalette::categoryOf(node) : std::nullopt;
+  if (category) {
+    content.symbol = QString::fromUtf8(sfSymbolName(*category).data(), qsizetype(sfSymbolName(*category).size()));
+    content.symbolTint = TreemapPalette::color(*category);
+    const std::string_view title = rawValue(*category);
     content.categoryLabel = QString::fromUtf8(title.data(), qsizetype(title.size()));
+  } else if (!tile.isAggregatedTail) {
+    // Nothing says what it is: it is named for what it is, in the tile's colour.
+    content.symbol = node.isDirectory ? QStringLiteral("folder.fill") : QStringLiteral("doc.fill");
+    content.symbolTint = TreemapPalette::tileColor(tile, 0, true);
+    content.categoryLabel = node.isDirectory ? QStringLiteral("Folder") : QStringLiteral("File");
   } else {
     content.symbol = QStringLiteral("square.stack.3d.down.right.fill");
     content.symbolTint = QColor(Qt::gray);

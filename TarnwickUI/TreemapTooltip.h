@@ -32,7 +32,7 @@ public:
   struct Content {
     QString symbol;        ///< category symbol key, or the tail's
     QColor symbolTint;
-    QString categoryLabel; ///< category title, or "Sub-pixel Aggregated Tail"
+    QString categoryLabel; ///< category title, "Folder" or "File" without one, or "Sub-pixel Aggregated Tail"
     QString percentage;
     QString name;
     QString size;

@@ -1,5 +1,9 @@
 // Google Benchmark of the treemap layout: compute() over wide folders and
-// hitTest() over a full budget of tiles.
+// hitTest() over a full budget of tiles; and of the storage gauge's shares
+// of a tree of a million nodes.
+#include "TarnwickCore/Tree/ArenaEdit.h"
+#include "TarnwickCore/Tree/TempNodeArena.h"
+#include "TarnwickUI/CategoryShares.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 #include "TarnwickUI/TreemapTilePainter.h"
 
@@ -9,6 +13,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <deque>
 #include <random>
 
 namespace {
@@ -61,6 +66,79 @@ void BM_PaintTiles(benchmark::State &state) {
   }
 }
 BENCHMARK(BM_PaintTiles)->Unit(benchmark::kMillisecond);
+
+// A home-like tree of `total` nodes under /home/user: folders of 1 to 40
+// entries, names drawn from what such folders hold, one in eight a folder.
+tarnwick::DiskTreeArena homeLikeTree(std::size_t total) {
+  static constexpr const char *fileNames[] = {"index.js", "README.md", "photo.jpg", "clip.mp4", "libfoo.so",
+                                              "main.cpp", "notes.txt", "data.bin", "app.log", "setup.tar.gz",
+                                              "module.py", "Makefile"};
+  static constexpr const char *folderNames[] = {"src", "node_modules", "Documents", ".cache", "lib", "assets",
+                                                "Projects", "build", "logs", "share"};
+  std::mt19937_64 random(5);
+  tarnwick::TempNodeArena arena;
+  auto name = [&](tarnwick::TempTreeNode &node, std::string_view text) {
+    const std::string_view stored = arena.storeName(text);
+    node.nameBytes = stored.data();
+    node.nameLength = static_cast<std::uint16_t>(stored.size());
+  };
+  tarnwick::TempTreeNode &root = arena.allocateBlock(1)[0];
+  root.isDirectory = true;
+  root.allocatedSize = 4096;
+  name(root, "user");
+  std::size_t remaining = total - 1;
+  std::deque<tarnwick::TempTreeNode *> pending{&root};
+  while (remaining > 0 && !pending.empty()) {
+    tarnwick::TempTreeNode *folder = pending.front();
+    pending.pop_front();
+    const std::size_t count = std::min<std::size_t>(1 + random() % 40, remaining);
+    auto block = arena.allocateBlock(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      const bool isFolder = random() % 8 == 0 || (pending.empty() && i + 1 == count);
+      block[i].isDirectory = isFolder;
+      block[i].allocatedSize = 4096 * std::int64_t(1 + random() % 16);
+      block[i].fileCount = isFolder ? 0 : 1;
+      name(block[i], isFolder ? folderNames[random() % std::size(folderNames)] : fileNames[random() % std::size(fileNames)]);
+      if (isFolder)
+        pending.push_back(&block[i]);
+    }
+    folder->adoptChildren(block);
+    remaining -= count;
+  }
+  root.aggregate();
+  return tarnwick::freezeTree(root, "/home/user", 2);
+}
+
+// Computed once per scan on the scan's thread, before the tree is shown.
+void BM_CategoryShares(benchmark::State &state) {
+  const tarnwick::DiskTreeArena tree = homeLikeTree(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(tarnwick::CategoryShares::measure(tree));
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_CategoryShares)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+// What the window does off the GUI thread after a clean, before it
+// publishes the new tree: find the cleaned folder, derive the tree without
+// it, measure the new shares. Budget: 60 ms for 1,000,000 nodes.
+void BM_PublishAfterRemoval(benchmark::State &state) {
+  const tarnwick::DiskTreeArena tree = homeLikeTree(static_cast<std::size_t>(state.range(0)));
+  // The root's largest folder, found again by path as the window does.
+  std::string removedPath;
+  for (const tarnwick::DiskNode &child : tree.children(tarnwick::DiskTreeArena::rootID))
+    if (child.isDirectory) {
+      removedPath = child.path;
+      break;
+    }
+  for (auto _ : state) {
+    const std::optional<tarnwick::NodeID> id = tarnwick::findNodeByPath(tree, removedPath);
+    const tarnwick::NodeID removed[] = {id.value_or(-1)};
+    const tarnwick::DiskTreeArena edited = tarnwick::withoutSubtrees(tree, removed);
+    benchmark::DoNotOptimize(tarnwick::CategoryShares::measure(edited));
+    state.counters["nodesLeft"] = double(edited.nodeCount());
+  }
+}
+BENCHMARK(BM_PublishAfterRemoval)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -29,11 +29,23 @@ void appendEscaped(std::string &out, std::string_view bytes) {
   }
 }
 
-void appendInfo(std::string &out, std::string_view name, const DiskTreeArena::Record &record) {
+// A directory's own blocks: its total less its children's, which the
+// readers add up themselves.
+std::int64_t ownSize(const DiskTreeArena &arena, NodeID id) {
+  const DiskTreeArena::Record &record = arena.record(id);
+  std::int64_t own = record.allocatedSize;
+  if (record.isDirectory)
+    for (std::uint32_t i = 0; i < record.childCount; ++i)
+      own -= arena.record(record.firstChildID + static_cast<NodeID>(i)).allocatedSize;
+  return own;
+}
+
+void appendInfo(std::string &out, std::string_view name, const DiskTreeArena &arena, NodeID id) {
+  const DiskTreeArena::Record &record = arena.record(id);
   out += "{\"name\":\"";
   appendEscaped(out, name);
   out += "\",\"dsize\":";
-  out += std::to_string(record.isDirectory ? 0 : record.allocatedSize);
+  out += std::to_string(ownSize(arena, id));
   double mtime = record.modificationTimestamp;
   if (mtime > 0) {
     out += ",\"mtime\":";
@@ -66,7 +78,7 @@ bool writeNcduJson(const DiskTreeArena &arena, std::FILE *out) {
   };
   std::vector<Frame> stack;
   buffer += '[';
-  appendInfo(buffer, arena.rootPath(), arena.record(arena.rootID));
+  appendInfo(buffer, arena.rootPath(), arena, arena.rootID);
   stack.push_back({arena.rootID, 0});
   while (!stack.empty()) {
     Frame &frame = stack.back();
@@ -81,10 +93,10 @@ bool writeNcduJson(const DiskTreeArena &arena, std::FILE *out) {
     buffer += ",\n";
     if (record.isDirectory) {
       buffer += '[';
-      appendInfo(buffer, arena.name(child), record);
+      appendInfo(buffer, arena.name(child), arena, child);
       stack.push_back({child, 0});
     } else {
-      appendInfo(buffer, arena.name(child), record);
+      appendInfo(buffer, arena.name(child), arena, child);
     }
     if (!flush(false))
       return false;

@@ -3,6 +3,7 @@
 #include "TarnwickApp/Windows/CleaningReportMessage.h"
 #include "TarnwickApp/Windows/ReportToast.h"
 #include "TarnwickApp/Windows/ScanningHUDView.h"
+#include "TarnwickUI/DashboardSidebar.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 
@@ -64,15 +65,19 @@ void AppRootView::showPage() {
       connect(dashboard_, &tarnwick::SizeloomDashboardView::moveToTrash, &coordinator_,
               &tarnwick::TarnwickAppCoordinator::moveNodeToTrash);
       connect(dashboard_, &tarnwick::SizeloomDashboardView::rescan, this, &AppRootView::rescan);
-      connect(dashboard_, &tarnwick::SizeloomDashboardView::cleanCategory, this, [this](tarnwick::CleanableCategory category) {
-        const std::string_view title = tarnwick::rawValue(category);
-        std::printf("Cleaning category: %.*s\n", int(title.size()), title.data());
-        std::fflush(stdout);
-        emit cleanCachesRequested(category);
-      });
+      connect(dashboard_, &tarnwick::SizeloomDashboardView::cleanCategory, this,
+              [this](std::optional<tarnwick::CleanableCategory> category) {
+                const std::string_view title = category ? tarnwick::rawValue(*category) : "All Files";
+                std::printf("Cleaning category: %.*s\n", int(title.size()), title.data());
+                std::fflush(stdout);
+                // Trash Bins are no cache: a view of the Trash is where that
+                // category belongs, and where it can be routed from here.
+                emit cleanCachesRequested(category);
+              });
     } else if (dashboard_->arena() != arena) {
       dashboard_->setArena(arena);
     }
+    dashboard_->sidebar()->setCategoryShares(coordinator_.categoryShares()); // measured with the tree
     setCurrentWidget(dashboard_);
     return;
   }

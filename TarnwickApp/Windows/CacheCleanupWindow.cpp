@@ -40,11 +40,21 @@ bool askWithMessageBox(QWidget *parent, const QString &question) {
                                QMessageBox::Cancel | QMessageBox::Yes, QMessageBox::Cancel) == QMessageBox::Yes;
 }
 
-/// Everything a report holds, one line per path.
+/// Everything a report holds, one line per path; an item that frees
+/// nothing says why.
 QString reportDetails(const tarnwick::SafeCleaningReport &report) {
   QStringList lines;
-  for (const std::string &path : report.cleanedPaths)
-    lines << QStringLiteral("Moved to the Trash: ") + displayText(path);
+  const bool removed = report.reclaimed && report.reclaimed->mode == tarnwick::DeletionMode::permanentDelete;
+  for (const std::string &path : report.cleanedPaths) {
+    QString line = (removed ? QStringLiteral("Removed: ") : QStringLiteral("Moved to the Trash: ")) + displayText(path);
+    if (report.reclaimed)
+      if (auto linked = report.reclaimed->linkedElsewhere.find(path); linked != report.reclaimed->linkedElsewhere.end())
+        line += QStringLiteral(" (frees no space: %L1 other link%2 to it remain%3)")
+                    .arg(linked->second)
+                    .arg(linked->second == 1 ? "" : "s")
+                    .arg(linked->second == 1 ? "s" : "");
+    lines << line;
+  }
   for (const auto &[path, reason] : report.errors)
     lines << QStringLiteral("Not moved: %1 — %2").arg(displayText(path), QString::fromStdString(reason));
   return lines.join(QLatin1Char('\n'));

@@ -9,11 +9,22 @@
 namespace quillane {
 namespace {
 
+using tarnwick::DeletionMode;
+using tarnwick::ReclaimedSpace;
+
 QString lastComponent(const std::string &path) {
   return tarnwick::WidgetStyle::displayText(tarnwick::lastPathComponent(path));
 }
 
 QString quoted(const QString &name) { return QStringLiteral("“") + name + QStringLiteral("”"); }
+
+QString bytes(std::int64_t count) { return tarnwick::TreemapPalette::formatBytes(count); }
+
+// "1 other link to it remains", "3 other links to it remain".
+QString otherLinks(std::int64_t count, const QString &owner) {
+  return count == 1 ? QStringLiteral("1 other link to %1 remains").arg(owner)
+                    : QStringLiteral("%L1 other links to %2 remain").arg(count).arg(owner);
+}
 
 // Session files left inside cleaned browser folders, named so the user
 // knows the folder is not empty on purpose.
@@ -31,20 +42,45 @@ QString keptNotice(const tarnwick::SafeCleaningReport &report) {
       .arg(names.join(QStringLiteral(", ")));
 }
 
+bool intoTrash(const ReclaimedSpace &space) { return space.mode == DeletionMode::moveToTrash; }
+
+// What went, in one sentence: "Moved “x” to the Trash. 1 MB is freed when the
+// Trash is emptied." or "Removed 3 items, freeing 1 MB.", or that it frees
+// nothing because of other links.
+QString doneSentence(const tarnwick::SafeCleaningReport &report, const ReclaimedSpace &space) {
+  const std::size_t moved = report.cleanedPaths.size();
+  const QString what = moved == 1 ? quoted(lastComponent(report.cleanedPaths[0])) : QStringLiteral("%1 items").arg(moved);
+  const QString done = intoTrash(space) ? QStringLiteral("Moved %1 to the Trash").arg(what) : QStringLiteral("Removed %1").arg(what);
+  if (space.linkedElsewhere.size() == moved) {
+    if (moved == 1)
+      return done + QStringLiteral(", which frees no space: %1.").arg(otherLinks(space.linkedElsewhere.begin()->second, "it"));
+    return done + QStringLiteral(", which free no space: %1.").arg(otherLinks(space.remainingLinks, "them"));
+  }
+  QString sentence = intoTrash(space) ? done + QStringLiteral(". %1 is freed when the Trash is emptied.").arg(bytes(space.bytes))
+                                      : done + QStringLiteral(", freeing %1.").arg(bytes(space.bytes));
+  if (space.linkedElsewhere.size() == 1) {
+    const auto &[path, links] = *space.linkedElsewhere.begin();
+    sentence += QStringLiteral(" %1 frees no space: %2.").arg(quoted(lastComponent(path)), otherLinks(links, "it"));
+  } else if (!space.linkedElsewhere.empty()) {
+    sentence += QStringLiteral(" %1 of them free no space: other links to them remain.").arg(space.linkedElsewhere.size());
+  } else if (space.remainingLinks > 0) {
+    sentence += QStringLiteral(" %1, so those files stay.").arg(otherLinks(space.remainingLinks, "some of its files"));
+  }
+  return sentence;
+}
+
 } // namespace
 
 CleaningReportMessage CleaningReportMessage::from(const tarnwick::SafeCleaningReport &report) {
-  using tarnwick::TreemapPalette;
-  const QString freed = TreemapPalette::formatBytes(report.freedBytes);
+  // A report nobody measured says what the items were recorded to hold.
+  const ReclaimedSpace space = report.reclaimed.value_or(ReclaimedSpace{DeletionMode::moveToTrash, report.freedBytes, 0, {}});
   const std::size_t moved = report.cleanedPaths.size();
   const std::size_t blocked = report.blockedProtectedPaths.size();
   const std::size_t failed = report.errors.size() - std::min(report.errors.size(), blocked);
   if (blocked == 0 && failed == 0) {
-    if (moved == 1)
-      return {QStringLiteral("Moved %1 to the Trash, freeing %2.").arg(quoted(lastComponent(report.cleanedPaths[0])), freed) +
-                  keptNotice(report),
-              true};
-    return {QStringLiteral("Moved %1 items to the Trash, freeing %2.").arg(moved).arg(freed) + keptNotice(report), true};
+    if (moved == 0) // cancelled before the first item, or every item covered by another
+      return {intoTrash(space) ? QStringLiteral("Nothing was moved to the Trash.") : QStringLiteral("Nothing was removed."), true};
+    return {doneSentence(report, space) + keptNotice(report), true};
   }
 
   // Something stayed: say why, starting with the guard's refusals.
@@ -55,10 +91,18 @@ CleaningReportMessage CleaningReportMessage::from(const tarnwick::SafeCleaningRe
     reason = QString::fromStdString(error != report.errors.end() ? error->second : "Deletion rejected.");
   } else {
     const auto &[path, error] = *report.errors.begin(); // no refusals: every entry is a failure
-    reason = QStringLiteral("Could not move %1 to the Trash: %2").arg(quoted(lastComponent(path)), QString::fromStdString(error));
+    reason = (intoTrash(space) ? QStringLiteral("Could not move %1 to the Trash: %2") : QStringLiteral("Could not remove %1: %2"))
+                 .arg(quoted(lastComponent(path)), QString::fromStdString(error));
   }
-  if (moved > 0)
-    reason = QStringLiteral("Moved %1 of %2 items (%3). ").arg(moved).arg(moved + blocked + failed).arg(freed) + reason;
+  if (moved > 0) {
+    const QString freed = intoTrash(space) ? QStringLiteral("%1 when the Trash is emptied").arg(bytes(space.bytes))
+                                           : QStringLiteral("freeing %1").arg(bytes(space.bytes));
+    reason = (intoTrash(space) ? QStringLiteral("Moved %1 of %2 items to the Trash (%3). ") : QStringLiteral("Removed %1 of %2 items (%3). "))
+                 .arg(moved)
+                 .arg(moved + blocked + failed)
+                 .arg(freed) +
+             reason;
+  }
   return {reason + keptNotice(report), false};
 }
 

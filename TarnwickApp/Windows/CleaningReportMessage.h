@@ -6,13 +6,16 @@
 
 namespace quillane {
 
-/// What a move to the Trash did, in one short sentence for the window:
-/// the freed size, or why the item stayed (the guard's reason, or the
+/// What a cleaning run did, in one short sentence for the window. Moved to
+/// the Trash: what is freed once the Trash is emptied; removed: what was
+/// freed; an item whose files keep other links frees nothing, and says how
+/// many remain. When an item stayed: why (the guard's reason, or the
 /// failure). A report of several items names how many went and what stopped
-/// the first that did not.
+/// the first that did not. The sizes are the report's `reclaimed` ones, or
+/// the items' recorded sizes when nobody measured them.
 struct CleaningReportMessage {
   QString text;
-  bool succeeded = false; // every item went to the Trash
+  bool succeeded = false; // every item went
 
   static CleaningReportMessage from(const tarnwick::SafeCleaningReport &report);
 };

@@ -32,6 +32,15 @@ WelcomeLauncherView::Shortcuts launcherShortcuts() {
           QKeySequence(Qt::CTRL | Qt::Key_O), QKeySequence(Qt::CTRL | Qt::Key_K)};
 }
 
+// What the sizes mean, as the README's "What the sizes mean" says it.
+QString sizeNote() {
+  return QStringLiteral("Sizes are the space the file system reports as allocated (st_blocks, as du counts it): "
+                        "every file once however many hard links it has, folders included, sparse files at what "
+                        "they occupy. A compressed file shows its compressed size only where the file system "
+                        "reports it so, as ZFS does; btrfs reports the uncompressed extents, so there it shows "
+                        "its full size.");
+}
+
 std::optional<QString> askForFolder(QWidget *parent, const QString &startFolder) {
   QFileDialog dialog(parent, QStringLiteral("Choose Folder to Scan"));
   dialog.setFileMode(QFileDialog::Directory);
@@ -177,7 +186,7 @@ QMessageBox *MainWindow::showAbout() {
     aboutBox_->setIconPixmap(tarnwick::SymbolIcons::icon("quillane").pixmap(64, 64));
     aboutBox_->setTextFormat(Qt::PlainText);
     aboutBox_->setText(QStringLiteral("Quillane"));
-    aboutBox_->setInformativeText(QStringLiteral("Version %1\n\n%2").arg(QStringLiteral(QUILLANE_VERSION), credits));
+    aboutBox_->setInformativeText(QStringLiteral("Version %1\n\n%2\n\n%3").arg(QStringLiteral(QUILLANE_VERSION), credits, sizeNote()));
     aboutBox_->setStandardButtons(QMessageBox::Ok);
   }
   aboutBox_->open();
@@ -187,6 +196,12 @@ QMessageBox *MainWindow::showAbout() {
 CacheCleanupWindow *MainWindow::showCacheCleanup(std::optional<tarnwick::CleanableCategory> category) {
   if (!cacheWindow_) {
     cacheWindow_ = new CacheCleanupWindow(homeFolder_.toStdString(), engine_, this);
+    // What the cache window cleans leaves the explorer's tree too.
+    tarnwick::CacheCleanupController &controller = cacheWindow_->controller();
+    connect(&controller, &tarnwick::CacheCleanupController::reportChanged, this, [this, &controller] {
+      if (controller.lastReport())
+        coordinator_.forgetPaths(controller.lastReport()->cleanedPaths);
+    });
   }
   cacheWindow_->open(category);
   return cacheWindow_;

@@ -75,6 +75,7 @@ DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader,
   pending_.clear();
   pendingDirectories_.clear();
   pendingLinks_.clear();
+  pendingLinkBytes_ = 0;
   unreadableAction_ = nullptr;
   if (!reader.open(directoryPath_)) {
     int error = errno;
@@ -182,6 +183,14 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
   }
   if (facts.type == EntryType::symlink) {
     ++stats_.skippedSymlinks;
+    // Not followed and not a node, but a long target takes a block, which
+    // `du` counts: it belongs to the directory, once however many names the
+    // link has.
+    if (facts.linkCount == 1 || facts.fileIdentifier == 0 ||
+        context_.deduplicator.track(facts.device, facts.fileIdentifier)) {
+      pendingLinkBytes_ += facts.size;
+      tally.bytes += facts.size;
+    }
     return;
   }
   TempTreeNode &node = pending_.emplace_back();
@@ -194,8 +203,10 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
   node.setCategoryHint(DirectoryHintMatcher::hintFor(hintMatches));
   node.isDirectory = facts.type == EntryType::directory;
   if (node.isDirectory) {
+    // A directory's own blocks (its listing) stay in its size; its
+    // children's are added when the tree is aggregated.
     node.isPackage = hasPackageExtension(facts.name);
-    node.allocatedSize = 0;
+    tally.bytes += node.allocatedSize;
     if (!context_.pseudoFileSystems.contains(facts.device))
       pendingDirectories_.push_back({static_cast<std::uint32_t>(pending_.size() - 1), hintMatches});
   } else {
@@ -205,7 +216,7 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
     // the size is settled after the walk (resolveHardLinks).
     if (facts.fileIdentifier != 0 && facts.linkCount != 1) {
       pendingLinks_.push_back({static_cast<std::uint32_t>(pending_.size() - 1), facts.device,
-                               facts.fileIdentifier, node.allocatedSize});
+                               facts.fileIdentifier, node.allocatedSize, facts.linkCount});
       if (!context_.deduplicator.track(facts.device, facts.fileIdentifier))
         node.allocatedSize = 0;
     }
@@ -220,10 +231,11 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
 }
 
 void DirectoryWalker::reportBatch(const BatchTally &tally) {
-  if (tally.files == 0)
+  if (tally.files == 0 && tally.bytes == 0)
     return;
   filePath_.assign(directoryPath_);
-  appendPathComponent(filePath_, tally.lastFileName);
+  if (tally.files > 0)
+    appendPathComponent(filePath_, tally.lastFileName);
   context_.emitter.record(tally.files, 0, tally.bytes, filePath_);
 }
 
@@ -233,8 +245,9 @@ void DirectoryWalker::commitChildren(TempTreeNode &directory, bool useFileManage
     return;
   std::span<TempTreeNode> block = arena_.copyBlock(pending_);
   directory.adoptChildren(block);
+  directory.allocatedSize += pendingLinkBytes_;
   for (const PendingLink &link : pendingLinks_)
-    linkedFiles_.push_back({link.device, link.inode, link.size, &block[link.index]});
+    linkedFiles_.push_back({link.device, link.inode, link.size, link.linkCount, &block[link.index]});
   for (const PendingDirectory &pending : pendingDirectories_) {
     TempTreeNode &node = block[pending.index];
     ScanWorkItem &child = childItems_.emplace_back(

@@ -42,6 +42,7 @@ private:
   enum class ReadOutcome { complete, unsupported, inaccessible, cancelled };
   struct BatchTally {
     std::int64_t files = 0;
+    /// Of files, directories and symbolic links alike.
     std::int64_t bytes = 0;
     std::string_view lastFileName;
   };
@@ -78,6 +79,7 @@ private:
     std::int64_t device;
     std::uint64_t inode;
     std::int64_t size;
+    std::uint64_t linkCount;
   };
   struct PendingDirectory {
     std::uint32_t index;
@@ -85,6 +87,9 @@ private:
   };
   std::vector<PendingDirectory> pendingDirectories_;
   std::vector<PendingLink> pendingLinks_;
+  /// Blocks of the symbolic links of the directory being read: they are no
+  /// nodes, so they count in the directory's own size.
+  std::int64_t pendingLinkBytes_ = 0;
   std::vector<LinkedFile> linkedFiles_;
   std::vector<ScanWorkItem> childItems_;
   std::string directoryPath_;

@@ -62,16 +62,10 @@ std::string plainPath(const std::string &rootURL) {
   return result;
 }
 
-double modificationTimestamp(const std::string &path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0)
-    return 0;
-  return static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9;
-}
-
 // The root is a directory whatever the path really is: a root that cannot
-// be listed becomes an empty, inaccessible directory. Its name is the given
-// path's last component ("/" for the file system root).
+// be listed becomes an empty, inaccessible directory, which still counts the
+// blocks of a folder that is there. Its name is the given path's last
+// component ("/" for the file system root).
 TempTreeNode &makeRootNode(TempNodeArena &arena, const std::string &givenPath, const std::string &rootPath) {
   TempTreeNode &root = arena.allocateBlock(1)[0];
   std::string_view lastComponent = lastPathComponent(givenPath);
@@ -80,7 +74,11 @@ TempTreeNode &makeRootNode(TempNodeArena &arena, const std::string &givenPath, c
   root.nameLength = static_cast<std::uint16_t>(name.size());
   root.isDirectory = true;
   root.isPackage = hasPackageExtension(lastComponent);
-  root.modificationTimestamp = modificationTimestamp(rootPath);
+  if (struct stat st; ::stat(rootPath.c_str(), &st) == 0) {
+    root.modificationTimestamp = static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9;
+    if (S_ISDIR(st.st_mode))
+      root.allocatedSize = static_cast<std::int64_t>(st.st_blocks) * 512;
+  }
   root.setCategoryHint(categoryHint(rootPath));
   return root;
 }
@@ -142,6 +140,7 @@ DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const
 
   TempNodeArena rootArena;
   TempTreeNode &root = makeRootNode(rootArena, givenPath, rootPath);
+  context.emitter.record(0, 0, root.allocatedSize, rootPath);
 
   // The walkers own the nodes they create; they live until the freeze.
   std::vector<std::unique_ptr<DirectoryWalker>> walkers;
@@ -169,13 +168,14 @@ DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const
   // One breadth-first block list serves hard-link resolution, aggregation
   // and the freeze.
   const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root);
-  resolveHardLinks(blocks, std::move(linkedFiles));
+  SharedLinkTable sharedLinks = resolveHardLinks(blocks, std::move(linkedFiles));
   aggregateBlocks(blocks);
   ScanReport report = makeReport(stats, context);
   report.durationSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   DiskTreeArena arena = freezeTree(root, blocks, rootPath,
-                                   std::min(cores, static_cast<unsigned>(maxConcurrentDirectories)), std::move(report));
+                                   std::min(cores, static_cast<unsigned>(maxConcurrentDirectories)), std::move(report),
+                                   std::move(sharedLinks));
   walkers.clear();
   context.emitter.emitFinal(rootPath);
   return arena;

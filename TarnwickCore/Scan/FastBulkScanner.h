@@ -17,6 +17,12 @@ namespace tarnwick {
 /// listings at a time. Hard-linked files count once, symbolic links are
 /// never followed, pseudo file systems (proc, sysfs, …) are not read.
 ///
+/// Sizes are allocated blocks (st_blocks × 512) as the file system reports
+/// them: every file once, every folder's own blocks, and the blocks of the
+/// symbolic links a folder holds (a link is no node, so they count in the
+/// folder's own size). The root's total is then what `du -s -B1` reports
+/// for the same tree.
+///
 /// Threads: a scanner holds no state between scans; scan() may run on
 /// several threads at once, each scan with its own walkers.
 class FastBulkScanner {

@@ -6,9 +6,10 @@
 
 namespace tarnwick {
 
-void resolveHardLinks(const std::vector<ChildBlock> &blocks, std::vector<LinkedFile> files) {
+SharedLinkTable resolveHardLinks(const std::vector<ChildBlock> &blocks, std::vector<LinkedFile> files) {
+  SharedLinkTable table;
   if (files.empty())
-    return;
+    return table;
   // Blocks by address, to find the identifier of a node from its pointer.
   std::vector<const ChildBlock *> byAddress;
   byAddress.reserve(blocks.size());
@@ -35,11 +36,24 @@ void resolveHardLinks(const std::vector<ChildBlock> &blocks, std::vector<LinkedF
   std::sort(ranked.begin(), ranked.end(), [](const Ranked &a, const Ranked &b) {
     return std::tie(a.file->device, a.file->inode, a.id) < std::tie(b.file->device, b.file->inode, b.id);
   });
-  for (std::size_t i = 0; i < ranked.size(); ++i) {
-    const LinkedFile &file = *ranked[i].file;
-    bool first = i == 0 || ranked[i - 1].file->device != file.device || ranked[i - 1].file->inode != file.inode;
-    file.node->allocatedSize = first ? file.size : 0;
+  std::vector<NodeID> names;
+  for (std::size_t begin = 0, end; begin < ranked.size(); begin = end) {
+    const LinkedFile &first = *ranked[begin].file;
+    SharedLinkTable::File shared{static_cast<std::uint64_t>(first.device), first.inode, 0, first.size, 0, 0};
+    names.clear();
+    for (end = begin; end < ranked.size() && ranked[end].file->device == first.device &&
+                      ranked[end].file->inode == first.inode;
+         ++end) {
+      const LinkedFile &file = *ranked[end].file;
+      file.node->allocatedSize = end == begin ? file.size : 0;
+      // A link made during the scan shows in the later reads.
+      shared.linkCount = std::max(shared.linkCount, file.linkCount);
+      names.push_back(ranked[end].id);
+    }
+    shared.linkCount = std::max<std::uint64_t>(shared.linkCount, names.size());
+    table.add(shared, names);
   }
+  return table;
 }
 
 } // namespace tarnwick

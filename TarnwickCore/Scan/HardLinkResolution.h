@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnwickCore/Tree/ChildBlockWalk.h"
+#include "TarnwickCore/Tree/SharedLinkTable.h"
 
 #include <cstdint>
 #include <vector>
@@ -13,6 +14,8 @@ struct LinkedFile {
   std::uint64_t inode = 0;
   /// The file's allocated size, before any de-duplication.
   std::int64_t size = 0;
+  /// Its link count as read; 0 when the source does not know it.
+  std::uint64_t linkCount = 0;
   TempTreeNode *node = nullptr;
 };
 
@@ -21,6 +24,11 @@ struct LinkedFile {
 /// to the others, so the result does not depend on which walker got there
 /// first. `blocks` is childBlocksBreadthFirst() of the tree holding every
 /// node in `files`; run before aggregation.
-void resolveHardLinks(const std::vector<ChildBlock> &blocks, std::vector<LinkedFile> files);
+///
+/// Returns the table of the files met under more than one name or with a
+/// link count above 1, ordered by device and inode, their names identified
+/// as the freeze will number them. A file whose link count is unknown is
+/// taken to have just the names met.
+SharedLinkTable resolveHardLinks(const std::vector<ChildBlock> &blocks, std::vector<LinkedFile> files);
 
 } // namespace tarnwick

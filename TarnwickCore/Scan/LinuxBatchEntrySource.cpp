@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -24,8 +23,8 @@ constexpr int statxFlags = AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC | AT_NO_AUTO
 
 // The kernel's linux_dirent64 record, which glibc does not declare:
 // u64 d_ino, s64 d_off, u16 d_reclen, u8 d_type, then the NUL-terminated name.
+// The type is not read: statx tells it with everything else.
 constexpr std::size_t direntLengthOffset = 16;
-constexpr std::size_t direntTypeOffset = 18;
 constexpr std::size_t direntNameOffset = 19;
 
 EntryType typeFromMode(unsigned mode) {
@@ -75,8 +74,7 @@ public:
       const std::byte *record = buffer_.get() + offset;
       unsigned short length;
       std::memcpy(&length, record + direntLengthOffset, sizeof length);
-      inspect(reinterpret_cast<const char *>(record + direntNameOffset),
-              static_cast<unsigned char>(record[direntTypeOffset]), out);
+      inspect(reinterpret_cast<const char *>(record + direntNameOffset), out);
       offset += length;
     }
     return BatchStatus::entries;
@@ -85,15 +83,12 @@ public:
   void close() override { directory_.reset(); }
 
 private:
-  void inspect(const char *name, unsigned char listedType, std::vector<EntryFacts> &out) {
+  void inspect(const char *name, std::vector<EntryFacts> &out) {
     if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
       return;
     EntryFacts &facts = out.emplace_back();
     facts.name = std::string_view(name);
-    if (listedType == DT_LNK) {
-      facts.type = EntryType::symlink;
-      return;
-    }
+    // Every entry, symbolic links too: a long target occupies a block.
     struct statx st;
     if (::statx(directory_.get(), name, statxFlags, statxMask, &st) != 0) {
       // Vanished or unreadable since the listing: left out by the walker.

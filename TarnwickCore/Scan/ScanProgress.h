@@ -14,7 +14,8 @@ struct ScanProgress {
   std::int64_t scannedFiles = 0;
   /// Directories whose listing has finished, the root's included.
   std::int64_t scannedDirectories = 0;
-  /// Sum of reported file sizes (repeated hard links count 0).
+  /// Sum of the sizes met so far, as the tree counts them: files (repeated
+  /// hard links count 0), folders' own blocks and symbolic links' blocks.
   std::int64_t accumulatedBytes = 0;
   double elapsedSeconds = 0;
 

@@ -21,9 +21,10 @@ std::size_t heapBytes(const std::string &text) {
 
 } // namespace
 
-DiskTreeArena::DiskTreeArena(std::string rootPath, RecordTable records, NamePool namePool, ScanReport report)
+DiskTreeArena::DiskTreeArena(std::string rootPath, RecordTable records, NamePool namePool, ScanReport report,
+                             SharedLinkTable sharedLinks)
     : rootPath_(std::move(rootPath)), records_(std::move(records)), namePool_(std::move(namePool)),
-      report_(std::move(report)) {}
+      report_(std::move(report)), sharedLinks_(std::move(sharedLinks)) {}
 
 std::string_view DiskTreeArena::name(NodeID id) const {
   const Record &r = record(id);
@@ -127,15 +128,42 @@ std::vector<DiskNode> DiskTreeArena::breadcrumbChain(NodeID id) const {
   return chain;
 }
 
+CacheMeasurement DiskTreeArena::removalMeasurement(NodeID id) const {
+  CacheMeasurement measurement;
+  if (!isValid(id))
+    return measurement;
+  measurement.unsharedBytes = record(id).allocatedSize;
+  // Identifiers grow downwards, so the walk up from a name can stop as soon
+  // as it passes below `id`.
+  auto isInside = [&](NodeID name) {
+    while (name > id)
+      name = record(name).parentID;
+    return name == id;
+  };
+  for (const SharedLinkTable::File &file : sharedLinks_.files()) {
+    const std::span<const NodeID> names = sharedLinks_.names(file);
+    const auto inside = static_cast<std::uint64_t>(std::count_if(names.begin(), names.end(), isInside));
+    if (inside == 0)
+      continue;
+    // The subtree's size holds the file's bytes when it holds their carrier.
+    if (isInside(names.front()))
+      measurement.unsharedBytes -= file.allocatedSize;
+    measurement.sharedFiles.push_back({file.device, file.inode, file.linkCount, inside, file.allocatedSize});
+  }
+  return measurement;
+}
+
 std::size_t DiskTreeArena::memoryBytes() const {
   std::size_t reportBytes = report_.unreadablePaths.capacity() * sizeof(Failure);
   for (const Failure &failure : report_.unreadablePaths)
     reportBytes += heapBytes(failure.action) + heapBytes(failure.path) + heapBytes(failure.reason);
-  return records_.capacity() * sizeof(Record) + namePool_.capacity() + rootPath_.capacity() + reportBytes;
+  return records_.capacity() * sizeof(Record) + namePool_.capacity() + rootPath_.capacity() + reportBytes +
+         sharedLinks_.memoryBytes();
 }
 
 bool operator==(const DiskTreeArena &lhs, const DiskTreeArena &rhs) {
-  if (lhs.report_ != rhs.report_ || lhs.rootPath_ != rhs.rootPath_ || lhs.records_.size() != rhs.records_.size())
+  if (lhs.report_ != rhs.report_ || lhs.rootPath_ != rhs.rootPath_ || lhs.records_.size() != rhs.records_.size() ||
+      lhs.sharedLinks_ != rhs.sharedLinks_)
     return false;
   for (std::size_t i = 0; i < lhs.records_.size(); ++i) {
     const auto &a = lhs.records_[i];

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "TarnwickCore/Catalogue/CacheMeasurement.h"
 #include "TarnwickCore/Support/DefaultInitAllocator.h"
 #include "TarnwickCore/Tree/DiskNode.h"
 #include "TarnwickCore/Tree/ScanReport.h"
+#include "TarnwickCore/Tree/SharedLinkTable.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,8 +27,12 @@ struct ChildBlock;
 /// consecutive identifiers [firstChildID, firstChildID + childCount).
 ///
 /// Beside the nodes it keeps the ScanReport of the scan that made it (how
-/// long it took, what it skipped, which folders it could not read), given
-/// when it is built.
+/// long it took, what it skipped, which folders it could not read) and the
+/// table of its hard-linked files, both given when it is built.
+///
+/// Sizes: a file's allocatedSize is its allocated blocks (0 for every name
+/// of a hard-linked file but the first); a folder's is its own blocks plus
+/// those of its symbolic links (which are not nodes) plus its children's.
 ///
 /// Threads: a finished arena is never modified and may be read concurrently.
 class DiskTreeArena {
@@ -56,7 +62,8 @@ public:
 
   /// An empty arena (no nodes; every query answers empty or absent).
   DiskTreeArena() = default;
-  DiskTreeArena(std::string rootPath, RecordTable records, NamePool namePool, ScanReport report = {});
+  DiskTreeArena(std::string rootPath, RecordTable records, NamePool namePool, ScanReport report = {},
+                SharedLinkTable sharedLinks = {});
 
   /// The most nodes a table can hold.
   static constexpr std::size_t maxNodeCount = 0x7fffffff;
@@ -75,6 +82,9 @@ public:
 
   /// Cheap access for whole-tree walks (exporters, statistics); `id` must be valid.
   const Record &record(NodeID id) const { return records_[static_cast<std::size_t>(id)]; }
+  /// Every node's name, at the offsets the records give; for derivations
+  /// that copy the arena (ArenaEdit).
+  const NamePool &namePool() const { return namePool_; }
   std::string_view name(NodeID id) const;
   std::string path(NodeID id) const;
   std::optional<CleanableCategory> categoryHint(NodeID id) const;
@@ -83,12 +93,25 @@ public:
   /// the folders it could not read.
   const ScanReport &scanReport() const { return report_; }
 
-  /// Bytes held by the table, the name pool and the report's list.
+  /// The files that have several names, with the nodes naming each.
+  const SharedLinkTable &sharedLinks() const { return sharedLinks_; }
+
+  /// What removing `id` and everything below it would free, as far as the
+  /// scan saw it: the subtree's size, with each hard-linked file counted
+  /// apart (SharedFile) with how many of its names lie in the subtree, so
+  /// that the files that keep names elsewhere can be told and several
+  /// removals settled together. Nothing for an invalid identifier. Costs
+  /// one walk up from every name in sharedLinks(), no disk access.
+  CacheMeasurement removalMeasurement(NodeID id) const;
+
+  /// Bytes held by the table, the name pool, the report's list and the
+  /// shared-link table.
   std::size_t memoryBytes() const;
 
   static constexpr NodeID rootID = 0;
 
-  /// Compares every node's twelve fields and the scan reports.
+  /// Compares every node's twelve fields, the scan reports and the
+  /// shared-link tables.
   friend bool operator==(const DiskTreeArena &lhs, const DiskTreeArena &rhs);
 
 private:
@@ -98,6 +121,7 @@ private:
   RecordTable records_;
   NamePool namePool_;
   ScanReport report_;
+  SharedLinkTable sharedLinks_;
 };
 
 static_assert(sizeof(DiskTreeArena::Record) == 48, "a frozen node is meant to stay at 48 bytes");
@@ -109,8 +133,9 @@ static_assert(sizeof(DiskTreeArena::Record) == 48, "a frozen node is meant to st
 /// depend on their number.
 DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath, unsigned threads = 1,
                          ScanReport report = {});
-/// The same, reusing `blocks`, the childBlocksBreadthFirst() of `root`.
+/// The same, reusing `blocks`, the childBlocksBreadthFirst() of `root`, and
+/// keeping `sharedLinks` (whose node identifiers are those of the freeze).
 DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock> &blocks, std::string rootPath,
-                         unsigned threads, ScanReport report = {});
+                         unsigned threads, ScanReport report = {}, SharedLinkTable sharedLinks = {});
 
 } // namespace tarnwick

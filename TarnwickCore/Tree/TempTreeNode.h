@@ -51,8 +51,9 @@ struct TempTreeNode {
   void adoptChildren(std::span<TempTreeNode> block);
 
   /// Folds every subtree's totals into its directory nodes, bottom-up: a
-  /// directory's size and file count become the sums over the files below
-  /// it, its directory count the number of directories below it. Iterative,
+  /// directory's size becomes its own plus the sizes of everything below
+  /// it, its file count the files below it, its directory count the number
+  /// of directories below it. Iterative,
   /// so depth is bounded only by memory; the extra memory is one entry per
   /// directory, not per node.
   void aggregate();

@@ -65,7 +65,7 @@ DiskTreeArena freezeTree(const TempTreeNode &root, std::string rootPath, unsigne
 }
 
 DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock> &blocks, std::string rootPath,
-                         unsigned threads, ScanReport report) {
+                         unsigned threads, ScanReport report, SharedLinkTable sharedLinks) {
   std::size_t nodeCount = 1;
   std::uint64_t nameBytes = root.nameLength;
   if (!blocks.empty()) {
@@ -100,7 +100,8 @@ DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock>
     }
     fillBlocks(blocks, cuts[0], cuts[1], records.data(), names.data(), nodeCount, nameBytes);
   }
-  return DiskTreeArena(std::move(rootPath), std::move(records), std::move(names), std::move(report));
+  return DiskTreeArena(std::move(rootPath), std::move(records), std::move(names), std::move(report),
+                       std::move(sharedLinks));
 }
 
 } // namespace tarnwick

@@ -1,5 +1,7 @@
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 
+#include "TarnwickCore/Tree/ArenaEdit.h"
+
 #include "TestSupport/GatedScan.h"
 #include "TestSupport/TempTree.h"
 
@@ -129,6 +131,67 @@ TEST_F(TarnwickAppCoordinatorTest, MovesNodesToTheTrashAndPublishesTheReport) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->lastCleaningReport()->cleanedPaths.empty(); }));
   EXPECT_EQ(coordinator->lastCleaningReport()->blockedProtectedPaths, std::vector<std::string>{""});
   EXPECT_EQ(coordinator->lastCleaningReport()->errors.count(""), 1u);
+}
+
+TEST_F(TarnwickAppCoordinatorTest, AMoveFromTheTreeFreesOnlyUnlinkedFilesAndLeavesTheTreeWithItsShares) {
+  tree.writeFile("pair/one", 8192);
+  tree.makeHardLink("pair/one", "kept/other-link");
+  GatedScan scan;
+  scan.open();
+  auto coordinator = make(scan);
+  coordinator->startScan(root());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  const auto arena = coordinator->arena();
+  ASSERT_TRUE(arena);
+  const CategoryShares &shares = coordinator->categoryShares();
+  EXPECT_EQ(shares.total(), arena->rootNode()->allocatedSize);
+  EXPECT_EQ(shares.bytes(CategoryShares::Group::caches), quillane::test::duBytes(tree.path(".cache")))
+      << "everything below .cache carries its hint";
+
+  auto nodeNamed = [&](NodeID parent, std::string_view name) {
+    for (const DiskNode &child : arena->children(parent))
+      if (child.name == name)
+        return child;
+    ADD_FAILURE() << name;
+    return DiskNode{};
+  };
+  const DiskNode cache = nodeNamed(0, ".cache");
+  const struct {
+    DiskNode node;
+    std::int64_t freed;
+    std::int64_t linksLeft;
+  } cases[] = {
+      {nodeNamed(nodeNamed(0, "pair").id, "one"), 0, 1},
+      {nodeNamed(cache.id, "junk"), quillane::test::duBytes(tree.path(".cache/junk")), 0},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.node.path);
+    const auto before = coordinator->arena();
+    coordinator->moveNodeToTrash(c.node);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+      const auto &report = coordinator->lastCleaningReport();
+      return report && report->cleanedPaths == std::vector<std::string>{c.node.path};
+    }));
+    const std::optional<ReclaimedSpace> &space = coordinator->lastCleaningReport()->reclaimed;
+    ASSERT_TRUE(space);
+    EXPECT_EQ(space->bytes, c.freed);
+    EXPECT_EQ(space->remainingLinks, c.linksLeft);
+    EXPECT_EQ(space->linkedElsewhere.contains(c.node.path), c.linksLeft > 0);
+
+    // The item leaves the tree; a file kept by another link still counts.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->arena() != before; }));
+    const auto after = coordinator->arena();
+    EXPECT_FALSE(findNodeByPath(*after, c.node.path));
+    EXPECT_EQ(after->rootNode()->allocatedSize, before->rootNode()->allocatedSize - c.freed);
+    EXPECT_EQ(after->rootNode()->fileCount, before->rootNode()->fileCount - 1);
+    EXPECT_EQ(coordinator->categoryShares().total(), after->rootNode()->allocatedSize);
+  }
+
+  // A refused item (the home folder itself) stays, and so does the tree.
+  const auto kept = coordinator->arena();
+  coordinator->moveNodeToTrash(*kept->rootNode());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->lastCleaningReport()->cleanedPaths.empty(); }));
+  EXPECT_FALSE(happensSoon([&] { return coordinator->arena() != kept; }));
 }
 
 TEST_F(TarnwickAppCoordinatorTest, ADestroyedCoordinatorReceivesNothing) {

@@ -1,5 +1,8 @@
 #include "TarnwickUI/TreemapPalette.h"
 
+#include "TarnwickUI/DashboardActionBar.h"
+#include "TarnwickUI/TreemapTooltip.h"
+
 #include <gtest/gtest.h>
 
 #include <QLocale>
@@ -35,7 +38,7 @@ TEST(TreemapPaletteTest, FormatsPercentagesAndCounts) {
 }
 
 TEST(TreemapPaletteTest, InferenceRulesApplyInOrder) {
-  const std::pair<const char *, CleanableCategory> cases[] = {
+  const std::pair<const char *, std::optional<CleanableCategory>> cases[] = {
       {"/Users/a/Library/Developer/Xcode/DerivedData/X", xcodeJunk},
       {"/Users/a/Documents/Archives/tax.pdf", xcodeJunk},
       {"/home/a/src/main.CPP", xcodeJunk},
@@ -46,11 +49,43 @@ TEST(TreemapPaletteTest, InferenceRulesApplyInOrder) {
       {"/var/logs/app.txt", systemJunk},
       {"/srv/models/llama.gguf", aiModelsAndLogs},
       {"/home/a/.cache/mozilla/firefox/x", browserBloat},
-      {"/home/a/notes.v2/readme", userCache}, // a dot in a folder is no extension
-      {"", userCache},
+      {"/home/a/notes.v2/readme", std::nullopt}, // a dot in a folder is no extension
+      {"/home/a/Documents", std::nullopt},
+      {"", std::nullopt},
   };
   for (auto [path, category] : cases)
     EXPECT_EQ(TreemapPalette::inferCategory(path), category) << path;
+}
+
+// Where no hint or rule describes a node, it is a folder or a file, in the
+// colour the map always gave it.
+TEST(TreemapPaletteTest, WhatNothingDescribesIsNamedFolderOrFileNotACategory) {
+  const auto title = [](CleanableCategory category) { return QString::fromUtf8(rawValue(category).data()); };
+  const struct {
+    const char *path;
+    bool isDirectory;
+    std::optional<CleanableCategory> hint;
+    QString kind;
+    QColor colour;
+  } cases[] = {
+      {"/home/a/Documents", true, std::nullopt, "Folder", TreemapPalette::sapphireBlue()},
+      {"/home/a/notes.txt", false, std::nullopt, "File", TreemapPalette::sapphireBlue()},
+      {"/home/a/src/main.cpp", false, std::nullopt, title(xcodeJunk), TreemapPalette::electricIndigo()},
+      {"/home/a/Documents", true, browserBloat, title(browserBloat), TreemapPalette::emeraldGreen()},
+  };
+  DashboardActionBar bar;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.path);
+    TreemapRect tile;
+    tile.node.name = "x";
+    tile.node.path = c.path;
+    tile.node.isDirectory = c.isDirectory;
+    tile.node.categoryHint = c.hint;
+    EXPECT_EQ(TreemapTooltip::contentFor(tile).categoryLabel, c.kind);
+    bar.setSubject(tile.node, true);
+    EXPECT_EQ(bar.subjectKind(), c.kind);
+    EXPECT_EQ(TreemapPalette::tileColor(tile, 0, true).rgb(), c.colour.rgb());
+  }
 }
 
 TEST(TreemapPaletteTest, TileColourComesFromHintThenInferenceAndFadesWithDepth) {

@@ -131,6 +131,14 @@ void TempTree::makeFifo(std::string_view relative) const {
   check(::mkfifo(full.c_str(), 0644) == 0, "mkfifo " + full);
 }
 
+std::int64_t duBytes(const std::string &path) {
+  int status = -1;
+  const std::string output = runCommand("du -s -B1 " + shellQuote(path), &status);
+  std::int64_t bytes = -1;
+  std::istringstream(output) >> bytes;
+  return status == 0 ? bytes : -1;
+}
+
 FindTotals findTotals(const std::string &root) {
   // One line per entry; the name is left out so newlines in names cannot
   // break the parsing.

@@ -43,6 +43,10 @@ struct FindTotals {
 };
 FindTotals findTotals(const std::string &root);
 
+/// `du -s -B1` of `path`: the allocated bytes of everything from it down,
+/// folders and symbolic links included, each inode once.
+std::int64_t duBytes(const std::string &path);
+
 /// Runs a shell command and returns its standard output; aborts the test
 /// program when the command cannot be started.
 std::string runCommand(const std::string &command, int *exitStatus = nullptr);

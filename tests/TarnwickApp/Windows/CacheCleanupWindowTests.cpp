@@ -1,5 +1,6 @@
 #include "TarnwickApp/Windows/CacheCleanupWindow.h"
 
+#include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
 #include "TestSupport/TempTree.h"
 
@@ -75,13 +76,32 @@ TEST_F(CacheCleanupWindowTest, TicksTotalConfirmCleanAndReport) {
   EXPECT_TRUE(fs::exists(home.path(".cache/pip")));
 
   answer = true;
+  const std::int64_t pipBytes = test::duBytes(home.path(".cache/pip/wheels/pkg.whl"));
   window->trashButton()->click();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window->reportText().isEmpty() && !window->controller().isScanning(); }));
-  EXPECT_TRUE(window->reportText().startsWith("Moved “pip” to the Trash, freeing")) << window->reportText().toStdString();
+  EXPECT_TRUE(window->reportText().startsWith("Moved “pip” to the Trash.")) << window->reportText().toStdString();
+  ASSERT_TRUE(window->controller().lastReport()->reclaimed);
+  EXPECT_EQ(window->controller().lastReport()->reclaimed->bytes, pipBytes) << "freed once the Trash is emptied";
+  EXPECT_TRUE(window->reportText().contains(tarnwick::TreemapPalette::formatBytes(pipBytes)));
   EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/pip")));
   EXPECT_TRUE(fs::exists(home.path(".npm")));
   EXPECT_EQ(row("pip User Cache (.cache/pip)"), nullptr) << "measured again after cleaning";
   EXPECT_NE(row("npm Global Cache"), nullptr);
+}
+
+TEST_F(CacheCleanupWindowTest, ACacheWhoseFilesHaveOtherLinksFreesNothingAndSaysSo) {
+  home.makeHardLink(".cache/pip/wheels/pkg.whl", "venv/pkg.whl");
+  openAndWait(tarnwick::CleanableCategory::brewAndPackages);
+  row("npm Global Cache")->setCheckState(0, Qt::Unchecked);
+  answer = true;
+  window->trashButton()->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->reportText().isEmpty() && !window->controller().isScanning(); }));
+  const auto &space = window->controller().lastReport()->reclaimed;
+  ASSERT_TRUE(space);
+  EXPECT_EQ(space->bytes, 0);
+  EXPECT_EQ(space->linkedElsewhere, (std::map<std::string, std::int64_t>{{home.path(".cache/pip"), 1}}));
+  EXPECT_TRUE(window->reportText().contains("frees no space")) << window->reportText().toStdString();
+  EXPECT_TRUE(fs::exists(home.path("venv/pkg.whl")));
 }
 
 TEST_F(CacheCleanupWindowTest, ACategoryFilterLimitsWhatIsShownAndCleaned) {

@@ -188,7 +188,8 @@ TEST_F(MainWindowTest, MoveToTrashReportsTheOutcome) {
 
   ReportToast &toast = *root(*window).reportToast();
   ASSERT_TRUE(QTest::qWaitFor([&] { return toast.isVisible(); }));
-  EXPECT_TRUE(toast.text().startsWith(QStringLiteral("Moved “notes.txt” to the Trash, freeing"))) << toast.text().toStdString();
+  EXPECT_TRUE(toast.text().startsWith(QStringLiteral("Moved “notes.txt” to the Trash. "))) << toast.text().toStdString();
+  EXPECT_TRUE(toast.text().contains(QStringLiteral("freed when the Trash is emptied"))) << toast.text().toStdString();
   EXPECT_FALSE(toast.isShowingFailure());
   EXPECT_TRUE(std::filesystem::exists(tree.path("data/Trash/files/notes.txt")));
 
@@ -202,11 +203,16 @@ TEST_F(MainWindowTest, MoveToTrashReportsTheOutcome) {
 TEST_F(MainWindowTest, SmartCleanWritesTheCategoryLine) {
   auto window = explore();
   ASSERT_TRUE(root(*window).dashboard());
+  tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
   testing::internal::CaptureStdout();
-  QTest::mouseClick(root(*window).dashboard()->actionBar()->smartCleanButton(), Qt::LeftButton);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Cleaning category: Application Caches\n");
+  QTest::mouseClick(dashboard.actionBar()->smartCleanButton(), Qt::LeftButton);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Cleaning category: All Files\n");
   auto *caches = window->findChild<CacheCleanupWindow *>();
   ASSERT_TRUE(caches) << "Smart Clean also opens the cache window";
+  EXPECT_FALSE(caches->controller().categoryFilter()) << "All Files: every cache, unfiltered";
+
+  dashboard.setSelectedCategory(tarnwick::CleanableCategory::userCache);
+  QTest::mouseClick(dashboard.actionBar()->smartCleanButton(), Qt::LeftButton);
   EXPECT_EQ(caches->controller().categoryFilter(), tarnwick::CleanableCategory::userCache);
 
   QTest::mouseClick(root(*window).launcher()->card(3), Qt::LeftButton); // the launcher's card shows every category

@@ -1,4 +1,4 @@
-// Scans of real temporary trees, checked against `find` as an independent oracle.
+// Scans of real temporary trees, checked against `find` and `du` as independent oracles.
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TestSupport/TempTree.h"
 
@@ -6,12 +6,14 @@
 
 #include <climits>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarnwick {
 namespace {
 
+using quillane::test::duBytes;
 using quillane::test::findTotals;
 using quillane::test::TempTree;
 
@@ -26,6 +28,24 @@ std::vector<std::string> describe(const DiskTreeArena &arena) {
                     (node.isPackage ? " package" : ""));
   }
   return lines;
+}
+
+// The node at `relative` below the root ("" for the root itself).
+NodeID nodeAt(const DiskTreeArena &arena, std::string_view relative) {
+  NodeID at = DiskTreeArena::rootID;
+  for (std::size_t begin = 0; begin < relative.size();) {
+    const std::size_t end = std::min(relative.find('/', begin), relative.size());
+    const DiskTreeArena::Record &record = arena.record(at);
+    NodeID next = -1;
+    for (std::uint32_t i = 0; i < record.childCount && next < 0; ++i)
+      if (arena.name(record.firstChildID + NodeID(i)) == relative.substr(begin, end - begin))
+        next = record.firstChildID + NodeID(i);
+    if (next < 0)
+      return -1;
+    at = next;
+    begin = end + 1;
+  }
+  return at;
 }
 
 class FastBulkScannerTreeTest : public ::testing::Test {
@@ -48,6 +68,8 @@ protected:
     tree.makeSymlink("symlinks/toDirectory", "../nested");
     tree.makeSymlink("symlinks/dangling", "nowhere");
     tree.makeSymlink("symlinks/self", "self");
+    // Too long to be kept in the inode: it takes a block of its own.
+    tree.makeSymlink("symlinks/long", std::string(300, 't'));
     tree.makeFifo("fifo");
     tree.makeSparseFile("sparse", 1 << 30);
     tree.writeFile("Tool.APP/Contents/binary", 5000);
@@ -57,6 +79,11 @@ protected:
     // More than one 128 KiB listing buffer of entries.
     for (int i = 0; i < 3000; ++i)
       tree.writeFile("wide/entry-with-a-reasonably-long-name-" + std::to_string(i), 0);
+    // A folder keeps the blocks it grew to list entries that are gone.
+    for (int i = 0; i < 3000; ++i)
+      tree.writeFile("shrunk/gone-with-a-reasonably-long-name-" + std::to_string(i), 0);
+    for (int i = 0; i < 3000; ++i)
+      std::filesystem::remove(tree.path("shrunk/gone-with-a-reasonably-long-name-" + std::to_string(i)));
   }
 
   TempTree tree;
@@ -82,9 +109,13 @@ TEST_F(FastBulkScannerTreeTest, MatchesFindAndIsTheSameTreeOnEveryEngineAndConcu
     const DiskNode root = *arena.rootNode();
     EXPECT_EQ(root.fileCount, expected.files);
     EXPECT_EQ(root.directoryCount, expected.directories);
-    EXPECT_EQ(root.allocatedSize, expected.bytes);
+    // Folders count their own blocks and their links', as du does.
+    EXPECT_EQ(root.allocatedSize, duBytes(tree.root()));
     EXPECT_EQ(arena.nodeCount(), static_cast<std::size_t>(expected.files + expected.directories + 1));
     for (const DiskNode &child : arena.children(0)) {
+      if (child.name == "empty" || child.name == "shrunk" || child.name == "wide" || child.name == "symlinks") {
+        EXPECT_EQ(child.allocatedSize, duBytes(child.path)) << child.name;
+      }
       if (child.name == "links") {
         // The size goes to the first of the two names in identifier order.
         EXPECT_GT(arena.node(child.childIDs[0])->allocatedSize, 0);
@@ -92,8 +123,8 @@ TEST_F(FastBulkScannerTreeTest, MatchesFindAndIsTheSameTreeOnEveryEngineAndConcu
         EXPECT_EQ(child.fileCount, 2);
       }
       if (child.name == "spread") {
-        for (const DiskNode &side : arena.children(child.id))
-          EXPECT_EQ(side.allocatedSize > 0, side.name == "b") << side.name;
+        EXPECT_GT(arena.record(nodeAt(arena, "spread/b/linkB")).allocatedSize, 0);
+        EXPECT_EQ(arena.record(nodeAt(arena, "spread/a/deep/er/linkA")).allocatedSize, 0);
       }
       if (child.name == "Tool.APP") {
         EXPECT_TRUE(child.isPackage);
@@ -107,6 +138,37 @@ TEST_F(FastBulkScannerTreeTest, MatchesFindAndIsTheSameTreeOnEveryEngineAndConcu
       }
     }
   }
+}
+
+TEST_F(FastBulkScannerTreeTest, TheLinkTableTellsWhatRemovingASubtreeFrees) {
+  const DiskTreeArena arena = FastBulkScanner(4).scan(tree.root());
+  const std::int64_t linkedFile = duBytes(tree.path("spread/b/linkB"));
+  const std::int64_t outsider = duBytes(outside.path("original"));
+  const struct {
+    const char *path;
+    std::int64_t freed;
+    std::uint64_t linksLeft; // links to the subtree's files outside it
+  } cases[] = {
+      {"links", duBytes(tree.path("links")), 0},        // both names inside
+      {"spread", duBytes(tree.path("spread")), 0},      // its names apart, but both inside
+      {"spread/a", duBytes(tree.path("spread/a")) - linkedFile, 1}, // the folders alone
+      {"spread/b/linkB", 0, 1},                         // carries the size, frees nothing
+      {"linkFromOutside", 0, 1},
+      {"docs/a.txt", duBytes(tree.path("docs/a.txt")), 0},
+      {"", duBytes(tree.root()) - outsider, 1},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.path);
+    const NodeID id = nodeAt(arena, c.path);
+    ASSERT_GE(id, 0);
+    const CacheMeasurement measurement = arena.removalMeasurement(id);
+    EXPECT_EQ(measurement.freedBytes(), c.freed);
+    std::uint64_t linksLeft = 0;
+    for (const CacheMeasurement::SharedFile &file : measurement.sharedFiles)
+      linksLeft += file.linkCount - file.namesFound;
+    EXPECT_EQ(linksLeft, c.linksLeft);
+  }
+  EXPECT_EQ(arena.sharedLinks().files().size(), 3u) << "nothing for files with one name";
 }
 
 TEST(FastBulkScannerTest, FinalProgressCountsEveryListedDirectory) {
@@ -151,7 +213,7 @@ TEST(FastBulkScannerTest, PathsDeeperThanPathMaxAreScanned) {
     EXPECT_EQ(arena.scanReport().unreadableFolderCount, 0) << fileManager;
     EXPECT_EQ(arena.rootNode()->directoryCount, depth) << fileManager;
     EXPECT_EQ(arena.rootNode()->fileCount, 1) << fileManager;
-    EXPECT_EQ(arena.rootNode()->allocatedSize, findTotals(tree.root()).bytes) << fileManager;
+    EXPECT_EQ(arena.rootNode()->allocatedSize, duBytes(tree.root())) << fileManager;
     EXPECT_GT(arena.path(static_cast<NodeID>(arena.nodeCount() - 1)).size(), static_cast<std::size_t>(PATH_MAX));
   }
 }

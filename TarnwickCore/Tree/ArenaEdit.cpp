@@ -1,0 +1,150 @@
+#include "TarnwickCore/Tree/ArenaEdit.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+using Record = DiskTreeArena::Record;
+
+// Adds `bytes`, `files` and `folders` to `id` and every ancestor of it in
+// the new table (all survivors, so every parent is valid).
+void addToChain(DiskTreeArena::RecordTable &records, NodeID id, std::int64_t bytes, std::int64_t files,
+                std::int64_t folders) {
+  for (NodeID cursor = id; cursor >= 0; cursor = records[static_cast<std::size_t>(cursor)].parentID) {
+    Record &r = records[static_cast<std::size_t>(cursor)];
+    r.allocatedSize += bytes;
+    r.fileCount = static_cast<std::uint32_t>(r.fileCount + files);
+    r.directoryCount = static_cast<std::uint32_t>(r.directoryCount + folders);
+  }
+}
+
+// Whether `path` is `top` or lies below it.
+bool isWithin(std::string_view path, std::string_view top) {
+  return path.starts_with(top) && (path.size() == top.size() || path[top.size()] == '/' || top.ends_with('/'));
+}
+
+// The hard-link table of the survivors: files whose carrier went are now
+// carried by their first remaining name, which gains their bytes.
+SharedLinkTable keptLinks(const SharedLinkTable &links, const std::vector<NodeID> &newID,
+                          DiskTreeArena::RecordTable &records) {
+  SharedLinkTable kept;
+  std::vector<NodeID> names;
+  for (const SharedLinkTable::File &file : links.files()) {
+    names.clear();
+    for (NodeID name : links.names(file))
+      if (newID[static_cast<std::size_t>(name)] >= 0)
+        names.push_back(newID[static_cast<std::size_t>(name)]);
+    if (names.empty())
+      continue;
+    const std::span<const NodeID> before = links.names(file);
+    SharedLinkTable::File survivor = file;
+    survivor.linkCount = file.linkCount - (before.size() - names.size());
+    if (newID[static_cast<std::size_t>(before.front())] < 0)
+      addToChain(records, names.front(), file.allocatedSize, 0, 0);
+    // The rest of its links lie outside the tree, or there are none.
+    if (survivor.linkCount > 1 || names.size() > 1)
+      kept.add(survivor, names);
+  }
+  return kept;
+}
+
+ScanReport keptReport(const ScanReport &report, const std::vector<std::string> &removedPaths) {
+  ScanReport kept = report;
+  std::erase_if(kept.unreadablePaths, [&](const Failure &failure) {
+    const bool inside = std::ranges::any_of(removedPaths, [&](const std::string &top) {
+      return isWithin(failure.path, top);
+    });
+    if (inside)
+      --kept.unreadableFolderCount;
+    return inside;
+  });
+  return kept;
+}
+
+} // namespace
+
+std::optional<NodeID> findNodeByPath(const DiskTreeArena &arena, std::string_view path) {
+  if (arena.nodeCount() == 0)
+    return std::nullopt;
+  const std::string &root = arena.rootPath();
+  if (path == root)
+    return DiskTreeArena::rootID;
+  if (!isWithin(path, root))
+    return std::nullopt;
+  std::string_view rest = path.substr(root.ends_with('/') ? root.size() : root.size() + 1);
+  NodeID current = DiskTreeArena::rootID;
+  while (true) {
+    const std::size_t slash = rest.find('/');
+    const std::string_view component = rest.substr(0, slash);
+    const Record &folder = arena.record(current);
+    std::optional<NodeID> child;
+    for (NodeID id = folder.firstChildID; !component.empty() && id < folder.firstChildID + NodeID(folder.childCount); ++id)
+      if (arena.name(id) == component) {
+        child = id;
+        break;
+      }
+    if (!child || slash == std::string_view::npos)
+      return child;
+    current = *child;
+    rest.remove_prefix(slash + 1);
+  }
+}
+
+DiskTreeArena withoutSubtrees(const DiskTreeArena &arena, std::span<const NodeID> removed) {
+  const std::size_t count = arena.nodeCount();
+  std::vector<std::uint8_t> gone(count, 0);
+  for (NodeID id : removed)
+    if (arena.isValid(id) && id != DiskTreeArena::rootID)
+      gone[static_cast<std::size_t>(id)] = 1;
+  // A parent's identifier is below its children's, so one forward pass
+  // settles who goes and numbers who stays.
+  std::vector<NodeID> newID(count, -1);
+  std::vector<NodeID> tops; // removed nodes whose parent stays
+  NodeID next = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0) {
+      const auto parent = static_cast<std::size_t>(arena.record(NodeID(i)).parentID);
+      if (gone[parent])
+        gone[i] = 1;
+      else if (gone[i])
+        tops.push_back(NodeID(i));
+    }
+    if (!gone[i])
+      newID[i] = next++;
+  }
+  if (tops.empty())
+    return arena;
+
+  DiskTreeArena::RecordTable records(static_cast<std::size_t>(next));
+  for (std::size_t i = 0; i < count; ++i) {
+    if (gone[i])
+      continue;
+    Record r = arena.record(NodeID(i));
+    r.childCount = 0;
+    r.firstChildID = 0;
+    if (i > 0) {
+      r.parentID = newID[static_cast<std::size_t>(r.parentID)];
+      Record &parent = records[static_cast<std::size_t>(r.parentID)];
+      if (parent.childCount++ == 0)
+        parent.firstChildID = newID[i];
+    }
+    records[static_cast<std::size_t>(newID[i])] = r;
+  }
+  std::vector<std::string> removedPaths;
+  removedPaths.reserve(tops.size());
+  for (NodeID top : tops) {
+    const Record &r = arena.record(top);
+    addToChain(records, newID[static_cast<std::size_t>(r.parentID)], -r.allocatedSize, -std::int64_t(r.fileCount),
+               -(std::int64_t(r.directoryCount) + (r.isDirectory ? 1 : 0)));
+    removedPaths.push_back(arena.path(top));
+  }
+  SharedLinkTable links = keptLinks(arena.sharedLinks(), newID, records);
+  return DiskTreeArena(arena.rootPath(), std::move(records), arena.namePool(),
+                       keptReport(arena.scanReport(), removedPaths), std::move(links));
+}
+
+} // namespace tarnwick

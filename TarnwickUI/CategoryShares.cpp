@@ -1,0 +1,131 @@
+#include "TarnwickUI/CategoryShares.h"
+
+#include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickUI/TreemapPalette.h"
+
+#include <algorithm>
+#include <iterator>
+#include <numeric>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+using Group = CategoryShares::Group;
+using enum CleanableCategory;
+
+// Checked for cancellation once per this many nodes.
+constexpr std::uint32_t nodesPerStopCheck = 65536;
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+void appendLowered(std::string &path, std::string_view text) {
+  std::transform(text.begin(), text.end(), std::back_inserter(path), lowerAscii);
+}
+
+// What the node itself occupies: a folder's total less its children's.
+std::int64_t ownBytes(const DiskTreeArena &arena, NodeID id) {
+  const DiskTreeArena::Record &record = arena.record(id);
+  std::int64_t own = record.allocatedSize;
+  for (std::uint32_t i = 0; i < record.childCount; ++i)
+    own -= arena.record(record.firstChildID + static_cast<NodeID>(i)).allocatedSize;
+  return own;
+}
+
+std::optional<CleanableCategory> categoryAt(const DiskTreeArena &arena, NodeID id, std::string_view loweredPath) {
+  if (std::optional<CleanableCategory> hint = arena.categoryHint(id))
+    return hint;
+  return TreemapPalette::inferCategoryLowered(loweredPath);
+}
+
+} // namespace
+
+Group CategoryShares::groupOf(std::optional<CleanableCategory> category) {
+  if (!category)
+    return Group::other;
+  switch (*category) {
+  case xcodeJunk:
+  case brewAndPackages: return Group::developer;
+  case creatorCaches: return Group::media;
+  case dockerAndVMs: return Group::containers;
+  case browserBloat: return Group::browsers;
+  case userCache: return Group::caches;
+  case aiModelsAndLogs: return Group::ai;
+  case systemJunk: return Group::logs;
+  case largeAndOldFiles: return Group::downloads;
+  case trashBins: return Group::trash;
+  }
+  return Group::other;
+}
+
+QString CategoryShares::title(Group group) {
+  switch (group) {
+  case Group::developer: return QStringLiteral("Dev");
+  case Group::media: return QStringLiteral("Media");
+  case Group::containers: return QStringLiteral("Containers");
+  case Group::browsers: return QStringLiteral("Browsers");
+  case Group::caches: return QStringLiteral("Caches");
+  case Group::ai: return QStringLiteral("AI");
+  case Group::logs: return QStringLiteral("Logs");
+  case Group::downloads: return QStringLiteral("Downloads");
+  case Group::trash: return QStringLiteral("Trash");
+  case Group::other: break;
+  }
+  return QStringLiteral("Other");
+}
+
+QColor CategoryShares::color(Group group) {
+  static constexpr CleanableCategory representative[] = {xcodeJunk,       creatorCaches,   dockerAndVMs,
+                                                         browserBloat,    userCache,       aiModelsAndLogs,
+                                                         systemJunk,      largeAndOldFiles, trashBins};
+  return group == Group::other ? TreemapPalette::mutedCharcoal()
+                               : TreemapPalette::color(representative[static_cast<std::size_t>(group)]);
+}
+
+std::int64_t CategoryShares::total() const { return std::accumulate(bytes_.begin(), bytes_.end(), std::int64_t{0}); }
+
+std::optional<CategoryShares> CategoryShares::measure(const DiskTreeArena &arena, std::stop_token stop) {
+  CategoryShares shares;
+  if (stop.stop_requested())
+    return std::nullopt;
+  if (!arena.rootNode())
+    return shares;
+  auto add = [&](NodeID id, std::string_view loweredPath) {
+    shares.bytes_[static_cast<std::size_t>(groupOf(categoryAt(arena, id, loweredPath)))] += ownBytes(arena, id);
+  };
+  // Depth first, with one path that each level extends and cuts back.
+  std::string path;
+  appendLowered(path, arena.rootPath());
+  add(DiskTreeArena::rootID, path);
+  struct Frame {
+    NodeID directory;
+    std::uint32_t nextChild;
+    std::size_t pathLength;
+  };
+  std::vector<Frame> stack{{DiskTreeArena::rootID, 0, path.size()}};
+  std::uint32_t sinceStopCheck = 0;
+  while (!stack.empty()) {
+    Frame &frame = stack.back();
+    const DiskTreeArena::Record &directory = arena.record(frame.directory);
+    if (frame.nextChild == directory.childCount) {
+      stack.pop_back();
+      continue;
+    }
+    const NodeID child = directory.firstChildID + static_cast<NodeID>(frame.nextChild++);
+    path.resize(frame.pathLength);
+    appendPathComponent(path, {});
+    appendLowered(path, arena.name(child));
+    add(child, path);
+    if (arena.record(child).childCount > 0)
+      stack.push_back({child, 0, path.size()});
+    if (++sinceStopCheck == nodesPerStopCheck) {
+      sinceStopCheck = 0;
+      if (stop.stop_requested())
+        return std::nullopt;
+    }
+  }
+  return shares;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,66 @@
+#include "TarnwickApp/Windows/CleaningReportMessage.h"
+
+#include "TarnwickUI/TreemapPalette.h"
+
+#include <gtest/gtest.h>
+
+namespace quillane {
+namespace {
+
+using tarnwick::DeletionMode;
+using tarnwick::ReclaimedSpace;
+using tarnwick::SafeCleaningReport;
+
+SafeCleaningReport cleaned(std::vector<std::string> paths, ReclaimedSpace space) {
+  SafeCleaningReport report;
+  report.cleanedPaths = std::move(paths);
+  report.reclaimed = std::move(space);
+  return report;
+}
+
+// The message tells a move to the Trash (freed once it is emptied) from a
+// removal (freed now), and an item kept alive by other links from one that
+// frees space.
+TEST(CleaningReportMessageTest, SaysWhenTheSpaceIsFreedAndWhatOtherLinksKeep) {
+  const QString size = tarnwick::TreemapPalette::formatBytes(1'200'000);
+  const struct {
+    const char *what;
+    SafeCleaningReport report;
+    std::vector<QString> says;
+    std::vector<QString> neverSays;
+  } cases[] = {
+      {"trashed", cleaned({"/h/x"}, {DeletionMode::moveToTrash, 1'200'000, 0, {}}),
+       {"“x”", "Trash", size, "emptied"}, {"no space", "link"}},
+      {"removed", cleaned({"/h/x"}, {DeletionMode::permanentDelete, 1'200'000, 0, {}}),
+       {"Removed “x”", size}, {"Trash", "no space"}},
+      {"linked elsewhere", cleaned({"/h/x"}, {DeletionMode::moveToTrash, 0, 1, {{"/h/x", 1}}}),
+       {"“x”", "frees no space", "1 other link to it remains"}, {"emptied"}},
+      {"both linked elsewhere", cleaned({"/h/x", "/h/y"}, {DeletionMode::permanentDelete, 0, 4, {{"/h/x", 2}, {"/h/y", 2}}}),
+       {"2 items", "free no space", "4 other links to them remain"}, {"Trash"}},
+      {"one of two linked elsewhere", cleaned({"/h/x", "/h/y"}, {DeletionMode::moveToTrash, 4096, 1, {{"/h/y", 1}}}),
+       {"2 items", "“y” frees no space"}, {}},
+      {"some files keep links", cleaned({"/h/x"}, {DeletionMode::moveToTrash, 1'200'000, 3, {}}),
+       {size, "3 other links"}, {"no space"}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    const CleaningReportMessage message = CleaningReportMessage::from(c.report);
+    EXPECT_TRUE(message.succeeded);
+    for (const QString &part : c.says)
+      EXPECT_TRUE(message.text.contains(part)) << message.text.toStdString() << " lacks " << part.toStdString();
+    for (const QString &part : c.neverSays)
+      EXPECT_FALSE(message.text.contains(part)) << message.text.toStdString() << " has " << part.toStdString();
+  }
+}
+
+TEST(CleaningReportMessageTest, AFailedRemovalIsNotCalledAMoveToTheTrash) {
+  SafeCleaningReport report = cleaned({"/h/x"}, {DeletionMode::permanentDelete, 4096, 0, {}});
+  report.errors["/h/y"] = "cannot remove /h/y: Device or resource busy";
+  const CleaningReportMessage message = CleaningReportMessage::from(report);
+  EXPECT_FALSE(message.succeeded);
+  EXPECT_TRUE(message.text.contains("Removed 1 of 2")) << message.text.toStdString();
+  EXPECT_FALSE(message.text.contains("Trash")) << message.text.toStdString();
+}
+
+} // namespace
+} // namespace quillane
