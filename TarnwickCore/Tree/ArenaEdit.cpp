@@ -1,5 +1,7 @@
 #include "TarnwickCore/Tree/ArenaEdit.h"
 
+#include "TarnwickCore/Tree/ArenaChain.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -9,23 +11,6 @@ namespace tarnwick {
 namespace {
 
 using Record = DiskTreeArena::Record;
-
-// Adds `bytes`, `files` and `folders` to `id` and every ancestor of it in
-// the new table (all survivors, so every parent is valid).
-void addToChain(DiskTreeArena::RecordTable &records, NodeID id, std::int64_t bytes, std::int64_t files,
-                std::int64_t folders) {
-  for (NodeID cursor = id; cursor >= 0; cursor = records[static_cast<std::size_t>(cursor)].parentID) {
-    Record &r = records[static_cast<std::size_t>(cursor)];
-    r.allocatedSize += bytes;
-    r.fileCount = static_cast<std::uint32_t>(r.fileCount + files);
-    r.directoryCount = static_cast<std::uint32_t>(r.directoryCount + folders);
-  }
-}
-
-// Whether `path` is `top` or lies below it.
-bool isWithin(std::string_view path, std::string_view top) {
-  return path.starts_with(top) && (path.size() == top.size() || path[top.size()] == '/' || top.ends_with('/'));
-}
 
 // The hard-link table of the survivors: files whose carrier went are now
 // carried by their first remaining name, which gains their bytes.
@@ -56,7 +41,7 @@ ScanReport keptReport(const ScanReport &report, const std::vector<std::string> &
   ScanReport kept = report;
   std::erase_if(kept.unreadablePaths, [&](const Failure &failure) {
     const bool inside = std::ranges::any_of(removedPaths, [&](const std::string &top) {
-      return isWithin(failure.path, top);
+      return isWithinPath(failure.path, top);
     });
     if (inside)
       --kept.unreadableFolderCount;
@@ -73,7 +58,7 @@ std::optional<NodeID> findNodeByPath(const DiskTreeArena &arena, std::string_vie
   const std::string &root = arena.rootPath();
   if (path == root)
     return DiskTreeArena::rootID;
-  if (!isWithin(path, root))
+  if (!isWithinPath(path, root))
     return std::nullopt;
   std::string_view rest = path.substr(root.ends_with('/') ? root.size() : root.size() + 1);
   NodeID current = DiskTreeArena::rootID;

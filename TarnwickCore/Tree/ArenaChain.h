@@ -1,0 +1,28 @@
+#pragma once
+
+#include "TarnwickCore/Tree/DiskTreeArena.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace tarnwick {
+
+/// Adds `bytes`, `files` and `folders` to `id` and every ancestor of it in a
+/// table being derived from an arena (ArenaEdit): every parent must already
+/// be in the table.
+inline void addToChain(DiskTreeArena::RecordTable &records, NodeID id, std::int64_t bytes, std::int64_t files,
+                       std::int64_t folders) {
+  for (NodeID cursor = id; cursor >= 0; cursor = records[static_cast<std::size_t>(cursor)].parentID) {
+    DiskTreeArena::Record &r = records[static_cast<std::size_t>(cursor)];
+    r.allocatedSize += bytes;
+    r.fileCount = static_cast<std::uint32_t>(r.fileCount + files);
+    r.directoryCount = static_cast<std::uint32_t>(r.directoryCount + folders);
+  }
+}
+
+/// Whether `path` is `top` or lies below it.
+inline bool isWithinPath(std::string_view path, std::string_view top) {
+  return path.starts_with(top) && (path.size() == top.size() || path[top.size()] == '/' || top.ends_with('/'));
+}
+
+} // namespace tarnwick
