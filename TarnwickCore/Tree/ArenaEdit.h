@@ -39,16 +39,16 @@ std::optional<NodeID> findNodeByPath(const DiskTreeArena &arena, std::string_vie
 DiskTreeArena withoutSubtrees(const DiskTreeArena &arena, std::span<const NodeID> removed);
 
 /// A file's identity on disk, as SharedLinkTable::File holds it.
-struct FileIdentity {
+struct InodeIdentity {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
-  friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
+  friend bool operator==(const InodeIdentity &, const InodeIdentity &) = default;
 };
 /// Tells which file a path names now, without following a final symbolic
 /// link; nothing when it cannot be examined. Called on the splicing thread.
-using FileIdentityProbe = std::function<std::optional<FileIdentity>(const std::string &path)>;
+using InodeProbe = std::function<std::optional<InodeIdentity>(const std::string &path)>;
 /// The probe that asks the disk (lstat).
-std::optional<FileIdentity> readFileIdentity(const std::string &path);
+std::optional<InodeIdentity> readInodeIdentity(const std::string &path);
 
 /// `arena` with the subtree under `folder` replaced by `rescanned`, a scan
 /// of that folder alone made later: the folder keeps its name, place and
@@ -83,6 +83,6 @@ std::optional<FileIdentity> readFileIdentity(const std::string &path);
 /// up from every hard-linked name; a probe only for the files described.
 /// Threads: reads both arenas only.
 DiskTreeArena withSubtreeReplaced(const DiskTreeArena &arena, NodeID folder, const DiskTreeArena &rescanned,
-                                  const FileIdentityProbe &probe = readFileIdentity);
+                                  const InodeProbe &probe = readInodeIdentity);
 
 } // namespace tarnwick

@@ -135,7 +135,7 @@ std::vector<MergedFile> mergeLinks(const DiskTreeArena &arena, const DiskTreeAre
 // files outside the folder that the probe finds to be the same: those the
 // old scan took for files of their own, since they had one link then.
 void joinNamesOutside(std::vector<MergedFile> &merged, const Spliced &s, const DiskTreeArena &arena,
-                      const FileIdentityProbe &probe) {
+                      const InodeProbe &probe) {
   using Key = std::pair<std::int64_t, double>; // size, modification time
   std::vector<Key> wanted;
   std::unordered_map<std::uint64_t, std::vector<std::size_t>> byInode;
@@ -158,7 +158,7 @@ void joinNamesOutside(std::vector<MergedFile> &merged, const Spliced &s, const D
     if (s.origins[i].rescanned || r.isDirectory || named[i] ||
         !std::ranges::binary_search(wanted, Key{r.allocatedSize, r.modificationTimestamp}))
       continue;
-    const std::optional<FileIdentity> identity = probe(arena.path(s.origins[i].id));
+    const std::optional<InodeIdentity> identity = probe(arena.path(s.origins[i].id));
     if (!identity)
       continue;
     const auto candidates = byInode.find(identity->inode);
@@ -208,15 +208,15 @@ ScanReport splicedReport(const ScanReport &old, const std::string &folderPath, c
 
 } // namespace
 
-std::optional<FileIdentity> readFileIdentity(const std::string &path) {
+std::optional<InodeIdentity> readInodeIdentity(const std::string &path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0)
     return std::nullopt;
-  return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  return InodeIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 DiskTreeArena withSubtreeReplaced(const DiskTreeArena &arena, NodeID folder, const DiskTreeArena &rescanned,
-                                  const FileIdentityProbe &probe) {
+                                  const InodeProbe &probe) {
   if (!arena.isValid(folder) || !arena.record(folder).isDirectory || rescanned.nodeCount() == 0)
     return arena;
   Spliced s = emitBreadthFirst(arena, folder, rescanned);
