@@ -92,7 +92,11 @@ SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena
   connect(sidebar_, &DashboardSidebar::filterChosen, this, &SizeloomDashboardView::setSelectedCategory);
   connect(breadcrumbBar_, &TreemapBreadcrumbBar::navigateTo, this, [this](NodeID id) { navigate(id, true); });
   connect(breadcrumbBar_, &TreemapBreadcrumbBar::goBack, this, &SizeloomDashboardView::goBack);
-  connect(breadcrumbBar_, &TreemapBreadcrumbBar::rescan, this, &SizeloomDashboardView::rescan);
+  connect(breadcrumbBar_, &TreemapBreadcrumbBar::rescan, this, [this] {
+    if (arena_ && arena_->isValid(currentNodeID_))
+      emit rescanFolder(arena_->path(currentNodeID_));
+  });
+  connect(canvas_, &TreemapCanvasView::rescanFolder, this, [this](const DiskNode &node) { emit rescanFolder(node.path); });
   connect(canvas_, &TreemapCanvasView::selectNode, this, &SizeloomDashboardView::toggleSelection);
   connect(canvas_, &TreemapCanvasView::drillDown, this, [this](NodeID id) { navigate(id, false); });
   connect(canvas_, &TreemapCanvasView::moveToTrash, this, &SizeloomDashboardView::moveToTrash);

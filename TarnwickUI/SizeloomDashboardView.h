@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 class QLabel;
 class QSplitter;
@@ -64,7 +65,9 @@ signals:
   /// without a filter.
   void cleanCategory(std::optional<tarnwick::CleanableCategory> category);
   void moveToTrash(const tarnwick::DiskNode &node);
-  void rescan();
+  /// The folder on show (the breadcrumb bar's rescan button) or a folder
+  /// tile's "Rescan This Folder": its path, byte for byte.
+  void rescanFolder(const std::string &path);
 
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override;

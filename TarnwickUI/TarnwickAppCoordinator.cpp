@@ -34,24 +34,36 @@ void TarnwickAppCoordinator::setScanning(bool scanning) {
   emit isScanningChanged();
 }
 
-void TarnwickAppCoordinator::startScan(const QString &path) {
+std::uint64_t TarnwickAppCoordinator::beginScan(bool folderRescan) {
   activeScan_.request_stop();
   activeScan_ = std::stop_source();
-  const std::uint64_t generation = ++scanGeneration_;
-  setScanning(true);
+  const bool changed = !isScanning_ || folderRescan_ != folderRescan;
+  isScanning_ = true;
+  folderRescan_ = folderRescan;
+  if (changed)
+    emit isScanningChanged();
   if (scanError_) {
     scanError_.reset();
     emit scanErrorChanged();
   }
-  workers_.launch([this, generation, scan = scan_, root = path.toStdString(), stop = activeScan_.get_token()] {
-    auto progress = [this, generation](const ScanProgress &report) {
-      workers_.post([this, generation, report] {
-        if (generation != scanGeneration_)
-          return;
-        scanProgress_ = report;
-        emit scanProgressChanged();
-      });
-    };
+  return ++scanGeneration_;
+}
+
+ProgressHandler TarnwickAppCoordinator::progressPoster(std::uint64_t generation) {
+  return [this, generation](const ScanProgress &report) {
+    workers_.post([this, generation, report] {
+      if (generation != scanGeneration_)
+        return;
+      scanProgress_ = report;
+      emit scanProgressChanged();
+    });
+  };
+}
+
+void TarnwickAppCoordinator::startScan(const QString &path) {
+  const std::uint64_t generation = beginScan(false);
+  workers_.launch([this, generation, scan = scan_, root = path.toStdString(), progress = progressPoster(generation),
+                   stop = activeScan_.get_token()] {
     std::optional<ScanResult> result;
     std::optional<std::string> error;
     try {
@@ -69,6 +81,81 @@ void TarnwickAppCoordinator::startScan(const QString &path) {
       finishScan(generation, std::move(*result), error);
     });
   }, BackgroundWorkers::Priority::background);
+}
+
+void TarnwickAppCoordinator::rescanFolder(const std::string &folder) {
+  const std::optional<NodeID> id = arena_ ? findNodeByPath(*arena_, folder) : std::nullopt;
+  if (!id || !arena_->record(*id).isDirectory)
+    return;
+  const std::uint64_t generation = beginScan(true);
+  workers_.launch([this, generation, scan = scan_, folder, base = arena_, progress = progressPoster(generation),
+                   stop = activeScan_.get_token()] {
+    std::shared_ptr<const DiskTreeArena> rescanned;
+    std::optional<std::string> error;
+    try {
+      DiskTreeArena subtree = scan(folder, progress, stop);
+      const ScanReport &report = subtree.scanReport();
+      if (report.rootReadable)
+        rescanned = std::make_shared<const DiskTreeArena>(std::move(subtree));
+      else // the root's own failure comes first
+        error = (report.unreadablePaths.empty() ? Failure{"read", folder, 0, "not readable"}
+                                                : report.unreadablePaths.front())
+                    .message();
+    } catch (const ScanCancelledError &) {
+    } catch (const std::exception &failure) {
+      error = failure.what();
+    }
+    std::optional<FolderSplice> splice;
+    if (rescanned)
+      splice = spliced(base, folder, *rescanned, stop);
+    workers_.post([this, generation, folder, rescanned, splice = std::move(splice), error] {
+      if (splice)
+        finishFolderRescan(generation, folder, rescanned, *splice);
+      else
+        finishScan(generation, std::nullopt, error);
+    });
+  }, BackgroundWorkers::Priority::background);
+}
+
+TarnwickAppCoordinator::FolderSplice TarnwickAppCoordinator::spliced(std::shared_ptr<const DiskTreeArena> base,
+                                                                     const std::string &folder,
+                                                                     const DiskTreeArena &rescanned,
+                                                                     std::stop_token stop) {
+  FolderSplice splice{base, nullptr, {}};
+  const std::optional<NodeID> id = findNodeByPath(*base, folder);
+  if (id && base->record(*id).isDirectory) {
+    auto tree = std::make_shared<const DiskTreeArena>(withSubtreeReplaced(*base, *id, rescanned));
+    if (std::optional<CategoryShares> shares = CategoryShares::measure(*tree, stop))
+      splice = FolderSplice{std::move(base), std::move(tree), std::move(*shares)};
+  }
+  return splice;
+}
+
+void TarnwickAppCoordinator::spliceFolder(std::uint64_t generation, std::shared_ptr<const DiskTreeArena> base,
+                                          std::string folder, std::shared_ptr<const DiskTreeArena> rescanned) {
+  workers_.launch([this, generation, base = std::move(base), folder = std::move(folder),
+                   rescanned = std::move(rescanned), stop = activeScan_.get_token()] {
+    FolderSplice splice = spliced(base, folder, *rescanned, stop);
+    workers_.post([this, generation, folder, rescanned, splice = std::move(splice)] {
+      finishFolderRescan(generation, folder, rescanned, splice);
+    });
+  }, BackgroundWorkers::Priority::background);
+}
+
+void TarnwickAppCoordinator::finishFolderRescan(std::uint64_t generation, const std::string &folder,
+                                                std::shared_ptr<const DiskTreeArena> rescanned, FolderSplice splice) {
+  if (generation != scanGeneration_)
+    return; // replaced or cancelled
+  if (splice.base != arena_) {
+    spliceFolder(generation, arena_, folder, std::move(rescanned)); // another tree came meanwhile
+    return;
+  }
+  if (splice.tree) {
+    arena_ = std::move(splice.tree);
+    categoryShares_ = std::move(splice.shares);
+    emit arenaChanged();
+  }
+  setScanning(false);
 }
 
 void TarnwickAppCoordinator::finishScan(std::uint64_t generation, std::optional<ScanResult> result,

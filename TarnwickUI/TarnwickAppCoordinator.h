@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace tarnwick {
 
@@ -52,11 +53,24 @@ public:
   const std::vector<Failure> &unreadablePaths() const;
   const std::optional<ScanProgress> &scanProgress() const { return scanProgress_; }
   bool isScanning() const { return isScanning_; }
+  /// Whether the running scan is a rescan of one folder of the published
+  /// tree (rescanFolder), during which that tree stays the one to explore.
+  bool isRescanningFolder() const { return isScanning_ && folderRescan_; }
   const std::optional<QString> &scanError() const { return scanError_; }
   const std::optional<SafeCleaningReport> &lastCleaningReport() const { return lastCleaningReport_; }
 
   /// Cancels any running scan and starts one of `path`; returns at once.
   void startScan(const QString &path);
+  /// Scans the folder at `path` (bytes, as the tree holds them) of the
+  /// published tree again, with the same scan function, and publishes the
+  /// tree with that folder's subtree replaced by the result
+  /// (withSubtreeReplaced), its category shares measured on the worker. It runs as a scan does (isScanning, progress,
+  /// replacing and replaced by any other scan) and returns at once. A
+  /// folder that cannot be read leaves the tree as it is and sets
+  /// scanError. When another tree was published meanwhile, the result is
+  /// spliced into that one instead, if it still holds the folder. Nothing
+  /// happens when the tree holds no folder at `path`.
+  void rescanFolder(const std::string &path);
   /// Stops the running scan, if any; the previous result stays.
   void cancelScan();
   /// Sends the node's path to the Trash (the user chose it, so it counts as
@@ -88,6 +102,23 @@ private:
     CategoryShares shares;
   };
   void finishScan(std::uint64_t generation, std::optional<ScanResult> result, const std::optional<std::string> &error);
+  std::uint64_t beginScan(bool folderRescan);
+  ProgressHandler progressPoster(std::uint64_t generation);
+  /// A folder's rescan spliced into `base`; `tree` is null when `base`
+  /// no longer holds the folder.
+  struct FolderSplice {
+    std::shared_ptr<const DiskTreeArena> base;
+    std::shared_ptr<const DiskTreeArena> tree;
+    CategoryShares shares;
+  };
+  /// On a worker: the splice and its shares (nothing once `stop` asks).
+  static FolderSplice spliced(std::shared_ptr<const DiskTreeArena> base, const std::string &folder,
+                              const DiskTreeArena &rescanned, std::stop_token stop);
+  /// Splices again into `base`, a tree published after the first splice.
+  void spliceFolder(std::uint64_t generation, std::shared_ptr<const DiskTreeArena> base, std::string folder,
+                    std::shared_ptr<const DiskTreeArena> rescanned);
+  void finishFolderRescan(std::uint64_t generation, const std::string &folder,
+                          std::shared_ptr<const DiskTreeArena> rescanned, FolderSplice splice);
 
   ScanFunction scan_;
   std::shared_ptr<SafeCleaningEngine> engine_;
@@ -95,6 +126,7 @@ private:
   CategoryShares categoryShares_;
   std::optional<ScanProgress> scanProgress_;
   bool isScanning_ = false;
+  bool folderRescan_ = false; // what the running scan is; meaningful while isScanning_
   std::optional<QString> scanError_;
   std::optional<SafeCleaningReport> lastCleaningReport_;
 

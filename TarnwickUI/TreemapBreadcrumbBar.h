@@ -17,7 +17,8 @@ class BreadcrumbCrumbButton;
 
 /// The strip above the treemap: a back button, the chain of folders from
 /// the scan root to the shown folder as clickable crumbs, a badge with the
-/// shown folder's size and item count, and a rescan button.
+/// shown folder's size and item count, and a button that rescans the shown
+/// folder.
 ///
 /// The bar keeps no navigation state of its own: its owner calls setState
 /// after every navigation and acts on the signals. A chain wider than the
@@ -51,6 +52,7 @@ public:
 signals:
   void navigateTo(tarnwick::NodeID id);
   void goBack();
+  /// The shown folder is to be scanned again (its owner knows which it is).
   void rescan();
 
 protected:

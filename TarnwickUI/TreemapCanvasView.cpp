@@ -194,6 +194,9 @@ QMenu *TreemapCanvasView::contextMenuContent(QWidget *parent) {
   if (tile.node.isDirectory && !tile.isAggregatedTail)
     menu->addAction(SymbolIcons::icon("arrow.down.forward.and.arrow.up.backward"), QStringLiteral("Drill Down"), this,
                     [this, tile] { requestDrillDown(tile); });
+  if (tile.node.isDirectory && !tile.isAggregatedTail)
+    menu->addAction(SymbolIcons::icon("arrow.clockwise"), QStringLiteral("Rescan This Folder"), this,
+                    [this, node = tile.node] { emit rescanFolder(node); });
 #ifdef __APPLE__
   const QString revealTitle = QStringLiteral("Reveal in Finder");
 #else

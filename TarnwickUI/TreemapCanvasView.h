@@ -58,6 +58,8 @@ signals:
   /// A folder tile asked to be entered.
   void drillDown(tarnwick::NodeID id);
   void moveToTrash(const tarnwick::DiskNode &node);
+  /// "Rescan This Folder" on a folder tile.
+  void rescanFolder(const tarnwick::DiskNode &node);
   /// When nothing is connected, the canvas reveals the path itself.
   void revealInFinder(const tarnwick::DiskNode &node);
 

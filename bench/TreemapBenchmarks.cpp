@@ -1,6 +1,8 @@
 // Google Benchmark of the treemap layout: compute() over wide folders and
-// hitTest() over a full budget of tiles; and of the storage gauge's shares
-// of a tree of a million nodes.
+// hitTest() over a full budget of tiles; of the storage gauge's shares of a
+// tree of a million nodes; and of what the window does off its GUI thread
+// to publish an edited tree (a removal, a folder's rescan).
+#include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TarnwickCore/Tree/TempNodeArena.h"
 #include "TarnwickUI/CategoryShares.h"
@@ -13,7 +15,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <random>
 
 namespace {
@@ -139,6 +144,70 @@ void BM_PublishAfterRemoval(benchmark::State &state) {
   }
 }
 BENCHMARK(BM_PublishAfterRemoval)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+// A scratch folder of 10,000 entries on disk (100 folders of 99 files),
+// made once and removed at exit.
+struct ScratchFolder {
+  std::string path;
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillane-rescan-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+      return;
+    path = pattern;
+    for (int f = 0; f < 100; ++f) {
+      const std::string folder = path + "/d" + std::to_string(f);
+      std::filesystem::create_directory(folder);
+      for (int i = 0; i < 99; ++i)
+        std::ofstream(folder + "/f" + std::to_string(i)) << "data";
+    }
+  }
+  ~ScratchFolder() {
+    if (!path.empty())
+      std::filesystem::remove_all(path);
+  }
+};
+const ScratchFolder &scratchFolder() {
+  static const ScratchFolder folder;
+  return folder;
+}
+
+// Scanning that folder alone: what a folder's rescan must stay near.
+void BM_ScanTenThousandEntries(benchmark::State &state) {
+  const tarnwick::FastBulkScanner scanner;
+  for (auto _ : state)
+    state.counters["nodes"] = double(scanner.scan(scratchFolder().path).nodeCount());
+}
+BENCHMARK(BM_ScanTenThousandEntries)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A folder's rescan as the window runs it off the GUI thread: scan the
+// folder, find it again in the tree on show, splice, measure the shares.
+// The folder replaced is the million-node tree's one nearest 10,000 nodes.
+// Arg 0 leaves the scan out: the splice and the shares alone.
+void BM_RescanFolderInMillionNodes(benchmark::State &state) {
+  const tarnwick::DiskTreeArena tree = homeLikeTree(1'000'000);
+  tarnwick::NodeID folder = 0;
+  std::int64_t best = -1;
+  for (tarnwick::NodeID id = 1; id < tarnwick::NodeID(tree.nodeCount()); ++id) {
+    const auto &r = tree.record(id);
+    const std::int64_t size = std::int64_t(r.fileCount) + r.directoryCount;
+    if (r.isDirectory && (best < 0 || std::abs(size - 10'000) < std::abs(best - 10'000))) {
+      best = size;
+      folder = id;
+    }
+  }
+  const std::string folderPath = tree.path(folder);
+  const tarnwick::FastBulkScanner scanner;
+  const tarnwick::DiskTreeArena once = scanner.scan(scratchFolder().path);
+  for (auto _ : state) {
+    const tarnwick::DiskTreeArena rescanned = state.range(0) ? scanner.scan(scratchFolder().path) : once;
+    const std::optional<tarnwick::NodeID> id = tarnwick::findNodeByPath(tree, folderPath);
+    const tarnwick::DiskTreeArena spliced = tarnwick::withSubtreeReplaced(tree, id.value_or(-1), rescanned);
+    benchmark::DoNotOptimize(tarnwick::CategoryShares::measure(spliced));
+    state.counters["replaced"] = double(best);
+    state.counters["nodes"] = double(spliced.nodeCount());
+  }
+}
+BENCHMARK(BM_RescanFolderInMillionNodes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

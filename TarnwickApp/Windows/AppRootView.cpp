@@ -52,7 +52,8 @@ void AppRootView::sync() {
 }
 
 void AppRootView::showPage() {
-  if (coordinator_.isScanning()) {
+  // A folder's rescan keeps the tree it will change on screen.
+  if (coordinator_.isScanning() && !coordinator_.isRescanningFolder()) {
     if (currentWidget() != scanning_)
       scanning_->setProgress(std::nullopt); // a new scan: no report of its own yet
     setCurrentWidget(scanning_);
@@ -64,7 +65,7 @@ void AppRootView::showPage() {
       addWidget(dashboard_);
       connect(dashboard_, &tarnwick::SizeloomDashboardView::moveToTrash, &coordinator_,
               &tarnwick::TarnwickAppCoordinator::moveNodeToTrash);
-      connect(dashboard_, &tarnwick::SizeloomDashboardView::rescan, this, &AppRootView::rescan);
+      connect(dashboard_, &tarnwick::SizeloomDashboardView::rescanFolder, this, &AppRootView::rescanFolder);
       connect(dashboard_, &tarnwick::SizeloomDashboardView::cleanCategory, this,
               [this](std::optional<tarnwick::CleanableCategory> category) {
                 const std::string_view title = category ? tarnwick::rawValue(*category) : "All Files";
@@ -84,9 +85,11 @@ void AppRootView::showPage() {
   setCurrentWidget(launcher_);
 }
 
-void AppRootView::rescan() {
-  std::optional<tarnwick::DiskNode> root = coordinator_.arena() ? coordinator_.arena()->rootNode() : std::nullopt;
-  coordinator_.startScan(root ? QString::fromStdString(root->path) : homeFolder_);
+void AppRootView::rescanFolder(const std::string &path) {
+  if (coordinator_.arena())
+    coordinator_.rescanFolder(path);
+  else
+    coordinator_.startScan(homeFolder_);
 }
 
 void AppRootView::showReport() {

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace tarnwick {
 class SizeloomDashboardView;
@@ -22,7 +23,8 @@ class ScanningHUDView;
 
 /// The main window's content, chosen from the coordinator's state: the
 /// scanning display while a scan runs (also over an older result), the
-/// explorer once there is a result, the launcher before any. It wires the
+/// explorer once there is a result (and while one of its folders is
+/// rescanned), the launcher before any. It wires the
 /// explorer's trash, rescan and clean actions to the coordinator and shows
 /// the outcome of every move to the Trash.
 ///
@@ -56,7 +58,7 @@ private:
   void sync();
   void showPage();
   void showReport();
-  void rescan();
+  void rescanFolder(const std::string &path);
 
   tarnwick::TarnwickAppCoordinator &coordinator_;
   StatusProbe probe_;

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QTest>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 
@@ -192,6 +193,51 @@ TEST_F(TarnwickAppCoordinatorTest, AMoveFromTheTreeFreesOnlyUnlinkedFilesAndLeav
   coordinator->moveNodeToTrash(*kept->rootNode());
   ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->lastCleaningReport()->cleanedPaths.empty(); }));
   EXPECT_FALSE(happensSoon([&] { return coordinator->arena() != kept; }));
+}
+
+TEST_F(TarnwickAppCoordinatorTest, AFolderRescanSplicesIntoTheNewestTreeAndAFullScanStaysWhole) {
+  GatedScan gate; // holds every scan but the first
+  auto calls = std::make_shared<std::atomic<int>>(0);
+  auto coordinator = std::make_unique<TarnwickAppCoordinator>(
+      [calls, gated = gate.function()](const std::string &root, ProgressHandler progress, std::stop_token stop) {
+        return ++*calls == 1 ? FastBulkScanner(2).scan(root, {}, stop) : gated(root, std::move(progress), stop);
+      },
+      engine);
+  coordinator->rescanFolder(tree.path(".cache")); // no tree yet: nothing
+  EXPECT_FALSE(coordinator->isScanning());
+  coordinator->startScan(root());
+  EXPECT_FALSE(coordinator->isRescanningFolder());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  const auto first = coordinator->arena();
+  coordinator->rescanFolder(tree.path("notes")); // a file: nothing
+  EXPECT_FALSE(coordinator->isScanning());
+
+  tree.writeFile(".cache/new", 7000);
+  tree.writeFile("outside", 1);
+  coordinator->rescanFolder(tree.path(".cache"));
+  EXPECT_TRUE(coordinator->isRescanningFolder());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return gate.started() == 1; }));
+  coordinator->forgetPaths({tree.path("notes")}); // a tree published meanwhile
+  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->arena() != first; }));
+  gate.open();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  const auto spliced = coordinator->arena();
+  EXPECT_TRUE(findNodeByPath(*spliced, tree.path(".cache/new")));
+  EXPECT_FALSE(findNodeByPath(*spliced, tree.path("notes"))) << "spliced into the newest tree";
+  EXPECT_FALSE(findNodeByPath(*spliced, tree.path("outside"))) << "only the folder was read";
+  EXPECT_EQ(coordinator->categoryShares().total(), spliced->rootNode()->allocatedSize);
+
+  fs::remove_all(tree.path(".cache"));
+  coordinator->rescanFolder(tree.path(".cache"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  EXPECT_TRUE(coordinator->scanError() && coordinator->scanError()->contains(QString::fromStdString(tree.path(".cache"))));
+  EXPECT_EQ(coordinator->arena(), spliced);
+
+  coordinator->startScan(root()); // the full rescan reads everything again
+  EXPECT_FALSE(coordinator->isRescanningFolder());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  EXPECT_TRUE(findNodeByPath(*coordinator->arena(), tree.path("outside")));
+  EXPECT_FALSE(coordinator->scanError());
 }
 
 TEST_F(TarnwickAppCoordinatorTest, ADestroyedCoordinatorReceivesNothing) {

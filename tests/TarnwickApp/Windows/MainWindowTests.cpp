@@ -5,9 +5,11 @@
 #include "TarnwickApp/Windows/PreferencesView.h"
 #include "TarnwickApp/Windows/ReportToast.h"
 #include "TarnwickApp/Windows/ScanningHUDView.h"
+#include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TarnwickUI/DashboardActionBar.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
+#include "TarnwickUI/TreemapBreadcrumbBar.h"
 #include "TarnwickUI/TreemapCanvasView.h"
 #include "TarnwickUI/TreemapTooltip.h"
 #include "TarnwickUI/WidgetStyle.h"
@@ -19,6 +21,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
@@ -218,6 +221,43 @@ TEST_F(MainWindowTest, SmartCleanWritesTheCategoryLine) {
   QTest::mouseClick(root(*window).launcher()->card(3), Qt::LeftButton); // the launcher's card shows every category
   EXPECT_FALSE(caches->controller().categoryFilter());
   EXPECT_EQ(window->cleanCachesAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_K));
+}
+
+TEST_F(MainWindowTest, AFolderRescanReadsOnlyThatFolderAndKeepsItOnShow) {
+  auto window = explore();
+  tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
+  auto at = [&](const char *relative) { return tarnwick::findNodeByPath(*dashboard.arena(), tree.path(relative)); };
+  dashboard.navigateTo(*at("home/Projects/app"));
+  tree.writeFile("home/Projects/app/new.bin", 500'000);
+  tree.writeFile("home/Movies/later.mp4", 100'000);
+  QTest::mouseClick(dashboard.breadcrumbBar()->rescanButton(), Qt::LeftButton);
+  EXPECT_TRUE(coordinator->isRescanningFolder());
+  EXPECT_EQ(root(*window).currentWidget(), &dashboard) << "the explorer stays on screen";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  EXPECT_EQ(dashboard.arena(), coordinator->arena());
+  EXPECT_EQ(dashboard.arena()->path(dashboard.currentNodeID()), tree.path("home/Projects/app"));
+  EXPECT_TRUE(at("home/Projects/app/new.bin"));
+  EXPECT_FALSE(at("home/Movies/later.mp4"));
+
+  // A folder tile's menu rescans that folder.
+  dashboard.navigateTo(0);
+  tarnwick::TreemapCanvasView &canvas = *dashboard.canvas();
+  const auto movies = std::find_if(canvas.rects().begin(), canvas.rects().end(),
+                                   [](const tarnwick::TreemapRect &tile) { return tile.node.name == "Movies"; });
+  ASSERT_NE(movies, canvas.rects().end());
+  QTest::mouseMove(&canvas, QPoint(int(movies->frame.x + movies->frame.width / 2), int(movies->frame.y + movies->frame.height / 2)));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return canvas.hoveredRect() && canvas.hoveredRect()->node.name == "Movies"; }));
+  std::unique_ptr<QMenu> menu(canvas.contextMenuContent(nullptr));
+  const QList<QAction *> actions = menu->actions();
+  const auto rescan = std::find_if(actions.begin(), actions.end(),
+                                   [](QAction *action) { return action->text().contains(QStringLiteral("Rescan")); });
+  ASSERT_NE(rescan, actions.end());
+  (*rescan)->trigger();
+  EXPECT_TRUE(coordinator->isRescanningFolder());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  EXPECT_TRUE(at("home/Movies/later.mp4"));
+  EXPECT_EQ(dashboard.currentNodeID(), 0);
+  saveScreenshot(*window, "folder-rescanned");
 }
 
 } // namespace
