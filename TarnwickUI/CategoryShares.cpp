@@ -85,25 +85,20 @@ QColor CategoryShares::color(Group group) {
 
 std::int64_t CategoryShares::total() const { return std::accumulate(bytes_.begin(), bytes_.end(), std::int64_t{0}); }
 
-std::optional<CategoryShares> CategoryShares::measure(const DiskTreeArena &arena, std::stop_token stop) {
-  CategoryShares shares;
-  if (stop.stop_requested())
-    return std::nullopt;
-  if (!arena.rootNode())
-    return shares;
+bool CategoryShares::addSubtree(const DiskTreeArena &arena, NodeID top, std::int64_t sign, std::stop_token stop) {
   auto add = [&](NodeID id, std::string_view loweredPath) {
-    shares.bytes_[static_cast<std::size_t>(groupOf(categoryAt(arena, id, loweredPath)))] += ownBytes(arena, id);
+    bytes_[static_cast<std::size_t>(groupOf(categoryAt(arena, id, loweredPath)))] += sign * ownBytes(arena, id);
   };
   // Depth first, with one path that each level extends and cuts back.
   std::string path;
-  appendLowered(path, arena.rootPath());
-  add(DiskTreeArena::rootID, path);
+  appendLowered(path, arena.path(top));
+  add(top, path);
   struct Frame {
     NodeID directory;
     std::uint32_t nextChild;
     std::size_t pathLength;
   };
-  std::vector<Frame> stack{{DiskTreeArena::rootID, 0, path.size()}};
+  std::vector<Frame> stack{{top, 0, path.size()}};
   std::uint32_t sinceStopCheck = 0;
   while (!stack.empty()) {
     Frame &frame = stack.back();
@@ -122,8 +117,51 @@ std::optional<CategoryShares> CategoryShares::measure(const DiskTreeArena &arena
     if (++sinceStopCheck == nodesPerStopCheck) {
       sinceStopCheck = 0;
       if (stop.stop_requested())
-        return std::nullopt;
+        return false;
     }
+  }
+  return true;
+}
+
+std::optional<CategoryShares> CategoryShares::measure(const DiskTreeArena &arena, std::stop_token stop) {
+  CategoryShares shares;
+  if (stop.stop_requested())
+    return std::nullopt;
+  if (arena.rootNode() && !shares.addSubtree(arena, DiskTreeArena::rootID, 1, std::move(stop)))
+    return std::nullopt;
+  return shares;
+}
+
+CategoryShares CategoryShares::withoutSubtrees(const DiskTreeArena &arena, std::span<const NodeID> removed) const {
+  std::vector<NodeID> gone;
+  for (NodeID id : removed)
+    if (arena.isValid(id) && id != DiskTreeArena::rootID)
+      gone.push_back(id);
+  std::ranges::sort(gone);
+  gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
+  auto isGone = [&](NodeID id, bool countSelf) {
+    for (NodeID cursor = countSelf ? id : arena.record(id).parentID; cursor > DiskTreeArena::rootID;
+         cursor = arena.record(cursor).parentID)
+      if (std::ranges::binary_search(gone, cursor))
+        return true;
+    return false;
+  };
+  CategoryShares shares = *this;
+  for (NodeID id : gone)
+    if (!isGone(id, false)) // the top of a removed subtree
+      shares.addSubtree(arena, id, -1, {});
+  // A hard-linked file whose carrier went is carried by its first remaining
+  // name, which is what the derived tree does too.
+  for (const SharedLinkTable::File &file : arena.sharedLinks().files()) {
+    const std::span<const NodeID> names = arena.sharedLinks().names(file);
+    if (!isGone(names.front(), true))
+      continue;
+    const auto heir = std::ranges::find_if(names, [&](NodeID name) { return !isGone(name, true); });
+    if (heir == names.end())
+      continue;
+    std::string path;
+    appendLowered(path, arena.path(*heir));
+    shares.bytes_[static_cast<std::size_t>(groupOf(categoryAt(arena, *heir, path)))] += file.allocatedSize;
   }
   return shares;
 }

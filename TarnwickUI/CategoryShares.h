@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <stop_token>
 
 namespace tarnwick {
@@ -36,6 +37,13 @@ public:
   /// its path (TreemapPalette). One walk of the tree, which builds each
   /// path from its parent's; none once `stop` is requested.
   static std::optional<CategoryShares> measure(const DiskTreeArena &arena, std::stop_token stop = {});
+  /// The shares of withoutSubtrees(`arena`, `removed`) (ArenaEdit), given
+  /// that these are the shares of `arena`: what the removed subtrees held
+  /// leaves its groups, and a hard-linked file whose carrier went moves to
+  /// the group of its first remaining name. Costs a walk of the removed
+  /// subtrees and one look up the tree from each hard-linked name, so a
+  /// clean publishes without measuring the whole tree again.
+  CategoryShares withoutSubtrees(const DiskTreeArena &arena, std::span<const NodeID> removed) const;
 
   std::int64_t bytes(Group group) const { return bytes_[static_cast<std::size_t>(group)]; }
   /// The tree's total: the sum over the groups.
@@ -44,6 +52,10 @@ public:
   friend bool operator==(const CategoryShares &, const CategoryShares &) = default;
 
 private:
+  // Adds (sign 1) or takes away (sign -1) the own bytes of every node from
+  // `top` down; false when `stop` came first.
+  bool addSubtree(const DiskTreeArena &arena, NodeID top, std::int64_t sign, std::stop_token stop);
+
   std::array<std::int64_t, groupCount> bytes_{};
 };
 

@@ -153,6 +153,7 @@ void TarnwickAppCoordinator::finishFolderRescan(std::uint64_t generation, const 
   if (splice.tree) {
     arena_ = std::move(splice.tree);
     categoryShares_ = std::move(splice.shares);
+    sharesOf_ = arena_;
     emit arenaChanged();
   }
   setScanning(false);
@@ -165,6 +166,7 @@ void TarnwickAppCoordinator::finishScan(std::uint64_t generation, std::optional<
   if (result) {
     arena_ = std::make_shared<const DiskTreeArena>(std::move(result->arena));
     categoryShares_ = result->shares;
+    sharesOf_ = arena_;
     emit arenaChanged();
   }
   if (error) {
@@ -208,7 +210,10 @@ void TarnwickAppCoordinator::moveNodeToTrash(const DiskNode &node) {
 void TarnwickAppCoordinator::forgetPaths(const std::vector<std::string> &paths) {
   if (!arena_ || paths.empty())
     return;
-  workers_.launch([this, tree = arena_, paths] {
+  std::optional<CategoryShares> before;
+  if (sharesOf_ == arena_)
+    before = categoryShares_;
+  workers_.launch([this, tree = arena_, before, paths] {
     std::vector<NodeID> gone;
     for (const std::string &path : paths)
       if (std::optional<NodeID> id = findNodeByPath(*tree, path))
@@ -216,15 +221,25 @@ void TarnwickAppCoordinator::forgetPaths(const std::vector<std::string> &paths) 
     if (gone.empty())
       return;
     auto edited = std::make_shared<const DiskTreeArena>(withoutSubtrees(*tree, gone));
-    std::optional<CategoryShares> shares = CategoryShares::measure(*edited, {});
-    workers_.post([this, tree, paths, edited = std::move(edited), shares = std::move(shares)] {
+    workers_.post([this, tree, paths, edited] {
       if (arena_ != tree) {
         forgetPaths(paths); // another tree came meanwhile: take the paths out of that one
         return;
       }
       arena_ = edited;
-      categoryShares_ = shares.value_or(CategoryShares{});
       emit arenaChanged();
+    });
+    // The gauge follows the tree: walking what went (or, when the shares
+    // of `tree` were still on their way, all that stays) can take longer
+    // than deriving the tree.
+    std::optional<CategoryShares> shares =
+        before ? std::optional(before->withoutSubtrees(*tree, gone)) : CategoryShares::measure(*edited);
+    workers_.post([this, edited, shares] {
+      if (arena_ != edited || !shares)
+        return; // the tree was replaced: its successor brings its shares
+      categoryShares_ = *shares;
+      sharesOf_ = edited;
+      emit categorySharesChanged();
     });
   });
 }

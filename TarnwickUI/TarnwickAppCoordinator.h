@@ -45,7 +45,8 @@ public:
   /// The last scan that completed without being cancelled.
   std::shared_ptr<const DiskTreeArena> arena() const { return arena_; }
   /// How that tree divides among the storage gauge's groups, measured on
-  /// the scan's thread before the tree is published (empty before any tree).
+  /// the scan's thread before the tree is published (empty before any tree);
+  /// after a clean they arrive just after the tree (categorySharesChanged).
   const CategoryShares &categoryShares() const { return categoryShares_; }
   /// The folders of that tree that could not be read completely, each with
   /// why: ScanReport::unreadablePaths of arena() (the first
@@ -90,6 +91,9 @@ public:
 
 signals:
   void arenaChanged();
+  /// categoryShares() changed without a new tree: after a clean they
+  /// follow the tree they describe.
+  void categorySharesChanged();
   void scanProgressChanged();
   void isScanningChanged();
   void scanErrorChanged();
@@ -124,6 +128,8 @@ private:
   std::shared_ptr<SafeCleaningEngine> engine_;
   std::shared_ptr<const DiskTreeArena> arena_;
   CategoryShares categoryShares_;
+  /// The tree categoryShares_ describes; arena_ once they have arrived.
+  std::shared_ptr<const DiskTreeArena> sharesOf_;
   std::optional<ScanProgress> scanProgress_;
   bool isScanning_ = false;
   bool folderRescan_ = false; // what the running scan is; meaningful while isScanning_

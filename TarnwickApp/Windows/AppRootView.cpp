@@ -28,6 +28,10 @@ AppRootView::AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusPr
   using tarnwick::TarnwickAppCoordinator;
   connect(&coordinator_, &TarnwickAppCoordinator::isScanningChanged, this, &AppRootView::sync);
   connect(&coordinator_, &TarnwickAppCoordinator::arenaChanged, this, &AppRootView::sync);
+  connect(&coordinator_, &TarnwickAppCoordinator::categorySharesChanged, this, [this] {
+    if (dashboard_)
+      dashboard_->sidebar()->setCategoryShares(coordinator_.categoryShares());
+  });
   connect(&coordinator_, &TarnwickAppCoordinator::scanProgressChanged, this,
           [this] { scanning_->setProgress(coordinator_.scanProgress()); });
   connect(&coordinator_, &TarnwickAppCoordinator::lastCleaningReportChanged, this, &AppRootView::showReport);

@@ -1,6 +1,7 @@
 #include "TarnwickUI/CategoryShares.h"
 
 #include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TarnwickUI/DashboardSidebar.h"
 #include "TarnwickUI/StorageGauge.h"
 #include "TestSupport/TempTree.h"
@@ -57,6 +58,23 @@ TEST_F(CategorySharesTest, EachNodesOwnBytesGoToTheGroupOfItsCategory) {
   std::stop_source stopped;
   stopped.request_stop();
   EXPECT_FALSE(CategoryShares::measure(arena, stopped.get_token()));
+}
+
+TEST_F(CategorySharesTest, AfterARemovalTheyAreWhatMeasuringTheDerivedTreeGives) {
+  // A media file also linked under Documents: removing Videos moves its
+  // bytes from Media to Other, removing the other name moves nothing.
+  tree.makeHardLink("Videos/clip.mp4", "Documents/old/clip-copy.mp4");
+  const DiskTreeArena arena = FastBulkScanner(2).scan(tree.root());
+  const CategoryShares before = *CategoryShares::measure(arena);
+  const std::vector<std::vector<std::string>> removals = {
+      {"Videos"}, {"Documents/old/clip-copy.mp4"}, {"src", "src/main.cpp", ".cache/pip"}, {"Videos", "Documents"}};
+  for (const std::vector<std::string> &removal : removals) {
+    std::vector<NodeID> ids;
+    for (const std::string &relative : removal)
+      ids.push_back(findNodeByPath(arena, tree.path(relative)).value_or(-1));
+    EXPECT_EQ(before.withoutSubtrees(arena, ids), *CategoryShares::measure(withoutSubtrees(arena, ids)))
+        << removal.front();
+  }
 }
 
 TEST_F(CategorySharesTest, TheGaugeShowsTheMeasuredSharesAndAnEmptyFolderAnEmptyBar) {
