@@ -129,7 +129,8 @@ void MainWindow::buildMenus() {
   back_->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Backspace)});
 
   QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
-  help_ = help->addAction(QStringLiteral("Quillane Help & Guides"), this, [] {
+  // "&&" shows one ampersand; a single one would make the next letter a mnemonic.
+  help_ = help->addAction(QStringLiteral("Quillane Help && Guides"), this, [] {
     const QString path = helpDocumentPath();
     if (!path.isEmpty())
       QDesktopServices::openUrl(QUrl::fromLocalFile(path));

@@ -260,5 +260,11 @@ TEST_F(MainWindowTest, AFolderRescanReadsOnlyThatFolderAndKeepsItOnShow) {
   saveScreenshot(*window, "folder-rescanned");
 }
 
+TEST_F(MainWindowTest, TheHelpEntryShowsItsAmpersand) {
+  auto window = makeWindow();
+  EXPECT_TRUE(window->helpAction()->iconText().contains('&')) << "shown as written, not taken as a mnemonic";
+  EXPECT_TRUE(QKeySequence::mnemonic(window->helpAction()->text()).isEmpty());
+}
+
 } // namespace
 } // namespace quillane
