@@ -13,8 +13,10 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStyleOptionViewItem>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -39,6 +41,25 @@ bool askWithMessageBox(QWidget *parent, const QString &question) {
   return QMessageBox::question(parent, QStringLiteral("Move to Trash"), question,
                                QMessageBox::Cancel | QMessageBox::Yes, QMessageBox::Cancel) == QMessageBox::Yes;
 }
+
+/// Fusion outlines a tick box in a shade of the window colour, which in the
+/// dark theme is as dark as the list behind it: an empty box would not show.
+/// The list's boxes are drawn as if on a light grey window, which gives them
+/// a grey outline; everything else keeps the application's style.
+class TickBoxStyle : public QProxyStyle {
+public:
+  void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget) const override {
+    const auto *item = qstyleoption_cast<const QStyleOptionViewItem *>(option);
+    if (element != PE_IndicatorItemViewItemCheck || !item) {
+      QProxyStyle::drawPrimitive(element, option, painter, widget);
+      return;
+    }
+    QStyleOptionViewItem box(*item);
+    box.palette.setColor(QPalette::Window, box.palette.color(QPalette::WindowText).darker(130));
+    QProxyStyle::drawPrimitive(element, &box, painter, widget);
+  }
+};
 
 /// Everything a report holds, one line per path; an item that frees
 /// nothing says why.
@@ -95,6 +116,9 @@ CacheCleanupWindow::CacheCleanupWindow(std::string homeDirectory, std::shared_pt
   list_->setRootIsDecorated(true);
   list_->setUniformRowHeights(true);
   list_->setAlternatingRowColors(false);
+  auto *tickBoxes = new TickBoxStyle;
+  tickBoxes->setParent(list_); // a widget does not own its style
+  list_->setStyle(tickBoxes);
   for (int column : {nameColumn, descriptionColumn, sizeColumn, modifiedColumn})
     list_->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
   list_->header()->setStretchLastSection(true);

@@ -89,6 +89,31 @@ TEST_F(CacheCleanupWindowTest, TicksTotalConfirmCleanAndReport) {
   EXPECT_NE(row("npm Global Cache"), nullptr);
 }
 
+// How far the brightest or darkest pixel of `area` strays from its corner's.
+int contrast(const QImage &image, const QRect &area) {
+  const int background = qGray(image.pixel(area.topLeft()));
+  int most = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      most = std::max(most, std::abs(qGray(image.pixel(x, y)) - background));
+  return most;
+}
+
+TEST_F(CacheCleanupWindowTest, AnEmptyTickBoxIsDrawnAsClearlyAsATickedOne) {
+  openAndWait(std::nullopt);
+  QTreeWidgetItem *unticked = row("Hugging Face Hub Cache"), *ticked = row("npm Global Cache");
+  ASSERT_TRUE(unticked && ticked);
+  ASSERT_EQ(unticked->checkState(0), Qt::Unchecked);
+  const QImage image = window->list()->viewport()->grab().toImage();
+  // The box leads the name column: a square of the row's height at its start.
+  auto box = [&](QTreeWidgetItem *item) {
+    const QRect cell = window->list()->visualItemRect(item);
+    return QRect(cell.left(), cell.top(), cell.height(), cell.height()) & image.rect();
+  };
+  EXPECT_GT(contrast(image, box(unticked)), 60);
+  EXPECT_GT(contrast(image, box(ticked)), 60);
+}
+
 TEST_F(CacheCleanupWindowTest, ACacheWhoseFilesHaveOtherLinksFreesNothingAndSaysSo) {
   home.makeHardLink(".cache/pip/wheels/pkg.whl", "venv/pkg.whl");
   openAndWait(tarnwick::CleanableCategory::brewAndPackages);
