@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <numeric>
+#include <string_view>
+#include <unordered_map>
 
 namespace tarnwick {
 namespace {
@@ -23,6 +25,17 @@ CacheMeasurement measureOnDisk(const CleanableItem &item, std::stop_token stop) 
   };
   return CacheSizeMeasurer::survey(item.path, item.keptEntryNames.empty() ? CacheSizeMeasurer::NameFilter{} : isKept,
                                    std::move(stop));
+}
+
+// The user's ticks outlive a measurement: an item measured again (the same
+// path) keeps its tick; only new items take the catalogue's default.
+void carryTicks(const std::vector<CleanableItem> &before, std::vector<CleanableItem> &after) {
+  std::unordered_map<std::string_view, bool> ticks;
+  for (const CleanableItem &item : before)
+    ticks.emplace(item.path, item.isSelected);
+  for (CleanableItem &item : after)
+    if (auto tick = ticks.find(item.path); tick != ticks.end())
+      item.isSelected = tick->second;
 }
 
 } // namespace
@@ -92,6 +105,7 @@ void CacheCleanupController::rescan() {
       if (generation != scanGeneration_)
         return; // replaced or cancelled
       if (*result) {
+        carryTicks(items_, **result);
         items_ = std::move(**result);
         emit itemsChanged();
         emit tickedChanged();

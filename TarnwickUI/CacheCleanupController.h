@@ -34,7 +34,8 @@ public:
                          CatalogueScan scan = {}, QObject *parent = nullptr);
   ~CacheCleanupController() override;
 
-  /// Largest first; `isSelected` is the tick.
+  /// Largest first; `isSelected` is the tick, which an item keeps when it
+  /// is measured again (after a cleaning or a rescan).
   const std::vector<CleanableItem> &items() const { return items_; }
   bool isScanning() const { return isScanning_; }
   bool isCleaning() const { return isCleaning_; }

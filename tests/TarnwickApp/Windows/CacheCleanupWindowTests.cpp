@@ -86,7 +86,8 @@ TEST_F(CacheCleanupWindowTest, TicksTotalConfirmCleanAndReport) {
   EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/pip")));
   EXPECT_TRUE(fs::exists(home.path(".npm")));
   EXPECT_EQ(row("pip User Cache (.cache/pip)"), nullptr) << "measured again after cleaning";
-  EXPECT_NE(row("npm Global Cache"), nullptr);
+  ASSERT_NE(row("npm Global Cache"), nullptr);
+  EXPECT_EQ(row("npm Global Cache")->checkState(0), Qt::Unchecked) << "measured again, the user's choice stays";
 }
 
 // How far the brightest or darkest pixel of `area` strays from its corner's.
