@@ -52,7 +52,7 @@ TarnwickApp::~TarnwickApp() = default;
 int TarnwickApp::exec(const std::optional<QString> &initialScan) {
   state_->window.show();
   if (initialScan)
-    state_->coordinator.startScan(*initialScan);
+    state_->window.startScan(*initialScan); // named in the title while it runs
   return state_->application.exec();
 }
 

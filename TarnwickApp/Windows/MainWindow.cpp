@@ -72,12 +72,8 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
   connect(root_, &AppRootView::cleanCachesRequested, this, &MainWindow::showCacheCleanup);
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this,
           [this] { cancelScan_->setEnabled(coordinator_.isScanning()); });
-  // The title names the tree on show, as file browsers do.
-  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, [this] {
-    const auto arena = coordinator_.arena();
-    setWindowTitle(arena ? QStringLiteral("%1 — Quillane").arg(tarnwick::WidgetStyle::displayText(arena->rootPath()))
-                         : QStringLiteral("Quillane"));
-  });
+  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this, &MainWindow::refreshTitle);
+  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, &MainWindow::refreshTitle);
 }
 
 void MainWindow::buildMenus() {
@@ -94,10 +90,10 @@ void MainWindow::buildMenus() {
   QMenu *scan = menuBar()->addMenu(QStringLiteral("&Scan"));
   const WelcomeLauncherView::Shortcuts keys = launcherShortcuts();
   scanHome_ = scan->addAction(SymbolIcons::icon("house.fill"), QStringLiteral("Scan User Home Folder"), this,
-                              [this] { coordinator_.startScan(homeFolder_); });
+                              [this] { startScan(homeFolder_); });
   scanHome_->setShortcut(keys.scanHome);
   scanDisk_ = scan->addAction(SymbolIcons::icon("internaldrive.fill"), QStringLiteral("Scan Full Disk"), this,
-                              [this] { coordinator_.startScan(QStringLiteral("/")); });
+                              [this] { startScan(QStringLiteral("/")); });
   scanDisk_->setShortcut(keys.scanDisk);
   chooseFolder_ = scan->addAction(SymbolIcons::icon("folder"), QStringLiteral("Choose Folder to Scan…"), this,
                                   &MainWindow::chooseFolderAndScan);
@@ -210,7 +206,28 @@ CacheCleanupWindow *MainWindow::showCacheCleanup(std::optional<tarnwick::Cleanab
 
 void MainWindow::chooseFolderAndScan() {
   if (std::optional<QString> folder = chooser_ ? chooser_(this) : std::nullopt; folder && !folder->isEmpty())
-    coordinator_.startScan(*folder);
+    startScan(*folder);
+}
+
+void MainWindow::startScan(const QString &root) {
+  scanningRoot_ = root; // before the start, which announces the scan
+  coordinator_.startScan(root);
+  refreshTitle();
+}
+
+void MainWindow::refreshTitle() {
+  // The title names the tree on show, as file browsers do, or the root
+  // being scanned. A scan started elsewhere (the explorer's rescan) reads
+  // the tree on show again: its title stays.
+  if (!coordinator_.isScanning())
+    scanningRoot_.reset();
+  const auto arena = coordinator_.arena();
+  if (scanningRoot_)
+    setWindowTitle(QStringLiteral("Scanning %1 — Quillane").arg(*scanningRoot_));
+  else if (arena)
+    setWindowTitle(QStringLiteral("%1 — Quillane").arg(tarnwick::WidgetStyle::displayText(arena->rootPath())));
+  else
+    setWindowTitle(QStringLiteral("Quillane"));
 }
 
 } // namespace quillane

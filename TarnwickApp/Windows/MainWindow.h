@@ -63,11 +63,14 @@ public:
   PreferencesView *showSettings();
   QMessageBox *showAbout();
   void chooseFolderAndScan();
+  /// Scans `root`, naming it in the title until the scan ends.
+  void startScan(const QString &root);
   /// The user guide installed with the application, or the source tree's.
   static QString helpDocumentPath();
 
 private:
   void buildMenus();
+  void refreshTitle();
 
   tarnwick::TarnwickAppCoordinator &coordinator_;
   StatusProbe probe_;
@@ -79,6 +82,7 @@ private:
   QPointer<PreferencesView> preferences_;
   QPointer<QMessageBox> aboutBox_;
   QPointer<CacheCleanupWindow> cacheWindow_;
+  std::optional<QString> scanningRoot_; // a scan started here, while it runs
 
   QAction *scanHome_ = nullptr;
   QAction *scanDisk_ = nullptr;

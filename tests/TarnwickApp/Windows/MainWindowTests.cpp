@@ -266,5 +266,28 @@ TEST_F(MainWindowTest, TheHelpEntryShowsItsAmpersand) {
   EXPECT_TRUE(QKeySequence::mnemonic(window->helpAction()->text()).isEmpty());
 }
 
+TEST_F(MainWindowTest, TheTitleNamesTheTreeOnShowOrTheRootBeingScanned) {
+  GatedScan movies; // the home folder is scanned at once, Movies when the test lets it
+  coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(
+      [gated = movies.function()](const std::string &root, tarnwick::ProgressHandler progress, std::stop_token stop) {
+        return root.ends_with("/Movies") ? gated(root, std::move(progress), stop)
+                                         : tarnwick::FastBulkScanner(2).scan(root, {}, stop);
+      },
+      engine);
+  auto window = makeWindow();
+  const QString home = QString::fromStdString(tree.path("home"));
+  const QString moviesPath = QString::fromStdString(tree.path("home/Movies"));
+  window->scanHomeAction()->trigger();
+  EXPECT_TRUE(window->windowTitle().contains(home)) << window->windowTitle().toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->arena() && !coordinator->isScanning(); }));
+  EXPECT_EQ(window->windowTitle(), home + " — Quillane");
+
+  window->setFolderChooser([&](QWidget *) { return std::optional<QString>(moviesPath); });
+  window->chooseFolderAction()->trigger();
+  EXPECT_TRUE(window->windowTitle().contains(moviesPath)) << window->windowTitle().toStdString();
+  window->cancelScanAction()->trigger();
+  EXPECT_EQ(window->windowTitle(), home + " — Quillane") << "the tree on show again";
+}
+
 } // namespace
 } // namespace quillane
