@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
@@ -21,23 +22,31 @@ std::function<bool(const QUrl &)> &urlOpener() {
   return opener;
 }
 
-void openParentFolder(const std::string &path) {
+// `why` says why the file manager was not asked, or what it answered.
+void openParentFolder(const std::string &path, const QString &why, const FileManagerReveal::FailureHandler &onFailure) {
   const QUrl folder = FileManagerReveal::parentFolderUrl(path);
-  if (const auto &opener = urlOpener())
-    opener(folder);
-  else
-    QDesktopServices::openUrl(folder);
+  if (!FileManagerReveal::openUrl(folder) && onFailure)
+    onFailure(QStringLiteral("%1, and no application could open the folder %2.")
+                  .arg(why, folder.toDisplayString(QUrl::PreferLocalFile)));
 }
 
 } // namespace
 
-void FileManagerReveal::reveal(const std::string &path) { reveal(path, QDBusConnection::sessionBus()); }
+bool FileManagerReveal::openUrl(const QUrl &url) {
+  if (const auto &opener = urlOpener())
+    return opener(url);
+  return QDesktopServices::openUrl(url);
+}
 
-void FileManagerReveal::reveal(const std::string &path, const QDBusConnection &bus) {
+void FileManagerReveal::reveal(const std::string &path, FailureHandler onFailure) {
+  reveal(path, QDBusConnection::sessionBus(), std::move(onFailure));
+}
+
+void FileManagerReveal::reveal(const std::string &path, const QDBusConnection &bus, FailureHandler onFailure) {
   if (path.empty())
     return;
   if (!bus.isConnected()) {
-    openParentFolder(path);
+    openParentFolder(path, QStringLiteral("No session bus reaches a file manager"), onFailure);
     return;
   }
   QDBusMessage call = QDBusMessage::createMethodCall(
@@ -48,11 +57,13 @@ void FileManagerReveal::reveal(const std::string &path, const QDBusConnection &b
   // The watcher lives until the reply (or the bus's timeout) arrives; it
   // belongs to the application so that none outlives it.
   auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), QCoreApplication::instance());
-  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [path](QDBusPendingCallWatcher *done) {
-    if (done->isError())
-      openParentFolder(path);
-    done->deleteLater();
-  });
+  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                   [path, onFailure = std::move(onFailure)](QDBusPendingCallWatcher *done) {
+                     if (done->isError())
+                       openParentFolder(path, QStringLiteral("No file manager answered (%1)").arg(done->error().message()),
+                                        onFailure);
+                     done->deleteLater();
+                   });
 }
 
 void FileManagerReveal::copyPath(const std::string &path) {

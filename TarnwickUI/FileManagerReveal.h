@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QUrl>
 
 #include <functional>
@@ -16,13 +17,22 @@ namespace tarnwick {
 /// delivered through the event loop).
 class FileManagerReveal {
 public:
+  /// Called on the GUI thread with what failed, in words for the user, when
+  /// neither the file manager nor the fallback could show anything.
+  using FailureHandler = std::function<void(const QString &reason)>;
+
   /// Asks the file manager (org.freedesktop.FileManager1.ShowItems on the
   /// session bus) to show `path` selected in its folder, and returns at
   /// once. Without a bus, or when the call fails, opens the parent folder
-  /// instead. An empty path does nothing.
-  static void reveal(const std::string &path);
+  /// instead; when that fails too, `onFailure` hears why (possibly later,
+  /// from the event loop). An empty path does nothing.
+  static void reveal(const std::string &path, FailureHandler onFailure = {});
   /// The same through `bus`: the seam for a private bus or a peer.
-  static void reveal(const std::string &path, const QDBusConnection &bus);
+  static void reveal(const std::string &path, const QDBusConnection &bus, FailureHandler onFailure = {});
+
+  /// Opens `url` with the desktop's handler for it (or the opener set for
+  /// testing); false when nothing could open it.
+  static bool openUrl(const QUrl &url);
 
   /// Puts `path` on the clipboard as plain text. Bytes that are not valid
   /// UTF-8 cannot travel as text; each becomes U+FFFD, the rest is exact.
@@ -36,8 +46,9 @@ public:
   /// paths are taken from the current folder. Trailing slashes are ignored.
   static QUrl parentFolderUrl(const std::string &path);
 
-  /// Replaces how the fallback opens a folder (QDesktopServices::openUrl by
-  /// default); an empty function restores the default.
+  /// Replaces how openUrl and the fallback open a URL
+  /// (QDesktopServices::openUrl by default); an empty function restores the
+  /// default.
   static void setUrlOpenerForTesting(std::function<bool(const QUrl &)> opener);
 };
 

@@ -12,7 +12,9 @@
 
 #include <QEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -100,8 +102,8 @@ SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena
   connect(canvas_, &TreemapCanvasView::selectNode, this, &SizeloomDashboardView::toggleSelection);
   connect(canvas_, &TreemapCanvasView::drillDown, this, [this](NodeID id) { navigate(id, false); });
   connect(canvas_, &TreemapCanvasView::moveToTrash, this, &SizeloomDashboardView::moveToTrash);
-  connect(canvas_, &TreemapCanvasView::revealInFinder, this, [](const DiskNode &node) { FileManagerReveal::reveal(node.path); });
-  connect(actionBar_, &DashboardActionBar::revealRequested, this, [](const DiskNode &node) { FileManagerReveal::reveal(node.path); });
+  connect(canvas_, &TreemapCanvasView::revealInFinder, this, &SizeloomDashboardView::reveal);
+  connect(actionBar_, &DashboardActionBar::revealRequested, this, &SizeloomDashboardView::reveal);
   connect(actionBar_, &DashboardActionBar::moveToTrashRequested, this, &SizeloomDashboardView::moveToTrash);
   connect(actionBar_, &DashboardActionBar::smartCleanRequested, this,
           [this] { emit cleanCategory(selectedCategory_); });
@@ -196,6 +198,21 @@ void SizeloomDashboardView::setSelectedCategory(std::optional<CleanableCategory>
   sidebar_->setSelectedCategory(category);
   canvas_->animateFilterChange();
   relayout();
+}
+
+void SizeloomDashboardView::reveal(const DiskNode &node) {
+  // The answer may come from the event loop, after this view is gone.
+  FileManagerReveal::reveal(node.path, [view = QPointer(this), name = displayText(node.name.empty() ? node.path : node.name)](
+                                           const QString &reason) {
+    if (!view)
+      return;
+    auto *message = new QMessageBox(QMessageBox::Warning, QStringLiteral("Cannot Reveal"),
+                                    QStringLiteral("“%1” could not be shown in a file manager.").arg(name), QMessageBox::Ok,
+                                    view);
+    message->setInformativeText(reason);
+    message->setAttribute(Qt::WA_DeleteOnClose);
+    message->open();
+  });
 }
 
 bool SizeloomDashboardView::isShowingEmptyMessage() const { return container_->currentWidget() == emptyMessage_; }

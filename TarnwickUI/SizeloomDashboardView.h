@@ -78,6 +78,8 @@ private:
   void relayout();
   void refreshChrome();
   void navigate(NodeID id, bool animate);
+  /// Shows the node in the file manager; says what failed when nothing could.
+  void reveal(const DiskNode &node);
 
   std::shared_ptr<const DiskTreeArena> arena_;
   NodeID currentNodeID_ = 0;

@@ -3,13 +3,13 @@
 #include "TarnwickApp/Windows/CacheCleanupWindow.h"
 #include "TarnwickApp/Windows/PreferencesView.h"
 #include "TarnwickUI/DashboardSidebar.h"
+#include "TarnwickUI/FileManagerReveal.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 #include "TarnwickUI/WidgetStyle.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -126,14 +126,26 @@ void MainWindow::buildMenus() {
 
   QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
   // "&&" shows one ampersand; a single one would make the next letter a mnemonic.
-  help_ = help->addAction(QStringLiteral("Quillane Help && Guides"), this, [] {
-    const QString path = helpDocumentPath();
-    if (!path.isEmpty())
-      QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-  });
+  help_ = help->addAction(QStringLiteral("Quillane Help && Guides"), this, &MainWindow::openHelp);
   help_->setShortcut(QKeySequence::HelpContents);
   accessSettings_ = help->addAction(SymbolIcons::icon("lock.shield.fill"), QStringLiteral("Open Full Disk Access Settings…"),
                                     this, &MainWindow::showSettings);
+}
+
+void MainWindow::openHelp() {
+  const QString path = helpDocumentPath();
+  if (path.isEmpty())
+    showFailure(QStringLiteral("Cannot Open Help"), QStringLiteral("The user guide is not installed."));
+  else if (!tarnwick::FileManagerReveal::openUrl(QUrl::fromLocalFile(path)))
+    showFailure(QStringLiteral("Cannot Open Help"), QStringLiteral("No application could open the user guide, %1.").arg(path));
+}
+
+void MainWindow::showFailure(const QString &title, const QString &text) {
+  // Window-modal and not waited for: the event loop and any scan go on.
+  auto *box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setTextFormat(Qt::PlainText);
+  box->open();
 }
 
 QString MainWindow::helpDocumentPath() {

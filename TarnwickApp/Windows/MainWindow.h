@@ -70,6 +70,9 @@ public:
 
 private:
   void buildMenus();
+  void openHelp();
+  /// A warning over this window, not waited for.
+  void showFailure(const QString &title, const QString &text);
   void refreshTitle();
 
   tarnwick::TarnwickAppCoordinator &coordinator_;

@@ -4,6 +4,7 @@
 #include "TarnwickUI/BreadcrumbCrumbButton.h"
 #include "TarnwickUI/DashboardActionBar.h"
 #include "TarnwickUI/DashboardSidebar.h"
+#include "TarnwickUI/FileManagerReveal.h"
 #include "TarnwickUI/TreemapBreadcrumbBar.h"
 #include "TarnwickUI/TreemapCanvasView.h"
 #include "TarnwickUI/TreemapPalette.h"
@@ -18,6 +19,7 @@
 #include <QScrollArea>
 #include <QLabel>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -176,6 +178,18 @@ TEST_F(SizeloomDashboardViewTest, ANewScanKeepsTheFolderOnScreenWhenItStillExist
   ASSERT_EQ(rescanned->children(0).front().name, "Projects");
   dashboard->setArena(std::make_shared<const DiskTreeArena>(FastBulkScanner(2).scan(other.root())));
   EXPECT_EQ(dashboard->currentNodeID(), 0) << "another tree opens at its root";
+}
+
+TEST_F(SizeloomDashboardViewTest, ARevealThatOpensNothingSaysWhatFailed) {
+  FileManagerReveal::setUrlOpenerForTesting([](const QUrl &) { return false; }); // no handler for folders
+  clickTile(childNamed(0, "notes.txt"));
+  QTest::mouseClick(dashboard->actionBar()->revealButton(), Qt::LeftButton);
+  QMessageBox *message = nullptr;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return (message = dashboard->findChild<QMessageBox *>()) && message->isVisible(); }));
+  FileManagerReveal::setUrlOpenerForTesting({});
+  ASSERT_TRUE(message);
+  EXPECT_TRUE(message->text().contains("notes.txt")) << message->text().toStdString();
+  EXPECT_TRUE(message->informativeText().contains(QString::fromStdString(tree.root()))) << "the folder it tried";
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "TarnwickApp/Windows/ScanningHUDView.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TarnwickUI/DashboardActionBar.h"
+#include "TarnwickUI/FileManagerReveal.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 #include "TarnwickUI/TreemapBreadcrumbBar.h"
@@ -22,6 +23,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -264,6 +266,17 @@ TEST_F(MainWindowTest, TheHelpEntryShowsItsAmpersand) {
   auto window = makeWindow();
   EXPECT_TRUE(window->helpAction()->iconText().contains('&')) << "shown as written, not taken as a mnemonic";
   EXPECT_TRUE(QKeySequence::mnemonic(window->helpAction()->text()).isEmpty());
+}
+
+TEST_F(MainWindowTest, HelpSaysWhenNothingOpensIt) {
+  auto window = makeWindow();
+  tarnwick::FileManagerReveal::setUrlOpenerForTesting([](const QUrl &) { return false; }); // no handler
+  window->helpAction()->trigger();
+  tarnwick::FileManagerReveal::setUrlOpenerForTesting({});
+  auto *message = window->findChild<QMessageBox *>();
+  ASSERT_TRUE(message && message->isVisible()) << "the failure is shown";
+  const QString guide = MainWindow::helpDocumentPath();
+  EXPECT_TRUE(guide.isEmpty() || message->text().contains(guide)) << message->text().toStdString();
 }
 
 TEST_F(MainWindowTest, TheTitleNamesTheTreeOnShowOrTheRootBeingScanned) {
