@@ -7,6 +7,7 @@
 #include "TarnwickUI/TreemapTooltip.h"
 #include "TarnwickUI/WidgetStyle.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QEasingCurve>
 #include <QMenu>
@@ -64,7 +65,7 @@ void TreemapCanvasView::setRects(std::vector<TreemapRect> rects) {
     auto same = std::find_if(rects_.begin(), rects_.end(), [this](const TreemapRect &tile) { return tile.id == hoveredRect_->id; });
     if (same != rects_.end() && !(*same == *hoveredRect_)) {
       hoveredRect_ = *same;
-      tooltip_->present(hoveredRect_);
+      tooltip_->present(isCovered() ? std::nullopt : hoveredRect_);
     }
   }
   if (pendingZoom_) {
@@ -138,17 +139,34 @@ void TreemapCanvasView::hover(QPointF location) {
   cursorLocation_ = location;
   isHoverActive_ = true;
   std::optional<TreemapRect> hit = SquarifiedTreemapLayout::hitTest({location.x(), location.y()}, rects_);
-  if (!sameTile(hit, hoveredRect_)) {
-    hoveredRect_ = std::move(hit);
+  const bool moved = !sameTile(hit, hoveredRect_);
+  // Described again when the tile changed, or when the tooltip was hidden
+  // under a menu or message and may come back.
+  const bool describe = moved || hit.has_value() != tooltip_->isPresenting();
+  hoveredRect_ = std::move(hit);
+  if (moved) {
     const bool enterable = hoveredRect_ && hoveredRect_->node.isDirectory && !hoveredRect_->isAggregatedTail;
     setCursor(enterable ? Qt::PointingHandCursor : Qt::ArrowCursor);
-    tooltip_->present(hoveredRect_);
     update();
   }
+  if (describe)
+    tooltip_->present(isCovered() ? std::nullopt : hoveredRect_);
   tooltip_->follow(cursorLocation_);
 }
 
 void TreemapCanvasView::mouseMoveEvent(QMouseEvent *event) { hover(event->position()); }
+
+bool TreemapCanvasView::isCovered() const {
+  return QApplication::activePopupWidget() || QApplication::activeModalWidget();
+}
+
+void TreemapCanvasView::changeEvent(QEvent *event) {
+  // A message or another window took the keyboard: the tooltip would float
+  // over it. It comes back when the pointer moves here again.
+  if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+    tooltip_->present(std::nullopt);
+  QWidget::changeEvent(event);
+}
 
 void TreemapCanvasView::leaveEvent(QEvent *) {
   isHoverActive_ = false;
@@ -214,6 +232,7 @@ QMenu *TreemapCanvasView::contextMenuContent(QWidget *parent) {
 
 void TreemapCanvasView::contextMenuEvent(QContextMenuEvent *event) {
   hover(event->pos()); // a keyboard-opened menu still describes the tile under the pointer
+  tooltip_->present(std::nullopt); // not under the menu
   QMenu *menu = contextMenuContent(this);
   menu->setAttribute(Qt::WA_DeleteOnClose);
   if (menu->isEmpty()) {

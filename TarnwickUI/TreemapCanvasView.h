@@ -68,10 +68,13 @@ protected:
   void mouseMoveEvent(QMouseEvent *event) override;
   void mouseReleaseEvent(QMouseEvent *event) override;
   void leaveEvent(QEvent *event) override;
+  void changeEvent(QEvent *event) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
   void hover(QPointF location);
+  /// A popup menu or a modal message is open: the tooltip stays hidden.
+  bool isCovered() const;
   void requestDrillDown(const TreemapRect &tile);
   void reveal(const DiskNode &node);
   void renderTileLayer(qreal ratio);

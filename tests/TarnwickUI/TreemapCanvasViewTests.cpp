@@ -7,8 +7,10 @@
 
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -99,6 +101,35 @@ TEST_F(TreemapCanvasViewTest, HoverFollowsThePointerAndLeavingClearsIt) {
   EXPECT_FALSE(canvas.hoveredRect());
   EXPECT_FALSE(canvas.isHoverActive());
   EXPECT_FALSE(canvas.tooltip()->isPresenting());
+}
+
+TEST_F(TreemapCanvasViewTest, TheTooltipHidesUnderAMenuOrAMessage) {
+  // Moves sent straight to the canvas: as under X11, where a menu's pointer
+  // grab brings the canvas no Leave, unlike the offscreen platform.
+  auto pointAt = [this](QPointF at) {
+    QMouseEvent move(QEvent::MouseMove, at, canvas.mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&canvas, &move);
+  };
+  pointAt({300, 50});
+  ASSERT_TRUE(canvas.tooltip()->isPresenting());
+  bool presentingUnderMenu = true;
+  QTimer::singleShot(0, [&] {
+    presentingUnderMenu = canvas.tooltip()->isPresenting();
+    QApplication::activePopupWidget()->close();
+  });
+  QContextMenuEvent event(QContextMenuEvent::Mouse, {300, 50}, canvas.mapToGlobal(QPoint(300, 50)));
+  QCoreApplication::sendEvent(&canvas, &event);
+  ASSERT_TRUE(QTest::qWaitFor([] { return !QApplication::activePopupWidget(); }));
+  EXPECT_FALSE(presentingUnderMenu);
+  pointAt({301, 50});
+  EXPECT_TRUE(canvas.tooltip()->isPresenting()) << "back once the pointer moves again";
+
+  QMessageBox message(QMessageBox::Information, "Note", "A message over the canvas.", QMessageBox::Ok, &canvas);
+  message.open();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !canvas.tooltip()->isPresenting(); }));
+  canvas.setRects(canvas.rects()); // laid out again under the open message
+  EXPECT_FALSE(canvas.tooltip()->isPresenting()) << "not while the message is open";
+  message.close();
 }
 
 TEST(TreemapTooltipTest, PlacementStaysOnTheCanvas) {
