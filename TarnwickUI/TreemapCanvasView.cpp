@@ -59,15 +59,11 @@ TreemapCanvasView::TreemapCanvasView(QWidget *parent)
 void TreemapCanvasView::setRects(std::vector<TreemapRect> rects) {
   rects_ = std::move(rects);
   tileLayer_ = QImage(); // drawn again on the next paint
-  // A hovered tile laid out again is described (and acted on) as it is
-  // now; one that is gone keeps its tooltip until the pointer moves on.
-  if (hoveredRect_) {
-    auto same = std::find_if(rects_.begin(), rects_.end(), [this](const TreemapRect &tile) { return tile.id == hoveredRect_->id; });
-    if (same != rects_.end() && !(*same == *hoveredRect_)) {
-      hoveredRect_ = *same;
-      tooltip_->present(isCovered() ? std::nullopt : hoveredRect_);
-    }
-  }
+  // The tiles moved under a pointer that may not have (a drill-down, a new
+  // tree, a resize): what it points at is found again, so that the tooltip
+  // and the actions describe the tile there now.
+  if (isHoverActive_)
+    hover(cursorLocation_);
   if (pendingZoom_) {
     animateFolderChange(*pendingZoom_);
     pendingZoom_.reset();
@@ -140,9 +136,9 @@ void TreemapCanvasView::hover(QPointF location) {
   isHoverActive_ = true;
   std::optional<TreemapRect> hit = SquarifiedTreemapLayout::hitTest({location.x(), location.y()}, rects_);
   const bool moved = !sameTile(hit, hoveredRect_);
-  // Described again when the tile changed, or when the tooltip was hidden
-  // under a menu or message and may come back.
-  const bool describe = moved || hit.has_value() != tooltip_->isPresenting();
+  // Described again when the tile or what it holds changed, or when the
+  // tooltip was hidden under a menu or message and may come back.
+  const bool describe = moved || (hit && !(*hit == *hoveredRect_)) || hit.has_value() != tooltip_->isPresenting();
   hoveredRect_ = std::move(hit);
   if (moved) {
     const bool enterable = hoveredRect_ && hoveredRect_->node.isDirectory && !hoveredRect_->isAggregatedTail;

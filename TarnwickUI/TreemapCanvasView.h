@@ -30,9 +30,10 @@ class TreemapCanvasView : public QWidget {
 public:
   explicit TreemapCanvasView(QWidget *parent = nullptr);
 
-  /// Replaces the tiles. Hover state is kept: a hovered tile that is no
-  /// longer laid out keeps its tooltip until the pointer moves on. After a
-  /// drill-down, the new tiles zoom out of the entered tile.
+  /// Replaces the tiles. While the pointer is over the canvas, the tile
+  /// under it is hit-tested again at its last position, and the tooltip
+  /// describes that one (or hides over no tile). After a drill-down, the new
+  /// tiles zoom out of the entered tile.
   void setRects(std::vector<TreemapRect> rects);
   const std::vector<TreemapRect> &rects() const { return rects_; }
   void setSelectedNodeID(std::optional<NodeID> id);

@@ -94,12 +94,27 @@ TEST_F(TreemapCanvasViewTest, HoverFollowsThePointerAndLeavingClearsIt) {
   canvas.setRects(moved);
   EXPECT_EQ(canvas.hoveredRect()->node.path, "/data/renamed") << "actions must use the tile as it is now";
 
-  canvas.setRects({}); // a hovered tile that is gone keeps its tooltip until the pointer moves
-  EXPECT_EQ(canvas.hoveredRect()->id, 2);
   QEvent leave(QEvent::Leave);
   QCoreApplication::sendEvent(&canvas, &leave);
   EXPECT_FALSE(canvas.hoveredRect());
   EXPECT_FALSE(canvas.isHoverActive());
+  EXPECT_FALSE(canvas.tooltip()->isPresenting());
+}
+
+TEST_F(TreemapCanvasViewTest, ANewLayoutIsHitTestedAgainUnderTheStillPointer) {
+  // Entering the folder lays out its children where it was; the pointer stays.
+  QObject::connect(&canvas, &TreemapCanvasView::drillDown, &canvas, [this] {
+    canvas.setRects({tile(5, {0, 0, 400, 100}, false), tile(6, {0, 100, 400, 100}, true)});
+  });
+  QTest::mouseMove(&canvas, {100, 150});
+  QTest::mouseClick(&canvas, Qt::LeftButton, {}, {100, 150});
+  ASSERT_TRUE(canvas.hoveredRect());
+  EXPECT_EQ(canvas.hoveredRect()->id, 6);
+  EXPECT_EQ(canvas.tooltip()->content().name, "node6");
+  EXPECT_TRUE(canvas.tooltip()->content().showsDrillHint);
+
+  canvas.setRects({tile(7, {0, 0, 50, 50}, false)}); // nothing under the pointer now
+  EXPECT_FALSE(canvas.hoveredRect());
   EXPECT_FALSE(canvas.tooltip()->isPresenting());
 }
 
