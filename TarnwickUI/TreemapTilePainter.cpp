@@ -30,25 +30,33 @@ void drawLabels(QPainter &painter, const TreemapRect &tile, const QRectF &box) {
   const double w = box.width(), h = box.height();
   if (!(w > TreemapTilePainter::nameMinWidth && h > TreemapTilePainter::nameMinHeight))
     return;
+  // A label stays inside its tile: shortened in the middle to the room left
+  // of the margins, and clipped to the tile for what a glyph's overhang adds.
+  constexpr double margin = 8;
+  const double room = w - 2 * margin;
+  painter.save();
+  painter.setClipRect(box, Qt::IntersectClip);
   const double nameSize = std::min(std::max(h * 0.18, 9.0), 12.0);
   const QFont nameFont = labelFont(nameSize, QFont::DemiBold, false);
-  const QString name = QString::fromStdString(tile.node.name);
+  const QFontMetricsF metrics(nameFont);
+  const QString name = metrics.elidedText(QString::fromStdString(tile.node.name), Qt::ElideMiddle, room);
   painter.setFont(nameFont);
   painter.setPen(white(1));
-  const QFontMetricsF metrics(nameFont);
   if (w > TreemapTilePainter::sizeMinWidth && h > TreemapTilePainter::sizeMinHeight) {
     // Two lines, each placed by its top-left corner.
-    painter.drawText(QPointF(box.left() + 8, box.top() + 10 + metrics.ascent()), name);
+    painter.drawText(QPointF(box.left() + margin, box.top() + 10 + metrics.ascent()), name);
     const double sizeSize = std::min(std::max(h * 0.13, 8.0), 10.0);
     const QFont sizeFont = labelFont(sizeSize, QFont::Medium, true);
+    const QFontMetricsF sizeMetrics(sizeFont);
     painter.setFont(sizeFont);
     painter.setPen(white(0.85));
-    painter.drawText(QPointF(box.left() + 8, box.top() + 10 + nameSize + 4 + QFontMetricsF(sizeFont).ascent()),
-                     TreemapPalette::formatBytes(tile.node.allocatedSize));
+    painter.drawText(QPointF(box.left() + margin, box.top() + 10 + nameSize + 4 + sizeMetrics.ascent()),
+                     sizeMetrics.elidedText(TreemapPalette::formatBytes(tile.node.allocatedSize), Qt::ElideRight, room));
   } else {
     const double baseline = box.center().y() + (metrics.ascent() - metrics.descent()) / 2;
-    painter.drawText(QPointF(box.left() + 8, baseline), name);
+    painter.drawText(QPointF(box.left() + margin, baseline), name);
   }
+  painter.restore();
 }
 
 QPainterPath tileShape(const QRectF &box) {

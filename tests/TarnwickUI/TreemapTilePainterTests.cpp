@@ -90,5 +90,20 @@ TEST(TreemapTilePainterTest, LabelsAppearOnlyWhereThereIsRoom) {
   EXPECT_GT(lightPixels(100, 60), lightPixels(60, 40)); // name and size
 }
 
+TEST(TreemapTilePainterTest, LabelsStayInTheirTileAndLongNamesKeepBothEnds) {
+  // The 300-point tile on the left, under names far wider than it.
+  auto renderNamed = [](const std::string &name) {
+    std::vector<TreemapRect> tiles = twoTiles();
+    tiles[0].node.name = name;
+    return render(tiles, std::nullopt, std::nullopt);
+  };
+  const std::string middle(80, 'm');
+  const QImage unnamed = renderNamed("");
+  const QImage one = renderNamed("head-" + middle + "-one"), two = renderNamed("head-" + middle + "-two");
+  const QRect neighbour(300, 0, 100, 200), own(0, 0, 300, 200);
+  EXPECT_EQ(one.copy(neighbour), unnamed.copy(neighbour)) << "nothing drawn over the next tile";
+  EXPECT_NE(one.copy(own), two.copy(own)) << "the end of the name is shown";
+}
+
 } // namespace
 } // namespace tarnwick
