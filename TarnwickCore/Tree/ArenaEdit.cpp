@@ -1,5 +1,7 @@
 #include "TarnwickCore/Tree/ArenaEdit.h"
 
+#include "TarnwickCore/Support/PrefaultPages.h"
+
 #include "TarnwickCore/Tree/ArenaChain.h"
 
 #include <algorithm>
@@ -105,6 +107,7 @@ DiskTreeArena withoutSubtrees(const DiskTreeArena &arena, std::span<const NodeID
     return arena;
 
   DiskTreeArena::RecordTable records(static_cast<std::size_t>(next));
+  prefaultForWriting(records.data(), records.size() * sizeof(Record));
   for (std::size_t i = 0; i < count; ++i) {
     if (gone[i])
       continue;
@@ -128,7 +131,10 @@ DiskTreeArena withoutSubtrees(const DiskTreeArena &arena, std::span<const NodeID
     removedPaths.push_back(arena.path(top));
   }
   SharedLinkTable links = keptLinks(arena.sharedLinks(), newID, records);
-  return DiskTreeArena(arena.rootPath(), std::move(records), arena.namePool(),
+  DiskTreeArena::NamePool names(arena.namePool().size());
+  prefaultForWriting(names.data(), names.size());
+  std::copy(arena.namePool().begin(), arena.namePool().end(), names.begin());
+  return DiskTreeArena(arena.rootPath(), std::move(records), std::move(names),
                        keptReport(arena.scanReport(), removedPaths), std::move(links));
 }
 
