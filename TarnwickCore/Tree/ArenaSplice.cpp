@@ -1,6 +1,7 @@
 // withSubtreeReplaced: one breadth-first pass emitting records from the old
 // tree or the rescan, then the hard-link table merged and the carriers of
 // each file settled, then the report.
+#include "TarnwickCore/Support/PrefaultPages.h"
 #include "TarnwickCore/Tree/ArenaChain.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
 
@@ -41,6 +42,10 @@ Spliced emitBreadthFirst(const DiskTreeArena &arena, NodeID folder, const DiskTr
   out.origins.reserve(arena.nodeCount() + rescanned.nodeCount());
   out.records.reserve(out.origins.capacity());
   out.names.reserve(arena.namePool().size() + rescanned.namePool().size());
+  // Fresh memory faulted in page by page costs more than the pass itself.
+  prefaultForWriting(out.origins.data(), out.origins.capacity() * sizeof(Origin));
+  prefaultForWriting(out.records.data(), out.records.capacity() * sizeof(Record));
+  prefaultForWriting(out.names.data(), out.names.capacity());
   out.origins.push_back({DiskTreeArena::rootID, false});
   for (std::size_t i = 0; i < out.origins.size(); ++i) {
     const Origin origin = out.origins[i];
