@@ -1,6 +1,8 @@
 #include "TarnwickUI/CategoryShares.h"
 
 #include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Tree/ArenaChain.h"
+#include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TarnwickUI/TreemapPalette.h"
 
 #include <algorithm>
@@ -162,6 +164,38 @@ CategoryShares CategoryShares::withoutSubtrees(const DiskTreeArena &arena, std::
     std::string path;
     appendLowered(path, arena.path(*heir));
     shares.bytes_[static_cast<std::size_t>(groupOf(categoryAt(arena, *heir, path)))] += file.allocatedSize;
+  }
+  return shares;
+}
+
+CategoryShares CategoryShares::withSubtreeReplaced(const DiskTreeArena &arena, NodeID folder,
+                                                   const DiskTreeArena &spliced, NodeID splicedFolder) const {
+  CategoryShares shares = *this;
+  if (!arena.isValid(folder) || !spliced.isValid(splicedFolder))
+    return shares;
+  shares.addSubtree(arena, folder, -1, {});
+  shares.addSubtree(spliced, splicedFolder, 1, {});
+  // Outside the folder only the names of hard-linked files change bytes,
+  // and each such name is in the table of one tree or the other.
+  const std::string folderPath = arena.path(folder);
+  std::vector<std::string> linked;
+  for (const DiskTreeArena *tree : {&arena, &spliced})
+    for (const SharedLinkTable::File &file : tree->sharedLinks().files())
+      for (NodeID name : tree->sharedLinks().names(file))
+        if (std::string path = tree->path(name); !isWithinPath(path, folderPath))
+          linked.push_back(std::move(path));
+  std::ranges::sort(linked);
+  linked.erase(std::unique(linked.begin(), linked.end()), linked.end());
+  for (const std::string &path : linked) {
+    const std::optional<NodeID> before = findNodeByPath(arena, path);
+    const std::optional<NodeID> after = findNodeByPath(spliced, path);
+    if (!before || !after)
+      continue;
+    if (const std::int64_t change = spliced.record(*after).allocatedSize - arena.record(*before).allocatedSize) {
+      std::string lowered;
+      appendLowered(lowered, path);
+      shares.bytes_[static_cast<std::size_t>(groupOf(categoryAt(spliced, *after, lowered)))] += change;
+    }
   }
   return shares;
 }

@@ -44,6 +44,14 @@ public:
   /// subtrees and one look up the tree from each hard-linked name, so a
   /// clean publishes without measuring the whole tree again.
   CategoryShares withoutSubtrees(const DiskTreeArena &arena, std::span<const NodeID> removed) const;
+  /// The shares of `spliced`, withSubtreeReplaced(`arena`, `folder`, …)
+  /// (ArenaEdit) whose folder is `splicedFolder`, given that these are the
+  /// shares of `arena`: the old subtree leaves, the new one comes in, and
+  /// each hard-linked name outside the folder whose bytes the splice moved
+  /// is counted again. Costs a walk of both subtrees and, for each
+  /// hard-linked name outside the folder, a look down both trees.
+  CategoryShares withSubtreeReplaced(const DiskTreeArena &arena, NodeID folder, const DiskTreeArena &spliced,
+                                     NodeID splicedFolder) const;
 
   std::int64_t bytes(Group group) const { return bytes_[static_cast<std::size_t>(group)]; }
   /// The tree's total: the sum over the groups.

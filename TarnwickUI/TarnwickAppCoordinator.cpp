@@ -88,8 +88,8 @@ void TarnwickAppCoordinator::rescanFolder(const std::string &folder) {
   if (!id || !arena_->record(*id).isDirectory)
     return;
   const std::uint64_t generation = beginScan(true);
-  workers_.launch([this, generation, scan = scan_, folder, base = arena_, progress = progressPoster(generation),
-                   stop = activeScan_.get_token()] {
+  workers_.launch([this, generation, scan = scan_, folder, base = arena_, baseShares = sharesOfArena(),
+                   progress = progressPoster(generation), stop = activeScan_.get_token()] {
     std::shared_ptr<const DiskTreeArena> rescanned;
     std::optional<std::string> error;
     try {
@@ -107,7 +107,7 @@ void TarnwickAppCoordinator::rescanFolder(const std::string &folder) {
     }
     std::optional<FolderSplice> splice;
     if (rescanned)
-      splice = spliced(base, folder, *rescanned, stop);
+      splice = spliced(base, baseShares, folder, *rescanned, stop);
     workers_.post([this, generation, folder, rescanned, splice = std::move(splice), error] {
       if (splice)
         finishFolderRescan(generation, folder, rescanned, *splice);
@@ -117,7 +117,12 @@ void TarnwickAppCoordinator::rescanFolder(const std::string &folder) {
   }, BackgroundWorkers::Priority::background);
 }
 
+std::optional<CategoryShares> TarnwickAppCoordinator::sharesOfArena() const {
+  return sharesOf_ == arena_ ? std::optional(categoryShares_) : std::nullopt;
+}
+
 TarnwickAppCoordinator::FolderSplice TarnwickAppCoordinator::spliced(std::shared_ptr<const DiskTreeArena> base,
+                                                                     const std::optional<CategoryShares> &baseShares,
                                                                      const std::string &folder,
                                                                      const DiskTreeArena &rescanned,
                                                                      std::stop_token stop) {
@@ -125,7 +130,13 @@ TarnwickAppCoordinator::FolderSplice TarnwickAppCoordinator::spliced(std::shared
   const std::optional<NodeID> id = findNodeByPath(*base, folder);
   if (id && base->record(*id).isDirectory) {
     auto tree = std::make_shared<const DiskTreeArena>(withSubtreeReplaced(*base, *id, rescanned));
-    if (std::optional<CategoryShares> shares = CategoryShares::measure(*tree, stop))
+    // Measuring a large tree again costs far more than the splice: the
+    // shares of `base` follow the swap of one subtree when they are known.
+    std::optional<CategoryShares> shares =
+        baseShares ? std::optional(baseShares->withSubtreeReplaced(*base, *id, *tree,
+                                                                    findNodeByPath(*tree, folder).value_or(-1)))
+                   : CategoryShares::measure(*tree, stop);
+    if (shares && !stop.stop_requested())
       splice = FolderSplice{std::move(base), std::move(tree), std::move(*shares)};
   }
   return splice;
@@ -133,9 +144,9 @@ TarnwickAppCoordinator::FolderSplice TarnwickAppCoordinator::spliced(std::shared
 
 void TarnwickAppCoordinator::spliceFolder(std::uint64_t generation, std::shared_ptr<const DiskTreeArena> base,
                                           std::string folder, std::shared_ptr<const DiskTreeArena> rescanned) {
-  workers_.launch([this, generation, base = std::move(base), folder = std::move(folder),
+  workers_.launch([this, generation, base = std::move(base), baseShares = sharesOfArena(), folder = std::move(folder),
                    rescanned = std::move(rescanned), stop = activeScan_.get_token()] {
-    FolderSplice splice = spliced(base, folder, *rescanned, stop);
+    FolderSplice splice = spliced(base, baseShares, folder, *rescanned, stop);
     workers_.post([this, generation, folder, rescanned, splice = std::move(splice)] {
       finishFolderRescan(generation, folder, rescanned, splice);
     });

@@ -65,12 +65,13 @@ public:
   /// Scans the folder at `path` (bytes, as the tree holds them) of the
   /// published tree again, with the same scan function, and publishes the
   /// tree with that folder's subtree replaced by the result
-  /// (withSubtreeReplaced), its category shares measured on the worker. It runs as a scan does (isScanning, progress,
-  /// replacing and replaced by any other scan) and returns at once. A
-  /// folder that cannot be read leaves the tree as it is and sets
-  /// scanError. When another tree was published meanwhile, the result is
-  /// spliced into that one instead, if it still holds the folder. Nothing
-  /// happens when the tree holds no folder at `path`.
+  /// (withSubtreeReplaced), its category shares brought up to date on the
+  /// worker. It runs as a scan does (isScanning, progress, replacing and
+  /// replaced by any other scan) and returns at once. A folder that cannot
+  /// be read leaves the tree as it is and sets scanError. When another tree
+  /// was published meanwhile, the result is spliced into that one instead,
+  /// if it still holds the folder. Nothing happens when the tree holds no
+  /// folder at `path`.
   void rescanFolder(const std::string &path);
   /// Stops the running scan, if any; the previous result stays.
   void cancelScan();
@@ -115,10 +116,14 @@ private:
     std::shared_ptr<const DiskTreeArena> tree;
     CategoryShares shares;
   };
-  /// On a worker: the splice and its shares (nothing once `stop` asks).
-  static FolderSplice spliced(std::shared_ptr<const DiskTreeArena> base, const std::string &folder,
+  /// categoryShares_ when they describe arena_.
+  std::optional<CategoryShares> sharesOfArena() const;
+  /// On a worker: the splice and its shares, derived from `baseShares`
+  /// (those of `base`) when given (nothing once `stop` asks).
+  static FolderSplice spliced(std::shared_ptr<const DiskTreeArena> base,
+                              const std::optional<CategoryShares> &baseShares, const std::string &folder,
                               const DiskTreeArena &rescanned, std::stop_token stop);
-  /// Splices again into `base`, a tree published after the first splice.
+  /// Splices again into `base` (arena_), a tree published after the first splice.
   void spliceFolder(std::uint64_t generation, std::shared_ptr<const DiskTreeArena> base, std::string folder,
                     std::shared_ptr<const DiskTreeArena> rescanned);
   void finishFolderRescan(std::uint64_t generation, const std::string &folder,

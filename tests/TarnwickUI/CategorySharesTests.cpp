@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include <sys/stat.h>
 
@@ -75,6 +76,24 @@ TEST_F(CategorySharesTest, AfterARemovalTheyAreWhatMeasuringTheDerivedTreeGives)
     EXPECT_EQ(before.withoutSubtrees(arena, ids), *CategoryShares::measure(withoutSubtrees(arena, ids)))
         << removal.front();
   }
+}
+
+TEST_F(CategorySharesTest, AfterAFolderRescanTheyAreWhatMeasuringTheSplicedTreeGives) {
+  // Bytes move between groups with the name that carries them: away from
+  // src when its carrier goes, into src when a shallower name comes.
+  tree.writeFile("src/lib.cpp", 16'000);
+  tree.makeHardLink("src/lib.cpp", "Documents/x/y/lib-copy.txt");
+  tree.writeFile("Documents/deep/er/note.txt", 24'000);
+  const DiskTreeArena arena = FastBulkScanner(2).scan(tree.root());
+  const CategoryShares before = *CategoryShares::measure(arena);
+  std::filesystem::remove(tree.path("src/lib.cpp"));
+  tree.makeHardLink("Documents/deep/er/note.txt", "src/note.cpp");
+  tree.writeFile("src/more.cpp", 30'000);
+  const NodeID folder = *findNodeByPath(arena, tree.path("src"));
+  const DiskTreeArena spliced = withSubtreeReplaced(arena, folder, FastBulkScanner(2).scan(tree.path("src")));
+  const CategoryShares after = *CategoryShares::measure(spliced);
+  EXPECT_EQ(before.withSubtreeReplaced(arena, folder, spliced, *findNodeByPath(spliced, tree.path("src"))), after);
+  EXPECT_NE(after.bytes(Group::other) - before.bytes(Group::other), 0) << "the case moves bytes between groups";
 }
 
 TEST_F(CategorySharesTest, TheGaugeShowsTheMeasuredSharesAndAnEmptyFolderAnEmptyBar) {
