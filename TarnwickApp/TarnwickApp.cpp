@@ -2,6 +2,7 @@
 
 #include "TarnwickApp/Windows/MainWindow.h"
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
+#include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 #include "TarnwickUI/WidgetStyle.h"
@@ -27,7 +28,11 @@ struct TarnwickApp::State {
         engine(tarnwick::SafeCleaningEngine::forUser(user)),
         coordinator(std::make_shared<const tarnwick::FastBulkScanner>(), engine),
         window(coordinator, [this] { return access.checkStatus(); }, QString::fromStdString(user.homeDirectory),
-               engine) {}
+               engine) {
+    // The Trash as the environment places it ($XDG_DATA_HOME), which the
+    // window cannot tell from the home folder alone.
+    window.setTrashCatalogue(tarnwick::TrashCatalogue(tarnwick::FreedesktopTrash(user)));
+  }
 
   /// Before the QApplication exists.
   static void prepare() {

@@ -2,6 +2,8 @@
 
 #include "TarnwickApp/Windows/CacheCleanupWindow.h"
 #include "TarnwickApp/Windows/PreferencesView.h"
+#include "TarnwickApp/Windows/TrashWindow.h"
+#include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickUI/DashboardSidebar.h"
 #include "TarnwickUI/FileManagerReveal.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
@@ -58,7 +60,8 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
                        std::shared_ptr<tarnwick::SafeCleaningEngine> engine, QWidget *parent)
     : QMainWindow(parent), coordinator_(coordinator), probe_(std::move(probe)), homeFolder_(std::move(homeFolder)),
       engine_(std::move(engine)), root_(new AppRootView(coordinator, probe_, homeFolder_, launcherShortcuts(), this)),
-      chooser_([this](QWidget *parent) { return askForFolder(parent, homeFolder_); }) {
+      chooser_([this](QWidget *parent) { return askForFolder(parent, homeFolder_); }),
+      trash_(tarnwick::FreedesktopTrash(homeFolder_.toStdString(), std::nullopt)) {
   setWindowTitle(QStringLiteral("Quillane"));
   setWindowIcon(tarnwick::SymbolIcons::icon("quillane"));
   setMinimumSize(1040, 680);
@@ -69,7 +72,13 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
   connect(root_, &AppRootView::scanDiskRequested, scanDisk_, &QAction::trigger);
   connect(root_, &AppRootView::chooseFolderRequested, this, &MainWindow::chooseFolderAndScan);
   connect(root_, &AppRootView::grantAccessRequested, this, &MainWindow::showSettings);
-  connect(root_, &AppRootView::cleanCachesRequested, this, &MainWindow::showCacheCleanup);
+  connect(root_, &AppRootView::cleanCachesRequested, this, [this](std::optional<tarnwick::CleanableCategory> category) {
+    // Trash Bins hold no caches: cleaning them is emptying the Trash.
+    if (category == tarnwick::CleanableCategory::trashBins)
+      showTrash();
+    else
+      showCacheCleanup(category);
+  });
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this,
           [this] { cancelScan_->setEnabled(coordinator_.isScanning()); });
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this, &MainWindow::refreshTitle);
@@ -101,6 +110,7 @@ void MainWindow::buildMenus() {
   cleanCaches_ = scan->addAction(SymbolIcons::icon("sparkles"), QStringLiteral("Clean Up Caches…"), this,
                                  [this] { showCacheCleanup(std::nullopt); });
   cleanCaches_->setShortcut(keys.cleanCaches);
+  showTrash_ = scan->addAction(SymbolIcons::icon("trash"), QStringLiteral("Show Trash…"), this, &MainWindow::showTrash);
   scan->addSeparator();
   cancelScan_ = scan->addAction(QStringLiteral("Cancel Current Scan"), &coordinator_,
                                 &tarnwick::TarnwickAppCoordinator::cancelScan);
@@ -214,6 +224,13 @@ CacheCleanupWindow *MainWindow::showCacheCleanup(std::optional<tarnwick::Cleanab
   }
   cacheWindow_->open(category);
   return cacheWindow_;
+}
+
+TrashWindow *MainWindow::showTrash() {
+  if (!trashWindow_)
+    trashWindow_ = new TrashWindow(trash_, this);
+  trashWindow_->open();
+  return trashWindow_;
 }
 
 void MainWindow::chooseFolderAndScan() {

@@ -2,6 +2,7 @@
 
 #include "TarnwickApp/Windows/AppRootView.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
+#include "TarnwickCore/Deletion/TrashCatalogue.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -21,6 +22,7 @@ namespace quillane {
 
 class CacheCleanupWindow;
 class PreferencesView;
+class TrashWindow;
 
 /// The main window: the root view (launcher, scanning display or explorer)
 /// under the menus "Quillane", "Scan", "View" and "Help", plus the About box
@@ -54,10 +56,17 @@ public:
   QAction *helpAction() const { return help_; }
   QAction *accessSettingsAction() const { return accessSettings_; }
   QAction *cleanCachesAction() const { return cleanCaches_; }
+  QAction *showTrashAction() const { return showTrash_; }
   QAction *backAction() const { return back_; }
 
   /// Opens (or raises) the cache review window, showing one category or all.
   CacheCleanupWindow *showCacheCleanup(std::optional<tarnwick::CleanableCategory> category);
+  /// Opens (or raises) the Trash view, listing the Trash again.
+  TrashWindow *showTrash();
+  /// The Trash the Trash view shows; by default the home folder's default
+  /// one ($HOME/.local/share/Trash) and those of mounted file systems.
+  /// Takes effect when the view is next created.
+  void setTrashCatalogue(tarnwick::TrashCatalogue catalogue) { trash_ = std::move(catalogue); }
 
   /// Opens (or raises) the Settings window on its Full Disk Access tab.
   PreferencesView *showSettings();
@@ -85,6 +94,8 @@ private:
   QPointer<PreferencesView> preferences_;
   QPointer<QMessageBox> aboutBox_;
   QPointer<CacheCleanupWindow> cacheWindow_;
+  QPointer<TrashWindow> trashWindow_;
+  tarnwick::TrashCatalogue trash_;
   std::optional<QString> scanningRoot_; // a scan started here, while it runs
 
   QAction *scanHome_ = nullptr;
@@ -96,6 +107,7 @@ private:
   QAction *help_ = nullptr;
   QAction *accessSettings_ = nullptr;
   QAction *cleanCaches_ = nullptr;
+  QAction *showTrash_ = nullptr;
   QAction *back_ = nullptr;
 };
 
