@@ -80,7 +80,7 @@ void TrashController::restore(const std::vector<std::size_t> &indices) {
         if (Result<std::string> back = catalogue_.restore(item))
           outcome.backAt = *back;
         else
-          outcome.failure = back.failure().explanation();
+          outcome.failure = back.failure().message(); // "cannot restore PATH: why"
       } catch (const std::exception &error) {
         outcome.failure = "cannot restore " + item.originalPath + ": " + error.what();
       }
