@@ -32,6 +32,7 @@ struct TarnwickApp::State {
     // The Trash as the environment places it ($XDG_DATA_HOME), which the
     // window cannot tell from the home folder alone.
     window.setTrashCatalogue(tarnwick::TrashCatalogue(tarnwick::FreedesktopTrash(user)));
+    coordinator.setTrashCatalogue(std::make_shared<const tarnwick::TrashCatalogue>(tarnwick::FreedesktopTrash(user)));
   }
 
   /// Before the QApplication exists.

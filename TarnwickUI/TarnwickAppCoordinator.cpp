@@ -1,8 +1,11 @@
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 
+#include "TarnwickCore/Deletion/TrashCatalogue.h"
+#include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TarnwickUI/MeasuredCleaning.h"
+#include "TarnwickUI/WidgetStyle.h"
 
 namespace tarnwick {
 
@@ -212,6 +215,7 @@ void TarnwickAppCoordinator::moveNodeToTrash(const DiskNode &node) {
     SafeCleaningReport report = cleanMeasuringSpace(*engine, {item}, DeletionMode::moveToTrash, true, measure);
     workers_.post([this, report = std::move(report)] {
       lastCleaningReport_ = report;
+      lastMoveUndoable_ = report.cleanedPaths.size() == 1;
       forgetPaths(report.cleanedPaths);
       emit lastCleaningReportChanged();
     });
@@ -251,6 +255,37 @@ void TarnwickAppCoordinator::forgetPaths(const std::vector<std::string> &paths) 
       categoryShares_ = *shares;
       sharesOf_ = edited;
       emit categorySharesChanged();
+    });
+  });
+}
+
+void TarnwickAppCoordinator::setTrashCatalogue(std::shared_ptr<const TrashCatalogue> trash) {
+  trash_ = std::move(trash);
+}
+
+bool TarnwickAppCoordinator::canUndoLastMove() const { return trash_ && lastMoveUndoable_; }
+
+void TarnwickAppCoordinator::undoLastMove() {
+  if (!canUndoLastMove())
+    return;
+  lastMoveUndoable_ = false;
+  const std::string path = lastCleaningReport_->cleanedPaths.front();
+  workers_.launch([this, trash = trash_, path] {
+    // The item trashed last from that path: the move being undone, unless
+    // something trashed from the same path since took its place.
+    const std::optional<TrashedItem> item = TrashCatalogue::latestWithOriginalPath(trash->list(), path);
+    Result<std::string> restored =
+        item ? trash->restore(*item) : Result<std::string>(Failure::because("it is no longer in the Trash"));
+    workers_.post([this, path, restored = std::move(restored)] {
+      const QString name = WidgetStyle::displayText(lastPathComponent(path));
+      if (!restored) {
+        emit undoFinished(QStringLiteral("Could not restore “%1”: %2").arg(name, QString::fromStdString(restored.failure().reason)),
+                          false);
+        return;
+      }
+      const std::size_t slash = path.rfind('/');
+      rescanFolder(slash == 0 ? std::string("/") : path.substr(0, slash)); // shows it again
+      emit undoFinished(QStringLiteral("Restored “%1”.").arg(name), true);
     });
   });
 }

@@ -17,6 +17,8 @@
 
 namespace tarnwick {
 
+class TrashCatalogue;
+
 /// The one object the window binds to: starts and cancels scans, publishes
 /// their progress and result, and sends single nodes to the Trash through
 /// the cleaning engine. Each published value has a change signal.
@@ -90,11 +92,24 @@ public:
   /// one instead. Nothing happens before the first tree.
   void forgetPaths(const std::vector<std::string> &paths);
 
+  /// Where moves to the Trash are undone from; without one nothing can be.
+  void setTrashCatalogue(std::shared_ptr<const TrashCatalogue> trash);
+  /// The last report is of one item moveNodeToTrash sent to the Trash, not
+  /// undone yet, and there is a Trash to take it back from.
+  bool canUndoLastMove() const;
+  /// Puts that item back (the one trashed last from its path, never
+  /// replacing anything there) on a worker, then rescans its folder
+  /// (rescanFolder) so the tree shows it again. The outcome arrives by
+  /// undoFinished. Nothing when canUndoLastMove() is false.
+  void undoLastMove();
+
 signals:
   void arenaChanged();
   /// categoryShares() changed without a new tree: after a clean they
   /// follow the tree they describe.
   void categorySharesChanged();
+  /// What undoLastMove() did, in a sentence for the window.
+  void undoFinished(const QString &message, bool succeeded);
   void scanProgressChanged();
   void isScanningChanged();
   void scanErrorChanged();
@@ -140,6 +155,8 @@ private:
   bool folderRescan_ = false; // what the running scan is; meaningful while isScanning_
   std::optional<QString> scanError_;
   std::optional<SafeCleaningReport> lastCleaningReport_;
+  std::shared_ptr<const TrashCatalogue> trash_;
+  bool lastMoveUndoable_ = false;
 
   std::uint64_t scanGeneration_ = 0; // which scan may publish
   std::stop_source activeScan_;

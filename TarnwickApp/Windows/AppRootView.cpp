@@ -7,6 +7,8 @@
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 
+#include <QShortcut>
+
 #include <cstdio>
 
 namespace quillane {
@@ -35,6 +37,11 @@ AppRootView::AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusPr
   connect(&coordinator_, &TarnwickAppCoordinator::scanProgressChanged, this,
           [this] { scanning_->setProgress(coordinator_.scanProgress()); });
   connect(&coordinator_, &TarnwickAppCoordinator::lastCleaningReportChanged, this, &AppRootView::showReport);
+  // A move's message offers Undo, also as the window's Undo key while it shows.
+  connect(toast_, &ReportToast::actionTriggered, &coordinator_, &TarnwickAppCoordinator::undoLastMove);
+  connect(new QShortcut(QKeySequence::Undo, this), &QShortcut::activated, toast_, &ReportToast::triggerAction);
+  connect(&coordinator_, &TarnwickAppCoordinator::undoFinished, toast_,
+          [this](const QString &message, bool succeeded) { toast_->showMessage(message, succeeded); });
   // A failed scan would otherwise just drop back to the previous screen.
   connect(&coordinator_, &TarnwickAppCoordinator::scanErrorChanged, this, [this] {
     if (const auto &error = coordinator_.scanError())
@@ -99,7 +106,8 @@ void AppRootView::rescanFolder(const std::string &path) {
 void AppRootView::showReport() {
   if (const auto &report = coordinator_.lastCleaningReport()) {
     const CleaningReportMessage message = CleaningReportMessage::from(*report);
-    toast_->showMessage(message.text, message.succeeded);
+    toast_->showMessage(message.text, message.succeeded,
+                        coordinator_.canUndoLastMove() ? QStringLiteral("Undo") : QString());
   }
 }
 

@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
+#include <QPushButton>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -24,7 +25,7 @@ constexpr int toastMaximumWidth = 620;
 } // namespace
 
 ReportToast::ReportToast(QWidget *parent)
-    : QWidget(parent), label_(new QLabel(this)), dismiss_(new QTimer(this)),
+    : QWidget(parent), label_(new QLabel(this)), action_(new QPushButton(this)), dismiss_(new QTimer(this)),
       fade_(new QPropertyAnimation(this, "toastOpacity", this)), effect_(new QGraphicsOpacityEffect(this)) {
   effect_->setOpacity(0);
   setGraphicsEffect(effect_);
@@ -34,6 +35,11 @@ ReportToast::ReportToast(QWidget *parent)
   label_->setWordWrap(true);
   label_->setMaximumWidth(toastMaximumWidth - 52);
   layout->addWidget(label_);
+  layout->addWidget(action_);
+  action_->setFont(textFont(12, QFont::DemiBold));
+  action_->setCursor(Qt::PointingHandCursor);
+  action_->hide();
+  connect(action_, &QPushButton::clicked, this, &ReportToast::triggerAction);
   dismiss_->setSingleShot(true);
   connect(dismiss_, &QTimer::timeout, this, &ReportToast::fadeOut);
   fade_->setDuration(fadeMilliseconds);
@@ -45,9 +51,11 @@ ReportToast::ReportToast(QWidget *parent)
   hide();
 }
 
-void ReportToast::showMessage(const QString &text, bool succeeded) {
+void ReportToast::showMessage(const QString &text, bool succeeded, const QString &actionTitle) {
   failure_ = !succeeded;
   label_->setText(text);
+  action_->setText(actionTitle);
+  action_->setVisible(!actionTitle.isEmpty());
   adjustSize();
   place();
   show();
@@ -62,12 +70,22 @@ void ReportToast::showMessage(const QString &text, bool succeeded) {
 
 QString ReportToast::text() const { return label_->text(); }
 
+bool ReportToast::offersAction() const { return isVisible() && !action_->isHidden(); }
+
+void ReportToast::triggerAction() {
+  if (!offersAction())
+    return;
+  fadeOut(); // once only: a fading message offers nothing
+  emit actionTriggered();
+}
+
 void ReportToast::setToastOpacity(qreal opacity) {
   opacity_ = opacity;
   effect_->setOpacity(opacity);
 }
 
 void ReportToast::fadeOut() {
+  action_->hide();
   fade_->stop();
   fade_->setStartValue(opacity_);
   fade_->setEndValue(0.0);

@@ -4,6 +4,7 @@
 
 class QGraphicsOpacityEffect;
 class QLabel;
+class QPushButton;
 class QPropertyAnimation;
 class QTimer;
 
@@ -21,13 +22,23 @@ class ReportToast : public QWidget {
 public:
   explicit ReportToast(QWidget *parent);
 
-  /// Shows `text`; a failure is drawn with a warning mark.
-  void showMessage(const QString &text, bool succeeded);
+  /// Shows `text`; a failure is drawn with a warning mark. With an
+  /// `actionTitle` the message carries a button of that title, which emits
+  /// actionTriggered() and dismisses the message.
+  void showMessage(const QString &text, bool succeeded, const QString &actionTitle = {});
   QString text() const;
   bool isShowingFailure() const { return failure_; }
+  /// The message on show carries an action (its button is offered).
+  bool offersAction() const;
+  QPushButton *actionButton() const { return action_; }
+  /// Runs the action on offer, as its button does; nothing when none is.
+  void triggerAction();
 
   qreal toastOpacity() const { return opacity_; }
   void setToastOpacity(qreal opacity);
+
+signals:
+  void actionTriggered();
 
 protected:
   void paintEvent(QPaintEvent *event) override;
@@ -39,6 +50,7 @@ private:
   void fadeOut();
 
   QLabel *label_;
+  QPushButton *action_;
   QTimer *dismiss_;
   QPropertyAnimation *fade_;
   QGraphicsOpacityEffect *effect_;

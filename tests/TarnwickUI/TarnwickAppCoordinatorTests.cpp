@@ -1,5 +1,6 @@
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 
+#include "TarnwickCore/Deletion/TrashCatalogue.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
 
 #include "TestSupport/GatedScan.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <atomic>
@@ -239,6 +241,28 @@ TEST_F(TarnwickAppCoordinatorTest, AFolderRescanSplicesIntoTheNewestTreeAndAFull
   ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
   EXPECT_TRUE(findNodeByPath(*coordinator->arena(), tree.path("outside")));
   EXPECT_FALSE(coordinator->scanError());
+}
+
+TEST_F(TarnwickAppCoordinatorTest, UndoNeverReplacesWhatTookTheNameMeanwhile) {
+  GatedScan scan;
+  auto coordinator = make(scan);
+  coordinator->setTrashCatalogue(
+      std::make_shared<const TrashCatalogue>(FreedesktopTrash(tree.root(), tree.path(".local/share"))));
+  DiskNode notes;
+  notes.name = "notes";
+  notes.path = tree.path("notes");
+  EXPECT_FALSE(coordinator->canUndoLastMove());
+  coordinator->moveNodeToTrash(notes);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->canUndoLastMove(); }));
+  tree.writeFile("notes", 77); // a new file takes the name
+
+  QSignalSpy finished(coordinator.get(), &TarnwickAppCoordinator::undoFinished);
+  coordinator->undoLastMove();
+  EXPECT_FALSE(coordinator->canUndoLastMove()) << "once only";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }));
+  EXPECT_FALSE(finished[0][1].toBool()) << finished[0][0].toString().toStdString();
+  EXPECT_EQ(fs::file_size(tree.path("notes")), 77u);
+  EXPECT_TRUE(fs::exists(tree.path(".local/share/Trash/files/notes")));
 }
 
 TEST_F(TarnwickAppCoordinatorTest, ADestroyedCoordinatorReceivesNothing) {

@@ -179,7 +179,9 @@ TEST_F(MainWindowTest, FolderChooserScansOnlyAChosenFolder) {
   EXPECT_EQ(coordinator->arena()->rootPath(), tree.path("home/Movies"));
 }
 
-TEST_F(MainWindowTest, MoveToTrashReportsTheOutcome) {
+TEST_F(MainWindowTest, MoveToTrashReportsTheOutcomeAndTheUndoKeyBringsItBack) {
+  coordinator->setTrashCatalogue(std::make_shared<const tarnwick::TrashCatalogue>(
+      tarnwick::FreedesktopTrash(tree.path("home"), tree.path("data"))));
   auto window = explore();
   ASSERT_TRUE(root(*window).dashboard());
   tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
@@ -197,6 +199,17 @@ TEST_F(MainWindowTest, MoveToTrashReportsTheOutcome) {
   EXPECT_TRUE(toast.text().contains(QStringLiteral("freed when the Trash is emptied"))) << toast.text().toStdString();
   EXPECT_FALSE(toast.isShowingFailure());
   EXPECT_TRUE(std::filesystem::exists(tree.path("data/Trash/files/notes.txt")));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !tarnwick::findNodeByPath(*coordinator->arena(), tree.path("home/notes.txt")); }));
+
+  ASSERT_TRUE(toast.offersAction());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  QTest::keySequence(window.get(), QKeySequence::Undo);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return toast.text().startsWith(QStringLiteral("Restored")); })) << toast.text().toStdString();
+  EXPECT_TRUE(std::filesystem::exists(tree.path("home/notes.txt")));
+  EXPECT_FALSE(std::filesystem::exists(tree.path("data/Trash/files/notes.txt")));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return tarnwick::findNodeByPath(*coordinator->arena(), tree.path("home/notes.txt")).has_value(); }))
+      << "the tree shows it again";
+  EXPECT_FALSE(toast.offersAction()) << "undone once";
 
   // The scan root itself is the home folder here: the guard refuses it, and says so.
   emit dashboard.moveToTrash(*coordinator->arena()->rootNode());
