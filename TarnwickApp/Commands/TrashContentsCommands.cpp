@@ -126,7 +126,8 @@ int runTrashList(const TrashCatalogue &catalogue, bool json) {
     std::printf("%s%s, %s in the Trash\n", listing.items.empty() ? "" : "\n", countText(listing.items.size()).c_str(),
                 formatByteCount(listing.totalBytes()).c_str());
   }
-  return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  // A trash folder that could not be read leaves the listing incomplete.
+  return std::fflush(stdout) == 0 && !std::ferror(stdout) && listing.problems.empty() ? 0 : 1;
 }
 
 int runTrashRestore(const TrashCatalogue &catalogue, const std::vector<std::string> &paths) {
@@ -162,6 +163,10 @@ int runTrashRestore(const TrashCatalogue &catalogue, const std::vector<std::stri
 int runTrashEmpty(const TrashCatalogue &catalogue, bool yes) {
   const TrashListing listing = catalogue.list();
   printNotes(listing);
+  if (listing.items.empty() && !listing.problems.empty()) {
+    std::printf("Nothing removed: the Trash could not be read completely (see the notes above).\n");
+    return 1;
+  }
   if (listing.items.empty()) {
     std::printf("The Trash is empty.\n");
     return 0;
@@ -199,7 +204,7 @@ int runTrashEmpty(const TrashCatalogue &catalogue, bool yes) {
   std::fflush(stdout);
   if (report.cancelled)
     return 130;
-  return report.failures.empty() ? 0 : 1;
+  return report.failures.empty() && listing.problems.empty() ? 0 : 1;
 }
 
 } // namespace quillane

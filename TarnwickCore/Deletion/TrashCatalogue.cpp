@@ -88,6 +88,7 @@ void listFolder(const UserTrashFolder &folder, TrashListing &listing, const std:
     TrashedItem &item = itemNamed(name);
     item.kind = kindOf(st.st_mode);
     item.identity = {st.st_dev, st.st_ino};
+    item.entryChanged = std::int64_t(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
     const TrashEntrySize size = TrashEntrySize::measure(trash.files(), name, stop);
     item.sizeBytes = size.bytes;
     item.sizeComplete = size.complete;
@@ -125,7 +126,7 @@ std::optional<TrashedItem> TrashCatalogue::latestWithOriginalPath(const TrashLis
   std::optional<TrashedItem> latest;
   for (const TrashedItem &item : listing.items)
     if (item.isRestorable() && item.originalPath == path &&
-        (!latest || item.deletionDate >= latest->deletionDate))
+        (!latest || std::tie(item.deletionDate, item.entryChanged) >= std::tie(latest->deletionDate, latest->entryChanged)))
       latest = item;
   return latest;
 }

@@ -65,8 +65,9 @@ public:
                          std::stop_token stop = {}) const;
 
   /// The restorable item of `listing` with original path `path` that was
-  /// trashed last (the latest deletion date; among equal dates, the one
-  /// listed last); nothing when there is none.
+  /// trashed last (the latest deletion date; among equal dates, the entry
+  /// that changed last, then the one listed last); nothing when there is
+  /// none.
   static std::optional<TrashedItem> latestWithOriginalPath(const TrashListing &listing, const std::string &path);
 
   const std::string &homeTrash() const { return homeTrash_; }

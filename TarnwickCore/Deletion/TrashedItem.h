@@ -37,6 +37,10 @@ struct TrashedItem {
   TrashEntryKind kind = TrashEntryKind::missing;
   /// The entry in files/ when there is one.
   FileIdentity identity;
+  /// When that entry last changed (its ctime, nanoseconds since 1970):
+  /// the move into the Trash sets it, so among items of the same second
+  /// (deletion dates have no finer unit) it tells which went last.
+  std::int64_t entryChanged = 0;
   /// Whether info/ holds a record under its name, readable or not.
   bool hasRecord = false;
   /// Why that record cannot be used; empty when it can, or when there is none.

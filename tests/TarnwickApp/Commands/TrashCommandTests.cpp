@@ -249,6 +249,24 @@ TEST(TrashCommand, EmptiesOnlyWhenToldAndReportsWhatItFreed) {
   EXPECT_EQ(listing(home.path(".local/share/Trash")), (std::set<std::string>{"files", "info"}));
 }
 
+TEST(TrashCommand, ATrashThatCannotBeReadIsNeverCalledEmpty) {
+  TempTree home;
+  home.writeFile(".local/share/Trash/files/kept", 10);
+  home.writeFile("decoy/kept.trashinfo", 1);
+  home.makeSymlink(".local/share/Trash/info", home.path("decoy")); // refused, never read through
+  int status = 0;
+  const std::string listed = inHome(home, "$Q trash --list 2>&1", &status);
+  EXPECT_EQ(status, 1) << listed;
+  const std::optional<std::string> as = strangerPrefix(home);
+  if (!as)
+    GTEST_SKIP() << "emptying is tried as root only, as a user whose only trash is the scratch home's";
+  const std::string out = inHome(home, *as + "$Q trash --empty --yes 2>&1; echo \"exit $?\"");
+  EXPECT_FALSE(contains(out, "The Trash is empty")) << out;
+  EXPECT_TRUE(contains(out, "exit 1")) << out;
+  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/kept")));
+  EXPECT_TRUE(fs::exists(home.path("decoy/kept.trashinfo")));
+}
+
 TEST(TrashCommand, ModesAreExclusiveAndNeverComeFromAPattern) {
   TempTree home;
   home.writeFile("x", 10);

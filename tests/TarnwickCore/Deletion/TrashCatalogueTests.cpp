@@ -187,6 +187,16 @@ TEST_F(TrashCatalogueTest, TheLatestItemOfAPathIsChosen) {
   ASSERT_TRUE(catalogue.restore(*latest));
   EXPECT_EQ(contents(home.path("notes")), "newer\n");
   EXPECT_FALSE(TrashCatalogue::latestWithOriginalPath(listing, home.path("other")));
+
+  // Trashed within one second, as dates go: the entry moved last wins,
+  // though by name "dup_9" comes after "dup_11".
+  client("for i in $(seq 12); do echo v$i > dup && trash-put dup && sleep 0.02; done && "
+         "sed -i 's/^DeletionDate=.*/DeletionDate=2002-02-02T00:00:00/' .local/share/Trash/info/dup*.trashinfo");
+  const std::optional<TrashedItem> last =
+      TrashCatalogue::latestWithOriginalPath(scratchListing(home.root()), home.path("dup"));
+  ASSERT_TRUE(last);
+  ASSERT_TRUE(catalogue.restore(*last));
+  EXPECT_EQ(contents(home.path("dup")), "v12\n");
 }
 
 TEST_F(TrashCatalogueTest, EmptyingRemovesOnlyTheTrashesOwnEntriesAndRecords) {
