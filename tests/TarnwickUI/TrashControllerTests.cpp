@@ -18,12 +18,8 @@ namespace fs = std::filesystem;
 using quillane::test::duBytes;
 using quillane::test::runCommand;
 using quillane::test::shellQuote;
+using quillane::test::readFile;
 using quillane::test::TempTree;
-
-std::string contents(const std::string &path) {
-  std::ifstream in(path);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 /// A scratch home whose Trash holds a file and a folder, put there by
 /// trash-cli (an independent client), and a controller that has listed it.
@@ -101,7 +97,7 @@ TEST_F(TrashControllerTest, RestoringOntoAnExistingFileFailsAndReplacesNothing) 
   waitIdle();
   EXPECT_FALSE(controller.lastSucceeded());
   EXPECT_TRUE(controller.lastMessage().contains(QStringLiteral("report.pdf"))) << controller.lastMessage().toStdString();
-  EXPECT_EQ(contents(tree.path("home/report.pdf")), "newer");
+  EXPECT_EQ(readFile(tree.path("home/report.pdf")), "newer");
   EXPECT_EQ(scratchItems().size(), 2u) << "it stays in the Trash";
 }
 

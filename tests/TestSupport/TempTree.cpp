@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <fstream>
+#include <iterator>
 #include <sys/mount.h>
 #include <vector>
 #include <cstdio>
@@ -161,6 +163,11 @@ FindTotals findTotals(const std::string &root) {
     }
   }
   return totals;
+}
+
+std::string readFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 } // namespace quillane::test

@@ -43,6 +43,9 @@ struct FindTotals {
 };
 FindTotals findTotals(const std::string &root);
 
+/// The bytes of the file at `path`; empty when it cannot be read.
+std::string readFile(const std::string &path);
+
 /// `du -s -B1` of `path`: the allocated bytes of everything from it down,
 /// folders and symbolic links included, each inode once.
 std::int64_t duBytes(const std::string &path);

@@ -22,11 +22,6 @@
 
 namespace quillane::test {
 
-inline std::string readFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 /// Every path under `root`, so a test can tell that a run left nothing behind.
 inline std::set<std::string> listing(const std::string &root) {
   std::set<std::string> paths;

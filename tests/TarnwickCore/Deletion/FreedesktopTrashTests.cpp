@@ -31,18 +31,15 @@ namespace {
 using quillane::test::runCommand;
 using quillane::test::ScopedMount;
 using quillane::test::shellQuote;
+using quillane::test::readFile;
 using quillane::test::TempTree;
 namespace fs = std::filesystem;
 
 bool isRoot() { return ::geteuid() == 0; }
 std::string uid() { return std::to_string(::getuid()); }
-std::string contents(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 // The record of an item trashed to TRASH/files/NAME.
 std::string recordOf(const std::string &trashed) {
-  return contents(std::regex_replace(trashed, std::regex("/files/([^/]*)$"), "/info/$1.trashinfo"));
+  return readFile(std::regex_replace(trashed, std::regex("/files/([^/]*)$"), "/info/$1.trashinfo"));
 }
 std::string field(const std::string &record, const std::string &key) {
   std::smatch match;
@@ -102,7 +99,7 @@ TEST_F(FreedesktopTrashTest, OddNamesKeepTheirNameAndExactOriginalPath) {
     home.writeFile("stuff/" + name, 100 + name.size());
     const std::string trashed = trash.moveToTrash(original).value(), kept = fs::path(trashed).filename();
     EXPECT_FALSE(fs::exists(original)) << name;
-    EXPECT_EQ(contents(trashed).size(), 100 + name.size()) << name;
+    EXPECT_EQ(readFile(trashed).size(), 100 + name.size()) << name;
     // Its own name, or when that leaves no room for ".trashinfo" a prefix
     // that stops between characters.
     EXPECT_TRUE(kept == name || (name.size() > 245 && kept.size() <= 245 && name.starts_with(kept) &&
@@ -128,13 +125,13 @@ TEST_F(FreedesktopTrashTest, OddNamesKeepTheirNameAndExactOriginalPath) {
     EXPECT_TRUE(original.find_first_of("\n\xff") != std::string::npos || items[original] == date) << original;
   // It puts back even a name with a newline, byte for byte.
   client("echo 0 | trash-restore " + shellQuote(home.path("stuff/new\nline")));
-  EXPECT_EQ(contents(home.path("stuff/new\nline")).size(), 108u);
+  EXPECT_EQ(readFile(home.path("stuff/new\nline")).size(), 108u);
 }
 
 TEST_F(FreedesktopTrashTest, RecordsAppearWholeAndNothingIsReplaced) {
   home.writeFile(".local/share/Trash/files/report.txt", 7); // a stray entry without a record
   home.makeDirectory(".local/share/Trash/info");
-  const std::string stray = contents(homeTrash() + "/files/report.txt");
+  const std::string stray = readFile(homeTrash() + "/files/report.txt");
   home.writeFile("one/report.txt", 10);
   home.writeFile("two/report.txt", 20);
   home.writeFile("folder/inner/deep.bin", 30);
@@ -163,7 +160,7 @@ TEST_F(FreedesktopTrashTest, RecordsAppearWholeAndNothingIsReplaced) {
     home.writeFile(".local/share/Trash/info/" + name, 9);
   const std::string second = trash.moveToTrash(home.path("two/report.txt")).value();
   EXPECT_NE(second, first);
-  EXPECT_EQ(contents(homeTrash() + "/files/report.txt"), stray);
+  EXPECT_EQ(readFile(homeTrash() + "/files/report.txt"), stray);
   // A link is trashed as the link; the caller may hold the folder open.
   UniqueFd folder(::open(home.root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   EXPECT_TRUE(fs::is_symlink(trash.moveToTrash(folder.get(), "shortcut", home.path("shortcut")).value()));

@@ -21,15 +21,12 @@ namespace {
 using quillane::test::runCommand;
 using quillane::test::ScopedMount;
 using quillane::test::shellQuote;
+using quillane::test::readFile;
 using quillane::test::TempTree;
 namespace fs = std::filesystem;
 
 bool isRoot() { return ::geteuid() == 0; }
 bool has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
-std::string contents(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 // Every entry below `root` with its device and inode: what must not change.
 std::string fileIdentities(const std::string &root) {
   return runCommand("find " + shellQuote(root) + " -printf '%D %i %p\\n' | sort");
@@ -165,7 +162,7 @@ TEST_F(TrashCatalogueTest, RestoresOnlyTheListedItemAndNeverReplacesOrFollowsLin
     const Result<std::string> back = catalogue.restore(listing.items.front());
     EXPECT_EQ(back.ok(), cases[i].restored) << (back ? *back : back.failure().message());
     if (back) {
-      EXPECT_EQ(contents(home.path(original)).size(), 100u);
+      EXPECT_EQ(readFile(home.path(original)).size(), 100u);
       EXPECT_FALSE(has(client("trash-list"), home.path(original)));
       EXPECT_FALSE(fs::exists(trash() + "/info/" + name + ".trashinfo"));
     } else {
@@ -185,7 +182,7 @@ TEST_F(TrashCatalogueTest, TheLatestItemOfAPathIsChosen) {
   ASSERT_TRUE(latest);
   EXPECT_NE(latest->name, "notes");
   ASSERT_TRUE(catalogue.restore(*latest));
-  EXPECT_EQ(contents(home.path("notes")), "newer\n");
+  EXPECT_EQ(readFile(home.path("notes")), "newer\n");
   EXPECT_FALSE(TrashCatalogue::latestWithOriginalPath(listing, home.path("other")));
 
   // Trashed within one second, as dates go: the entry moved last wins,
@@ -196,7 +193,7 @@ TEST_F(TrashCatalogueTest, TheLatestItemOfAPathIsChosen) {
       TrashCatalogue::latestWithOriginalPath(scratchListing(home.root()), home.path("dup"));
   ASSERT_TRUE(last);
   ASSERT_TRUE(catalogue.restore(*last));
-  EXPECT_EQ(contents(home.path("dup")), "v12\n");
+  EXPECT_EQ(readFile(home.path("dup")), "v12\n");
 }
 
 TEST_F(TrashCatalogueTest, EmptyingRemovesOnlyTheTrashesOwnEntriesAndRecords) {

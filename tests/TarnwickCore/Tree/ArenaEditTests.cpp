@@ -2,6 +2,7 @@
 // the same folder after the same entries were deleted from disk.
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
+#include "TestSupport/ArenaDescription.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -11,22 +12,8 @@
 namespace tarnwick {
 namespace {
 
+using quillane::test::describeArena;
 using quillane::test::TempTree;
-
-// Every node as one comparable line, so a difference reads as a path.
-std::vector<std::string> describe(const DiskTreeArena &arena) {
-  std::vector<std::string> lines;
-  for (NodeID id = 0; id < static_cast<NodeID>(arena.nodeCount()); ++id) {
-    const DiskNode node = *arena.node(id);
-    std::string children;
-    for (NodeID child : node.childIDs)
-      children += " " + std::string(arena.name(child));
-    lines.push_back(node.path + " " + std::to_string(node.parentID.value_or(-1)) + " " +
-                    std::to_string(node.allocatedSize) + " " + std::to_string(node.fileCount) + " " +
-                    std::to_string(node.directoryCount) + " [" + children + " ]");
-  }
-  return lines;
-}
 
 DiskTreeArena scan(const std::string &root) { return FastBulkScanner().scan(root); }
 
@@ -69,7 +56,7 @@ TEST_P(ArenaRemovalTest, MatchesAFreshScanAfterTheSameDeletions) {
     std::filesystem::remove_all(tree.path(relative));
   const DiskTreeArena fresh = scan(tree.root());
 
-  EXPECT_EQ(describe(edited), describe(fresh));
+  EXPECT_EQ(describeArena(edited), describeArena(fresh));
   EXPECT_TRUE(edited.sharedLinks() == fresh.sharedLinks());
   for (const std::string &relative : GetParam().removed)
     EXPECT_FALSE(findNodeByPath(edited, tree.path(relative))) << relative;

@@ -2,6 +2,7 @@
 // fresh scan of the whole tree after the same changes on disk.
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
+#include "TestSupport/ArenaDescription.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -12,22 +13,8 @@
 namespace tarnwick {
 namespace {
 
+using quillane::test::describeArena;
 using quillane::test::TempTree;
-
-// Every node as one comparable line, so a difference reads as a path.
-std::vector<std::string> describe(const DiskTreeArena &arena) {
-  std::vector<std::string> lines;
-  for (NodeID id = 0; id < static_cast<NodeID>(arena.nodeCount()); ++id) {
-    const DiskNode node = *arena.node(id);
-    std::string children;
-    for (NodeID child : node.childIDs)
-      children += " " + std::string(arena.name(child));
-    lines.push_back(node.path + " " + std::to_string(node.parentID.value_or(-1)) + " " +
-                    std::to_string(node.allocatedSize) + " " + std::to_string(node.fileCount) + " " +
-                    std::to_string(node.directoryCount) + " [" + children + " ]");
-  }
-  return lines;
-}
 
 DiskTreeArena scan(const std::string &root) { return FastBulkScanner().scan(root); }
 
@@ -71,7 +58,7 @@ TEST_P(ArenaSpliceTest, MatchesAFreshScanOfTheWholeTree) {
   const DiskTreeArena spliced = withSubtreeReplaced(before, *folder, scan(folderPath));
   const DiskTreeArena fresh = scan(tree.root());
 
-  EXPECT_EQ(describe(spliced), describe(fresh));
+  EXPECT_EQ(describeArena(spliced), describeArena(fresh));
   EXPECT_TRUE(spliced.sharedLinks() == fresh.sharedLinks());
   EXPECT_EQ(spliced.name(*findNodeByPath(spliced, folderPath)), fresh.name(*findNodeByPath(fresh, folderPath)));
 }
