@@ -16,13 +16,7 @@ namespace {
 // An item as it is now, as the catalogue measures it: what cleaning it
 // leaves in place (its kept entry names, ignoring ASCII case) adds nothing.
 CacheMeasurement measureOnDisk(const CleanableItem &item, std::stop_token stop) {
-  auto isKept = [&item](std::string_view name) {
-    return std::ranges::any_of(item.keptEntryNames, [name](const std::string &kept) {
-      return std::ranges::equal(name, kept, [](char a, char b) {
-        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a + 32) : a) == b;
-      });
-    });
-  };
+  auto isKept = [&item](std::string_view name) { return CleanableItem::isKeptName(item.keptEntryNames, name); };
   return CacheSizeMeasurer::survey(item.path, item.keptEntryNames.empty() ? CacheSizeMeasurer::NameFilter{} : isKept,
                                    std::move(stop));
 }

@@ -3,9 +3,11 @@
 #include "TarnwickCore/Catalogue/CleanableCategory.h"
 #include "TarnwickCore/Support/Uuid.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json_fwd.hpp>
@@ -37,6 +39,15 @@ struct CleanableItem {
   /// session files that browsers keep beside their caches. A name listed
   /// here keeps its whole entry, and the folders above it stay.
   std::vector<std::string> keptEntryNames;
+
+  /// Whether an entry called `name` is one of keptEntryNames.
+  static bool isKeptName(const std::vector<std::string> &keptNames, std::string_view name) {
+    return std::ranges::any_of(keptNames, [name](const std::string &kept) {
+      return std::ranges::equal(name, kept, [](char a, char b) {
+        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a + 32) : a) == b;
+      });
+    });
+  }
 
   friend bool operator==(const CleanableItem &, const CleanableItem &) = default;
 };

@@ -1,5 +1,6 @@
 #include "TarnwickCore/Deletion/KeptEntryCleaning.h"
 
+#include "TarnwickCore/Catalogue/CleanableItem.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
 #include <algorithm>
@@ -97,13 +98,7 @@ private:
     return KeptEntryOutcome{};
   }
 
-  bool isKept(std::string_view name) const {
-    return std::ranges::any_of(kept_, [&](const std::string &keptName) {
-      return std::ranges::equal(name, keptName, [](char a, char b) {
-        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a + 32) : a) == b;
-      });
-    });
-  }
+  bool isKept(std::string_view name) const { return CleanableItem::isKeptName(kept_, name); }
 
   void leave(const std::string &shown) { outcome_.keptPaths.push_back(shown); }
 
