@@ -7,51 +7,13 @@
 
 #include <algorithm>
 #include <array>
+#include <type_traits>
 #include <variant>
 
 namespace tarnwick {
 namespace {
 
 using enum CleanableCategory;
-
-// Sorted at compile time so a lookup needs no allocation: the measurer asks
-// once per entry below every browser location.
-// Session state of browsers and mail clients: cookies, logins, keys,
-// history, open sessions, site storage. Sorted at compile time so a lookup
-// needs no allocation: the measurer asks once per entry below every
-// browser location.
-constexpr auto protectedSessionNames = [] {
-  std::array<std::string_view, 58> names = {
-      "account web data",   "autofill",           "bookmarks",           "cert9.db",
-      "cookies",            "cookies.sqlite",     "current session",     "current tabs",
-      "extension cookies",  "favicons",           "favicons.sqlite",     "formhistory.sqlite",
-      "history",            "indexeddb",          "key4.db",             "keychain",
-      "last session",       "last tabs",          "local extension settings", "local state",
-      "local storage",      "login data",         "login data for account", "logins.json",
-      "network persistent state", "permissions.sqlite", "places.sqlite", "preferences",
-      "secure preferences", "session storage",    "sessions",            "sessionstore-backups",
-      "sessionstore.jsonlz4", "shortcuts",        "signons.sqlite",      "storage.sqlite",
-      "sync data",          "tokens.dat",         "top sites",           "trust tokens",
-      "visited links",      "web data",           "webappsstore.sqlite", "prefs.js",
-      "logins-backup.json", "key3.db",            "cert8.db",            "signedinuser.json",
-      // The rest of a Firefox profile that would be missed if it ever sat
-      // beside a cache: form data, bookmarks, site storage, trust settings.
-      "autofill-profiles.json", "bookmarkbackups", "storage",            "cert_override.txt",
-      "user.js",            "containers.json",    "extensions.json",     "handlers.json",
-      "xulstore.json",      "sitesecurityservicestate.txt",
-  };
-  std::ranges::sort(names);
-  return names;
-}();
-static_assert(std::ranges::adjacent_find(protectedSessionNames) == protectedSessionNames.end());
-
-// SQLite keeps a database's latest writes beside it: separated from its
-// journal or write-ahead log, a kept database can lose committed data.
-// A copy the browser set aside as damaged is kept with it too.
-constexpr std::array<std::string_view, 4> databaseCompanionSuffixes = {"-journal", "-wal", "-shm", ".corrupt"};
-
-constexpr std::size_t longestProtectedName =
-    std::ranges::max(protectedSessionNames, {}, &std::string_view::size).size();
 
 constexpr auto adobeLocations = std::to_array<CacheLocation>({
     {"Library/Application Support/Adobe/Common/Media Cache Files", "Adobe Media Cache Files (CFA / Peak)",
@@ -91,6 +53,21 @@ struct ChromiumProfile {
   std::string_view browserName;
 };
 
+// A Chromium-family data folder on Linux: its own shader caches and those of
+// each profile in it ("Default", "Profile 1"…), never the profiles.
+struct ChromiumUserData {
+  std::string_view path;
+  std::string_view browserName;
+};
+
+// An Electron application's data folder, laid out like one profile.
+struct ElectronApp {
+  std::string_view path;
+  std::string_view appName;
+};
+
+// Every one of them is a folder that the guard keeps cleanable inside a
+// settings tree (ProtectedLocations' cache folder names).
 struct ChromiumSubCache {
   std::string_view path;
   std::string_view label;
@@ -98,11 +75,18 @@ struct ChromiumSubCache {
 };
 constexpr auto chromiumSubCaches = std::to_array<ChromiumSubCache>({
     {"Service Worker/CacheStorage", "Service Worker Cache", "Progressive web app assets and worker offline caches"},
+    {"Service Worker/ScriptCache", "Service Worker Script Cache", "Compiled scripts of service workers"},
     {"GPUCache", "GPU Shader Cache", "Compiled OpenGL and Metal shaders for browser rendering"},
     {"Code Cache", "V8 Code Cache", "Compiled JavaScript bytecode for frequently loaded sites"},
+    {"Cache", "HTTP Cache", "Cached web page assets and media files"},
+    {"CachedData", "Compiled Code Cache", "Compiled JavaScript of the application itself"},
+    {"CachedExtensionVSIXs", "Extension Downloads", "Downloaded extension packages"},
+    {"DawnCache", "WebGPU Cache", "Compiled WebGPU shaders"},
+    {"GrShaderCache", "Skia Shader Cache", "Compiled shaders of the 2D renderer"},
+    {"ShaderCache", "Shader Cache", "Compiled GPU shaders"},
 });
 
-using BrowserStep = std::variant<CacheLocation, ChromiumProfile>;
+using BrowserStep = std::variant<CacheLocation, ChromiumProfile, ChromiumUserData, ElectronApp>;
 constexpr auto browserSteps = std::to_array<BrowserStep>({
     CacheLocation{"Library/Caches/Google/Chrome", "Google Chrome Cache", "Cached web page assets and media files"},
     ChromiumProfile{"Library/Application Support/Google/Chrome/Default", "Google Chrome"},
@@ -125,7 +109,30 @@ constexpr auto browserSteps = std::to_array<BrowserStep>({
     CacheLocation{".cache/google-chrome", "Google Chrome Cache (XDG)", "Cached web page assets and media files"},
     CacheLocation{".cache/chromium", "Chromium Cache", "Cached web page assets and media files"},
     CacheLocation{".cache/BraveSoftware", "Brave Browser Cache (XDG)", "Cached web page images and scripts"},
+    CacheLocation{".cache/microsoft-edge", "Microsoft Edge Cache (XDG)", "Cached web page assets and media files"},
+    CacheLocation{".cache/vivaldi", "Vivaldi Cache (XDG)", "Cached web page assets and media files"},
     CacheLocation{".cache/mozilla/firefox", "Firefox Cache (XDG)", "Page cache and offline script caches"},
+    CacheLocation{".cache/spotify", "Spotify Cache", "Album artwork and streamed audio"},
+    ChromiumUserData{".config/google-chrome", "Google Chrome"},
+    ChromiumUserData{".config/chromium", "Chromium"},
+    ChromiumUserData{".config/BraveSoftware/Brave-Browser", "Brave Browser"},
+    ChromiumUserData{".config/microsoft-edge", "Microsoft Edge"},
+    ChromiumUserData{".config/vivaldi", "Vivaldi"},
+    ChromiumUserData{"snap/chromium/common/chromium", "Chromium (snap)"},
+    ElectronApp{".config/Code", "VS Code"},
+    ElectronApp{".config/Code - Insiders", "VS Code Insiders"},
+    ElectronApp{".config/Code - OSS", "Code - OSS"},
+    ElectronApp{".config/VSCodium", "VSCodium"},
+    ElectronApp{".config/Cursor", "Cursor"},
+    CacheLocation{".vscode-server/data/CachedExtensionVSIXs", "VS Code Server Extension Downloads",
+                  "Extension packages downloaded by the remote server"},
+    ElectronApp{".config/Slack", "Slack"},
+    ElectronApp{".config/discord", "Discord"},
+    ElectronApp{".config/Microsoft/Microsoft Teams", "Microsoft Teams"},
+    ElectronApp{".config/teams-for-linux", "Teams for Linux"},
+    ElectronApp{".config/Signal", "Signal"},
+    ElectronApp{".config/Element", "Element"},
+    ElectronApp{".config/obsidian", "Obsidian"},
 });
 
 constexpr char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
@@ -187,14 +194,44 @@ public:
     }
   }
 
-  void chromiumProfile(const ChromiumProfile &profile) {
-    const std::string base = home_ + "/" + std::string(profile.path);
-    for (const ChromiumSubCache &sub : chromiumSubCaches)
-      item(offer(std::string(profile.browserName) + " " + std::string(sub.label), sub.subtitle,
-                 base + "/" + std::string(sub.path), browserBloat));
+  void chromiumProfile(const ChromiumProfile &profile) { subCaches(home_ + "/" + std::string(profile.path), profile.browserName); }
+
+  void electronApp(const ElectronApp &app) { subCaches(home_ + "/" + std::string(app.path), app.appName); }
+
+  // The folder's own shader caches, then each profile's, "Default" first.
+  void chromiumUserData(const ChromiumUserData &data) {
+    const std::string base = home_ + "/" + std::string(data.path);
+    subCaches(base, data.browserName);
+    const auto names = CacheSizeMeasurer::visibleEntryNames(base);
+    if (!names)
+      return;
+    subCaches(base + "/Default", data.browserName);
+    for (const std::string &name : *names)
+      if (name.starts_with("Profile ") && CacheSizeMeasurer::isDirectory(base + "/" + name))
+        subCaches(base + "/" + name, std::string(data.browserName) + " (" + name + ")");
+  }
+
+  void step(const BrowserStep &step) {
+    std::visit([this](const auto &row) {
+      using Row = std::decay_t<decltype(row)>;
+      if constexpr (std::is_same_v<Row, CacheLocation>)
+        location(row, browserBloat);
+      else if constexpr (std::is_same_v<Row, ChromiumProfile>)
+        chromiumProfile(row);
+      else if constexpr (std::is_same_v<Row, ChromiumUserData>)
+        chromiumUserData(row);
+      else
+        electronApp(row);
+    }, step);
   }
 
 private:
+  void subCaches(const std::string &base, std::string_view owner) {
+    for (const ChromiumSubCache &sub : chromiumSubCaches)
+      item(offer(std::string(owner) + " " + std::string(sub.label), sub.subtitle, base + "/" + std::string(sub.path),
+                 browserBloat));
+  }
+
   const std::string &home_;
   std::vector<MeasuredCacheItem> &items_;
   const std::stop_token stop_;
@@ -226,12 +263,8 @@ std::vector<MeasuredCacheItem> CreatorCacheScanner::measureItems(std::stop_token
     collect.location(location, creatorCaches);
 
   checkpoint();
-  for (const BrowserStep &step : browserSteps) {
-    if (const auto *location = std::get_if<CacheLocation>(&step))
-      collect.location(*location, browserBloat);
-    else
-      collect.chromiumProfile(std::get<ChromiumProfile>(step));
-  }
+  for (const BrowserStep &step : browserSteps)
+    collect.step(step);
   return items;
 }
 
@@ -239,33 +272,16 @@ std::vector<CleanableItem> CreatorCacheScanner::scan(std::stop_token stop) const
   return settleSizes(measureItems(std::move(stop)));
 }
 
-bool CreatorCacheScanner::isProtectedSessionName(std::string_view name) {
-  name = lastPathComponent(name);
-  for (std::string_view suffix : databaseCompanionSuffixes) {
-    // Compared case-blind like the names: "History-Journal" too.
-    if (name.size() > suffix.size() &&
-        std::ranges::equal(name.substr(name.size() - suffix.size()), suffix, {}, lowerAscii)) {
-      name.remove_suffix(suffix.size());
-      break;
-    }
-  }
-  if (name.size() > longestProtectedName)
-    return false;
-  char lowered[longestProtectedName];
-  std::ranges::transform(name, lowered, lowerAscii);
-  return std::ranges::binary_search(protectedSessionNames, std::string_view(lowered, name.size()));
-}
-
-const std::set<std::string> &CreatorCacheScanner::strictlyProtectedSessionFilenames() {
-  // A function-local static: initialised once, safely across threads.
-  static const std::set<std::string> names = [] {
-    std::set<std::string> all(protectedSessionNames.begin(), protectedSessionNames.end());
-    for (std::string_view name : protectedSessionNames)
-      for (std::string_view suffix : databaseCompanionSuffixes)
-        all.insert(std::string(name) + std::string(suffix));
-    return all;
-  }();
-  return names;
+std::vector<std::string_view> CreatorCacheScanner::locationPaths() {
+  std::vector<std::string_view> paths;
+  for (const CacheLocation &location : adobeLocations)
+    paths.push_back(location.path);
+  for (const CacheLocation &location : resolveLocations)
+    paths.push_back(location.path);
+  paths.push_back(finalCutAppCaches.path);
+  for (const BrowserStep &step : browserSteps)
+    std::visit([&paths](const auto &row) { paths.push_back(row.path); }, step);
+  return paths;
 }
 
 } // namespace tarnwick

@@ -16,9 +16,11 @@ namespace tarnwick {
 ///
 /// Four groups, in this order: Adobe, Final Cut Pro and DaVinci Resolve
 /// (all creatorCaches), then browsers and Electron apps (browserBloat). Final
-/// Cut libraries are looked for only at the top level of ~/Movies. For
-/// Chromium-family profiles only three sub-caches are offered, never the
-/// profile itself.
+/// Cut libraries are looked for only at the top level of ~/Movies. Of a
+/// Chromium-family profile or data folder (on Linux: its own shader caches
+/// and each "Default" or "Profile N" in it) and of an Electron
+/// application's data folder only the cache folders are offered, each
+/// named after its owner, never the folder itself.
 ///
 /// Browser folders mix caches with session secrets, so every measurement
 /// here leaves out the strictly protected session names: such a file adds
@@ -49,6 +51,11 @@ public:
   /// measureItems() settled on their own: largest first, equal sizes in
   /// discovery order.
   std::vector<CleanableItem> scan(std::stop_token stop = {}) const;
+
+  /// Every folder the tables name, relative to the home folder: fixed
+  /// locations, profiles and application data folders (whose sub-caches
+  /// are what is offered), whether they exist or not.
+  static std::vector<std::string_view> locationPaths();
 
   /// Whether the last path component of `name`, with ASCII letters
   /// lower-cased, is one of strictlyProtectedSessionFilenames(): a session

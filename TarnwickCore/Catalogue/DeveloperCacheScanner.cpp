@@ -41,19 +41,53 @@ constexpr auto packageManagerLocations = std::to_array<CacheLocation>({
     {"/opt/homebrew/Library/Caches", "Homebrew System Bottle Cache", "Apple Silicon system-wide Homebrew downloads"},
     {"Library/Caches/CocoaPods", "CocoaPods Cache", "Downloaded specs and prebuilt pod tarballs"},
     {"Library/Caches/org.swift.swiftpm", "Swift Package Manager Cache", "Cloned git repositories and artifact downloads"},
-    {".npm", "npm Global Cache", "Node package tarballs and index cache"},
+    {".npm/_cacache", "npm Global Cache", "Node package tarballs and index cache"},
+    {".npm/_npx", "npx Packages", "Packages fetched to run a command once"},
     {"Library/Caches/npm", "npm Library Cache", "Secondary npm cache store"},
     {"Library/Caches/Yarn", "Yarn Cache", "Downloaded Yarn package archives"},
     {"Library/pnpm/store", "pnpm Store", "Content-addressable package storage"},
     {".cargo/registry/cache", "Cargo Crate Cache", "Downloaded Rust crate archives"},
     {"Library/Caches/pip", "pip Wheel Cache", "Cached Python wheel distributions"},
     {".cache/pip", "pip User Cache (.cache/pip)", "Downloaded Python package wheels"},
-    // Linux locations.
+});
+
+// Linux locations of language tool chains, build caches and the browsers
+// that test runners download; all rebuilt or fetched again on demand.
+constexpr auto linuxDeveloperLocations = std::to_array<CacheLocation>({
     {".cache/yarn", "Yarn Cache (XDG)", "Downloaded Yarn package archives"},
     {".cache/go-build", "Go Build Cache", "Compiled Go package objects"},
+    // Read-only sources of every module a Go build used: a build offline
+    // fails until they are fetched again.
+    {"go/pkg/mod", "Go Module Cache", "Downloaded Go module sources", false, false},
     {".cache/pnpm", "pnpm Cache", "Package metadata and tarballs"},
     {".gradle/caches", "Gradle Caches", "Downloaded dependencies and build outputs"},
+    // Artifacts installed with `mvn install` exist nowhere else.
+    {".m2/repository", "Maven Local Repository", "Downloaded artifacts, and those installed locally", false, false},
     {".cache/JetBrains", "JetBrains IDE Caches", "Indexes and logs of JetBrains IDEs"},
+    {".cargo/registry/src", "Cargo Crate Sources", "Unpacked sources of downloaded crates"},
+    {".cargo/registry/index", "Cargo Registry Index", "Local copy of the crates.io index"},
+    {".cargo/git", "Cargo Git Checkouts", "Git dependencies cloned by Cargo"},
+    {".conda/pkgs", "Conda Package Cache", "Downloaded and unpacked conda packages"},
+    {"miniconda3/pkgs", "Miniconda Package Cache", "Downloaded and unpacked conda packages"},
+    {"anaconda3/pkgs", "Anaconda Package Cache", "Downloaded and unpacked conda packages"},
+    {"miniforge3/pkgs", "Miniforge Package Cache", "Downloaded and unpacked conda packages"},
+    {"mambaforge/pkgs", "Mambaforge Package Cache", "Downloaded and unpacked conda packages"},
+    {"micromamba/pkgs", "Micromamba Package Cache", "Downloaded and unpacked conda packages"},
+    {".cache/uv", "uv Cache", "Python wheels, sources and interpreters fetched by uv"},
+    {".cache/pypoetry", "Poetry Cache", "Package archives and virtual environments of Poetry"},
+    {".cache/pre-commit", "pre-commit Environments", "Hook repositories and their environments"},
+    {".cache/node-gyp", "node-gyp Headers", "Node.js headers for building native modules"},
+    {".bun/install/cache", "Bun Package Cache", "Downloaded npm packages"},
+    {".cache/deno", "Deno Cache", "Remote modules and compiled code"},
+    {".nuget/packages", "NuGet Packages", "Restored .NET packages"},
+    {".cache/bazel", "Bazel Cache", "Output bases and the repository cache"},
+    {".cache/ccache", "ccache", "Compiled C and C++ objects"},
+    {".ccache", "ccache (legacy folder)", "Compiled C and C++ objects"},
+    {".cache/sccache", "sccache", "Compiled objects of Rust, C and C++ builds"},
+    {".cache/ms-playwright", "Playwright Browsers", "Browsers downloaded for Playwright tests"},
+    {".cache/puppeteer", "Puppeteer Browsers", "Browsers downloaded for Puppeteer"},
+    {".cache/Cypress", "Cypress Binaries", "Cypress test runner downloads"},
+    {".cache/electron", "Electron Downloads", "Electron releases fetched by build tools"},
 });
 
 constexpr auto containerLocations = std::to_array<CacheLocation>({
@@ -70,9 +104,11 @@ constexpr auto localAiLocations = std::to_array<CacheLocation>({
     {"Library/Caches/ollama", "Ollama Server Cache", "Model runner temporary blobs and shards"},
     {"Library/Caches/com.electron.ollama", "Ollama Desktop App Cache", "Electron UI cache and web storage"},
     {".lmstudio/server-logs", "LM Studio Server Logs", "Local inference API and model loading logs"},
-    // Linux location. Models are large and slow to download again, so they
+    // Linux locations. Models are large and slow to download again, so they
     // are only offered, never preselected.
     {".cache/huggingface/hub", "Hugging Face Hub Cache", "Downloaded model and dataset files", false, false},
+    {".cache/torch", "PyTorch Hub Cache", "Downloaded models and checkpoints", false, false},
+    {".ollama/models", "Ollama Models", "Downloaded language models", false, false},
 });
 
 struct Group {
@@ -84,6 +120,7 @@ struct Group {
 constexpr auto groups = std::to_array<Group>({
     {xcodeJunk, xcodePerEntryFolders, xcodeLocations},
     {brewAndPackages, {}, packageManagerLocations},
+    {brewAndPackages, {}, linuxDeveloperLocations},
     {dockerAndVMs, {}, containerLocations},
     {aiModelsAndLogs, {}, localAiLocations},
 });
@@ -138,6 +175,17 @@ std::vector<MeasuredCacheItem> DeveloperCacheScanner::measureItems(std::stop_tok
         items.push_back(std::move(*item));
   }
   return items;
+}
+
+std::vector<std::string_view> DeveloperCacheScanner::locationPaths() {
+  std::vector<std::string_view> paths;
+  for (const Group &group : groups) {
+    for (const PerEntryFolder &folder : group.perEntryFolders)
+      paths.push_back(folder.path);
+    for (const CacheLocation &location : group.locations)
+      paths.push_back(location.path);
+  }
+  return paths;
 }
 
 std::vector<CleanableItem> DeveloperCacheScanner::scan(std::stop_token stop) const {

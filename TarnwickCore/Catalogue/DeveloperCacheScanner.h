@@ -5,6 +5,7 @@
 
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnwick {
@@ -12,9 +13,12 @@ namespace tarnwick {
 /// Finds the build, package-manager, container and local-AI caches of one
 /// home folder, as cleanable items.
 ///
-/// Four groups, in this order: Xcode (xcodeJunk), package managers
-/// (brewAndPackages), containers and virtual machines (dockerAndVMs) and
-/// local AI (aiModelsAndLogs). The Xcode group first offers the entries of
+/// Four groups, in this order: Xcode (xcodeJunk), package managers, build
+/// caches and the browsers test tools download (brewAndPackages; the Linux
+/// locations after the others), containers and virtual machines
+/// (dockerAndVMs) and local AI (aiModelsAndLogs). Locations whose content
+/// is slow or impossible to get back (Go module sources, the Maven local
+/// repository, downloaded models) are offered unticked and unsafe. The Xcode group first offers the entries of
 /// four folders one by one (each build, archive or device-support folder
 /// is removed on its own), then every group checks its fixed locations,
 /// each offered as a whole. Locations that are absent, links, or occupy
@@ -42,6 +46,10 @@ public:
   /// measureItems() settled on their own: largest first, equal sizes in
   /// discovery order.
   std::vector<CleanableItem> scan(std::stop_token stop = {}) const;
+
+  /// Every location the tables name, relative to the home folder (or
+  /// absolute), whether it exists or not.
+  static std::vector<std::string_view> locationPaths();
 
 private:
   std::string homeDirectory_;

@@ -72,10 +72,22 @@ std::string parentOf(const std::string &path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string joined(const std::string &home, std::string_view relative) {
-  if (relative.empty())
-    return home;
-  return DeletionGuard::normalizePath((home == "/" ? "" : home) + "/" + std::string(relative));
+// Whether `target` is at or below home/`pattern`, where a "*" component of
+// the pattern stands for any one component.
+bool isAtOrBelowPattern(std::string_view target, const std::string &home, std::string_view pattern) {
+  if (!isAtOrBelow(target, home) || target.size() == home.size())
+    return false;
+  std::string_view rest = target.substr(home == "/" ? 1 : home.size() + 1);
+  while (!pattern.empty()) {
+    const std::size_t patternEnd = std::min(pattern.find('/'), pattern.size());
+    const std::size_t restEnd = std::min(rest.find('/'), rest.size());
+    const std::string_view wanted = pattern.substr(0, patternEnd);
+    if (rest.empty() || (wanted != "*" && wanted != rest.substr(0, restEnd)))
+      return false;
+    pattern.remove_prefix(std::min(patternEnd + 1, pattern.size()));
+    rest.remove_prefix(std::min(restEnd + 1, rest.size()));
+  }
+  return true;
 }
 
 // The candidate's real location, when its parent is where its name says:
@@ -105,8 +117,10 @@ void requireAllowlistedOrConfirmed(const std::string &target, const std::string 
     throw DeletionGuardError(Kind::outsideAllowlistedRoots, target);
   }
   for (std::string_view allowed : DeletionGuard::allowlistedRelativeRoots)
-    if (isAtOrBelow(target, joined(home, allowed)))
+    if (isAtOrBelowPattern(target, home, allowed))
       return;
+  if (ProtectedLocations::isCacheInsideProfile(target, home))
+    return;
   if (isAtOrBelow(target, DeletionGuard::allowlistedAbsolutePrefix))
     return;
   if (!confirmed || !target.starts_with(home + "/"))
@@ -124,7 +138,7 @@ const std::array<std::string_view, 17> DeletionGuard::systemProtectedRoots = {
     "/",    "/System", "/Library", "/Users", "/Applications", "/bin",    "/sbin", "/usr", "/var",
     "/private", "/etc", "/dev",     "/Volumes", "/cores",        "/opt",    "/net",  "/home"};
 
-const std::array<std::string_view, 20> DeletionGuard::allowlistedRelativeRoots = {
+const std::array<std::string_view, DeletionGuard::allowlistedRootCount> DeletionGuard::allowlistedRelativeRoots = {
     "Library/Caches",
     "Library/Developer/Xcode/DerivedData",
     "Library/Developer/Xcode/Archives",
@@ -140,11 +154,33 @@ const std::array<std::string_view, 20> DeletionGuard::allowlistedRelativeRoots =
     "Movies/.gallery",
     ".npm",
     ".cache",
-    ".cargo/registry/cache",
+    ".cargo/registry",
     ".orbstack/log",
     ".ollama/logs",
     ".lmstudio/server-logs",
     ".Trash",
+    // Linux caches outside ~/.cache, as the catalogue's rows name them.
+    ".cargo/git",
+    ".gradle/caches",
+    ".m2/repository",
+    "go/pkg/mod",
+    ".conda/pkgs",
+    "miniconda3/pkgs",
+    "anaconda3/pkgs",
+    "miniforge3/pkgs",
+    "mambaforge/pkgs",
+    "micromamba/pkgs",
+    ".bun/install/cache",
+    ".nuget/packages",
+    ".ccache",
+    ".thumbnails",
+    ".nv/GLCache",
+    ".local/share/Steam/steamapps/shadercache",
+    ".ollama/models",
+    ".vscode-server/data/CachedExtensionVSIXs",
+    // Sandboxed applications' own cache folders.
+    ".var/app/*/cache",
+    "snap/*/*/.cache",
 };
 
 const std::array<std::string_view, 12> DeletionGuard::sensitiveTopLevelNames = {

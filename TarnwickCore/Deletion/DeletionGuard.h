@@ -54,8 +54,11 @@ public:
 
   /// Refused only when the candidate is exactly one of them.
   static const std::array<std::string_view, 17> systemProtectedRoots;
-  /// Relative to the home folder; equal or below is approved.
-  static const std::array<std::string_view, 20> allowlistedRelativeRoots;
+  static constexpr std::size_t allowlistedRootCount = 40;
+  /// Relative to the home folder; equal or below is approved. A "*"
+  /// component stands for any one component. Cache folders inside settings
+  /// trees (ProtectedLocations::isCacheInsideProfile) are approved too.
+  static const std::array<std::string_view, allowlistedRootCount> allowlistedRelativeRoots;
   /// Approved with everything below it (a sibling such as
   /// ".../CachesBackup" is not).
   static constexpr std::string_view allowlistedAbsolutePrefix = "/opt/homebrew/Library/Caches";

@@ -299,6 +299,26 @@ std::optional<std::string> ProtectedLocations::protectorOf(std::string_view targ
   return std::nullopt;
 }
 
+bool ProtectedLocations::isCacheInsideProfile(std::string_view target, std::string_view home) {
+  const std::optional<std::string_view> relative = below(target, home == "/" ? std::string_view() : home);
+  if (!relative || protectorOf(target, home))
+    return false;
+  auto insideProfile = [](std::span<const ProtectedEntry> table, std::string_view path) {
+    return std::ranges::any_of(table, [path](const ProtectedEntry &entry) {
+      return entry.protection == profile && isAtOrBelow(path, entry.relativePath) && path != entry.relativePath;
+    });
+  };
+  if (insideProfile(homeEntries, *relative))
+    return true;
+  for (const AppHomeRoot &root : {snapRoot, flatpakRoot}) {
+    const std::optional<std::string_view> appHome = leadingComponents(*relative, root.depth);
+    if (isAtOrBelow(*relative, root.relativePath) && appHome && appHome->size() < relative->size() &&
+        insideProfile(appEntries, relative->substr(appHome->size() + 1)))
+      return true;
+  }
+  return false;
+}
+
 ProtectedSnapshot ProtectedLocations::snapshot(const std::string &home, const GuardFileFacts &files) {
   ProtectedSnapshot snapshot;
   const std::optional<MountTable> mounts = files.mountTable();

@@ -82,6 +82,11 @@ public:
   /// and standardised (no ".", "..", repeated or trailing separators).
   static std::optional<std::string> protectorOf(std::string_view target, std::string_view home);
 
+  /// Whether `target` lies inside a `profile` location and its rule lets
+  /// it go: it is at or inside a cache folder there, and nothing more
+  /// strictly protected covers it. Paths as for protectorOf.
+  static bool isCacheInsideProfile(std::string_view target, std::string_view home);
+
   /// Whether `relative` (a path below a protected location) is at or inside
   /// a cache folder, by the names of its components.
   static bool isInsideCacheFolder(std::string_view relative);

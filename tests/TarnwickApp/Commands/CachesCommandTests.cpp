@@ -33,7 +33,7 @@ TEST_F(CachesCommandTest, ListsLargestFirstAsTextOrJson) {
   EXPECT_EQ(items[0]["isSelected"], false);
   EXPECT_EQ(items[1]["name"], "pip User Cache (.cache/pip)");
   EXPECT_EQ(items[1]["category"], "Homebrew, CocoaPods & Package Caches");
-  EXPECT_EQ(items[2]["path"], home.path(".npm"));
+  EXPECT_EQ(items[2]["path"], home.path(".npm/_cacache"));
   EXPECT_GE(items[0]["sizeBytes"].get<std::int64_t>(), items[1]["sizeBytes"].get<std::int64_t>());
 
   run = caches(home, "");
@@ -57,7 +57,7 @@ TEST_F(CachesCommandTest, CleanMovesTheTickedItemsOnlyWhenConfirmed) {
   EXPECT_NE(run.out.find("2 of 2 moved to the Trash"), std::string::npos) << run.out;
   EXPECT_FALSE(fs::exists(home.path(".cache/pip")));
   EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/pip")));
-  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/.npm")));
+  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/_cacache")));
   EXPECT_TRUE(fs::exists(home.path(".cache/huggingface/hub")));
   EXPECT_TRUE(fs::exists(home.path("Documents/report.txt")));
 }

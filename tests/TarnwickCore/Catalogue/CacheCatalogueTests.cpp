@@ -145,7 +145,7 @@ TEST(CacheCatalogueTest, WholeFolderRows) {
   std::size_t size = 4096;
   for (const Row &row : rows)
     home.writeFile(std::string(row.location) + "/sub/entry", size += 4096);
-  home.makeSparseFile(".npm", 3 << 20); // a location that is a file counts its length
+  home.makeSparseFile(".npm/_cacache", 3 << 20); // a location that is a file counts its length
   const auto items = CacheCatalogue::scan(home.root());
   ASSERT_EQ(items.size(), std::size(rows) + 1);
   for (const Row &row : rows) {
@@ -156,7 +156,7 @@ TEST(CacheCatalogueTest, WholeFolderRows) {
     EXPECT_EQ(item->isSelected, row.selectedAndSafe) << row.location;
     EXPECT_EQ(item->isSafeByDefault, row.selectedAndSafe) << row.location;
   }
-  const CleanableItem *npm = at(items, home.path(".npm"));
+  const CleanableItem *npm = at(items, home.path(".npm/_cacache"));
   ASSERT_NE(npm, nullptr);
   EXPECT_EQ(npm->sizeBytes, 3 << 20);
   std::set<std::string> ids;
@@ -297,7 +297,7 @@ TEST(CacheCatalogueTest, EqualSizesKeepDeveloperThenGroupThenTableOrder) {
   // ones, all of one size behind one larger item. Created in reverse, so
   // creation order cannot help.
   const std::vector<std::string> developerOrder = {
-      "Library/Caches/com.apple.dt.Xcode", "Library/Caches/Homebrew", ".npm", ".cache/pip", ".cache/go-build",
+      "Library/Caches/com.apple.dt.Xcode", "Library/Caches/Homebrew", ".npm/_cacache", ".cache/pip", ".cache/go-build",
       ".docker/buildx/cache", ".ollama/logs", ".cache/huggingface/hub"};
   const std::vector<std::string> creatorOrder = {"Library/Caches/Adobe/Premiere Pro", "Movies/CacheClip",
                                                  ".cache/chromium"};

@@ -185,8 +185,10 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
           // Cache folders inside a settings tree stay cleanable; nothing else there.
           {"/home/ann/.config/google-chrome/Default/GPUCache", true, std::nullopt,
            "/home/ann/.config/google-chrome/Default/GPUCache"},
-          {"/home/ann/.config/google-chrome/Default/GPUCache", false, Kind::outsideAllowlistedRoots,
+          {"/home/ann/.config/google-chrome/Default/GPUCache", false, std::nullopt,
            "/home/ann/.config/google-chrome/Default/GPUCache"},
+          {"/home/ann/.config/google-chrome/Default/Other", true, Kind::blockedProtectedPath,
+           "/home/ann/.config/google-chrome/Default/Other"},
           {"/home/ann/.config/google-chrome/Default/Preferences", true, Kind::blockedProtectedPath,
            "/home/ann/.config/google-chrome/Default/Preferences"},
           // Other names for protected folders, by identity.
