@@ -1,5 +1,6 @@
 #include "TarnwickCore/Catalogue/CacheCatalogue.h"
 
+#include "TarnwickCore/Catalogue/ApplicationCacheScanner.h"
 #include "TarnwickCore/Catalogue/CacheSizeSettlement.h"
 #include "TarnwickCore/Catalogue/CreatorCacheScanner.h"
 #include "TarnwickCore/Catalogue/DeveloperCacheScanner.h"
@@ -11,24 +12,30 @@
 namespace tarnwick {
 
 std::vector<CleanableItem> CacheCatalogue::scan(const std::string &homeDirectory, std::stop_token stop) {
-  // The two catalogues read disjoint folders: measuring them at once halves
-  // the wait on a cold cache and costs nothing on a warm one. Each thread
-  // fills only its own list; the shared files are settled here, after both
-  // have finished.
+  // The creator catalogue reads folders of its own: measuring it at once
+  // halves the wait on a cold cache and costs nothing on a warm one. Each
+  // thread fills only its own list; the shared files are settled here,
+  // after both have finished.
   auto creator = std::async(std::launch::async, [&homeDirectory, stop] {
     return CreatorCacheScanner(homeDirectory).measureItems(stop);
   });
   std::vector<MeasuredCacheItem> items;
+  std::vector<MeasuredCacheItem> applicationItems;
   std::exception_ptr failure;
   try {
     items = DeveloperCacheScanner(homeDirectory).measureItems(stop);
+    std::vector<std::string_view> claimed = DeveloperCacheScanner::locationPaths();
+    for (std::string_view path : CreatorCacheScanner::locationPaths())
+      claimed.push_back(path);
+    applicationItems = ApplicationCacheScanner(homeDirectory, std::move(claimed)).measureItems(stop);
   } catch (...) {
     failure = std::current_exception();
   }
   std::vector<MeasuredCacheItem> creatorItems = creator.get(); // joins; rethrows its own failure
   if (failure)
     std::rethrow_exception(failure);
-  items.insert(items.end(), std::make_move_iterator(creatorItems.begin()), std::make_move_iterator(creatorItems.end()));
+  for (auto *more : {&creatorItems, &applicationItems})
+    items.insert(items.end(), std::make_move_iterator(more->begin()), std::make_move_iterator(more->end()));
   return settleSizes(std::move(items));
 }
 

@@ -8,9 +8,11 @@
 
 namespace tarnwick {
 
-/// Every known reclaimable cache under one home folder: the developer and
-/// the creator-and-browser catalogues measured side by side, merged largest
-/// first (equal sizes: developer items first, each in its own order).
+/// Every known reclaimable cache under one home folder: the developer, the
+/// creator-and-browser and the application catalogues, merged largest
+/// first (equal sizes: developer, then creator, then application items,
+/// each in its own order). The application catalogue lists what the other
+/// two leave of ~/.cache, so no entry there is listed twice.
 ///
 /// Sizes are settled over the whole scan (see settleSizes): an item's size
 /// is what cleaning it frees, each multi-link file counts once across all

@@ -29,6 +29,9 @@ struct CacheMeasurement {
   std::int64_t unsharedBytes = 0;
   /// Each multi-link file once, in the order the walk met them.
   std::vector<SharedFile> sharedFiles;
+  /// The latest content modification of a non-folder the walk counted, in
+  /// seconds since 1970; 0 when it counted none.
+  std::int64_t newestModification = 0;
 
   /// Whether the walk met anything that occupies space, whoever frees it.
   bool occupiesSpace() const;

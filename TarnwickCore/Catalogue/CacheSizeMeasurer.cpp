@@ -22,7 +22,7 @@ namespace {
 constexpr std::size_t listingBufferSize = 65536;
 constexpr int folderOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 constexpr int statxFlags = AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT;
-constexpr unsigned entryMask = STATX_BLOCKS | STATX_TYPE | STATX_SIZE | STATX_NLINK | STATX_INO;
+constexpr unsigned entryMask = STATX_BLOCKS | STATX_TYPE | STATX_SIZE | STATX_NLINK | STATX_INO | STATX_MTIME;
 
 // Open folder descriptors kept for the deepest levels of a walk; shallower
 // levels give theirs up until the walk comes back to them.
@@ -57,6 +57,8 @@ bool statPath(const std::string &path, unsigned mask, struct statx &st) {
 class FileTally {
 public:
   void add(const struct statx &st, std::int64_t bytes) {
+    if (st.stx_mask & STATX_MTIME)
+      result_.newestModification = std::max<std::int64_t>(result_.newestModification, st.stx_mtime.tv_sec);
     const bool shared = (st.stx_mask & STATX_NLINK) && (st.stx_mask & STATX_INO) && st.stx_nlink > 1;
     if (!shared) {
       result_.unsharedBytes += bytes;
@@ -258,7 +260,7 @@ private:
 CacheMeasurement CacheSizeMeasurer::survey(const std::string &path, const NameFilter &isExcludedName,
                                            std::stop_token stop) {
   struct statx st;
-  if (!statPath(path, STATX_TYPE | STATX_SIZE | STATX_NLINK | STATX_INO, st) || !(st.stx_mask & STATX_TYPE))
+  if (!statPath(path, STATX_TYPE | STATX_SIZE | STATX_NLINK | STATX_INO | STATX_MTIME, st) || !(st.stx_mask & STATX_TYPE))
     return {};
   switch (st.stx_mode & S_IFMT) {
   case S_IFLNK: return {};
@@ -296,13 +298,17 @@ bool CacheSizeMeasurer::isDirectory(const std::string &path) {
 }
 
 Result<std::vector<std::string>> CacheSizeMeasurer::visibleEntryNames(const std::string &path) {
+  return entryNames(path, false);
+}
+
+Result<std::vector<std::string>> CacheSizeMeasurer::entryNames(const std::string &path, bool withHidden) {
   UniqueFd folder(openDirectoryNoFollow(path));
   if (!folder)
     return Failure::fromErrno("open", path);
   auto buffer = std::make_unique_for_overwrite<std::byte[]>(listingBufferSize);
   std::vector<std::string> names;
   bool complete = forEachEntry(folder.get(), buffer.get(), [&](const char *name, unsigned char) {
-    if (name[0] != '.')
+    if (withHidden || name[0] != '.')
       names.emplace_back(name);
   });
   if (!complete)

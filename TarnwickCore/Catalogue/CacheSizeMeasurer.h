@@ -74,6 +74,8 @@ public:
   /// errno) when `path` is not a folder (a link to one included) or cannot
   /// be listed completely.
   static Result<std::vector<std::string>> visibleEntryNames(const std::string &path);
+  /// The same, hidden names included when `withHidden` is set.
+  static Result<std::vector<std::string>> entryNames(const std::string &path, bool withHidden);
 };
 
 } // namespace tarnwick
