@@ -146,7 +146,8 @@ int dispatch(int argc, char **argv) {
   }
   if (command == "caches") {
     CommandCleaning cleaning(user);
-    return runCachesCommand(arguments.subspan(1), cleaning.engine, *cleaning.moves);
+    return runCachesCommand(arguments.subspan(1), cleaning.engine, *cleaning.moves,
+                            tarnwick::TrashCatalogue(tarnwick::FreedesktopTrash(user)));
   }
   if (command == "trash") {
     CommandCleaning cleaning(user);

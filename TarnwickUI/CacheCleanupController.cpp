@@ -2,6 +2,7 @@
 
 #include "TarnwickCore/Catalogue/CacheCatalogue.h"
 #include "TarnwickCore/Catalogue/CacheSizeMeasurer.h"
+#include "TarnwickCore/Deletion/TrashBinItem.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickUI/MeasuredCleaning.h"
 
@@ -86,10 +87,13 @@ void CacheCleanupController::rescan() {
   const std::uint64_t generation = ++scanGeneration_;
   wasCancelled_ = false;
   setScanning(true);
-  workers_.launch([this, generation, scan = scan_, home = homeDirectory_, stop = activeScan_.get_token()] {
+  workers_.launch([this, generation, scan = scan_, trash = trash_, home = homeDirectory_,
+                   stop = activeScan_.get_token()] {
     std::optional<std::vector<CleanableItem>> found;
     try {
       found = scan(home, stop);
+      if (trash)
+        found = TrashBinItem::withTrashBin(std::move(*found), *trash, stop);
     } catch (const ScanCancelledError &) {
     } catch (const std::exception &) {
       // Out of threads or memory: nothing measured, and the window stays usable.
@@ -127,7 +131,8 @@ void CacheCleanupController::clean() {
   isCleaning_ = true;
   progress_.reset();
   emit cleaningChanged();
-  workers_.launch([this, engine = engine_, ticked = std::move(ticked), stop = activeCleaning_.get_token()] {
+  workers_.launch([this, engine = engine_, trash = trash_, ticked = std::move(ticked),
+                   stop = activeCleaning_.get_token()]() mutable {
     auto onProgress = [this](const CleanProgress &progress) {
       workers_.post([this, progress] {
         progress_ = progress;
@@ -135,8 +140,20 @@ void CacheCleanupController::clean() {
       });
     };
     auto measure = [&stop](const CleanableItem &item) { return measureOnDisk(item, stop); };
+    // The Trash is emptied first: what this run moves there stays.
+    SafeCleaningReport emptied;
+    if (trash)
+      std::erase_if(ticked, [&](const CleanableItem &item) {
+        if (!TrashBinItem::isTrashBin(item, *trash))
+          return false;
+        TrashBinItem::empty(*trash, item, emptied, stop);
+        return true;
+      });
     SafeCleaningReport report =
         cleanMeasuringSpace(*engine, ticked, DeletionMode::moveToTrash, true, measure, onProgress, stop);
+    report.freedBytes += emptied.freedBytes;
+    report.cleanedPaths.insert(report.cleanedPaths.begin(), emptied.cleanedPaths.begin(), emptied.cleanedPaths.end());
+    report.errors.merge(emptied.errors);
     workers_.post([this, report = std::move(report)] {
       report_ = report;
       isCleaning_ = false;

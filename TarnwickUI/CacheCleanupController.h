@@ -2,6 +2,7 @@
 
 #include "TarnwickCore/Catalogue/CleanableItem.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
+#include "TarnwickCore/Deletion/TrashCatalogue.h"
 #include "TarnwickUI/BackgroundWorkers.h"
 
 #include <QObject>
@@ -33,6 +34,11 @@ public:
   CacheCleanupController(std::string homeDirectory, std::shared_ptr<SafeCleaningEngine> engine,
                          CatalogueScan scan = {}, QObject *parent = nullptr);
   ~CacheCleanupController() override;
+
+  /// Lists the user's Trash as one more item from the next measurement on
+  /// (see TrashBinItem); cleaning that item empties it, before the other
+  /// ticked items are moved there.
+  void setTrash(TrashCatalogue trash) { trash_ = std::move(trash); }
 
   /// Largest first; `isSelected` is the tick, which an item keeps when it
   /// is measured again (after a cleaning or a rescan).
@@ -76,6 +82,7 @@ private:
   std::string homeDirectory_;
   std::shared_ptr<SafeCleaningEngine> engine_;
   CatalogueScan scan_;
+  std::optional<TrashCatalogue> trash_;
   std::vector<CleanableItem> items_;
   std::optional<CleanableCategory> filter_;
   bool isScanning_ = false;

@@ -7,6 +7,7 @@
 #include "TarnwickCore/Support/ByteCountFormat.h"
 #include "TarnwickCore/Catalogue/CacheCatalogue.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
+#include "TarnwickCore/Deletion/TrashBinItem.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 
 #include <nlohmann/json.hpp>
@@ -162,7 +163,8 @@ int clean(std::vector<CleanableItem> items, const CachesOptions &options, SafeCl
 
 } // namespace
 
-int runCachesCommand(std::span<char *const> arguments, SafeCleaningEngine &engine, UninterruptibleMoves &moves) {
+int runCachesCommand(std::span<char *const> arguments, SafeCleaningEngine &engine, UninterruptibleMoves &moves,
+                     const TrashCatalogue &trash) {
   const Result<CachesOptions> options = parse(arguments);
   if (!options)
     return usage(options.failure().message());
@@ -171,7 +173,8 @@ int runCachesCommand(std::span<char *const> arguments, SafeCleaningEngine &engin
     std::stop_source stop;
     InterruptWatcher watcher(stop);
     try {
-      items = CacheCatalogue::scan(engine.homeDirectory(), stop.get_token());
+      items = TrashBinItem::withTrashBin(CacheCatalogue::scan(engine.homeDirectory(), stop.get_token()), trash,
+                                         stop.get_token());
     } catch (const ScanCancelledError &) {
       return 130;
     } catch (const std::exception &failure) {

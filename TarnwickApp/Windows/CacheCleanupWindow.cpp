@@ -63,11 +63,16 @@ public:
 
 /// Everything a report holds, one line per path; an item that frees
 /// nothing says why.
-QString reportDetails(const tarnwick::SafeCleaningReport &report) {
+/// `emptied`: the paths of Trash items, which were emptied, not moved.
+QString reportDetails(const tarnwick::SafeCleaningReport &report, const std::vector<std::string> &emptied) {
   QStringList lines;
   const bool removed = report.reclaimed && report.reclaimed->mode == tarnwick::DeletionMode::permanentDelete;
   for (const std::string &path : report.cleanedPaths) {
-    QString line = (removed ? QStringLiteral("Removed: ") : QStringLiteral("Moved to the Trash: ")) + displayText(path);
+    const bool isTrash = std::ranges::find(emptied, path) != emptied.end();
+    QString line = (isTrash   ? QStringLiteral("Emptied: ")
+                    : removed ? QStringLiteral("Removed: ")
+                              : QStringLiteral("Moved to the Trash: ")) +
+                   displayText(path);
     if (report.reclaimed)
       if (auto linked = report.reclaimed->linkedElsewhere.find(path); linked != report.reclaimed->linkedElsewhere.end())
         line += QStringLiteral(" (frees no space: %L1 other link%2 to it remain%3)")
@@ -306,9 +311,24 @@ void CacheCleanupWindow::confirmAndClean() {
   const std::vector<CleanableItem> ticked = controller_.tickedItems();
   if (ticked.empty())
     return;
-  const QString question = QStringLiteral("Move %1 (%2) to the Trash?")
-                               .arg(TreemapPalette::formatItemCount(std::int64_t(ticked.size()), true),
-                                    TreemapPalette::formatBytes(controller_.tickedBytes()));
+  // Emptying the Trash is the one step that cannot be undone: it is named.
+  std::int64_t trashBytes = 0;
+  std::int64_t movedBytes = 0;
+  std::int64_t moved = 0;
+  for (const CleanableItem &item : ticked)
+    if (item.category == CleanableCategory::trashBins) {
+      trashBytes += item.sizeBytes;
+    } else {
+      movedBytes += item.sizeBytes;
+      ++moved;
+    }
+  const QString move = QStringLiteral("move %1 (%2) to the Trash")
+                           .arg(TreemapPalette::formatItemCount(moved, true), TreemapPalette::formatBytes(movedBytes));
+  QString question = QStringLiteral("Move %1 (%2) to the Trash?")
+                         .arg(TreemapPalette::formatItemCount(moved, true), TreemapPalette::formatBytes(movedBytes));
+  if (moved < std::int64_t(ticked.size()))
+    question = QStringLiteral("Empty the Trash (%1) for good%2? This cannot be undone.")
+                   .arg(TreemapPalette::formatBytes(trashBytes), moved > 0 ? QStringLiteral(", then ") + move : QString());
   if (confirmer_ && confirmer_(this, question))
     controller_.clean();
 }
@@ -319,7 +339,11 @@ void CacheCleanupWindow::showReport() {
     return;
   const CleaningReportMessage message = CleaningReportMessage::from(*report);
   reportSummary_->setText(message.text);
-  reportDetails_->setPlainText(reportDetails(*report));
+  std::vector<std::string> emptied;
+  for (const CleanableItem &item : controller_.items())
+    if (item.category == CleanableCategory::trashBins)
+      emptied.push_back(item.path);
+  reportDetails_->setPlainText(reportDetails(*report, emptied));
   reportPanel_->show();
 }
 

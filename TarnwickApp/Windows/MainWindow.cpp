@@ -215,6 +215,7 @@ QMessageBox *MainWindow::showAbout() {
 CacheCleanupWindow *MainWindow::showCacheCleanup(std::optional<tarnwick::CleanableCategory> category) {
   if (!cacheWindow_) {
     cacheWindow_ = new CacheCleanupWindow(homeFolder_.toStdString(), engine_, this);
+    cacheWindow_->controller().setTrash(trash_);
     // What the cache window cleans leaves the explorer's tree too.
     tarnwick::CacheCleanupController &controller = cacheWindow_->controller();
     connect(&controller, &tarnwick::CacheCleanupController::reportChanged, this, [this, &controller] {

@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 
 #include <filesystem>
+#include <unistd.h>
 
 namespace quillane {
 namespace {
@@ -88,6 +89,32 @@ TEST_F(CacheCleanupWindowTest, TicksTotalConfirmCleanAndReport) {
   EXPECT_EQ(row("pip User Cache (.cache/pip)"), nullptr) << "measured again after cleaning";
   ASSERT_NE(row("npm Global Cache"), nullptr);
   EXPECT_EQ(row("npm Global Cache")->checkState(0), Qt::Unchecked) << "measured again, the user's choice stays";
+}
+
+// The Trash is one more item, never ticked by default; cleaning it empties
+// it first, so what the same run moves there stays.
+TEST_F(CacheCleanupWindowTest, TickingTheTrashEmptiesItBeforeMovingTheOthers) {
+  const tarnwick::TrashCatalogue trash(home.path(".local/share/Trash"), ::geteuid());
+  home.writeFile("Documents/old.txt", 30'000);
+  ASSERT_TRUE(tarnwick::FreedesktopTrash(home.root(), home.path(".local/share")).moveToTrash(home.path("Documents/old.txt")));
+  if (trash.list().items.size() != 1)
+    GTEST_SKIP() << "a mounted drive's Trash holds items: emptying would remove them too";
+  window->controller().setTrash(trash);
+  openAndWait(std::nullopt);
+  QTreeWidgetItem *bin = row("Trash");
+  ASSERT_NE(bin, nullptr);
+  EXPECT_EQ(bin->checkState(0), Qt::Unchecked);
+  bin->setCheckState(0, Qt::Checked);
+  row("npm Global Cache")->setCheckState(0, Qt::Unchecked);
+  answer = true;
+  window->trashButton()->click();
+  ASSERT_EQ(questions.size(), 1);
+  EXPECT_TRUE(questions[0].startsWith("Empty the Trash (")) << questions[0].toStdString();
+  EXPECT_TRUE(questions[0].contains("then move 1 item (")) << questions[0].toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->reportText().isEmpty() && !window->controller().isScanning(); }));
+  EXPECT_TRUE(window->reportText().contains("Emptied: ")) << window->reportText().toStdString();
+  EXPECT_FALSE(fs::exists(home.path(".local/share/Trash/files/old.txt")));
+  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/pip"))) << "moved after the emptying";
 }
 
 // How far the brightest or darkest pixel of `area` strays from its corner's.
