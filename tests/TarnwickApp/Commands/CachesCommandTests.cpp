@@ -1,8 +1,10 @@
 #include "TarnwickApp/Commands/QuillaneProcess.h"
+#include "TarnwickCore/Catalogue/LinuxFakeHome.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 namespace quillane::test {
 namespace {
@@ -73,6 +75,22 @@ TEST_F(CachesCommandTest, CleaningABrowserCacheKeepsItsSessionFiles) {
   EXPECT_TRUE(fs::exists(home.path(".cache/google-chrome/Default/Cookies")));
   EXPECT_FALSE(fs::exists(home.path(".cache/google-chrome/Default/Cache")));
   EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/Cache")));
+}
+
+TEST(CachesCommandLinuxHomeTest, ListsEveryRowAndTheTrash) {
+  const LinuxFakeHome fake;
+  QuillaneRun run = runQuillaneAtHome(fake.tree(), "caches --json");
+  ASSERT_EQ(run.status, 0) << run.out;
+  std::map<std::string, nlohmann::ordered_json> byPath;
+  for (const auto &item : nlohmann::ordered_json::parse(run.out))
+    byPath[item["path"].get<std::string>()] = item;
+  for (const ExpectedRow &row : fake.rows()) {
+    ASSERT_TRUE(byPath.contains(fake.path(row.path))) << row.path;
+    EXPECT_EQ(byPath[fake.path(row.path)]["category"], std::string(rawValue(row.category))) << row.path;
+  }
+  ASSERT_TRUE(byPath.contains(fake.trash()));
+  EXPECT_EQ(byPath[fake.trash()]["category"], "Trash Bins");
+  EXPECT_EQ(byPath[fake.trash()]["isSelected"], false);
 }
 
 TEST_F(CachesCommandTest, RejectsBadUsageSayingWhy) {

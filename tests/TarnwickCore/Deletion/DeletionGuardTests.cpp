@@ -1,5 +1,7 @@
+#include "TarnwickCore/Catalogue/CacheCatalogue.h"
 #include "TarnwickCore/Deletion/DeletionGuard.h"
 #include "TarnwickCore/Support/ScopeExit.h"
+#include "TarnwickCore/Catalogue/LinuxFakeHome.h"
 #include "TestSupport/ScopedMount.h"
 #include "TestSupport/TempTree.h"
 
@@ -343,6 +345,39 @@ TEST(DeletionGuardTest, EveryProtectedLocationRefusesWhatIsInsideConfirmedOrNot)
     SCOPED_TRACE(relative);
     EXPECT_NO_THROW(DeletionGuard::validateDeletionCandidate(home + "/" + relative, home, true, files));
   }
+}
+
+// The catalogue and the guard agree on a real Linux home: what the
+// catalogue ticks goes without the user naming it, and every protected
+// location there, and every file beside a row that holds secrets, stays.
+TEST(DeletionGuardTest, TheCatalogueOfALinuxHomeIsApprovedAndItsSecretsAreNot) {
+  const quillane::test::LinuxFakeHome fake;
+  const std::string h = fake.root();
+  std::size_t ticked = 0;
+  for (const CleanableItem &item : CacheCatalogue::scan(h)) {
+    if (!item.isSelected)
+      continue;
+    ++ticked;
+    EXPECT_NO_THROW(DeletionGuard::validateDeletionCandidate(item.path, h, false)) << item.path;
+  }
+  EXPECT_GT(ticked, fake.rows().size() / 2);
+  std::vector<std::string> refused;
+  for (auto table : {ProtectedLocations::homeTable(), ProtectedLocations::appTable()})
+    for (const ProtectedEntry &entry : table)
+      for (const char *appHome : {"", "/.var/app/org.mozilla.firefox", "/snap/firefox/common", "/snap/firefox/4539"})
+        if (table.data() == ProtectedLocations::appTable().data() || !*appHome)
+          if (const std::string path = h + appHome + (entry.relativePath.empty() ? "" : "/") + std::string(entry.relativePath);
+              std::filesystem::exists(path))
+            refused.push_back(path);
+  EXPECT_GE(refused.size(), 8u) << "the fixture holds keys, keyrings and profiles";
+  // Shell and desktop history are the user's to delete when they name them.
+  for (const std::string &file : fake.protectedFiles())
+    if (file != ".bash_history" && file != ".local/share/recently-used.xbel")
+      refused.push_back(fake.path(file));
+  for (const std::string &path : refused)
+    for (bool confirmed : {false, true})
+      EXPECT_THROW(DeletionGuard::validateDeletionCandidate(path, h, confirmed), DeletionGuardError)
+          << path << (confirmed ? " (confirmed)" : "");
 }
 
 TEST(DeletionGuardTest, RealLinksAndImmutableFilesAreRefused) {

@@ -1,0 +1,113 @@
+// The catalogue over a home folder laid out as on Linux: every row in its
+// category with its tick and its size, nothing listed twice, nothing
+// protected offered, and the Trash as one item.
+#include "LinuxFakeHome.h"
+#include "TarnwickCore/Catalogue/CacheCatalogue.h"
+#include "TarnwickCore/Deletion/TrashBinItem.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <unistd.h>
+
+namespace tarnwick {
+namespace {
+
+using quillane::test::findTotals;
+using quillane::test::LinuxFakeHome;
+
+bool isAtOrBelow(const std::string &path, const std::string &folder) {
+  return path == folder || path.starts_with(folder + "/");
+}
+
+// Whether cleaning `item` leaves `path` (below it) in place: some component
+// between them is a name the item keeps.
+bool keeps(const CleanableItem &item, const std::string &path) {
+  for (std::size_t at = item.path.size(); at < path.size(); at = path.find('/', at + 1)) {
+    const std::size_t end = std::min(path.find('/', at + 1), path.size());
+    if (CleanableItem::isKeptName(item.keptEntryNames, std::string_view(path).substr(at + 1, end - at - 1)))
+      return true;
+  }
+  return false;
+}
+
+TEST(LinuxCatalogueTest, EveryRowOnceInItsCategoryWithItsTickAndSize) {
+  const LinuxFakeHome home;
+  const std::vector<CleanableItem> items = CacheCatalogue::scan(home.root());
+  std::map<std::string, const CleanableItem *> byPath;
+  for (const CleanableItem &item : items)
+    EXPECT_TRUE(byPath.emplace(item.path, &item).second) << "listed twice: " << item.path;
+  for (const auto &row : home.rows()) {
+    SCOPED_TRACE(row.path);
+    const auto found = byPath.find(home.path(row.path));
+    ASSERT_NE(found, byPath.end());
+    const CleanableItem &item = *found->second;
+    EXPECT_EQ(item.category, row.category);
+    EXPECT_EQ(item.isSelected, row.ticked);
+    // Nothing in the fixture is hard-linked, so find's total is what goes;
+    // a location that is a file counts its length, as a listing shows it.
+    EXPECT_EQ(item.sizeBytes, std::filesystem::is_directory(item.path)
+                                  ? findTotals(item.path).bytes
+                                  : std::int64_t(std::filesystem::file_size(item.path)));
+    byPath.erase(found);
+  }
+  for (const auto &[path, item] : byPath)
+    ADD_FAILURE() << "not a row of the fixture: " << path << " (" << item->name << ")";
+  for (const CleanableItem &outer : items)
+    for (const CleanableItem &inner : items)
+      EXPECT_TRUE(&outer == &inner || !isAtOrBelow(inner.path, outer.path)) << inner.path << " inside " << outer.path;
+  for (const std::string &file : home.protectedFiles())
+    for (const CleanableItem &item : items)
+      EXPECT_TRUE(!isAtOrBelow(home.path(file), item.path) || keeps(item, home.path(file)))
+          << item.path << " would take " << file;
+}
+
+TEST(LinuxCatalogueTest, SandboxedAppsAreNamedByTheirId) {
+  const LinuxFakeHome home;
+  std::multimap<std::string, std::string> namesByPath;
+  for (const CleanableItem &item : CacheCatalogue::scan(home.root()))
+    namesByPath.emplace(item.path.substr(home.root().size() + 1), item.name);
+  for (const auto &[path, id] : std::vector<std::pair<std::string, std::string>>{
+           {".var/app/org.gimp.GIMP/cache", "org.gimp.GIMP"},
+           {"snap/firefox/common/.cache", "firefox"},
+           {"snap/firefox/4539/.cache", "firefox"},
+           {".cache/mozilla/extensions", "mozilla/extensions"},
+       }) {
+    ASSERT_EQ(namesByPath.count(path), 1u) << path;
+    EXPECT_EQ(namesByPath.find(path)->second, id);
+  }
+}
+
+TEST(LinuxCatalogueTest, TheTrashIsOneUntickedItemThatEmptiesAsTheTrashViewDoes) {
+  const LinuxFakeHome home;
+  const TrashCatalogue trash(home.trash(), ::geteuid());
+  const TrashListing listing = trash.list();
+  const std::optional<CleanableItem> bin = TrashBinItem::measure(trash);
+  ASSERT_TRUE(bin);
+  EXPECT_EQ(bin->path, home.trash());
+  EXPECT_EQ(bin->category, CleanableCategory::trashBins);
+  EXPECT_FALSE(bin->isSelected || bin->isSafeByDefault);
+  EXPECT_EQ(bin->sizeBytes, listing.totalBytes());
+  EXPECT_TRUE(TrashBinItem::isTrashBin(*bin, trash));
+
+  // Merged with the caches by size.
+  std::vector<CleanableItem> items = TrashBinItem::withTrashBin(CacheCatalogue::scan(home.root()), trash);
+  EXPECT_TRUE(std::ranges::is_sorted(items, std::greater<>(), &CleanableItem::sizeBytes));
+  EXPECT_EQ(std::ranges::count(items, CleanableCategory::trashBins, &CleanableItem::category), 1);
+
+  if (listing.items.size() != 1)
+    GTEST_SKIP() << "a mounted drive's Trash holds items: emptying would remove them too";
+  EXPECT_EQ(bin->sizeBytes, findTotals(home.trash() + "/files").bytes);
+  SafeCleaningReport report;
+  TrashBinItem::empty(trash, *bin, report);
+  EXPECT_EQ(report.cleanedPaths, std::vector<std::string>{home.trash()});
+  EXPECT_EQ(report.freedBytes, bin->sizeBytes);
+  EXPECT_TRUE(report.errors.empty());
+  EXPECT_TRUE(std::filesystem::is_empty(home.trash() + "/files"));
+  EXPECT_TRUE(std::filesystem::is_empty(home.trash() + "/info"));
+  EXPECT_FALSE(TrashBinItem::measure(trash)) << "an empty Trash is no item";
+}
+
+} // namespace
+} // namespace tarnwick

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "TarnwickCore/Catalogue/CleanableCategory.h"
+#include "TestSupport/TempTree.h"
+
+#include <string>
+#include <vector>
+
+namespace quillane::test {
+
+/// What the catalogue must offer at one place of a LinuxFakeHome.
+struct ExpectedRow {
+  std::string path; // relative to the home folder
+  tarnwick::CleanableCategory category;
+  bool ticked;
+};
+
+/// A scratch home folder the way a Linux user's looks: a little data in
+/// every place the catalogue knows (tool caches, browser and Electron
+/// caches, sandboxed applications, unclaimed entries of ~/.cache, one of
+/// them untouched for 60 days), next to the session files, keys and
+/// settings that must never be offered, and one item in the Trash.
+class LinuxFakeHome {
+public:
+  LinuxFakeHome();
+
+  const TempTree &tree() const { return tree_; }
+  const std::string &root() const { return tree_.root(); }
+  std::string path(std::string_view relative) const { return tree_.path(relative); }
+
+  /// Every item the cache catalogue must list here, and nothing else.
+  const std::vector<ExpectedRow> &rows() const { return rows_; }
+  /// Files that no item may hold unless it keeps them (relative paths).
+  const std::vector<std::string> &protectedFiles() const { return protectedFiles_; }
+  /// The home Trash, holding one trashed file.
+  std::string trash() const { return tree_.path(".local/share/Trash"); }
+
+private:
+  TempTree tree_;
+  std::vector<ExpectedRow> rows_;
+  std::vector<std::string> protectedFiles_;
+};
+
+} // namespace quillane::test
