@@ -28,6 +28,8 @@ PACKAGES=(
   clang libclang-rt-14-dev llvm-14
   # read back the JSON export / walk test trees
   ncdu gdu findutils trash-cli desktop-file-utils appstream  # the last two validate the installed desktop entry and metainfo
+  # the cache catalogue is compared with its cache cleaners' preview
+  bleachbit
 )
 JOBS=2
 FUZZ_SECONDS=30
