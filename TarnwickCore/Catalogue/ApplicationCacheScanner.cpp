@@ -37,6 +37,13 @@ struct Table {
 constexpr auto tables = std::to_array<Table>({{systemJunk, systemLocations}, {userCache, applicationLocations}});
 
 constexpr std::string_view cacheHome = ".cache";
+
+// Credentials that tools keep in ~/.cache against the XDG rules: never
+// offered (the deletion guard refuses them too).
+constexpr auto credentialsInCacheHome = std::to_array<std::string_view>({
+    ".cache/huggingface/token",
+    ".cache/huggingface/stored_tokens",
+});
 constexpr std::string_view flatpakApps = ".var/app";
 constexpr std::string_view snapApps = "snap";
 
@@ -125,7 +132,7 @@ void ApplicationCacheScanner::appendUnclaimed(const std::string &relativeFolder,
   const double now = secondsNow();
   for (const std::string &name : *names) {
     const std::string relative = relativeFolder + "/" + name;
-    if (claimed_.contains(relative))
+    if (claimed_.contains(relative) || std::ranges::find(credentialsInCacheHome, relative) != credentialsInCacheHome.end())
       continue;
     const std::string prefix = relative + "/";
     const auto next = claimed_.lower_bound(prefix);

@@ -46,6 +46,8 @@ constexpr auto homeEntries = std::to_array<ProtectedEntry>({
     {".local/share/kwalletd", subtree},
     {".password-store", subtree},
     {".pki", subtree},
+    {".cache/huggingface/token", subtree},
+    {".cache/huggingface/stored_tokens", subtree},
     // Wallets.
     {".electrum", subtree},
     {".bitcoin", subtree},

@@ -5,8 +5,7 @@
 // but its own settings file in the home folder it is given.
 #include "LinuxFakeHome.h"
 #include "TarnwickCore/Catalogue/CacheCatalogue.h"
-#include "TarnwickCore/Catalogue/CreatorCacheScanner.h"
-#include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Deletion/DeletionGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +63,17 @@ std::int64_t allocated(const std::string &path) {
   return ::lstat(path.c_str(), &st) == 0 ? std::int64_t(st.st_blocks) * 512 : 0;
 }
 
+// Whether the deletion guard refuses `path` even when the user names it:
+// session state, keys and tokens that the catalogue keeps on purpose.
+bool isGuarded(const std::string &path, const std::string &home) {
+  try {
+    DeletionGuard::validateDeletionCandidate(path, home, true);
+    return false;
+  } catch (const DeletionGuardError &refusal) {
+    return refusal.kind() == DeletionGuardError::Kind::blockedProtectedPath;
+  }
+}
+
 // The item that cleaning would take `path` with; nothing when none would
 // (no item holds it, or the one holding it keeps it).
 const CleanableItem *takenBy(const std::vector<CleanableItem> &items, const std::string &path) {
@@ -96,23 +106,24 @@ TEST_F(BleachBitComparisonTest, TheCatalogueFindsWhatItsCacheCleanersFind) {
   ASSERT_NE(cleaners.find(" system.cache"), std::string::npos) << cleaners;
   const std::set<std::string> files = previewedFiles(home, cleaners, false);
   const std::vector<CleanableItem> items = CacheCatalogue::scan(home.root());
-  std::int64_t previewed = 0, covered = 0, sessionState = 0, catalogued = 0;
+  std::int64_t previewed = 0, covered = 0, guarded = 0, catalogued = 0;
   for (const std::string &file : files) {
     previewed += allocated(file);
     if (takenBy(items, file))
       covered += allocated(file);
-    else if (CreatorCacheScanner::isProtectedSessionName(lastPathComponent(file)))
-      sessionState += allocated(file); // kept on purpose: logins and open connections
+    else if (isGuarded(file, home.root()))
+      guarded += allocated(file);
     else
       ADD_FAILURE() << "BleachBit would clean what the catalogue misses: " << file;
   }
   for (const CleanableItem &item : items)
     catalogued += item.sizeBytes;
   std::cout << "BleachBit cache cleaners previewed " << files.size() << " files, " << previewed
-            << " bytes; the catalogue offers " << covered << " bytes of them (" << sessionState
-            << " bytes of session state kept) and " << catalogued << " bytes in " << items.size() << " items\n";
+            << " bytes; the catalogue offers " << covered << " bytes of them, the guard keeps " << guarded
+            << " bytes (session state, tokens); the catalogue offers " << catalogued << " bytes in "
+            << items.size() << " items\n";
   EXPECT_GT(files.size(), 20u) << "BleachBit recognised too little of the fixture to compare";
-  EXPECT_EQ(covered + sessionState, previewed);
+  EXPECT_EQ(covered + guarded, previewed);
   EXPECT_GE(catalogued, previewed);
 }
 

@@ -140,6 +140,7 @@ const std::vector<std::string> protectedFileList = {
     ".ssh/id_ed25519",
     ".gnupg/private-keys-v1.d/k.key",
     ".config/gcloud/credentials.db",
+    ".cache/huggingface/token",
     ".bash_history",
     ".local/share/recently-used.xbel",
 };

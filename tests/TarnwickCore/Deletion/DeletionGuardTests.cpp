@@ -293,6 +293,8 @@ TEST(DeletionGuardTest, EveryProtectedLocationRefusesWhatIsInsideConfirmedOrNot)
       ".local/share/kwalletd/kdewallet.kwl",
       ".password-store/mail.gpg",
       ".pki/nssdb/cert9.db",
+      ".cache/huggingface/token",
+      ".cache/huggingface/stored_tokens",
       ".electrum/wallets/default_wallet",
       ".bitcoin/wallet.dat",
       ".ethereum/keystore/UTC--key",
