@@ -1,6 +1,7 @@
 #include "TestSupport/TempTree.h"
 
 #include "TarnwickCore/Support/MountTable.h"
+#include "TarnwickCore/Support/UniqueFd.h"
 
 #include <algorithm>
 #include <array>
@@ -61,8 +62,9 @@ std::string runCommand(const std::string &command, int *exitStatus) {
   return output;
 }
 
-TempTree::TempTree() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "quillane-test-XXXXXX").native();
+TempTree::TempTree(const std::string &base) {
+  std::string pattern =
+      (base.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(base)) / "quillane-test-XXXXXX";
   check(::mkdtemp(pattern.data()) != nullptr, "mkdtemp");
   // Canonical, so scanned paths compare equal to ours.
   root_ = std::filesystem::canonical(pattern).native();
@@ -131,6 +133,21 @@ void TempTree::makeFifo(std::string_view relative) const {
   std::string full = path(relative);
   makeParents(full);
   check(::mkfifo(full.c_str(), 0644) == 0, "mkfifo " + full);
+}
+
+void TempTree::makeDeepChain(std::string_view relative, const std::string &component, int depth,
+                             std::size_t bytes) const {
+  makeDirectory(relative);
+  tarnwick::UniqueFd folder(::open(path(relative).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  for (int level = 0; level < depth; ++level) {
+    check(folder && ::mkdirat(folder.get(), component.c_str(), 0755) == 0, "mkdirat " + component);
+    folder = tarnwick::UniqueFd(::openat(folder.get(), component.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  }
+  const tarnwick::UniqueFd leaf(::openat(folder.get(), "leaf", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+  const std::string data(bytes, 'q');
+  check(leaf && ::write(leaf.get(), data.data(), data.size()) == static_cast<ssize_t>(data.size()) &&
+            ::fsync(leaf.get()) == 0,
+        "write the leaf of a deep chain");
 }
 
 std::int64_t duBytes(const std::string &path) {

@@ -11,7 +11,8 @@ namespace quillane::test {
 /// the root; parents are created as needed.
 class TempTree {
 public:
-  TempTree();
+  /// Made in `base`, else in the temporary folder.
+  explicit TempTree(const std::string &base = {});
   ~TempTree();
   TempTree(const TempTree &) = delete;
   TempTree &operator=(const TempTree &) = delete;
@@ -27,6 +28,10 @@ public:
   void makeSymlink(std::string_view relative, std::string_view target) const;
   void makeHardLink(std::string_view existing, std::string_view relative) const;
   void makeFifo(std::string_view relative) const;
+  /// `depth` nested folders named `component` below `relative`, made
+  /// relative to each other so they may be deeper than a path can name,
+  /// with `bytes` of data (synced, so its blocks count) in "leaf" at the bottom.
+  void makeDeepChain(std::string_view relative, const std::string &component, int depth, std::size_t bytes) const;
 
 private:
   std::string root_;

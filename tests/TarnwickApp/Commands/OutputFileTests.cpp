@@ -26,26 +26,6 @@ bool wellFormedXml(const std::string &path) {
   return status == 0;
 }
 
-// A scratch folder on the tmpfs at /dev/shm, removed with its contents.
-class ShmFolder {
-public:
-  ShmFolder() {
-    char pattern[] = "/dev/shm/quillane-test-XXXXXX";
-    if (::mkdtemp(pattern))
-      path_ = pattern;
-  }
-  ~ShmFolder() {
-    if (!path_.empty())
-      fs::remove_all(path_);
-  }
-  ShmFolder(const ShmFolder &) = delete;
-  ShmFolder &operator=(const ShmFolder &) = delete;
-  const std::string &path() const { return path_; }
-
-private:
-  std::string path_;
-};
-
 class OutputFile : public ::testing::Test {
 protected:
   OutputFile() { scratch.writeFile("tree/file", 5000); }
@@ -58,18 +38,18 @@ protected:
 };
 
 TEST_F(OutputFile, RegularFileIsReplacedWholeWhereverItLives) {
-  ShmFolder shm;
-  if (shm.path().empty())
+  if (!fs::is_directory("/dev/shm"))
     GTEST_SKIP() << "no /dev/shm to write to";
+  const TempTree shm("/dev/shm");
   struct Case {
     std::string command; // its destination is `file`
     std::string file;
     bool isJson;
   };
   const Case cases[] = {
-      {"scan tree --quiet --json " + shm.path() + "/out.json", shm.path() + "/out.json", true},
+      {"scan tree --quiet --json " + shm.root() + "/out.json", shm.root() + "/out.json", true},
       {"scan tree --quiet --json /proc/self/cwd/out.json", scratch.path("out.json"), true},
-      {"treemap tree --svg " + shm.path() + "/out.svg", shm.path() + "/out.svg", false},
+      {"treemap tree --svg " + shm.root() + "/out.svg", shm.root() + "/out.svg", false},
       {"treemap tree --svg /proc/self/cwd/out.svg", scratch.path("out.svg"), false},
   };
   for (const Case &c : cases) {
@@ -114,15 +94,7 @@ TEST_F(OutputFile, DanglingLinkTargetDoesNotExistUntilTheOutputIsComplete) {
   scratch.makeDirectory("data");
   scratch.makeSymlink("link.json", "data/target.json");
   scratch.makeFifo("pipe");
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(scratch.root().c_str()) != 0)
-      ::_exit(126);
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    ::execl(QUILLANE_BINARY, "quillane", "treemap", "tree", "--json", "link.json", "--svg", "pipe", nullptr);
-    ::_exit(127);
-  }
+  const pid_t pid = startQuillane({"treemap", "tree", "--json", "link.json", "--svg", "pipe"}, scratch.root());
   ASSERT_GT(pid, 0);
   int status = 0;
   pid_t ended = 0;

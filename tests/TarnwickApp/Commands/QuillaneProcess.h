@@ -6,10 +6,12 @@
 
 #include <cctype>
 #include <climits>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,6 +21,7 @@
 #include <string>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <vector>
 
 namespace quillane::test {
 
@@ -77,6 +80,40 @@ inline QuillaneRun runQuillane(const std::string &directory, const std::string &
   run.err = readFile(errPath);
   ::unlink(errPath);
   return run;
+}
+
+/// Starts the built binary in `directory` (empty: here) with `arguments` and
+/// the `environment` entries ("NAME=value") set, its standard streams on
+/// /dev/null, and returns its pid. SIGINT and SIGTERM are reset to their
+/// defaults: a runner started in the background from a script ignores them,
+/// and an ignored signal never reaches the program's watcher.
+inline pid_t startQuillane(const std::vector<std::string> &arguments, const std::string &directory = {},
+                           std::vector<std::string> environment = {}) {
+  // Built before the fork: the child of a threaded process only execs.
+  std::vector<std::string> words{"quillane"};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  for (char **entry = environ; *entry; ++entry) // after the given ones, which win
+    environment.emplace_back(*entry);
+  const auto pointers = [](std::vector<std::string> &strings) {
+    std::vector<char *> result;
+    for (std::string &text : strings)
+      result.push_back(text.data());
+    result.push_back(nullptr);
+    return result;
+  };
+  std::vector<char *> argv = pointers(words), envp = pointers(environment);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC); // the copies below stay open
+    for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+      ::dup2(null, stream);
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    if (directory.empty() || ::chdir(directory.c_str()) == 0)
+      ::execve(QUILLANE_BINARY, argv.data(), envp.data());
+    ::_exit(127);
+  }
+  return pid;
 }
 
 /// Runs the built binary as if `home` were the user's home (and its data

@@ -5,7 +5,6 @@
 #include <QTest>
 
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <sstream>
 #include <sys/wait.h>
@@ -153,29 +152,13 @@ TEST(ScanCommandUnreadable, SummaryNamesTheFirstUnreadableFoldersWithWhyAndCount
   EXPECT_NE(out.find("cannot read " + locked(0) + ": Permission denied"), std::string::npos) << out;
 }
 
-// quillane scanning /usr into `destination`, output discarded. SIGINT is
-// reset to its default: a runner started in the background from a script
-// ignores it, and an ignored signal never reaches the watcher.
-pid_t startUsrScan(const std::string &destination) {
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, STDOUT_FILENO);
-    ::dup2(null, STDERR_FILENO);
-    std::signal(SIGINT, SIG_DFL);
-    ::execl(QUILLANE_BINARY, "quillane", "scan", "/usr", "--quiet", "--json", destination.c_str(), "--concurrency",
-            "1", nullptr);
-    ::_exit(127);
-  }
-  return pid;
-}
-
 TEST(ScanCommandInterrupt, CtrlCExits130AndLeavesNoJson) {
   if (!std::filesystem::is_directory("/usr"))
     GTEST_SKIP() << "no /usr to scan";
   TempTree scratch;
   for (int attempt = 0; attempt < 5; ++attempt) {
-    pid_t pid = startUsrScan(scratch.path("usr.json"));
+    const pid_t pid =
+        startQuillane({"scan", "/usr", "--quiet", "--json", scratch.path("usr.json"), "--concurrency", "1"});
     ASSERT_GT(pid, 0);
     // Once the temporary exists the Ctrl-C watcher is installed, so the
     // signal cannot meet the default action; once a walker holds a folder
@@ -206,13 +189,7 @@ TEST(ScanCommandInterrupt, SecondCtrlCEndsAProgramStuckOnItsOutput) {
   TempTree scratch;
   scratch.writeFile("tree/file", 100);
   scratch.makeFifo("pipe");
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    std::signal(SIGINT, SIG_DFL);
-    ::execl(QUILLANE_BINARY, "quillane", "scan", scratch.path("tree").c_str(), "--quiet", "--json",
-            scratch.path("pipe").c_str(), nullptr);
-    ::_exit(127);
-  }
+  const pid_t pid = startQuillane({"scan", scratch.path("tree"), "--quiet", "--json", scratch.path("pipe")});
   ASSERT_GT(pid, 0);
   int status = 0;
   auto hasEnded = [&] { return ::waitpid(pid, &status, WNOHANG) == pid; };
