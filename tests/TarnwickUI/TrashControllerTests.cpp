@@ -3,6 +3,7 @@
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TestSupport/TempTree.h"
+#include "TestSupport/TrashClient.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using quillane::test::duBytes;
-using quillane::test::runCommand;
+using quillane::test::runAtHome;
 using quillane::test::shellQuote;
 using quillane::test::readFile;
 using quillane::test::TempTree;
@@ -40,9 +41,7 @@ protected:
   }
 
   std::string trashCli(const std::string &command, int *status = nullptr) const {
-    return runCommand("HOME=" + shellQuote(tree.path("home")) + " XDG_DATA_HOME=" + shellQuote(tree.path("data")) +
-                          " " + command + " 2>/dev/null",
-                      status);
+    return runAtHome(tree.path("home"), tree.path("data"), command + " 2>/dev/null", status);
   }
   // The listed items that lie in the scratch Trash (mounted drives may add others).
   std::vector<TrashedItem> scratchItems() const {

@@ -52,19 +52,7 @@ TEST(PermanentRemovalTest, RemovesLinksNeverWhatTheyPointAt) {
 
 TEST(PermanentRemovalTest, RemovesTreesDeeperThanPathMax) {
   TempTree tree;
-  const std::string component(150, 'r');
-  int fd = ::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  ASSERT_EQ(::mkdirat(fd, "deep", 0755), 0);
-  int level = ::openat(fd, "deep", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  ::close(fd);
-  for (int i = 0; i < PATH_MAX / 150 + 3; ++i) {
-    ASSERT_EQ(::mkdirat(level, component.c_str(), 0755), 0);
-    int next = ::openat(level, component.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ::close(level);
-    level = next;
-  }
-  ::close(::openat(level, "leaf", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-  ::close(level);
+  tree.makeDeepChain("deep", std::string(150, 'r'), PATH_MAX / 150 + 3, 0);
   ASSERT_TRUE(removePermanently(tree.path("deep")));
   EXPECT_FALSE(fs::exists(tree.path("deep")));
 }

@@ -13,6 +13,8 @@
 namespace tarnwick {
 namespace {
 
+using quillane::test::runCommand;
+using quillane::test::shellQuote;
 using quillane::test::TempTree;
 namespace fs = std::filesystem;
 
@@ -40,6 +42,12 @@ private:
 
 CleanableItem item(const std::string &path, std::int64_t size, bool selected = true) {
   return {Uuid::random(), "x", "", path, size, CleanableCategory::userCache, selected, true, std::nullopt, {}};
+}
+
+// An engine that really trashes (to the Trash in `dataHome` below the home) and removes.
+SafeCleaningEngine realEngine(const TempTree &home, const char *dataHome = "data") {
+  return {home.root(),
+          std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(home.root(), home.path(dataHome)))};
 }
 
 class SafeCleaningEngineTest : public ::testing::Test {
@@ -116,8 +124,7 @@ TEST_F(SafeCleaningEngineTest, RunsOneAtATime) {
 }
 
 TEST_F(SafeCleaningEngineTest, RealTrashAndRemoval) {
-  FreedesktopTrash trash(home.root(), home.path(".local/share"));
-  SafeCleaningEngine engine(home.root(), std::make_shared<SystemCleaningFileSystem>(trash));
+  SafeCleaningEngine engine = realEngine(home, ".local/share");
   auto trashed = engine.clean({item(home.path(".cache/a"), 10)}, DeletionMode::moveToTrash, false);
   EXPECT_EQ(trashed.cleanedPaths.size(), 1u);
   EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/a")));
@@ -175,8 +182,7 @@ TEST_F(SafeCleaningEngineTest, AnEntrySwappedAfterTheCheckIsLeftAlone) {
 TEST_F(SafeCleaningEngineTest, RemovesExactlyTheNameGivenWhiteSpaceIncluded) {
   const std::pair<const char *, const char *> namesAndNeighbours[] = {
       {"data\n", "data"}, {"report.txt ", "report.txt"}, {"notes\xC2\xA0", "notes"}, {" lead", "lead"}};
-  SafeCleaningEngine engine(home.root(),
-                            std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(home.root(), home.path("data"))));
+  SafeCleaningEngine engine = realEngine(home);
   for (const auto &[name, neighbour] : namesAndNeighbours) {
     SCOPED_TRACE(name);
     const std::string target = home.path(std::string(".cache/") + name);
@@ -191,8 +197,7 @@ TEST_F(SafeCleaningEngineTest, RemovesExactlyTheNameGivenWhiteSpaceIncluded) {
 
 TEST_F(SafeCleaningEngineTest, AnItemAlreadyCleanedInTheRunIsReportedAsHandled) {
   home.writeFile(".cache/folder/inside", 10);
-  SafeCleaningEngine engine(home.root(),
-                            std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(home.root(), home.path("data"))));
+  SafeCleaningEngine engine = realEngine(home);
   auto report = engine.clean({item(home.path(".cache/a"), 1), item(home.path(".cache/a"), 1),
                               item(home.path(".cache/folder"), 1), item(home.path(".cache/folder/inside/"), 1)},
                              DeletionMode::moveToTrash, false);
@@ -211,8 +216,7 @@ TEST_F(SafeCleaningEngineTest, KeptNamesStayAndEverythingElseGoes) {
                              ".cache/web/Default/Cache/deep/h", ".cache/web/x", ".cache/web/Profile 1/LOGIN DATA",
                              ".cache/plain/Default/f"})
       scratch.writeFile(file, 10);
-    SafeCleaningEngine engine(scratch.root(), std::make_shared<SystemCleaningFileSystem>(
-                                                  FreedesktopTrash(scratch.root(), scratch.path("data"))));
+    SafeCleaningEngine engine = realEngine(scratch);
     CleanableItem web = item(scratch.path(".cache/web"), 30), plain = item(scratch.path(".cache/plain"), 10);
     web.keptEntryNames = plain.keptEntryNames = {"cookies", "login data"};
     auto report = engine.clean({web, plain}, mode, false);
@@ -225,12 +229,10 @@ TEST_F(SafeCleaningEngineTest, KeptNamesStayAndEverythingElseGoes) {
     EXPECT_EQ(reportedKept, kept);
     EXPECT_FALSE(report.keptPaths.contains(scratch.path(".cache/plain")));
     // What remains is exactly the kept files and the folders above them.
-    EXPECT_EQ(quillane::test::runCommand("cd " + quillane::test::shellQuote(scratch.path(".cache")) +
-                                         " && find . -mindepth 1 | sort"),
+    EXPECT_EQ(runCommand("cd " + shellQuote(scratch.path(".cache")) + " && find . -mindepth 1 | sort"),
               "./web\n./web/Default\n./web/Default/Cookies\n./web/Profile 1\n./web/Profile 1/LOGIN DATA\n");
     if (mode == DeletionMode::moveToTrash) { // the outermost entries went whole: one record each
-      EXPECT_EQ(quillane::test::runCommand("ls " + quillane::test::shellQuote(scratch.path("data/Trash/info")) +
-                                           " | sort"),
+      EXPECT_EQ(runCommand("ls " + shellQuote(scratch.path("data/Trash/info")) + " | sort"),
                 "Cache.trashinfo\nGPUCache.trashinfo\nplain.trashinfo\nx.trashinfo\n");
     }
   }

@@ -6,23 +6,25 @@
 #include "TarnwickCore/Deletion/TrashInfoText.h"
 #include "TestSupport/ScopedMount.h"
 #include "TestSupport/TempTree.h"
+#include "TestSupport/TrashClient.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <unistd.h>
 
 namespace tarnwick {
 namespace {
 
+using quillane::test::runAtHome;
 using quillane::test::runCommand;
 using quillane::test::ScopedMount;
 using quillane::test::shellQuote;
 using quillane::test::readFile;
 using quillane::test::TempTree;
+using quillane::test::trashCliItems;
 namespace fs = std::filesystem;
 
 bool isRoot() { return ::geteuid() == 0; }
@@ -71,19 +73,11 @@ protected:
     if (runCommand("command -v trash-put trash-list").empty())
       GTEST_SKIP() << "trash-cli is not installed";
   }
-  // A trash-cli command run as if `home` were the user's home.
   std::string client(const std::string &command) const {
-    return runCommand("cd " + shellQuote(home.root()) + " && export HOME=" + shellQuote(home.root()) +
-                      " XDG_DATA_HOME=" + shellQuote(home.path(".local/share")) + "; " + command + " 2>&1");
+    return runAtHome(home.root(), home.path(".local/share"), command + " 2>&1");
   }
-  // "date path" of each item below `root`, as trash-list prints them.
-  std::set<std::string> clientListing(const std::string &root) const {
-    std::set<std::string> lines;
-    std::istringstream out(client("trash-list"));
-    for (std::string line; std::getline(out, line);)
-      if (line.size() > 20 && line.substr(20).starts_with(root + "/"))
-        lines.insert(line);
-    return lines;
+  auto clientListing(const std::string &root) const {
+    return trashCliItems(home.root(), home.path(".local/share"), root);
   }
   // The listing, limited to trash folders below `root`: the machine's
   // own trashes are listed too, and a test never acts on those.
@@ -92,12 +86,13 @@ protected:
     std::erase_if(listing.items, [&](const TrashedItem &item) { return !item.trashDirectory.starts_with(root + "/"); });
     return listing;
   }
-  static std::set<std::string> asClientLines(const TrashListing &listing) {
-    std::set<std::string> lines;
+  // The restorable items as trash-list shows them.
+  static std::set<std::pair<std::string, std::string>> asClientItems(const TrashListing &listing) {
+    std::set<std::pair<std::string, std::string>> items;
     for (const TrashedItem &item : listing.items)
       if (item.isRestorable())
-        lines.insert(item.deletionDate.substr(0, 10) + " " + item.deletionDate.substr(11) + " " + item.originalPath);
-    return lines;
+        items.emplace(item.originalPath, item.deletionDate);
+    return items;
   }
   std::string trash() const { return home.path(".local/share/Trash"); }
 
@@ -117,7 +112,7 @@ TEST_F(TrashCatalogueTest, ListsWhatTrashCliAndQuillaneTrashedAsTheyDo) {
   ASSERT_TRUE(FreedesktopTrash(home.root(), home.path(".local/share")).moveToTrash(home.path("ours/q.bin")));
   const TrashListing listing = scratchListing(home.root());
   ASSERT_EQ(listing.items.size(), 6u);
-  EXPECT_EQ(asClientLines(listing), clientListing(home.root()));
+  EXPECT_EQ(asClientItems(listing), clientListing(home.root()));
   std::int64_t sum = 0;
   for (const TrashedItem &item : listing.items) {
     EXPECT_TRUE(item.sizeComplete) << item.name;
@@ -187,7 +182,7 @@ TEST_F(TrashCatalogueTest, TheLatestItemOfAPathIsChosen) {
 
   // Trashed within one second, as dates go: the entry moved last wins,
   // though by name "dup_9" comes after "dup_11".
-  client("for i in $(seq 12); do echo v$i > dup && trash-put dup && sleep 0.02; done && "
+  client("for i in $(seq 12); do echo v$i > dup && trash-put dup; done && "
          "sed -i 's/^DeletionDate=.*/DeletionDate=2002-02-02T00:00:00/' .local/share/Trash/info/dup*.trashinfo");
   const std::optional<TrashedItem> last =
       TrashCatalogue::latestWithOriginalPath(scratchListing(home.root()), home.path("dup"));
@@ -239,7 +234,7 @@ TEST_F(TrashCatalogueTest, EmptyingRemovesOnlyTheTrashesOwnEntriesAndRecords) {
   for (const TrashedItem &item : listing.items)
     freed += item.name == "mnt" ? 0 : item.sizeBytes;
   EXPECT_EQ(report.freedBytes, freed);
-  EXPECT_EQ(clientListing(home.root()), std::set<std::string>());
+  EXPECT_TRUE(clientListing(home.root()).empty());
 }
 
 // A listing may be out of date: what changed since is left alone.
@@ -287,7 +282,7 @@ TEST_F(TrashCatalogueTest, ListsRestoresAndEmptiesTopDirectoryTrashes) {
   const TrashListing listing = catalogue.list();
   TrashListing onTop = scratchListing(top.root());
   ASSERT_EQ(onTop.items.size(), 2u);
-  EXPECT_EQ(asClientLines(onTop), clientListing(top.root()));
+  EXPECT_EQ(asClientItems(onTop), clientListing(top.root()));
   EXPECT_EQ(scratchListing(hostile.root()).items.size(), 0u);
   std::string problems;
   for (const std::string &problem : listing.problems)
@@ -300,7 +295,7 @@ TEST_F(TrashCatalogueTest, ListsRestoresAndEmptiesTopDirectoryTrashes) {
   EXPECT_EQ(catalogue.restore(*ours).value(), top.path("sub/ours"));
   std::erase_if(onTop.items, [](const TrashedItem &item) { return item.name == "ours"; });
   EXPECT_EQ(catalogue.empty(onTop.items).removedCount, 1u);
-  EXPECT_EQ(clientListing(top.root()), std::set<std::string>());
+  EXPECT_TRUE(clientListing(top.root()).empty());
   EXPECT_TRUE(fs::exists(top.path("sub/ours")));
   EXPECT_TRUE(fs::exists(hostile.path(".Trash/" + uid + "/files/x")));
 }

@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tarnwick {
 namespace {
@@ -193,20 +190,8 @@ TEST(FastBulkScannerTest, FinalProgressCountsEveryListedDirectory) {
 
 TEST(FastBulkScannerTest, PathsDeeperThanPathMaxAreScanned) {
   TempTree tree;
-  const std::string component(120, 'd');
-  int depth = PATH_MAX / 121 + 5;
-  int fd = ::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  for (int i = 0; i < depth; ++i) {
-    ASSERT_EQ(::mkdirat(fd, component.c_str(), 0755), 0);
-    int next = ::openat(fd, component.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ::close(fd);
-    fd = next;
-  }
-  int file = ::openat(fd, "bottom", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-  ASSERT_EQ(::write(file, std::string(9000, 'x').data(), 9000), 9000);
-  ::fsync(file);
-  ::close(file);
-  ::close(fd);
+  const int depth = PATH_MAX / 121 + 5;
+  tree.makeDeepChain("", std::string(120, 'd'), depth, 9000);
 
   for (bool fileManager : {false, true}) {
     DiskTreeArena arena = FastBulkScanner(8, fileManager).scan(tree.root());
