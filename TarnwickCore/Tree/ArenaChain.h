@@ -8,10 +8,10 @@
 namespace tarnwick {
 
 /// Adds `bytes`, `files` and `folders` to `id` and every ancestor of it in a
-/// table being derived from an arena (ArenaEdit): every parent must already
-/// be in the table.
-inline void addToChain(DiskTreeArena::RecordTable &records, NodeID id, std::int64_t bytes, std::int64_t files,
-                       std::int64_t folders) {
+/// table being derived from an arena (ArenaEdit): a RecordTable or an
+/// ArenaRecordEditor, in which every parent must already be.
+template <class Table>
+void addToChain(Table &records, NodeID id, std::int64_t bytes, std::int64_t files, std::int64_t folders) {
   for (NodeID cursor = id; cursor >= 0; cursor = records[static_cast<std::size_t>(cursor)].parentID) {
     DiskTreeArena::Record &r = records[static_cast<std::size_t>(cursor)];
     r.allocatedSize += bytes;

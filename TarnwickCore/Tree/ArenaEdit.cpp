@@ -1,8 +1,7 @@
 #include "TarnwickCore/Tree/ArenaEdit.h"
 
-#include "TarnwickCore/Support/PrefaultPages.h"
-
 #include "TarnwickCore/Tree/ArenaChain.h"
+#include "TarnwickCore/Tree/ArenaRecordEditor.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -14,29 +13,92 @@ namespace {
 
 using Record = DiskTreeArena::Record;
 
+// Marks `top` and every node below it removed. Walks down through the
+// children's ranges, which hold no removed node, so the cost is the
+// subtree's size.
+void markRemoved(ArenaRecordEditor &records, NodeID top) {
+  std::vector<NodeID> pending{top};
+  while (!pending.empty()) {
+    const NodeID id = pending.back();
+    pending.pop_back();
+    Record &r = records[static_cast<std::size_t>(id)];
+    r.isRemoved = 1;
+    for (std::uint32_t i = 0; i < r.childCount; ++i)
+      pending.push_back(r.firstChildID + static_cast<NodeID>(i));
+  }
+}
+
+// Takes the removed `top` out of its parent's range of children: the
+// siblings after it move down one place, keeping their order, so the
+// range stays consecutive without it, and `top` lands just past the range.
+// Returns the last identifier of the old range; the identifiers in
+// (top, last] each went down by one.
+NodeID closeGap(ArenaRecordEditor &records, NodeID top) {
+  const NodeID parentID = records.read(top).parentID;
+  const Record &range = records.read(parentID);
+  const NodeID last = range.firstChildID + NodeID(range.childCount) - 1;
+  const Record removed = records.read(top);
+  for (NodeID id = top; id < last; ++id) {
+    Record &moved = records[static_cast<std::size_t>(id)];
+    moved = records.read(id + 1);
+    for (std::uint32_t i = 0; i < moved.childCount; ++i)
+      records[static_cast<std::size_t>(moved.firstChildID) + i].parentID = id;
+  }
+  records[static_cast<std::size_t>(last)] = removed;
+  Record &parent = records[static_cast<std::size_t>(parentID)];
+  if (--parent.childCount == 0)
+    parent.firstChildID = 0;
+  return last;
+}
+
+// A gap closed by closeGap: the identifiers in (top, last] went down by one.
+struct ClosedGap {
+  NodeID top, last;
+};
+
+NodeID afterGaps(NodeID id, const std::vector<ClosedGap> &gaps) {
+  for (const ClosedGap &gap : gaps)
+    if (id > gap.top && id <= gap.last)
+      --id;
+  return id;
+}
+
 // The hard-link table of the survivors: files whose carrier went are now
-// carried by their first remaining name, which gains their bytes.
-SharedLinkTable keptLinks(const SharedLinkTable &links, const std::vector<NodeID> &newID,
-                          DiskTreeArena::RecordTable &records) {
-  SharedLinkTable kept;
+// carried by their first remaining name, which gains their bytes. Runs
+// before the gaps close; the names it keeps are renumbered afterwards.
+struct KeptFile {
+  SharedLinkTable::File file;
   std::vector<NodeID> names;
+};
+std::vector<KeptFile> keptLinks(const SharedLinkTable &links, ArenaRecordEditor &records) {
+  std::vector<KeptFile> kept;
   for (const SharedLinkTable::File &file : links.files()) {
-    names.clear();
+    KeptFile survivor{file, {}};
     for (NodeID name : links.names(file))
-      if (newID[static_cast<std::size_t>(name)] >= 0)
-        names.push_back(newID[static_cast<std::size_t>(name)]);
-    if (names.empty())
+      if (!records.read(name).isRemoved)
+        survivor.names.push_back(name);
+    if (survivor.names.empty())
       continue;
     const std::span<const NodeID> before = links.names(file);
-    SharedLinkTable::File survivor = file;
-    survivor.linkCount = file.linkCount - (before.size() - names.size());
-    if (newID[static_cast<std::size_t>(before.front())] < 0)
-      addToChain(records, names.front(), file.allocatedSize, 0, 0);
+    survivor.file.linkCount = file.linkCount - (before.size() - survivor.names.size());
+    if (records.read(before.front()).isRemoved)
+      addToChain(records, survivor.names.front(), file.allocatedSize, 0, 0);
     // The rest of its links lie outside the tree, or there are none.
-    if (survivor.linkCount > 1 || names.size() > 1)
-      kept.add(survivor, names);
+    if (survivor.file.linkCount > 1 || survivor.names.size() > 1)
+      kept.push_back(std::move(survivor));
   }
   return kept;
+}
+
+SharedLinkTable renumbered(std::vector<KeptFile> files, const std::vector<ClosedGap> &gaps) {
+  SharedLinkTable table;
+  for (KeptFile &kept : files) {
+    // Closing a gap keeps the survivors' order, so the names stay ascending.
+    for (NodeID &name : kept.names)
+      name = afterGaps(name, gaps);
+    table.add(kept.file, kept.names);
+  }
+  return table;
 }
 
 ScanReport keptReport(const ScanReport &report, const std::vector<std::string> &removedPaths) {
@@ -82,60 +144,35 @@ std::optional<NodeID> findNodeByPath(const DiskTreeArena &arena, std::string_vie
 }
 
 DiskTreeArena withoutSubtrees(const DiskTreeArena &arena, std::span<const NodeID> removed) {
-  const std::size_t count = arena.nodeCount();
-  std::vector<std::uint8_t> gone(count, 0);
-  for (NodeID id : removed)
-    if (arena.isValid(id) && id != DiskTreeArena::rootID)
-      gone[static_cast<std::size_t>(id)] = 1;
-  // A parent's identifier is below its children's, so one forward pass
-  // settles who goes and numbers who stays.
-  std::vector<NodeID> newID(count, -1);
-  std::vector<NodeID> tops; // removed nodes whose parent stays
-  NodeID next = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (i > 0) {
-      const auto parent = static_cast<std::size_t>(arena.record(NodeID(i)).parentID);
-      if (gone[parent])
-        gone[i] = 1;
-      else if (gone[i])
-        tops.push_back(NodeID(i));
-    }
-    if (!gone[i])
-      newID[i] = next++;
-  }
+  std::vector<NodeID> tops(removed.begin(), removed.end());
+  std::ranges::sort(tops);
+  ArenaRecordEditor records(arena);
+  // Ascending, so a subtree is marked before any top inside it is met.
+  std::erase_if(tops, [&](NodeID top) {
+    if (!arena.isValid(top) || top == DiskTreeArena::rootID || records.read(top).isRemoved)
+      return true;
+    markRemoved(records, top);
+    return false;
+  });
   if (tops.empty())
     return arena;
 
-  DiskTreeArena::RecordTable records(static_cast<std::size_t>(next));
-  prefaultForWriting(records.data(), records.size() * sizeof(Record));
-  for (std::size_t i = 0; i < count; ++i) {
-    if (gone[i])
-      continue;
-    Record r = arena.record(NodeID(i));
-    r.childCount = 0;
-    r.firstChildID = 0;
-    if (i > 0) {
-      r.parentID = newID[static_cast<std::size_t>(r.parentID)];
-      Record &parent = records[static_cast<std::size_t>(r.parentID)];
-      if (parent.childCount++ == 0)
-        parent.firstChildID = newID[i];
-    }
-    records[static_cast<std::size_t>(newID[i])] = r;
-  }
   std::vector<std::string> removedPaths;
   removedPaths.reserve(tops.size());
   for (NodeID top : tops) {
     const Record &r = arena.record(top);
-    addToChain(records, newID[static_cast<std::size_t>(r.parentID)], -r.allocatedSize, -std::int64_t(r.fileCount),
+    addToChain(records, r.parentID, -r.allocatedSize, -std::int64_t(r.fileCount),
                -(std::int64_t(r.directoryCount) + (r.isDirectory ? 1 : 0)));
     removedPaths.push_back(arena.path(top));
   }
-  SharedLinkTable links = keptLinks(arena.sharedLinks(), newID, records);
-  DiskTreeArena::NamePool names(arena.namePool().size());
-  prefaultForWriting(names.data(), names.size());
-  std::copy(arena.namePool().begin(), arena.namePool().end(), names.begin());
-  return DiskTreeArena(arena.rootPath(), std::move(records), std::move(names),
-                       keptReport(arena.scanReport(), removedPaths), std::move(links));
+  std::vector<KeptFile> links = keptLinks(arena.sharedLinks(), records);
+  // Descending: closing a gap moves only identifiers above it, so the tops
+  // still to come keep theirs.
+  std::vector<ClosedGap> gaps;
+  for (auto top = tops.rbegin(); top != tops.rend(); ++top)
+    gaps.push_back({*top, closeGap(records, *top)});
+  return std::move(records).finish(keptReport(arena.scanReport(), removedPaths),
+                                   renumbered(std::move(links), gaps));
 }
 
 } // namespace tarnwick

@@ -26,16 +26,21 @@ std::optional<NodeID> findNodeByPath(const DiskTreeArena &arena, std::string_vie
 /// went. The folders the scan could not read that lay inside a removed
 /// subtree leave the report.
 ///
-/// Identifiers: the survivors keep their breadth-first order and are
-/// renumbered densely, so an identifier of `arena` does not name the same
-/// node in the result; find a node again by its path (findNodeByPath) or
-/// by its chain of names. The root, an invalid identifier or one listed
-/// twice is ignored. Names are shared by copying the whole name pool, so
-/// the result's pool keeps the removed names' bytes until the next scan.
+/// Identifiers: the removed nodes keep theirs but are no longer valid
+/// (DiskTreeArena::isValid), and no folder lists them. Within each range of
+/// children that lost a node, the siblings after it move down one place,
+/// in order, with the children's parent fields following; every other node
+/// keeps its identifier. A caller that needs a node again finds it by its
+/// path (findNodeByPath) or chain of names. The root, an invalid
+/// identifier or one listed twice is ignored.
 ///
-/// Cost: one pass over the table plus a walk up from each removed node
-/// and each hard-linked name; no disk access. Threads: reads `arena`
-/// only, so it may run on any thread while others read it.
+/// Cost: proportional to what changes, not to the tree: a walk over each
+/// removed subtree, over the siblings that follow it and their children,
+/// and up from each removed node and each hard-linked name. The result
+/// shares every untouched chunk of the table and the whole name pool with
+/// `arena` (the removed names keep their bytes until the next scan); no
+/// disk access. Threads: reads `arena` only, so it may run on any thread
+/// while others read it.
 DiskTreeArena withoutSubtrees(const DiskTreeArena &arena, std::span<const NodeID> removed);
 
 /// A file's identity on disk, as SharedLinkTable::File holds it.

@@ -23,12 +23,18 @@ std::size_t heapBytes(const std::string &text) {
 
 DiskTreeArena::DiskTreeArena(std::string rootPath, RecordTable records, NamePool namePool, ScanReport report,
                              SharedLinkTable sharedLinks)
-    : rootPath_(std::move(rootPath)), records_(std::move(records)), namePool_(std::move(namePool)),
-      report_(std::move(report)), sharedLinks_(std::move(sharedLinks)) {}
+    : rootPath_(std::move(rootPath)), nodeCount_(records.size()),
+      namePool_(std::make_shared<const NamePool>(std::move(namePool))), report_(std::move(report)),
+      sharedLinks_(std::move(sharedLinks)) {
+  auto table = std::make_shared<RecordTable>(std::move(records));
+  chunks_.reserve((nodeCount_ + chunkSize - 1) / chunkSize);
+  for (std::size_t first = 0; first < nodeCount_; first += chunkSize)
+    chunks_.emplace_back(table, table->data() + first);
+}
 
 std::string_view DiskTreeArena::name(NodeID id) const {
   const Record &r = record(id);
-  return std::string_view(namePool_.data() + r.nameOffset, r.nameLength);
+  return std::string_view(namePool_->data() + r.nameOffset, r.nameLength);
 }
 
 std::optional<CleanableCategory> DiskTreeArena::categoryHint(NodeID id) const {
@@ -157,19 +163,20 @@ std::size_t DiskTreeArena::memoryBytes() const {
   std::size_t reportBytes = report_.unreadablePaths.capacity() * sizeof(Failure);
   for (const Failure &failure : report_.unreadablePaths)
     reportBytes += heapBytes(failure.action) + heapBytes(failure.path) + heapBytes(failure.reason);
-  return records_.capacity() * sizeof(Record) + namePool_.capacity() + rootPath_.capacity() + reportBytes +
-         sharedLinks_.memoryBytes();
+  return nodeCount_ * sizeof(Record) + chunks_.capacity() * sizeof(chunks_[0]) + namePool_->capacity() +
+         rootPath_.capacity() + reportBytes + sharedLinks_.memoryBytes();
 }
 
 bool operator==(const DiskTreeArena &lhs, const DiskTreeArena &rhs) {
-  if (lhs.report_ != rhs.report_ || lhs.rootPath_ != rhs.rootPath_ || lhs.records_.size() != rhs.records_.size() ||
+  if (lhs.report_ != rhs.report_ || lhs.rootPath_ != rhs.rootPath_ || lhs.nodeCount_ != rhs.nodeCount_ ||
       lhs.sharedLinks_ != rhs.sharedLinks_)
     return false;
-  for (std::size_t i = 0; i < lhs.records_.size(); ++i) {
-    const auto &a = lhs.records_[i];
-    const auto &b = rhs.records_[i];
-    NodeID id = static_cast<NodeID>(i);
-    if (a.allocatedSize != b.allocatedSize || a.modificationTimestamp != b.modificationTimestamp ||
+  for (std::size_t i = 0; i < lhs.nodeCount_; ++i) {
+    const NodeID id = static_cast<NodeID>(i);
+    const auto &a = lhs.record(id);
+    const auto &b = rhs.record(id);
+    if (a.isRemoved != b.isRemoved || a.allocatedSize != b.allocatedSize ||
+        a.modificationTimestamp != b.modificationTimestamp ||
         a.isDirectory != b.isDirectory || a.isPackage != b.isPackage ||
         a.categoryHintCode != b.categoryHintCode || a.parentID != b.parentID ||
         a.firstChildID != b.firstChildID || a.childCount != b.childCount ||

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,13 +19,14 @@ namespace tarnwick {
 struct TempTreeNode;
 struct ChildBlock;
 
-/// The immutable result of a scan: one contiguous table of fixed-layout
-/// records indexed by NodeID, plus one pool holding every name once. Paths
+/// The immutable result of a scan: one table of fixed-layout records
+/// indexed by NodeID, plus one pool holding every name once. Paths
 /// are not stored; queries rebuild them from the names on demand.
 ///
 /// Invariants from the breadth-first freeze: the root is 0, every node's
 /// identifier is greater than its parent's, and a node's children carry the
-/// consecutive identifiers [firstChildID, firstChildID + childCount).
+/// consecutive identifiers [firstChildID, firstChildID + childCount), all
+/// valid (a removal takes its node out of the range).
 ///
 /// Beside the nodes it keeps the ScanReport of the scan that made it (how
 /// long it took, what it skipped, which folders it could not read) and the
@@ -33,6 +35,11 @@ struct ChildBlock;
 /// Sizes: a file's allocatedSize is its allocated blocks (0 for every name
 /// of a hard-linked file but the first); a folder's is its own blocks plus
 /// those of its symbolic links (which are not nodes) plus its children's.
+///
+/// Storage: the table is held in chunks of chunkSize records, shared by
+/// reference count with the arenas derived from it; a derivation that
+/// changes a few nodes (withoutSubtrees) copies only the chunks it writes,
+/// and the name pool is shared whole. Copying an arena is therefore cheap.
 ///
 /// Threads: a finished arena is never modified and may be read concurrently.
 class DiskTreeArena {
@@ -49,6 +56,9 @@ public:
     std::uint64_t isPackage : 1;
     /// 0 = no hint, otherwise the category's value + 1.
     std::uint64_t categoryHintCode : 4;
+    /// Set on the nodes a derivation took out (withoutSubtrees): they keep
+    /// their identifiers but no folder lists them and isValid() denies them.
+    std::uint64_t isRemoved : 1;
     /// -1 for the root.
     NodeID parentID;
     /// 0 when childCount is 0.
@@ -76,15 +86,27 @@ public:
   /// chain starts at its 511th ancestor).
   std::vector<DiskNode> breadcrumbChain(NodeID id) const;
 
-  bool isValid(NodeID id) const { return id >= 0 && static_cast<std::size_t>(id) < records_.size(); }
-  std::size_t nodeCount() const { return records_.size(); }
+  /// Whether `id` names a node of this tree: inside the table and not taken
+  /// out by a derivation.
+  bool isValid(NodeID id) const {
+    return id >= 0 && static_cast<std::size_t>(id) < nodeCount_ && !record(id).isRemoved;
+  }
+  /// The size of the table: every identifier in use is below it. After
+  /// withoutSubtrees it also counts the removed nodes (see isValid); the
+  /// nodes of the tree are then the root's fileCount + directoryCount + 1.
+  std::size_t nodeCount() const { return nodeCount_; }
   const std::string &rootPath() const { return rootPath_; }
 
-  /// Cheap access for whole-tree walks (exporters, statistics); `id` must be valid.
-  const Record &record(NodeID id) const { return records_[static_cast<std::size_t>(id)]; }
+  /// Cheap access for whole-tree walks (exporters, statistics); `id` must be
+  /// below nodeCount(). Walks that go down through the children's ranges
+  /// never meet a removed node; walks over the whole table must skip them.
+  const Record &record(NodeID id) const {
+    const auto index = static_cast<std::size_t>(id);
+    return chunks_[index >> chunkShift].get()[index & (chunkSize - 1)];
+  }
   /// Every node's name, at the offsets the records give; for derivations
   /// that copy the arena (ArenaEdit).
-  const NamePool &namePool() const { return namePool_; }
+  const NamePool &namePool() const { return *namePool_; }
   std::string_view name(NodeID id) const;
   std::string path(NodeID id) const;
   std::optional<CleanableCategory> categoryHint(NodeID id) const;
@@ -105,21 +127,30 @@ public:
   CacheMeasurement removalMeasurement(NodeID id) const;
 
   /// Bytes held by the table, the name pool, the report's list and the
-  /// shared-link table.
+  /// shared-link table, counting in full what is shared with other arenas.
   std::size_t memoryBytes() const;
 
   static constexpr NodeID rootID = 0;
+  /// Records per chunk of the table (48 KiB): the unit a derivation copies.
+  static constexpr unsigned chunkShift = 10;
+  static constexpr std::size_t chunkSize = std::size_t(1) << chunkShift;
 
   /// Compares every node's twelve fields, the scan reports and the
   /// shared-link tables.
   friend bool operator==(const DiskTreeArena &lhs, const DiskTreeArena &rhs);
 
 private:
+  friend class ArenaRecordEditor;
+
   DiskNode makeNode(NodeID id, std::string nodePath) const;
 
   std::string rootPath_;
-  RecordTable records_;
-  NamePool namePool_;
+  /// chunks_[k] points at records [k * chunkSize, (k + 1) * chunkSize) and
+  /// keeps alive the block holding them: the frozen table, or a chunk a
+  /// derivation copied. Never written once the arena is built.
+  std::vector<std::shared_ptr<Record>> chunks_;
+  std::size_t nodeCount_ = 0;
+  std::shared_ptr<const NamePool> namePool_ = std::make_shared<const NamePool>();
   ScanReport report_;
   SharedLinkTable sharedLinks_;
 };

@@ -24,6 +24,7 @@ void writeRecord(Record &r, const TempTreeNode &temp, NodeID parentID, NodeID fi
   r.isDirectory = temp.isDirectory;
   r.isPackage = temp.isPackage;
   r.categoryHintCode = temp.categoryHintCode;
+  r.isRemoved = 0;
   r.parentID = parentID;
   r.firstChildID = temp.childCount > 0 ? firstChildID : 0;
   r.childCount = temp.childCount;

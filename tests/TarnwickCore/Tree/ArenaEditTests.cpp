@@ -7,12 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 
 namespace tarnwick {
 namespace {
 
 using quillane::test::describeArena;
+using quillane::test::describeLinks;
 using quillane::test::TempTree;
 
 DiskTreeArena scan(const std::string &root) { return FastBulkScanner().scan(root); }
@@ -38,12 +40,17 @@ protected:
     tree.writeFile("deep/carrier.bin", 20'000);
     tree.makeHardLink("deep/carrier.bin", "other/x/y/second.bin");
     tree.makeDirectory("empty");
+    // Enough siblings to span chunks of the table, so removals move records
+    // across a chunk boundary.
+    for (int i = 0; i < 1500; ++i)
+      tree.writeFile("wide/f" + std::to_string(10000 + i), i % 3 == 0 ? 4096 : 0);
   }
   TempTree tree;
 };
 
 TEST_P(ArenaRemovalTest, MatchesAFreshScanAfterTheSameDeletions) {
   const DiskTreeArena before = scan(tree.root());
+  const std::vector<std::string> beforeLines = describeArena(before);
   std::vector<NodeID> ids;
   for (const std::string &relative : GetParam().removed) {
     const std::optional<NodeID> id = findNodeByPath(before, tree.path(relative));
@@ -52,14 +59,30 @@ TEST_P(ArenaRemovalTest, MatchesAFreshScanAfterTheSameDeletions) {
     ids.push_back(*id);
   }
   const DiskTreeArena edited = withoutSubtrees(before, ids);
+  // The same removals one at a time, each from the tree the last one left.
+  DiskTreeArena stepwise = before;
+  for (const std::string &relative : GetParam().removed)
+    if (const std::optional<NodeID> id = findNodeByPath(stepwise, tree.path(relative)))
+      stepwise = withoutSubtrees(stepwise, std::array{*id});
   for (const std::string &relative : GetParam().removed)
     std::filesystem::remove_all(tree.path(relative));
   const DiskTreeArena fresh = scan(tree.root());
 
-  EXPECT_EQ(describeArena(edited), describeArena(fresh));
-  EXPECT_TRUE(edited.sharedLinks() == fresh.sharedLinks());
+  EXPECT_EQ(describeArena(edited, false), describeArena(fresh, false));
+  EXPECT_EQ(describeLinks(edited), describeLinks(fresh));
   for (const std::string &relative : GetParam().removed)
     EXPECT_FALSE(findNodeByPath(edited, tree.path(relative))) << relative;
+  // The removed nodes stay in the table but name nothing any more.
+  std::size_t valid = 0;
+  for (NodeID id = 0; id < NodeID(edited.nodeCount()); ++id)
+    valid += edited.isValid(id);
+  EXPECT_EQ(valid, fresh.nodeCount());
+  EXPECT_EQ(describeArena(stepwise, false), describeArena(fresh, false));
+  EXPECT_EQ(describeLinks(stepwise), describeLinks(fresh));
+  // A splice numbers the removed nodes' places away, as a scan would.
+  EXPECT_EQ(describeArena(withSubtreeReplaced(edited, DiskTreeArena::rootID, fresh)), describeArena(fresh));
+  // The original is untouched: the edit copied what it changed.
+  EXPECT_EQ(describeArena(before), beforeLines);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -71,7 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RemovalCase{"ANameThatCarriesNothing", {"nested"}},
                       RemovalCase{"EveryNameOfAFile", {"links/link1", "links/link2"}},
                       RemovalCase{"NestedAndRepeated", {"other/x", "other", "docs/b.txt", "other"}},
-                      RemovalCase{"EverythingButTheRoot", {"docs", "nested", "links", "shared.bin", "deep", "other", "empty"}}),
+                      RemovalCase{"AFileAmongManySiblings", {"wide/f10700"}},
+                      RemovalCase{"SeveralAmongManySiblings", {"wide/f11498", "wide/f10001", "wide/f10700", "docs"}},
+                      RemovalCase{"EverythingButTheRoot", {"docs", "nested", "links", "shared.bin", "deep", "other", "empty", "wide"}}),
     [](const auto &info) { return std::string(info.param.title); });
 
 TEST(ArenaEditTest, FindsOnlyExactPathsAndIgnoresTheRootAsARemoval) {
