@@ -4,6 +4,8 @@
 // to publish an edited tree (a removal, a folder's rescan).
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
+#include "TarnwickCore/Tree/FileTypeUsage.h"
+#include "TarnwickCore/Tree/LargestFiles.h"
 #include "TarnwickCore/Tree/TempNodeArena.h"
 #include "TarnwickUI/CategoryShares.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
@@ -122,6 +124,25 @@ void BM_CategoryShares(benchmark::State &state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_CategoryShares)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+// The Largest Files and File Types views of the whole tree, computed off
+// the GUI thread when the folder on show changes. Budget: 100 ms each for
+// 1,000,000 nodes.
+void BM_LargestFiles(benchmark::State &state) {
+  const tarnwick::DiskTreeArena tree = homeLikeTree(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(tarnwick::largestFiles(tree, tarnwick::DiskTreeArena::rootID, 100));
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_LargestFiles)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+void BM_FileTypes(benchmark::State &state) {
+  const tarnwick::DiskTreeArena tree = homeLikeTree(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(tarnwick::fileTypeUsage(tree, tarnwick::DiskTreeArena::rootID));
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_FileTypes)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 
 // What the window does off the GUI thread after a clean, before it
 // publishes the new tree: derive the tree without the cleaned folder, and
