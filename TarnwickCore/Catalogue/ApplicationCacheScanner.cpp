@@ -125,7 +125,7 @@ void ApplicationCacheScanner::appendSandboxedApps(std::vector<MeasuredCacheItem>
 
 void ApplicationCacheScanner::appendUnclaimed(const std::string &relativeFolder, std::vector<MeasuredCacheItem> &items,
                                               std::stop_token stop) const {
-  const std::string folder = homeDirectory_ + "/" + relativeFolder;
+  const std::string folder = pathInHome(homeDirectory_, relativeFolder);
   const auto names = CacheSizeMeasurer::entryNames(folder, true);
   if (!names)
     return;

@@ -2,16 +2,26 @@
 
 #include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Support/ScanErrors.h"
+#include "TarnwickCore/Support/UserEnvironment.h"
 
 namespace tarnwick {
+
+std::string pathInHome(const std::string &homeDirectory, std::string_view relative) {
+  constexpr std::string_view cacheFolder = ".cache";
+  if (relative == cacheFolder || relative.starts_with(".cache/")) {
+    std::string resolved = UserEnvironment::cacheHomeOf(homeDirectory);
+    resolved += relative.substr(cacheFolder.size());
+    return resolved;
+  }
+  std::string resolved = homeDirectory;
+  appendPathComponent(resolved, relative);
+  return resolved;
+}
 
 std::string CacheLocation::resolvedIn(const std::string &homeDirectory) const {
   if (path.starts_with('/'))
     return std::string(path);
-  std::string resolved = homeDirectory;
-  resolved += '/';
-  resolved += path;
-  return resolved;
+  return pathInHome(homeDirectory, path);
 }
 
 CleanableItem CacheLocation::itemIn(const std::string &homeDirectory, CleanableCategory category) const {

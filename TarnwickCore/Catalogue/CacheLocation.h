@@ -13,7 +13,8 @@ namespace tarnwick {
 /// One fixed place in the cache catalogue, offered as a whole, and how the
 /// item found there reads. The cache scanners keep tables of these.
 struct CacheLocation {
-  /// Relative to the home folder, or absolute when it starts with "/".
+  /// Relative to the home folder (see pathInHome), or absolute when it
+  /// starts with "/".
   std::string_view path;
   std::string_view name;
   std::string_view subtitle;
@@ -25,6 +26,11 @@ struct CacheLocation {
   /// The unmeasured item for this location below `homeDirectory`.
   CleanableItem itemIn(const std::string &homeDirectory, CleanableCategory category) const;
 };
+
+/// `relative` below `homeDirectory`, except that ".cache" and what lies in
+/// it are in the home's cache folder (UserEnvironment::cacheHomeOf), which
+/// $XDG_CACHE_HOME may put elsewhere.
+std::string pathInHome(const std::string &homeDirectory, std::string_view relative);
 
 /// Completes `item` for what is at item.path: its files from
 /// CacheSizeMeasurer::survey, a provisional size (what cleaning it alone

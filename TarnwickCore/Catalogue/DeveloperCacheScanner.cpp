@@ -61,6 +61,8 @@ constexpr auto linuxDeveloperLocations = std::to_array<CacheLocation>({
     {"go/pkg/mod", "Go Module Cache", "Downloaded Go module sources", false, false},
     {".cache/pnpm", "pnpm Cache", "Package metadata and tarballs"},
     {".gradle/caches", "Gradle Caches", "Downloaded dependencies and build outputs"},
+    {".gradle/wrapper/dists", "Gradle Wrapper Distributions", "Gradle versions downloaded by project wrappers"},
+    {".m2/wrapper/dists", "Maven Wrapper Distributions", "Maven versions downloaded by project wrappers"},
     // Artifacts installed with `mvn install` exist nowhere else.
     {".m2/repository", "Maven Local Repository", "Downloaded artifacts, and those installed locally", false, false},
     {".cache/JetBrains", "JetBrains IDE Caches", "Indexes and logs of JetBrains IDEs"},

@@ -1,6 +1,9 @@
 #include "TarnwickCore/Deletion/DeletionGuard.h"
 
+#include "TarnwickCore/Catalogue/ProjectArtefactRules.h"
 #include "TarnwickCore/Deletion/GuardPlacement.h"
+#include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Support/UserEnvironment.h"
 
 #include <algorithm>
 #include <vector>
@@ -109,8 +112,61 @@ std::string realLocation(const std::string &target, const std::string &home, con
   return (*realParent == "/" ? "" : *realParent) + target.substr(parent == "/" ? 0 : parent.size());
 }
 
+bool isRegularFileAt(const GuardFileFacts &files, const std::string &path) {
+  const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(path);
+  return status && !status->isSymbolicLink && !status->isDirectory;
+}
+
+// Strictly inside the home's cache folder when $XDG_CACHE_HOME moves it
+// away from ~/.cache (which the allowlist names): a folder of the user's
+// own that is neither a system folder nor the home or above it. The
+// secrets that the protected locations name in ~/.cache stay refused there,
+// and so does any folder that holds them.
+bool isInMovedCacheHome(const std::string &target, const std::string &home, const GuardFileFacts &files) {
+  const std::string cacheHome = DeletionGuard::standardize(UserEnvironment::cacheHomeOf(home));
+  if (cacheHome == home + "/.cache" || !isAtOrBelow(target, cacheHome) || target == cacheHome ||
+      isAtOrBelow(home, cacheHome) || std::ranges::find(DeletionGuard::systemProtectedRoots, cacheHome) !=
+                                          DeletionGuard::systemProtectedRoots.end())
+    return false;
+  const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(cacheHome);
+  if (!status || status->isSymbolicLink || !status->isDirectory || status->owner != ::geteuid())
+    return false;
+  constexpr std::string_view cacheFolder = ".cache/";
+  for (const ProtectedEntry &entry : ProtectedLocations::homeTable())
+    if (entry.relativePath.starts_with(cacheFolder)) {
+      const std::string secret = cacheHome + "/" + std::string(entry.relativePath.substr(cacheFolder.size()));
+      if (isAtOrBelow(target, secret) || isAtOrBelow(secret, target))
+        return false;
+    }
+  return true;
+}
+
+// A folder that a project's tools rebuild, beside the marker file that
+// names the tool (ProjectArtefactRules), read now: a folder in a project
+// folder strictly inside the home, the markers regular files and not
+// links. The home itself is no project.
+bool isProjectArtefact(const std::string &target, const std::string &home, const GuardFileFacts &files) {
+  const std::string project = parentOf(target);
+  if (!isAtOrBelow(project, home) || project == home)
+    return false;
+  const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(target);
+  if (!status || status->isSymbolicLink || !status->isDirectory)
+    return false;
+  auto isRegularFile = [&](std::string_view relative) {
+    return isRegularFileAt(files, project + "/" + std::string(relative));
+  };
+  auto hasMarkerAbove = [&](std::span<const std::string_view> markers) {
+    for (std::string folder = parentOf(project); folder.size() > home.size(); folder = parentOf(folder))
+      for (std::string_view marker : markers)
+        if (isRegularFileAt(files, folder + "/" + std::string(marker)))
+          return true;
+    return false;
+  };
+  return ProjectArtefactRules::kindOf(lastPathComponent(target), isRegularFile, hasMarkerAbove) != nullptr;
+}
+
 void requireAllowlistedOrConfirmed(const std::string &target, const std::string &home, bool usableHome,
-                                   bool confirmed) {
+                                   bool confirmed, const GuardFileFacts &files) {
   if (!usableHome) {
     if (isAtOrBelow(target, DeletionGuard::allowlistedAbsolutePrefix))
       return;
@@ -119,7 +175,8 @@ void requireAllowlistedOrConfirmed(const std::string &target, const std::string 
   for (std::string_view allowed : DeletionGuard::allowlistedRelativeRoots)
     if (isAtOrBelowPattern(target, home, allowed))
       return;
-  if (ProtectedLocations::isCacheInsideProfile(target, home))
+  if (ProtectedLocations::isCacheInsideProfile(target, home) || isInMovedCacheHome(target, home, files) ||
+      isProjectArtefact(target, home, files))
     return;
   if (isAtOrBelow(target, DeletionGuard::allowlistedAbsolutePrefix))
     return;
@@ -162,7 +219,9 @@ const std::array<std::string_view, DeletionGuard::allowlistedRootCount> Deletion
     // Linux caches outside ~/.cache, as the catalogue's rows name them.
     ".cargo/git",
     ".gradle/caches",
+    ".gradle/wrapper/dists",
     ".m2/repository",
+    ".m2/wrapper/dists",
     "go/pkg/mod",
     ".conda/pkgs",
     "miniconda3/pkgs",
@@ -267,7 +326,7 @@ ApprovedDeletion DeletionGuard::approve(std::string_view rawPath, const std::str
   placement.refuseOtherNamesOfProtected();
   placement.refuseHoldersOfProtected();
   placement.refuseMounts();
-  requireAllowlistedOrConfirmed(target, home, isUsableHome(home, *mounts, files), allowUserConfirmedHomeItem);
+  requireAllowlistedOrConfirmed(target, home, isUsableHome(home, *mounts, files), allowUserConfirmedHomeItem, files);
   return {target, realTarget, status->identity, status->mountId, status->isDirectory};
 }
 

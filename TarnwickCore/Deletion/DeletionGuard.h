@@ -27,7 +27,13 @@ namespace tarnwick {
 /// that holds an existing protected location; a mount point, or a folder
 /// that holds one; and finally anything outside the cache and clean-up
 /// allowlist, unless the user confirmed an item inside the home folder
-/// that is not one of the personal top-level folders itself. A home folder
+/// that is not one of the personal top-level folders itself. Beyond the
+/// allowlist it approves what lies strictly inside the cache folder that
+/// $XDG_CACHE_HOME names (UserEnvironment::cacheHomeOf) when that is a
+/// folder of the user's own away from ~/.cache, and a project's
+/// regenerable artefact (ProjectArtefactRules: a folder such as
+/// node_modules beside the marker file naming its tool, read at this
+/// moment). A home folder
 /// that is "/" or another system root counts as none: nothing is inside it.
 /// A path inside a bind mount is judged under its unbound name as well.
 ///
@@ -54,7 +60,7 @@ public:
 
   /// Refused only when the candidate is exactly one of them.
   static const std::array<std::string_view, 17> systemProtectedRoots;
-  static constexpr std::size_t allowlistedRootCount = 40;
+  static constexpr std::size_t allowlistedRootCount = 42;
   /// Relative to the home folder; equal or below is approved. A "*"
   /// component stands for any one component. Cache folders inside settings
   /// trees (ProtectedLocations::isCacheInsideProfile) are approved too.

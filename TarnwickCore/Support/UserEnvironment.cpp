@@ -14,6 +14,22 @@ namespace {
 
 bool isAbsolute(const char *path) { return path && path[0] == '/'; }
 
+// $`variable` when it is absolute (the XDG rules ignore a relative one),
+// else `fallback` below `home`.
+std::string xdgFolder(const char *variable, const std::string &home, const char *fallback) {
+  if (const char *value = std::getenv(variable); isAbsolute(value))
+    return value;
+  std::string folder = home;
+  appendPathComponent(folder, fallback);
+  return folder;
+}
+
+std::string withoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/')
+    path.pop_back();
+  return path;
+}
+
 // The password database's home of the real user, or "/" when it has no
 // absolute one.
 std::string passwordDatabaseHome() {
@@ -32,13 +48,18 @@ UserEnvironment UserEnvironment::fromProcess() {
   UserEnvironment user;
   const char *home = std::getenv("HOME");
   user.homeDirectory = isAbsolute(home) ? std::string(home) : passwordDatabaseHome();
-  if (const char *dataHome = std::getenv("XDG_DATA_HOME"); isAbsolute(dataHome)) {
-    user.dataHome = dataHome;
-  } else {
-    user.dataHome = user.homeDirectory;
-    appendPathComponent(user.dataHome, ".local/share");
-  }
+  user.dataHome = xdgFolder("XDG_DATA_HOME", user.homeDirectory, ".local/share");
+  user.cacheHome = withoutTrailingSlashes(xdgFolder("XDG_CACHE_HOME", user.homeDirectory, ".cache"));
   return user;
+}
+
+std::string UserEnvironment::cacheHomeOf(const std::string &homeDirectory) {
+  const UserEnvironment user = fromProcess();
+  if (withoutTrailingSlashes(user.homeDirectory) == withoutTrailingSlashes(homeDirectory))
+    return user.cacheHome;
+  std::string folder = withoutTrailingSlashes(homeDirectory);
+  appendPathComponent(folder, ".cache");
+  return folder;
 }
 
 std::string absoluteUserPath(const std::string &path) {

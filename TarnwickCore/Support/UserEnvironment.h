@@ -15,9 +15,17 @@ struct UserEnvironment {
   /// ignored, as the XDG Base Directory rules say), else
   /// `homeDirectory`/.local/share.
   std::string dataHome;
+  /// Absolute: $XDG_CACHE_HOME when it is absolute, else
+  /// `homeDirectory`/.cache (the same rule as dataHome).
+  std::string cacheHome;
 
   /// The running process's, from its environment and the password database.
   static UserEnvironment fromProcess();
+
+  /// The cache folder of `homeDirectory`: the process's cacheHome when that
+  /// is the process's own home folder, else `homeDirectory`/.cache (another
+  /// home, such as a scratch one, does not take this user's settings).
+  static std::string cacheHomeOf(const std::string &homeDirectory);
 };
 
 /// `path` resolved to its real absolute path; when it does not exist, made

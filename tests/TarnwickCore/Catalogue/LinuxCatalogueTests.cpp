@@ -4,11 +4,15 @@
 #include "LinuxFakeHome.h"
 #include "TarnwickCore/Catalogue/CacheCatalogue.h"
 #include "TarnwickCore/Deletion/TrashBinItem.h"
+#include "TarnwickCore/Support/ScopeExit.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstdlib>
 #include <map>
+#include <set>
+#include <optional>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -61,6 +65,34 @@ TEST(LinuxCatalogueTest, EveryRowOnceInItsCategoryWithItsTickAndSize) {
     for (const CleanableItem &item : items)
       EXPECT_TRUE(!isAtOrBelow(home.path(file), item.path) || keeps(item, home.path(file)))
           << item.path << " would take " << file;
+}
+
+// Sets `name` to `value` until the guard goes.
+auto setVariable(const char *name, const std::string &value) {
+  const char *old = std::getenv(name);
+  std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+  ::setenv(name, value.c_str(), 1);
+  return ScopeExit([name, saved = std::move(saved)] { saved ? ::setenv(name, saved->c_str(), 1) : ::unsetenv(name); });
+}
+
+TEST(LinuxCatalogueTest, TheCacheRowsLookWhereXdgCacheHomePutsTheCache) {
+  const LinuxFakeHome home;
+  std::filesystem::rename(home.path(".cache"), home.path("xdg-cache"));
+  const auto user = setVariable("HOME", home.root());
+  std::set<std::string> moved;
+  for (const auto &row : home.rows())
+    if (row.path.starts_with(".cache/"))
+      moved.insert(home.path("xdg-cache" + row.path.substr(6)));
+  ASSERT_GT(moved.size(), 20u);
+  // A relative setting is ignored, as the XDG rules say: ~/.cache is empty.
+  for (const std::string &setting : {home.path("xdg-cache"), std::string("xdg-cache")}) {
+    const auto cache = setVariable("XDG_CACHE_HOME", setting);
+    std::set<std::string> found;
+    for (const CleanableItem &item : CacheCatalogue::scan(home.root()))
+      if (moved.contains(item.path))
+        found.insert(item.path);
+    EXPECT_EQ(found, setting.starts_with('/') ? moved : std::set<std::string>{}) << setting;
+  }
 }
 
 TEST(LinuxCatalogueTest, SandboxedAppsAreNamedByTheirId) {

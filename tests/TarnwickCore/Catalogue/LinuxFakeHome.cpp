@@ -25,6 +25,8 @@ const std::vector<ExpectedRow> fixedRows = {
     {".cache/go-build", brewAndPackages, true},
     {"go/pkg/mod", brewAndPackages, false},
     {".gradle/caches", brewAndPackages, true},
+    {".gradle/wrapper/dists", brewAndPackages, true},
+    {".m2/wrapper/dists", brewAndPackages, true},
     {".m2/repository", brewAndPackages, false},
     {".cache/JetBrains", brewAndPackages, true},
     {".cargo/registry/cache", brewAndPackages, true},
@@ -115,6 +117,41 @@ const std::vector<ExpectedRow> fixedRows = {
     {".cache/huggingface/datasets", userCache, false},
 };
 
+// Projects below ~/code: each artefact, written like a row, beside its
+// marker. Those under "old/" are left untouched for 60 days and ticked,
+// unless they are virtual environments; "new/" ones were just changed.
+struct ProjectRow {
+  std::string path;
+  std::string marker; // relative to the artefact's project folder
+  bool ticked;
+};
+const std::vector<ProjectRow> projectRows = {
+    {"code/old/mono/node_modules", "package.json", true},
+    {"code/old/mono/packages/ui/node_modules", "package.json", true}, // a nested project
+    {"code/old/crate/target", "Cargo.toml", true},
+    {"code/old/javaapp/target", "pom.xml", true},
+    {"code/old/android/build", "build.gradle.kts", true},
+    {"code/old/android/.gradle", "build.gradle.kts", true},
+    {"code/old/native/out", "CMakeLists.txt", true},
+    {"code/old/py/__pycache__", "pyproject.toml", true},
+    {"code/old/py/src/tool/__pycache__", "__init__.py", true}, // below the project's own folder
+    {"code/old/py/.pytest_cache", "pyproject.toml", true},
+    {"code/old/py/.mypy_cache", "pyproject.toml", true},
+    {"code/old/py/.ruff_cache", "pyproject.toml", true},
+    {"code/old/py/.tox", "pyproject.toml", true},
+    {"code/old/py/.nox", "pyproject.toml", true},
+    {"code/old/py/.venv", "pyproject.toml", false},
+    {"code/old/scripts/venv", "requirements.txt", false},
+    {"code/old/site/.next", "next.config.js", true},
+    {"code/old/shop/.nuxt", "nuxt.config.ts", true},
+    {"code/old/spa/dist", "vite.config.ts", true},
+    {"code/old/game/Library", "ProjectSettings/ProjectVersion.txt", true},
+    {"code/old/godot/.godot", "project.godot", true},
+    {".dotfiles/tool/node_modules", "package.json", true}, // a hidden folder people keep code in
+    {"code/new/crate/target", "Cargo.toml", false},
+    {"code/new/setup/__pycache__", "setup.py", false},
+};
+
 const std::vector<std::string> protectedFileList = {
     ".config/google-chrome/Local State",
     ".config/google-chrome/Default/Cookies",
@@ -152,7 +189,11 @@ void writeText(const TempTree &tree, const std::string &relative, const std::str
 
 } // namespace
 
+std::string parentOf(const std::string &path) { return path.substr(0, path.rfind('/')); }
+
 LinuxFakeHome::LinuxFakeHome() : rows_(fixedRows), protectedFiles_(protectedFileList) {
+  for (const ProjectRow &project : projectRows)
+    rows_.push_back({project.path, tarnwick::CleanableCategory::brewAndPackages, project.ticked});
   // Each row a different size, in a file one folder down, and a small one
   // beside it: sizes cannot be told apart by luck.
   std::size_t size = 0;
@@ -173,9 +214,40 @@ LinuxFakeHome::LinuxFakeHome() : rows_(fixedRows), protectedFiles_(protectedFile
   tree_.makeSymlink("snap/firefox/current", "4539");
   tree_.makeDirectory(".var/app/org.example.NoCache/config");
   runCommand("find " + shellQuote(path(".cache/fontconfig")) + " -exec touch -h -d '60 days ago' {} +");
+  writeProjects();
   writeText(tree_, ".local/share/Trash/files/old-report.txt", std::string(30000, 'x'));
   writeText(tree_, ".local/share/Trash/info/old-report.txt.trashinfo",
             "[Trash Info]\nPath=" + path("Documents/old-report.txt") + "\nDeletionDate=2024-01-02T03:04:05\n");
+}
+
+} // namespace quillane::test
+
+namespace quillane::test {
+
+void LinuxFakeHome::writeProjects() {
+  for (const ProjectRow &project : projectRows)
+    tree_.writeFile(parentOf(project.path) + "/" + project.marker, 10);
+  tree_.writeFile("code/old/mono/node_modules/a/node_modules/b/index.js", 5000); // inside an artefact: one item
+  tree_.writeFile("code/old/native/out/CMakeCache.txt", 10);
+  tree_.writeFile("code/old/native/docs/index.md", 10); // beside the build folder, no CMakeCache.txt
+  // Lookalikes: an artefact's name without its marker, or beside another
+  // tool's marker, in a hidden folder, or reached through a link.
+  for (const std::string &lookalike : lookalikeArtefacts())
+    if (!lookalike.starts_with("code/old/linked/"))
+      tree_.writeFile(lookalike + "/file", 4096);
+  tree_.writeFile("code/old/loose/README.md", 10);
+  tree_.writeFile("code/old/notrust/package.json", 10);
+  tree_.writeFile(".hidden-work/app/package.json", 10);
+  tree_.writeFile(".hidden-work/app/node_modules/file", 4096);
+  tree_.makeSymlink("code/old/linked", "../../.hidden-work/app");
+  tree_.makeSymlink("code/old/fake/package.json", "../../../.hidden-work/app/package.json");
+  runCommand("find " + shellQuote(path("code/old")) + " " + shellQuote(path(".dotfiles")) +
+             " -exec touch -h -d '60 days ago' {} +");
+}
+
+std::vector<std::string> LinuxFakeHome::lookalikeArtefacts() {
+  return {"code/old/loose/node_modules",  "code/old/loose/dist",        "code/old/notrust/target",
+          "code/old/fake/node_modules",   "code/old/loose/__pycache__", "code/old/linked/node_modules"};
 }
 
 } // namespace quillane::test

@@ -18,8 +18,9 @@ struct ExpectedRow {
 /// A scratch home folder the way a Linux user's looks: a little data in
 /// every place the catalogue knows (tool caches, browser and Electron
 /// caches, sandboxed applications, unclaimed entries of ~/.cache, one of
-/// them untouched for 60 days), next to the session files, keys and
-/// settings that must never be offered, and one item in the Trash.
+/// them untouched for 60 days), projects with their build artefacts (and
+/// folders that only look like artefacts), next to the session files, keys
+/// and settings that must never be offered, and one item in the Trash.
 class LinuxFakeHome {
 public:
   LinuxFakeHome();
@@ -34,8 +35,12 @@ public:
   const std::vector<std::string> &protectedFiles() const { return protectedFiles_; }
   /// The home Trash, holding one trashed file.
   std::string trash() const { return tree_.path(".local/share/Trash"); }
+  /// Folders named like project artefacts that are none (relative paths).
+  static std::vector<std::string> lookalikeArtefacts();
 
 private:
+  void writeProjects();
+
   TempTree tree_;
   std::vector<ExpectedRow> rows_;
   std::vector<std::string> protectedFiles_;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -380,6 +381,56 @@ TEST(DeletionGuardTest, TheCatalogueOfALinuxHomeIsApprovedAndItsSecretsAreNot) {
     for (bool confirmed : {false, true})
       EXPECT_THROW(DeletionGuard::validateDeletionCandidate(path, h, confirmed), DeletionGuardError)
           << path << (confirmed ? " (confirmed)" : "");
+}
+
+// Sets `name` to `value` (nullptr: unsets it) until the guard goes.
+auto setVariable(const char *name, const char *value) {
+  const char *old = std::getenv(name);
+  std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+  value ? ::setenv(name, value, 1) : ::unsetenv(name);
+  return ScopeExit([name, saved = std::move(saved)] { saved ? ::setenv(name, saved->c_str(), 1) : ::unsetenv(name); });
+}
+
+TEST(DeletionGuardTest, ProjectArtefactsGoOnlyBesideTheirMarkerAsItIsNow) {
+  const quillane::test::LinuxFakeHome fake;
+  const std::string h = fake.root();
+  std::size_t artefacts = 0;
+  for (const auto &row : fake.rows())
+    if (row.path.starts_with("code/") || row.path.starts_with(".dotfiles/")) {
+      ++artefacts;
+      EXPECT_NO_THROW(DeletionGuard::validateDeletionCandidate(fake.path(row.path), h, false)) << row.path;
+    }
+  EXPECT_GE(artefacts, 20u);
+  fake.tree().writeFile("package.json", 10); // the home is no project
+  fake.tree().writeFile("node_modules/x", 10);
+  fake.tree().writeFile(".ssh/tool/package.json", 10); // nor does a marker open a protected folder
+  fake.tree().writeFile(".ssh/tool/node_modules/x", 10);
+  std::vector<std::string> refused = fake.lookalikeArtefacts();
+  refused.insert(refused.end(), {"node_modules", ".ssh/tool/node_modules", "code/old/native/docs"});
+  for (const std::string &path : refused)
+    EXPECT_THROW(DeletionGuard::validateDeletionCandidate(fake.path(path), h, false), DeletionGuardError) << path;
+  // Read when deleting: an artefact whose marker went is refused.
+  std::filesystem::remove(fake.path("code/old/crate/Cargo.toml"));
+  std::filesystem::remove(fake.path("code/old/native/out/CMakeCache.txt"));
+  std::filesystem::remove(fake.path("code/old/py/pyproject.toml"));
+  for (const char *path : {"code/old/crate/target", "code/old/native/out", "code/old/py/src/tool/__pycache__"})
+    EXPECT_THROW(DeletionGuard::validateDeletionCandidate(fake.path(path), h, false), DeletionGuardError) << path;
+}
+
+TEST(DeletionGuardTest, ACacheHomeMovedByTheEnvironmentIsApprovedInsideOnly) {
+  const TempTree tree;
+  for (const char *file : {"home/notes.txt", "xdg/tool/blob", "xdg/huggingface/token", "xdg/huggingface/hub/model"})
+    tree.writeFile(file, 10);
+  const std::string h = tree.path("home");
+  const auto home = setVariable("HOME", h.c_str());
+  const auto cache = setVariable("XDG_CACHE_HOME", tree.path("xdg").c_str());
+  for (const char *path : {"xdg/tool", "xdg/tool/blob", "xdg/huggingface/hub"})
+    EXPECT_NO_THROW(DeletionGuard::validateDeletionCandidate(tree.path(path), h, false)) << path;
+  for (const char *path : {"xdg", "xdg/huggingface", "xdg/huggingface/token"})
+    EXPECT_THROW(DeletionGuard::validateDeletionCandidate(tree.path(path), h, false), DeletionGuardError) << path;
+  // Someone else's home, or a relative setting, keeps the cache in ~/.cache.
+  const auto relative = setVariable("XDG_CACHE_HOME", "xdg");
+  EXPECT_THROW(DeletionGuard::validateDeletionCandidate(tree.path("xdg/tool"), h, false), DeletionGuardError);
 }
 
 TEST(DeletionGuardTest, RealLinksAndImmutableFilesAreRefused) {
