@@ -11,11 +11,17 @@ struct DirectoryStats {
   /// Directories that could not be opened, or whose entries could not all
   /// be inspected.
   std::int64_t inaccessible = 0;
+  /// Entries an exclude pattern left out.
+  std::int64_t excluded = 0;
+  /// Mount points not entered (pseudo file systems not counted).
+  std::int64_t skippedMounts = 0;
 
   DirectoryStats &operator+=(const DirectoryStats &other) {
     skippedSymlinks += other.skippedSymlinks;
     skippedDataless += other.skippedDataless;
     inaccessible += other.inaccessible;
+    excluded += other.excluded;
+    skippedMounts += other.skippedMounts;
     return *this;
   }
   friend bool operator==(const DirectoryStats &, const DirectoryStats &) = default;

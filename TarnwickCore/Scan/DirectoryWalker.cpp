@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <new>
+#include <sys/vfs.h>
 
 namespace tarnwick {
 namespace {
@@ -54,6 +55,11 @@ void DirectoryWalker::walk(const ScanWorkItem &item) {
     return;
   TempTreeNode &directory = *item.directory;
   directoryPath_.assign(item.path);
+  directoryDevice_ = item.device;
+  depth_ = item.depth;
+  // Below the root, the path past "ROOT/" ("/" alone ends in the slash).
+  const std::size_t rootLength = context_.rootPath.size() + (context_.rootPath.ends_with('/') ? 0 : 1);
+  relativeFolder_ = std::string_view(directoryPath_).substr(std::min(rootLength, directoryPath_.size()));
   bool useFileManager = item.useFileManager;
   ReadOutcome outcome;
   {
@@ -169,6 +175,11 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
                                BatchTally &tally) {
   if (facts.name.empty() || facts.name == "." || facts.name == "..")
     return;
+  if (!context_.excludes.empty() &&
+      context_.excludes.excludes(relativeFolder_, depth_, facts.name, facts.type == EntryType::directory)) {
+    ++stats_.excluded;
+    return;
+  }
   if (facts.errorCode != 0) {
     // An entry that vanished since the listing is simply gone; one that
     // could not be inspected (a directory readable but not searchable, an
@@ -206,9 +217,13 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
     // A directory's own blocks (its listing) stay in its size; its
     // children's are added when the tree is aggregated.
     node.isPackage = hasPackageExtension(facts.name);
+    // A folder on the folder's own device is on a file system already
+    // entered, which is pseudo only when the root is.
+    const bool descend = facts.device == directoryDevice_ ? !context_.rootOnPseudoFileSystem
+                                                          : entersMount(facts, node);
     tally.bytes += node.allocatedSize;
-    if (!context_.pseudoFileSystems.contains(facts.device))
-      pendingDirectories_.push_back({static_cast<std::uint32_t>(pending_.size() - 1), hintMatches});
+    if (descend)
+      pendingDirectories_.push_back({static_cast<std::uint32_t>(pending_.size() - 1), hintMatches, facts.device});
   } else {
     node.fileCount = 1;
     // A single-link file cannot meet itself again, so only files with other
@@ -228,6 +243,34 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
   node.nameBytes = name.data();
   node.nameLength = static_cast<std::uint16_t>(name.size());
   node.modificationTimestamp = facts.modificationTimestamp;
+}
+
+bool DirectoryWalker::entersMount(const EntryFacts &facts, TempTreeNode &node) {
+  filePath_.assign(directoryPath_);
+  appendPathComponent(filePath_, facts.name);
+  // The mount table knows what it held when the scan started; a file
+  // system mounted since, or a btrfs subvolume, is asked directly.
+  const PseudoFileSystemTable::Mount *mount = context_.pseudoFileSystems.find(facts.device);
+  std::optional<PseudoFileSystemTable::Mount> asked;
+  if (struct statfs system; !mount && ::statfs(filePath_.c_str(), &system) == 0) {
+    asked = PseudoFileSystemTable::fromMagic(facts.device, static_cast<long>(system.f_type));
+    mount = asked ? &*asked : nullptr;
+  }
+  const MountKind kind = mount ? mount->kind : MountKind::ordinary;
+  if (kind == MountKind::pseudo)
+    return false;
+  using Reason = ScanReport::SkippedMount::Reason;
+  Reason reason = Reason::otherFileSystem;
+  if (kind == MountKind::remote && !context_.includeRemote)
+    reason = Reason::remote;
+  else if (kind == MountKind::image && !context_.includeRemote)
+    reason = Reason::image;
+  else if (!context_.oneFileSystem)
+    return true;
+  ++stats_.skippedMounts;
+  node.allocatedSize = 0;
+  context_.recordSkippedMount({filePath_, mount ? mount->fileSystemType : std::string(), reason});
+  return false;
 }
 
 void DirectoryWalker::reportBatch(const BatchTally &tally) {
@@ -251,7 +294,7 @@ void DirectoryWalker::commitChildren(TempTreeNode &directory, bool useFileManage
   for (const PendingDirectory &pending : pendingDirectories_) {
     TempTreeNode &node = block[pending.index];
     ScanWorkItem &child = childItems_.emplace_back(
-        ScanWorkItem{&node, directoryPath_, useFileManager, pending.hintMatches});
+        ScanWorkItem{&node, directoryPath_, useFileManager, pending.hintMatches, pending.device, depth_ + 1});
     appendPathComponent(child.path, node.name());
   }
   if (pending_.capacity() > retainedPendingCapacity) {

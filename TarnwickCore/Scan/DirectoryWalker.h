@@ -58,6 +58,10 @@ private:
   /// Counts the directory being read as unreadable and tells the scan why.
   void noteUnreadable(std::string_view action, int error);
   void addEntry(const EntryFacts &facts, const DirectoryHintMatcher &hints, BatchTally &tally);
+  /// Whether to list the folder `facts` names, a mount point (on another
+  /// device than the folder being read) that becomes `node`. A mount point
+  /// left out is counted, told to the scan and emptied to 0 bytes.
+  bool entersMount(const EntryFacts &facts, TempTreeNode &node);
   void reportBatch(const BatchTally &tally);
   void commitChildren(TempTreeNode &directory, bool useFileManager);
 
@@ -84,6 +88,7 @@ private:
   struct PendingDirectory {
     std::uint32_t index;
     std::uint64_t hintMatches;
+    std::int64_t device;
   };
   std::vector<PendingDirectory> pendingDirectories_;
   std::vector<PendingLink> pendingLinks_;
@@ -93,6 +98,11 @@ private:
   std::vector<LinkedFile> linkedFiles_;
   std::vector<ScanWorkItem> childItems_;
   std::string directoryPath_;
+  /// The folder being read: its device, and its path below the root (a
+  /// view into directoryPath_) with the number of components.
+  std::int64_t directoryDevice_ = 0;
+  std::string_view relativeFolder_;
+  int depth_ = 0;
   std::string filePath_;
 };
 

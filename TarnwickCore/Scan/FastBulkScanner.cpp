@@ -66,7 +66,8 @@ std::string plainPath(const std::string &rootURL) {
 // be listed becomes an empty, inaccessible directory, which still counts the
 // blocks of a folder that is there. Its name is the given path's last
 // component ("/" for the file system root).
-TempTreeNode &makeRootNode(TempNodeArena &arena, const std::string &givenPath, const std::string &rootPath) {
+TempTreeNode &makeRootNode(TempNodeArena &arena, const std::string &givenPath, const std::string &rootPath,
+                           std::int64_t &device) {
   TempTreeNode &root = arena.allocateBlock(1)[0];
   std::string_view lastComponent = lastPathComponent(givenPath);
   std::string_view name = arena.storeName(lastComponent.empty() ? "/" : lastComponent);
@@ -75,6 +76,7 @@ TempTreeNode &makeRootNode(TempNodeArena &arena, const std::string &givenPath, c
   root.isDirectory = true;
   root.isPackage = hasPackageExtension(lastComponent);
   if (struct stat st; ::stat(rootPath.c_str(), &st) == 0) {
+    device = static_cast<std::int64_t>(st.st_dev);
     root.modificationTimestamp = static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9;
     if (S_ISDIR(st.st_mode))
       root.allocatedSize = static_cast<std::int64_t>(st.st_blocks) * 512;
@@ -92,6 +94,10 @@ ScanReport makeReport(const DirectoryStats &stats, ScanContext &context) {
   report.rootReadable = !context.rootUnreadable.load();
   report.unreadablePaths = context.takeUnreadable();
   std::ranges::sort(report.unreadablePaths, {}, &Failure::path);
+  report.excludedCount = stats.excluded;
+  report.skippedMountCount = stats.skippedMounts;
+  report.skippedMounts = context.takeSkippedMounts();
+  std::ranges::sort(report.skippedMounts, {}, &ScanReport::SkippedMount::path);
   return report;
 }
 
@@ -135,19 +141,22 @@ DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const
                                              ProgressHandler progressHandler, std::stop_token stop,
                                              std::chrono::steady_clock::time_point start) const {
   FileManagerEntrySource fileManagerSource;
-  ScanContext context(rootPath, std::move(progressHandler), *entrySource_, fileManagerSource, maxNodeCount_);
+  ScanContext context(rootPath, std::move(progressHandler), *entrySource_, fileManagerSource, maxNodeCount_, scope_,
+                      mounts_ ? *mounts_ : PseudoFileSystemTable::fromCurrentMounts());
   std::stop_callback forwardStop(stop, [&context] { context.stop.request_stop(); });
 
   TempNodeArena rootArena;
-  TempTreeNode &root = makeRootNode(rootArena, givenPath, rootPath);
+  std::int64_t rootDevice = 0;
+  TempTreeNode &root = makeRootNode(rootArena, givenPath, rootPath, rootDevice);
+  context.rootOnPseudoFileSystem = context.pseudoFileSystems.contains(rootDevice);
   context.emitter.record(0, 0, root.allocatedSize, rootPath);
 
   // The walkers own the nodes they create; they live until the freeze.
   std::vector<std::unique_ptr<DirectoryWalker>> walkers;
   for (std::int64_t i = 0; i < maxConcurrentDirectories; ++i)
     walkers.push_back(std::make_unique<DirectoryWalker>(context));
-  ScanWorkItem rootItem{&root, rootPath, forceFileManagerFallback,
-                        DirectoryHintMatcher::matchesIn(rootPath)};
+  ScanWorkItem rootItem{&root, rootPath, forceFileManagerFallback, DirectoryHintMatcher::matchesIn(rootPath),
+                        rootDevice, 0};
   context.queue.push({&rootItem, 1});
   runWalkers(walkers);
 

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "TarnwickCore/Scan/DirectoryEntrySource.h"
+#include "TarnwickCore/Scan/PseudoFileSystemTable.h"
+#include "TarnwickCore/Scan/ScanScope.h"
 #include "TarnwickCore/Tree/DiskTreeArena.h"
 #include "TarnwickCore/Scan/ThrottledProgressEmitter.h"
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 
@@ -16,6 +19,9 @@ namespace tarnwick {
 /// directory listing per work item, at most `maxConcurrentDirectories`
 /// listings at a time. Hard-linked files count once, symbolic links are
 /// never followed, pseudo file systems (proc, sysfs, …) are not read.
+/// Its ScanScope says what else is left out: by default the network file
+/// systems and read-only images mounted below the root; mount points it
+/// leaves out and entries it excludes are in the arena's scanReport().
 ///
 /// Sizes are allocated blocks (st_blocks × 512) as the file system reports
 /// them: every file once, every folder's own blocks, and the blocks of the
@@ -55,9 +61,15 @@ public:
   const std::int64_t maxConcurrentDirectories;
   const bool forceFileManagerFallback;
 
-  /// Test seams: the batch engine's entry source, and the node limit.
+  /// What the scans made afterwards leave out.
+  void setScope(ScanScope scope) { scope_ = std::move(scope); }
+  const ScanScope &scope() const { return scope_; }
+
+  /// Test seams: the batch engine's entry source, the node limit, and the
+  /// mount table (else /proc/self/mountinfo, read by every scan).
   void setEntrySource(std::shared_ptr<DirectoryEntrySource> source) { entrySource_ = std::move(source); }
   void setMaxNodeCount(std::size_t limit) { maxNodeCount_ = limit; }
+  void setMounts(PseudoFileSystemTable mounts) { mounts_ = std::move(mounts); }
 
 private:
   DiskTreeArena walkAndFreeze(const std::string &givenPath, const std::string &rootPath,
@@ -66,6 +78,8 @@ private:
 
   std::shared_ptr<DirectoryEntrySource> entrySource_;
   std::size_t maxNodeCount_ = DiskTreeArena::maxNodeCount;
+  ScanScope scope_;
+  std::optional<PseudoFileSystemTable> mounts_;
 };
 
 } // namespace tarnwick

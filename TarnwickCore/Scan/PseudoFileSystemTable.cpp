@@ -1,11 +1,11 @@
 #include "TarnwickCore/Scan/PseudoFileSystemTable.h"
 
+#include "TarnwickCore/Support/MountTable.h"
+
 #include <algorithm>
 #include <array>
-#include <charconv>
-#include <fstream>
-#include <sstream>
 #include <sys/sysmacros.h>
+#include <utility>
 
 namespace tarnwick {
 namespace {
@@ -15,61 +15,113 @@ constexpr std::array<std::string_view, 17> pseudoTypes = {
     "debugfs", "securityfs", "pstore", "bpf",   "configfs",  "fusectl",   "mqueue",
     "hugetlbfs", "binfmt_misc", "autofs"};
 
-// Field `index` (0-based) of a space-separated line.
-std::string_view field(std::string_view line, std::size_t index) {
-  for (std::size_t i = 0; i < index; ++i) {
-    auto space = line.find(' ');
-    if (space == std::string_view::npos)
-      return {};
-    line.remove_prefix(space + 1);
-  }
-  return line.substr(0, line.find(' '));
+// Kernel network file systems, and FUSE daemons ("fuse.NAME") that reach
+// over the network. gvfsd-fuse shows the desktop's network shares.
+constexpr std::array<std::string_view, 14> remoteTypes = {
+    "nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "ceph", "9p", "coda", "glusterfs", "lustre",
+    "davfs", "fuse.sshfs"};
+constexpr std::array<std::string_view, 12> remoteFuseDaemons = {
+    "rclone", "s3fs", "gcsfuse", "goofys", "davfs2", "curlftpfs", "smbnetfs", "glusterfs", "ceph-fuse",
+    "gvfsd-fuse", "blobfuse2", "juicefs"};
+
+constexpr std::array<std::string_view, 5> imageTypes = {"squashfs", "iso9660", "cramfs", "romfs", "erofs"};
+constexpr std::array<std::string_view, 4> imageFuseDaemons = {"squashfuse", "fuseiso", "archivemount",
+                                                              "squashfuse_ll"};
+
+// statfs magic numbers (linux/magic.h and the file systems' own headers),
+// with the name the mount table would give.
+struct Magic {
+  long number;
+  MountKind kind;
+  std::string_view name;
+};
+constexpr std::array<Magic, 19> magics = {{
+    {0x6969, MountKind::remote, "nfs"},
+    {0x517B, MountKind::remote, "smbfs"},
+    {static_cast<long>(0xFF534D42), MountKind::remote, "cifs"},
+    {static_cast<long>(0xFE534D42), MountKind::remote, "smb3"},
+    {0x5346414F, MountKind::remote, "afs"},
+    {0x00C36400, MountKind::remote, "ceph"},
+    {0x73757245, MountKind::remote, "coda"},
+    {0x01021997, MountKind::remote, "9p"},
+    {0x564C, MountKind::remote, "ncpfs"},
+    {0x73717368, MountKind::image, "squashfs"},
+    {0x9660, MountKind::image, "iso9660"},
+    {0x28CD3D45, MountKind::image, "cramfs"},
+    {0x7275, MountKind::image, "romfs"},
+    {static_cast<long>(0xE0F5E1E2), MountKind::image, "erofs"},
+    {0x9FA0, MountKind::pseudo, "proc"},
+    {0x62656572, MountKind::pseudo, "sysfs"},
+    {0x1CD1, MountKind::pseudo, "devpts"},
+    {0x63677270, MountKind::pseudo, "cgroup2"},
+    {0x27E0EB, MountKind::pseudo, "cgroup"},
+}};
+
+template <std::size_t N> bool among(const std::array<std::string_view, N> &names, std::string_view name) {
+  return std::ranges::find(names, name) != names.end();
 }
 
 } // namespace
 
 bool PseudoFileSystemTable::isPseudoType(std::string_view fileSystemType) {
-  return std::find(pseudoTypes.begin(), pseudoTypes.end(), fileSystemType) != pseudoTypes.end();
+  return among(pseudoTypes, fileSystemType);
 }
 
-PseudoFileSystemTable PseudoFileSystemTable::fromMountInfo(std::string_view text) {
-  PseudoFileSystemTable table;
-  while (!text.empty()) {
-    std::string_view line = text.substr(0, text.find('\n'));
-    text.remove_prefix(std::min(text.size(), line.size() + 1));
-    // "36 35 98:0 /mnt1 /mnt2 rw,noatime master:1 - ext3 /dev/root rw": the
-    // optional fields end at " - ", after which comes the type.
-    auto separator = line.find(" - ");
-    if (separator == std::string_view::npos)
-      continue;
-    if (!isPseudoType(field(line.substr(separator + 3), 0)))
-      continue;
-    std::string_view numbers = field(line, 2);
-    auto colon = numbers.find(':');
-    unsigned major = 0, minor = 0;
-    if (colon == std::string_view::npos ||
-        std::from_chars(numbers.data(), numbers.data() + colon, major).ec != std::errc() ||
-        std::from_chars(numbers.data() + colon + 1, numbers.data() + numbers.size(), minor).ec !=
-            std::errc())
-      continue;
-    table.devices_.push_back(static_cast<std::int64_t>(makedev(major, minor)));
+MountKind PseudoFileSystemTable::kindOfType(std::string_view type) {
+  if (isPseudoType(type))
+    return MountKind::pseudo;
+  if (among(remoteTypes, type))
+    return MountKind::remote;
+  if (among(imageTypes, type))
+    return MountKind::image;
+  if (type.starts_with("fuse.") || type.starts_with("fuseblk.")) {
+    const std::string_view daemon = type.substr(type.find('.') + 1);
+    if (among(remoteFuseDaemons, daemon))
+      return MountKind::remote;
+    if (among(imageFuseDaemons, daemon))
+      return MountKind::image;
   }
-  std::sort(table.devices_.begin(), table.devices_.end());
-  table.devices_.erase(std::unique(table.devices_.begin(), table.devices_.end()), table.devices_.end());
+  return MountKind::ordinary;
+}
+
+std::optional<PseudoFileSystemTable::Mount> PseudoFileSystemTable::fromMagic(std::int64_t device, long magic) {
+  // f_type is a signed long filled from a 32-bit value; compare the low bits.
+  const auto low = static_cast<std::uint32_t>(magic);
+  for (const Magic &known : magics)
+    if (static_cast<std::uint32_t>(known.number) == low)
+      return Mount{device, known.kind, std::string(known.name)};
+  return std::nullopt;
+}
+
+PseudoFileSystemTable PseudoFileSystemTable::fromMountTable(const MountTable &mounts) {
+  PseudoFileSystemTable table;
+  for (const MountEntry &entry : mounts.entries())
+    table.mounts_.push_back({static_cast<std::int64_t>(makedev(entry.major, entry.minor)),
+                             kindOfType(entry.fileSystemType), entry.fileSystemType});
+  // A device mounted twice (a bind mount) has one file system type.
+  std::ranges::stable_sort(table.mounts_, {}, &Mount::device);
+  const auto duplicates = std::ranges::unique(table.mounts_, {}, &Mount::device);
+  table.mounts_.erase(duplicates.begin(), duplicates.end());
   return table;
 }
 
+PseudoFileSystemTable PseudoFileSystemTable::fromMountInfo(std::string_view text) {
+  return fromMountTable(MountTable::parse(text));
+}
+
 PseudoFileSystemTable PseudoFileSystemTable::fromCurrentMounts() {
-  std::ifstream file("/proc/self/mountinfo");
-  if (!file)
-    return {};
-  std::ostringstream text;
-  text << file.rdbuf();
-  return fromMountInfo(text.str());
+  const std::optional<MountTable> mounts = MountTable::readCurrent();
+  return mounts ? fromMountTable(*mounts) : PseudoFileSystemTable();
+}
+
+const PseudoFileSystemTable::Mount *PseudoFileSystemTable::find(std::int64_t device) const {
+  const auto found = std::ranges::lower_bound(mounts_, device, {}, &Mount::device);
+  return found != mounts_.end() && found->device == device ? &*found : nullptr;
 }
 
 bool PseudoFileSystemTable::contains(std::int64_t device) const {
-  return std::binary_search(devices_.begin(), devices_.end(), device);
+  const Mount *mount = find(device);
+  return mount && mount->kind == MountKind::pseudo;
 }
 
 } // namespace tarnwick

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "TarnwickCore/Scan/DirectoryEntrySource.h"
+#include "TarnwickCore/Scan/ExcludeMatcher.h"
 #include "TarnwickCore/Scan/PseudoFileSystemTable.h"
+#include "TarnwickCore/Scan/ScanScope.h"
 #include "TarnwickCore/Scan/ScanWorkQueue.h"
 #include "TarnwickCore/Scan/ShardedHardlinkDeduplicator.h"
 #include "TarnwickCore/Scan/ThrottledProgressEmitter.h"
@@ -23,10 +25,12 @@ namespace tarnwick {
 /// outlives every walker; the members lock for themselves.
 struct ScanContext {
   ScanContext(std::string rootPathIn, ProgressHandler handler, DirectoryEntrySource &batchSourceIn,
-              DirectoryEntrySource &fileManagerSourceIn, std::size_t maxNodes)
+              DirectoryEntrySource &fileManagerSourceIn, std::size_t maxNodes, const ScanScope &scope,
+              PseudoFileSystemTable mounts)
       : rootPath(std::move(rootPathIn)), emitter(rootPath, 12.0, std::move(handler)),
-        pseudoFileSystems(PseudoFileSystemTable::fromCurrentMounts()), queue(stop.get_token()),
-        batchSource(batchSourceIn), fileManagerSource(fileManagerSourceIn), maxNodeCount(maxNodes) {}
+        pseudoFileSystems(std::move(mounts)), excludes(scope.excludes), oneFileSystem(scope.oneFileSystem),
+        includeRemote(scope.includeRemote), queue(stop.get_token()), batchSource(batchSourceIn),
+        fileManagerSource(fileManagerSourceIn), maxNodeCount(maxNodes) {}
 
   bool stopRequested() const { return stop.stop_requested(); }
 
@@ -69,6 +73,19 @@ struct ScanContext {
     else
       unreadableFull_.store(true, std::memory_order_relaxed);
   }
+  /// Notes a mount point left out, among the first
+  /// ScanReport::maxSkippedMounts (the walkers count every one).
+  void recordSkippedMount(ScanReport::SkippedMount mount) {
+    std::lock_guard lock(unreadableLock_);
+    if (skippedMounts_.size() < ScanReport::maxSkippedMounts)
+      skippedMounts_.push_back(std::move(mount));
+  }
+  /// What recordSkippedMount() kept. Take it after the walkers joined.
+  std::vector<ScanReport::SkippedMount> takeSkippedMounts() {
+    std::lock_guard lock(unreadableLock_);
+    return std::move(skippedMounts_);
+  }
+
   /// What recordUnreadable() kept, in the order met. Take it after the
   /// walkers joined.
   std::vector<Failure> takeUnreadable() {
@@ -80,7 +97,11 @@ struct ScanContext {
   std::stop_source stop;
   ShardedHardlinkDeduplicator deduplicator;
   ThrottledProgressEmitter emitter;
+  /// Every mounted device's kind, read when the scan starts.
   const PseudoFileSystemTable pseudoFileSystems;
+  const ExcludeMatcher excludes;
+  const bool oneFileSystem;
+  const bool includeRemote;
   ScanWorkQueue queue;
   DirectoryEntrySource &batchSource;
   DirectoryEntrySource &fileManagerSource;
@@ -94,6 +115,8 @@ struct ScanContext {
   /// Walkers waiting for a file descriptor to open their folder with. Only
   /// touched when a process runs out of descriptors.
   std::atomic<std::int64_t> descriptorWaiters{0};
+  /// The root lies on a pseudo file system: its folders are not entered.
+  bool rootOnPseudoFileSystem = false;
   /// The root could not be opened as a folder.
   std::atomic<bool> rootUnreadable{false};
 
@@ -102,6 +125,7 @@ private:
   std::exception_ptr failure_; // guarded by failureLock_
   std::mutex unreadableLock_;
   std::vector<Failure> unreadable_; // guarded by unreadableLock_
+  std::vector<ScanReport::SkippedMount> skippedMounts_; // guarded by unreadableLock_
   std::atomic<bool> unreadableFull_{false};
 };
 

@@ -22,6 +22,10 @@ struct ScanWorkItem {
   bool useFileManager = false;
   /// The category-hint rules that occur in `path` (DirectoryHintMatcher).
   std::uint64_t hintMatches = 0;
+  /// The device the folder lies on: an entry on another is a mount point.
+  std::int64_t device = 0;
+  /// Components of `path` below the scanned root (0 for the root).
+  int depth = 0;
 };
 
 /// The directories of one scan that wait for a walker. Last in, first out,

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace tarnwick {
@@ -22,6 +23,29 @@ struct ScanReport {
   /// look through, and a bound on what a tree that is unreadable almost
   /// everywhere costs beyond its nodes.
   static constexpr std::size_t maxUnreadablePaths = 1000;
+  /// The most skipped mount points a report lists, for the same reasons.
+  static constexpr std::size_t maxSkippedMounts = 1000;
+
+  /// A mount point the scan did not enter. It stays in the tree as an empty
+  /// folder of 0 bytes: what it holds belongs to another file system.
+  struct SkippedMount {
+    enum class Reason : std::uint8_t {
+      /// The scan stays on the root's file system.
+      otherFileSystem,
+      /// A network file system (nfs, cifs, sshfs, …), left out by default.
+      remote,
+      /// A read-only image (squashfs, iso9660, …), left out by default.
+      image,
+    };
+    std::string path;
+    /// As the mount table names it ("nfs4", "fuse.sshfs"), or as the
+    /// kernel's file system magic number tells when the table does not
+    /// know the mount.
+    std::string fileSystemType;
+    Reason reason = Reason::otherFileSystem;
+
+    friend bool operator==(const SkippedMount &, const SkippedMount &) = default;
+  };
 
   /// Seconds from the start of the scan until the walk was complete (hard
   /// links settled, sizes summed); the freeze into the arena is not counted.
@@ -36,6 +60,13 @@ struct ScanReport {
   /// False when the root itself could not be opened as a folder (missing,
   /// not a folder, not permitted): the tree is then the root alone, empty.
   bool rootReadable = true;
+  /// Entries (files and folders with all they hold) left out because an
+  /// exclude pattern matched them; what they hold is not counted.
+  std::int64_t excludedCount = 0;
+  /// Mount points not entered, exactly counted; the first
+  /// maxSkippedMounts of them, sorted by path, in skippedMounts.
+  std::int64_t skippedMountCount = 0;
+  std::vector<SkippedMount> skippedMounts{};
   /// Why each unreadable folder failed, sorted by path (so the root, when it
   /// failed, comes first): the first maxUnreadablePaths met, of
   /// unreadableFolderCount. The action says what failed: "open" (nothing of

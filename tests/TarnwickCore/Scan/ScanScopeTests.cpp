@@ -1,0 +1,247 @@
+// What a scan's scope leaves out: excludes checked against `find` with the
+// same exclusions, mount points through a rewritten device (any user) and
+// through real tmpfs and bind mounts (root only), against `du -x`.
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Scan/LinuxBatchEntrySource.h"
+#include "TestSupport/ScopedMount.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace tarnwick {
+namespace {
+
+using namespace quillane::test;
+using Reason = ScanReport::SkippedMount::Reason;
+
+// Every path of the tree below the root, relative to it.
+std::set<std::string> relativePaths(const DiskTreeArena &arena) {
+  std::set<std::string> paths;
+  for (NodeID id = 1; id < static_cast<NodeID>(arena.nodeCount()); ++id)
+    paths.insert(arena.node(id)->path.substr(arena.rootPath().size() + 1));
+  return paths;
+}
+
+std::set<std::string> lines(const std::string &text, const std::string &prefix) {
+  std::set<std::string> result;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);)
+    result.insert(line.substr(prefix.size()));
+  return result;
+}
+
+ScanScope scopeOf(bool oneFileSystem, bool includeRemote) {
+  ScanScope scope;
+  scope.oneFileSystem = oneFileSystem;
+  scope.includeRemote = includeRemote;
+  return scope;
+}
+
+const DiskNode *nodeNamed(const DiskTreeArena &arena, const std::string &path) {
+  static std::optional<DiskNode> found;
+  found.reset();
+  for (NodeID id = 0; id < static_cast<NodeID>(arena.nodeCount()) && !found; ++id)
+    if (arena.node(id)->path == path)
+      found = arena.node(id);
+  return found ? &*found : nullptr;
+}
+
+TEST(ScanScopeExcludeTest, LeavesOutWhatFindPrunes) {
+  TempTree tree;
+  for (const char *file : {"a.o", "a.c", "src/b.o", "src/x/gen/g.c", "src/x/y/gen/h.c", "build/out.bin",
+                           "src/build/keep.c", "node_modules/m/index.js", "web/node_modules/n.js", ".hidden",
+                           "src/.cache/c", "cache/dir-file", "x/cache", "Name With Space/f"})
+    tree.writeFile(file, 100);
+  struct Case {
+    std::vector<std::string> excludes;
+    std::string findCondition; // the same exclusions, as a find expression
+  };
+  const std::string root = tree.root();
+  const Case cases[] = {
+      {{"*.o"}, "-name '*.o'"},
+      {{"node_modules"}, "-name node_modules"},
+      {{"cache/"}, "-type d -name cache"},
+      {{"/build"}, "-path " + shellQuote(root + "/build")},
+      {{"src/*/gen"}, "-path " + shellQuote(root + "/src/x/gen")},
+      {{".*"}, "-name '.*'"},
+      {{"Name With Space"}, "-name 'Name With Space'"},
+      {{"*.o", "node_modules", "/src/build"},
+       "-name '*.o' -o -name node_modules -o -path " + shellQuote(root + "/src/build")},
+      {{"", "/"}, "-false"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.findCondition);
+    FastBulkScanner scanner(4);
+    ScanScope scope;
+    scope.excludes = c.excludes;
+    scanner.setScope(scope);
+    const DiskTreeArena arena = scanner.scan(root);
+    const std::string find = "find " + shellQuote(root) + " -mindepth 1 \\( " + c.findCondition + " \\) -prune";
+    EXPECT_EQ(relativePaths(arena), lines(runCommand(find + " -o -print"), root + "/"));
+    EXPECT_EQ(arena.scanReport().excludedCount,
+              static_cast<std::int64_t>(lines(runCommand(find + " -print"), root + "/").size()));
+  }
+}
+
+// A wrapped real source that reports one folder on another device.
+class DeviceRewritingSource final : public DirectoryEntrySource {
+public:
+  DeviceRewritingSource(std::string folderName, std::int64_t device)
+      : folderName_(std::move(folderName)), device_(device) {}
+  std::unique_ptr<DirectoryEntryReader> makeReader() override {
+    return std::make_unique<Reader>(*this, LinuxBatchEntrySource().makeReader());
+  }
+
+private:
+  struct Reader final : DirectoryEntryReader {
+    Reader(const DeviceRewritingSource &source, std::unique_ptr<DirectoryEntryReader> real)
+        : source(source), real(std::move(real)) {}
+    bool open(const std::string &path) override { return real->open(path); }
+    void close() override { real->close(); }
+    BatchStatus nextBatch(std::vector<EntryFacts> &out) override {
+      const BatchStatus status = real->nextBatch(out);
+      for (EntryFacts &facts : out)
+        if (facts.name == source.folderName_)
+          facts.device = source.device_;
+      return status;
+    }
+    const DeviceRewritingSource &source;
+    std::unique_ptr<DirectoryEntryReader> real;
+  };
+  std::string folderName_;
+  std::int64_t device_;
+};
+
+TEST(ScanScopeMountTest, RemoteAndImageMountsAreLeftOutByTheirTableType) {
+  TempTree tree;
+  tree.writeFile("share/inner/data", 50'000);
+  tree.writeFile("local", 10'000);
+  const std::int64_t device = static_cast<std::int64_t>(makedev(0, 4000));
+  struct Case {
+    const char *type;
+    ScanScope scope;
+    std::optional<Reason> skipped;
+  };
+  const Case cases[] = {
+      {"nfs4", {}, Reason::remote},
+      {"cifs", {}, Reason::remote},
+      {"fuse.sshfs", {}, Reason::remote},
+      {"fuse.rclone", {}, Reason::remote},
+      {"squashfs", {}, Reason::image},
+      {"iso9660", {}, Reason::image},
+      {"nfs", scopeOf(false, true), std::nullopt},
+      {"squashfs", scopeOf(false, true), std::nullopt},
+      {"ext4", {}, std::nullopt},
+      {"fuse.mergerfs", {}, std::nullopt},
+      {"ext4", scopeOf(true, false), Reason::otherFileSystem},
+      {"nfs", scopeOf(true, true), Reason::otherFileSystem},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::string(c.type) + (c.scope.oneFileSystem ? " -x" : "") +
+                 (c.scope.includeRemote ? " remote" : ""));
+    FastBulkScanner scanner(2);
+    scanner.setEntrySource(std::make_shared<DeviceRewritingSource>("share", device));
+    scanner.setMounts(PseudoFileSystemTable::fromMountInfo("40 1 0:4000 / /mnt/x rw - " + std::string(c.type) +
+                                                           " server:/x rw\n"));
+    scanner.setScope(c.scope);
+    const DiskTreeArena arena = scanner.scan(tree.root());
+    const ScanReport &report = arena.scanReport();
+    const DiskNode *share = nodeNamed(arena, tree.path("share"));
+    ASSERT_TRUE(share && share->isDirectory);
+    if (c.skipped) {
+      EXPECT_TRUE(share->childIDs.empty());
+      EXPECT_EQ(share->allocatedSize, 0);
+      EXPECT_EQ(report.skippedMountCount, 1);
+      const ScanReport::SkippedMount expected{tree.path("share"), c.type, *c.skipped};
+      EXPECT_EQ(report.skippedMounts, std::vector{expected});
+    } else {
+      EXPECT_EQ(share->fileCount, 1);
+      EXPECT_EQ(report.skippedMountCount, 0);
+      EXPECT_TRUE(report.skippedMounts.empty());
+    }
+  }
+}
+
+TEST(ScanScopeMountTest, UnknownMountsAreAskedWhatTheyHoldAndEntered) {
+  // A device the table does not know: statfs tells (a plain folder here).
+  TempTree tree;
+  tree.writeFile("share/data", 5'000);
+  FastBulkScanner scanner(2);
+  scanner.setEntrySource(std::make_shared<DeviceRewritingSource>("share", makedev(0, 4001)));
+  scanner.setMounts(PseudoFileSystemTable::fromMountInfo(""));
+  const DiskTreeArena arena = scanner.scan(tree.root());
+  EXPECT_EQ(arena.rootNode()->fileCount, 1);
+  EXPECT_EQ(arena.scanReport().skippedMountCount, 0);
+}
+
+// A tmpfs and a bind mount inside the scanned tree. The mounts go with the
+// fixture, whatever the test did.
+class ScanScopeRealMountTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (::geteuid() != 0)
+      GTEST_SKIP() << "mounting needs root";
+    tree.writeFile("plain/file", 20'000);
+    tree.makeDirectory("ram");
+    tree.makeDirectory("bound");
+    tmpfs.emplace(ScopedMount::tmpfs(tree.path("ram")));
+    bind.emplace(ScopedMount::bind(tree.path("plain"), tree.path("bound")));
+    if (!tmpfs->mounted() || !bind->mounted())
+      GTEST_SKIP() << "this system refuses test mounts";
+    tree.writeFile("ram/inside", 40'000);
+    struct stat st {};
+    ASSERT_EQ(::stat(tree.path("ram").c_str(), &st), 0);
+    ramDevice = st.st_dev;
+  }
+
+  DiskTreeArena scan(const ScanScope &scope, std::optional<std::string> ramType = std::nullopt) {
+    FastBulkScanner scanner(4);
+    scanner.setScope(scope);
+    if (ramType)
+      scanner.setMounts(PseudoFileSystemTable::fromMountInfo(
+          "40 1 " + std::to_string(major(ramDevice)) + ":" + std::to_string(minor(ramDevice)) + " / " +
+          tree.path("ram") + " rw - " + *ramType + " server:/x rw\n"));
+    return scanner.scan(tree.root());
+  }
+
+  TempTree tree;
+  std::optional<ScopedMount> tmpfs, bind;
+  dev_t ramDevice = 0;
+};
+
+TEST_F(ScanScopeRealMountTest, EntersEveryMountByDefaultAsDuDoes) {
+  const DiskTreeArena arena = scan({});
+  EXPECT_EQ(arena.rootNode()->allocatedSize, duBytes(tree.root()));
+  EXPECT_EQ(arena.rootNode()->fileCount, 3);
+  EXPECT_EQ(arena.scanReport().skippedMountCount, 0);
+}
+
+TEST_F(ScanScopeRealMountTest, OneFileSystemLeavesOutTheTmpfsButEntersTheBindMountAsDuXDoes) {
+  const DiskTreeArena arena = scan(scopeOf(true, false));
+  const std::string duX = runCommand("du -x -s -B1 " + shellQuote(tree.root()));
+  EXPECT_EQ(arena.rootNode()->allocatedSize, std::stoll(duX));
+  EXPECT_EQ(arena.rootNode()->fileCount, 2); // plain/file and bound/file
+  const ScanReport::SkippedMount ram{tree.path("ram"), "tmpfs", Reason::otherFileSystem};
+  EXPECT_EQ(arena.scanReport().skippedMounts, std::vector{ram});
+  EXPECT_EQ(arena.scanReport().skippedMountCount, 1);
+}
+
+TEST_F(ScanScopeRealMountTest, ARealMountTheTableCallsRemoteIsLeftOutUnlessIncluded) {
+  const DiskTreeArena skipped = scan({}, "nfs4");
+  const ScanReport::SkippedMount ram{tree.path("ram"), "nfs4", Reason::remote};
+  EXPECT_EQ(skipped.scanReport().skippedMounts, std::vector{ram});
+  EXPECT_EQ(skipped.rootNode()->fileCount, 2);
+  const DiskTreeArena included = scan(scopeOf(false, true), "nfs4");
+  EXPECT_EQ(included.rootNode()->fileCount, 3);
+  EXPECT_TRUE(included.scanReport().skippedMounts.empty());
+}
+
+} // namespace
+} // namespace tarnwick
