@@ -22,6 +22,17 @@ CacheMeasurement measureOnDisk(const CleanableItem &item, std::stop_token stop) 
                                    std::move(stop));
 }
 
+// The entries of a Trash folder's files/ and info/, read before it is
+// emptied: what the emptying takes away, while the folders stay.
+std::vector<std::string> entriesOf(const std::string &trashFolder) {
+  std::vector<std::string> entries;
+  for (const char *part : {"/files", "/info"})
+    if (auto names = CacheSizeMeasurer::entryNames(trashFolder + part, true))
+      for (const std::string &name : *names)
+        entries.push_back(trashFolder + part + "/" + name);
+  return entries;
+}
+
 // The user's ticks outlive a measurement: an item measured again (the same
 // path) keeps its tick; only new items take the catalogue's default.
 void carryTicks(const std::vector<CleanableItem> &before, std::vector<CleanableItem> &after) {
@@ -142,10 +153,12 @@ void CacheCleanupController::clean() {
     auto measure = [&stop](const CleanableItem &item) { return measureOnDisk(item, stop); };
     // The Trash is emptied first: what this run moves there stays.
     SafeCleaningReport emptied;
+    std::vector<std::string> trashEntries;
     if (trash)
       std::erase_if(ticked, [&](const CleanableItem &item) {
         if (!TrashBinItem::isTrashBin(item, *trash))
           return false;
+        trashEntries = entriesOf(item.path);
         TrashBinItem::empty(*trash, item, emptied, stop);
         return true;
       });
@@ -154,7 +167,15 @@ void CacheCleanupController::clean() {
     report.freedBytes += emptied.freedBytes;
     report.cleanedPaths.insert(report.cleanedPaths.begin(), emptied.cleanedPaths.begin(), emptied.cleanedPaths.end());
     report.errors.merge(emptied.errors);
-    workers_.post([this, report = std::move(report)] {
+    std::vector<std::string> removed = emptied.cleanedPaths.empty() ? std::vector<std::string>{} : trashEntries;
+    removed.insert(removed.end(), report.cleanedPaths.begin() + std::ptrdiff_t(emptied.cleanedPaths.size()),
+                   report.cleanedPaths.end());
+    std::string emptiedTrash = emptied.cleanedPaths.empty() ? std::string() : emptied.cleanedPaths.front();
+    workers_.post([this, report = std::move(report), removed = std::move(removed), emptiedTrash = std::move(emptiedTrash),
+                   emptiedBytes = emptied.freedBytes] {
+      emptiedTrash_ = emptiedTrash;
+      emptiedTrashBytes_ = emptiedTrash.empty() ? 0 : emptiedBytes;
+      removedPaths_ = removed;
       report_ = report;
       isCleaning_ = false;
       emit reportChanged();

@@ -48,7 +48,16 @@ public:
   /// The last measurement was cancelled before it had a result.
   bool wasCancelled() const { return wasCancelled_; }
   const std::optional<CleanProgress> &cleanProgress() const { return progress_; }
+  /// The Trash's emptying counts among its cleaned paths and freed bytes.
   const std::optional<SafeCleaningReport> &lastReport() const { return report_; }
+  /// The Trash folder when the last cleaning emptied it, and what that freed.
+  const std::string &emptiedTrash() const { return emptiedTrash_; }
+  std::int64_t emptiedTrashBytes() const { return emptiedTrashBytes_; }
+  /// What the last cleaning took off the disk, for views of it to forget:
+  /// the cleaned items, except that an emptied Trash, whose folder stays,
+  /// stands for the entries of its files/ and info/ folders (of the home
+  /// Trash; the Trash folders of other drives lie outside the home).
+  const std::vector<std::string> &removedPaths() const { return removedPaths_; }
 
   /// Only items of this category are shown, ticked-counted and cleaned.
   void setCategoryFilter(std::optional<CleanableCategory> category);
@@ -90,6 +99,9 @@ private:
   bool wasCancelled_ = false;
   std::optional<CleanProgress> progress_;
   std::optional<SafeCleaningReport> report_;
+  std::string emptiedTrash_;
+  std::int64_t emptiedTrashBytes_ = 0;
+  std::vector<std::string> removedPaths_;
   std::uint64_t scanGeneration_ = 0;
   std::stop_source activeScan_;
   std::stop_source activeCleaning_;

@@ -337,7 +337,8 @@ void CacheCleanupWindow::showReport() {
   const auto &report = controller_.lastReport();
   if (!report)
     return;
-  const CleaningReportMessage message = CleaningReportMessage::from(*report);
+  const CleaningReportMessage message =
+      CleaningReportMessage::from(*report, controller_.emptiedTrash(), controller_.emptiedTrashBytes());
   reportSummary_->setText(message.text);
   std::vector<std::string> emptied;
   for (const CleanableItem &item : controller_.items())

@@ -71,7 +71,23 @@ QString doneSentence(const tarnwick::SafeCleaningReport &report, const Reclaimed
 
 } // namespace
 
-CleaningReportMessage CleaningReportMessage::from(const tarnwick::SafeCleaningReport &report) {
+CleaningReportMessage CleaningReportMessage::from(const tarnwick::SafeCleaningReport &report,
+                                                  const std::string &emptiedTrash, std::int64_t emptiedTrashBytes) {
+  const auto trash = std::ranges::find(report.cleanedPaths, emptiedTrash);
+  if (emptiedTrash.empty() || trash == report.cleanedPaths.end())
+    return describe(report);
+  tarnwick::SafeCleaningReport rest = report;
+  rest.cleanedPaths.erase(rest.cleanedPaths.begin() + (trash - report.cleanedPaths.begin()));
+  rest.freedBytes -= emptiedTrashBytes;
+  const QString emptied = QStringLiteral("Emptied the Trash, freeing %1.").arg(bytes(emptiedTrashBytes));
+  if (rest.cleanedPaths.empty() && rest.errors.empty())
+    return {emptied, true};
+  CleaningReportMessage message = describe(rest);
+  message.text = emptied + QLatin1Char(' ') + message.text;
+  return message;
+}
+
+CleaningReportMessage CleaningReportMessage::describe(const tarnwick::SafeCleaningReport &report) {
   // A report nobody measured says what the items were recorded to hold.
   const ReclaimedSpace space = report.reclaimed.value_or(ReclaimedSpace{DeletionMode::moveToTrash, report.freedBytes, 0, {}});
   const std::size_t moved = report.cleanedPaths.size();

@@ -60,5 +60,37 @@ TEST(CleaningReportMessageTest, SaysWhenTheSpaceIsFreedAndWhatOtherLinksKeep) {
   }
 }
 
+// An emptied Trash is said apart, with what it freed, and is not counted
+// among the items moved there.
+TEST(CleaningReportMessageTest, AnEmptiedTrashIsNoItemMovedToIt) {
+  const std::string trash = "/h/.local/share/Trash";
+  const QString trashFreed = tarnwick::TreemapPalette::formatBytes(5'000'000);
+  const QString moved = tarnwick::TreemapPalette::formatBytes(1'200'000);
+  const struct {
+    const char *what;
+    SafeCleaningReport report;
+    std::vector<QString> says;
+    std::vector<QString> neverSays;
+  } cases[] = {
+      {"the Trash alone", cleaned({trash}, {DeletionMode::moveToTrash, 0, 0, {}}),
+       {"Emptied the Trash", trashFreed}, {"Moved", "item"}},
+      {"the Trash and one item", cleaned({trash, "/h/x"}, {DeletionMode::moveToTrash, 1'200'000, 0, {}}),
+       {"Emptied the Trash", trashFreed, "Moved “x” to the Trash", moved}, {"2 items"}},
+      {"the Trash and a refusal", cleaned({trash}, {DeletionMode::moveToTrash, 0, 0, {}}, {{"/h/y", "no"}}),
+       {"Emptied the Trash", "Could not move “y”"}, {"1 of 2"}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    SafeCleaningReport report = c.report;
+    report.freedBytes = 5'000'000 + report.reclaimed->bytes;
+    const CleaningReportMessage message = CleaningReportMessage::from(report, trash, 5'000'000);
+    EXPECT_EQ(message.succeeded, c.report.errors.empty());
+    for (const QString &part : c.says)
+      EXPECT_TRUE(message.text.contains(part)) << message.text.toStdString() << " lacks " << part.toStdString();
+    for (const QString &part : c.neverSays)
+      EXPECT_FALSE(message.text.contains(part)) << message.text.toStdString() << " has " << part.toStdString();
+  }
+}
+
 } // namespace
 } // namespace quillane
