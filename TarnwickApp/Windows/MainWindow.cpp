@@ -220,7 +220,7 @@ CacheCleanupWindow *MainWindow::showCacheCleanup(std::optional<tarnwick::Cleanab
     tarnwick::CacheCleanupController &controller = cacheWindow_->controller();
     connect(&controller, &tarnwick::CacheCleanupController::reportChanged, this, [this, &controller] {
       if (controller.lastReport())
-        coordinator_.forgetPaths(controller.lastReport()->cleanedPaths);
+        coordinator_.forgetPaths(controller.removedPaths());
     });
   }
   cacheWindow_->open(category);
