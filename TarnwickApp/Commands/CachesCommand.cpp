@@ -9,6 +9,7 @@
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 #include "TarnwickCore/Deletion/TrashBinItem.h"
 #include "TarnwickCore/Support/ScanErrors.h"
+#include "TarnwickCore/Support/UserEnvironment.h"
 
 #include <nlohmann/json.hpp>
 
@@ -29,12 +30,15 @@ struct CachesOptions {
   bool clean = false;
   bool yes = false;
   std::optional<CleanableCategory> category;
+  /// Only the project artefacts below these folders (the home folder when
+  /// --projects names none).
+  std::optional<std::vector<std::string>> projectRoots;
 };
 
 int usage(const std::string &message) {
   std::fprintf(stderr,
-               "quillane: %s\n\nUsage: quillane caches [--json]\n"
-               "       quillane caches --clean [--category TITLE] [--yes]\n",
+               "quillane: %s\n\nUsage: quillane caches [--projects [ROOT...]] [--json]\n"
+               "       quillane caches [--projects [ROOT...]] --clean [--category TITLE] [--yes]\n",
                message.c_str());
   return 2;
 }
@@ -51,7 +55,8 @@ Result<CachesOptions> parse(std::span<char *const> arguments) {
   ArgumentCursor cursor(arguments);
   while (cursor.next()) {
     const std::string_view argument = cursor.current();
-    if ((argument == "--json" || argument == "--clean" || argument == "--yes") && cursor.hasInlineValue())
+    if ((argument == "--json" || argument == "--clean" || argument == "--yes" || argument == "--projects") &&
+        cursor.hasInlineValue())
       return Failure::because(std::string(argument) + " takes no value");
     if (argument == "--json") {
       options.json = true;
@@ -59,6 +64,10 @@ Result<CachesOptions> parse(std::span<char *const> arguments) {
       options.clean = true;
     } else if (argument == "--yes") {
       options.yes = true;
+    } else if (argument == "--projects") {
+      options.projectRoots.emplace();
+    } else if (options.projectRoots && !argument.starts_with('-')) {
+      options.projectRoots->push_back(absoluteUserPath(std::string(argument)));
     } else if (argument == "--category") {
       Result<std::string_view> title = cursor.value();
       if (!title)
@@ -173,8 +182,15 @@ int runCachesCommand(std::span<char *const> arguments, SafeCleaningEngine &engin
     std::stop_source stop;
     InterruptWatcher watcher(stop);
     try {
-      items = TrashBinItem::withTrashBin(CacheCatalogue::scan(engine.homeDirectory(), stop.get_token()), trash,
-                                         stop.get_token());
+      if (options->projectRoots) {
+        std::vector<std::string> roots = *options->projectRoots;
+        if (roots.empty())
+          roots.push_back(engine.homeDirectory());
+        items = CacheCatalogue::scanProjects(engine.homeDirectory(), std::move(roots), stop.get_token());
+      } else {
+        items = TrashBinItem::withTrashBin(CacheCatalogue::scan(engine.homeDirectory(), stop.get_token()), trash,
+                                           stop.get_token());
+      }
     } catch (const ScanCancelledError &) {
       return 130;
     } catch (const std::exception &failure) {

@@ -12,8 +12,11 @@ namespace quillane {
 class UninterruptibleMoves;
 
 /// `quillane caches [--json]`: the known reclaimable caches of the home
-/// folder of `engine`, and the user's Trash (`trash`) as one item, largest
-/// first, with a total.
+/// folder of `engine` (its projects' build artefacts included), and the
+/// user's Trash (`trash`) as one item, largest first, with a total. With
+/// `--projects [ROOT...]`: only the artefacts of the projects below the
+/// ROOT folders (the home folder when none is named), listed or cleaned
+/// alike.
 /// `quillane caches --clean [--category TITLE] [--yes]`: moves the items
 /// ticked by default (of one category, if given) to the Trash through
 /// `engine`, whose file system `moves` is held on a forced exit. The Trash

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 
 namespace quillane::test {
 namespace {
@@ -91,6 +92,31 @@ TEST(CachesCommandLinuxHomeTest, ListsEveryRowAndTheTrash) {
   ASSERT_TRUE(byPath.contains(fake.trash()));
   EXPECT_EQ(byPath[fake.trash()]["category"], "Trash Bins");
   EXPECT_EQ(byPath[fake.trash()]["isSelected"], false);
+}
+
+// --projects lists only the artefacts below the roots it names, and
+// --clean takes the ticked ones there (old projects, no environments).
+TEST(CachesCommandLinuxHomeTest, ProjectsListsAndCleansOnlyArtefactsBelowItsRoots) {
+  const LinuxFakeHome fake;
+  std::set<std::string> expected, ticked;
+  for (const ExpectedRow &row : fake.rows())
+    if (row.path.starts_with("code/old/")) {
+      expected.insert(fake.path(row.path));
+      if (row.ticked)
+        ticked.insert(fake.path(row.path));
+    }
+  QuillaneRun run = runQuillaneAtHome(fake.tree(), "caches --projects " + shellQuote(fake.path("code/old")) + " --json");
+  ASSERT_EQ(run.status, 0) << run.out;
+  std::set<std::string> listed;
+  for (const auto &item : nlohmann::ordered_json::parse(run.out))
+    listed.insert(item["path"].get<std::string>());
+  EXPECT_EQ(listed, expected);
+
+  run = runQuillaneAtHome(fake.tree(), "caches --projects " + shellQuote(fake.path("code/old")) + " --clean --yes");
+  EXPECT_EQ(run.status, 0) << run.out;
+  for (const std::string &path : expected)
+    EXPECT_EQ(fs::exists(path), !ticked.contains(path)) << path;
+  EXPECT_TRUE(fs::exists(fake.path("code/new/crate/target")));
 }
 
 TEST_F(CachesCommandTest, RejectsBadUsageSayingWhy) {
