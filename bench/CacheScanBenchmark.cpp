@@ -1,7 +1,11 @@
 // Times the two cache scanners together against `du -s` over the same
 // folders, on warm caches, in a generated home folder of 200,000 cache files.
 //
-// usage: quillane-bench-caches [--home DIR] [--runs N]
+// usage: quillane-bench-caches [--projects] [--home DIR] [--runs N]
+//
+// With --projects it times the project artefact walk instead, over a
+// generated home of 500,000 entries (default
+// /tmp/quillane-bench-projects-home), against a limit of 2 s.
 //
 // The home folder (default /tmp/quillane-bench-caches-home) is generated
 // once and reused while its marker file matches; a non-empty folder without
@@ -11,6 +15,7 @@
 // errors.
 #include "TarnwickCore/Catalogue/CreatorCacheScanner.h"
 #include "TarnwickCore/Catalogue/DeveloperCacheScanner.h"
+#include "TarnwickCore/Catalogue/ProjectArtefactFinder.h"
 
 #include <algorithm>
 #include <array>
@@ -248,17 +253,84 @@ std::vector<CleanableItem> scanBoth(const std::string &home) {
 
 } // namespace
 
+// A home of projectEntries entries for the project walk: 200 Node.js
+// projects (sources walked, node_modules found and not entered) and a
+// documents tree with no project, all empty files.
+constexpr int projectCount = 200;
+constexpr int projectEntries = 500000;
+
+void touchFiles(const std::string &folder, int count, const char *prefix) {
+  fs::create_directories(folder);
+  for (int i = 0; i < count; ++i)
+    std::ofstream(folder + "/" + prefix + std::to_string(i));
+}
+
+// Each project: package.json, 20 source folders of 50 files, node_modules
+// with 30 packages of 20 files: 1,651 entries. Documents: the rest, in
+// folders of 100 files.
+int generateProjects(const std::string &home) {
+  int entries = 0;
+  for (int p = 0; p < projectCount; ++p) {
+    const std::string project = home + "/code/project" + std::to_string(p);
+    touchFiles(project, 0, "");
+    std::ofstream(project + "/package.json") << "{}";
+    for (int d = 0; d < 20; ++d)
+      touchFiles(project + "/src/module" + std::to_string(d), 50, "file");
+    for (int d = 0; d < 30; ++d)
+      touchFiles(project + "/node_modules/package" + std::to_string(d), 20, "file");
+    entries += 1 + 1 + 1 + 20 * 51 + 1 + 30 * 21;
+  }
+  for (int d = 0; entries < projectEntries; ++d) {
+    touchFiles(home + "/Documents/folder" + std::to_string(d / 100) + "/" + std::to_string(d), 100, "doc");
+    entries += 101 + (d % 100 == 0);
+  }
+  std::ofstream(home + "/" + markerName) << "projects " << entries << "\n";
+  return entries;
+}
+
+// Times the project walk alone (measuring the artefacts is the measurer's
+// work, timed above): median of `runs` warm walks, against 2 s.
+int benchProjects(const std::string &home, int runs) {
+  Clock::time_point start = Clock::now();
+  const bool reuse = fs::exists(home + "/" + markerName);
+  if (!reuse && fs::exists(home) && !fs::is_empty(home)) {
+    std::fprintf(stderr, "%s exists and was not made by this benchmark; remove it or pass --home\n", home.c_str());
+    return 2;
+  }
+  if (!reuse)
+    generateProjects(home);
+  std::printf("project home %s: %s in %.1f s\n", home.c_str(), reuse ? "reused" : "generated", secondsSince(start));
+  const ProjectArtefactFinder finder(home, {home});
+  const std::size_t found = finder.find().size(); // warm-up
+  std::vector<double> times;
+  for (int run = 0; run < runs; ++run) {
+    Clock::time_point walkStart = Clock::now();
+    if (finder.find().size() != found)
+      return 2;
+    times.push_back(secondsSince(walkStart));
+  }
+  const double walkMedian = median(times);
+  std::printf("project walk: %zu artefacts, median of %d: %.3f s (limit 2 s): %s\n", found, runs, walkMedian,
+              walkMedian <= 2.0 ? "PASS" : "FAIL");
+  return walkMedian <= 2.0 ? 0 : 1;
+}
+
 int main(int argc, char **argv) {
   std::string home = "/tmp/quillane-bench-caches-home";
   int runs = 7;
+  bool projects = false;
   for (int i = 1; i < argc; ++i) {
     std::string option = argv[i];
-    if (option == "--home" && i + 1 < argc) {
+    if (option == "--projects") {
+      projects = true;
+      if (home == "/tmp/quillane-bench-caches-home")
+        home = "/tmp/quillane-bench-projects-home";
+    } else if (option == "--home" && i + 1 < argc) {
       home = argv[++i];
     } else if (option == "--runs" && i + 1 < argc) {
       runs = std::atoi(argv[++i]);
     } else {
-      std::fprintf(stderr, "usage: quillane-bench-caches [--home DIR] [--runs N]\n");
+      std::fprintf(stderr, "usage: quillane-bench-caches [--projects] [--home DIR] [--runs N]\n");
       return 2;
     }
   }
@@ -266,6 +338,8 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "quillane-bench-caches: --runs must be positive and --home absolute\n");
     return 2;
   }
+  if (projects)
+    return benchProjects(home, runs);
 
   Clock::time_point start = Clock::now();
   bool generated = prepareHome(home);

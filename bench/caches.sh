@@ -3,7 +3,10 @@
 # the developer and creator cache scanners together against du -s over the
 # same folders, in a generated home folder of 200,000 cache files.
 #
-# usage: bench/caches.sh [--home DIR] [--runs N]
+# usage: bench/caches.sh [--projects] [--home DIR] [--runs N]
+#
+# --projects times the project artefact walk over a home of 500,000
+# entries instead (limit 2 s).
 #
 # Arguments go to quillane-bench-caches. The home folder (default
 # /tmp/quillane-bench-caches-home) is generated on the first run and reused.
