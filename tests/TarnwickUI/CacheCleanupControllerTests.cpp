@@ -8,7 +8,7 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <thread>
+#include <mutex>
 
 namespace tarnwick {
 namespace {

@@ -15,7 +15,6 @@
 #include <cerrno>
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QScrollArea>
 #include <QLabel>
 #include <QLocale>

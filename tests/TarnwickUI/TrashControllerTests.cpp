@@ -16,11 +16,7 @@ namespace tarnwick {
 namespace {
 
 namespace fs = std::filesystem;
-using quillane::test::duBytes;
-using quillane::test::runAtHome;
-using quillane::test::shellQuote;
-using quillane::test::readFile;
-using quillane::test::TempTree;
+using namespace quillane::test;
 
 /// A scratch home whose Trash holds a file and a folder, put there by
 /// trash-cli (an independent client), and a controller that has listed it.
@@ -79,7 +75,16 @@ TEST_F(TrashControllerTest, ListsEachItemWithWhereItCameFromItsDateAndSize) {
   }
 }
 
-TEST_F(TrashControllerTest, RestorePutsTheItemBackAndListsAgain) {
+// A restore that would replace a file fails, says which, and keeps the item
+// listed; the next one succeeds.
+TEST_F(TrashControllerTest, RestorePutsTheItemBackButNeverOverAFile) {
+  { std::ofstream(tree.path("home/report.pdf")) << "newer"; }
+  controller.restore({indexOf(tree.path("home/report.pdf"))});
+  waitIdle();
+  EXPECT_FALSE(controller.lastSucceeded());
+  EXPECT_TRUE(controller.lastMessage().contains(QStringLiteral("report.pdf"))) << controller.lastMessage().toStdString();
+  EXPECT_EQ(readFile(tree.path("home/report.pdf")), "newer");
+
   controller.restore({indexOf(tree.path("home/photos"))});
   EXPECT_TRUE(controller.isRestoring());
   waitIdle();
@@ -88,16 +93,6 @@ TEST_F(TrashControllerTest, RestorePutsTheItemBackAndListsAgain) {
   ASSERT_EQ(scratchItems().size(), 1u);
   EXPECT_EQ(scratchItems()[0].originalPath, tree.path("home/report.pdf"));
   EXPECT_EQ(trashCli("trash-list").find("photos"), std::string::npos) << "trash-cli still sees it";
-}
-
-TEST_F(TrashControllerTest, RestoringOntoAnExistingFileFailsAndReplacesNothing) {
-  { std::ofstream(tree.path("home/report.pdf")) << "newer"; }
-  controller.restore({indexOf(tree.path("home/report.pdf"))});
-  waitIdle();
-  EXPECT_FALSE(controller.lastSucceeded());
-  EXPECT_TRUE(controller.lastMessage().contains(QStringLiteral("report.pdf"))) << controller.lastMessage().toStdString();
-  EXPECT_EQ(readFile(tree.path("home/report.pdf")), "newer");
-  EXPECT_EQ(scratchItems().size(), 2u) << "it stays in the Trash";
 }
 
 TEST_F(TrashControllerTest, EmptyRemovesEveryItemAndReportsTheBytesFreed) {

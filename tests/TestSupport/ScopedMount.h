@@ -2,7 +2,6 @@
 
 #include <string>
 #include <sys/mount.h>
-#include <unistd.h>
 
 namespace quillane::test {
 

@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>

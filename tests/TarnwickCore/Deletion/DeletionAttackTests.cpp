@@ -15,9 +15,7 @@
 namespace tarnwick {
 namespace {
 
-using quillane::test::ScopedMount;
-using quillane::test::shellQuote;
-using quillane::test::TempTree;
+using namespace quillane::test;
 
 // A home with caches, secrets, links into both, names with white space,
 // and (as root) a bind mount of ~/.ssh and a tmpfs inside the cache.
@@ -106,20 +104,16 @@ TEST(DeletionAttackTest, RandomPathsNeverApproveWhatMustStay) {
   EXPECT_GT(approvals, 100); // the generator reaches approvable paths at all
 }
 
-// Every (device, inode, path) under `root`, mounts included.
-std::set<std::string> inventory(const std::string &root) {
-  namespace fs = std::filesystem;
-  std::set<std::string> entries;
-  for (fs::recursive_directory_iterator it(root), end; it != end; ++it) {
+// Every ("device inode", path) under `root`, mounts included.
+std::set<std::pair<std::string, std::string>> inventory(const std::string &root) {
+  std::set<std::pair<std::string, std::string>> entries;
+  for (std::filesystem::recursive_directory_iterator it(root), end; it != end; ++it) {
     struct stat st;
     if (::lstat(it->path().c_str(), &st) == 0)
-      entries.insert(std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) + " " + it->path().native());
+      entries.emplace(std::to_string(st.st_dev) + " " + std::to_string(st.st_ino), it->path().native());
   }
   return entries;
 }
-
-std::string pathOf(const std::string &entry) { return entry.substr(entry.find(' ', entry.find(' ') + 1) + 1); }
-std::string inodeOf(const std::string &entry) { return entry.substr(0, entry.find(' ', entry.find(' ') + 1)); }
 
 // A real removal or move of whatever the guard approves changes nothing
 // outside the candidate, checked by listing every inode before and after.
@@ -155,20 +149,20 @@ TEST(DeletionAttackTest, ApprovedRemovalsTouchNothingOutsideTheCandidate) {
     ++acted;
     const auto after = inventory(home);
     std::set<std::string> inodesAfter;
-    for (const std::string &entry : after)
-      inodesAfter.insert(inodeOf(entry));
-    for (const std::string &entry : before) {
+    for (const auto &entry : after)
+      inodesAfter.insert(entry.first);
+    for (const auto &entry : before) {
       if (after.contains(entry))
         continue;
-      ASSERT_TRUE(isAtOrBelow(pathOf(entry), approved->path)) << "lost " << entry;
+      ASSERT_TRUE(isAtOrBelow(entry.second, approved->path)) << "lost " << entry.second;
       if (mode == DeletionMode::moveToTrash) {
-        EXPECT_TRUE(inodesAfter.contains(inodeOf(entry))) << "not in the Trash: " << entry;
+        EXPECT_TRUE(inodesAfter.contains(entry.first)) << "not in the Trash: " << entry.second;
       }
     }
-    for (const std::string &entry : after) {
-      const bool inATrash = isAtOrBelow(pathOf(entry), home + "/.local/share/Trash") ||
-                            pathOf(entry).find("/.Trash-") != std::string::npos;
-      ASSERT_TRUE(before.contains(entry) || inATrash) << "appeared " << entry;
+    for (const auto &entry : after) {
+      const bool inATrash = isAtOrBelow(entry.second, home + "/.local/share/Trash") ||
+                            entry.second.find("/.Trash-") != std::string::npos;
+      ASSERT_TRUE(before.contains(entry) || inATrash) << "appeared " << entry.second;
     }
   }
   EXPECT_GT(acted, 20);

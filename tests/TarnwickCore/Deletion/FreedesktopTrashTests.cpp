@@ -15,26 +15,17 @@
 #include <cmath>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iomanip>
 #include <set>
-#include <memory>
 #include <regex>
 #include <fcntl.h>
 #include <sys/inotify.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 namespace tarnwick {
 namespace {
 
-using quillane::test::runAtHome;
-using quillane::test::runCommand;
-using quillane::test::ScopedMount;
-using quillane::test::shellQuote;
-using quillane::test::readFile;
-using quillane::test::TempTree;
-using quillane::test::trashCliItems;
+using namespace quillane::test;
 namespace fs = std::filesystem;
 
 bool isRoot() { return ::geteuid() == 0; }

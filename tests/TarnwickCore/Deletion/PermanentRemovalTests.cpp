@@ -14,7 +14,7 @@
 namespace tarnwick {
 namespace {
 
-using quillane::test::TempTree;
+using namespace quillane::test;
 namespace fs = std::filesystem;
 
 TEST(PermanentRemovalTest, RemovesLinksNeverWhatTheyPointAt) {
@@ -45,8 +45,7 @@ TEST(PermanentRemovalTest, RemovesLinksNeverWhatTheyPointAt) {
   ::close(root);
   EXPECT_TRUE(fs::exists(tree.path("other/file")));
   EXPECT_TRUE(fs::exists(tree.path("single")));
-  EXPECT_EQ(quillane::test::runCommand("ls -A " + quillane::test::shellQuote(tree.root()) + " | grep -c quillane"),
-            "0\n");
+  EXPECT_EQ(runCommand("ls -A " + shellQuote(tree.root()) + " | grep -c quillane"), "0\n");
   EXPECT_FALSE(removePermanently("relative/path"));
 }
 
@@ -67,10 +66,10 @@ TEST(PermanentRemovalTest, NeverLeavesTheItemsOwnMount) {
   tree.writeFile("victim/b/file", 10);
   tree.makeDirectory("victim/a/view");
   tree.makeDirectory("victim/b/tmp");
-  auto bind = quillane::test::ScopedMount::bind(tree.path("secret"), tree.path("victim/a/view"));
+  auto bind = ScopedMount::bind(tree.path("secret"), tree.path("victim/a/view"));
   if (!bind.mounted())
     GTEST_SKIP() << "mounting needs root";
-  auto tmpfs = quillane::test::ScopedMount::tmpfs(tree.path("victim/b/tmp"));
+  auto tmpfs = ScopedMount::tmpfs(tree.path("victim/b/tmp"));
   ASSERT_TRUE(tmpfs.mounted());
   tree.writeFile("victim/b/tmp/other", 10);
 

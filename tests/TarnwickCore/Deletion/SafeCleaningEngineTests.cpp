@@ -13,9 +13,7 @@
 namespace tarnwick {
 namespace {
 
-using quillane::test::runCommand;
-using quillane::test::shellQuote;
-using quillane::test::TempTree;
+using namespace quillane::test;
 namespace fs = std::filesystem;
 
 // Records what it was asked to do; fails for chosen paths; can dawdle.

@@ -18,13 +18,7 @@
 namespace tarnwick {
 namespace {
 
-using quillane::test::runAtHome;
-using quillane::test::runCommand;
-using quillane::test::ScopedMount;
-using quillane::test::shellQuote;
-using quillane::test::readFile;
-using quillane::test::TempTree;
-using quillane::test::trashCliItems;
+using namespace quillane::test;
 namespace fs = std::filesystem;
 
 bool isRoot() { return ::geteuid() == 0; }

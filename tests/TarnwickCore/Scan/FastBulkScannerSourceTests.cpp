@@ -20,10 +20,7 @@
 namespace tarnwick {
 namespace {
 
-using quillane::test::duBytes;
-using quillane::test::findTotals;
-using quillane::test::FindTotals;
-using quillane::test::TempTree;
+using namespace quillane::test;
 
 struct Script {
   /// Directories whose batch read reports an unsupported volume.

@@ -10,9 +10,7 @@
 namespace tarnwick {
 namespace {
 
-using quillane::test::duBytes;
-using quillane::test::findTotals;
-using quillane::test::TempTree;
+using namespace quillane::test;
 
 // Every node as one comparable line, so a difference reads as a path.
 std::vector<std::string> describe(const DiskTreeArena &arena) {
