@@ -5,6 +5,7 @@
 #include "TarnwickUI/FileManagerReveal.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 #include "TarnwickUI/SymbolIcons.h"
+#include "TarnwickUI/TreeListView.h"
 #include "TarnwickUI/TreemapBreadcrumbBar.h"
 #include "TarnwickUI/TreemapCanvasView.h"
 #include "TarnwickUI/TreemapPalette.h"
@@ -103,6 +104,8 @@ SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena
   connect(canvas_, &TreemapCanvasView::drillDown, this, [this](NodeID id) { navigate(id, false); });
   connect(canvas_, &TreemapCanvasView::moveToTrash, this, &SizeloomDashboardView::moveToTrash);
   connect(canvas_, &TreemapCanvasView::revealInFinder, this, &SizeloomDashboardView::reveal);
+  connect(treeList_, &TreeListView::nodeSelected, this, &SizeloomDashboardView::setSelectedNodeID);
+  connect(treeList_, &TreeListView::enterFolder, this, &SizeloomDashboardView::navigateTo);
   connect(actionBar_, &DashboardActionBar::revealRequested, this, &SizeloomDashboardView::reveal);
   connect(actionBar_, &DashboardActionBar::moveToTrashRequested, this, &SizeloomDashboardView::moveToTrash);
   connect(actionBar_, &DashboardActionBar::smartCleanRequested, this,
@@ -119,14 +122,22 @@ QWidget *SizeloomDashboardView::makeMainColumn() {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   breadcrumbBar_ = new TreemapBreadcrumbBar(column);
-  container_ = new QStackedWidget(column);
+  contentSplitter_ = new QSplitter(Qt::Horizontal, column);
+  container_ = new QStackedWidget(contentSplitter_);
   canvas_ = new TreemapCanvasView(container_);
   emptyMessage_ = makeEmptyMessage();
   container_->addWidget(canvas_);
   container_->addWidget(emptyMessage_);
+  treeList_ = new TreeListView(contentSplitter_);
+  treeList_->hide();
+  contentSplitter_->addWidget(container_);
+  contentSplitter_->addWidget(treeList_);
+  contentSplitter_->setHandleWidth(1);
+  contentSplitter_->setChildrenCollapsible(false);
+  contentSplitter_->setSizes({560, 440});
   actionBar_ = new DashboardActionBar(column);
   layout->addWidget(breadcrumbBar_);
-  layout->addWidget(container_, 1);
+  layout->addWidget(contentSplitter_, 1);
   layout->addWidget(actionBar_);
   return column;
 }
@@ -191,6 +202,21 @@ void SizeloomDashboardView::toggleSelection(const DiskNode &node) {
   refreshChrome();
 }
 
+void SizeloomDashboardView::setSelectedNodeID(std::optional<NodeID> id) {
+  if (selectedNodeID_ == id)
+    return;
+  selectedNodeID_ = id;
+  canvas_->setSelectedNodeID(selectedNodeID_);
+  refreshChrome();
+}
+
+void SizeloomDashboardView::setListVisible(bool shown) {
+  treeList_->setVisible(shown);
+  refreshList();
+}
+
+bool SizeloomDashboardView::isListVisible() const { return !treeList_->isHidden(); }
+
 void SizeloomDashboardView::setSelectedCategory(std::optional<CleanableCategory> category) {
   if (selectedCategory_ == category)
     return;
@@ -233,6 +259,12 @@ void SizeloomDashboardView::refreshChrome() {
                            current && current->parentID.has_value());
   std::optional<DiskNode> selected = selectedNodeID_ && arena_ ? arena_->node(*selectedNodeID_) : std::nullopt;
   actionBar_->setSubject(selected ? selected : current, selected.has_value());
+  refreshList();
+}
+
+void SizeloomDashboardView::refreshList() {
+  if (isListVisible()) // a hidden list is brought up to date when shown
+    treeList_->showFolder(arena_, currentNodeID_, selectedNodeID_);
 }
 
 void SizeloomDashboardView::relayout() {

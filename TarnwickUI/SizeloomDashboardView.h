@@ -19,10 +19,12 @@ class DashboardActionBar;
 class DashboardSidebar;
 class TreemapBreadcrumbBar;
 class TreemapCanvasView;
+class TreeListView;
 
 /// The explorer: the sidebar (storage summary and category filter) beside a
-/// column of the breadcrumb bar, the treemap of the folder on screen and the
-/// action bar. It owns the navigation state (folder on screen, selected
+/// column of the breadcrumb bar, the treemap of the folder on screen (with
+/// the tree list of the same folder beside it when shown) and the action
+/// bar. The list follows the folder and selection, and sets them. It owns the navigation state (folder on screen, selected
 /// tile, category filter) and turns user actions into signals; it never
 /// deletes or rescans by itself. The arena is shared read-only.
 ///
@@ -52,12 +54,18 @@ public:
   void goBack();
   /// Selects the node, or deselects it when it is already selected.
   void toggleSelection(const DiskNode &node);
+  /// Selects the node (any node of the tree), or nothing.
+  void setSelectedNodeID(std::optional<NodeID> id);
+  /// Shows or hides the tree list beside the treemap (hidden at first).
+  void setListVisible(bool shown);
+  bool isListVisible() const;
   void setSelectedCategory(std::optional<CleanableCategory> category);
 
   TreemapCanvasView *canvas() const { return canvas_; }
   TreemapBreadcrumbBar *breadcrumbBar() const { return breadcrumbBar_; }
   DashboardSidebar *sidebar() const { return sidebar_; }
   DashboardActionBar *actionBar() const { return actionBar_; }
+  TreeListView *treeList() const { return treeList_; }
   bool isShowingEmptyMessage() const;
 
 signals:
@@ -77,6 +85,8 @@ private:
   QWidget *makeEmptyMessage();
   void relayout();
   void refreshChrome();
+  /// Brings the list to the folder and selection on show, when it is shown.
+  void refreshList();
   void navigate(NodeID id, bool animate);
   /// Shows the node in the file manager; says what failed when nothing could.
   void reveal(const DiskNode &node);
@@ -89,7 +99,9 @@ private:
   QSplitter *splitter_;
   DashboardSidebar *sidebar_;
   TreemapBreadcrumbBar *breadcrumbBar_;
+  QSplitter *contentSplitter_; // the treemap and the list
   QStackedWidget *container_;
+  TreeListView *treeList_;
   TreemapCanvasView *canvas_;
   QWidget *emptyMessage_;
   DashboardActionBar *actionBar_;
