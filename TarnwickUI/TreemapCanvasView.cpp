@@ -1,5 +1,6 @@
 #include "TarnwickUI/TreemapCanvasView.h"
 
+#include "TarnwickCore/Tree/FileTypeUsage.h"
 #include "TarnwickUI/FileManagerReveal.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 #include "TarnwickUI/SymbolIcons.h"
@@ -129,6 +130,24 @@ void TreemapCanvasView::renderTileLayer(qreal ratio) {
   tileLayer_.fill(Qt::transparent);
   QPainter layer(&tileLayer_);
   TreemapTilePainter::paint(layer, rects_);
+  if (!highlightedType_)
+    return;
+  // Folders and the tail hold files of any type, so they dim with the rest.
+  const QColor dim = palette().color(QPalette::Window);
+  for (const TreemapRect &tile : rects_) {
+    if (!tile.node.isDirectory && !tile.isAggregatedTail && fileTypeOf(tile.node.name) == *highlightedType_)
+      continue;
+    const CanvasRect &r = tile.insetFrame;
+    layer.fillRect(QRectF(r.x, r.y, r.width, r.height), QColor(dim.red(), dim.green(), dim.blue(), 180));
+  }
+}
+
+void TreemapCanvasView::setHighlightedFileType(std::optional<std::string> type) {
+  if (type == highlightedType_)
+    return;
+  highlightedType_ = std::move(type);
+  tileLayer_ = QImage(); // drawn again at the next paint
+  update();
 }
 
 void TreemapCanvasView::hover(QPointF location) {

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 class QMenu;
@@ -38,6 +39,10 @@ public:
   const std::vector<TreemapRect> &rects() const { return rects_; }
   void setSelectedNodeID(std::optional<NodeID> id);
   std::optional<NodeID> selectedNodeID() const { return selectedNodeID_; }
+  /// Brings forward the files of one type (as fileTypeOf() names it): every
+  /// other tile is dimmed. Nothing clears it.
+  void setHighlightedFileType(std::optional<std::string> type);
+  const std::optional<std::string> &highlightedFileType() const { return highlightedType_; }
   /// Starts the folder-change zoom from `from` (canvas coordinates) to the
   /// whole canvas; input stays live while it runs.
   void animateFolderChange(QRectF from);
@@ -85,6 +90,7 @@ private:
   /// pixel ratio; hovering and selecting repaint only one tile over it.
   QImage tileLayer_;
   std::optional<NodeID> selectedNodeID_;
+  std::optional<std::string> highlightedType_;
   std::optional<TreemapRect> hoveredRect_;
   QPointF cursorLocation_;
   bool isHoverActive_ = false;
