@@ -11,6 +11,7 @@
 #include "TarnwickUI/CategoryShares.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 #include "TarnwickUI/TreemapTilePainter.h"
+#include "SyntheticTrees.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -75,51 +76,9 @@ void BM_PaintTiles(benchmark::State &state) {
 }
 BENCHMARK(BM_PaintTiles)->Unit(benchmark::kMillisecond);
 
-// A home-like tree of `total` nodes under /home/user: folders of 1 to 40
-// entries, names drawn from what such folders hold, one in eight a folder.
-tarnwick::DiskTreeArena homeLikeTree(std::size_t total) {
-  static constexpr const char *fileNames[] = {"index.js", "README.md", "photo.jpg", "clip.mp4", "libfoo.so",
-                                              "main.cpp", "notes.txt", "data.bin", "app.log", "setup.tar.gz",
-                                              "module.py", "Makefile"};
-  static constexpr const char *folderNames[] = {"src", "node_modules", "Documents", ".cache", "lib", "assets",
-                                                "Projects", "build", "logs", "share"};
-  std::mt19937_64 random(5);
-  tarnwick::TempNodeArena arena;
-  auto name = [&](tarnwick::TempTreeNode &node, std::string_view text) {
-    const std::string_view stored = arena.storeName(text);
-    node.nameBytes = stored.data();
-    node.nameLength = static_cast<std::uint16_t>(stored.size());
-  };
-  tarnwick::TempTreeNode &root = arena.allocateBlock(1)[0];
-  root.isDirectory = true;
-  root.allocatedSize = 4096;
-  name(root, "user");
-  std::size_t remaining = total - 1;
-  std::deque<tarnwick::TempTreeNode *> pending{&root};
-  while (remaining > 0 && !pending.empty()) {
-    tarnwick::TempTreeNode *folder = pending.front();
-    pending.pop_front();
-    const std::size_t count = std::min<std::size_t>(1 + random() % 40, remaining);
-    auto block = arena.allocateBlock(count);
-    for (std::size_t i = 0; i < count; ++i) {
-      const bool isFolder = random() % 8 == 0 || (pending.empty() && i + 1 == count);
-      block[i].isDirectory = isFolder;
-      block[i].allocatedSize = 4096 * std::int64_t(1 + random() % 16);
-      block[i].fileCount = isFolder ? 0 : 1;
-      name(block[i], isFolder ? folderNames[random() % std::size(folderNames)] : fileNames[random() % std::size(fileNames)]);
-      if (isFolder)
-        pending.push_back(&block[i]);
-    }
-    folder->adoptChildren(block);
-    remaining -= count;
-  }
-  root.aggregate();
-  return tarnwick::freezeTree(root, "/home/user", 2);
-}
-
 // Computed once per scan on the scan's thread, before the tree is shown.
 void BM_CategoryShares(benchmark::State &state) {
-  const tarnwick::DiskTreeArena tree = homeLikeTree(static_cast<std::size_t>(state.range(0)));
+  const tarnwick::DiskTreeArena tree = quillane::bench::homeLikeTree(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state)
     benchmark::DoNotOptimize(tarnwick::CategoryShares::measure(tree));
   state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -130,7 +89,7 @@ BENCHMARK(BM_CategoryShares)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 // the GUI thread when the folder on show changes. Budget: 100 ms each for
 // 1,000,000 nodes.
 void BM_LargestFiles(benchmark::State &state) {
-  const tarnwick::DiskTreeArena tree = homeLikeTree(static_cast<std::size_t>(state.range(0)));
+  const tarnwick::DiskTreeArena tree = quillane::bench::homeLikeTree(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state)
     benchmark::DoNotOptimize(tarnwick::largestFiles(tree, tarnwick::DiskTreeArena::rootID, 100));
   state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -138,7 +97,7 @@ void BM_LargestFiles(benchmark::State &state) {
 BENCHMARK(BM_LargestFiles)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 
 void BM_FileTypes(benchmark::State &state) {
-  const tarnwick::DiskTreeArena tree = homeLikeTree(static_cast<std::size_t>(state.range(0)));
+  const tarnwick::DiskTreeArena tree = quillane::bench::homeLikeTree(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state)
     benchmark::DoNotOptimize(tarnwick::fileTypeUsage(tree, tarnwick::DiskTreeArena::rootID));
   state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -148,7 +107,7 @@ BENCHMARK(BM_FileTypes)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 // One keystroke of the search field: the whole tree for a substring
 // (range 0) or a glob (range 1). Budget: 200 ms for 1,000,000 nodes.
 void BM_NameSearch(benchmark::State &state) {
-  const tarnwick::DiskTreeArena tree = homeLikeTree(1'000'000);
+  const tarnwick::DiskTreeArena tree = quillane::bench::homeLikeTree(1'000'000);
   const tarnwick::NameSearch search(state.range(0) == 0 ? "ULE.p" : "*.TAR.?z");
   std::size_t found = 0;
   for (auto _ : state)
@@ -164,7 +123,7 @@ BENCHMARK(BM_NameSearch)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 // The folder removed is the one whose subtree is nearest range(0) nodes (0:
 // the root's largest folder).
 void BM_PublishAfterRemoval(benchmark::State &state) {
-  const tarnwick::DiskTreeArena tree = homeLikeTree(1'000'000);
+  const tarnwick::DiskTreeArena tree = quillane::bench::homeLikeTree(1'000'000);
   tarnwick::NodeID folder = tree.children(tarnwick::DiskTreeArena::rootID).front().id;
   if (const std::int64_t target = state.range(0); target > 0) {
     std::int64_t best = -1;
@@ -231,7 +190,7 @@ BENCHMARK(BM_ScanTenThousandEntries)->Unit(benchmark::kMillisecond)->UseRealTime
 // up to date. Arg 0: the splice alone. The folder replaced is the
 // million-node tree's one nearest 10,000 nodes.
 void BM_RescanFolderInMillionNodes(benchmark::State &state) {
-  const tarnwick::DiskTreeArena tree = homeLikeTree(1'000'000);
+  const tarnwick::DiskTreeArena tree = quillane::bench::homeLikeTree(1'000'000);
   tarnwick::NodeID folder = 0;
   std::int64_t best = -1;
   for (tarnwick::NodeID id = 1; id < tarnwick::NodeID(tree.nodeCount()); ++id) {
