@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSettings>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -126,6 +127,21 @@ void MainWindow::buildMenus() {
     if (auto *dashboard = root_->dashboard())
       dashboard->sidebar()->setVisible(shown);
   });
+  // The list beside the treemap, remembered across runs; the explorer is
+  // made with the first result, so it is told again whenever a tree comes.
+  showList_ = view->addAction(QStringLiteral("Show List"));
+  showList_->setCheckable(true);
+  showList_->setChecked(QSettings().value(QStringLiteral("view/showList"), false).toBool());
+  showList_->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_L));
+  const auto applyList = [this] {
+    if (auto *dashboard = root_->dashboard())
+      dashboard->setListVisible(showList_->isChecked());
+  };
+  connect(showList_, &QAction::toggled, this, [applyList](bool shown) {
+    QSettings().setValue(QStringLiteral("view/showList"), shown);
+    applyList();
+  });
+  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, applyList);
   view->addSeparator();
   // The usual keys of file browsers for going up a level.
   back_ = view->addAction(SymbolIcons::icon("chevron.left"), QStringLiteral("Back to Enclosing Folder"), this, [this] {

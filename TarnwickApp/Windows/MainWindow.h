@@ -58,6 +58,8 @@ public:
   QAction *cleanCachesAction() const { return cleanCaches_; }
   QAction *showTrashAction() const { return showTrash_; }
   QAction *backAction() const { return back_; }
+  /// View ▸ Show List: the tree list beside the treemap.
+  QAction *showListAction() const { return showList_; }
 
   /// Opens (or raises) the cache review window, showing one category or all.
   CacheCleanupWindow *showCacheCleanup(std::optional<tarnwick::CleanableCategory> category);
@@ -109,6 +111,7 @@ private:
   QAction *cleanCaches_ = nullptr;
   QAction *showTrash_ = nullptr;
   QAction *back_ = nullptr;
+  QAction *showList_ = nullptr;
 };
 
 } // namespace quillane
