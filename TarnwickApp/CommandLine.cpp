@@ -35,6 +35,7 @@ constexpr const char *usageText =
     "           with PATH, start scanning it at once.\n"
     "\n"
     "Usage: quillane scan [PATH] [--top N] [--json FILE|-] [--concurrency N] [--file-manager] [--quiet]\n"
+    "                     [-x] [--exclude GLOB]... [--exclude-from FILE] [--include-remote]\n"
     "\n"
     "  scan     Scan PATH (default: your home folder) and print its size and largest items.\n"
     "           --top N          how many of the largest direct children to list (default 10)\n"
@@ -42,14 +43,23 @@ constexpr const char *usageText =
     "           --concurrency N  directories read at once, 1 to 32 (default 8)\n"
     "           --file-manager   use the slower portable directory listing\n"
     "           --quiet          no live progress line\n"
+    "           -x, --one-file-system  do not enter mount points below PATH\n"
+    "           --exclude GLOB   leave out entries whose name (GLOB without '/') or path below PATH\n"
+    "                            (GLOB with '/', '*' not crossing '/') matches; a trailing '/' means\n"
+    "                            folders only; repeatable\n"
+    "           --exclude-from FILE  the same, one GLOB a line ('#' comments and blank lines skipped)\n"
+    "           --include-remote     also enter network file systems (nfs, cifs, sshfs, …) and\n"
+    "                            read-only images (squashfs, iso9660, …) mounted below PATH\n"
     "\n"
     "Usage: quillane treemap [PATH] [--size WxH] [--json FILE|-] [--svg FILE] [--png FILE]\n"
+    "                        [-x] [--exclude GLOB]... [--exclude-from FILE] [--include-remote]\n"
     "\n"
     "  treemap  Scan PATH (default: your home folder) and lay its contents out as a treemap.\n"
     "           --size WxH       canvas size in points (default 1200x800)\n"
     "           --json FILE|-    the tiles as JSON (frames, shares, colours)\n"
     "           --svg FILE       the treemap as an SVG drawing\n"
     "           --png FILE       the treemap as a PNG image (no display needed)\n"
+    "           -x, --exclude, --exclude-from, --include-remote  what the scan leaves out, as for scan\n"
     "\n"
     "Usage: quillane caches [--json]\n"
     "       quillane caches --clean [--category TITLE] [--yes]\n"
@@ -124,14 +134,17 @@ int dispatch(int argc, char **argv) {
     const tarnwick::Result<ScanOptions> options = parseScanOptions(arguments.subspan(1));
     if (!options)
       return usageError(options.failure().message());
-    const tarnwick::FastBulkScanner scanner(options->concurrency, options->fileManager);
+    tarnwick::FastBulkScanner scanner(options->concurrency, options->fileManager);
+    scanner.setScope(options->scope);
     return runScanCommand(*options, scanner, user);
   }
   if (command == "treemap") {
     const tarnwick::Result<TreemapOptions> options = parseTreemapOptions(arguments.subspan(1));
     if (!options)
       return usageError(options.failure().message());
-    return runTreemapCommand(*options, tarnwick::FastBulkScanner(), user);
+    tarnwick::FastBulkScanner scanner;
+    scanner.setScope(options->scope);
+    return runTreemapCommand(*options, scanner, user);
   }
   if (command == "window") {
     if (arguments.size() > 2)

@@ -9,15 +9,19 @@
 #include "TarnwickApp/Commands/TextFormat.h"
 #include "TarnwickCore/Support/UserEnvironment.h"
 #include "TarnwickCore/Support/ByteCountFormat.h"
+#include "TarnwickCore/Support/ScopeExit.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <unistd.h>
+#include <vector>
 
 namespace quillane {
 namespace {
@@ -28,6 +32,28 @@ using tarnwick::Result;
 
 // Unreadable folders the summary names before it only counts the rest.
 constexpr std::size_t unreadableShown = 10;
+
+// The patterns of an exclude file, one a line.
+Result<std::vector<std::string>> readExcludeFile(const std::string &path) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "re"), &std::fclose);
+  if (!file)
+    return Failure::fromErrno("read the exclude file", path);
+  std::vector<std::string> patterns;
+  char *line = nullptr;
+  std::size_t capacity = 0;
+  const tarnwick::ScopeExit freeLine([&line] { std::free(line); });
+  for (ssize_t length; (length = ::getline(&line, &capacity, file.get())) >= 0;) {
+    std::string_view pattern(line, static_cast<std::size_t>(length));
+    while (pattern.ends_with('\n') || pattern.ends_with('\r'))
+      pattern.remove_suffix(1);
+    if (pattern.find_first_not_of(" \t") == std::string_view::npos || pattern.starts_with('#'))
+      continue;
+    patterns.emplace_back(pattern);
+  }
+  if (std::ferror(file.get()))
+    return Failure::fromErrno("read the exclude file", path);
+  return patterns;
+}
 
 std::optional<int> parseCount(std::string_view text, int minimum, int maximum) {
   int value = 0;
@@ -49,6 +75,25 @@ void printUnreadable(const tarnwick::ScanReport &report) {
     std::printf("  and %s more\n", groupDigits(more).c_str());
 }
 
+// The first mount points left out, each with its type and why.
+void printSkippedMounts(const tarnwick::ScanReport &report) {
+  if (report.skippedMounts.empty())
+    return;
+  using Reason = tarnwick::ScanReport::SkippedMount::Reason;
+  std::printf("\nMount points not entered:\n");
+  const std::size_t shown = std::min(report.skippedMounts.size(), unreadableShown);
+  for (std::size_t i = 0; i < shown; ++i) {
+    const tarnwick::ScanReport::SkippedMount &mount = report.skippedMounts[i];
+    const char *why = mount.reason == Reason::remote  ? "network file system; --include-remote enters it"
+                      : mount.reason == Reason::image ? "read-only image; --include-remote enters it"
+                                                      : "another file system";
+    const std::string type = mount.fileSystemType.empty() ? std::string("unknown type") : mount.fileSystemType;
+    std::printf("  %s (%s, %s)\n", printableText(mount.path).c_str(), printableText(type).c_str(), why);
+  }
+  if (auto more = report.skippedMountCount - static_cast<std::int64_t>(shown); more > 0)
+    std::printf("  and %s more\n", groupDigits(more).c_str());
+}
+
 void printSummary(const DiskTreeArena &arena, int top) {
   const tarnwick::ScanReport &report = arena.scanReport();
   auto root = arena.rootNode();
@@ -61,8 +106,11 @@ void printSummary(const DiskTreeArena &arena, int top) {
   std::printf("Skipped symlinks:  %s\n", groupDigits(report.skippedSymlinkCount).c_str());
   std::printf("Dataless:          %s\n", groupDigits(report.skippedDatalessCount).c_str());
   std::printf("Inaccessible:      %s\n", groupDigits(report.unreadableFolderCount).c_str());
+  std::printf("Excluded:          %s\n", groupDigits(report.excludedCount).c_str());
+  std::printf("Skipped mounts:    %s\n", groupDigits(report.skippedMountCount).c_str());
   std::printf("Duration:          %.3f s\n", report.durationSeconds);
   printUnreadable(report);
+  printSkippedMounts(report);
   if (top <= 0 || root->childIDs.empty())
     return;
   std::printf("\nLargest items:\n");
@@ -138,6 +186,33 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
 
 } // namespace
 
+std::optional<Result<void>> takeScopeOption(ArgumentCursor &cursor, tarnwick::ScanScope &scope) {
+  const std::string_view argument = cursor.current();
+  if ((argument == "-x" || argument == "--one-file-system") && !cursor.hasInlineValue()) {
+    scope.oneFileSystem = true;
+  } else if (argument == "--include-remote" && !cursor.hasInlineValue()) {
+    scope.includeRemote = true;
+  } else if (argument == "--exclude" || argument == "--exclude-from") {
+    Result<std::string_view> text = cursor.value();
+    if (!text)
+      return Result<void>(text.failure());
+    if (text->empty())
+      return Result<void>(Failure::because(std::string(argument) + " needs " +
+                                           (argument == "--exclude" ? "a pattern" : "a file name")));
+    if (argument == "--exclude") {
+      scope.excludes.emplace_back(*text);
+    } else {
+      Result<std::vector<std::string>> patterns = readExcludeFile(std::string(*text));
+      if (!patterns)
+        return Result<void>(patterns.failure());
+      scope.excludes.insert(scope.excludes.end(), patterns->begin(), patterns->end());
+    }
+  } else {
+    return std::nullopt;
+  }
+  return Result<void>();
+}
+
 Result<ScanOptions> parseScanOptions(std::span<char *const> arguments) {
   ScanOptions options;
   ArgumentCursor cursor(arguments);
@@ -164,6 +239,9 @@ Result<ScanOptions> parseScanOptions(std::span<char *const> arguments) {
       options.fileManager = true;
     } else if (argument == "--quiet" && !cursor.hasInlineValue()) {
       options.quiet = true;
+    } else if (std::optional<Result<void>> scope = takeScopeOption(cursor, options.scope)) {
+      if (!*scope)
+        return scope->failure();
     } else if (cursor.isOption()) {
       return Failure::because("unknown option " + std::string(argument));
     } else if (Result<void> taken = cursor.takePath(options.path, "scanned"); !taken) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickCore/Scan/ScanScope.h"
 #include "TarnwickCore/Support/Result.h"
 
 #include <optional>
@@ -13,6 +14,8 @@ struct UserEnvironment;
 
 namespace quillane {
 
+class ArgumentCursor;
+
 /// Options of `quillane scan`.
 struct ScanOptions {
   std::string path; // empty: the home folder
@@ -22,7 +25,16 @@ struct ScanOptions {
   int concurrency = 8;
   bool fileManager = false;
   bool quiet = false;
+  tarnwick::ScanScope scope;
 };
+
+/// Takes the current argument of `cursor` into `scope` when it is a scope
+/// option (-x/--one-file-system, --exclude GLOB, --exclude-from FILE,
+/// --include-remote): nothing when it is not one, else whether it was
+/// well formed. An exclude file holds one pattern a line; blank lines and
+/// lines starting with '#' are skipped. A file that cannot be read is a
+/// failure naming it and why.
+std::optional<tarnwick::Result<void>> takeScopeOption(ArgumentCursor &cursor, tarnwick::ScanScope &scope);
 
 /// Parses the arguments after "scan"; the failure says what is wrong with them.
 tarnwick::Result<ScanOptions> parseScanOptions(std::span<char *const> arguments);

@@ -4,6 +4,7 @@
 #include "TarnwickApp/Commands/AtomicOutputFile.h"
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
+#include "TarnwickApp/Commands/ScanCommand.h"
 #include "TarnwickApp/Commands/ScanRunner.h"
 #include "TarnwickApp/Commands/TextFormat.h"
 #include "TarnwickApp/Commands/TreemapExport.h"
@@ -164,6 +165,9 @@ Result<TreemapOptions> parseTreemapOptions(std::span<char *const> arguments) {
       } else {
         return Failure::because("--size needs WIDTHxHEIGHT in whole points from 1 to 16384, such as 1200x800");
       }
+    } else if (std::optional<Result<void>> scope = takeScopeOption(cursor, options.scope)) {
+      if (!*scope)
+        return scope->failure();
     } else if (cursor.isOption()) {
       return Failure::because("unknown option " + std::string(argument));
     } else if (Result<void> taken = cursor.takePath(options.path, "laid out"); !taken) {

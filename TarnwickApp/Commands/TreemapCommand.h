@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickCore/Scan/ScanScope.h"
 #include "TarnwickCore/Support/Result.h"
 #include "TarnwickUI/CanvasGeometry.h"
 
@@ -21,6 +22,8 @@ struct TreemapOptions {
   std::optional<std::string> jsonDestination;
   std::optional<std::string> svgDestination;
   std::optional<std::string> pngDestination;
+  /// What the scan leaves out: the scope options of `quillane scan`.
+  tarnwick::ScanScope scope;
 };
 
 /// Parses the arguments after "treemap"; the failure says what is wrong with

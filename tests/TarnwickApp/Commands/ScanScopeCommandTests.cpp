@@ -1,0 +1,97 @@
+// `quillane scan` with a scope: exclude options against `du --exclude`,
+// their usage errors, and the summary of the mount points left out.
+#include "TarnwickApp/Commands/QuillaneProcess.h"
+#include "TestSupport/ScopedMount.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace quillane::test {
+namespace {
+
+TEST(ScanScopeCommand, BadScopeOptionsAreUsageErrors) {
+  struct Case {
+    const char *arguments; // run in a scratch folder holding tree/
+    const char *stderrHas;
+  };
+  const Case cases[] = {
+      {"scan tree --exclude-from missing.txt", "cannot read the exclude file missing.txt: No such file"},
+      {"scan tree --exclude-from tree", "cannot read the exclude file tree: Is a directory"},
+      {"scan tree --exclude-from=", "--exclude-from needs a file name"},
+      {"scan tree --exclude ''", "--exclude needs a pattern"},
+      {"scan tree --exclude", "needs a value"},
+      {"scan tree -x=1", "unknown option -x=1"},
+      {"scan tree --include-remote=yes", "unknown option --include-remote"},
+      {"treemap tree --json - --exclude-from missing.txt", "cannot read the exclude file missing.txt"},
+  };
+  TempTree scratch;
+  scratch.writeFile("tree/file", 100);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const QuillaneRun run = runQuillane(scratch.root(), c.arguments);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Usage:"), std::string::npos);
+  }
+}
+
+TEST(ScanScopeCommand, ExcludesAgreeWithDuExclude) {
+  TempTree scratch;
+  for (const char *file : {"tree/a.o", "tree/a.c", "tree/src/b.o", "tree/src/c.c", "tree/node_modules/m/i.js",
+                           "tree/web/node_modules/n.js", "tree/.git/objects/x"})
+    scratch.writeFile(file, 9000);
+  const std::string list = scratch.path("excludes");
+  {
+    std::FILE *file = std::fopen(list.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("# build products\n\n*.o\r\n   \nnode_modules\n", file);
+    std::fclose(file);
+  }
+  const QuillaneRun run = runQuillane(scratch.root(), "scan tree --exclude-from excludes --exclude .git --quiet");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string du = runCommand("du -s -B1 --exclude='*.o' --exclude=node_modules --exclude=.git " +
+                                    shellQuote(scratch.path("tree")));
+  EXPECT_EQ(summaryNumber(run.out, "Total size"), std::stoll(du)) << run.out;
+  EXPECT_EQ(summaryNumber(run.out, "Excluded"), 5) << run.out; // a.o, src/b.o, both node_modules, .git
+  EXPECT_EQ(summaryNumber(run.out, "Files"), 2) << run.out;
+}
+
+TEST(ScanScopeCommand, TreemapLeavesOutWhatItsExcludesMatch) {
+  TempTree scratch;
+  scratch.writeFile("tree/big.iso", 200'000);
+  scratch.writeFile("tree/small", 20'000);
+  for (const char *arguments : {"treemap tree --json -", "treemap tree --json - --exclude '*.iso'"}) {
+    SCOPED_TRACE(arguments);
+    const QuillaneRun run = runQuillane(scratch.root(), arguments);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const bool excluded = std::string_view(arguments).find("--exclude") != std::string_view::npos;
+    EXPECT_EQ(run.out.find("big.iso") == std::string::npos, excluded) << run.out;
+    EXPECT_NE(run.out.find("small"), std::string::npos);
+  }
+}
+
+TEST(ScanScopeCommand, OneFileSystemListsTheMountPointsItLeftOut) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "mounting needs root";
+  TempTree scratch;
+  scratch.writeFile("tree/file", 100);
+  scratch.makeDirectory("tree/ram");
+  const ScopedMount ram = ScopedMount::tmpfs(scratch.path("tree/ram"));
+  if (!ram.mounted())
+    GTEST_SKIP() << "this system refuses test mounts";
+  scratch.writeFile("tree/ram/inside", 100);
+  const QuillaneRun entered = runQuillane(scratch.root(), "scan tree --quiet");
+  EXPECT_EQ(summaryNumber(entered.out, "Files"), 2) << entered.out;
+  EXPECT_EQ(summaryNumber(entered.out, "Skipped mounts"), 0) << entered.out;
+  const QuillaneRun run = runQuillane(scratch.root(), "scan tree -x --quiet");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(summaryNumber(run.out, "Files"), 1) << run.out;
+  EXPECT_EQ(summaryNumber(run.out, "Skipped mounts"), 1) << run.out;
+  EXPECT_NE(run.out.find("Mount points not entered:\n  " + scratch.path("tree/ram") + " (tmpfs, another file system)"),
+            std::string::npos)
+      << run.out;
+}
+
+} // namespace
+} // namespace quillane::test
