@@ -1,6 +1,7 @@
 #include "TarnwickApp/TarnwickApp.h"
 
 #include "TarnwickApp/Windows/MainWindow.h"
+#include "TarnwickApp/Windows/PreferencesView.h"
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickUI/SymbolIcons.h"
@@ -26,13 +27,22 @@ struct TarnwickApp::State {
   State(int &argc, char **argv, const tarnwick::UserEnvironment &user)
       : application((prepare(), argc), argv), themed(applyTheme(application)), access(user),
         engine(tarnwick::SafeCleaningEngine::forUser(user)),
-        coordinator(std::make_shared<const tarnwick::FastBulkScanner>(), engine),
+        coordinator(scanWithSavedScope, engine),
         window(coordinator, [this] { return access.checkStatus(); }, QString::fromStdString(user.homeDirectory),
                engine) {
     // The Trash as the environment places it ($XDG_DATA_HOME), which the
     // window cannot tell from the home folder alone.
     window.setTrashCatalogue(tarnwick::TrashCatalogue(tarnwick::FreedesktopTrash(user)));
     coordinator.setTrashCatalogue(std::make_shared<const tarnwick::TrashCatalogue>(tarnwick::FreedesktopTrash(user)));
+  }
+
+  /// Every scan of the window leaves out what the Settings say, as they
+  /// are when it starts.
+  static tarnwick::DiskTreeArena scanWithSavedScope(const std::string &root, tarnwick::ProgressHandler progress,
+                                                    std::stop_token stop) {
+    tarnwick::FastBulkScanner scanner;
+    scanner.setScope(PreferencesView::savedScanScope());
+    return scanner.scan(root, std::move(progress), std::move(stop));
   }
 
   /// Before the QApplication exists.

@@ -3,10 +3,13 @@
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/WidgetStyle.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -14,6 +17,10 @@ namespace quillane {
 namespace {
 
 using namespace tarnwick::WidgetStyle;
+
+const QString oneFileSystemKey = QStringLiteral("scan/oneFileSystem");
+const QString includeRemoteKey = QStringLiteral("scan/includeRemote");
+const QString excludesKey = QStringLiteral("scan/excludes");
 
 // Settings texts wrap: the window has a fixed width.
 QLabel *wrappedLabel(const QString &text, const QFont &font, const QColor &colour, QWidget *parent) {
@@ -73,7 +80,59 @@ PreferencesView::PreferencesView(StatusProbe probe, QWidget *parent)
   }
   layout->addWidget(list_, 1);
   tabs_->addTab(page, tarnwick::SymbolIcons::icon("lock.shield.fill"), QStringLiteral("Full Disk Access"));
+  tabs_->addTab(makeScanningPage(), QStringLiteral("Scanning"));
   refreshStatus();
+}
+
+QWidget *PreferencesView::makeScanningPage() {
+  const tarnwick::ScanScope saved = savedScanScope();
+  auto *page = new QWidget(tabs_);
+  auto *layout = new QVBoxLayout(page);
+  layout->setContentsMargins(20, 20, 20, 20);
+  layout->setSpacing(10);
+  oneFileSystem_ = new QCheckBox(QStringLiteral("Stay on one file system"), page);
+  oneFileSystem_->setChecked(saved.oneFileSystem);
+  layout->addWidget(oneFileSystem_);
+  includeRemote_ = new QCheckBox(QStringLiteral("Include network file systems and disk images"), page);
+  includeRemote_->setChecked(saved.includeRemote);
+  layout->addWidget(includeRemote_);
+  layout->addWidget(wrappedLabel(QStringLiteral("Exclude, one pattern a line: a name (*.o, node_modules) or a path "
+                                                "below the scanned folder (src/*/build); a trailing / means "
+                                                "folders only; lines starting with # are comments."),
+                                 textFont(11), secondaryText(), page));
+  excludes_ = new QPlainTextEdit(page);
+  QStringList lines;
+  for (const std::string &pattern : saved.excludes)
+    lines.append(QString::fromStdString(pattern));
+  excludes_->setPlainText(lines.join(QLatin1Char('\n')));
+  layout->addWidget(excludes_, 1);
+  connect(oneFileSystem_, &QCheckBox::toggled, this, &PreferencesView::saveScanScope);
+  connect(includeRemote_, &QCheckBox::toggled, this, &PreferencesView::saveScanScope);
+  connect(excludes_, &QPlainTextEdit::textChanged, this, &PreferencesView::saveScanScope);
+  return page;
+}
+
+void PreferencesView::saveScanScope() const {
+  QStringList patterns;
+  for (const QString &line : excludes_->toPlainText().split(QLatin1Char('\n')))
+    if (!line.trimmed().isEmpty())
+      patterns.append(line);
+  QSettings settings;
+  settings.setValue(oneFileSystemKey, oneFileSystem_->isChecked());
+  settings.setValue(includeRemoteKey, includeRemote_->isChecked());
+  settings.setValue(excludesKey, patterns);
+}
+
+tarnwick::ScanScope PreferencesView::savedScanScope() {
+  // QSettings is reentrant: an instance of its own on each calling thread.
+  const QSettings settings;
+  tarnwick::ScanScope scope;
+  scope.oneFileSystem = settings.value(oneFileSystemKey, false).toBool();
+  scope.includeRemote = settings.value(includeRemoteKey, false).toBool();
+  for (const QString &pattern : settings.value(excludesKey).toStringList())
+    if (!pattern.startsWith(QLatin1Char('#'))) // a comment, as in an exclude file
+      scope.excludes.push_back(pattern.toStdString());
+  return scope;
 }
 
 void PreferencesView::refreshStatus() {

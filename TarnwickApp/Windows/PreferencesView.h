@@ -1,19 +1,25 @@
 #pragma once
 
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
+#include "TarnwickCore/Scan/ScanScope.h"
 
 #include <QWidget>
 
 #include <functional>
 
+class QCheckBox;
 class QLabel;
 class QListWidget;
+class QPlainTextEdit;
 class QTabWidget;
 
 namespace quillane {
 
-/// The Settings window's content: one "Full Disk Access" tab with the
-/// current status and the list of locations Quillane reads, and why.
+/// The Settings window's content: a "Full Disk Access" tab with the
+/// current status and the list of locations Quillane reads, and why; a
+/// "Scanning" tab with what the window's scans leave out (stay on one file
+/// system, network file systems and images, exclude patterns one a line),
+/// saved in QSettings as soon as it changes.
 ///
 /// Threads: GUI thread only.
 class PreferencesView : public QWidget {
@@ -30,11 +36,24 @@ public:
   int transparencyRowCount() const;
   QTabWidget *tabs() const { return tabs_; }
 
+  /// The scope the Scanning tab saved (the defaults when nothing was):
+  /// what every scan of the window leaves out. Safe from any thread.
+  static tarnwick::ScanScope savedScanScope();
+  QCheckBox *oneFileSystemBox() const { return oneFileSystem_; }
+  QCheckBox *includeRemoteBox() const { return includeRemote_; }
+  QPlainTextEdit *excludesEditor() const { return excludes_; }
+
 private:
+  QWidget *makeScanningPage();
+  void saveScanScope() const;
+
   StatusProbe probe_;
   QTabWidget *tabs_;
   QLabel *status_;
   QListWidget *list_;
+  QCheckBox *oneFileSystem_ = nullptr;
+  QCheckBox *includeRemote_ = nullptr;
+  QPlainTextEdit *excludes_ = nullptr;
 };
 
 } // namespace quillane
