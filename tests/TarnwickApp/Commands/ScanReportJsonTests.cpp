@@ -1,0 +1,49 @@
+// The scan report document: read back as JSON and checked against du and
+// find on the same tree, names that are not UTF-8 included.
+#include "TarnwickApp/Commands/ScanReportJson.h"
+
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+
+namespace quillane {
+namespace {
+
+using namespace quillane::test;
+
+TEST(ScanReportJsonTest, SummaryLargestFilesAndTypesAgreeWithDuAndFind) {
+  TempTree tree;
+  tree.writeFile("video/film.mkv", 700'000);
+  tree.writeFile("video/trailer.MKV", 70'000);
+  tree.writeFile("notes", 7'000);
+  tree.writeFile("odd\xff name.txt", 170'000);
+  const tarnwick::DiskTreeArena arena = tarnwick::FastBulkScanner().scan(tree.root());
+  std::ostringstream out;
+  ASSERT_TRUE(writeScanReportJson(arena, 2, out));
+  const nlohmann::json report = nlohmann::json::parse(out.str());
+
+  EXPECT_EQ(report["schema"], "quillane-scan-report");
+  EXPECT_EQ(report["version"], 1);
+  EXPECT_EQ(report["summary"]["bytes"], duBytes(tree.root()));
+  EXPECT_EQ(report["summary"]["files"], 4);
+  ASSERT_EQ(report["largest_files"].size(), 2u);
+  EXPECT_EQ(report["largest_files"][0]["path"], tree.path("video/film.mkv"));
+  EXPECT_EQ(report["largest_files"][1]["path"], tree.root() + "/odd\xef\xbf\xbd name.txt");
+  EXPECT_EQ(report["largest_files"][0]["bytes"], duBytes(tree.path("video/film.mkv")));
+  std::int64_t typed = 0;
+  for (const auto &type : report["file_types"])
+    typed += type["bytes"].get<std::int64_t>();
+  // Every file has a type or none; only the folders' own blocks are left.
+  const std::int64_t fileBytes = std::stoll(runCommand("find " + shellQuote(tree.root()) +
+                                                       " -type f -printf '%b\\n' | awk '{s+=$1} END {print s*512}'"));
+  EXPECT_EQ(typed, fileBytes);
+  EXPECT_EQ(report["file_types"][0]["type"], "mkv");
+  EXPECT_EQ(report["file_types"][0]["files"], 2);
+}
+
+} // namespace
+} // namespace quillane
