@@ -5,6 +5,7 @@
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
 #include "TarnwickApp/Commands/NcduJsonWriter.h"
+#include "TarnwickApp/Commands/ScanReportJson.h"
 #include "TarnwickApp/Commands/ScanRunner.h"
 #include "TarnwickApp/Commands/TextFormat.h"
 #include "TarnwickCore/Support/UserEnvironment.h"
@@ -12,6 +13,7 @@
 #include "TarnwickCore/Support/ScopeExit.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <charconv>
@@ -132,27 +134,36 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
   // between would otherwise kill the process and leave the file behind.
   std::stop_source stop;
   InterruptWatcher interrupts(stop);
-  // Open the output first, so a bad destination fails before a long scan.
-  std::optional<AtomicOutputFile> json;
-  if (options.jsonDestination) {
-    Result<AtomicOutputFile> opened = AtomicOutputFile::open(*options.jsonDestination);
+  // Open the outputs first, so a bad destination fails before a long scan.
+  std::optional<AtomicOutputFile> json, reportJson;
+  for (auto [destination, output] : {std::pair{&options.jsonDestination, &json},
+                                     std::pair{&options.reportDestination, &reportJson}}) {
+    if (!*destination)
+      continue;
+    Result<AtomicOutputFile> opened = AtomicOutputFile::open(**destination);
     if (!opened) {
       std::fprintf(stderr, "quillane: %s\n", printableText(opened.failure().message()).c_str());
       return 1;
     }
-    json.emplace(std::move(*opened));
-    interrupts.setCleanup([temporary = json->temporaryPath()] {
+    output->emplace(std::move(*opened));
+  }
+  interrupts.setCleanup([temporaries = std::array{json ? json->temporaryPath() : std::string(),
+                                                  reportJson ? reportJson->temporaryPath() : std::string()}] {
+    for (const std::string &temporary : temporaries)
       if (!temporary.empty())
         ::unlink(temporary.c_str());
-    });
-  }
+  });
   ScanOutcome scanned = runScan(path, scanner, !options.quiet, stop.get_token());
   if (!scanned.arena)
     return scanned.failureStatus;
   const DiskTreeArena &arena = *scanned.arena;
 
-  if (!(json && json->writesToStandardOutput()))
+  if (!(json && json->writesToStandardOutput()) && !(reportJson && reportJson->writesToStandardOutput())) {
     printSummary(arena, options.top);
+    printLargestFiles(arena, static_cast<std::size_t>(options.largest));
+    if (options.types)
+      printFileTypes(arena);
+  }
   int status = 0;
   const tarnwick::ScanReport &report = arena.scanReport();
   if (!report.rootReadable) {
@@ -161,6 +172,16 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
         report.unreadablePaths.empty() ? "not readable" : report.unreadablePaths.front().explanation();
     std::fprintf(stderr, "quillane: cannot read %s: %s\n", printableText(arena.rootPath()).c_str(), why.c_str());
     status = 1;
+  }
+  if (reportJson) {
+    const bool written = writeScanReportJson(arena, static_cast<std::size_t>(options.largest ? options.largest : 100),
+                                             reportJson->stream());
+    Result<void> committed =
+        written ? reportJson->commit() : Result<void>(Failure::fromErrno("write", *options.reportDestination));
+    if (!committed) {
+      std::fprintf(stderr, "quillane: %s\n", printableText(committed.failure().message()).c_str());
+      status = 1;
+    }
   }
   if (json) {
     bool written = writeNcduJson(arena, json->stream());
@@ -218,23 +239,25 @@ Result<ScanOptions> parseScanOptions(std::span<char *const> arguments) {
   ArgumentCursor cursor(arguments);
   while (cursor.next()) {
     std::string_view argument = cursor.current();
-    if (argument == "--top" || argument == "--concurrency") {
+    if (argument == "--top" || argument == "--concurrency" || argument == "--largest") {
       Result<std::string_view> text = cursor.value();
       if (!text)
         return text.failure();
-      bool isTop = argument == "--top";
-      auto count = isTop ? parseCount(*text, 0, 1'000'000) : parseCount(*text, 1, 32);
+      const bool isConcurrency = argument == "--concurrency";
+      auto count = isConcurrency ? parseCount(*text, 1, 32) : parseCount(*text, 0, 1'000'000);
       if (!count)
-        return Failure::because(isTop ? "--top needs a whole number from 0"
-                                      : "--concurrency needs a whole number from 1 to 32");
-      (isTop ? options.top : options.concurrency) = *count;
-    } else if (argument == "--json") {
+        return Failure::because(std::string(argument) + (isConcurrency ? " needs a whole number from 1 to 32"
+                                                                       : " needs a whole number from 0 to 1000000"));
+      (argument == "--top" ? options.top : isConcurrency ? options.concurrency : options.largest) = *count;
+    } else if (argument == "--json" || argument == "--report-json") {
       Result<std::string_view> text = cursor.value();
       if (!text)
         return text.failure();
       if (text->empty())
-        return Failure::because("--json needs a file name, or - for standard output");
-      options.jsonDestination = std::string(*text);
+        return Failure::because(std::string(argument) + " needs a file name, or - for standard output");
+      (argument == "--json" ? options.jsonDestination : options.reportDestination) = std::string(*text);
+    } else if (argument == "--types" && !cursor.hasInlineValue()) {
+      options.types = true;
     } else if (argument == "--file-manager" && !cursor.hasInlineValue()) {
       options.fileManager = true;
     } else if (argument == "--quiet" && !cursor.hasInlineValue()) {
@@ -248,6 +271,8 @@ Result<ScanOptions> parseScanOptions(std::span<char *const> arguments) {
       return taken.failure();
     }
   }
+  if (options.jsonDestination == "-" && options.reportDestination == "-")
+    return Failure::because("--json and --report-json cannot both write to standard output");
   return options;
 }
 

@@ -21,6 +21,12 @@ struct ScanOptions {
   std::string path; // empty: the home folder
   int top = 10;
   std::optional<std::string> jsonDestination;
+  /// --largest N: list the N largest files below the summary (0: none).
+  int largest = 0;
+  /// --types: list the usage by file type below the summary.
+  bool types = false;
+  /// --report-json FILE|-: the summary, largest files and types as JSON.
+  std::optional<std::string> reportDestination;
   // How the caller builds the scanner.
   int concurrency = 8;
   bool fileManager = false;

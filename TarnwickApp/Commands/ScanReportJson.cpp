@@ -62,7 +62,7 @@ Json summaryOf(const DiskTreeArena &arena) {
 
 } // namespace
 
-bool writeScanReportJson(const DiskTreeArena &arena, std::size_t largest, std::ostream &out) {
+bool writeScanReportJson(const DiskTreeArena &arena, std::size_t largest, std::FILE *out) {
   if (arena.nodeCount() == 0)
     return false;
   Json document = {{"schema", "quillane-scan-report"}, {"version", 1}};
@@ -78,9 +78,8 @@ bool writeScanReportJson(const DiskTreeArena &arena, std::size_t largest, std::o
   for (const tarnwick::FileTypeUsage &usage : tarnwick::fileTypeUsage(arena, DiskTreeArena::rootID))
     types.push_back({{"type", usage.type}, {"bytes", usage.allocatedSize}, {"files", usage.fileCount}});
   document["file_types"] = std::move(types);
-  out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
-  out.flush();
-  return static_cast<bool>(out);
+  const std::string text = document.dump(2, ' ', false, Json::error_handler_t::replace) + '\n';
+  return std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;
 }
 
 void printLargestFiles(const DiskTreeArena &arena, std::size_t count) {

@@ -3,7 +3,7 @@
 #include "TarnwickCore/Tree/DiskTreeArena.h"
 
 #include <cstddef>
-#include <ostream>
+#include <cstdio>
 
 namespace quillane {
 
@@ -13,7 +13,7 @@ namespace quillane {
 /// in the README). Text that is not UTF-8 (a path, a type) is written with
 /// U+FFFD in place of each byte that cannot be decoded. Returns whether the
 /// stream took everything.
-bool writeScanReportJson(const tarnwick::DiskTreeArena &arena, std::size_t largest, std::ostream &out);
+bool writeScanReportJson(const tarnwick::DiskTreeArena &arena, std::size_t largest, std::FILE *out);
 
 /// Prints, below the summary, the `count` largest files of the tree with
 /// their sizes and paths.

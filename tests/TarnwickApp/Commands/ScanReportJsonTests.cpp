@@ -3,12 +3,14 @@
 #include "TarnwickApp/Commands/ScanReportJson.h"
 
 #include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "QuillaneProcess.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <sstream>
+#include <cstdio>
+#include <cstdlib>
 
 namespace quillane {
 namespace {
@@ -22,9 +24,13 @@ TEST(ScanReportJsonTest, SummaryLargestFilesAndTypesAgreeWithDuAndFind) {
   tree.writeFile("notes", 7'000);
   tree.writeFile("odd\xff name.txt", 170'000);
   const tarnwick::DiskTreeArena arena = tarnwick::FastBulkScanner().scan(tree.root());
-  std::ostringstream out;
+  char *text = nullptr;
+  std::size_t length = 0;
+  std::FILE *out = ::open_memstream(&text, &length);
   ASSERT_TRUE(writeScanReportJson(arena, 2, out));
-  const nlohmann::json report = nlohmann::json::parse(out.str());
+  std::fclose(out);
+  const nlohmann::json report = nlohmann::json::parse(std::string(text, length));
+  std::free(text);
 
   EXPECT_EQ(report["schema"], "quillane-scan-report");
   EXPECT_EQ(report["version"], 1);
@@ -43,6 +49,19 @@ TEST(ScanReportJsonTest, SummaryLargestFilesAndTypesAgreeWithDuAndFind) {
   EXPECT_EQ(typed, fileBytes);
   EXPECT_EQ(report["file_types"][0]["type"], "mkv");
   EXPECT_EQ(report["file_types"][0]["files"], 2);
+}
+
+TEST(ScanReportJsonTest, TheScanCommandListsAndWritesThemOnRequest) {
+  TempTree tree;
+  tree.writeFile("big.iso", 300'000);
+  tree.writeFile("small.txt", 3'000);
+  const QuillaneRun run = runQuillane(tree.root(), "scan . --quiet --largest 1 --types --report-json report.json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Largest files:\n  "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("/big.iso\n\nFile types:"), std::string::npos) << run.out;
+  const nlohmann::json report = nlohmann::json::parse(readFile(tree.path("report.json")));
+  EXPECT_EQ(report["largest_files"].size(), 1u);
+  EXPECT_EQ(runQuillane(tree.root(), "scan . --json - --report-json -").status, 2);
 }
 
 } // namespace
