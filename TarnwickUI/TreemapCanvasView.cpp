@@ -70,6 +70,7 @@ void TreemapCanvasView::setRects(std::vector<TreemapRect> rects) {
     pendingZoom_.reset();
   }
   update();
+  emit tilesChanged();
 }
 
 void TreemapCanvasView::setSelectedNodeID(std::optional<NodeID> id) {

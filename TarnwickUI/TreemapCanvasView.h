@@ -68,6 +68,8 @@ signals:
   void rescanFolder(const tarnwick::DiskNode &node);
   /// When nothing is connected, the canvas reveals the path itself.
   void revealInFinder(const tarnwick::DiskNode &node);
+  /// New tiles were set: another folder, tree, size or filter.
+  void tilesChanged();
 
 protected:
   void paintEvent(QPaintEvent *event) override;

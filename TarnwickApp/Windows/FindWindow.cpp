@@ -29,6 +29,8 @@ FindWindow::FindWindow(QWidget *parent)
 }
 
 void FindWindow::setFolder(std::shared_ptr<const tarnwick::DiskTreeArena> arena, tarnwick::NodeID folder) {
+  if (arena == arena_ && folder == folder_)
+    return;
   // Searches cover the whole tree: only a new tree starts one again.
   if (arena != arena_)
     search_->setArena(arena);
@@ -50,6 +52,11 @@ void FindWindow::openSearch() {
   open(search_);
   search_->field()->setFocus();
   search_->field()->selectAll();
+}
+
+void FindWindow::hideEvent(QHideEvent *event) {
+  QWidget::hideEvent(event);
+  emit hidden();
 }
 
 void FindWindow::openSummary() { open(summary_); }

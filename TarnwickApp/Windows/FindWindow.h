@@ -27,19 +27,26 @@ class FindWindow : public QWidget {
 public:
   explicit FindWindow(QWidget *parent = nullptr);
 
-  /// The tree on show and its folder on show.
+  /// The tree on show and its folder on show; the same again costs nothing.
   void setFolder(std::shared_ptr<const tarnwick::DiskTreeArena> arena, tarnwick::NodeID folder);
   /// Shows and raises the window on the search tab, its field focused.
   void openSearch();
   /// Shows and raises the window on the summary tab.
   void openSummary();
 
+  /// The tree the window's choices name nodes of.
+  const std::shared_ptr<const tarnwick::DiskTreeArena> &arena() const { return arena_; }
   tarnwick::NameSearchPanel *search() const { return search_; }
   tarnwick::FolderSummaryPanel *summary() const { return summary_; }
 
 signals:
   void nodeChosen(tarnwick::NodeID id);
   void fileTypeChosen(const QString &type);
+  /// Closed or hidden: what it brought forward should go back.
+  void hidden();
+
+protected:
+  void hideEvent(QHideEvent *event) override;
 
 private:
   void open(QWidget *tab);

@@ -1,6 +1,7 @@
 #include "TarnwickApp/Windows/MainWindow.h"
 
 #include "TarnwickApp/Windows/CacheCleanupWindow.h"
+#include "TarnwickApp/Windows/FindWindow.h"
 #include "TarnwickApp/Windows/PreferencesView.h"
 #include "TarnwickApp/Windows/TrashWindow.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
@@ -9,6 +10,7 @@
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
+#include "TarnwickUI/TreemapCanvasView.h"
 #include "TarnwickUI/WidgetStyle.h"
 
 #include <QApplication>
@@ -143,6 +145,13 @@ void MainWindow::buildMenus() {
   });
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, applyList);
   view->addSeparator();
+  find_ = view->addAction(QStringLiteral("Find by Name…"), this, [this] { findWindow()->openSearch(); });
+  find_->setShortcut(QKeySequence::Find);
+  summary_ = view->addAction(QStringLiteral("Largest Files and Types…"), this,
+                             [this] { findWindow()->openSummary(); });
+  summary_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, &MainWindow::syncFindWindow);
+  view->addSeparator();
   // The usual keys of file browsers for going up a level.
   back_ = view->addAction(SymbolIcons::icon("chevron.left"), QStringLiteral("Back to Enclosing Folder"), this, [this] {
     if (auto *dashboard = root_->dashboard(); dashboard && root_->currentWidget() == dashboard)
@@ -241,6 +250,52 @@ CacheCleanupWindow *MainWindow::showCacheCleanup(std::optional<tarnwick::Cleanab
   }
   cacheWindow_->open(category);
   return cacheWindow_;
+}
+
+FindWindow *MainWindow::findWindow() {
+  if (!findWindow_) {
+    findWindow_ = new FindWindow(this);
+    connect(findWindow_, &FindWindow::nodeChosen, this, &MainWindow::revealNode);
+    connect(findWindow_, &FindWindow::fileTypeChosen, this, [this](const QString &type) {
+      if (auto *dashboard = root_->dashboard())
+        dashboard->canvas()->setHighlightedFileType(type.toStdString());
+    });
+    // Closing the window ends the highlight it chose.
+    connect(findWindow_, &FindWindow::hidden, this, [this] {
+      if (auto *dashboard = root_->dashboard())
+        dashboard->canvas()->setHighlightedFileType(std::nullopt);
+    });
+  }
+  syncFindWindow();
+  return findWindow_;
+}
+
+void MainWindow::syncFindWindow() {
+  auto *dashboard = root_->dashboard();
+  if (!findWindow_ || !dashboard)
+    return;
+  // The explorer is made with the first tree: follow its folder from then on.
+  if (followedCanvas_ != dashboard->canvas()) {
+    followedCanvas_ = dashboard->canvas();
+    connect(followedCanvas_, &tarnwick::TreemapCanvasView::tilesChanged, this, &MainWindow::syncFindWindow);
+  }
+  findWindow_->setFolder(dashboard->arena(), dashboard->currentNodeID());
+}
+
+void MainWindow::revealNode(tarnwick::NodeID id) {
+  auto *dashboard = root_->dashboard();
+  // A choice made in a tree the explorer no longer shows names nothing here.
+  if (!dashboard || !findWindow_ || findWindow_->arena() != dashboard->arena() || !dashboard->arena()->isValid(id))
+    return;
+  const tarnwick::DiskTreeArena::Record &r = dashboard->arena()->record(id);
+  if (r.isDirectory) {
+    dashboard->navigateTo(id);
+  } else {
+    dashboard->navigateTo(r.parentID);
+    dashboard->setSelectedNodeID(id);
+  }
+  raise();
+  activateWindow();
 }
 
 TrashWindow *MainWindow::showTrash() {

@@ -3,6 +3,7 @@
 #include "TarnwickApp/Windows/AppRootView.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
+#include "TarnwickCore/Tree/DiskNode.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -16,12 +17,14 @@ class QMessageBox;
 
 namespace tarnwick {
 class TarnwickAppCoordinator;
-}
+class TreemapCanvasView;
+} // namespace tarnwick
 
 namespace quillane {
 
 class CacheCleanupWindow;
 class PreferencesView;
+class FindWindow;
 class TrashWindow;
 
 /// The main window: the root view (launcher, scanning display or explorer)
@@ -58,6 +61,8 @@ public:
   QAction *cleanCachesAction() const { return cleanCaches_; }
   QAction *showTrashAction() const { return showTrash_; }
   QAction *backAction() const { return back_; }
+  QAction *findAction() const { return find_; }
+  QAction *summaryAction() const { return summary_; }
   /// View ▸ Show List: the tree list beside the treemap.
   QAction *showListAction() const { return showList_; }
 
@@ -65,6 +70,9 @@ public:
   CacheCleanupWindow *showCacheCleanup(std::optional<tarnwick::CleanableCategory> category);
   /// Opens (or raises) the Trash view, listing the Trash again.
   TrashWindow *showTrash();
+  /// The Find window (made on first use), following the explorer's tree and
+  /// folder; the caller opens it on a tab.
+  FindWindow *findWindow();
   /// The Trash the Trash view shows; by default the home folder's default
   /// one ($HOME/.local/share/Trash) and those of mounted file systems.
   /// Takes effect when the view is next created.
@@ -85,6 +93,11 @@ private:
   /// A warning over this window, not waited for.
   void showFailure(const QString &title, const QString &text);
   void refreshTitle();
+  /// Tells the Find window the explorer's tree and folder.
+  void syncFindWindow();
+  /// Shows node `id` of the explorer's tree: a folder is entered, anything
+  /// else selected in its folder.
+  void revealNode(tarnwick::NodeID id);
 
   tarnwick::TarnwickAppCoordinator &coordinator_;
   StatusProbe probe_;
@@ -97,6 +110,8 @@ private:
   QPointer<QMessageBox> aboutBox_;
   QPointer<CacheCleanupWindow> cacheWindow_;
   QPointer<TrashWindow> trashWindow_;
+  QPointer<FindWindow> findWindow_;
+  QPointer<tarnwick::TreemapCanvasView> followedCanvas_; // the Find window follows its folder
   tarnwick::TrashCatalogue trash_;
   std::optional<QString> scanningRoot_; // a scan started here, while it runs
 
@@ -112,6 +127,8 @@ private:
   QAction *showTrash_ = nullptr;
   QAction *back_ = nullptr;
   QAction *showList_ = nullptr;
+  QAction *find_ = nullptr;
+  QAction *summary_ = nullptr;
 };
 
 } // namespace quillane

@@ -1,5 +1,9 @@
 #include "TarnwickApp/Windows/MainWindow.h"
 
+#include "TarnwickApp/Windows/FindWindow.h"
+#include "TarnwickUI/FolderSummaryPanel.h"
+#include "TarnwickUI/NameSearchPanel.h"
+
 #include "TarnwickApp/Windows/CacheCleanupWindow.h"
 
 #include "TarnwickApp/Windows/PreferencesView.h"
@@ -8,6 +12,8 @@
 #include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TarnwickUI/DashboardActionBar.h"
 #include "TarnwickUI/FileManagerReveal.h"
+#include "TarnwickUI/FolderSummaryPanel.h"
+#include "TarnwickUI/NameSearchPanel.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 #include "TarnwickUI/TreemapBreadcrumbBar.h"
@@ -22,8 +28,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSignalSpy>
+#include <QTreeView>
 #include <QPushButton>
 #include <QTest>
 
@@ -277,6 +286,35 @@ TEST_F(MainWindowTest, AFolderRescanReadsOnlyThatFolderAndKeepsItOnShow) {
 
 // Its ampersand shown as written, not taken as a mnemonic; and when nothing
 // opens the guide, the failure is shown.
+TEST_F(MainWindowTest, FindShowsWhatItFindsAndTheSummaryFollowsTheFolder) {
+  auto window = explore();
+  tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
+  window->findAction()->trigger();
+  FindWindow *find = window->findWindow();
+  ASSERT_TRUE(find->isVisible());
+  QSignalSpy shown(find->search(), &tarnwick::NameSearchPanel::resultsShown);
+  find->search()->field()->setText("HOLIDAY");
+  ASSERT_TRUE(shown.count() > 0 || shown.wait(5000));
+  emit find->search()->field()->returnPressed();
+  EXPECT_EQ(dashboard.arena()->path(dashboard.currentNodeID()), tree.path("home/Movies"));
+  ASSERT_TRUE(dashboard.selectedNodeID());
+  EXPECT_EQ(dashboard.arena()->path(*dashboard.selectedNodeID()), tree.path("home/Movies/holiday.mp4"));
+
+  // The summary is of the folder on show, and follows it.
+  QSignalSpy summarized(find->summary(), &tarnwick::FolderSummaryPanel::summaryShown);
+  window->summaryAction()->trigger();
+  ASSERT_TRUE(summarized.count() > 0 || summarized.wait(5000));
+  summarized.clear();
+  dashboard.navigateTo(*tarnwick::findNodeByPath(*dashboard.arena(), tree.path("home/Projects")));
+  ASSERT_TRUE(summarized.wait(5000));
+  const QAbstractItemModel *types = find->summary()->fileTypes()->model();
+  EXPECT_EQ(types->rowCount(), 2) << ".o and .cpp";
+  find->summary()->fileTypes()->setCurrentIndex(types->index(0, 0));
+  EXPECT_EQ(dashboard.canvas()->highlightedFileType(), "o");
+  find->close();
+  EXPECT_FALSE(dashboard.canvas()->highlightedFileType()) << "closing the window ends the highlight";
+}
+
 TEST_F(MainWindowTest, HelpShowsItsAmpersandAndSaysWhenNothingOpensIt) {
   auto window = makeWindow();
   EXPECT_TRUE(window->helpAction()->iconText().contains('&'));
