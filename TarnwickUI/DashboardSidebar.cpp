@@ -103,7 +103,8 @@ QFrame *makeSeparator(QWidget *parent) {
 
 DashboardSidebar::DashboardSidebar(QWidget *parent)
     : QWidget(parent), gauge_(new StorageGauge(this)),
-      unreadableNote_(makeLabel({}, textFont(10, QFont::Medium), secondaryText(), this)) {
+      unreadableNote_(makeLabel({}, textFont(10, QFont::Medium), secondaryText(), this)),
+      leftOutNote_(makeLabel({}, textFont(10, QFont::Medium), secondaryText(), this)) {
   setMinimumWidth(260);
   setMaximumWidth(360);
   setAutoFillBackground(true);
@@ -120,6 +121,9 @@ DashboardSidebar::DashboardSidebar(QWidget *parent)
   unreadableNote_->setContentsMargins(14, 0, 14, 8);
   unreadableNote_->hide();
   layout->addWidget(unreadableNote_);
+  leftOutNote_->setContentsMargins(14, 0, 14, 8);
+  leftOutNote_->hide();
+  layout->addWidget(leftOutNote_);
   layout->addWidget(makeSeparator(this));
 
   auto *title = new QLabel(QStringLiteral("SMART CATEGORIES"), this);
@@ -160,6 +164,21 @@ void DashboardSidebar::setTotalBytes(std::int64_t bytes) { gauge_->setTotalBytes
 void DashboardSidebar::setCategoryShares(const CategoryShares &shares) { gauge_->setShares(shares); }
 
 void DashboardSidebar::setUnreadableFolders(const ScanReport &report) {
+  QStringList leftOut, mounts;
+  if (const std::int64_t skipped = report.skippedMountCount; skipped > 0)
+    leftOut << (skipped == 1 ? QStringLiteral("1 mount point not entered")
+                             : QStringLiteral("%L1 mount points not entered").arg(skipped));
+  if (const std::int64_t excluded = report.excludedCount; excluded > 0)
+    leftOut << (excluded == 1 ? QStringLiteral("1 item excluded") : QStringLiteral("%L1 items excluded").arg(excluded));
+  for (std::size_t i = 0; i < std::min(report.skippedMounts.size(), unreadableInTooltip); ++i)
+    mounts << displayText(report.skippedMounts[i].path) +
+                  (report.skippedMounts[i].fileSystemType.empty()
+                       ? QString()
+                       : QStringLiteral(" (%1)").arg(QString::fromStdString(report.skippedMounts[i].fileSystemType)));
+  leftOutNote_->setText(leftOut.join(QStringLiteral(" · ")));
+  leftOutNote_->setToolTip(mounts.join(QLatin1Char('\n')));
+  leftOutNote_->setVisible(!leftOut.isEmpty());
+
   const std::int64_t count = report.unreadableFolderCount;
   unreadableNote_->setVisible(count > 0);
   if (count == 0)

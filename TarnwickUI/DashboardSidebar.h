@@ -34,7 +34,9 @@ public:
   /// The gauge's shares of the tree on show.
   void setCategoryShares(const CategoryShares &shares);
   /// Says under the gauge how many folders of the tree could not be read,
-  /// the first of them with why in its tooltip; hidden when none.
+  /// the first of them with why in its tooltip; hidden when none. A second
+  /// note says what the scan's scope left out: mount points not entered
+  /// (the first of them in its tooltip) and excluded entries.
   void setUnreadableFolders(const ScanReport &report);
   void setSelectedCategory(std::optional<CleanableCategory> category);
 
@@ -43,6 +45,7 @@ public:
   int categoryRowCount() const { return int(rows_.size()); }
   const StorageGauge *gauge() const { return gauge_; }
   const QLabel *unreadableNote() const { return unreadableNote_; }
+  const QLabel *leftOutNote() const { return leftOutNote_; }
 
 signals:
   void filterChosen(std::optional<tarnwick::CleanableCategory> category);
@@ -52,6 +55,7 @@ private:
 
   StorageGauge *gauge_;
   QLabel *unreadableNote_;
+  QLabel *leftOutNote_;
   std::vector<QAbstractButton *> rows_;
   std::optional<CleanableCategory> selected_;
 };
