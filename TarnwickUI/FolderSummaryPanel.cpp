@@ -39,6 +39,8 @@ QTreeView *makeList(QStandardItemModel *model, const QStringList &headers, int s
   view->setUniformRowHeights(true);
   view->setSortingEnabled(true);
   view->header()->setStretchLastSection(false);
+  // At most a few hundred rows: every number and date can be shown whole.
+  view->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   view->header()->setSectionResizeMode(stretched, QHeaderView::Stretch);
   return view;
 }
