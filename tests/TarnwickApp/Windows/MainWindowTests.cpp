@@ -295,6 +295,7 @@ TEST_F(MainWindowTest, FindShowsWhatItFindsAndTheSummaryFollowsTheFolder) {
   QSignalSpy shown(find->search(), &tarnwick::NameSearchPanel::resultsShown);
   find->search()->field()->setText("HOLIDAY");
   ASSERT_TRUE(shown.count() > 0 || shown.wait(5000));
+  saveScreenshot(*find, "find-by-name");
   emit find->search()->field()->returnPressed();
   EXPECT_EQ(dashboard.arena()->path(dashboard.currentNodeID()), tree.path("home/Movies"));
   ASSERT_TRUE(dashboard.selectedNodeID());
@@ -311,6 +312,8 @@ TEST_F(MainWindowTest, FindShowsWhatItFindsAndTheSummaryFollowsTheFolder) {
   EXPECT_EQ(types->rowCount(), 2) << ".o and .cpp";
   find->summary()->fileTypes()->setCurrentIndex(types->index(0, 0));
   EXPECT_EQ(dashboard.canvas()->highlightedFileType(), "o");
+  saveScreenshot(*find, "largest-files-and-types");
+  saveScreenshot(*window, "file-type-highlighted");
   find->close();
   EXPECT_FALSE(dashboard.canvas()->highlightedFileType()) << "closing the window ends the highlight";
 }
