@@ -134,7 +134,7 @@ QWidget *SizeloomDashboardView::makeMainColumn() {
   contentSplitter_->addWidget(treeList_);
   contentSplitter_->setHandleWidth(1);
   contentSplitter_->setChildrenCollapsible(false);
-  contentSplitter_->setSizes({560, 440});
+  contentSplitter_->setSizes({450, 550});
   actionBar_ = new DashboardActionBar(column);
   layout->addWidget(breadcrumbBar_);
   layout->addWidget(contentSplitter_, 1);

@@ -45,7 +45,10 @@ bool lessIgnoringCase(std::string_view a, std::string_view b) {
 } // namespace
 
 TreeListModel::TreeListModel(QObject *parent)
-    : QAbstractItemModel(parent), folderIcon_(SymbolIcons::icon("folder.fill")), fileIcon_(SymbolIcons::icon("doc.fill")) {}
+    : QAbstractItemModel(parent),
+      // Tinted like the rest of the window: the drawings are black, the theme dark.
+      folderIcon_(SymbolIcons::tinted("folder.fill", 16, WidgetStyle::accent().lighter(130), 2.0)),
+      fileIcon_(SymbolIcons::tinted("doc.fill", 16, WidgetStyle::secondaryText(0.8), 2.0)) {}
 
 void TreeListModel::setTree(std::shared_ptr<const DiskTreeArena> arena, NodeID topFolder) {
   beginResetModel();
@@ -260,8 +263,9 @@ QVariant TreeListModel::displayText(NodeID id, int column) const {
   case filesColumn: // a file counts itself: shown for folders only
     return record.isDirectory ? QLocale().toString(qint64(record.fileCount)) : QString();
   case modifiedColumn:
+    // The day is what tells old from new here; the tooltip of a row is its path.
     return record.modificationTimestamp > 0
-               ? QLocale().toString(QDateTime::fromSecsSinceEpoch(qint64(record.modificationTimestamp)),
+               ? QLocale().toString(QDateTime::fromSecsSinceEpoch(qint64(record.modificationTimestamp)).date(),
                                     QLocale::ShortFormat)
                : QString();
   default:

@@ -3,6 +3,8 @@
 #include "TarnwickUI/ShareBarDelegate.h"
 #include "TarnwickUI/TreeListModel.h"
 
+#include <QDate>
+#include <QLocale>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScopedValueRollback>
@@ -27,12 +29,14 @@ TreeListView::TreeListView(QWidget *parent) : QTreeView(parent), model_(new Tree
   QHeaderView *columns = header();
   columns->setStretchLastSection(false);
   columns->setSectionResizeMode(TreeListModel::nameColumn, QHeaderView::Stretch);
+  // Room for the widest text each column is likely to hold.
   const QFontMetrics metrics = fontMetrics();
-  const int digits = metrics.horizontalAdvance(QStringLiteral("0000.0 MB"));
-  columns->resizeSection(TreeListModel::sizeColumn, digits + 16);
-  columns->resizeSection(TreeListModel::shareColumn, digits + 80);
-  columns->resizeSection(TreeListModel::filesColumn, metrics.horizontalAdvance(QStringLiteral("0,000,000")) + 16);
-  columns->resizeSection(TreeListModel::modifiedColumn, metrics.horizontalAdvance(QStringLiteral("00/00/0000 00:00 PM")) + 16);
+  const auto room = [&](const QString &sample) { return metrics.horizontalAdvance(sample) + 18; };
+  const QString latestDate = QLocale().toString(QDate(2000, 12, 28), QLocale::ShortFormat);
+  columns->resizeSection(TreeListModel::sizeColumn, room(QStringLiteral("999.9 MB")));
+  columns->resizeSection(TreeListModel::shareColumn, room(QStringLiteral("100.0%")) + 56);
+  columns->resizeSection(TreeListModel::filesColumn, room(QStringLiteral("999,999")));
+  columns->resizeSection(TreeListModel::modifiedColumn, room(latestDate));
   columns->setMinimumSectionSize(40);
   // The model's own order (Size, largest first) is the indicator's before
   // sorting is switched on, so switching it on sorts nothing.

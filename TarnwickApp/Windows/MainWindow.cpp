@@ -130,7 +130,7 @@ void MainWindow::buildMenus() {
       dashboard->sidebar()->setVisible(shown);
   });
   // The list beside the treemap, remembered across runs; the explorer is
-  // made with the first result, so it is told again whenever a tree comes.
+  // made with the first result, so it is told again whenever one comes.
   showList_ = view->addAction(QStringLiteral("Show List"));
   showList_->setCheckable(true);
   showList_->setChecked(QSettings().value(QStringLiteral("view/showList"), false).toBool());
@@ -143,7 +143,9 @@ void MainWindow::buildMenus() {
     QSettings().setValue(QStringLiteral("view/showList"), shown);
     applyList();
   });
+  // The root view (connected first) makes the explorer on either signal.
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, applyList);
+  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this, applyList);
   view->addSeparator();
   find_ = view->addAction(QStringLiteral("Find by Name…"), this, [this] { findWindow()->openSearch(); });
   find_->setShortcut(QKeySequence::Find);
