@@ -31,6 +31,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTreeView>
 #include <QPushButton>
@@ -316,6 +317,18 @@ TEST_F(MainWindowTest, FindShowsWhatItFindsAndTheSummaryFollowsTheFolder) {
   saveScreenshot(*window, "file-type-highlighted");
   find->close();
   EXPECT_FALSE(dashboard.canvas()->highlightedFileType()) << "closing the window ends the highlight";
+}
+
+TEST_F(MainWindowTest, TheListShowsAtStartWhenLeftOnAndTheMenuTogglesIt) {
+  const QString key = QStringLiteral("view/showList");
+  const QVariant saved = QSettings().value(key);
+  QSettings().setValue(key, true);
+  auto window = explore();
+  EXPECT_TRUE(root(*window).dashboard()->isListVisible());
+  window->showListAction()->trigger();
+  EXPECT_FALSE(root(*window).dashboard()->isListVisible());
+  EXPECT_FALSE(QSettings().value(key).toBool());
+  saved.isValid() ? QSettings().setValue(key, saved) : QSettings().remove(key);
 }
 
 TEST_F(MainWindowTest, HelpShowsItsAmpersandAndSaysWhenNothingOpensIt) {
