@@ -14,6 +14,13 @@
 
 namespace quillane::bench {
 
+/// Gives `node` the name `text`, stored in `arena`.
+inline void nameNode(tarnwick::TempNodeArena &arena, tarnwick::TempTreeNode &node, std::string_view text) {
+  const std::string_view stored = arena.storeName(text);
+  node.nameBytes = stored.data();
+  node.nameLength = static_cast<std::uint16_t>(stored.size());
+}
+
 // A home-like tree of `total` nodes under /home/user: folders of 1 to 40
 // entries, names drawn from what such folders hold, one in eight a folder.
 inline tarnwick::DiskTreeArena homeLikeTree(std::size_t total) {
@@ -24,11 +31,7 @@ inline tarnwick::DiskTreeArena homeLikeTree(std::size_t total) {
                                                 "Projects", "build", "logs", "share"};
   std::mt19937_64 random(5);
   tarnwick::TempNodeArena arena;
-  auto name = [&](tarnwick::TempTreeNode &node, std::string_view text) {
-    const std::string_view stored = arena.storeName(text);
-    node.nameBytes = stored.data();
-    node.nameLength = static_cast<std::uint16_t>(stored.size());
-  };
+  auto name = [&](tarnwick::TempTreeNode &node, std::string_view text) { nameNode(arena, node, text); };
   tarnwick::TempTreeNode &root = arena.allocateBlock(1)[0];
   root.isDirectory = true;
   root.allocatedSize = 4096;
@@ -61,11 +64,7 @@ inline tarnwick::DiskTreeArena homeLikeTree(std::size_t total) {
 inline tarnwick::DiskTreeArena wideFolderTree(std::size_t count) {
   std::mt19937_64 random(7);
   tarnwick::TempNodeArena arena;
-  auto name = [&](tarnwick::TempTreeNode &node, std::string_view text) {
-    const std::string_view stored = arena.storeName(text);
-    node.nameBytes = stored.data();
-    node.nameLength = static_cast<std::uint16_t>(stored.size());
-  };
+  auto name = [&](tarnwick::TempTreeNode &node, std::string_view text) { nameNode(arena, node, text); };
   tarnwick::TempTreeNode &root = arena.allocateBlock(1)[0];
   root.isDirectory = true;
   name(root, "root");

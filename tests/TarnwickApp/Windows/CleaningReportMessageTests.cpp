@@ -22,17 +22,20 @@ SafeCleaningReport cleaned(std::vector<std::string> paths, ReclaimedSpace space,
   return report;
 }
 
+// What a message must say and must not, for one report.
+struct MessageCase {
+  const char *what;
+  SafeCleaningReport report;
+  std::vector<QString> says;
+  std::vector<QString> neverSays;
+};
+
 // The message tells a move to the Trash (freed once it is emptied) from a
 // removal (freed now), and an item kept alive by other links from one that
 // frees space; a removal that partly failed says so, and is no move either.
 TEST(CleaningReportMessageTest, SaysWhenTheSpaceIsFreedAndWhatOtherLinksKeep) {
   const QString size = tarnwick::TreemapPalette::formatBytes(1'200'000);
-  const struct {
-    const char *what;
-    SafeCleaningReport report;
-    std::vector<QString> says;
-    std::vector<QString> neverSays;
-  } cases[] = {
+  const MessageCase cases[] = {
       {"trashed", cleaned({"/h/x"}, {DeletionMode::moveToTrash, 1'200'000, 0, {}}),
        {"“x”", "Trash", size, "emptied"}, {"no space", "link"}},
       {"removed", cleaned({"/h/x"}, {DeletionMode::permanentDelete, 1'200'000, 0, {}}),
@@ -66,12 +69,7 @@ TEST(CleaningReportMessageTest, AnEmptiedTrashIsNoItemMovedToIt) {
   const std::string trash = "/h/.local/share/Trash";
   const QString trashFreed = tarnwick::TreemapPalette::formatBytes(5'000'000);
   const QString moved = tarnwick::TreemapPalette::formatBytes(1'200'000);
-  const struct {
-    const char *what;
-    SafeCleaningReport report;
-    std::vector<QString> says;
-    std::vector<QString> neverSays;
-  } cases[] = {
+  const MessageCase cases[] = {
       {"the Trash alone", cleaned({trash}, {DeletionMode::moveToTrash, 0, 0, {}}),
        {"Emptied the Trash", trashFreed}, {"Moved", "item"}},
       {"the Trash and one item", cleaned({trash, "/h/x"}, {DeletionMode::moveToTrash, 1'200'000, 0, {}}),
