@@ -163,8 +163,9 @@ int clean(std::vector<CleanableItem> items, const CachesOptions &options, SafeCl
                          report.blockedProtectedPaths.end();
     std::printf("%-8s %s: %s\n", blocked ? "blocked" : "failed", printableText(path).c_str(), printableText(reason).c_str());
   }
-  std::printf("\n%zu of %zu moved to the Trash, %s freed\n", report.cleanedPaths.size(), items.size(),
-              formatByteCount(report.freedBytes).c_str());
+  // Moved, not yet freed: the bytes come back when the Trash is emptied.
+  std::printf("\n%zu of %zu moved to the Trash: %s, freed when the Trash is emptied\n", report.cleanedPaths.size(),
+              items.size(), formatByteCount(report.freedBytes).c_str());
   if (stop.stop_requested())
     return 130;
   return report.cleanedPaths.size() == items.size() ? 0 : 1;

@@ -58,6 +58,7 @@ TEST_F(CachesCommandTest, CleanMovesTheTickedItemsOnlyWhenConfirmed) {
   run = caches(home, "--clean --yes");
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find("2 of 2 moved to the Trash"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("freed when the Trash is emptied"), std::string::npos) << "nothing is freed before";
   EXPECT_FALSE(fs::exists(home.path(".cache/pip")));
   EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/pip")));
   EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/_cacache")));
