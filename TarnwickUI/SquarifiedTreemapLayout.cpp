@@ -1,7 +1,8 @@
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 
+#include "TarnwickUI/Squarify.h"
+
 #include <algorithm>
-#include <limits>
 #include <numeric>
 #include <string>
 
@@ -14,18 +15,6 @@ struct Candidate {
   bool isTail;
   std::int64_t aggregatedCount;
 };
-
-constexpr double unusableRatio = std::numeric_limits<double>::max();
-
-// How far from square the worst tile of a row of `sum` total area, with
-// areas between `smallest` and `largest`, laid along a side of `side`.
-double worstRatio(double sum, double largest, double smallest, double side) {
-  if (side <= 0 || sum <= 0 || smallest <= 0)
-    return unusableRatio;
-  double sideSquared = side * side;
-  double sumSquared = sum * sum;
-  return std::max((largest * sideSquared) / sumSquared, sumSquared / (smallest * sideSquared));
-}
 
 struct SortKey {
   std::int64_t size;
@@ -59,85 +48,19 @@ DiskNode makeTailNode(std::span<const DiskNode> nodes, std::span<const SortKey> 
   return node;
 }
 
-// Emits tiles for the candidates of one row at a time into `out`.
-class Squarifier {
-public:
-  Squarifier(CanvasSize canvas, double denominator, std::vector<TreemapRect> &out)
-      : x_(0), y_(0), w_(canvas.width), h_(canvas.height), denominator_(denominator), out_(out) {}
-
-  void run(std::span<const Candidate> candidates) {
-    std::size_t rowBegin = 0, rowEnd = 0;
-    while (rowEnd < candidates.size()) {
-      if (rowBegin == rowEnd) {
-        ++rowEnd;
-        continue;
-      }
-      double side = std::min(w_, h_);
-      std::span<const Candidate> row = candidates.subspan(rowBegin, rowEnd - rowBegin);
-      if (worst(candidates.subspan(rowBegin, rowEnd - rowBegin + 1), side) <= worst(row, side)) {
-        ++rowEnd; // ties add to the row
-        continue;
-      }
-      layRow(row, false);
-      rowBegin = rowEnd;
-    }
-    layRow(candidates.subspan(rowBegin, rowEnd - rowBegin), true);
-  }
-
-private:
-  // Candidates arrive largest first, so a row's first area is its largest
-  // and its last the smallest.
-  static double worst(std::span<const Candidate> row, double side) {
-    double sum = 0;
-    for (const Candidate &c : row)
-      sum += c.area;
-    return worstRatio(sum, row.front().area, row.back().area, side);
-  }
-
-  void layRow(std::span<const Candidate> row, bool isFinal) {
-    double sum = 0;
-    for (const Candidate &c : row)
-      sum += c.area;
-    if (row.empty() || w_ <= 0 || h_ <= 0 || sum <= 0)
-      return;
-    const bool asColumn = h_ <= w_;
-    const double length = asColumn ? h_ : w_;
-    const double thickness = isFinal ? (asColumn ? w_ : h_) : sum / length;
-    double cursor = asColumn ? y_ : x_;
-    const double end = cursor + length;
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      // The last tile takes whatever is left, so rounding never leaves a gap.
-      double extent = i + 1 == row.size() ? std::max(0.0, end - cursor) : row[i].area / sum * length;
-      CanvasRect frame = asColumn ? CanvasRect{x_, cursor, thickness, extent} : CanvasRect{cursor, y_, extent, thickness};
-      emit(row[i], frame);
-      cursor += extent;
-    }
-    if (asColumn) {
-      x_ += thickness;
-      w_ = std::max(0.0, w_ - thickness);
-    } else {
-      y_ += thickness;
-      h_ = std::max(0.0, h_ - thickness);
-    }
-  }
-
-  void emit(const Candidate &candidate, const CanvasRect &frame) {
-    TreemapRect &tile = out_.emplace_back();
-    tile.node = *candidate.node;
-    tile.id = tile.node.id;
-    tile.frame = frame;
-    double shortSide = std::min(frame.width, frame.height);
-    tile.insetFrame = frame.insetBy(std::max(0.0, std::min(shortSide * 0.25, 1.0)));
-    tile.aspectRatio = frame.width > 0 && frame.height > 0 ? std::max(frame.width, frame.height) / shortSide : 1.0;
-    tile.fractionOfParent = static_cast<double>(tile.node.allocatedSize) / denominator_;
-    tile.isAggregatedTail = candidate.isTail;
-    tile.aggregatedItemCount = candidate.aggregatedCount;
-  }
-
-  double x_, y_, w_, h_;
-  const double denominator_;
-  std::vector<TreemapRect> &out_;
-};
+TreemapRect makeTile(const Candidate &candidate, const CanvasRect &frame, double denominator) {
+  TreemapRect tile;
+  tile.node = *candidate.node;
+  tile.id = tile.node.id;
+  tile.frame = frame;
+  const double shortSide = std::min(frame.width, frame.height);
+  tile.insetFrame = frame.insetBy(std::max(0.0, std::min(shortSide * 0.25, 1.0)));
+  tile.aspectRatio = frame.width > 0 && frame.height > 0 ? std::max(frame.width, frame.height) / shortSide : 1.0;
+  tile.fractionOfParent = static_cast<double>(tile.node.allocatedSize) / denominator;
+  tile.isAggregatedTail = candidate.isTail;
+  tile.aggregatedItemCount = candidate.aggregatedCount;
+  return tile;
+}
 
 } // namespace
 
@@ -192,9 +115,16 @@ std::vector<TreemapRect> SquarifiedTreemapLayout::compute(std::span<const DiskNo
   std::stable_sort(candidates.begin(), candidates.end(),
                    [](const Candidate &a, const Candidate &b) { return a.area > b.area; });
 
+  std::vector<double> areas;
+  areas.reserve(candidates.size());
+  for (const Candidate &candidate : candidates)
+    areas.push_back(candidate.area);
+  const std::vector<std::optional<CanvasRect>> frames = squarify(areas, {0, 0, canvas.width, canvas.height});
   std::vector<TreemapRect> tiles;
   tiles.reserve(candidates.size());
-  Squarifier(canvas, denominator, tiles).run(candidates);
+  for (std::size_t i = 0; i < candidates.size(); ++i)
+    if (frames[i])
+      tiles.push_back(makeTile(candidates[i], *frames[i], denominator));
   return tiles;
 }
 

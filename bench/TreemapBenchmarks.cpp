@@ -9,6 +9,7 @@
 #include "TarnwickCore/Tree/NameSearch.h"
 #include "TarnwickCore/Tree/TempNodeArena.h"
 #include "TarnwickUI/CategoryShares.h"
+#include "TarnwickUI/NestedTreemapLayout.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 #include "TarnwickUI/TreemapTilePainter.h"
 #include "SyntheticTrees.h"
@@ -84,6 +85,19 @@ void BM_CategoryShares(benchmark::State &state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_CategoryShares)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+// The nested treemap of the whole tree at 1600 x 1000, as the explorer
+// would lay it out on entering the root. Budget: 40 ms for 1,000,000 nodes.
+void BM_NestedLayout(benchmark::State &state) {
+  const tarnwick::DiskTreeArena tree = quillane::bench::homeLikeTree(1'000'000);
+  tarnwick::NestedTreemapLayout::Options options;
+  options.minTileArea = static_cast<double>(state.range(0));
+  std::size_t tiles = 0;
+  for (auto _ : state)
+    tiles = tarnwick::NestedTreemapLayout::compute(tree, tarnwick::DiskTreeArena::rootID, {1600, 1000}, options).size();
+  state.counters["tiles"] = double(tiles);
+}
+BENCHMARK(BM_NestedLayout)->Arg(16)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The Largest Files and File Types views of the whole tree, computed off
 // the GUI thread when the folder on show changes. Budget: 100 ms each for

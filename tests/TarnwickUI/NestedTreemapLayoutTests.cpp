@@ -1,0 +1,102 @@
+// The nested treemap's geometry: every tile inside the tile that holds it,
+// siblings sharing their folder's inner area in proportion to their sizes,
+// parents before children, and the tile budget kept.
+#include "TarnwickUI/NestedTreemapLayout.h"
+
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickUI/SquarifiedTreemapLayout.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+namespace tarnwick {
+namespace {
+
+using quillane::test::TempTree;
+
+class NestedTreemapLayoutTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    tree = new TempTree;
+    // Three levels of folders, files of many sizes (tiny ones fold into tails).
+    int n = 0;
+    for (const char *folder : {"a", "a/x", "a/x/deep", "b", "b/y", "c"})
+      for (int i = 0; i < 12; ++i, ++n)
+        tree->writeFile(std::string(folder) + "/f" + std::to_string(i), std::size_t(4096) * (1 + (n * 7919) % 97));
+    tree->writeFile("big.iso", 2'000'000);
+    arena = new DiskTreeArena(FastBulkScanner().scan(tree->root()));
+  }
+  static void TearDownTestSuite() {
+    delete arena;
+    delete tree;
+  }
+  static inline TempTree *tree = nullptr;
+  static inline DiskTreeArena *arena = nullptr;
+};
+
+bool inside(const CanvasRect &inner, const CanvasRect &outer) {
+  constexpr double slack = 1e-6;
+  return inner.x >= outer.x - slack && inner.y >= outer.y - slack && inner.maxX() <= outer.maxX() + slack &&
+         inner.maxY() <= outer.maxY() + slack;
+}
+
+TEST_F(NestedTreemapLayoutTest, TilesNestInsideTheirFoldersInProportionToTheirSizes) {
+  const NestedTreemapLayout::Options options{.minTileArea = 30, .maxTiles = 100'000, .padding = 2, .headerHeight = 14};
+  for (const CanvasSize canvas : {CanvasSize{1600, 1000}, CanvasSize{300, 900}, CanvasSize{120, 80}}) {
+    const std::vector<NestedTile> tiles = NestedTreemapLayout::compute(*arena, DiskTreeArena::rootID, canvas, options);
+    ASSERT_FALSE(tiles.empty());
+    std::map<std::int32_t, std::pair<double, std::int64_t>> byHolder; // area and bytes of each holder's tiles
+    for (std::size_t i = 0; i < tiles.size(); ++i) {
+      const NestedTile &tile = tiles[i];
+      const CanvasRect room = tile.parentTile < 0 ? CanvasRect{0, 0, canvas.width, canvas.height}
+                                                  : NestedTreemapLayout::innerArea(tiles[tile.parentTile].frame, options);
+      ASSERT_LT(tile.parentTile, std::int32_t(i)) << "a tile follows the tile holding it";
+      EXPECT_EQ(tile.depth, tile.parentTile < 0 ? 0 : tiles[tile.parentTile].depth + 1);
+      EXPECT_TRUE(inside(tile.frame, room)) << i;
+      if (tile.id != SquarifiedTreemapLayout::syntheticTailNodeID) {
+        EXPECT_EQ(arena->record(tile.id).parentID, tile.parentID);
+        EXPECT_EQ(arena->record(tile.id).allocatedSize, tile.allocatedSize);
+      }
+      auto &[area, bytes] = byHolder[tile.parentTile];
+      area += tile.frame.width * tile.frame.height;
+      bytes += tile.allocatedSize;
+    }
+    // Each folder's tiles fill its inner area, and every tile's share of
+    // that area is its share of the bytes.
+    for (const NestedTile &tile : tiles) {
+      const CanvasRect room = tile.parentTile < 0 ? CanvasRect{0, 0, canvas.width, canvas.height}
+                                                  : NestedTreemapLayout::innerArea(tiles[tile.parentTile].frame, options);
+      const auto &[area, bytes] = byHolder[tile.parentTile];
+      EXPECT_NEAR(area, room.width * room.height, 1e-6 * area);
+      EXPECT_NEAR(tile.frame.width * tile.frame.height / area, double(tile.allocatedSize) / double(bytes), 1e-9);
+    }
+    EXPECT_GE(std::ranges::max(tiles, {}, &NestedTile::depth).depth, canvas.width > 200 ? 3 : 1) << "levels nest";
+  }
+}
+
+TEST_F(NestedTreemapLayoutTest, TheBudgetEndsTheLayoutWithTheShallowLevelsWhole) {
+  NestedTreemapLayout::Options options;
+  options.minTileArea = 1;
+  const std::vector<NestedTile> all = NestedTreemapLayout::compute(*arena, DiskTreeArena::rootID, {1600, 1000}, options);
+  std::size_t topLevel = 0;
+  for (const NestedTile &tile : all)
+    topLevel += tile.depth == 0;
+  for (std::size_t budget = topLevel; budget <= all.size(); ++budget) {
+    options.maxTiles = budget;
+    const std::vector<NestedTile> some = NestedTreemapLayout::compute(*arena, DiskTreeArena::rootID, {1600, 1000}, options);
+    EXPECT_LE(some.size(), budget);
+    EXPECT_GE(some.size(), topLevel);
+    // What it drew is what the unbounded layout drew first.
+    EXPECT_EQ(some, std::vector(all.begin(), all.begin() + std::ptrdiff_t(some.size())));
+  }
+  options.maxTiles = topLevel - 1;
+  EXPECT_TRUE(NestedTreemapLayout::compute(*arena, DiskTreeArena::rootID, {1600, 1000}, options).empty());
+  EXPECT_TRUE(NestedTreemapLayout::compute(*arena, -1, {1600, 1000}, {}).empty());
+  EXPECT_TRUE(NestedTreemapLayout::compute(*arena, DiskTreeArena::rootID, {0, 1000}, {}).empty());
+}
+
+} // namespace
+} // namespace tarnwick
