@@ -100,8 +100,11 @@ PseudoFileSystemTable PseudoFileSystemTable::fromMountTable(const MountTable &mo
                              kindOfType(entry.fileSystemType), entry.fileSystemType});
   // A device mounted twice (a bind mount) has one file system type.
   std::ranges::stable_sort(table.mounts_, {}, &Mount::device);
-  const auto duplicates = std::ranges::unique(table.mounts_, {}, &Mount::device);
-  table.mounts_.erase(duplicates.begin(), duplicates.end());
+  // std::unique, not std::ranges::unique: clang 14 cannot build the latter's
+  // subrange with this standard library.
+  const auto duplicates = std::unique(table.mounts_.begin(), table.mounts_.end(),
+                                      [](const Mount &a, const Mount &b) { return a.device == b.device; });
+  table.mounts_.erase(duplicates, table.mounts_.end());
   return table;
 }
 
