@@ -30,7 +30,9 @@ void writeRecord(Record &r, const TempTreeNode &temp, NodeID parentID, NodeID fi
   r.childCount = temp.childCount;
   r.fileCount = temp.fileCount;
   r.directoryCount = temp.directoryCount;
-  std::memcpy(names + nameOffset, temp.nameBytes, temp.nameLength);
+  // A node built in memory may have no name at all (no bytes to point at).
+  if (temp.nameLength > 0)
+    std::memcpy(names + nameOffset, temp.nameBytes, temp.nameLength);
 }
 
 // Copies the children of blocks [begin, end). Blocks own disjoint record and
