@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 
 namespace tarnwick {
 namespace {
@@ -23,33 +24,56 @@ struct Pending {
   CanvasRect area;
 };
 
-// Lays the children of one folder out in `area`, appending their tiles to
-// `tiles` and the folders among them that have room inside to `next`.
-// False, with nothing added, when they would not fit in what is left of
-// the budget.
+void addKey(const DiskTreeArena &arena, NodeID id, std::vector<Key> &keys, std::int64_t &total) {
+  if (const std::int64_t size = arena.record(id).allocatedSize; size > 0) {
+    keys.push_back({size, id});
+    total += size;
+  }
+}
+
+// Lays the children of one folder (or, for the folder on show, `topLevel`
+// when given) out in `area`, appending their tiles to `tiles` and the
+// folders among them that have room inside to `next`. Below the folder on
+// show, false with nothing added when they would not fit in what is left
+// of the budget; the folder on show itself folds what does not fit into
+// its tail, so the view is never empty.
 bool layOutFolder(const DiskTreeArena &arena, const Pending &at, const NestedTreemapLayout::Options &options,
-                  std::vector<Key> &keys, std::vector<NestedTile> &tiles, std::vector<Pending> &next) {
-  const DiskTreeArena::Record &folder = arena.record(at.folder);
+                  std::optional<std::span<const NodeID>> topLevel, std::vector<Key> &keys,
+                  std::vector<NestedTile> &tiles, std::vector<Pending> &next) {
   keys.clear();
   std::int64_t total = 0;
-  for (std::uint32_t i = 0; i < folder.childCount; ++i) {
-    const NodeID id = folder.firstChildID + NodeID(i);
-    if (const std::int64_t size = arena.record(id).allocatedSize; size > 0) {
-      keys.push_back({size, id});
-      total += size;
-    }
+  if (at.tile < 0 && topLevel) {
+    keys.reserve(topLevel->size());
+    for (NodeID id : *topLevel)
+      addKey(arena, id, keys, total);
+  } else {
+    const DiskTreeArena::Record &folder = arena.record(at.folder);
+    // One allocation, kept for the smaller folders that follow: growing
+    // by doubling touches twice the pages of a large folder's keys.
+    keys.reserve(folder.childCount);
+    for (std::uint32_t i = 0; i < folder.childCount; ++i)
+      addKey(arena, folder.firstChildID + NodeID(i), keys, total);
   }
   const double area = at.area.width * at.area.height;
   if (keys.empty() || !(area > 0))
     return true;
   const double perByte = area / static_cast<double>(total);
-  const auto visible = static_cast<std::size_t>(std::count_if(
+  std::size_t keep = static_cast<std::size_t>(std::count_if(
       keys.begin(), keys.end(), [&](const Key &key) { return double(key.size) * perByte >= options.minTileArea; }));
-  const std::size_t keep = visible < keys.size() ? visible : keys.size();
-  const std::size_t count = keep + (keep < keys.size() ? 1 : 0);
+  std::size_t count = keep + (keep < keys.size() ? 1 : 0);
+  if (at.tile < 0 && count > options.maxTiles && options.maxTiles > 0) {
+    keep = options.maxTiles - 1;
+    count = options.maxTiles;
+  }
   if (tiles.size() + count > options.maxTiles)
     return false;
-  std::partial_sort(keys.begin(), keys.begin() + std::ptrdiff_t(keep), keys.end(), largerFirst);
+  // The tiled few of a large folder: selecting them first and sorting only
+  // them beats a partial sort several times over when they number
+  // thousands (the order is total, so either gives the same result).
+  const auto kept = keys.begin() + std::ptrdiff_t(keep);
+  if (kept != keys.end())
+    std::nth_element(keys.begin(), kept, keys.end(), largerFirst);
+  std::sort(keys.begin(), kept, largerFirst);
   std::int64_t tailSize = 0;
   for (std::size_t i = keep; i < keys.size(); ++i)
     tailSize += keys[i].size;
@@ -90,7 +114,8 @@ CanvasRect NestedTreemapLayout::innerArea(const CanvasRect &frame, const Options
 }
 
 std::vector<NestedTile> NestedTreemapLayout::compute(const DiskTreeArena &arena, NodeID folder, CanvasSize canvas,
-                                                     const Options &options) {
+                                                     const Options &options,
+                                                     std::optional<std::span<const NodeID>> topLevel) {
   std::vector<NestedTile> tiles;
   if (!arena.isValid(folder) || canvas.width <= 0 || canvas.height <= 0)
     return tiles;
@@ -101,7 +126,7 @@ std::vector<NestedTile> NestedTreemapLayout::compute(const DiskTreeArena &arena,
   while (!level.empty()) {
     next.clear();
     for (const Pending &at : level)
-      if (!layOutFolder(arena, at, options, keys, tiles, next))
+      if (!layOutFolder(arena, at, options, topLevel, keys, tiles, next))
         return tiles;
     level.swap(next);
   }

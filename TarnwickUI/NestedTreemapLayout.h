@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <vector>
 
 namespace tarnwick {
@@ -38,7 +40,9 @@ struct NestedTile {
 /// painting in order draws parents under children. The layout ends at the
 /// first folder whose children would take it past `maxTiles`: memory and
 /// paint time stay bounded whatever the tree, and every level but the last
-/// one drawn is complete (the last is complete for its larger folders).
+/// one drawn is complete (the last is complete for its larger folders). The
+/// folder on show is always laid out: past the budget, its smaller children
+/// fold into its tail.
 ///
 /// Cost: one pass over the children of every folder it opens, and a partial
 /// sort of those that get tiles; reads records only, no paths or names.
@@ -52,8 +56,12 @@ public:
     double headerHeight = 14;
   };
 
+  /// `topLevel`, when given, replaces the children of `folder` at the
+  /// first level (a filtered view, or a folder's tail opened on its own);
+  /// they must be children of `folder`.
   static std::vector<NestedTile> compute(const DiskTreeArena &arena, NodeID folder, CanvasSize canvas,
-                                         const Options &options);
+                                         const Options &options,
+                                         std::optional<std::span<const NodeID>> topLevel = std::nullopt);
   /// Where the children of a folder tile with `frame` are laid out.
   static CanvasRect innerArea(const CanvasRect &frame, const Options &options);
 };

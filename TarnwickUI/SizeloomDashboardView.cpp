@@ -3,6 +3,7 @@
 #include "TarnwickUI/DashboardActionBar.h"
 #include "TarnwickUI/DashboardSidebar.h"
 #include "TarnwickUI/FileManagerReveal.h"
+#include "TarnwickUI/NestedTreemapScene.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreeListView.h"
@@ -21,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace tarnwick {
 namespace {
@@ -47,19 +49,22 @@ std::optional<NodeID> samePlace(const DiskTreeArena &tree, const std::vector<Dis
   return at;
 }
 
-/// The children of `parent` in identifier order, carrying only what the
-/// layout and the filter read (no names, paths or child lists): a folder can
-/// hold a hundred thousand entries, and only the tiles need whole nodes. The
-/// layout orders them itself, equal sizes by position, which is identifier
-/// order here, as in the tree's own largest-first listing.
-std::vector<DiskNode> layoutChildren(const DiskTreeArena &tree, NodeID parent) {
-  std::vector<DiskNode> children;
-  if (!tree.isValid(parent))
-    return children;
-  const DiskTreeArena::Record &record = tree.record(parent);
-  children.resize(record.childCount);
-  for (std::uint32_t i = 0; i < record.childCount; ++i) {
-    const NodeID id = record.firstChildID + NodeID(i);
+constexpr NodeID tailID = SquarifiedTreemapLayout::syntheticTailNodeID;
+
+// Small enough to show a folder's larger files inside it, large enough to
+// point at; the budget bounds a scene at about 3 MB and one paint pass.
+const NestedTreemapLayout::Options nestedOptions{.minTileArea = 20, .maxTiles = 50'000, .padding = 2,
+                                                 .headerHeight = 14};
+
+/// The nodes `ids` (children of `parent`, in identifier order), carrying
+/// only what the layout reads (no names, paths or child lists): a folder
+/// can hold a hundred thousand entries, and only the tiles need whole
+/// nodes. The layout orders them itself, equal sizes by position, which is
+/// identifier order here, as in the tree's own largest-first listing.
+std::vector<DiskNode> layoutNodes(const DiskTreeArena &tree, NodeID parent, const std::vector<NodeID> &ids) {
+  std::vector<DiskNode> children(ids.size());
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    const NodeID id = ids[i];
     const DiskTreeArena::Record &child = tree.record(id);
     DiskNode &node = children[i];
     node.id = id;
@@ -93,7 +98,10 @@ SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena
   splitter_->setSizes({290, 780});
 
   connect(sidebar_, &DashboardSidebar::filterChosen, this, &SizeloomDashboardView::setSelectedCategory);
-  connect(breadcrumbBar_, &TreemapBreadcrumbBar::navigateTo, this, [this](NodeID id) { navigate(id, true); });
+  connect(breadcrumbBar_, &TreemapBreadcrumbBar::navigateTo, this, [this](NodeID id) {
+    if (id != tailID) // the opened tail's own crumb: already on show
+      navigate(id, true);
+  });
   connect(breadcrumbBar_, &TreemapBreadcrumbBar::goBack, this, &SizeloomDashboardView::goBack);
   connect(breadcrumbBar_, &TreemapBreadcrumbBar::rescan, this, [this] {
     if (arena_ && arena_->isValid(currentNodeID_))
@@ -102,6 +110,7 @@ SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena
   connect(canvas_, &TreemapCanvasView::rescanFolder, this, [this](const DiskNode &node) { emit rescanFolder(node.path); });
   connect(canvas_, &TreemapCanvasView::selectNode, this, &SizeloomDashboardView::toggleSelection);
   connect(canvas_, &TreemapCanvasView::drillDown, this, [this](NodeID id) { navigate(id, false); });
+  connect(canvas_, &TreemapCanvasView::openTail, this, &SizeloomDashboardView::openTail);
   connect(canvas_, &TreemapCanvasView::moveToTrash, this, &SizeloomDashboardView::moveToTrash);
   connect(canvas_, &TreemapCanvasView::revealInFinder, this, &SizeloomDashboardView::reveal);
   connect(treeList_, &TreeListView::nodeSelected, this, &SizeloomDashboardView::setSelectedNodeID);
@@ -166,6 +175,7 @@ void SizeloomDashboardView::setArena(std::shared_ptr<const DiskTreeArena> arena)
   const std::vector<DiskNode> chain = arena_ ? arena_->breadcrumbChain(currentNodeID_) : std::vector<DiskNode>{};
   arena_ = std::move(arena);
   currentNodeID_ = arena_ ? samePlace(*arena_, chain).value_or(0) : 0;
+  shownItems_.reset(); // identifiers of the old tree
   selectedNodeID_.reset();
   canvas_->setSelectedNodeID(std::nullopt);
   refreshChrome();
@@ -176,6 +186,7 @@ void SizeloomDashboardView::navigateTo(NodeID id) { navigate(id, true); }
 
 void SizeloomDashboardView::navigate(NodeID id, bool animate) {
   currentNodeID_ = id;
+  shownItems_.reset();
   selectedNodeID_.reset();
   canvas_->setSelectedNodeID(std::nullopt);
   if (animate) {
@@ -188,6 +199,10 @@ void SizeloomDashboardView::navigate(NodeID id, bool animate) {
 }
 
 void SizeloomDashboardView::goBack() {
+  if (shownItems_) {
+    navigate(currentNodeID_, true);
+    return;
+  }
   std::optional<DiskNode> current = arena_ ? arena_->node(currentNodeID_) : std::nullopt;
   if (current && current->parentID)
     navigate(*current->parentID, true);
@@ -255,8 +270,23 @@ void SizeloomDashboardView::refreshChrome() {
   sidebar_->setTotalBytes(root ? root->allocatedSize : 0);
   static const ScanReport noTree;
   sidebar_->setUnreadableFolders(arena_ ? arena_->scanReport() : noTree);
-  breadcrumbBar_->setState(arena_ ? arena_->breadcrumbChain(currentNodeID_) : std::vector<DiskNode>{}, current,
-                           current && current->parentID.has_value());
+  std::vector<DiskNode> chain = arena_ ? arena_->breadcrumbChain(currentNodeID_) : std::vector<DiskNode>{};
+  std::optional<DiskNode> shown = current;
+  if (shownItems_ && current) {
+    // The opened tail is one more step, named for what it holds.
+    DiskNode tail;
+    tail.id = tailID;
+    tail.parentID = currentNodeID_;
+    tail.name = "Smaller Items";
+    tail.isDirectory = true;
+    for (NodeID id : *shownItems_) {
+      tail.allocatedSize += arena_->record(id).allocatedSize;
+      tail.fileCount += std::max<std::int64_t>(1, arena_->record(id).fileCount);
+    }
+    chain.push_back(tail);
+    shown = tail;
+  }
+  breadcrumbBar_->setState(std::move(chain), shown, (current && current->parentID.has_value()) || shownItems_);
   std::optional<DiskNode> selected = selectedNodeID_ && arena_ ? arena_->node(*selectedNodeID_) : std::nullopt;
   actionBar_->setSubject(selected ? selected : current, selected.has_value());
   refreshList();
@@ -267,31 +297,92 @@ void SizeloomDashboardView::refreshList() {
     treeList_->showFolder(arena_, currentNodeID_, selectedNodeID_);
 }
 
-void SizeloomDashboardView::relayout() {
-  std::vector<DiskNode> children = arena_ ? layoutChildren(*arena_, currentNodeID_) : std::vector<DiskNode>{};
-  if (selectedCategory_) {
-    std::vector<DiskNode> matching;
-    for (DiskNode &child : children) {
-      if (!child.categoryHint)
-        child.path = arena_->path(child.id); // the category is guessed from it
-      if (TreemapPalette::categoryOf(child) == selectedCategory_)
-        matching.push_back(std::move(child));
-    }
-    if (!matching.empty()) // an unmatched filter never empties the view
-      children = std::move(matching);
+std::vector<NodeID> SizeloomDashboardView::childIDs(NodeID folder) const {
+  const DiskTreeArena::Record &record = arena_->record(folder);
+  std::vector<NodeID> ids(record.childCount);
+  for (std::uint32_t i = 0; i < record.childCount; ++i)
+    ids[i] = record.firstChildID + NodeID(i);
+  return ids;
+}
+
+std::optional<std::vector<NodeID>> SizeloomDashboardView::firstLevel() const {
+  if (!arena_ || !arena_->isValid(currentNodeID_))
+    return std::vector<NodeID>{};
+  if (!shownItems_ && !selectedCategory_)
+    return std::nullopt;
+  std::vector<NodeID> ids = shownItems_ ? *shownItems_ : childIDs(currentNodeID_);
+  if (!selectedCategory_)
+    return ids;
+  std::vector<NodeID> matching;
+  for (NodeID id : ids) {
+    std::optional<CleanableCategory> category = arena_->categoryHint(id);
+    if (!category)
+      category = TreemapPalette::inferCategory(arena_->path(id));
+    if (category == selectedCategory_)
+      matching.push_back(id);
   }
+  if (matching.empty()) // an unmatched filter never empties the view
+    return shownItems_ ? std::optional(std::move(ids)) : std::nullopt;
+  return matching;
+}
+
+void SizeloomDashboardView::relayout() {
+  laidOutFirstLevel_ = firstLevel();
+  const CanvasSize canvasSize{double(canvas_->width()), double(canvas_->height())};
+  if (nestedContents_ && arena_) {
+    std::optional<std::span<const NodeID>> topLevel;
+    if (laidOutFirstLevel_)
+      topLevel = std::span<const NodeID>(*laidOutFirstLevel_);
+    NestedTreemapScene scene = NestedTreemapScene::build(arena_, currentNodeID_, canvasSize, nestedOptions, topLevel);
+    container_->setCurrentWidget(scene.isEmpty() ? emptyMessage_ : static_cast<QWidget *>(canvas_));
+    canvas_->setScene(std::move(scene));
+    return;
+  }
+  std::vector<DiskNode> children;
+  if (arena_ && arena_->isValid(currentNodeID_))
+    children = layoutNodes(*arena_, currentNodeID_, laidOutFirstLevel_ ? *laidOutFirstLevel_ : childIDs(currentNodeID_));
   const std::optional<DiskNode> current = arena_ ? arena_->node(currentNodeID_) : std::nullopt;
   std::optional<std::int64_t> parentSize;
   if (current)
     parentSize = current->allocatedSize;
-  std::vector<TreemapRect> rects = SquarifiedTreemapLayout::compute(
-      children, {double(canvas_->width()), double(canvas_->height())}, SquarifiedTreemapLayout::defaultMinPixelArea,
-      SquarifiedTreemapLayout::defaultMaxVisibleRects, parentSize);
+  std::vector<TreemapRect> rects =
+      SquarifiedTreemapLayout::compute(children, canvasSize, SquarifiedTreemapLayout::defaultMinPixelArea,
+                                       SquarifiedTreemapLayout::defaultMaxVisibleRects, parentSize);
   for (TreemapRect &tile : rects)
     if (!tile.isAggregatedTail)
       tile.node = *arena_->node(tile.id);
   container_->setCurrentWidget(rects.empty() ? emptyMessage_ : static_cast<QWidget *>(canvas_));
   canvas_->setRects(std::move(rects));
+}
+
+void SizeloomDashboardView::setNestedContents(bool nested) {
+  if (nestedContents_ == nested)
+    return;
+  nestedContents_ = nested;
+  relayout();
+}
+
+void SizeloomDashboardView::openTail(NodeID folder, const std::vector<NodeID> &tiledSiblings) {
+  if (!arena_ || !arena_->isValid(folder))
+    return;
+  std::vector<NodeID> candidates;
+  if (folder == currentNodeID_ && laidOutFirstLevel_)
+    candidates = *laidOutFirstLevel_;
+  else
+    candidates = childIDs(folder);
+  const std::unordered_set<NodeID> tiled(tiledSiblings.begin(), tiledSiblings.end());
+  std::vector<NodeID> members;
+  for (NodeID id : candidates)
+    if (arena_->record(id).allocatedSize > 0 && !tiled.contains(id))
+      members.push_back(id);
+  if (members.empty())
+    return;
+  currentNodeID_ = folder;
+  shownItems_ = std::move(members);
+  selectedNodeID_.reset();
+  canvas_->setSelectedNodeID(std::nullopt);
+  refreshChrome();
+  relayout();
 }
 
 } // namespace tarnwick

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QSplitter;
@@ -50,12 +51,24 @@ public:
 
   /// Shows folder `id` and clears the selection.
   void navigateTo(NodeID id);
-  /// To the parent of the folder on screen; nothing at the root.
+  /// From an opened tail to its whole folder, else to the parent of the
+  /// folder on screen; nothing at the root.
   void goBack();
   /// Selects the node, or deselects it when it is already selected.
   void toggleSelection(const DiskNode &node);
   /// Selects the node (any node of the tree), or nothing.
   void setSelectedNodeID(std::optional<NodeID> id);
+  /// Nested contents (on at first): folder tiles show their own contents,
+  /// level by level; off, the treemap shows one level.
+  void setNestedContents(bool nested);
+  bool isNestedContents() const { return nestedContents_; }
+  /// The items of the folder on show that fold into the tail of `folder`
+  /// (the folder on show or one below it): those of its children not in
+  /// `tiledSiblings`. Shows them alone, in place of the folder on show's
+  /// children; any navigation ends it.
+  void openTail(NodeID folder, const std::vector<NodeID> &tiledSiblings);
+  /// The items shown in place of the folder's children, while a tail is open.
+  const std::optional<std::vector<NodeID>> &shownItems() const { return shownItems_; }
   /// Shows or hides the tree list beside the treemap (hidden at first).
   void setListVisible(bool shown);
   bool isListVisible() const;
@@ -84,6 +97,11 @@ private:
   QWidget *makeMainColumn();
   QWidget *makeEmptyMessage();
   void relayout();
+  /// The children laid out at the first level: the opened tail's items or
+  /// every child, less those the category filter leaves out; nothing when
+  /// that is all of the folder's children (a folder may hold 100,000).
+  std::optional<std::vector<NodeID>> firstLevel() const;
+  std::vector<NodeID> childIDs(NodeID folder) const;
   void refreshChrome();
   /// Brings the list to the folder and selection on show, when it is shown.
   void refreshList();
@@ -95,6 +113,10 @@ private:
   NodeID currentNodeID_ = 0;
   std::optional<NodeID> selectedNodeID_;
   std::optional<CleanableCategory> selectedCategory_;
+  bool nestedContents_ = true;
+  std::optional<std::vector<NodeID>> shownItems_;
+  /// What the last layout put at its first level (see firstLevel).
+  std::optional<std::vector<NodeID>> laidOutFirstLevel_;
 
   QSplitter *splitter_;
   DashboardSidebar *sidebar_;

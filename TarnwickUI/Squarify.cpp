@@ -24,33 +24,31 @@ public:
       : x_(bounds.x), y_(bounds.y), w_(bounds.width), h_(bounds.height), out_(out) {}
 
   void run(std::span<const double> areas) {
+    // The row's sum is kept as it grows (added in the same order as a
+    // fresh sum would be): a row of small tiles can run to hundreds.
     std::size_t rowBegin = 0, rowEnd = 0;
+    double rowSum = 0;
     while (rowEnd < areas.size()) {
       if (rowBegin == rowEnd) {
-        ++rowEnd;
+        rowSum = areas[rowEnd++];
         continue;
       }
       const double side = std::min(w_, h_);
-      const std::span<const double> row = areas.subspan(rowBegin, rowEnd - rowBegin);
-      if (worst(areas.subspan(rowBegin, rowEnd - rowBegin + 1), side) <= worst(row, side)) {
+      const double grown = rowSum + areas[rowEnd];
+      // Areas arrive largest first: a row's first is its largest, its last the smallest.
+      if (worstRatio(grown, areas[rowBegin], areas[rowEnd], side) <=
+          worstRatio(rowSum, areas[rowBegin], areas[rowEnd - 1], side)) {
+        rowSum = grown;
         ++rowEnd; // ties add to the row
         continue;
       }
-      layRow(row, false);
+      layRow(areas.subspan(rowBegin, rowEnd - rowBegin), false);
       rowBegin = rowEnd;
     }
     layRow(areas.subspan(rowBegin, rowEnd - rowBegin), true);
   }
 
 private:
-  // Areas arrive largest first: a row's first is its largest, its last the smallest.
-  static double worst(std::span<const double> row, double side) {
-    double sum = 0;
-    for (double area : row)
-      sum += area;
-    return worstRatio(sum, row.front(), row.back(), side);
-  }
-
   void layRow(std::span<const double> row, bool isFinal) {
     double sum = 0;
     for (double area : row)

@@ -2,6 +2,7 @@
 
 #include "TarnwickCore/Tree/FileTypeUsage.h"
 #include "TarnwickUI/FileManagerReveal.h"
+#include "TarnwickUI/NestedTreemapPainter.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapTilePainter.h"
@@ -38,10 +39,6 @@ QRectF lerp(const QRectF &from, const QRectF &to, qreal t) {
   return {mix(from.x(), to.x()), mix(from.y(), to.y()), mix(from.width(), to.width()), mix(from.height(), to.height())};
 }
 
-bool sameTile(const std::optional<TreemapRect> &a, const std::optional<TreemapRect> &b) {
-  return a.has_value() == b.has_value() && (!a || a->id == b->id);
-}
-
 } // namespace
 
 TreemapCanvasView::TreemapCanvasView(QWidget *parent)
@@ -59,10 +56,23 @@ TreemapCanvasView::TreemapCanvasView(QWidget *parent)
 
 void TreemapCanvasView::setRects(std::vector<TreemapRect> rects) {
   rects_ = std::move(rects);
+  scene_ = NestedTreemapScene();
+  replaceTiles();
+}
+
+void TreemapCanvasView::setScene(NestedTreemapScene scene) {
+  scene_ = std::move(scene);
+  rects_.clear();
+  replaceTiles();
+}
+
+void TreemapCanvasView::replaceTiles() {
   tileLayer_ = QImage(); // drawn again on the next paint
   // The tiles moved under a pointer that may not have (a drill-down, a new
   // tree, a resize): what it points at is found again, so that the tooltip
   // and the actions describe the tile there now.
+  hoveredIndex_.reset();
+  hoveredRect_.reset();
   if (isHoverActive_)
     hover(cursorLocation_);
   if (pendingZoom_) {
@@ -110,7 +120,18 @@ void TreemapCanvasView::paintEvent(QPaintEvent *) {
   if (tileLayer_.isNull() || tileLayer_.devicePixelRatio() != ratio || tileLayer_.size() != size() * ratio)
     renderTileLayer(ratio);
   painter.drawImage(QPointF(0, 0), tileLayer_);
+  paintMarks(painter);
+}
 
+void TreemapCanvasView::paintMarks(QPainter &painter) {
+  if (!scene_.isEmpty()) {
+    const std::optional<std::size_t> selected = selectedNodeID_ ? scene_.indexOf(*selectedNodeID_) : std::nullopt;
+    if (hoveredIndex_)
+      NestedTreemapPainter::paintMark(painter, scene_.tiles()[*hoveredIndex_].frame, false);
+    if (selected)
+      NestedTreemapPainter::paintMark(painter, scene_.tiles()[*selected].frame, true);
+    return;
+  }
   // The layer holds every tile at rest; the hovered one is drawn again on
   // top (its fill is opaque, so it hides the resting one), and the selected
   // one gets its outline.
@@ -130,11 +151,15 @@ void TreemapCanvasView::renderTileLayer(qreal ratio) {
   tileLayer_.setDevicePixelRatio(ratio);
   tileLayer_.fill(Qt::transparent);
   QPainter layer(&tileLayer_);
+  const QColor dim = palette().color(QPalette::Window);
+  if (!scene_.isEmpty()) {
+    NestedTreemapPainter::paint(layer, scene_, {highlightedType_, dim});
+    return;
+  }
   TreemapTilePainter::paint(layer, rects_);
   if (!highlightedType_)
     return;
   // Folders and the tail hold files of any type, so they dim with the rest.
-  const QColor dim = palette().color(QPalette::Window);
   for (const TreemapRect &tile : rects_) {
     if (!tile.node.isDirectory && !tile.isAggregatedTail && fileTypeOf(tile.node.name) == *highlightedType_)
       continue;
@@ -151,22 +176,50 @@ void TreemapCanvasView::setHighlightedFileType(std::optional<std::string> type) 
   update();
 }
 
+std::optional<std::size_t> TreemapCanvasView::indexAt(QPointF location) const {
+  const CanvasPoint point{location.x(), location.y()};
+  return scene_.isEmpty() ? SquarifiedTreemapLayout::hitTestIndex(point, rects_) : scene_.tileAt(point);
+}
+
+TreemapRect TreemapCanvasView::describeTile(std::size_t index) const {
+  return scene_.isEmpty() ? rects_.at(index) : scene_.describe(index);
+}
+
+QString TreemapCanvasView::hoveredName() const {
+  if (scene_.isEmpty() || !hoveredIndex_ || !hoveredRect_ || scene_.tiles()[*hoveredIndex_].depth == 0)
+    return {};
+  // Below the first level a name alone does not say where the tile is.
+  const std::string path = scene_.relativePath(*hoveredIndex_);
+  return hoveredRect_->isAggregatedTail ? WidgetStyle::displayText(path) + QStringLiteral("/") + WidgetStyle::displayText(hoveredRect_->node.name)
+                                        : WidgetStyle::displayText(path);
+}
+
+std::optional<TreemapRect> TreemapCanvasView::tileFor(NodeID id) const {
+  if (scene_.isEmpty()) {
+    const auto found = std::ranges::find(rects_, id, &TreemapRect::id);
+    return found == rects_.end() ? std::nullopt : std::optional(*found);
+  }
+  const std::optional<std::size_t> index = scene_.indexOf(id);
+  return index ? std::optional(scene_.describe(*index)) : std::nullopt;
+}
+
 void TreemapCanvasView::hover(QPointF location) {
   cursorLocation_ = location;
   isHoverActive_ = true;
-  std::optional<TreemapRect> hit = SquarifiedTreemapLayout::hitTest({location.x(), location.y()}, rects_);
-  const bool moved = !sameTile(hit, hoveredRect_);
-  // Described again when the tile or what it holds changed, or when the
-  // tooltip was hidden under a menu or message and may come back.
-  const bool describe = moved || (hit && !(*hit == *hoveredRect_)) || hit.has_value() != tooltip_->isPresenting();
-  hoveredRect_ = std::move(hit);
+  const std::optional<std::size_t> index = indexAt(location);
+  const bool moved = index != hoveredIndex_;
+  // Described again when the tile changed, or when the tooltip was hidden
+  // under a menu or message and may come back.
+  const bool describe = moved || index.has_value() != tooltip_->isPresenting();
+  hoveredIndex_ = index;
   if (moved) {
-    const bool enterable = hoveredRect_ && hoveredRect_->node.isDirectory && !hoveredRect_->isAggregatedTail;
+    hoveredRect_ = index ? std::optional(describeTile(*index)) : std::nullopt;
+    const bool enterable = hoveredRect_ && (hoveredRect_->node.isDirectory || hoveredRect_->isAggregatedTail);
     setCursor(enterable ? Qt::PointingHandCursor : Qt::ArrowCursor);
     update();
   }
   if (describe)
-    tooltip_->present(isCovered() ? std::nullopt : hoveredRect_);
+    tooltip_->present(isCovered() ? std::nullopt : hoveredRect_, hoveredName());
   tooltip_->follow(cursorLocation_);
 }
 
@@ -186,7 +239,8 @@ void TreemapCanvasView::changeEvent(QEvent *event) {
 
 void TreemapCanvasView::leaveEvent(QEvent *) {
   isHoverActive_ = false;
-  if (hoveredRect_) {
+  if (hoveredIndex_) {
+    hoveredIndex_.reset();
     hoveredRect_.reset();
     update();
   }
@@ -196,14 +250,36 @@ void TreemapCanvasView::leaveEvent(QEvent *) {
 void TreemapCanvasView::mouseReleaseEvent(QMouseEvent *event) {
   if (event->button() != Qt::LeftButton)
     return;
-  std::optional<TreemapRect> hit =
-      SquarifiedTreemapLayout::hitTest({event->position().x(), event->position().y()}, rects_);
-  if (!hit)
+  const std::optional<std::size_t> index = indexAt(event->position());
+  if (!index)
     return;
-  if (hit->node.isDirectory && !hit->isAggregatedTail)
-    requestDrillDown(*hit);
+  const TreemapRect hit = describeTile(*index);
+  if (hit.isAggregatedTail)
+    requestTail(hit, *index);
+  else if (hit.node.isDirectory)
+    requestDrillDown(hit);
   else
-    emit selectNode(hit->node);
+    emit selectNode(hit.node);
+}
+
+void TreemapCanvasView::requestTail(const TreemapRect &tile, std::size_t index) {
+  std::vector<NodeID> tiled;
+  NodeID folder = tile.node.parentID.value_or(0);
+  if (scene_.isEmpty()) {
+    for (const TreemapRect &other : rects_)
+      if (!other.isAggregatedTail)
+        tiled.push_back(other.id);
+  } else {
+    const NestedTile &tail = scene_.tiles().at(index);
+    folder = tail.parentID;
+    for (const NestedTile &other : scene_.tiles())
+      if (other.parentTile == tail.parentTile && other.id != SquarifiedTreemapLayout::syntheticTailNodeID)
+        tiled.push_back(other.id);
+  }
+  const CanvasRect &frame = tile.frame;
+  pendingZoom_ = QRectF(frame.x, frame.y, frame.width, frame.height);
+  emit openTail(folder, tiled);
+  pendingZoom_.reset();
 }
 
 void TreemapCanvasView::requestDrillDown(const TreemapRect &tile) {
@@ -222,13 +298,19 @@ void TreemapCanvasView::reveal(const DiskNode &node) {
 
 QMenu *TreemapCanvasView::contextMenuContent(QWidget *parent) {
   auto *menu = new QMenu(parent);
-  if (!hoveredRect_)
+  if (!hoveredRect_ || !hoveredIndex_)
     return menu;
   const TreemapRect tile = *hoveredRect_;
-  if (tile.node.isDirectory && !tile.isAggregatedTail)
+  if (tile.isAggregatedTail) {
+    // Not a place on disk: it can only be opened.
+    menu->addAction(SymbolIcons::icon("arrow.down.forward.and.arrow.up.backward"), QStringLiteral("Show Smaller Items"),
+                    this, [this, tile, index = *hoveredIndex_] { requestTail(tile, index); });
+    return menu;
+  }
+  if (tile.node.isDirectory)
     menu->addAction(SymbolIcons::icon("arrow.down.forward.and.arrow.up.backward"), QStringLiteral("Drill Down"), this,
                     [this, tile] { requestDrillDown(tile); });
-  if (tile.node.isDirectory && !tile.isAggregatedTail)
+  if (tile.node.isDirectory)
     menu->addAction(SymbolIcons::icon("arrow.clockwise"), QStringLiteral("Rescan This Folder"), this,
                     [this, node = tile.node] { emit rescanFolder(node); });
 #ifdef __APPLE__

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickUI/NestedTreemapScene.h"
 #include "TarnwickUI/TreemapRect.h"
 
 #include <QImage>
@@ -18,10 +19,12 @@ namespace tarnwick {
 
 class TreemapTooltip;
 
-/// Draws one folder's treemap tiles in a single pass and turns the pointer
-/// into hover highlight, a tooltip, selection, drill-down and a context menu.
-/// It owns only the tiles it was given (laid out by its owner for exactly
-/// this widget's size, origin at the top-left corner) and its hover state;
+/// Draws one folder's treemap in a single pass and turns the pointer into
+/// hover highlight, a tooltip, selection, drill-down and a context menu. It
+/// shows either one level of tiles (setRects) or a nested scene (setScene),
+/// laid out by its owner for exactly this widget's size, origin at the
+/// top-left corner; in a nested scene the pointer describes the deepest
+/// tile under it. It owns only what it was given and its hover state;
 /// selection comes in through setSelectedNodeID and goes out as a signal.
 ///
 /// Threads: GUI thread only.
@@ -36,7 +39,15 @@ public:
   /// describes that one (or hides over no tile). After a drill-down, the new
   /// tiles zoom out of the entered tile.
   void setRects(std::vector<TreemapRect> rects);
+  /// One level's tiles; empty while a nested scene is shown.
   const std::vector<TreemapRect> &rects() const { return rects_; }
+  /// Replaces what is shown with a nested scene, as setRects does.
+  void setScene(NestedTreemapScene scene);
+  /// The nested scene on show; empty while one level is shown.
+  const NestedTreemapScene &scene() const { return scene_; }
+  /// The tile of node `id` as the one-level view describes tiles, in either
+  /// mode; nothing when it has none.
+  std::optional<TreemapRect> tileFor(NodeID id) const;
   void setSelectedNodeID(std::optional<NodeID> id);
   std::optional<NodeID> selectedNodeID() const { return selectedNodeID_; }
   /// Brings forward the files of one type (as fileTypeOf() names it): every
@@ -59,8 +70,11 @@ public:
   QMenu *contextMenuContent(QWidget *parent);
 
 signals:
-  /// A tile that cannot be entered (a file, or the tail) was clicked.
+  /// A file tile was clicked.
   void selectNode(const tarnwick::DiskNode &node);
+  /// The tail of `folder` was clicked: the children of the folder that have
+  /// tiles of their own are `tiledSiblings` (the tail holds the rest).
+  void openTail(tarnwick::NodeID folder, const std::vector<tarnwick::NodeID> &tiledSiblings);
   /// A folder tile asked to be entered.
   void drillDown(tarnwick::NodeID id);
   void moveToTrash(const tarnwick::DiskNode &node);
@@ -84,10 +98,21 @@ private:
   /// A popup menu or a modal message is open: the tooltip stays hidden.
   bool isCovered() const;
   void requestDrillDown(const TreemapRect &tile);
+  /// Asks for the tail at `index` (in the rects or the scene) to be opened.
+  void requestTail(const TreemapRect &tile, std::size_t index);
+  void replaceTiles();
+  /// The tile under `location`: an index in the rects or the scene.
+  std::optional<std::size_t> indexAt(QPointF location) const;
+  TreemapRect describeTile(std::size_t index) const;
+  /// The tooltip's name for the hovered tile; empty for the node's own.
+  QString hoveredName() const;
+  void paintMarks(QPainter &painter);
   void reveal(const DiskNode &node);
   void renderTileLayer(qreal ratio);
 
   std::vector<TreemapRect> rects_;
+  NestedTreemapScene scene_;
+  std::optional<std::size_t> hoveredIndex_; // in rects_ or scene_
   /// The tiles at rest (no hover, no selection) at the widget's size and
   /// pixel ratio; hovering and selecting repaint only one tile over it.
   QImage tileLayer_;

@@ -26,9 +26,11 @@ QFont labelFont(double pointSize, QFont::Weight weight, bool monospaced) {
   return font;
 }
 
-void drawLabels(QPainter &painter, const TreemapRect &tile, const QRectF &box) {
+} // namespace
+
+void TreemapTilePainter::paintLabels(QPainter &painter, const QRectF &box, const QString &text, std::int64_t bytes) {
   const double w = box.width(), h = box.height();
-  if (!(w > TreemapTilePainter::nameMinWidth && h > TreemapTilePainter::nameMinHeight))
+  if (!(w > nameMinWidth && h > nameMinHeight))
     return;
   // A label stays inside its tile: shortened in the middle to the room left
   // of the margins, and clipped to the tile for what a glyph's overhang adds.
@@ -39,10 +41,10 @@ void drawLabels(QPainter &painter, const TreemapRect &tile, const QRectF &box) {
   const double nameSize = std::min(std::max(h * 0.18, 9.0), 12.0);
   const QFont nameFont = labelFont(nameSize, QFont::DemiBold, false);
   const QFontMetricsF metrics(nameFont);
-  const QString name = metrics.elidedText(QString::fromStdString(tile.node.name), Qt::ElideMiddle, room);
+  const QString name = metrics.elidedText(text, Qt::ElideMiddle, room);
   painter.setFont(nameFont);
   painter.setPen(white(1));
-  if (w > TreemapTilePainter::sizeMinWidth && h > TreemapTilePainter::sizeMinHeight) {
+  if (w > sizeMinWidth && h > sizeMinHeight) {
     // Two lines, each placed by its top-left corner.
     painter.drawText(QPointF(box.left() + margin, box.top() + 10 + metrics.ascent()), name);
     const double sizeSize = std::min(std::max(h * 0.13, 8.0), 10.0);
@@ -51,13 +53,15 @@ void drawLabels(QPainter &painter, const TreemapRect &tile, const QRectF &box) {
     painter.setFont(sizeFont);
     painter.setPen(white(0.85));
     painter.drawText(QPointF(box.left() + margin, box.top() + 10 + nameSize + 4 + sizeMetrics.ascent()),
-                     sizeMetrics.elidedText(TreemapPalette::formatBytes(tile.node.allocatedSize), Qt::ElideRight, room));
+                     sizeMetrics.elidedText(TreemapPalette::formatBytes(bytes), Qt::ElideRight, room));
   } else {
     const double baseline = box.center().y() + (metrics.ascent() - metrics.descent()) / 2;
     painter.drawText(QPointF(box.left() + margin, baseline), name);
   }
   painter.restore();
 }
+
+namespace {
 
 QPainterPath tileShape(const QRectF &box) {
   const double radius = std::min(std::min(box.width(), box.height()) * 0.15, 6.0);
@@ -98,7 +102,7 @@ void TreemapTilePainter::paint(QPainter &painter, std::span<const TreemapRect> r
     bevel.setColorAt(1.0, QColor::fromRgbF(0, 0, 0, 0.3f));
     painter.strokePath(shape, QPen(QBrush(bevel), 1));
 
-    drawLabels(painter, tile, box);
+    paintLabels(painter, box, QString::fromStdString(tile.node.name), tile.node.allocatedSize);
 
     if (selected || hovered)
       strokeOutline(painter, shape, selected);

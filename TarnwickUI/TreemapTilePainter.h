@@ -2,10 +2,13 @@
 
 #include "TarnwickUI/TreemapRect.h"
 
+#include <cstdint>
 #include <optional>
 #include <span>
 
 class QPainter;
+class QRectF;
+class QString;
 
 namespace tarnwick {
 
@@ -24,6 +27,10 @@ public:
   /// Only the outline of one tile: cyan when selected, else white (hovered).
   /// For drawing over tiles painted earlier without their outline.
   static void paintOutline(QPainter &painter, const TreemapRect &tile, bool selected);
+
+  /// The name and size labels inside `box`, as much of them as its size
+  /// allows (see the thresholds); nothing in a smaller box.
+  static void paintLabels(QPainter &painter, const QRectF &box, const QString &text, std::int64_t bytes);
 
   /// Label thresholds in points (strictly greater than): a name from
   /// 54 × 28, a name and a size from 72 × 44.

@@ -57,7 +57,7 @@ TreemapTooltip::Content TreemapTooltip::contentFor(const TreemapRect &tile) {
   content.size = TreemapPalette::formatBytes(node.allocatedSize);
   const std::int64_t count = tile.isAggregatedTail ? tile.aggregatedItemCount : node.isDirectory ? node.fileCount : 1;
   content.count = TreemapPalette::formatItemCount(count, node.isDirectory);
-  content.showsDrillHint = node.isDirectory && !tile.isAggregatedTail;
+  content.showsDrillHint = node.isDirectory || tile.isAggregatedTail; // a tail opens on its own
   return content;
 }
 
@@ -99,10 +99,12 @@ int TreemapTooltip::contentHeight() const {
   return height;
 }
 
-void TreemapTooltip::present(const std::optional<TreemapRect> &tile) {
+void TreemapTooltip::present(const std::optional<TreemapRect> &tile, const QString &name) {
   presenting_ = tile.has_value();
   if (tile) {
     content_ = contentFor(*tile);
+    if (!name.isEmpty())
+      content_.name = name;
     resize(panelWidth, contentHeight());
     show();
     raise();

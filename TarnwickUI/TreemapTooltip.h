@@ -50,7 +50,9 @@ public:
   explicit TreemapTooltip(QWidget *parent);
 
   /// Shows `tile` (fading in if hidden) or, given nothing, fades out.
-  void present(const std::optional<TreemapRect> &tile);
+  /// `name`, when not empty, replaces the node's name (a nested tile is
+  /// named by its path below the folder on show).
+  void present(const std::optional<TreemapRect> &tile, const QString &name = {});
   /// Moves the panel for the pointer at `cursor` on the parent's canvas.
   void follow(QPointF cursor);
   bool isPresenting() const { return presenting_; }

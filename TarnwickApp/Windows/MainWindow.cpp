@@ -143,9 +143,23 @@ void MainWindow::buildMenus() {
     QSettings().setValue(QStringLiteral("view/showList"), shown);
     applyList();
   });
+  // Folder tiles showing their contents (on unless turned off), likewise.
+  nestedContents_ = view->addAction(QStringLiteral("Nested Contents"));
+  nestedContents_->setCheckable(true);
+  nestedContents_->setChecked(QSettings().value(QStringLiteral("view/nestedContents"), true).toBool());
+  nestedContents_->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_N));
+  const auto applyView = [this, applyList] {
+    applyList();
+    if (auto *dashboard = root_->dashboard())
+      dashboard->setNestedContents(nestedContents_->isChecked());
+  };
+  connect(nestedContents_, &QAction::toggled, this, [applyView](bool nested) {
+    QSettings().setValue(QStringLiteral("view/nestedContents"), nested);
+    applyView();
+  });
   // The root view (connected first) makes the explorer on either signal.
-  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, applyList);
-  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this, applyList);
+  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, applyView);
+  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this, applyView);
   view->addSeparator();
   find_ = view->addAction(QStringLiteral("Find by Name…"), this, [this] { findWindow()->openSearch(); });
   find_->setShortcut(QKeySequence::Find);

@@ -65,6 +65,8 @@ public:
   QAction *summaryAction() const { return summary_; }
   /// View ▸ Show List: the tree list beside the treemap.
   QAction *showListAction() const { return showList_; }
+  /// View ▸ Nested Contents: folder tiles show what they hold.
+  QAction *nestedContentsAction() const { return nestedContents_; }
 
   /// Opens (or raises) the cache review window, showing one category or all.
   CacheCleanupWindow *showCacheCleanup(std::optional<tarnwick::CleanableCategory> category);
@@ -127,6 +129,7 @@ private:
   QAction *showTrash_ = nullptr;
   QAction *back_ = nullptr;
   QAction *showList_ = nullptr;
+  QAction *nestedContents_ = nullptr;
   QAction *find_ = nullptr;
   QAction *summary_ = nullptr;
 };

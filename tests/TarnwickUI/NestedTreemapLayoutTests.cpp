@@ -92,10 +92,37 @@ TEST_F(NestedTreemapLayoutTest, TheBudgetEndsTheLayoutWithTheShallowLevelsWhole)
     // What it drew is what the unbounded layout drew first.
     EXPECT_EQ(some, std::vector(all.begin(), all.begin() + std::ptrdiff_t(some.size())));
   }
+  // Past the budget at the first level, the smaller children fold into the
+  // tail: the folder on show never goes blank.
   options.maxTiles = topLevel - 1;
-  EXPECT_TRUE(NestedTreemapLayout::compute(*arena, DiskTreeArena::rootID, {1600, 1000}, options).empty());
+  const std::vector<NestedTile> folded = NestedTreemapLayout::compute(*arena, DiskTreeArena::rootID, {1600, 1000}, options);
+  ASSERT_EQ(folded.size(), topLevel - 1);
+  std::int64_t bytes = 0;
+  for (const NestedTile &tile : folded)
+    bytes += tile.depth == 0 ? tile.allocatedSize : 0;
+  std::int64_t children = 0;
+  const DiskTreeArena::Record &root = arena->record(DiskTreeArena::rootID);
+  for (NodeID id = root.firstChildID; id < root.firstChildID + NodeID(root.childCount); ++id)
+    children += arena->record(id).allocatedSize;
+  EXPECT_EQ(bytes, children);
+  EXPECT_EQ(folded.back().id, SquarifiedTreemapLayout::syntheticTailNodeID);
   EXPECT_TRUE(NestedTreemapLayout::compute(*arena, -1, {1600, 1000}, {}).empty());
   EXPECT_TRUE(NestedTreemapLayout::compute(*arena, DiskTreeArena::rootID, {0, 1000}, {}).empty());
+}
+
+TEST_F(NestedTreemapLayoutTest, AGivenFirstLevelReplacesTheFoldersChildren) {
+  // Two of the root's children, the way a filter or an opened tail asks.
+  const DiskTreeArena::Record &root = arena->record(DiskTreeArena::rootID);
+  const std::vector<NodeID> chosen{root.firstChildID, NodeID(root.firstChildID + 2)};
+  const std::vector<NestedTile> tiles =
+      NestedTreemapLayout::compute(*arena, DiskTreeArena::rootID, {800, 600}, {}, std::span(chosen));
+  std::vector<NodeID> first;
+  for (const NestedTile &tile : tiles)
+    if (tile.depth == 0)
+      first.push_back(tile.id);
+  std::ranges::sort(first);
+  EXPECT_EQ(first, chosen);
+  EXPECT_TRUE(std::ranges::any_of(tiles, [](const NestedTile &tile) { return tile.depth > 0; }));
 }
 
 } // namespace

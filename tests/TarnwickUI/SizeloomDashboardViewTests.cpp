@@ -50,18 +50,26 @@ protected:
     ADD_FAILURE() << "no child " << name;
     return -1;
   }
-  // Clicks the middle of the tile of node `id` on the canvas.
+  // Clicks the tile of node `id` on the canvas: its middle, or in a folder
+  // showing its contents, its header above the children's tiles.
   void clickTile(NodeID id) {
-    for (const TreemapRect &tile : dashboard->canvas()->rects())
-      if (tile.id == id) {
-        const CanvasRect &f = tile.frame;
-        QTest::mouseClick(dashboard->canvas(), Qt::LeftButton, {}, QPoint(int(f.x + f.width / 2), int(f.y + f.height / 2)));
-        return;
-      }
-    ADD_FAILURE() << "no tile for " << id;
+    const std::optional<TreemapRect> tile = dashboard->canvas()->tileFor(id);
+    if (!tile) {
+      ADD_FAILURE() << "no tile for " << id;
+      return;
+    }
+    const CanvasRect &f = tile->frame;
+    const QPoint at = tile->node.isDirectory && dashboard->isNestedContents() ? QPoint(int(f.x + f.width / 2), int(f.y + 4))
+                                                                              : QPoint(int(f.x + f.width / 2), int(f.y + f.height / 2));
+    QTest::mouseClick(dashboard->canvas(), Qt::LeftButton, {}, at);
   }
+  // The names of the tiles at the first level, whichever view is on.
   std::vector<std::string> tileNames() const {
     std::vector<std::string> names;
+    const NestedTreemapScene &scene = dashboard->canvas()->scene();
+    for (std::size_t i = 0; i < scene.tiles().size(); ++i)
+      if (scene.tiles()[i].depth == 0)
+        names.push_back(scene.describe(i).node.name);
     for (const TreemapRect &tile : dashboard->canvas()->rects())
       names.push_back(tile.node.name);
     std::sort(names.begin(), names.end());
@@ -111,7 +119,7 @@ TEST_F(SizeloomDashboardViewTest, NavigationGoesUpButNotPastTheRootAndEmptyFolde
   EXPECT_FALSE(dashboard->isShowingEmptyMessage());
   dashboard->navigateTo(childNamed(0, "empty"));
   EXPECT_TRUE(dashboard->isShowingEmptyMessage());
-  EXPECT_TRUE(dashboard->canvas()->rects().empty());
+  EXPECT_TRUE(tileNames().empty());
 }
 
 TEST_F(SizeloomDashboardViewTest, CategoryFilterFallsBackToEverythingAndIsWhatSmartCleanCleans) {
@@ -134,6 +142,26 @@ TEST_F(SizeloomDashboardViewTest, CategoryFilterFallsBackToEverythingAndIsWhatSm
   ASSERT_EQ(clean.count(), 2);
   EXPECT_EQ(clean[0][0].value<std::optional<CleanableCategory>>(), CleanableCategory::trashBins);
   EXPECT_EQ(clean[1][0].value<std::optional<CleanableCategory>>(), std::nullopt);
+}
+
+TEST_F(SizeloomDashboardViewTest, AnOpenedTailShowsOnlyItsItemsAndTheOneLevelViewIsOneToggleAway) {
+  // As the canvas asks when the root's tail holds the two small files.
+  dashboard->openTail(0, {childNamed(0, "Movies"), childNamed(0, "Projects"), childNamed(0, "empty")});
+  EXPECT_EQ(tileNames(), (std::vector<std::string>{"notes.txt", "server.log"}));
+  EXPECT_EQ(dashboard->breadcrumbBar()->crumbCount(), 2) << "the tail has its crumb";
+  clickTile(childNamed(0, "notes.txt"));
+  EXPECT_EQ(dashboard->selectedNodeID(), childNamed(0, "notes.txt"));
+  dashboard->goBack();
+  EXPECT_EQ(dashboard->currentNodeID(), 0);
+  EXPECT_EQ(tileNames().size(), 5u) << "back to the whole folder";
+  EXPECT_EQ(dashboard->breadcrumbBar()->crumbCount(), 1);
+
+  dashboard->setNestedContents(false);
+  EXPECT_TRUE(dashboard->canvas()->scene().isEmpty());
+  EXPECT_EQ(dashboard->canvas()->rects().size(), 5u);
+  dashboard->setNestedContents(true);
+  EXPECT_TRUE(std::ranges::any_of(dashboard->canvas()->scene().tiles(), [](const NestedTile &tile) { return tile.depth == 2; }))
+      << "Projects/app/build shows inside its folders";
 }
 
 TEST_F(SizeloomDashboardViewTest, TheSidebarNotesFoldersThatCouldNotBeRead) {
@@ -204,7 +232,9 @@ TEST(SizeloomDashboardCrumbsTest, SelectingAFileKeepsEveryCrumbInView) {
     view.resize(width, 700);
     view.show();
     view.navigateTo(arena->children(0).front().id);
-    const CanvasRect &file = view.canvas()->rects().front().frame;
+    const std::optional<TreemapRect> tile = view.canvas()->tileFor(arena->children(arena->children(0).front().id).front().id);
+    ASSERT_TRUE(tile);
+    const CanvasRect &file = tile->frame;
     QTest::mouseClick(view.canvas(), Qt::LeftButton, {}, QPoint(int(file.x + file.width / 2), int(file.y + file.height / 2)));
     ASSERT_TRUE(view.selectedNodeID());
     const TreemapBreadcrumbBar &bar = *view.breadcrumbBar();

@@ -57,20 +57,24 @@ protected:
 TEST_F(TreemapCanvasViewTest, ClicksDrillIntoFoldersAndSelectEverythingElse) {
   QSignalSpy drill(&canvas, &TreemapCanvasView::drillDown);
   QSignalSpy select(&canvas, &TreemapCanvasView::selectNode);
+  QSignalSpy tail(&canvas, &TreemapCanvasView::openTail);
   struct Case {
     QPoint at;
-    int drills, selects;
+    int drills, selects, tails;
   };
-  for (auto [at, drills, selects] : {Case{{100, 100}, 1, 0},   // folder
-                                     Case{{300, 50}, 1, 1},    // file
-                                     Case{{300, 150}, 1, 2},   // the tail
-                                     Case{{200, 50}, 1, 3}}) { // the gap between inset frames hits by frame
+  for (auto [at, drills, selects, tails] : {Case{{100, 100}, 1, 0, 0},   // folder
+                                            Case{{300, 50}, 1, 1, 0},    // file
+                                            Case{{300, 150}, 1, 1, 1},   // the tail opens
+                                            Case{{200, 50}, 1, 2, 1}}) { // the gap between inset frames hits by frame
     QTest::mouseClick(&canvas, Qt::LeftButton, {}, at);
     EXPECT_EQ(drill.count(), drills) << at.x() << "," << at.y();
     EXPECT_EQ(select.count(), selects) << at.x() << "," << at.y();
+    EXPECT_EQ(tail.count(), tails) << at.x() << "," << at.y();
   }
   EXPECT_EQ(drill.front().front().value<NodeID>(), 1);
   EXPECT_EQ(select.back().front().value<DiskNode>().id, 2);
+  // The tail's view leaves out exactly what already has a tile.
+  EXPECT_EQ(tail.front().at(1).value<std::vector<NodeID>>(), (std::vector<NodeID>{1, 2}));
 
   canvas.setRects({});
   QTest::mouseClick(&canvas, Qt::LeftButton, {}, {100, 100});
@@ -174,7 +178,7 @@ TEST(TreemapTooltipTest, ContentDescribesFilesFoldersAndTheTail) {
   EXPECT_EQ(folder.percentage, "25.0%");
   EXPECT_FALSE(file.showsDrillHint);
   EXPECT_TRUE(folder.showsDrillHint);
-  EXPECT_FALSE(aggregated.showsDrillHint);
+  EXPECT_TRUE(aggregated.showsDrillHint) << "a tail opens on its own";
 }
 
 TEST_F(TreemapCanvasViewTest, ContextMenuOffersWhatTheTileAllowsAndReachesItsTarget) {

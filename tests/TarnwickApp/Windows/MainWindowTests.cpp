@@ -46,6 +46,20 @@ using test::GatedScan;
 using test::TempTree;
 using tarnwick::FullDiskAccessStatus;
 
+// The tile of the child named `name` of the folder on show, and a point
+// inside it that is its own (in a folder, its header, not a child's tile).
+std::pair<tarnwick::TreemapRect, QPoint> tileNamed(tarnwick::SizeloomDashboardView &dashboard, std::string_view name) {
+  for (const tarnwick::DiskNode &child : dashboard.arena()->children(dashboard.currentNodeID()))
+    if (child.name == name)
+      if (const std::optional<tarnwick::TreemapRect> tile = dashboard.canvas()->tileFor(child.id)) {
+        const tarnwick::CanvasRect &f = tile->frame;
+        return {*tile, child.isDirectory ? QPoint(int(f.x + f.width / 2), int(f.y + 4))
+                                         : QPoint(int(f.x + f.width / 2), int(f.y + f.height / 2))};
+      }
+  ADD_FAILURE() << "no tile for " << name;
+  return {};
+}
+
 void saveScreenshot(QWidget &widget, const char *name) {
   QDir().mkpath(QStringLiteral(QUILLANE_SCREENSHOT_DIR));
   widget.grab().save(QStringLiteral(QUILLANE_SCREENSHOT_DIR "/%1.png").arg(QLatin1String(name)));
@@ -133,17 +147,22 @@ TEST_F(MainWindowTest, ScanFlowFromLauncherThroughScanningToExplorer) {
   EXPECT_FALSE(window->cancelScanAction()->isEnabled());
   EXPECT_EQ(window->windowTitle(), QString::fromStdString(tree.path("home")) + " — Quillane");
   tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
-  const auto folder = std::find_if(dashboard.canvas()->rects().begin(), dashboard.canvas()->rects().end(),
-                                   [](const tarnwick::TreemapRect &tile) { return tile.node.isDirectory; });
-  ASSERT_NE(folder, dashboard.canvas()->rects().end());
+  const std::vector<tarnwick::DiskNode> top = dashboard.arena()->children(0);
+  const auto folder = std::ranges::find_if(top, &tarnwick::DiskNode::isDirectory);
+  ASSERT_NE(folder, top.end());
   dashboard.navigateTo(folder->id);
   window->backAction()->trigger(); // Alt+Left, Backspace
   EXPECT_EQ(dashboard.currentNodeID(), 0);
   tarnwick::TreemapCanvasView &canvas = *root(*window).dashboard()->canvas();
-  ASSERT_FALSE(canvas.rects().empty());
-  QTest::mouseMove(&canvas, QPoint(int(canvas.rects().front().frame.width / 2), 120));
+  ASSERT_FALSE(canvas.scene().isEmpty());
+  QTest::mouseMove(&canvas, QPoint(canvas.width() / 4, 120));
   EXPECT_TRUE(QTest::qWaitFor([&] { return canvas.tooltip()->panelOpacity() >= 1.0; })) << "the tooltip fades in";
   saveScreenshot(*window, "explorer");
+  window->nestedContentsAction()->trigger();
+  EXPECT_FALSE(dashboard.isNestedContents());
+  EXPECT_FALSE(canvas.rects().empty()) << "one level, one toggle away";
+  window->nestedContentsAction()->trigger();
+  EXPECT_TRUE(canvas.rects().empty());
 }
 
 TEST_F(MainWindowTest, CancelReturnsToWhatWasShownBefore) {
@@ -195,12 +214,9 @@ TEST_F(MainWindowTest, MoveToTrashReportsTheOutcomeAndTheUndoKeyBringsItBack) {
   auto window = explore();
   ASSERT_TRUE(root(*window).dashboard());
   tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
-  const auto notes = std::find_if(dashboard.canvas()->rects().begin(), dashboard.canvas()->rects().end(),
-                                  [](const tarnwick::TreemapRect &tile) { return tile.node.name == "notes.txt"; });
-  ASSERT_NE(notes, dashboard.canvas()->rects().end());
-  const auto &frame = notes->frame;
-  QTest::mouseClick(dashboard.canvas(), Qt::LeftButton, {}, QPoint(int(frame.x + frame.width / 2), int(frame.y + frame.height / 2)));
-  ASSERT_EQ(dashboard.selectedNodeID(), notes->id);
+  const auto [notes, at] = tileNamed(dashboard, "notes.txt");
+  QTest::mouseClick(dashboard.canvas(), Qt::LeftButton, {}, at);
+  ASSERT_EQ(dashboard.selectedNodeID(), notes.id);
   QTest::mouseClick(dashboard.actionBar()->trashButton(), Qt::LeftButton);
 
   ReportToast &toast = *root(*window).reportToast();
@@ -267,10 +283,7 @@ TEST_F(MainWindowTest, AFolderRescanReadsOnlyThatFolderAndKeepsItOnShow) {
   // A folder tile's menu rescans that folder.
   dashboard.navigateTo(0);
   tarnwick::TreemapCanvasView &canvas = *dashboard.canvas();
-  const auto movies = std::find_if(canvas.rects().begin(), canvas.rects().end(),
-                                   [](const tarnwick::TreemapRect &tile) { return tile.node.name == "Movies"; });
-  ASSERT_NE(movies, canvas.rects().end());
-  QTest::mouseMove(&canvas, QPoint(int(movies->frame.x + movies->frame.width / 2), int(movies->frame.y + movies->frame.height / 2)));
+  QTest::mouseMove(&canvas, tileNamed(dashboard, "Movies").second);
   ASSERT_TRUE(QTest::qWaitFor([&] { return canvas.hoveredRect() && canvas.hoveredRect()->node.name == "Movies"; }));
   std::unique_ptr<QMenu> menu(canvas.contextMenuContent(nullptr));
   const QList<QAction *> actions = menu->actions();

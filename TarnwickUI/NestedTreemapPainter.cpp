@@ -1,0 +1,127 @@
+#include "TarnwickUI/NestedTreemapPainter.h"
+
+#include "TarnwickCore/Tree/FileTypeUsage.h"
+#include "TarnwickUI/NestedTreemapScene.h"
+#include "TarnwickUI/SquarifiedTreemapLayout.h"
+#include "TarnwickUI/TreemapPalette.h"
+#include "TarnwickUI/TreemapTilePainter.h"
+#include "TarnwickUI/WidgetStyle.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace tarnwick {
+namespace {
+
+QRectF toQt(const CanvasRect &r) { return {r.x, r.y, r.width, r.height}; }
+
+QColor mix(const QColor &a, const QColor &b, double t) {
+  auto channel = [t](double x, double y) { return float(x + (y - x) * t); };
+  return QColor::fromRgbF(channel(a.redF(), b.redF()), channel(a.greenF(), b.greenF()), channel(a.blueF(), b.blueF()));
+}
+
+// Whether tile `index` stays bright under the highlight.
+bool isHighlighted(const NestedTreemapScene &scene, std::size_t index, const NestedTreemapPainter::Highlight &highlight) {
+  const NestedTile &tile = scene.tiles()[index];
+  return !highlight.fileType || (!tile.isDirectory && tile.id != SquarifiedTreemapLayout::syntheticTailNodeID &&
+                                 fileTypeOf(scene.arena()->name(tile.id)) == *highlight.fileType);
+}
+
+void paintHeader(QPainter &painter, const NestedTreemapScene &scene, const NestedTile &tile, const QFont &font,
+                 const QFontMetricsF &metrics) {
+  const NestedTreemapLayout::Options &options = scene.options();
+  const CanvasRect inner = NestedTreemapLayout::innerArea(tile.frame, options);
+  const bool hasHeader = inner.width > 0 && inner.y - tile.frame.y > options.padding + 0.5;
+  if (!hasHeader || tile.frame.width < 40)
+    return;
+  const QRectF strip(tile.frame.x + options.padding + 2, tile.frame.y + options.padding,
+                     tile.frame.width - 2 * options.padding - 4, options.headerHeight);
+  const QString name = metrics.elidedText(WidgetStyle::displayText(scene.arena()->name(tile.id)) + QStringLiteral("  ") +
+                                              TreemapPalette::formatBytes(tile.allocatedSize),
+                                          Qt::ElideMiddle, strip.width());
+  painter.setFont(font);
+  painter.drawText(strip, Qt::AlignLeft | Qt::AlignVCenter, name);
+}
+
+// Opaque edges a little lighter and darker than the face: a cushion that
+// reads at any size, and solid fills cost far less than blended ones over
+// tens of thousands of tiles.
+void paintBevel(QPainter &painter, const QRectF &box, const QColor &fill) {
+  if (box.width() < 6 || box.height() < 6)
+    return;
+  const QColor light = mix(fill, QColor(Qt::white), 0.2), dark = mix(fill, QColor(Qt::black), 0.25);
+  painter.fillRect(QRectF(box.left(), box.top(), box.width(), 1), light);
+  painter.fillRect(QRectF(box.left(), box.top(), 1, box.height()), light);
+  painter.fillRect(QRectF(box.left(), box.bottom() - 1, box.width(), 1), dark);
+  painter.fillRect(QRectF(box.right() - 1, box.top(), 1, box.height()), dark);
+}
+
+} // namespace
+
+QColor NestedTreemapPainter::fillColor(const NestedTreemapScene &scene, std::size_t index) {
+  const NestedTile &tile = scene.tiles()[index];
+  if (tile.id == SquarifiedTreemapLayout::syntheticTailNodeID)
+    return TreemapPalette::mutedCharcoal();
+  const std::optional<CleanableCategory> category = scene.category(index);
+  if (tile.isDirectory) {
+    // Folders are frames: a slate that darkens level by level (a folder of
+    // a known category keeps a hint of its colour).
+    const QColor slate = mix(QColor::fromRgbF(0.36f, 0.40f, 0.46f), QColor(Qt::black), std::min(0.12 * tile.depth, 0.6));
+    return category ? mix(slate, TreemapPalette::color(*category), 0.35) : slate;
+  }
+  // Files: their category's colour, a little deeper with depth.
+  const QColor fill = TreemapPalette::color(category.value_or(CleanableCategory::userCache));
+  return mix(fill, QColor(Qt::black), std::min(0.05 * tile.depth, 0.3));
+}
+
+void NestedTreemapPainter::paint(QPainter &painter, const NestedTreemapScene &scene, const Highlight &highlight) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  QFont headerFont;
+  headerFont.setPixelSize(std::max(8, int(scene.options().headerHeight) - 4));
+  headerFont.setWeight(QFont::DemiBold);
+  const QFontMetricsF headerMetrics(headerFont);
+  const QColor border = QColor::fromRgbF(0, 0, 0, 0.45f);
+  for (std::size_t i = 0; i < scene.tiles().size(); ++i) {
+    const NestedTile &tile = scene.tiles()[i];
+    const QRectF box = toQt(tile.frame);
+    QColor fill = fillColor(scene, i);
+    if (!isHighlighted(scene, i, highlight))
+      fill = mix(fill, highlight.dim, 0.7);
+    if (tile.isDirectory) {
+      painter.fillRect(box, border);
+      painter.fillRect(box.adjusted(1, 1, -1, -1), fill);
+      painter.setPen(QColor::fromRgbF(1, 1, 1, 0.85f));
+      paintHeader(painter, scene, tile, headerFont, headerMetrics);
+      continue;
+    }
+    // A hairline of the folder's colour between neighbours, once tiles
+    // are wide enough to spare it.
+    const QRectF face = box.width() > 3 && box.height() > 3 ? box.adjusted(0, 0, -0.5, -0.5) : box;
+    painter.fillRect(face, fill);
+    paintBevel(painter, face, fill);
+    const bool hasRoom =
+        face.width() > TreemapTilePainter::nameMinWidth && face.height() > TreemapTilePainter::nameMinHeight;
+    if (hasRoom && tile.id != SquarifiedTreemapLayout::syntheticTailNodeID)
+      TreemapTilePainter::paintLabels(painter, face, WidgetStyle::displayText(scene.arena()->name(tile.id)), tile.allocatedSize);
+  }
+  painter.restore();
+}
+
+void NestedTreemapPainter::paintMark(QPainter &painter, const CanvasRect &frame, bool selected) {
+  painter.save();
+  const QRectF box = toQt(frame);
+  if (!selected)
+    painter.fillRect(box, QColor::fromRgbF(1, 1, 1, 0.16f));
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(selected ? QColor(Qt::cyan) : QColor(Qt::white), 2));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(box.adjusted(1, 1, -1, -1));
+  painter.restore();
+}
+
+} // namespace tarnwick

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "TarnwickUI/CanvasGeometry.h"
+
+#include <QColor>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+class QPainter;
+
+namespace tarnwick {
+
+class NestedTreemapScene;
+
+/// Draws a nested treemap: folders as shaded frames with their name in a
+/// header strip where there is room, darker at every level so the
+/// hierarchy reads at a glance; files in their category's colour with a
+/// one-point bevel; tails in charcoal. Plain rectangles, no antialiasing:
+/// a scene holds tens of thousands of tiles and is drawn in one pass.
+///
+/// Threads: any thread that may use the painter's device; needs a
+/// QGuiApplication for text.
+class NestedTreemapPainter {
+public:
+  struct Highlight {
+    /// fileTypeOf() of the files to bring forward; every other tile is
+    /// mixed with `dim`.
+    std::optional<std::string> fileType;
+    QColor dim;
+  };
+
+  static void paint(QPainter &painter, const NestedTreemapScene &scene, const Highlight &highlight = {});
+  /// The fill of tile `index` at rest, before any dimming.
+  static QColor fillColor(const NestedTreemapScene &scene, std::size_t index);
+  /// The hover wash and outline (white) or the selection outline (cyan)
+  /// around `frame`, over tiles painted earlier.
+  static void paintMark(QPainter &painter, const CanvasRect &frame, bool selected);
+};
+
+} // namespace tarnwick
