@@ -3,6 +3,7 @@
 #include "TarnwickCore/Support/ScopeExit.h"
 #include "TarnwickCore/Catalogue/LinuxFakeHome.h"
 #include "TestSupport/ScopedMount.h"
+#include "TestSupport/ScopedVariable.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@ namespace {
 
 using Kind = DeletionGuardError::Kind;
 using quillane::test::ScopedMount;
+using quillane::test::setVariable;
 using quillane::test::TempTree;
 const std::string home = "/home/ann";
 
@@ -344,14 +346,6 @@ TEST(DeletionGuardTest, TheCatalogueOfALinuxHomeIsApprovedAndItsSecretsAreNot) {
     for (bool confirmed : {false, true})
       EXPECT_THROW(DeletionGuard::validateDeletionCandidate(path, h, confirmed), DeletionGuardError)
           << path << (confirmed ? " (confirmed)" : "");
-}
-
-// Sets `name` to `value` (nullptr: unsets it) until the guard goes.
-auto setVariable(const char *name, const char *value) {
-  const char *old = std::getenv(name);
-  std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-  value ? ::setenv(name, value, 1) : ::unsetenv(name);
-  return ScopeExit([name, saved = std::move(saved)] { saved ? ::setenv(name, saved->c_str(), 1) : ::unsetenv(name); });
 }
 
 TEST(DeletionGuardTest, ProjectArtefactsGoOnlyBesideTheirMarkerAsItIsNow) {
