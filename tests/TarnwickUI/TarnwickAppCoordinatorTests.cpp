@@ -115,27 +115,6 @@ TEST_F(TarnwickAppCoordinatorTest, AnUnreadableRootIsAResultAFailureIsTextAndThe
   EXPECT_TRUE(coordinator->unreadablePaths().empty()); // the new tree's, not the last one's
 }
 
-TEST_F(TarnwickAppCoordinatorTest, MovesNodesToTheTrashAndPublishesTheReport) {
-  GatedScan scan;
-  auto coordinator = make(scan);
-  DiskNode junk;
-  junk.name = "junk";
-  junk.path = tree.path(".cache/junk");
-  junk.allocatedSize = 8192;
-  coordinator->moveNodeToTrash(junk);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->lastCleaningReport().has_value(); }));
-  EXPECT_EQ(coordinator->lastCleaningReport()->cleanedPaths, std::vector<std::string>{junk.path});
-  EXPECT_EQ(coordinator->lastCleaningReport()->freedBytes, 8192);
-  EXPECT_TRUE(fs::exists(tree.path(".local/share/Trash/files/junk")));
-
-  DiskNode tail; // the treemap's synthetic tail has no path
-  tail.id = -9999;
-  coordinator->moveNodeToTrash(tail);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->lastCleaningReport()->cleanedPaths.empty(); }));
-  EXPECT_EQ(coordinator->lastCleaningReport()->blockedProtectedPaths, std::vector<std::string>{""});
-  EXPECT_EQ(coordinator->lastCleaningReport()->errors.count(""), 1u);
-}
-
 TEST_F(TarnwickAppCoordinatorTest, AMoveFromTheTreeFreesOnlyUnlinkedFilesAndLeavesTheTreeWithItsShares) {
   tree.writeFile("pair/one", 8192);
   tree.makeHardLink("pair/one", "kept/other-link");
@@ -175,6 +154,8 @@ TEST_F(TarnwickAppCoordinatorTest, AMoveFromTheTreeFreesOnlyUnlinkedFilesAndLeav
       const auto &report = coordinator->lastCleaningReport();
       return report && report->cleanedPaths == std::vector<std::string>{c.node.path};
     }));
+    EXPECT_EQ(coordinator->lastCleaningReport()->freedBytes, c.node.allocatedSize);
+    EXPECT_TRUE(fs::exists(tree.path(".local/share/Trash/files/" + c.node.name)));
     const std::optional<ReclaimedSpace> &space = coordinator->lastCleaningReport()->reclaimed;
     ASSERT_TRUE(space);
     EXPECT_EQ(space->bytes, c.freed);
@@ -191,10 +172,19 @@ TEST_F(TarnwickAppCoordinatorTest, AMoveFromTheTreeFreesOnlyUnlinkedFilesAndLeav
         << "the gauge follows the tree";
   }
 
-  // A refused item (the home folder itself) stays, and so does the tree.
+  // Refused items stay, and so does the tree: the treemap's synthetic tail
+  // (which has no path) and the home folder itself.
   const auto kept = coordinator->arena();
-  coordinator->moveNodeToTrash(*kept->rootNode());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->lastCleaningReport()->cleanedPaths.empty(); }));
+  DiskNode tail;
+  tail.id = -9999;
+  for (const DiskNode &refused : {tail, *kept->rootNode()}) {
+    coordinator->moveNodeToTrash(refused);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+      return coordinator->lastCleaningReport()->blockedProtectedPaths == std::vector<std::string>{refused.path};
+    })) << refused.path;
+    EXPECT_TRUE(coordinator->lastCleaningReport()->cleanedPaths.empty());
+    EXPECT_EQ(coordinator->lastCleaningReport()->errors.count(refused.path), 1u);
+  }
   EXPECT_FALSE(happensSoon([&] { return coordinator->arena() != kept; }));
 }
 

@@ -6,8 +6,13 @@
 #include <sstream>
 #include <string>
 #include <utility>
+#include <unistd.h>
 
 namespace quillane::test {
+
+/// Mounting, and trashes of other users, are tried as root only.
+inline bool isRoot() { return ::geteuid() == 0; }
+inline bool contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
 /// `command` run by the shell in `home`, with `home` as the user's home and
 /// `dataHome` as the data folder, so a Trash client (trash-cli, quillane)

@@ -1,5 +1,6 @@
-// `quillane scan` with a scope: exclude options against `du --exclude`,
-// their usage errors, and the summary of the mount points left out.
+// `quillane scan` with a scope: exclude options against `du --exclude`, and
+// the summary of the mount points left out (their usage errors are among
+// the scan command's).
 #include "TarnwickApp/Commands/QuillaneProcess.h"
 #include "TestSupport/ScopedMount.h"
 
@@ -9,32 +10,6 @@
 
 namespace quillane::test {
 namespace {
-
-TEST(ScanScopeCommand, BadScopeOptionsAreUsageErrors) {
-  struct Case {
-    const char *arguments; // run in a scratch folder holding tree/
-    const char *stderrHas;
-  };
-  const Case cases[] = {
-      {"scan tree --exclude-from missing.txt", "cannot read the exclude file missing.txt: No such file"},
-      {"scan tree --exclude-from tree", "cannot read the exclude file tree: Is a directory"},
-      {"scan tree --exclude-from=", "--exclude-from needs a file name"},
-      {"scan tree --exclude ''", "--exclude needs a pattern"},
-      {"scan tree --exclude", "needs a value"},
-      {"scan tree -x=1", "unknown option -x=1"},
-      {"scan tree --include-remote=yes", "unknown option --include-remote"},
-      {"treemap tree --json - --exclude-from missing.txt", "cannot read the exclude file missing.txt"},
-  };
-  TempTree scratch;
-  scratch.writeFile("tree/file", 100);
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.arguments);
-    const QuillaneRun run = runQuillane(scratch.root(), c.arguments);
-    EXPECT_EQ(run.status, 2) << run.err;
-    EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Usage:"), std::string::npos);
-  }
-}
 
 TEST(ScanScopeCommand, ExcludesAgreeWithDuExclude) {
   TempTree scratch;

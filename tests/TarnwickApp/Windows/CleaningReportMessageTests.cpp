@@ -30,6 +30,14 @@ struct MessageCase {
   std::vector<QString> neverSays;
 };
 
+void expectMessage(const MessageCase &c, const CleaningReportMessage &message) {
+  EXPECT_EQ(message.succeeded, c.report.errors.empty());
+  for (const QString &part : c.says)
+    EXPECT_TRUE(message.text.contains(part)) << message.text.toStdString() << " lacks " << part.toStdString();
+  for (const QString &part : c.neverSays)
+    EXPECT_FALSE(message.text.contains(part)) << message.text.toStdString() << " has " << part.toStdString();
+}
+
 // The message tells a move to the Trash (freed once it is emptied) from a
 // removal (freed now), and an item kept alive by other links from one that
 // frees space; a removal that partly failed says so, and is no move either.
@@ -54,12 +62,7 @@ TEST(CleaningReportMessageTest, SaysWhenTheSpaceIsFreedAndWhatOtherLinksKeep) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
-    const CleaningReportMessage message = CleaningReportMessage::from(c.report);
-    EXPECT_EQ(message.succeeded, c.report.errors.empty());
-    for (const QString &part : c.says)
-      EXPECT_TRUE(message.text.contains(part)) << message.text.toStdString() << " lacks " << part.toStdString();
-    for (const QString &part : c.neverSays)
-      EXPECT_FALSE(message.text.contains(part)) << message.text.toStdString() << " has " << part.toStdString();
+    expectMessage(c, CleaningReportMessage::from(c.report));
   }
 }
 
@@ -83,12 +86,7 @@ TEST(CleaningReportMessageTest, AnEmptiedTrashIsNoItemMovedToIt) {
     // Every case has its reclaimed space; value_or keeps -O3's flow analysis
     // from calling the copied optional maybe-uninitialized.
     report.freedBytes = 5'000'000 + c.report.reclaimed.value_or(tarnwick::ReclaimedSpace{}).bytes;
-    const CleaningReportMessage message = CleaningReportMessage::from(report, trash, 5'000'000);
-    EXPECT_EQ(message.succeeded, c.report.errors.empty());
-    for (const QString &part : c.says)
-      EXPECT_TRUE(message.text.contains(part)) << message.text.toStdString() << " lacks " << part.toStdString();
-    for (const QString &part : c.neverSays)
-      EXPECT_FALSE(message.text.contains(part)) << message.text.toStdString() << " has " << part.toStdString();
+    expectMessage(c, CleaningReportMessage::from(report, trash, 5'000'000));
   }
 }
 

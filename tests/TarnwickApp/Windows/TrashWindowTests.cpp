@@ -84,7 +84,9 @@ TEST_F(TrashWindowTest, TheMenuItemShowsTheTrashAndEmptyingItAfterYesRemovesIt) 
   const std::int64_t total = view->controller().totalBytes();
   QTest::mouseClick(view->emptyButton(), Qt::LeftButton);
   EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(view->controller().isEmptying());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !view->controller().isBusy() && view->controller().items().empty(); }));
+  EXPECT_TRUE(view->controller().lastSucceeded()) << view->statusText().toStdString();
   EXPECT_TRUE(view->statusText().contains(tarnwick::TreemapPalette::formatBytes(total))) << view->statusText().toStdString();
   EXPECT_TRUE(std::filesystem::is_empty(tree.path("data/Trash/files")));
   EXPECT_FALSE(view->emptyButton()->isEnabled());

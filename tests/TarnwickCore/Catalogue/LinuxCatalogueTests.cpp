@@ -4,7 +4,7 @@
 #include "LinuxFakeHome.h"
 #include "TarnwickCore/Catalogue/CacheCatalogue.h"
 #include "TarnwickCore/Deletion/TrashBinItem.h"
-#include "TarnwickCore/Support/ScopeExit.h"
+#include "TestSupport/ScopedVariable.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +20,7 @@ namespace {
 
 using quillane::test::findTotals;
 using quillane::test::LinuxFakeHome;
+using quillane::test::setVariable;
 
 bool isAtOrBelow(const std::string &path, const std::string &folder) {
   return path == folder || path.starts_with(folder + "/");
@@ -67,18 +68,10 @@ TEST(LinuxCatalogueTest, EveryRowOnceInItsCategoryWithItsTickAndSize) {
           << item.path << " would take " << file;
 }
 
-// Sets `name` to `value` until the guard goes.
-auto setVariable(const char *name, const std::string &value) {
-  const char *old = std::getenv(name);
-  std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-  ::setenv(name, value.c_str(), 1);
-  return ScopeExit([name, saved = std::move(saved)] { saved ? ::setenv(name, saved->c_str(), 1) : ::unsetenv(name); });
-}
-
 TEST(LinuxCatalogueTest, TheCacheRowsLookWhereXdgCacheHomePutsTheCache) {
   const LinuxFakeHome home;
   std::filesystem::rename(home.path(".cache"), home.path("xdg-cache"));
-  const auto user = setVariable("HOME", home.root());
+  const auto user = setVariable("HOME", home.root().c_str());
   std::set<std::string> moved;
   for (const auto &row : home.rows())
     if (row.path.starts_with(".cache/"))
@@ -86,7 +79,7 @@ TEST(LinuxCatalogueTest, TheCacheRowsLookWhereXdgCacheHomePutsTheCache) {
   ASSERT_GT(moved.size(), 20u);
   // A relative setting is ignored, as the XDG rules say: ~/.cache is empty.
   for (const std::string &setting : {home.path("xdg-cache"), std::string("xdg-cache")}) {
-    const auto cache = setVariable("XDG_CACHE_HOME", setting);
+    const auto cache = setVariable("XDG_CACHE_HOME", setting.c_str());
     std::set<std::string> found;
     for (const CleanableItem &item : CacheCatalogue::scan(home.root()))
       if (moved.contains(item.path))

@@ -28,7 +28,6 @@ namespace {
 using namespace quillane::test;
 namespace fs = std::filesystem;
 
-bool isRoot() { return ::geteuid() == 0; }
 std::string uid() { return std::to_string(::getuid()); }
 // The record of an item trashed to TRASH/files/NAME.
 std::string recordOf(const std::string &trashed) {

@@ -21,8 +21,6 @@ namespace {
 using namespace quillane::test;
 namespace fs = std::filesystem;
 
-bool isRoot() { return ::geteuid() == 0; }
-bool has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 // Every entry below `root` with its device and inode: what must not change.
 std::string fileIdentities(const std::string &root) {
   return runCommand("find " + shellQuote(root) + " -printf '%D %i %p\\n' | sort");
@@ -117,9 +115,9 @@ TEST_F(TrashCatalogueTest, ListsWhatTrashCliAndQuillaneTrashedAsTheyDo) {
   EXPECT_EQ(scratchListing(home.root()).totalBytes(), sum);
   // GLib's client, where its Trash back end is installed.
   const std::string gio = client("timeout 20 dbus-run-session -- gio trash --list");
-  if (has(gio, "trash:///")) {
+  if (contains(gio, "trash:///")) {
     for (const TrashedItem &item : listing.items)
-      EXPECT_TRUE(has(gio, "\t" + item.originalPath + "\n")) << item.originalPath << "\n" << gio;
+      EXPECT_TRUE(contains(gio, "\t" + item.originalPath + "\n")) << item.originalPath << "\n" << gio;
   }
 }
 
@@ -152,11 +150,11 @@ TEST_F(TrashCatalogueTest, RestoresOnlyTheListedItemAndNeverReplacesOrFollowsLin
     EXPECT_EQ(back.ok(), cases[i].restored) << (back ? *back : back.failure().message());
     if (back) {
       EXPECT_EQ(readFile(home.path(original)).size(), 100u);
-      EXPECT_FALSE(has(client("trash-list"), home.path(original)));
+      EXPECT_FALSE(contains(client("trash-list"), home.path(original)));
       EXPECT_FALSE(fs::exists(trash() + "/info/" + name + ".trashinfo"));
     } else {
       EXPECT_EQ(fileIdentities(home.root()), before);
-      EXPECT_TRUE(has(back.failure().message(), home.path(original))) << back.failure().message();
+      EXPECT_TRUE(contains(back.failure().message(), home.path(original))) << back.failure().message();
     }
   }
 }
@@ -218,7 +216,7 @@ TEST_F(TrashCatalogueTest, EmptyingRemovesOnlyTheTrashesOwnEntriesAndRecords) {
   if (isRoot()) {
     expected.insert({"files/mnt", "files/mnt/keep"});
     ASSERT_EQ(report.failures.size(), 1u);
-    EXPECT_TRUE(has(report.failures.front().second, "mount point")) << report.failures.front().second;
+    EXPECT_TRUE(contains(report.failures.front().second, "mount point")) << report.failures.front().second;
   } else {
     EXPECT_EQ(report.failures.size(), 0u);
   }
@@ -281,8 +279,8 @@ TEST_F(TrashCatalogueTest, ListsRestoresAndEmptiesTopDirectoryTrashes) {
   std::string problems;
   for (const std::string &problem : listing.problems)
     problems += problem + "\n";
-  EXPECT_TRUE(has(problems, hostile.path(".Trash") + " has no sticky bit")) << problems;
-  EXPECT_TRUE(has(problems, hostile.path(".Trash-" + uid) + " is a symbolic link")) << problems;
+  EXPECT_TRUE(contains(problems, hostile.path(".Trash") + " has no sticky bit")) << problems;
+  EXPECT_TRUE(contains(problems, hostile.path(".Trash-" + uid) + " is a symbolic link")) << problems;
 
   const auto ours = TrashCatalogue::latestWithOriginalPath(onTop, top.path("sub/ours"));
   ASSERT_TRUE(ours);

@@ -2,18 +2,14 @@
 // what real trees rarely show: unsupported volumes, placeholders, entry
 // errors, pseudo file systems, and cancellation at each check point.
 #include "TarnwickCore/Scan/FastBulkScanner.h"
-#include "TarnwickCore/Scan/LinuxBatchEntrySource.h"
 #include "TarnwickCore/Support/ScanErrors.h"
+#include "TestSupport/ScriptedEntrySource.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <mutex>
 #include <new>
-#include <set>
 #include <sys/stat.h>
 #include <thread>
 
@@ -21,89 +17,6 @@ namespace tarnwick {
 namespace {
 
 using namespace quillane::test;
-
-struct Script {
-  /// Directories whose batch read reports an unsupported volume.
-  std::set<std::string> unsupported;
-  /// Called with each directory path as it is opened by the batch engine.
-  std::function<void(const std::string &)> onOpen;
-  /// An errno for the batch engine's open of a path to fail with, or 0.
-  std::function<int(const std::string &)> openError;
-  /// May edit each batch, or react to its status.
-  std::function<void(const std::string &, BatchStatus, std::vector<EntryFacts> &)> onBatch;
-  /// An errno for the batch engine's listing of a path to break off with at
-  /// once, or 0.
-  std::function<int(const std::string &)> listingError;
-
-  std::mutex lock;
-  std::vector<std::string> opened; // guarded by lock
-  std::atomic<int> reading{0};
-  std::atomic<int> mostReading{0};
-};
-
-class ScriptedReader final : public DirectoryEntryReader {
-public:
-  explicit ScriptedReader(Script &script) : script_(script), real_(LinuxBatchEntrySource().makeReader()) {}
-
-  bool open(const std::string &path) override {
-    close();
-    path_ = path;
-    {
-      std::lock_guard guard(script_.lock);
-      script_.opened.push_back(path);
-    }
-    if (script_.onOpen)
-      script_.onOpen(path);
-    if (int error = script_.openError ? script_.openError(path) : 0) {
-      errno = error;
-      return false;
-    }
-    if (!real_->open(path))
-      return false;
-    int now = ++script_.reading;
-    for (int most = script_.mostReading; now > most && !script_.mostReading.compare_exchange_weak(most, now);)
-      ;
-    isOpen_ = true;
-    return true;
-  }
-
-  BatchStatus nextBatch(std::vector<EntryFacts> &out) override {
-    out.clear();
-    if (int error = script_.listingError ? script_.listingError(path_) : 0) {
-      errno = error;
-      return BatchStatus::failed;
-    }
-    BatchStatus status =
-        script_.unsupported.contains(path_) ? BatchStatus::unsupported : real_->nextBatch(out);
-    if (script_.onBatch)
-      script_.onBatch(path_, status, out);
-    return status;
-  }
-
-  void close() override {
-    if (isOpen_)
-      --script_.reading;
-    isOpen_ = false;
-    real_->close();
-  }
-
-  ~ScriptedReader() override { close(); }
-
-private:
-  Script &script_;
-  std::unique_ptr<DirectoryEntryReader> real_;
-  std::string path_;
-  bool isOpen_ = false;
-};
-
-class ScriptedSource final : public DirectoryEntrySource {
-public:
-  explicit ScriptedSource(Script &script) : script_(script) {}
-  std::unique_ptr<DirectoryEntryReader> makeReader() override { return std::make_unique<ScriptedReader>(script_); }
-
-private:
-  Script &script_;
-};
 
 class FastBulkScannerSourceTest : public ::testing::Test {
 protected:
@@ -238,11 +151,7 @@ TEST_F(FastBulkScannerSourceTest, PseudoFileSystemMountPointsAreNotRead) {
     GTEST_SKIP() << "no /proc to borrow a pseudo device number from";
   // Pretend dir7 lives on the proc file system.
   const std::string disguised = tree.path("dir7");
-  script.onBatch = [&](const std::string &, BatchStatus, std::vector<EntryFacts> &batch) {
-    for (EntryFacts &facts : batch)
-      if (facts.name == "dir7")
-        facts.device = static_cast<std::int64_t>(proc.st_dev);
-  };
+  script.onBatch = onDevice("dir7", static_cast<std::int64_t>(proc.st_dev));
   DiskTreeArena arena = scan();
   for (const DiskNode &child : arena.children(0)) {
     if (child.name == "dir7") {

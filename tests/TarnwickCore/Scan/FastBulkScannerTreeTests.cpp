@@ -1,5 +1,6 @@
 // Scans of real temporary trees, checked against `find` and `du` as independent oracles.
 #include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -23,24 +24,6 @@ std::vector<std::string> describe(const DiskTreeArena &arena) {
                     (node.isPackage ? " package" : ""));
   }
   return lines;
-}
-
-// The node at `relative` below the root ("" for the root itself).
-NodeID nodeAt(const DiskTreeArena &arena, std::string_view relative) {
-  NodeID at = DiskTreeArena::rootID;
-  for (std::size_t begin = 0; begin < relative.size();) {
-    const std::size_t end = std::min(relative.find('/', begin), relative.size());
-    const DiskTreeArena::Record &record = arena.record(at);
-    NodeID next = -1;
-    for (std::uint32_t i = 0; i < record.childCount && next < 0; ++i)
-      if (arena.name(record.firstChildID + NodeID(i)) == relative.substr(begin, end - begin))
-        next = record.firstChildID + NodeID(i);
-    if (next < 0)
-      return -1;
-    at = next;
-    begin = end + 1;
-  }
-  return at;
 }
 
 class FastBulkScannerTreeTest : public ::testing::Test {
@@ -81,6 +64,11 @@ protected:
       std::filesystem::remove(tree.path("shrunk/gone-with-a-reasonably-long-name-" + std::to_string(i)));
   }
 
+  // The node at `relative` below the root ("" for the root itself), or -1.
+  NodeID at(const DiskTreeArena &arena, std::string_view relative) const {
+    return findNodeByPath(arena, relative.empty() ? tree.root() : tree.path(relative)).value_or(-1);
+  }
+
   TempTree tree;
   TempTree outside;
 };
@@ -118,8 +106,8 @@ TEST_F(FastBulkScannerTreeTest, MatchesFindAndIsTheSameTreeOnEveryEngineAndConcu
         EXPECT_EQ(child.fileCount, 2);
       }
       if (child.name == "spread") {
-        EXPECT_GT(arena.record(nodeAt(arena, "spread/b/linkB")).allocatedSize, 0);
-        EXPECT_EQ(arena.record(nodeAt(arena, "spread/a/deep/er/linkA")).allocatedSize, 0);
+        EXPECT_GT(arena.record(at(arena, "spread/b/linkB")).allocatedSize, 0);
+        EXPECT_EQ(arena.record(at(arena, "spread/a/deep/er/linkA")).allocatedSize, 0);
       }
       if (child.name == "Tool.APP") {
         EXPECT_TRUE(child.isPackage);
@@ -154,7 +142,7 @@ TEST_F(FastBulkScannerTreeTest, TheLinkTableTellsWhatRemovingASubtreeFrees) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.path);
-    const NodeID id = nodeAt(arena, c.path);
+    const NodeID id = at(arena, c.path);
     ASSERT_GE(id, 0);
     const CacheMeasurement measurement = arena.removalMeasurement(id);
     EXPECT_EQ(measurement.freedBytes(), c.freed);

@@ -2,8 +2,9 @@
 // same exclusions, mount points through a rewritten device (any user) and
 // through real tmpfs and bind mounts (root only), against `du -x`.
 #include "TarnwickCore/Scan/FastBulkScanner.h"
-#include "TarnwickCore/Scan/LinuxBatchEntrySource.h"
+#include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TestSupport/ScopedMount.h"
+#include "TestSupport/ScriptedEntrySource.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -44,15 +45,6 @@ ScanScope scopeOf(bool oneFileSystem, bool includeRemote) {
   return scope;
 }
 
-const DiskNode *nodeNamed(const DiskTreeArena &arena, const std::string &path) {
-  static std::optional<DiskNode> found;
-  found.reset();
-  for (NodeID id = 0; id < static_cast<NodeID>(arena.nodeCount()) && !found; ++id)
-    if (arena.node(id)->path == path)
-      found = arena.node(id);
-  return found ? &*found : nullptr;
-}
-
 TEST(ScanScopeExcludeTest, LeavesOutWhatFindPrunes) {
   TempTree tree;
   for (const char *file : {"a.o", "a.c", "src/b.o", "src/x/gen/g.c", "src/x/y/gen/h.c", "build/out.bin",
@@ -90,35 +82,6 @@ TEST(ScanScopeExcludeTest, LeavesOutWhatFindPrunes) {
   }
 }
 
-// A wrapped real source that reports one folder on another device.
-class DeviceRewritingSource final : public DirectoryEntrySource {
-public:
-  DeviceRewritingSource(std::string folderName, std::int64_t device)
-      : folderName_(std::move(folderName)), device_(device) {}
-  std::unique_ptr<DirectoryEntryReader> makeReader() override {
-    return std::make_unique<Reader>(*this, LinuxBatchEntrySource().makeReader());
-  }
-
-private:
-  struct Reader final : DirectoryEntryReader {
-    Reader(const DeviceRewritingSource &source, std::unique_ptr<DirectoryEntryReader> real)
-        : source(source), real(std::move(real)) {}
-    bool open(const std::string &path) override { return real->open(path); }
-    void close() override { real->close(); }
-    BatchStatus nextBatch(std::vector<EntryFacts> &out) override {
-      const BatchStatus status = real->nextBatch(out);
-      for (EntryFacts &facts : out)
-        if (facts.name == source.folderName_)
-          facts.device = source.device_;
-      return status;
-    }
-    const DeviceRewritingSource &source;
-    std::unique_ptr<DirectoryEntryReader> real;
-  };
-  std::string folderName_;
-  std::int64_t device_;
-};
-
 TEST(ScanScopeMountTest, RemoteAndImageMountsAreLeftOutByTheirTableType) {
   TempTree tree;
   tree.writeFile("share/inner/data", 50'000);
@@ -146,14 +109,16 @@ TEST(ScanScopeMountTest, RemoteAndImageMountsAreLeftOutByTheirTableType) {
   for (const Case &c : cases) {
     SCOPED_TRACE(std::string(c.type) + (c.scope.oneFileSystem ? " -x" : "") +
                  (c.scope.includeRemote ? " remote" : ""));
+    Script script;
+    script.onBatch = onDevice("share", device);
     FastBulkScanner scanner(2);
-    scanner.setEntrySource(std::make_shared<DeviceRewritingSource>("share", device));
+    scanner.setEntrySource(std::make_shared<ScriptedSource>(script));
     scanner.setMounts(PseudoFileSystemTable::fromMountInfo("40 1 0:4000 / /mnt/x rw - " + std::string(c.type) +
                                                            " server:/x rw\n"));
     scanner.setScope(c.scope);
     const DiskTreeArena arena = scanner.scan(tree.root());
     const ScanReport &report = arena.scanReport();
-    const DiskNode *share = nodeNamed(arena, tree.path("share"));
+    const std::optional<DiskNode> share = arena.node(findNodeByPath(arena, tree.path("share")).value_or(-1));
     ASSERT_TRUE(share && share->isDirectory);
     if (c.skipped) {
       EXPECT_TRUE(share->childIDs.empty());
@@ -173,8 +138,10 @@ TEST(ScanScopeMountTest, UnknownMountsAreAskedWhatTheyHoldAndEntered) {
   // A device the table does not know: statfs tells (a plain folder here).
   TempTree tree;
   tree.writeFile("share/data", 5'000);
+  Script script;
+  script.onBatch = onDevice("share", static_cast<std::int64_t>(makedev(0, 4001)));
   FastBulkScanner scanner(2);
-  scanner.setEntrySource(std::make_shared<DeviceRewritingSource>("share", makedev(0, 4001)));
+  scanner.setEntrySource(std::make_shared<ScriptedSource>(script));
   scanner.setMounts(PseudoFileSystemTable::fromMountInfo(""));
   const DiskTreeArena arena = scanner.scan(tree.root());
   EXPECT_EQ(arena.rootNode()->fileCount, 1);
@@ -216,31 +183,34 @@ protected:
   dev_t ramDevice = 0;
 };
 
-TEST_F(ScanScopeRealMountTest, EntersEveryMountByDefaultAsDuDoes) {
-  const DiskTreeArena arena = scan({});
-  EXPECT_EQ(arena.rootNode()->allocatedSize, duBytes(tree.root()));
-  EXPECT_EQ(arena.rootNode()->fileCount, 3);
-  EXPECT_EQ(arena.scanReport().skippedMountCount, 0);
-}
-
-TEST_F(ScanScopeRealMountTest, OneFileSystemLeavesOutTheTmpfsButEntersTheBindMountAsDuXDoes) {
-  const DiskTreeArena arena = scan(scopeOf(true, false));
-  const std::string duX = runCommand("du -x -s -B1 " + shellQuote(tree.root()));
-  EXPECT_EQ(arena.rootNode()->allocatedSize, std::stoll(duX));
-  EXPECT_EQ(arena.rootNode()->fileCount, 2); // plain/file and bound/file
-  const ScanReport::SkippedMount ram{tree.path("ram"), "tmpfs", Reason::otherFileSystem};
-  EXPECT_EQ(arena.scanReport().skippedMounts, std::vector{ram});
-  EXPECT_EQ(arena.scanReport().skippedMountCount, 1);
-}
-
-TEST_F(ScanScopeRealMountTest, ARealMountTheTableCallsRemoteIsLeftOutUnlessIncluded) {
-  const DiskTreeArena skipped = scan({}, "nfs4");
-  const ScanReport::SkippedMount ram{tree.path("ram"), "nfs4", Reason::remote};
-  EXPECT_EQ(skipped.scanReport().skippedMounts, std::vector{ram});
-  EXPECT_EQ(skipped.rootNode()->fileCount, 2);
-  const DiskTreeArena included = scan(scopeOf(false, true), "nfs4");
-  EXPECT_EQ(included.rootNode()->fileCount, 3);
-  EXPECT_TRUE(included.scanReport().skippedMounts.empty());
+TEST_F(ScanScopeRealMountTest, EntersWhatTheScopeAndTheMountTableAllowAsDuDoes) {
+  using Skipped = ScanReport::SkippedMount;
+  struct Case {
+    const char *what;
+    ScanScope scope;
+    std::optional<std::string> ramType; // the tmpfs as the mount table names it
+    const char *du;                     // what du agrees with, if anything
+    std::int64_t files;
+    std::vector<Skipped> skipped;
+  };
+  const Case cases[] = {
+      {"every mount by default", {}, std::nullopt, "du", 3, {}},
+      {"-x: the tmpfs is left out, the bind mount entered", scopeOf(true, false), std::nullopt, "du -x", 2,
+       {{tree.path("ram"), "tmpfs", Reason::otherFileSystem}}},
+      {"a real mount the table calls remote", {}, "nfs4", nullptr, 2, {{tree.path("ram"), "nfs4", Reason::remote}}},
+      {"remote mounts included", scopeOf(false, true), "nfs4", "du", 3, {}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    const DiskTreeArena arena = scan(c.scope, c.ramType);
+    EXPECT_EQ(arena.rootNode()->fileCount, c.files); // plain/file, bound/file and ram/inside
+    if (c.du) {
+      EXPECT_EQ(arena.rootNode()->allocatedSize,
+                std::stoll(runCommand(std::string(c.du) + " -s -B1 " + shellQuote(tree.root()))));
+    }
+    EXPECT_EQ(arena.scanReport().skippedMounts, c.skipped);
+    EXPECT_EQ(arena.scanReport().skippedMountCount, static_cast<std::int64_t>(c.skipped.size()));
+  }
 }
 
 } // namespace

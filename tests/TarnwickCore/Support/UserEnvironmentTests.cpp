@@ -1,7 +1,7 @@
 // The user's folders as read from the process, checked against the password
 // database as getent reports it wherever the environment gives nothing usable.
-#include "TarnwickCore/Support/ScopeExit.h"
 #include "TarnwickCore/Support/UserEnvironment.h"
+#include "TestSupport/ScopedVariable.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +14,7 @@ namespace tarnwick {
 namespace {
 
 using quillane::test::runCommand;
-
-// Sets `name` to `value` (nullptr: unsets it) until the guard goes.
-auto setVariable(const char *name, const char *value) {
-  const char *old = std::getenv(name);
-  std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-  value ? ::setenv(name, value, 1) : ::unsetenv(name);
-  return ScopeExit([name, saved = std::move(saved)] { saved ? ::setenv(name, saved->c_str(), 1) : ::unsetenv(name); });
-}
+using quillane::test::setVariable;
 
 std::string passwordDatabaseHome() {
   std::string home = runCommand("getent passwd " + std::to_string(::getuid()) + " | cut -d: -f6");
