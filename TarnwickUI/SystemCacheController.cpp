@@ -51,7 +51,7 @@ void SystemCacheController::launch(std::optional<SystemCacheItem> toClean) {
     try {
       const std::shared_ptr<SystemCacheCatalogue> catalogue = factory();
       if (toClean)
-        outcome->cleaning = catalogue->clean(*toClean);
+        outcome->cleaning = catalogue->clean(*toClean, stop);
       outcome->items = catalogue->measure(stop);
     } catch (const std::exception &failure) {
       // Out of memory or threads: the list stays as it was.

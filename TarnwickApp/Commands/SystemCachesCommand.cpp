@@ -128,7 +128,7 @@ std::size_t runCommands(const std::vector<SystemCacheItem> &chosen, SystemCacheC
       break;
     std::fprintf(console.out, "running  %s\n", printableText(shellQuoted(item.cleanArgv)).c_str());
     std::fflush(console.out);
-    const SystemCacheCleaning outcome = catalogue.clean(item);
+    const SystemCacheCleaning outcome = catalogue.clean(item, stop);
     if (outcome.succeeded()) {
       ++succeeded;
       std::fprintf(console.out, "done     %s\n", printableText(item.id).c_str());

@@ -56,20 +56,22 @@ std::vector<SystemCacheItem> SystemCacheCatalogue::measure(std::stop_token stop)
   return items;
 }
 
-SystemCacheCleaning SystemCacheCatalogue::clean(const SystemCacheItem &item) {
+SystemCacheCleaning SystemCacheCatalogue::clean(const SystemCacheItem &item, std::stop_token stop) {
   SystemCacheCleaning outcome{item.id, {}, {}, {}};
   if (!item.isCleanable()) {
     outcome.problem = "not cleanable from here; instead: " + item.instead;
     return outcome;
   }
   outcome.argv = item.cleanArgv;
-  Result<CommandOutput> ran = runner_.run({item.cleanArgv, cleanTimeout, false});
+  Result<CommandOutput> ran = runner_.run({item.cleanArgv, cleanTimeout, false, std::move(stop)});
   if (!ran) {
     outcome.problem = ran.failure().message();
     return outcome;
   }
   outcome.output = std::move(*ran);
-  if (outcome.output.timedOut)
+  if (outcome.output.stopped)
+    outcome.problem = "stopped before it finished";
+  else if (outcome.output.timedOut)
     outcome.problem = "stopped after " + std::to_string(cleanTimeout.count() / 1000) + " s";
   else if (outcome.output.exitStatus != 0)
     outcome.problem = "exit status " + std::to_string(outcome.output.exitStatus) +

@@ -57,7 +57,8 @@ public:
   /// Runs the item's command (never anything when it is not cleanable, nor
   /// anything but that command). The outcome says what happened; a failing
   /// command is an outcome, not an exception.
-  SystemCacheCleaning clean(const SystemCacheItem &item);
+  /// Once `stop` is requested the command is killed where it can be.
+  SystemCacheCleaning clean(const SystemCacheItem &item, std::stop_token stop = {});
 
   /// The time one measuring command may take.
   std::chrono::milliseconds measureTimeout{20'000};

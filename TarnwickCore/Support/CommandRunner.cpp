@@ -80,16 +80,19 @@ private:
   posix_spawnattr_t attributes_;
 };
 
-// Reads both pipes until they close or `deadline` passes; false on timeout.
+// Reads both pipes until they close, `deadline` passes or `stop` is
+// requested; false on the last two.
 bool drain(std::array<UniqueFd *, 2> fds, std::array<std::string *, 2> sinks,
-           std::chrono::steady_clock::time_point deadline) {
+           std::chrono::steady_clock::time_point deadline, const std::stop_token &stop) {
   std::array<char, 16384> buffer{};
+  // A stop is noticed within this much.
+  const long long wakeUp = stop.stop_possible() ? 100 : 1'000'000;
   while (fds[0]->valid() || fds[1]->valid()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0)
+    if (left.count() <= 0 || stop.stop_requested())
       return false;
     std::array<pollfd, 2> polled{{{fds[0]->get(), POLLIN, 0}, {fds[1]->get(), POLLIN, 0}}};
-    const int ready = ::poll(polled.data(), polled.size(), static_cast<int>(std::min<long long>(left.count(), 1'000'000)));
+    const int ready = ::poll(polled.data(), polled.size(), static_cast<int>(std::min<long long>(left.count(), wakeUp)));
     if (ready < 0 && errno != EINTR)
       return false;
     for (std::size_t index = 0; ready > 0 && index < 2; ++index) {
@@ -182,12 +185,13 @@ Result<CommandOutput> ProcessCommandRunner::run(const CommandRequest &request) {
   err->writeEnd.reset();
   CommandOutput output;
   const auto deadline = std::chrono::steady_clock::now() + request.timeout;
-  if (!drain({&out->readEnd, &err->readEnd}, {&output.standardOutput, &output.standardError}, deadline)) {
+  if (!drain({&out->readEnd, &err->readEnd}, {&output.standardOutput, &output.standardError}, deadline, request.stop)) {
     ::kill(request.ownProcessGroup ? -pid : pid, SIGKILL);
-    output.timedOut = true;
+    output.stopped = request.stop.stop_requested();
+    output.timedOut = !output.stopped;
   }
   output.exitStatus = waitFor(pid);
-  if (output.timedOut)
+  if (output.timedOut || output.stopped)
     output.exitStatus = -1;
   return output;
 }

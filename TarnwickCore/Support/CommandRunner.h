@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,9 @@ struct CommandRequest {
   /// on the terminal (pkexec), which must stay in the terminal's foreground
   /// group to read it.
   bool ownProcessGroup = true;
+  /// Once requested, the program is killed as on a timeout (a program
+  /// that became root through pkexec cannot be, and is waited for).
+  std::stop_token stop{};
 };
 
 /// What a program that ran printed and how it ended.
@@ -30,8 +34,10 @@ struct CommandOutput {
   bool timedOut = false;
   std::string standardOutput;
   std::string standardError;
+  /// Killed because its request's stop was requested.
+  bool stopped = false;
 
-  bool succeeded() const { return exitStatus == 0 && !timedOut; }
+  bool succeeded() const { return exitStatus == 0 && !timedOut && !stopped; }
   /// The first non-empty line of standard error (else of standard output),
   /// at most 200 bytes: why it failed, for one line of a report.
   std::string firstComplaint() const;

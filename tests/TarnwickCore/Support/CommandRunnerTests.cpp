@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace tarnwick {
 namespace {
 
@@ -39,6 +41,20 @@ TEST(CommandRunnerTest, TimeoutKillsTheCommandAndWhatItStarted) {
   EXPECT_TRUE(output->timedOut);
   EXPECT_FALSE(output->succeeded());
   EXPECT_EQ(output->standardOutput, "started\n");
+}
+
+TEST(CommandRunnerTest, AStopRequestKillsTheCommand) {
+  ProcessCommandRunner runner;
+  std::stop_source stop;
+  std::jthread requester([&stop] {
+    std::this_thread::sleep_for(200ms);
+    stop.request_stop();
+  });
+  const auto started = std::chrono::steady_clock::now();
+  const Result<CommandOutput> output = runner.run({{"sleep", "30"}, 60s, false, stop.get_token()});
+  ASSERT_TRUE(output);
+  EXPECT_TRUE(output->stopped && !output->timedOut && !output->succeeded());
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 20s) << "killed, not waited for";
 }
 
 TEST(CommandRunnerTest, MissingProgramsAreFailuresNotOutputs) {
