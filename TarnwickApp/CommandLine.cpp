@@ -4,10 +4,12 @@
 #include "TarnwickApp/Commands/CleanupCommands.h"
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/ScanCommand.h"
+#include "TarnwickApp/Commands/SystemCachesCommand.h"
 #include "TarnwickApp/Commands/TreemapCommand.h"
 #include "TarnwickApp/Commands/UninterruptibleMoves.h"
 #include "TarnwickApp/TarnwickApp.h"
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
+#include "TarnwickCore/Catalogue/SystemCacheCatalogue.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
@@ -22,6 +24,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 
 namespace quillane {
 namespace {
@@ -73,6 +76,14 @@ constexpr const char *usageText =
     "           --clean            move the caches ticked by default to the Trash, after the safety checks\n"
     "           --category TITLE   only that category, e.g. \"Browser & Electron ServiceWorker Caches\"\n"
     "           --yes              do not ask first (needed when standard input is not a terminal)\n"
+    "\n"
+    "Usage: quillane caches --system [--json]\n"
+    "       quillane caches --system --clean ID... [--yes]\n"
+    "\n"
+    "           --system           the caches the system owns (APT, journal, snap, Flatpak, Docker, Podman),\n"
+    "                              each with the owner's command that cleans it, or what to run instead\n"
+    "           --clean ID...      run the named items' commands (through pkexec when root is needed),\n"
+    "                              shown first and asked about (--yes: without asking)\n"
     "\n"
     "Usage: quillane trash [--permanent] [--] PATH...\n"
     "       quillane trash --list [--json]\n"
@@ -161,6 +172,11 @@ int dispatch(int argc, char **argv) {
     if (arguments.size() == 2)
       path = QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(arguments[1])));
     return runWindow(argv[0], user, path);
+  }
+  if (command == "caches" && wantsSystemCaches(arguments.subspan(1))) {
+    tarnwick::ProcessCommandRunner runner;
+    tarnwick::SystemCacheCatalogue catalogue(runner);
+    return runSystemCachesCommand(arguments.subspan(1), catalogue, {stdout, stderr, stdin, ::isatty(STDIN_FILENO) != 0});
   }
   if (command == "caches") {
     CommandCleaning cleaning(user);

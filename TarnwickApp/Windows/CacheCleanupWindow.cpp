@@ -1,6 +1,7 @@
 #include "TarnwickApp/Windows/CacheCleanupWindow.h"
 
 #include "TarnwickApp/Windows/CleaningReportMessage.h"
+#include "TarnwickApp/Windows/SystemCachesPanel.h"
 #include "TarnwickUI/BusySpinner.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapPalette.h"
@@ -212,6 +213,16 @@ QWidget *CacheCleanupWindow::makeFooter() {
   return footer;
 }
 
+SystemCachesPanel *CacheCleanupWindow::showSystemCaches(tarnwick::SystemCacheController::CatalogueFactory factory) {
+  if (systemCaches_ == nullptr) {
+    systemCaches_ = new SystemCachesPanel(std::move(factory), this);
+    auto *layout = static_cast<QVBoxLayout *>(this->layout());
+    layout->insertWidget(layout->indexOf(pages_) + 1, systemCaches_);
+    connect(rescan_, &QPushButton::clicked, &systemCaches_->controller(), &tarnwick::SystemCacheController::measure);
+  }
+  return systemCaches_;
+}
+
 void CacheCleanupWindow::open(std::optional<CleanableCategory> category) {
   controller_.setCategoryFilter(category);
   filterLabel_->setText(category ? QStringLiteral("Only: ") + fromView(tarnwick::rawValue(*category)) : QString());
@@ -223,6 +234,8 @@ void CacheCleanupWindow::open(std::optional<CleanableCategory> category) {
     measuredOnce_ = true;
     controller_.rescan();
   }
+  if (systemCaches_ != nullptr && !systemCaches_->controller().hasMeasured())
+    systemCaches_->controller().measure();
   show();
   raise();
   activateWindow();

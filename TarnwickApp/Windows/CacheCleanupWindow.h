@@ -3,6 +3,7 @@
 #include "TarnwickCore/Catalogue/CleanableCategory.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 #include "TarnwickUI/CacheCleanupController.h"
+#include "TarnwickUI/SystemCacheController.h"
 
 #include <QWidget>
 
@@ -19,6 +20,8 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace quillane {
+
+class SystemCachesPanel;
 
 /// The review-and-clean window for known caches: measures the catalogue
 /// (with a busy indicator and "Cancel"), lists what it found grouped by
@@ -42,6 +45,10 @@ public:
   void setConfirmer(Confirmer confirmer) { confirmer_ = std::move(confirmer); }
 
   tarnwick::CacheCleanupController &controller() { return controller_; }
+  /// Lists the system-owned caches below the others, from `factory`'s
+  /// catalogues, measured on opening and on Rescan.
+  SystemCachesPanel *showSystemCaches(tarnwick::SystemCacheController::CatalogueFactory factory);
+  SystemCachesPanel *systemCaches() const { return systemCaches_; }
   QTreeWidget *list() const { return list_; }
   QPushButton *trashButton() const { return trash_; }
   QPushButton *cancelButton() const { return cancel_; }
@@ -75,6 +82,7 @@ private:
   QLabel *total_ = nullptr;
   QPushButton *rescan_ = nullptr;
   QPushButton *trash_ = nullptr;
+  SystemCachesPanel *systemCaches_ = nullptr;
   bool measuredOnce_ = false;
 };
 

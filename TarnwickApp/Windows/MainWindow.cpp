@@ -257,6 +257,7 @@ CacheCleanupWindow *MainWindow::showCacheCleanup(std::optional<tarnwick::Cleanab
   if (!cacheWindow_) {
     cacheWindow_ = new CacheCleanupWindow(homeFolder_.toStdString(), engine_, this);
     cacheWindow_->controller().setTrash(trash_);
+    cacheWindow_->showSystemCaches(tarnwick::SystemCacheController::withProcessRunner());
     // What the cache window cleans leaves the explorer's tree too.
     tarnwick::CacheCleanupController &controller = cacheWindow_->controller();
     connect(&controller, &tarnwick::CacheCleanupController::reportChanged, this, [this, &controller] {
