@@ -95,7 +95,7 @@ void NestedTreemapPainter::paint(QPainter &painter, const NestedTreemapScene &sc
     if (tile.isDirectory) {
       painter.fillRect(box, border);
       painter.fillRect(box.adjusted(1, 1, -1, -1), fill);
-      painter.setPen(QColor::fromRgbF(1, 1, 1, 0.85f));
+      painter.setPen(TreemapPalette::labelColor(fill));
       paintHeader(painter, scene, tile, headerFont, headerMetrics);
       continue;
     }
@@ -107,7 +107,8 @@ void NestedTreemapPainter::paint(QPainter &painter, const NestedTreemapScene &sc
     const bool hasRoom =
         face.width() > TreemapTilePainter::nameMinWidth && face.height() > TreemapTilePainter::nameMinHeight;
     if (hasRoom && tile.id != SquarifiedTreemapLayout::syntheticTailNodeID)
-      TreemapTilePainter::paintLabels(painter, face, WidgetStyle::displayText(scene.arena()->name(tile.id)), tile.allocatedSize);
+      TreemapTilePainter::paintLabels(painter, face, WidgetStyle::displayText(scene.arena()->name(tile.id)), tile.allocatedSize,
+                                      fill);
   }
   painter.restore();
 }

@@ -109,6 +109,7 @@ SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena
   });
   connect(canvas_, &TreemapCanvasView::rescanFolder, this, [this](const DiskNode &node) { emit rescanFolder(node.path); });
   connect(canvas_, &TreemapCanvasView::selectNode, this, &SizeloomDashboardView::toggleSelection);
+  connect(canvas_, &TreemapCanvasView::selectionMoved, this, &SizeloomDashboardView::setSelectedNodeID);
   connect(canvas_, &TreemapCanvasView::drillDown, this, [this](NodeID id) { navigate(id, false); });
   connect(canvas_, &TreemapCanvasView::openTail, this, &SizeloomDashboardView::openTail);
   connect(canvas_, &TreemapCanvasView::moveToTrash, this, &SizeloomDashboardView::moveToTrash);

@@ -44,6 +44,8 @@ QRectF lerp(const QRectF &from, const QRectF &to, qreal t) {
 TreemapCanvasView::TreemapCanvasView(QWidget *parent)
     : QWidget(parent), tooltip_(new TreemapTooltip(this)), zoom_(new QVariantAnimation(this)) {
   setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus); // arrows, Enter, Delete and the menu key act on tiles
+  setAccessibleName(QStringLiteral("Treemap"));
   setAttribute(Qt::WA_OpaquePaintEvent, false);
   setContextMenuPolicy(Qt::DefaultContextMenu);
   setMinimumSize(120, 80);
@@ -73,6 +75,7 @@ void TreemapCanvasView::replaceTiles() {
   // and the actions describe the tile there now.
   hoveredIndex_.reset();
   hoveredRect_.reset();
+  keyTile_.reset();
   if (isHoverActive_)
     hover(cursorLocation_);
   if (pendingZoom_) {
@@ -121,6 +124,7 @@ void TreemapCanvasView::paintEvent(QPaintEvent *) {
     renderTileLayer(ratio);
   painter.drawImage(QPointF(0, 0), tileLayer_);
   paintMarks(painter);
+  paintKeyboardMarks(painter);
 }
 
 void TreemapCanvasView::paintMarks(QPainter &painter) {
@@ -329,7 +333,9 @@ QMenu *TreemapCanvasView::contextMenuContent(QWidget *parent) {
 }
 
 void TreemapCanvasView::contextMenuEvent(QContextMenuEvent *event) {
-  hover(event->pos()); // a keyboard-opened menu still describes the tile under the pointer
+  QPoint at = event->globalPos();
+  if (!describeKeyboardTileForMenu(event, at))
+    hover(event->pos()); // a keyboard-opened menu without a keyboard tile: the tile under the pointer
   tooltip_->present(std::nullopt); // not under the menu
   QMenu *menu = contextMenuContent(this);
   menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -337,7 +343,7 @@ void TreemapCanvasView::contextMenuEvent(QContextMenuEvent *event) {
     delete menu;
     return;
   }
-  menu->popup(event->globalPos());
+  menu->popup(at);
 }
 
 } // namespace tarnwick

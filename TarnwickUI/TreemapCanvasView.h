@@ -61,6 +61,8 @@ public:
   void animateFilterChange();
 
   const std::optional<TreemapRect> &hoveredRect() const { return hoveredRect_; }
+  /// Whether the keyboard focus ring is drawn (focus came from the keyboard).
+  bool showsFocusRing() const { return hasFocus() && showsFocusRing_; }
   bool isHoverActive() const { return isHoverActive_; }
   QPointF cursorLocation() const { return cursorLocation_; }
   const TreemapTooltip *tooltip() const { return tooltip_; }
@@ -84,6 +86,9 @@ signals:
   void revealInFinder(const tarnwick::DiskNode &node);
   /// New tiles were set: another folder, tree, size or filter.
   void tilesChanged();
+  /// The arrow keys or Escape moved the selection to `id` (nothing: cleared,
+  /// or resting on a tail, which is not a node).
+  void selectionMoved(std::optional<tarnwick::NodeID> id);
 
 protected:
   void paintEvent(QPaintEvent *event) override;
@@ -92,6 +97,9 @@ protected:
   void leaveEvent(QEvent *event) override;
   void changeEvent(QEvent *event) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
+  void focusInEvent(QFocusEvent *event) override;
+  void focusOutEvent(QFocusEvent *event) override;
 
 private:
   void hover(QPointF location);
@@ -107,12 +115,23 @@ private:
   /// The tooltip's name for the hovered tile; empty for the node's own.
   QString hoveredName() const;
   void paintMarks(QPainter &painter);
+  std::size_t tileCount() const;
+  const CanvasRect &frameOf(std::size_t index) const;
+  /// The tile the keyboard acts on: the selected one, or the tail it was
+  /// moved to; an index in the rects or the scene.
+  std::optional<std::size_t> keyboardIndex() const;
+  void moveKeyboardTile(int key);
+  void paintKeyboardMarks(QPainter &painter);
+  /// For a menu opened from the keyboard: makes the keyboard's tile the
+  /// described one and sets `at` (global) over it; false otherwise.
+  bool describeKeyboardTileForMenu(QContextMenuEvent *event, QPoint &at);
   void reveal(const DiskNode &node);
   void renderTileLayer(qreal ratio);
 
   std::vector<TreemapRect> rects_;
   NestedTreemapScene scene_;
   std::optional<std::size_t> hoveredIndex_; // in rects_ or scene_
+  std::optional<std::size_t> keyTile_;      // the keyboard's last tile, in rects_ or scene_
   /// The tiles at rest (no hover, no selection) at the widget's size and
   /// pixel ratio; hovering and selecting repaint only one tile over it.
   QImage tileLayer_;
@@ -121,6 +140,7 @@ private:
   std::optional<TreemapRect> hoveredRect_;
   QPointF cursorLocation_;
   bool isHoverActive_ = false;
+  bool showsFocusRing_ = false; // focus came from the keyboard, or a key was pressed here
   TreemapTooltip *tooltip_;
   QVariantAnimation *zoom_;
   QRectF zoomFrom_;

@@ -6,6 +6,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <initializer_list>
 #include <string>
@@ -105,6 +106,27 @@ std::optional<CleanableCategory> TreemapPalette::inferCategoryLowered(std::strin
       return rule.category;
   }
   return std::nullopt;
+}
+
+namespace {
+
+double relativeLuminance(const QColor &color) {
+  auto linear = [](double channel) {
+    return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
+}
+
+} // namespace
+
+double TreemapPalette::contrastRatio(const QColor &a, const QColor &b) {
+  const double la = relativeLuminance(a), lb = relativeLuminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor TreemapPalette::labelColor(const QColor &fill) {
+  const QColor white(Qt::white), black(Qt::black);
+  return contrastRatio(white, fill) >= contrastRatio(black, fill) ? white : black;
 }
 
 std::optional<CleanableCategory> TreemapPalette::categoryOf(const DiskNode &node) {

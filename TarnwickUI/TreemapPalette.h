@@ -30,6 +30,11 @@ public:
   static QColor crimsonTrash();
 
   static QColor color(CleanableCategory category);
+  /// The WCAG contrast ratio of two opaque colours, from 1 to 21.
+  static double contrastRatio(const QColor &a, const QColor &b);
+  /// White or black, whichever reads better on `fill` (its alpha ignored):
+  /// at least 4.58:1 on any colour.
+  static QColor labelColor(const QColor &fill);
   /// A category guessed from a path by an ordered table of substring and
   /// extension rules (ASCII case-insensitive); none when nothing matches.
   static std::optional<CleanableCategory> inferCategory(std::string_view path);

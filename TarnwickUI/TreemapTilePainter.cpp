@@ -28,7 +28,8 @@ QFont labelFont(double pointSize, QFont::Weight weight, bool monospaced) {
 
 } // namespace
 
-void TreemapTilePainter::paintLabels(QPainter &painter, const QRectF &box, const QString &text, std::int64_t bytes) {
+void TreemapTilePainter::paintLabels(QPainter &painter, const QRectF &box, const QString &text, std::int64_t bytes,
+                                     const QColor &fill) {
   const double w = box.width(), h = box.height();
   if (!(w > nameMinWidth && h > nameMinHeight))
     return;
@@ -43,7 +44,9 @@ void TreemapTilePainter::paintLabels(QPainter &painter, const QRectF &box, const
   const QFontMetricsF metrics(nameFont);
   const QString name = metrics.elidedText(text, Qt::ElideMiddle, room);
   painter.setFont(nameFont);
-  painter.setPen(white(1));
+  // Both lines opaque, in whichever of white and black reads on the fill.
+  const QColor ink = TreemapPalette::labelColor(fill);
+  painter.setPen(ink);
   if (w > sizeMinWidth && h > sizeMinHeight) {
     // Two lines, each placed by its top-left corner.
     painter.drawText(QPointF(box.left() + margin, box.top() + 10 + metrics.ascent()), name);
@@ -51,7 +54,6 @@ void TreemapTilePainter::paintLabels(QPainter &painter, const QRectF &box, const
     const QFont sizeFont = labelFont(sizeSize, QFont::Medium, true);
     const QFontMetricsF sizeMetrics(sizeFont);
     painter.setFont(sizeFont);
-    painter.setPen(white(0.85));
     painter.drawText(QPointF(box.left() + margin, box.top() + 10 + nameSize + 4 + sizeMetrics.ascent()),
                      sizeMetrics.elidedText(TreemapPalette::formatBytes(bytes), Qt::ElideRight, room));
   } else {
@@ -102,7 +104,9 @@ void TreemapTilePainter::paint(QPainter &painter, std::span<const TreemapRect> r
     bevel.setColorAt(1.0, QColor::fromRgbF(0, 0, 0, 0.3f));
     painter.strokePath(shape, QPen(QBrush(bevel), 1));
 
-    paintLabels(painter, box, QString::fromStdString(tile.node.name), tile.node.allocatedSize);
+    // The fill is nearly opaque: read as opaque for the label's colour.
+    paintLabels(painter, box, QString::fromStdString(tile.node.name), tile.node.allocatedSize,
+                TreemapPalette::tileColor(tile, 0, hovered));
 
     if (selected || hovered)
       strokeOutline(painter, shape, selected);

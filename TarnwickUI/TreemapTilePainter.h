@@ -2,6 +2,8 @@
 
 #include "TarnwickUI/TreemapRect.h"
 
+#include <QColor>
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -30,7 +32,8 @@ public:
 
   /// The name and size labels inside `box`, as much of them as its size
   /// allows (see the thresholds); nothing in a smaller box.
-  static void paintLabels(QPainter &painter, const QRectF &box, const QString &text, std::int64_t bytes);
+  static void paintLabels(QPainter &painter, const QRectF &box, const QString &text, std::int64_t bytes,
+                          const QColor &fill);
 
   /// Label thresholds in points (strictly greater than): a name from
   /// 54 × 28, a name and a size from 72 × 44.

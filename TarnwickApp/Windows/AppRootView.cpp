@@ -6,6 +6,7 @@
 #include "TarnwickUI/DashboardSidebar.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
+#include "TarnwickUI/TreemapCanvasView.h"
 
 #include <QShortcut>
 
@@ -90,7 +91,11 @@ void AppRootView::showPage() {
       dashboard_->setArena(arena);
     }
     dashboard_->sidebar()->setCategoryShares(coordinator_.categoryShares()); // measured with the tree
-    setCurrentWidget(dashboard_);
+    if (currentWidget() != dashboard_) {
+      setCurrentWidget(dashboard_);
+      // The arrows work on the treemap from the start; its ring waits for a key.
+      dashboard_->canvas()->setFocus(Qt::OtherFocusReason);
+    }
     return;
   }
   setCurrentWidget(launcher_);

@@ -100,6 +100,9 @@ TEST_F(SizeloomDashboardViewTest, ClicksSelectFilesAndEnterFolders) {
   EXPECT_TRUE(dashboard->breadcrumbBar()->backButton()->isEnabled());
   EXPECT_EQ(dashboard->actionBar()->subjectName(), "Projects") << "nothing selected: the folder on screen";
   EXPECT_EQ(tileNames(), std::vector<std::string>{"app"});
+  QTest::keyClick(dashboard->canvas(), Qt::Key_Down); // the keyboard selects as a click does
+  EXPECT_EQ(dashboard->selectedNodeID(), childNamed(projects, "app"));
+  EXPECT_EQ(dashboard->actionBar()->subjectName(), "app");
 }
 
 TEST_F(SizeloomDashboardViewTest, NavigationGoesUpButNotPastTheRootAndEmptyFoldersSaySo) {

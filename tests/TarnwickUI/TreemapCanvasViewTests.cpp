@@ -84,6 +84,61 @@ TEST_F(TreemapCanvasViewTest, ClicksDrillIntoFoldersAndSelectEverythingElse) {
   EXPECT_TRUE(std::unique_ptr<QMenu>(canvas.contextMenuContent(nullptr))->isEmpty());
 }
 
+// From the keyboard, with the selection fed back as the dashboard does.
+TEST_F(TreemapCanvasViewTest, TheKeyboardMovesBetweenTilesAndActsOnTheOneItRestsOn) {
+  QObject::connect(&canvas, &TreemapCanvasView::selectionMoved, &canvas, &TreemapCanvasView::setSelectedNodeID);
+  QSignalSpy drill(&canvas, &TreemapCanvasView::drillDown);
+  QSignalSpy tail(&canvas, &TreemapCanvasView::openTail);
+  QSignalSpy trash(&canvas, &TreemapCanvasView::moveToTrash);
+  EXPECT_EQ(canvas.focusPolicy(), Qt::StrongFocus);
+  canvas.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&canvas));
+  canvas.setFocus(Qt::MouseFocusReason);
+  ASSERT_TRUE(canvas.hasFocus());
+  EXPECT_FALSE(canvas.showsFocusRing()) << "not for a click";
+  struct Step {
+    int key;
+    std::optional<NodeID> selected;
+    int drills, tails, trashed;
+  };
+  for (auto [key, selected, drills, tails, trashed] :
+       {Step{Qt::Key_Down, 1, 0, 0, 0},               // nothing selected: the first tile
+        Step{Qt::Key_Left, 1, 0, 0, 0},               // at the edge: stays
+        Step{Qt::Key_Right, 2, 0, 0, 0},              // the file beside it
+        Step{Qt::Key_Delete, 2, 0, 0, 1},             // asks to trash the file
+        Step{Qt::Key_Down, std::nullopt, 0, 0, 1},    // the tail: no node to select
+        Step{Qt::Key_Return, std::nullopt, 0, 1, 1},  // opens it
+        Step{Qt::Key_Delete, std::nullopt, 0, 1, 1},  // a tail is not a path
+        Step{Qt::Key_Left, 1, 0, 1, 1},               // back to the folder
+        Step{Qt::Key_Enter, 1, 1, 1, 1},              // enters it
+        Step{Qt::Key_Escape, std::nullopt, 1, 1, 1}}) {
+    QTest::keyClick(&canvas, Qt::Key(key));
+    EXPECT_EQ(canvas.selectedNodeID(), selected) << QKeySequence(key).toString().toStdString();
+    EXPECT_EQ(drill.count(), drills) << QKeySequence(key).toString().toStdString();
+    EXPECT_EQ(tail.count(), tails) << QKeySequence(key).toString().toStdString();
+    EXPECT_EQ(trash.count(), trashed) << QKeySequence(key).toString().toStdString();
+  }
+  EXPECT_EQ(trash.front().front().value<DiskNode>().id, 2);
+  EXPECT_TRUE(canvas.showsFocusRing()) << "once the keyboard is in use";
+
+  // The menu key opens the keyboard tile's menu, wherever the pointer is.
+  QTest::mouseMove(&canvas, {100, 100}); // over the folder
+  QTest::keyClick(&canvas, Qt::Key_Right);
+  ASSERT_EQ(canvas.selectedNodeID(), 1);
+  QTest::keyClick(&canvas, Qt::Key_Right);
+  QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, {200, 100}, canvas.mapToGlobal(QPoint(200, 100)));
+  QApplication::sendEvent(&canvas, &menuKey);
+  QMenu *menu = canvas.findChild<QMenu *>();
+  ASSERT_TRUE(menu);
+  QStringList entries;
+  for (const QAction *action : menu->actions())
+    entries << action->text();
+  EXPECT_TRUE(entries.contains("Move to Trash")) << entries.join(", ").toStdString();
+  EXPECT_FALSE(entries.contains("Drill Down")) << "the file's menu, not the folder's under the pointer";
+  EXPECT_EQ(menu->pos(), canvas.mapToGlobal(QPoint(300, 50))) << "opened over the file";
+  menu->close();
+}
+
 TEST_F(TreemapCanvasViewTest, HoverFollowsThePointerAndLeavingClearsIt) {
   QTest::mouseMove(&canvas, {50, 50});
   ASSERT_TRUE(canvas.hoveredRect());

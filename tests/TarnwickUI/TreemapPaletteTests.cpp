@@ -105,5 +105,22 @@ TEST(TreemapPaletteTest, TileColourComesFromHintThenInferenceAndFadesWithDepth) 
   EXPECT_NEAR(TreemapPalette::tileColor(tile, 0, true).alphaF(), 0.9, 1e-3);
 }
 
+// Labels read on every fill they are drawn on: each category's colour and
+// the tail's, at every depth the nested view darkens them to, and the
+// lighter and darker ends of the range.
+TEST(TreemapPaletteTest, LabelsMeetTheContrastForBodyTextOnEveryFill) {
+  std::vector<QColor> fills{TreemapPalette::mutedCharcoal(), QColor(Qt::white), QColor(Qt::black), QColor(118, 118, 118)};
+  for (CleanableCategory category : allCleanableCategories)
+    for (double depth : {0.0, 0.1, 0.2, 0.3}) {
+      const QColor c = TreemapPalette::color(category);
+      fills.push_back(QColor::fromRgbF(float(c.redF() * (1 - depth)), float(c.greenF() * (1 - depth)),
+                                       float(c.blueF() * (1 - depth))));
+    }
+  for (const QColor &fill : fills)
+    EXPECT_GE(TreemapPalette::contrastRatio(TreemapPalette::labelColor(fill), fill), 4.5) << fill.name().toStdString();
+  EXPECT_NEAR(TreemapPalette::contrastRatio(Qt::white, Qt::black), 21.0, 1e-9);
+  EXPECT_EQ(TreemapPalette::labelColor(TreemapPalette::warmAmber()), QColor(Qt::black)) << "white on amber is 2.5:1";
+}
+
 } // namespace
 } // namespace tarnwick

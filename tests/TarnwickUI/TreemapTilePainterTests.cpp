@@ -61,9 +61,9 @@ TEST(TreemapTilePainterTest, FillsOutlinesAndLeavesCornersInThePaletteColours) {
 }
 
 TEST(TreemapTilePainterTest, LabelsAppearOnlyWhereThereIsRoom) {
-  // Count light pixels in the top band of a lone tile of each size: text is
-  // the only light thing a plain tile has.
-  auto lightPixels = [](double width, double height) {
+  // Count pixels far from the fill inside a lone tile of each size, clear
+  // of its edges: text is the only thing drawn there.
+  auto inkPixels = [](double width, double height) {
     DiskNode node;
     node.id = 1;
     node.name = "Documents";
@@ -79,15 +79,16 @@ TEST(TreemapTilePainterTest, LabelsAppearOnlyWhereThereIsRoom) {
     std::vector<TreemapRect> one{tile};
     TreemapTilePainter::paint(painter, one);
     painter.end();
-    int light = 0;
+    const int fill = qGray(image.pixel(4, 4));
+    int ink = 0;
     for (int y = 3; y < static_cast<int>(height) - 3; ++y)
       for (int x = 3; x < static_cast<int>(width) - 3; ++x)
-        light += qGray(image.pixel(x, y)) > 200;
-    return light;
+        ink += std::abs(qGray(image.pixel(x, y)) - fill) > 80;
+    return ink;
   };
-  EXPECT_EQ(lightPixels(50, 60), 0);  // too narrow for a name
-  EXPECT_GT(lightPixels(60, 40), 0);  // the name alone
-  EXPECT_GT(lightPixels(100, 60), lightPixels(60, 40)); // name and size
+  EXPECT_EQ(inkPixels(50, 60), 0);  // too narrow for a name
+  EXPECT_GT(inkPixels(60, 40), 0);  // the name alone
+  EXPECT_GT(inkPixels(100, 60), inkPixels(60, 40)); // name and size
 }
 
 TEST(TreemapTilePainterTest, LabelsStayInTheirTileAndLongNamesKeepBothEnds) {
