@@ -112,6 +112,8 @@ void ExportInput::detectFormat() {
 std::size_t ExportInput::read(char *destination, std::size_t capacity) {
   if (format_ == Format::unknown)
     detectFormat();
+  if (stop_.stop_requested() && !failed())
+    failure_ = "interrupted";
   if (failed() || capacity == 0)
     return 0;
   if (format_ != Format::plain)

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,9 @@ public:
   ~ExportInput();
   ExportInput(const ExportInput &) = delete;
   ExportInput &operator=(const ExportInput &) = delete;
+
+  /// Reading ends, as a failure, at the first read after `stop` fires.
+  void setStopToken(std::stop_token stop) { stop_ = std::move(stop); }
 
   /// Up to `capacity` bytes of text into `destination`; 0 at the end of the
   /// text or after a failure (see failed()).
@@ -59,6 +63,7 @@ private:
   bool rawEnded_ = false;
   std::unique_ptr<Decoder> decoder_;
   std::string failure_;
+  std::stop_token stop_;
 };
 
 } // namespace tarnwick

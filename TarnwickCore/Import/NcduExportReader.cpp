@@ -52,23 +52,25 @@ NcduExportReader::Outcome readFrom(ExportInput &input, std::size_t maxNodeCount)
 
 } // namespace
 
-NcduExportReader::Outcome NcduExportReader::read(UniqueFd fd, std::size_t maxNodeCount) {
+NcduExportReader::Outcome NcduExportReader::read(UniqueFd fd, std::stop_token stop, std::size_t maxNodeCount) {
   ExportInput input(std::move(fd));
+  input.setStopToken(std::move(stop));
   return readFrom(input, maxNodeCount);
 }
 
-NcduExportReader::Outcome NcduExportReader::readFile(const std::string &path, std::size_t maxNodeCount) {
+NcduExportReader::Outcome NcduExportReader::readFile(const std::string &path, std::stop_token stop,
+                                                     std::size_t maxNodeCount) {
   if (path == "-") {
     // Standard input stays open for the caller: read a duplicate.
     UniqueFd duplicate(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
     if (!duplicate)
       return ExportReadError{Kind::unreadable, 0, std::string("cannot read standard input: ") + std::strerror(errno)};
-    return read(std::move(duplicate), maxNodeCount);
+    return read(std::move(duplicate), std::move(stop), maxNodeCount);
   }
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd)
     return ExportReadError{Kind::unreadable, 0, "cannot open " + path + ": " + std::strerror(errno)};
-  return read(std::move(fd), maxNodeCount);
+  return read(std::move(fd), std::move(stop), maxNodeCount);
 }
 
 NcduExportReader::Outcome NcduExportReader::readBytes(std::string_view bytes, std::size_t maxNodeCount) {

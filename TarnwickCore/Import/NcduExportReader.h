@@ -4,6 +4,7 @@
 #include "TarnwickCore/Support/UniqueFd.h"
 #include "TarnwickCore/Tree/DiskTreeArena.h"
 
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -43,15 +44,20 @@ namespace tarnwick {
 /// nesting, and nesting costs no C++ stack. The first fault ends the read
 /// with an ExportReadError and no tree.
 ///
+/// A stop request ends the read, at the next block of input, with an
+/// `unreadable` error.
+///
 /// Threads: each call is independent; the freeze may use several threads.
 class NcduExportReader {
 public:
   using Outcome = std::variant<DiskTreeArena, ExportReadError>;
 
   /// Reads `fd` to its end.
-  static Outcome read(UniqueFd fd, std::size_t maxNodeCount = DiskTreeArena::maxNodeCount);
+  static Outcome read(UniqueFd fd, std::stop_token stop = {},
+                      std::size_t maxNodeCount = DiskTreeArena::maxNodeCount);
   /// Reads the file at `path`; "-" reads standard input (left open).
-  static Outcome readFile(const std::string &path, std::size_t maxNodeCount = DiskTreeArena::maxNodeCount);
+  static Outcome readFile(const std::string &path, std::stop_token stop = {},
+                          std::size_t maxNodeCount = DiskTreeArena::maxNodeCount);
   /// Reads an export held in memory.
   static Outcome readBytes(std::string_view bytes, std::size_t maxNodeCount = DiskTreeArena::maxNodeCount);
 };
