@@ -1,10 +1,11 @@
 #include "TarnwickCore/Import/NcduTreeBuilder.h"
 
 #include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Support/PrefaultPages.h"
 
 #include <algorithm>
 #include <limits>
-#include <thread>
+#include <tuple>
 
 namespace tarnwick {
 namespace {
@@ -20,16 +21,78 @@ ExportReadError refusal(Kind kind, std::uint64_t offset, std::string detail) {
 }
 
 template <typename T>
-void clearList(std::vector<T> &list) {
+void clearList(T &list) {
   if (list.capacity() > keptListCapacity)
-    std::vector<T>().swap(list);
+    T().swap(list);
   else
     list.clear();
 }
 
+// Names' offsets are 40 bits wide in a record.
+constexpr std::uint64_t maxNameBytes = std::uint64_t{1} << 40;
+
+std::uint8_t hintCode(std::optional<CleanableCategory> hint) {
+  return hint ? static_cast<std::uint8_t>(static_cast<unsigned>(*hint) + 1) : 0;
+}
+
+// A node's own record: its own blocks (a file: 1 in fileCount), no entries yet.
+DiskTreeArena::Record ownRecord(const NcduEntry &entry, std::uint64_t nameOffset, std::size_t nameLength) {
+  DiskTreeArena::Record r;
+  r.allocatedSize = entry.diskSize;
+  r.modificationTimestamp = entry.modificationTime;
+  r.nameOffset = nameOffset;
+  r.nameLength = nameLength;
+  r.isDirectory = 0;
+  r.isPackage = 0;
+  r.categoryHintCode = 0;
+  r.isRemoved = 0;
+  r.parentID = 0;
+  r.firstChildID = 0;
+  r.childCount = 0;
+  r.fileCount = 1;
+  r.directoryCount = 0;
+  return r;
+}
+
 } // namespace
 
-NcduTreeBuilder::NcduTreeBuilder(std::size_t maxNodeCount) : maxNodeCount_(maxNodeCount) {}
+// Items appended in fixed-size chunks, so growing never copies what is
+// stored and each chunk can be given back on its own.
+template <typename T>
+struct NcduTreeBuilder::ChunkStore {
+  static constexpr std::size_t shift = sizeof(T) == 1 ? 20 : 15;
+  static constexpr std::size_t chunkSize = std::size_t{1} << shift;
+
+  std::vector<std::unique_ptr<T[]>> chunks;
+  std::size_t count = 0;
+
+  void append(const T *items, std::size_t n) {
+    while (n > 0) {
+      if (count == chunks.size() * chunkSize) {
+        chunks.push_back(std::make_unique_for_overwrite<T[]>(chunkSize));
+        prefaultForWriting(chunks.back().get(), chunkSize * sizeof(T));
+      }
+      const std::size_t at = count & (chunkSize - 1);
+      const std::size_t take = std::min(n, chunkSize - at);
+      std::copy_n(items, take, chunks.back().get() + at);
+      items += take;
+      n -= take;
+      count += take;
+    }
+  }
+  T &operator[](std::size_t index) { return chunks[index >> shift][index & (chunkSize - 1)]; }
+  /// Gives back every chunk wholly below `end`.
+  void releaseBelow(std::size_t end) {
+    for (std::size_t chunk = 0; chunk < (end >> shift) && chunk < chunks.size(); ++chunk)
+      chunks[chunk].reset();
+  }
+};
+
+NcduTreeBuilder::NcduTreeBuilder(std::size_t maxNodeCount)
+    : maxNodeCount_(maxNodeCount), records_(std::make_unique<ChunkStore<Record>>()),
+      names_(std::make_unique<ChunkStore<char>>()) {}
+
+NcduTreeBuilder::~NcduTreeBuilder() = default;
 
 std::optional<ExportReadError> NcduTreeBuilder::checkName(const NcduEntry &entry, std::uint64_t offset) const {
   if (!entry.hasName)
@@ -39,7 +102,7 @@ std::optional<ExportReadError> NcduTreeBuilder::checkName(const NcduEntry &entry
     return refusal(Kind::badValue, offset, "a name is longer than 65,535 bytes");
   if (name.find('\0') != std::string_view::npos)
     return refusal(Kind::badValue, offset, "a name holds a NUL byte");
-  if (root_ == nullptr)
+  if (!rootOpened_)
     return name.empty() ? std::optional(refusal(Kind::badValue, offset, "the root has an empty name")) : std::nullopt;
   if (name.empty() || name == "." || name == "..")
     return refusal(Kind::badValue, offset, "an entry of " + path_ + " is named \"" + std::string(name) + "\"");
@@ -54,6 +117,8 @@ std::optional<ExportReadError> NcduTreeBuilder::countNode(const NcduEntry &entry
                    "the export holds more than " + std::to_string(maxNodeCount_) + " entries, more than a tree can hold");
   if (__builtin_add_overflow(totalBytes_, entry.diskSize, &totalBytes_))
     return refusal(Kind::tooLarge, offset, "the sizes add up to more than 2^63 - 1 bytes");
+  if ((nameBytes_ += entry.name.size()) >= maxNameBytes)
+    return refusal(Kind::tooLarge, offset, "the names add up to more than a tree can hold");
   return std::nullopt;
 }
 
@@ -78,26 +143,32 @@ void NcduTreeBuilder::pushFrame(std::uint64_t device, std::uint64_t hintMatches)
   Frame &frame = frames_[depth_++];
   frame.device = device;
   frame.hints.emplace(path_, hintMatches);
-  frame.linkBytes = 0;
   frame.unreadableNoted = false;
+}
+
+NcduTreeBuilder::Record &NcduTreeBuilder::openRecord() {
+  // While a folder is open nothing follows it in its parent's list.
+  return depth_ == 1 ? root_ : frames_[depth_ - 2].children.back();
 }
 
 std::optional<ExportReadError> NcduTreeBuilder::openRoot(const NcduEntry &entry, std::uint64_t offset) {
   if (auto refused = checkName(entry, offset))
     return refused;
-  if (auto refused = countNode(entry, offset))
-    return refused;
-  root_ = &arena_.allocateBlock(1)[0];
   rootPath_ = entry.name;
   const std::string_view lastComponent = lastPathComponent(rootPath_);
-  const std::string_view name = arena_.storeName(lastComponent.empty() ? "/" : lastComponent);
-  root_->nameBytes = name.data();
-  root_->nameLength = static_cast<std::uint16_t>(name.size());
-  root_->isDirectory = true;
-  root_->isPackage = hasPackageExtension(lastComponent);
-  root_->allocatedSize = entry.diskSize;
-  root_->modificationTimestamp = entry.modificationTime;
-  root_->setCategoryHint(categoryHint(rootPath_));
+  const std::string_view name = lastComponent.empty() ? std::string_view("/") : lastComponent;
+  NcduEntry named = entry;
+  named.name = name;
+  if (auto refused = countNode(named, offset))
+    return refused;
+  rootOpened_ = true;
+  root_ = ownRecord(entry, 0, name.size());
+  names_->append(name.data(), name.size());
+  root_.parentID = -1;
+  root_.fileCount = 0;
+  root_.isDirectory = 1;
+  root_.isPackage = hasPackageExtension(lastComponent);
+  root_.categoryHintCode = hintCode(categoryHint(rootPath_));
   path_ = rootPath_;
   pushFrame(entry.device.value_or(0), DirectoryHintMatcher::matchesIn(rootPath_));
   frames_[0].parentPathLength = 0;
@@ -108,17 +179,17 @@ std::optional<ExportReadError> NcduTreeBuilder::openRoot(const NcduEntry &entry,
   return std::nullopt;
 }
 
-TempTreeNode &NcduTreeBuilder::appendChild(const NcduEntry &entry, std::uint64_t offset) {
+NcduTreeBuilder::Record &NcduTreeBuilder::appendChild(const NcduEntry &entry, std::uint64_t offset,
+                                                      std::uint64_t *hintMatches) {
   Frame &frame = frames_[depth_ - 1];
-  TempTreeNode &node = frame.children.emplace_back();
-  const std::string_view name = arena_.storeName(entry.name);
-  node.nameBytes = name.data();
-  node.nameLength = static_cast<std::uint16_t>(name.size());
-  node.allocatedSize = entry.diskSize;
-  node.modificationTimestamp = entry.modificationTime;
-  node.setCategoryHint(DirectoryHintMatcher::hintFor(frame.hints->childMatches(entry.name)));
+  Record &record = frame.children.emplace_back(ownRecord(entry, frame.names.size(), entry.name.size()));
+  frame.names += entry.name;
+  const std::uint64_t matches = frame.hints->childMatches(entry.name);
+  if (hintMatches)
+    *hintMatches = matches;
+  record.categoryHintCode = hintCode(DirectoryHintMatcher::hintFor(matches));
   frame.offsets.push_back(offset);
-  return node;
+  return record;
 }
 
 std::optional<ExportReadError> NcduTreeBuilder::openFolder(const NcduEntry &entry, std::uint64_t offset) {
@@ -127,18 +198,17 @@ std::optional<ExportReadError> NcduTreeBuilder::openFolder(const NcduEntry &entr
   if (auto refused = countNode(entry, offset))
     return refused;
   const std::size_t parent = depth_ - 1;
-  TempTreeNode &node = appendChild(entry, offset);
-  node.isDirectory = true;
-  node.isPackage = hasPackageExtension(entry.name);
-  const std::uint64_t hintMatches = frames_[parent].hints->childMatches(entry.name);
-  const auto index = static_cast<std::uint32_t>(frames_[parent].children.size() - 1);
+  std::uint64_t hintMatches = 0;
+  Record &record = appendChild(entry, offset, &hintMatches);
+  record.isDirectory = 1;
+  record.fileCount = 0;
+  record.isPackage = hasPackageExtension(entry.name);
   const std::uint64_t device = entry.device.value_or(frames_[parent].device);
   const std::size_t parentPathLength = path_.size();
   appendPathComponent(path_, entry.name);
   pushFrame(device, hintMatches);
   Frame &frame = frames_[depth_ - 1];
   frame.parentPathLength = parentPathLength;
-  frame.indexInParent = index;
   if (entry.readError)
     noteUnreadable(frame, "read");
   return std::nullopt;
@@ -157,28 +227,28 @@ std::optional<ExportReadError> NcduTreeBuilder::addFile(const NcduEntry &entry, 
     ++report_.skippedSymlinkCount;
     if (__builtin_add_overflow(totalBytes_, entry.diskSize, &totalBytes_))
       return refusal(Kind::tooLarge, offset, "the sizes add up to more than 2^63 - 1 bytes");
-    frame.linkBytes += entry.diskSize;
+    openRecord().allocatedSize += entry.diskSize;
     return std::nullopt;
   }
   if (auto refused = countNode(entry, offset))
     return refused;
   if (entry.exclusion == NcduEntry::Exclusion::otherFileSystem) {
     // A mount point not entered stays as an empty folder of 0 bytes.
-    TempTreeNode &node = appendChild(entry, offset);
-    node.isDirectory = true;
-    node.allocatedSize = 0;
+    Record &record = appendChild(entry, offset);
+    record.isDirectory = 1;
+    record.fileCount = 0;
+    record.allocatedSize = 0;
     ++report_.skippedMountCount;
     report_.skippedMounts.push_back(
         {childPath(entry.name), entry.exclusionKind, ScanReport::SkippedMount::Reason::otherFileSystem});
     return std::nullopt;
   }
-  TempTreeNode &node = appendChild(entry, offset);
-  node.fileCount = 1;
+  Record &record = appendChild(entry, offset);
   if (entry.readError)
     noteUnreadable(frame, "inspect the entries of");
   if (entry.sharesFile()) {
     if (repeatsOnly_) {
-      node.allocatedSize = 0;
+      record.allocatedSize = 0;
     } else {
       frame.links.push_back({static_cast<std::uint32_t>(frame.children.size() - 1),
                              entry.device.value_or(frame.device), *entry.inode, entry.linkCount, entry.diskSize});
@@ -190,7 +260,7 @@ std::optional<ExportReadError> NcduTreeBuilder::addFile(const NcduEntry &entry, 
 std::optional<ExportReadError> NcduTreeBuilder::findDuplicate(const Frame &frame) {
   sortedNames_.clear();
   for (std::uint32_t i = 0; i < frame.children.size(); ++i)
-    sortedNames_.emplace_back(frame.children[i].name(), i);
+    sortedNames_.emplace_back(std::string_view(frame.names).substr(frame.children[i].nameOffset, frame.children[i].nameLength), i);
   std::sort(sortedNames_.begin(), sortedNames_.end());
   for (std::size_t i = 1; i < sortedNames_.size(); ++i) {
     if (sortedNames_[i].first != sortedNames_[i - 1].first)
@@ -203,20 +273,30 @@ std::optional<ExportReadError> NcduTreeBuilder::findDuplicate(const Frame &frame
   return std::nullopt;
 }
 
-std::optional<ExportReadError> NcduTreeBuilder::closeFolder(std::uint64_t offset) {
-  (void)offset;
+std::optional<ExportReadError> NcduTreeBuilder::closeFolder(std::uint64_t) {
   Frame &frame = frames_[depth_ - 1];
   if (frame.children.size() > 1)
     if (auto refused = findDuplicate(frame))
       return refused;
-  const std::span<TempTreeNode> block = arena_.copyBlock(frame.children);
-  for (const PendingLink &link : frame.links)
-    linkedFiles_.push_back({static_cast<std::int64_t>(link.device), link.inode, link.size, link.linkCount,
-                            &block[link.index]});
-  TempTreeNode &self = depth_ == 1 ? *root_ : frames_[depth_ - 2].children[frame.indexInParent];
-  self.adoptChildren(block);
-  self.allocatedSize += frame.linkBytes;
+  if (!frame.children.empty()) {
+    // The entries become one block; their names move to the name store.
+    const auto start = static_cast<std::uint32_t>(records_->count);
+    const std::uint64_t namesStart = names_->count;
+    for (Record &child : frame.children)
+      child.nameOffset = child.nameOffset + namesStart;
+    records_->append(frame.children.data(), frame.children.size());
+    names_->append(frame.names.data(), frame.names.size());
+    for (PendingLink link : frame.links) {
+      link.position += start;
+      linkedFiles_.push_back(link);
+    }
+    Record &self = openRecord();
+    self.childCount = static_cast<std::uint32_t>(frame.children.size());
+    self.firstChildID = static_cast<NodeID>(blocks_.size());
+    blocks_.push_back({start, self.childCount});
+  }
   clearList(frame.children);
+  clearList(frame.names);
   clearList(frame.offsets);
   clearList(frame.links);
   path_.resize(frame.parentPathLength);
@@ -224,10 +304,109 @@ std::optional<ExportReadError> NcduTreeBuilder::closeFolder(std::uint64_t offset
   return std::nullopt;
 }
 
+void NcduTreeBuilder::numberBlocks() {
+  // Breadth-first from the root's block; each block's entries that hold
+  // entries name their own block in firstChildID until the table is filled.
+  if (root_.childCount == 0)
+    return;
+  std::vector<std::uint32_t> order{static_cast<std::uint32_t>(root_.firstChildID)};
+  order.reserve(blocks_.size());
+  blocks_[order[0]].firstID = 1;
+  blocks_[order[0]].parentID = DiskTreeArena::rootID;
+  NodeID next = 1 + static_cast<NodeID>(root_.childCount);
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const Block &block = blocks_[order[i]];
+    for (std::uint32_t k = 0; k < block.count; ++k) {
+      const Record &record = (*records_)[block.start + k];
+      if (record.childCount == 0)
+        continue;
+      Block &child = blocks_[static_cast<std::size_t>(record.firstChildID)];
+      child.firstID = next;
+      child.parentID = block.firstID + static_cast<NodeID>(k);
+      next += static_cast<NodeID>(child.count);
+      order.push_back(static_cast<std::uint32_t>(record.firstChildID));
+    }
+  }
+}
+
+DiskTreeArena::NamePool NcduTreeBuilder::takeNames() {
+  DiskTreeArena::NamePool pool(names_->count);
+  for (std::size_t at = 0; at < names_->count; at += ChunkStore<char>::chunkSize) {
+    std::copy_n(&(*names_)[at], std::min(ChunkStore<char>::chunkSize, names_->count - at), pool.data() + at);
+    names_->chunks[at >> ChunkStore<char>::shift].reset();
+  }
+  names_ = std::make_unique<ChunkStore<char>>();
+  return pool;
+}
+
+DiskTreeArena::RecordTable NcduTreeBuilder::takeRecords() {
+  DiskTreeArena::RecordTable table(records_->count + 1);
+  root_.firstChildID = root_.childCount > 0 ? 1 : 0;
+  table[0] = root_;
+  // In the order the blocks were stored, so each chunk is given back as
+  // soon as its blocks are in the table.
+  for (const Block &block : blocks_) {
+    for (std::uint32_t k = 0; k < block.count; ++k) {
+      Record record = (*records_)[block.start + k];
+      record.parentID = block.parentID;
+      record.firstChildID = record.childCount > 0 ? blocks_[static_cast<std::size_t>(record.firstChildID)].firstID : 0;
+      table[static_cast<std::size_t>(block.firstID) + k] = record;
+    }
+    records_->releaseBelow(block.start + block.count);
+  }
+  records_ = std::make_unique<ChunkStore<Record>>();
+  return table;
+}
+
+SharedLinkTable NcduTreeBuilder::settleLinks(DiskTreeArena::RecordTable &table) {
+  SharedLinkTable links;
+  if (linkedFiles_.empty())
+    return links;
+  // Store positions become identifiers: find each one's block by its start.
+  for (PendingLink &link : linkedFiles_) {
+    const auto after = std::upper_bound(blocks_.begin(), blocks_.end(), link.position,
+                                        [](std::uint32_t position, const Block &b) { return position < b.start; });
+    link.position = static_cast<std::uint32_t>((after - 1)->firstID) + (link.position - (after - 1)->start);
+  }
+  std::sort(linkedFiles_.begin(), linkedFiles_.end(), [](const PendingLink &a, const PendingLink &b) {
+    return std::tie(a.device, a.inode, a.position) < std::tie(b.device, b.inode, b.position);
+  });
+  std::vector<NodeID> names;
+  for (std::size_t begin = 0, end; begin < linkedFiles_.size(); begin = end) {
+    const PendingLink &first = linkedFiles_[begin];
+    SharedLinkTable::File file{first.device, first.inode, 0, first.size, 0, 0};
+    names.clear();
+    for (end = begin; end < linkedFiles_.size() && linkedFiles_[end].device == first.device &&
+                      linkedFiles_[end].inode == first.inode;
+         ++end) {
+      // The first name breadth-first keeps the bytes, as a scan counts them.
+      if (end > begin)
+        table[linkedFiles_[end].position].allocatedSize = 0;
+      file.linkCount = std::max(file.linkCount, linkedFiles_[end].linkCount);
+      names.push_back(static_cast<NodeID>(linkedFiles_[end].position));
+    }
+    file.linkCount = std::max<std::uint64_t>(file.linkCount, names.size());
+    links.add(file, names);
+  }
+  std::vector<PendingLink>().swap(linkedFiles_);
+  return links;
+}
+
 DiskTreeArena NcduTreeBuilder::finish(double seconds) {
-  const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(*root_);
-  SharedLinkTable sharedLinks = resolveHardLinks(blocks, std::move(linkedFiles_));
-  aggregateBlocks(blocks);
+  numberBlocks();
+  DiskTreeArena::NamePool names = takeNames();
+  DiskTreeArena::RecordTable table = takeRecords();
+  SharedLinkTable sharedLinks = settleLinks(table);
+  std::vector<Block>().swap(blocks_);
+  // Children come after their parents: one backward pass adds every node's
+  // totals into its parent's.
+  for (std::size_t id = table.size() - 1; id > 0; --id) {
+    const Record &child = table[id];
+    Record &parent = table[static_cast<std::size_t>(child.parentID)];
+    parent.allocatedSize += child.allocatedSize;
+    parent.fileCount += child.fileCount;
+    parent.directoryCount += child.directoryCount + child.isDirectory;
+  }
   std::sort(report_.unreadablePaths.begin(), report_.unreadablePaths.end(),
             [](const Failure &a, const Failure &b) { return a.path < b.path; });
   if (report_.unreadablePaths.size() > ScanReport::maxUnreadablePaths)
@@ -237,8 +416,8 @@ DiskTreeArena NcduTreeBuilder::finish(double seconds) {
   if (report_.skippedMounts.size() > ScanReport::maxSkippedMounts)
     report_.skippedMounts.resize(ScanReport::maxSkippedMounts);
   report_.durationSeconds = seconds;
-  const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
-  return freezeTree(*root_, blocks, rootPath_, threads, std::move(report_), std::move(sharedLinks));
+  return DiskTreeArena(std::move(rootPath_), std::move(table), std::move(names), std::move(report_),
+                       std::move(sharedLinks));
 }
 
 } // namespace tarnwick

@@ -86,6 +86,32 @@ TEST(NcduExportReader, ReadsWhatTheExportersWrite) {
   }
 }
 
+TEST(NcduExportReader, NumbersBreadthFirstAndListsSharedFiles) {
+  // Depth first in the file; the tree must come out numbered by level, each
+  // folder's entries consecutive, and the linked file's names listed.
+  std::optional<DiskTreeArena> arena = readTree(wrap(
+      R"({"name":"/r","dev":3},[{"name":"a"},[{"name":"b"},{"name":"deep","dsize":1,"ino":9,"nlink":3}],{"name":"f","dsize":2}],)"
+      R"([{"name":"c"},{"name":"g","dsize":1,"ino":9,"nlink":3}],{"name":"h","dsize":4})"));
+  ASSERT_TRUE(arena);
+  std::vector<std::string> paths;
+  for (NodeID id = 0; static_cast<std::size_t>(id) < arena->nodeCount(); ++id) {
+    paths.push_back(arena->path(id));
+    const DiskTreeArena::Record &record = arena->record(id);
+    for (std::uint32_t k = 0; k < record.childCount; ++k)
+      EXPECT_EQ(arena->record(record.firstChildID + static_cast<NodeID>(k)).parentID, id) << paths.back();
+  }
+  EXPECT_EQ(paths, (std::vector<std::string>{"/r", "/r/a", "/r/c", "/r/h", "/r/a/b", "/r/a/f", "/r/c/g", "/r/a/b/deep"}));
+  EXPECT_EQ(arena->rootNode()->allocatedSize, 7);
+  EXPECT_EQ(arena->node(6)->allocatedSize, 1) << "the first name breadth-first keeps the bytes";
+  EXPECT_EQ(arena->node(7)->allocatedSize, 0);
+  ASSERT_EQ(arena->sharedLinks().files().size(), 1u);
+  const SharedLinkTable::File &file = arena->sharedLinks().files()[0];
+  EXPECT_EQ(std::tie(file.device, file.inode, file.linkCount, file.allocatedSize),
+            std::make_tuple(std::uint64_t{3}, std::uint64_t{9}, std::uint64_t{3}, std::int64_t{1}));
+  EXPECT_EQ(std::vector<NodeID>(arena->sharedLinks().names(file).begin(), arena->sharedLinks().names(file).end()),
+            (std::vector<NodeID>{6, 7}));
+}
+
 TEST(NcduExportReader, ReportsWhatTheScanLeftOut) {
   std::optional<DiskTreeArena> arena = readTree(
       wrap(R"({"name":"/r","read_error":true},{"name":"x","excluded":"pattern"},{"name":"m","excluded":"othfs"},)"
