@@ -1,7 +1,6 @@
 #include "TarnwickCore/Import/NcduTreeBuilder.h"
 
 #include "TarnwickCore/Support/PathJoin.h"
-#include "TarnwickCore/Support/PrefaultPages.h"
 
 #include <algorithm>
 #include <limits>
@@ -56,43 +55,7 @@ DiskTreeArena::Record ownRecord(const NcduEntry &entry, std::uint64_t nameOffset
 
 } // namespace
 
-// Items appended in fixed-size chunks, so growing never copies what is
-// stored and each chunk can be given back on its own.
-template <typename T>
-struct NcduTreeBuilder::ChunkStore {
-  static constexpr std::size_t shift = sizeof(T) == 1 ? 20 : 15;
-  static constexpr std::size_t chunkSize = std::size_t{1} << shift;
-
-  std::vector<std::unique_ptr<T[]>> chunks;
-  std::size_t count = 0;
-
-  void append(const T *items, std::size_t n) {
-    while (n > 0) {
-      if (count == chunks.size() * chunkSize) {
-        chunks.push_back(std::make_unique_for_overwrite<T[]>(chunkSize));
-        prefaultForWriting(chunks.back().get(), chunkSize * sizeof(T));
-      }
-      const std::size_t at = count & (chunkSize - 1);
-      const std::size_t take = std::min(n, chunkSize - at);
-      std::copy_n(items, take, chunks.back().get() + at);
-      items += take;
-      n -= take;
-      count += take;
-    }
-  }
-  T &operator[](std::size_t index) { return chunks[index >> shift][index & (chunkSize - 1)]; }
-  /// Gives back every chunk wholly below `end`.
-  void releaseBelow(std::size_t end) {
-    for (std::size_t chunk = 0; chunk < (end >> shift) && chunk < chunks.size(); ++chunk)
-      chunks[chunk].reset();
-  }
-};
-
-NcduTreeBuilder::NcduTreeBuilder(std::size_t maxNodeCount)
-    : maxNodeCount_(maxNodeCount), records_(std::make_unique<ChunkStore<Record>>()),
-      names_(std::make_unique<ChunkStore<char>>()) {}
-
-NcduTreeBuilder::~NcduTreeBuilder() = default;
+NcduTreeBuilder::NcduTreeBuilder(std::size_t maxNodeCount) : maxNodeCount_(maxNodeCount) {}
 
 std::optional<ExportReadError> NcduTreeBuilder::checkName(const NcduEntry &entry, std::uint64_t offset) const {
   if (!entry.hasName)
@@ -163,7 +126,7 @@ std::optional<ExportReadError> NcduTreeBuilder::openRoot(const NcduEntry &entry,
     return refused;
   rootOpened_ = true;
   root_ = ownRecord(entry, 0, name.size());
-  names_->append(name.data(), name.size());
+  names_.append(name.data(), name.size());
   root_.parentID = -1;
   root_.fileCount = 0;
   root_.isDirectory = 1;
@@ -280,12 +243,12 @@ std::optional<ExportReadError> NcduTreeBuilder::closeFolder(std::uint64_t) {
       return refused;
   if (!frame.children.empty()) {
     // The entries become one block; their names move to the name store.
-    const auto start = static_cast<std::uint32_t>(records_->count);
-    const std::uint64_t namesStart = names_->count;
+    const auto start = static_cast<std::uint32_t>(records_.count);
+    const std::uint64_t namesStart = names_.count;
     for (Record &child : frame.children)
       child.nameOffset = child.nameOffset + namesStart;
-    records_->append(frame.children.data(), frame.children.size());
-    names_->append(frame.names.data(), frame.names.size());
+    records_.append(frame.children.data(), frame.children.size());
+    names_.append(frame.names.data(), frame.names.size());
     for (PendingLink link : frame.links) {
       link.position += start;
       linkedFiles_.push_back(link);
@@ -317,7 +280,7 @@ void NcduTreeBuilder::numberBlocks() {
   for (std::size_t i = 0; i < order.size(); ++i) {
     const Block &block = blocks_[order[i]];
     for (std::uint32_t k = 0; k < block.count; ++k) {
-      const Record &record = (*records_)[block.start + k];
+      const Record &record = records_[block.start + k];
       if (record.childCount == 0)
         continue;
       Block &child = blocks_[static_cast<std::size_t>(record.firstChildID)];
@@ -330,31 +293,31 @@ void NcduTreeBuilder::numberBlocks() {
 }
 
 DiskTreeArena::NamePool NcduTreeBuilder::takeNames() {
-  DiskTreeArena::NamePool pool(names_->count);
-  for (std::size_t at = 0; at < names_->count; at += ChunkStore<char>::chunkSize) {
-    std::copy_n(&(*names_)[at], std::min(ChunkStore<char>::chunkSize, names_->count - at), pool.data() + at);
-    names_->chunks[at >> ChunkStore<char>::shift].reset();
+  DiskTreeArena::NamePool pool(names_.count);
+  for (std::size_t at = 0; at < names_.count; at += ChunkStore<char>::chunkSize) {
+    std::copy_n(&names_[at], std::min(ChunkStore<char>::chunkSize, names_.count - at), pool.data() + at);
+    names_.releaseBelow(at + ChunkStore<char>::chunkSize);
   }
-  names_ = std::make_unique<ChunkStore<char>>();
+  names_ = {};
   return pool;
 }
 
 DiskTreeArena::RecordTable NcduTreeBuilder::takeRecords() {
-  DiskTreeArena::RecordTable table(records_->count + 1);
+  DiskTreeArena::RecordTable table(records_.count + 1);
   root_.firstChildID = root_.childCount > 0 ? 1 : 0;
   table[0] = root_;
   // In the order the blocks were stored, so each chunk is given back as
   // soon as its blocks are in the table.
   for (const Block &block : blocks_) {
     for (std::uint32_t k = 0; k < block.count; ++k) {
-      Record record = (*records_)[block.start + k];
+      Record record = records_[block.start + k];
       record.parentID = block.parentID;
       record.firstChildID = record.childCount > 0 ? blocks_[static_cast<std::size_t>(record.firstChildID)].firstID : 0;
       table[static_cast<std::size_t>(block.firstID) + k] = record;
     }
-    records_->releaseBelow(block.start + block.count);
+    records_.releaseBelow(block.start + block.count);
   }
-  records_ = std::make_unique<ChunkStore<Record>>();
+  records_ = {};
   return table;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnwickCore/Catalogue/PathRules.h"
+#include "TarnwickCore/Import/ChunkStore.h"
 #include "TarnwickCore/Import/ExportReadError.h"
 #include "TarnwickCore/Import/NcduEntry.h"
 #include "TarnwickCore/Tree/DiskTreeArena.h"
@@ -8,7 +9,6 @@
 #include "TarnwickCore/Tree/SharedLinkTable.h"
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,9 +36,6 @@ namespace tarnwick {
 class NcduTreeBuilder {
 public:
   explicit NcduTreeBuilder(std::size_t maxNodeCount = DiskTreeArena::maxNodeCount);
-  ~NcduTreeBuilder();
-  NcduTreeBuilder(const NcduTreeBuilder &) = delete;
-  NcduTreeBuilder &operator=(const NcduTreeBuilder &) = delete;
 
   /// gdu marks only the second and later names of a file as hard links and
   /// leaves the first unmarked, so a marked entry there is a repeat worth 0.
@@ -93,7 +90,6 @@ private:
     NodeID firstID = 0;
     NodeID parentID = 0;
   };
-  template <typename T> struct ChunkStore;
 
   std::optional<ExportReadError> checkName(const NcduEntry &entry, std::uint64_t offset) const;
   std::optional<ExportReadError> countNode(const NcduEntry &entry, std::uint64_t offset);
@@ -121,8 +117,10 @@ private:
   std::size_t depth_ = 0;
   /// The path of the folder open now.
   std::string path_;
-  std::unique_ptr<ChunkStore<Record>> records_;
-  std::unique_ptr<ChunkStore<char>> names_;
+  /// The blocks of the folders closed so far, in the order they closed.
+  ChunkStore<Record> records_;
+  /// Their names, the root's first.
+  ChunkStore<char> names_;
   std::vector<Block> blocks_;
   std::vector<PendingLink> linkedFiles_;
   std::vector<std::pair<std::string_view, std::uint32_t>> sortedNames_;
