@@ -220,6 +220,7 @@ TEST(NcduExportReader, RefusesBadInputWithWhereAndWhy) {
       {root + R"(,{"name":"a\u0000"}]])", Kind::badValue, R"(0"})"},
       {root + R"(,{"name":"\udc80"}]])", Kind::syntax, R"(\udc8)"},
       {root + "\x01", Kind::syntax, root},
+      {root + "\xff]]", Kind::syntax, root}, // bytes beyond ASCII are kept inside strings only
       {root + R"(,{"name":"raw)" + std::string("\n") + R"("}]])", Kind::syntax, "raw"},
       {root + R"(,{"name":"a","dsize":1},[{"name":"b"}],{"name":"a","z":0}]])", Kind::duplicateName, R"("z":0})"},
       {root + R"(,{"name":"a","dsize":9223372036854775807},{"name":"b","dsize":1}]])", Kind::tooLarge, R"("dsize":1})"},
