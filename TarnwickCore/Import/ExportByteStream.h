@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnwickCore/Import/ExportInput.h"
+#include "TarnwickCore/Support/DefaultInitAllocator.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -58,7 +59,8 @@ private:
   int sequenceLength(std::size_t at, std::size_t end) const;
 
   ExportInput &input_;
-  std::vector<char> buffer_;
+  /// Not zeroed: only bytes read into it are handed out.
+  std::vector<char, DefaultInitAllocator<char>> buffer_;
   /// Bytes at the end of the buffer not yet marked (a cut sequence).
   std::size_t carry_ = 0;
   std::uint64_t delivered_ = 0;

@@ -14,7 +14,8 @@ constexpr std::size_t rawChunk = 128 * 1024;
 constexpr unsigned char gzipMagic[] = {0x1f, 0x8b};
 constexpr unsigned char zstdMagic[] = {0x28, 0xb5, 0x2f, 0xfd};
 
-bool startsWith(const std::vector<char> &bytes, std::size_t begin, const unsigned char *magic, std::size_t length) {
+template <typename Bytes>
+bool startsWith(const Bytes &bytes, std::size_t begin, const unsigned char *magic, std::size_t length) {
   return bytes.size() - begin >= length && std::memcmp(bytes.data() + begin, magic, length) == 0;
 }
 
@@ -62,7 +63,8 @@ std::size_t ExportInput::readRaw(char *destination, std::size_t capacity) {
 
 // Keeps `raw_` holding unconsumed input: refills it once the decoder has
 // taken everything. Returns false at the end of the input.
-static bool refill(std::vector<char> &raw, std::size_t &begin, bool &ended,
+template <typename Bytes>
+static bool refill(Bytes &raw, std::size_t &begin, bool &ended,
                    const auto &readRaw) {
   if (begin < raw.size())
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickCore/Support/DefaultInitAllocator.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
 #include <cstddef>
@@ -58,7 +59,7 @@ private:
   bool fromMemory_ = false;
   Format format_ = Format::unknown;
   /// Raw bytes read but not yet consumed (the magic, or compressed input).
-  std::vector<char> raw_;
+  std::vector<char, DefaultInitAllocator<char>> raw_;
   std::size_t rawBegin_ = 0;
   bool rawEnded_ = false;
   std::unique_ptr<Decoder> decoder_;
