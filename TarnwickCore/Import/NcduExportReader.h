@@ -47,7 +47,7 @@ namespace tarnwick {
 /// A stop request ends the read, at the next block of input, with an
 /// `unreadable` error.
 ///
-/// Threads: each call is independent; the freeze may use several threads.
+/// Threads: each call is independent and runs on the calling thread alone.
 class NcduExportReader {
 public:
   using Outcome = std::variant<DiskTreeArena, ExportReadError>;
