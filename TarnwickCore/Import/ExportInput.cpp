@@ -13,6 +13,8 @@ namespace {
 constexpr std::size_t rawChunk = 128 * 1024;
 constexpr unsigned char gzipMagic[] = {0x1f, 0x8b};
 constexpr unsigned char zstdMagic[] = {0x28, 0xb5, 0x2f, 0xfd};
+// ncdu 2's own binary export (ncdu -O), which is not JSON.
+constexpr unsigned char ncduBinaryMagic[] = {0xbf, 'n', 'c', 'd', 'u', 'E', 'X', '1'};
 
 template <typename Bytes>
 bool startsWith(const Bytes &bytes, std::size_t begin, const unsigned char *magic, std::size_t length) {
@@ -79,11 +81,11 @@ static bool refill(Bytes &raw, std::size_t &begin, bool &ended,
 }
 
 void ExportInput::detectFormat() {
-  // Four bytes decide; a short read is retried so a pipe's first write
+  // Eight bytes decide; a short read is retried so a pipe's first write
   // cannot hide the magic.
   raw_.resize(rawChunk);
   std::size_t have = 0;
-  while (have < sizeof zstdMagic && !failed()) {
+  while (have < sizeof ncduBinaryMagic && !failed()) {
     const std::size_t count = readRaw(raw_.data() + have, raw_.size() - have);
     if (count == 0) {
       rawEnded_ = true;
@@ -94,7 +96,9 @@ void ExportInput::detectFormat() {
   raw_.resize(have);
   rawBegin_ = 0;
   format_ = Format::plain;
-  if (startsWith(raw_, 0, gzipMagic, sizeof gzipMagic)) {
+  if (startsWith(raw_, 0, ncduBinaryMagic, sizeof ncduBinaryMagic)) {
+    failure_ = "it is ncdu's binary export (ncdu -O); export JSON with ncdu -o instead";
+  } else if (startsWith(raw_, 0, gzipMagic, sizeof gzipMagic)) {
     format_ = Format::gzip;
     decoder_ = std::make_unique<Decoder>();
     if (inflateInit2(&decoder_->gzip, 15 + 16) != Z_OK)

@@ -37,8 +37,8 @@ public:
   std::size_t read(char *destination, std::size_t capacity);
 
   bool failed() const { return !failure_.empty(); }
-  /// Why reading stopped early: the errno's text, or what is wrong with the
-  /// compressed stream.
+  /// Why reading stopped early: the errno's text, what is wrong with the
+  /// compressed stream, or that the text is ncdu's binary export format.
   const std::string &failure() const { return failure_; }
   /// Whether the text is decompressed, to say so in messages.
   bool compressed() const { return format_ != Format::plain; }

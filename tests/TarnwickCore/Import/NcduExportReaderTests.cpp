@@ -262,6 +262,9 @@ TEST(NcduExportReader, ReadsCompressedExportsAndRefusesCutOnes) {
       EXPECT_EQ(std::get<ExportReadError>(cut).kind, Kind::compression) << std::get<ExportReadError>(cut).message();
     }
   }
+  auto binary = NcduExportReader::readBytes("\xbfncduEX1\x00\x00\x00\x00");
+  ASSERT_TRUE(std::holds_alternative<ExportReadError>(binary));
+  EXPECT_NE(std::get<ExportReadError>(binary).detail.find("ncdu -o"), std::string::npos);
   auto missing = NcduExportReader::readFile(work.path("missing.json"));
   ASSERT_TRUE(std::holds_alternative<ExportReadError>(missing));
   EXPECT_EQ(std::get<ExportReadError>(missing).kind, Kind::unreadable);
