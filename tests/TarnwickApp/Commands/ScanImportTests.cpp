@@ -1,8 +1,13 @@
 #include "TarnwickApp/Commands/QuillaneProcess.h"
+#include "TarnwickCore/Support/UniqueFd.h"
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+
+#include <csignal>
 #include <sstream>
+#include <sys/wait.h>
 
 namespace quillane::test {
 namespace {
@@ -132,6 +137,35 @@ TEST_F(ScanImport, RefusalsSayWhyAndWhereAndPrintNoSummary) {
     EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("Total size:"), std::string::npos) << run.out;
   }
+}
+
+TEST_F(ScanImport, CtrlCEndsAReadThatIsStillWaitingForInput) {
+  work.makeFifo("pipe");
+  const pid_t pid = startQuillane({"scan", "--import", work.path("pipe")});
+  ASSERT_GT(pid, 0);
+  // Opening blocks until the program opens its end, after it started
+  // watching for Ctrl-C.
+  const tarnwick::UniqueFd writer(::open(work.path("pipe").c_str(), O_WRONLY | O_CLOEXEC));
+  const std::string head = R"([1,0,{},[{"name":"/r"})", more = R"(,{"name":"a","dsize":1})";
+  ASSERT_EQ(::write(writer.get(), head.data(), head.size()), static_cast<ssize_t>(head.size()));
+  ::kill(pid, SIGINT);
+  QTest::qWait(100);
+  // More text, which a program that missed the stop request would parse
+  // before waiting on; the writer stays open, so no end of input ends it.
+  // It may have ended already, so the write may fail (without SIGPIPE).
+  const auto previous = std::signal(SIGPIPE, SIG_IGN);
+  if (::write(writer.get(), more.data(), more.size()) < 0) {
+    EXPECT_EQ(errno, EPIPE);
+  }
+  std::signal(SIGPIPE, previous);
+  int status = 0;
+  if (!QTest::qWaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5000)) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    FAIL() << "Ctrl-C did not end the import";
+  }
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 130);
 }
 
 } // namespace
