@@ -18,6 +18,8 @@
 set -euo pipefail
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config nlohmann-json3-dev uuid-dev libgtest-dev libbenchmark-dev qt6-base-dev qt6-svg-dev fonts-dejavu-core
+  # reading compressed scan exports
+  zlib1g-dev libzstd-dev
   # the window on Wayland desktops without X compatibility
   qt6-wayland)
 

@@ -24,10 +24,13 @@ cd "$repo_root"
 PACKAGES=(
   # build
   cmake ninja-build g++ pkg-config nlohmann-json3-dev uuid-dev libgtest-dev libbenchmark-dev qt6-base-dev qt6-svg-dev fonts-dejavu-core
+  zlib1g-dev libzstd-dev  # compressed scan exports
   # sanitizer and fuzzer builds; llvm-14 brings llvm-symbolizer for readable reports
   clang libclang-rt-14-dev llvm-14
   # read back the JSON export / walk test trees
   ncdu gdu findutils trash-cli desktop-file-utils appstream  # the last two validate the installed desktop entry and metainfo
+  # compress exports for the import tests
+  gzip zstd
   # the cache catalogue is compared with its cache cleaners' preview
   bleachbit
 )
@@ -35,7 +38,7 @@ JOBS=2
 FUZZ_SECONDS=30
 # libFuzzer targets (tests/fuzz/NAMEFuzzer.cpp), each with its seed corpus in
 # tests/fuzz/corpus/NAME.
-FUZZERS=(AttributeRecordDecoder MountTable TrashInfoText)
+FUZZERS=(AttributeRecordDecoder MountTable TrashInfoText NcduExportReader)
 # Test suites (gtest suite name prefixes) that exercise the concurrent code.
 CONCURRENT_SUITES='FastBulkScanner|ShardedHardlinkDeduplicator|ThrottledProgressEmitter|ScanWorkQueue|SafeCleaningEngine|TarnwickAppCoordinator|CacheCleanup|CacheCatalogue'
 SYMBOLIZER=/usr/lib/llvm-14/bin/llvm-symbolizer

@@ -153,7 +153,8 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
       if (!temporary.empty())
         ::unlink(temporary.c_str());
   });
-  ScanOutcome scanned = runScan(path, scanner, !options.quiet, stop.get_token());
+  ScanOutcome scanned = options.importSource ? runImport(*options.importSource, stop.get_token())
+                                             : runScan(path, scanner, !options.quiet, stop.get_token());
   if (!scanned.arena)
     return scanned.failureStatus;
   const DiskTreeArena &arena = *scanned.arena;
@@ -249,13 +250,17 @@ Result<ScanOptions> parseScanOptions(std::span<char *const> arguments) {
         return Failure::because(std::string(argument) + (isConcurrency ? " needs a whole number from 1 to 32"
                                                                        : " needs a whole number from 0 to 1000000"));
       (argument == "--top" ? options.top : isConcurrency ? options.concurrency : options.largest) = *count;
-    } else if (argument == "--json" || argument == "--report-json") {
+    } else if (argument == "--json" || argument == "--report-json" || argument == "--import") {
       Result<std::string_view> text = cursor.value();
       if (!text)
         return text.failure();
+      const bool isImport = argument == "--import";
       if (text->empty())
-        return Failure::because(std::string(argument) + " needs a file name, or - for standard output");
-      (argument == "--json" ? options.jsonDestination : options.reportDestination) = std::string(*text);
+        return Failure::because(std::string(argument) + " needs a file name, or - for standard " +
+                                (isImport ? "input" : "output"));
+      (isImport                 ? options.importSource
+       : argument == "--json" ? options.jsonDestination
+                              : options.reportDestination) = std::string(*text);
     } else if (argument == "--types" && !cursor.hasInlineValue()) {
       options.types = true;
     } else if (argument == "--file-manager" && !cursor.hasInlineValue()) {
@@ -273,19 +278,28 @@ Result<ScanOptions> parseScanOptions(std::span<char *const> arguments) {
   }
   if (options.jsonDestination == "-" && options.reportDestination == "-")
     return Failure::because("--json and --report-json cannot both write to standard output");
+  if (options.importSource) {
+    // The tree comes as it was exported: nothing here chooses what it holds.
+    if (!options.path.empty())
+      return Failure::because("--import reads the tree from its file; give no PATH with it");
+    const tarnwick::ScanScope &scope = options.scope;
+    if (scope.oneFileSystem || scope.includeRemote || !scope.excludes.empty())
+      return Failure::because("-x, --exclude, --exclude-from and --include-remote apply to scans, not to --import");
+  }
   return options;
 }
 
 int runScanCommand(const ScanOptions &options, const tarnwick::FastBulkScanner &scanner,
                    const tarnwick::UserEnvironment &user) {
-  const std::string path = tarnwick::absoluteUserPath(options.path.empty() ? user.homeDirectory : options.path);
+  const std::string path = options.importSource ? *options.importSource
+                           : tarnwick::absoluteUserPath(options.path.empty() ? user.homeDirectory : options.path);
   try {
     return scanAndReport(options, scanner, path);
   } catch (...) {
     // Out of memory or threads outside the scan itself (writing the JSON,
     // starting the interrupt watcher): the output's temporary is gone with
     // the unwinding.
-    return reportCommandFailure("scanning", path);
+    return reportCommandFailure(options.importSource ? "importing" : "scanning", path);
   }
 }
 

@@ -21,6 +21,8 @@ struct ScanOptions {
   std::string path; // empty: the home folder
   int top = 10;
   std::optional<std::string> jsonDestination;
+  /// --import FILE|-: read the tree from an export instead of scanning.
+  std::optional<std::string> importSource;
   /// --largest N: list the N largest files below the summary (0: none).
   int largest = 0;
   /// --types: list the usage by file type below the summary.
@@ -45,9 +47,10 @@ std::optional<tarnwick::Result<void>> takeScopeOption(ArgumentCursor &cursor, ta
 /// Parses the arguments after "scan"; the failure says what is wrong with them.
 tarnwick::Result<ScanOptions> parseScanOptions(std::span<char *const> arguments);
 
-/// Runs the scan with `scanner` (built from the options) and prints its
-/// summary, with the first folders that could not be read; no path means
-/// `user`'s home folder. Exit status: 0 on success, also when folders below
+/// Runs the scan with `scanner` (built from the options), or reads the
+/// export named by --import, and prints its summary, with the first folders
+/// that could not be read; no path means `user`'s home folder. A refused
+/// export ends with status 1 and no summary. Exit status: 0 on success, also when folders below
 /// the root could not be read; 1 when the root cannot be read, the JSON file
 /// cannot be written or memory, threads or file descriptors run out (said
 /// on standard error, with no JSON file left behind); 130 when interrupted.

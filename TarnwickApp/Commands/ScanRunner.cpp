@@ -2,6 +2,8 @@
 
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/ProgressLine.h"
+#include "TarnwickApp/Commands/TextFormat.h"
+#include "TarnwickCore/Import/NcduExportReader.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 
 #include <cstdio>
@@ -29,6 +31,28 @@ ScanOutcome runScan(const std::string &path, const tarnwick::FastBulkScanner &sc
     outcome.failureStatus = reportCommandFailure("scanning", path);
   }
   progressLine.clear();
+  return outcome;
+}
+
+ScanOutcome runImport(const std::string &source, std::stop_token stop) {
+  ScanOutcome outcome;
+  try {
+    tarnwick::NcduExportReader::Outcome read = tarnwick::NcduExportReader::readFile(source, stop);
+    if (stop.stop_requested()) {
+      std::fprintf(stderr, "quillane: import interrupted\n");
+      outcome.failureStatus = 130;
+    } else if (const auto *error = std::get_if<tarnwick::ExportReadError>(&read)) {
+      const std::string name = source == "-" ? std::string("standard input") : source;
+      std::fprintf(stderr, "quillane: cannot import %s: %s\n", printableText(name).c_str(),
+                   printableText(error->message()).c_str());
+      outcome.failureStatus = 1;
+    } else {
+      outcome.arena = std::get<tarnwick::DiskTreeArena>(std::move(read));
+    }
+  } catch (...) {
+    // Out of memory or threads while freezing the tree.
+    outcome.failureStatus = reportCommandFailure("importing", source);
+  }
   return outcome;
 }
 

@@ -23,4 +23,9 @@ struct ScanOutcome {
 ScanOutcome runScan(const std::string &path, const tarnwick::FastBulkScanner &scanner, bool showProgress,
                     std::stop_token stop);
 
+/// Reads the tree from the export at `source` ("-": standard input) instead
+/// of scanning, stopping when `stop` fires. A refused export is reported on
+/// standard error with the byte offset of the fault (status 1); none is thrown.
+ScanOutcome runImport(const std::string &source, std::stop_token stop);
+
 } // namespace quillane

@@ -1,0 +1,81 @@
+#include "TarnwickCore/Import/NcduExportReader.h"
+
+#include "TarnwickCore/Import/ExportByteStream.h"
+#include "TarnwickCore/Import/ExportInput.h"
+#include "TarnwickCore/Import/NcduSaxHandler.h"
+#include "TarnwickCore/Import/NcduTreeBuilder.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <istream>
+#include <new>
+#include <unistd.h>
+
+namespace tarnwick {
+namespace {
+
+using Kind = ExportReadError::Kind;
+
+NcduExportReader::Outcome readFrom(ExportInput &input, std::size_t maxNodeCount) {
+  const auto start = std::chrono::steady_clock::now();
+  std::uint64_t offset = 0;
+  try {
+    ExportByteStream stream(input);
+    std::istream text(&stream);
+    NcduTreeBuilder builder(maxNodeCount);
+    NcduSaxHandler handler(stream, builder);
+    const bool parsed = nlohmann::json::sax_parse(text, &handler, nlohmann::json::input_format_t::json, true);
+    offset = stream.consumed();
+    // A read or decompression failure shows to the parser as the end of the
+    // text; it is the real cause.
+    if (input.failed())
+      return ExportReadError{input.compressed() ? Kind::compression : Kind::unreadable, offset,
+                             input.compressed() ? input.failure() + " (offset in the decompressed text)"
+                                                : "cannot read the export: " + input.failure()};
+    if (handler.error())
+      return *handler.error();
+    if (!parsed || !handler.complete() || !builder.complete())
+      return ExportReadError{Kind::structure, offset, "the export ends before its root folder is complete"};
+    return builder.finish(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  } catch (const std::bad_alloc &) {
+    return ExportReadError{Kind::tooLarge, offset, "out of memory while reading the export"};
+  } catch (const std::exception &error) {
+    // The parser's own exceptions never escape sax_parse for faults in the
+    // text; anything else is reported rather than allowed to end the program.
+    return ExportReadError{Kind::syntax, offset, error.what()};
+  }
+}
+
+} // namespace
+
+NcduExportReader::Outcome NcduExportReader::read(UniqueFd fd, std::stop_token stop, std::size_t maxNodeCount) {
+  ExportInput input(std::move(fd));
+  input.setStopToken(std::move(stop));
+  return readFrom(input, maxNodeCount);
+}
+
+NcduExportReader::Outcome NcduExportReader::readFile(const std::string &path, std::stop_token stop,
+                                                     std::size_t maxNodeCount) {
+  if (path == "-") {
+    // Standard input stays open for the caller: read a duplicate.
+    UniqueFd duplicate(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+    if (!duplicate)
+      return ExportReadError{Kind::unreadable, 0, std::string("cannot read standard input: ") + std::strerror(errno)};
+    return read(std::move(duplicate), std::move(stop), maxNodeCount);
+  }
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd)
+    return ExportReadError{Kind::unreadable, 0, "cannot open " + path + ": " + std::strerror(errno)};
+  return read(std::move(fd), std::move(stop), maxNodeCount);
+}
+
+NcduExportReader::Outcome NcduExportReader::readBytes(std::string_view bytes, std::size_t maxNodeCount) {
+  ExportInput input(bytes);
+  return readFrom(input, maxNodeCount);
+}
+
+} // namespace tarnwick
