@@ -4,6 +4,7 @@
 #include "TarnwickUI/TreemapCanvasView.h"
 
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
+#include "TarnwickUI/TreemapAccessible.h"
 #include "TarnwickUI/TreemapKeyboardNavigation.h"
 #include "TarnwickUI/TreemapTooltip.h"
 
@@ -17,6 +18,13 @@
 namespace tarnwick {
 
 std::size_t TreemapCanvasView::tileCount() const { return scene_.isEmpty() ? rects_.size() : scene_.tiles().size(); }
+
+std::size_t TreemapCanvasView::firstLevelCount() const {
+  if (scene_.isEmpty())
+    return rects_.size();
+  const auto deeper = std::ranges::find_if(scene_.tiles(), [](const NestedTile &tile) { return tile.depth > 0; });
+  return std::size_t(deeper - scene_.tiles().begin());
+}
 
 const CanvasRect &TreemapCanvasView::frameOf(std::size_t index) const {
   return scene_.isEmpty() ? rects_[index].frame : scene_.tiles()[index].frame;
@@ -64,6 +72,7 @@ void TreemapCanvasView::moveKeyboardTile(int key) {
   keyTile_ = to;
   const TreemapRect tile = describeTile(*to);
   emit selectionMoved(tile.isAggregatedTail ? std::nullopt : std::optional(tile.id));
+  TreemapAccessible::announceKeyboardTile(this, *to);
   update();
 }
 

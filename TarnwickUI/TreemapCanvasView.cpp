@@ -5,6 +5,7 @@
 #include "TarnwickUI/NestedTreemapPainter.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 #include "TarnwickUI/SymbolIcons.h"
+#include "TarnwickUI/TreemapAccessible.h"
 #include "TarnwickUI/TreemapTilePainter.h"
 #include "TarnwickUI/TreemapTooltip.h"
 #include "TarnwickUI/WidgetStyle.h"
@@ -46,6 +47,7 @@ TreemapCanvasView::TreemapCanvasView(QWidget *parent)
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus); // arrows, Enter, Delete and the menu key act on tiles
   setAccessibleName(QStringLiteral("Treemap"));
+  TreemapAccessible::installFactory();
   setAttribute(Qt::WA_OpaquePaintEvent, false);
   setContextMenuPolicy(Qt::DefaultContextMenu);
   setMinimumSize(120, 80);

@@ -67,6 +67,16 @@ public:
   QPointF cursorLocation() const { return cursorLocation_; }
   const TreemapTooltip *tooltip() const { return tooltip_; }
 
+  /// Tiles by index (in the rects, or the scene, breadth first), as
+  /// assistive technology and the keyboard see them.
+  std::size_t tileCount() const;
+  /// How many tiles, from the first, make the first level.
+  std::size_t firstLevelCount() const;
+  const CanvasRect &frameOf(std::size_t index) const;
+  TreemapRect describeTile(std::size_t index) const;
+  /// The tile the keyboard acts on: the selected one, or the tail it was
+  /// moved to.
+  std::optional<std::size_t> keyboardIndex() const;
   /// The context menu for the hovered tile, owned by `parent`; empty when
   /// nothing is hovered.
   QMenu *contextMenuContent(QWidget *parent);
@@ -111,15 +121,9 @@ private:
   void replaceTiles();
   /// The tile under `location`: an index in the rects or the scene.
   std::optional<std::size_t> indexAt(QPointF location) const;
-  TreemapRect describeTile(std::size_t index) const;
   /// The tooltip's name for the hovered tile; empty for the node's own.
   QString hoveredName() const;
   void paintMarks(QPainter &painter);
-  std::size_t tileCount() const;
-  const CanvasRect &frameOf(std::size_t index) const;
-  /// The tile the keyboard acts on: the selected one, or the tail it was
-  /// moved to; an index in the rects or the scene.
-  std::optional<std::size_t> keyboardIndex() const;
   void moveKeyboardTile(int key);
   void paintKeyboardMarks(QPainter &painter);
   /// For a menu opened from the keyboard: makes the keyboard's tile the

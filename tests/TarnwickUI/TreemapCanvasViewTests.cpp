@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QApplication>
@@ -137,6 +138,41 @@ TEST_F(TreemapCanvasViewTest, TheKeyboardMovesBetweenTilesAndActsOnTheOneItRests
   EXPECT_FALSE(entries.contains("Drill Down")) << "the file's menu, not the folder's under the pointer";
   EXPECT_EQ(menu->pos(), canvas.mapToGlobal(QPoint(300, 50))) << "opened over the file";
   menu->close();
+}
+
+TEST_F(TreemapCanvasViewTest, AssistiveTechnologySeesEachTileAndFollowsTheKeyboard) {
+  QObject::connect(&canvas, &TreemapCanvasView::selectionMoved, &canvas, &TreemapCanvasView::setSelectedNodeID);
+  QAccessibleInterface *map = QAccessible::queryAccessibleInterface(&canvas);
+  ASSERT_TRUE(map);
+  EXPECT_EQ(map->role(), QAccessible::List);
+  ASSERT_EQ(map->childCount(), 3);
+  QAccessibleInterface *file = map->child(1);
+  EXPECT_EQ(file->text(QAccessible::Name), "node2");
+  EXPECT_TRUE(file->text(QAccessible::Description).contains("25.0%")) << file->text(QAccessible::Description).toStdString();
+  EXPECT_TRUE(map->child(2)->text(QAccessible::Name).contains("smaller items"));
+  EXPECT_EQ(map->indexOfChild(file), 1);
+  EXPECT_EQ(map->child(1), file) << "one interface per tile";
+  EXPECT_EQ(map->childAt(canvas.mapToGlobal(QPoint(300, 50)).x(), canvas.mapToGlobal(QPoint(300, 50)).y()), file);
+  EXPECT_EQ(file->rect(), QRect(canvas.mapToGlobal(QPoint(200, 0)), QSize(200, 100)));
+
+  // Focus and selection follow the keyboard. (Their change events reach
+  // only a live accessibility bridge, which the offscreen platform lacks.)
+  canvas.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&canvas));
+  canvas.setFocus();
+  QTest::keyClick(&canvas, Qt::Key_Down); // the first tile, the folder
+  QTest::keyClick(&canvas, Qt::Key_Right);
+  EXPECT_TRUE(file->state().selected);
+  EXPECT_TRUE(file->state().focused);
+  EXPECT_FALSE(map->child(0)->state().selected);
+  EXPECT_EQ(map->focusChild(), file);
+  QTest::keyClick(&canvas, Qt::Key_Down); // the tail: focused, not selected
+  EXPECT_EQ(map->focusChild(), map->child(2));
+  EXPECT_FALSE(map->child(2)->state().selected);
+
+  canvas.setRects({tile(7, {0, 0, 400, 200}, false)});
+  EXPECT_EQ(map->childCount(), 1);
+  EXPECT_EQ(map->child(0)->text(QAccessible::Name), "node7") << "new tiles, new items";
 }
 
 TEST_F(TreemapCanvasViewTest, HoverFollowsThePointerAndLeavingClearsIt) {
