@@ -4,6 +4,7 @@
 #include "TarnwickApp/Windows/FindWindow.h"
 #include "TarnwickApp/Windows/PreferencesView.h"
 #include "TarnwickApp/Windows/TrashWindow.h"
+#include "TarnwickApp/Windows/WindowGeometry.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickUI/DashboardSidebar.h"
 #include "TarnwickUI/FileManagerReveal.h"
@@ -19,6 +20,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -67,8 +69,9 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
       trash_(tarnwick::FreedesktopTrash(homeFolder_.toStdString(), std::nullopt)) {
   setWindowTitle(QStringLiteral("Quillane"));
   setWindowIcon(tarnwick::SymbolIcons::icon("quillane"));
-  setMinimumSize(1040, 680);
-  resize(1280, 800);
+  const WindowGeometry geometry = WindowGeometry::forScreen(screen() ? screen()->availableGeometry().size() : QSize());
+  setMinimumSize(geometry.minimum);
+  resize(geometry.initial);
   setCentralWidget(root_);
   buildMenus();
   connect(root_, &AppRootView::scanHomeRequested, scanHome_, &QAction::trigger);
