@@ -226,7 +226,7 @@ check_package_use() {
   report=$(quillane scan "$tree" --quiet --report-json -)
   expected=$(du -s -B1 "$tree" | cut -f1)
   # The summary comes first in the document: its bytes, files and folders.
-  grep -Eq "\"bytes\": *$expected[,}]" <<<"$report" || { echo "$report"; echo "test.sh: the scan's total is not du's $expected"; return 1; }
+  grep -Eq "\"bytes\": *${expected}[,}]" <<<"$report" || { echo "$report"; echo "test.sh: the scan's total is not du's $expected"; return 1; }
   grep -Eq '"files": *2[,}]' <<<"$report" || { echo "$report"; echo "test.sh: the scan did not count 2 files"; return 1; }
   echo "scan: $expected bytes, 2 files, as du and find count them"
 
