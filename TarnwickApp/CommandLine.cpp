@@ -146,7 +146,7 @@ int dispatch(int argc, char **argv) {
     return 0;
   }
   if (command == "--version") {
-    std::puts("quillane 0.1.0");
+    std::puts("quillane " QUILLANE_VERSION);
     return 0;
   }
   if (command == "scan") {

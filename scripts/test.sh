@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Build and test Quillane in four configurations.
+# Build and test Quillane in four configurations, and its Debian package.
 #
-#   scripts/test.sh [STAGE...]      STAGE: gcc, release, asan, tsan (default: all four)
+#   scripts/test.sh [STAGE...]      STAGE: gcc, release, package, asan, tsan (default: all)
 #
 #   gcc      Debug build with g++ in build/test (benchmarks included, so they
 #            keep compiling); every test through ctest.
 #   release  Release build with g++ in build/release-test with the options a
 #            packager gets by default; every test through ctest.
+#   package  (root only; skipped otherwise) the Debian package from the
+#            release build (scripts/package.sh build/release-test): lintian
+#            (an error fails), then installed with apt-get, used (--version,
+#            scan, man page, desktop entry and metainfo validated), purged,
+#            and nothing of it may be left behind.
 #   asan     clang++ build with AddressSanitizer + UndefinedBehaviorSanitizer
 #            in build/asan; every test through ctest, then each libFuzzer
 #            target for 30 seconds on a temporary copy of its seed corpus.
@@ -28,7 +33,9 @@ PACKAGES=(
   # sanitizer and fuzzer builds; llvm-14 brings llvm-symbolizer for readable reports
   clang libclang-rt-14-dev llvm-14
   # read back the JSON export / walk test trees
-  ncdu gdu findutils trash-cli desktop-file-utils appstream  # the last two validate the installed desktop entry and metainfo
+  ncdu gdu findutils trash-cli
+  # validate the installed desktop entry, metainfo and manual page
+  desktop-file-utils appstream groff-base
   # compress exports for the import tests
   gzip zstd
   # the cache catalogue is compared with its cache cleaners' preview
@@ -53,12 +60,12 @@ usage() {
 stages=()
 for argument in "$@"; do
   case $argument in
-    gcc | release | asan | tsan) stages+=("$argument") ;;
+    gcc | release | package | asan | tsan) stages+=("$argument") ;;
     -h | --help) usage; exit 0 ;;
-    *) echo "test.sh: unknown stage '$argument' (expected gcc, release, asan or tsan)" >&2; exit 2 ;;
+    *) echo "test.sh: unknown stage '$argument' (expected gcc, release, package, asan or tsan)" >&2; exit 2 ;;
   esac
 done
-[[ ${#stages[@]} -gt 0 ]] || stages=(gcc release asan tsan)
+[[ ${#stages[@]} -gt 0 ]] || stages=(gcc release package asan tsan)
 
 # --- bookkeeping: stage headers, timings, cleanup ----------------------------
 current_stage=
@@ -66,6 +73,9 @@ stage_started=0
 run_started=$SECONDS
 timings=()
 temp_dirs=()
+# The Debian package the package stage installed, purged again if the stage
+# stops before it removes it itself.
+installed_package=
 
 print_timings() {
   echo
@@ -77,6 +87,9 @@ print_timings() {
 on_exit() {
   local status=$?
   if [[ ${#temp_dirs[@]} -gt 0 ]]; then rm -rf "${temp_dirs[@]}"; fi
+  if [[ -n $installed_package ]]; then
+    DEBIAN_FRONTEND=noninteractive apt-get remove --purge -y "$installed_package" >/dev/null 2>&1 || true
+  fi
   if [[ $status -ne 0 ]]; then
     if [[ -n $current_stage ]]; then
       timings+=("$(printf '%-7s FAILED after %ds' "$current_stage" $((SECONDS - stage_started)))")
@@ -190,6 +203,104 @@ stage_release() {
   # options stay at the defaults a packager gets.
   configure_and_build build/release-test g++ Release
   run_ctest build/release-test
+  end_stage
+}
+
+# check_package_use: the installed package's binary, manual page, desktop
+# entry and metainfo, as a user and a software centre meet them.
+check_package_use() {
+  local version=$1 id=io.github.quillane.Quillane
+  step "quillane --version"
+  local reported
+  reported=$(quillane --version)
+  echo "$reported"
+  [[ $(command -v quillane) == /usr/bin/quillane ]] || { echo "test.sh: quillane is not /usr/bin/quillane"; return 1; }
+  [[ $reported == "quillane $version" ]] || { echo "test.sh: expected 'quillane $version'"; return 1; }
+
+  step "quillane scan on a small tree"
+  local tree
+  tree=$(mktemp -d "${TMPDIR:-/tmp}/quillane-package.XXXXXX")
+  temp_dirs+=("$tree")
+  mkdir -p "$tree/a/b"
+  head -c 100000 /dev/zero >"$tree/a/big.bin"
+  echo note >"$tree/a/b/note.txt"
+  ln -s a "$tree/link"
+  local report expected
+  report=$(quillane scan "$tree" --quiet --report-json -)
+  expected=$(du -s -B1 "$tree" | cut -f1)
+  # The summary comes first in the document: its bytes, files and folders.
+  grep -Eq "\"bytes\": *${expected}[,}]" <<<"$report" || { echo "$report"; echo "test.sh: the scan's total is not du's $expected"; return 1; }
+  grep -Eq '"files": *2[,}]' <<<"$report" || { echo "$report"; echo "test.sh: the scan did not count 2 files"; return 1; }
+  echo "scan: $expected bytes, 2 files, as du and find count them"
+
+  step "desktop-file-validate, appstreamcli validate"
+  local entry=/usr/share/applications/$id.desktop issues
+  issues=$(desktop-file-validate "$entry" 2>&1) || true
+  [[ -z $issues ]] || { echo "$issues"; echo "test.sh: desktop-file-validate reported the above"; return 1; }
+  echo "$entry: valid"
+  appstreamcli validate --no-net "/usr/share/metainfo/$id.metainfo.xml"
+
+  step "man quillane"
+  local page
+  page=$(MANWIDTH=80 man -P cat quillane 2>&1) || { echo "$page"; echo "test.sh: man quillane failed"; return 1; }
+  head -n 8 <<<"$page"
+  grep -q "quillane - explore what fills your disk" <<<"$page" || { echo "test.sh: the manual page did not render"; return 1; }
+}
+
+stage_package() {
+  begin_stage package "Debian package: lintian, install, use, purge"
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "test.sh: package stage SKIPPED: it installs and purges the package with apt-get, which needs root (CI runs it as root)"
+    timings+=("$(printf '%-7s skipped (not root)' package)")
+    current_stage=
+    return 0
+  fi
+  if is_installed quillane; then
+    echo "test.sh: a quillane package is installed already; remove it first (apt-get remove --purge quillane): this stage installs and purges its own"
+    return 1
+  fi
+  install_missing "test.sh package" lintian man-db
+  no_aslr=()
+  # The release stage's build, with the same options: up to date when that
+  # stage ran first, so nothing is built twice.
+  configure_and_build build/release-test g++ Release
+
+  step "scripts/package.sh build/release-test"
+  local deb version
+  deb=$(scripts/package.sh build/release-test)
+  version=$(dpkg-deb -f "$deb" Version)
+  echo "$deb"
+  dpkg-deb -f "$deb" Package Version Architecture Installed-Size Depends Section Maintainer
+
+  step "lintian $(basename "$deb")"
+  # Errors fail the stage; warnings and notes are shown.
+  lintian --fail-on error --display-info "$deb"
+  echo "lintian: no errors"
+
+  step "apt-get install $deb"
+  installed_package=quillane
+  DEBIAN_FRONTEND=noninteractive apt-get install -y "$deb"
+  local files
+  files=$(dpkg -L quillane)
+  grep -qx /usr/share/man/man1/quillane.1.gz <<<"$files" ||
+    { echo "test.sh: the manual page was not installed (a dpkg path-exclude in /etc/dpkg/dpkg.cfg.d?)"; return 1; }
+
+  check_package_use "$version"
+
+  step "apt-get remove --purge quillane"
+  DEBIAN_FRONTEND=noninteractive apt-get remove --purge -y quillane
+  installed_package=
+  # Shared folders (/usr/share/…) stay; any file, link or folder of our own must go.
+  local path left=()
+  while IFS= read -r path; do
+    if [[ -L $path || (-e $path && ! -d $path) || (-d $path && $path == *quillane*) ]]; then left+=("$path"); fi
+  done <<<"$files"
+  if [[ ${#left[@]} -gt 0 ]]; then
+    printf 'left behind: %s\n' "${left[@]}"
+    echo "test.sh: the purged package left the above"
+    return 1
+  fi
+  echo "purged: none of the package's $(wc -l <<<"$files") paths is left"
   end_stage
 }
 

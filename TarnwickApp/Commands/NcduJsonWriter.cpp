@@ -57,7 +57,7 @@ void appendInfo(std::string &out, std::string_view name, const DiskTreeArena &ar
 } // namespace
 
 bool writeNcduJson(const DiskTreeArena &arena, std::FILE *out) {
-  std::string buffer = "[1,2,{\"progname\":\"quillane\",\"progver\":\"0.1.0\",\"timestamp\":" +
+  std::string buffer = "[1,2,{\"progname\":\"quillane\",\"progver\":\"" QUILLANE_VERSION "\",\"timestamp\":" +
                        std::to_string(static_cast<long long>(std::time(nullptr))) + "},\n";
   auto flush = [&](bool force) {
     if (!force && buffer.size() < (1 << 20))
