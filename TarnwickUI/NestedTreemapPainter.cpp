@@ -85,7 +85,6 @@ void NestedTreemapPainter::paint(QPainter &painter, const NestedTreemapScene &sc
   headerFont.setPixelSize(std::max(8, int(scene.options().headerHeight) - 4));
   headerFont.setWeight(QFont::DemiBold);
   const QFontMetricsF headerMetrics(headerFont);
-  const QColor border = QColor::fromRgbF(0, 0, 0, 0.45f);
   for (std::size_t i = 0; i < scene.tiles().size(); ++i) {
     const NestedTile &tile = scene.tiles()[i];
     const QRectF box = toQt(tile.frame);
@@ -93,7 +92,9 @@ void NestedTreemapPainter::paint(QPainter &painter, const NestedTreemapScene &sc
     if (!isHighlighted(scene, i, highlight))
       fill = mix(fill, highlight.dim, 0.7);
     if (tile.isDirectory) {
-      painter.fillRect(box, border);
+      // Opaque fills only: a blended frame under each folder would blend
+      // the whole canvas once per level.
+      painter.fillRect(box, mix(fill, QColor(Qt::black), 0.45));
       painter.fillRect(box.adjusted(1, 1, -1, -1), fill);
       painter.setPen(TreemapPalette::labelColor(fill));
       paintHeader(painter, scene, tile, headerFont, headerMetrics);

@@ -88,6 +88,13 @@ TreemapAccessible::~TreemapAccessible() {
   dropItems();
 }
 
+namespace {
+// Registered as the program loads, before any canvas exists: Qt caches the
+// first interface asked for (a widget's constructor already asks), and
+// without the factory that would be a plain widget's.
+[[maybe_unused]] const bool registeredAtLoad = (TreemapAccessible::installFactory(), true);
+} // namespace
+
 void TreemapAccessible::installFactory() {
   static const bool installed = [] {
     QAccessible::installFactory(makeInterface);

@@ -9,6 +9,8 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <map>
+#include <tuple>
 
 namespace tarnwick {
 namespace {
@@ -17,13 +19,26 @@ QRectF toQt(const CanvasRect &r) { return {r.x, r.y, r.width, r.height}; }
 
 QColor white(double opacity) { return QColor::fromRgbF(1, 1, 1, float(opacity)); }
 
-QFont labelFont(double pointSize, QFont::Weight weight, bool monospaced) {
+struct LabelFont {
+  QFont font;
+  QFontMetricsF metrics;
+};
+
+// Labels come in a few whole pixel sizes; a font and its metrics made once
+// per size, not per tile, spare a font lookup in each of thousands of
+// labels. One cache per painting thread.
+const LabelFont &labelFont(double pixelSize, QFont::Weight weight, bool monospaced) {
+  thread_local std::map<std::tuple<int, int, bool>, LabelFont> cache;
+  const int pixels = std::max(1, static_cast<int>(pixelSize + 0.5));
+  const std::tuple key{pixels, int(weight), monospaced};
+  if (const auto found = cache.find(key); found != cache.end())
+    return found->second;
   QFont font;
   if (monospaced)
     font.setStyleHint(QFont::Monospace);
-  font.setPixelSize(std::max(1, static_cast<int>(pointSize + 0.5)));
+  font.setPixelSize(pixels);
   font.setWeight(weight);
-  return font;
+  return cache.emplace(key, LabelFont{font, QFontMetricsF(font)}).first->second;
 }
 
 } // namespace
@@ -40,8 +55,9 @@ void TreemapTilePainter::paintLabels(QPainter &painter, const QRectF &box, const
   painter.save();
   painter.setClipRect(box, Qt::IntersectClip);
   const double nameSize = std::min(std::max(h * 0.18, 9.0), 12.0);
-  const QFont nameFont = labelFont(nameSize, QFont::DemiBold, false);
-  const QFontMetricsF metrics(nameFont);
+  const LabelFont &nameStyle = labelFont(nameSize, QFont::DemiBold, false);
+  const QFont &nameFont = nameStyle.font;
+  const QFontMetricsF &metrics = nameStyle.metrics;
   const QString name = metrics.elidedText(text, Qt::ElideMiddle, room);
   painter.setFont(nameFont);
   // Both lines opaque, in whichever of white and black reads on the fill.
@@ -51,8 +67,9 @@ void TreemapTilePainter::paintLabels(QPainter &painter, const QRectF &box, const
     // Two lines, each placed by its top-left corner.
     painter.drawText(QPointF(box.left() + margin, box.top() + 10 + metrics.ascent()), name);
     const double sizeSize = std::min(std::max(h * 0.13, 8.0), 10.0);
-    const QFont sizeFont = labelFont(sizeSize, QFont::Medium, true);
-    const QFontMetricsF sizeMetrics(sizeFont);
+    const LabelFont &sizeStyle = labelFont(sizeSize, QFont::Medium, true);
+    const QFont &sizeFont = sizeStyle.font;
+    const QFontMetricsF &sizeMetrics = sizeStyle.metrics;
     painter.setFont(sizeFont);
     painter.drawText(QPointF(box.left() + margin, box.top() + 10 + nameSize + 4 + sizeMetrics.ascent()),
                      sizeMetrics.elidedText(TreemapPalette::formatBytes(bytes), Qt::ElideRight, room));
