@@ -3,6 +3,7 @@
 // Escape, the menu key and the focus ring.
 #include "TarnwickUI/TreemapCanvasView.h"
 
+#include "TarnwickUI/NestedTreemapPainter.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 #include "TarnwickUI/TreemapAccessible.h"
 #include "TarnwickUI/TreemapKeyboardNavigation.h"
@@ -31,12 +32,8 @@ const CanvasRect &TreemapCanvasView::frameOf(std::size_t index) const {
 }
 
 std::optional<std::size_t> TreemapCanvasView::keyboardIndex() const {
-  if (selectedNodeID_) {
-    if (!scene_.isEmpty())
-      return scene_.indexOf(*selectedNodeID_);
-    const auto found = std::ranges::find(rects_, *selectedNodeID_, &TreemapRect::id);
-    return found == rects_.end() ? std::nullopt : std::optional(std::size_t(found - rects_.begin()));
-  }
+  if (selectedNodeID_)
+    return indexOfNode(*selectedNodeID_);
   // Only a tail holds the keyboard without being selected.
   if (keyTile_ && *keyTile_ < tileCount() && describeTile(*keyTile_).isAggregatedTail)
     return keyTile_;
@@ -135,12 +132,8 @@ void TreemapCanvasView::focusOutEvent(QFocusEvent *event) {
 
 void TreemapCanvasView::paintKeyboardMarks(QPainter &painter) {
   const std::optional<std::size_t> current = keyboardIndex();
-  if (current && !selectedNodeID_) { // a tail: the selection's outline marks it
-    const CanvasRect &f = frameOf(*current);
-    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(QRectF(f.x + 1, f.y + 1, f.width - 2, f.height - 2));
-  }
+  if (current && !selectedNodeID_) // a tail: marked as a selection would be
+    NestedTreemapPainter::paintMark(painter, frameOf(*current), true);
   if (!hasFocus() || !showsFocusRing_)
     return;
   painter.setPen(QPen(palette().color(QPalette::Highlight), 2));

@@ -130,8 +130,8 @@ void TreemapCanvasView::paintEvent(QPaintEvent *) {
 }
 
 void TreemapCanvasView::paintMarks(QPainter &painter) {
+  const std::optional<std::size_t> selected = selectedNodeID_ ? indexOfNode(*selectedNodeID_) : std::nullopt;
   if (!scene_.isEmpty()) {
-    const std::optional<std::size_t> selected = selectedNodeID_ ? scene_.indexOf(*selectedNodeID_) : std::nullopt;
     if (hoveredIndex_)
       NestedTreemapPainter::paintMark(painter, scene_.tiles()[*hoveredIndex_].frame, false);
     if (selected)
@@ -141,15 +141,10 @@ void TreemapCanvasView::paintMarks(QPainter &painter) {
   // The layer holds every tile at rest; the hovered one is drawn again on
   // top (its fill is opaque, so it hides the resting one), and the selected
   // one gets its outline.
-  auto find = [this](NodeID id) {
-    return std::find_if(rects_.begin(), rects_.end(), [id](const TreemapRect &tile) { return tile.id == id; });
-  };
-  const auto hovered = hoveredRect_ ? find(hoveredRect_->id) : rects_.end();
-  if (hovered != rects_.end())
-    TreemapTilePainter::paint(painter, std::span(&*hovered, 1), hovered->id, selectedNodeID_);
-  const auto selected = selectedNodeID_ ? find(*selectedNodeID_) : rects_.end();
-  if (selected != rects_.end() && selected != hovered)
-    TreemapTilePainter::paintOutline(painter, *selected, true);
+  if (hoveredIndex_)
+    TreemapTilePainter::paint(painter, std::span(&rects_[*hoveredIndex_], 1), rects_[*hoveredIndex_].id, selectedNodeID_);
+  if (selected && selected != hoveredIndex_)
+    TreemapTilePainter::paintOutline(painter, rects_[*selected], true);
 }
 
 void TreemapCanvasView::renderTileLayer(qreal ratio) {
@@ -200,13 +195,16 @@ QString TreemapCanvasView::hoveredName() const {
                                         : WidgetStyle::displayText(path);
 }
 
+std::optional<std::size_t> TreemapCanvasView::indexOfNode(NodeID id) const {
+  if (!scene_.isEmpty())
+    return scene_.indexOf(id);
+  const auto found = std::ranges::find(rects_, id, &TreemapRect::id);
+  return found == rects_.end() ? std::nullopt : std::optional(std::size_t(found - rects_.begin()));
+}
+
 std::optional<TreemapRect> TreemapCanvasView::tileFor(NodeID id) const {
-  if (scene_.isEmpty()) {
-    const auto found = std::ranges::find(rects_, id, &TreemapRect::id);
-    return found == rects_.end() ? std::nullopt : std::optional(*found);
-  }
-  const std::optional<std::size_t> index = scene_.indexOf(id);
-  return index ? std::optional(scene_.describe(*index)) : std::nullopt;
+  const std::optional<std::size_t> index = indexOfNode(id);
+  return index ? std::optional(describeTile(*index)) : std::nullopt;
 }
 
 void TreemapCanvasView::hover(QPointF location) {

@@ -124,6 +124,8 @@ private:
   /// The tooltip's name for the hovered tile; empty for the node's own.
   QString hoveredName() const;
   void paintMarks(QPainter &painter);
+  /// The tile of node `id`: an index in the rects or the scene.
+  std::optional<std::size_t> indexOfNode(NodeID id) const;
   void moveKeyboardTile(int key);
   void paintKeyboardMarks(QPainter &painter);
   /// For a menu opened from the keyboard: makes the keyboard's tile the
