@@ -77,6 +77,16 @@ QColor NestedTreemapPainter::fillColor(const NestedTreemapScene &scene, std::siz
   return mix(fill, QColor(Qt::black), std::min(0.05 * tile.depth, 0.3));
 }
 
+QImage NestedTreemapPainter::paintLayer(const NestedTreemapScene &scene, QSize size, qreal pixelRatio,
+                                        const Highlight &highlight) {
+  QImage layer(size, QImage::Format_ARGB32_Premultiplied);
+  layer.setDevicePixelRatio(pixelRatio);
+  layer.fill(Qt::transparent);
+  QPainter painter(&layer);
+  paint(painter, scene, highlight);
+  return layer;
+}
+
 void NestedTreemapPainter::paint(QPainter &painter, const NestedTreemapScene &scene, const Highlight &highlight) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);

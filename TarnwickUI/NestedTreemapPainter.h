@@ -3,6 +3,7 @@
 #include "TarnwickUI/CanvasGeometry.h"
 
 #include <QColor>
+#include <QImage>
 
 #include <cstddef>
 #include <optional>
@@ -32,6 +33,10 @@ public:
   };
 
   static void paint(QPainter &painter, const NestedTreemapScene &scene, const Highlight &highlight = {});
+  /// The scene's tiles at rest on a transparent image of `size` device
+  /// pixels at `pixelRatio`.
+  static QImage paintLayer(const NestedTreemapScene &scene, QSize size, qreal pixelRatio,
+                           const Highlight &highlight = {});
   /// The fill of tile `index` at rest, before any dimming.
   static QColor fillColor(const NestedTreemapScene &scene, std::size_t index);
   /// The hover wash and outline (white) or the selection outline (cyan)

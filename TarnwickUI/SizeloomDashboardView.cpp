@@ -84,7 +84,8 @@ std::vector<DiskNode> layoutNodes(const DiskTreeArena &tree, NodeID parent, cons
 SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena> arena,
                                              std::optional<NodeID> initialNodeID, QWidget *parent)
     : QWidget(parent), arena_(std::move(arena)), currentNodeID_(initialNodeID.value_or(0)),
-      splitter_(new QSplitter(Qt::Horizontal, this)), sidebar_(new DashboardSidebar(splitter_)) {
+      splitter_(new QSplitter(Qt::Horizontal, this)), sidebar_(new DashboardSidebar(splitter_)),
+      sceneLoader_([this](PaintedNestedScene painted) { showScene(std::move(painted)); }) {
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(splitter_);
@@ -331,14 +332,10 @@ void SizeloomDashboardView::relayout() {
   laidOutFirstLevel_ = firstLevel();
   const CanvasSize canvasSize{double(canvas_->width()), double(canvas_->height())};
   if (nestedContents_ && arena_) {
-    std::optional<std::span<const NodeID>> topLevel;
-    if (laidOutFirstLevel_)
-      topLevel = std::span<const NodeID>(*laidOutFirstLevel_);
-    NestedTreemapScene scene = NestedTreemapScene::build(arena_, currentNodeID_, canvasSize, nestedOptions, topLevel);
-    container_->setCurrentWidget(scene.isEmpty() ? emptyMessage_ : static_cast<QWidget *>(canvas_));
-    canvas_->setScene(std::move(scene));
+    layOutNested(canvasSize);
     return;
   }
+  sceneLoader_.cancel();
   std::vector<DiskNode> children;
   if (arena_ && arena_->isValid(currentNodeID_))
     children = layoutNodes(*arena_, currentNodeID_, laidOutFirstLevel_ ? *laidOutFirstLevel_ : childIDs(currentNodeID_));
@@ -354,6 +351,27 @@ void SizeloomDashboardView::relayout() {
       tile.node = *arena_->node(tile.id);
   container_->setCurrentWidget(rects.empty() ? emptyMessage_ : static_cast<QWidget *>(canvas_));
   canvas_->setRects(std::move(rects));
+}
+
+void SizeloomDashboardView::layOutNested(CanvasSize canvasSize) {
+  const DiskTreeArena::Record *folder = arena_->isValid(currentNodeID_) ? &arena_->record(currentNodeID_) : nullptr;
+  if (folder && std::uint64_t(folder->fileCount) + folder->directoryCount > backgroundLayoutEntries_) {
+    const qreal ratio = canvas_->devicePixelRatioF();
+    sceneLoader_.request({arena_, currentNodeID_, canvasSize, nestedOptions, laidOutFirstLevel_,
+                          {canvas_->highlightedFileType(), canvas_->palette().color(QPalette::Window)}, ratio});
+    canvas_->setTilesPending(true);
+    return;
+  }
+  sceneLoader_.cancel();
+  std::optional<std::span<const NodeID>> topLevel;
+  if (laidOutFirstLevel_)
+    topLevel = std::span<const NodeID>(*laidOutFirstLevel_);
+  showScene({NestedTreemapScene::build(arena_, currentNodeID_, canvasSize, nestedOptions, topLevel), {}, {}});
+}
+
+void SizeloomDashboardView::showScene(PaintedNestedScene painted) {
+  container_->setCurrentWidget(painted.scene.isEmpty() ? emptyMessage_ : static_cast<QWidget *>(canvas_));
+  canvas_->setScene(std::move(painted));
 }
 
 void SizeloomDashboardView::setNestedContents(bool nested) {

@@ -2,9 +2,11 @@
 
 #include "TarnwickCore/Catalogue/CleanableCategory.h"
 #include "TarnwickCore/Tree/DiskTreeArena.h"
+#include "TarnwickUI/NestedSceneLoader.h"
 
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,8 +31,10 @@ class TreeListView;
 /// tile, category filter) and turns user actions into signals; it never
 /// deletes or rescans by itself. The arena is shared read-only.
 ///
-/// Threads: GUI thread only. The treemap is laid out synchronously on every
-/// folder change, filter change, resize and new arena.
+/// Threads: GUI thread only. The treemap is laid out again on every folder
+/// change, filter change, resize and new arena: at once for a small folder,
+/// on a thread of its own for a large nested one (see
+/// setBackgroundLayoutThreshold), which the canvas shows as pending.
 class SizeloomDashboardView : public QWidget {
   Q_OBJECT
 
@@ -80,6 +84,9 @@ public:
   DashboardActionBar *actionBar() const { return actionBar_; }
   TreeListView *treeList() const { return treeList_; }
   bool isShowingEmptyMessage() const;
+  /// Nested views of folders holding more than `entries` files and folders
+  /// are laid out and painted off the GUI thread.
+  void setBackgroundLayoutThreshold(std::uint32_t entries) { backgroundLayoutEntries_ = entries; }
 
 signals:
   /// "Smart Clean Category": the filter's category, or none ("All Files")
@@ -97,6 +104,9 @@ private:
   QWidget *makeMainColumn();
   QWidget *makeEmptyMessage();
   void relayout();
+  /// Lays out the nested view here, or asks the loader to.
+  void layOutNested(CanvasSize canvasSize);
+  void showScene(PaintedNestedScene painted);
   /// The children laid out at the first level: the opened tail's items or
   /// every child, less those the category filter leaves out; nothing when
   /// that is all of the folder's children (a folder may hold 100,000).
@@ -127,6 +137,9 @@ private:
   TreemapCanvasView *canvas_;
   QWidget *emptyMessage_;
   DashboardActionBar *actionBar_;
+  // Small enough that the layout and paint stay within one frame.
+  std::uint32_t backgroundLayoutEntries_ = 2'000;
+  NestedSceneLoader sceneLoader_; // last: its thread is joined before the widgets go
 };
 
 } // namespace tarnwick

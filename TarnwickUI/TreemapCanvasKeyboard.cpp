@@ -74,6 +74,10 @@ void TreemapCanvasView::moveKeyboardTile(int key) {
 }
 
 void TreemapCanvasView::keyPressEvent(QKeyEvent *event) {
+  if (tilesPending_) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
   if (!showsFocusRing_) {
     showsFocusRing_ = true;
     update();

@@ -70,7 +70,22 @@ void TreemapCanvasView::setScene(NestedTreemapScene scene) {
   replaceTiles();
 }
 
+void TreemapCanvasView::setScene(PaintedNestedScene painted) {
+  setScene(std::move(painted.scene));
+  const qreal ratio = devicePixelRatioF();
+  if (painted.layerFileType == highlightedType_ && painted.layer.devicePixelRatio() == ratio &&
+      painted.layer.size() == size() * ratio)
+    tileLayer_ = std::move(painted.layer);
+}
+
+void TreemapCanvasView::setTilesPending(bool pending) {
+  tilesPending_ = pending;
+  if (!pending)
+    pendingZoom_.reset();
+}
+
 void TreemapCanvasView::replaceTiles() {
+  tilesPending_ = false;
   tileLayer_ = QImage(); // drawn again on the next paint
   // The tiles moved under a pointer that may not have (a drill-down, a new
   // tree, a resize): what it points at is found again, so that the tooltip
@@ -122,6 +137,10 @@ void TreemapCanvasView::paintEvent(QPaintEvent *) {
     painter.setOpacity(std::clamp(0.35 + zoom_->currentValue().toReal(), 0.0, 1.0));
   }
   const qreal ratio = devicePixelRatioF();
+  if (tilesPending_) {
+    painter.drawImage(QRectF(rect()), tileLayer_); // stale, but no layer is painted here meanwhile
+    return;
+  }
   if (tileLayer_.isNull() || tileLayer_.devicePixelRatio() != ratio || tileLayer_.size() != size() * ratio)
     renderTileLayer(ratio);
   painter.drawImage(QPointF(0, 0), tileLayer_);
@@ -252,7 +271,7 @@ void TreemapCanvasView::leaveEvent(QEvent *) {
 }
 
 void TreemapCanvasView::mouseReleaseEvent(QMouseEvent *event) {
-  if (event->button() != Qt::LeftButton)
+  if (event->button() != Qt::LeftButton || tilesPending_)
     return;
   const std::optional<std::size_t> index = indexAt(event->position());
   if (!index)
@@ -283,14 +302,16 @@ void TreemapCanvasView::requestTail(const TreemapRect &tile, std::size_t index) 
   const CanvasRect &frame = tile.frame;
   pendingZoom_ = QRectF(frame.x, frame.y, frame.width, frame.height);
   emit openTail(folder, tiled);
-  pendingZoom_.reset();
+  if (!tilesPending_)
+    pendingZoom_.reset();
 }
 
 void TreemapCanvasView::requestDrillDown(const TreemapRect &tile) {
   const CanvasRect &frame = tile.frame;
   pendingZoom_ = QRectF(frame.x, frame.y, frame.width, frame.height);
   emit drillDown(tile.id);
-  pendingZoom_.reset(); // nobody laid out new tiles: nothing to animate
+  if (!tilesPending_)
+    pendingZoom_.reset(); // nobody laid out new tiles: nothing to animate
 }
 
 void TreemapCanvasView::reveal(const DiskNode &node) {
@@ -333,6 +354,8 @@ QMenu *TreemapCanvasView::contextMenuContent(QWidget *parent) {
 }
 
 void TreemapCanvasView::contextMenuEvent(QContextMenuEvent *event) {
+  if (tilesPending_)
+    return;
   QPoint at = event->globalPos();
   if (!describeKeyboardTileForMenu(event, at))
     hover(event->pos()); // a keyboard-opened menu without a keyboard tile: the tile under the pointer

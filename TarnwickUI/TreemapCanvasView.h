@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickUI/NestedSceneLoader.h"
 #include "TarnwickUI/NestedTreemapScene.h"
 #include "TarnwickUI/TreemapRect.h"
 
@@ -43,6 +44,15 @@ public:
   const std::vector<TreemapRect> &rects() const { return rects_; }
   /// Replaces what is shown with a nested scene, as setRects does.
   void setScene(NestedTreemapScene scene);
+  /// As setScene, with the tiles at rest painted already: the layer is used
+  /// when it was painted for this widget's size and file type.
+  void setScene(PaintedNestedScene painted);
+  /// New tiles are on their way (laid out elsewhere): until setRects or
+  /// setScene, the tiles on show are drawn stretched to the widget, and
+  /// clicks, the menu and keys act on nothing, since what the tiles show
+  /// may be gone. A drill-down's zoom waits for the new tiles.
+  void setTilesPending(bool pending);
+  bool areTilesPending() const { return tilesPending_; }
   /// The nested scene on show; empty while one level is shown.
   const NestedTreemapScene &scene() const { return scene_; }
   /// The tile of node `id` as the one-level view describes tiles, in either
@@ -146,6 +156,7 @@ private:
   std::optional<TreemapRect> hoveredRect_;
   QPointF cursorLocation_;
   bool isHoverActive_ = false;
+  bool tilesPending_ = false;
   bool showsFocusRing_ = false; // focus came from the keyboard, or a key was pressed here
   TreemapTooltip *tooltip_;
   QVariantAnimation *zoom_;

@@ -105,6 +105,27 @@ TEST_F(SizeloomDashboardViewTest, ClicksSelectFilesAndEnterFolders) {
   EXPECT_EQ(dashboard->actionBar()->subjectName(), "app");
 }
 
+TEST_F(SizeloomDashboardViewTest, LargeFoldersAreLaidOutElsewhereAndOnlyTheLatestLayoutIsShown) {
+  dashboard->setBackgroundLayoutThreshold(0); // every folder counts as large
+  TreemapCanvasView &canvas = *dashboard->canvas();
+  std::vector<NodeID> shown;
+  QObject::connect(&canvas, &TreemapCanvasView::tilesChanged, [&] { shown.push_back(canvas.scene().folder()); });
+  const NodeID notes = childNamed(0, "notes.txt"), movies = childNamed(0, "Movies");
+  canvas.setHighlightedFileType("txt"); // the layer is painted with the dimming
+  dashboard->navigateTo(childNamed(0, "Projects"));
+  dashboard->navigateTo(movies); // while the first is laid out
+  ASSERT_TRUE(canvas.areTilesPending());
+  clickTile(notes); // still drawn, but maybe gone: not selectable
+  EXPECT_FALSE(dashboard->selectedNodeID());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !canvas.areTilesPending(); }, 10'000));
+  EXPECT_EQ(shown, std::vector<NodeID>{movies}) << "the replaced layout is never shown";
+  EXPECT_EQ(tileNames(), std::vector<std::string>{"holiday.mp4"});
+  // The layer painted on the other thread is the one painted here.
+  const QImage delivered = canvas.grab().toImage();
+  canvas.setScene(NestedTreemapScene(canvas.scene()));
+  EXPECT_EQ(canvas.grab().toImage(), delivered);
+}
+
 TEST_F(SizeloomDashboardViewTest, NavigationGoesUpButNotPastTheRootAndEmptyFoldersSaySo) {
   const NodeID projects = childNamed(0, "Projects");
   const NodeID app = childNamed(projects, "app");
