@@ -39,9 +39,9 @@ struct TarnwickApp::State {
   /// Every scan of the window leaves out what the Settings say, as they
   /// are when it starts.
   static tarnwick::DiskTreeArena scanWithSavedScope(const std::string &root, tarnwick::ProgressHandler progress,
-                                                    std::stop_token stop) {
+                                                    std::stop_token stop, const std::string &scopeRoot) {
     tarnwick::FastBulkScanner scanner;
-    scanner.setScope(PreferencesView::savedScanScope());
+    scanner.setScope(PreferencesView::savedScanScope().forFolder(scopeRoot, root));
     return scanner.scan(root, std::move(progress), std::move(stop));
   }
 

@@ -16,8 +16,13 @@ TarnwickAppCoordinator::TarnwickAppCoordinator(ScanFunction scan, std::shared_pt
 TarnwickAppCoordinator::TarnwickAppCoordinator(std::shared_ptr<const FastBulkScanner> scanner,
                                                std::shared_ptr<SafeCleaningEngine> engine, QObject *parent)
     : TarnwickAppCoordinator(
-          [scanner = std::move(scanner)](const std::string &root, ProgressHandler progress, std::stop_token stop) {
-            return scanner->scan(root, std::move(progress), std::move(stop));
+          [scanner = std::move(scanner)](const std::string &root, ProgressHandler progress, std::stop_token stop,
+                                         const std::string &scopeRoot) {
+            if (root == scopeRoot || scanner->scope().excludes.empty())
+              return scanner->scan(root, std::move(progress), std::move(stop));
+            FastBulkScanner rebased = *scanner;
+            rebased.setScope(scanner->scope().forFolder(scopeRoot, root));
+            return rebased.scan(root, std::move(progress), std::move(stop));
           },
           std::move(engine), parent) {}
 
@@ -70,7 +75,7 @@ void TarnwickAppCoordinator::startScan(const QString &path) {
     std::optional<ScanResult> result;
     std::optional<std::string> error;
     try {
-      DiskTreeArena arena = scan(root, progress, stop);
+      DiskTreeArena arena = scan(root, progress, stop, root);
       // Here rather than on the GUI thread: a walk of the whole tree.
       if (std::optional<CategoryShares> shares = CategoryShares::measure(arena, stop))
         result = ScanResult{std::move(arena), *shares};
@@ -96,7 +101,7 @@ void TarnwickAppCoordinator::rescanFolder(const std::string &folder) {
     std::shared_ptr<const DiskTreeArena> rescanned;
     std::optional<std::string> error;
     try {
-      DiskTreeArena subtree = scan(folder, progress, stop);
+      DiskTreeArena subtree = scan(folder, progress, stop, base->rootPath());
       const ScanReport &report = subtree.scanReport();
       if (report.rootReadable)
         rescanned = std::make_shared<const DiskTreeArena>(std::move(subtree));

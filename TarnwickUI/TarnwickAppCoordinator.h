@@ -36,8 +36,11 @@ public:
   /// Scans one root into a tree: called on a worker thread, reports progress
   /// through the handler from any thread, throws ScanCancelledError once the
   /// token asks it to stop. The application's is FastBulkScanner::scan.
-  using ScanFunction =
-      std::function<DiskTreeArena(const std::string &root, ProgressHandler progress, std::stop_token stop)>;
+  /// `scopeRoot` is the root of the tree the scan belongs to: `root` itself,
+  /// or the tree's root when one of its folders is scanned again alone; the
+  /// scan's exclude patterns are written for it (see ScanScope::forFolder).
+  using ScanFunction = std::function<DiskTreeArena(const std::string &root, ProgressHandler progress,
+                                                   std::stop_token stop, const std::string &scopeRoot)>;
 
   TarnwickAppCoordinator(ScanFunction scan, std::shared_ptr<SafeCleaningEngine> engine, QObject *parent = nullptr);
   TarnwickAppCoordinator(std::shared_ptr<const FastBulkScanner> scanner, std::shared_ptr<SafeCleaningEngine> engine,

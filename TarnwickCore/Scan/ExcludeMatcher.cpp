@@ -12,7 +12,9 @@ bool globMatches(const std::string &glob, const std::string &text, int flags) {
 
 } // namespace
 
-ExcludeMatcher::ExcludeMatcher(const std::vector<std::string> &patterns) {
+ExcludeMatcher::ExcludeMatcher(const std::vector<std::string> &patterns, std::string base) : base_(std::move(base)) {
+  if (!base_.empty())
+    baseDepth_ = 1 + static_cast<int>(std::ranges::count(base_, '/'));
   for (std::string_view text : patterns) {
     Pattern pattern;
     while (text.size() > 1 && text.ends_with('/')) {
@@ -45,11 +47,14 @@ bool ExcludeMatcher::excludes(std::string_view folder, int depth, std::string_vi
       return true;
   bool joined = false;
   for (const Pattern &pattern : pathPatterns_) {
-    if (pattern.depth != depth + 1 || (pattern.directoriesOnly && !isDirectory))
+    if (pattern.depth != baseDepth_ + depth + 1 || (pattern.directoriesOnly && !isDirectory))
       continue;
     if (!joined) {
-      text.assign(folder);
-      if (!folder.empty())
+      text.assign(base_);
+      if (!base_.empty() && !folder.empty())
+        text.push_back('/');
+      text.append(folder);
+      if (!text.empty())
         text.push_back('/');
       text.append(name);
       joined = true;

@@ -19,7 +19,9 @@ namespace tarnwick {
 /// - A trailing slash limits the pattern to folders: `cache/`.
 /// - An empty pattern (or a lone "/") matches nothing.
 ///
-/// The scanned root itself is never excluded. Cost: name patterns look at
+/// A matcher for a folder scanned alone takes that folder's path below the
+/// root the patterns were written for (`base`), and matches paths as the
+/// whole scan would. The scanned root itself is never excluded. Cost: name patterns look at
 /// the name alone; a path pattern is tried only on entries as deep as it
 /// has components, and joins the path for those.
 ///
@@ -27,7 +29,7 @@ namespace tarnwick {
 class ExcludeMatcher {
 public:
   ExcludeMatcher() = default;
-  explicit ExcludeMatcher(const std::vector<std::string> &patterns);
+  explicit ExcludeMatcher(const std::vector<std::string> &patterns, std::string base = {});
 
   bool empty() const { return namePatterns_.empty() && pathPatterns_.empty(); }
 
@@ -45,6 +47,8 @@ private:
   };
   std::vector<Pattern> namePatterns_;
   std::vector<Pattern> pathPatterns_;
+  std::string base_;
+  int baseDepth_ = 0;
 };
 
 } // namespace tarnwick

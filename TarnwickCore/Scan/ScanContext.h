@@ -28,7 +28,7 @@ struct ScanContext {
               DirectoryEntrySource &fileManagerSourceIn, std::size_t maxNodes, const ScanScope &scope,
               PseudoFileSystemTable mounts)
       : rootPath(std::move(rootPathIn)), emitter(rootPath, 12.0, std::move(handler)),
-        pseudoFileSystems(std::move(mounts)), excludes(scope.excludes), oneFileSystem(scope.oneFileSystem),
+        pseudoFileSystems(std::move(mounts)), excludes(scope.excludes, scope.excludesBase), oneFileSystem(scope.oneFileSystem),
         includeRemote(scope.includeRemote), queue(stop.get_token()), batchSource(batchSourceIn),
         fileManagerSource(fileManagerSourceIn), maxNodeCount(maxNodes) {}
 

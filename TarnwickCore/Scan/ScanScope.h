@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnwick {
@@ -19,6 +20,15 @@ struct ScanScope {
   bool includeRemote = false;
   /// Patterns of entries to leave out; see ExcludeMatcher for their syntax.
   std::vector<std::string> excludes;
+  /// The scanned folder's path below the folder the path patterns were
+  /// written for: "" when the scan starts there, "src/a" when ROOT/src/a is
+  /// scanned alone, so that "src/*/build" still means ROOT/src/a/build.
+  std::string excludesBase;
+
+  /// This scope for a scan of `folder` alone, its path patterns written
+  /// for a scan of `root` (both absolute paths, as the tree spells them).
+  /// A folder not below `root` gets the patterns as they are.
+  ScanScope forFolder(std::string_view root, std::string_view folder) const;
 
   friend bool operator==(const ScanScope &, const ScanScope &) = default;
 };

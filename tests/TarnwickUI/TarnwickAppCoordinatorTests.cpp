@@ -192,8 +192,9 @@ TEST_F(TarnwickAppCoordinatorTest, AFolderRescanSplicesIntoTheNewestTreeAndAFull
   GatedScan gate; // holds every scan but the first
   auto calls = std::make_shared<std::atomic<int>>(0);
   auto coordinator = std::make_unique<TarnwickAppCoordinator>(
-      [calls, gated = gate.function()](const std::string &root, ProgressHandler progress, std::stop_token stop) {
-        return ++*calls == 1 ? FastBulkScanner(2).scan(root, {}, stop) : gated(root, std::move(progress), stop);
+      [calls, gated = gate.function()](const std::string &root, ProgressHandler progress, std::stop_token stop,
+                                       const std::string &scopeRoot) {
+        return ++*calls == 1 ? FastBulkScanner(2).scan(root, {}, stop) : gated(root, std::move(progress), stop, scopeRoot);
       },
       engine);
   coordinator->rescanFolder(tree.path(".cache")); // no tree yet: nothing
@@ -231,6 +232,27 @@ TEST_F(TarnwickAppCoordinatorTest, AFolderRescanSplicesIntoTheNewestTreeAndAFull
   ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
   EXPECT_TRUE(findNodeByPath(*coordinator->arena(), tree.path("outside")));
   EXPECT_FALSE(coordinator->scanError());
+}
+
+TEST_F(TarnwickAppCoordinatorTest, AFolderRescanLeavesOutWhatTheWholeScanLeftOut) {
+  tree.writeFile("src/a/build/out.o", 4000);
+  tree.writeFile("src/a/main.c", 10);
+  ScanScope scope;
+  scope.excludes = {"src/*/build"};
+  auto scanner = std::make_shared<FastBulkScanner>(2);
+  scanner->setScope(scope);
+  TarnwickAppCoordinator coordinator(std::shared_ptr<const FastBulkScanner>(scanner), engine);
+  for (const bool rescan : {false, true}) {
+    SCOPED_TRACE(rescan ? "folder rescan" : "whole scan");
+    if (rescan)
+      coordinator.rescanFolder(tree.path("src/a"));
+    else
+      coordinator.startScan(root());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator.isScanning(); }));
+    ASSERT_TRUE(coordinator.arena());
+    EXPECT_TRUE(findNodeByPath(*coordinator.arena(), tree.path("src/a/main.c")));
+    EXPECT_FALSE(findNodeByPath(*coordinator.arena(), tree.path("src/a/build")));
+  }
 }
 
 TEST_F(TarnwickAppCoordinatorTest, UndoNeverReplacesWhatTookTheNameMeanwhile) {

@@ -20,7 +20,8 @@ namespace quillane::test {
 class GatedScan {
 public:
   tarnwick::TarnwickAppCoordinator::ScanFunction function() const {
-    return [state = state_](const std::string &root, tarnwick::ProgressHandler progress, std::stop_token stop) {
+    return [state = state_](const std::string &root, tarnwick::ProgressHandler progress, std::stop_token stop,
+                            const std::string &) {
       {
         std::unique_lock lock(state->mutex);
         ++state->started;

@@ -362,8 +362,9 @@ TEST_F(MainWindowTest, HelpShowsItsAmpersandAndSaysWhenNothingOpensIt) {
 TEST_F(MainWindowTest, TheTitleNamesTheTreeOnShowOrTheRootBeingScanned) {
   GatedScan movies; // the home folder is scanned at once, Movies when the test lets it
   coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(
-      [gated = movies.function()](const std::string &root, tarnwick::ProgressHandler progress, std::stop_token stop) {
-        return root.ends_with("/Movies") ? gated(root, std::move(progress), stop)
+      [gated = movies.function()](const std::string &root, tarnwick::ProgressHandler progress, std::stop_token stop,
+                                  const std::string &scopeRoot) {
+        return root.ends_with("/Movies") ? gated(root, std::move(progress), stop, scopeRoot)
                                          : tarnwick::FastBulkScanner(2).scan(root, {}, stop);
       },
       engine);

@@ -76,9 +76,29 @@ TEST(ScanScopeExcludeTest, LeavesOutWhatFindPrunes) {
     scanner.setScope(scope);
     const DiskTreeArena arena = scanner.scan(root);
     const std::string find = "find " + shellQuote(root) + " -mindepth 1 \\( " + c.findCondition + " \\) -prune";
-    EXPECT_EQ(relativePaths(arena), lines(runCommand(find + " -o -print"), root + "/"));
+    const std::set<std::string> kept = lines(runCommand(find + " -o -print"), root + "/");
+    EXPECT_EQ(relativePaths(arena), kept);
     EXPECT_EQ(arena.scanReport().excludedCount,
               static_cast<std::int64_t>(lines(runCommand(find + " -print"), root + "/").size()));
+
+    // A folder scanned again alone leaves out what the whole scan did.
+    scanner.setScope(scope.forFolder(root + "/", root + "/src"));
+    std::set<std::string> keptBelow;
+    for (const std::string &path : kept)
+      if (path.starts_with("src/"))
+        keptBelow.insert(path.substr(4));
+    EXPECT_EQ(relativePaths(scanner.scan(root + "/src")), keptBelow);
+  }
+}
+
+TEST(ScanScopeExcludeTest, OnlyFoldersBelowTheRootAreMatchedFromIt) {
+  struct Case {
+    const char *root, *folder, *base;
+  };
+  for (const Case &c : {Case{"/", "/usr/lib", "usr/lib"}, Case{"/data/", "/data/x/", "x"}, Case{"/data", "/data", ""},
+                        Case{"/data", "/data2/x", ""}, Case{"/data/x", "/data", ""}}) {
+    SCOPED_TRACE(std::string(c.root) + " " + c.folder);
+    EXPECT_EQ(ScanScope{}.forFolder(c.root, c.folder).excludesBase, c.base);
   }
 }
 
