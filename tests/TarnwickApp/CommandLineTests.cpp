@@ -95,6 +95,18 @@ TEST(CommandLine, RootThatCannotBeScannedIsTheOnlyOutput) {
   }
 }
 
+// File names and patterns need not be UTF-8: they reach the scan as given.
+TEST(CommandLine, ArgumentsKeepTheirBytes) {
+  TempTree scratch;
+  scratch.writeFile("na\xffme/left\xfeout", 10);
+  scratch.writeFile("na\xffme/kept", 10);
+  const QuillaneRun run =
+      runQuillane(scratch.root(), "scan --quiet " + shellQuote("na\xffme") + " --exclude=" + shellQuote("left\xfeout"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(summaryNumber(run.out, "Files"), 1) << run.out;
+  EXPECT_EQ(summaryNumber(run.out, "Excluded"), 1) << run.out;
+}
+
 // Every option a command accepts is in the manual page.
 TEST(CommandLine, ManualPageNamesEveryOption) {
   // The page's source spells a dash as "\-".
