@@ -10,6 +10,7 @@
 #include "TarnwickApp/TarnwickApp.h"
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
 #include "TarnwickCore/Catalogue/SystemCacheCatalogue.h"
+#include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
@@ -25,85 +26,33 @@
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#include <vector>
 
 namespace quillane {
 namespace {
 
 using tarnwick::UserEnvironment;
 
-constexpr const char *usageText =
-    "Usage: quillane [window [PATH]]\n"
-    "\n"
-    "  window   Open the explorer window (the default with no command when a display is available);\n"
-    "           with PATH, start scanning it at once.\n"
-    "\n"
-    "Usage: quillane scan [PATH] [--top N] [--largest N] [--types] [--json FILE|-] [--report-json FILE|-]\n"
-    "                     [--concurrency N] [--file-manager] [--quiet]\n"
-    "                     [-x] [--exclude GLOB]... [--exclude-from FILE] [--include-remote]\n"
-    "       quillane scan --import FILE|- [--top N] [--largest N] [--types] [--json FILE|-] [--report-json FILE|-]\n"
-    "\n"
-    "  scan     Scan PATH (default: your home folder) and print its size and largest items.\n"
-    "           --top N          how many of the largest direct children to list (default 10)\n"
-    "           --largest N      also list the N largest files anywhere below PATH\n"
-    "           --types          also list the space each file type (extension) takes\n"
-    "           --json FILE|-    also write the whole tree as JSON that ncdu -f and gdu -f open\n"
-    "           --report-json FILE|-  also write the summary, the largest files (N, default 100)\n"
-    "                            and the file types as JSON (schema in the README)\n"
-    "           --concurrency N  directories read at once, 1 to 32 (default 8)\n"
-    "           --file-manager   use the slower portable directory listing\n"
-    "           --quiet          no live progress line\n"
-    "           --import FILE|-  read the tree from an export (ncdu -o, gdu -o, scan --json; plain,\n"
-    "                            gzip or zstd) instead of scanning; - reads standard input\n"
-    "           -x, --one-file-system  do not enter mount points below PATH\n"
-    "           --exclude GLOB   leave out entries whose name (GLOB without '/') or path below PATH\n"
-    "                            (GLOB with '/', '*' not crossing '/') matches; a trailing '/' means\n"
-    "                            folders only; repeatable\n"
-    "           --exclude-from FILE  the same, one GLOB a line ('#' comments and blank lines skipped)\n"
-    "           --include-remote     also enter network file systems (nfs, cifs, sshfs, …) and\n"
-    "                            read-only images (squashfs, iso9660, …) mounted below PATH\n"
-    "\n"
-    "Usage: quillane treemap [PATH] [--size WxH] [--json FILE|-] [--svg FILE] [--png FILE]\n"
-    "                        [-x] [--exclude GLOB]... [--exclude-from FILE] [--include-remote]\n"
-    "\n"
-    "  treemap  Scan PATH (default: your home folder) and lay its contents out as a treemap.\n"
-    "           --size WxH       canvas size in points (default 1200x800)\n"
-    "           --json FILE|-    the tiles as JSON (frames, shares, colours)\n"
-    "           --svg FILE       the treemap as an SVG drawing\n"
-    "           --png FILE       the treemap as a PNG image (no display needed)\n"
-    "           -x, --exclude, --exclude-from, --include-remote  what the scan leaves out, as for scan\n"
-    "\n"
-    "Usage: quillane caches [--json]\n"
-    "       quillane caches --clean [--category TITLE] [--yes]\n"
-    "\n"
-    "  caches   List the known reclaimable caches in your home folder, largest first (--json: as JSON).\n"
-    "           --clean            move the caches ticked by default to the Trash, after the safety checks\n"
-    "           --category TITLE   only that category, e.g. \"Browser & Electron ServiceWorker Caches\"\n"
-    "           --yes              do not ask first (needed when standard input is not a terminal)\n"
-    "\n"
-    "Usage: quillane caches --system [--json]\n"
-    "       quillane caches --system --clean ID... [--yes]\n"
-    "\n"
-    "           --system           the caches the system owns (APT, journal, snap, Flatpak, Docker, Podman),\n"
-    "                              each with the owner's command that cleans it, or what to run instead\n"
-    "           --clean ID...      run the named items' commands (through pkexec when root is needed),\n"
-    "                              shown first and asked about (--yes: without asking)\n"
-    "\n"
-    "Usage: quillane trash [--permanent] [--] PATH...\n"
-    "       quillane trash --list [--json]\n"
-    "       quillane trash --restore [--] PATH...\n"
-    "       quillane trash --empty [--yes]\n"
-    "\n"
-    "  trash    Move each PATH to the Trash (or, with --permanent, remove it), after the safety checks.\n"
-    "           --list           list the Trash: deletion date, size and original path of each item (--json: as JSON)\n"
-    "           --restore        put back the item trashed last from each PATH; nothing there is replaced\n"
-    "           --empty          remove everything in the Trash for good, after asking (--yes: without asking)\n"
-    "\n"
-    "Usage: quillane access\n"
-    "\n"
-    "  access   Show whether protected locations are readable, and what Quillane reads and why.\n"
-    "\n"
-    "  --help     show this text\n"
-    "  --version  show the version\n";
+const CommandSyntax &windowCommandSyntax() {
+  static const CommandSyntax syntax(
+      "window", {"window [PATH] [OPTION]..."},
+      "Open the explorer window, scanning PATH at once if given (the default with a display).",
+      {{"open", "show the tree of an exported scan (ncdu -o, gdu -o, scan --json) instead of scanning", "FILE"}});
+  return syntax;
+}
+
+// `quillane --help`: what each command is for; the options are in each
+// command's own help.
+void printOverview() {
+  QList<QPair<QString, QString>> commands;
+  for (const CommandSyntax *syntax : commandSyntaxes())
+    commands.append({syntax->name(), syntax->summary()});
+  std::printf("Usage: quillane [COMMAND [OPTION]... [ARGUMENT]...]\n"
+              "       quillane --help | --version\n\n"
+              "Explore what fills your disk, and clean it up safely.\n\nCommands:\n%s\n"
+              "Run 'quillane COMMAND --help' for a command's options.\n",
+              alignedRows(commands).c_str());
+}
 
 // Qt sees only the program name: every other argument is ours.
 int runWindow(char *program, const UserEnvironment &user, const std::optional<QString> &initialScan) {
@@ -125,78 +74,138 @@ struct CommandCleaning {
   tarnwick::SafeCleaningEngine engine;
 };
 
-int usageError(const std::string &message) {
-  std::fprintf(stderr, "quillane: %s\n\n%s", message.c_str(), usageText);
-  return 2;
+// An absolute, clean path for the window, relative to the working folder.
+QString windowPath(const std::string &path) {
+  return QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(QByteArray::fromStdString(path))));
+}
+
+int runWindowCommand(char *program, const CommandArguments &arguments, const UserEnvironment &user) {
+  if (arguments.positional().size() > 1)
+    return reportUsageError("window takes at most one PATH", "window");
+  std::optional<QString> path;
+  if (!arguments.positional().empty())
+    path = windowPath(arguments.positional().front());
+  std::optional<QString> openFile;
+  if (const std::optional<std::string> file = arguments.value("open"))
+    openFile = windowPath(*file);
+  if (openFile)
+    return reportUsageError("--open is not supported yet", "window");
+  // An explicit Qt platform (offscreen, say) is taken as the user's choice.
+  if (!TarnwickApp::hasDisplay() && !std::getenv("QT_QPA_PLATFORM"))
+    return reportUsageError("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset)", "window");
+  return runWindow(program, user, path);
 }
 
 // Everything a command or the window uses is built here, once, from the
 // user's environment, and handed down.
-int dispatch(int argc, char **argv) {
-  std::span<char *const> arguments(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
+int runCommand(const CommandSyntax &syntax, const CommandArguments &arguments, char *program) {
   const UserEnvironment user = UserEnvironment::fromProcess();
-  if (arguments.empty()) {
-    if (!TarnwickApp::hasDisplay())
-      return usageError("no command given, and no display to open the window on");
-    return runWindow(argv[0], user, std::nullopt);
-  }
-  std::string_view command = arguments.front();
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::fputs(usageText, stdout);
-    return 0;
-  }
-  if (command == "--version") {
-    std::puts("quillane " QUILLANE_VERSION);
-    return 0;
-  }
-  if (command == "scan") {
-    const tarnwick::Result<ScanOptions> options = parseScanOptions(arguments.subspan(1));
+  const QString &command = syntax.name();
+  if (command == QLatin1String("scan")) {
+    const tarnwick::Result<ScanOptions> options = scanOptionsFrom(arguments);
     if (!options)
-      return usageError(options.failure().message());
+      return reportUsageError(options.failure().message(), "scan");
     tarnwick::FastBulkScanner scanner(options->concurrency, options->fileManager);
     scanner.setScope(options->scope);
     return runScanCommand(*options, scanner, user);
   }
-  if (command == "treemap") {
-    const tarnwick::Result<TreemapOptions> options = parseTreemapOptions(arguments.subspan(1));
+  if (command == QLatin1String("treemap")) {
+    const tarnwick::Result<TreemapOptions> options = treemapOptionsFrom(arguments);
     if (!options)
-      return usageError(options.failure().message());
+      return reportUsageError(options.failure().message(), "treemap");
     tarnwick::FastBulkScanner scanner;
     scanner.setScope(options->scope);
     return runTreemapCommand(*options, scanner, user);
   }
-  if (command == "window") {
-    if (arguments.size() > 2)
-      return usageError("window takes at most one PATH");
-    // An explicit Qt platform (offscreen, say) is taken as the user's choice.
-    if (!TarnwickApp::hasDisplay() && !std::getenv("QT_QPA_PLATFORM"))
-      return usageError("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset)");
-    std::optional<QString> path;
-    if (arguments.size() == 2)
-      path = QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(arguments[1])));
-    return runWindow(argv[0], user, path);
-  }
-  if (command == "caches" && wantsSystemCaches(arguments.subspan(1))) {
+  if (command == QLatin1String("caches") && arguments.isSet("system")) {
+    const tarnwick::Result<SystemCachesOptions> options = systemCachesOptionsFrom(arguments);
+    if (!options)
+      return reportUsageError(options.failure().message(), "caches");
     tarnwick::ProcessCommandRunner runner;
     tarnwick::SystemCacheCatalogue catalogue(runner);
-    return runSystemCachesCommand(arguments.subspan(1), catalogue, {stdout, stderr, stdin, ::isatty(STDIN_FILENO) != 0});
+    return runSystemCachesCommand(*options, catalogue, {stdout, stderr, stdin, ::isatty(STDIN_FILENO) != 0});
   }
-  if (command == "caches") {
+  if (command == QLatin1String("caches")) {
+    const tarnwick::Result<CachesOptions> options = cachesOptionsFrom(arguments);
+    if (!options)
+      return reportUsageError(options.failure().message(), "caches");
     CommandCleaning cleaning(user);
-    return runCachesCommand(arguments.subspan(1), cleaning.engine, *cleaning.moves,
+    return runCachesCommand(*options, cleaning.engine, *cleaning.moves,
                             tarnwick::TrashCatalogue(tarnwick::FreedesktopTrash(user)));
   }
-  if (command == "trash") {
+  if (command == QLatin1String("trash")) {
     CommandCleaning cleaning(user);
-    return runTrashCommand(arguments.subspan(1), cleaning.engine, *cleaning.moves, tarnwick::FastBulkScanner(),
+    return runTrashCommand(arguments, cleaning.engine, *cleaning.moves, tarnwick::FastBulkScanner(),
                            tarnwick::TrashCatalogue(tarnwick::FreedesktopTrash(user)));
   }
-  if (command == "access")
-    return runAccessCommand(arguments.subspan(1), tarnwick::FullDiskAccessCoordinator(user));
-  return usageError("unknown command " + std::string(command));
+  if (command == QLatin1String("access"))
+    return runAccessCommand(arguments, tarnwick::FullDiskAccessCoordinator(user));
+  return runWindowCommand(program, arguments, user);
+}
+
+const CommandSyntax *findSyntax(std::string_view name) {
+  for (const CommandSyntax *syntax : commandSyntaxes())
+    if (syntax->name() == QLatin1String(name.data(), static_cast<qsizetype>(name.size())))
+      return syntax;
+  return nullptr;
+}
+
+// `quillane --help`, `-h`, `help [COMMAND]` and `--version`: their exit
+// status, or nothing for any other command.
+std::optional<int> answerGeneralRequest(std::span<char *const> arguments) {
+  const std::string_view command = arguments.front();
+  if (command == "--help" || command == "-h" || command == "help") {
+    // `quillane help COMMAND` is that command's help.
+    if (const CommandSyntax *syntax = arguments.size() == 2 && command == "help" ? findSyntax(arguments[1]) : nullptr) {
+      std::fputs(syntax->helpText().c_str(), stdout);
+      return 0;
+    }
+    if (arguments.size() > 1)
+      return reportUsageError(command == "help" ? "unknown command " + std::string(arguments[1])
+                                                : std::string(command) + " takes no argument " + arguments[1],
+                              "");
+    printOverview();
+    return 0;
+  }
+  if (command == "--version") {
+    if (arguments.size() > 1)
+      return reportUsageError("--version takes no argument " + std::string(arguments[1]), "");
+    std::puts("quillane " QUILLANE_VERSION);
+    return 0;
+  }
+  return std::nullopt;
+}
+
+int dispatch(int argc, char **argv) {
+  std::span<char *const> arguments(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
+  if (arguments.empty()) {
+    if (!TarnwickApp::hasDisplay())
+      return reportUsageError("no command given, and no display to open the window on", "");
+    return runWindow(argv[0], UserEnvironment::fromProcess(), std::nullopt);
+  }
+  if (const std::optional<int> status = answerGeneralRequest(arguments))
+    return *status;
+  const std::string_view command = arguments.front();
+  const CommandSyntax *syntax = findSyntax(command);
+  if (syntax == nullptr)
+    return reportUsageError((command.starts_with('-') ? "unknown option " : "unknown command ") + std::string(command),
+                            "");
+  tarnwick::Result<CommandArguments> parsed = syntax->parse(arguments.subspan(1));
+  if (!parsed)
+    return reportUsageError(parsed.failure().message(), command);
+  if (parsed->wantsHelp()) {
+    std::fputs(syntax->helpText().c_str(), stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  }
+  return runCommand(*syntax, *parsed, argv[0]);
 }
 
 } // namespace
+
+std::vector<const CommandSyntax *> commandSyntaxes() {
+  return {&windowCommandSyntax(), &scanCommandSyntax(), &treemapCommandSyntax(), &cachesCommandSyntax(),
+          &trashCommandSyntax(),  &accessCommandSyntax()};
+}
 
 int runCommandLine(int argc, char **argv) {
   // The commands report their own failures; this is the last line, so that

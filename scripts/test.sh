@@ -207,7 +207,8 @@ stage_release() {
 }
 
 # check_package_use: the installed package's binary, manual page, desktop
-# entry and metainfo, as a user and a software centre meet them.
+# entry, metainfo and shell completions, as a user and a software centre
+# meet them.
 check_package_use() {
   local version=$1 id=io.github.quillane.Quillane
   step "quillane --version"
@@ -245,6 +246,15 @@ check_package_use() {
   page=$(MANWIDTH=80 man -P cat quillane 2>&1) || { echo "$page"; echo "test.sh: man quillane failed"; return 1; }
   head -n 8 <<<"$page"
   grep -q "quillane - explore what fills your disk" <<<"$page" || { echo "test.sh: the manual page did not render"; return 1; }
+
+  step "shell completions"
+  local completion
+  for completion in /usr/share/bash-completion/completions/quillane /usr/share/zsh/vendor-completions/_quillane \
+    /usr/share/fish/vendor_completions.d/quillane.fish; do
+    [[ -s $completion ]] || { echo "test.sh: $completion was not installed"; return 1; }
+  done
+  bash -n /usr/share/bash-completion/completions/quillane || { echo "test.sh: bash does not read its completion"; return 1; }
+  echo "bash, zsh and fish completions in place"
 }
 
 stage_package() {

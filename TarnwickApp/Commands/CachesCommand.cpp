@@ -1,6 +1,5 @@
 #include "TarnwickApp/Commands/CachesCommand.h"
 
-#include "TarnwickApp/Commands/ArgumentCursor.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
 #include "TarnwickApp/Commands/TextFormat.h"
 #include "TarnwickApp/Commands/UninterruptibleMoves.h"
@@ -25,66 +24,12 @@ namespace {
 
 using namespace tarnwick;
 
-struct CachesOptions {
-  bool json = false;
-  bool clean = false;
-  bool yes = false;
-  std::optional<CleanableCategory> category;
-  /// Only the project artefacts below these folders (the home folder when
-  /// --projects names none).
-  std::optional<std::vector<std::string>> projectRoots;
-};
-
-int usage(const std::string &message) {
-  std::fprintf(stderr,
-               "quillane: %s\n\nUsage: quillane caches [--projects [ROOT...]] [--json]\n"
-               "       quillane caches [--projects [ROOT...]] --clean [--category TITLE] [--yes]\n",
-               message.c_str());
-  return 2;
-}
-
+// The titles --category takes, on one line.
 std::string knownTitles() {
   std::string titles;
   for (CleanableCategory category : allCleanableCategories)
-    titles += "\n  " + std::string(rawValue(category));
+    titles += (titles.empty() ? "\"" : ", \"") + std::string(rawValue(category)) + "\"";
   return titles;
-}
-
-Result<CachesOptions> parse(std::span<char *const> arguments) {
-  CachesOptions options;
-  ArgumentCursor cursor(arguments);
-  while (cursor.next()) {
-    const std::string_view argument = cursor.current();
-    if ((argument == "--json" || argument == "--clean" || argument == "--yes" || argument == "--projects") &&
-        cursor.hasInlineValue())
-      return Failure::because(std::string(argument) + " takes no value");
-    if (argument == "--json") {
-      options.json = true;
-    } else if (argument == "--clean") {
-      options.clean = true;
-    } else if (argument == "--yes") {
-      options.yes = true;
-    } else if (argument == "--projects") {
-      options.projectRoots.emplace();
-    } else if (options.projectRoots && !argument.starts_with('-')) {
-      options.projectRoots->push_back(absoluteUserPath(std::string(argument)));
-    } else if (argument == "--category") {
-      Result<std::string_view> title = cursor.value();
-      if (!title)
-        return title.failure();
-      options.category = cleanableCategoryFromRawValue(*title);
-      if (!options.category)
-        return Failure::because("unknown category \"" + std::string(*title) +
-                                "\"; the categories are:" + knownTitles());
-    } else {
-      return Failure::because("caches takes no argument " + std::string(argument));
-    }
-  }
-  if (options.json && options.clean)
-    return Failure::because("--json lists; it cannot be combined with --clean");
-  if (!options.clean && (options.yes || options.category))
-    return Failure::because("--yes and --category go with --clean");
-  return options;
 }
 
 std::string flagsOf(const CleanableItem &item) {
@@ -173,18 +118,58 @@ int clean(std::vector<CleanableItem> items, const CachesOptions &options, SafeCl
 
 } // namespace
 
-int runCachesCommand(std::span<char *const> arguments, SafeCleaningEngine &engine, UninterruptibleMoves &moves,
+const CommandSyntax &cachesCommandSyntax() {
+  static const CommandSyntax syntax(
+      "caches",
+      {"caches [--projects [ROOT...]] [--json]", "caches [--projects [ROOT...]] --clean [--category TITLE] [--yes]",
+       "caches --system [--json]", "caches --system --clean ID... [--yes]"},
+      "List the reclaimable caches in your home folder, largest first, or clean them.",
+      {
+          {"json", "list as JSON"},
+          {"clean", "move the caches ticked by default to the Trash, after the safety checks; with --system, run "
+                    "the named items' cleaning commands"},
+          {"category", "clean only that category, e.g. \"Browser & Electron ServiceWorker Caches\"", "TITLE"},
+          {"yes", "do not ask first (needed when standard input is not a terminal)"},
+          {"projects", "only the build artefacts of the projects below each ROOT (default: your home folder)"},
+          {"system", "the caches the system owns (APT, journal, snap, Flatpak, Docker, Podman) instead"},
+      });
+  return syntax;
+}
+
+Result<CachesOptions> cachesOptionsFrom(const CommandArguments &arguments) {
+  CachesOptions options;
+  options.json = arguments.isSet("json");
+  options.clean = arguments.isSet("clean");
+  options.yes = arguments.isSet("yes");
+  if (arguments.isSet("projects")) {
+    options.projectRoots.emplace();
+    for (const std::string &root : arguments.positional())
+      options.projectRoots->push_back(absoluteUserPath(root));
+  } else if (!arguments.positional().empty()) {
+    return Failure::because("caches takes no argument " + arguments.positional().front() +
+                            " (a ROOT goes with --projects)");
+  }
+  if (const std::optional<std::string> title = arguments.value("category")) {
+    options.category = cleanableCategoryFromRawValue(*title);
+    if (!options.category)
+      return Failure::because("unknown category \"" + *title + "\"; the categories are: " + knownTitles());
+  }
+  if (options.json && options.clean)
+    return Failure::because("--json lists; it cannot be combined with --clean");
+  if (!options.clean && (options.yes || options.category))
+    return Failure::because("--yes and --category go with --clean");
+  return options;
+}
+
+int runCachesCommand(const CachesOptions &options, SafeCleaningEngine &engine, UninterruptibleMoves &moves,
                      const TrashCatalogue &trash) {
-  const Result<CachesOptions> options = parse(arguments);
-  if (!options)
-    return usage(options.failure().message());
   std::vector<CleanableItem> items;
   {
     std::stop_source stop;
     InterruptWatcher watcher(stop);
     try {
-      if (options->projectRoots) {
-        std::vector<std::string> roots = *options->projectRoots;
+      if (options.projectRoots) {
+        std::vector<std::string> roots = *options.projectRoots;
         if (roots.empty())
           roots.push_back(engine.homeDirectory());
         items = CacheCatalogue::scanProjects(engine.homeDirectory(), std::move(roots), stop.get_token());
@@ -199,9 +184,9 @@ int runCachesCommand(std::span<char *const> arguments, SafeCleaningEngine &engin
       return 1;
     }
   }
-  if (options->clean)
-    return clean(std::move(items), *options, engine, moves);
-  if (options->json) {
+  if (options.clean)
+    return clean(std::move(items), options, engine, moves);
+  if (options.json) {
     nlohmann::ordered_json array = nlohmann::ordered_json::array();
     for (const CleanableItem &item : items)
       array.push_back(item);

@@ -1,6 +1,11 @@
 #pragma once
 
-#include <span>
+#include "TarnwickApp/Commands/CommandSyntax.h"
+#include "TarnwickCore/Catalogue/CleanableCategory.h"
+
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace tarnwick {
 class SafeCleaningEngine;
@@ -10,6 +15,24 @@ class TrashCatalogue;
 namespace quillane {
 
 class UninterruptibleMoves;
+
+/// Options of `quillane caches` without --system.
+struct CachesOptions {
+  bool json = false;
+  bool clean = false;
+  bool yes = false;
+  std::optional<tarnwick::CleanableCategory> category;
+  /// Only the project artefacts below these folders (the home folder when
+  /// --projects names none).
+  std::optional<std::vector<std::string>> projectRoots;
+};
+
+/// What `quillane caches` accepts, --system and its options included.
+const CommandSyntax &cachesCommandSyntax();
+
+/// The options caches' arguments ask for, without --system; the failure
+/// says what is wrong with them.
+tarnwick::Result<CachesOptions> cachesOptionsFrom(const CommandArguments &arguments);
 
 /// `quillane caches [--json]`: the known reclaimable caches of the home
 /// folder of `engine` (its projects' build artefacts included), and the
@@ -24,8 +47,8 @@ class UninterruptibleMoves;
 /// --yes it lists them and asks on a terminal, and refuses when standard
 /// input is not one.
 /// Exit status: 0 on success, 1 when something was not moved (or the user
-/// declined, or could not be asked), 2 on bad usage, 130 when interrupted.
-int runCachesCommand(std::span<char *const> arguments, tarnwick::SafeCleaningEngine &engine,
+/// declined, or could not be asked), 130 when interrupted.
+int runCachesCommand(const CachesOptions &options, tarnwick::SafeCleaningEngine &engine,
                      UninterruptibleMoves &moves, const tarnwick::TrashCatalogue &trash);
 
 } // namespace quillane

@@ -1,5 +1,6 @@
 #include "TarnwickApp/Commands/CleanupCommands.h"
 
+#include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
 #include "TarnwickApp/Commands/TextFormat.h"
 #include "TarnwickApp/Commands/TrashContentsCommands.h"
@@ -113,28 +114,6 @@ struct TrashOptions {
   std::vector<std::string> paths;
 };
 
-constexpr const char *trashUsage = "Usage: quillane trash [--permanent] [--] PATH...\n"
-                                   "       quillane trash --list [--json]\n"
-                                   "       quillane trash --restore [--] PATH...\n"
-                                   "       quillane trash --empty [--yes]\n";
-
-int trashUsageError(const std::string &message) {
-  std::fprintf(stderr, "quillane: %s\n\n%s", printableText(message).c_str(), trashUsage);
-  return 2;
-}
-
-std::optional<TrashMode> modeOption(std::string_view argument) {
-  if (argument == "--permanent")
-    return TrashMode::permanent;
-  if (argument == "--list")
-    return TrashMode::list;
-  if (argument == "--restore")
-    return TrashMode::restore;
-  if (argument == "--empty")
-    return TrashMode::empty;
-  return std::nullopt;
-}
-
 // "quillane trash *" in a folder holding a file named like an option puts
 // it among the arguments: a pattern, not the user, would choose what
 // happens. Why `option` is refused for that, or nothing.
@@ -149,34 +128,41 @@ std::optional<std::string> patternRefusal(std::string_view option) {
   return refusal + "run it from another folder";
 }
 
+constexpr std::pair<const char *, TrashMode> modeOptions[] = {
+    {"permanent", TrashMode::permanent}, {"list", TrashMode::list}, {"restore", TrashMode::restore},
+    {"empty", TrashMode::empty}};
+
 // Options come first, so that a file named "--permanent" that a shell
 // pattern expands among the paths cannot turn a move to the Trash into a
 // removal; "--" ends the options. A usage error is a Failure.
-Result<TrashOptions> parseTrashOptions(std::span<char *const> arguments) {
-  TrashOptions options;
-  bool optionsEnded = false;
-  for (std::string_view argument : arguments) {
-    const bool looksLikeOption = argument.starts_with("-") && argument != "-";
-    const std::optional<TrashMode> mode = modeOption(argument);
-    if (!optionsEnded && argument == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && looksLikeOption && !options.paths.empty()) {
-      return Failure::because(std::string(argument) + " comes after a PATH: options go first, and \"--\" goes "
-                                                      "before a PATH that starts with '-'");
-    } else if (!optionsEnded && (mode || argument == "--yes") && patternRefusal(argument)) {
-      return Failure::because(*patternRefusal(argument));
-    } else if (!optionsEnded && mode) {
-      if (options.mode != TrashMode::move && options.mode != *mode)
-        return Failure::because("--permanent, --list, --restore and --empty go one at a time");
-      options.mode = *mode;
-    } else if (!optionsEnded && (argument == "--json" || argument == "--yes")) {
-      (argument == "--json" ? options.json : options.yes) = true;
-    } else if (!optionsEnded && looksLikeOption) {
-      return Failure::because("unknown option " + std::string(argument));
-    } else {
-      options.paths.emplace_back(argument);
-    }
+Result<TrashOptions> trashOptionsFrom(const CommandArguments &arguments) {
+  bool pathSeen = false;
+  for (const std::string &argument : arguments.raw()) {
+    if (argument == "--")
+      break;
+    const bool looksLikeOption = argument.starts_with('-') && argument != "-";
+    if (looksLikeOption && pathSeen)
+      return Failure::because(argument + " comes after a PATH: options go first, and \"--\" goes before a PATH "
+                                         "that starts with '-'");
+    pathSeen = !looksLikeOption;
+    const bool choosesWhatHappens =
+        argument == "--yes" || std::any_of(std::begin(modeOptions), std::end(modeOptions),
+                                           [&](const auto &mode) { return argument == "--" + std::string(mode.first); });
+    if (choosesWhatHappens)
+      if (std::optional<std::string> refusal = patternRefusal(argument))
+        return Failure::because(*refusal);
   }
+  TrashOptions options;
+  for (const auto &[name, mode] : modeOptions) {
+    if (!arguments.isSet(name))
+      continue;
+    if (options.mode != TrashMode::move)
+      return Failure::because("--permanent, --list, --restore and --empty go one at a time");
+    options.mode = mode;
+  }
+  options.json = arguments.isSet("json");
+  options.yes = arguments.isSet("yes");
+  options.paths = arguments.positional();
   const bool takesPaths = options.mode != TrashMode::list && options.mode != TrashMode::empty;
   if (options.json && options.mode != TrashMode::list)
     return Failure::because("--json goes with --list");
@@ -245,11 +231,36 @@ int cleanPaths(const std::vector<std::string> &paths, bool permanent, SafeCleani
 
 } // namespace
 
-int runTrashCommand(std::span<char *const> arguments, SafeCleaningEngine &engine, UninterruptibleMoves &moves,
+const CommandSyntax &trashCommandSyntax() {
+  static const CommandSyntax syntax =
+      CommandSyntax("trash",
+                    {"trash [--permanent] [--] PATH...", "trash --list [--json]", "trash --restore [--] PATH...",
+                     "trash --empty [--yes]"},
+                    "Move each PATH to the Trash, or remove it; list, restore from or empty the Trash.",
+                    {
+                        {"permanent", "remove each PATH for good instead of moving it to the Trash"},
+                        {"list", "list the Trash: deletion date, size and original path of each item"},
+                        {"json", "with --list: as JSON"},
+                        {"restore", "put back the item trashed last from each PATH; nothing there is replaced"},
+                        {"empty", "remove everything in the Trash for good, after asking"},
+                        {"yes", "with --empty: do not ask first"},
+                    })
+          .optionsEndAtFirstArgument();
+  return syntax;
+}
+
+const CommandSyntax &accessCommandSyntax() {
+  static const CommandSyntax syntax("access", {"access"},
+                                    "Show whether protected locations are readable, and what Quillane reads and why.",
+                                    {});
+  return syntax;
+}
+
+int runTrashCommand(const CommandArguments &arguments, SafeCleaningEngine &engine, UninterruptibleMoves &moves,
                     const FastBulkScanner &scanner, const TrashCatalogue &catalogue) {
-  const Result<TrashOptions> options = parseTrashOptions(arguments);
+  const Result<TrashOptions> options = trashOptionsFrom(arguments);
   if (!options)
-    return trashUsageError(options.failure().message());
+    return reportUsageError(options.failure().message(), "trash");
   switch (options->mode) {
   case TrashMode::list:
     return runTrashList(catalogue, options->json);
@@ -264,11 +275,9 @@ int runTrashCommand(std::span<char *const> arguments, SafeCleaningEngine &engine
   return cleanPaths(options->paths, options->mode == TrashMode::permanent, engine, moves, scanner);
 }
 
-int runAccessCommand(std::span<char *const> arguments, const FullDiskAccessCoordinator &access) {
-  if (!arguments.empty()) {
-    std::fprintf(stderr, "quillane: access takes no arguments\n");
-    return 2;
-  }
+int runAccessCommand(const CommandArguments &arguments, const FullDiskAccessCoordinator &access) {
+  if (!arguments.positional().empty())
+    return reportUsageError("access takes no arguments", "access");
   std::printf("Protected locations: %s\n", std::string(rawValue(access.checkStatus())).c_str());
   std::printf("(Linux has no separate permission for them: the probes decide by plain readability.)\n\n");
   for (const FDAPathCategory &row : FullDiskAccessCoordinator::transparencyCategories()) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <span>
+#include "TarnwickApp/Commands/CommandSyntax.h"
 
 namespace tarnwick {
 class FastBulkScanner;
@@ -20,12 +20,20 @@ class UninterruptibleMoves;
 /// the folders first.
 /// `quillane trash --list [--json] | --restore PATH… | --empty [--yes]`:
 /// the user's Trash through `catalogue` (see TrashContentsCommands.h).
-/// Exit status: 0 when every path was cleaned, 1 otherwise, 2 on bad usage.
-int runTrashCommand(std::span<char *const> arguments, tarnwick::SafeCleaningEngine &engine, UninterruptibleMoves &moves,
+/// Options go first: from the first PATH on, nothing is an option.
+/// Exit status: 0 when every path was cleaned, 1 otherwise, 2 on bad usage
+/// (said as reportUsageError says it).
+int runTrashCommand(const CommandArguments &arguments, tarnwick::SafeCleaningEngine &engine, UninterruptibleMoves &moves,
                     const tarnwick::FastBulkScanner &scanner, const tarnwick::TrashCatalogue &catalogue);
 
+/// What `quillane trash` accepts.
+const CommandSyntax &trashCommandSyntax();
+
+/// What `quillane access` accepts.
+const CommandSyntax &accessCommandSyntax();
+
 /// `quillane access`: the protected-location status by `access`'s probes,
-/// and what is read, and why.
-int runAccessCommand(std::span<char *const> arguments, const tarnwick::FullDiskAccessCoordinator &access);
+/// and what is read, and why. Exit status 0, 2 on bad usage.
+int runAccessCommand(const CommandArguments &arguments, const tarnwick::FullDiskAccessCoordinator &access);
 
 } // namespace quillane

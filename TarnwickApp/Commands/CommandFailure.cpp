@@ -49,4 +49,15 @@ int reportCommandFailure(std::string_view activity, std::string_view subject) no
   return 1;
 }
 
+int reportUsageError(std::string_view message, std::string_view command, std::FILE *err) {
+  // One line whatever the message holds: printableText shows a line break
+  // as '?', so messages list on one line.
+  std::fprintf(err, "quillane: %s\n", printableText(message).c_str());
+  if (command.empty())
+    std::fprintf(err, "Try 'quillane --help'.\n");
+  else
+    std::fprintf(err, "Try 'quillane %.*s --help'.\n", static_cast<int>(command.size()), command.data());
+  return 2;
+}
+
 } // namespace quillane

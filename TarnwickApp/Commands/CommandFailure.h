@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string_view>
 
 namespace quillane {
@@ -10,5 +11,11 @@ namespace quillane {
 /// "out of memory while scanning /usr", "scanning /usr: cannot start
 /// threads: …"; the scanner's own errors carry their context already.
 int reportCommandFailure(std::string_view activity, std::string_view subject) noexcept;
+
+/// Says on `err` what is wrong with how the program was called, in one line
+/// ("quillane: MESSAGE"), and where the help is: `command`'s help, or the
+/// overview's when `command` is empty. Returns the usage error's exit
+/// status, 2.
+int reportUsageError(std::string_view message, std::string_view command, std::FILE *err = stderr);
 
 } // namespace quillane

@@ -1,6 +1,5 @@
 #include "TarnwickApp/Commands/ScanCommand.h"
 
-#include "TarnwickApp/Commands/ArgumentCursor.h"
 #include "TarnwickApp/Commands/AtomicOutputFile.h"
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
@@ -166,14 +165,6 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
       printFileTypes(arena);
   }
   int status = 0;
-  const tarnwick::ScanReport &report = arena.scanReport();
-  if (!report.rootReadable) {
-    // Sorted by path, the root's own failure comes first.
-    const std::string why =
-        report.unreadablePaths.empty() ? "not readable" : report.unreadablePaths.front().explanation();
-    std::fprintf(stderr, "quillane: cannot read %s: %s\n", printableText(arena.rootPath()).c_str(), why.c_str());
-    status = 1;
-  }
   if (reportJson) {
     const bool written = writeScanReportJson(arena, static_cast<std::size_t>(options.largest ? options.largest : 100),
                                              reportJson->stream());
@@ -208,74 +199,91 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
 
 } // namespace
 
-std::optional<Result<void>> takeScopeOption(ArgumentCursor &cursor, tarnwick::ScanScope &scope) {
-  const std::string_view argument = cursor.current();
-  if ((argument == "-x" || argument == "--one-file-system") && !cursor.hasInlineValue()) {
-    scope.oneFileSystem = true;
-  } else if (argument == "--include-remote" && !cursor.hasInlineValue()) {
-    scope.includeRemote = true;
-  } else if (argument == "--exclude" || argument == "--exclude-from") {
-    Result<std::string_view> text = cursor.value();
-    if (!text)
-      return Result<void>(text.failure());
-    if (text->empty())
-      return Result<void>(Failure::because(std::string(argument) + " needs " +
-                                           (argument == "--exclude" ? "a pattern" : "a file name")));
-    if (argument == "--exclude") {
-      scope.excludes.emplace_back(*text);
-    } else {
-      Result<std::vector<std::string>> patterns = readExcludeFile(std::string(*text));
-      if (!patterns)
-        return Result<void>(patterns.failure());
-      scope.excludes.insert(scope.excludes.end(), patterns->begin(), patterns->end());
-    }
-  } else {
-    return std::nullopt;
-  }
-  return Result<void>();
+QList<QCommandLineOption> scanScopeOptions() {
+  return {
+      {{"x", "one-file-system"}, "do not enter mount points below PATH"},
+      {"exclude",
+       "leave out what GLOB matches: a name, or with '/' a path below PATH; a trailing '/': folders only; "
+       "repeatable",
+       "GLOB"},
+      {"exclude-from", "the same for each GLOB in FILE, one a line ('#' comments and blank lines skipped)", "FILE"},
+      {"include-remote", "also enter network file systems and read-only images mounted below PATH"},
+  };
 }
 
-Result<ScanOptions> parseScanOptions(std::span<char *const> arguments) {
-  ScanOptions options;
-  ArgumentCursor cursor(arguments);
-  while (cursor.next()) {
-    std::string_view argument = cursor.current();
-    if (argument == "--top" || argument == "--concurrency" || argument == "--largest") {
-      Result<std::string_view> text = cursor.value();
-      if (!text)
-        return text.failure();
-      const bool isConcurrency = argument == "--concurrency";
-      auto count = isConcurrency ? parseCount(*text, 1, 32) : parseCount(*text, 0, 1'000'000);
-      if (!count)
-        return Failure::because(std::string(argument) + (isConcurrency ? " needs a whole number from 1 to 32"
-                                                                       : " needs a whole number from 0 to 1000000"));
-      (argument == "--top" ? options.top : isConcurrency ? options.concurrency : options.largest) = *count;
-    } else if (argument == "--json" || argument == "--report-json" || argument == "--import") {
-      Result<std::string_view> text = cursor.value();
-      if (!text)
-        return text.failure();
-      const bool isImport = argument == "--import";
-      if (text->empty())
-        return Failure::because(std::string(argument) + " needs a file name, or - for standard " +
-                                (isImport ? "input" : "output"));
-      (isImport                 ? options.importSource
-       : argument == "--json" ? options.jsonDestination
-                              : options.reportDestination) = std::string(*text);
-    } else if (argument == "--types" && !cursor.hasInlineValue()) {
-      options.types = true;
-    } else if (argument == "--file-manager" && !cursor.hasInlineValue()) {
-      options.fileManager = true;
-    } else if (argument == "--quiet" && !cursor.hasInlineValue()) {
-      options.quiet = true;
-    } else if (std::optional<Result<void>> scope = takeScopeOption(cursor, options.scope)) {
-      if (!*scope)
-        return scope->failure();
-    } else if (cursor.isOption()) {
-      return Failure::because("unknown option " + std::string(argument));
-    } else if (Result<void> taken = cursor.takePath(options.path, "scanned"); !taken) {
-      return taken.failure();
-    }
+Result<tarnwick::ScanScope> scanScopeFrom(const CommandArguments &arguments) {
+  tarnwick::ScanScope scope;
+  scope.oneFileSystem = arguments.isSet("one-file-system");
+  scope.includeRemote = arguments.isSet("include-remote");
+  for (const std::string &pattern : arguments.values("exclude")) {
+    if (pattern.empty())
+      return Failure::because("--exclude needs a pattern");
+    scope.excludes.push_back(pattern);
   }
+  for (const std::string &file : arguments.values("exclude-from")) {
+    if (file.empty())
+      return Failure::because("--exclude-from needs a file name");
+    Result<std::vector<std::string>> patterns = readExcludeFile(file);
+    if (!patterns)
+      return patterns.failure();
+    scope.excludes.insert(scope.excludes.end(), patterns->begin(), patterns->end());
+  }
+  return scope;
+}
+
+const CommandSyntax &scanCommandSyntax() {
+  static const CommandSyntax syntax(
+      "scan", {"scan [PATH] [OPTION]...", "scan --import FILE|- [OPTION]..."},
+      "Scan PATH (default: your home folder) and print its size and largest items.",
+      QList<QCommandLineOption>{
+          {"top", "how many of the largest direct children to list (default 10)", "N"},
+          {"largest", "also list the N largest files anywhere below PATH", "N"},
+          {"types", "also list the space each file type (extension) takes"},
+          {"json", "also write the whole tree as JSON that ncdu -f and gdu -f open", "FILE|-"},
+          {"report-json", "also write the summary, the largest files (N, default 100) and the file types as JSON",
+           "FILE|-"},
+          {"concurrency", "directories read at once, 1 to 32 (default 8)", "N"},
+          {"file-manager", "use the slower portable directory listing"},
+          {"quiet", "no live progress line"},
+          {"import", "read the tree from an export (ncdu -o, gdu -o, scan --json; plain, gzip or zstd); "
+                     "- reads standard input",
+           "FILE|-"},
+      } + scanScopeOptions());
+  return syntax;
+}
+
+Result<ScanOptions> scanOptionsFrom(const CommandArguments &arguments) {
+  ScanOptions options;
+  for (const char *name : {"top", "concurrency", "largest"}) {
+    const std::optional<std::string> text = arguments.value(name);
+    if (!text)
+      continue;
+    const bool isConcurrency = std::string_view(name) == "concurrency";
+    const std::optional<int> count = isConcurrency ? parseCount(*text, 1, 32) : parseCount(*text, 0, 1'000'000);
+    if (!count)
+      return Failure::because("--" + std::string(name) +
+                              (isConcurrency ? " needs a whole number from 1 to 32" : " needs a whole number from 0 to 1000000"));
+    (isConcurrency ? options.concurrency : name == std::string_view("top") ? options.top : options.largest) = *count;
+  }
+  for (auto [name, destination] : {std::pair{"json", &options.jsonDestination},
+                                   std::pair{"report-json", &options.reportDestination},
+                                   std::pair{"import", &options.importSource}}) {
+    *destination = arguments.value(name);
+    if (*destination && (*destination)->empty())
+      return Failure::because("--" + std::string(name) + " needs a file name, or - for standard " +
+                              (destination == &options.importSource ? "input" : "output"));
+  }
+  options.types = arguments.isSet("types");
+  options.fileManager = arguments.isSet("file-manager");
+  options.quiet = arguments.isSet("quiet");
+  Result<tarnwick::ScanScope> scope = scanScopeFrom(arguments);
+  if (!scope)
+    return scope.failure();
+  options.scope = std::move(*scope);
+  if (arguments.positional().size() > 1)
+    return Failure::because("only one PATH can be scanned at a time");
+  if (!arguments.positional().empty())
+    options.path = arguments.positional().front();
   if (options.jsonDestination == "-" && options.reportDestination == "-")
     return Failure::because("--json and --report-json cannot both write to standard output");
   if (options.importSource) {

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "TarnwickApp/Commands/CommandSyntax.h"
 #include "TarnwickCore/Scan/ScanScope.h"
 #include "TarnwickCore/Support/Result.h"
 
 #include <optional>
-#include <span>
 #include <string>
 
 namespace tarnwick {
@@ -13,8 +13,6 @@ struct UserEnvironment;
 } // namespace tarnwick
 
 namespace quillane {
-
-class ArgumentCursor;
 
 /// Options of `quillane scan`.
 struct ScanOptions {
@@ -36,21 +34,27 @@ struct ScanOptions {
   tarnwick::ScanScope scope;
 };
 
-/// Takes the current argument of `cursor` into `scope` when it is a scope
-/// option (-x/--one-file-system, --exclude GLOB, --exclude-from FILE,
-/// --include-remote): nothing when it is not one, else whether it was
-/// well formed. An exclude file holds one pattern a line; blank lines and
-/// lines starting with '#' are skipped. A file that cannot be read is a
-/// failure naming it and why.
-std::optional<tarnwick::Result<void>> takeScopeOption(ArgumentCursor &cursor, tarnwick::ScanScope &scope);
+/// The options that choose what a scan leaves out, shared by scan and
+/// treemap: -x/--one-file-system, --exclude GLOB (repeatable),
+/// --exclude-from FILE, --include-remote.
+QList<QCommandLineOption> scanScopeOptions();
 
-/// Parses the arguments after "scan"; the failure says what is wrong with them.
-tarnwick::Result<ScanOptions> parseScanOptions(std::span<char *const> arguments);
+/// The scope those options ask for. An exclude file holds one pattern a
+/// line; blank lines and lines starting with '#' are skipped. A file that
+/// cannot be read is a failure naming it and why.
+tarnwick::Result<tarnwick::ScanScope> scanScopeFrom(const CommandArguments &arguments);
+
+/// What `quillane scan` accepts.
+const CommandSyntax &scanCommandSyntax();
+
+/// The options scan's arguments ask for; the failure says what is wrong with them.
+tarnwick::Result<ScanOptions> scanOptionsFrom(const CommandArguments &arguments);
 
 /// Runs the scan with `scanner` (built from the options), or reads the
 /// export named by --import, and prints its summary, with the first folders
 /// that could not be read; no path means `user`'s home folder. A refused
-/// export ends with status 1 and no summary. Exit status: 0 on success, also when folders below
+/// export ends with status 1 and no summary, and so does a root that cannot
+/// be read. Exit status: 0 on success, also when folders below
 /// the root could not be read; 1 when the root cannot be read, the JSON file
 /// cannot be written or memory, threads or file descriptors run out (said
 /// on standard error, with no JSON file left behind); 130 when interrupted.

@@ -31,6 +31,17 @@ ScanOutcome runScan(const std::string &path, const tarnwick::FastBulkScanner &sc
     outcome.failureStatus = reportCommandFailure("scanning", path);
   }
   progressLine.clear();
+  if (outcome.arena && !outcome.arena->scanReport().rootReadable) {
+    // Nothing was scanned: a tree of one empty folder would read as a
+    // summary of zeros. Sorted by path, the root's own failure comes first.
+    const tarnwick::ScanReport &report = outcome.arena->scanReport();
+    const std::string why =
+        report.unreadablePaths.empty() ? "not readable" : report.unreadablePaths.front().explanation();
+    std::fprintf(stderr, "quillane: cannot read %s: %s\n", printableText(outcome.arena->rootPath()).c_str(),
+                 why.c_str());
+    outcome.arena.reset();
+    outcome.failureStatus = 1;
+  }
   return outcome;
 }
 

@@ -12,8 +12,9 @@ namespace quillane {
 /// How a command-line scan went: the tree, or the exit status to end with.
 struct ScanOutcome {
   std::optional<tarnwick::DiskTreeArena> arena;
-  /// 130 when interrupted, 1 when the tree is too large or memory or file
-  /// descriptors ran out.
+  /// 130 when interrupted, 1 when the root could not be read (it does not
+  /// exist, is not a folder or cannot be opened), the tree is too large or
+  /// memory or file descriptors ran out.
   int failureStatus = 0;
 };
 

@@ -1,6 +1,6 @@
 #include "TarnwickApp/Commands/SystemCachesCommand.h"
 
-#include "TarnwickApp/Commands/ArgumentCursor.h"
+#include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
 #include "TarnwickApp/Commands/TextFormat.h"
 #include "TarnwickCore/Catalogue/SystemCacheCatalogue.h"
@@ -16,50 +16,6 @@ namespace quillane {
 namespace {
 
 using namespace tarnwick;
-
-struct SystemCachesOptions {
-  bool json = false;
-  bool clean = false;
-  bool yes = false;
-  std::vector<std::string> ids;
-};
-
-int usage(const CommandConsole &console, const std::string &message) {
-  std::fprintf(console.err,
-               "quillane: %s\n\nUsage: quillane caches --system [--json]\n"
-               "       quillane caches --system --clean ID... [--yes]\n",
-               message.c_str());
-  return 2;
-}
-
-Result<SystemCachesOptions> parse(std::span<char *const> arguments) {
-  SystemCachesOptions options;
-  ArgumentCursor cursor(arguments);
-  while (cursor.next()) {
-    const std::string_view argument = cursor.current();
-    if (cursor.isOption() && cursor.hasInlineValue())
-      return Failure::because(std::string(argument) + " takes no value");
-    if (argument == "--system")
-      continue;
-    if (argument == "--json")
-      options.json = true;
-    else if (argument == "--clean")
-      options.clean = true;
-    else if (argument == "--yes")
-      options.yes = true;
-    else if (options.clean && !cursor.isOption())
-      options.ids.emplace_back(argument);
-    else
-      return Failure::because("caches --system takes no argument " + std::string(argument));
-  }
-  if (options.json && options.clean)
-    return Failure::because("--json lists; it cannot be combined with --clean");
-  if (options.yes && !options.clean)
-    return Failure::because("--yes goes with --clean");
-  if (options.clean && options.ids.empty())
-    return Failure::because("name the items to clean by their IDs, as `quillane caches --system` lists them");
-  return options;
-}
 
 std::string sizeText(const SystemCacheItem &item) {
   return item.sizeBytes ? formatByteCount(*item.sizeBytes) : "?";
@@ -149,8 +105,9 @@ int clean(const std::vector<SystemCacheItem> &items, const SystemCachesOptions &
     if (item == nullptr) {
       std::string known;
       for (const SystemCacheItem &each : items)
-        known += "\n  " + each.id;
-      return usage(console, "no system cache " + id + " here; the items are:" + (known.empty() ? " none" : known));
+        known += (known.empty() ? "" : ", ") + each.id;
+      return reportUsageError("no system cache " + id + " here; the items are: " + (known.empty() ? "none" : known),
+                              "caches", console.err);
     }
     if (item->isCleanable() && !findItem(chosen, id)) {
       chosen.push_back(*item);
@@ -191,16 +148,28 @@ int clean(const std::vector<SystemCacheItem> &items, const SystemCachesOptions &
 
 } // namespace
 
-bool wantsSystemCaches(std::span<char *const> arguments) {
-  return std::any_of(arguments.begin(), arguments.end(),
-                     [](const char *argument) { return std::string_view(argument) == "--system"; });
+Result<SystemCachesOptions> systemCachesOptionsFrom(const CommandArguments &arguments) {
+  SystemCachesOptions options;
+  options.json = arguments.isSet("json");
+  options.clean = arguments.isSet("clean");
+  options.yes = arguments.isSet("yes");
+  if (arguments.isSet("category") || arguments.isSet("projects"))
+    return Failure::because("--category and --projects do not go with --system");
+  if (!options.clean && !arguments.positional().empty())
+    return Failure::because("caches --system takes no argument " + arguments.positional().front() +
+                            " (IDs go with --clean)");
+  options.ids = arguments.positional();
+  if (options.json && options.clean)
+    return Failure::because("--json lists; it cannot be combined with --clean");
+  if (options.yes && !options.clean)
+    return Failure::because("--yes goes with --clean");
+  if (options.clean && options.ids.empty())
+    return Failure::because("name the items to clean by their IDs, as `quillane caches --system` lists them");
+  return options;
 }
 
-int runSystemCachesCommand(std::span<char *const> arguments, SystemCacheCatalogue &catalogue,
+int runSystemCachesCommand(const SystemCachesOptions &options, SystemCacheCatalogue &catalogue,
                            const CommandConsole &console) {
-  const Result<SystemCachesOptions> options = parse(arguments);
-  if (!options)
-    return usage(console, options.failure().message());
   std::vector<SystemCacheItem> items;
   {
     std::stop_source stop;
@@ -209,9 +178,9 @@ int runSystemCachesCommand(std::span<char *const> arguments, SystemCacheCatalogu
     if (stop.stop_requested())
       return 130;
   }
-  if (options->clean)
-    return clean(items, *options, catalogue, console);
-  if (options->json) {
+  if (options.clean)
+    return clean(items, options, catalogue, console);
+  if (options.json) {
     nlohmann::ordered_json array = nlohmann::ordered_json::array();
     for (const SystemCacheItem &item : items)
       array.push_back(toJson(item));

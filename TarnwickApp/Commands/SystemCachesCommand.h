@@ -1,7 +1,11 @@
 #pragma once
 
+#include "TarnwickApp/Commands/CommandArguments.h"
+#include "TarnwickCore/Support/Result.h"
+
 #include <cstdio>
-#include <span>
+#include <string>
+#include <vector>
 
 namespace tarnwick {
 class SystemCacheCatalogue;
@@ -18,6 +22,18 @@ struct CommandConsole {
   bool interactive = false;
 };
 
+/// Options of `quillane caches --system`.
+struct SystemCachesOptions {
+  bool json = false;
+  bool clean = false;
+  bool yes = false;
+  std::vector<std::string> ids;
+};
+
+/// The options `quillane caches --system …` asks for (parsed with
+/// cachesCommandSyntax()); the failure says what is wrong with them.
+tarnwick::Result<SystemCachesOptions> systemCachesOptionsFrom(const CommandArguments &arguments);
+
 /// `quillane caches --system [--json]`: the caches the system and its tools
 /// own (APT, the journal, snap revisions, Flatpak, containers), measured by
 /// `catalogue`, each with the owner's command that cleans it or what to run
@@ -30,10 +46,7 @@ struct CommandConsole {
 /// Exit status: 0 on success, 1 when a command failed or could not run (or
 /// the user declined, or could not be asked), 2 on bad usage (an unknown ID
 /// included), 130 when interrupted.
-int runSystemCachesCommand(std::span<char *const> arguments, tarnwick::SystemCacheCatalogue &catalogue,
+int runSystemCachesCommand(const SystemCachesOptions &options, tarnwick::SystemCacheCatalogue &catalogue,
                            const CommandConsole &console);
-
-/// Whether the caches command's arguments ask for the system caches.
-bool wantsSystemCaches(std::span<char *const> arguments);
 
 } // namespace quillane

@@ -1,6 +1,5 @@
 #include "TarnwickApp/Commands/TreemapCommand.h"
 
-#include "TarnwickApp/Commands/ArgumentCursor.h"
 #include "TarnwickApp/Commands/AtomicOutputFile.h"
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
@@ -125,13 +124,6 @@ int drawTreemap(const TreemapOptions &options, const tarnwick::FastBulkScanner &
   if (!scanned.arena)
     return scanned.failureStatus;
   const tarnwick::DiskTreeArena &arena = *scanned.arena;
-  if (const tarnwick::ScanReport &report = arena.scanReport(); !report.rootReadable) {
-    // Nothing is written: every output's temporary goes with it.
-    const std::string why =
-        report.unreadablePaths.empty() ? "not readable" : report.unreadablePaths.front().explanation();
-    std::fprintf(stderr, "quillane: cannot read %s: %s\n", printableText(arena.rootPath()).c_str(), why.c_str());
-    return 1;
-  }
   const std::vector<tarnwick::DiskNode> children = arena.children(arena.rootID);
   const std::vector<tarnwick::TreemapRect> tiles =
       Layout::compute(children, options.size, Layout::defaultMinPixelArea, Layout::defaultMaxVisibleRects,
@@ -141,39 +133,45 @@ int drawTreemap(const TreemapOptions &options, const tarnwick::FastBulkScanner &
 
 } // namespace
 
-Result<TreemapOptions> parseTreemapOptions(std::span<char *const> arguments) {
+const CommandSyntax &treemapCommandSyntax() {
+  static const CommandSyntax syntax(
+      "treemap", {"treemap [PATH] [OPTION]..."},
+      "Scan PATH (default: your home folder) and draw it as a treemap: JSON, SVG or PNG.",
+      QList<QCommandLineOption>{
+          {"size", "canvas size in points (default 1200x800)", "WxH"},
+          {"json", "write the tiles as JSON (frames, shares, colours)", "FILE|-"},
+          {"svg", "write the treemap as an SVG drawing", "FILE"},
+          {"png", "write the treemap as a PNG image (no display needed)", "FILE"},
+      } + scanScopeOptions());
+  return syntax;
+}
+
+Result<TreemapOptions> treemapOptionsFrom(const CommandArguments &arguments) {
   TreemapOptions options;
-  ArgumentCursor cursor(arguments);
-  while (cursor.next()) {
-    std::string_view argument = cursor.current();
-    std::optional<std::string> *destination = argument == "--json" ? &options.jsonDestination
-                                               : argument == "--svg" ? &options.svgDestination
-                                               : argument == "--png" ? &options.pngDestination
-                                                                     : nullptr;
-    if (destination || argument == "--size") {
-      Result<std::string_view> text = cursor.value();
-      if (!text)
-        return text.failure();
-      if (destination) {
-        // Only JSON may go to standard output; images never to a terminal.
-        if (text->empty() || (*text == "-" && argument != "--json"))
-          return Failure::because(std::string(argument) + " needs a file name" +
-                                  (argument == "--json" ? ", or - for standard output" : ""));
-        *destination = std::string(*text);
-      } else if (auto size = parseSize(*text)) {
-        options.size = *size;
-      } else {
-        return Failure::because("--size needs WIDTHxHEIGHT in whole points from 1 to 16384, such as 1200x800");
-      }
-    } else if (std::optional<Result<void>> scope = takeScopeOption(cursor, options.scope)) {
-      if (!*scope)
-        return scope->failure();
-    } else if (cursor.isOption()) {
-      return Failure::because("unknown option " + std::string(argument));
-    } else if (Result<void> taken = cursor.takePath(options.path, "laid out"); !taken) {
-      return taken.failure();
-    }
+  if (const std::optional<std::string> text = arguments.value("size")) {
+    const std::optional<tarnwick::CanvasSize> size = parseSize(*text);
+    if (!size)
+      return Failure::because("--size needs WIDTHxHEIGHT in whole points from 1 to 16384, such as 1200x800");
+    options.size = *size;
   }
+  for (auto [name, destination] : {std::pair{"json", &options.jsonDestination},
+                                   std::pair{"svg", &options.svgDestination},
+                                   std::pair{"png", &options.pngDestination}}) {
+    *destination = arguments.value(name);
+    // Only JSON may go to standard output; images never to a terminal.
+    const bool isJson = destination == &options.jsonDestination;
+    if (*destination && ((*destination)->empty() || (**destination == "-" && !isJson)))
+      return Failure::because("--" + std::string(name) + " needs a file name" +
+                              (isJson ? ", or - for standard output" : ""));
+  }
+  Result<tarnwick::ScanScope> scope = scanScopeFrom(arguments);
+  if (!scope)
+    return scope.failure();
+  options.scope = std::move(*scope);
+  if (arguments.positional().size() > 1)
+    return Failure::because("only one PATH can be laid out at a time");
+  if (!arguments.positional().empty())
+    options.path = arguments.positional().front();
   if (!options.jsonDestination && !options.svgDestination && !options.pngDestination)
     return Failure::because("nothing to write: give --json, --svg or --png");
   return options;

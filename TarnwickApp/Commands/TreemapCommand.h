@@ -1,11 +1,11 @@
 #pragma once
 
+#include "TarnwickApp/Commands/CommandSyntax.h"
 #include "TarnwickCore/Scan/ScanScope.h"
 #include "TarnwickCore/Support/Result.h"
 #include "TarnwickUI/CanvasGeometry.h"
 
 #include <optional>
-#include <span>
 #include <string>
 
 namespace tarnwick {
@@ -26,9 +26,12 @@ struct TreemapOptions {
   tarnwick::ScanScope scope;
 };
 
-/// Parses the arguments after "treemap"; the failure says what is wrong with
-/// them. At least one output is required.
-tarnwick::Result<TreemapOptions> parseTreemapOptions(std::span<char *const> arguments);
+/// What `quillane treemap` accepts.
+const CommandSyntax &treemapCommandSyntax();
+
+/// The options treemap's arguments ask for; the failure says what is wrong
+/// with them. At least one output is required.
+tarnwick::Result<TreemapOptions> treemapOptionsFrom(const CommandArguments &arguments);
 
 /// Scans with `scanner` (no path: `user`'s home folder), lays the root's
 /// children out and writes every requested output, each complete or not at

@@ -4,7 +4,8 @@
 # layout expects them, refer to each other by the same id, and pass
 # desktop-file-validate and appstreamcli without errors or warnings; the
 # manual page, licence and changelog sit where man-db and Debian look; and
-# the binary and metainfo report the project's version.
+# the binary and metainfo report the project's version; the shell
+# completions sit where bash-completion, zsh and fish look.
 #
 #   check-install.sh CMAKE BUILD_DIR VERSION
 set -euo pipefail
@@ -32,6 +33,14 @@ for file in "$desktop" "$metainfo" "$prefix/share/icons/hicolor/scalable/apps/$i
   [[ -s $file ]] || fail "not installed: ${file#"$prefix"/}"
 done
 [[ -x $prefix/bin/quillane ]] || fail "not installed: bin/quillane"
+bash_completion=$prefix/share/bash-completion/completions/quillane
+for file in "$bash_completion" "$prefix/share/zsh/vendor-completions/_quillane" \
+  "$prefix/share/fish/vendor_completions.d/quillane.fish"; do
+  [[ -s $file ]] || fail "not installed: ${file#"$prefix"/}"
+done
+if [[ -s $bash_completion ]]; then
+  bash -n "$bash_completion" || fail "bash does not read the bash completion"
+fi
 
 if [[ -s $desktop ]]; then
   # Warnings do not change desktop-file-validate's exit status: any output fails.

@@ -123,7 +123,7 @@ TEST(CachesCommandLinuxHomeTest, ProjectsListsAndCleansOnlyArtefactsBelowItsRoot
 TEST_F(CachesCommandTest, RejectsBadUsageSayingWhy) {
   const std::pair<const char *, const char *> cases[] = {
       {"--clean --category Nonsense", "unknown category \"Nonsense\""},
-      {"--clean --category", "option --category needs a value"},
+      {"--clean --category", "--category needs a value"},
       {"--json --clean", "cannot be combined with --clean"},
       {"--yes", "--yes and --category go with --clean"},
       {"--json=yes", "--json takes no value"},

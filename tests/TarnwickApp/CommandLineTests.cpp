@@ -1,0 +1,124 @@
+// How `quillane` answers a user finding their way: help on standard output,
+// usage errors in one line with where the help is, and a root that cannot
+// be scanned said alone. Each command's own refusals are with its tests.
+#include "TarnwickApp/CommandLine.h"
+#include "TarnwickApp/Commands/CommandSyntax.h"
+#include "TarnwickApp/Commands/QuillaneProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace quillane::test {
+namespace {
+
+bool contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+
+TEST(CommandLine, HelpGoesToStandardOutputAndSucceeds) {
+  struct Case {
+    const char *arguments;
+    const char *stdoutHas; // an option or line only that help shows
+  };
+  const Case cases[] = {
+      {"--help", "Run 'quillane COMMAND --help' for a command's options."},
+      {"-h", "treemap"},
+      {"scan --help", "--exclude-from FILE"},
+      {"scan tree -h", "--report-json FILE|-"},
+      {"treemap --help", "--size WxH"},                            // without the output it requires
+      {"caches --system --help", "--projects"},
+      {"trash --help", "--restore"},
+      {"access --help", "Usage: quillane access"},
+      {"window --help", "--open FILE"},
+      {"help scan", "--concurrency N"},
+  };
+  TempTree scratch;
+  scratch.writeFile("tree/file", 10);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const QuillaneRun run = runQuillane(scratch.root(), c.arguments);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(contains(run.out, c.stdoutHas)) << run.out;
+    EXPECT_EQ(run.err, "");
+  }
+  EXPECT_EQ(runQuillane(scratch.root(), "--version").out, "quillane " QUILLANE_VERSION "\n");
+}
+
+TEST(CommandLine, UsageErrorIsOneLineAndWhereTheHelpIs) {
+  struct Case {
+    const char *arguments;
+    const char *message;
+    const char *helpFor; // "" for the overview
+  };
+  const Case cases[] = {
+      {"scan --help-me", "unknown option --help-me", "scan"},
+      {"scan --top", "--top needs a value", "scan"},
+      {"scan --quiet=no", "--quiet takes no value", "scan"},
+      {"scan a b", "only one PATH can be scanned at a time", "scan"},
+      {"treemap tree", "nothing to write", "treemap"},
+      {"caches --clean --category Nonsense", "the categories are: \"", "caches"}, // the list on the same line
+      {"caches --system --projects", "do not go with --system", "caches"},
+      {"trash x --list", "--list comes after a PATH", "trash"},
+      {"access now", "access takes no arguments", "access"},
+      {"window a b", "at most one PATH", "window"},
+      {"window --open export.json", "--open is not supported yet", "window"},
+      {"bogus", "unknown command bogus", ""},
+      {"--bogus", "unknown option --bogus", ""},
+      {"--version now", "--version takes no argument now", ""},
+  };
+  TempTree scratch;
+  scratch.writeFile("tree/file", 10);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const QuillaneRun run = runQuillane(scratch.root(), c.arguments);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    const std::string tryLine = *c.helpFor ? "Try 'quillane " + std::string(c.helpFor) + " --help'.\n"
+                                           : std::string("Try 'quillane --help'.\n");
+    ASSERT_TRUE(run.err.ends_with(tryLine)) << run.err;
+    const std::string first = run.err.substr(0, run.err.size() - tryLine.size());
+    EXPECT_TRUE(first.starts_with("quillane: ") && first.find('\n') == first.size() - 1) << run.err;
+    EXPECT_TRUE(contains(first, c.message)) << run.err;
+  }
+}
+
+TEST(CommandLine, RootThatCannotBeScannedIsTheOnlyOutput) {
+  TempTree scratch;
+  scratch.writeFile("tree/file", 10);
+  for (const char *arguments : {"scan missing", "scan tree/file", "scan missing --json out.json",
+                                "treemap missing --json -", "treemap tree/file --svg out.svg"}) {
+    SCOPED_TRACE(arguments);
+    const QuillaneRun run = runQuillane(scratch.root(), arguments);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(run.err.starts_with("quillane: cannot read ") && run.err.find('\n') == run.err.size() - 1) << run.err;
+    EXPECT_EQ(listing(scratch.root()), (std::set<std::string>{"tree", "tree/file"}));
+  }
+}
+
+// File names and patterns need not be UTF-8: they reach the scan as given.
+TEST(CommandLine, ArgumentsKeepTheirBytes) {
+  TempTree scratch;
+  scratch.writeFile("na\xffme/left\xfeout", 10);
+  scratch.writeFile("na\xffme/kept", 10);
+  const QuillaneRun run =
+      runQuillane(scratch.root(), "scan --quiet " + shellQuote("na\xffme") + " --exclude=" + shellQuote("left\xfeout"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(summaryNumber(run.out, "Files"), 1) << run.out;
+  EXPECT_EQ(summaryNumber(run.out, "Excluded"), 1) << run.out;
+}
+
+// Every option a command accepts is in the manual page.
+TEST(CommandLine, ManualPageNamesEveryOption) {
+  // The page's source spells a dash as "\-".
+  const std::string page = std::regex_replace(readFile(QUILLANE_MAN_PAGE_SOURCE), std::regex(R"(\\-)"), "-");
+  for (const CommandSyntax *syntax : commandSyntaxes())
+    for (const QCommandLineOption &option : syntax->options())
+      for (const QString &name : option.names()) {
+        const std::string spelled = (name.size() == 1 ? "-" : "--") + name.toStdString();
+        EXPECT_TRUE(std::regex_search(page, std::regex("(^|[^-\\w])" + spelled + "($|[^-\\w])")))
+            << spelled << " of " << syntax->name().toStdString() << " is not in the manual page";
+      }
+}
+
+} // namespace
+} // namespace quillane::test
