@@ -288,6 +288,8 @@ void DirectoryWalker::commitChildren(TempTreeNode &directory, bool useFileManage
     return;
   std::span<TempTreeNode> block = arena_.copyBlock(pending_);
   directory.adoptChildren(block);
+  if (!block.empty())
+    ++blockCount_;
   directory.allocatedSize += pendingLinkBytes_;
   for (const PendingLink &link : pendingLinks_)
     linkedFiles_.push_back({link.device, link.inode, link.size, link.linkCount, &block[link.index]});
