@@ -55,16 +55,13 @@ inline std::vector<ChildBlock> childBlocksBreadthFirst(const TempTreeNode &root,
   return blocks;
 }
 
-/// Folds the totals of every block into its parent, deepest blocks first;
+/// Folds the sizes of every block into its parent, deepest blocks first;
 /// `blocks` is childBlocksBreadthFirst() of the tree.
 inline void aggregateBlocks(const std::vector<ChildBlock> &blocks) {
   for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
     TempTreeNode &parent = *block->parent;
-    for (const TempTreeNode &child : block->children) {
+    for (const TempTreeNode &child : block->children)
       parent.allocatedSize += child.allocatedSize;
-      parent.fileCount += child.fileCount;
-      parent.directoryCount += child.directoryCount + (child.isDirectory ? 1 : 0);
-    }
   }
 }
 

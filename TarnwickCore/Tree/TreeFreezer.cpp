@@ -53,8 +53,9 @@ void writeRecord(Record &r, const TempTreeNode &temp, NodeID parentID, NodeID fi
   r.parentID = parentID;
   r.firstChildID = temp.childCount > 0 ? firstChildID : 0;
   r.childCount = temp.childCount;
-  r.fileCount = temp.fileCount;
-  r.directoryCount = temp.directoryCount;
+  // Summed over the subtree once every record is written (countSubtrees).
+  r.fileCount = temp.isDirectory ? 0 : 1;
+  r.directoryCount = 0;
   // A node built in memory may have no name at all (no bytes to point at).
   if (temp.nameLength > 0)
     std::memcpy(names + nameOffset, temp.nameBytes, temp.nameLength);
@@ -90,6 +91,18 @@ void fillBlocks(const std::vector<ChildBlock> &blocks, std::size_t begin, std::s
     }
     if (drain)
       drain->consumed(block.children);
+  }
+}
+
+// Folds every node's file and directory counts into its parent's. A parent
+// has a smaller identifier than its children, so one pass from the last
+// identifier down sees every subtree complete before its root is added.
+void countSubtrees(DiskTreeArena::RecordTable &records) {
+  for (std::size_t id = records.size(); id-- > 1;) {
+    const Record &child = records[id];
+    Record &parent = records[static_cast<std::size_t>(child.parentID)];
+    parent.fileCount += child.fileCount;
+    parent.directoryCount += child.directoryCount + (child.isDirectory ? 1 : 0);
   }
 }
 
@@ -131,6 +144,7 @@ DiskTreeArena freezeBlocks(const TempTreeNode &root, const std::vector<ChildBloc
     }
     fillBlocks(blocks, cuts[0], cuts[1], records.data(), names.data(), nodeCount, nameBytes, drain);
   }
+  countSubtrees(records);
   return DiskTreeArena(std::move(rootPath), std::move(records), std::move(names), std::move(report),
                        std::move(sharedLinks));
 }

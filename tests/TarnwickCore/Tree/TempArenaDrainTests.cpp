@@ -24,7 +24,6 @@ TempTreeNode &build(TempNodeArena &arena, std::size_t folders, std::size_t files
     folder.adoptChildren(children);
     for (std::size_t i = 0; i < files; ++i) {
       name(children[i], prefix + std::to_string(i));
-      children[i].fileCount = 1;
       children[i].allocatedSize = static_cast<std::int64_t>(i % 7) * 4096;
       children[i].modificationTimestamp = static_cast<double>(i);
     }
