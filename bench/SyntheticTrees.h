@@ -47,7 +47,6 @@ inline tarnwick::DiskTreeArena homeLikeTree(std::size_t total) {
       const bool isFolder = random() % 8 == 0 || (pending.empty() && i + 1 == count);
       block[i].isDirectory = isFolder;
       block[i].allocatedSize = 4096 * std::int64_t(1 + random() % 16);
-      block[i].fileCount = isFolder ? 0 : 1;
       name(block[i], isFolder ? folderNames[random() % std::size(folderNames)] : fileNames[random() % std::size(fileNames)]);
       if (isFolder)
         pending.push_back(&block[i]);
@@ -75,7 +74,6 @@ inline tarnwick::DiskTreeArena wideFolderTree(std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     files[i].allocatedSize = static_cast<std::int64_t>(4096.0 * std::exp(double(random() % 1400) / 100.0));
     files[i].modificationTimestamp = 1.6e9 + double(random() % 100'000'000);
-    files[i].fileCount = 1;
     name(files[i], "file-" + std::to_string(random() % 1'000'000'000) + "-" + std::to_string(i) + ".dat");
   }
   wide.adoptChildren(files);

@@ -35,14 +35,11 @@ struct SyntheticTree {
   std::vector<TempTreeNode *> directories;
   std::size_t nodeCount = 0;
 
-  /// Undoes aggregate(): aggregation adds into directory totals, so each
+  /// Undoes aggregate(): aggregation adds into directory sizes, so each
   /// timed run must start from the scan's state (directories all zero).
   void resetTotals() {
-    for (TempTreeNode *d : directories) {
+    for (TempTreeNode *d : directories)
       d->allocatedSize = 0;
-      d->fileCount = 0;
-      d->directoryCount = 0;
-    }
   }
 };
 
@@ -75,7 +72,6 @@ std::unique_ptr<SyntheticTree> buildTree(std::size_t total) {
     if (directory) {
       tree->directories.push_back(&node);
     } else {
-      node.fileCount = 1;
       // Mostly one to a few blocks, a long tail of larger files.
       std::uint32_t blocks = 1 + rng.below(4);
       if (rng.below(50) == 0)

@@ -225,7 +225,6 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
     if (descend)
       pendingDirectories_.push_back({static_cast<std::uint32_t>(pending_.size() - 1), hintMatches, facts.device});
   } else {
-    node.fileCount = 1;
     // A single-link file cannot meet itself again, so only files with other
     // links (or an unknown count) enter the set. Which name finally keeps
     // the size is settled after the walk (resolveHardLinks).
@@ -288,6 +287,8 @@ void DirectoryWalker::commitChildren(TempTreeNode &directory, bool useFileManage
     return;
   std::span<TempTreeNode> block = arena_.copyBlock(pending_);
   directory.adoptChildren(block);
+  if (!block.empty())
+    ++blockCount_;
   directory.allocatedSize += pendingLinkBytes_;
   for (const PendingLink &link : pendingLinks_)
     linkedFiles_.push_back({link.device, link.inode, link.size, link.linkCount, &block[link.index]});

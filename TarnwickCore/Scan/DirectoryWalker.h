@@ -35,6 +35,11 @@ public:
   void run();
 
   const DirectoryStats &stats() const { return stats_; }
+  /// The nodes and names this walker created, for handing over once run()
+  /// has returned.
+  TempNodeArena &arena() { return arena_; }
+  /// Directories whose children this walker linked in: one child block each.
+  std::size_t blockCount() const { return blockCount_; }
   /// The multiply linked files this walker met.
   std::vector<LinkedFile> &linkedFiles() { return linkedFiles_; }
 
@@ -70,6 +75,7 @@ private:
   std::unique_ptr<DirectoryEntryReader> fileManagerReader_;
   TempNodeArena arena_;
   DirectoryStats stats_;
+  std::size_t blockCount_ = 0;
   /// The first failure met while reading the directory (its listing broke
   /// off, or an entry could not be inspected): what failed, or null, and
   /// its errno.

@@ -9,6 +9,8 @@
 #include "TarnwickCore/Catalogue/PathRules.h"
 #include "TarnwickCore/Scan/ScanContext.h"
 #include "TarnwickCore/Support/ScanErrors.h"
+#include "TarnwickCore/Tree/ChildBlockWalk.h"
+#include "TarnwickCore/Tree/TempArenaDrain.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,6 +20,9 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace tarnwick {
 namespace {
@@ -101,6 +106,15 @@ ScanReport makeReport(const DirectoryStats &stats, ScanContext &context) {
   return report;
 }
 
+// What the walkers freed (their buffers, the queue's items) sits in the
+// heaps of threads that are gone, still resident; give those pages back
+// before the frozen tree is built beside the temporary one.
+void returnFreedHeapPages() {
+#if defined(__GLIBC__)
+  ::malloc_trim(0);
+#endif
+}
+
 // Runs `walkers` until the queue is drained or the scan stops: the first on
 // the calling thread, every other on a thread of its own. Threads the system
 // refuses (the process or its user is out of threads, or of address space
@@ -168,15 +182,25 @@ DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const
   if (context.stopRequested())
     throw ScanCancelledError();
 
+  // The walkers' buffers go before the freeze; their nodes go during it,
+  // chunk by chunk as they are copied (TempArenaDrain).
   DirectoryStats stats;
   std::vector<LinkedFile> linkedFiles;
+  std::size_t blockCount = 0;
+  TempArenaDrain drain;
+  drain.take(rootArena);
   for (const auto &walker : walkers) {
     stats += walker->stats();
+    blockCount += walker->blockCount();
     linkedFiles.insert(linkedFiles.end(), walker->linkedFiles().begin(), walker->linkedFiles().end());
+    drain.take(walker->arena());
   }
+  walkers.clear();
+  returnFreedHeapPages();
+  drain.seal();
   // One breadth-first block list serves hard-link resolution, aggregation
   // and the freeze.
-  const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root);
+  const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root, blockCount);
   SharedLinkTable sharedLinks = resolveHardLinks(blocks, std::move(linkedFiles));
   aggregateBlocks(blocks);
   ScanReport report = makeReport(stats, context);
@@ -184,8 +208,7 @@ DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   DiskTreeArena arena = freezeTree(root, blocks, rootPath,
                                    std::min(cores, static_cast<unsigned>(maxConcurrentDirectories)), std::move(report),
-                                   std::move(sharedLinks));
-  walkers.clear();
+                                   std::move(sharedLinks), drain);
   context.emitter.emitFinal(rootPath);
   return arena;
 }

@@ -16,7 +16,10 @@
 namespace tarnwick {
 namespace {
 
-constexpr std::size_t batchBufferSize = 131072;
+// Per walker, with the batch of facts it fills (about 2,000 entries): large
+// enough that a listing takes few calls, small enough that 32 walkers cost
+// little beside the tree.
+constexpr std::size_t batchBufferSize = 32768;
 constexpr unsigned statxMask =
     STATX_TYPE | STATX_MTIME | STATX_INO | STATX_NLINK | STATX_SIZE | STATX_BLOCKS;
 constexpr int statxFlags = AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT;

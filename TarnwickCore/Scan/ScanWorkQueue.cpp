@@ -24,8 +24,8 @@ std::optional<ScanWorkItem> ScanWorkQueue::pop() {
   changed_.wait(lock, stop_, [this] { return !items_.empty() || outstanding_ == 0; });
   if (stop_.stop_requested() || items_.empty())
     return std::nullopt;
-  ScanWorkItem item = std::move(items_.back());
-  items_.pop_back();
+  ScanWorkItem item = std::move(items_.front());
+  items_.pop_front();
   return item;
 }
 

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -28,8 +29,11 @@ struct ScanWorkItem {
   int depth = 0;
 };
 
-/// The directories of one scan that wait for a walker. Last in, first out,
-/// which keeps a walker near the part of the tree it just listed.
+/// The directories of one scan that wait for a walker. First in, first
+/// out: the walkers then list the tree about breadth-first, the order the
+/// freeze numbers it in, so their arenas fill in about that order and the
+/// freeze can free them chunk by chunk as it goes (TempArenaDrain). Last in,
+/// first out would leave most chunks partly needed until the freeze's end.
 ///
 /// Threads: every member is safe from any thread. pop() blocks until an
 /// item is available, every pushed item has been finished, or `stop` fires.
@@ -49,7 +53,7 @@ private:
   std::stop_token stop_;
   std::mutex mutex_;
   std::condition_variable_any changed_;
-  std::vector<ScanWorkItem> items_; // guarded by mutex_
+  std::deque<ScanWorkItem> items_;  // guarded by mutex_
   std::size_t outstanding_ = 0;     // pushed but not finished; guarded by mutex_
 };
 

@@ -28,8 +28,11 @@ struct ChildBlock {
 /// directory comes after the block that holds the directory, and a block's
 /// children are numbered right after everything queued before them. One
 /// entry per directory with children, so no per-node bookkeeping.
-inline std::vector<ChildBlock> childBlocksBreadthFirst(const TempTreeNode &root) {
+/// `expectedBlocks`, when known (the walkers count them), is reserved up
+/// front so the list is never copied while it grows.
+inline std::vector<ChildBlock> childBlocksBreadthFirst(const TempTreeNode &root, std::size_t expectedBlocks = 0) {
   std::vector<ChildBlock> blocks;
+  blocks.reserve(expectedBlocks);
   auto *mutableRoot = const_cast<TempTreeNode *>(&root);
   if (root.childCount > 0)
     blocks.push_back({mutableRoot, mutableRoot->children(), 0, 1, 1, root.nameLength});
@@ -52,16 +55,13 @@ inline std::vector<ChildBlock> childBlocksBreadthFirst(const TempTreeNode &root)
   return blocks;
 }
 
-/// Folds the totals of every block into its parent, deepest blocks first;
+/// Folds the sizes of every block into its parent, deepest blocks first;
 /// `blocks` is childBlocksBreadthFirst() of the tree.
 inline void aggregateBlocks(const std::vector<ChildBlock> &blocks) {
   for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
     TempTreeNode &parent = *block->parent;
-    for (const TempTreeNode &child : block->children) {
+    for (const TempTreeNode &child : block->children)
       parent.allocatedSize += child.allocatedSize;
-      parent.fileCount += child.fileCount;
-      parent.directoryCount += child.directoryCount + (child.isDirectory ? 1 : 0);
-    }
   }
 }
 

@@ -6,34 +6,47 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <utility>
 
 namespace tarnwick {
 namespace {
 
-constexpr std::size_t nodeChunkCapacity = 4096;
-constexpr std::size_t nameChunkCapacity = 256 * 1024;
+// Small chunks waste little at the end of each walker's last one and let a
+// freeze that drains the arena (TempArenaDrain) give memory back early.
+constexpr std::size_t nodeChunkCapacity = 1024;
+constexpr std::size_t nameChunkCapacity = 64 * 1024;
+
+TempNodeArena::Chunk makeChunk(std::size_t bytes, std::size_t used) {
+  TempNodeArena::Chunk chunk{MappedBytes(bytes), used};
+  prefaultForWriting(chunk.storage.data(), bytes);
+  return chunk;
+}
+
+// Puts a chunk of its own before the current one, whose free room stays
+// usable; returns its storage.
+std::byte *insertDedicated(std::vector<TempNodeArena::Chunk> &chunks, TempNodeArena::Chunk dedicated) {
+  std::byte *storage = dedicated.storage.data();
+  chunks.insert(chunks.empty() ? chunks.end() : chunks.end() - 1, std::move(dedicated));
+  return storage;
+}
+
+// A dedicated chunk may be the last one (when it came first): it is full.
+std::size_t freeNodes(const TempNodeArena::Chunk &chunk) {
+  return chunk.storage.size() / sizeof(TempTreeNode) - chunk.used;
+}
 
 } // namespace
 
 TempTreeNode *TempNodeArena::reserveNodes(std::size_t count) {
   nodeCount_ += count;
-  auto makeChunk = [](std::size_t capacity, std::size_t used) {
-    NodeChunk chunk{std::make_unique_for_overwrite<std::byte[]>(capacity * sizeof(TempTreeNode)), capacity, used};
-    prefaultForWriting(chunk.storage.get(), capacity * sizeof(TempTreeNode));
-    return chunk;
-  };
-  // A block larger than half a chunk gets a chunk of its own, slotted before
-  // the current one so the current one's free room stays usable.
-  if (count > nodeChunkCapacity / 2) {
-    NodeChunk dedicated = makeChunk(count, count);
-    auto *first = reinterpret_cast<TempTreeNode *>(dedicated.storage.get());
-    nodeChunks_.insert(nodeChunks_.empty() ? nodeChunks_.end() : nodeChunks_.end() - 1, std::move(dedicated));
-    return first;
-  }
-  if (nodeChunks_.empty() || nodeChunks_.back().capacity - nodeChunks_.back().used < count)
-    nodeChunks_.push_back(makeChunk(nodeChunkCapacity, 0));
-  NodeChunk &chunk = nodeChunks_.back();
-  auto *first = reinterpret_cast<TempTreeNode *>(chunk.storage.get()) + chunk.used;
+  // A block larger than half a chunk gets a chunk of its own.
+  if (count > nodeChunkCapacity / 2)
+    return reinterpret_cast<TempTreeNode *>(
+        insertDedicated(nodeChunks_, makeChunk(count * sizeof(TempTreeNode), count)));
+  if (nodeChunks_.empty() || freeNodes(nodeChunks_.back()) < count)
+    nodeChunks_.push_back(makeChunk(nodeChunkCapacity * sizeof(TempTreeNode), 0));
+  Chunk &chunk = nodeChunks_.back();
+  auto *first = reinterpret_cast<TempTreeNode *>(chunk.storage.data()) + chunk.used;
   chunk.used += count;
   return first;
 }
@@ -59,23 +72,22 @@ std::string_view TempNodeArena::storeName(std::string_view name) {
   if (name.empty())
     return {};
   nameBytes_ += name.size();
+  char *destination;
   if (name.size() > nameChunkCapacity / 4) {
-    NameChunk dedicated{std::make_unique_for_overwrite<char[]>(name.size()), name.size(), name.size()};
-    std::memcpy(dedicated.bytes.get(), name.data(), name.size());
-    std::string_view stored(dedicated.bytes.get(), name.size());
-    nameChunks_.insert(nameChunks_.empty() ? nameChunks_.end() : nameChunks_.end() - 1,
-                       std::move(dedicated));
-    return stored;
+    destination = reinterpret_cast<char *>(insertDedicated(nameChunks_, Chunk{MappedBytes(name.size()), name.size()}));
+  } else {
+    if (nameChunks_.empty() || nameChunks_.back().storage.size() - nameChunks_.back().used < name.size())
+      nameChunks_.push_back(makeChunk(nameChunkCapacity, 0));
+    Chunk &chunk = nameChunks_.back();
+    destination = reinterpret_cast<char *>(chunk.storage.data()) + chunk.used;
+    chunk.used += name.size();
   }
-  if (nameChunks_.empty() || nameChunks_.back().capacity - nameChunks_.back().used < name.size()) {
-    nameChunks_.push_back({std::make_unique_for_overwrite<char[]>(nameChunkCapacity), nameChunkCapacity, 0});
-    prefaultForWriting(nameChunks_.back().bytes.get(), nameChunkCapacity);
-  }
-  NameChunk &chunk = nameChunks_.back();
-  char *destination = chunk.bytes.get() + chunk.used;
   std::memcpy(destination, name.data(), name.size());
-  chunk.used += name.size();
   return {destination, name.size()};
 }
+
+std::vector<TempNodeArena::Chunk> TempNodeArena::takeNodeChunks() { return std::exchange(nodeChunks_, {}); }
+
+std::vector<TempNodeArena::Chunk> TempNodeArena::takeNameChunks() { return std::exchange(nameChunks_, {}); }
 
 } // namespace tarnwick

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickCore/Support/MappedBytes.h"
 #include "TarnwickCore/Tree/TempTreeNode.h"
 
 #include <cstddef>
@@ -11,8 +12,10 @@
 namespace tarnwick {
 
 /// Chunked storage for TempTreeNode blocks and their names, owned by one
-/// walker for the length of a scan. Nothing is freed before the arena dies,
-/// and nothing it hands out ever moves.
+/// walker for the length of a scan. Nothing is freed before the arena dies
+/// or hands its storage over (takeNodeChunks, takeNameChunks), and nothing
+/// it hands out ever moves. Chunks are mapped, not allocated, so that
+/// freeing one gives its pages back to the system at once.
 ///
 /// Threads: not synchronized; one owner allocates. Other threads may read
 /// and write the nodes once the owner has published them.
@@ -35,23 +38,24 @@ public:
   std::size_t nodeCount() const { return nodeCount_; }
   std::size_t nameBytes() const { return nameBytes_; }
 
+  /// One piece of storage and how much of it is handed out: nodes in a node
+  /// chunk, bytes in a name chunk.
+  struct Chunk {
+    MappedBytes storage;
+    std::size_t used = 0;
+  };
+  /// Give up the storage of the nodes, or of the names: what the arena handed
+  /// out stays valid as long as the returned chunks do. The arena allocates
+  /// afresh afterwards.
+  std::vector<Chunk> takeNodeChunks();
+  std::vector<Chunk> takeNameChunks();
+
 private:
   /// Room for `count` nodes, not yet constructed.
   TempTreeNode *reserveNodes(std::size_t count);
 
-  struct NodeChunk {
-    std::unique_ptr<std::byte[]> storage;
-    std::size_t capacity = 0;
-    std::size_t used = 0;
-  };
-  struct NameChunk {
-    std::unique_ptr<char[]> bytes;
-    std::size_t capacity = 0;
-    std::size_t used = 0;
-  };
-
-  std::vector<NodeChunk> nodeChunks_;
-  std::vector<NameChunk> nameChunks_;
+  std::vector<Chunk> nodeChunks_;
+  std::vector<Chunk> nameChunks_;
   std::size_t nodeCount_ = 0;
   std::size_t nameBytes_ = 0;
 };

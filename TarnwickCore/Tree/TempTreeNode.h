@@ -26,9 +26,6 @@ struct TempTreeNode {
   std::int64_t allocatedSize = 0;
   double modificationTimestamp = 0;
   std::uint32_t childCount = 0;
-  /// Counts fit 32 bits because a scan stops before 2^31 nodes.
-  std::uint32_t fileCount = 0;
-  std::uint32_t directoryCount = 0;
   std::uint16_t nameLength = 0;
   bool isDirectory : 1 = false;
   bool isPackage : 1 = false;
@@ -50,15 +47,15 @@ struct TempTreeNode {
   /// Makes `block` this node's children.
   void adoptChildren(std::span<TempTreeNode> block);
 
-  /// Folds every subtree's totals into its directory nodes, bottom-up: a
+  /// Folds every subtree's sizes into its directory nodes, bottom-up: a
   /// directory's size becomes its own plus the sizes of everything below
-  /// it, its file count the files below it, its directory count the number
-  /// of directories below it. Iterative,
+  /// it. (A node holds no counts, every non-directory being one file: the
+  /// freeze counts the files and directories below each node.) Iterative,
   /// so depth is bounded only by memory; the extra memory is one entry per
   /// directory, not per node.
   void aggregate();
 };
 
-static_assert(sizeof(TempTreeNode) == 48, "a temporary node is meant to stay at 48 bytes");
+static_assert(sizeof(TempTreeNode) == 40, "a temporary node is meant to stay at 40 bytes");
 
 } // namespace tarnwick

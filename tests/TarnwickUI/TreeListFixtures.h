@@ -47,7 +47,6 @@ inline std::shared_ptr<const tarnwick::DiskTreeArena> buildTree(const std::vecto
     node.nameBytes = stored.data();
     node.nameLength = static_cast<std::uint16_t>(stored.size());
     node.isDirectory = draft.file == nullptr;
-    node.fileCount = draft.file ? 1 : 0;
     node.allocatedSize = draft.file ? draft.file->size : 0;
     node.modificationTimestamp = draft.file ? draft.file->modified : 0;
     if (draft.children.empty())

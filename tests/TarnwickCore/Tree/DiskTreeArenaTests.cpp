@@ -29,7 +29,6 @@ void fill(TempNodeArena &arena, TempTreeNode &node, const Shape &shape) {
   node.isDirectory = shape.isDirectory;
   node.isPackage = shape.isPackage;
   node.allocatedSize = shape.size;
-  node.fileCount = shape.isDirectory ? 0 : 1;
   std::span<TempTreeNode> block = arena.allocateBlock(shape.children.size());
   node.adoptChildren(block);
   for (std::size_t i = 0; i < block.size(); ++i)

@@ -1,0 +1,90 @@
+#include "TarnwickCore/Tree/TempArenaDrain.h"
+
+#include "TarnwickCore/Tree/TempNodeArena.h"
+
+#include <algorithm>
+
+namespace tarnwick {
+
+void TempArenaDrain::Pool::add(MappedBytes storage, std::size_t used) {
+  const auto begin = reinterpret_cast<std::uintptr_t>(storage.data());
+  chunks_.push_back({begin, begin + storage.size(), used, std::move(storage)});
+}
+
+void TempArenaDrain::Pool::seal() {
+  std::sort(chunks_.begin(), chunks_.end(), [](const Chunk &a, const Chunk &b) { return a.begin < b.begin; });
+  consumed_ = std::make_unique<std::atomic<std::size_t>[]>(chunks_.size());
+  for (Chunk &chunk : chunks_)
+    if (chunk.used == 0)
+      chunk.storage.reset();
+}
+
+std::size_t TempArenaDrain::Pool::find(const void *address) const {
+  const auto at = reinterpret_cast<std::uintptr_t>(address);
+  auto after = std::upper_bound(chunks_.begin(), chunks_.end(), at,
+                                [](std::uintptr_t a, const Chunk &chunk) { return a < chunk.begin; });
+  if (after == chunks_.begin() || at >= (after - 1)->end)
+    return npos;
+  return static_cast<std::size_t>(after - chunks_.begin()) - 1;
+}
+
+bool TempArenaDrain::Pool::contains(std::size_t chunk, const void *address) const {
+  const auto at = reinterpret_cast<std::uintptr_t>(address);
+  return at >= chunks_[chunk].begin && at < chunks_[chunk].end;
+}
+
+void TempArenaDrain::Pool::consume(std::size_t chunk, std::size_t amount) {
+  // Exactly one reporter sees the count reach `used`; only it touches the
+  // storage, and nobody reads the chunk's contents any more.
+  if (consumed_[chunk].fetch_add(amount, std::memory_order_acq_rel) + amount == chunks_[chunk].used)
+    chunks_[chunk].storage.reset();
+}
+
+std::size_t TempArenaDrain::Pool::liveBytes() const {
+  std::size_t bytes = 0;
+  for (const Chunk &chunk : chunks_)
+    bytes += chunk.storage.size();
+  return bytes;
+}
+
+void TempArenaDrain::take(TempNodeArena &arena) {
+  for (TempNodeArena::Chunk &chunk : arena.takeNodeChunks())
+    nodes_.add(std::move(chunk.storage), chunk.used);
+  for (TempNodeArena::Chunk &chunk : arena.takeNameChunks())
+    names_.add(std::move(chunk.storage), chunk.used);
+}
+
+void TempArenaDrain::seal() {
+  nodes_.seal();
+  names_.seal();
+}
+
+void TempArenaDrain::consumed(std::span<const TempTreeNode> nodes) {
+  if (nodes.empty())
+    return;
+  // Names first: the nodes' chunk may go with the last report below.
+  std::size_t chunk = Pool::npos;
+  std::size_t run = 0;
+  for (const TempTreeNode &node : nodes) {
+    if (node.nameLength == 0)
+      continue;
+    // A block's names mostly lie one after another in one chunk.
+    if (chunk == Pool::npos || !names_.contains(chunk, node.nameBytes)) {
+      if (chunk != Pool::npos)
+        names_.consume(chunk, run);
+      chunk = names_.find(node.nameBytes);
+      run = 0;
+      if (chunk == Pool::npos)
+        continue;
+    }
+    run += node.nameLength;
+  }
+  if (chunk != Pool::npos)
+    names_.consume(chunk, run);
+  if (std::size_t nodeChunk = nodes_.find(nodes.data()); nodeChunk != Pool::npos)
+    nodes_.consume(nodeChunk, nodes.size());
+}
+
+std::size_t TempArenaDrain::liveBytes() const { return nodes_.liveBytes() + names_.liveBytes(); }
+
+} // namespace tarnwick

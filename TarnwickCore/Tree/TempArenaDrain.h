@@ -1,0 +1,83 @@
+#pragma once
+
+#include "TarnwickCore/Support/MappedBytes.h"
+#include "TarnwickCore/Tree/ChildBlockWalk.h"
+#include "TarnwickCore/Tree/DiskTreeArena.h"
+#include "TarnwickCore/Tree/TempTreeNode.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+class TempNodeArena;
+
+/// The storage of the temporary arenas of one tree, freed piece by piece
+/// while the freeze copies the tree out: a chunk is unmapped as soon as
+/// every node or name in it has been copied, so that the temporary tree
+/// shrinks as fast as the frozen one grows instead of both existing in full.
+///
+/// Threads: take() and seal() on one thread before the freeze; consumed()
+/// afterwards from any number of threads, each node reported exactly once.
+class TempArenaDrain {
+public:
+  TempArenaDrain() = default;
+  TempArenaDrain(const TempArenaDrain &) = delete;
+  TempArenaDrain &operator=(const TempArenaDrain &) = delete;
+
+  /// Takes over the storage of `arena`; its nodes and names stay valid until
+  /// consumed() says they have all been copied.
+  void take(TempNodeArena &arena);
+  /// Ends the taking; chunks holding nothing are freed now.
+  void seal();
+  /// `nodes`, one contiguous block from the taken arenas, and their names
+  /// have been copied and will not be read again. Nodes from elsewhere are
+  /// ignored.
+  void consumed(std::span<const TempTreeNode> nodes);
+
+  /// Bytes of taken storage not yet freed.
+  std::size_t liveBytes() const;
+
+private:
+  /// Chunks of one kind, ordered by address. `used` counts what the freeze
+  /// must report before the chunk goes: nodes, or name bytes.
+  class Pool {
+  public:
+    void add(MappedBytes storage, std::size_t used);
+    void seal();
+    /// The chunk holding `address`, or npos.
+    std::size_t find(const void *address) const;
+    bool contains(std::size_t chunk, const void *address) const;
+    void consume(std::size_t chunk, std::size_t amount);
+    std::size_t liveBytes() const;
+
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+  private:
+    struct Chunk {
+      std::uintptr_t begin;
+      std::uintptr_t end;
+      std::size_t used;
+      MappedBytes storage;
+    };
+    std::vector<Chunk> chunks_;
+    std::unique_ptr<std::atomic<std::size_t>[]> consumed_;
+  };
+
+  Pool nodes_;
+  Pool names_;
+};
+
+/// freezeTree() over `blocks` (see DiskTreeArena.h) for a tree whose arenas
+/// `drain` has taken: each block is reported as soon as it is copied, so the
+/// temporary tree is gone, chunk by chunk, by the time the frozen one is
+/// complete. `root` and the blocks' nodes must not be read afterwards.
+DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock> &blocks, std::string rootPath,
+                         unsigned threads, ScanReport report, SharedLinkTable sharedLinks, TempArenaDrain &drain);
+
+} // namespace tarnwick

@@ -1,0 +1,92 @@
+#include "TarnwickCore/Tree/ChildBlockWalk.h"
+#include "TarnwickCore/Tree/DiskTreeArena.h"
+#include "TarnwickCore/Tree/TempArenaDrain.h"
+#include "TarnwickCore/Tree/TempNodeArena.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tarnwick {
+namespace {
+
+// A root holding `folders` folders of `filesEach` files, then one wide
+// folder of `wideFiles` files (a block too large to share a chunk).
+TempTreeNode &build(TempNodeArena &arena, std::size_t folders, std::size_t filesEach, std::size_t wideFiles) {
+  auto name = [&arena](TempTreeNode &node, const std::string &text) {
+    std::string_view stored = arena.storeName(text);
+    node.nameBytes = stored.data();
+    node.nameLength = static_cast<std::uint16_t>(stored.size());
+  };
+  auto fillFolder = [&](TempTreeNode &folder, std::size_t files, const std::string &prefix) {
+    folder.isDirectory = true;
+    std::span<TempTreeNode> children = arena.allocateBlock(files);
+    folder.adoptChildren(children);
+    for (std::size_t i = 0; i < files; ++i) {
+      name(children[i], prefix + std::to_string(i));
+      children[i].allocatedSize = static_cast<std::int64_t>(i % 7) * 4096;
+      children[i].modificationTimestamp = static_cast<double>(i);
+    }
+  };
+  TempTreeNode &root = arena.allocateBlock(1)[0];
+  name(root, "root");
+  root.isDirectory = true;
+  std::span<TempTreeNode> top = arena.allocateBlock(folders + 1);
+  root.adoptChildren(top);
+  for (std::size_t f = 0; f < folders; ++f) {
+    name(top[f], "folder-" + std::to_string(f));
+    fillFolder(top[f], filesEach, "file-in-" + std::to_string(f) + "-");
+  }
+  name(top[folders], "wide");
+  fillFolder(top[folders], wideFiles, "wide-");
+  return root;
+}
+
+TEST(TempArenaDrainTest, FreezeFreesEveryChunkAndKeepsTheTree) {
+  TempNodeArena referenceArena;
+  TempTreeNode &referenceRoot = build(referenceArena, 300, 40, 5000);
+  referenceRoot.aggregate();
+  const DiskTreeArena expected = freezeTree(referenceRoot, "/scan/root");
+
+  for (unsigned threads : {1u, 3u}) {
+    SCOPED_TRACE(threads);
+    TempNodeArena arena;
+    TempTreeNode &root = build(arena, 300, 40, 5000);
+    const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root, 302);
+    aggregateBlocks(blocks);
+    TempArenaDrain drain;
+    drain.take(arena);
+    drain.seal();
+    // Several node chunks, a dedicated one and several name chunks.
+    EXPECT_GT(drain.liveBytes(), 13'000 * sizeof(TempTreeNode));
+    const DiskTreeArena frozen = freezeTree(root, blocks, "/scan/root", threads, {}, {}, drain);
+    EXPECT_EQ(drain.liveBytes(), 0u);
+    EXPECT_TRUE(frozen == expected);
+  }
+}
+
+TEST(TempArenaDrainTest, ChunkStaysUntilEverythingInItIsConsumed) {
+  TempNodeArena arena;
+  TempTreeNode &root = build(arena, 2, 3, 0);
+  // Read before anything is freed: the last report frees the root too.
+  const std::span<TempTreeNode> top = root.children();
+  const std::span<TempTreeNode> first = top[0].children(), second = top[1].children();
+  TempArenaDrain drain;
+  drain.take(arena);
+  drain.seal();
+  const std::size_t whole = drain.liveBytes();
+  // Nodes from elsewhere do not count.
+  TempTreeNode stranger;
+  stranger.nameBytes = "x";
+  stranger.nameLength = 1;
+  drain.consumed({&stranger, 1});
+  drain.consumed({&root, 1});
+  drain.consumed(top);
+  drain.consumed(first);
+  EXPECT_EQ(drain.liveBytes(), whole);
+  drain.consumed(second);
+  EXPECT_EQ(drain.liveBytes(), 0u);
+}
+
+} // namespace
+} // namespace tarnwick
