@@ -32,10 +32,11 @@ namespace {
 using tarnwick::UserEnvironment;
 
 constexpr const char *usageText =
-    "Usage: quillane [window [PATH]]\n"
+    "Usage: quillane [window [PATH | --open FILE]]\n"
     "\n"
     "  window   Open the explorer window (the default with no command when a display is available);\n"
     "           with PATH, start scanning it at once.\n"
+    "           --open FILE      show the tree of an export (as for scan --import) instead\n"
     "\n"
     "Usage: quillane scan [PATH] [--top N] [--largest N] [--types] [--json FILE|-] [--report-json FILE|-]\n"
     "                     [--concurrency N] [--file-manager] [--quiet]\n"
@@ -106,11 +107,12 @@ constexpr const char *usageText =
     "  --version  show the version\n";
 
 // Qt sees only the program name: every other argument is ours.
-int runWindow(char *program, const UserEnvironment &user, const std::optional<QString> &initialScan) {
+int runWindow(char *program, const UserEnvironment &user, const std::optional<QString> &initialScan,
+              const std::optional<QString> &openFile = std::nullopt) {
   int qtArgc = 1;
   char *qtArgv[] = {program, nullptr};
   TarnwickApp application(qtArgc, qtArgv, user);
-  return application.exec(initialScan);
+  return application.exec(initialScan, openFile);
 }
 
 // The cleaning commands' engine for `user`, on a file system whose moves
@@ -166,15 +168,27 @@ int dispatch(int argc, char **argv) {
     return runTreemapCommand(*options, scanner, user);
   }
   if (command == "window") {
-    if (arguments.size() > 2)
-      return usageError("window takes at most one PATH");
+    const auto absolute = [](const char *argument) {
+      return QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(argument)));
+    };
+    std::optional<QString> path, openFile;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+      if (std::string_view(arguments[i]) == "--open") {
+        if (openFile || i + 1 == arguments.size())
+          return usageError("window --open takes one FILE");
+        openFile = absolute(arguments[++i]);
+      } else if (!path) {
+        path = absolute(arguments[i]);
+      } else {
+        return usageError("window takes at most one PATH");
+      }
+    }
+    if (path && openFile)
+      return usageError("window takes a PATH to scan or --open FILE, not both");
     // An explicit Qt platform (offscreen, say) is taken as the user's choice.
     if (!TarnwickApp::hasDisplay() && !std::getenv("QT_QPA_PLATFORM"))
       return usageError("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset)");
-    std::optional<QString> path;
-    if (arguments.size() == 2)
-      path = QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(arguments[1])));
-    return runWindow(argv[0], user, path);
+    return runWindow(argv[0], user, path, openFile);
   }
   if (command == "caches" && wantsSystemCaches(arguments.subspan(1))) {
     tarnwick::ProcessCommandRunner runner;
