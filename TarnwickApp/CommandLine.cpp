@@ -55,11 +55,12 @@ void printOverview() {
 }
 
 // Qt sees only the program name: every other argument is ours.
-int runWindow(char *program, const UserEnvironment &user, const std::optional<QString> &initialScan) {
+int runWindow(char *program, const UserEnvironment &user, const std::optional<QString> &initialScan,
+              const std::optional<QString> &openFile = std::nullopt) {
   int qtArgc = 1;
   char *qtArgv[] = {program, nullptr};
   TarnwickApp application(qtArgc, qtArgv, user);
-  return application.exec(initialScan);
+  return application.exec(initialScan, openFile);
 }
 
 // The cleaning commands' engine for `user`, on a file system whose moves
@@ -85,15 +86,17 @@ int runWindowCommand(char *program, const CommandArguments &arguments, const Use
   std::optional<QString> path;
   if (!arguments.positional().empty())
     path = windowPath(arguments.positional().front());
+  if (arguments.values("open").size() > 1)
+    return reportUsageError("window --open takes one FILE", "window");
   std::optional<QString> openFile;
   if (const std::optional<std::string> file = arguments.value("open"))
     openFile = windowPath(*file);
-  if (openFile)
-    return reportUsageError("--open is not supported yet", "window");
+  if (path && openFile)
+    return reportUsageError("window takes a PATH to scan or --open FILE, not both", "window");
   // An explicit Qt platform (offscreen, say) is taken as the user's choice.
   if (!TarnwickApp::hasDisplay() && !std::getenv("QT_QPA_PLATFORM"))
     return reportUsageError("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset)", "window");
-  return runWindow(program, user, path);
+  return runWindow(program, user, path, openFile);
 }
 
 // Everything a command or the window uses is built here, once, from the

@@ -65,10 +65,12 @@ TarnwickApp::TarnwickApp(int &argc, char **argv, const tarnwick::UserEnvironment
 
 TarnwickApp::~TarnwickApp() = default;
 
-int TarnwickApp::exec(const std::optional<QString> &initialScan) {
+int TarnwickApp::exec(const std::optional<QString> &initialScan, const std::optional<QString> &openFile) {
   state_->window.show();
   if (initialScan)
     state_->window.startScan(*initialScan); // named in the title while it runs
+  else if (openFile)
+    state_->window.openScanFile(*openFile);
   return state_->application.exec();
 }
 

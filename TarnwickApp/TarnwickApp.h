@@ -23,9 +23,10 @@ public:
   TarnwickApp(const TarnwickApp &) = delete;
   TarnwickApp &operator=(const TarnwickApp &) = delete;
 
-  /// Shows the window (scanning `initialScan` at once when given) and runs
-  /// the event loop; returns the exit code.
-  int exec(const std::optional<QString> &initialScan);
+  /// Shows the window (scanning `initialScan`, or reading the export at
+  /// `openFile`, at once when given) and runs the event loop; returns the
+  /// exit code.
+  int exec(const std::optional<QString> &initialScan, const std::optional<QString> &openFile = std::nullopt);
 
   /// Whether a display server is there to show the window on.
   static bool hasDisplay();

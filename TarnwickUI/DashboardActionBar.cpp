@@ -32,8 +32,10 @@ QPushButton *makeButton(const char *symbol, const QString &title, std::optional<
     button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: 1px solid %2;"
                                          " border-radius: 6px; padding: 5px 12px; }"
                                          "QPushButton:hover { background: %2; }"
-                                         "QPushButton:pressed { background: %3; }")
-                              .arg(fill->name(), fill->lighter(115).name(), fill->darker(120).name()));
+                                         "QPushButton:pressed { background: %3; }"
+                                         "QPushButton:disabled { background: %4; color: %5; border-color: %4; }")
+                              .arg(fill->name(), fill->lighter(115).name(), fill->darker(120).name(),
+                                   controlBackground().name(), secondaryText().name(QColor::HexArgb)));
   }
   return button;
 }
@@ -124,6 +126,13 @@ void DashboardActionBar::setSubject(const std::optional<DiskNode> &subject, bool
   setTextColour(kind_, category ? TreemapPalette::color(*category) : secondaryText());
   const int kindWidth = QFontMetrics(kind_->font()).horizontalAdvance(kind_->text());
   setElided(path_, displayText(subject->path), Qt::ElideMiddle, textWidth - kindWidth - kindSpacing);
+}
+
+void DashboardActionBar::setCleaningRefusal(const std::optional<QString> &reason) {
+  for (QPushButton *button : {trash_, smartClean_}) {
+    button->setEnabled(!reason);
+    button->setToolTip(reason.value_or(QString()));
+  }
 }
 
 QString DashboardActionBar::subjectName() const { return subject_ ? name_->toolTip() : QString(); }

@@ -25,6 +25,9 @@ public:
 
   /// `subject` is described; the item buttons show only when `isSelection`.
   void setSubject(const std::optional<DiskNode> &subject, bool isSelection);
+  /// Disables "Move to Trash" and "Smart Clean Category", with `reason` as
+  /// their tooltip; without a reason they are enabled, with no tooltip.
+  void setCleaningRefusal(const std::optional<QString> &reason);
 
   QString subjectName() const;
   QString subjectPath() const;

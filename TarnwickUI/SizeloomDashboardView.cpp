@@ -12,6 +12,7 @@
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
 
+#include <QAbstractButton>
 #include <QEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -105,22 +106,31 @@ SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena
   });
   connect(breadcrumbBar_, &TreemapBreadcrumbBar::goBack, this, &SizeloomDashboardView::goBack);
   connect(breadcrumbBar_, &TreemapBreadcrumbBar::rescan, this, [this] {
-    if (arena_ && arena_->isValid(currentNodeID_))
+    if (arena_ && arena_->isValid(currentNodeID_) && !cleaningRefusal_)
       emit rescanFolder(arena_->path(currentNodeID_));
   });
-  connect(canvas_, &TreemapCanvasView::rescanFolder, this, [this](const DiskNode &node) { emit rescanFolder(node.path); });
+  connect(canvas_, &TreemapCanvasView::rescanFolder, this, [this](const DiskNode &node) {
+    if (!cleaningRefusal_)
+      emit rescanFolder(node.path);
+  });
   connect(canvas_, &TreemapCanvasView::selectNode, this, &SizeloomDashboardView::toggleSelection);
   connect(canvas_, &TreemapCanvasView::selectionMoved, this, &SizeloomDashboardView::setSelectedNodeID);
   connect(canvas_, &TreemapCanvasView::drillDown, this, [this](NodeID id) { navigate(id, false); });
   connect(canvas_, &TreemapCanvasView::openTail, this, &SizeloomDashboardView::openTail);
-  connect(canvas_, &TreemapCanvasView::moveToTrash, this, &SizeloomDashboardView::moveToTrash);
+  const auto trashUnlessRefused = [this](const DiskNode &node) {
+    if (!cleaningRefusal_)
+      emit moveToTrash(node);
+  };
+  connect(canvas_, &TreemapCanvasView::moveToTrash, this, trashUnlessRefused);
   connect(canvas_, &TreemapCanvasView::revealInFinder, this, &SizeloomDashboardView::reveal);
   connect(treeList_, &TreeListView::nodeSelected, this, &SizeloomDashboardView::setSelectedNodeID);
   connect(treeList_, &TreeListView::enterFolder, this, &SizeloomDashboardView::navigateTo);
   connect(actionBar_, &DashboardActionBar::revealRequested, this, &SizeloomDashboardView::reveal);
-  connect(actionBar_, &DashboardActionBar::moveToTrashRequested, this, &SizeloomDashboardView::moveToTrash);
-  connect(actionBar_, &DashboardActionBar::smartCleanRequested, this,
-          [this] { emit cleanCategory(selectedCategory_); });
+  connect(actionBar_, &DashboardActionBar::moveToTrashRequested, this, trashUnlessRefused);
+  connect(actionBar_, &DashboardActionBar::smartCleanRequested, this, [this] {
+    if (!cleaningRefusal_)
+      emit cleanCategory(selectedCategory_);
+  });
   canvas_->installEventFilter(this);
   refreshChrome();
   relayout();
@@ -241,6 +251,15 @@ void SizeloomDashboardView::setSelectedCategory(std::optional<CleanableCategory>
   sidebar_->setSelectedCategory(category);
   canvas_->animateFilterChange();
   relayout();
+}
+
+void SizeloomDashboardView::setCleaningRefusal(std::optional<QString> reason) {
+  cleaningRefusal_ = std::move(reason);
+  actionBar_->setCleaningRefusal(cleaningRefusal_);
+  canvas_->setCleaningRefusal(cleaningRefusal_);
+  QAbstractButton *rescan = breadcrumbBar_->rescanButton();
+  rescan->setEnabled(!cleaningRefusal_);
+  rescan->setToolTip(cleaningRefusal_.value_or(QStringLiteral("Rescan this directory")));
 }
 
 void SizeloomDashboardView::reveal(const DiskNode &node) {

@@ -77,6 +77,13 @@ public:
   void setListVisible(bool shown);
   bool isListVisible() const;
   void setSelectedCategory(std::optional<CleanableCategory> category);
+  /// Why the tree on show may be neither cleaned nor rescanned (it is not
+  /// this computer's), or nothing. The one switch for every way the explorer
+  /// offers either: the action bar's buttons, the treemap's menu and Delete
+  /// key, the breadcrumb bar's rescan button; each shows `reason` where it
+  /// is refused, and this view drops any such request meanwhile.
+  void setCleaningRefusal(std::optional<QString> reason);
+  const std::optional<QString> &cleaningRefusal() const { return cleaningRefusal_; }
 
   TreemapCanvasView *canvas() const { return canvas_; }
   TreemapBreadcrumbBar *breadcrumbBar() const { return breadcrumbBar_; }
@@ -123,6 +130,7 @@ private:
   NodeID currentNodeID_ = 0;
   std::optional<NodeID> selectedNodeID_;
   std::optional<CleanableCategory> selectedCategory_;
+  std::optional<QString> cleaningRefusal_;
   bool nestedContents_ = true;
   std::optional<std::vector<NodeID>> shownItems_;
   /// What the last layout put at its first level (see firstLevel).

@@ -1,13 +1,34 @@
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
+#include "TarnwickCore/Import/ImportedRootLocation.h"
+#include "TarnwickCore/Import/NcduExportReader.h"
 #include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TarnwickUI/MeasuredCleaning.h"
 #include "TarnwickUI/WidgetStyle.h"
 
+#include <QFile>
+
 namespace tarnwick {
+namespace {
+
+/// Why a tree read from an export must not be cleaned here, or nothing.
+std::optional<QString> refusalFor(ImportedRootLocation location) {
+  switch (location) {
+  case ImportedRootLocation::here:
+    return std::nullopt;
+  case ImportedRootLocation::absent:
+    return QStringLiteral("This tree was read from a file, and its root folder is not on this computer.");
+  case ImportedRootLocation::otherDevice:
+    return QStringLiteral("This tree was read from a file, and the folder at its root's path here is on another "
+                          "disk than the one it was read from.");
+  }
+  return QStringLiteral("This tree was read from a file.");
+}
+
+} // namespace
 
 TarnwickAppCoordinator::TarnwickAppCoordinator(ScanFunction scan, std::shared_ptr<SafeCleaningEngine> engine,
                                                QObject *parent)
@@ -78,7 +99,7 @@ void TarnwickAppCoordinator::startScan(const QString &path) {
       DiskTreeArena arena = scan(root, progress, stop, root);
       // Here rather than on the GUI thread: a walk of the whole tree.
       if (std::optional<CategoryShares> shares = CategoryShares::measure(arena, stop))
-        result = ScanResult{std::move(arena), *shares};
+        result = ScanResult{std::move(arena), *shares, std::nullopt};
     } catch (const ScanCancelledError &) {
     } catch (const std::exception &failure) {
       error = failure.what();
@@ -91,7 +112,39 @@ void TarnwickAppCoordinator::startScan(const QString &path) {
   }, BackgroundWorkers::Priority::background);
 }
 
+void TarnwickAppCoordinator::openExport(const QString &file) {
+  const std::uint64_t generation = beginScan(false);
+  workers_.launch([this, generation, file, stop = activeScan_.get_token()] {
+    std::optional<ScanResult> result;
+    std::optional<std::string> error;
+    NcduExportReader::Outcome read = NcduExportReader::readFile(QFile::encodeName(file).toStdString(), stop);
+    if (const auto *failure = std::get_if<ExportReadError>(&read)) {
+      error = failure->message();
+    } else {
+      DiskTreeArena &arena = std::get<DiskTreeArena>(read);
+      // Here rather than on the GUI thread: stat() of the root may hang on a network mount.
+      const ImportedRootLocation location = locateImportedRoot(arena.rootPath(), arena.scanReport().rootDevice);
+      if (std::optional<CategoryShares> shares = CategoryShares::measure(arena, stop))
+        result = ScanResult{std::move(arena), *shares, refusalFor(location)};
+    }
+    if (stop.stop_requested()) { // a cancelled or replaced read neither publishes nor complains
+      result.reset();
+      error.reset();
+    }
+    workers_.post([this, generation, file, result = std::make_shared<std::optional<ScanResult>>(std::move(result)),
+                   error] {
+      if (generation != scanGeneration_)
+        return;
+      finishScan(generation, std::move(*result), std::nullopt);
+      if (error)
+        emit exportOpenFailed(file, QString::fromStdString(*error));
+    });
+  }, BackgroundWorkers::Priority::background);
+}
+
 void TarnwickAppCoordinator::rescanFolder(const std::string &folder) {
+  if (cleaningRefusal_)
+    return; // its paths are not this computer's
   const std::optional<NodeID> id = arena_ ? findNodeByPath(*arena_, folder) : std::nullopt;
   if (!id || !arena_->record(*id).isDirectory)
     return;
@@ -185,6 +238,7 @@ void TarnwickAppCoordinator::finishScan(std::uint64_t generation, std::optional<
   if (result) {
     arena_ = std::make_shared<const DiskTreeArena>(std::move(result->arena));
     categoryShares_ = result->shares;
+    cleaningRefusal_ = result->cleaningRefusal;
     sharesOf_ = arena_;
     emit arenaChanged();
   }
@@ -202,6 +256,8 @@ void TarnwickAppCoordinator::cancelScan() {
 }
 
 void TarnwickAppCoordinator::moveNodeToTrash(const DiskNode &node) {
+  if (cleaningRefusal_)
+    return; // the views offer no cleaning then; this is the last line
   CleanableItem item{Uuid::random(),
                      node.name,
                      "Direct Sizeloom Trash",
@@ -228,7 +284,8 @@ void TarnwickAppCoordinator::moveNodeToTrash(const DiskNode &node) {
 }
 
 void TarnwickAppCoordinator::forgetPaths(const std::vector<std::string> &paths) {
-  if (!arena_ || paths.empty())
+  // What was cleaned here is not in another computer's tree, whatever its paths.
+  if (!arena_ || paths.empty() || cleaningRefusal_)
     return;
   std::optional<CategoryShares> before;
   if (sharesOf_ == arena_)

@@ -64,9 +64,22 @@ public:
   bool isRescanningFolder() const { return isScanning_ && folderRescan_; }
   const std::optional<QString> &scanError() const { return scanError_; }
   const std::optional<SafeCleaningReport> &lastCleaningReport() const { return lastCleaningReport_; }
+  /// Why the published tree may be neither cleaned nor rescanned, in a
+  /// sentence for people: it was read from an export whose root is not
+  /// this computer's folder (ImportedRootLocation). Nothing for a scanned
+  /// tree, or an imported one whose root is here; set with the tree, before
+  /// arenaChanged.
+  const std::optional<QString> &cleaningRefusal() const { return cleaningRefusal_; }
 
   /// Cancels any running scan and starts one of `path`; returns at once.
   void startScan(const QString &path);
+  /// Cancels any running scan and reads the export at `file` (NcduExportReader)
+  /// in its place, on a worker; returns at once. It runs as a scan does
+  /// (isScanning, cancelScan, replacing and replaced by any other scan),
+  /// without progress reports. A tree read whole is published with its
+  /// cleaningRefusal; a file that cannot be read publishes nothing and
+  /// emits exportOpenFailed instead.
+  void openExport(const QString &file);
   /// Scans the folder at `path` (bytes, as the tree holds them) of the
   /// published tree again, with the same scan function, and publishes the
   /// tree with that folder's subtree replaced by the result
@@ -76,7 +89,7 @@ public:
   /// be read leaves the tree as it is and sets scanError. When another tree
   /// was published meanwhile, the result is spliced into that one instead,
   /// if it still holds the folder. Nothing happens when the tree holds no
-  /// folder at `path`.
+  /// folder at `path`, or while cleaningRefusal() is set.
   void rescanFolder(const std::string &path);
   /// Stops the running scan, if any; the previous result stays.
   void cancelScan();
@@ -86,13 +99,15 @@ public:
   /// hard-link table (DiskTreeArena::removalMeasurement), as the scan saw
   /// the node, without reading the disk again; a node of no published tree
   /// is taken at its recorded size. What went leaves the tree (forgetPaths).
+  /// Refused, with nothing done, while cleaningRefusal() is set.
   void moveNodeToTrash(const DiskNode &node);
   /// Publishes the tree without the nodes at `paths` (items cleaned from
   /// it; a path it does not hold is passed over): the new tree is derived
   /// and its category shares measured on a worker, then arenaChanged is
   /// emitted with the folder on show found again by the views. When
   /// another tree was published meanwhile, the paths are taken out of that
-  /// one instead. Nothing happens before the first tree.
+  /// one instead. Nothing happens before the first tree, nor while
+  /// cleaningRefusal() is set.
   void forgetPaths(const std::vector<std::string> &paths);
 
   /// Where moves to the Trash are undone from; without one nothing can be.
@@ -117,12 +132,16 @@ signals:
   void isScanningChanged();
   void scanErrorChanged();
   void lastCleaningReportChanged();
+  /// openExport could not read `file`: `message` is the reader's, with the
+  /// byte offset where it stopped.
+  void exportOpenFailed(const QString &file, const QString &message);
 
 private:
   void setScanning(bool scanning);
   struct ScanResult {
     DiskTreeArena arena;
     CategoryShares shares;
+    std::optional<QString> cleaningRefusal;
   };
   void finishScan(std::uint64_t generation, std::optional<ScanResult> result, const std::optional<std::string> &error);
   std::uint64_t beginScan(bool folderRescan);
@@ -158,6 +177,7 @@ private:
   bool folderRescan_ = false; // what the running scan is; meaningful while isScanning_
   std::optional<QString> scanError_;
   std::optional<SafeCleaningReport> lastCleaningReport_;
+  std::optional<QString> cleaningRefusal_;
   std::shared_ptr<const TrashCatalogue> trash_;
   bool lastMoveUndoable_ = false;
 

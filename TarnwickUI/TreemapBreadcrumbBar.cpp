@@ -3,6 +3,7 @@
 #include "TarnwickUI/BreadcrumbCrumbButton.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapPalette.h"
+#include "TarnwickUI/WidgetStyle.h"
 
 #include <QAbstractButton>
 #include <QFile>
@@ -223,6 +224,8 @@ void TreemapBreadcrumbBar::setState(std::vector<DiskNode> chain, std::optional<D
                                           : BreadcrumbCrumbButton::Glyph::none;
     auto *crumb = new BreadcrumbCrumbButton(displayName(node), glyph, isLast, strip);
     connect(crumb, &QAbstractButton::clicked, this, [this, id = node.id] { emit navigateTo(id); });
+    if (i == 0) // the tree's root, named by its last component only
+      crumb->setToolTip(WidgetStyle::displayText(node.path));
     crumb->show();
     crumbRow_->insertWidget(position++, crumb, 0, Qt::AlignVCenter);
     crumbs_.push_back(crumb);

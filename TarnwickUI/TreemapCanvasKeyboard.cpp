@@ -102,7 +102,7 @@ void TreemapCanvasView::keyPressEvent(QKeyEvent *event) {
     return;
   case Qt::Key_Delete:
     // The same request as the action bar's: the guard decides.
-    if (current && !describeTile(*current).isAggregatedTail)
+    if (current && !cleaningRefusal_ && !describeTile(*current).isAggregatedTail)
       emit moveToTrash(describeTile(*current).node);
     return;
   case Qt::Key_Escape:

@@ -335,9 +335,17 @@ QMenu *TreemapCanvasView::contextMenuContent(QWidget *parent) {
   if (tile.node.isDirectory)
     menu->addAction(SymbolIcons::icon("arrow.down.forward.and.arrow.up.backward"), QStringLiteral("Drill Down"), this,
                     [this, tile] { requestDrillDown(tile); });
+  // Refused items stay in the menu, disabled, so that the reason can be read.
+  const auto refuseIfNeeded = [this](QAction *action) {
+    if (cleaningRefusal_) {
+      action->setEnabled(false);
+      action->setToolTip(*cleaningRefusal_);
+    }
+  };
+  menu->setToolTipsVisible(cleaningRefusal_.has_value());
   if (tile.node.isDirectory)
-    menu->addAction(SymbolIcons::icon("arrow.clockwise"), QStringLiteral("Rescan This Folder"), this,
-                    [this, node = tile.node] { emit rescanFolder(node); });
+    refuseIfNeeded(menu->addAction(SymbolIcons::icon("arrow.clockwise"), QStringLiteral("Rescan This Folder"), this,
+                                   [this, node = tile.node] { emit rescanFolder(node); }));
 #ifdef __APPLE__
   const QString revealTitle = QStringLiteral("Reveal in Finder");
 #else
@@ -346,8 +354,8 @@ QMenu *TreemapCanvasView::contextMenuContent(QWidget *parent) {
   menu->addAction(SymbolIcons::icon("folder"), revealTitle, this, [this, node = tile.node] { reveal(node); });
   menu->addSeparator();
   // Destructive: drawn in red, as the platform's menus cannot colour one entry's text.
-  menu->addAction(QIcon(SymbolIcons::tinted("trash", 16, WidgetStyle::destructiveRed(), devicePixelRatioF())),
-                  QStringLiteral("Move to Trash"), this, [this, node = tile.node] { emit moveToTrash(node); });
+  refuseIfNeeded(menu->addAction(QIcon(SymbolIcons::tinted("trash", 16, WidgetStyle::destructiveRed(), devicePixelRatioF())),
+                                 QStringLiteral("Move to Trash"), this, [this, node = tile.node] { emit moveToTrash(node); }));
   menu->addAction(SymbolIcons::icon("doc.on.doc"), QStringLiteral("Copy File Path"), this,
                   [path = tile.node.path] { FileManagerReveal::copyPath(path); });
   return menu;

@@ -90,6 +90,11 @@ public:
   /// The context menu for the hovered tile, owned by `parent`; empty when
   /// nothing is hovered.
   QMenu *contextMenuContent(QWidget *parent);
+  /// Why "Move to Trash", the Delete key and "Rescan This Folder" do nothing
+  /// here: the menu shows those items disabled, with `reason` as their
+  /// tooltip. Nothing (the default) offers them.
+  void setCleaningRefusal(std::optional<QString> reason) { cleaningRefusal_ = std::move(reason); }
+  const std::optional<QString> &cleaningRefusal() const { return cleaningRefusal_; }
 
 signals:
   /// A file tile was clicked.
@@ -154,6 +159,7 @@ private:
   std::optional<NodeID> selectedNodeID_;
   std::optional<std::string> highlightedType_;
   std::optional<TreemapRect> hoveredRect_;
+  std::optional<QString> cleaningRefusal_;
   QPointF cursorLocation_;
   bool isHoverActive_ = false;
   bool tilesPending_ = false;

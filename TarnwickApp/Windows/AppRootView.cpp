@@ -91,6 +91,7 @@ void AppRootView::showPage() {
       dashboard_->setArena(arena);
     }
     dashboard_->sidebar()->setCategoryShares(coordinator_.categoryShares()); // measured with the tree
+    dashboard_->setCleaningRefusal(coordinator_.cleaningRefusal());
     if (currentWidget() != dashboard_) {
       setCurrentWidget(dashboard_);
       // The arrows work on the treemap from the start; its ring waits for a key.

@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenuBar>
@@ -59,6 +60,14 @@ std::optional<QString> askForFolder(QWidget *parent, const QString &startFolder)
   return dialog.selectedFiles().front();
 }
 
+std::optional<QString> askForExport(QWidget *parent, const QString &startFolder) {
+  const QString file = QFileDialog::getOpenFileName(
+      parent, QStringLiteral("Open Scan File"), startFolder,
+      QStringLiteral("Scan exports (*.json *.json.gz *.json.zst);;JSON (*.json);;JSON, gzip (*.json.gz);;"
+                     "JSON, zstd (*.json.zst);;All files (*)"));
+  return file.isEmpty() ? std::nullopt : std::optional(file);
+}
+
 } // namespace
 
 MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, QString homeFolder,
@@ -66,6 +75,7 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
     : QMainWindow(parent), coordinator_(coordinator), probe_(std::move(probe)), homeFolder_(std::move(homeFolder)),
       engine_(std::move(engine)), root_(new AppRootView(coordinator, probe_, homeFolder_, launcherShortcuts(), this)),
       chooser_([this](QWidget *parent) { return askForFolder(parent, homeFolder_); }),
+      exportChooser_([this](QWidget *parent) { return askForExport(parent, homeFolder_); }),
       trash_(tarnwick::FreedesktopTrash(homeFolder_.toStdString(), std::nullopt)) {
   setWindowTitle(QStringLiteral("Quillane"));
   setWindowIcon(tarnwick::SymbolIcons::icon("quillane"));
@@ -89,6 +99,11 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
           [this] { cancelScan_->setEnabled(coordinator_.isScanning()); });
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this, &MainWindow::refreshTitle);
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, &MainWindow::refreshTitle);
+  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::exportOpenFailed, this,
+          [this](const QString &file, const QString &message) {
+            showFailure(QStringLiteral("Cannot Open Scan File"),
+                        QStringLiteral("“%1” could not be read as a scan file.\n\n%2").arg(file, message));
+          });
 }
 
 void MainWindow::buildMenus() {
@@ -113,6 +128,9 @@ void MainWindow::buildMenus() {
   chooseFolder_ = scan->addAction(SymbolIcons::icon("folder"), QStringLiteral("Choose Folder to Scan…"), this,
                                   &MainWindow::chooseFolderAndScan);
   chooseFolder_->setShortcut(keys.chooseFolder);
+  openScanFile_ = scan->addAction(SymbolIcons::icon("doc.fill"), QStringLiteral("Open Scan File…"), this,
+                                  &MainWindow::chooseExportAndOpen);
+  openScanFile_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
   cleanCaches_ = scan->addAction(SymbolIcons::icon("sparkles"), QStringLiteral("Clean Up Caches…"), this,
                                  [this] { showCacheCleanup(std::nullopt); });
   cleanCaches_->setShortcut(keys.cleanCaches);
@@ -332,7 +350,21 @@ void MainWindow::chooseFolderAndScan() {
 
 void MainWindow::startScan(const QString &root) {
   scanningRoot_ = root; // before the start, which announces the scan
+  openingFile_.reset();
   coordinator_.startScan(root);
+  refreshTitle();
+}
+
+void MainWindow::chooseExportAndOpen() {
+  if (std::optional<QString> file = exportChooser_ ? exportChooser_(this) : std::nullopt; file && !file->isEmpty())
+    openScanFile(*file);
+}
+
+void MainWindow::openScanFile(const QString &file) {
+  const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(file));
+  openingFile_ = absolute; // before the start, which announces it
+  scanningRoot_.reset();
+  coordinator_.openExport(absolute);
   refreshTitle();
 }
 
@@ -340,10 +372,14 @@ void MainWindow::refreshTitle() {
   // The title names the tree on show, as file browsers do, or the root
   // being scanned. A scan started elsewhere (the explorer's rescan) reads
   // the tree on show again: its title stays.
-  if (!coordinator_.isScanning())
+  if (!coordinator_.isScanning()) {
     scanningRoot_.reset();
+    openingFile_.reset();
+  }
   const auto arena = coordinator_.arena();
-  if (scanningRoot_)
+  if (openingFile_)
+    setWindowTitle(QStringLiteral("Opening %1 — Quillane").arg(*openingFile_));
+  else if (scanningRoot_)
     setWindowTitle(QStringLiteral("Scanning %1 — Quillane").arg(*scanningRoot_));
   else if (arena)
     setWindowTitle(QStringLiteral("%1 — Quillane").arg(tarnwick::WidgetStyle::displayText(arena->rootPath())));

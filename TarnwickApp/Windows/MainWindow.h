@@ -42,6 +42,8 @@ public:
   using StatusProbe = AppRootView::StatusProbe;
   /// Returns the folder the user chose, or nothing when they cancelled.
   using FolderChooser = std::function<std::optional<QString>(QWidget *parent)>;
+  /// Returns the export file the user chose, or nothing when they cancelled.
+  using FileChooser = FolderChooser;
 
   MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, QString homeFolder,
              std::shared_ptr<tarnwick::SafeCleaningEngine> engine, QWidget *parent = nullptr);
@@ -49,10 +51,14 @@ public:
   AppRootView *rootView() const { return root_; }
   /// The default asks with a folder dialog whose button reads "Scan Folder".
   void setFolderChooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
+  /// The default asks with a file dialog for JSON exports, plain or compressed.
+  void setExportChooser(FileChooser chooser) { exportChooser_ = std::move(chooser); }
 
   QAction *scanHomeAction() const { return scanHome_; }
   QAction *scanDiskAction() const { return scanDisk_; }
   QAction *chooseFolderAction() const { return chooseFolder_; }
+  /// Scan ▸ Open Scan File…
+  QAction *openScanFileAction() const { return openScanFile_; }
   QAction *cancelScanAction() const { return cancelScan_; }
   QAction *settingsAction() const { return settings_; }
   QAction *aboutAction() const { return about_; }
@@ -84,6 +90,12 @@ public:
   PreferencesView *showSettings();
   QMessageBox *showAbout();
   void chooseFolderAndScan();
+  void chooseExportAndOpen();
+  /// Reads the export at `file` (relative to the current folder) off the
+  /// GUI thread and explores it as a finished scan; the scanning display
+  /// shows meanwhile, the title names the file, and a file that cannot be
+  /// read is reported in a message over this window.
+  void openScanFile(const QString &file);
   /// Scans `root`, naming it in the title until the scan ends.
   void startScan(const QString &root);
   /// The user guide installed with the application, or the source tree's.
@@ -107,6 +119,7 @@ private:
   const std::shared_ptr<tarnwick::SafeCleaningEngine> engine_;
   AppRootView *root_;
   FolderChooser chooser_;
+  FileChooser exportChooser_;
   QPointer<QDialog> settingsWindow_;
   QPointer<PreferencesView> preferences_;
   QPointer<QMessageBox> aboutBox_;
@@ -116,10 +129,12 @@ private:
   QPointer<tarnwick::TreemapCanvasView> followedCanvas_; // the Find window follows its folder
   tarnwick::TrashCatalogue trash_;
   std::optional<QString> scanningRoot_; // a scan started here, while it runs
+  std::optional<QString> openingFile_;  // an export being read, likewise
 
   QAction *scanHome_ = nullptr;
   QAction *scanDisk_ = nullptr;
   QAction *chooseFolder_ = nullptr;
+  QAction *openScanFile_ = nullptr;
   QAction *cancelScan_ = nullptr;
   QAction *settings_ = nullptr;
   QAction *about_ = nullptr;

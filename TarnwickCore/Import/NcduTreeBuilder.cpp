@@ -133,6 +133,7 @@ std::optional<ExportReadError> NcduTreeBuilder::openRoot(const NcduEntry &entry,
   root_.isPackage = hasPackageExtension(lastComponent);
   root_.categoryHintCode = hintCode(categoryHint(rootPath_));
   path_ = rootPath_;
+  report_.rootDevice = entry.device;
   pushFrame(entry.device.value_or(0), DirectoryHintMatcher::matchesIn(rootPath_));
   frames_[0].parentPathLength = 0;
   if (entry.readError) {

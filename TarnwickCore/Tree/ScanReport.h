@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,10 @@ struct ScanReport {
   /// the folder was read), "read" (its listing broke off) or "inspect the
   /// entries of" (it was listed, but some entries could not be examined).
   std::vector<Failure> unreadablePaths;
+  /// The device number (st_dev) the root was on where the tree was made, when
+  /// known: an import takes it from the export's root entry ("dev"); a scan
+  /// leaves it out. It tells whether a path of the tree is the same folder here.
+  std::optional<std::uint64_t> rootDevice{};
 
   friend bool operator==(const ScanReport &, const ScanReport &) = default;
 };

@@ -1,0 +1,229 @@
+#include "TarnwickApp/Commands/NcduJsonWriter.h"
+#include "TarnwickApp/Windows/MainWindow.h"
+#include "TarnwickCore/Import/NcduExportReader.h"
+#include "TarnwickCore/Tree/ArenaEdit.h"
+#include "TarnwickUI/BreadcrumbCrumbButton.h"
+#include "TarnwickUI/DashboardActionBar.h"
+#include "TarnwickUI/SizeloomDashboardView.h"
+#include "TarnwickUI/TarnwickAppCoordinator.h"
+#include "TarnwickUI/TreemapBreadcrumbBar.h"
+#include "TarnwickUI/TreemapCanvasView.h"
+#include "TarnwickUI/WidgetStyle.h"
+#include "TestSupport/GatedScan.h"
+#include "TestSupport/TempTree.h"
+#include "TarnwickApp/Commands/QuillaneProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QMouseEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <fstream>
+#include <sys/stat.h>
+
+namespace quillane {
+namespace {
+
+using test::TempTree;
+
+class OpenScanFileTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { tarnwick::WidgetStyle::applyDarkTheme(*qApp); }
+
+  void SetUp() override {
+    tree.writeFile("home/Movies/holiday.mp4", 2'400'000);
+    tree.writeFile("home/notes.txt", 12'000);
+    engine = std::make_shared<tarnwick::SafeCleaningEngine>(
+        tree.path("home"), std::make_shared<tarnwick::SystemCleaningFileSystem>(
+                               tarnwick::FreedesktopTrash(tree.path("home"), tree.path("data"))));
+    scan.open();
+    coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(scan.function(), engine);
+    window = std::make_unique<MainWindow>(*coordinator, [] { return tarnwick::FullDiskAccessStatus::granted; },
+                                          QString::fromStdString(tree.path("home")), engine);
+    window->show();
+  }
+
+  // Opens `file` as the window's menu would, and waits for the read to end.
+  tarnwick::SizeloomDashboardView *open(const std::string &file) {
+    window->setExportChooser([file](QWidget *) { return QString::fromStdString(file); });
+    window->openScanFileAction()->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+    return window->rootView()->dashboard();
+  }
+  std::string writeText(const std::string &name, const std::string &text) {
+    std::ofstream(tree.path(name), std::ios::binary) << text;
+    return tree.path(name);
+  }
+  // The folder `home` as `quillane scan --json` exports it, with the export's
+  // root device replaced by `device` when given (what ncdu records).
+  std::string exportHome(std::optional<std::uint64_t> device = std::nullopt) {
+    const tarnwick::DiskTreeArena scanned = tarnwick::FastBulkScanner(2).scan(tree.path("home"));
+    homeBytes = scanned.rootNode()->allocatedSize;
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> out(std::fopen(tree.path("export.json").c_str(), "wb"), std::fclose);
+    EXPECT_TRUE(out && writeNcduJson(scanned, out.get()));
+    out.reset();
+    std::string text = test::readFile(tree.path("export.json"));
+    if (device) {
+      const std::string rootName = "{\"name\":\"" + tree.path("home") + "\"";
+      const std::size_t at = text.find(rootName);
+      EXPECT_NE(at, std::string::npos);
+      text.insert(at + rootName.size(), ",\"dev\":" + std::to_string(*device));
+    }
+    return writeText("export.json", text);
+  }
+  std::uint64_t homeDevice() const {
+    struct stat status {};
+    EXPECT_EQ(::stat(tree.path("home").c_str(), &status), 0);
+    return status.st_dev;
+  }
+  QMessageBox *failureBox() const { return window->findChild<QMessageBox *>(); }
+
+  TempTree tree;
+  test::GatedScan scan;
+  std::shared_ptr<tarnwick::SafeCleaningEngine> engine;
+  std::unique_ptr<tarnwick::TarnwickAppCoordinator> coordinator;
+  std::unique_ptr<MainWindow> window;
+  std::int64_t homeBytes = 0;
+};
+
+// Hovers the tile of `name` (a child of the folder on show) and returns its menu.
+std::unique_ptr<QMenu> menuOf(tarnwick::SizeloomDashboardView &dashboard, std::string_view name) {
+  tarnwick::TreemapCanvasView &canvas = *dashboard.canvas();
+  for (const tarnwick::DiskNode &child : dashboard.arena()->children(dashboard.currentNodeID()))
+    if (const auto tile = child.name == name ? canvas.tileFor(child.id) : std::nullopt) {
+      const QPointF at(tile->frame.x + tile->frame.width / 2, tile->frame.y + 4); // a folder's header
+      QMouseEvent move(QEvent::MouseMove, at, canvas.mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+      QApplication::sendEvent(&canvas, &move);
+      EXPECT_TRUE(canvas.hoveredRect() && canvas.hoveredRect()->node.name == name);
+      return std::unique_ptr<QMenu>(canvas.contextMenuContent(nullptr));
+    }
+  ADD_FAILURE() << "no tile for " << name;
+  return std::make_unique<QMenu>();
+}
+
+QAction *actionNamed(QMenu &menu, const char *text) {
+  for (QAction *action : menu.actions())
+    if (action->text() == QString::fromUtf8(text))
+      return action;
+  return nullptr;
+}
+
+// An export of a folder here: explored as its scan would be, cleaning offered
+// (on a relative name, the current folder's file).
+TEST_F(OpenScanFileTest, AnExportOfAFolderHereIsExploredAsItsScan) {
+  for (const std::optional<std::uint64_t> device : {std::optional<std::uint64_t>(), std::optional(homeDevice())}) {
+    exportHome(device);
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(tree.root()));
+    window->openScanFile(QStringLiteral("export.json"));
+    QDir::setCurrent(previous);
+    EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("Opening ") + QString::fromStdString(tree.path("export.json"))));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+    tarnwick::SizeloomDashboardView *dashboard = window->rootView()->dashboard();
+    ASSERT_TRUE(dashboard);
+    EXPECT_EQ(window->rootView()->currentWidget(), dashboard);
+    EXPECT_EQ(dashboard->arena()->rootPath(), tree.path("home"));
+    EXPECT_EQ(dashboard->arena()->rootNode()->allocatedSize, homeBytes);
+    EXPECT_EQ(dashboard->breadcrumbBar()->crumb(0)->toolTip(), QString::fromStdString(tree.path("home")));
+    EXPECT_EQ(window->windowTitle(), QString::fromStdString(tree.path("home")) + QStringLiteral(" — Quillane"));
+    EXPECT_FALSE(coordinator->cleaningRefusal());
+    dashboard->setSelectedNodeID(tarnwick::findNodeByPath(*dashboard->arena(), tree.path("home/notes.txt")));
+    EXPECT_TRUE(dashboard->actionBar()->trashButton()->isEnabled());
+    EXPECT_TRUE(dashboard->breadcrumbBar()->rescanButton()->isEnabled());
+    const QAction *trashItem = actionNamed(*menuOf(*dashboard, "Movies"), "Move to Trash");
+    EXPECT_TRUE(trashItem && trashItem->isEnabled());
+  }
+  QDir().mkpath(QStringLiteral(QUILLANE_SCREENSHOT_DIR));
+  window->grab().save(QStringLiteral(QUILLANE_SCREENSHOT_DIR "/open-export-offscreen.png"));
+}
+
+// Not this computer's folder: every way to clean or rescan is refused, with
+// the reason, until a scan of this computer replaces the tree.
+TEST_F(OpenScanFileTest, AnotherComputersTreeIsNeitherCleanedNorRescanned) {
+  const std::string absent =
+      writeText("absent.json", R"([1,2,{},[{"name":"/quillane-absent-root/home","dsize":4096},)"
+                               R"([{"name":"Movies","dsize":4096},{"name":"holiday.mp4","dsize":2400000}],)"
+                               R"({"name":"notes.txt","dsize":12288}]])");
+  for (const auto &[file, root] : {std::pair{absent, std::string("/quillane-absent-root/home")},
+                                   std::pair{exportHome(homeDevice() + 1), tree.path("home")}}) {
+    tarnwick::SizeloomDashboardView *dashboard = open(file);
+    ASSERT_TRUE(dashboard) << file;
+    ASSERT_EQ(dashboard->arena()->rootPath(), root);
+    ASSERT_TRUE(coordinator->cleaningRefusal());
+    const QString reason = *coordinator->cleaningRefusal();
+    EXPECT_TRUE(reason.startsWith(QStringLiteral("This tree was read from a file"))) << reason.toStdString();
+
+    const auto notes = tarnwick::findNodeByPath(*dashboard->arena(), root + "/notes.txt");
+    dashboard->setSelectedNodeID(notes);
+    for (QPushButton *button : {dashboard->actionBar()->trashButton(), dashboard->actionBar()->smartCleanButton()}) {
+      EXPECT_FALSE(button->isEnabled()) << button->text().toStdString();
+      EXPECT_EQ(button->toolTip(), reason);
+    }
+    QAbstractButton *rescanButton = dashboard->breadcrumbBar()->rescanButton();
+    EXPECT_FALSE(rescanButton->isEnabled());
+    EXPECT_EQ(rescanButton->toolTip(), reason);
+    std::unique_ptr<QMenu> menu = menuOf(*dashboard, "Movies");
+    for (const char *item : {"Move to Trash", "Rescan This Folder"}) {
+      const QAction *action = actionNamed(*menu, item);
+      ASSERT_TRUE(action) << item;
+      EXPECT_FALSE(action->isEnabled()) << item;
+      EXPECT_EQ(action->toolTip(), reason) << item;
+    }
+
+    // Neither the Delete key, nor a request that reaches the explorer or
+    // the coordinator all the same, cleans or rescans anything.
+    QSignalSpy trash(dashboard, &tarnwick::SizeloomDashboardView::moveToTrash);
+    QSignalSpy clean(dashboard, &tarnwick::SizeloomDashboardView::cleanCategory);
+    dashboard->canvas()->setFocus();
+    QTest::keyClick(dashboard->canvas(), Qt::Key_Delete);
+    emit dashboard->actionBar()->moveToTrashRequested(*dashboard->arena()->node(*notes));
+    emit dashboard->actionBar()->smartCleanRequested();
+    EXPECT_EQ(trash.count() + clean.count(), 0);
+    coordinator->moveNodeToTrash(*dashboard->arena()->node(*notes));
+    coordinator->rescanFolder(root);
+    EXPECT_FALSE(coordinator->isScanning());
+    EXPECT_FALSE(QTest::qWaitFor([&] { return coordinator->lastCleaningReport().has_value(); }, 200));
+  }
+  EXPECT_TRUE(std::filesystem::exists(tree.path("home/notes.txt")));
+
+  window->startScan(QString::fromStdString(tree.path("home")));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  EXPECT_FALSE(coordinator->cleaningRefusal());
+  EXPECT_TRUE(window->rootView()->dashboard()->actionBar()->smartCleanButton()->isEnabled());
+  EXPECT_TRUE(window->rootView()->dashboard()->breadcrumbBar()->rescanButton()->isEnabled());
+}
+
+// A file that cannot be read whole shows the reader's message and no tree,
+// also over a tree already on show, which stays.
+TEST_F(OpenScanFileTest, AFileThatCannotBeReadIsReportedWithNoTree) {
+  const std::string cut = writeText("cut.json", R"([1,2,{},[{"name":"/r","dsize":4096},{"name":"a","dsize":1})");
+  const std::string bad = writeText("bad.json", R"([1,2,{},[{"name":"/r","dsize":4096},{"name":"a","dsize":"x"}]])");
+  for (const std::string &file : {cut, bad, tree.path("missing.json")}) {
+    const auto refusal = tarnwick::NcduExportReader::readFile(file);
+    ASSERT_TRUE(std::holds_alternative<tarnwick::ExportReadError>(refusal)) << file;
+    const std::string says = std::get<tarnwick::ExportReadError>(refusal).message();
+    EXPECT_FALSE(open(file)) << file;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failureBox() != nullptr; })) << file;
+    const QString text = failureBox()->text();
+    EXPECT_TRUE(text.contains(QString::fromStdString(file)) && text.contains(QString::fromStdString(says)))
+        << text.toStdString() << " lacks " << says;
+    EXPECT_EQ(window->rootView()->currentWidget(), window->rootView()->launcher());
+    delete failureBox();
+  }
+  tarnwick::SizeloomDashboardView *dashboard = open(exportHome());
+  ASSERT_TRUE(dashboard);
+  const auto shown = dashboard->arena();
+  EXPECT_EQ(open(cut), dashboard);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return failureBox() != nullptr; }));
+  EXPECT_EQ(dashboard->arena(), shown);
+  EXPECT_EQ(window->rootView()->currentWidget(), dashboard);
+}
+
+} // namespace
+} // namespace quillane
