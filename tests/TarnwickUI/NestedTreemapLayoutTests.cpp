@@ -125,5 +125,20 @@ TEST_F(NestedTreemapLayoutTest, AGivenFirstLevelReplacesTheFoldersChildren) {
   EXPECT_TRUE(std::ranges::any_of(tiles, [](const NestedTile &tile) { return tile.depth > 0; }));
 }
 
+// Equal sizes keep identifier order, the order the scene's tail and the
+// list follow too. Forty ties: enough that a sort on size alone reorders
+// them (short runs are insertion sorted, which would hide it).
+TEST(NestedTreemapLayoutOrderTest, EqualSizesKeepIdentifierOrder) {
+  TempTree tree;
+  for (int i = 0; i < 40; ++i)
+    tree.writeFile("f" + std::to_string(i), 4096);
+  const DiskTreeArena arena = FastBulkScanner().scan(tree.root());
+  std::vector<NodeID> ids;
+  for (const NestedTile &tile : NestedTreemapLayout::compute(arena, DiskTreeArena::rootID, {1600, 1000}, {}))
+    ids.push_back(tile.id);
+  ASSERT_EQ(ids.size(), 40u);
+  EXPECT_TRUE(std::ranges::is_sorted(ids));
+}
+
 } // namespace
 } // namespace tarnwick
