@@ -2,6 +2,8 @@
 
 #include "TarnwickCore/Snapshot/SnapshotDecoder.h"
 #include "TarnwickCore/Snapshot/SnapshotFormat.h"
+#include "TarnwickCore/Support/DefaultInitAllocator.h"
+#include "TarnwickCore/Support/PrefaultPages.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
 #include <algorithm>
@@ -75,7 +77,7 @@ std::variant<ScanSnapshotHeader, ScanSnapshotError> parseHeader(std::string_view
   header.skippedMountCount = in.signedVarint();
   const std::uint8_t rootReadable = in.byte();
   header.rootReadable = rootReadable == 1;
-  header.bodyLength = in.varint();
+  header.bodyLength = in.fixed64();
   header.rootPath = in.text();
   if (in.failed() || !in.atEnd() || rootReadable > 1)
     return error(Kind::corrupt, in.offset(), "the header's fields do not fill it exactly");
@@ -172,6 +174,8 @@ private:
       return fail("more name bytes than the file holds");
     records_.resize(count);
     names_.resize(header_.namePoolSize);
+    prefaultForWriting(records_.data(), records_.size() * sizeof(records_[0]));
+    prefaultForWriting(names_.data(), names_.size());
     std::uint64_t nameBytes = 0;
     // The next identifier a folder's children take.
     std::uint64_t nextChild = 1;
@@ -277,13 +281,16 @@ private:
   SharedLinkTable links_;
 };
 
-std::variant<std::string, ScanSnapshotError> readWhole(int fd, std::uint64_t length, const std::string &path) {
-  std::string bytes;
+using FileBytes = std::vector<char, DefaultInitAllocator<char>>;
+
+std::variant<FileBytes, ScanSnapshotError> readWhole(int fd, std::uint64_t length, const std::string &path) {
+  FileBytes bytes;
   try {
     bytes.resize(length);
   } catch (const std::bad_alloc &) {
     return error(Kind::unreadable, 0, "no memory to read " + path);
   }
+  prefaultForWriting(bytes.data(), bytes.size());
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t got = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
@@ -343,7 +350,8 @@ ScanSnapshotReader::Outcome ScanSnapshotReader::readFile(const std::string &path
   auto bytes = readWhole(fd.get(), length, path);
   if (auto *fault = std::get_if<ScanSnapshotError>(&bytes))
     return std::move(*fault);
-  return readBytes(std::get<std::string>(bytes));
+  const FileBytes &read = std::get<FileBytes>(bytes);
+  return readBytes(std::string_view(read.data(), read.size()));
 }
 
 ScanSnapshotReader::HeaderOutcome ScanSnapshotReader::readHeaderFile(const std::string &path) {
@@ -355,14 +363,14 @@ ScanSnapshotReader::HeaderOutcome ScanSnapshotReader::readHeaderFile(const std::
   auto prefix = readWhole(fd.get(), std::min<std::uint64_t>(length, prefixSize), path);
   if (auto *fault = std::get_if<ScanSnapshotError>(&prefix))
     return std::move(*fault);
-  const std::string &start = std::get<std::string>(prefix);
+  const std::string_view start(std::get<FileBytes>(prefix).data(), std::get<FileBytes>(prefix).size());
   std::uint64_t wanted = start.size();
   if (start.size() == prefixSize)
     wanted += std::min<std::uint64_t>(fixed32At(start, 12), maxHeaderLength);
   auto head = readWhole(fd.get(), std::min(length, wanted), path);
   if (auto *fault = std::get_if<ScanSnapshotError>(&head))
     return std::move(*fault);
-  return readHeaderBytes(std::get<std::string>(head), length);
+  return readHeaderBytes(std::string_view(std::get<FileBytes>(head).data(), std::get<FileBytes>(head).size()), length);
 }
 
 } // namespace tarnwick

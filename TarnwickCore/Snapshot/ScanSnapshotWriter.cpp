@@ -3,6 +3,7 @@
 #include "TarnwickCore/Snapshot/ScanSnapshotHeader.h"
 #include "TarnwickCore/Snapshot/SnapshotEncoder.h"
 #include "TarnwickCore/Snapshot/SnapshotFormat.h"
+#include "TarnwickCore/Support/PrefaultPages.h"
 
 #include <algorithm>
 #include <bit>
@@ -111,8 +112,10 @@ void encodeSharedLinks(std::string &body, const DiskTreeArena &arena, const std:
   body += files;
 }
 
+// The header with a body length of 0; `bodyLengthAt` tells where the
+// length's 8 bytes are, to be set once the body is written.
 std::string encodeHeader(const DiskTreeArena &arena, std::int64_t scanTime, std::uint64_t nodeCount,
-                         std::uint64_t namePoolSize, std::uint64_t bodyLength) {
+                         std::uint64_t namePoolSize, std::size_t &bodyLengthAt) {
   const ScanReport &report = arena.scanReport();
   std::string header;
   SnapshotEncoder out(header);
@@ -130,7 +133,8 @@ std::string encodeHeader(const DiskTreeArena &arena, std::int64_t scanTime, std:
   out.signedVarint(report.excludedCount);
   out.signedVarint(report.skippedMountCount);
   out.byte(report.rootReadable ? 1 : 0);
-  out.varint(bodyLength);
+  bodyLengthAt = header.size();
+  out.fixed64(0);
   out.text(arena.rootPath());
   return header;
 }
@@ -139,33 +143,41 @@ std::string encodeHeader(const DiskTreeArena &arena, std::int64_t scanTime, std:
 
 std::string ScanSnapshotWriter::encode(const DiskTreeArena &arena, std::int64_t scanTime) {
   const std::vector<NodeID> order = liveOrder(arena);
-  std::string body;
-  // Most nodes take their name and a dozen bytes.
-  body.reserve(arena.namePool().size() + order.size() * 16 + 64);
-  SnapshotEncoder out(body);
-  encodeReportLists(out, arena.scanReport());
   std::uint64_t namePoolSize = 0;
+  for (const NodeID id : order)
+    namePoolSize += arena.record(id).nameLength;
+  std::size_t bodyLengthAt = 0;
+  const std::string header = encodeHeader(arena, scanTime, order.size(), namePoolSize, bodyLengthAt);
+
+  // One string for the whole file, its pages mapped at once: most nodes
+  // take their name and a dozen bytes.
+  std::string file;
+  file.reserve(prefixSize + header.size() + namePoolSize + order.size() * 16 + 256);
+  prefaultForWriting(file.data(), file.capacity());
+  file += magic;
+  SnapshotEncoder out(file);
+  out.fixed32(formatVersion);
+  out.fixed32(static_cast<std::uint32_t>(header.size()));
+  out.fixed32(0); // the header's checksum, once its body length is set
+  file += header;
+  const std::size_t bodyStart = file.size();
+  encodeReportLists(out, arena.scanReport());
   for (const NodeID id : order) {
     const auto &r = arena.record(id);
     std::uint32_t liveChildren = 0;
     for (std::uint32_t k = 0; k < r.childCount; ++k)
       liveChildren += arena.isValid(r.firstChildID + static_cast<NodeID>(k)) ? 1 : 0;
     encodeNode(out, arena, id, liveChildren);
-    namePoolSize += r.nameLength;
   }
-  encodeSharedLinks(body, arena, order);
+  encodeSharedLinks(file, arena, order);
 
-  const std::string header = encodeHeader(arena, scanTime, order.size(), namePoolSize, body.size());
-  std::string file;
-  file.reserve(prefixSize + header.size() + body.size() + trailerSize);
-  file += magic;
-  SnapshotEncoder prefix(file);
-  prefix.fixed32(formatVersion);
-  prefix.fixed32(static_cast<std::uint32_t>(header.size()));
-  prefix.fixed32(checksum(header));
-  file += header;
-  file += body;
-  prefix.fixed32(checksum(file));
+  const std::uint64_t bodyLength = file.size() - bodyStart;
+  for (std::size_t i = 0; i < 8; ++i)
+    file[prefixSize + bodyLengthAt + i] = static_cast<char>(bodyLength >> (8 * i));
+  const std::uint32_t headerChecksum = checksum(std::string_view(file).substr(prefixSize, header.size()));
+  for (std::size_t i = 0; i < 4; ++i)
+    file[16 + i] = static_cast<char>(headerChecksum >> (8 * i));
+  out.fixed32(checksum(file));
   return file;
 }
 

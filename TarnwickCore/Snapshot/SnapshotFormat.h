@@ -12,7 +12,8 @@
 ///
 ///   prefix   magic (8) | format version (u32) | header length H (u32) |
 ///            header checksum (u32, crc32 of the header's H bytes)
-///   header   H bytes: ScanSnapshotHeader's fields, root path last
+///   header   H bytes: ScanSnapshotHeader's fields, root path last; the body
+///            length is 8 fixed bytes, set once the body is written
 ///   body     report lists | nodes in breadth-first order | hard links
 ///   trailer  crc32 of every byte before it (u32)
 ///
