@@ -45,7 +45,7 @@ JOBS=2
 FUZZ_SECONDS=30
 # libFuzzer targets (tests/fuzz/NAMEFuzzer.cpp), each with its seed corpus in
 # tests/fuzz/corpus/NAME.
-FUZZERS=(AttributeRecordDecoder MountTable TrashInfoText NcduExportReader)
+FUZZERS=(AttributeRecordDecoder MountTable TrashInfoText NcduExportReader ScanSnapshotReader)
 # Test suites (gtest suite name prefixes) that exercise the concurrent code.
 CONCURRENT_SUITES='FastBulkScanner|ShardedHardlinkDeduplicator|ThrottledProgressEmitter|ScanWorkQueue|SafeCleaningEngine|TarnwickAppCoordinator|CacheCleanup|CacheCatalogue'
 SYMBOLIZER=/usr/lib/llvm-14/bin/llvm-symbolizer

@@ -1,0 +1,376 @@
+#include "TarnwickCore/Snapshot/ScanSnapshotReader.h"
+
+#include "TarnwickCore/Snapshot/SnapshotDecoder.h"
+#include "TarnwickCore/Snapshot/SnapshotFormat.h"
+#include "TarnwickCore/Support/DefaultInitAllocator.h"
+#include "TarnwickCore/Support/PrefaultPages.h"
+#include "TarnwickCore/Support/UniqueFd.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+
+namespace tarnwick {
+namespace {
+
+using namespace snapshot;
+using Kind = ScanSnapshotError::Kind;
+
+ScanSnapshotError error(Kind kind, std::uint64_t offset, std::string detail) {
+  return {kind, offset, std::move(detail)};
+}
+
+std::uint32_t fixed32At(std::string_view bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i)
+    value |= std::uint32_t(static_cast<std::uint8_t>(bytes[at + i])) << (8 * i);
+  return value;
+}
+
+// The prefix's checks, in the order that names the fault best: not a
+// snapshot at all, then too new, then cut short.
+std::variant<std::uint32_t, ScanSnapshotError> checkPrefix(std::string_view bytes, std::uint64_t fileSize) {
+  const std::size_t compared = std::min(bytes.size(), magic.size());
+  if (bytes.substr(0, compared) != magic.substr(0, compared))
+    return error(Kind::wrongMagic, 0, "not a scan snapshot");
+  if (bytes.size() < prefixSize)
+    return error(Kind::truncated, fileSize, "the file ends inside its prefix");
+  const std::uint32_t version = fixed32At(bytes, magic.size());
+  if (version > formatVersion)
+    return error(Kind::futureVersion, magic.size(),
+                 "format version " + std::to_string(version) + " is newer than this reader's " +
+                     std::to_string(formatVersion));
+  if (version == 0)
+    return error(Kind::corrupt, magic.size(), "format version 0");
+  const std::uint32_t headerLength = fixed32At(bytes, 12);
+  if (headerLength > maxHeaderLength)
+    return error(Kind::corrupt, 12, "a header of " + std::to_string(headerLength) + " bytes");
+  if (bytes.size() < prefixSize + headerLength)
+    return error(Kind::truncated, fileSize, "the file ends inside its header");
+  if (checksum(bytes.substr(prefixSize, headerLength)) != fixed32At(bytes, 16))
+    return error(Kind::checksum, 16, "the header's checksum does not match");
+  return headerLength;
+}
+
+std::variant<ScanSnapshotHeader, ScanSnapshotError> parseHeader(std::string_view bytes, std::uint64_t fileSize) {
+  auto prefix = checkPrefix(bytes, fileSize);
+  if (auto *fault = std::get_if<ScanSnapshotError>(&prefix))
+    return std::move(*fault);
+  const std::uint32_t headerLength = std::get<std::uint32_t>(prefix);
+  SnapshotDecoder in(bytes.substr(prefixSize, headerLength), prefixSize);
+  ScanSnapshotHeader header;
+  header.scanTime = in.signedVarint();
+  header.nodeCount = in.varint();
+  header.namePoolSize = in.varint();
+  header.totalBytes = in.signedVarint();
+  header.fileCount = in.varint();
+  header.directoryCount = in.varint();
+  header.durationSeconds = in.real();
+  header.skippedSymlinkCount = in.signedVarint();
+  header.skippedDatalessCount = in.signedVarint();
+  header.unreadableFolderCount = in.signedVarint();
+  header.excludedCount = in.signedVarint();
+  header.skippedMountCount = in.signedVarint();
+  const std::uint8_t rootReadable = in.byte();
+  header.rootReadable = rootReadable == 1;
+  header.bodyLength = in.fixed64();
+  header.rootPath = in.text();
+  if (in.failed() || !in.atEnd() || rootReadable > 1)
+    return error(Kind::corrupt, in.offset(), "the header's fields do not fill it exactly");
+  const std::uint64_t bodyStart = prefixSize + headerLength;
+  if (header.bodyLength > fileSize || fileSize - bodyStart < header.bodyLength + trailerSize)
+    return error(Kind::truncated, fileSize,
+                 "the file ends before its body of " + std::to_string(header.bodyLength) + " bytes does");
+  if (fileSize != bodyStart + header.bodyLength + trailerSize)
+    return error(Kind::corrupt, bodyStart + header.bodyLength + trailerSize, "bytes follow the checksum");
+  return header;
+}
+
+// The body's parts, each checked as it is read; `in` stands after the last
+// part read when a fault is reported.
+class BodyDecoder {
+public:
+  BodyDecoder(std::string_view body, std::uint64_t base, const ScanSnapshotHeader &header)
+      : in_(body, base), header_(header) {}
+
+  std::optional<ScanSnapshotError> decode() {
+    if (!decodeReportLists() || !decodeNodes() || !decodeSharedLinks())
+      return fault_;
+    if (!in_.atEnd())
+      return error(Kind::corrupt, in_.offset(), "bytes follow the hard links");
+    sumCounts();
+    if (records_.empty() ? header_.totalBytes != 0 || header_.fileCount != 0 || header_.directoryCount != 0
+                         : records_[0].allocatedSize != header_.totalBytes ||
+                               records_[0].fileCount != header_.fileCount ||
+                               records_[0].directoryCount != header_.directoryCount)
+      return error(Kind::corrupt, prefixSize, "the header's totals are not the tree's");
+    return std::nullopt;
+  }
+
+  DiskTreeArena arena() {
+    report_.durationSeconds = header_.durationSeconds;
+    report_.skippedSymlinkCount = header_.skippedSymlinkCount;
+    report_.skippedDatalessCount = header_.skippedDatalessCount;
+    report_.unreadableFolderCount = header_.unreadableFolderCount;
+    report_.rootReadable = header_.rootReadable;
+    report_.excludedCount = header_.excludedCount;
+    report_.skippedMountCount = header_.skippedMountCount;
+    return DiskTreeArena(header_.rootPath, std::move(records_), std::move(names_), std::move(report_),
+                         std::move(links_));
+  }
+
+private:
+  bool fail(std::string detail) {
+    fault_ = error(Kind::corrupt, in_.offset(), std::move(detail));
+    return false;
+  }
+  // A count of items of at least `minBytes` each that the rest can hold.
+  bool readCount(std::uint64_t &count, std::size_t minBytes, const char *what) {
+    count = in_.varint();
+    if (in_.failed() || count > in_.remaining() / minBytes)
+      return fail(std::string("more ") + what + " than the file can hold");
+    return true;
+  }
+
+  bool decodeReportLists() {
+    std::uint64_t count = 0;
+    if (!readCount(count, 3, "skipped mounts"))
+      return false;
+    for (std::uint64_t i = 0; i < count; ++i) {
+      ScanReport::SkippedMount mount;
+      mount.path = in_.text();
+      mount.fileSystemType = in_.text();
+      const std::uint8_t reason = in_.byte();
+      if (in_.failed() || reason > static_cast<std::uint8_t>(ScanReport::SkippedMount::Reason::image))
+        return fail("a skipped mount cannot be read");
+      mount.reason = static_cast<ScanReport::SkippedMount::Reason>(reason);
+      report_.skippedMounts.push_back(std::move(mount));
+    }
+    if (!readCount(count, 4, "unreadable folders"))
+      return false;
+    for (std::uint64_t i = 0; i < count; ++i) {
+      Failure failure;
+      failure.action = in_.text();
+      failure.path = in_.text();
+      const std::int64_t errorNumber = in_.signedVarint();
+      failure.reason = in_.text();
+      if (in_.failed() || errorNumber < INT_MIN || errorNumber > INT_MAX)
+        return fail("an unreadable folder cannot be read");
+      failure.errorNumber = static_cast<int>(errorNumber);
+      report_.unreadablePaths.push_back(std::move(failure));
+    }
+    return true;
+  }
+
+  bool decodeNodes() {
+    const std::uint64_t count = header_.nodeCount;
+    if (count > DiskTreeArena::maxNodeCount || count > in_.remaining() / minNodeBytes)
+      return fail("more nodes than the file can hold");
+    if (header_.namePoolSize > in_.remaining())
+      return fail("more name bytes than the file holds");
+    records_.resize(count);
+    names_.resize(header_.namePoolSize);
+    prefaultForWriting(records_.data(), records_.size() * sizeof(records_[0]));
+    prefaultForWriting(names_.data(), names_.size());
+    std::uint64_t nameBytes = 0;
+    // The next identifier a folder's children take.
+    std::uint64_t nextChild = 1;
+    for (std::uint64_t i = 0; i < count; ++i) {
+      if (i >= nextChild)
+        return fail("node " + std::to_string(i) + " is in no folder");
+      auto &r = records_[i];
+      if (i == 0)
+        r.parentID = -1;
+      const std::uint8_t flags = in_.byte();
+      const bool isDirectory = flags & directoryFlag;
+      const std::uint64_t childCount = isDirectory ? in_.varint() : 0;
+      if (childCount > count - nextChild)
+        return fail("node " + std::to_string(i) + " has more children than there are nodes");
+      const std::int64_t size = in_.signedVarint();
+      const auto timeKind = static_cast<std::uint8_t>((flags & timeKindMask) >> timeKindShift);
+      double time = 0;
+      if (timeKind == wholeSeconds)
+        time = static_cast<double>(in_.signedVarint());
+      else if (timeKind == rawDouble)
+        time = in_.real();
+      else if (timeKind != noTime)
+        return fail("node " + std::to_string(i) + " has an unknown kind of time");
+      const std::uint8_t category = flags >> categoryShift;
+      if (category > allCleanableCategories.size())
+        return fail("node " + std::to_string(i) + " has an unknown category");
+      const std::uint64_t nameLength = in_.varint();
+      if (nameLength > 0xffff || nameLength > names_.size() - nameBytes)
+        return fail("node " + std::to_string(i) + " has a name longer than the names left");
+      const std::string_view name = in_.bytes(nameLength);
+      if (in_.failed())
+        return fail("node " + std::to_string(i) + " cannot be read");
+      if (!name.empty())
+        std::memcpy(names_.data() + nameBytes, name.data(), name.size());
+      r.allocatedSize = size;
+      r.modificationTimestamp = time;
+      r.nameOffset = nameBytes;
+      r.nameLength = nameLength;
+      r.isDirectory = isDirectory;
+      r.isPackage = (flags & packageFlag) != 0;
+      r.categoryHintCode = category;
+      r.isRemoved = 0;
+      r.firstChildID = childCount > 0 ? static_cast<NodeID>(nextChild) : 0;
+      r.childCount = static_cast<std::uint32_t>(childCount);
+      r.fileCount = isDirectory ? 0 : 1;
+      r.directoryCount = 0;
+      for (std::uint64_t child = nextChild; child < nextChild + childCount; ++child)
+        records_[child].parentID = static_cast<NodeID>(i);
+      nextChild += childCount;
+      nameBytes += nameLength;
+    }
+    if (nameBytes != names_.size())
+      return fail("the names are shorter than the header says");
+    return true;
+  }
+
+  bool decodeSharedLinks() {
+    std::uint64_t count = 0;
+    if (!readCount(count, 6, "hard-linked files"))
+      return false;
+    std::vector<NodeID> names;
+    for (std::uint64_t i = 0; i < count; ++i) {
+      SharedLinkTable::File file;
+      file.device = in_.varint();
+      file.inode = in_.varint();
+      file.linkCount = in_.varint();
+      file.allocatedSize = in_.signedVarint();
+      std::uint64_t nameCount = 0;
+      if (!readCount(nameCount, 1, "names of a hard-linked file"))
+        return false;
+      names.clear();
+      std::uint64_t name = 0;
+      for (std::uint64_t k = 0; k < nameCount; ++k) {
+        const std::uint64_t step = in_.varint();
+        if (in_.failed() || (k > 0 && step == 0) || step >= header_.nodeCount - name)
+          return fail("a hard-linked file names a node that is not there");
+        name += step;
+        names.push_back(static_cast<NodeID>(name));
+      }
+      if (in_.failed() || names.empty())
+        return fail("a hard-linked file cannot be read");
+      links_.add(file, names);
+    }
+    return true;
+  }
+
+  // Counts from the leaves up: children come after their parents.
+  void sumCounts() {
+    for (std::size_t i = records_.size(); i-- > 1;) {
+      const auto &child = records_[i];
+      auto &parent = records_[static_cast<std::size_t>(child.parentID)];
+      parent.fileCount += child.fileCount;
+      parent.directoryCount += child.directoryCount + (child.isDirectory ? 1 : 0);
+    }
+  }
+
+  SnapshotDecoder in_;
+  const ScanSnapshotHeader &header_;
+  ScanSnapshotError fault_;
+  DiskTreeArena::RecordTable records_;
+  DiskTreeArena::NamePool names_;
+  ScanReport report_;
+  SharedLinkTable links_;
+};
+
+using FileBytes = std::vector<char, DefaultInitAllocator<char>>;
+
+std::variant<FileBytes, ScanSnapshotError> readWhole(int fd, std::uint64_t length, const std::string &path) {
+  FileBytes bytes;
+  try {
+    bytes.resize(length);
+  } catch (const std::bad_alloc &) {
+    return error(Kind::unreadable, 0, "no memory to read " + path);
+  }
+  prefaultForWriting(bytes.data(), bytes.size());
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t got = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got < 0)
+      return error(Kind::unreadable, done, "cannot read " + path + ": " + std::strerror(errno));
+    if (got == 0)
+      break;
+    done += static_cast<std::size_t>(got);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+// Opens `path` as a regular file and tells its length.
+std::variant<std::pair<UniqueFd, std::uint64_t>, ScanSnapshotError> openSnapshot(const std::string &path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  struct stat st{};
+  if (!fd || ::fstat(fd.get(), &st) != 0)
+    return error(Kind::unreadable, 0, "cannot open " + path + ": " + std::strerror(errno));
+  if (!S_ISREG(st.st_mode))
+    return error(Kind::unreadable, 0, path + " is not a regular file");
+  return std::pair{std::move(fd), static_cast<std::uint64_t>(st.st_size)};
+}
+
+} // namespace
+
+ScanSnapshotReader::HeaderOutcome ScanSnapshotReader::readHeaderBytes(std::string_view bytes, std::uint64_t fileSize) {
+  return parseHeader(bytes.substr(0, std::min<std::uint64_t>(bytes.size(), fileSize)), fileSize);
+}
+
+ScanSnapshotReader::Outcome ScanSnapshotReader::readBytes(std::string_view bytes) {
+  auto parsed = parseHeader(bytes, bytes.size());
+  if (auto *fault = std::get_if<ScanSnapshotError>(&parsed))
+    return std::move(*fault);
+  const ScanSnapshotHeader &header = std::get<ScanSnapshotHeader>(parsed);
+  const std::size_t trailerAt = bytes.size() - trailerSize;
+  if (checksum(bytes.substr(0, trailerAt)) != fixed32At(bytes, trailerAt))
+    return error(Kind::checksum, trailerAt, "the file's checksum does not match");
+  const std::size_t bodyStart = trailerAt - header.bodyLength;
+  try {
+    BodyDecoder body(bytes.substr(bodyStart, header.bodyLength), bodyStart, header);
+    if (auto fault = body.decode())
+      return std::move(*fault);
+    return body.arena();
+  } catch (const std::bad_alloc &) {
+    return error(Kind::corrupt, bodyStart, "the tree does not fit in memory");
+  }
+}
+
+ScanSnapshotReader::Outcome ScanSnapshotReader::readFile(const std::string &path) {
+  auto opened = openSnapshot(path);
+  if (auto *fault = std::get_if<ScanSnapshotError>(&opened))
+    return std::move(*fault);
+  auto &[fd, length] = std::get<0>(opened);
+  auto bytes = readWhole(fd.get(), length, path);
+  if (auto *fault = std::get_if<ScanSnapshotError>(&bytes))
+    return std::move(*fault);
+  const FileBytes &read = std::get<FileBytes>(bytes);
+  return readBytes(std::string_view(read.data(), read.size()));
+}
+
+ScanSnapshotReader::HeaderOutcome ScanSnapshotReader::readHeaderFile(const std::string &path) {
+  auto opened = openSnapshot(path);
+  if (auto *fault = std::get_if<ScanSnapshotError>(&opened))
+    return std::move(*fault);
+  auto &[fd, length] = std::get<0>(opened);
+  // The prefix first, for the header's length; then the header.
+  auto prefix = readWhole(fd.get(), std::min<std::uint64_t>(length, prefixSize), path);
+  if (auto *fault = std::get_if<ScanSnapshotError>(&prefix))
+    return std::move(*fault);
+  const std::string_view start(std::get<FileBytes>(prefix).data(), std::get<FileBytes>(prefix).size());
+  std::uint64_t wanted = start.size();
+  if (start.size() == prefixSize)
+    wanted += std::min<std::uint64_t>(fixed32At(start, 12), maxHeaderLength);
+  auto head = readWhole(fd.get(), std::min(length, wanted), path);
+  if (auto *fault = std::get_if<ScanSnapshotError>(&head))
+    return std::move(*fault);
+  return readHeaderBytes(std::string_view(std::get<FileBytes>(head).data(), std::get<FileBytes>(head).size()), length);
+}
+
+} // namespace tarnwick

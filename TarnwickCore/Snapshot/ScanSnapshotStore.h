@@ -1,0 +1,73 @@
+#pragma once
+
+#include "TarnwickCore/Snapshot/ScanSnapshotReader.h"
+#include "TarnwickCore/Support/Result.h"
+#include "TarnwickCore/Support/UserEnvironment.h"
+#include "TarnwickCore/Tree/DiskTreeArena.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+/// The folder of remembered scans: one snapshot file per scanned root, a
+/// new scan of a root replacing its file, and a cap on the folder's total
+/// size beyond which the oldest files go.
+///
+/// A file is named after a hash of its root path; its header holds the path
+/// itself, which load() checks, so two roots whose hashes meet only replace
+/// each other. Files are written whole to a temporary file in the folder,
+/// synced and renamed over the old one: a reader sees the old snapshot or
+/// the new one, never a mix, and a crash leaves at most a stray temporary
+/// file (which the next save's eviction removes).
+///
+/// Threads: calls on different roots may run at once, from any thread; two
+/// saves of one root at once leave one of the two.
+class ScanSnapshotStore {
+public:
+  /// What the folder's listing tells of one file, from its header alone.
+  struct Entry {
+    std::string filePath;
+    std::uint64_t fileBytes = 0;
+    /// When the header could be read: root, scan date, totals, node count.
+    std::optional<ScanSnapshotHeader> header;
+    /// Otherwise why not.
+    std::optional<ScanSnapshotError> error;
+  };
+
+  static constexpr std::uint64_t defaultCapacityBytes = std::uint64_t(512) << 20;
+
+  /// Snapshots live in `folder`, created when the first one is saved;
+  /// together they take at most `capacityBytes` (the newest one is kept
+  /// even when it alone is larger).
+  explicit ScanSnapshotStore(std::string folder, std::uint64_t capacityBytes = defaultCapacityBytes);
+
+  /// `environment`'s cache folder followed by quillane/scans.
+  static std::string defaultFolder(const UserEnvironment &environment);
+
+  const std::string &folder() const { return folder_; }
+  /// The file that holds, or would hold, the snapshot of `rootPath`.
+  std::string filePathFor(const std::string &rootPath) const;
+
+  /// Writes the snapshot of `arena`, scanned at `scanTime` (seconds since
+  /// 1970-01-01 UTC), in place of its root's previous one, then evicts the
+  /// oldest others while the folder is over its cap. Returns the file's path.
+  Result<std::string> save(const DiskTreeArena &arena, std::int64_t scanTime) const;
+  /// The remembered scan of `rootPath`.
+  ScanSnapshotReader::Outcome load(const std::string &rootPath) const;
+  /// Forgets the scan of `rootPath`; succeeds when there was none.
+  Result<void> remove(const std::string &rootPath) const;
+  /// Every snapshot file of the folder, newest scan first, those that
+  /// cannot be read last; empty when the folder does not exist.
+  std::vector<Entry> list() const;
+
+private:
+  void evictBeyondCapacity(const std::string &kept) const;
+
+  std::string folder_;
+  std::uint64_t capacityBytes_;
+};
+
+} // namespace tarnwick

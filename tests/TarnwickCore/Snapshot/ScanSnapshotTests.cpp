@@ -1,0 +1,278 @@
+// Scan snapshots: what is written comes back equal, what is damaged is
+// refused with the right kind of error, and the folder of snapshots keeps
+// one per root within its cap.
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Snapshot/ScanSnapshotReader.h"
+#include "TarnwickCore/Snapshot/ScanSnapshotStore.h"
+#include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
+#include "TarnwickCore/Snapshot/SnapshotFormat.h"
+#include "TarnwickCore/Tree/ArenaEdit.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace tarnwick {
+namespace {
+
+using namespace quillane::test;
+using Kind = ScanSnapshotError::Kind;
+
+DiskTreeArena::Record record(std::int64_t size, bool isDirectory, NodeID parent, NodeID firstChild,
+                             std::uint32_t childCount) {
+  DiskTreeArena::Record r{};
+  r.allocatedSize = size;
+  r.isDirectory = isDirectory;
+  r.parentID = parent;
+  r.firstChildID = firstChild;
+  r.childCount = childCount;
+  return r;
+}
+
+// A root holding a package folder and two files, one of them in the folder;
+// names, times and the report reach the corners of the format.
+DiskTreeArena handMadeArena() {
+  const std::string names[] = {"", std::string("pkg.app"), std::string("new\nline\xff\xfe"),
+                               std::string(0xffff, 'n')};
+  DiskTreeArena::NamePool pool;
+  DiskTreeArena::RecordTable records{record(9000, true, -1, 1, 2), record(5000, true, 0, 3, 1),
+                                     record(-1, false, 0, 0, 0), record(4000, false, 1, 0, 0)};
+  const double times[] = {0, 1.7e9 + 0.123456789, -86400, -0.0};
+  for (std::size_t i = 0; i < 4; ++i) {
+    records[i].nameOffset = pool.size();
+    records[i].nameLength = names[i].size();
+    pool.insert(pool.end(), names[i].begin(), names[i].end());
+    records[i].modificationTimestamp = times[i];
+  }
+  records[1].isPackage = 1;
+  records[1].categoryHintCode = 10;
+  records[0].fileCount = 2;
+  records[0].directoryCount = 1;
+  records[1].fileCount = 1;
+  records[2].fileCount = records[3].fileCount = 1;
+  ScanReport report;
+  report.durationSeconds = 1.25;
+  report.skippedSymlinkCount = 3;
+  report.skippedDatalessCount = 4;
+  report.unreadableFolderCount = 2;
+  report.excludedCount = 5;
+  report.rootReadable = false;
+  report.skippedMountCount = 1;
+  report.skippedMounts = {{"/r/mnt", "fuse.sshfs", ScanReport::SkippedMount::Reason::remote}};
+  report.unreadablePaths = {{"open", "/r", 13, ""}, {"read", "/r/pkg.app", 0, "odd"}};
+  SharedLinkTable links;
+  const NodeID linked[] = {2, 3};
+  links.add({7, 8, 3, 4000, 0, 0}, linked);
+  return DiskTreeArena("/r", std::move(records), std::move(pool), report, std::move(links));
+}
+
+// The arenas' equality takes -0.0 for 0; the times' bits must match too.
+void expectSameArena(const DiskTreeArena &expected, const DiskTreeArena &actual) {
+  EXPECT_TRUE(expected == actual);
+  ASSERT_EQ(expected.nodeCount(), actual.nodeCount());
+  for (NodeID id = 0; id < static_cast<NodeID>(expected.nodeCount()); ++id)
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(expected.record(id).modificationTimestamp),
+              std::bit_cast<std::uint64_t>(actual.record(id).modificationTimestamp)) << id;
+}
+
+DiskTreeArena readBack(const std::string &bytes) {
+  auto outcome = ScanSnapshotReader::readBytes(bytes);
+  if (auto *fault = std::get_if<ScanSnapshotError>(&outcome))
+    ADD_FAILURE() << fault->message();
+  return std::holds_alternative<DiskTreeArena>(outcome) ? std::get<DiskTreeArena>(std::move(outcome))
+                                                        : DiskTreeArena();
+}
+
+TEST(ScanSnapshotRoundTrip, ScannedTreeComesBackEqual) {
+  TempTree tree;
+  tree.writeFile("docs/a.txt", 10'000);
+  tree.writeFile(std::string("names/new\nline"), 3);
+  tree.writeFile(std::string("names/bad\xff\xfe"), 3);
+  tree.writeFile("links/one", 50'000);
+  tree.makeHardLink("links/one", "links/two");
+  tree.makeDirectory("empty");
+  tree.makeSymlink("link", "docs");
+  for (int i = 0; i < 300; ++i)
+    tree.writeFile("wide/f" + std::to_string(i), std::size_t(i) * 100);
+  const DiskTreeArena arena = FastBulkScanner().scan(tree.root());
+  ASSERT_FALSE(arena.sharedLinks().empty());
+  const std::string bytes = ScanSnapshotWriter::encode(arena, 1'765'000'000);
+  EXPECT_TRUE(readBack(bytes) == arena);
+
+  auto header = ScanSnapshotReader::readHeaderBytes(bytes, bytes.size());
+  ASSERT_TRUE(std::holds_alternative<ScanSnapshotHeader>(header));
+  const auto &h = std::get<ScanSnapshotHeader>(header);
+  EXPECT_EQ(h.rootPath, tree.root());
+  EXPECT_EQ(h.scanTime, 1'765'000'000);
+  EXPECT_EQ(h.nodeCount, arena.nodeCount());
+  EXPECT_EQ(h.totalBytes, arena.record(0).allocatedSize);
+  EXPECT_EQ(h.fileCount, arena.record(0).fileCount);
+  EXPECT_EQ(h.directoryCount, arena.record(0).directoryCount);
+}
+
+TEST(ScanSnapshotRoundTrip, EdgeCasesComeBackEqual) {
+  const DiskTreeArena handMade = handMadeArena();
+  expectSameArena(handMade, readBack(ScanSnapshotWriter::encode(handMade, -5)));
+  const DiskTreeArena empty;
+  EXPECT_TRUE(readBack(ScanSnapshotWriter::encode(empty, 0)) == empty);
+}
+
+// Removed nodes are left out and the rest numbered again, hard links too.
+TEST(ScanSnapshotRoundTrip, RemovedNodesAreLeftOut) {
+  const DiskTreeArena handMade = handMadeArena();
+  const NodeID removed[] = {2};
+  const DiskTreeArena derived = withoutSubtrees(handMade, removed);
+  const DiskTreeArena back = readBack(ScanSnapshotWriter::encode(derived, 0));
+  ASSERT_EQ(back.nodeCount(), 3u);
+  EXPECT_EQ(back.record(0).allocatedSize, derived.record(0).allocatedSize);
+  EXPECT_EQ(back.record(0).fileCount, 1u);
+  EXPECT_EQ(back.path(2), "/r/pkg.app/" + std::string(0xffff, 'n'));
+  ASSERT_EQ(back.sharedLinks().files().size(), 1u);
+  EXPECT_EQ(std::vector<NodeID>(back.sharedLinks().names(back.sharedLinks().files()[0]).begin(),
+                                back.sharedLinks().names(back.sharedLinks().files()[0]).end()),
+            std::vector<NodeID>{2});
+}
+
+// Both checksums made right again after a deliberate change, so that the
+// reader's checks behind them are reached.
+std::string resealed(std::string bytes) {
+  const auto put = [&](std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+      bytes[at + i] = static_cast<char>(value >> (8 * i));
+  };
+  const std::uint32_t headerLength = static_cast<std::uint8_t>(bytes[12]) | static_cast<std::uint8_t>(bytes[13]) << 8;
+  put(16, snapshot::checksum(std::string_view(bytes).substr(snapshot::prefixSize, headerLength)));
+  put(bytes.size() - 4, snapshot::checksum(std::string_view(bytes).substr(0, bytes.size() - 4)));
+  return bytes;
+}
+
+TEST(ScanSnapshotReader, RefusesDamagedFiles) {
+  // A root with two files and an empty report: the body starts with the
+  // two list counts, then the root's flags and child count.
+  DiskTreeArena::NamePool pool{'r', 'a', 'b'};
+  DiskTreeArena::RecordTable records{record(8, true, -1, 1, 2), record(4, false, 0, 0, 0),
+                                     record(4, false, 0, 0, 0)};
+  for (std::size_t i = 0; i < 3; ++i) {
+    records[i].nameOffset = i;
+    records[i].nameLength = 1;
+    records[i].fileCount = i == 0 ? 2 : 1;
+    records[i].directoryCount = 0;
+  }
+  const std::string good = ScanSnapshotWriter::encode(DiskTreeArena("/t", std::move(records), std::move(pool)), 0);
+  const std::size_t body = snapshot::prefixSize + static_cast<std::uint8_t>(good[12]);
+  const auto changed = [&](std::size_t at, char value) {
+    std::string bytes = good;
+    bytes[at] = value;
+    return bytes;
+  };
+  struct Case {
+    const char *what;
+    std::string bytes;
+    Kind kind;
+    std::uint64_t offset;
+  };
+  const Case cases[] = {
+      {"empty", "", Kind::truncated, 0},
+      {"cut in the magic", good.substr(0, 5), Kind::truncated, 5},
+      {"cut in the prefix", good.substr(0, 19), Kind::truncated, 19},
+      {"cut in the header", good.substr(0, 25), Kind::truncated, 25},
+      {"cut in the body", good.substr(0, good.size() - 6), Kind::truncated, good.size() - 6},
+      {"a byte more", good + "x", Kind::corrupt, good.size()},
+      {"other magic", changed(1, 'X'), Kind::wrongMagic, 0},
+      {"text", "{\"not\": \"a snapshot\"}", Kind::wrongMagic, 0},
+      {"newer version", changed(8, 2), Kind::futureVersion, 8},
+      {"header changed", changed(20, good[20] ^ 1), Kind::checksum, 16},
+      {"body changed", changed(body + 5, good[body + 5] ^ 0x40), Kind::checksum, good.size() - 4},
+      {"a child too many", resealed(changed(body + 3, 3)), Kind::corrupt, body + 4},
+      {"an orphan node", resealed(changed(body + 3, 1)), Kind::corrupt, body + 11},
+      {"unknown time kind", resealed(changed(body + 2, 0x0d)), Kind::corrupt, body + 5},
+      {"unknown category", resealed(changed(body + 2, char(0xf1))), Kind::corrupt, body + 5},
+      {"mounts beyond the file", resealed(changed(body, 0x7f)), Kind::corrupt, body + 1},
+  };
+  for (const Case &c : cases) {
+    auto outcome = ScanSnapshotReader::readBytes(c.bytes);
+    ASSERT_TRUE(std::holds_alternative<ScanSnapshotError>(outcome)) << c.what;
+    const auto &fault = std::get<ScanSnapshotError>(outcome);
+    EXPECT_EQ(fault.kind, c.kind) << c.what << ": " << fault.message();
+    EXPECT_EQ(fault.byteOffset, c.offset) << c.what << ": " << fault.message();
+    EXPECT_FALSE(fault.detail.empty()) << c.what;
+  }
+}
+
+class ScanSnapshotStoreTest : public ::testing::Test {
+protected:
+  static DiskTreeArena arenaOf(const std::string &root, std::int64_t size) {
+    DiskTreeArena::RecordTable records{record(size, true, -1, 0, 0)};
+    return DiskTreeArena(root, std::move(records), {});
+  }
+  static void age(const std::string &path, std::time_t seconds) {
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  }
+  TempTree scratch;
+  std::string folder = scratch.path("cache/quillane/scans");
+};
+
+TEST_F(ScanSnapshotStoreTest, NewScanReplacesItsRootsSnapshot) {
+  const ScanSnapshotStore store(folder);
+  ASSERT_TRUE(store.save(arenaOf("/a", 1), 100));
+  ASSERT_TRUE(store.save(arenaOf("/b", 2), 200));
+  const Result<std::string> again = store.save(arenaOf("/a", 3), 300);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(*again, store.filePathFor("/a"));
+  const auto entries = store.list();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].header->rootPath, "/a");
+  EXPECT_EQ(entries[0].header->scanTime, 300);
+  EXPECT_EQ(entries[0].header->totalBytes, 3);
+  EXPECT_EQ(entries[1].header->rootPath, "/b");
+  const auto loaded = store.load("/a");
+  ASSERT_TRUE(std::holds_alternative<DiskTreeArena>(loaded));
+  EXPECT_EQ(std::get<DiskTreeArena>(loaded).record(0).allocatedSize, 3);
+  EXPECT_TRUE(std::holds_alternative<ScanSnapshotError>(store.load("/c")));
+  ASSERT_TRUE(store.remove("/b"));
+  EXPECT_EQ(store.list().size(), 1u);
+}
+
+TEST_F(ScanSnapshotStoreTest, OldestGoBeyondTheCap) {
+  const std::uint64_t oneFile = ScanSnapshotWriter::encode(arenaOf("/a", 1), 0).size();
+  const ScanSnapshotStore store(folder, 2 * oneFile + 1);
+  ASSERT_TRUE(store.save(arenaOf("/a", 1), 0));
+  ASSERT_TRUE(store.save(arenaOf("/b", 1), 0));
+  age(store.filePathFor("/b"), 1000);
+  age(store.filePathFor("/a"), 2000);
+  ASSERT_TRUE(store.save(arenaOf("/c", 1), 0));
+  std::vector<std::string> roots;
+  for (const auto &entry : store.list())
+    roots.push_back(entry.header->rootPath);
+  std::sort(roots.begin(), roots.end());
+  EXPECT_EQ(roots, (std::vector<std::string>{"/a", "/c"}));
+  // The newest stays even when it alone is over the cap.
+  const ScanSnapshotStore tiny(folder, 1);
+  ASSERT_TRUE(tiny.save(arenaOf("/d", 1), 0));
+  ASSERT_EQ(tiny.list().size(), 1u);
+  EXPECT_EQ(tiny.list()[0].header->rootPath, "/d");
+}
+
+TEST_F(ScanSnapshotStoreTest, ListingNamesWhatCannotBeRead) {
+  const ScanSnapshotStore store(folder);
+  EXPECT_TRUE(store.list().empty());
+  const Result<std::string> saved = store.save(arenaOf("/a", 1), 0);
+  ASSERT_TRUE(saved);
+  const std::string whole = readFile(*saved);
+  scratch.writeFile("cache/quillane/scans/0000000000000001.qsnap", 100);
+  ASSERT_EQ(::truncate(saved->c_str(), static_cast<off_t>(whole.size() - 1)), 0);
+  const auto entries = store.list();
+  ASSERT_EQ(entries.size(), 2u);
+  for (const auto &entry : entries) {
+    ASSERT_TRUE(entry.error.has_value()) << entry.filePath;
+    EXPECT_EQ(entry.error->kind, entry.filePath == *saved ? Kind::truncated : Kind::wrongMagic);
+  }
+}
+
+} // namespace
+} // namespace tarnwick
