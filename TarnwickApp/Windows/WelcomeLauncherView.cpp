@@ -191,7 +191,7 @@ QWidget *WelcomeLauncherView::makeBanner() {
   texts->setSpacing(2);
   bannerTitle_ = makeLabel(QString(), textFont(13, QFont::Bold), primaryText(), banner);
   texts->addWidget(bannerTitle_);
-  texts->addWidget(makeLabel(QStringLiteral("Their permissions keep you from reading them, so what they hold is not counted."),
+  texts->addWidget(makeLabel(QStringLiteral("Permissions keep Quillane out; what is inside is not counted."),
                              textFont(11), secondaryText(), banner));
   auto *show = new QPushButton(QStringLiteral("Show Folders…"), banner);
   show->setDefault(true);
