@@ -28,7 +28,7 @@ struct TarnwickApp::State {
       : application((prepare(), argc), argv), themed(applyTheme(application)), access(user),
         engine(tarnwick::SafeCleaningEngine::forUser(user)),
         coordinator(scanWithSavedScope, engine),
-        window(coordinator, [this] { return access.checkStatus(); }, QString::fromStdString(user.homeDirectory),
+        window(coordinator, [this] { return access.check(); }, QString::fromStdString(user.homeDirectory),
                engine) {
     // The Trash as the environment places it ($XDG_DATA_HOME), which the
     // window cannot tell from the home folder alone.

@@ -278,8 +278,12 @@ int runTrashCommand(const CommandArguments &arguments, SafeCleaningEngine &engin
 int runAccessCommand(const CommandArguments &arguments, const FullDiskAccessCoordinator &access) {
   if (!arguments.positional().empty())
     return reportUsageError("access takes no arguments", "access");
-  std::printf("Protected locations: %s\n", std::string(rawValue(access.checkStatus())).c_str());
-  std::printf("(Linux has no separate permission for them: the probes decide by plain readability.)\n\n");
+  // The same probes and words as the window's Settings and launcher.
+  const AccessCheck check = access.check();
+  std::printf("Status: %s\n", std::string(statusWords(check.status)).c_str());
+  for (const Failure &folder : check.unreadable)
+    std::printf("  cannot read %s: %s\n", printableText(folder.path).c_str(), folder.explanation().c_str());
+  std::printf("\n");
   for (const FDAPathCategory &row : FullDiskAccessCoordinator::transparencyCategories()) {
     std::printf("%s\n  %s\n", row.title.c_str(), row.purpose.c_str());
     for (const std::string &sample : row.samplePaths)

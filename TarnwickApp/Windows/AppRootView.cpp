@@ -10,6 +10,8 @@
 
 #include <QShortcut>
 
+#include <algorithm>
+
 #include <cstdio>
 
 namespace quillane {
@@ -24,7 +26,7 @@ AppRootView::AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusPr
   connect(launcher_, &WelcomeLauncherView::scanHomeRequested, this, &AppRootView::scanHomeRequested);
   connect(launcher_, &WelcomeLauncherView::scanDiskRequested, this, &AppRootView::scanDiskRequested);
   connect(launcher_, &WelcomeLauncherView::chooseFolderRequested, this, &AppRootView::chooseFolderRequested);
-  connect(launcher_, &WelcomeLauncherView::grantAccessRequested, this, &AppRootView::grantAccessRequested);
+  connect(launcher_, &WelcomeLauncherView::unreadableFoldersRequested, this, &AppRootView::unreadableFoldersRequested);
   connect(launcher_, &WelcomeLauncherView::cleanCachesRequested, this, [this] { emit cleanCachesRequested(std::nullopt); });
   connect(scanning_, &ScanningHUDView::cancelRequested, &coordinator_, &tarnwick::TarnwickAppCoordinator::cancelScan);
 
@@ -48,17 +50,40 @@ AppRootView::AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusPr
     if (const auto &error = coordinator_.scanError())
       toast_->showMessage(QStringLiteral("The scan failed: ") + *error, false);
   });
-  launcher_->setAccessStatus(probe_());
   sync();
 }
 
 void AppRootView::showEvent(QShowEvent *event) {
   // Permissions may have changed while the window was away.
-  launcher_->setAccessStatus(probe_());
+  refreshBanner();
   QStackedWidget::showEvent(event);
 }
 
+AppRootView::UnreadableFolders AppRootView::unreadableFolders() const {
+  UnreadableFolders folders;
+  if (probe_)
+    folders.listed = probe_().unreadable;
+  folders.total = std::int64_t(folders.listed.size());
+  if (const auto arena = coordinator_.arena()) {
+    const tarnwick::ScanReport &report = arena->scanReport();
+    // A probe the scan also failed on is one folder, listed once.
+    for (const tarnwick::Failure &failure : report.unreadablePaths) {
+      const bool probed = std::any_of(folders.listed.begin(), folders.listed.begin() + std::ptrdiff_t(folders.total),
+                                      [&](const tarnwick::Failure &p) { return p.path == failure.path; });
+      if (probed)
+        --folders.total;
+      else
+        folders.listed.push_back(failure);
+    }
+    folders.total += report.unreadableFolderCount;
+  }
+  return folders;
+}
+
+void AppRootView::refreshBanner() { launcher_->setUnreadableCount(unreadableFolders().total); }
+
 void AppRootView::sync() {
+  refreshBanner();
   showPage(); // a page switch raises the page: keep the message above it
   toast_->raise();
 }

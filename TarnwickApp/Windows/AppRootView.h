@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tarnwick {
 class SizeloomDashboardView;
@@ -34,7 +35,14 @@ class AppRootView : public QStackedWidget {
   Q_OBJECT
 
 public:
-  using StatusProbe = std::function<tarnwick::FullDiskAccessStatus()>;
+  /// Asked when the view is made, shown, and whenever the tree changes.
+  using StatusProbe = std::function<tarnwick::AccessCheck()>;
+  /// The folders that could not be read: the first ones with why, and how
+  /// many there are in all.
+  struct UnreadableFolders {
+    std::vector<tarnwick::Failure> listed;
+    std::int64_t total = 0;
+  };
   AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, QString homeFolder,
               WelcomeLauncherView::Shortcuts shortcuts, QWidget *parent = nullptr);
 
@@ -43,12 +51,14 @@ public:
   /// The explorer; null until the first result.
   tarnwick::SizeloomDashboardView *dashboard() const { return dashboard_; }
   ReportToast *reportToast() const { return toast_; }
+  /// Those the probes cannot open, then those the tree on show could not read.
+  UnreadableFolders unreadableFolders() const;
 
 signals:
   void scanHomeRequested();
   void scanDiskRequested();
   void chooseFolderRequested();
-  void grantAccessRequested();
+  void unreadableFoldersRequested();
   void cleanCachesRequested(std::optional<tarnwick::CleanableCategory> category);
 
 protected:
@@ -56,6 +66,7 @@ protected:
 
 private:
   void sync();
+  void refreshBanner();
   void showPage();
   void showReport();
   void rescanFolder(const std::string &path);

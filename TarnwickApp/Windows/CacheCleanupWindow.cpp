@@ -1,6 +1,7 @@
 #include "TarnwickApp/Windows/CacheCleanupWindow.h"
 
 #include "TarnwickApp/Windows/CleaningReportMessage.h"
+#include "TarnwickApp/Windows/CloseKeys.h"
 #include "TarnwickApp/Windows/SystemCachesPanel.h"
 #include "TarnwickUI/BusySpinner.h"
 #include "TarnwickUI/SymbolIcons.h"
@@ -93,6 +94,7 @@ CacheCleanupWindow::CacheCleanupWindow(std::string homeDirectory, std::shared_pt
                                        QWidget *parent)
     : QWidget(parent, Qt::Window), controller_(std::move(homeDirectory), std::move(engine)), confirmer_(askWithMessageBox) {
   setWindowTitle(QStringLiteral("Clean Up Caches"));
+  closeOnEscapeOrCloseKey(this);
   resize(920, 620);
   setMinimumSize(720, 460);
   auto *layout = new QVBoxLayout(this);

@@ -1,11 +1,11 @@
 #include "TarnwickApp/Windows/FindWindow.h"
 
+#include "TarnwickApp/Windows/CloseKeys.h"
+
 #include "TarnwickUI/FolderSummaryPanel.h"
 #include "TarnwickUI/NameSearchPanel.h"
 
-#include <QKeySequence>
 #include <QLineEdit>
-#include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -21,8 +21,7 @@ FindWindow::FindWindow(QWidget *parent)
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(8, 8, 8, 8);
   layout->addWidget(tabs_);
-  for (const QKeySequence &keys : {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)})
-    connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
+  closeOnEscapeOrCloseKey(this);
   connect(search_, &tarnwick::NameSearchPanel::nodeChosen, this, &FindWindow::nodeChosen);
   connect(summary_, &tarnwick::FolderSummaryPanel::nodeChosen, this, &FindWindow::nodeChosen);
   connect(summary_, &tarnwick::FolderSummaryPanel::fileTypeChosen, this, &FindWindow::fileTypeChosen);

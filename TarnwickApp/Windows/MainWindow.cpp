@@ -1,9 +1,11 @@
 #include "TarnwickApp/Windows/MainWindow.h"
 
 #include "TarnwickApp/Windows/CacheCleanupWindow.h"
+#include "TarnwickApp/Windows/CloseKeys.h"
 #include "TarnwickApp/Windows/FindWindow.h"
 #include "TarnwickApp/Windows/PreferencesView.h"
 #include "TarnwickApp/Windows/TrashWindow.h"
+#include "TarnwickApp/Windows/UnreadableFoldersDialog.h"
 #include "TarnwickApp/Windows/WindowGeometry.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickUI/DashboardSidebar.h"
@@ -87,7 +89,7 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
   connect(root_, &AppRootView::scanHomeRequested, scanHome_, &QAction::trigger);
   connect(root_, &AppRootView::scanDiskRequested, scanDisk_, &QAction::trigger);
   connect(root_, &AppRootView::chooseFolderRequested, this, &MainWindow::chooseFolderAndScan);
-  connect(root_, &AppRootView::grantAccessRequested, this, &MainWindow::showSettings);
+  connect(root_, &AppRootView::unreadableFoldersRequested, this, &MainWindow::showUnreadableFolders);
   connect(root_, &AppRootView::cleanCachesRequested, this, [this](std::optional<tarnwick::CleanableCategory> category) {
     // Trash Bins hold no caches: cleaning them is emptying the Trash.
     if (category == tarnwick::CleanableCategory::trashBins)
@@ -200,8 +202,8 @@ void MainWindow::buildMenus() {
   // "&&" shows one ampersand; a single one would make the next letter a mnemonic.
   help_ = help->addAction(QStringLiteral("Quillane Help && Guides"), this, &MainWindow::openHelp);
   help_->setShortcut(QKeySequence::HelpContents);
-  accessSettings_ = help->addAction(SymbolIcons::icon("lock.shield.fill"), QStringLiteral("Open Full Disk Access Settings…"),
-                                    this, &MainWindow::showSettings);
+  unreadableFolders_ = help->addAction(SymbolIcons::icon("lock.shield.fill"), QStringLiteral("Show Unreadable Folders…"),
+                                       this, &MainWindow::showUnreadableFolders);
 }
 
 void MainWindow::openHelp() {
@@ -243,16 +245,29 @@ PreferencesView *MainWindow::showSettings() {
     settingsWindow_->setFixedSize(560, 420);
     auto *layout = new QVBoxLayout(settingsWindow_);
     layout->setContentsMargins(0, 0, 0, 0);
-    preferences_ = new PreferencesView(probe_, settingsWindow_);
+    preferences_ = new PreferencesView([probe = probe_] { return probe().status; }, settingsWindow_);
     layout->addWidget(preferences_);
+    closeOnEscapeOrCloseKey(settingsWindow_);
   } else {
     preferences_->refreshStatus();
   }
-  preferences_->tabs()->setCurrentIndex(0); // Full Disk Access
+  preferences_->tabs()->setCurrentIndex(0); // Access
   settingsWindow_->show();
   settingsWindow_->raise();
   settingsWindow_->activateWindow();
   return preferences_;
+}
+
+UnreadableFoldersDialog *MainWindow::showUnreadableFolders() {
+  if (!unreadableDialog_)
+    unreadableDialog_ = new UnreadableFoldersDialog(this);
+  // Asked again each time: permissions and the tree may have changed.
+  AppRootView::UnreadableFolders folders = root_->unreadableFolders();
+  unreadableDialog_->setFolders(std::move(folders.listed), folders.total);
+  unreadableDialog_->show();
+  unreadableDialog_->raise();
+  unreadableDialog_->activateWindow();
+  return unreadableDialog_;
 }
 
 QMessageBox *MainWindow::showAbout() {
@@ -260,7 +275,8 @@ QMessageBox *MainWindow::showAbout() {
 #ifdef __APPLE__
     const QString credits = QStringLiteral("Commercial High-Performance Native macOS Storage Utility");
 #else
-    const QString credits = QStringLiteral("Commercial High-Performance Native Linux Storage Utility");
+    const QString credits = QStringLiteral("Shows what takes up space on your disk, and moves what you choose to the Trash.\n\n"
+                                           "Folders are read in parallel with getdents64(2) and statx(2).");
 #endif
     aboutBox_ = new QMessageBox(this);
     aboutBox_->setWindowTitle(QStringLiteral("About Quillane"));

@@ -26,6 +26,7 @@ class CacheCleanupWindow;
 class PreferencesView;
 class FindWindow;
 class TrashWindow;
+class UnreadableFoldersDialog;
 
 /// The main window: the root view (launcher, scanning display or explorer)
 /// under the menus "Quillane", "Scan", "View" and "Help", plus the About box
@@ -63,7 +64,7 @@ public:
   QAction *settingsAction() const { return settings_; }
   QAction *aboutAction() const { return about_; }
   QAction *helpAction() const { return help_; }
-  QAction *accessSettingsAction() const { return accessSettings_; }
+  QAction *unreadableFoldersAction() const { return unreadableFolders_; }
   QAction *cleanCachesAction() const { return cleanCaches_; }
   QAction *showTrashAction() const { return showTrash_; }
   QAction *backAction() const { return back_; }
@@ -86,8 +87,11 @@ public:
   /// Takes effect when the view is next created.
   void setTrashCatalogue(tarnwick::TrashCatalogue catalogue) { trash_ = std::move(catalogue); }
 
-  /// Opens (or raises) the Settings window on its Full Disk Access tab.
+  /// Opens (or raises) the Settings window on its Access tab.
   PreferencesView *showSettings();
+  /// Opens (or raises) the list of folders that cannot be read, asking the
+  /// probes again.
+  UnreadableFoldersDialog *showUnreadableFolders();
   QMessageBox *showAbout();
   void chooseFolderAndScan();
   void chooseExportAndOpen();
@@ -123,6 +127,7 @@ private:
   QPointer<QDialog> settingsWindow_;
   QPointer<PreferencesView> preferences_;
   QPointer<QMessageBox> aboutBox_;
+  QPointer<UnreadableFoldersDialog> unreadableDialog_;
   QPointer<CacheCleanupWindow> cacheWindow_;
   QPointer<TrashWindow> trashWindow_;
   QPointer<FindWindow> findWindow_;
@@ -139,7 +144,7 @@ private:
   QAction *settings_ = nullptr;
   QAction *about_ = nullptr;
   QAction *help_ = nullptr;
-  QAction *accessSettings_ = nullptr;
+  QAction *unreadableFolders_ = nullptr;
   QAction *cleanCaches_ = nullptr;
   QAction *showTrash_ = nullptr;
   QAction *back_ = nullptr;

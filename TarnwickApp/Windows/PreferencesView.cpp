@@ -58,7 +58,7 @@ PreferencesView::PreferencesView(StatusProbe probe, QWidget *parent)
   texts->setSpacing(4);
   status_ = wrappedLabel(QString(), textFont(14, QFont::DemiBold), primaryText(), page);
   texts->addWidget(status_);
-  texts->addWidget(wrappedLabel(QStringLiteral("Transparency declarations for all requested disk locations."), textFont(11),
+  texts->addWidget(wrappedLabel(QStringLiteral("The folders Quillane reads, and why."), textFont(11),
                              secondaryText(), page));
   header->addLayout(texts, 1);
   // Linux has no privacy pane to send the user to; what can change is what
@@ -79,7 +79,7 @@ PreferencesView::PreferencesView(StatusProbe probe, QWidget *parent)
     list_->setItemWidget(item, row);
   }
   layout->addWidget(list_, 1);
-  tabs_->addTab(page, tarnwick::SymbolIcons::icon("lock.shield.fill"), QStringLiteral("Full Disk Access"));
+  tabs_->addTab(page, tarnwick::SymbolIcons::icon("lock.shield.fill"), QStringLiteral("Access"));
   tabs_->addTab(makeScanningPage(), QStringLiteral("Scanning"));
   refreshStatus();
 }
@@ -136,9 +136,8 @@ tarnwick::ScanScope PreferencesView::savedScanScope() {
 }
 
 void PreferencesView::refreshStatus() {
-  const bool granted = probe_ && probe_() == tarnwick::FullDiskAccessStatus::granted;
-  status_->setText(QStringLiteral("Full Disk Access Status: ") +
-                   (granted ? QStringLiteral("Granted") : QStringLiteral("Not Granted")));
+  const tarnwick::FullDiskAccessStatus status = probe_ ? probe_() : tarnwick::FullDiskAccessStatus::undetermined;
+  status_->setText(QStringLiteral("Status: ") + QString::fromUtf8(tarnwick::statusWords(status)));
 }
 
 QString PreferencesView::statusText() const { return status_->text(); }

@@ -15,8 +15,8 @@ class QTabWidget;
 
 namespace quillane {
 
-/// The Settings window's content: a "Full Disk Access" tab with the
-/// current status and the list of locations Quillane reads, and why; a
+/// The Settings window's content: an "Access" tab with whether every
+/// folder Quillane reads can be read, and the list of them and why; a
 /// "Scanning" tab with what the window's scans leave out (stay on one file
 /// system, network file systems and images, exclude patterns one a line),
 /// saved in QSettings as soon as it changes.

@@ -1,5 +1,6 @@
 #include "TarnwickApp/Windows/TrashWindow.h"
 
+#include "TarnwickApp/Windows/CloseKeys.h"
 #include "TarnwickApp/Windows/TrashItemsModel.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapPalette.h"
@@ -39,6 +40,7 @@ QString itemCount(std::size_t count) { return TreemapPalette::formatItemCount(st
 TrashWindow::TrashWindow(tarnwick::TrashCatalogue catalogue, QWidget *parent)
     : QWidget(parent, Qt::Window), controller_(std::move(catalogue)), confirmer_(askWithMessageBox) {
   setWindowTitle(QStringLiteral("Trash"));
+  closeOnEscapeOrCloseKey(this);
   resize(900, 560);
   setMinimumSize(640, 400);
   auto *layout = new QVBoxLayout(this);

@@ -136,14 +136,14 @@ WelcomeLauncherView::WelcomeLauncherView(Shortcuts shortcuts, QWidget *parent) :
   const QString diskSubtitle = QStringLiteral("Complete storage inventory using Darwin getattrlistbulk(2) batch engine");
 #else
   const QString diskTitle = QStringLiteral("Scan Entire Disk");
-  const QString diskSubtitle = QStringLiteral("Complete storage inventory using the getdents64(2) + statx(2) batch engine");
+  const QString diskSubtitle = QStringLiteral("Everything on the disk that you can read, from the top folder down");
 #endif
   cards_[0] = new LaunchCard("house.fill", QStringLiteral("Scan Home Folder"),
-                             QStringLiteral("Fast scan of user documents, caches, downloads, and developer data"),
+                             QStringLiteral("Your documents, downloads, caches and projects"),
                              tag(shortcuts.scanHome), this);
   cards_[1] = new LaunchCard("macwindow.on.rectangle", diskTitle, diskSubtitle, tag(shortcuts.scanDisk), this);
   cards_[2] = new LaunchCard("folder.badge.gearshape", QStringLiteral("Select Custom Directory…"),
-                             QStringLiteral("Target an external volume, project directory, or scratch drive"),
+                             QStringLiteral("Any folder: a project, a USB drive, another disk"),
                              tag(shortcuts.chooseFolder), this);
   cards_[3] = new LaunchCard("sparkles", QStringLiteral("Clean Up Caches…"),
                              QStringLiteral("Review known developer, creator and browser caches, then move them to the Trash"),
@@ -168,7 +168,7 @@ QWidget *WelcomeLauncherView::makeHeader() {
   layout->setSpacing(12);
   layout->addWidget(new AppBadge(header), 0, Qt::AlignHCenter);
   auto *title = makeLabel(QStringLiteral("Quillane"), textFont(32, QFont::Bold), primaryText(), header);
-  auto *subtitle = makeLabel(QStringLiteral("High-Performance Native Storage Utility & Treemap Visualizer"), textFont(13),
+  auto *subtitle = makeLabel(QStringLiteral("See what takes up space on your disk, and free it safely"), textFont(13),
                              secondaryText(), header);
   layout->addWidget(title, 0, Qt::AlignHCenter);
   layout->addWidget(subtitle, 0, Qt::AlignHCenter);
@@ -189,20 +189,21 @@ QWidget *WelcomeLauncherView::makeBanner() {
   shield->setPixmap(SymbolIcons::tinted("lock.shield.fill", 20, QColor(0xff, 0x95, 0x00), devicePixelRatioF()));
   auto *texts = new QVBoxLayout;
   texts->setSpacing(2);
-  texts->addWidget(makeLabel(QStringLiteral("Full Disk Access Recommended"), textFont(13, QFont::Bold), primaryText(), banner));
-  texts->addWidget(makeLabel(QStringLiteral("Enables deep inspection of developer caches, containers, and scratch disks."),
+  bannerTitle_ = makeLabel(QString(), textFont(13, QFont::Bold), primaryText(), banner);
+  texts->addWidget(bannerTitle_);
+  texts->addWidget(makeLabel(QStringLiteral("Permissions keep Quillane out; what is inside is not counted."),
                              textFont(11), secondaryText(), banner));
-  auto *grant = new QPushButton(QStringLiteral("Grant Access"), banner);
-  grant->setDefault(true);
-  grant->setCursor(Qt::PointingHandCursor);
-  grant->setStyleSheet(QStringLiteral("QPushButton { background: palette(highlight); color: white; border-radius: 5px;"
-                                      " padding: 3px 10px; }"));
-  grantAccess_ = grant;
-  connect(grant, &QPushButton::clicked, this, &WelcomeLauncherView::grantAccessRequested);
+  auto *show = new QPushButton(QStringLiteral("Show Folders…"), banner);
+  show->setDefault(true);
+  show->setCursor(Qt::PointingHandCursor);
+  show->setStyleSheet(QStringLiteral("QPushButton { background: palette(highlight); color: white; border-radius: 5px;"
+                                     " padding: 3px 10px; }"));
+  showFolders_ = show;
+  connect(show, &QPushButton::clicked, this, &WelcomeLauncherView::unreadableFoldersRequested);
   layout->addWidget(shield);
   layout->addLayout(texts);
   layout->addStretch();
-  layout->addWidget(grant);
+  layout->addWidget(show);
   return banner;
 }
 
@@ -211,20 +212,23 @@ QWidget *WelcomeLauncherView::makeFooter() {
   auto *layout = new QHBoxLayout(footer);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(24);
-  layout->addWidget(footerItem("eye.slash.fill", QStringLiteral("Zero Telemetry"), footer));
+  layout->addWidget(footerItem("eye.slash.fill", QStringLiteral("Nothing Sent Anywhere"), footer));
 #ifdef __APPLE__
   layout->addWidget(footerItem("square.stack.3d.up.fill", QStringLiteral("APFS Block-Accurate"), footer));
 #else
-  layout->addWidget(footerItem("square.stack.3d.up.fill", QStringLiteral("Block-Accurate Sizes"), footer));
+  layout->addWidget(footerItem("square.stack.3d.up.fill", QStringLiteral("Sizes as the Disk Counts Them"), footer));
 #endif
   return footer;
 }
 
-void WelcomeLauncherView::setAccessStatus(tarnwick::FullDiskAccessStatus status) {
-  banner_->setVisible(status != tarnwick::FullDiskAccessStatus::granted);
+void WelcomeLauncherView::setUnreadableCount(std::int64_t count) {
+  bannerTitle_->setText(count == 1 ? QStringLiteral("1 folder cannot be read")
+                                   : QStringLiteral("%L1 folders cannot be read").arg(count));
+  banner_->setVisible(count > 0);
 }
 
 bool WelcomeLauncherView::isBannerVisible() const { return !banner_->isHidden(); }
+QString WelcomeLauncherView::bannerText() const { return bannerTitle_->text(); }
 
 QAbstractButton *WelcomeLauncherView::card(int index) const { return cards_[index]; }
 

@@ -1,17 +1,19 @@
 #pragma once
 
-#include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
-
 #include <QKeySequence>
 #include <QWidget>
 
+#include <cstdint>
+
 class QAbstractButton;
+class QLabel;
 
 namespace quillane {
 
-/// The window's content before any scan: the product header, the Full Disk
-/// Access banner while access is missing, three launch cards (home folder,
-/// whole disk, a folder of the user's choice) and the footer.
+/// The window's content before any scan: the product header, a banner
+/// while some folders cannot be read (how many, and a button that lists
+/// them), the launch cards (home folder, whole disk, a folder of the user's
+/// choice, cache cleanup) and the footer.
 ///
 /// Threads: GUI thread only.
 class WelcomeLauncherView : public QWidget {
@@ -24,19 +26,21 @@ public:
   };
   WelcomeLauncherView(Shortcuts shortcuts, QWidget *parent = nullptr);
 
-  void setAccessStatus(tarnwick::FullDiskAccessStatus status);
+  /// Shows the banner with `count` while it is above 0, hides it at 0.
+  void setUnreadableCount(std::int64_t count);
   bool isBannerVisible() const;
+  QString bannerText() const;
   /// Card 0 scans home, 1 the whole disk, 2 a chosen folder; 3 opens the
   /// cache review window.
   QAbstractButton *card(int index) const;
-  QAbstractButton *grantAccessButton() const { return grantAccess_; }
+  QAbstractButton *showFoldersButton() const { return showFolders_; }
 
 signals:
   void scanHomeRequested();
   void scanDiskRequested();
   void chooseFolderRequested();
   void cleanCachesRequested();
-  void grantAccessRequested();
+  void unreadableFoldersRequested();
 
 private:
   QWidget *makeHeader();
@@ -44,7 +48,8 @@ private:
   QWidget *makeFooter();
 
   QWidget *banner_ = nullptr;
-  QAbstractButton *grantAccess_ = nullptr;
+  QLabel *bannerTitle_ = nullptr;
+  QAbstractButton *showFolders_ = nullptr;
   QAbstractButton *cards_[4] = {};
 };
 

@@ -2,6 +2,7 @@
 
 #include "TarnwickCore/Support/UniqueFd.h"
 
+#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,6 +26,11 @@ public:
     // The data is discarded; opening is what counts.
     [[maybe_unused]] auto ignored = ::read(file.get(), &byte, 1);
     return true;
+  }
+  int openError(const std::string &path) const override {
+    // A folder opens like a file; opening is what reading it needs first.
+    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    return file ? 0 : errno;
   }
   bool canList(const std::string &path) const override {
     DIR *listing = ::opendir(path.c_str());
@@ -53,6 +59,21 @@ std::optional<FullDiskAccessStatus> fullDiskAccessStatusFromRawValue(std::string
   return std::nullopt;
 }
 
+std::string_view statusWords(FullDiskAccessStatus status) {
+  switch (status) {
+  case FullDiskAccessStatus::granted: return "All readable";
+  case FullDiskAccessStatus::denied: return "Some folders unreadable";
+  case FullDiskAccessStatus::undetermined: return "Nothing to check";
+  }
+  return "Nothing to check";
+}
+
+int ProbeFileSystem::openError(const std::string &path) const {
+  if (!exists(path))
+    return ENOENT;
+  return isReadable(path) || canList(path) ? 0 : EACCES;
+}
+
 std::shared_ptr<const ProbeFileSystem> ProbeFileSystem::system() {
   static const auto shared = std::make_shared<const SystemProbeFileSystem>();
   return shared;
@@ -61,10 +82,9 @@ std::shared_ptr<const ProbeFileSystem> ProbeFileSystem::system() {
 FullDiskAccessCoordinator::FullDiskAccessCoordinator(std::string homeDirectory,
                                                      std::shared_ptr<const ProbeFileSystem> fileSystem)
     : FullDiskAccessCoordinator(homeDirectory, std::move(fileSystem),
-                                {homeDirectory + "/Library/Safari/CloudTabs.db",
-                                 homeDirectory + "/Library/Safari/Bookmarks.db", homeDirectory + "/Library/Cookies",
-                                 homeDirectory + "/Library/HTTPStorages",
-                                 "/Library/Application Support/com.apple.TCC/TCC.db"}) {}
+                                {homeDirectory, homeDirectory + "/.cache", homeDirectory + "/.config",
+                                 homeDirectory + "/.local/share", homeDirectory + "/.local/share/Trash", "/var/cache",
+                                 "/var/log", "/var/tmp"}) {}
 
 FullDiskAccessCoordinator::FullDiskAccessCoordinator(std::string homeDirectory,
                                                      std::shared_ptr<const ProbeFileSystem> fileSystem,
@@ -75,15 +95,23 @@ FullDiskAccessCoordinator::FullDiskAccessCoordinator(std::string homeDirectory,
 FullDiskAccessCoordinator::FullDiskAccessCoordinator(const UserEnvironment &user)
     : FullDiskAccessCoordinator(user.homeDirectory, ProbeFileSystem::system()) {}
 
-FullDiskAccessStatus FullDiskAccessCoordinator::checkStatus() const {
+AccessCheck FullDiskAccessCoordinator::check() const {
+  AccessCheck result;
+  bool anyOpened = false;
   for (const std::string &probe : probePaths_) {
-    if (fileSystem_->isReadable(probe))
-      return FullDiskAccessStatus::granted;
-    if (fileSystem_->exists(probe) && !fileSystem_->isReadable(probe))
-      return FullDiskAccessStatus::denied;
+    const int error = fileSystem_->openError(probe);
+    if (error == 0)
+      anyOpened = true;
+    else if (error != ENOENT && error != ENOTDIR) // what is not there cannot be unreadable
+      result.unreadable.push_back({"open", probe, error, {}});
   }
-  return FullDiskAccessStatus::undetermined;
+  result.status = !result.unreadable.empty() ? FullDiskAccessStatus::denied
+                  : anyOpened                ? FullDiskAccessStatus::granted
+                                             : FullDiskAccessStatus::undetermined;
+  return result;
 }
+
+FullDiskAccessStatus FullDiskAccessCoordinator::checkStatus() const { return check().status; }
 
 FullDiskAccessStatus FullDiskAccessCoordinator::triggerRegistration() const {
   for (const std::string &probe : probePaths_)
@@ -96,23 +124,21 @@ void FullDiskAccessCoordinator::openSystemSettingsFDA() const {}
 
 const std::vector<FDAPathCategory> &FullDiskAccessCoordinator::transparencyCategories() {
   static const std::vector<FDAPathCategory> rows = {
-      {"xcode_simulators", "Xcode & Simulator Caches",
-       "Reclaim 20GB\u2013100GB from legacy DerivedData, simulator runtimes and device symbols.",
-       {"~/Library/Developer/Xcode/DerivedData", "~/Library/Developer/CoreSimulator/Caches"}, false},
-      {"package_managers", "Package Managers & Build Tools",
-       "Clear multi-gigabyte stale caches from Homebrew, npm, Yarn, pnpm, Cargo and CocoaPods.",
-       {"~/Library/Caches/Homebrew", "~/.npm", "~/.cargo/registry/cache"}, false},
-      {"containers_vms", "Docker & Container VM Layers",
-       "Remove orphan builder cache layers and virtual machine logs.",
-       {"~/Library/Containers/com.docker.docker/Data/cache", "~/.orbstack/log"}, false},
-      {"creator_caches", "Creator Studio Scratch Disks",
-       "Purge heavy rendered previews from Adobe Premiere, After Effects, Final Cut Pro and DaVinci Resolve.",
-       {"~/Library/Application Support/Adobe/Common/Media Cache Files", "~/Movies/CacheClip"}, false},
-      {"browser_bloat", "Browser Shader & ServiceWorker Caches",
-       "Remove bloated GPU shader caches and service worker data without touching logins or cookies.",
-       {"~/Library/Caches/Google/Chrome", "~/Library/Caches/company.thebrowser.Browser"}, false},
-      {"system_logs", "System & User Diagnostics Logs", "Clean rotating crash logs and diagnostic dumps.",
-       {"~/Library/Logs", "~/Library/Caches"}, false},
+      {"developer_tools", "Developer Tool Caches",
+       "Find the downloads and build caches of npm, pip, Cargo, Go, Gradle and Maven that can be fetched again.",
+       {"~/.npm", "~/.cache/pip", "~/.cargo/registry/cache", "~/.gradle/caches"}, false},
+      {"containers_vms", "Containers and Virtual Machines",
+       "Show the space container images and virtual machine disks take.",
+       {"~/.local/share/containers", "~/.local/share/libvirt"}, false},
+      {"creator_caches", "Creative Application Caches",
+       "Find the rendered previews and media caches of editors such as Blender, Kdenlive and DaVinci Resolve.",
+       {"~/.cache/blender", "~/.cache/kdenlive"}, false},
+      {"browser_caches", "Browser Caches",
+       "Find the web and GPU shader caches of Firefox, Chrome, Chromium and Brave, never logins or cookies.",
+       {"~/.cache/mozilla", "~/.cache/google-chrome", "~/.cache/chromium"}, false},
+      {"trash", "Trash", "Show what the Trash holds, and empty it when asked.", {"~/.local/share/Trash"}, false},
+      {"system_logs", "System Caches and Logs", "Show how much the system's package caches and logs take.",
+       {"/var/cache", "/var/log"}, false},
   };
   return rows;
 }

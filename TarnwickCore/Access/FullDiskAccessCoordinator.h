@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickCore/Support/Failure.h"
 #include "TarnwickCore/Support/UserEnvironment.h"
 
 #include <memory>
@@ -17,6 +18,16 @@ enum class FullDiskAccessStatus { granted, denied, undetermined };
 std::string_view rawValue(FullDiskAccessStatus status);
 /// Exact case name only ("granted", not "Granted").
 std::optional<FullDiskAccessStatus> fullDiskAccessStatusFromRawValue(std::string_view text);
+/// The status in words for people, the same in the window and on the
+/// command line ("All readable", "Some folders unreadable").
+std::string_view statusWords(FullDiskAccessStatus status);
+
+/// What one pass of the probes found: the status, and every probe that
+/// exists but could not be opened, with the errno met ("open" failures).
+struct AccessCheck {
+  FullDiskAccessStatus status = FullDiskAccessStatus::undetermined;
+  std::vector<Failure> unreadable;
+};
 
 /// One row of the table that explains which locations are read, and why.
 struct FDAPathCategory {
@@ -40,14 +51,19 @@ public:
   virtual bool readOneByte(const std::string &path) const = 0;
   /// Whether the path can be listed as a directory.
   virtual bool canList(const std::string &path) const = 0;
+  /// 0 when the path opens for reading, else the errno opening it met
+  /// (ENOENT when it does not exist). The default derives it from the
+  /// questions above, with EACCES for anything that exists but does not open.
+  virtual int openError(const std::string &path) const;
 
   static std::shared_ptr<const ProbeFileSystem> system();
 };
 
-/// Decides from a fixed list of protected files whether the permission to
-/// read them is in force, and carries the transparency table. On Linux no
-/// such permission exists: the probes decide by plain readability and the
-/// settings pane cannot be opened.
+/// Decides from a fixed list of folders Quillane reads (the user's caches,
+/// data and settings, the system's caches and logs) whether all of them can
+/// be read, and carries the transparency table. Linux has no separate
+/// permission for them: the probes decide by plain readability, and there is
+/// no settings pane to open.
 ///
 /// Threads: immutable; safe from any thread.
 class FullDiskAccessCoordinator {
@@ -60,7 +76,10 @@ public:
   FullDiskAccessCoordinator(std::string homeDirectory, std::shared_ptr<const ProbeFileSystem> fileSystem,
                             std::vector<std::string> probePaths);
 
-  /// The first probe that exists decides: readable → granted, else denied.
+  /// Opens every probe: any that exists but does not open → denied (and
+  /// listed), else any that opened → granted, else undetermined.
+  AccessCheck check() const;
+  /// check().status.
   FullDiskAccessStatus checkStatus() const;
   /// Really opens the probes (a byte read, or a directory listing); falls
   /// back to checkStatus() when none opens.

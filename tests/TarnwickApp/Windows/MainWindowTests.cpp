@@ -45,7 +45,6 @@ namespace {
 
 using test::GatedScan;
 using test::TempTree;
-using tarnwick::FullDiskAccessStatus;
 
 // The tile of the child named `name` of the folder on show, and a point
 // inside it that is its own (in a folder, its header, not a child's tile).
@@ -82,8 +81,8 @@ protected:
     coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(scan.function(), engine);
   }
 
-  std::unique_ptr<MainWindow> makeWindow(FullDiskAccessStatus status = FullDiskAccessStatus::denied) {
-    auto window = std::make_unique<MainWindow>(*coordinator, [status] { return status; },
+  std::unique_ptr<MainWindow> makeWindow() {
+    auto window = std::make_unique<MainWindow>(*coordinator, [] { return tarnwick::AccessCheck{}; },
                                                QString::fromStdString(tree.path("home")), engine);
     window->show();
     return window;
@@ -103,26 +102,6 @@ protected:
   std::shared_ptr<tarnwick::SafeCleaningEngine> engine;
   std::unique_ptr<tarnwick::TarnwickAppCoordinator> coordinator;
 };
-
-TEST_F(MainWindowTest, LauncherShowsTheAccessBannerUnlessGranted) {
-  for (auto [status, banner, text] : {std::tuple{FullDiskAccessStatus::granted, false, "Granted"},
-                                      std::tuple{FullDiskAccessStatus::denied, true, "Not Granted"},
-                                      std::tuple{FullDiskAccessStatus::undetermined, true, "Not Granted"}}) {
-    auto window = makeWindow(status);
-    WelcomeLauncherView &launcher = *root(*window).launcher();
-    EXPECT_EQ(root(*window).currentWidget(), &launcher);
-    EXPECT_EQ(launcher.isBannerVisible(), banner) << text;
-    if (banner) {
-      launcher.grantAccessButton()->click(); // opens Settings on the access tab
-      ASSERT_TRUE(window->findChild<PreferencesView *>());
-    }
-    PreferencesView *settings = window->showSettings();
-    EXPECT_TRUE(settings->statusText().endsWith(QStringLiteral(": ") + text)) << settings->statusText().toStdString();
-    EXPECT_GT(settings->transparencyRowCount(), 0);
-    if (status == FullDiskAccessStatus::denied)
-      saveScreenshot(*window, "launcher");
-  }
-}
 
 TEST_F(MainWindowTest, ScanFlowFromLauncherThroughScanningToExplorer) {
   auto window = makeWindow();

@@ -44,7 +44,7 @@ protected:
     engine = std::make_shared<tarnwick::SafeCleaningEngine>(
         tree.path("home"), std::make_shared<tarnwick::SystemCleaningFileSystem>(trash));
     coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(scan.function(), engine);
-    window = std::make_unique<MainWindow>(*coordinator, [] { return tarnwick::FullDiskAccessStatus::granted; },
+    window = std::make_unique<MainWindow>(*coordinator, [] { return tarnwick::AccessCheck{tarnwick::FullDiskAccessStatus::granted, {}}; },
                                           QString::fromStdString(tree.path("home")), engine);
     window->setTrashCatalogue(tarnwick::TrashCatalogue(trash));
     window->show();

@@ -1,8 +1,14 @@
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
+#include "TarnwickCore/Support/UniqueFd.h"
+#include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <map>
+
+#include <sys/socket.h>
+#include <sys/un.h>
 
 namespace tarnwick {
 namespace {
@@ -25,19 +31,22 @@ public:
   bool canList(const std::string &path) const override { return of(path) == Probe::folder; }
 };
 
-TEST(FullDiskAccessCoordinatorTest, TheFirstExistingProbeDecides) {
+// Any probe that exists but does not open denies, and is listed with its
+// errno; missing probes say nothing.
+TEST(FullDiskAccessCoordinatorTest, AnyProbeThatExistsButDoesNotOpenDenies) {
   struct Case {
     std::vector<Probe> probes;
     Status check;
     Status trigger;
+    std::vector<std::string> unreadable;
   };
   const Case cases[] = {
-      {{}, Status::undetermined, Status::undetermined},
-      {{Probe::missing, Probe::missing}, Status::undetermined, Status::undetermined},
-      {{Probe::missing, Probe::unreadable, Probe::file}, Status::denied, Status::granted},
-      {{Probe::file, Probe::unreadable}, Status::granted, Status::granted},
-      {{Probe::folder}, Status::granted, Status::granted}, // listed, not read
-      {{Probe::unreadable}, Status::denied, Status::denied},
+      {{}, Status::undetermined, Status::undetermined, {}},
+      {{Probe::missing, Probe::missing}, Status::undetermined, Status::undetermined, {}},
+      {{Probe::missing, Probe::unreadable, Probe::file}, Status::denied, Status::granted, {"/probe1"}},
+      {{Probe::file, Probe::unreadable}, Status::denied, Status::granted, {"/probe1"}},
+      {{Probe::folder, Probe::file}, Status::granted, Status::granted, {}}, // listed, not read
+      {{Probe::unreadable, Probe::unreadable}, Status::denied, Status::denied, {"/probe0", "/probe1"}},
   };
   for (const Case &c : cases) {
     auto files = std::make_shared<TableProbes>();
@@ -47,9 +56,39 @@ TEST(FullDiskAccessCoordinatorTest, TheFirstExistingProbeDecides) {
       files->probes[paths.back()] = c.probes[i];
     }
     FullDiskAccessCoordinator coordinator("/home/ann", files, paths);
+    const AccessCheck check = coordinator.check();
+    EXPECT_EQ(check.status, c.check) << c.probes.size();
     EXPECT_EQ(coordinator.checkStatus(), c.check) << c.probes.size();
     EXPECT_EQ(coordinator.triggerRegistration(), c.trigger) << c.probes.size();
+    std::vector<std::string> unreadable;
+    for (const Failure &failure : check.unreadable) {
+      unreadable.push_back(failure.path);
+      EXPECT_EQ(failure.errorNumber, EACCES) << failure.path;
+    }
+    EXPECT_EQ(unreadable, c.unreadable) << c.probes.size();
   }
+}
+
+// The real probes: what exists but does not open (a socket, even for root)
+// is listed with its errno; what is missing, or below a file, is not.
+TEST(FullDiskAccessCoordinatorTest, TheSystemProbesNameTheErrnoOfWhatDoesNotOpen) {
+  quillane::test::TempTree tree;
+  tree.writeFile("file", 10);
+  const std::string socketPath = tree.path("socket");
+  UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
+  socketPath.copy(address.sun_path, socketPath.size());
+  ASSERT_EQ(::bind(listener.get(), reinterpret_cast<const sockaddr *>(&address), sizeof(address)), 0);
+  FullDiskAccessCoordinator coordinator(tree.path(""), ProbeFileSystem::system(),
+                                        {tree.path("missing"), tree.path("file/below"), tree.path("file"), socketPath});
+  const AccessCheck check = coordinator.check();
+  ASSERT_EQ(check.unreadable.size(), 1u);
+  EXPECT_EQ(check.unreadable[0].path, socketPath);
+  EXPECT_EQ(check.unreadable[0].errorNumber, ENXIO);
+  EXPECT_EQ(check.status, Status::denied);
+  EXPECT_NE(statusWords(Status::granted), statusWords(Status::denied));
 }
 
 } // namespace

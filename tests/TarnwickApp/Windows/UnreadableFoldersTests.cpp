@@ -1,0 +1,137 @@
+#include "TarnwickApp/Windows/CacheCleanupWindow.h"
+#include "TarnwickApp/Windows/FindWindow.h"
+#include "TarnwickApp/Windows/MainWindow.h"
+#include "TarnwickApp/Windows/PreferencesView.h"
+#include "TarnwickApp/Windows/TrashWindow.h"
+#include "TarnwickApp/Windows/UnreadableFoldersDialog.h"
+#include "TarnwickUI/TarnwickAppCoordinator.h"
+#include "TarnwickUI/WidgetStyle.h"
+#include "TestSupport/GatedScan.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QMessageBox>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+
+namespace quillane {
+namespace {
+
+using tarnwick::AccessCheck;
+using tarnwick::FullDiskAccessStatus;
+
+// The window over a scratch home, its probes answering what `access` holds.
+class UnreadableFoldersTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { tarnwick::WidgetStyle::applyDarkTheme(*qApp); }
+
+  void SetUp() override {
+    tree.writeFile("home/notes.txt", 12'000);
+    tree.writeFile("home/locked/secret.txt", 4'000);
+    engine = std::make_shared<tarnwick::SafeCleaningEngine>(
+        tree.path("home"), std::make_shared<tarnwick::SystemCleaningFileSystem>(
+                               tarnwick::FreedesktopTrash(tree.path("home"), tree.path("data"))));
+    coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(scan.function(), engine);
+    window = std::make_unique<MainWindow>(*coordinator, [this] { return access; },
+                                          QString::fromStdString(tree.path("home")), engine);
+    window->show();
+  }
+  void TearDown() override {
+    std::filesystem::permissions(tree.path("home/locked"), std::filesystem::perms::owner_all);
+  }
+  WelcomeLauncherView &launcher() { return *window->rootView()->launcher(); }
+
+  test::TempTree tree;
+  test::GatedScan scan;
+  AccessCheck access;
+  std::shared_ptr<tarnwick::SafeCleaningEngine> engine;
+  std::unique_ptr<tarnwick::TarnwickAppCoordinator> coordinator;
+  std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(UnreadableFoldersTest, TheBannerCountsWhatTheProbesCannotOpenAndTheDialogListsWhy) {
+  const std::string cache = tree.path("home/.cache"), logs = "/var/log/private";
+  access = {FullDiskAccessStatus::denied, {{"open", cache, EACCES, {}}, {"open", logs, EPERM, {}}}};
+  window->hide();
+  window->show(); // shown again: the probes are asked again
+  ASSERT_TRUE(launcher().isBannerVisible());
+  EXPECT_TRUE(launcher().bannerText().contains(QLatin1Char('2'))) << launcher().bannerText().toStdString();
+  QDir().mkpath(QStringLiteral(QUILLANE_SCREENSHOT_DIR));
+  window->grab().save(QStringLiteral(QUILLANE_SCREENSHOT_DIR "/launcher.png"));
+
+  launcher().showFoldersButton()->click();
+  auto *dialog = window->findChild<UnreadableFoldersDialog *>();
+  ASSERT_TRUE(dialog && dialog->isVisible());
+  ASSERT_EQ(dialog->list()->topLevelItemCount(), 2);
+  const QString text = dialog->text();
+  for (const auto &[path, error] : {std::pair{cache, EACCES}, std::pair{logs, EPERM}})
+    EXPECT_TRUE(text.contains(QString::fromStdString(path) + QLatin1Char('\t') + QString::fromUtf8(std::strerror(error))))
+        << text.toStdString();
+
+  access = {FullDiskAccessStatus::granted, {}};
+  window->hide();
+  window->show();
+  EXPECT_FALSE(launcher().isBannerVisible());
+}
+
+TEST_F(UnreadableFoldersTest, SettingsSayWhetherEverythingIsReadableInTheCommandLinesWords) {
+  for (const AccessCheck &check : {AccessCheck{FullDiskAccessStatus::granted, {}},
+                                   AccessCheck{FullDiskAccessStatus::denied, {{"open", "/x", EACCES, {}}}}}) {
+    access = check;
+    PreferencesView *settings = window->showSettings();
+    const QString words = QString::fromUtf8(tarnwick::statusWords(check.status));
+    EXPECT_TRUE(settings->statusText().endsWith(words)) << settings->statusText().toStdString();
+    EXPECT_GT(settings->transparencyRowCount(), 0);
+  }
+  EXPECT_NE(tarnwick::statusWords(FullDiskAccessStatus::granted), tarnwick::statusWords(FullDiskAccessStatus::denied));
+}
+
+TEST_F(UnreadableFoldersTest, TheDialogListsTheFoldersTheLastScanCouldNotRead) {
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "root reads a folder whatever its permissions: nothing would be unreadable";
+  std::filesystem::permissions(tree.path("home/locked"), std::filesystem::perms::none);
+  scan.open();
+  window->scanHomeAction()->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->arena() && !coordinator->isScanning(); }));
+  UnreadableFoldersDialog *dialog = window->showUnreadableFolders();
+  ASSERT_EQ(dialog->list()->topLevelItemCount(), 1);
+  EXPECT_TRUE(dialog->text().startsWith(QString::fromStdString(tree.path("home/locked")) + QLatin1Char('\t')))
+      << dialog->text().toStdString();
+}
+
+TEST_F(UnreadableFoldersTest, AboutShowsTheProjectsVersion) {
+  EXPECT_TRUE(window->showAbout()->informativeText().contains(QStringLiteral("Version " QUILLANE_VERSION)));
+}
+
+// Each secondary window closes on Escape and on the Close key (Ctrl+W).
+TEST_F(UnreadableFoldersTest, EscapeAndTheCloseKeyCloseEachSecondaryWindow) {
+  const std::pair<const char *, std::function<QWidget *()>> windows[] = {
+      {"cache cleanup", [&] { return window->showCacheCleanup(std::nullopt); }},
+      {"trash", [&] { return window->showTrash(); }},
+      {"find", [&] {
+         window->findWindow()->openSearch();
+         return window->findWindow();
+       }},
+      {"settings", [&] { return window->showSettings()->window(); }},
+      {"unreadable folders", [&] { return window->showUnreadableFolders(); }},
+  };
+  for (const auto &[name, open] : windows)
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)}) {
+      QWidget *shown = open();
+      shown->activateWindow();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(shown)) << name;
+      QTest::keySequence(shown, keys);
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !shown->isVisible(); })) << name << " " << keys.toString().toStdString();
+    }
+}
+
+} // namespace
+} // namespace quillane
