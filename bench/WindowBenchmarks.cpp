@@ -331,7 +331,7 @@ std::vector<Result> scanInWindow(const std::string &tree) {
   const tarnwick::FullDiskAccessCoordinator access(user);
   const auto engine = tarnwick::SafeCleaningEngine::forUser(user);
   tarnwick::TarnwickAppCoordinator coordinator(std::make_shared<const tarnwick::FastBulkScanner>(), engine);
-  quillane::MainWindow window(coordinator, [&access] { return access.checkStatus(); },
+  quillane::MainWindow window(coordinator, [&access] { return access.check(); },
                               QString::fromStdString(user.homeDirectory), engine);
   window.resize(frameWidth, frameHeight);
   window.show();

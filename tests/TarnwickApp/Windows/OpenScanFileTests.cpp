@@ -44,7 +44,7 @@ protected:
                                tarnwick::FreedesktopTrash(tree.path("home"), tree.path("data"))));
     scan.open();
     coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(scan.function(), engine);
-    window = std::make_unique<MainWindow>(*coordinator, [] { return tarnwick::FullDiskAccessStatus::granted; },
+    window = std::make_unique<MainWindow>(*coordinator, [] { return tarnwick::AccessCheck{}; },
                                           QString::fromStdString(tree.path("home")), engine);
     window->show();
   }
