@@ -34,6 +34,10 @@ struct TarnwickApp::State {
     // window cannot tell from the home folder alone.
     window.setTrashCatalogue(tarnwick::TrashCatalogue(tarnwick::FreedesktopTrash(user)));
     coordinator.setTrashCatalogue(std::make_shared<const tarnwick::TrashCatalogue>(tarnwick::FreedesktopTrash(user)));
+    auto snapshots =
+        std::make_shared<const tarnwick::ScanSnapshotStore>(tarnwick::ScanSnapshotStore::defaultFolder(user));
+    coordinator.setSnapshotStore(snapshots);
+    window.setSnapshotStore(snapshots);
   }
 
   /// Every scan of the window leaves out what the Settings say, as they

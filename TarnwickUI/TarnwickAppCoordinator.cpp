@@ -3,6 +3,7 @@
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
 #include "TarnwickCore/Import/ImportedRootLocation.h"
 #include "TarnwickCore/Import/NcduExportReader.h"
+#include "TarnwickCore/Snapshot/ScanSnapshotReader.h"
 #include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
@@ -10,6 +11,9 @@
 #include "TarnwickUI/WidgetStyle.h"
 
 #include <QFile>
+
+#include <cstdio>
+#include <ctime>
 
 namespace tarnwick {
 namespace {
@@ -92,40 +96,73 @@ ProgressHandler TarnwickAppCoordinator::progressPoster(std::uint64_t generation)
 void TarnwickAppCoordinator::startScan(const QString &path) {
   const std::uint64_t generation = beginScan(false);
   workers_.launch([this, generation, scan = scan_, root = path.toStdString(), progress = progressPoster(generation),
-                   stop = activeScan_.get_token()] {
+                   stop = activeScan_.get_token(), snapshots = snapshots_] {
     std::optional<ScanResult> result;
     std::optional<std::string> error;
+    std::optional<DiskTreeArena> remembered; // a copy shares the tree's storage
+    const std::int64_t scanTime = std::time(nullptr);
     try {
       DiskTreeArena arena = scan(root, progress, stop, root);
+      if (snapshots)
+        remembered = arena;
       // Here rather than on the GUI thread: a walk of the whole tree.
       if (std::optional<CategoryShares> shares = CategoryShares::measure(arena, stop))
-        result = ScanResult{std::move(arena), *shares, std::nullopt};
+        result = ScanResult{std::move(arena), *shares, std::nullopt, std::nullopt};
     } catch (const ScanCancelledError &) {
     } catch (const std::exception &failure) {
       error = failure.what();
     }
     if (stop.stop_requested())
       result.reset(); // a cancelled or replaced scan never publishes
+    const bool published = result.has_value();
     workers_.post([this, generation, result = std::make_shared<std::optional<ScanResult>>(std::move(result)), error] {
       finishScan(generation, std::move(*result), error);
     });
+    // After the tree is on its way to the window: the file is a cache, and
+    // one that cannot be written costs only the next start's shortcut.
+    if (published && remembered)
+      if (Result<std::string> saved = snapshots->save(*remembered, scanTime); !saved)
+        std::fprintf(stderr, "quillane: the scan is not remembered: %s\n", saved.failure().message().c_str());
   }, BackgroundWorkers::Priority::background);
 }
 
 void TarnwickAppCoordinator::openExport(const QString &file) {
+  openTreeFile(file, [](const std::string &path, std::stop_token stop) -> std::variant<DiskTreeArena, std::string> {
+    NcduExportReader::Outcome read = NcduExportReader::readFile(path, stop);
+    if (const auto *failure = std::get_if<ExportReadError>(&read))
+      return failure->message();
+    return std::move(std::get<DiskTreeArena>(read));
+  }, std::nullopt);
+}
+
+void TarnwickAppCoordinator::openSnapshot(const QString &file) {
+  const std::string path = QFile::encodeName(file).toStdString();
+  const ScanSnapshotReader::HeaderOutcome header = ScanSnapshotReader::readHeaderFile(path);
+  std::optional<std::int64_t> scanTime;
+  if (const auto *known = std::get_if<ScanSnapshotHeader>(&header))
+    scanTime = known->scanTime;
+  openTreeFile(file, [](const std::string &path, std::stop_token) -> std::variant<DiskTreeArena, std::string> {
+    ScanSnapshotReader::Outcome read = ScanSnapshotReader::readFile(path);
+    if (const auto *failure = std::get_if<ScanSnapshotError>(&read))
+      return failure->message();
+    return std::move(std::get<DiskTreeArena>(read));
+  }, scanTime);
+}
+
+void TarnwickAppCoordinator::openTreeFile(const QString &file, FileReading read, std::optional<std::int64_t> scanTime) {
   const std::uint64_t generation = beginScan(false);
-  workers_.launch([this, generation, file, stop = activeScan_.get_token()] {
+  workers_.launch([this, generation, file, read = std::move(read), scanTime, stop = activeScan_.get_token()] {
     std::optional<ScanResult> result;
     std::optional<std::string> error;
-    NcduExportReader::Outcome read = NcduExportReader::readFile(QFile::encodeName(file).toStdString(), stop);
-    if (const auto *failure = std::get_if<ExportReadError>(&read)) {
-      error = failure->message();
+    std::variant<DiskTreeArena, std::string> outcome = read(QFile::encodeName(file).toStdString(), stop);
+    if (const auto *failure = std::get_if<std::string>(&outcome)) {
+      error = *failure;
     } else {
-      DiskTreeArena &arena = std::get<DiskTreeArena>(read);
+      DiskTreeArena &arena = std::get<DiskTreeArena>(outcome);
       // Here rather than on the GUI thread: stat() of the root may hang on a network mount.
       const ImportedRootLocation location = locateImportedRoot(arena.rootPath(), arena.scanReport().rootDevice);
       if (std::optional<CategoryShares> shares = CategoryShares::measure(arena, stop))
-        result = ScanResult{std::move(arena), *shares, refusalFor(location)};
+        result = ScanResult{std::move(arena), *shares, refusalFor(location), scanTime};
     }
     if (stop.stop_requested()) { // a cancelled or replaced read neither publishes nor complains
       result.reset();
@@ -239,6 +276,7 @@ void TarnwickAppCoordinator::finishScan(std::uint64_t generation, std::optional<
     arena_ = std::make_shared<const DiskTreeArena>(std::move(result->arena));
     categoryShares_ = result->shares;
     cleaningRefusal_ = result->cleaningRefusal;
+    rememberedScanTime_ = result->rememberedScanTime;
     sharesOf_ = arena_;
     emit arenaChanged();
   }

@@ -4,6 +4,7 @@
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 #include "TarnwickCore/Scan/ScanProgress.h"
+#include "TarnwickCore/Snapshot/ScanSnapshotStore.h"
 #include "TarnwickUI/BackgroundWorkers.h"
 #include "TarnwickUI/CategoryShares.h"
 
@@ -14,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 namespace tarnwick {
 
@@ -80,6 +82,15 @@ public:
   /// cleaningRefusal; a file that cannot be read publishes nothing and
   /// emits exportOpenFailed instead.
   void openExport(const QString &file);
+  /// As openExport, for a remembered scan (ScanSnapshotStore's file at
+  /// `file`); the tree is published with rememberedScanTime().
+  void openSnapshot(const QString &file);
+  /// When the tree on show was scanned, for a remembered scan (seconds since
+  /// 1970-01-01 UTC); nothing for a tree scanned or read from an export now.
+  const std::optional<std::int64_t> &rememberedScanTime() const { return rememberedScanTime_; }
+  /// Where every whole scan is remembered, on its worker after it was
+  /// published; without a store nothing is.
+  void setSnapshotStore(std::shared_ptr<const ScanSnapshotStore> store) { snapshots_ = std::move(store); }
   /// Scans the folder at `path` (bytes, as the tree holds them) of the
   /// published tree again, with the same scan function, and publishes the
   /// tree with that folder's subtree replaced by the result
@@ -132,7 +143,7 @@ signals:
   void isScanningChanged();
   void scanErrorChanged();
   void lastCleaningReportChanged();
-  /// openExport could not read `file`: `message` is the reader's, with the
+  /// openExport or openSnapshot could not read `file`: `message` is the reader's, with the
   /// byte offset where it stopped.
   void exportOpenFailed(const QString &file, const QString &message);
 
@@ -142,7 +153,12 @@ private:
     DiskTreeArena arena;
     CategoryShares shares;
     std::optional<QString> cleaningRefusal;
+    std::optional<std::int64_t> rememberedScanTime;
   };
+  /// A tree read from a file, or why not (a sentence).
+  using FileReading = std::function<std::variant<DiskTreeArena, std::string>(const std::string &file, std::stop_token)>;
+  /// openExport and openSnapshot: reads `file` on a worker as a scan runs.
+  void openTreeFile(const QString &file, FileReading read, std::optional<std::int64_t> scanTime);
   void finishScan(std::uint64_t generation, std::optional<ScanResult> result, const std::optional<std::string> &error);
   std::uint64_t beginScan(bool folderRescan);
   ProgressHandler progressPoster(std::uint64_t generation);
@@ -178,6 +194,8 @@ private:
   std::optional<QString> scanError_;
   std::optional<SafeCleaningReport> lastCleaningReport_;
   std::optional<QString> cleaningRefusal_;
+  std::optional<std::int64_t> rememberedScanTime_;
+  std::shared_ptr<const ScanSnapshotStore> snapshots_;
   std::shared_ptr<const TrashCatalogue> trash_;
   bool lastMoveUndoable_ = false;
 

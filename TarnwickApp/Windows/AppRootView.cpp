@@ -1,6 +1,7 @@
 #include "TarnwickApp/Windows/AppRootView.h"
 
 #include "TarnwickApp/Windows/CleaningReportMessage.h"
+#include "TarnwickApp/Windows/RecentScansList.h"
 #include "TarnwickApp/Windows/ReportToast.h"
 #include "TarnwickApp/Windows/ScanningHUDView.h"
 #include "TarnwickUI/DashboardSidebar.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 
 #include <cstdio>
+#include <ctime>
 
 namespace quillane {
 
@@ -27,6 +29,7 @@ AppRootView::AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusPr
   connect(launcher_, &WelcomeLauncherView::scanDiskRequested, this, &AppRootView::scanDiskRequested);
   connect(launcher_, &WelcomeLauncherView::chooseFolderRequested, this, &AppRootView::chooseFolderRequested);
   connect(launcher_, &WelcomeLauncherView::unreadableFoldersRequested, this, &AppRootView::unreadableFoldersRequested);
+  connect(launcher_->recentScans(), &RecentScansList::openRequested, this, &AppRootView::rememberedScanRequested);
   connect(launcher_, &WelcomeLauncherView::cleanCachesRequested, this, [this] { emit cleanCachesRequested(std::nullopt); });
   connect(scanning_, &ScanningHUDView::cancelRequested, &coordinator_, &tarnwick::TarnwickAppCoordinator::cancelScan);
 
@@ -80,6 +83,12 @@ AppRootView::UnreadableFolders AppRootView::unreadableFolders() const {
   return folders;
 }
 
+void AppRootView::setSnapshotStore(std::shared_ptr<const tarnwick::ScanSnapshotStore> store) {
+  snapshots_ = std::move(store);
+  if (snapshots_)
+    launcher_->recentScans()->setEntries(snapshots_->list(), std::time(nullptr));
+}
+
 void AppRootView::refreshBanner() { launcher_->setUnreadableCount(unreadableFolders().total); }
 
 void AppRootView::sync() {
@@ -124,6 +133,8 @@ void AppRootView::showPage() {
     }
     return;
   }
+  if (currentWidget() != launcher_ && snapshots_) // listed afresh each time it comes up: headers only
+    launcher_->recentScans()->setEntries(snapshots_->list(), std::time(nullptr));
   setCurrentWidget(launcher_);
 }
 

@@ -3,11 +3,13 @@
 #include "TarnwickApp/Windows/WelcomeLauncherView.h"
 #include "TarnwickCore/Catalogue/CleanableCategory.h"
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
+#include "TarnwickCore/Snapshot/ScanSnapshotStore.h"
 
 #include <QPointer>
 #include <QStackedWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,6 +53,8 @@ public:
   /// The explorer; null until the first result.
   tarnwick::SizeloomDashboardView *dashboard() const { return dashboard_; }
   ReportToast *reportToast() const { return toast_; }
+  /// Where the launcher finds the remembered scans it lists.
+  void setSnapshotStore(std::shared_ptr<const tarnwick::ScanSnapshotStore> store);
   /// Those the probes cannot open, then those the tree on show could not read.
   UnreadableFolders unreadableFolders() const;
 
@@ -59,6 +63,8 @@ signals:
   void scanDiskRequested();
   void chooseFolderRequested();
   void unreadableFoldersRequested();
+  /// A remembered scan on the launcher was chosen: its snapshot file.
+  void rememberedScanRequested(const QString &file);
   void cleanCachesRequested(std::optional<tarnwick::CleanableCategory> category);
 
 protected:
@@ -77,6 +83,7 @@ private:
   WelcomeLauncherView *launcher_;
   ScanningHUDView *scanning_;
   tarnwick::SizeloomDashboardView *dashboard_ = nullptr;
+  std::shared_ptr<const tarnwick::ScanSnapshotStore> snapshots_;
   ReportToast *toast_;
 };
 

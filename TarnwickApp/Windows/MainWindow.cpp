@@ -4,6 +4,7 @@
 #include "TarnwickApp/Windows/CloseKeys.h"
 #include "TarnwickApp/Windows/FindWindow.h"
 #include "TarnwickApp/Windows/PreferencesView.h"
+#include "TarnwickApp/Windows/RecentScansList.h"
 #include "TarnwickApp/Windows/TrashWindow.h"
 #include "TarnwickApp/Windows/UnreadableFoldersDialog.h"
 #include "TarnwickApp/Windows/WindowGeometry.h"
@@ -27,6 +28,9 @@
 #include <QSettings>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <ctime>
 
 namespace quillane {
 namespace {
@@ -90,6 +94,7 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
   connect(root_, &AppRootView::scanDiskRequested, scanDisk_, &QAction::trigger);
   connect(root_, &AppRootView::chooseFolderRequested, this, &MainWindow::chooseFolderAndScan);
   connect(root_, &AppRootView::unreadableFoldersRequested, this, &MainWindow::showUnreadableFolders);
+  connect(root_, &AppRootView::rememberedScanRequested, this, &MainWindow::openRememberedScan);
   connect(root_, &AppRootView::cleanCachesRequested, this, [this](std::optional<tarnwick::CleanableCategory> category) {
     // Trash Bins hold no caches: cleaning them is emptying the Trash.
     if (category == tarnwick::CleanableCategory::trashBins)
@@ -384,6 +389,17 @@ void MainWindow::openScanFile(const QString &file) {
   refreshTitle();
 }
 
+void MainWindow::openRememberedScan(const QString &file) {
+  openingFile_ = file;
+  scanningRoot_.reset();
+  coordinator_.openSnapshot(file);
+  refreshTitle();
+}
+
+void MainWindow::setSnapshotStore(std::shared_ptr<const tarnwick::ScanSnapshotStore> store) {
+  root_->setSnapshotStore(std::move(store));
+}
+
 void MainWindow::refreshTitle() {
   // The title names the tree on show, as file browsers do, or the root
   // being scanned. A scan started elsewhere (the explorer's rescan) reads
@@ -397,6 +413,11 @@ void MainWindow::refreshTitle() {
     setWindowTitle(QStringLiteral("Opening %1 — Quillane").arg(*openingFile_));
   else if (scanningRoot_)
     setWindowTitle(QStringLiteral("Scanning %1 — Quillane").arg(*scanningRoot_));
+  else if (arena && coordinator_.rememberedScanTime())
+    setWindowTitle(QStringLiteral("%1 (scanned %2) — Quillane")
+                       .arg(tarnwick::WidgetStyle::displayText(arena->rootPath()),
+                            RecentScansList::ageText(std::max<std::int64_t>(
+                                0, std::time(nullptr) - *coordinator_.rememberedScanTime()))));
   else if (arena)
     setWindowTitle(QStringLiteral("%1 — Quillane").arg(tarnwick::WidgetStyle::displayText(arena->rootPath())));
   else

@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -16,6 +17,7 @@ class QDialog;
 class QMessageBox;
 
 namespace tarnwick {
+class ScanSnapshotStore;
 class TarnwickAppCoordinator;
 class TreemapCanvasView;
 } // namespace tarnwick
@@ -86,6 +88,8 @@ public:
   /// one ($HOME/.local/share/Trash) and those of mounted file systems.
   /// Takes effect when the view is next created.
   void setTrashCatalogue(tarnwick::TrashCatalogue catalogue) { trash_ = std::move(catalogue); }
+  /// Where the launcher's "Recent Scans" come from.
+  void setSnapshotStore(std::shared_ptr<const tarnwick::ScanSnapshotStore> store);
 
   /// Opens (or raises) the Settings window on its Access tab.
   PreferencesView *showSettings();
@@ -100,6 +104,8 @@ public:
   /// shows meanwhile, the title names the file, and a file that cannot be
   /// read is reported in a message over this window.
   void openScanFile(const QString &file);
+  /// Opens a remembered scan (a snapshot file), as openScanFile an export.
+  void openRememberedScan(const QString &file);
   /// Scans `root`, naming it in the title until the scan ends.
   void startScan(const QString &root);
   /// The user guide installed with the application, or the source tree's.

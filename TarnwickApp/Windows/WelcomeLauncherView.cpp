@@ -1,5 +1,6 @@
 #include "TarnwickApp/Windows/WelcomeLauncherView.h"
 
+#include "TarnwickApp/Windows/RecentScansList.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/WidgetStyle.h"
 
@@ -11,6 +12,8 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace quillane {
 namespace {
@@ -157,6 +160,12 @@ WelcomeLauncherView::WelcomeLauncherView(Shortcuts shortcuts, QWidget *parent) :
   connect(cards_[2], &QAbstractButton::clicked, this, &WelcomeLauncherView::chooseFolderRequested);
   connect(cards_[3], &QAbstractButton::clicked, this, &WelcomeLauncherView::cleanCachesRequested);
   layout->addLayout(cards);
+  recentScans_ = new RecentScansList(this);
+  int cardWidth = 0;
+  for (QAbstractButton *card : cards_)
+    cardWidth = std::max(cardWidth, card->sizeHint().width());
+  recentScans_->setFixedWidth(cardWidth); // in the cards' column
+  layout->addWidget(recentScans_, 0, Qt::AlignHCenter);
   layout->addWidget(makeFooter(), 0, Qt::AlignHCenter);
   layout->addStretch();
 }

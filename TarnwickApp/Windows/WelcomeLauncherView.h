@@ -9,11 +9,15 @@ class QAbstractButton;
 class QLabel;
 
 namespace quillane {
+class RecentScansList;
+}
+
+namespace quillane {
 
 /// The window's content before any scan: the product header, a banner
 /// while some folders cannot be read (how many, and a button that lists
 /// them), the launch cards (home folder, whole disk, a folder of the user's
-/// choice, cache cleanup) and the footer.
+/// choice, cache cleanup), the remembered scans and the footer.
 ///
 /// Threads: GUI thread only.
 class WelcomeLauncherView : public QWidget {
@@ -34,6 +38,7 @@ public:
   /// cache review window.
   QAbstractButton *card(int index) const;
   QAbstractButton *showFoldersButton() const { return showFolders_; }
+  RecentScansList *recentScans() const { return recentScans_; }
 
 signals:
   void scanHomeRequested();
@@ -51,6 +56,7 @@ private:
   QLabel *bannerTitle_ = nullptr;
   QAbstractButton *showFolders_ = nullptr;
   QAbstractButton *cards_[4] = {};
+  RecentScansList *recentScans_ = nullptr;
 };
 
 } // namespace quillane

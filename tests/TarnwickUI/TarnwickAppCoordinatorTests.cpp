@@ -255,6 +255,34 @@ TEST_F(TarnwickAppCoordinatorTest, AFolderRescanLeavesOutWhatTheWholeScanLeftOut
   }
 }
 
+TEST_F(TarnwickAppCoordinatorTest, AWholeScanIsRememberedAndOpensAgainAsScannedThen) {
+  GatedScan scan;
+  scan.open();
+  auto coordinator = make(scan);
+  auto store = std::make_shared<const ScanSnapshotStore>(tree.path("remembered"));
+  coordinator->setSnapshotStore(store);
+  coordinator->startScan(root());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !store->list().empty(); })); // saved after it was published
+  const std::shared_ptr<const DiskTreeArena> scanned = coordinator->arena();
+  ASSERT_TRUE(scanned);
+  EXPECT_FALSE(coordinator->rememberedScanTime());
+  const std::vector<ScanSnapshotStore::Entry> entries = store->list();
+  ASSERT_EQ(entries.size(), 1u);
+  ASSERT_TRUE(entries.front().header);
+  EXPECT_EQ(entries.front().header->rootPath, scanned->rootPath());
+
+  coordinator->openSnapshot(QString::fromStdString(entries.front().filePath));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_NE(coordinator->arena(), scanned);
+  EXPECT_EQ(*coordinator->arena(), *scanned);
+  EXPECT_EQ(coordinator->rememberedScanTime(), entries.front().header->scanTime);
+  EXPECT_FALSE(coordinator->cleaningRefusal()) << "its root is this computer's";
+
+  coordinator->startScan(root()); // a fresh scan is no remembered one
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  EXPECT_FALSE(coordinator->rememberedScanTime());
+}
+
 TEST_F(TarnwickAppCoordinatorTest, UndoNeverReplacesWhatTookTheNameMeanwhile) {
   GatedScan scan;
   auto coordinator = make(scan);
