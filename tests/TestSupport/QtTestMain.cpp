@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include <cstdlib>
 
@@ -10,6 +12,14 @@ int main(int argc, char **argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
   QApplication application(argc, argv);
+  // Settings of this process alone: suites run in parallel, and one that
+  // changes a remembered setting must neither reach the user's nor another
+  // suite's window meanwhile.
+  const QTemporaryDir settings;
+  if (!settings.isValid())
+    return 1;
+  for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+    QSettings::setPath(format, QSettings::UserScope, settings.path());
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
