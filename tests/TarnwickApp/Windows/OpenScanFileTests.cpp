@@ -136,7 +136,8 @@ TEST_F(OpenScanFileTest, AnExportOfAFolderHereIsExploredAsItsScan) {
     dashboard->setSelectedNodeID(tarnwick::findNodeByPath(*dashboard->arena(), tree.path("home/notes.txt")));
     EXPECT_TRUE(dashboard->actionBar()->trashButton()->isEnabled());
     EXPECT_TRUE(dashboard->breadcrumbBar()->rescanButton()->isEnabled());
-    const QAction *trashItem = actionNamed(*menuOf(*dashboard, "Movies"), "Move to Trash");
+    const std::unique_ptr<QMenu> menu = menuOf(*dashboard, "Movies"); // owns the action read below
+    const QAction *trashItem = actionNamed(*menu, "Move to Trash");
     EXPECT_TRUE(trashItem && trashItem->isEnabled());
   }
   QDir().mkpath(QStringLiteral(QUILLANE_SCREENSHOT_DIR));
