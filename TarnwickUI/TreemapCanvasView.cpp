@@ -167,15 +167,15 @@ void TreemapCanvasView::paintMarks(QPainter &painter) {
 }
 
 void TreemapCanvasView::renderTileLayer(qreal ratio) {
+  const QColor dim = palette().color(QPalette::Window);
+  if (!scene_.isEmpty()) { // as the layout thread paints it
+    tileLayer_ = NestedTreemapPainter::paintLayer(scene_, size() * ratio, ratio, {highlightedType_, dim});
+    return;
+  }
   tileLayer_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
   tileLayer_.setDevicePixelRatio(ratio);
   tileLayer_.fill(Qt::transparent);
   QPainter layer(&tileLayer_);
-  const QColor dim = palette().color(QPalette::Window);
-  if (!scene_.isEmpty()) {
-    NestedTreemapPainter::paint(layer, scene_, {highlightedType_, dim});
-    return;
-  }
   TreemapTilePainter::paint(layer, rects_);
   if (!highlightedType_)
     return;
