@@ -1,26 +1,32 @@
 #!/usr/bin/env bash
 # Wall time, CPU time and peak memory of a quillane scan against du, gdu,
-# ncdu and the syscall floor (quillane-floor), on warm caches.
+# ncdu and the syscall floor (quillane-floor at 8 and at 32 threads), on
+# warm caches or, with --cold, on caches dropped before every run.
 #
-# usage: bench/compare.sh [--rounds N] [--tools LIST] [--build-dir DIR] [--no-build] [TREE...]
+# usage: bench/compare.sh [--cold] [--rounds N] [--tools LIST] [--build-dir DIR] [--no-build] [TREE...]
 #
 #   TREE...        directories to scan (default: /usr and a generated tree of
 #                  QUILLANE_BENCH_ENTRIES entries, default 1,000,000, at
 #                  ${QUILLANE_BENCH_TREE:-/tmp/quillane-bench-tree})
 #   --rounds N     measured runs per tool and tree (default 5); the order of
 #                  the tools rotates every round so no tool always runs first
-#   --tools LIST   comma-separated subset of quillane,du,gdu,ncdu,floor
+#   --cold         drop the page, dentry and inode caches before every
+#                  measured run (echo 3 > /proc/sys/vm/drop_caches: root only)
+#   --tools LIST   comma-separated subset of quillane,du,gdu,ncdu,floor,floor32
 #   --build-dir D  CMake build directory (default build/release)
 #   --no-build     use the binaries already in the build directory
 #
-# Each tree is warmed once with du before its measured rounds. A tool that
+# Warm runs: each tree is warmed once with du before its measured rounds.
+# Memory is shown as peak RSS and as bytes per entry of the tree (entries
+# counted once with find, the root included). A tool that
 # is missing (after trying to install it) is skipped with a message. The
 # script exits non-zero only for its own failures, not for missed targets.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 rounds=5
-tools_arg=quillane,du,gdu,ncdu,floor
+tools_arg=quillane,du,gdu,ncdu,floor,floor32
+cold=0
 build_dir=build/release
 build=1
 trees=()
@@ -34,7 +40,8 @@ while (($#)); do
     --tools) (($# >= 2)) || die "--tools needs a value"; tools_arg=$2; shift 2 ;;
     --build-dir) (($# >= 2)) || die "--build-dir needs a value"; build_dir=$2; shift 2 ;;
     --no-build) build=0; shift ;;
-    -h|--help) sed -n '2,18p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --cold) cold=1; shift ;;
+    -h|--help) sed -n '2,24p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) die "unknown option $1" ;;
     *) trees+=("$1"); shift ;;
   esac
@@ -42,8 +49,14 @@ done
 [[ $rounds =~ ^[1-9][0-9]*$ ]] || die "--rounds must be a positive integer"
 IFS=, read -r -a tools <<<"$tools_arg"
 for t in "${tools[@]}"; do
-  case $t in quillane|du|gdu|ncdu|floor) ;; *) die "unknown tool '$t' (known: quillane,du,gdu,ncdu,floor)" ;; esac
+  case $t in quillane|du|gdu|ncdu|floor|floor32) ;; *) die "unknown tool '$t' (known: quillane,du,gdu,ncdu,floor,floor32)" ;; esac
 done
+if ((cold)) && ((EUID != 0)); then
+  die "--cold drops the kernel's caches before every run (echo 3 > /proc/sys/vm/drop_caches), which needs root"
+fi
+# Cold runs start from nothing cached: written-back pages, then the page,
+# dentry and inode caches dropped.
+drop_caches() { sync; echo 3 >/proc/sys/vm/drop_caches; }
 wants() { local t; for t in "${tools[@]}"; do [[ $t == "$1" ]] && return 0; done; return 1; }
 
 cd "$repo"
@@ -110,6 +123,7 @@ command_for() {
     # No UI at all (-0), export to /dev/null so nothing is browsed.
     ncdu) cmd=(ncdu -0 -o /dev/null "$tree") ;;
     floor) cmd=("$floor_bin" --threads 8 "$tree") ;;
+    floor32) cmd=("$floor_bin" --threads 32 "$tree") ;;
   esac
 }
 
@@ -117,7 +131,7 @@ available=()
 for t in "${tools[@]}"; do
   case $t in
     quillane) [[ -x $quillane_bin ]] || { note "skipping quillane: $quillane_bin is not built yet"; continue; } ;;
-    floor) [[ -x $floor_bin ]] || { note "skipping floor: $floor_bin is not built"; continue; } ;;
+    floor|floor32) [[ -x $floor_bin ]] || { note "skipping $t: $floor_bin is not built"; continue; } ;;
     *) command -v "$t" >/dev/null || { note "skipping $t: not installed"; continue; } ;;
   esac
   available+=("$t")
@@ -142,8 +156,9 @@ check() {
 
 for tree in "${trees[@]}"; do
   echo
-  echo "== $tree"
-  du -s "$tree" >/dev/null 2>&1 || true # warm the dentry and inode caches
+  entries=$(find "$tree" 2>/dev/null | wc -l)
+  echo "== $tree ($entries entries, $( ((cold)) && echo cold || echo warm) caches)"
+  ((cold)) || du -s "$tree" >/dev/null 2>&1 || true # warm the dentry and inode caches
 
   declare -A walls=() cpus=() rsss=() broken=()
   count=${#available[@]}
@@ -153,8 +168,9 @@ for tree in "${trees[@]}"; do
       [[ -n ${broken[$tool]:-} ]] && continue
       command_for "$tree" "$tool"
       status=0
+      ((cold)) && drop_caches
       /usr/bin/time -f '%e %U %S %M' -o "$scratch/time" "${cmd[@]}" >"$scratch/out.$tool" 2>"$scratch/err.$tool" || status=$?
-      if ((status != 0)) && [[ $tool != du && $tool != floor ]]; then
+      if ((status != 0)) && [[ $tool != du && $tool != floor* ]]; then
         # du and the floor exit 1 after unreadable entries but still measured
         # the whole walk; anything else failing did not.
         note "$tool failed on $tree (exit $status); dropping it for this tree:"
@@ -181,23 +197,33 @@ for tree in "${trees[@]}"; do
   qw=${mwall[quillane]:-}
   qr=${mrss[quillane]:-}
   [[ -n $qw ]] || note "no quillane result for $tree: ratios and targets show n/a"
-  printf '%-9s %12s %11s %14s %12s %11s\n' tool "wall s" "CPU s" "peak RSS MiB" "wall ratio" "RSS ratio"
+  printf '%-9s %12s %11s %14s %12s %12s %11s\n' tool "wall s" "CPU s" "peak RSS MiB" "B/entry" "wall ratio" "RSS ratio"
   for tool in "${available[@]}"; do
     [[ -n ${mwall[$tool]:-} ]] || { printf '%-9s %12s\n' "$tool" "failed"; continue; }
-    printf '%-9s %12s %11s %14s %12s %11s\n' "$tool" "${mwall[$tool]}" "${mcpu[$tool]}" "${mrss[$tool]}" \
-      "$(ratio "${mwall[$tool]}" "$qw")" "$(ratio "${mrss[$tool]}" "$qr")"
+    per_entry=$(awk -v m="${mrss[$tool]}" -v n="$entries" 'BEGIN { if (n > 0) printf "%.0f", m * 1048576 / n; else print "n/a" }')
+    printf '%-9s %12s %11s %14s %12s %12s %11s\n' "$tool" "${mwall[$tool]}" "${mcpu[$tool]}" "${mrss[$tool]}" \
+      "$per_entry" "$(ratio "${mwall[$tool]}" "$qw")" "$(ratio "${mrss[$tool]}" "$qr")"
   done
+  # The floor is the faster of its two thread counts.
+  best_floor=$(printf '%s\n' ${mwall[floor]:-} ${mwall[floor32]:-} | sort -g | head -n 1)
   [[ -s $scratch/out.floor ]] && echo "floor says: $(head -n 1 "$scratch/out.floor")"
   [[ -s $scratch/out.du ]] && echo "du says:    $(head -n 1 "$scratch/out.du") (KiB, directories included)"
 
   echo "targets (quillane vs others, medians):"
-  printf '  wall <= 0.50 x gdu    %s\n' "$(check "$qw" 0.50 "${mwall[gdu]:-}")"
-  printf '  wall <= 0.75 x du     %s\n' "$(check "$qw" 0.75 "${mwall[du]:-}")"
-  printf '  wall <= 1.25 x floor  %s\n' "$(check "$qw" 1.25 "${mwall[floor]:-}")"
-  printf '  RSS  <= 0.25 x gdu    %s\n' "$(check "$qr" 0.25 "${mrss[gdu]:-}")"
+  if ((cold)); then
+    printf '  wall <= 1.15 x floor (best of 8 and 32 threads)  %s\n' "$(check "$qw" 1.15 "$best_floor")"
+    printf '  wall <= 0.40 x gdu                               %s\n' "$(check "$qw" 0.40 "${mwall[gdu]:-}")"
+  else
+    printf '  wall <= 1.10 x floor (best of 8 and 32 threads)  %s\n' "$(check "$qw" 1.10 "$best_floor")"
+    printf '  wall <= 0.50 x gdu                               %s\n' "$(check "$qw" 0.50 "${mwall[gdu]:-}")"
+    printf '  wall <= 0.75 x du                                %s\n' "$(check "$qw" 0.75 "${mwall[du]:-}")"
+  fi
+  printf '  RSS  <= 0.20 x gdu                               %s\n' "$(check "$qr" 0.20 "${mrss[gdu]:-}")"
+  limit_mib=$(awk -v n="$entries" 'BEGIN { printf "%.3f", 80 * n / 1048576 }')
+  printf '  RSS  <= 80 B/entry                               %s\n' "$(check "$qr" 1 "$limit_mib")"
   if wants quillane && [[ -x $probe_bin ]]; then
     echo "probe (frozen tree size and cancellation latency; targets: <= 80 bytes/node on /usr, <= 100 ms):"
     "$probe_bin" "$tree" --concurrency 8 | sed 's/^/  /'
   fi
-  unset walls cpus rsss broken mwall mcpu mrss
+  unset walls cpus rsss broken mwall mcpu mrss best_floor
 done
