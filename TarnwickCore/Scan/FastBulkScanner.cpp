@@ -8,6 +8,7 @@
 #include "TarnwickCore/Support/RealPath.h"
 #include "TarnwickCore/Catalogue/PathRules.h"
 #include "TarnwickCore/Scan/ScanContext.h"
+#include "TarnwickCore/Scan/StorageDeviceProfile.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickCore/Tree/ChildBlockWalk.h"
 #include "TarnwickCore/Tree/TempArenaDrain.h"
@@ -154,20 +155,26 @@ DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler 
 DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const std::string &rootPath,
                                              ProgressHandler progressHandler, std::stop_token stop,
                                              std::chrono::steady_clock::time_point start) const {
-  FileManagerEntrySource fileManagerSource;
-  ScanContext context(rootPath, std::move(progressHandler), *entrySource_, fileManagerSource, maxNodeCount_, scope_,
-                      mounts_ ? *mounts_ : PseudoFileSystemTable::fromCurrentMounts());
-  std::stop_callback forwardStop(stop, [&context] { context.stop.request_stop(); });
-
   TempNodeArena rootArena;
   std::int64_t rootDevice = 0;
   TempTreeNode &root = makeRootNode(rootArena, givenPath, rootPath, rootDevice);
+  // How hard to drive the device is decided once, by the root's: a disk
+  // mounted below it is rare enough not to be worth a plan of its own.
+  const StorageDeviceProfile device = StorageDeviceProfile::ofDevice(static_cast<std::uint64_t>(rootDevice), sysRoot_);
+  LinuxBatchEntrySource inodeOrdered(LinuxBatchEntrySource::EntryOrder::inode);
+  DirectoryEntrySource &batchSource = device.inodeOrder() && !entrySourceReplaced_ ? inodeOrdered : *entrySource_;
+
+  FileManagerEntrySource fileManagerSource;
+  ScanContext context(rootPath, std::move(progressHandler), batchSource, fileManagerSource, maxNodeCount_, scope_,
+                      mounts_ ? *mounts_ : PseudoFileSystemTable::fromCurrentMounts());
+  std::stop_callback forwardStop(stop, [&context] { context.stop.request_stop(); });
   context.rootOnPseudoFileSystem = context.pseudoFileSystems.contains(rootDevice);
   context.emitter.record(0, 0, root.allocatedSize, rootPath);
 
   // The walkers own the nodes they create; they live until the freeze.
   std::vector<std::unique_ptr<DirectoryWalker>> walkers;
-  for (std::int64_t i = 0; i < maxConcurrentDirectories; ++i)
+  const int walkerCount = device.walkerCount(static_cast<int>(maxConcurrentDirectories));
+  for (int i = 0; i < walkerCount; ++i)
     walkers.push_back(std::make_unique<DirectoryWalker>(context));
   ScanWorkItem rootItem{&root, rootPath, forceFileManagerFallback, DirectoryHintMatcher::matchesIn(rootPath),
                         rootDevice, 0};

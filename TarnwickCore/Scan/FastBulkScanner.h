@@ -65,9 +65,15 @@ public:
   void setScope(ScanScope scope) { scope_ = std::move(scope); }
   const ScanScope &scope() const { return scope_; }
 
-  /// Test seams: the batch engine's entry source, the node limit, and the
-  /// mount table (else /proc/self/mountinfo, read by every scan).
-  void setEntrySource(std::shared_ptr<DirectoryEntrySource> source) { entrySource_ = std::move(source); }
+  /// Test seams: the batch engine's entry source, the node limit, the
+  /// mount table (else /proc/self/mountinfo, read by every scan) and where
+  /// the kernel describes block devices (else /sys). A replaced entry source
+  /// keeps its own order on every device.
+  void setEntrySource(std::shared_ptr<DirectoryEntrySource> source) {
+    entrySource_ = std::move(source);
+    entrySourceReplaced_ = true;
+  }
+  void setSysRoot(std::string sysRoot) { sysRoot_ = std::move(sysRoot); }
   void setMaxNodeCount(std::size_t limit) { maxNodeCount_ = limit; }
   void setMounts(PseudoFileSystemTable mounts) { mounts_ = std::move(mounts); }
 
@@ -77,6 +83,8 @@ private:
                               std::chrono::steady_clock::time_point start) const;
 
   std::shared_ptr<DirectoryEntrySource> entrySource_;
+  bool entrySourceReplaced_ = false;
+  std::string sysRoot_ = "/sys";
   std::size_t maxNodeCount_ = DiskTreeArena::maxNodeCount;
   ScanScope scope_;
   std::optional<PseudoFileSystemTable> mounts_;
