@@ -38,7 +38,10 @@ std::string utcTime(std::int64_t seconds, const char *format) {
 std::string signedByteCount(std::int64_t bytes) {
   if (bytes == 0)
     return "0 bytes";
-  return (bytes > 0 ? "+" : "-") + tarnwick::formatByteCount(bytes > 0 ? bytes : -bytes);
+  // Appended rather than prepended: gcc 12 at -O3 warns falsely about "+" + std::string.
+  std::string text(1, bytes > 0 ? '+' : '-');
+  text += tarnwick::formatByteCount(bytes > 0 ? bytes : -bytes);
+  return text;
 }
 
 std::int64_t rootBytes(const tarnwick::DiskTreeArena &arena) {
