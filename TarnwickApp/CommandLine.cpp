@@ -3,6 +3,7 @@
 #include "TarnwickApp/Commands/CachesCommand.h"
 #include "TarnwickApp/Commands/CleanupCommands.h"
 #include "TarnwickApp/Commands/CommandFailure.h"
+#include "TarnwickApp/Commands/DiffCommand.h"
 #include "TarnwickApp/Commands/ScanCommand.h"
 #include "TarnwickApp/Commands/SystemCachesCommand.h"
 #include "TarnwickApp/Commands/TreemapCommand.h"
@@ -112,6 +113,12 @@ int runCommand(const CommandSyntax &syntax, const CommandArguments &arguments, c
     scanner.setScope(options->scope);
     return runScanCommand(*options, scanner, user);
   }
+  if (command == QLatin1String("diff")) {
+    const tarnwick::Result<DiffOptions> options = diffOptionsFrom(arguments);
+    if (!options)
+      return reportUsageError(options.failure().message(), "diff");
+    return runDiffCommand(*options);
+  }
   if (command == QLatin1String("treemap")) {
     const tarnwick::Result<TreemapOptions> options = treemapOptionsFrom(arguments);
     if (!options)
@@ -206,8 +213,8 @@ int dispatch(int argc, char **argv) {
 } // namespace
 
 std::vector<const CommandSyntax *> commandSyntaxes() {
-  return {&windowCommandSyntax(), &scanCommandSyntax(), &treemapCommandSyntax(), &cachesCommandSyntax(),
-          &trashCommandSyntax(),  &accessCommandSyntax()};
+  return {&windowCommandSyntax(), &scanCommandSyntax(),  &diffCommandSyntax(),   &treemapCommandSyntax(),
+          &cachesCommandSyntax(), &trashCommandSyntax(), &accessCommandSyntax()};
 }
 
 int runCommandLine(int argc, char **argv) {

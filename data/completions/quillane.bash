@@ -6,13 +6,14 @@ _quillane() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   COMPREPLY=()
   if ((COMP_CWORD == 1)); then
-    mapfile -t COMPREPLY < <(compgen -W 'window scan treemap caches trash access --help --version' -- "$cur")
+    mapfile -t COMPREPLY < <(compgen -W 'window scan diff treemap caches trash access --help --version' -- "$cur")
     return
   fi
   local command=${COMP_WORDS[1]} options scope='-x --one-file-system --exclude --exclude-from --include-remote'
   case $command in
     window) options='--open' ;;
     scan) options="--top --largest --types --json --report-json --concurrency --file-manager --quiet --import $scope" ;;
+    diff) options='--top --json' ;;
     treemap) options="--size --json --svg --png $scope" ;;
     caches) options='--json --clean --category --yes --projects --system' ;;
     trash) options='--permanent --list --json --restore --empty --yes' ;;
@@ -38,7 +39,7 @@ _quillane() {
       compopt -o filenames
       mapfile -t COMPREPLY < <(compgen -d -- "$cur")
       ;;
-    trash)
+    trash | diff)
       compopt -o filenames
       mapfile -t COMPREPLY < <(compgen -f -- "$cur")
       ;;

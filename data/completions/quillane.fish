@@ -2,12 +2,13 @@
 # `quillane COMMAND --help` lists them), and file or folder names where an
 # option or command takes one.
 
-set -l commands window scan treemap caches trash access
+set -l commands window scan diff treemap caches trash access
 complete -c quillane -f
 complete -c quillane -n "not __fish_seen_subcommand_from $commands" -l help -s h -d 'Show the overview'
 complete -c quillane -n "not __fish_seen_subcommand_from $commands" -l version -d 'Show the version'
 complete -c quillane -n "not __fish_seen_subcommand_from $commands" -a window -d 'Open the explorer window'
 complete -c quillane -n "not __fish_seen_subcommand_from $commands" -a scan -d 'Scan a folder and print its size'
+complete -c quillane -n "not __fish_seen_subcommand_from $commands" -a diff -d 'Show what changed between two scans'
 complete -c quillane -n "not __fish_seen_subcommand_from $commands" -a treemap -d 'Lay a folder out as a treemap'
 complete -c quillane -n "not __fish_seen_subcommand_from $commands" -a caches -d 'List or clean reclaimable caches'
 complete -c quillane -n "not __fish_seen_subcommand_from $commands" -a trash -d 'Move to, list or empty the Trash'
@@ -34,6 +35,10 @@ complete -c quillane -n '__fish_seen_subcommand_from scan' -l concurrency -x -d 
 complete -c quillane -n '__fish_seen_subcommand_from scan' -l file-manager -d 'Use the slower portable listing'
 complete -c quillane -n '__fish_seen_subcommand_from scan' -l quiet -d 'No live progress line'
 complete -c quillane -n '__fish_seen_subcommand_from scan' -l import -r -F -d 'Read the tree from an export'
+
+complete -c quillane -n '__fish_seen_subcommand_from diff' -F
+complete -c quillane -n '__fish_seen_subcommand_from diff' -l top -x -d 'How many changed entries to list'
+complete -c quillane -n '__fish_seen_subcommand_from diff' -l json -d 'Write the comparison as JSON'
 
 complete -c quillane -n '__fish_seen_subcommand_from treemap' -l size -x -d 'Canvas size in points, WxH'
 complete -c quillane -n '__fish_seen_subcommand_from treemap' -l json -r -F -d 'Write the tiles as JSON'

@@ -30,6 +30,7 @@ TEST(CommandLine, HelpGoesToStandardOutputAndSucceeds) {
       {"access --help", "Usage: quillane access"},
       {"window --help", "--open FILE"},
       {"help scan", "--concurrency N"},
+      {"diff --help", "diff OLD NEW"},
   };
   TempTree scratch;
   scratch.writeFile("tree/file", 10);
@@ -59,6 +60,8 @@ TEST(CommandLine, UsageErrorIsOneLineAndWhereTheHelpIs) {
       {"caches --system --projects", "do not go with --system", "caches"},
       {"trash x --list", "--list comes after a PATH", "trash"},
       {"access now", "access takes no arguments", "access"},
+      {"diff old.json", "needs two scan files", "diff"},
+      {"diff a b --top=-1", "--top needs a whole number", "diff"},
       {"window a b", "at most one PATH", "window"},
       {"window . --open x.json", "a PATH to scan or --open FILE, not both", "window"},
       {"window --open x.json --open y.json", "--open takes one FILE", "window"},

@@ -1,0 +1,103 @@
+// `quillane diff` of an export and a snapshot of one folder taken before
+// and after it changed: the table and the JSON agree with stat and du, and
+// a file that is no scan is named in one line.
+#include "TarnwickApp/Commands/QuillaneProcess.h"
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace quillane::test {
+namespace {
+
+using Json = nlohmann::json;
+
+std::int64_t statBytes(const std::string &path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? std::int64_t(st.st_blocks) * 512 : -1;
+}
+
+class DiffCommand : public ::testing::Test {
+protected:
+  DiffCommand() {
+    tree.writeFile("keep", 8192);
+    tree.writeFile("grow", 4096);
+    tree.writeFile("gone", 16384);
+    grewFrom = statBytes(tree.path("grow"));
+    goneBytes = statBytes(tree.path("gone"));
+    duBefore = duBytes(tree.root());
+    EXPECT_EQ(run("scan --quiet " + shellQuote(tree.root()) + " --json old.json").status, 0);
+    tree.writeFile("grow", 40960);
+    tree.writeFile("new", 4096);
+    ::unlink(tree.path("gone").c_str());
+    std::ofstream(work.path("new.qsnap"), std::ios::binary)
+        << tarnwick::ScanSnapshotWriter::encode(tarnwick::FastBulkScanner().scan(tree.root()), 1'765'000'000);
+  }
+
+  QuillaneRun run(const std::string &arguments) { return runQuillane(work.root(), arguments); }
+
+  TempTree tree, work;
+  std::int64_t grewFrom = 0, goneBytes = 0, duBefore = 0;
+};
+
+TEST_F(DiffCommand, JsonHasTheExactBytesOfEveryChange) {
+  const QuillaneRun diff = run("diff old.json new.qsnap --json");
+  ASSERT_EQ(diff.status, 0) << diff.err;
+  const Json document = Json::parse(diff.out);
+  EXPECT_EQ(document["older"]["scanned"], nullptr) << "an export carries no date";
+  EXPECT_EQ(document["newer"]["scanned"], "2025-12-06T05:46:40Z");
+  EXPECT_EQ(document["difference"], duBytes(tree.root()) - duBefore);
+  std::map<std::string, Json> byName;
+  for (const Json &change : document["changes"])
+    byName[change["path"].get<std::string>().substr(tree.root().size())] = change;
+  EXPECT_EQ(byName.size(), 4u) << diff.out; // the root, grow, gone and new; keep is unchanged
+  const struct {
+    const char *name;
+    Json before, after;
+  } cases[] = {{"/grow", grewFrom, statBytes(tree.path("grow"))},
+               {"/gone", goneBytes, nullptr},
+               {"/new", nullptr, statBytes(tree.path("new"))}};
+  for (const auto &entry : cases) {
+    SCOPED_TRACE(entry.name);
+    EXPECT_EQ(byName[entry.name]["before"], entry.before);
+    EXPECT_EQ(byName[entry.name]["after"], entry.after);
+  }
+}
+
+TEST_F(DiffCommand, TextListsTheLargestChangesFirstUpToTop) {
+  const QuillaneRun diff = run("diff old.json new.qsnap --top 3");
+  ASSERT_EQ(diff.status, 0) << diff.err;
+  std::istringstream lines(diff.out);
+  std::vector<std::string> text;
+  for (std::string line; std::getline(lines, line);)
+    text.push_back(line);
+  ASSERT_EQ(text.size(), 8u) << diff.out; // two roots, the change, a blank line, the heading, three rows
+  EXPECT_TRUE(text[0].starts_with("Older: " + tree.root() + " (") && text[0].ends_with("date unknown)")) << text[0];
+  EXPECT_TRUE(text[1].ends_with("scanned 2025-12-06 05:46 UTC)")) << text[1];
+  EXPECT_TRUE(text[2].starts_with("Change: +")) << text[2];
+  const std::string rowEnds[] = {tree.path("grow"), tree.root() + "/", tree.path("gone")};
+  for (std::size_t i = 0; i < 3; ++i)
+    EXPECT_TRUE(text[5 + i].ends_with(rowEnds[i])) << text[5 + i];
+  EXPECT_NE(text[7].find(" gone "), std::string::npos) << text[7];
+}
+
+TEST_F(DiffCommand, AFileThatIsNoScanIsNamedAndFails) {
+  std::ofstream(work.path("notes.txt")) << "not a scan\n";
+  for (const std::string arguments : {"diff missing.json new.qsnap", "diff old.json notes.txt"}) {
+    SCOPED_TRACE(arguments);
+    const QuillaneRun diff = run(arguments);
+    EXPECT_EQ(diff.status, 1);
+    EXPECT_EQ(diff.out, "");
+    const std::string named = arguments.find("missing") != std::string::npos ? "missing.json" : "notes.txt";
+    EXPECT_TRUE(diff.err.starts_with("quillane: cannot read " + named + " as a scan: ")) << diff.err;
+    EXPECT_EQ(std::count(diff.err.begin(), diff.err.end(), '\n'), 1) << diff.err;
+  }
+}
+
+} // namespace
+} // namespace quillane::test
