@@ -4,6 +4,7 @@
 #include "TarnwickApp/Windows/PreferencesView.h"
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
+#include "TarnwickUI/AppearanceController.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 #include "TarnwickUI/WidgetStyle.h"
@@ -57,8 +58,10 @@ struct TarnwickApp::State {
     QApplication::setOrganizationName(QStringLiteral("Quillane"));
     QApplication::setDesktopFileName(QStringLiteral(QUILLANE_DESKTOP_ID));
   }
-  static bool applyTheme(QApplication &application) {
-    tarnwick::WidgetStyle::applyDarkTheme(application);
+  static bool applyTheme(QApplication &) {
+    // Made first, while the palette is still the desktop's: System falls
+    // back to its lightness where the portal does not say.
+    tarnwick::AppearanceController::instance().apply();
     QApplication::setWindowIcon(tarnwick::SymbolIcons::icon("quillane"));
     return true;
   }

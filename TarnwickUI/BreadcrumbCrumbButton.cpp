@@ -1,6 +1,7 @@
 #include "TarnwickUI/BreadcrumbCrumbButton.h"
 
 #include "TarnwickUI/SymbolIcons.h"
+#include "TarnwickUI/WidgetStyle.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -67,7 +68,7 @@ void BreadcrumbCrumbButton::paintEvent(QPaintEvent *) {
 
   QPainterPath pill;
   pill.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
-  painter.fillPath(pill, isCurrent_ ? withOpacity(accent, 0.18) : withOpacity(Qt::white, 0.04));
+  painter.fillPath(pill, isCurrent_ ? withOpacity(accent, 0.18) : withOpacity(WidgetStyle::ink(1), 0.04));
   if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) { // keyboard focus only
     painter.setPen(QPen(accent, 1));
     painter.drawPath(pill);

@@ -24,7 +24,7 @@ void BusySpinner::paintEvent(QPaintEvent *) {
   painter.setRenderHint(QPainter::Antialiasing);
   const double stroke = std::max(2.0, width() / 9.0);
   const QRectF ring = QRectF(rect()).adjusted(stroke, stroke, -stroke, -stroke);
-  painter.setPen(QPen(WidgetStyle::white(0.12), stroke, Qt::SolidLine, Qt::RoundCap));
+  painter.setPen(QPen(WidgetStyle::ink(0.12), stroke, Qt::SolidLine, Qt::RoundCap));
   painter.drawEllipse(ring);
   painter.setPen(QPen(WidgetStyle::primaryText(), stroke, Qt::SolidLine, Qt::RoundCap));
   painter.drawArc(ring, -angle_ * 16, 100 * 16);

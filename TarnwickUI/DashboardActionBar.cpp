@@ -26,16 +26,20 @@ QPushButton *makeButton(const char *symbol, const QString &title, std::optional<
   auto *button = new QPushButton(title, parent);
   button->setFont(textFont(11, QFont::Medium));
   button->setCursor(Qt::PointingHandCursor);
-  const QColor iconColour = fill ? QColor(Qt::white) : primaryText();
-  button->setIcon(QIcon(SymbolIcons::tinted(symbol, 14, iconColour, parent->devicePixelRatioF())));
+  followPalette(button, [button, symbol, onFill = fill.has_value()] {
+    const QColor iconColour = onFill ? QColor(Qt::white) : primaryText();
+    button->setIcon(QIcon(SymbolIcons::tinted(symbol, 14, iconColour, button->devicePixelRatioF())));
+  });
   if (fill) {
     button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: 1px solid %2;"
                                          " border-radius: 6px; padding: 5px 12px; }"
                                          "QPushButton:hover { background: %2; }"
                                          "QPushButton:pressed { background: %3; }"
+                                         "QPushButton:focus { border: 2px solid %6; padding: 4px 11px; }"
                                          "QPushButton:disabled { background: %4; color: %5; border-color: %4; }")
                               .arg(fill->name(), fill->lighter(115).name(), fill->darker(120).name(),
-                                   controlBackground().name(), secondaryText().name(QColor::HexArgb)));
+                                   controlBackground().name(), secondaryText().name(QColor::HexArgb),
+                                   primaryText().name()));
   }
   return button;
 }
@@ -142,7 +146,7 @@ QString DashboardActionBar::subjectKind() const { return subject_ ? kind_->toolT
 void DashboardActionBar::paintEvent(QPaintEvent *) {
   QPainter painter(this);
   painter.fillRect(rect(), windowBackground(0.85));
-  painter.fillRect(QRect(0, 0, width(), 1), white(0.3 * 0.3));
+  painter.fillRect(QRect(0, 0, width(), 1), ink(0.3 * 0.3));
 }
 
 } // namespace tarnwick

@@ -45,8 +45,13 @@ protected:
     painter.setRenderHint(QPainter::Antialiasing);
     if (isChecked() || underMouse()) {
       painter.setPen(Qt::NoPen);
-      painter.setBrush(white(isChecked() ? 0.12 : 0.05));
+      painter.setBrush(ink(isChecked() ? 0.12 : 0.05));
       painter.drawRoundedRect(QRectF(rect()), 6, 6);
+    }
+    if (hasFocus()) { // the keyboard's place in the list, chosen or not
+      painter.setPen(QPen(accent(), 1.5));
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
     }
     const int iconTop = (height() - 12) / 2;
     painter.drawPixmap(10 + 4, iconTop, SymbolIcons::tinted(symbol_.toStdString(), 12, tint_, devicePixelRatioF()));
@@ -94,7 +99,7 @@ QFrame *makeSeparator(QWidget *parent) {
   line->setFixedHeight(1);
   line->setAutoFillBackground(true);
   QPalette palette = line->palette();
-  palette.setColor(QPalette::Window, white(0.08));
+  palette.setColor(QPalette::Window, ink(0.08));
   line->setPalette(palette);
   return line;
 }

@@ -3,6 +3,7 @@
 #include "TarnwickCore/Support/ByteCountFormat.h"
 #include "TarnwickCore/Tree/FileTypeUsage.h"
 #include "TarnwickCore/Tree/LargestFiles.h"
+#include "TarnwickUI/SplitterMemory.h"
 #include "TarnwickUI/WidgetStyle.h"
 
 #include <QDateTime>
@@ -109,6 +110,7 @@ FolderSummaryPanel::FolderSummaryPanel(QWidget *parent)
   types_->sortByColumn(1, Qt::DescendingOrder);
   split->addWidget(largest_);
   split->addWidget(types_);
+  SplitterMemory::remember(split, QStringLiteral("layout/summarySplitter"));
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(title_);
   layout->addWidget(split, 1);

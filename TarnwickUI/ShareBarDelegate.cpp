@@ -40,7 +40,7 @@ void ShareBarDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
   painter->setRenderHint(QPainter::Antialiasing);
   const QRectF track(bar.left(), bar.top(), option.rect.width() - 2 * margin - gap - textWidth, bar.height());
   painter->setPen(Qt::NoPen);
-  painter->setBrush(WidgetStyle::white(0.06));
+  painter->setBrush(WidgetStyle::ink(0.06));
   painter->drawRoundedRect(track, 2, 2);
   const bool selected = option.state & QStyle::State_Selected;
   if (bar.width() > 0) {

@@ -5,6 +5,7 @@
 #include "TarnwickUI/FileManagerReveal.h"
 #include "TarnwickUI/NestedTreemapScene.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
+#include "TarnwickUI/SplitterMemory.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreeListView.h"
 #include "TarnwickUI/TreemapBreadcrumbBar.h"
@@ -98,6 +99,7 @@ SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena
   splitter_->setStretchFactor(0, 0);
   splitter_->setStretchFactor(1, 1);
   splitter_->setSizes({290, 780});
+  SplitterMemory::remember(splitter_, QStringLiteral("layout/sidebarSplitter"));
 
   connect(sidebar_, &DashboardSidebar::filterChosen, this, &SizeloomDashboardView::setSelectedCategory);
   connect(breadcrumbBar_, &TreemapBreadcrumbBar::navigateTo, this, [this](NodeID id) {
@@ -156,6 +158,7 @@ QWidget *SizeloomDashboardView::makeMainColumn() {
   contentSplitter_->setHandleWidth(1);
   contentSplitter_->setChildrenCollapsible(false);
   contentSplitter_->setSizes({450, 550});
+  SplitterMemory::remember(contentSplitter_, QStringLiteral("layout/listSplitter"));
   actionBar_ = new DashboardActionBar(column);
   layout->addWidget(breadcrumbBar_);
   layout->addWidget(contentSplitter_, 1);
@@ -169,7 +172,9 @@ QWidget *SizeloomDashboardView::makeEmptyMessage() {
   layout->setSpacing(12);
   layout->addStretch();
   auto *symbol = new QLabel(message);
-  symbol->setPixmap(SymbolIcons::tinted("folder.badge.questionmark", 38, secondaryText(0.5), devicePixelRatioF()));
+  followPalette(symbol, [symbol] {
+    symbol->setPixmap(SymbolIcons::tinted("folder.badge.questionmark", 38, secondaryText(0.5), symbol->devicePixelRatioF()));
+  });
   symbol->setAlignment(Qt::AlignCenter);
   auto *text = new QLabel(QStringLiteral("This folder is empty or has zero allocated space"), message);
   text->setFont(textFont(13, QFont::Medium));

@@ -78,7 +78,7 @@ void StorageGauge::paintEvent(QPaintEvent *) {
   y += titleRow + rowSpacing;
 
   painter.setPen(Qt::NoPen);
-  painter.setBrush(white(0.1));
+  painter.setBrush(ink(0.1));
   painter.drawRoundedRect(QRectF(padding, y, width, barHeight), 4, 4);
   // The gaps between segments come out of the bar, so the shares fill it.
   const double filled = width - segmentGap * std::max(0.0, double(segments_.size()) - 1);

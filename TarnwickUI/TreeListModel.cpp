@@ -45,10 +45,17 @@ bool lessIgnoringCase(std::string_view a, std::string_view b) {
 } // namespace
 
 TreeListModel::TreeListModel(QObject *parent)
-    : QAbstractItemModel(parent),
-      // Tinted like the rest of the window: the drawings are black, the theme dark.
-      folderIcon_(SymbolIcons::tinted("folder.fill", 16, WidgetStyle::accent().lighter(130), 2.0)),
-      fileIcon_(SymbolIcons::tinted("doc.fill", 16, WidgetStyle::secondaryText(0.8), 2.0)) {}
+    : QAbstractItemModel(parent) {
+  tintIcons();
+}
+
+void TreeListModel::tintIcons() const {
+  // Tinted like the rest of the window (the drawings are black), again
+  // when the window turns light or dark.
+  iconTone_ = WidgetStyle::currentTone();
+  folderIcon_ = SymbolIcons::tinted("folder.fill", 16, WidgetStyle::accent().lighter(130), 2.0);
+  fileIcon_ = SymbolIcons::tinted("doc.fill", 16, WidgetStyle::secondaryText(0.8), 2.0);
+}
 
 void TreeListModel::setTree(std::shared_ptr<const DiskTreeArena> arena, NodeID topFolder) {
   beginResetModel();
@@ -238,7 +245,11 @@ QVariant TreeListModel::data(const QModelIndex &index, int role) const {
     return index.column() == shareColumn ? QVariant(TreemapPalette::formatPercentage(share))
                                          : displayText(id, index.column());
   case Qt::DecorationRole:
-    return index.column() == nameColumn ? (record.isDirectory ? folderIcon_ : fileIcon_) : QVariant();
+    if (index.column() != nameColumn)
+      return QVariant();
+    if (iconTone_ != WidgetStyle::currentTone())
+      tintIcons();
+    return record.isDirectory ? folderIcon_ : fileIcon_;
   case Qt::ToolTipRole:
     return index.column() == nameColumn ? WidgetStyle::displayText(arena_->path(id)) : QVariant();
   case Qt::TextAlignmentRole:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnwickCore/Tree/DiskTreeArena.h"
+#include "TarnwickUI/WidgetStyle.h"
 
 #include <QAbstractItemModel>
 #include <QIcon>
@@ -94,8 +95,13 @@ private:
   std::unordered_map<NodeID, Folder> folders_;
   int sortColumn_ = sizeColumn;
   Qt::SortOrder sortOrder_ = Qt::DescendingOrder;
-  QIcon folderIcon_;
-  QIcon fileIcon_;
+  /// The icons in the chrome's colours of now; data() calls it after a change.
+  void tintIcons() const;
+
+  // Cached: data() is asked for them on every paint of every row.
+  mutable QIcon folderIcon_;
+  mutable QIcon fileIcon_;
+  mutable WidgetStyle::Tone iconTone_ = WidgetStyle::Tone::dark;
 };
 
 } // namespace tarnwick

@@ -58,7 +58,7 @@ protected:
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath tile;
     tile.addRoundedRect(QRectF(rect()), 6, 6);
-    painter.fillPath(tile, withOpacity(Qt::white, isEnabled() ? 0.08 : 0.02));
+    painter.fillPath(tile, withOpacity(WidgetStyle::ink(1), isEnabled() ? 0.08 : 0.02));
     if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) { // keyboard focus only
       painter.setPen(QPen(palette().color(QPalette::Highlight), 1));
       painter.drawPath(tile);
@@ -121,8 +121,8 @@ protected:
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF capsule = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    painter.setPen(QPen(withOpacity(Qt::white, 0.12), 1));
-    painter.setBrush(withOpacity(Qt::white, 0.08));
+    painter.setPen(QPen(withOpacity(WidgetStyle::ink(1), 0.12), 1));
+    painter.setBrush(withOpacity(WidgetStyle::ink(1), 0.08));
     painter.drawRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
 
     const QColor primary = palette().color(QPalette::WindowText);
@@ -186,6 +186,7 @@ TreemapBreadcrumbBar::TreemapBreadcrumbBar(QWidget *parent)
   crumbScroller_->setFrameShape(QFrame::NoFrame);
   crumbScroller_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   crumbScroller_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  crumbScroller_->setFocusPolicy(Qt::NoFocus); // a Tab stop showing nothing: the crumbs take focus themselves
   crumbScroller_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   crumbScroller_->setAutoFillBackground(false);
   crumbScroller_->viewport()->setAutoFillBackground(false);
@@ -237,6 +238,11 @@ void TreemapBreadcrumbBar::setState(std::vector<DiskNode> chain, std::optional<D
     }
   }
   crumbScroller_->updateGeometry(); // its hint is the strip's, which just changed
+  // New crumbs join the end of the window's Tab chain: put them after Back,
+  // where they are on screen.
+  QWidget *previous = backButton_;
+  for (QWidget *crumb : crumbs_)
+    QWidget::setTabOrder(std::exchange(previous, crumb), crumb);
 
   auto *badge = static_cast<SizeBadge *>(badge_);
   if (currentNode)

@@ -5,6 +5,7 @@
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QGraphicsDropShadowEffect>
 #include <QPainter>
@@ -22,7 +23,16 @@ constexpr int innerWidth = panelWidth - 2 * padding;
 using namespace WidgetStyle;
 
 QColor secondary() { return secondaryText(); }
-QColor hintCyan() { return QColor::fromRgbF(0.0f, 1.0f, 1.0f, 0.9f); }
+// The tooltip colour of the variant, a little translucent over the treemap.
+QColor tooltipFill() {
+  QColor fill = QApplication::palette().color(QPalette::ToolTipBase);
+  fill.setAlphaF(0.9f);
+  return fill;
+}
+// Cyan reads on the dark tooltip only; a deep teal on the light one.
+QColor hintCyan() {
+  return currentTone() == Tone::light ? QColor(0x00, 0x6d, 0x7a) : QColor::fromRgbF(0.0f, 1.0f, 1.0f, 0.9f);
+}
 
 // Line heights of the stacked rows, top to bottom.
 int headerHeight() { return std::max(QFontMetrics(textFont(10, QFont::Bold, Design::monospaced)).height() + 4, 14); }
@@ -139,9 +149,9 @@ void TreemapTooltip::paintEvent(QPaintEvent *) {
   const QRectF panel = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
   QPainterPath shape;
   shape.addRoundedRect(panel, 10, 10);
-  // No system material here: a dark translucent fill stands in for it.
-  painter.fillPath(shape, QColor::fromRgbF(0.11f, 0.11f, 0.13f, 0.86f));
-  painter.strokePath(shape, QPen(white(0.18), 1));
+  // No system material here: a translucent fill stands in for it.
+  painter.fillPath(shape, tooltipFill());
+  painter.strokePath(shape, QPen(ink(0.18), 1));
 
   const qreal dpr = devicePixelRatioF();
   int y = padding;
@@ -157,10 +167,10 @@ void TreemapTooltip::paintEvent(QPaintEvent *) {
                    QFontMetrics(painter.font()).elidedText(content_.categoryLabel, Qt::ElideRight, labelBox.width()));
   const QRectF badge(panelWidth - padding - badgeWidth, y + (header - 16) / 2.0, badgeWidth, 16);
   painter.setPen(Qt::NoPen);
-  painter.setBrush(white(0.12));
+  painter.setBrush(ink(0.12));
   painter.drawRoundedRect(badge, 8, 8);
   painter.setFont(badgeFont);
-  painter.setPen(white(1));
+  painter.setPen(primaryText());
   painter.drawText(badge, Qt::AlignCenter, content_.percentage);
   y += header + spacing;
 
@@ -174,7 +184,7 @@ void TreemapTooltip::paintEvent(QPaintEvent *) {
   // Size • count.
   const QFont sizeFont = textFont(14, QFont::Black);
   painter.setFont(sizeFont);
-  painter.setPen(white(1));
+  painter.setPen(primaryText());
   const int sizeRow = sizeRowHeight();
   painter.drawText(QRect(padding, y, innerWidth, sizeRow), Qt::AlignLeft | Qt::AlignVCenter, content_.size);
   int x = padding + QFontMetrics(sizeFont).horizontalAdvance(content_.size) + 8;

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QString>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,15 +22,27 @@ namespace tarnwick {
 /// Threads: GUI thread only.
 namespace WidgetStyle {
 
-/// Fusion with a dark palette, so white labels and white-at-low-opacity
-/// fills read well on every surface whatever the desktop's theme.
+/// The two variants of the chrome. Data colours (treemap tiles) are the
+/// same in both; text and fills drawn on the chrome follow the variant.
+enum class Tone { dark, light };
+
+/// Fusion with the dark palette.
 void applyDarkTheme(QApplication &application);
+/// Fusion with the palette of `tone`, tooltips included.
+void applyTheme(QApplication &application, Tone tone);
 QPalette darkPalette();
+QPalette lightPalette();
+QPalette paletteFor(Tone tone);
+/// The variant the application palette is in now, by its window colour.
+Tone currentTone();
 
 enum class Design { standard, monospaced };
 QFont textFont(int pixelSize, QFont::Weight weight = QFont::Normal, Design design = Design::standard);
 
 QColor white(double opacity);
+/// The chrome's ink at `opacity`, for hairlines and faint fills over the
+/// window: white on the dark variant, black on the light one.
+QColor ink(double opacity);
 /// The palette's primary text colour.
 QColor primaryText();
 /// Primary text toned down, for captions and secondary labels.
@@ -41,6 +54,11 @@ QColor windowBackground(double opacity = 1.0);
 QColor underPageBackground();
 QColor controlBackground();
 QColor destructiveRed();
+
+/// Runs `refresh` now and whenever `widget`'s palette changes (the light
+/// or dark variant chosen): for what a widget holds drawn in the chrome's
+/// colours, such as tinted symbols. Ends with the widget.
+void followPalette(QWidget *widget, std::function<void()> refresh);
 
 /// A label in `font` and text colour `colour`, owned by `parent`.
 QLabel *makeLabel(const QString &text, const QFont &font, const QColor &colour, QWidget *parent);

@@ -204,8 +204,9 @@ QWidget *CacheCleanupWindow::makeFooter() {
   trash_ = new QPushButton(QStringLiteral("Move to Trash"), footer);
   trash_->setIcon(QIcon(tarnwick::SymbolIcons::tinted("trash", 14, Qt::white, devicePixelRatioF())));
   trash_->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px; padding: 5px 14px; }"
+                                       "QPushButton:focus { border: 2px solid %3; padding: 3px 12px; }"
                                        "QPushButton:disabled { background: %2; color: rgba(255,255,255,110); }")
-                            .arg(destructiveRed().name(), controlBackground().name()));
+                            .arg(destructiveRed().name(), controlBackground().name(), primaryText().name()));
   connect(rescan_, &QPushButton::clicked, &controller_, &tarnwick::CacheCleanupController::rescan);
   connect(trash_, &QPushButton::clicked, this, &CacheCleanupWindow::confirmAndClean);
   layout->addWidget(total_);

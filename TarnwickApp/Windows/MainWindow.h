@@ -11,9 +11,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QDialog;
+class QMenu;
 class QMessageBox;
 
 namespace tarnwick {
@@ -76,6 +78,10 @@ public:
   QAction *showListAction() const { return showList_; }
   /// View ▸ Nested Contents: folder tiles show what they hold.
   QAction *nestedContentsAction() const { return nestedContents_; }
+  /// View ▸ Appearance: System, Light and Dark, in that order.
+  const std::vector<QAction *> &appearanceActions() const { return appearanceActions_; }
+  /// Keeps the window's geometry and toolbar state in the settings (closing does it too).
+  void saveLayout() const;
 
   /// Opens (or raises) the cache review window, showing one category or all.
   CacheCleanupWindow *showCacheCleanup(std::optional<tarnwick::CleanableCategory> category);
@@ -111,8 +117,17 @@ public:
   /// The user guide installed with the application, or the source tree's.
   static QString helpDocumentPath();
 
+protected:
+  void closeEvent(QCloseEvent *event) override;
+
 private:
   void buildMenus();
+  void buildAppearanceMenu(QMenu *menu);
+  /// The saved geometry and state; one off every screen, or unreadable, is ignored.
+  void restoreLayout();
+  /// The window frame a saved geometry holds; nothing when it is not whole.
+  static std::optional<QRect> savedFrame(const QByteArray &saved);
+  static bool isOnScreen(const QRect &frame);
   void openHelp();
   /// A warning over this window, not waited for.
   void showFailure(const QString &title, const QString &text);
@@ -158,6 +173,7 @@ private:
   QAction *nestedContents_ = nullptr;
   QAction *find_ = nullptr;
   QAction *summary_ = nullptr;
+  std::vector<QAction *> appearanceActions_;
 };
 
 } // namespace quillane

@@ -36,7 +36,9 @@ void RecentScansList::setEntries(const std::vector<tarnwick::ScanSnapshotStore::
       break;
     auto *row = new QPushButton(this);
     row->setFlat(true);
-    row->setStyleSheet(QStringLiteral("text-align: left; padding: 4px 8px;"));
+    // A style sheet drops the style's focus frame: it draws its own.
+    row->setStyleSheet(QStringLiteral("QPushButton { text-align: left; padding: 4px 8px; border: 1px solid transparent;"
+                                      " border-radius: 5px; } QPushButton:focus { border-color: palette(highlight); }"));
     const QString file = QFile::decodeName(QByteArray::fromStdString(entry.filePath));
     if (const auto &header = entry.header) {
       row->setText(QStringLiteral("%1  —  %2 · %3 items · %4")

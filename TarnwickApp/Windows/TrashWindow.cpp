@@ -115,8 +115,9 @@ QWidget *TrashWindow::makeFooter() {
   empty_ = new QPushButton(QStringLiteral("Empty Trash…"), footer);
   empty_->setIcon(QIcon(tarnwick::SymbolIcons::tinted("trash", 14, Qt::white, devicePixelRatioF())));
   empty_->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px; padding: 5px 14px; }"
+                                       "QPushButton:focus { border: 2px solid %3; padding: 3px 12px; }"
                                        "QPushButton:disabled { background: %2; color: rgba(255,255,255,110); }")
-                            .arg(destructiveRed().name(), controlBackground().name()));
+                            .arg(destructiveRed().name(), controlBackground().name(), primaryText().name()));
   connect(refresh_, &QPushButton::clicked, &controller_, &TrashController::refresh);
   connect(restore_, &QPushButton::clicked, this, &TrashWindow::restoreSelected);
   connect(empty_, &QPushButton::clicked, this, &TrashWindow::confirmAndEmpty);

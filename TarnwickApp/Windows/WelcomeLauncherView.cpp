@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -76,7 +77,11 @@ protected:
     else if (underMouse() || hasFocus())
       fill = fill.lighter(118);
     painter.fillPath(shape, fill);
-    painter.strokePath(shape, QPen(secondaryText(0.2 / 0.58), 1));
+    // Focus gets the accent ring; the fill alone is too faint to find it by.
+    if (hasFocus())
+      painter.strokePath(shape, QPen(accent(), 2));
+    else
+      painter.strokePath(shape, QPen(secondaryText(0.2 / 0.58), 1));
 
     const QColor blue(0x3d, 0x8b, 0xfd);
     painter.drawPixmap(14 + 4, (height() - 24) / 2, SymbolIcons::tinted(symbol_, 24, blue, devicePixelRatioF()));
@@ -101,6 +106,13 @@ protected:
   }
   void enterEvent(QEnterEvent *) override { update(); }
   void leaveEvent(QEvent *) override { update(); }
+  void keyPressEvent(QKeyEvent *event) override {
+    // A card is a default action, like a dialog's button: Enter runs it too.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier)
+      click();
+    else
+      QAbstractButton::keyPressEvent(event);
+  }
 
 private:
   const char *symbol_;
@@ -114,7 +126,7 @@ QWidget *footerItem(const char *symbol, const QString &text, QWidget *parent) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(5);
   auto *icon = new QLabel(item);
-  icon->setPixmap(SymbolIcons::tinted(symbol, 12, secondaryText(), parent->devicePixelRatioF()));
+  followPalette(icon, [icon, symbol] { icon->setPixmap(SymbolIcons::tinted(symbol, 12, secondaryText(), icon->devicePixelRatioF())); });
   layout->addWidget(icon);
   layout->addWidget(makeLabel(text, textFont(11), secondaryText(), item));
   return item;
@@ -206,7 +218,8 @@ QWidget *WelcomeLauncherView::makeBanner() {
   show->setDefault(true);
   show->setCursor(Qt::PointingHandCursor);
   show->setStyleSheet(QStringLiteral("QPushButton { background: palette(highlight); color: white; border-radius: 5px;"
-                                     " padding: 3px 10px; }"));
+                                     " padding: 3px 10px; }"
+                                     "QPushButton:focus { border: 2px solid palette(window-text); padding: 1px 8px; }"));
   showFolders_ = show;
   connect(show, &QPushButton::clicked, this, &WelcomeLauncherView::unreadableFoldersRequested);
   layout->addWidget(shield);

@@ -1,0 +1,188 @@
+#include "TarnwickApp/Windows/MainWindow.h"
+
+#include "TarnwickApp/Windows/RecentScansList.h"
+#include "TarnwickApp/Windows/TrashWindow.h"
+#include "TarnwickUI/AppearanceController.h"
+#include "TarnwickUI/DashboardSidebar.h"
+#include "TarnwickUI/SizeloomDashboardView.h"
+#include "TarnwickUI/TarnwickAppCoordinator.h"
+#include "TestSupport/GatedScan.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QTest>
+#include <QToolTip>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace quillane {
+namespace {
+
+using tarnwick::AppearanceController;
+using tarnwick::WidgetStyle::Tone;
+
+class AppearanceLayoutTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    AppearanceController::instance().setPortal(nullptr); // no session bus in tests
+    AppearanceController::instance().setAppearance(AppearanceController::Appearance::dark);
+    QSettings().remove(QStringLiteral("layout"));
+    tree.writeFile("home/Projects/app/main.cpp", 40'000);
+    tree.writeFile("home/Movies/holiday.mp4", 2'400'000);
+    tree.writeFile("home/notes.txt", 12'000);
+    engine = std::make_shared<tarnwick::SafeCleaningEngine>(
+        tree.path("home"), std::make_shared<tarnwick::SystemCleaningFileSystem>(
+                               tarnwick::FreedesktopTrash(tree.path("home"), tree.path("data"))));
+    coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(scan.function(), engine);
+  }
+  void TearDown() override { AppearanceController::instance().setAppearance(AppearanceController::Appearance::dark); }
+
+  std::unique_ptr<MainWindow> makeWindow(std::vector<tarnwick::Failure> unreadable = {}) {
+    auto window = std::make_unique<MainWindow>(
+        *coordinator, [unreadable] { return tarnwick::AccessCheck{.unreadable = unreadable}; },
+        QString::fromStdString(tree.path("home")), engine);
+    window->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    return window;
+  }
+
+  test::TempTree tree;
+  test::GatedScan scan;
+  std::shared_ptr<tarnwick::SafeCleaningEngine> engine;
+  std::unique_ptr<tarnwick::TarnwickAppCoordinator> coordinator;
+};
+
+QColor windowColour(const QWidget &widget) { return widget.palette().color(QPalette::Window); }
+
+TEST_F(AppearanceLayoutTest, AppearanceReachesOpenWindowsMenusAndTooltipsAndIsRemembered) {
+  auto window = makeWindow();
+  TrashWindow *trash = window->showTrash();
+  QMenu *menu = window->menuBar()->actions().front()->menu();
+  ASSERT_EQ(window->appearanceActions().size(), 3u);
+  const QColor light = tarnwick::WidgetStyle::lightPalette().color(QPalette::Window);
+  const QColor dark = tarnwick::WidgetStyle::darkPalette().color(QPalette::Window);
+  ASSERT_EQ(windowColour(*window), dark);
+
+  window->appearanceActions()[1]->trigger(); // Light
+  QApplication::processEvents(); // widgets hear of the application's palette in an event
+  for (const QWidget *widget : {static_cast<QWidget *>(window.get()), static_cast<QWidget *>(trash),
+                                static_cast<QWidget *>(menu)})
+    EXPECT_EQ(windowColour(*widget), light) << widget->metaObject()->className();
+  EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipText).lightness() < 128, true) << "dark text on light tips";
+
+  auto second = makeWindow();
+  EXPECT_TRUE(second->appearanceActions()[1]->isChecked()) << "a new window shows the remembered choice";
+  EXPECT_FALSE(second->appearanceActions()[2]->isChecked());
+  second->appearanceActions()[2]->trigger(); // Dark, from the other window
+  QApplication::processEvents();
+  EXPECT_EQ(windowColour(*window), dark);
+  EXPECT_TRUE(window->appearanceActions()[2]->isChecked()) << "every window's menu shows the choice";
+}
+
+TEST_F(AppearanceLayoutTest, TheWindowReopensWhereItWasAndIgnoresWhatItCannotUse) {
+  QPoint designedPosition;
+  QSize designedSize;
+  {
+    auto window = makeWindow();
+    designedPosition = window->pos();
+    designedSize = window->size();
+    window->move(designedPosition + QPoint(31, 17));
+    window->close();
+  }
+  {
+    auto window = makeWindow();
+    EXPECT_LE((window->pos() - designedPosition - QPoint(31, 17)).manhattanLength(), 2);
+    EXPECT_EQ(window->size(), designedSize);
+  }
+  for (const QByteArray &garbage : {QByteArray("\x01\xd9\xd0\xcb\x00\x03garbage", 14), QByteArray(80, '\x7f')}) {
+    QSettings().setValue(QStringLiteral("layout/mainWindowGeometry"), garbage);
+    QSettings().setValue(QStringLiteral("layout/mainWindowState"), garbage);
+    auto window = makeWindow();
+    EXPECT_EQ(window->size(), designedSize) << garbage.toHex().toStdString();
+  }
+  { // saved on a screen that is gone
+    QWidget elsewhere;
+    elsewhere.setGeometry(9000, 7000, 900, 700);
+    QSettings().setValue(QStringLiteral("layout/mainWindowGeometry"), elsewhere.saveGeometry());
+    auto window = makeWindow();
+    const QRect available = window->screen()->availableGeometry();
+    EXPECT_TRUE(available.intersects(window->frameGeometry())) << "reachable on the screen there is";
+  }
+}
+
+/// The focusable widgets inside `area`, in Tab order, from its first one.
+std::vector<QWidget *> tabChain(QWidget &area) {
+  std::vector<QWidget *> chain;
+  for (QWidget *widget = area.nextInFocusChain(); widget != &area; widget = widget->nextInFocusChain())
+    if (area.isAncestorOf(widget) && widget->isVisible() && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus))
+      chain.push_back(widget);
+  return chain;
+}
+
+/// Whether `next` comes after `previous` reading the screen: below it, or
+/// beside it to the right, or inside it.
+bool readsAfter(const QWidget &previous, const QWidget &next, const QWidget &area) {
+  const QRect a(previous.mapTo(&area, QPoint()), previous.size()), b(next.mapTo(&area, QPoint()), next.size());
+  const bool besideIt = b.top() < a.bottom() && a.top() < b.bottom() && b.left() >= a.right() - 1;
+  return b.top() >= a.bottom() - 1 || besideIt || previous.isAncestorOf(&next);
+}
+
+void expectReadingOrder(const std::vector<QWidget *> &chain, const QWidget &area) {
+  for (std::size_t i = 1; i < chain.size(); ++i)
+    EXPECT_TRUE(readsAfter(*chain[i - 1], *chain[i], area))
+        << chain[i - 1]->metaObject()->className() << " " << chain[i - 1]->accessibleName().toStdString() << " before "
+        << chain[i]->metaObject()->className() << " " << chain[i]->accessibleName().toStdString();
+}
+
+TEST_F(AppearanceLayoutTest, TabFollowsTheVisualOrderOnTheLauncherAndTheExplorer) {
+  auto window = makeWindow({tarnwick::Failure{.action = "open", .path = tree.path("home/locked"), .errorNumber = EACCES, .reason = {}}});
+  WelcomeLauncherView &launcher = *window->rootView()->launcher();
+  launcher.recentScans()->setEntries(
+      {tarnwick::ScanSnapshotStore::Entry{.filePath = tree.path("a.snapshot"),
+                                          .header = tarnwick::ScanSnapshotHeader{.rootPath = tree.path("home")},
+                                          .error = std::nullopt}},
+      0);
+  const std::vector<QWidget *> launcherChain = tabChain(launcher);
+  ASSERT_GE(launcherChain.size(), 6u) << "the banner's button, four cards, a remembered scan";
+  expectReadingOrder(launcherChain, launcher);
+
+  scan.open();
+  window->scanHomeAction()->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->rootView()->dashboard() && !coordinator->isScanning(); }));
+  tarnwick::SizeloomDashboardView &dashboard = *window->rootView()->dashboard();
+  const auto folder = dashboard.arena()->children(0).front();
+  dashboard.navigateTo(folder.id); // crumbs made after the rest of the explorer
+  QApplication::processEvents();
+  const std::vector<QWidget *> chain = tabChain(dashboard);
+  // The sidebar is a column of its own, read first.
+  const auto inSidebar = [&](QWidget *widget) { return dashboard.sidebar()->isAncestorOf(widget); };
+  EXPECT_TRUE(std::is_partitioned(chain.begin(), chain.end(), inSidebar)) << "nothing before the sidebar";
+  const auto sidebarEnd = std::partition_point(chain.begin(), chain.end(), inSidebar);
+  EXPECT_GE(sidebarEnd - chain.begin(), 2);
+  EXPECT_GE(chain.end() - sidebarEnd, 4) << "back, crumbs, rescan, treemap";
+  expectReadingOrder({chain.begin(), sidebarEnd}, dashboard);
+  expectReadingOrder({sidebarEnd, chain.end()}, dashboard);
+}
+
+TEST_F(AppearanceLayoutTest, ALauncherCardRunsOnEnterAndSpace) {
+  auto window = makeWindow();
+  int asked = 0;
+  window->setFolderChooser([&](QWidget *) -> std::optional<QString> {
+    ++asked;
+    return std::nullopt;
+  });
+  QAbstractButton *card = window->rootView()->launcher()->card(2); // Select Custom Directory…
+  card->setFocus(Qt::TabFocusReason);
+  for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
+    QTest::keyClick(card, key);
+  EXPECT_EQ(asked, 3);
+}
+
+} // namespace
+} // namespace quillane
