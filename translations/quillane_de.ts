@@ -68,15 +68,15 @@
         </message>
         <message>
             <source>Creator Media &amp; Scratch Disks (Adobe / FCP / DaVinci)</source>
-            <translation>Kreativmedien &amp; Arbeitsvolumes (Adobe / FCP / DaVinci)</translation>
+            <translation>Kreativ-Caches (Adobe / FCP / DaVinci)</translation>
         </message>
         <message>
             <source>Browser &amp; Electron ServiceWorker Caches</source>
-            <translation>Browser- &amp; Electron-ServiceWorker-Caches</translation>
+            <translation>Browser- &amp; ServiceWorker-Caches</translation>
         </message>
         <message>
             <source>Local AI Models &amp; Caches (Ollama / LM Studio)</source>
-            <translation>Lokale KI-Modelle &amp; Caches (Ollama / LM Studio)</translation>
+            <translation>Lokale KI-Modelle (Ollama / LM Studio)</translation>
         </message>
         <message>
             <source>Large &amp; Stale Downloads</source>
@@ -583,6 +583,18 @@ Ordner werden parallel mit getdents64(2) und statx(2) gelesen.</translation>
             <source>Status: </source>
             <translation>Status: </translation>
         </message>
+        <message>
+            <source>All readable</source>
+            <translation>Alles lesbar</translation>
+        </message>
+        <message>
+            <source>Some folders unreadable</source>
+            <translation>Einige Ordner unlesbar</translation>
+        </message>
+        <message>
+            <source>Nothing to check</source>
+            <translation>Nichts zu prüfen</translation>
+        </message>
     </context>
     <context>
         <name>quillane::RecentScansList</name>
@@ -846,7 +858,7 @@ Ordner werden parallel mit getdents64(2) und statx(2) gelesen.</translation>
         </message>
         <message>
             <source>Review known developer, creator and browser caches, then move them to the Trash</source>
-            <translation>Bekannte Entwickler-, Kreativ- und Browser-Caches prüfen und in den Papierkorb verschieben</translation>
+            <translation>Entwickler-, Kreativ- und Browser-Caches prüfen und in den Papierkorb legen</translation>
         </message>
         <message>
             <source>See what takes up space on your disk, and free it safely</source>

@@ -4,6 +4,7 @@
 #include "TarnwickApp/Windows/CloseKeys.h"
 #include "TarnwickApp/Windows/SystemCachesPanel.h"
 #include "TarnwickUI/BusySpinner.h"
+#include "TarnwickUI/CategoryTitle.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
@@ -42,8 +43,6 @@ using tarnwick::TreemapPalette;
 enum Column { nameColumn, descriptionColumn, sizeColumn, modifiedColumn, pathColumn, columnCount };
 enum Page { busyPage, listPage, emptyPage };
 constexpr int itemIndexRole = Qt::UserRole + 1;
-
-QString fromView(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
 bool askWithMessageBox(QWidget *parent, const QString &question) {
   return QMessageBox::question(parent, Texts::tr("Move to Trash"), question,
@@ -231,7 +230,7 @@ SystemCachesPanel *CacheCleanupWindow::showSystemCaches(tarnwick::SystemCacheCon
 
 void CacheCleanupWindow::open(std::optional<CleanableCategory> category) {
   controller_.setCategoryFilter(category);
-  filterLabel_->setText(category ? tr("Only: ") + fromView(tarnwick::rawValue(*category)) : QString());
+  filterLabel_->setText(category ? tr("Only: ") + tarnwick::categoryTitle(*category) : QString());
   filterLabel_->setVisible(category.has_value());
   showAll_->setVisible(category.has_value());
   // Measure on first opening, and again when nothing is known yet (the
@@ -282,7 +281,7 @@ void CacheCleanupWindow::rebuildList() {
   for (CleanableCategory category : order) {
     auto &[group, bytes] = groups[category];
     const QColor colour = TreemapPalette::color(category);
-    group->setText(nameColumn, fromView(tarnwick::rawValue(category)));
+    group->setText(nameColumn, tarnwick::categoryTitle(category));
     group->setIcon(nameColumn, QIcon(tarnwick::SymbolIcons::tinted(tarnwick::sfSymbolName(category).data(), 16, colour,
                                                                    devicePixelRatioF())));
     group->setForeground(nameColumn, colour);

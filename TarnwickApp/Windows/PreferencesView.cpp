@@ -13,10 +13,20 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <string>
+
 namespace quillane {
 namespace {
 
 using namespace tarnwick::WidgetStyle;
+
+// The words tarnwick::statusWords() gives, listed for lupdate: the window
+// shows them translated, keyed by the English words.
+[[maybe_unused]] const char *const statusTexts[] = {
+    QT_TRANSLATE_NOOP("quillane::PreferencesView", "All readable"),
+    QT_TRANSLATE_NOOP("quillane::PreferencesView", "Some folders unreadable"),
+    QT_TRANSLATE_NOOP("quillane::PreferencesView", "Nothing to check"),
+};
 
 const QString oneFileSystemKey = QStringLiteral("scan/oneFileSystem");
 const QString includeRemoteKey = QStringLiteral("scan/includeRemote");
@@ -137,7 +147,7 @@ tarnwick::ScanScope PreferencesView::savedScanScope() {
 
 void PreferencesView::refreshStatus() {
   const tarnwick::FullDiskAccessStatus status = probe_ ? probe_() : tarnwick::FullDiskAccessStatus::undetermined;
-  status_->setText(tr("Status: ") + QString::fromUtf8(tarnwick::statusWords(status)));
+  status_->setText(tr("Status: ") + tr(std::string(tarnwick::statusWords(status)).c_str()));
 }
 
 QString PreferencesView::statusText() const { return status_->text(); }
