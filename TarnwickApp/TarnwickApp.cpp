@@ -4,6 +4,7 @@
 #include "TarnwickApp/Windows/PreferencesView.h"
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
+#include "TarnwickUI/AppTranslations.h"
 #include "TarnwickUI/AppearanceController.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
@@ -19,6 +20,7 @@ namespace quillane {
 struct TarnwickApp::State {
   QApplication application;
   bool themed; // before any widget exists: widgets read the palette when built
+  bool translated; // likewise: widgets take their texts when built
   const tarnwick::FullDiskAccessCoordinator access;
   // Shared by the coordinator (single nodes) and the cache window.
   const std::shared_ptr<tarnwick::SafeCleaningEngine> engine;
@@ -26,7 +28,8 @@ struct TarnwickApp::State {
   MainWindow window;
 
   State(int &argc, char **argv, const tarnwick::UserEnvironment &user)
-      : application((prepare(), argc), argv), themed(applyTheme(application)), access(user),
+      : application((prepare(), argc), argv), themed(applyTheme(application)),
+        translated(tarnwick::AppTranslations::install(QLocale())), access(user),
         engine(tarnwick::SafeCleaningEngine::forUser(user)),
         coordinator(scanWithSavedScope, engine),
         window(coordinator, [this] { return access.check(); }, QString::fromStdString(user.homeDirectory),

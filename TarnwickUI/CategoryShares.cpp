@@ -11,8 +11,15 @@
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
+
 namespace tarnwick {
 namespace {
+
+// The translation context of the texts this file shows outside a QObject.
+struct Texts {
+  Q_DECLARE_TR_FUNCTIONS(CategoryShares)
+};
 
 using Group = CategoryShares::Group;
 using enum CleanableCategory;
@@ -63,18 +70,18 @@ Group CategoryShares::groupOf(std::optional<CleanableCategory> category) {
 
 QString CategoryShares::title(Group group) {
   switch (group) {
-  case Group::developer: return QStringLiteral("Dev");
-  case Group::media: return QStringLiteral("Media");
-  case Group::containers: return QStringLiteral("Containers");
-  case Group::browsers: return QStringLiteral("Browsers");
-  case Group::caches: return QStringLiteral("Caches");
-  case Group::ai: return QStringLiteral("AI");
-  case Group::logs: return QStringLiteral("Logs");
-  case Group::downloads: return QStringLiteral("Downloads");
-  case Group::trash: return QStringLiteral("Trash");
+  case Group::developer: return Texts::tr("Dev");
+  case Group::media: return Texts::tr("Media");
+  case Group::containers: return Texts::tr("Containers");
+  case Group::browsers: return Texts::tr("Browsers");
+  case Group::caches: return Texts::tr("Caches");
+  case Group::ai: return Texts::tr("AI");
+  case Group::logs: return Texts::tr("Logs");
+  case Group::downloads: return Texts::tr("Downloads");
+  case Group::trash: return Texts::tr("Trash");
   case Group::other: break;
   }
-  return QStringLiteral("Other");
+  return Texts::tr("Other");
 }
 
 QColor CategoryShares::color(Group group) {

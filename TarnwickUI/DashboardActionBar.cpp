@@ -1,5 +1,6 @@
 #include "TarnwickUI/DashboardActionBar.h"
 
+#include "TarnwickUI/CategoryTitle.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
@@ -57,10 +58,10 @@ constexpr int subjectWidth = 340, textWidth = subjectWidth - 22, kindSpacing = 6
 
 DashboardActionBar::DashboardActionBar(QWidget *parent)
     : QWidget(parent), icon_(new QLabel(this)), name_(new QLabel(this)), kind_(new QLabel(this)), path_(new QLabel(this)),
-      placeholder_(new QLabel(QStringLiteral("Select an item to inspect or clean"), this)), subjectBox_(new QWidget(this)),
-      reveal_(makeButton("folder", QStringLiteral("Reveal"), std::nullopt, this)),
-      trash_(makeButton("trash", QStringLiteral("Move to Trash"), destructiveRed(), this)),
-      smartClean_(makeButton("sparkles", QStringLiteral("Smart Clean Category"), accent(), this)) {
+      placeholder_(new QLabel(tr("Select an item to inspect or clean"), this)), subjectBox_(new QWidget(this)),
+      reveal_(makeButton("folder", tr("Reveal"), std::nullopt, this)),
+      trash_(makeButton("trash", tr("Move to Trash"), destructiveRed(), this)),
+      smartClean_(makeButton("sparkles", tr("Smart Clean Category"), accent(), this)) {
   auto *layout = new QHBoxLayout(this);
   layout->setContentsMargins(14, 10, 14, 10);
   layout->setSpacing(12);
@@ -119,13 +120,12 @@ void DashboardActionBar::setSubject(const std::optional<DiskNode> &subject, bool
   if (!subject)
     return;
   icon_->setPixmap(SymbolIcons::tinted(subject->isDirectory ? "folder.fill" : "doc.fill", 14, accent(), devicePixelRatioF()));
-  setElided(name_, subject->name.empty() ? QStringLiteral("Current Folder") : displayText(subject->name), Qt::ElideRight);
+  setElided(name_, subject->name.empty() ? tr("Current Folder") : displayText(subject->name), Qt::ElideRight);
   const std::optional<CleanableCategory> category = TreemapPalette::categoryOf(*subject);
   if (category) {
-    const std::string_view title = rawValue(*category);
-    setElided(kind_, QString::fromUtf8(title.data(), qsizetype(title.size())), Qt::ElideRight);
+    setElided(kind_, categoryTitle(*category), Qt::ElideRight);
   } else {
-    setElided(kind_, subject->isDirectory ? QStringLiteral("Folder") : QStringLiteral("File"), Qt::ElideRight);
+    setElided(kind_, subject->isDirectory ? tr("Folder") : tr("File"), Qt::ElideRight);
   }
   setTextColour(kind_, category ? TreemapPalette::color(*category) : secondaryText());
   const int kindWidth = QFontMetrics(kind_->font()).horizontalAdvance(kind_->text());

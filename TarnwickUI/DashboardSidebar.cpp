@@ -1,11 +1,13 @@
 #include "TarnwickUI/DashboardSidebar.h"
 
+#include "TarnwickUI/CategoryTitle.h"
 #include "TarnwickUI/StorageGauge.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
@@ -17,6 +19,11 @@
 
 namespace tarnwick {
 namespace {
+
+// The translation context of the texts this file shows outside a QObject.
+struct Texts {
+  Q_DECLARE_TR_FUNCTIONS(tarnwick::DashboardSidebar)
+};
 
 using namespace WidgetStyle;
 
@@ -81,7 +88,7 @@ QWidget *makeHeader(QWidget *parent) {
   titles->setSpacing(1);
   auto *name = new QLabel(QStringLiteral("Quillane"), header);
   name->setFont(textFont(14, QFont::Bold));
-  auto *subtitle = new QLabel(QStringLiteral("Sizeloom™ Storage"), header);
+  auto *subtitle = new QLabel(Texts::tr("Sizeloom™ Storage"), header);
   subtitle->setFont(textFont(10, QFont::Medium));
   QPalette muted = subtitle->palette();
   muted.setColor(QPalette::WindowText, secondaryText());
@@ -131,7 +138,7 @@ DashboardSidebar::DashboardSidebar(QWidget *parent)
   layout->addWidget(leftOutNote_);
   layout->addWidget(makeSeparator(this));
 
-  auto *title = new QLabel(QStringLiteral("SMART CATEGORIES"), this);
+  auto *title = new QLabel(tr("SMART CATEGORIES"), this);
   title->setFont(textFont(10, QFont::Bold));
   title->setContentsMargins(14, 10, 14, 4);
   QPalette muted = title->palette();
@@ -149,9 +156,9 @@ DashboardSidebar::DashboardSidebar(QWidget *parent)
     rows_.push_back(row);
     listLayout->addWidget(row);
   };
-  addRow(QStringLiteral("square.grid.2x2"), QStringLiteral("All Files"), accent(), std::nullopt);
+  addRow(QStringLiteral("square.grid.2x2"), tr("All Files"), accent(), std::nullopt);
   for (CleanableCategory category : allCleanableCategories)
-    addRow(fromView(sfSymbolName(category)), fromView(rawValue(category)), TreemapPalette::color(category), category);
+    addRow(fromView(sfSymbolName(category)), categoryTitle(category), TreemapPalette::color(category), category);
   listLayout->addStretch();
 
   auto *scroll = new QScrollArea(this);
@@ -171,10 +178,9 @@ void DashboardSidebar::setCategoryShares(const CategoryShares &shares) { gauge_-
 void DashboardSidebar::setUnreadableFolders(const ScanReport &report) {
   QStringList leftOut, mounts;
   if (const std::int64_t skipped = report.skippedMountCount; skipped > 0)
-    leftOut << (skipped == 1 ? QStringLiteral("1 mount point not entered")
-                             : QStringLiteral("%L1 mount points not entered").arg(skipped));
+    leftOut << tr("%Ln mount point(s) not entered", nullptr, int(skipped));
   if (const std::int64_t excluded = report.excludedCount; excluded > 0)
-    leftOut << (excluded == 1 ? QStringLiteral("1 item excluded") : QStringLiteral("%L1 items excluded").arg(excluded));
+    leftOut << tr("%Ln item(s) excluded", nullptr, int(excluded));
   for (std::size_t i = 0; i < std::min(report.skippedMounts.size(), unreadableInTooltip); ++i)
     mounts << displayText(report.skippedMounts[i].path) +
                   (report.skippedMounts[i].fileSystemType.empty()
@@ -188,14 +194,13 @@ void DashboardSidebar::setUnreadableFolders(const ScanReport &report) {
   unreadableNote_->setVisible(count > 0);
   if (count == 0)
     return;
-  unreadableNote_->setText(count == 1 ? QStringLiteral("1 folder could not be read")
-                                      : QStringLiteral("%L1 folders could not be read").arg(count));
+  unreadableNote_->setText(tr("%Ln folder(s) could not be read", nullptr, int(count)));
   QStringList lines;
   const std::size_t shown = std::min(report.unreadablePaths.size(), unreadableInTooltip);
   for (std::size_t i = 0; i < shown; ++i)
     lines << displayText(report.unreadablePaths[i].message());
   if (count > std::int64_t(shown))
-    lines << QStringLiteral("and %L1 more").arg(count - std::int64_t(shown));
+    lines << tr("and %L1 more").arg(count - std::int64_t(shown));
   unreadableNote_->setToolTip(lines.join(QLatin1Char('\n')));
 }
 

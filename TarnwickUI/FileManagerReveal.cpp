@@ -17,6 +17,11 @@
 namespace tarnwick {
 namespace {
 
+// The translation context of the texts this file shows outside a QObject.
+struct Texts {
+  Q_DECLARE_TR_FUNCTIONS(FileManagerReveal)
+};
+
 std::function<bool(const QUrl &)> &urlOpener() {
   static std::function<bool(const QUrl &)> opener;
   return opener;
@@ -26,7 +31,7 @@ std::function<bool(const QUrl &)> &urlOpener() {
 void openParentFolder(const std::string &path, const QString &why, const FileManagerReveal::FailureHandler &onFailure) {
   const QUrl folder = FileManagerReveal::parentFolderUrl(path);
   if (!FileManagerReveal::openUrl(folder) && onFailure)
-    onFailure(QStringLiteral("%1, and no application could open the folder %2.")
+    onFailure(Texts::tr("%1, and no application could open the folder %2.")
                   .arg(why, folder.toDisplayString(QUrl::PreferLocalFile)));
 }
 
@@ -46,7 +51,7 @@ void FileManagerReveal::reveal(const std::string &path, const QDBusConnection &b
   if (path.empty())
     return;
   if (!bus.isConnected()) {
-    openParentFolder(path, QStringLiteral("No session bus reaches a file manager"), onFailure);
+    openParentFolder(path, Texts::tr("No session bus reaches a file manager"), onFailure);
     return;
   }
   QDBusMessage call = QDBusMessage::createMethodCall(
@@ -60,7 +65,7 @@ void FileManagerReveal::reveal(const std::string &path, const QDBusConnection &b
   QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
                    [path, onFailure = std::move(onFailure)](QDBusPendingCallWatcher *done) {
                      if (done->isError())
-                       openParentFolder(path, QStringLiteral("No file manager answered (%1)").arg(done->error().message()),
+                       openParentFolder(path, Texts::tr("No file manager answered (%1)").arg(done->error().message()),
                                         onFailure);
                      done->deleteLater();
                    });

@@ -92,10 +92,8 @@ void NameSearchPanel::search() {
       model_->setRows(std::move(rows));
       if (count == 0)
         status_->setText(tr("No matches"));
-      else if (count == 1)
-        status_->setText(tr("1 match"));
       else if (static_cast<qlonglong>(count) == shown)
-        status_->setText(tr("%1 matches").arg(QLocale().toString(shown)));
+        status_->setText(tr("%Ln match(es)", nullptr, int(shown)));
       else
         status_->setText(tr("Showing the first %1 of %2 matches")
                              .arg(QLocale().toString(shown), QLocale().toString(static_cast<qlonglong>(count))));

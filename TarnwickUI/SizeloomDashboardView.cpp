@@ -176,7 +176,7 @@ QWidget *SizeloomDashboardView::makeEmptyMessage() {
     symbol->setPixmap(SymbolIcons::tinted("folder.badge.questionmark", 38, secondaryText(0.5), symbol->devicePixelRatioF()));
   });
   symbol->setAlignment(Qt::AlignCenter);
-  auto *text = new QLabel(QStringLiteral("This folder is empty or has zero allocated space"), message);
+  auto *text = new QLabel(tr("This folder is empty or has zero allocated space"), message);
   text->setFont(textFont(13, QFont::Medium));
   text->setAlignment(Qt::AlignCenter);
   QPalette muted = text->palette();
@@ -264,7 +264,7 @@ void SizeloomDashboardView::setCleaningRefusal(std::optional<QString> reason) {
   canvas_->setCleaningRefusal(cleaningRefusal_);
   QAbstractButton *rescan = breadcrumbBar_->rescanButton();
   rescan->setEnabled(!cleaningRefusal_);
-  rescan->setToolTip(cleaningRefusal_.value_or(QStringLiteral("Rescan this directory")));
+  rescan->setToolTip(cleaningRefusal_.value_or(tr("Rescan this directory")));
 }
 
 void SizeloomDashboardView::reveal(const DiskNode &node) {
@@ -273,8 +273,8 @@ void SizeloomDashboardView::reveal(const DiskNode &node) {
                                            const QString &reason) {
     if (!view)
       return;
-    auto *message = new QMessageBox(QMessageBox::Warning, QStringLiteral("Cannot Reveal"),
-                                    QStringLiteral("“%1” could not be shown in a file manager.").arg(name), QMessageBox::Ok,
+    auto *message = new QMessageBox(QMessageBox::Warning, tr("Cannot Reveal"),
+                                    tr("“%1” could not be shown in a file manager.").arg(name), QMessageBox::Ok,
                                     view);
     message->setInformativeText(reason);
     message->setAttribute(Qt::WA_DeleteOnClose);

@@ -71,7 +71,7 @@ void StorageGauge::paintEvent(QPaintEvent *) {
   const int titleRow = titleRowHeight();
   painter.setFont(textFont(11, QFont::Medium));
   painter.setPen(secondaryText());
-  painter.drawText(QRect(padding, y, width, titleRow), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Total Scanned"));
+  painter.drawText(QRect(padding, y, width, titleRow), Qt::AlignLeft | Qt::AlignVCenter, tr("Total Scanned"));
   painter.setFont(textFont(13, QFont::Black));
   painter.setPen(primaryText());
   painter.drawText(QRect(padding, y, width, titleRow), Qt::AlignRight | Qt::AlignVCenter, totalText());

@@ -10,6 +10,7 @@
 #include "TarnwickUI/MeasuredCleaning.h"
 #include "TarnwickUI/WidgetStyle.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cstdio>
@@ -18,18 +19,23 @@
 namespace tarnwick {
 namespace {
 
+// The translation context of the texts this file shows outside a QObject.
+struct Texts {
+  Q_DECLARE_TR_FUNCTIONS(tarnwick::TarnwickAppCoordinator)
+};
+
 /// Why a tree read from an export must not be cleaned here, or nothing.
 std::optional<QString> refusalFor(ImportedRootLocation location) {
   switch (location) {
   case ImportedRootLocation::here:
     return std::nullopt;
   case ImportedRootLocation::absent:
-    return QStringLiteral("This tree was read from a file, and its root folder is not on this computer.");
+    return Texts::tr("This tree was read from a file, and its root folder is not on this computer.");
   case ImportedRootLocation::otherDevice:
-    return QStringLiteral("This tree was read from a file, and the folder at its root's path here is on another "
+    return Texts::tr("This tree was read from a file, and the folder at its root's path here is on another "
                           "disk than the one it was read from.");
   }
-  return QStringLiteral("This tree was read from a file.");
+  return Texts::tr("This tree was read from a file.");
 }
 
 } // namespace
@@ -379,13 +385,13 @@ void TarnwickAppCoordinator::undoLastMove() {
     workers_.post([this, path, restored = std::move(restored)] {
       const QString name = WidgetStyle::displayText(lastPathComponent(path));
       if (!restored) {
-        emit undoFinished(QStringLiteral("Could not restore “%1”: %2").arg(name, QString::fromStdString(restored.failure().reason)),
+        emit undoFinished(tr("Could not restore “%1”: %2").arg(name, QString::fromStdString(restored.failure().reason)),
                           false);
         return;
       }
       const std::size_t slash = path.rfind('/');
       rescanFolder(slash == 0 ? std::string("/") : path.substr(0, slash)); // shows it again
-      emit undoFinished(QStringLiteral("Restored “%1”.").arg(name), true);
+      emit undoFinished(tr("Restored “%1”.").arg(name), true);
     });
   });
 }

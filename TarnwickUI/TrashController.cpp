@@ -101,9 +101,9 @@ void TrashController::finishRestore(const std::vector<Restored> &outcomes) {
   }
   QString text;
   if (restored == 1 && failures.isEmpty())
-    text = QStringLiteral("Restored %1.").arg(WidgetStyle::displayText(outcomes.front().backAt));
+    text = tr("Restored %1.").arg(WidgetStyle::displayText(outcomes.front().backAt));
   else if (restored > 0)
-    text = QStringLiteral("Restored %L1 of %L2 items.").arg(restored).arg(outcomes.size());
+    text = tr("Restored %L1 of %Ln item(s).", nullptr, int(outcomes.size())).arg(restored);
   if (!failures.isEmpty())
     text = (text.isEmpty() ? QString() : text + QLatin1Char(' ')) + failures.join(QLatin1Char(' '));
   isRestoring_ = false;
@@ -138,11 +138,11 @@ void TrashController::empty() {
 
 void TrashController::finishEmpty(TrashEmptyReport report) {
   const QString freed = TreemapPalette::formatBytes(report.freedBytes);
-  QString text = report.cancelled ? QStringLiteral("Stopped emptying the Trash after freeing %1.").arg(freed)
-                                  : QStringLiteral("Emptied the Trash, freeing %1.").arg(freed);
+  QString text = report.cancelled ? tr("Stopped emptying the Trash after freeing %1.").arg(freed)
+                                  : tr("Emptied the Trash, freeing %1.").arg(freed);
   if (!report.failures.empty()) {
     const auto &[path, why] = report.failures.front();
-    text += QStringLiteral(" %1 could not be removed; %2: %3")
+    text += tr(" %1 could not be removed; %2: %3")
                 .arg(TreemapPalette::formatItemCount(std::int64_t(report.failures.size()), true),
                      WidgetStyle::displayText(path), sentence(WidgetStyle::displayText(why)));
   }

@@ -294,11 +294,11 @@ QVariant TreeListModel::headerData(int section, Qt::Orientation orientation, int
   if (role != Qt::DisplayRole)
     return {};
   switch (section) {
-  case nameColumn: return QStringLiteral("Name");
-  case sizeColumn: return QStringLiteral("Size");
-  case shareColumn: return QStringLiteral("% of Parent");
-  case filesColumn: return QStringLiteral("Files");
-  case modifiedColumn: return QStringLiteral("Modified");
+  case nameColumn: return tr("Name");
+  case sizeColumn: return tr("Size");
+  case shareColumn: return tr("% of Parent");
+  case filesColumn: return tr("Files");
+  case modifiedColumn: return tr("Modified");
   default: return {};
   }
 }

@@ -4,11 +4,17 @@
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QWindow>
 
 namespace tarnwick {
 namespace {
+
+// The translation context of the texts this file shows outside a QObject.
+struct Texts {
+  Q_DECLARE_TR_FUNCTIONS(TreemapAccessible)
+};
 
 /// One tile of the first level. Holds its canvas weakly: the canvas may go
 /// before Qt's cache drops this.
@@ -39,7 +45,7 @@ public:
     if (kind != QAccessible::Description)
       return {};
     const std::int64_t count = tile.isAggregatedTail ? tile.aggregatedItemCount : tile.node.fileCount;
-    return QStringLiteral("%1, %2 of the folder, %3")
+    return Texts::tr("%1, %2 of the folder, %3")
         .arg(TreemapPalette::formatBytes(tile.node.allocatedSize), TreemapPalette::formatPercentage(tile.fractionOfParent),
              TreemapPalette::formatItemCount(count, tile.node.isDirectory || tile.isAggregatedTail));
   }

@@ -6,6 +6,7 @@
 #include "TarnwickUI/WidgetStyle.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
@@ -20,6 +21,11 @@
 
 namespace tarnwick {
 namespace {
+
+// The translation context of the texts this file shows outside a QObject.
+struct Texts {
+  Q_DECLARE_TR_FUNCTIONS(tarnwick::TreemapBreadcrumbBar)
+};
 
 QColor withOpacity(QColor colour, qreal opacity) {
   colour.setAlphaF(float(colour.alphaF() * opacity));
@@ -160,16 +166,16 @@ public:
 
 QString displayName(const DiskNode &node) {
   // Names are the listing's bytes; decode them the way file names are.
-  return node.name.empty() ? QStringLiteral("Root") : QFile::decodeName(QByteArray::fromStdString(node.name));
+  return node.name.empty() ? Texts::tr("Root") : QFile::decodeName(QByteArray::fromStdString(node.name));
 }
 
 } // namespace
 
 TreemapBreadcrumbBar::TreemapBreadcrumbBar(QWidget *parent)
     : QWidget(parent), backButton_(new SymbolTileButton("chevron.left", 13, SymbolTileButton::Tint::primary,
-                                                        QStringLiteral("Navigate to parent directory"), this)),
+                                                        tr("Navigate to parent directory"), this)),
       rescanButton_(new SymbolTileButton("arrow.clockwise", 12, SymbolTileButton::Tint::secondary,
-                                         QStringLiteral("Rescan this directory"), this)),
+                                         tr("Rescan this directory"), this)),
       crumbScroller_(new CrumbScrollArea(this)), crumbRow_(nullptr), badge_(new SizeBadge(this)) {
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   backButton_->setEnabled(false);

@@ -46,7 +46,7 @@ TreemapCanvasView::TreemapCanvasView(QWidget *parent)
     : QWidget(parent), tooltip_(new TreemapTooltip(this)), zoom_(new QVariantAnimation(this)) {
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus); // arrows, Enter, Delete and the menu key act on tiles
-  setAccessibleName(QStringLiteral("Treemap"));
+  setAccessibleName(tr("Treemap"));
   TreemapAccessible::installFactory();
   setAttribute(Qt::WA_OpaquePaintEvent, false);
   setContextMenuPolicy(Qt::DefaultContextMenu);
@@ -328,12 +328,12 @@ QMenu *TreemapCanvasView::contextMenuContent(QWidget *parent) {
   const TreemapRect tile = *hoveredRect_;
   if (tile.isAggregatedTail) {
     // Not a place on disk: it can only be opened.
-    menu->addAction(SymbolIcons::icon("arrow.down.forward.and.arrow.up.backward"), QStringLiteral("Show Smaller Items"),
+    menu->addAction(SymbolIcons::icon("arrow.down.forward.and.arrow.up.backward"), tr("Show Smaller Items"),
                     this, [this, tile, index = *hoveredIndex_] { requestTail(tile, index); });
     return menu;
   }
   if (tile.node.isDirectory)
-    menu->addAction(SymbolIcons::icon("arrow.down.forward.and.arrow.up.backward"), QStringLiteral("Drill Down"), this,
+    menu->addAction(SymbolIcons::icon("arrow.down.forward.and.arrow.up.backward"), tr("Drill Down"), this,
                     [this, tile] { requestDrillDown(tile); });
   // Refused items stay in the menu, disabled, so that the reason can be read.
   const auto refuseIfNeeded = [this](QAction *action) {
@@ -344,19 +344,19 @@ QMenu *TreemapCanvasView::contextMenuContent(QWidget *parent) {
   };
   menu->setToolTipsVisible(cleaningRefusal_.has_value());
   if (tile.node.isDirectory)
-    refuseIfNeeded(menu->addAction(SymbolIcons::icon("arrow.clockwise"), QStringLiteral("Rescan This Folder"), this,
+    refuseIfNeeded(menu->addAction(SymbolIcons::icon("arrow.clockwise"), tr("Rescan This Folder"), this,
                                    [this, node = tile.node] { emit rescanFolder(node); }));
 #ifdef __APPLE__
-  const QString revealTitle = QStringLiteral("Reveal in Finder");
+  const QString revealTitle = tr("Reveal in Finder");
 #else
-  const QString revealTitle = QStringLiteral("Reveal in File Manager");
+  const QString revealTitle = tr("Reveal in File Manager");
 #endif
   menu->addAction(SymbolIcons::icon("folder"), revealTitle, this, [this, node = tile.node] { reveal(node); });
   menu->addSeparator();
   // Destructive: drawn in red, as the platform's menus cannot colour one entry's text.
   refuseIfNeeded(menu->addAction(QIcon(SymbolIcons::tinted("trash", 16, WidgetStyle::destructiveRed(), devicePixelRatioF())),
-                                 QStringLiteral("Move to Trash"), this, [this, node = tile.node] { emit moveToTrash(node); }));
-  menu->addAction(SymbolIcons::icon("doc.on.doc"), QStringLiteral("Copy File Path"), this,
+                                 tr("Move to Trash"), this, [this, node = tile.node] { emit moveToTrash(node); }));
+  menu->addAction(SymbolIcons::icon("doc.on.doc"), tr("Copy File Path"), this,
                   [path = tile.node.path] { FileManagerReveal::copyPath(path); });
   return menu;
 }

@@ -3,9 +3,11 @@
 #include "TarnwickCore/Support/ByteCountFormat.h"
 #include "TarnwickCore/Support/PathJoin.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 #include <array>
 #include <initializer_list>
@@ -13,6 +15,11 @@
 
 namespace tarnwick {
 namespace {
+
+// The translation context of the texts this file shows outside a QObject.
+struct Texts {
+  Q_DECLARE_TR_FUNCTIONS(TreemapPalette)
+};
 
 using enum CleanableCategory;
 
@@ -153,12 +160,9 @@ QString TreemapPalette::formatPercentage(double fraction) {
 }
 
 QString TreemapPalette::formatItemCount(std::int64_t count, bool isDirectory) {
-  if (count == 1)
-    return isDirectory ? QStringLiteral("1 item") : QStringLiteral("1 file");
-  QString number = QLocale().toString(static_cast<qlonglong>(count));
-  if (number.isEmpty())
-    number = QString::number(count);
-  return number + (isDirectory ? QStringLiteral(" items") : QStringLiteral(" files"));
+  const int n = int(std::min<std::int64_t>(count, std::numeric_limits<int>::max()));
+  return isDirectory ? Texts::tr("%Ln item(s)", nullptr, n)
+                     : Texts::tr("%Ln file(s)", nullptr, n);
 }
 
 } // namespace tarnwick

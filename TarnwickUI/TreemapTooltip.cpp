@@ -1,6 +1,7 @@
 #include "TarnwickUI/TreemapTooltip.h"
 
 #include "TarnwickCore/Catalogue/CleanableCategory.h"
+#include "TarnwickUI/CategoryTitle.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
@@ -50,17 +51,16 @@ TreemapTooltip::Content TreemapTooltip::contentFor(const TreemapRect &tile) {
   if (category) {
     content.symbol = QString::fromUtf8(sfSymbolName(*category).data(), qsizetype(sfSymbolName(*category).size()));
     content.symbolTint = TreemapPalette::color(*category);
-    const std::string_view title = rawValue(*category);
-    content.categoryLabel = QString::fromUtf8(title.data(), qsizetype(title.size()));
+    content.categoryLabel = categoryTitle(*category);
   } else if (!tile.isAggregatedTail) {
     // Nothing says what it is: it is named for what it is, in the tile's colour.
     content.symbol = node.isDirectory ? QStringLiteral("folder.fill") : QStringLiteral("doc.fill");
     content.symbolTint = TreemapPalette::tileColor(tile, 0, true);
-    content.categoryLabel = node.isDirectory ? QStringLiteral("Folder") : QStringLiteral("File");
+    content.categoryLabel = node.isDirectory ? tr("Folder") : tr("File");
   } else {
     content.symbol = QStringLiteral("square.stack.3d.down.right.fill");
     content.symbolTint = QColor(Qt::gray);
-    content.categoryLabel = QStringLiteral("Sub-pixel Aggregated Tail");
+    content.categoryLabel = tr("Sub-pixel Aggregated Tail");
   }
   content.percentage = TreemapPalette::formatPercentage(tile.fractionOfParent);
   content.name = displayText(node.name);
@@ -202,7 +202,7 @@ void TreemapTooltip::paintEvent(QPaintEvent *) {
     painter.setFont(textFont(9, QFont::Medium));
     painter.setPen(hintCyan());
     painter.drawText(QRect(padding + 13, y, innerWidth - 13, line), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("Click to drill down"));
+                     tr("Click to drill down"));
   }
 }
 

@@ -20,6 +20,8 @@ set -euo pipefail
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config nlohmann-json3-dev uuid-dev libgtest-dev libbenchmark-dev qt6-base-dev qt6-svg-dev fonts-dejavu-core
   # reading compressed scan exports
   zlib1g-dev libzstd-dev
+  # the window's translations (lupdate, lrelease) and Qt's own, for dialog buttons
+  qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
   # the window on Wayland desktops without X compatibility
   qt6-wayland)
 

@@ -30,6 +30,8 @@ PACKAGES=(
   # build
   cmake ninja-build g++ pkg-config nlohmann-json3-dev uuid-dev libgtest-dev libbenchmark-dev qt6-base-dev qt6-svg-dev fonts-dejavu-core
   zlib1g-dev libzstd-dev  # compressed scan exports
+  # the window's translations (lupdate, lrelease) and Qt's own, for dialog buttons
+  qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
   # sanitizer and fuzzer builds; llvm-14 brings llvm-symbolizer for readable reports
   clang libclang-rt-14-dev llvm-14
   # read back the JSON export / walk test trees

@@ -51,7 +51,7 @@ AppRootView::AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusPr
   // A failed scan would otherwise just drop back to the previous screen.
   connect(&coordinator_, &TarnwickAppCoordinator::scanErrorChanged, this, [this] {
     if (const auto &error = coordinator_.scanError())
-      toast_->showMessage(QStringLiteral("The scan failed: ") + *error, false);
+      toast_->showMessage(tr("The scan failed: ") + *error, false);
   });
   sync();
 }
@@ -149,7 +149,7 @@ void AppRootView::showReport() {
   if (const auto &report = coordinator_.lastCleaningReport()) {
     const CleaningReportMessage message = CleaningReportMessage::from(*report);
     toast_->showMessage(message.text, message.succeeded,
-                        coordinator_.canUndoLastMove() ? QStringLiteral("Undo") : QString());
+                        coordinator_.canUndoLastMove() ? tr("Undo") : QString());
   }
 }
 

@@ -4,10 +4,12 @@
 #include "TarnwickApp/Windows/CloseKeys.h"
 #include "TarnwickApp/Windows/SystemCachesPanel.h"
 #include "TarnwickUI/BusySpinner.h"
+#include "TarnwickUI/CategoryTitle.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -28,6 +30,11 @@
 namespace quillane {
 namespace {
 
+// The translation context of the texts this file shows outside a QObject.
+struct Texts {
+  Q_DECLARE_TR_FUNCTIONS(quillane::CacheCleanupWindow)
+};
+
 using namespace tarnwick::WidgetStyle;
 using tarnwick::CleanableCategory;
 using tarnwick::CleanableItem;
@@ -37,10 +44,8 @@ enum Column { nameColumn, descriptionColumn, sizeColumn, modifiedColumn, pathCol
 enum Page { busyPage, listPage, emptyPage };
 constexpr int itemIndexRole = Qt::UserRole + 1;
 
-QString fromView(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
-
 bool askWithMessageBox(QWidget *parent, const QString &question) {
-  return QMessageBox::question(parent, QStringLiteral("Move to Trash"), question,
+  return QMessageBox::question(parent, Texts::tr("Move to Trash"), question,
                                QMessageBox::Cancel | QMessageBox::Yes, QMessageBox::Cancel) == QMessageBox::Yes;
 }
 
@@ -71,20 +76,18 @@ QString reportDetails(const tarnwick::SafeCleaningReport &report, const std::vec
   const bool removed = report.reclaimed && report.reclaimed->mode == tarnwick::DeletionMode::permanentDelete;
   for (const std::string &path : report.cleanedPaths) {
     const bool isTrash = std::ranges::find(emptied, path) != emptied.end();
-    QString line = (isTrash   ? QStringLiteral("Emptied: ")
-                    : removed ? QStringLiteral("Removed: ")
-                              : QStringLiteral("Moved to the Trash: ")) +
+    QString line = (isTrash   ? Texts::tr("Emptied: ")
+                    : removed ? Texts::tr("Removed: ")
+                              : Texts::tr("Moved to the Trash: ")) +
                    displayText(path);
     if (report.reclaimed)
       if (auto linked = report.reclaimed->linkedElsewhere.find(path); linked != report.reclaimed->linkedElsewhere.end())
-        line += QStringLiteral(" (frees no space: %L1 other link%2 to it remain%3)")
-                    .arg(linked->second)
-                    .arg(linked->second == 1 ? "" : "s")
-                    .arg(linked->second == 1 ? "s" : "");
+        line += Texts::tr(" (frees no space: %Ln other link(s) to it remain(s))",
+                                            nullptr, int(linked->second));
     lines << line;
   }
   for (const auto &[path, reason] : report.errors)
-    lines << QStringLiteral("Not moved: %1 — %2").arg(displayText(path), QString::fromStdString(reason));
+    lines << Texts::tr("Not moved: %1 — %2").arg(displayText(path), QString::fromStdString(reason));
   return lines.join(QLatin1Char('\n'));
 }
 
@@ -93,7 +96,7 @@ QString reportDetails(const tarnwick::SafeCleaningReport &report, const std::vec
 CacheCleanupWindow::CacheCleanupWindow(std::string homeDirectory, std::shared_ptr<tarnwick::SafeCleaningEngine> engine,
                                        QWidget *parent)
     : QWidget(parent, Qt::Window), controller_(std::move(homeDirectory), std::move(engine)), confirmer_(askWithMessageBox) {
-  setWindowTitle(QStringLiteral("Clean Up Caches"));
+  setWindowTitle(tr("Clean Up Caches"));
   closeOnEscapeOrCloseKey(this);
   resize(920, 620);
   setMinimumSize(720, 460);
@@ -119,8 +122,8 @@ CacheCleanupWindow::CacheCleanupWindow(std::string homeDirectory, std::shared_pt
   pages_->addWidget(makeBusyPage());
   list_ = new QTreeWidget(pages_);
   list_->setColumnCount(columnCount);
-  list_->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Description"), QStringLiteral("Size"),
-                          QStringLiteral("Modified"), QStringLiteral("Path")});
+  list_->setHeaderLabels({tr("Name"), tr("Description"), tr("Size"),
+                          tr("Modified"), tr("Path")});
   list_->setRootIsDecorated(true);
   list_->setUniformRowHeights(true);
   list_->setAlternatingRowColors(false);
@@ -131,7 +134,7 @@ CacheCleanupWindow::CacheCleanupWindow(std::string homeDirectory, std::shared_pt
     list_->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
   list_->header()->setStretchLastSection(true);
   pages_->addWidget(list_);
-  empty_ = makeLabel(QStringLiteral("No known caches found."), textFont(13, QFont::Medium), secondaryText(), pages_);
+  empty_ = makeLabel(tr("No known caches found."), textFont(13, QFont::Medium), secondaryText(), pages_);
   empty_->setAlignment(Qt::AlignCenter);
   pages_->addWidget(empty_);
   layout->addWidget(pages_, 1);
@@ -162,12 +165,12 @@ QWidget *CacheCleanupWindow::makeHeader() {
   icon->setPixmap(tarnwick::SymbolIcons::tinted("sparkles", 28, accent(), devicePixelRatioF()));
   auto *titles = new QVBoxLayout;
   titles->setSpacing(2);
-  titles->addWidget(makeLabel(QStringLiteral("Clean Up Caches"), textFont(18, QFont::Bold), primaryText(), header));
-  titles->addWidget(makeLabel(QStringLiteral("Known caches that their applications fetch or rebuild again, largest first. "
+  titles->addWidget(makeLabel(tr("Clean Up Caches"), textFont(18, QFont::Bold), primaryText(), header));
+  titles->addWidget(makeLabel(tr("Known caches that their applications fetch or rebuild again, largest first. "
                                              "Tick what to move to the Trash."),
                               textFont(11), secondaryText(), header));
   filterLabel_ = makeLabel({}, textFont(11, QFont::DemiBold), primaryText(), header);
-  showAll_ = new QPushButton(QStringLiteral("Show All"), header);
+  showAll_ = new QPushButton(tr("Show All"), header);
   connect(showAll_, &QPushButton::clicked, this, [this] { open(std::nullopt); });
   layout->addWidget(icon, 0, Qt::AlignTop);
   layout->addLayout(titles, 1);
@@ -188,7 +191,7 @@ QWidget *CacheCleanupWindow::makeBusyPage() {
   progress_->setMaximumWidth(420);
   progress_->setTextVisible(false);
   layout->addWidget(progress_, 0, Qt::AlignHCenter);
-  cancel_ = new QPushButton(QStringLiteral("Cancel"), page);
+  cancel_ = new QPushButton(tr("Cancel"), page);
   connect(cancel_, &QPushButton::clicked, &controller_, &tarnwick::CacheCleanupController::cancel);
   layout->addWidget(cancel_, 0, Qt::AlignHCenter);
   layout->addStretch();
@@ -200,8 +203,8 @@ QWidget *CacheCleanupWindow::makeFooter() {
   auto *layout = new QHBoxLayout(footer);
   layout->setContentsMargins(18, 10, 18, 14);
   total_ = makeLabel({}, textFont(12, QFont::DemiBold), primaryText(), footer);
-  rescan_ = new QPushButton(tarnwick::SymbolIcons::icon("arrow.clockwise"), QStringLiteral("Rescan"), footer);
-  trash_ = new QPushButton(QStringLiteral("Move to Trash"), footer);
+  rescan_ = new QPushButton(tarnwick::SymbolIcons::icon("arrow.clockwise"), tr("Rescan"), footer);
+  trash_ = new QPushButton(tr("Move to Trash"), footer);
   trash_->setIcon(QIcon(tarnwick::SymbolIcons::tinted("trash", 14, Qt::white, devicePixelRatioF())));
   trash_->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px; padding: 5px 14px; }"
                                        "QPushButton:focus { border: 2px solid %3; padding: 3px 12px; }"
@@ -228,7 +231,7 @@ SystemCachesPanel *CacheCleanupWindow::showSystemCaches(tarnwick::SystemCacheCon
 
 void CacheCleanupWindow::open(std::optional<CleanableCategory> category) {
   controller_.setCategoryFilter(category);
-  filterLabel_->setText(category ? QStringLiteral("Only: ") + fromView(tarnwick::rawValue(*category)) : QString());
+  filterLabel_->setText(category ? tr("Only: ") + tarnwick::categoryTitle(*category) : QString());
   filterLabel_->setVisible(category.has_value());
   showAll_->setVisible(category.has_value());
   // Measure on first opening, and again when nothing is known yet (the
@@ -274,12 +277,12 @@ void CacheCleanupWindow::rebuildList() {
     row->setText(pathColumn, displayText(item.path));
     row->setToolTip(pathColumn, displayText(item.path));
     if (!item.isSafeByDefault)
-      row->setToolTip(nameColumn, QStringLiteral("Slow or costly to fetch again; not ticked unless you choose it."));
+      row->setToolTip(nameColumn, tr("Slow or costly to fetch again; not ticked unless you choose it."));
   }
   for (CleanableCategory category : order) {
     auto &[group, bytes] = groups[category];
     const QColor colour = TreemapPalette::color(category);
-    group->setText(nameColumn, fromView(tarnwick::rawValue(category)));
+    group->setText(nameColumn, tarnwick::categoryTitle(category));
     group->setIcon(nameColumn, QIcon(tarnwick::SymbolIcons::tinted(tarnwick::sfSymbolName(category).data(), 16, colour,
                                                                    devicePixelRatioF())));
     group->setForeground(nameColumn, colour);
@@ -294,7 +297,7 @@ void CacheCleanupWindow::rebuildList() {
 
 void CacheCleanupWindow::refreshTotal() {
   const std::vector<CleanableItem> ticked = controller_.tickedItems();
-  total_->setText(QStringLiteral("%1 ticked · %2")
+  total_->setText(tr("%1 ticked · %2")
                       .arg(TreemapPalette::formatItemCount(std::int64_t(ticked.size()), true),
                            TreemapPalette::formatBytes(controller_.tickedBytes())));
   trash_->setEnabled(!ticked.empty() && !controller_.isScanning() && !controller_.isCleaning());
@@ -304,17 +307,17 @@ void CacheCleanupWindow::refreshPage() {
   const bool busy = controller_.isScanning() || controller_.isCleaning();
   if (controller_.isCleaning()) {
     const auto &progress = controller_.cleanProgress();
-    busyText_->setText(progress ? QStringLiteral("Moving %1 of %2 to the Trash…").arg(progress->currentIndex + 1).arg(progress->totalCount)
-                                : QStringLiteral("Moving to the Trash…"));
+    busyText_->setText(progress ? tr("Moving %1 of %2 to the Trash…").arg(progress->currentIndex + 1).arg(progress->totalCount)
+                                : tr("Moving to the Trash…"));
     progress_->setRange(0, progress ? int(progress->totalCount) : 0);
     progress_->setValue(progress ? int(progress->currentIndex) : 0);
     progress_->show();
   } else {
-    busyText_->setText(QStringLiteral("Looking for caches…"));
+    busyText_->setText(tr("Looking for caches…"));
     progress_->hide();
   }
-  empty_->setText(controller_.wasCancelled() ? QStringLiteral("Measuring was cancelled. Choose Rescan to look again.")
-                                            : QStringLiteral("No known caches found."));
+  empty_->setText(controller_.wasCancelled() ? tr("Measuring was cancelled. Choose Rescan to look again.")
+                                            : tr("No known caches found."));
   if (busy)
     pages_->setCurrentIndex(busyPage);
   else
@@ -338,13 +341,13 @@ void CacheCleanupWindow::confirmAndClean() {
       movedBytes += item.sizeBytes;
       ++moved;
     }
-  const QString move = QStringLiteral("move %1 (%2) to the Trash")
+  const QString move = tr("move %1 (%2) to the Trash")
                            .arg(TreemapPalette::formatItemCount(moved, true), TreemapPalette::formatBytes(movedBytes));
-  QString question = QStringLiteral("Move %1 (%2) to the Trash?")
+  QString question = tr("Move %1 (%2) to the Trash?")
                          .arg(TreemapPalette::formatItemCount(moved, true), TreemapPalette::formatBytes(movedBytes));
   if (moved < std::int64_t(ticked.size()))
-    question = QStringLiteral("Empty the Trash (%1) for good%2? This cannot be undone.")
-                   .arg(TreemapPalette::formatBytes(trashBytes), moved > 0 ? QStringLiteral(", then ") + move : QString());
+    question = tr("Empty the Trash (%1) for good%2? This cannot be undone.")
+                   .arg(TreemapPalette::formatBytes(trashBytes), moved > 0 ? tr(", then ") + move : QString());
   if (confirmer_ && confirmer_(this, question))
     controller_.clean();
 }

@@ -6,8 +6,15 @@
 
 #include <algorithm>
 
+#include <QCoreApplication>
+
 namespace quillane {
 namespace {
+
+// The translation context of the texts this file shows outside a QObject.
+struct Texts {
+  Q_DECLARE_TR_FUNCTIONS(CleaningReportMessage)
+};
 
 using tarnwick::DeletionMode;
 using tarnwick::ReclaimedSpace;
@@ -22,8 +29,8 @@ QString bytes(std::int64_t count) { return tarnwick::TreemapPalette::formatBytes
 
 // "1 other link to it remains", "3 other links to it remain".
 QString otherLinks(std::int64_t count, const QString &owner) {
-  return count == 1 ? QStringLiteral("1 other link to %1 remains").arg(owner)
-                    : QStringLiteral("%L1 other links to %2 remain").arg(count).arg(owner);
+  return Texts::tr("%Ln other link(s) to %1 remain(s)", nullptr, int(count))
+      .arg(owner);
 }
 
 // Session files left inside cleaned browser folders, named so the user
@@ -36,9 +43,8 @@ QString keptNotice(const tarnwick::SafeCleaningReport &report) {
   if (names.isEmpty())
     return {};
   names.removeDuplicates();
-  return QStringLiteral(" Kept %1 session file%2 in place: %3.")
-      .arg(names.size())
-      .arg(names.size() == 1 ? "" : "s")
+  return Texts::tr(" Kept %Ln session file(s) in place: %1.", nullptr,
+                                     int(names.size()))
       .arg(names.join(QStringLiteral(", ")));
 }
 
@@ -49,22 +55,22 @@ bool intoTrash(const ReclaimedSpace &space) { return space.mode == DeletionMode:
 // nothing because of other links.
 QString doneSentence(const tarnwick::SafeCleaningReport &report, const ReclaimedSpace &space) {
   const std::size_t moved = report.cleanedPaths.size();
-  const QString what = moved == 1 ? quoted(lastComponent(report.cleanedPaths[0])) : QStringLiteral("%1 items").arg(moved);
-  const QString done = intoTrash(space) ? QStringLiteral("Moved %1 to the Trash").arg(what) : QStringLiteral("Removed %1").arg(what);
+  const QString what = moved == 1 ? quoted(lastComponent(report.cleanedPaths[0])) : Texts::tr("%Ln item(s)", nullptr, int(moved));
+  const QString done = intoTrash(space) ? Texts::tr("Moved %1 to the Trash").arg(what) : Texts::tr("Removed %1").arg(what);
   if (space.linkedElsewhere.size() == moved) {
     if (moved == 1)
-      return done + QStringLiteral(", which frees no space: %1.").arg(otherLinks(space.linkedElsewhere.begin()->second, "it"));
-    return done + QStringLiteral(", which free no space: %1.").arg(otherLinks(space.remainingLinks, "them"));
+      return done + Texts::tr(", which frees no space: %1.").arg(otherLinks(space.linkedElsewhere.begin()->second, Texts::tr("it")));
+    return done + Texts::tr(", which free no space: %1.").arg(otherLinks(space.remainingLinks, Texts::tr("them")));
   }
-  QString sentence = intoTrash(space) ? done + QStringLiteral(". %1 is freed when the Trash is emptied.").arg(bytes(space.bytes))
-                                      : done + QStringLiteral(", freeing %1.").arg(bytes(space.bytes));
+  QString sentence = intoTrash(space) ? done + Texts::tr(". %1 is freed when the Trash is emptied.").arg(bytes(space.bytes))
+                                      : done + Texts::tr(", freeing %1.").arg(bytes(space.bytes));
   if (space.linkedElsewhere.size() == 1) {
     const auto &[path, links] = *space.linkedElsewhere.begin();
-    sentence += QStringLiteral(" %1 frees no space: %2.").arg(quoted(lastComponent(path)), otherLinks(links, "it"));
+    sentence += Texts::tr(" %1 frees no space: %2.").arg(quoted(lastComponent(path)), otherLinks(links, Texts::tr("it")));
   } else if (!space.linkedElsewhere.empty()) {
-    sentence += QStringLiteral(" %1 of them free no space: other links to them remain.").arg(space.linkedElsewhere.size());
+    sentence += Texts::tr(" %1 of them free no space: other links to them remain.").arg(space.linkedElsewhere.size());
   } else if (space.remainingLinks > 0) {
-    sentence += QStringLiteral(" %1, so those files stay.").arg(otherLinks(space.remainingLinks, "some of its files"));
+    sentence += Texts::tr(" %1, so those files stay.").arg(otherLinks(space.remainingLinks, Texts::tr("some of its files")));
   }
   return sentence;
 }
@@ -79,7 +85,7 @@ CleaningReportMessage CleaningReportMessage::from(const tarnwick::SafeCleaningRe
   tarnwick::SafeCleaningReport rest = report;
   rest.cleanedPaths.erase(rest.cleanedPaths.begin() + (trash - report.cleanedPaths.begin()));
   rest.freedBytes -= emptiedTrashBytes;
-  const QString emptied = QStringLiteral("Emptied the Trash, freeing %1.").arg(bytes(emptiedTrashBytes));
+  const QString emptied = Texts::tr("Emptied the Trash, freeing %1.").arg(bytes(emptiedTrashBytes));
   if (rest.cleanedPaths.empty() && rest.errors.empty())
     return {emptied, true};
   CleaningReportMessage message = describe(rest);
@@ -95,7 +101,7 @@ CleaningReportMessage CleaningReportMessage::describe(const tarnwick::SafeCleani
   const std::size_t failed = report.errors.size() - std::min(report.errors.size(), blocked);
   if (blocked == 0 && failed == 0) {
     if (moved == 0) // cancelled before the first item, or every item covered by another
-      return {intoTrash(space) ? QStringLiteral("Nothing was moved to the Trash.") : QStringLiteral("Nothing was removed."), true};
+      return {intoTrash(space) ? Texts::tr("Nothing was moved to the Trash.") : Texts::tr("Nothing was removed."), true};
     return {doneSentence(report, space) + keptNotice(report), true};
   }
 
@@ -104,16 +110,16 @@ CleaningReportMessage CleaningReportMessage::describe(const tarnwick::SafeCleani
   if (blocked > 0) {
     const std::string &path = report.blockedProtectedPaths.front();
     auto error = report.errors.find(path);
-    reason = QString::fromStdString(error != report.errors.end() ? error->second : "Deletion rejected.");
+    reason = error != report.errors.end() ? QString::fromStdString(error->second) : Texts::tr("Deletion rejected.");
   } else {
     const auto &[path, error] = *report.errors.begin(); // no refusals: every entry is a failure
-    reason = (intoTrash(space) ? QStringLiteral("Could not move %1 to the Trash: %2") : QStringLiteral("Could not remove %1: %2"))
+    reason = (intoTrash(space) ? Texts::tr("Could not move %1 to the Trash: %2") : Texts::tr("Could not remove %1: %2"))
                  .arg(quoted(lastComponent(path)), QString::fromStdString(error));
   }
   if (moved > 0) {
-    const QString freed = intoTrash(space) ? QStringLiteral("%1 when the Trash is emptied").arg(bytes(space.bytes))
-                                           : QStringLiteral("freeing %1").arg(bytes(space.bytes));
-    reason = (intoTrash(space) ? QStringLiteral("Moved %1 of %2 items to the Trash (%3). ") : QStringLiteral("Removed %1 of %2 items (%3). "))
+    const QString freed = intoTrash(space) ? Texts::tr("%1 when the Trash is emptied").arg(bytes(space.bytes))
+                                           : Texts::tr("freeing %1").arg(bytes(space.bytes));
+    reason = (intoTrash(space) ? Texts::tr("Moved %1 of %2 items to the Trash (%3). ") : Texts::tr("Removed %1 of %2 items (%3). "))
                  .arg(moved)
                  .arg(moved + blocked + failed)
                  .arg(freed) +

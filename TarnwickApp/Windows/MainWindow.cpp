@@ -39,6 +39,11 @@
 namespace quillane {
 namespace {
 
+// The translation context of the texts this file shows outside a QObject.
+struct Texts {
+  Q_DECLARE_TR_FUNCTIONS(quillane::MainWindow)
+};
+
 /// A standard key when the platform defines one, else `fallback`.
 QKeySequence standardOr(QKeySequence::StandardKey key, const QKeySequence &fallback) {
   const QKeySequence standard(key);
@@ -52,7 +57,7 @@ WelcomeLauncherView::Shortcuts launcherShortcuts() {
 
 // What the sizes mean, as the README's "What the sizes mean" says it.
 QString sizeNote() {
-  return QStringLiteral("Sizes are the space the file system reports as allocated (st_blocks, as du counts it): "
+  return Texts::tr("Sizes are the space the file system reports as allocated (st_blocks, as du counts it): "
                         "every file once however many hard links it has, folders included, sparse files at what "
                         "they occupy. A compressed file shows its compressed size only where the file system "
                         "reports it so, as ZFS does; btrfs reports the uncompressed extents, so there it shows "
@@ -60,10 +65,10 @@ QString sizeNote() {
 }
 
 std::optional<QString> askForFolder(QWidget *parent, const QString &startFolder) {
-  QFileDialog dialog(parent, QStringLiteral("Choose Folder to Scan"));
+  QFileDialog dialog(parent, Texts::tr("Choose Folder to Scan"));
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
-  dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Scan Folder"));
+  dialog.setLabelText(QFileDialog::Accept, Texts::tr("Scan Folder"));
   dialog.setDirectory(startFolder);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return std::nullopt;
@@ -72,8 +77,8 @@ std::optional<QString> askForFolder(QWidget *parent, const QString &startFolder)
 
 std::optional<QString> askForExport(QWidget *parent, const QString &startFolder) {
   const QString file = QFileDialog::getOpenFileName(
-      parent, QStringLiteral("Open Scan File"), startFolder,
-      QStringLiteral("Scan exports (*.json *.json.gz *.json.zst);;JSON (*.json);;JSON, gzip (*.json.gz);;"
+      parent, Texts::tr("Open Scan File"), startFolder,
+      Texts::tr("Scan exports (*.json *.json.gz *.json.zst);;JSON (*.json);;JSON, gzip (*.json.gz);;"
                      "JSON, zstd (*.json.zst);;All files (*)"));
   return file.isEmpty() ? std::nullopt : std::optional(file);
 }
@@ -113,48 +118,48 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, &MainWindow::refreshTitle);
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::exportOpenFailed, this,
           [this](const QString &file, const QString &message) {
-            showFailure(QStringLiteral("Cannot Open Scan File"),
-                        QStringLiteral("“%1” could not be read as a scan file.\n\n%2").arg(file, message));
+            showFailure(tr("Cannot Open Scan File"),
+                        tr("“%1” could not be read as a scan file.\n\n%2").arg(file, message));
           });
 }
 
 void MainWindow::buildMenus() {
   using tarnwick::SymbolIcons;
   QMenu *app = menuBar()->addMenu(QStringLiteral("&Quillane"));
-  about_ = app->addAction(SymbolIcons::icon("internaldrive.fill"), QStringLiteral("About Quillane"), this, &MainWindow::showAbout);
-  settings_ = app->addAction(QStringLiteral("Settings…"), this, &MainWindow::showSettings);
+  about_ = app->addAction(SymbolIcons::icon("internaldrive.fill"), tr("About Quillane"), this, &MainWindow::showAbout);
+  settings_ = app->addAction(tr("Settings…"), this, &MainWindow::showSettings);
   settings_->setShortcut(standardOr(QKeySequence::Preferences, QKeySequence(Qt::CTRL | Qt::Key_Comma)));
   app->addSeparator();
-  QAction *quit = app->addAction(QStringLiteral("Quit Quillane"), qApp, &QApplication::closeAllWindows);
+  QAction *quit = app->addAction(tr("Quit Quillane"), qApp, &QApplication::closeAllWindows);
   quit->setShortcut(standardOr(QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)));
 
   // The scan items stay enabled during a scan: a new one replaces it.
-  QMenu *scan = menuBar()->addMenu(QStringLiteral("&Scan"));
+  QMenu *scan = menuBar()->addMenu(tr("&Scan"));
   const WelcomeLauncherView::Shortcuts keys = launcherShortcuts();
-  scanHome_ = scan->addAction(SymbolIcons::icon("house.fill"), QStringLiteral("Scan User Home Folder"), this,
+  scanHome_ = scan->addAction(SymbolIcons::icon("house.fill"), tr("Scan User Home Folder"), this,
                               [this] { startScan(homeFolder_); });
   scanHome_->setShortcut(keys.scanHome);
-  scanDisk_ = scan->addAction(SymbolIcons::icon("internaldrive.fill"), QStringLiteral("Scan Full Disk"), this,
+  scanDisk_ = scan->addAction(SymbolIcons::icon("internaldrive.fill"), tr("Scan Full Disk"), this,
                               [this] { startScan(QStringLiteral("/")); });
   scanDisk_->setShortcut(keys.scanDisk);
-  chooseFolder_ = scan->addAction(SymbolIcons::icon("folder"), QStringLiteral("Choose Folder to Scan…"), this,
+  chooseFolder_ = scan->addAction(SymbolIcons::icon("folder"), tr("Choose Folder to Scan…"), this,
                                   &MainWindow::chooseFolderAndScan);
   chooseFolder_->setShortcut(keys.chooseFolder);
-  openScanFile_ = scan->addAction(SymbolIcons::icon("doc.fill"), QStringLiteral("Open Scan File…"), this,
+  openScanFile_ = scan->addAction(SymbolIcons::icon("doc.fill"), tr("Open Scan File…"), this,
                                   &MainWindow::chooseExportAndOpen);
   openScanFile_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-  cleanCaches_ = scan->addAction(SymbolIcons::icon("sparkles"), QStringLiteral("Clean Up Caches…"), this,
+  cleanCaches_ = scan->addAction(SymbolIcons::icon("sparkles"), tr("Clean Up Caches…"), this,
                                  [this] { showCacheCleanup(std::nullopt); });
   cleanCaches_->setShortcut(keys.cleanCaches);
-  showTrash_ = scan->addAction(SymbolIcons::icon("trash"), QStringLiteral("Show Trash…"), this, &MainWindow::showTrash);
+  showTrash_ = scan->addAction(SymbolIcons::icon("trash"), tr("Show Trash…"), this, &MainWindow::showTrash);
   scan->addSeparator();
-  cancelScan_ = scan->addAction(QStringLiteral("Cancel Current Scan"), &coordinator_,
+  cancelScan_ = scan->addAction(tr("Cancel Current Scan"), &coordinator_,
                                 &tarnwick::TarnwickAppCoordinator::cancelScan);
   cancelScan_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Period));
   cancelScan_->setEnabled(coordinator_.isScanning());
 
-  QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
-  QAction *sidebar = view->addAction(QStringLiteral("Show Sidebar"));
+  QMenu *view = menuBar()->addMenu(tr("&View"));
+  QAction *sidebar = view->addAction(tr("Show Sidebar"));
   sidebar->setCheckable(true);
   sidebar->setChecked(true);
   sidebar->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S));
@@ -164,7 +169,7 @@ void MainWindow::buildMenus() {
   });
   // The list beside the treemap, remembered across runs; the explorer is
   // made with the first result, so it is told again whenever one comes.
-  showList_ = view->addAction(QStringLiteral("Show List"));
+  showList_ = view->addAction(tr("Show List"));
   showList_->setCheckable(true);
   showList_->setChecked(QSettings().value(QStringLiteral("view/showList"), false).toBool());
   showList_->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_L));
@@ -177,7 +182,7 @@ void MainWindow::buildMenus() {
     applyList();
   });
   // Folder tiles showing their contents (on unless turned off), likewise.
-  nestedContents_ = view->addAction(QStringLiteral("Nested Contents"));
+  nestedContents_ = view->addAction(tr("Nested Contents"));
   nestedContents_->setCheckable(true);
   nestedContents_->setChecked(QSettings().value(QStringLiteral("view/nestedContents"), true).toBool());
   nestedContents_->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_N));
@@ -194,15 +199,15 @@ void MainWindow::buildMenus() {
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, applyView);
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this, applyView);
   view->addSeparator();
-  find_ = view->addAction(QStringLiteral("Find by Name…"), this, [this] { findWindow()->openSearch(); });
+  find_ = view->addAction(tr("Find by Name…"), this, [this] { findWindow()->openSearch(); });
   find_->setShortcut(QKeySequence::Find);
-  summary_ = view->addAction(QStringLiteral("Largest Files and Types…"), this,
+  summary_ = view->addAction(tr("Largest Files and Types…"), this,
                              [this] { findWindow()->openSummary(); });
   summary_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, &MainWindow::syncFindWindow);
   view->addSeparator();
   // The usual keys of file browsers for going up a level.
-  back_ = view->addAction(SymbolIcons::icon("chevron.left"), QStringLiteral("Back to Enclosing Folder"), this, [this] {
+  back_ = view->addAction(SymbolIcons::icon("chevron.left"), tr("Back to Enclosing Folder"), this, [this] {
     if (auto *dashboard = root_->dashboard(); dashboard && root_->currentWidget() == dashboard)
       dashboard->goBack();
   });
@@ -210,11 +215,11 @@ void MainWindow::buildMenus() {
   view->addSeparator();
   buildAppearanceMenu(view->addMenu(QStringLiteral("Appearance")));
 
-  QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+  QMenu *help = menuBar()->addMenu(tr("&Help"));
   // "&&" shows one ampersand; a single one would make the next letter a mnemonic.
-  help_ = help->addAction(QStringLiteral("Quillane Help && Guides"), this, &MainWindow::openHelp);
+  help_ = help->addAction(tr("Quillane Help && Guides"), this, &MainWindow::openHelp);
   help_->setShortcut(QKeySequence::HelpContents);
-  unreadableFolders_ = help->addAction(SymbolIcons::icon("lock.shield.fill"), QStringLiteral("Show Unreadable Folders…"),
+  unreadableFolders_ = help->addAction(SymbolIcons::icon("lock.shield.fill"), tr("Show Unreadable Folders…"),
                                        this, &MainWindow::showUnreadableFolders);
 }
 
@@ -292,9 +297,9 @@ void MainWindow::closeEvent(QCloseEvent *event) {
 void MainWindow::openHelp() {
   const QString path = helpDocumentPath();
   if (path.isEmpty())
-    showFailure(QStringLiteral("Cannot Open Help"), QStringLiteral("The user guide is not installed."));
+    showFailure(tr("Cannot Open Help"), tr("The user guide is not installed."));
   else if (!tarnwick::FileManagerReveal::openUrl(QUrl::fromLocalFile(path)))
-    showFailure(QStringLiteral("Cannot Open Help"), QStringLiteral("No application could open the user guide, %1.").arg(path));
+    showFailure(tr("Cannot Open Help"), tr("No application could open the user guide, %1.").arg(path));
 }
 
 void MainWindow::showFailure(const QString &title, const QString &text) {
@@ -324,7 +329,7 @@ QString MainWindow::helpDocumentPath() {
 PreferencesView *MainWindow::showSettings() {
   if (!settingsWindow_) {
     settingsWindow_ = new QDialog(this);
-    settingsWindow_->setWindowTitle(QStringLiteral("Quillane Settings"));
+    settingsWindow_->setWindowTitle(tr("Quillane Settings"));
     settingsWindow_->setFixedSize(560, 420);
     auto *layout = new QVBoxLayout(settingsWindow_);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -358,15 +363,15 @@ QMessageBox *MainWindow::showAbout() {
 #ifdef __APPLE__
     const QString credits = QStringLiteral("Commercial High-Performance Native macOS Storage Utility");
 #else
-    const QString credits = QStringLiteral("Shows what takes up space on your disk, and moves what you choose to the Trash.\n\n"
+    const QString credits = tr("Shows what takes up space on your disk, and moves what you choose to the Trash.\n\n"
                                            "Folders are read in parallel with getdents64(2) and statx(2).");
 #endif
     aboutBox_ = new QMessageBox(this);
-    aboutBox_->setWindowTitle(QStringLiteral("About Quillane"));
+    aboutBox_->setWindowTitle(tr("About Quillane"));
     aboutBox_->setIconPixmap(tarnwick::SymbolIcons::icon("quillane").pixmap(64, 64));
     aboutBox_->setTextFormat(Qt::PlainText);
     aboutBox_->setText(QStringLiteral("Quillane"));
-    aboutBox_->setInformativeText(QStringLiteral("Version %1\n\n%2\n\n%3").arg(QStringLiteral(QUILLANE_VERSION), credits, sizeNote()));
+    aboutBox_->setInformativeText(tr("Version %1\n\n%2\n\n%3").arg(QStringLiteral(QUILLANE_VERSION), credits, sizeNote()));
     aboutBox_->setStandardButtons(QMessageBox::Ok);
   }
   aboutBox_->open();
@@ -488,16 +493,16 @@ void MainWindow::refreshTitle() {
   }
   const auto arena = coordinator_.arena();
   if (openingFile_)
-    setWindowTitle(QStringLiteral("Opening %1 — Quillane").arg(*openingFile_));
+    setWindowTitle(tr("Opening %1 — Quillane").arg(*openingFile_));
   else if (scanningRoot_)
-    setWindowTitle(QStringLiteral("Scanning %1 — Quillane").arg(*scanningRoot_));
+    setWindowTitle(tr("Scanning %1 — Quillane").arg(*scanningRoot_));
   else if (arena && coordinator_.rememberedScanTime())
-    setWindowTitle(QStringLiteral("%1 (scanned %2) — Quillane")
+    setWindowTitle(tr("%1 (scanned %2) — Quillane")
                        .arg(tarnwick::WidgetStyle::displayText(arena->rootPath()),
                             RecentScansList::ageText(std::max<std::int64_t>(
                                 0, std::time(nullptr) - *coordinator_.rememberedScanTime()))));
   else if (arena)
-    setWindowTitle(QStringLiteral("%1 — Quillane").arg(tarnwick::WidgetStyle::displayText(arena->rootPath())));
+    setWindowTitle(tr("%1 — Quillane").arg(tarnwick::WidgetStyle::displayText(arena->rootPath())));
   else
     setWindowTitle(QStringLiteral("Quillane"));
 }

@@ -13,10 +13,20 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <string>
+
 namespace quillane {
 namespace {
 
 using namespace tarnwick::WidgetStyle;
+
+// The words tarnwick::statusWords() gives, listed for lupdate: the window
+// shows them translated, keyed by the English words.
+[[maybe_unused]] const char *const statusTexts[] = {
+    QT_TRANSLATE_NOOP("quillane::PreferencesView", "All readable"),
+    QT_TRANSLATE_NOOP("quillane::PreferencesView", "Some folders unreadable"),
+    QT_TRANSLATE_NOOP("quillane::PreferencesView", "Nothing to check"),
+};
 
 const QString oneFileSystemKey = QStringLiteral("scan/oneFileSystem");
 const QString includeRemoteKey = QStringLiteral("scan/includeRemote");
@@ -58,12 +68,12 @@ PreferencesView::PreferencesView(StatusProbe probe, QWidget *parent)
   texts->setSpacing(4);
   status_ = wrappedLabel(QString(), textFont(14, QFont::DemiBold), primaryText(), page);
   texts->addWidget(status_);
-  texts->addWidget(wrappedLabel(QStringLiteral("The folders Quillane reads, and why."), textFont(11),
+  texts->addWidget(wrappedLabel(tr("The folders Quillane reads, and why."), textFont(11),
                              secondaryText(), page));
   header->addLayout(texts, 1);
   // Linux has no privacy pane to send the user to; what can change is what
   // the files' permissions allow, so the button asks the probes again.
-  auto *check = new QPushButton(QStringLiteral("Check Again"), page);
+  auto *check = new QPushButton(tr("Check Again"), page);
   connect(check, &QPushButton::clicked, this, &PreferencesView::refreshStatus);
   header->addWidget(check, 0, Qt::AlignTop);
   layout->addLayout(header);
@@ -79,8 +89,8 @@ PreferencesView::PreferencesView(StatusProbe probe, QWidget *parent)
     list_->setItemWidget(item, row);
   }
   layout->addWidget(list_, 1);
-  tabs_->addTab(page, tarnwick::SymbolIcons::icon("lock.shield.fill"), QStringLiteral("Access"));
-  tabs_->addTab(makeScanningPage(), QStringLiteral("Scanning"));
+  tabs_->addTab(page, tarnwick::SymbolIcons::icon("lock.shield.fill"), tr("Access"));
+  tabs_->addTab(makeScanningPage(), tr("Scanning"));
   refreshStatus();
 }
 
@@ -90,13 +100,13 @@ QWidget *PreferencesView::makeScanningPage() {
   auto *layout = new QVBoxLayout(page);
   layout->setContentsMargins(20, 20, 20, 20);
   layout->setSpacing(10);
-  oneFileSystem_ = new QCheckBox(QStringLiteral("Stay on one file system"), page);
+  oneFileSystem_ = new QCheckBox(tr("Stay on one file system"), page);
   oneFileSystem_->setChecked(saved.oneFileSystem);
   layout->addWidget(oneFileSystem_);
-  includeRemote_ = new QCheckBox(QStringLiteral("Include network file systems and disk images"), page);
+  includeRemote_ = new QCheckBox(tr("Include network file systems and disk images"), page);
   includeRemote_->setChecked(saved.includeRemote);
   layout->addWidget(includeRemote_);
-  layout->addWidget(wrappedLabel(QStringLiteral("Exclude, one pattern a line: a name (*.o, node_modules) or a path "
+  layout->addWidget(wrappedLabel(tr("Exclude, one pattern a line: a name (*.o, node_modules) or a path "
                                                 "below the scanned folder (src/*/build); a trailing / means "
                                                 "folders only; lines starting with # are comments."),
                                  textFont(11), secondaryText(), page));
@@ -137,7 +147,7 @@ tarnwick::ScanScope PreferencesView::savedScanScope() {
 
 void PreferencesView::refreshStatus() {
   const tarnwick::FullDiskAccessStatus status = probe_ ? probe_() : tarnwick::FullDiskAccessStatus::undetermined;
-  status_->setText(QStringLiteral("Status: ") + QString::fromUtf8(tarnwick::statusWords(status)));
+  status_->setText(tr("Status: ") + tr(std::string(tarnwick::statusWords(status)).c_str()));
 }
 
 QString PreferencesView::statusText() const { return status_->text(); }

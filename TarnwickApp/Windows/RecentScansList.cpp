@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 
 namespace quillane {
 
@@ -20,7 +21,7 @@ RecentScansList::RecentScansList(QWidget *parent) : QWidget(parent), rowLayout_(
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(4);
-  auto *title = new QLabel(QStringLiteral("Recent Scans"), this);
+  auto *title = new QLabel(tr("Recent Scans"), this);
   title->setFont(textFont(13, QFont::DemiBold));
   layout->addWidget(title);
   rowLayout_->setSpacing(2);
@@ -41,15 +42,15 @@ void RecentScansList::setEntries(const std::vector<tarnwick::ScanSnapshotStore::
                                       " border-radius: 5px; } QPushButton:focus { border-color: palette(highlight); }"));
     const QString file = QFile::decodeName(QByteArray::fromStdString(entry.filePath));
     if (const auto &header = entry.header) {
-      row->setText(QStringLiteral("%1  —  %2 · %3 items · %4")
+      row->setText(QStringLiteral("%1  —  %2 · %3 · %4")
                        .arg(displayText(header->rootPath), tarnwick::TreemapPalette::formatBytes(header->totalBytes),
-                            QLocale().toString(qulonglong(header->fileCount)),
+                            tarnwick::TreemapPalette::formatItemCount(header->fileCount, true),
                             ageText(std::max<std::int64_t>(0, now - header->scanTime))));
-      row->setToolTip(QStringLiteral("Scanned %1").arg(QLocale().toString(
+      row->setToolTip(tr("Scanned %1").arg(QLocale().toString(
           QDateTime::fromSecsSinceEpoch(header->scanTime), QLocale::LongFormat)));
       connect(row, &QPushButton::clicked, this, [this, file] { emit openRequested(file); });
     } else {
-      row->setText(QStringLiteral("%1  —  cannot be read").arg(file));
+      row->setText(tr("%1  —  cannot be read").arg(file));
       row->setToolTip(entry.error ? QString::fromStdString(entry.error->message()) : QString());
       row->setEnabled(false);
     }
@@ -62,17 +63,15 @@ void RecentScansList::setEntries(const std::vector<tarnwick::ScanSnapshotStore::
 QString RecentScansList::ageText(std::int64_t seconds) {
   struct Unit {
     std::int64_t seconds;
-    const char *one, *many;
+    const char *text;
   };
-  static constexpr Unit units[] = {{86'400, "%n day ago", "%n days ago"},
-                                   {3'600, "%n hour ago", "%n hours ago"},
-                                   {60, "%n minute ago", "%n minutes ago"}};
+  static constexpr Unit units[] = {{86'400, QT_TR_N_NOOP("%n day(s) ago")},
+                                   {3'600, QT_TR_N_NOOP("%n hour(s) ago")},
+                                   {60, QT_TR_N_NOOP("%n minute(s) ago")}};
   for (const Unit &unit : units)
-    if (seconds >= unit.seconds) {
-      const std::int64_t count = seconds / unit.seconds;
-      return QString::fromLatin1(count == 1 ? unit.one : unit.many).replace(QStringLiteral("%n"), QString::number(count));
-    }
-  return QStringLiteral("just now");
+    if (seconds >= unit.seconds)
+      return tr(unit.text, nullptr, int(std::min<std::int64_t>(seconds / unit.seconds, std::numeric_limits<int>::max())));
+  return tr("just now");
 }
 
 } // namespace quillane

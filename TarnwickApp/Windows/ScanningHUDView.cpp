@@ -33,7 +33,7 @@ QLabel *addStatistic(QHBoxLayout *row, const QString &caption, const QColor &col
 
 ScanningHUDView::ScanningHUDView(QWidget *parent)
     : QWidget(parent), path_(makeLabel({}, textFont(11, QFont::Normal, Design::monospaced), secondaryText(), this)),
-      statistics_(new QFrame(this)), cancel_(new QPushButton(QStringLiteral("Cancel Scan"), this)) {
+      statistics_(new QFrame(this)), cancel_(new QPushButton(tr("Cancel Scan"), this)) {
   auto *layout = new QVBoxLayout(this);
   layout->setSpacing(24);
   layout->addStretch();
@@ -44,7 +44,7 @@ ScanningHUDView::ScanningHUDView(QWidget *parent)
   auto *titles = new QVBoxLayout;
   titles->setSpacing(6);
   QLabel *title = makeLabel({}, textFont(22, QFont::Bold), primaryText(), this);
-  title->setText(QStringLiteral("Analyzing Storage…"));
+  title->setText(tr("Analyzing Storage…"));
   path_->setFixedWidth(500);
   path_->setAlignment(Qt::AlignHCenter);
   titles->addWidget(title, 0, Qt::AlignHCenter);
@@ -58,9 +58,9 @@ ScanningHUDView::ScanningHUDView(QWidget *parent)
   auto *row = new QHBoxLayout(statistics_);
   row->setContentsMargins(18, 18, 18, 18);
   row->setSpacing(36);
-  accumulated_ = addStatistic(row, QStringLiteral("Accumulated Size"), QColor(0x3d, 0x8b, 0xfd), statistics_);
-  files_ = addStatistic(row, QStringLiteral("Files Scanned"), primaryText(), statistics_);
-  directories_ = addStatistic(row, QStringLiteral("Directories"), primaryText(), statistics_);
+  accumulated_ = addStatistic(row, tr("Accumulated Size"), QColor(0x3d, 0x8b, 0xfd), statistics_);
+  files_ = addStatistic(row, tr("Files Scanned"), primaryText(), statistics_);
+  directories_ = addStatistic(row, tr("Directories"), primaryText(), statistics_);
   layout->addWidget(statistics_, 0, Qt::AlignHCenter);
 
   cancel_->setMinimumWidth(120);

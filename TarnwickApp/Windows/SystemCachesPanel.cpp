@@ -3,6 +3,7 @@
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,6 +15,11 @@
 namespace quillane {
 namespace {
 
+// The translation context of the texts this file shows outside a QObject.
+struct Texts {
+  Q_DECLARE_TR_FUNCTIONS(quillane::SystemCachesPanel)
+};
+
 using namespace tarnwick::WidgetStyle;
 using tarnwick::SystemCacheItem;
 
@@ -21,13 +27,13 @@ enum Column { titleColumn, sizeColumn, commandColumn, columnCount };
 constexpr int itemIndexRole = Qt::UserRole + 1;
 
 bool askWithMessageBox(QWidget *parent, const QString &question) {
-  return QMessageBox::question(parent, QStringLiteral("Run Command"), question, QMessageBox::Cancel | QMessageBox::Yes,
+  return QMessageBox::question(parent, Texts::tr("Run Command"), question, QMessageBox::Cancel | QMessageBox::Yes,
                                QMessageBox::Cancel) == QMessageBox::Yes;
 }
 
 QString commandText(const SystemCacheItem &item) {
   return item.isCleanable() ? displayText(tarnwick::shellQuoted(item.cleanArgv))
-                            : QStringLiteral("Instead: ") + displayText(item.instead);
+                            : Texts::tr("Instead: ") + displayText(item.instead);
 }
 
 } // namespace
@@ -38,18 +44,18 @@ SystemCachesPanel::SystemCachesPanel(tarnwick::SystemCacheController::CatalogueF
   layout->setContentsMargins(18, 8, 18, 0);
   auto *header = new QHBoxLayout;
   auto *titles = new QVBoxLayout;
-  titles->addWidget(makeLabel(QStringLiteral("System Caches"), textFont(13, QFont::Bold), primaryText(), this));
-  titles->addWidget(makeLabel(QStringLiteral("Kept by the system and its tools; cleaned only by their own commands, "
+  titles->addWidget(makeLabel(tr("System Caches"), textFont(13, QFont::Bold), primaryText(), this));
+  titles->addWidget(makeLabel(tr("Kept by the system and its tools; cleaned only by their own commands, "
                                              "shown to you before they run."),
                               textFont(11), secondaryText(), this));
-  run_ = new QPushButton(QStringLiteral("Run Command…"), this);
+  run_ = new QPushButton(tr("Run Command…"), this);
   connect(run_, &QPushButton::clicked, this, &SystemCachesPanel::confirmAndRun);
   header->addLayout(titles, 1);
   header->addWidget(run_, 0, Qt::AlignBottom);
   layout->addLayout(header);
   list_ = new QTreeWidget(this);
   list_->setColumnCount(columnCount);
-  list_->setHeaderLabels({QStringLiteral("Item"), QStringLiteral("Size"), QStringLiteral("Cleaned By")});
+  list_->setHeaderLabels({tr("Item"), tr("Size"), tr("Cleaned By")});
   list_->setRootIsDecorated(false);
   list_->setMaximumHeight(150);
   list_->header()->setSectionResizeMode(titleColumn, QHeaderView::ResizeToContents);
@@ -98,9 +104,9 @@ void SystemCachesPanel::refreshState() {
   const SystemCacheItem *item = selectedItem();
   run_->setEnabled(!controller_.isBusy() && item != nullptr && item->isCleanable());
   if (controller_.isBusy())
-    status_->setText(QStringLiteral("Working…"));
+    status_->setText(tr("Working…"));
   else if (controller_.hasMeasured() && controller_.items().empty())
-    status_->setText(QStringLiteral("No system caches found."));
+    status_->setText(tr("No system caches found."));
   else if (!controller_.lastCleaning())
     status_->clear();
 }
@@ -110,9 +116,9 @@ void SystemCachesPanel::confirmAndRun() {
   if (item == nullptr || !item->isCleanable() || controller_.isBusy())
     return;
   const QString question =
-      QStringLiteral("Clean “%1” by running this command%2?\n\n%3")
+      tr("Clean “%1” by running this command%2?\n\n%3")
           .arg(displayText(item->title),
-               item->needsRoot ? QStringLiteral(" as the administrator") : QString(),
+               item->needsRoot ? tr(" as the administrator") : QString(),
                displayText(tarnwick::shellQuoted(item->cleanArgv)));
   if (confirmer_ && confirmer_(this, question))
     controller_.clean(*item);
@@ -123,8 +129,8 @@ void SystemCachesPanel::showOutcome() {
   if (!outcome)
     return;
   status_->setText(outcome->succeeded()
-                       ? QStringLiteral("Ran: %1").arg(displayText(tarnwick::shellQuoted(outcome->argv)))
-                       : QStringLiteral("Could not clean %1: %2").arg(displayText(outcome->id), displayText(outcome->problem)));
+                       ? tr("Ran: %1").arg(displayText(tarnwick::shellQuoted(outcome->argv)))
+                       : tr("Could not clean %1: %2").arg(displayText(outcome->id), displayText(outcome->problem)));
 }
 
 QString SystemCachesPanel::statusText() const { return status_->text(); }

@@ -3,11 +3,17 @@
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QLocale>
 
 namespace quillane {
 namespace {
+
+// The translation context of the texts this file shows outside a QObject.
+struct Texts {
+  Q_DECLARE_TR_FUNCTIONS(quillane::TrashItemsModel)
+};
 
 using tarnwick::TrashedItem;
 using tarnwick::WidgetStyle::displayText;
@@ -15,9 +21,9 @@ using tarnwick::WidgetStyle::displayText;
 // Where the item came from or, without a usable record, where it lies and why.
 QString origin(const TrashedItem &item) {
   if (!item.hasEntry())
-    return displayText(item.recordPath()) + QStringLiteral(" (a record without its item)");
+    return displayText(item.recordPath()) + Texts::tr(" (a record without its item)");
   if (!item.isRestorable())
-    return displayText(item.entryPath()) + QStringLiteral(" (no usable record of where it came from)");
+    return displayText(item.entryPath()) + Texts::tr(" (no usable record of where it came from)");
   return displayText(item.originalPath);
 }
 
@@ -66,11 +72,11 @@ QVariant TrashItemsModel::headerData(int section, Qt::Orientation orientation, i
     return {};
   switch (section) {
   case originalPathColumn:
-    return QStringLiteral("Original Path");
+    return tr("Original Path");
   case deletedColumn:
-    return QStringLiteral("Deleted");
+    return tr("Deleted");
   case sizeColumn:
-    return QStringLiteral("Size");
+    return tr("Size");
   default:
     return {};
   }

@@ -6,6 +6,7 @@
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -22,6 +23,11 @@
 namespace quillane {
 namespace {
 
+// The translation context of the texts this file shows outside a QObject.
+struct Texts {
+  Q_DECLARE_TR_FUNCTIONS(quillane::TrashWindow)
+};
+
 using namespace tarnwick::WidgetStyle;
 using tarnwick::TrashController;
 using tarnwick::TreemapPalette;
@@ -29,7 +35,7 @@ using tarnwick::TreemapPalette;
 enum Page { listPage, emptyPage };
 
 bool askWithMessageBox(QWidget *parent, const QString &question) {
-  return QMessageBox::warning(parent, QStringLiteral("Empty Trash"), question, QMessageBox::Cancel | QMessageBox::Yes,
+  return QMessageBox::warning(parent, Texts::tr("Empty Trash"), question, QMessageBox::Cancel | QMessageBox::Yes,
                               QMessageBox::Cancel) == QMessageBox::Yes;
 }
 
@@ -39,7 +45,7 @@ QString itemCount(std::size_t count) { return TreemapPalette::formatItemCount(st
 
 TrashWindow::TrashWindow(tarnwick::TrashCatalogue catalogue, QWidget *parent)
     : QWidget(parent, Qt::Window), controller_(std::move(catalogue)), confirmer_(askWithMessageBox) {
-  setWindowTitle(QStringLiteral("Trash"));
+  setWindowTitle(tr("Trash"));
   closeOnEscapeOrCloseKey(this);
   resize(900, 560);
   setMinimumSize(640, 400);
@@ -85,8 +91,8 @@ QWidget *TrashWindow::makeHeader() {
   icon->setPixmap(tarnwick::SymbolIcons::tinted("trash", 28, accent(), devicePixelRatioF()));
   auto *titles = new QVBoxLayout;
   titles->setSpacing(2);
-  titles->addWidget(makeLabel(QStringLiteral("Trash"), textFont(18, QFont::Bold), primaryText(), header));
-  titles->addWidget(makeLabel(QStringLiteral("Everything in your Trash, on this disk and on mounted drives. Restore puts "
+  titles->addWidget(makeLabel(tr("Trash"), textFont(18, QFont::Bold), primaryText(), header));
+  titles->addWidget(makeLabel(tr("Everything in your Trash, on this disk and on mounted drives. Restore puts "
                                              "an item back where it came from; emptying removes it for good."),
                               textFont(11), secondaryText(), header));
   problems_ = makeLabel({}, textFont(11), secondaryText(), header);
@@ -110,9 +116,9 @@ QWidget *TrashWindow::makeFooter() {
   progress_->hide();
   auto *row = new QHBoxLayout;
   total_ = makeLabel({}, textFont(12, QFont::DemiBold), primaryText(), footer);
-  refresh_ = new QPushButton(tarnwick::SymbolIcons::icon("arrow.clockwise"), QStringLiteral("Refresh"), footer);
-  restore_ = new QPushButton(QStringLiteral("Restore"), footer);
-  empty_ = new QPushButton(QStringLiteral("Empty Trash…"), footer);
+  refresh_ = new QPushButton(tarnwick::SymbolIcons::icon("arrow.clockwise"), tr("Refresh"), footer);
+  restore_ = new QPushButton(tr("Restore"), footer);
+  empty_ = new QPushButton(tr("Empty Trash…"), footer);
   empty_->setIcon(QIcon(tarnwick::SymbolIcons::tinted("trash", 14, Qt::white, devicePixelRatioF())));
   empty_->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px; padding: 5px 14px; }"
                                        "QPushButton:focus { border: 2px solid %3; padding: 3px 12px; }"
@@ -154,19 +160,19 @@ void TrashWindow::reloadItems() {
 void TrashWindow::refreshState() {
   const bool busy = controller_.isBusy();
   const bool hasItems = !controller_.items().empty();
-  emptyNote_->setText(controller_.hasListed() ? QStringLiteral("The Trash is empty.") : QStringLiteral("Reading the Trash…"));
+  emptyNote_->setText(controller_.hasListed() ? tr("The Trash is empty.") : tr("Reading the Trash…"));
   pages_->setCurrentIndex(hasItems ? listPage : emptyPage);
   const auto &progress = controller_.emptyProgress();
   if (controller_.isEmptying()) {
     progress_->setRange(0, progress ? int(progress->totalCount) : 0);
     progress_->setValue(progress ? int(progress->doneCount) : 0);
-    status_->setText(progress ? QStringLiteral("Emptying the Trash: %1 of %2 removed, %3 freed…")
+    status_->setText(progress ? tr("Emptying the Trash: %1 of %2 removed, %3 freed…")
                                     .arg(progress->doneCount)
                                     .arg(progress->totalCount)
                                     .arg(TreemapPalette::formatBytes(progress->freedBytes))
-                              : QStringLiteral("Emptying the Trash…"));
+                              : tr("Emptying the Trash…"));
   } else if (controller_.isRestoring()) {
-    status_->setText(QStringLiteral("Restoring…"));
+    status_->setText(tr("Restoring…"));
   } else {
     status_->setText(controller_.lastMessage());
   }
@@ -193,7 +199,7 @@ void TrashWindow::confirmAndEmpty() {
   if (count == 0 || controller_.isBusy())
     return;
   const QString question =
-      QStringLiteral("Permanently remove %1 (%2) from the Trash? This cannot be undone.")
+      tr("Permanently remove %1 (%2) from the Trash? This cannot be undone.")
           .arg(itemCount(count), TreemapPalette::formatBytes(controller_.totalBytes()));
   if (confirmer_ && confirmer_(this, question))
     controller_.empty();

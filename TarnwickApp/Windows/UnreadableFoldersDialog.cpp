@@ -18,13 +18,13 @@ using namespace tarnwick::WidgetStyle;
 
 UnreadableFoldersDialog::UnreadableFoldersDialog(QWidget *parent)
     : QDialog(parent), list_(new QTreeWidget(this)), summary_(new QLabel(this)) {
-  setWindowTitle(QStringLiteral("Unreadable Folders"));
+  setWindowTitle(tr("Unreadable Folders"));
   resize(720, 420);
   auto *layout = new QVBoxLayout(this);
   summary_->setWordWrap(true);
   layout->addWidget(summary_);
   list_->setColumnCount(2);
-  list_->setHeaderLabels({QStringLiteral("Folder"), QStringLiteral("Reason")});
+  list_->setHeaderLabels({tr("Folder"), tr("Reason")});
   list_->setRootIsDecorated(false);
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list_->setTextElideMode(Qt::ElideMiddle);
@@ -33,7 +33,7 @@ UnreadableFoldersDialog::UnreadableFoldersDialog(QWidget *parent)
   list_->header()->setStretchLastSection(false);
   layout->addWidget(list_, 1);
   auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-  QPushButton *copy = buttons->addButton(QStringLiteral("Copy"), QDialogButtonBox::ActionRole);
+  QPushButton *copy = buttons->addButton(tr("Copy"), QDialogButtonBox::ActionRole);
   connect(copy, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(text()); });
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
@@ -49,11 +49,9 @@ void UnreadableFoldersDialog::setFolders(std::vector<tarnwick::Failure> folders,
     row->setToolTip(0, row->text(0));
   }
   const std::int64_t listed = std::int64_t(folders.size());
-  QString summary = total == 1 ? QStringLiteral("Quillane could not read 1 folder. What it holds is not counted.")
-                               : QStringLiteral("Quillane could not read %L1 folders. What they hold is not counted.")
-                                     .arg(total);
+  QString summary = tr("Quillane could not read %Ln folder(s). What they hold is not counted.", nullptr, int(total));
   if (total > listed)
-    summary += QStringLiteral(" The first %L1 are listed.").arg(listed);
+    summary += tr(" The first %L1 are listed.").arg(listed);
   summary_->setText(summary);
 }
 

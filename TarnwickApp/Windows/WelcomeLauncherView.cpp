@@ -150,18 +150,18 @@ WelcomeLauncherView::WelcomeLauncherView(Shortcuts shortcuts, QWidget *parent) :
   const QString diskTitle = QStringLiteral("Scan Entire Macintosh HD");
   const QString diskSubtitle = QStringLiteral("Complete storage inventory using Darwin getattrlistbulk(2) batch engine");
 #else
-  const QString diskTitle = QStringLiteral("Scan Entire Disk");
-  const QString diskSubtitle = QStringLiteral("Everything on the disk that you can read, from the top folder down");
+  const QString diskTitle = tr("Scan Entire Disk");
+  const QString diskSubtitle = tr("Everything on the disk that you can read, from the top folder down");
 #endif
-  cards_[0] = new LaunchCard("house.fill", QStringLiteral("Scan Home Folder"),
-                             QStringLiteral("Your documents, downloads, caches and projects"),
+  cards_[0] = new LaunchCard("house.fill", tr("Scan Home Folder"),
+                             tr("Your documents, downloads, caches and projects"),
                              tag(shortcuts.scanHome), this);
   cards_[1] = new LaunchCard("macwindow.on.rectangle", diskTitle, diskSubtitle, tag(shortcuts.scanDisk), this);
-  cards_[2] = new LaunchCard("folder.badge.gearshape", QStringLiteral("Select Custom Directory…"),
-                             QStringLiteral("Any folder: a project, a USB drive, another disk"),
+  cards_[2] = new LaunchCard("folder.badge.gearshape", tr("Select Custom Directory…"),
+                             tr("Any folder: a project, a USB drive, another disk"),
                              tag(shortcuts.chooseFolder), this);
-  cards_[3] = new LaunchCard("sparkles", QStringLiteral("Clean Up Caches…"),
-                             QStringLiteral("Review known developer, creator and browser caches, then move them to the Trash"),
+  cards_[3] = new LaunchCard("sparkles", tr("Clean Up Caches…"),
+                             tr("Review known developer, creator and browser caches, then move them to the Trash"),
                              tag(shortcuts.cleanCaches), this);
   for (QAbstractButton *card : cards_) {
     card->setMinimumWidth(460);
@@ -189,7 +189,7 @@ QWidget *WelcomeLauncherView::makeHeader() {
   layout->setSpacing(12);
   layout->addWidget(new AppBadge(header), 0, Qt::AlignHCenter);
   auto *title = makeLabel(QStringLiteral("Quillane"), textFont(32, QFont::Bold), primaryText(), header);
-  auto *subtitle = makeLabel(QStringLiteral("See what takes up space on your disk, and free it safely"), textFont(13),
+  auto *subtitle = makeLabel(tr("See what takes up space on your disk, and free it safely"), textFont(13),
                              secondaryText(), header);
   layout->addWidget(title, 0, Qt::AlignHCenter);
   layout->addWidget(subtitle, 0, Qt::AlignHCenter);
@@ -212,9 +212,9 @@ QWidget *WelcomeLauncherView::makeBanner() {
   texts->setSpacing(2);
   bannerTitle_ = makeLabel(QString(), textFont(13, QFont::Bold), primaryText(), banner);
   texts->addWidget(bannerTitle_);
-  texts->addWidget(makeLabel(QStringLiteral("Permissions keep Quillane out; what is inside is not counted."),
+  texts->addWidget(makeLabel(tr("Permissions keep Quillane out; what is inside is not counted."),
                              textFont(11), secondaryText(), banner));
-  auto *show = new QPushButton(QStringLiteral("Show Folders…"), banner);
+  auto *show = new QPushButton(tr("Show Folders…"), banner);
   show->setDefault(true);
   show->setCursor(Qt::PointingHandCursor);
   show->setStyleSheet(QStringLiteral("QPushButton { background: palette(highlight); color: white; border-radius: 5px;"
@@ -234,18 +234,17 @@ QWidget *WelcomeLauncherView::makeFooter() {
   auto *layout = new QHBoxLayout(footer);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(24);
-  layout->addWidget(footerItem("eye.slash.fill", QStringLiteral("Nothing Sent Anywhere"), footer));
+  layout->addWidget(footerItem("eye.slash.fill", tr("Nothing Sent Anywhere"), footer));
 #ifdef __APPLE__
   layout->addWidget(footerItem("square.stack.3d.up.fill", QStringLiteral("APFS Block-Accurate"), footer));
 #else
-  layout->addWidget(footerItem("square.stack.3d.up.fill", QStringLiteral("Sizes as the Disk Counts Them"), footer));
+  layout->addWidget(footerItem("square.stack.3d.up.fill", tr("Sizes as the Disk Counts Them"), footer));
 #endif
   return footer;
 }
 
 void WelcomeLauncherView::setUnreadableCount(std::int64_t count) {
-  bannerTitle_->setText(count == 1 ? QStringLiteral("1 folder cannot be read")
-                                   : QStringLiteral("%L1 folders cannot be read").arg(count));
+  bannerTitle_->setText(tr("%Ln folder(s) cannot be read", nullptr, int(count)));
   banner_->setVisible(count > 0);
 }
 

@@ -1,3 +1,5 @@
+#include "TarnwickUI/AppTranslations.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -20,6 +22,8 @@ int main(int argc, char **argv) {
     return 1;
   for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
     QSettings::setPath(format, QSettings::UserScope, settings.path());
+  // English whatever the machine's locale, plural forms included ("1 file").
+  tarnwick::AppTranslations::install(QLocale(QLocale::English));
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

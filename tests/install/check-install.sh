@@ -5,7 +5,8 @@
 # desktop-file-validate and appstreamcli without errors or warnings; the
 # manual page, licence and changelog sit where man-db and Debian look; and
 # the binary and metainfo report the project's version; the shell
-# completions sit where bash-completion, zsh and fish look.
+# completions sit where bash-completion, zsh and fish look; the window's
+# translations sit where it looks for them beside the binary.
 #
 #   check-install.sh CMAKE BUILD_DIR VERSION
 set -euo pipefail
@@ -29,7 +30,8 @@ metainfo=$prefix/share/metainfo/$id.metainfo.xml
 doc=$prefix/share/doc/quillane
 man=$prefix/share/man/man1/quillane.1.gz
 for file in "$desktop" "$metainfo" "$prefix/share/icons/hicolor/scalable/apps/$id.svg" \
-  "$doc/README.md" "$doc/copyright" "$doc/changelog.gz" "$man"; do
+  "$doc/README.md" "$doc/copyright" "$doc/changelog.gz" "$man" \
+  "$prefix/share/quillane/translations/quillane_de.qm" "$prefix/share/quillane/translations/quillane_en.qm"; do
   [[ -s $file ]] || fail "not installed: ${file#"$prefix"/}"
 done
 [[ -x $prefix/bin/quillane ]] || fail "not installed: bin/quillane"
