@@ -213,7 +213,7 @@ void MainWindow::buildMenus() {
   });
   back_->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Backspace)});
   view->addSeparator();
-  buildAppearanceMenu(view->addMenu(QStringLiteral("Appearance")));
+  buildAppearanceMenu(view->addMenu(tr("Appearance")));
 
   QMenu *help = menuBar()->addMenu(tr("&Help"));
   // "&&" shows one ampersand; a single one would make the next letter a mnemonic.
@@ -228,9 +228,9 @@ void MainWindow::buildAppearanceMenu(QMenu *menu) {
   auto *choices = new QActionGroup(this);
   choices->setExclusive(true);
   const std::pair<AppearanceController::Appearance, QString> entries[] = {
-      {AppearanceController::Appearance::system, QStringLiteral("System")},
-      {AppearanceController::Appearance::light, QStringLiteral("Light")},
-      {AppearanceController::Appearance::dark, QStringLiteral("Dark")}};
+      {AppearanceController::Appearance::system, tr("System")},
+      {AppearanceController::Appearance::light, tr("Light")},
+      {AppearanceController::Appearance::dark, tr("Dark")}};
   AppearanceController &controller = AppearanceController::instance();
   for (const auto &entry : entries) {
     const AppearanceController::Appearance appearance = entry.first;
