@@ -163,8 +163,16 @@ DashboardSidebar::DashboardSidebar(QWidget *parent)
 void DashboardSidebar::setTotalBytes(std::int64_t bytes) { gauge_->setTotalBytes(bytes); }
 void DashboardSidebar::setCategoryShares(const CategoryShares &shares) { gauge_->setShares(shares); }
 
+QString DashboardSidebar::partialScanText(const ScanReport &report) {
+  if (!report.stoppedAfterEntries)
+    return {};
+  return QStringLiteral("partial: stopped after %L1 entries").arg(qlonglong(*report.stoppedAfterEntries));
+}
+
 void DashboardSidebar::setUnreadableFolders(const ScanReport &report) {
   QStringList leftOut, mounts;
+  if (const QString partial = partialScanText(report); !partial.isEmpty())
+    leftOut << partial;
   if (const std::int64_t skipped = report.skippedMountCount; skipped > 0)
     leftOut << (skipped == 1 ? QStringLiteral("1 mount point not entered")
                              : QStringLiteral("%L1 mount points not entered").arg(skipped));
