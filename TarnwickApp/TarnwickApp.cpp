@@ -47,10 +47,11 @@ struct TarnwickApp::State {
   /// Every scan of the window leaves out what the Settings say, as they
   /// are when it starts.
   static tarnwick::DiskTreeArena scanWithSavedScope(const std::string &root, tarnwick::ProgressHandler progress,
-                                                    std::stop_token stop, const std::string &scopeRoot) {
+                                                    std::stop_token stop, std::stop_token keep,
+                                                    const std::string &scopeRoot) {
     tarnwick::FastBulkScanner scanner;
     scanner.setScope(PreferencesView::savedScanScope().forFolder(scopeRoot, root));
-    return scanner.scan(root, std::move(progress), std::move(stop));
+    return scanner.scan(root, std::move(progress), std::move(stop), std::move(keep));
   }
 
   /// Before the QApplication exists.

@@ -175,8 +175,16 @@ DashboardSidebar::DashboardSidebar(QWidget *parent)
 void DashboardSidebar::setTotalBytes(std::int64_t bytes) { gauge_->setTotalBytes(bytes); }
 void DashboardSidebar::setCategoryShares(const CategoryShares &shares) { gauge_->setShares(shares); }
 
+QString DashboardSidebar::partialScanText(const ScanReport &report) {
+  if (!report.stoppedAfterEntries)
+    return {};
+  return tr("partial: stopped after %L1 entries").arg(qlonglong(*report.stoppedAfterEntries));
+}
+
 void DashboardSidebar::setUnreadableFolders(const ScanReport &report) {
   QStringList leftOut, mounts;
+  if (const QString partial = partialScanText(report); !partial.isEmpty())
+    leftOut << partial;
   if (const std::int64_t skipped = report.skippedMountCount; skipped > 0)
     leftOut << tr("%Ln mount point(s) not entered", nullptr, int(skipped));
   if (const std::int64_t excluded = report.excludedCount; excluded > 0)

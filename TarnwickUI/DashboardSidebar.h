@@ -36,8 +36,11 @@ public:
   /// Says under the gauge how many folders of the tree could not be read,
   /// the first of them with why in its tooltip; hidden when none. A second
   /// note says what the scan's scope left out: mount points not entered
-  /// (the first of them in its tooltip) and excluded entries.
+  /// (the first of them in its tooltip) and excluded entries, led by
+  /// partialScanText() for a scan stopped early.
   void setUnreadableFolders(const ScanReport &report);
+  /// "partial: stopped after N entries" for a scan stopped early, else empty.
+  static QString partialScanText(const ScanReport &report);
   void setSelectedCategory(std::optional<CleanableCategory> category);
 
   /// Row 0 is "All Files"; row i + 1 is the i-th category.

@@ -296,6 +296,7 @@ void SizeloomDashboardView::refreshChrome() {
   sidebar_->setTotalBytes(root ? root->allocatedSize : 0);
   static const ScanReport noTree;
   sidebar_->setUnreadableFolders(arena_ ? arena_->scanReport() : noTree);
+  breadcrumbBar_->setPartialNote(DashboardSidebar::partialScanText(arena_ ? arena_->scanReport() : noTree));
   std::vector<DiskNode> chain = arena_ ? arena_->breadcrumbChain(currentNodeID_) : std::vector<DiskNode>{};
   std::optional<DiskNode> shown = current;
   if (shownItems_ && current) {

@@ -48,12 +48,12 @@ TarnwickAppCoordinator::TarnwickAppCoordinator(std::shared_ptr<const FastBulkSca
                                                std::shared_ptr<SafeCleaningEngine> engine, QObject *parent)
     : TarnwickAppCoordinator(
           [scanner = std::move(scanner)](const std::string &root, ProgressHandler progress, std::stop_token stop,
-                                         const std::string &scopeRoot) {
+                                         std::stop_token keep, const std::string &scopeRoot) {
             if (root == scopeRoot || scanner->scope().excludes.empty())
-              return scanner->scan(root, std::move(progress), std::move(stop));
+              return scanner->scan(root, std::move(progress), std::move(stop), std::move(keep));
             FastBulkScanner rebased = *scanner;
             rebased.setScope(scanner->scope().forFolder(scopeRoot, root));
-            return rebased.scan(root, std::move(progress), std::move(stop));
+            return rebased.scan(root, std::move(progress), std::move(stop), std::move(keep));
           },
           std::move(engine), parent) {}
 
@@ -76,6 +76,8 @@ void TarnwickAppCoordinator::setScanning(bool scanning) {
 std::uint64_t TarnwickAppCoordinator::beginScan(bool folderRescan) {
   activeScan_.request_stop();
   activeScan_ = std::stop_source();
+  activeKeep_ = std::stop_source();
+  keepsTree_ = false;
   const bool changed = !isScanning_ || folderRescan_ != folderRescan;
   isScanning_ = true;
   folderRescan_ = folderRescan;
@@ -101,15 +103,16 @@ ProgressHandler TarnwickAppCoordinator::progressPoster(std::uint64_t generation)
 
 void TarnwickAppCoordinator::startScan(const QString &path) {
   const std::uint64_t generation = beginScan(false);
+  keepsTree_ = true;
   workers_.launch([this, generation, scan = scan_, root = path.toStdString(), progress = progressPoster(generation),
-                   stop = activeScan_.get_token(), snapshots = snapshots_] {
+                   stop = activeScan_.get_token(), keep = activeKeep_.get_token(), snapshots = snapshots_] {
     std::optional<ScanResult> result;
     std::optional<std::string> error;
     std::optional<DiskTreeArena> remembered; // a copy shares the tree's storage
     const std::int64_t scanTime = std::time(nullptr);
     try {
-      DiskTreeArena arena = scan(root, progress, stop, root);
-      if (snapshots)
+      DiskTreeArena arena = scan(root, progress, stop, keep, root);
+      if (snapshots && !arena.scanReport().stoppedAfterEntries)
         remembered = arena;
       // Here rather than on the GUI thread: a walk of the whole tree.
       if (std::optional<CategoryShares> shares = CategoryShares::measure(arena, stop))
@@ -197,7 +200,7 @@ void TarnwickAppCoordinator::rescanFolder(const std::string &folder) {
     std::shared_ptr<const DiskTreeArena> rescanned;
     std::optional<std::string> error;
     try {
-      DiskTreeArena subtree = scan(folder, progress, stop, base->rootPath());
+      DiskTreeArena subtree = scan(folder, progress, stop, {}, base->rootPath());
       const ScanReport &report = subtree.scanReport();
       if (report.rootReadable)
         rescanned = std::make_shared<const DiskTreeArena>(std::move(subtree));
@@ -297,6 +300,15 @@ void TarnwickAppCoordinator::cancelScan() {
   activeScan_.request_stop();
   ++scanGeneration_; // whatever the cancelled scan sends is stale
   setScanning(false);
+}
+
+void TarnwickAppCoordinator::stopScanKeepingTree() {
+  if (!isScanning_)
+    return;
+  if (keepsTree_)
+    activeKeep_.request_stop(); // the scan publishes what it read, as any scan publishes
+  else
+    cancelScan();
 }
 
 void TarnwickAppCoordinator::moveNodeToTrash(const DiskNode &node) {

@@ -41,8 +41,11 @@ public:
   /// `scopeRoot` is the root of the tree the scan belongs to: `root` itself,
   /// or the tree's root when one of its folders is scanned again alone; the
   /// scan's exclude patterns are written for it (see ScanScope::forFolder).
-  using ScanFunction = std::function<DiskTreeArena(const std::string &root, ProgressHandler progress,
-                                                   std::stop_token stop, const std::string &scopeRoot)>;
+  /// Once `keep` asks, it ends early and returns the tree read so far
+  /// (FastBulkScanner::scan's `keep`).
+  using ScanFunction =
+      std::function<DiskTreeArena(const std::string &root, ProgressHandler progress, std::stop_token stop,
+                                  std::stop_token keep, const std::string &scopeRoot)>;
 
   TarnwickAppCoordinator(ScanFunction scan, std::shared_ptr<SafeCleaningEngine> engine, QObject *parent = nullptr);
   TarnwickAppCoordinator(std::shared_ptr<const FastBulkScanner> scanner, std::shared_ptr<SafeCleaningEngine> engine,
@@ -89,7 +92,8 @@ public:
   /// 1970-01-01 UTC); nothing for a tree scanned or read from an export now.
   const std::optional<std::int64_t> &rememberedScanTime() const { return rememberedScanTime_; }
   /// Where every whole scan is remembered, on its worker after it was
-  /// published; without a store nothing is.
+  /// published; without a store nothing is. A scan stopped early
+  /// (stopScanKeepingTree) is not: it would later pass for a whole one.
   void setSnapshotStore(std::shared_ptr<const ScanSnapshotStore> store) { snapshots_ = std::move(store); }
   /// Scans the folder at `path` (bytes, as the tree holds them) of the
   /// published tree again, with the same scan function, and publishes the
@@ -104,6 +108,11 @@ public:
   void rescanFolder(const std::string &path);
   /// Stops the running scan, if any; the previous result stays.
   void cancelScan();
+  /// Ends the running scan early and publishes the tree read so far, its
+  /// ScanReport::stoppedAfterEntries set (a scan that was about done may
+  /// still come out whole). A folder's rescan or a file being read is
+  /// cancelled instead: half a folder spliced in would pass for all of it.
+  void stopScanKeepingTree();
   /// Sends the node's path to the Trash (the user chose it, so it counts as
   /// confirmed); the report arrives in lastCleaningReport, with what the
   /// move frees once the Trash is emptied. That is settled from the tree's
@@ -201,6 +210,8 @@ private:
 
   std::uint64_t scanGeneration_ = 0; // which scan may publish
   std::stop_source activeScan_;
+  std::stop_source activeKeep_; // asks the running whole scan to end early, keeping its tree
+  bool keepsTree_ = false;      // whether the running scan listens to activeKeep_
   BackgroundWorkers workers_; // last: destroyed (joined) first
 };
 

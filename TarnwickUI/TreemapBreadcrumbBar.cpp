@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
@@ -176,7 +177,8 @@ TreemapBreadcrumbBar::TreemapBreadcrumbBar(QWidget *parent)
                                                         tr("Navigate to parent directory"), this)),
       rescanButton_(new SymbolTileButton("arrow.clockwise", 12, SymbolTileButton::Tint::secondary,
                                          tr("Rescan this directory"), this)),
-      crumbScroller_(new CrumbScrollArea(this)), crumbRow_(nullptr), badge_(new SizeBadge(this)) {
+      crumbScroller_(new CrumbScrollArea(this)), crumbRow_(nullptr), badge_(new SizeBadge(this)),
+      partialBadge_(new QLabel(tr("Partial"), this)) {
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   backButton_->setEnabled(false);
   connect(backButton_, &QAbstractButton::clicked, this, &TreemapBreadcrumbBar::goBack);
@@ -202,6 +204,9 @@ TreemapBreadcrumbBar::TreemapBreadcrumbBar(QWidget *parent)
   connect(horizontal, &QScrollBar::rangeChanged, horizontal,
           [horizontal](int, int maximum) { horizontal->setValue(maximum); });
   badge_->hide();
+  partialBadge_->setStyleSheet(QStringLiteral("QLabel { color: #f5a623; border: 1px solid #f5a623; border-radius: 8px;"
+                                              " padding: 1px 7px; font-size: 11px; font-weight: 600; }"));
+  partialBadge_->hide();
 
   auto *row = new QHBoxLayout(this);
   row->setContentsMargins(14, 8, 14, 8);
@@ -209,6 +214,7 @@ TreemapBreadcrumbBar::TreemapBreadcrumbBar(QWidget *parent)
   row->addWidget(backButton_, 0, Qt::AlignVCenter);
   row->addWidget(crumbScroller_, 0, Qt::AlignVCenter);
   row->addSpacerItem(new QSpacerItem(8, 0, QSizePolicy::MinimumExpanding, QSizePolicy::Minimum));
+  row->addWidget(partialBadge_, 0, Qt::AlignVCenter);
   row->addWidget(badge_, 0, Qt::AlignVCenter);
   row->addWidget(rescanButton_, 0, Qt::AlignVCenter);
 }
@@ -283,5 +289,12 @@ void TreemapBreadcrumbBar::paintEvent(QPaintEvent *) {
   painter.fillRect(QRectF(0, height() - hairline, width(), hairline),
                    withOpacity(BreadcrumbCrumbButton::secondaryTextColor(palette()), 0.3));
 }
+
+void TreemapBreadcrumbBar::setPartialNote(const QString &note) {
+  partialBadge_->setToolTip(note);
+  partialBadge_->setVisible(!note.isEmpty());
+}
+
+QString TreemapBreadcrumbBar::partialNote() const { return partialBadge_->isHidden() ? QString() : partialBadge_->toolTip(); }
 
 } // namespace tarnwick

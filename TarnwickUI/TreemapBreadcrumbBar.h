@@ -9,6 +9,7 @@
 
 class QAbstractButton;
 class QHBoxLayout;
+class QLabel;
 class QScrollArea;
 
 namespace tarnwick {
@@ -48,6 +49,11 @@ public:
   bool isBadgeShown() const;
   /// "<size> • <item count>", as drawn.
   QString badgeText() const;
+  /// Marks the tree as read only in part (a scan stopped early): a
+  /// "Partial" badge whose tooltip is `note`; an empty note hides it.
+  void setPartialNote(const QString &note);
+  /// The note of the badge shown, or nothing when none is.
+  QString partialNote() const;
 
 signals:
   void navigateTo(tarnwick::NodeID id);
@@ -66,6 +72,7 @@ private:
   QScrollArea *crumbScroller_;
   QHBoxLayout *crumbRow_;
   QWidget *badge_;
+  QLabel *partialBadge_;
   std::vector<BreadcrumbCrumbButton *> crumbs_;
   std::vector<QWidget *> separators_;
 };

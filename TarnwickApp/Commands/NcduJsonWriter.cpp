@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,11 @@ void appendInfo(std::string &out, std::string_view name, const DiskTreeArena &ar
 
 bool writeNcduJson(const DiskTreeArena &arena, std::FILE *out) {
   std::string buffer = "[1,2,{\"progname\":\"quillane\",\"progver\":\"" QUILLANE_VERSION "\",\"timestamp\":" +
-                       std::to_string(static_cast<long long>(std::time(nullptr))) + "},\n";
+                       std::to_string(static_cast<long long>(std::time(nullptr)));
+  // A key of our own: ncdu and gdu skip metadata they do not know.
+  if (const std::optional<std::int64_t> stopped = arena.scanReport().stoppedAfterEntries)
+    buffer += ",\"quillane_stopped_after_entries\":" + std::to_string(*stopped);
+  buffer += "},\n";
   auto flush = [&](bool force) {
     if (!force && buffer.size() < (1 << 20))
       return true;

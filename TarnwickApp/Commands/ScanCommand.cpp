@@ -95,10 +95,19 @@ void printSkippedMounts(const tarnwick::ScanReport &report) {
     std::printf("  and %s more\n", groupDigits(more).c_str());
 }
 
+// The line that says a tree is not whole, or nothing.
+std::string partialLine(const tarnwick::ScanReport &report) {
+  if (!report.stoppedAfterEntries)
+    return {};
+  return "partial: stopped after " + groupDigits(*report.stoppedAfterEntries) + " entries";
+}
+
 void printSummary(const DiskTreeArena &arena, int top) {
   const tarnwick::ScanReport &report = arena.scanReport();
   auto root = arena.rootNode();
   std::int64_t total = root->allocatedSize;
+  if (const std::string partial = partialLine(report); !partial.empty())
+    std::printf("%s\n", partial.c_str());
   std::printf("Root:              %s\n", printableText(arena.rootPath()).c_str());
   std::printf("Total size:        %s bytes (%s)\n", groupDigits(total).c_str(),
               tarnwick::formatByteCount(total).c_str());
@@ -131,8 +140,10 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
   std::signal(SIGPIPE, SIG_IGN);
   // Watch for Ctrl-C before the temporary output exists: a signal in
   // between would otherwise kill the process and leave the file behind.
-  std::stop_source stop;
-  InterruptWatcher interrupts(stop);
+  // With --keep-partial the first signal ends the walk but keeps the tree;
+  // a second one still ends the process (InterruptWatcher).
+  std::stop_source stop, keep;
+  InterruptWatcher interrupts(options.keepPartial ? keep : stop);
   // Open the outputs first, so a bad destination fails before a long scan.
   std::optional<AtomicOutputFile> json, reportJson;
   for (auto [destination, output] : {std::pair{&options.jsonDestination, &json},
@@ -153,16 +164,20 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
         ::unlink(temporary.c_str());
   });
   ScanOutcome scanned = options.importSource ? runImport(*options.importSource, stop.get_token())
-                                             : runScan(path, scanner, !options.quiet, stop.get_token());
+                                             : runScan(path, scanner, !options.quiet, stop.get_token(),
+                                                       keep.get_token());
   if (!scanned.arena)
     return scanned.failureStatus;
   const DiskTreeArena &arena = *scanned.arena;
+  const bool stoppedHere = keep.stop_requested() && arena.scanReport().stoppedAfterEntries;
 
   if (!(json && json->writesToStandardOutput()) && !(reportJson && reportJson->writesToStandardOutput())) {
     printSummary(arena, options.top);
     printLargestFiles(arena, static_cast<std::size_t>(options.largest));
     if (options.types)
       printFileTypes(arena);
+  } else if (stoppedHere) {
+    std::fprintf(stderr, "quillane: %s\n", partialLine(arena.scanReport()).c_str());
   }
   int status = 0;
   if (reportJson) {
@@ -194,7 +209,7 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
     std::fprintf(stderr, "quillane: cannot write standard output: %s\n", std::strerror(errno));
     status = 1;
   }
-  return stop.stop_requested() ? 130 : status;
+  return stop.stop_requested() ? 130 : status != 0 ? status : stoppedHere ? 3 : 0;
 }
 
 } // namespace
@@ -245,6 +260,8 @@ const CommandSyntax &scanCommandSyntax() {
           {"concurrency", "directories read at once, 1 to 32 (default 8)", "N"},
           {"file-manager", "use the slower portable directory listing"},
           {"quiet", "no live progress line"},
+          {"keep-partial", "on Ctrl-C or SIGTERM, stop and report the tree read so far, marked partial "
+                           "(exit status 3)"},
           {"import", "read the tree from an export (ncdu -o, gdu -o, scan --json; plain, gzip or zstd); "
                      "- reads standard input",
            "FILE|-"},
@@ -276,6 +293,7 @@ Result<ScanOptions> scanOptionsFrom(const CommandArguments &arguments) {
   options.types = arguments.isSet("types");
   options.fileManager = arguments.isSet("file-manager");
   options.quiet = arguments.isSet("quiet");
+  options.keepPartial = arguments.isSet("keep-partial");
   Result<tarnwick::ScanScope> scope = scanScopeFrom(arguments);
   if (!scope)
     return scope.failure();
@@ -291,6 +309,8 @@ Result<ScanOptions> scanOptionsFrom(const CommandArguments &arguments) {
     if (!options.path.empty())
       return Failure::because("--import reads the tree from its file; give no PATH with it");
     const tarnwick::ScanScope &scope = options.scope;
+    if (options.keepPartial)
+      return Failure::because("--keep-partial applies to scans, not to --import");
     if (scope.oneFileSystem || scope.includeRemote || !scope.excludes.empty())
       return Failure::because("-x, --exclude, --exclude-from and --include-remote apply to scans, not to --import");
   }

@@ -31,6 +31,8 @@ struct ScanOptions {
   int concurrency = 8;
   bool fileManager = false;
   bool quiet = false;
+  /// --keep-partial: a signal stops the scan but keeps what was read.
+  bool keepPartial = false;
   tarnwick::ScanScope scope;
 };
 
@@ -57,7 +59,9 @@ tarnwick::Result<ScanOptions> scanOptionsFrom(const CommandArguments &arguments)
 /// be read. Exit status: 0 on success, also when folders below
 /// the root could not be read; 1 when the root cannot be read, the JSON file
 /// cannot be written or memory, threads or file descriptors run out (said
-/// on standard error, with no JSON file left behind); 130 when interrupted.
+/// on standard error, with no JSON file left behind); 130 when interrupted;
+/// 3 when --keep-partial turned a signal into a stop that kept what was read
+/// (its summary and outputs then say "partial: stopped after N entries").
 /// Never throws.
 int runScanCommand(const ScanOptions &options, const tarnwick::FastBulkScanner &scanner,
                    const tarnwick::UserEnvironment &user);

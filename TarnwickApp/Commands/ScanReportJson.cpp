@@ -47,7 +47,7 @@ Json summaryOf(const DiskTreeArena &arena) {
   Json unreadable = Json::array();
   for (const tarnwick::Failure &failure : report.unreadablePaths)
     unreadable.push_back({{"path", failure.path}, {"reason", failure.explanation()}});
-  return {{"root", arena.rootPath()},
+  Json summary = {{"root", arena.rootPath()},
           {"bytes", root.allocatedSize},
           {"files", root.fileCount},
           {"directories", root.directoryCount},
@@ -58,6 +58,10 @@ Json summaryOf(const DiskTreeArena &arena) {
           {"skipped_mounts", mounts},
           {"unreadable_folder_count", report.unreadableFolderCount},
           {"unreadable_folders", unreadable}};
+  // Only a scan stopped early has it: the entries the tree holds.
+  if (report.stoppedAfterEntries)
+    summary["stopped_after_entries"] = *report.stoppedAfterEntries;
+  return summary;
 }
 
 } // namespace

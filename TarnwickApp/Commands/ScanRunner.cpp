@@ -12,14 +12,14 @@
 namespace quillane {
 
 ScanOutcome runScan(const std::string &path, const tarnwick::FastBulkScanner &scanner, bool showProgress,
-                    std::stop_token stop) {
+                    std::stop_token stop, std::stop_token keep) {
   ProgressLine progressLine;
   tarnwick::ProgressHandler handler;
   if (showProgress && ::isatty(STDERR_FILENO))
     handler = [&progressLine](const tarnwick::ScanProgress &progress) { progressLine.show(progress); };
   ScanOutcome outcome;
   try {
-    outcome.arena = scanner.scan(path, handler, stop);
+    outcome.arena = scanner.scan(path, handler, stop, keep);
   } catch (const tarnwick::ScanCancelledError &) {
     progressLine.clear();
     std::fprintf(stderr, "quillane: scan interrupted\n");

@@ -20,9 +20,11 @@ struct ScanOutcome {
 
 /// Scans `path` with `scanner` and a live progress line on standard error
 /// (when it is a terminal and `showProgress` is set), stopping when `stop`
-/// fires. Failures are reported on standard error; none is thrown.
+/// fires, or keeping the tree read so far when `keep` fires
+/// (FastBulkScanner::scan). Failures are reported on standard error; none
+/// is thrown.
 ScanOutcome runScan(const std::string &path, const tarnwick::FastBulkScanner &scanner, bool showProgress,
-                    std::stop_token stop);
+                    std::stop_token stop, std::stop_token keep = {});
 
 /// Reads the tree from the export at `source` ("-": standard input) instead
 /// of scanning, stopping when `stop` fires. A refused export is reported on

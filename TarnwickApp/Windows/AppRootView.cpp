@@ -32,6 +32,8 @@ AppRootView::AppRootView(tarnwick::TarnwickAppCoordinator &coordinator, StatusPr
   connect(launcher_->recentScans(), &RecentScansList::openRequested, this, &AppRootView::rememberedScanRequested);
   connect(launcher_, &WelcomeLauncherView::cleanCachesRequested, this, [this] { emit cleanCachesRequested(std::nullopt); });
   connect(scanning_, &ScanningHUDView::cancelRequested, &coordinator_, &tarnwick::TarnwickAppCoordinator::cancelScan);
+  connect(scanning_, &ScanningHUDView::stopRequested, &coordinator_,
+          &tarnwick::TarnwickAppCoordinator::stopScanKeepingTree);
 
   using tarnwick::TarnwickAppCoordinator;
   connect(&coordinator_, &TarnwickAppCoordinator::isScanningChanged, this, &AppRootView::sync);

@@ -33,7 +33,8 @@ QLabel *addStatistic(QHBoxLayout *row, const QString &caption, const QColor &col
 
 ScanningHUDView::ScanningHUDView(QWidget *parent)
     : QWidget(parent), path_(makeLabel({}, textFont(11, QFont::Normal, Design::monospaced), secondaryText(), this)),
-      statistics_(new QFrame(this)), cancel_(new QPushButton(tr("Cancel Scan"), this)) {
+      statistics_(new QFrame(this)), cancel_(new QPushButton(tr("Cancel Scan"), this)),
+      stop_(new QPushButton(tr("Stop"), this)) {
   auto *layout = new QVBoxLayout(this);
   layout->setSpacing(24);
   layout->addStretch();
@@ -64,8 +65,16 @@ ScanningHUDView::ScanningHUDView(QWidget *parent)
   layout->addWidget(statistics_, 0, Qt::AlignHCenter);
 
   cancel_->setMinimumWidth(120);
+  stop_->setMinimumWidth(120);
+  stop_->setToolTip(tr("Stop reading and show what was read so far"));
   connect(cancel_, &QPushButton::clicked, this, &ScanningHUDView::cancelRequested);
-  layout->addWidget(cancel_, 0, Qt::AlignHCenter);
+  connect(stop_, &QPushButton::clicked, this, &ScanningHUDView::stopRequested);
+  auto *buttons = new QHBoxLayout;
+  buttons->setSpacing(12);
+  buttons->addWidget(stop_);
+  buttons->addWidget(cancel_);
+  layout->addLayout(buttons);
+  layout->setAlignment(buttons, Qt::AlignHCenter);
   layout->addStretch();
   setProgress(std::nullopt);
 }

@@ -12,8 +12,9 @@ class QPushButton;
 namespace quillane {
 
 /// The full-window display while a scan runs: a spinner, "Analyzing
-/// Storage…", the path being read and the running totals, and "Cancel Scan".
-/// Before the first report only the spinner, the title and the button show.
+/// Storage…", the path being read and the running totals, "Stop" (show
+/// what was read so far) and "Cancel Scan". Before the first report only the
+/// spinner, the title and the buttons show.
 ///
 /// Threads: GUI thread only.
 class ScanningHUDView : public QWidget {
@@ -29,9 +30,12 @@ public:
   QString filesText() const;
   QString directoriesText() const;
   QPushButton *cancelButton() const { return cancel_; }
+  QPushButton *stopButton() const { return stop_; }
 
 signals:
   void cancelRequested();
+  /// End the scan and keep the tree read so far.
+  void stopRequested();
 
 private:
   QLabel *path_;
@@ -40,6 +44,7 @@ private:
   QLabel *files_;
   QLabel *directories_;
   QPushButton *cancel_;
+  QPushButton *stop_;
 };
 
 } // namespace quillane

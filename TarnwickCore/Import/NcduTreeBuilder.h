@@ -40,6 +40,9 @@ public:
   /// gdu marks only the second and later names of a file as hard links and
   /// leaves the first unmarked, so a marked entry there is a repeat worth 0.
   void setMarksRepeatedLinksOnly(bool repeatsOnly) { repeatsOnly_ = repeatsOnly; }
+  /// The export holds a scan stopped early, after `entries` entries
+  /// (ScanReport::stoppedAfterEntries); its metadata says so.
+  void setStoppedAfterEntries(std::int64_t entries) { report_.stoppedAfterEntries = entries; }
 
   /// The root folder's info; `entry.name` is the scanned path.
   std::optional<ExportReadError> openRoot(const NcduEntry &entry, std::uint64_t offset);

@@ -15,6 +15,9 @@ struct DirectoryStats {
   std::int64_t excluded = 0;
   /// Mount points not entered (pseudo file systems not counted).
   std::int64_t skippedMounts = 0;
+  /// Directories left unread, or read only in part, because the scan was
+  /// stopped early.
+  std::int64_t unfinished = 0;
 
   DirectoryStats &operator+=(const DirectoryStats &other) {
     skippedSymlinks += other.skippedSymlinks;
@@ -22,6 +25,7 @@ struct DirectoryStats {
     inaccessible += other.inaccessible;
     excluded += other.excluded;
     skippedMounts += other.skippedMounts;
+    unfinished += other.unfinished;
     return *this;
   }
   friend bool operator==(const DirectoryStats &, const DirectoryStats &) = default;

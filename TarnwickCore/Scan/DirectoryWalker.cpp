@@ -51,10 +51,12 @@ void DirectoryWalker::run() {
 }
 
 void DirectoryWalker::walk(const ScanWorkItem &item) {
-  if (context_.stopRequested())
-    return;
-  TempTreeNode &directory = *item.directory;
   directoryPath_.assign(item.path);
+  if (context_.stopRequested()) {
+    noteUnfinished();
+    return;
+  }
+  TempTreeNode &directory = *item.directory;
   directoryDevice_ = item.device;
   depth_ = item.depth;
   // Below the root, the path past "ROOT/" ("/" alone ends in the slash).
@@ -72,8 +74,20 @@ void DirectoryWalker::walk(const ScanWorkItem &item) {
       outcome = read(*fileManagerReader_, true, item.hintMatches);
     }
   }
-  if (outcome == ReadOutcome::complete)
+  if (outcome == ReadOutcome::complete) {
     commitChildren(directory, useFileManager);
+  } else if (outcome == ReadOutcome::cancelled) {
+    // A stop that keeps the tree keeps what was listed of this folder too;
+    // the folders among it are left for the scan to mark as unread.
+    if (context_.keepPartial.load())
+      commitChildren(directory, useFileManager);
+    noteUnfinished();
+  }
+}
+
+void DirectoryWalker::noteUnfinished() {
+  ++stats_.unfinished;
+  context_.recordUnreadable("read", directoryPath_, 0, ScanReport::stoppedReason);
 }
 
 DirectoryWalker::ReadOutcome DirectoryWalker::read(DirectoryEntryReader &reader, bool checkEveryEntry,

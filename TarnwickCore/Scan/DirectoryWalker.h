@@ -62,6 +62,8 @@ private:
   bool reopenAfterShortage(DirectoryEntryReader &reader, int &error);
   /// Counts the directory being read as unreadable and tells the scan why.
   void noteUnreadable(std::string_view action, int error);
+  /// Counts the directory being read as left unfinished by a stop.
+  void noteUnfinished();
   void addEntry(const EntryFacts &facts, const DirectoryHintMatcher &hints, BatchTally &tally);
   /// Whether to list the folder `facts` names, a mount point (on another
   /// device than the folder being read) that becomes `node`. A mount point

@@ -93,10 +93,18 @@ TempTreeNode &makeRootNode(TempNodeArena &arena, const std::string &givenPath, c
 
 // What the walkers counted and where they failed, the failures by path.
 ScanReport makeReport(const DirectoryStats &stats, ScanContext &context) {
+  // Folders a stop left in the queue: they are in the tree, empty.
+  std::int64_t unlisted = 0;
+  for (const ScanWorkItem &item : context.queue.takeLeftOver()) {
+    context.recordUnreadable("read", item.path, 0, ScanReport::stoppedReason);
+    ++unlisted;
+  }
   ScanReport report;
+  if (stats.unfinished + unlisted > 0)
+    report.stoppedAfterEntries = static_cast<std::int64_t>(context.nodeCount.load()) - 1;
   report.skippedSymlinkCount = stats.skippedSymlinks;
   report.skippedDatalessCount = stats.skippedDataless;
-  report.unreadableFolderCount = stats.inaccessible;
+  report.unreadableFolderCount = stats.inaccessible + stats.unfinished + unlisted;
   report.rootReadable = !context.rootUnreadable.load();
   report.unreadablePaths = context.takeUnreadable();
   std::ranges::sort(report.unreadablePaths, {}, &Failure::path);
@@ -140,12 +148,12 @@ FastBulkScanner::FastBulkScanner(std::int64_t maxConcurrentDirectoriesIn, bool f
       entrySource_(std::make_shared<LinuxBatchEntrySource>()) {}
 
 DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler progressHandler,
-                                    std::stop_token stop) const {
+                                    std::stop_token stop, std::stop_token keep) const {
   const auto start = std::chrono::steady_clock::now();
   const std::string givenPath = plainPath(rootURL);
   const std::string rootPath = realPath(givenPath).value_or(givenPath);
   try {
-    return walkAndFreeze(givenPath, rootPath, std::move(progressHandler), stop, start);
+    return walkAndFreeze(givenPath, rootPath, std::move(progressHandler), stop, keep, start);
   } catch (const std::bad_alloc &) {
     // The walk's memory is released by now, so the message can be built.
     throw ScanResourceError("out of memory while scanning " + rootPath);
@@ -154,6 +162,7 @@ DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler 
 
 DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const std::string &rootPath,
                                              ProgressHandler progressHandler, std::stop_token stop,
+                                             std::stop_token keep,
                                              std::chrono::steady_clock::time_point start) const {
   TempNodeArena rootArena;
   std::int64_t rootDevice = 0;
@@ -168,6 +177,7 @@ DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const
   ScanContext context(rootPath, std::move(progressHandler), batchSource, fileManagerSource, maxNodeCount_, scope_,
                       mounts_ ? *mounts_ : PseudoFileSystemTable::fromCurrentMounts());
   std::stop_callback forwardStop(stop, [&context] { context.stop.request_stop(); });
+  std::stop_callback forwardKeep(keep, [&context] { context.stopAndKeep(); });
   context.rootOnPseudoFileSystem = context.pseudoFileSystems.contains(rootDevice);
   context.emitter.record(0, 0, root.allocatedSize, rootPath);
 
@@ -186,7 +196,7 @@ DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const
   if (context.tooLarge.load())
     throw ScanTooLargeError("The folder holds more than " + std::to_string(maxNodeCount_) +
                             " files and folders, more than one scan can hold.");
-  if (context.stopRequested())
+  if (context.stopRequested() && (!context.keepPartial.load() || stop.stop_requested()))
     throw ScanCancelledError();
 
   // The walkers' buffers go before the freeze; their nodes go during it,

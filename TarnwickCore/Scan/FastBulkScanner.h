@@ -55,8 +55,16 @@ public:
   /// file descriptors run out (a shortage of descriptors is first waited
   /// out). Walker threads the system will not start are done without, down
   /// to the calling thread alone.
+  ///
+  /// `keep` ends the walk early without failing it: the walkers take no new
+  /// folder, keep what they listed of the folder in hand, and the tree read
+  /// so far is frozen. Each folder not listed to its end is then among the
+  /// unreadable ones (reason ScanReport::stoppedReason) and the report's
+  /// stoppedAfterEntries is set; a walk already complete stays whole.
+  /// `stop` wins over `keep`. Each costs the walkers one atomic load per
+  /// folder listed (and per batch of entries).
   DiskTreeArena scan(const std::string &rootURL, ProgressHandler progressHandler = {},
-                     std::stop_token stop = {}) const;
+                     std::stop_token stop = {}, std::stop_token keep = {}) const;
 
   const std::int64_t maxConcurrentDirectories;
   const bool forceFileManagerFallback;
@@ -79,7 +87,7 @@ public:
 
 private:
   DiskTreeArena walkAndFreeze(const std::string &givenPath, const std::string &rootPath,
-                              ProgressHandler progressHandler, std::stop_token stop,
+                              ProgressHandler progressHandler, std::stop_token stop, std::stop_token keep,
                               std::chrono::steady_clock::time_point start) const;
 
   std::shared_ptr<DirectoryEntrySource> entrySource_;

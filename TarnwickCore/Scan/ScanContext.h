@@ -34,6 +34,13 @@ struct ScanContext {
 
   bool stopRequested() const { return stop.stop_requested(); }
 
+  /// Ends the walk early and keeps what was read: the walkers stop as a
+  /// cancel stops them, but the scan then freezes the tree it has.
+  void stopAndKeep() {
+    keepPartial.store(true);
+    stop.request_stop();
+  }
+
   /// Adds `added` nodes to the scan's count. Past the limit the scan stops
   /// and the answer is false.
   bool countNodes(std::size_t added) {
@@ -64,12 +71,12 @@ struct ScanContext {
   /// first ScanReport::maxUnreadablePaths; past those nothing is kept (the
   /// walkers count every one in their stats). Failures are rare, so one
   /// lock serves every walker.
-  void recordUnreadable(std::string_view action, std::string_view path, int error) {
+  void recordUnreadable(std::string_view action, std::string_view path, int error, std::string_view reason = {}) {
     if (unreadableFull_.load(std::memory_order_relaxed))
       return;
     std::lock_guard lock(unreadableLock_);
     if (unreadable_.size() < ScanReport::maxUnreadablePaths)
-      unreadable_.push_back({std::string(action), std::string(path), error, {}});
+      unreadable_.push_back({std::string(action), std::string(path), error, std::string(reason)});
     else
       unreadableFull_.store(true, std::memory_order_relaxed);
   }
@@ -108,6 +115,8 @@ struct ScanContext {
   const std::size_t maxNodeCount;
   std::atomic<std::size_t> nodeCount{1}; // the root
   std::atomic<bool> tooLarge{false};
+  /// Set before `stop` by stopAndKeep(): the stop keeps the tree read so far.
+  std::atomic<bool> keepPartial{false};
   /// Walkers reading a folder, from opening it to closing it, those still
   /// waiting for a descriptor to open it with included. At most one per
   /// walker: the number of walkers is what bounds the listings under way.

@@ -1,6 +1,7 @@
 #include "TarnwickCore/Scan/ScanWorkQueue.h"
 
 #include <iterator>
+#include <utility>
 
 namespace tarnwick {
 
@@ -43,6 +44,12 @@ void ScanWorkQueue::finish(std::span<ScanWorkItem> found) {
     changed_.notify_all();
   else if (found.size() == 1)
     changed_.notify_one();
+}
+
+std::deque<ScanWorkItem> ScanWorkQueue::takeLeftOver() {
+  std::lock_guard lock(mutex_);
+  outstanding_ -= items_.size();
+  return std::exchange(items_, {});
 }
 
 } // namespace tarnwick

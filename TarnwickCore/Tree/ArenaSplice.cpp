@@ -195,13 +195,22 @@ SharedLinkTable settleCarriers(std::vector<MergedFile> &merged, DiskTreeArena::R
   return table;
 }
 
-ScanReport splicedReport(const ScanReport &old, const std::string &folderPath, const ScanReport &rescanned) {
+ScanReport splicedReport(const ScanReport &old, const std::string &folderPath, bool wholeTree,
+                         const ScanReport &rescanned) {
   ScanReport report = old;
+  const bool allListed = old.unreadableFolderCount == static_cast<std::int64_t>(old.unreadablePaths.size());
   std::erase_if(report.unreadablePaths, [&](const Failure &failure) {
     const bool inside = isWithinPath(failure.path, folderPath);
     report.unreadableFolderCount -= inside ? 1 : 0;
     return inside;
   });
+  // A tree a stop cut short is whole again once no folder the stop left
+  // unread remains, as far as its list of them tells.
+  const bool stopLeftSome = !(wholeTree || allListed) || std::ranges::any_of(report.unreadablePaths, [](const Failure &f) {
+    return f.reason == ScanReport::stoppedReason;
+  });
+  if (!stopLeftSome)
+    report.stoppedAfterEntries = rescanned.stoppedAfterEntries;
   report.unreadableFolderCount += rescanned.unreadableFolderCount;
   report.unreadablePaths.insert(report.unreadablePaths.end(), rescanned.unreadablePaths.begin(),
                                 rescanned.unreadablePaths.end());
@@ -236,7 +245,8 @@ DiskTreeArena withSubtreeReplaced(const DiskTreeArena &arena, NodeID folder, con
   std::vector<MergedFile> merged = mergeLinks(arena, rescanned, s);
   joinNamesOutside(merged, s, arena, probe);
   SharedLinkTable links = settleCarriers(merged, s.records);
-  ScanReport report = splicedReport(arena.scanReport(), arena.path(folder), rescanned.scanReport());
+  ScanReport report = splicedReport(arena.scanReport(), arena.path(folder), folder == DiskTreeArena::rootID,
+                                    rescanned.scanReport());
   return DiskTreeArena(arena.rootPath(), std::move(s.records), std::move(s.names), std::move(report),
                        std::move(links));
 }

@@ -74,6 +74,14 @@ struct ScanReport {
   /// the folder was read), "read" (its listing broke off) or "inspect the
   /// entries of" (it was listed, but some entries could not be examined).
   std::vector<Failure> unreadablePaths;
+  /// Set when the scan was stopped before its end and kept what it had
+  /// read: how many entries below the root the tree then held. Folders not
+  /// read to their end count among the unreadable ones, with the reason
+  /// stoppedReason, their totals short by what was not read.
+  std::optional<std::int64_t> stoppedAfterEntries{};
+  /// The reason an unreadable folder carries when the scan stopped before
+  /// its listing was done.
+  static constexpr const char *stoppedReason = "scan stopped";
   /// The device number (st_dev) the root was on where the tree was made, when
   /// known: an import takes it from the export's root entry ("dev"); a scan
   /// leaves it out. It tells whether a path of the tree is the same folder here.

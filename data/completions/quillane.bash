@@ -12,7 +12,7 @@ _quillane() {
   local command=${COMP_WORDS[1]} options scope='-x --one-file-system --exclude --exclude-from --include-remote'
   case $command in
     window) options='--open' ;;
-    scan) options="--top --largest --types --json --report-json --concurrency --file-manager --quiet --import $scope" ;;
+    scan) options="--top --largest --types --json --report-json --concurrency --file-manager --quiet --keep-partial --import $scope" ;;
     diff) options='--top --json' ;;
     treemap) options="--size --json --svg --png $scope" ;;
     caches) options='--json --clean --category --yes --projects --system' ;;

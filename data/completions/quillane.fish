@@ -34,6 +34,7 @@ complete -c quillane -n '__fish_seen_subcommand_from scan' -l report-json -r -F 
 complete -c quillane -n '__fish_seen_subcommand_from scan' -l concurrency -x -d 'Directories read at once, 1 to 32'
 complete -c quillane -n '__fish_seen_subcommand_from scan' -l file-manager -d 'Use the slower portable listing'
 complete -c quillane -n '__fish_seen_subcommand_from scan' -l quiet -d 'No live progress line'
+complete -c quillane -n '__fish_seen_subcommand_from scan' -l keep-partial -d 'On Ctrl-C report what was read'
 complete -c quillane -n '__fish_seen_subcommand_from scan' -l import -r -F -d 'Read the tree from an export'
 
 complete -c quillane -n '__fish_seen_subcommand_from diff' -F

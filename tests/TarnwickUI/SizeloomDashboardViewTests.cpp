@@ -188,6 +188,16 @@ TEST_F(SizeloomDashboardViewTest, AnOpenedTailShowsOnlyItsItemsAndTheOneLevelVie
       << "Projects/app/build shows inside its folders";
 }
 
+TEST_F(SizeloomDashboardViewTest, ATreeStoppedEarlyIsMarkedOnTheBreadcrumbBarUntilAWholeOneComes) {
+  std::stop_source keep;
+  keep.request_stop(); // before the root is listed: the root alone, unread
+  dashboard->setArena(std::make_shared<const DiskTreeArena>(FastBulkScanner(2).scan(tree.root(), {}, {}, keep.get_token())));
+  EXPECT_EQ(dashboard->breadcrumbBar()->partialNote(), QStringLiteral("partial: stopped after 0 entries"));
+  EXPECT_TRUE(dashboard->sidebar()->leftOutNote()->text().startsWith(dashboard->breadcrumbBar()->partialNote()));
+  dashboard->setArena(std::make_shared<const DiskTreeArena>(FastBulkScanner(2).scan(tree.root())));
+  EXPECT_TRUE(dashboard->breadcrumbBar()->partialNote().isEmpty());
+}
+
 TEST_F(SizeloomDashboardViewTest, TheSidebarNotesFoldersThatCouldNotBeRead) {
   const QLabel *note = dashboard->sidebar()->unreadableNote();
   EXPECT_FALSE(note->isVisibleTo(dashboard.get()));

@@ -193,8 +193,9 @@ TEST_F(TarnwickAppCoordinatorTest, AFolderRescanSplicesIntoTheNewestTreeAndAFull
   auto calls = std::make_shared<std::atomic<int>>(0);
   auto coordinator = std::make_unique<TarnwickAppCoordinator>(
       [calls, gated = gate.function()](const std::string &root, ProgressHandler progress, std::stop_token stop,
-                                       const std::string &scopeRoot) {
-        return ++*calls == 1 ? FastBulkScanner(2).scan(root, {}, stop) : gated(root, std::move(progress), stop, scopeRoot);
+                                       std::stop_token keep, const std::string &scopeRoot) {
+        return ++*calls == 1 ? FastBulkScanner(2).scan(root, {}, stop)
+                             : gated(root, std::move(progress), stop, keep, scopeRoot);
       },
       engine);
   coordinator->rescanFolder(tree.path(".cache")); // no tree yet: nothing
@@ -281,6 +282,32 @@ TEST_F(TarnwickAppCoordinatorTest, AWholeScanIsRememberedAndOpensAgainAsScannedT
   coordinator->startScan(root()); // a fresh scan is no remembered one
   ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
   EXPECT_FALSE(coordinator->rememberedScanTime());
+}
+
+TEST_F(TarnwickAppCoordinatorTest, AStoppedScanIsShownPartialNeverRememberedAndARescanMakesItWhole) {
+  GatedScan scan;
+  auto coordinator = make(scan);
+  auto store = std::make_shared<const ScanSnapshotStore>(tree.path("remembered"));
+  coordinator->setSnapshotStore(store);
+  coordinator->stopScanKeepingTree(); // nothing running: nothing
+  EXPECT_FALSE(coordinator->isScanning());
+  coordinator->startScan(root());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return scan.started() == 1; }));
+  coordinator->stopScanKeepingTree();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(coordinator->arena());
+  const ScanReport &report = coordinator->arena()->scanReport();
+  EXPECT_EQ(report.stoppedAfterEntries, 2); // .cache and notes, .cache unread
+  ASSERT_EQ(report.unreadablePaths.size(), 1u);
+  EXPECT_EQ(report.unreadablePaths.front().path, tree.path(".cache"));
+  EXPECT_FALSE(happensSoon([&] { return !store->list().empty(); })) << "a partial tree was remembered";
+
+  scan.open(); // the root's rescan reads it whole
+  coordinator->rescanFolder(tree.root());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  EXPECT_FALSE(coordinator->arena()->scanReport().stoppedAfterEntries);
+  EXPECT_TRUE(coordinator->arena()->scanReport().unreadablePaths.empty());
+  EXPECT_EQ(coordinator->arena()->rootNode()->fileCount, 2);
 }
 
 TEST_F(TarnwickAppCoordinatorTest, UndoNeverReplacesWhatTookTheNameMeanwhile) {

@@ -84,11 +84,12 @@ inline QuillaneRun runQuillane(const std::string &directory, const std::string &
 
 /// Starts the built binary in `directory` (empty: here) with `arguments` and
 /// the `environment` entries ("NAME=value") set, its standard streams on
-/// /dev/null, and returns its pid. SIGINT and SIGTERM are reset to their
+/// /dev/null (standard output on `output` when that is a descriptor), and
+/// returns its pid. SIGINT and SIGTERM are reset to their
 /// defaults: a runner started in the background from a script ignores them,
 /// and an ignored signal never reaches the program's watcher.
 inline pid_t startQuillane(const std::vector<std::string> &arguments, const std::string &directory = {},
-                           std::vector<std::string> environment = {}) {
+                           std::vector<std::string> environment = {}, int output = -1) {
   // Built before the fork: the child of a threaded process only execs.
   std::vector<std::string> words{"quillane"};
   words.insert(words.end(), arguments.begin(), arguments.end());
@@ -107,6 +108,8 @@ inline pid_t startQuillane(const std::vector<std::string> &arguments, const std:
     const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC); // the copies below stay open
     for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
       ::dup2(null, stream);
+    if (output >= 0)
+      ::dup2(output, STDOUT_FILENO);
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     if (directory.empty() || ::chdir(directory.c_str()) == 0)

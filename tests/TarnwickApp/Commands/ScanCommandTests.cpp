@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <sstream>
 #include <sys/wait.h>
@@ -177,6 +178,51 @@ TEST(ScanCommandInterrupt, CtrlCExits130AndLeavesNoJson) {
     ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status) << " instead of exiting";
     EXPECT_EQ(WEXITSTATUS(status), 130) << "Ctrl-C during the scan was not honoured";
     EXPECT_TRUE(listing(scratch.root()).empty()) << "the JSON or its temporary was left behind";
+    return;
+  }
+  GTEST_SKIP() << "scanning /usr always finished before it could be interrupted";
+}
+
+TEST(ScanCommandInterrupt, KeepPartialReportsAndExportsWhatWasReadMarkedPartial) {
+  if (!std::filesystem::is_directory("/usr"))
+    GTEST_SKIP() << "no /usr to scan";
+  TempTree scratch, printed;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    const int output = ::open(printed.path("out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(output, 0);
+    const pid_t pid = startQuillane({"scan", "/usr", "--quiet", "--keep-partial", "--json", scratch.path("usr.json"),
+                                     "--concurrency", "1"},
+                                    {}, {}, output);
+    ::close(output);
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    pid_t ended = 0;
+    auto hasEnded = [&] { return ended != 0 || (ended = ::waitpid(pid, &status, WNOHANG)) != 0; };
+    // As for a plain Ctrl-C: the watcher is there once the temporary is.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hasEnded() || !listing(scratch.root()).empty(); }, 10'000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hasEnded() || holdsOpenBelow(pid, "/usr/"); }, 10'000));
+    if (ended != 0) {
+      std::filesystem::remove(scratch.path("usr.json")); // finished before the signal; try again
+      continue;
+    }
+    ::kill(pid, SIGINT);
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status) << " instead of exiting";
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    const std::string out = readFile(printed.path("out.txt"));
+    const std::size_t at = out.find("partial: stopped after ");
+    ASSERT_NE(at, std::string::npos) << out;
+    const std::string line = out.substr(at, out.find('\n', at) - at);
+    const nlohmann::json tree = nlohmann::json::parse(readFile(scratch.path("usr.json")), nullptr, false);
+    ASSERT_FALSE(tree.is_discarded()) << "the export is not JSON";
+    std::string entries = std::to_string(tree[2].value("quillane_stopped_after_entries", -1));
+    for (int digits = static_cast<int>(entries.size()) - 3; digits > 0; digits -= 3)
+      entries.insert(static_cast<std::size_t>(digits), ",");
+    EXPECT_EQ(line, "partial: stopped after " + entries + " entries");
+    // Read back, the export is still partial, and ours says so again.
+    const QuillaneRun imported = runQuillane(scratch.root(), "scan --import usr.json");
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    EXPECT_NE(imported.out.find(line + "\n"), std::string::npos) << imported.out;
     return;
   }
   GTEST_SKIP() << "scanning /usr always finished before it could be interrupted";

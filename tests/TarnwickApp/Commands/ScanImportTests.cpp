@@ -128,6 +128,7 @@ TEST_F(ScanImport, RefusalsSayWhyAndWhereAndPrintNoSummary) {
       {"scan --import " + shellQuote(tree.root()), 1, "Is a directory"},
       {"scan --import out.json " + shellQuote(tree.root()), 2, "give no PATH"},
       {"scan --import out.json --exclude '*.o'", 2, "apply to scans"},
+      {"scan --import out.json --keep-partial", 2, "--keep-partial applies to scans"},
       {"scan --import ''", 2, "--import needs a file name"},
   };
   for (const Case &c : cases) {

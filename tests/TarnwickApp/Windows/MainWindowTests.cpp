@@ -161,6 +161,16 @@ TEST_F(MainWindowTest, CancelReturnsToWhatWasShownBefore) {
   EXPECT_EQ(root(*window).currentWidget(), root(*window).dashboard()) << "back to the earlier result";
 }
 
+TEST_F(MainWindowTest, StopShowsTheTreeReadSoFarMarkedPartial) {
+  auto window = makeWindow();
+  window->scanHomeAction()->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return scan.started() == 1; }));
+  QTest::mouseClick(root(*window).scanningDisplay()->stopButton(), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return root(*window).dashboard() != nullptr && !coordinator->isScanning(); }));
+  EXPECT_EQ(root(*window).currentWidget(), root(*window).dashboard());
+  EXPECT_TRUE(root(*window).dashboard()->breadcrumbBar()->partialNote().startsWith("partial: stopped after "));
+}
+
 TEST_F(MainWindowTest, AFailedScanSaysWhy) {
   scan.failWith("The disk went away.");
   scan.open();
@@ -342,8 +352,8 @@ TEST_F(MainWindowTest, TheTitleNamesTheTreeOnShowOrTheRootBeingScanned) {
   GatedScan movies; // the home folder is scanned at once, Movies when the test lets it
   coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(
       [gated = movies.function()](const std::string &root, tarnwick::ProgressHandler progress, std::stop_token stop,
-                                  const std::string &scopeRoot) {
-        return root.ends_with("/Movies") ? gated(root, std::move(progress), stop, scopeRoot)
+                                  std::stop_token keep, const std::string &scopeRoot) {
+        return root.ends_with("/Movies") ? gated(root, std::move(progress), stop, keep, scopeRoot)
                                          : tarnwick::FastBulkScanner(2).scan(root, {}, stop);
       },
       engine);
