@@ -12,74 +12,64 @@
 
 namespace tarnwick::WidgetStyle {
 
-QPalette darkPalette() {
-  const QColor window(0x23, 0x24, 0x28);
-  const QColor base(0x1b, 0x1c, 0x1f);
-  const QColor button(0x2e, 0x30, 0x35);
-  const QColor text(0xec, 0xec, 0xef);
-  const QColor disabled(0x7a, 0x7b, 0x80);
-  const QColor accentColour(0x3d, 0x8b, 0xfd);
+namespace {
+
+// The few colours a chrome variant chooses; the rest of its palette
+// follows from them the same way in both variants.
+struct ChromeColours {
+  QColor window, base, button, text, disabled, accent, toolTipBase, brightText;
+  QColor light, midlight, mid, dark, shadow, link, linkVisited, disabledHighlight;
+};
+
+QPalette paletteFrom(const ChromeColours &c) {
   QPalette palette;
-  palette.setColor(QPalette::Window, window);
-  palette.setColor(QPalette::WindowText, text);
-  palette.setColor(QPalette::Base, base);
-  palette.setColor(QPalette::AlternateBase, window);
-  palette.setColor(QPalette::ToolTipBase, QColor(0x1c, 0x1c, 0x21));
-  palette.setColor(QPalette::ToolTipText, text);
-  palette.setColor(QPalette::PlaceholderText, disabled);
-  palette.setColor(QPalette::Text, text);
-  palette.setColor(QPalette::Button, button);
-  palette.setColor(QPalette::ButtonText, text);
-  palette.setColor(QPalette::BrightText, QColor(0xff, 0x5f, 0x57));
-  palette.setColor(QPalette::Light, button.lighter(130));
-  palette.setColor(QPalette::Midlight, button.lighter(115));
-  palette.setColor(QPalette::Mid, button.darker(130));
-  palette.setColor(QPalette::Dark, window.darker(150));
-  palette.setColor(QPalette::Shadow, Qt::black);
-  palette.setColor(QPalette::Highlight, accentColour);
+  palette.setColor(QPalette::Window, c.window);
+  palette.setColor(QPalette::WindowText, c.text);
+  palette.setColor(QPalette::Base, c.base);
+  palette.setColor(QPalette::AlternateBase, c.window);
+  palette.setColor(QPalette::ToolTipBase, c.toolTipBase);
+  palette.setColor(QPalette::ToolTipText, c.text);
+  palette.setColor(QPalette::PlaceholderText, c.disabled);
+  palette.setColor(QPalette::Text, c.text);
+  palette.setColor(QPalette::Button, c.button);
+  palette.setColor(QPalette::ButtonText, c.text);
+  palette.setColor(QPalette::BrightText, c.brightText);
+  palette.setColor(QPalette::Light, c.light);
+  palette.setColor(QPalette::Midlight, c.midlight);
+  palette.setColor(QPalette::Mid, c.mid);
+  palette.setColor(QPalette::Dark, c.dark);
+  palette.setColor(QPalette::Shadow, c.shadow);
+  palette.setColor(QPalette::Highlight, c.accent);
   palette.setColor(QPalette::HighlightedText, Qt::white);
-  palette.setColor(QPalette::Link, accentColour.lighter(120));
-  palette.setColor(QPalette::LinkVisited, accentColour);
+  palette.setColor(QPalette::Link, c.link);
+  palette.setColor(QPalette::LinkVisited, c.linkVisited);
   for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-    palette.setColor(QPalette::Disabled, role, disabled);
-  palette.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0x4a, 0x4c, 0x52));
+    palette.setColor(QPalette::Disabled, role, c.disabled);
+  palette.setColor(QPalette::Disabled, QPalette::Highlight, c.disabledHighlight);
   return palette;
 }
 
+} // namespace
+
+QPalette darkPalette() {
+  const QColor window(0x23, 0x24, 0x28);
+  const QColor button(0x2e, 0x30, 0x35);
+  const QColor accentColour(0x3d, 0x8b, 0xfd);
+  return paletteFrom({window, QColor(0x1b, 0x1c, 0x1f), button, QColor(0xec, 0xec, 0xef), QColor(0x7a, 0x7b, 0x80),
+                      accentColour, QColor(0x1c, 0x1c, 0x21), QColor(0xff, 0x5f, 0x57), button.lighter(130),
+                      button.lighter(115), button.darker(130), window.darker(150), Qt::black,
+                      accentColour.lighter(120), accentColour, QColor(0x4a, 0x4c, 0x52)});
+}
+
 QPalette lightPalette() {
-  const QColor window(0xf3, 0xf3, 0xf5);
-  const QColor base(0xff, 0xff, 0xff);
   const QColor button(0xe4, 0xe5, 0xe9);
-  const QColor text(0x1d, 0x1d, 0x21);
-  const QColor disabled(0x8e, 0x8f, 0x94);
   // Darker than the dark variant's accent: white text on it and the accent
   // as text on the window both keep a readable contrast.
   const QColor accentColour(0x1f, 0x6f, 0xe5);
-  QPalette palette;
-  palette.setColor(QPalette::Window, window);
-  palette.setColor(QPalette::WindowText, text);
-  palette.setColor(QPalette::Base, base);
-  palette.setColor(QPalette::AlternateBase, window);
-  palette.setColor(QPalette::ToolTipBase, QColor(0xfb, 0xfb, 0xfc));
-  palette.setColor(QPalette::ToolTipText, text);
-  palette.setColor(QPalette::PlaceholderText, disabled);
-  palette.setColor(QPalette::Text, text);
-  palette.setColor(QPalette::Button, button);
-  palette.setColor(QPalette::ButtonText, text);
-  palette.setColor(QPalette::BrightText, QColor(0xc4, 0x2b, 0x1c));
-  palette.setColor(QPalette::Light, Qt::white);
-  palette.setColor(QPalette::Midlight, button.lighter(105));
-  palette.setColor(QPalette::Mid, button.darker(125));
-  palette.setColor(QPalette::Dark, button.darker(150));
-  palette.setColor(QPalette::Shadow, QColor(0x60, 0x60, 0x66));
-  palette.setColor(QPalette::Highlight, accentColour);
-  palette.setColor(QPalette::HighlightedText, Qt::white);
-  palette.setColor(QPalette::Link, accentColour);
-  palette.setColor(QPalette::LinkVisited, accentColour.darker(120));
-  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-    palette.setColor(QPalette::Disabled, role, disabled);
-  palette.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0xc8, 0xc9, 0xce));
-  return palette;
+  return paletteFrom({QColor(0xf3, 0xf3, 0xf5), Qt::white, button, QColor(0x1d, 0x1d, 0x21), QColor(0x8e, 0x8f, 0x94),
+                      accentColour, QColor(0xfb, 0xfb, 0xfc), QColor(0xc4, 0x2b, 0x1c), Qt::white,
+                      button.lighter(105), button.darker(125), button.darker(150), QColor(0x60, 0x60, 0x66),
+                      accentColour, accentColour.darker(120), QColor(0xc8, 0xc9, 0xce)});
 }
 
 QPalette paletteFor(Tone tone) { return tone == Tone::light ? lightPalette() : darkPalette(); }

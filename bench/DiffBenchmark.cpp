@@ -9,6 +9,7 @@
 // Peak memory is the process's peak resident size during the first
 // comparison (reset through /proc/self/clear_refs once both trees are
 // built) less its resident size before it.
+#include "ProcessMemory.h"
 #include "SyntheticTrees.h"
 
 #include "TarnwickCore/Diff/TreeComparison.h"
@@ -25,18 +26,12 @@
 using namespace tarnwick;
 using Clock = std::chrono::steady_clock;
 
+using quillane::bench::statusBytes;
+
 namespace {
 
 constexpr double secondsBudget = 1.0;
 constexpr double memoryRatioBudget = 2.0;
-
-long long statusBytes(const std::string &field) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.starts_with(field + ":"))
-      return std::atoll(line.c_str() + field.size() + 1) * 1024;
-  return -1;
-}
 
 // One version of a tree of `total` nodes: folders of 1 to 40 entries with
 // names unique in their folder, one in eight a folder. Both versions draw

@@ -9,6 +9,7 @@
 // less its resident size before it, so run it on its own (it is one
 // process per export on purpose: a tree made earlier in the same process
 // would hide in the baseline).
+#include "ProcessMemory.h"
 #include "TarnwickCore/Import/NcduExportReader.h"
 
 #include <algorithm>
@@ -22,19 +23,12 @@
 using namespace tarnwick;
 using Clock = std::chrono::steady_clock;
 
+using quillane::bench::statusBytes;
+
 namespace {
 
 constexpr double secondsBudget = 1.5;
 constexpr double bytesPerEntryBudget = 100;
-
-// A "VmRSS:"-style line of /proc/self/status, in bytes.
-long long statusBytes(const std::string &field) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.starts_with(field + ":"))
-      return std::atoll(line.c_str() + field.size() + 1) * 1024;
-  return -1;
-}
 
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
