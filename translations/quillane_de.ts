@@ -682,6 +682,10 @@ Ordner werden parallel mit getdents64(2) und statx(2) gelesen.</translation>
         <source>Stop reading and show what was read so far</source>
         <translation>Lesen beenden und zeigen, was bisher gelesen wurde</translation>
     </message>
+    <message>
+        <source>Stopping…</source>
+        <translation>Wird angehalten…</translation>
+    </message>
 </context>
 <context>
     <name>quillane::SystemCachesPanel</name>

@@ -68,7 +68,13 @@ ScanningHUDView::ScanningHUDView(QWidget *parent)
   stop_->setMinimumWidth(120);
   stop_->setToolTip(tr("Stop reading and show what was read so far"));
   connect(cancel_, &QPushButton::clicked, this, &ScanningHUDView::cancelRequested);
-  connect(stop_, &QPushButton::clicked, this, &ScanningHUDView::stopRequested);
+  connect(stop_, &QPushButton::clicked, this, [this] {
+    // Freezing what was read can take seconds on a large tree: say the
+    // stop was heard, and keep it from being asked twice.
+    stop_->setEnabled(false);
+    stop_->setText(tr("Stopping…"));
+    emit stopRequested();
+  });
   auto *buttons = new QHBoxLayout;
   buttons->setSpacing(12);
   buttons->addWidget(stop_);
@@ -82,8 +88,11 @@ ScanningHUDView::ScanningHUDView(QWidget *parent)
 void ScanningHUDView::setProgress(const std::optional<tarnwick::ScanProgress> &progress) {
   path_->setVisible(progress.has_value());
   statistics_->setVisible(progress.has_value());
-  if (!progress)
+  if (!progress) { // a new scan
+    stop_->setEnabled(true);
+    stop_->setText(tr("Stop"));
     return;
+  }
   const QString path = displayText(progress->currentPath);
   path_->setToolTip(path);
   path_->setText(QFontMetrics(path_->font()).elidedText(path, Qt::ElideMiddle, path_->width()));
