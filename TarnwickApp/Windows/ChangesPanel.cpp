@@ -10,7 +10,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
-#include <QMainWindow>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -65,6 +64,8 @@ ChangesPanel::ChangesPanel(QWidget *parent)
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setSectionResizeMode(tarnwick::ChangesModel::pathColumn, QHeaderView::Stretch);
   table_->horizontalHeader()->setSortIndicator(tarnwick::ChangesModel::differenceColumn, Qt::DescendingOrder);
+  // Room for a few rows however tall the explorer above wants to be.
+  table_->setMinimumHeight(table_->fontMetrics().height() * 9);
   layout->addWidget(table_);
   setWidget(content);
   hide();
@@ -105,12 +106,7 @@ void ChangesPanel::present(const Outcome &outcome) {
   model_->setChanges(outcome.changes);
   const QHeaderView *columns = table_->horizontalHeader();
   model_->sort(columns->sortIndicatorSection(), columns->sortIndicatorOrder());
-  if (isHidden()) {
-    show();
-    // A dock first shown takes its contents' minimum: a third of the window lists a dozen rows.
-    if (auto *window = qobject_cast<QMainWindow *>(parentWidget()))
-      window->resizeDocks({this}, {window->height() / 3}, Qt::Vertical);
-  }
+  show();
   raise();
   emit shown();
 }
