@@ -87,20 +87,36 @@ QVariant ChangesModel::headerData(int section, Qt::Orientation orientation, int 
   }
 }
 
-void ChangesModel::sort(int column, Qt::SortOrder order) {
+void ChangesModel::sort(int column, Qt::SortOrder sortOrder) {
   if (column < 0 || column >= columnCount_)
     return;
   emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-  const auto less = [&](const SizeChange &a, const SizeChange &b) {
+  const auto less = [&](std::size_t a, std::size_t b) {
     if (column == pathColumn)
-      return a.path < b.path; // bytes: the order of the paths on disk, whatever the locale
-    return sortKey(a, column).toLongLong() < sortKey(b, column).toLongLong();
+      return changes_[a].path < changes_[b].path; // bytes: the order on disk, whatever the locale
+    return sortKey(changes_[a], column).toLongLong() < sortKey(changes_[b], column).toLongLong();
   };
-  if (order == Qt::AscendingOrder)
-    std::stable_sort(changes_.begin(), changes_.end(), less);
+  std::vector<std::size_t> order(changes_.size()); // new row -> old row
+  for (std::size_t row = 0; row < order.size(); ++row)
+    order[row] = row;
+  if (sortOrder == Qt::AscendingOrder)
+    std::stable_sort(order.begin(), order.end(), less);
   else
-    std::stable_sort(changes_.begin(), changes_.end(),
-                     [&](const SizeChange &a, const SizeChange &b) { return less(b, a); });
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return less(b, a); });
+  std::vector<SizeChange> sorted;
+  sorted.reserve(changes_.size());
+  std::vector<int> newRowOf(changes_.size());
+  for (std::size_t row = 0; row < order.size(); ++row) {
+    sorted.push_back(std::move(changes_[order[row]]));
+    newRowOf[order[row]] = static_cast<int>(row);
+  }
+  changes_ = std::move(sorted);
+  // The selection and current row follow their entries.
+  const QModelIndexList before = persistentIndexList();
+  QModelIndexList after;
+  for (const QModelIndex &old : before)
+    after.push_back(index(newRowOf[static_cast<std::size_t>(old.row())], old.column()));
+  changePersistentIndexList(before, after);
   emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 

@@ -15,7 +15,8 @@ namespace tarnwick {
 ///
 /// sortRole holds what a column sorts by: the path, or the bytes (an absent
 /// side as -1, below every size). sort() orders the rows itself, stably, so
-/// equal sizes keep the order they were given in.
+/// equal sizes keep the order they were given in; persistent indexes (a
+/// view's selection) follow their entries.
 ///
 /// Threads: GUI thread only.
 class ChangesModel : public QAbstractTableModel {
@@ -35,7 +36,7 @@ public:
   int columnCount(const QModelIndex &parent = {}) const override;
   QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-  void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+  void sort(int column, Qt::SortOrder sortOrder = Qt::AscendingOrder) override;
 
   /// "+4.7 MB", "−12 KB", "0 bytes".
   static QString signedBytes(std::int64_t bytes);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QPersistentModelIndex>
+
 namespace tarnwick {
 namespace {
 
@@ -77,8 +79,11 @@ TEST_F(ChangesModelTest, SortsByTheBytesOrThePath) {
        }) {
     SCOPED_TRACE(sorted.column);
     model.setChanges(original);
+    const QPersistentModelIndex selected = model.index(3, ChangesModel::afterColumn); // "/t/shrink"
     model.sort(sorted.column, sorted.order);
     EXPECT_EQ(paths(), sorted.paths);
+    EXPECT_EQ(selected.row(), sorted.paths.indexOf("/t/shrink"));
+    EXPECT_EQ(selected.column(), ChangesModel::afterColumn);
   }
 }
 
