@@ -368,6 +368,21 @@
     </message>
 </context>
 <context>
+    <name>quillane::ChangesPanel</name>
+    <message>
+        <source>Changes</source>
+        <translation>Änderungen</translation>
+    </message>
+    <message>
+        <source>an unknown date</source>
+        <translation>einem unbekannten Datum</translation>
+    </message>
+    <message>
+        <source>Compared with the scan of %1 (%2). Total change: %3.</source>
+        <translation>Verglichen mit dem Scan von %1 (%2). Änderung insgesamt: %3.</translation>
+    </message>
+</context>
+<context>
     <name>quillane::FindWindow</name>
     <message>
         <source>Find</source>
@@ -563,6 +578,22 @@ Ordner werden parallel mit getdents64(2) und statx(2) gelesen.</translation>
     <message>
         <source>Dark</source>
         <translation>Dunkel</translation>
+    </message>
+    <message>
+        <source>Compare With Scan</source>
+        <translation>Mit Scan vergleichen</translation>
+    </message>
+    <message>
+        <source>Scans (*.qsnap *.json *.json.gz *.json.zst);;Remembered scans (*.qsnap);;Scan exports (*.json *.json.gz *.json.zst);;All files (*)</source>
+        <translation>Scans (*.qsnap *.json *.json.gz *.json.zst);;Gemerkte Scans (*.qsnap);;Scan-Exporte (*.json *.json.gz *.json.zst);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Cannot Compare Scans</source>
+        <translation>Scans können nicht verglichen werden</translation>
+    </message>
+    <message>
+        <source>Compare With…</source>
+        <translation>Vergleichen mit…</translation>
     </message>
 </context>
 <context>
@@ -914,6 +945,33 @@ Ordner werden parallel mit getdents64(2) und statx(2) gelesen.</translation>
             <numerusform>%Ln Ordner ist nicht lesbar</numerusform>
             <numerusform>%Ln Ordner sind nicht lesbar</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>tarnwick::ChangesModel</name>
+    <message>
+        <source>new</source>
+        <translation>neu</translation>
+    </message>
+    <message>
+        <source>gone</source>
+        <translation>entfernt</translation>
+    </message>
+    <message>
+        <source>Path</source>
+        <translation>Pfad</translation>
+    </message>
+    <message>
+        <source>Before</source>
+        <translation>Vorher</translation>
+    </message>
+    <message>
+        <source>After</source>
+        <translation>Nachher</translation>
+    </message>
+    <message>
+        <source>Difference</source>
+        <translation>Differenz</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,7 @@
 #include "TarnwickApp/Windows/MainWindow.h"
 
 #include "TarnwickApp/Windows/CacheCleanupWindow.h"
+#include "TarnwickApp/Windows/ChangesPanel.h"
 #include "TarnwickApp/Windows/CloseKeys.h"
 #include "TarnwickApp/Windows/FindWindow.h"
 #include "TarnwickApp/Windows/PreferencesView.h"
@@ -9,6 +10,7 @@
 #include "TarnwickApp/Windows/UnreadableFoldersDialog.h"
 #include "TarnwickApp/Windows/WindowGeometry.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
+#include "TarnwickCore/Snapshot/ScanSnapshotStore.h"
 #include "TarnwickUI/AppearanceController.h"
 #include "TarnwickUI/DashboardSidebar.h"
 #include "TarnwickUI/FileManagerReveal.h"
@@ -83,6 +85,14 @@ std::optional<QString> askForExport(QWidget *parent, const QString &startFolder)
   return file.isEmpty() ? std::nullopt : std::optional(file);
 }
 
+std::optional<QString> askForOlderScan(QWidget *parent, const QString &startFolder) {
+  const QString file = QFileDialog::getOpenFileName(
+      parent, Texts::tr("Compare With Scan"), startFolder,
+      Texts::tr("Scans (*.qsnap *.json *.json.gz *.json.zst);;Remembered scans (*.qsnap);;"
+                "Scan exports (*.json *.json.gz *.json.zst);;All files (*)"));
+  return file.isEmpty() ? std::nullopt : std::optional(file);
+}
+
 } // namespace
 
 MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProbe probe, QString homeFolder,
@@ -91,6 +101,10 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
       engine_(std::move(engine)), root_(new AppRootView(coordinator, probe_, homeFolder_, launcherShortcuts(), this)),
       chooser_([this](QWidget *parent) { return askForFolder(parent, homeFolder_); }),
       exportChooser_([this](QWidget *parent) { return askForExport(parent, homeFolder_); }),
+      comparisonChooser_([this](QWidget *parent) {
+        return askForOlderScan(parent, snapshots_ ? QString::fromStdString(snapshots_->folder()) : homeFolder_);
+      }),
+      changes_(new ChangesPanel(this)),
       trash_(tarnwick::FreedesktopTrash(homeFolder_.toStdString(), std::nullopt)) {
   setWindowTitle(QStringLiteral("Quillane"));
   setWindowIcon(tarnwick::SymbolIcons::icon("quillane"));
@@ -98,6 +112,8 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
   setMinimumSize(geometry.minimum);
   resize(geometry.initial);
   setCentralWidget(root_);
+  addDockWidget(Qt::BottomDockWidgetArea, changes_);
+  changes_->hide();
   buildMenus();
   restoreLayout();
   connect(root_, &AppRootView::scanHomeRequested, scanHome_, &QAction::trigger);
@@ -116,6 +132,15 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
           [this] { cancelScan_->setEnabled(coordinator_.isScanning()); });
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this, &MainWindow::refreshTitle);
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, &MainWindow::refreshTitle);
+  // A comparison is of the tree it was made with: another tree ends it.
+  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, changes_, &ChangesPanel::clear);
+  const auto enableComparing = [this] { compareWith_->setEnabled(coordinator_.arena() && root_->dashboard()); };
+  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, enableComparing);
+  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this, enableComparing);
+  enableComparing();
+  connect(changes_, &ChangesPanel::failed, this, [this](const QString &file, const QString &message) {
+    showFailure(tr("Cannot Compare Scans"), tr("“%1” could not be read as a scan file.\n\n%2").arg(file, message));
+  });
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::exportOpenFailed, this,
           [this](const QString &file, const QString &message) {
             showFailure(tr("Cannot Open Scan File"),
@@ -148,6 +173,7 @@ void MainWindow::buildMenus() {
   openScanFile_ = scan->addAction(SymbolIcons::icon("doc.fill"), tr("Open Scan File…"), this,
                                   &MainWindow::chooseExportAndOpen);
   openScanFile_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+  compareWith_ = scan->addAction(tr("Compare With…"), this, &MainWindow::chooseAndCompare);
   cleanCaches_ = scan->addAction(SymbolIcons::icon("sparkles"), tr("Clean Up Caches…"), this,
                                  [this] { showCacheCleanup(std::nullopt); });
   cleanCaches_->setShortcut(keys.cleanCaches);
@@ -464,6 +490,15 @@ void MainWindow::chooseExportAndOpen() {
     openScanFile(*file);
 }
 
+void MainWindow::chooseAndCompare() {
+  const auto arena = coordinator_.arena();
+  if (!arena || !root_->dashboard())
+    return;
+  if (std::optional<QString> file = comparisonChooser_ ? comparisonChooser_(this) : std::nullopt;
+      file && !file->isEmpty())
+    changes_->compareWith(QDir::cleanPath(QDir::current().absoluteFilePath(*file)), arena);
+}
+
 void MainWindow::openScanFile(const QString &file) {
   const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(file));
   openingFile_ = absolute; // before the start, which announces it
@@ -480,6 +515,7 @@ void MainWindow::openRememberedScan(const QString &file) {
 }
 
 void MainWindow::setSnapshotStore(std::shared_ptr<const tarnwick::ScanSnapshotStore> store) {
+  snapshots_ = store;
   root_->setSnapshotStore(std::move(store));
 }
 

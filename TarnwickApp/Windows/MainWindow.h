@@ -27,6 +27,7 @@ class TreemapCanvasView;
 namespace quillane {
 
 class CacheCleanupWindow;
+class ChangesPanel;
 class PreferencesView;
 class FindWindow;
 class TrashWindow;
@@ -58,12 +59,19 @@ public:
   void setFolderChooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
   /// The default asks with a file dialog for JSON exports, plain or compressed.
   void setExportChooser(FileChooser chooser) { exportChooser_ = std::move(chooser); }
+  /// The default asks with a file dialog for snapshots and exports, starting
+  /// in the remembered scans' folder.
+  void setComparisonChooser(FileChooser chooser) { comparisonChooser_ = std::move(chooser); }
 
   QAction *scanHomeAction() const { return scanHome_; }
   QAction *scanDiskAction() const { return scanDisk_; }
   QAction *chooseFolderAction() const { return chooseFolder_; }
   /// Scan ▸ Open Scan File…
   QAction *openScanFileAction() const { return openScanFile_; }
+  /// Scan ▸ Compare With…: enabled while the explorer shows a tree.
+  QAction *compareWithAction() const { return compareWith_; }
+  /// The dock listing what changed since the older scan compared with.
+  ChangesPanel *changesPanel() const { return changes_; }
   QAction *cancelScanAction() const { return cancelScan_; }
   QAction *settingsAction() const { return settings_; }
   QAction *aboutAction() const { return about_; }
@@ -105,6 +113,8 @@ public:
   QMessageBox *showAbout();
   void chooseFolderAndScan();
   void chooseExportAndOpen();
+  /// Asks for an older scan of the tree on show and compares the tree with it.
+  void chooseAndCompare();
   /// Reads the export at `file` (relative to the current folder) off the
   /// GUI thread and explores it as a finished scan; the scanning display
   /// shows meanwhile, the title names the file, and a file that cannot be
@@ -145,6 +155,9 @@ private:
   AppRootView *root_;
   FolderChooser chooser_;
   FileChooser exportChooser_;
+  FileChooser comparisonChooser_;
+  std::shared_ptr<const tarnwick::ScanSnapshotStore> snapshots_;
+  ChangesPanel *changes_;
   QPointer<QDialog> settingsWindow_;
   QPointer<PreferencesView> preferences_;
   QPointer<QMessageBox> aboutBox_;
@@ -161,6 +174,7 @@ private:
   QAction *scanDisk_ = nullptr;
   QAction *chooseFolder_ = nullptr;
   QAction *openScanFile_ = nullptr;
+  QAction *compareWith_ = nullptr;
   QAction *cancelScan_ = nullptr;
   QAction *settings_ = nullptr;
   QAction *about_ = nullptr;

@@ -1,0 +1,89 @@
+// Scan ▸ Compare With…: an older snapshot of the folder on show lists what
+// grew since, largest growth on top; a file that is no scan is reported in
+// the window's failure box and shows no panel.
+#include "TarnwickApp/Windows/ChangesPanel.h"
+#include "TarnwickApp/Windows/MainWindow.h"
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
+#include "TarnwickUI/ChangesModel.h"
+#include "TarnwickUI/TarnwickAppCoordinator.h"
+#include "TestSupport/GatedScan.h"
+#include "TestSupport/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QTest>
+
+#include <fstream>
+
+namespace quillane {
+namespace {
+
+class ChangesPanelTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    tree.writeFile("home/video.mp4", 40'000);
+    tree.writeFile("home/notes.txt", 12'000);
+    const std::string older = tarnwick::ScanSnapshotWriter::encode(
+        tarnwick::FastBulkScanner(2).scan(tree.path("home")), 1'700'000'000);
+    std::ofstream(tree.path("older.qsnap"), std::ios::binary) << older;
+    tree.writeFile("home/video.mp4", 2'400'000);
+    tree.writeFile("home/new.bin", 100'000);
+
+    engine = std::make_shared<tarnwick::SafeCleaningEngine>(
+        tree.path("home"), std::make_shared<tarnwick::SystemCleaningFileSystem>(
+                               tarnwick::FreedesktopTrash(tree.path("home"), tree.path("data"))));
+    scan.open();
+    coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(scan.function(), engine);
+    window = std::make_unique<MainWindow>(*coordinator, [] { return tarnwick::AccessCheck{}; },
+                                          QString::fromStdString(tree.path("home")), engine);
+    window->show();
+    EXPECT_FALSE(window->compareWithAction()->isEnabled()) << "no tree on show yet";
+    window->startScan(QString::fromStdString(tree.path("home")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->rootView()->dashboard() && !coordinator->isScanning(); }));
+  }
+
+  void compareWith(const std::string &file) {
+    ASSERT_TRUE(window->compareWithAction()->isEnabled());
+    window->setComparisonChooser([file](QWidget *) { return QString::fromStdString(file); });
+    window->compareWithAction()->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->changesPanel()->isComparing(); }));
+  }
+
+  test::TempTree tree;
+  test::GatedScan scan;
+  std::shared_ptr<tarnwick::SafeCleaningEngine> engine;
+  std::unique_ptr<tarnwick::TarnwickAppCoordinator> coordinator;
+  std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(ChangesPanelTest, AnOlderSnapshotListsTheGrowthLargestFirst) {
+  compareWith(tree.path("older.qsnap"));
+  ChangesPanel &panel = *window->changesPanel();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return panel.isVisible(); }));
+  EXPECT_FALSE(window->findChild<QMessageBox *>());
+  const tarnwick::ChangesModel &model = *panel.model();
+  ASSERT_GE(model.rowCount(), 3); // the folder, the grown file, the new one
+  // The folder grew by its files together, so it leads; the video next.
+  EXPECT_EQ(model.index(0, 0).data().toString(), QString::fromStdString(tree.path("home") + "/"));
+  EXPECT_EQ(model.index(1, 0).data().toString(), QString::fromStdString(tree.path("home/video.mp4")));
+  EXPECT_EQ(model.index(2, tarnwick::ChangesModel::beforeColumn).data().toString(), "new");
+  EXPECT_TRUE(panel.headerLine()->text().contains(QString::fromStdString(tree.path("home"))));
+
+  panel.close(); // its own button: the comparison is over
+  EXPECT_EQ(model.rowCount(), 0);
+}
+
+TEST_F(ChangesPanelTest, AFileThatIsNoScanIsReportedAndShowsNoPanel) {
+  std::ofstream(tree.path("bad.json")) << "not a scan";
+  compareWith(tree.path("bad.json"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChild<QMessageBox *>() != nullptr; }));
+  EXPECT_TRUE(window->findChild<QMessageBox *>()->text().contains(QString::fromStdString(tree.path("bad.json"))));
+  EXPECT_FALSE(window->changesPanel()->isVisible());
+  EXPECT_EQ(window->changesPanel()->model()->rowCount(), 0);
+}
+
+} // namespace
+} // namespace quillane
