@@ -77,20 +77,23 @@ std::optional<QString> askForFolder(QWidget *parent, const QString &startFolder)
   return dialog.selectedFiles().front();
 }
 
-std::optional<QString> askForExport(QWidget *parent, const QString &startFolder) {
-  const QString file = QFileDialog::getOpenFileName(
-      parent, Texts::tr("Open Scan File"), startFolder,
-      Texts::tr("Scan exports (*.json *.json.gz *.json.zst);;JSON (*.json);;JSON, gzip (*.json.gz);;"
-                     "JSON, zstd (*.json.zst);;All files (*)"));
+// One existing file chosen in a dialog; nothing when the user declines.
+std::optional<QString> askForFile(QWidget *parent, const QString &title, const QString &startFolder,
+                                  const QString &filters) {
+  const QString file = QFileDialog::getOpenFileName(parent, title, startFolder, filters);
   return file.isEmpty() ? std::nullopt : std::optional(file);
 }
 
+std::optional<QString> askForExport(QWidget *parent, const QString &startFolder) {
+  return askForFile(parent, Texts::tr("Open Scan File"), startFolder,
+                    Texts::tr("Scan exports (*.json *.json.gz *.json.zst);;JSON (*.json);;JSON, gzip (*.json.gz);;"
+                              "JSON, zstd (*.json.zst);;All files (*)"));
+}
+
 std::optional<QString> askForOlderScan(QWidget *parent, const QString &startFolder) {
-  const QString file = QFileDialog::getOpenFileName(
-      parent, Texts::tr("Compare With Scan"), startFolder,
-      Texts::tr("Scans (*.qsnap *.json *.json.gz *.json.zst);;Remembered scans (*.qsnap);;"
-                "Scan exports (*.json *.json.gz *.json.zst);;All files (*)"));
-  return file.isEmpty() ? std::nullopt : std::optional(file);
+  return askForFile(parent, Texts::tr("Compare With Scan"), startFolder,
+                    Texts::tr("Scans (*.qsnap *.json *.json.gz *.json.zst);;Remembered scans (*.qsnap);;"
+                              "Scan exports (*.json *.json.gz *.json.zst);;All files (*)"));
 }
 
 } // namespace
