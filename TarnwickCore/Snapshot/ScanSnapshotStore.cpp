@@ -18,6 +18,7 @@ namespace tarnwick {
 namespace {
 
 constexpr std::string_view suffix = ".qsnap";
+constexpr std::string_view previousSuffix = ".previous.qsnap";
 constexpr std::string_view temporaryPrefix = ".saving-";
 
 // FNV-1a: stable across runs and builds, unlike std::hash.
@@ -88,10 +89,34 @@ std::string ScanSnapshotStore::defaultFolder(const UserEnvironment &environment)
   return environment.cacheHome + "/quillane/scans";
 }
 
-std::string ScanSnapshotStore::filePathFor(const std::string &rootPath) const {
+namespace {
+
+std::string hashName(const std::string &rootPath) {
   char name[17];
   std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(pathHash(rootPath)));
-  return folder_ + "/" + name + std::string(suffix);
+  return name;
+}
+
+} // namespace
+
+std::string ScanSnapshotStore::filePathFor(const std::string &rootPath) const {
+  return folder_ + "/" + hashName(rootPath) + std::string(suffix);
+}
+
+std::string ScanSnapshotStore::previousFilePathFor(const std::string &rootPath) const {
+  return folder_ + "/" + hashName(rootPath) + std::string(previousSuffix);
+}
+
+void ScanSnapshotStore::keepAsPrevious(const std::string &target, const std::string &rootPath) const {
+  // A second name, then a rename over the old previous file: the current
+  // file stays readable throughout, and a crash leaves only a temporary
+  // name, which eviction removes.
+  const std::string staged = folder_ + "/" + std::string(temporaryPrefix) + "previous-" + hashName(rootPath);
+  ::unlink(staged.c_str());
+  if (::link(target.c_str(), staged.c_str()) != 0)
+    return;
+  if (::rename(staged.c_str(), previousFilePathFor(rootPath).c_str()) != 0)
+    ::unlink(staged.c_str());
 }
 
 Result<std::string> ScanSnapshotStore::save(const DiskTreeArena &arena, std::int64_t scanTime) const {
@@ -103,8 +128,10 @@ Result<std::string> ScanSnapshotStore::save(const DiskTreeArena &arena, std::int
   if (!fd)
     return Failure::fromErrno("create a file in", folder_);
   const std::string bytes = ScanSnapshotWriter::encode(arena, scanTime);
-  if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0 ||
-      ::rename(temporary.c_str(), target.c_str()) != 0) {
+  const bool written = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && ::close(fd.release()) == 0;
+  if (written)
+    keepAsPrevious(target, arena.rootPath());
+  if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
     Failure failure = Failure::fromErrno("write", target);
     ::unlink(temporary.c_str());
     return failure;
@@ -153,16 +180,16 @@ ScanSnapshotReader::Outcome ScanSnapshotStore::load(const std::string &rootPath)
 }
 
 Result<void> ScanSnapshotStore::remove(const std::string &rootPath) const {
-  const std::string path = filePathFor(rootPath);
-  if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-    return Failure::fromErrno("remove", path);
+  for (const std::string &path : {filePathFor(rootPath), previousFilePathFor(rootPath)})
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+      return Failure::fromErrno("remove", path);
   return {};
 }
 
 std::vector<ScanSnapshotStore::Entry> ScanSnapshotStore::list() const {
   std::vector<Entry> entries;
   for (const FolderFile &file : folderFiles(folder_)) {
-    if (file.isTemporary)
+    if (file.isTemporary || file.name.ends_with(previousSuffix))
       continue;
     Entry entry;
     entry.filePath = folder_ + "/" + file.name;
@@ -182,6 +209,21 @@ std::vector<ScanSnapshotStore::Entry> ScanSnapshotStore::list() const {
     return a.filePath < b.filePath;
   });
   return entries;
+}
+
+std::optional<ScanSnapshotStore::Entry> ScanSnapshotStore::olderScanOf(const std::string &rootPath,
+                                                                      std::int64_t before) const {
+  std::optional<Entry> newest;
+  for (const std::string &path : {filePathFor(rootPath), previousFilePathFor(rootPath)}) {
+    auto header = ScanSnapshotReader::readHeaderFile(path);
+    const auto *read = std::get_if<ScanSnapshotHeader>(&header);
+    if (!read || read->rootPath != rootPath || read->scanTime >= before ||
+        (newest && newest->header->scanTime >= read->scanTime))
+      continue;
+    struct stat st{};
+    newest = Entry{path, ::stat(path.c_str(), &st) == 0 ? std::uint64_t(st.st_size) : 0, *read, std::nullopt};
+  }
+  return newest;
 }
 
 } // namespace tarnwick

@@ -14,7 +14,9 @@ namespace tarnwick {
 
 /// The folder of remembered scans: one snapshot file per scanned root, a
 /// new scan of a root replacing its file, and a cap on the folder's total
-/// size beyond which the oldest files go.
+/// size beyond which the oldest files go. The snapshot a save replaces is
+/// kept as the root's previous one, to compare a new scan with; it is not
+/// listed, and it goes first when the folder is over its cap, being older.
 ///
 /// A file is named after a hash of its root path; its header holds the path
 /// itself, which load() checks, so two roots whose hashes meet only replace
@@ -50,6 +52,8 @@ public:
   const std::string &folder() const { return folder_; }
   /// The file that holds, or would hold, the snapshot of `rootPath`.
   std::string filePathFor(const std::string &rootPath) const;
+  /// The file that holds the snapshot of `rootPath` the last save replaced.
+  std::string previousFilePathFor(const std::string &rootPath) const;
 
   /// Writes the snapshot of `arena`, scanned at `scanTime` (seconds since
   /// 1970-01-01 UTC), in place of its root's previous one, then evicts the
@@ -57,13 +61,22 @@ public:
   Result<std::string> save(const DiskTreeArena &arena, std::int64_t scanTime) const;
   /// The remembered scan of `rootPath`.
   ScanSnapshotReader::Outcome load(const std::string &rootPath) const;
-  /// Forgets the scan of `rootPath`; succeeds when there was none.
+  /// Forgets the scans of `rootPath`, current and previous; succeeds when
+  /// there were none.
   Result<void> remove(const std::string &rootPath) const;
-  /// Every snapshot file of the folder, newest scan first, those that
-  /// cannot be read last; empty when the folder does not exist.
+  /// Every root's snapshot file, newest scan first, those that cannot be
+  /// read last; empty when the folder does not exist. Previous snapshots
+  /// are not listed.
   std::vector<Entry> list() const;
+  /// The newest readable snapshot of `rootPath` scanned before `before`
+  /// (seconds since 1970-01-01 UTC), current or previous: what a tree of
+  /// that root scanned at `before` compares with. Headers only are read.
+  std::optional<Entry> olderScanOf(const std::string &rootPath, std::int64_t before) const;
 
 private:
+  /// Links the current snapshot at `target` as the previous one of its
+  /// root, replacing the older previous one; nothing when there is none.
+  void keepAsPrevious(const std::string &target, const std::string &rootPath) const;
   void evictBeyondCapacity(const std::string &kept) const;
 
   std::string folder_;

@@ -274,5 +274,32 @@ TEST_F(ScanSnapshotStoreTest, ListingNamesWhatCannotBeRead) {
   }
 }
 
+TEST_F(ScanSnapshotStoreTest, ASaveKeepsTheReplacedScanAsThePreviousOne) {
+  const ScanSnapshotStore store(folder);
+  EXPECT_FALSE(store.olderScanOf("/a", 1000));
+  ASSERT_TRUE(store.save(arenaOf("/a", 1), 100));
+  ASSERT_TRUE(store.save(arenaOf("/a", 2), 200));
+  ASSERT_TRUE(store.save(arenaOf("/a", 3), 300));
+  ASSERT_EQ(store.list().size(), 1u) << "the previous scan is not listed";
+  struct Case {
+    std::int64_t before;
+    std::optional<std::int64_t> scanTime; // of the scan chosen
+  };
+  // 100 is gone: only the scan a save replaced is kept.
+  for (const Case &c : {Case{1000, 300}, Case{300, 200}, Case{201, 200}, Case{200, std::nullopt}}) {
+    const auto older = store.olderScanOf("/a", c.before);
+    ASSERT_EQ(older.has_value(), c.scanTime.has_value()) << c.before;
+    if (older) {
+      EXPECT_EQ(older->header->scanTime, *c.scanTime) << c.before;
+    }
+  }
+  const auto previous = ScanSnapshotReader::readFile(store.previousFilePathFor("/a"));
+  ASSERT_TRUE(std::holds_alternative<DiskTreeArena>(previous));
+  EXPECT_EQ(std::get<DiskTreeArena>(previous).record(0).allocatedSize, 2);
+  EXPECT_FALSE(store.olderScanOf("/b", 1000)) << "another root's scans are not this one's";
+  ASSERT_TRUE(store.remove("/a"));
+  EXPECT_FALSE(store.olderScanOf("/a", 1000)) << "forgetting a root forgets its previous scan too";
+}
+
 } // namespace
 } // namespace tarnwick
