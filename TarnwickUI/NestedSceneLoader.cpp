@@ -45,7 +45,7 @@ PaintedNestedScene NestedSceneLoader::paint(const Request &request) {
     topLevel = std::span<const NodeID>(*request.topLevel);
   PaintedNestedScene painted{
       NestedTreemapScene::build(request.arena, request.folder, request.canvas, request.options, topLevel), {},
-      request.highlight.fileType};
+      request.highlight.fileType, request.highlight.changes};
   if (painted.scene.isEmpty())
     return painted;
   const QSize size(qRound(request.canvas.width * request.pixelRatio), qRound(request.canvas.height * request.pixelRatio));

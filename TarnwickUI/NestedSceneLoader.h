@@ -23,8 +23,10 @@ struct PaintedNestedScene {
   NestedTreemapScene scene;
   /// The scene painted at `layerSize` device pixels (null when not painted).
   QImage layer;
-  /// The file type the layer brings forward, as NestedTreemapPainter takes it.
+  /// The file type the layer brings forward and the change colouring it
+  /// shows, as NestedTreemapPainter takes them.
   std::optional<std::string> layerFileType;
+  ChangeColouring layerChanges;
 };
 
 /// Lays out and paints nested scenes on a thread of its own, so that a

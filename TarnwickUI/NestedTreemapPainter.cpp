@@ -61,19 +61,25 @@ void paintBevel(QPainter &painter, const QRectF &box, const QColor &fill) {
 
 } // namespace
 
-QColor NestedTreemapPainter::fillColor(const NestedTreemapScene &scene, std::size_t index) {
+QColor NestedTreemapPainter::fillColor(const NestedTreemapScene &scene, std::size_t index,
+                                       const ChangeColouring &changes) {
   const NestedTile &tile = scene.tiles()[index];
   if (tile.id == SquarifiedTreemapLayout::syntheticTailNodeID)
     return TreemapPalette::mutedCharcoal();
-  const std::optional<CleanableCategory> category = scene.category(index);
+  std::optional<QColor> hue;
+  const bool byChange = changes.isActive() && changes.describes(*scene.arena());
+  if (byChange)
+    hue = changes.fill(tile.id);
+  else if (const std::optional<CleanableCategory> category = scene.category(index))
+    hue = TreemapPalette::color(*category);
   if (tile.isDirectory) {
     // Folders are frames: a slate that darkens level by level (a folder of
-    // a known category keeps a hint of its colour).
+    // a known category, or one that changed, keeps a hint of its colour).
     const QColor slate = mix(QColor::fromRgbF(0.36f, 0.40f, 0.46f), QColor(Qt::black), std::min(0.12 * tile.depth, 0.6));
-    return category ? mix(slate, TreemapPalette::color(*category), 0.35) : slate;
+    return hue ? mix(slate, *hue, byChange ? 0.5 : 0.35) : slate;
   }
-  // Files: their category's colour, a little deeper with depth.
-  const QColor fill = TreemapPalette::color(category.value_or(CleanableCategory::userCache));
+  // Files: their hue, a little deeper with depth.
+  const QColor fill = hue.value_or(TreemapPalette::color(CleanableCategory::userCache));
   return mix(fill, QColor(Qt::black), std::min(0.05 * tile.depth, 0.3));
 }
 
@@ -98,7 +104,7 @@ void NestedTreemapPainter::paint(QPainter &painter, const NestedTreemapScene &sc
   for (std::size_t i = 0; i < scene.tiles().size(); ++i) {
     const NestedTile &tile = scene.tiles()[i];
     const QRectF box = toQt(tile.frame);
-    QColor fill = fillColor(scene, i);
+    QColor fill = fillColor(scene, i, highlight.changes);
     if (!isHighlighted(scene, i, highlight))
       fill = mix(fill, highlight.dim, 0.7);
     if (tile.isDirectory) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnwickUI/CanvasGeometry.h"
+#include "TarnwickUI/ChangeColouring.h"
 
 #include <QColor>
 #include <QImage>
@@ -30,6 +31,9 @@ public:
     /// mixed with `dim`.
     std::optional<std::string> fileType;
     QColor dim;
+    /// Fills by change in place of the categories' colours, when it
+    /// describes the scene's tree.
+    ChangeColouring changes;
   };
 
   static void paint(QPainter &painter, const NestedTreemapScene &scene, const Highlight &highlight = {});
@@ -38,7 +42,7 @@ public:
   static QImage paintLayer(const NestedTreemapScene &scene, QSize size, qreal pixelRatio,
                            const Highlight &highlight = {});
   /// The fill of tile `index` at rest, before any dimming.
-  static QColor fillColor(const NestedTreemapScene &scene, std::size_t index);
+  static QColor fillColor(const NestedTreemapScene &scene, std::size_t index, const ChangeColouring &changes = {});
   /// The hover wash and outline (white) or the selection outline (cyan)
   /// around `frame`, over tiles painted earlier.
   static void paintMark(QPainter &painter, const CanvasRect &frame, bool selected);

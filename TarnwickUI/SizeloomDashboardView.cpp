@@ -353,6 +353,15 @@ std::optional<std::vector<NodeID>> SizeloomDashboardView::firstLevel() const {
   return matching;
 }
 
+void SizeloomDashboardView::setChangeColouring(ChangeColouring changes) {
+  changes_ = std::move(changes);
+  relayout();
+}
+
+ChangeColouring SizeloomDashboardView::shownChanges() const {
+  return arena_ && changes_.describes(*arena_) ? changes_ : ChangeColouring();
+}
+
 void SizeloomDashboardView::relayout() {
   laidOutFirstLevel_ = firstLevel();
   const CanvasSize canvasSize{double(canvas_->width()), double(canvas_->height())};
@@ -375,6 +384,7 @@ void SizeloomDashboardView::relayout() {
     if (!tile.isAggregatedTail)
       tile.node = *arena_->node(tile.id);
   container_->setCurrentWidget(rects.empty() ? emptyMessage_ : static_cast<QWidget *>(canvas_));
+  canvas_->setChangeColouring(shownChanges());
   canvas_->setRects(std::move(rects));
 }
 
@@ -383,19 +393,22 @@ void SizeloomDashboardView::layOutNested(CanvasSize canvasSize) {
   if (folder && std::uint64_t(folder->fileCount) + folder->directoryCount > backgroundLayoutEntries_) {
     const qreal ratio = canvas_->devicePixelRatioF();
     sceneLoader_.request({arena_, currentNodeID_, canvasSize, nestedOptions, laidOutFirstLevel_,
-                          {canvas_->highlightedFileType(), canvas_->palette().color(QPalette::Window)}, ratio});
+                          {canvas_->highlightedFileType(), canvas_->palette().color(QPalette::Window), shownChanges()},
+                          ratio});
     canvas_->setTilesPending(true);
+    canvas_->setChangeColouring(shownChanges());
     return;
   }
   sceneLoader_.cancel();
   std::optional<std::span<const NodeID>> topLevel;
   if (laidOutFirstLevel_)
     topLevel = std::span<const NodeID>(*laidOutFirstLevel_);
-  showScene({NestedTreemapScene::build(arena_, currentNodeID_, canvasSize, nestedOptions, topLevel), {}, {}});
+  showScene({NestedTreemapScene::build(arena_, currentNodeID_, canvasSize, nestedOptions, topLevel), {}, {}, {}});
 }
 
 void SizeloomDashboardView::showScene(PaintedNestedScene painted) {
   container_->setCurrentWidget(painted.scene.isEmpty() ? emptyMessage_ : static_cast<QWidget *>(canvas_));
+  canvas_->setChangeColouring(shownChanges());
   canvas_->setScene(std::move(painted));
 }
 

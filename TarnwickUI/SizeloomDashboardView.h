@@ -2,6 +2,7 @@
 
 #include "TarnwickCore/Catalogue/CleanableCategory.h"
 #include "TarnwickCore/Tree/DiskTreeArena.h"
+#include "TarnwickUI/ChangeColouring.h"
 #include "TarnwickUI/NestedSceneLoader.h"
 
 #include <QWidget>
@@ -85,6 +86,12 @@ public:
   void setCleaningRefusal(std::optional<QString> reason);
   const std::optional<QString> &cleaningRefusal() const { return cleaningRefusal_; }
 
+  /// Colours the treemap by change (inactive: by category) while the tree
+  /// on show is the comparison's newer one; kept across navigation and
+  /// ignored for any other tree.
+  void setChangeColouring(ChangeColouring changes);
+  const ChangeColouring &changeColouring() const { return changes_; }
+
   TreemapCanvasView *canvas() const { return canvas_; }
   TreemapBreadcrumbBar *breadcrumbBar() const { return breadcrumbBar_; }
   DashboardSidebar *sidebar() const { return sidebar_; }
@@ -111,6 +118,8 @@ private:
   QWidget *makeMainColumn();
   QWidget *makeEmptyMessage();
   void relayout();
+  /// The change colouring, when it describes the tree on show.
+  ChangeColouring shownChanges() const;
   /// Lays out the nested view here, or asks the loader to.
   void layOutNested(CanvasSize canvasSize);
   void showScene(PaintedNestedScene painted);
@@ -131,6 +140,7 @@ private:
   std::optional<NodeID> selectedNodeID_;
   std::optional<CleanableCategory> selectedCategory_;
   std::optional<QString> cleaningRefusal_;
+  ChangeColouring changes_;
   bool nestedContents_ = true;
   std::optional<std::vector<NodeID>> shownItems_;
   /// What the last layout put at its first level (see firstLevel).

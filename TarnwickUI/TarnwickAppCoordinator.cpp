@@ -116,7 +116,7 @@ void TarnwickAppCoordinator::startScan(const QString &path) {
         remembered = arena;
       // Here rather than on the GUI thread: a walk of the whole tree.
       if (std::optional<CategoryShares> shares = CategoryShares::measure(arena, stop))
-        result = ScanResult{std::move(arena), *shares, std::nullopt, std::nullopt};
+        result = ScanResult{std::move(arena), *shares, std::nullopt, std::nullopt, scanTime};
     } catch (const ScanCancelledError &) {
     } catch (const std::exception &failure) {
       error = failure.what();
@@ -171,7 +171,7 @@ void TarnwickAppCoordinator::openTreeFile(const QString &file, FileReading read,
       // Here rather than on the GUI thread: stat() of the root may hang on a network mount.
       const ImportedRootLocation location = locateImportedRoot(arena.rootPath(), arena.scanReport().rootDevice);
       if (std::optional<CategoryShares> shares = CategoryShares::measure(arena, stop))
-        result = ScanResult{std::move(arena), *shares, refusalFor(location), scanTime};
+        result = ScanResult{std::move(arena), *shares, refusalFor(location), scanTime, scanTime};
     }
     if (stop.stop_requested()) { // a cancelled or replaced read neither publishes nor complains
       result.reset();
@@ -286,6 +286,7 @@ void TarnwickAppCoordinator::finishScan(std::uint64_t generation, std::optional<
     categoryShares_ = result->shares;
     cleaningRefusal_ = result->cleaningRefusal;
     rememberedScanTime_ = result->rememberedScanTime;
+    scanTime_ = result->scanTime;
     sharesOf_ = arena_;
     emit arenaChanged();
   }

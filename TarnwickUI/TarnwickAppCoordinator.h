@@ -91,6 +91,10 @@ public:
   /// When the tree on show was scanned, for a remembered scan (seconds since
   /// 1970-01-01 UTC); nothing for a tree scanned or read from an export now.
   const std::optional<std::int64_t> &rememberedScanTime() const { return rememberedScanTime_; }
+  /// When the tree on show was read from the disk: the start of its scan
+  /// (a folder rescan keeps the whole scan's) or a remembered scan's date;
+  /// nothing for an export, which may not say.
+  const std::optional<std::int64_t> &scanTime() const { return scanTime_; }
   /// Where every whole scan is remembered, on its worker after it was
   /// published; without a store nothing is. A scan stopped early
   /// (stopScanKeepingTree) is not: it would later pass for a whole one.
@@ -163,6 +167,7 @@ private:
     CategoryShares shares;
     std::optional<QString> cleaningRefusal;
     std::optional<std::int64_t> rememberedScanTime;
+    std::optional<std::int64_t> scanTime;
   };
   /// A tree read from a file, or why not (a sentence).
   using FileReading = std::function<std::variant<DiskTreeArena, std::string>(const std::string &file, std::stop_token)>;
@@ -204,6 +209,7 @@ private:
   std::optional<SafeCleaningReport> lastCleaningReport_;
   std::optional<QString> cleaningRefusal_;
   std::optional<std::int64_t> rememberedScanTime_;
+  std::optional<std::int64_t> scanTime_;
   std::shared_ptr<const ScanSnapshotStore> snapshots_;
   std::shared_ptr<const TrashCatalogue> trash_;
   bool lastMoveUndoable_ = false;

@@ -73,7 +73,8 @@ void TreemapCanvasView::setScene(NestedTreemapScene scene) {
 void TreemapCanvasView::setScene(PaintedNestedScene painted) {
   setScene(std::move(painted.scene));
   const qreal ratio = devicePixelRatioF();
-  if (painted.layerFileType == highlightedType_ && painted.layer.devicePixelRatio() == ratio &&
+  if (painted.layerFileType == highlightedType_ && painted.layerChanges == changes_ &&
+      painted.layer.devicePixelRatio() == ratio &&
       painted.layer.size() == size() * ratio)
     tileLayer_ = std::move(painted.layer);
 }
@@ -161,7 +162,8 @@ void TreemapCanvasView::paintMarks(QPainter &painter) {
   // top (its fill is opaque, so it hides the resting one), and the selected
   // one gets its outline.
   if (hoveredIndex_)
-    TreemapTilePainter::paint(painter, std::span(&rects_[*hoveredIndex_], 1), rects_[*hoveredIndex_].id, selectedNodeID_);
+    TreemapTilePainter::paint(painter, std::span(&rects_[*hoveredIndex_], 1), rects_[*hoveredIndex_].id, selectedNodeID_,
+                              changes_);
   if (selected && selected != hoveredIndex_)
     TreemapTilePainter::paintOutline(painter, rects_[*selected], true);
 }
@@ -169,14 +171,14 @@ void TreemapCanvasView::paintMarks(QPainter &painter) {
 void TreemapCanvasView::renderTileLayer(qreal ratio) {
   const QColor dim = palette().color(QPalette::Window);
   if (!scene_.isEmpty()) { // as the layout thread paints it
-    tileLayer_ = NestedTreemapPainter::paintLayer(scene_, size() * ratio, ratio, {highlightedType_, dim});
+    tileLayer_ = NestedTreemapPainter::paintLayer(scene_, size() * ratio, ratio, {highlightedType_, dim, changes_});
     return;
   }
   tileLayer_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
   tileLayer_.setDevicePixelRatio(ratio);
   tileLayer_.fill(Qt::transparent);
   QPainter layer(&tileLayer_);
-  TreemapTilePainter::paint(layer, rects_);
+  TreemapTilePainter::paint(layer, rects_, std::nullopt, std::nullopt, changes_);
   if (!highlightedType_)
     return;
   // Folders and the tail hold files of any type, so they dim with the rest.
@@ -193,6 +195,17 @@ void TreemapCanvasView::setHighlightedFileType(std::optional<std::string> type) 
     return;
   highlightedType_ = std::move(type);
   tileLayer_ = QImage(); // drawn again at the next paint
+  update();
+}
+
+void TreemapCanvasView::setChangeColouring(ChangeColouring changes) {
+  if (changes == changes_)
+    return;
+  changes_ = std::move(changes);
+  // While new tiles are on their way, the stale layer stays on show: they
+  // bring the new colours.
+  if (!tilesPending_)
+    tileLayer_ = QImage();
   update();
 }
 
@@ -242,7 +255,7 @@ void TreemapCanvasView::hover(QPointF location) {
     update();
   }
   if (describe)
-    tooltip_->present(isCovered() ? std::nullopt : hoveredRect_, hoveredName());
+    tooltip_->present(isCovered() ? std::nullopt : hoveredRect_, hoveredName(), changes_);
   tooltip_->follow(cursorLocation_);
 }
 

@@ -64,6 +64,11 @@ public:
   /// other tile is dimmed. Nothing clears it.
   void setHighlightedFileType(std::optional<std::string> type);
   const std::optional<std::string> &highlightedFileType() const { return highlightedType_; }
+  /// Fills tiles by how they changed since an older scan (inactive: by
+  /// category). The owner passes only a colouring that describes the tree
+  /// the tiles come from.
+  void setChangeColouring(ChangeColouring changes);
+  const ChangeColouring &changeColouring() const { return changes_; }
   /// Starts the folder-change zoom from `from` (canvas coordinates) to the
   /// whole canvas; input stays live while it runs.
   void animateFolderChange(QRectF from);
@@ -158,6 +163,7 @@ private:
   QImage tileLayer_;
   std::optional<NodeID> selectedNodeID_;
   std::optional<std::string> highlightedType_;
+  ChangeColouring changes_;
   std::optional<TreemapRect> hoveredRect_;
   std::optional<QString> cleaningRefusal_;
   QPointF cursorLocation_;

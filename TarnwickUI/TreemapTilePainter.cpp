@@ -89,6 +89,18 @@ QPainterPath tileShape(const QRectF &box) {
   return shape;
 }
 
+// The category's fill, or the change's at the same opacity.
+QColor fillOf(const TreemapRect &tile, bool hovered, const ChangeColouring &changes) {
+  QColor fill = TreemapPalette::tileColor(tile, 0, hovered);
+  if (tile.isAggregatedTail)
+    return fill;
+  if (std::optional<QColor> changed = changes.fill(tile.id)) {
+    changed->setAlphaF(fill.alphaF());
+    return *changed;
+  }
+  return fill;
+}
+
 void strokeOutline(QPainter &painter, const QPainterPath &shape, bool selected) {
   painter.strokePath(shape, QPen(selected ? QColor(Qt::cyan) : white(1), 2));
 }
@@ -103,7 +115,7 @@ void TreemapTilePainter::paintOutline(QPainter &painter, const TreemapRect &tile
 }
 
 void TreemapTilePainter::paint(QPainter &painter, std::span<const TreemapRect> rects, std::optional<NodeID> hoveredID,
-                               std::optional<NodeID> selectedID) {
+                               std::optional<NodeID> selectedID, const ChangeColouring &changes) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
@@ -113,7 +125,8 @@ void TreemapTilePainter::paint(QPainter &painter, std::span<const TreemapRect> r
     const QRectF box = toQt(tile.insetFrame);
     const QPainterPath shape = tileShape(box);
 
-    painter.fillPath(shape, TreemapPalette::tileColor(tile, 0, hovered));
+    const QColor fill = fillOf(tile, hovered, changes);
+    painter.fillPath(shape, fill);
 
     QLinearGradient bevel(QPointF(box.center().x(), box.top()), QPointF(box.center().x(), box.bottom()));
     bevel.setColorAt(0.0, white(hovered ? 0.4 : 0.2));
@@ -122,8 +135,7 @@ void TreemapTilePainter::paint(QPainter &painter, std::span<const TreemapRect> r
     painter.strokePath(shape, QPen(QBrush(bevel), 1));
 
     // The fill is nearly opaque: read as opaque for the label's colour.
-    paintLabels(painter, box, QString::fromStdString(tile.node.name), tile.node.allocatedSize,
-                TreemapPalette::tileColor(tile, 0, hovered));
+    paintLabels(painter, box, QString::fromStdString(tile.node.name), tile.node.allocatedSize, fill);
 
     if (selected || hovered)
       strokeOutline(painter, shape, selected);

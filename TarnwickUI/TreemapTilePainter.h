@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickUI/ChangeColouring.h"
 #include "TarnwickUI/TreemapRect.h"
 
 #include <QColor>
@@ -16,7 +17,8 @@ namespace tarnwick {
 
 /// Draws treemap tiles onto any QPainter (a widget, an image, an SVG
 /// generator) in one pass: rounded tiles on their inset frames, the
-/// category fill, a top-to-bottom bevel, name and size labels where the
+/// category fill (or, given a change colouring, the fill of its change), a
+/// top-to-bottom bevel, name and size labels where the
 /// tile has room, and the selection or hover outline. The canvas widget and
 /// the command-line export share it, so both look the same.
 ///
@@ -25,7 +27,7 @@ namespace tarnwick {
 class TreemapTilePainter {
 public:
   static void paint(QPainter &painter, std::span<const TreemapRect> rects, std::optional<NodeID> hoveredID = {},
-                    std::optional<NodeID> selectedID = {});
+                    std::optional<NodeID> selectedID = {}, const ChangeColouring &changes = {});
   /// Only the outline of one tile: cyan when selected, else white (hovered).
   /// For drawing over tiles painted earlier without their outline.
   static void paintOutline(QPainter &painter, const TreemapRect &tile, bool selected);

@@ -109,12 +109,35 @@ int TreemapTooltip::contentHeight() const {
   return height;
 }
 
-void TreemapTooltip::present(const std::optional<TreemapRect> &tile, const QString &name) {
+namespace {
+
+// "Grew by 1.2 MB (was 3 MB)", "New", … for the newer tree's node `id`.
+QString changeLine(const TreeComparison &comparison, NodeID id) {
+  const std::optional<std::int64_t> before = comparison.olderSize(id);
+  if (!before)
+    return TreemapTooltip::tr("New since the older scan");
+  const std::int64_t after = comparison.newer().record(id).allocatedSize;
+  const QString was = TreemapPalette::formatBytes(*before);
+  if (after > *before)
+    return TreemapTooltip::tr("Grew by %1 (was %2)").arg(TreemapPalette::formatBytes(after - *before), was);
+  if (after < *before)
+    return TreemapTooltip::tr("Shrank by %1 (was %2)").arg(TreemapPalette::formatBytes(*before - after), was);
+  return TreemapTooltip::tr("Unchanged since the older scan");
+}
+
+} // namespace
+
+void TreemapTooltip::present(const std::optional<TreemapRect> &tile, const QString &name,
+                             const ChangeColouring &changes) {
   presenting_ = tile.has_value();
   if (tile) {
     content_ = contentFor(*tile);
     if (!name.isEmpty())
       content_.name = name;
+    if (const std::optional<QColor> fill = tile->isAggregatedTail ? std::nullopt : changes.fill(tile->id)) {
+      content_.categoryLabel = changeLine(*changes.comparison(), tile->id);
+      content_.symbolTint = *fill;
+    }
     resize(panelWidth, contentHeight());
     show();
     raise();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickUI/ChangeColouring.h"
 #include "TarnwickUI/TreemapRect.h"
 
 #include <QColor>
@@ -51,8 +52,11 @@ public:
 
   /// Shows `tile` (fading in if hidden) or, given nothing, fades out.
   /// `name`, when not empty, replaces the node's name (a nested tile is
-  /// named by its path below the folder on show).
-  void present(const std::optional<TreemapRect> &tile, const QString &name = {});
+  /// named by its path below the folder on show). An active `changes`
+  /// (describing the tile's tree) puts how the tile changed, in its colour,
+  /// where the category goes.
+  void present(const std::optional<TreemapRect> &tile, const QString &name = {},
+               const ChangeColouring &changes = {});
   /// Moves the panel for the pointer at `cursor` on the parent's canvas.
   void follow(QPointF cursor);
   bool isPresenting() const { return presenting_; }

@@ -381,6 +381,30 @@
         <source>Compared with the scan of %1 (%2). Total change: %3.</source>
         <translation>Verglichen mit dem Scan von %1 (%2). Änderung insgesamt: %3.</translation>
     </message>
+    <message>
+        <source>Colour the treemap by change</source>
+        <translation>Treemap nach Änderung färben</translation>
+    </message>
+    <message>
+        <source>Grown</source>
+        <translation>Gewachsen</translation>
+    </message>
+    <message>
+        <source>Shrunk</source>
+        <translation>Geschrumpft</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>Neu</translation>
+    </message>
+    <message>
+        <source>Unchanged</source>
+        <translation>Unverändert</translation>
+    </message>
+    <message>
+        <source>The stronger the colour, the larger the change for its size. Gone entries have no tile: the list shows them.</source>
+        <translation>Je kräftiger die Farbe, desto größer die Änderung im Verhältnis zur Größe. Entfernte Einträge haben keine Kachel: Die Liste zeigt sie.</translation>
+    </message>
 </context>
 <context>
     <name>quillane::FindWindow</name>
@@ -594,6 +618,18 @@ Ordner werden parallel mit getdents64(2) und statx(2) gelesen.</translation>
     <message>
         <source>Compare With…</source>
         <translation>Vergleichen mit…</translation>
+    </message>
+    <message>
+        <source>Compare With Previous Scan</source>
+        <translation>Mit vorherigem Scan vergleichen</translation>
+    </message>
+    <message>
+        <source>Compare with the scan of %1</source>
+        <translation>Mit dem Scan vom %1 vergleichen</translation>
+    </message>
+    <message>
+        <source>No earlier scan of this folder is remembered</source>
+        <translation>Kein früherer Scan dieses Ordners gespeichert</translation>
     </message>
 </context>
 <context>
@@ -1310,6 +1346,22 @@ Ordner werden parallel mit getdents64(2) und statx(2) gelesen.</translation>
     <message>
         <source>Click to drill down</source>
         <translation>Klicken zum Hineingehen</translation>
+    </message>
+    <message>
+        <source>New since the older scan</source>
+        <translation>Neu seit dem älteren Scan</translation>
+    </message>
+    <message>
+        <source>Grew by %1 (was %2)</source>
+        <translation>Um %1 gewachsen (vorher %2)</translation>
+    </message>
+    <message>
+        <source>Shrank by %1 (was %2)</source>
+        <translation>Um %1 geschrumpft (vorher %2)</translation>
+    </message>
+    <message>
+        <source>Unchanged since the older scan</source>
+        <translation>Unverändert seit dem älteren Scan</translation>
     </message>
 </context>
 </TS>

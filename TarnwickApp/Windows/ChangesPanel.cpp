@@ -5,8 +5,12 @@
 #include "TarnwickUI/ChangesModel.h"
 #include "TarnwickUI/WidgetStyle.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QPixmap>
 #include <QDateTime>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
@@ -24,6 +28,7 @@ struct ChangesPanel::Outcome {
   std::optional<std::int64_t> scanTime;
   QString olderRoot;
   std::int64_t totalDifference = 0;
+  std::shared_ptr<const tarnwick::TreeComparison> comparison;
 };
 
 ChangesPanel::Outcome ChangesPanel::compareOffThread(const std::string &file, const tarnwick::DiskTreeArena &newer,
@@ -37,17 +42,18 @@ ChangesPanel::Outcome ChangesPanel::compareOffThread(const std::string &file, co
   const tarnwick::ScanTreeFile &older = std::get<tarnwick::ScanTreeFile>(read);
   outcome.scanTime = older.scanTime;
   outcome.olderRoot = tarnwick::WidgetStyle::displayText(older.arena.rootPath());
-  const std::optional<tarnwick::TreeComparison> comparison =
-      tarnwick::TreeComparison::compare(older.arena, newer, stop);
+  std::optional<tarnwick::TreeComparison> comparison = tarnwick::TreeComparison::compare(older.arena, newer, stop);
   if (!comparison)
     return outcome; // stopped: nobody waits for it
   outcome.changes = comparison->largestChanges(rowLimit);
   outcome.totalDifference = comparison->totalDifference();
+  outcome.comparison = std::make_shared<const tarnwick::TreeComparison>(std::move(*comparison));
   return outcome;
 }
 
 ChangesPanel::ChangesPanel(QWidget *parent)
-    : QDockWidget(tr("Changes"), parent), header_(new QLabel), table_(new QTableView),
+    : QDockWidget(tr("Changes"), parent), header_(new QLabel), colourByChange_(new QCheckBox(tr("Colour the treemap by change"))),
+      table_(new QTableView),
       model_(new tarnwick::ChangesModel(this)) {
   setObjectName(QStringLiteral("changesPanel"));
   setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
@@ -57,6 +63,9 @@ ChangesPanel::ChangesPanel(QWidget *parent)
   header_->setTextFormat(Qt::PlainText);
   header_->setWordWrap(true);
   layout->addWidget(header_);
+  colourByChange_->setChecked(true);
+  connect(colourByChange_, &QCheckBox::toggled, this, [this] { emit colouringChanged(colouring()); });
+  layout->addWidget(makeLegend());
   table_->setModel(model_);
   table_->setSortingEnabled(true);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -71,6 +80,38 @@ ChangesPanel::ChangesPanel(QWidget *parent)
   hide();
 }
 
+QWidget *ChangesPanel::makeLegend() {
+  auto *legend = new QWidget;
+  auto *row = new QHBoxLayout(legend);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->addWidget(colourByChange_);
+  row->addSpacing(12);
+  using Change = tarnwick::TreeComparison::Change;
+  const std::pair<Change, QString> kinds[] = {
+      {Change::grown, tr("Grown")}, {Change::shrunk, tr("Shrunk")}, {Change::added, tr("New")},
+      {Change::unchanged, tr("Unchanged")}};
+  const int side = fontMetrics().height() * 3 / 4;
+  for (const auto &[change, name] : kinds) {
+    QPixmap swatch(side, side);
+    swatch.fill(tarnwick::ChangeColouring::colour(change));
+    auto *mark = new QLabel;
+    mark->setPixmap(swatch);
+    row->addWidget(mark);
+    row->addWidget(new QLabel(name));
+    row->addSpacing(8);
+  }
+  auto *note = new QLabel(tr("The stronger the colour, the larger the change for its size. Gone entries have no "
+                             "tile: the list shows them."));
+  note->setWordWrap(true);
+  row->addWidget(note, 1);
+  return legend;
+}
+
+tarnwick::ChangeColouring ChangesPanel::colouring() const {
+  return comparison_ && colourByChange_->isChecked() ? tarnwick::ChangeColouring(comparison_)
+                                                     : tarnwick::ChangeColouring();
+}
+
 ChangesPanel::~ChangesPanel() {
   if (running_)
     running_->request_stop(); // the workers' destructor joins it
@@ -82,7 +123,7 @@ void ChangesPanel::compareWith(const QString &file, std::shared_ptr<const tarnwi
   running_.emplace();
   const std::uint64_t generation = ++generation_;
   workers_.launch([this, generation, file, newer = std::move(newer), stop = running_->get_token()] {
-    Outcome outcome = compareOffThread(file.toStdString(), *newer, stop);
+    Outcome outcome = compareOffThread(QFile::encodeName(file).toStdString(), *newer, stop);
     if (stop.stop_requested())
       return;
     workers_.post([this, generation, file, outcome = std::move(outcome)] {
@@ -106,9 +147,11 @@ void ChangesPanel::present(const Outcome &outcome) {
   model_->setChanges(outcome.changes);
   const QHeaderView *columns = table_->horizontalHeader();
   model_->sort(columns->sortIndicatorSection(), columns->sortIndicatorOrder());
+  comparison_ = outcome.comparison;
   show();
   raise();
   emit shown();
+  emit colouringChanged(colouring());
 }
 
 void ChangesPanel::clear() {
@@ -119,6 +162,10 @@ void ChangesPanel::clear() {
   model_->setChanges({});
   header_->clear();
   hide();
+  if (comparison_) {
+    comparison_.reset();
+    emit colouringChanged(colouring());
+  }
 }
 
 void ChangesPanel::closeEvent(QCloseEvent *event) {

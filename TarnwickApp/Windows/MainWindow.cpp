@@ -135,15 +135,7 @@ MainWindow::MainWindow(tarnwick::TarnwickAppCoordinator &coordinator, StatusProb
           [this] { cancelScan_->setEnabled(coordinator_.isScanning()); });
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this, &MainWindow::refreshTitle);
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, &MainWindow::refreshTitle);
-  // A comparison is of the tree it was made with: another tree ends it.
-  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, changes_, &ChangesPanel::clear);
-  const auto enableComparing = [this] { compareWith_->setEnabled(coordinator_.arena() && root_->dashboard()); };
-  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::arenaChanged, this, enableComparing);
-  connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::isScanningChanged, this, enableComparing);
-  enableComparing();
-  connect(changes_, &ChangesPanel::failed, this, [this](const QString &file, const QString &message) {
-    showFailure(tr("Cannot Compare Scans"), tr("“%1” could not be read as a scan file.\n\n%2").arg(file, message));
-  });
+  connectComparison();
   connect(&coordinator_, &tarnwick::TarnwickAppCoordinator::exportOpenFailed, this,
           [this](const QString &file, const QString &message) {
             showFailure(tr("Cannot Open Scan File"),
@@ -177,6 +169,7 @@ void MainWindow::buildMenus() {
                                   &MainWindow::chooseExportAndOpen);
   openScanFile_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
   compareWith_ = scan->addAction(tr("Compare With…"), this, &MainWindow::chooseAndCompare);
+  compareWithPrevious_ = scan->addAction(tr("Compare With Previous Scan"), this, &MainWindow::compareWithPrevious);
   cleanCaches_ = scan->addAction(SymbolIcons::icon("sparkles"), tr("Clean Up Caches…"), this,
                                  [this] { showCacheCleanup(std::nullopt); });
   cleanCaches_->setShortcut(keys.cleanCaches);
@@ -493,15 +486,6 @@ void MainWindow::chooseExportAndOpen() {
     openScanFile(*file);
 }
 
-void MainWindow::chooseAndCompare() {
-  const auto arena = coordinator_.arena();
-  if (!arena || !root_->dashboard())
-    return;
-  if (std::optional<QString> file = comparisonChooser_ ? comparisonChooser_(this) : std::nullopt;
-      file && !file->isEmpty())
-    changes_->compareWith(QDir::cleanPath(QDir::current().absoluteFilePath(*file)), arena);
-}
-
 void MainWindow::openScanFile(const QString &file) {
   const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(file));
   openingFile_ = absolute; // before the start, which announces it
@@ -520,6 +504,7 @@ void MainWindow::openRememberedScan(const QString &file) {
 void MainWindow::setSnapshotStore(std::shared_ptr<const tarnwick::ScanSnapshotStore> store) {
   snapshots_ = store;
   root_->setSnapshotStore(std::move(store));
+  refreshComparing();
 }
 
 void MainWindow::refreshTitle() {

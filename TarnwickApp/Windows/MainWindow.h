@@ -70,6 +70,9 @@ public:
   QAction *openScanFileAction() const { return openScanFile_; }
   /// Scan ▸ Compare With…: enabled while the explorer shows a tree.
   QAction *compareWithAction() const { return compareWith_; }
+  /// Scan ▸ Compare With Previous Scan: enabled while the explorer shows a
+  /// tree of which a scan made before it is remembered.
+  QAction *compareWithPreviousAction() const { return compareWithPrevious_; }
   /// The dock listing what changed since the older scan compared with.
   ChangesPanel *changesPanel() const { return changes_; }
   QAction *cancelScanAction() const { return cancelScan_; }
@@ -115,6 +118,9 @@ public:
   void chooseExportAndOpen();
   /// Asks for an older scan of the tree on show and compares the tree with it.
   void chooseAndCompare();
+  /// Compares the tree on show with the newest remembered scan of its root
+  /// made before it.
+  void compareWithPrevious();
   /// Reads the export at `file` (relative to the current folder) off the
   /// GUI thread and explores it as a finished scan; the scanning display
   /// shows meanwhile, the title names the file, and a file that cannot be
@@ -131,6 +137,11 @@ protected:
   void closeEvent(QCloseEvent *event) override;
 
 private:
+  /// The comparison's menu items, dock and treemap colours, kept in step
+  /// with the tree on show.
+  void connectComparison();
+  /// Enables the comparison's menu items for the tree on show.
+  void refreshComparing();
   void buildMenus();
   void buildAppearanceMenu(QMenu *menu);
   /// The saved geometry and state; one off every screen, or unreadable, is ignored.
@@ -175,6 +186,7 @@ private:
   QAction *chooseFolder_ = nullptr;
   QAction *openScanFile_ = nullptr;
   QAction *compareWith_ = nullptr;
+  QAction *compareWithPrevious_ = nullptr;
   QAction *cancelScan_ = nullptr;
   QAction *settings_ = nullptr;
   QAction *about_ = nullptr;

@@ -1,21 +1,28 @@
 // Scan ▸ Compare With…: an older snapshot of the folder on show lists what
-// grew since, largest growth on top; a file that is no scan is reported in
-// the window's failure box and shows no panel.
+// grew since, largest growth on top, and colours the treemap by change
+// until the box is unticked or the panel closed; a file that is no scan is
+// reported in the window's failure box and shows no panel. Compare With
+// Previous Scan finds the remembered scan a new scan replaced.
 #include "TarnwickApp/Windows/ChangesPanel.h"
 #include "TarnwickApp/Windows/MainWindow.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
+#include "TarnwickCore/Snapshot/ScanSnapshotStore.h"
 #include "TarnwickUI/ChangesModel.h"
+#include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
+#include "TarnwickUI/TreemapCanvasView.h"
 #include "TestSupport/GatedScan.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
 
+#include <filesystem>
 #include <fstream>
 
 namespace quillane {
@@ -72,8 +79,35 @@ TEST_F(ChangesPanelTest, AnOlderSnapshotListsTheGrowthLargestFirst) {
   EXPECT_EQ(model.index(2, tarnwick::ChangesModel::beforeColumn).data().toString(), "new");
   EXPECT_TRUE(panel.headerLine()->text().contains(QString::fromStdString(tree.path("home"))));
 
+  const tarnwick::TreemapCanvasView &canvas = *window->rootView()->dashboard()->canvas();
+  EXPECT_TRUE(canvas.changeColouring().isActive());
+  panel.colourByChange()->setChecked(false);
+  EXPECT_FALSE(canvas.changeColouring().isActive()) << "unticked: the categories' colours";
+  panel.colourByChange()->setChecked(true);
+  EXPECT_TRUE(canvas.changeColouring().isActive());
   panel.close(); // its own button: the comparison is over
   EXPECT_EQ(model.rowCount(), 0);
+  EXPECT_FALSE(canvas.changeColouring().isActive());
+}
+
+TEST_F(ChangesPanelTest, ANewScanComparesWithTheRememberedScanItReplaced) {
+  const auto store = std::make_shared<const tarnwick::ScanSnapshotStore>(tree.path("cache"));
+  window->setSnapshotStore(store);
+  coordinator->setSnapshotStore(store);
+  EXPECT_FALSE(window->compareWithPreviousAction()->isEnabled()) << "nothing remembered yet";
+  // As the scan of an earlier day left it.
+  std::filesystem::create_directories(store->folder());
+  std::filesystem::copy_file(tree.path("older.qsnap"), store->filePathFor(tree.path("home")));
+
+  window->startScan(QString::fromStdString(tree.path("home")));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(store->previousFilePathFor(tree.path("home"))); }));
+  ASSERT_TRUE(window->compareWithPreviousAction()->isEnabled());
+  window->compareWithPreviousAction()->trigger();
+  ChangesPanel &panel = *window->changesPanel();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return panel.isVisible(); }));
+  ASSERT_GE(panel.model()->rowCount(), 2);
+  EXPECT_EQ(panel.model()->index(1, 0).data().toString(), QString::fromStdString(tree.path("home/video.mp4")));
 }
 
 TEST_F(ChangesPanelTest, AFileThatIsNoScanIsReportedAndShowsNoPanel) {
