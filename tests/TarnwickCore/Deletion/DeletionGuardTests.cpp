@@ -8,13 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <optional>
-#include <set>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarnwick {
