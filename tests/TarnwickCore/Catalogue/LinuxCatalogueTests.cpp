@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <cstdlib>
 #include <map>
 #include <set>
 #include <optional>

@@ -79,7 +79,6 @@ TEST_F(SafeCleaningEngineTest, ReportsCleanedBlockedAndFailedItemsWithProgress) 
   EXPECT_EQ(report.errors[home.path(".cache/gone")], "Deletion rejected: Path '" + home.path(".cache/gone") +
                                                          "' does not exist.");
   EXPECT_EQ(report.errors[home.path(".cache/c")], "Permission denied");
-  EXPECT_GE(report.durationSeconds, 0);
 
   ASSERT_EQ(progress.size(), 5u); // the unselected item never appears
   const std::int64_t freedBefore[] = {0, 100, 100, 100, 100};

@@ -1,5 +1,4 @@
 #include "TarnwickCore/Import/ImportedRootLocation.h"
-#include "TarnwickCore/Import/NcduExportReader.h"
 
 #include "TestSupport/TempTree.h"
 
@@ -36,16 +35,6 @@ TEST(ImportedRootLocation, AFolderHereOnTheRecordedDeviceOnly) {
   };
   for (const auto &c : cases)
     EXPECT_EQ(locateImportedRoot(c.root, c.device), c.expected) << c.root << " " << c.device.value_or(0);
-}
-
-TEST(ImportedRootLocation, TheReaderKeepsTheRootsRecordedDevice) {
-  for (const auto &[json, device] :
-       {std::pair<std::string, std::optional<std::uint64_t>>{R"([1,2,{},[{"name":"/r","dev":7},[{"name":"d","dev":9}]]])", 7},
-        {R"([1,2,{},[{"name":"/r"},[{"name":"d","dev":9}]]])", std::nullopt}}) {
-    NcduExportReader::Outcome outcome = NcduExportReader::readBytes(json);
-    ASSERT_TRUE(std::holds_alternative<DiskTreeArena>(outcome)) << json;
-    EXPECT_EQ(std::get<DiskTreeArena>(outcome).scanReport().rootDevice, device) << json;
-  }
 }
 
 } // namespace

@@ -39,6 +39,7 @@ struct Accepted {
   std::string json;
   std::int64_t total, files, directories;
   std::map<std::string, std::int64_t> children;
+  std::optional<std::uint64_t> rootDevice = {}; // the root's own, whatever its entries'
 };
 
 TEST(NcduExportReader, ReadsWhatTheExportersWrite) {
@@ -51,11 +52,11 @@ TEST(NcduExportReader, ReadsWhatTheExportersWrite) {
        0, 1, 1, {{"p", 0}, {"d", 0}}},
       {"hard links with hlnkc count once, at the first name breadth-first",
        wrap(R"({"name":"/r","dev":7},[{"name":"d"},{"name":"b","dsize":800,"ino":5,"hlnkc":true}],{"name":"a","dsize":800,"ino":5,"hlnkc":true})"),
-       800, 2, 1, {{"a", 800}, {"d", 0}}},
+       800, 2, 1, {{"a", 800}, {"d", 0}}, 7},
       {"nlink alone marks links too; other devices are other files",
        wrap(R"({"name":"/r","dev":1},{"name":"a","dsize":8,"ino":5,"nlink":2},{"name":"b","dsize":8,"ino":5,"nlink":2},)"
             R"([{"name":"m","dev":2},{"name":"c","dsize":8,"ino":5,"nlink":2}])"),
-       16, 3, 1, {{"a", 8}, {"b", 0}, {"m", 8}}},
+       16, 3, 1, {{"a", 8}, {"b", 0}, {"m", 8}}, 1},
       {"a single link keeps its size however ino repeats", wrap(R"({"name":"/r"},{"name":"a","dsize":8,"ino":5},{"name":"b","dsize":8,"ino":5})"),
        16, 2, 0, {{"a", 8}, {"b", 8}}},
       {"gdu marks only repeated names", wrap(R"({"name":"/r"},{"name":"h","dsize":8},{"name":"g","dsize":8,"ino":5,"hlnkc":true})", R"({"progname":"gdu"})"),
@@ -83,6 +84,7 @@ TEST(NcduExportReader, ReadsWhatTheExportersWrite) {
     EXPECT_EQ(root->fileCount, accepted.files);
     EXPECT_EQ(root->directoryCount, accepted.directories);
     EXPECT_EQ(rootChildren(*arena), accepted.children);
+    EXPECT_EQ(arena->scanReport().rootDevice, accepted.rootDevice);
   }
 }
 

@@ -1,7 +1,6 @@
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Scan/LinuxBatchEntrySource.h"
 #include "TarnwickCore/Scan/StorageDeviceProfile.h"
-#include "TestSupport/ArenaDescription.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -91,7 +90,7 @@ public:
   }
 };
 
-TEST(StorageDeviceProfileTest, ARotationalRootGetsFewWalkersAndTheSameTree) {
+TEST(StorageDeviceProfileTest, ARotationalRootGetsFewWalkers) {
   TempTree tree;
   for (int i = 0; i < 40; ++i)
     tree.writeFile("f" + std::to_string(i % 5) + "/g" + std::to_string(i), 100 * i);
@@ -101,13 +100,9 @@ TEST(StorageDeviceProfileTest, ARotationalRootGetsFewWalkersAndTheSameTree) {
   sys.tree.makeDirectory("dev/block");
   sys.disk("sdz", std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)), "1");
 
-  FastBulkScanner plain(8);
-  plain.setSysRoot(sys.tree.path("dev"));
-  const auto expected = quillane::test::describeArena(plain.scan(tree.root()));
+  // That inode order changes no entry is the test above's.
   FastBulkScanner spinning(8);
   spinning.setSysRoot(sys.tree.root());
-  EXPECT_EQ(quillane::test::describeArena(spinning.scan(tree.root())), expected) << "inode order changes nothing";
-
   auto counting = std::make_shared<CountingSource>();
   spinning.setEntrySource(counting);
   spinning.scan(tree.root());

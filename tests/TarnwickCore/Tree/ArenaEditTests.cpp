@@ -94,7 +94,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RemovalCase{"ANameThatCarriesNothing", {"nested"}},
                       RemovalCase{"EveryNameOfAFile", {"links/link1", "links/link2"}},
                       RemovalCase{"NestedAndRepeated", {"other/x", "other", "docs/b.txt", "other"}},
-                      RemovalCase{"AFileAmongManySiblings", {"wide/f10700"}},
                       RemovalCase{"SeveralAmongManySiblings", {"wide/f11498", "wide/f10001", "wide/f10700", "docs"}},
                       RemovalCase{"EverythingButTheRoot", {"docs", "nested", "links", "shared.bin", "deep", "other", "empty", "wide"}}),
     [](const auto &info) { return std::string(info.param.title); });

@@ -42,23 +42,24 @@ TempTreeNode &build(TempNodeArena &arena, std::size_t folders, std::size_t files
   return root;
 }
 
-TEST(TempArenaDrainTest, FreezeFreesEveryChunkAndKeepsTheTree) {
+// Over 150,000 nodes, so that three threads split the freeze three ways.
+TEST(TempArenaDrainTest, FreezeFreesEveryChunkAndKeepsTheTreeWhateverTheThreadCount) {
   TempNodeArena referenceArena;
-  TempTreeNode &referenceRoot = build(referenceArena, 300, 40, 5000);
+  TempTreeNode &referenceRoot = build(referenceArena, 600, 250, 5000);
   referenceRoot.aggregate();
   const DiskTreeArena expected = freezeTree(referenceRoot, "/scan/root");
 
-  for (unsigned threads : {1u, 3u}) {
+  for (unsigned threads : {1u, 3u, 8u}) {
     SCOPED_TRACE(threads);
     TempNodeArena arena;
-    TempTreeNode &root = build(arena, 300, 40, 5000);
-    const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root, 302);
+    TempTreeNode &root = build(arena, 600, 250, 5000);
+    const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root, 602);
     aggregateBlocks(blocks);
     TempArenaDrain drain;
     drain.take(arena);
     drain.seal();
     // Several node chunks, a dedicated one and several name chunks.
-    EXPECT_GT(drain.liveBytes(), 13'000 * sizeof(TempTreeNode));
+    EXPECT_GT(drain.liveBytes(), 155'000 * sizeof(TempTreeNode));
     const DiskTreeArena frozen = freezeTree(root, blocks, "/scan/root", threads, {}, {}, drain);
     EXPECT_EQ(drain.liveBytes(), 0u);
     EXPECT_TRUE(frozen == expected);
