@@ -85,8 +85,7 @@ TEST_P(TreeListModelSorting, OrdersTheTopLevel) {
 // Folder sizes: b 400, d 150. Times: folders take none of their own (0).
 INSTANTIATE_TEST_SUITE_P(
     Columns, TreeListModelSorting,
-    ::testing::Values(SortCase{TreeListModel::sizeColumn, Qt::DescendingOrder, {"c", "b", "Apple", "d"}},
-                      SortCase{TreeListModel::sizeColumn, Qt::AscendingOrder, {"d", "Apple", "b", "c"}},
+    ::testing::Values(SortCase{TreeListModel::sizeColumn, Qt::AscendingOrder, {"d", "Apple", "b", "c"}},
                       SortCase{TreeListModel::shareColumn, Qt::DescendingOrder, {"c", "b", "Apple", "d"}},
                       SortCase{TreeListModel::nameColumn, Qt::AscendingOrder, {"Apple", "b", "c", "d"}},
                       SortCase{TreeListModel::nameColumn, Qt::DescendingOrder, {"d", "c", "b", "Apple"}},
