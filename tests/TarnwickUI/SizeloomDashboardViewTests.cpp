@@ -7,7 +7,6 @@
 #include "TarnwickUI/FileManagerReveal.h"
 #include "TarnwickUI/TreemapBreadcrumbBar.h"
 #include "TarnwickUI/TreemapCanvasView.h"
-#include "TarnwickUI/TreemapPalette.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>

@@ -10,7 +10,6 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QApplication>
-#include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSignalSpy>
