@@ -1,5 +1,5 @@
 // The nested view under the pointer: which tile a point means, how it is
-// named, and what a tail holds (clicks on files and headers: the dashboard's).
+// named, what a tail holds, and what a click on each kind of deep tile asks for.
 #include "TarnwickUI/NestedTreemapScene.h"
 
 #include "TarnwickCore/Scan/FastBulkScanner.h"
@@ -103,12 +103,14 @@ TEST_F(NestedTreemapSceneTest, ATailHoldsExactlyTheChildrenWithoutATile) {
   EXPECT_TRUE(s.tailMembers(0).empty());
 }
 
-TEST_F(NestedTreemapSceneTest, OnTheCanvasADeepTileIsNamedByItsPathAndATailOpensOnItsMembers) {
+TEST_F(NestedTreemapSceneTest, OnTheCanvasDeepTilesAreNamedByPathAndActedOnAndATailOpensOnItsMembers) {
   TreemapCanvasView canvas;
   canvas.resize(600, 400);
   canvas.show();
   canvas.setScene(scene());
   const NestedTreemapScene &s = canvas.scene();
+  QSignalSpy select(&canvas, &TreemapCanvasView::selectNode);
+  QSignalSpy drill(&canvas, &TreemapCanvasView::drillDown);
   QSignalSpy tails(&canvas, &TreemapCanvasView::openTail);
   const auto point = [&](std::size_t index) {
     const CanvasPoint at = centre(s.tiles()[index].frame);
@@ -120,6 +122,14 @@ TEST_F(NestedTreemapSceneTest, OnTheCanvasADeepTileIsNamedByItsPathAndATailOpens
   ASSERT_TRUE(canvas.hoveredRect());
   EXPECT_EQ(canvas.hoveredRect()->id, s.tiles()[clip].id);
   EXPECT_EQ(canvas.tooltip()->content().name, QStringLiteral("media/deep/clip.mp4"));
+  QTest::mouseClick(&canvas, Qt::LeftButton, {}, point(clip)); // a deep tile is acted on, not its holder
+  ASSERT_EQ(select.count(), 1);
+  EXPECT_EQ(select.front().front().value<DiskNode>().id, s.tiles()[clip].id);
+  const std::size_t deep = s.tiles()[clip].parentTile;
+  const CanvasRect &header = s.tiles()[deep].frame;
+  QTest::mouseClick(&canvas, Qt::LeftButton, {}, QPoint(int(header.x + header.width / 2), int(header.y + 4)));
+  ASSERT_EQ(drill.count(), 1);
+  EXPECT_EQ(drill.front().front().value<NodeID>(), s.tiles()[deep].id);
 
   const std::size_t tail = tailIndex(s);
   QTest::mouseClick(&canvas, Qt::LeftButton, {}, point(tail));
