@@ -40,7 +40,6 @@ TEST(AppearancePortalTest, ReadsTheSchemeWhicheverMethodThePortalHas) {
       {readOne, wrapped(2u), Preference::light},
       {readOne, wrapped(7u), Preference::none},
       {read, wrapped(wrapped(1u)), Preference::dark}, // the older method wraps once more
-      {read, wrapped(wrapped(2u)), Preference::light},
       {readOne, wrapped(QStringLiteral("1")), std::nullopt},
       {readOne, wrapped(wrapped(wrapped(2u))), std::nullopt},
       {std::nullopt, {}, std::nullopt}, // no portal

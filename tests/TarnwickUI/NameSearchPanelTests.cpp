@@ -1,6 +1,10 @@
-// The search field as a user types into it: results of the latest pattern
-// only, sortable, and a choice naming the node.
+// The side panels as the window shows them. The search field as a user
+// types into it: results of the latest pattern only, sortable, and a choice
+// naming the node. The folder summary: the lists follow the folder and the
+// tree, and choices name the file or the type.
 #include "TarnwickUI/NameSearchPanel.h"
+
+#include "TarnwickUI/FolderSummaryPanel.h"
 
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
@@ -20,6 +24,13 @@ namespace {
 
 using quillane::test::TempTree;
 
+QStringList column(const QTreeView *view, int column) {
+  QStringList cells;
+  for (int row = 0; row < view->model()->rowCount(); ++row)
+    cells << view->model()->index(row, column).data().toString();
+  return cells;
+}
+
 class NameSearchPanelTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -36,13 +47,6 @@ protected:
     panel.field()->setText(text);
     ASSERT_TRUE(shown.count() > 0 || shown.wait(5000)) << text.toStdString();
   }
-  QStringList column(int column) const {
-    QStringList cells;
-    const QAbstractItemModel *model = panel.results()->model();
-    for (int row = 0; row < model->rowCount(); ++row)
-      cells << model->index(row, column).data().toString();
-    return cells;
-  }
 
   TempTree tree;
   std::shared_ptr<const DiskTreeArena> arena;
@@ -54,10 +58,10 @@ TEST_F(NameSearchPanelTest, ShowsTheLatestPatternsMatchesSortedAndNamesTheChosen
   for (const char *prefix : {"r", "re", "rea", "read"})
     panel.field()->setText(prefix);
   type("readme");
-  EXPECT_EQ(column(0), (QStringList{"README.md", "readme-old.txt", "Readme/"})) << "largest first";
+  EXPECT_EQ(column(panel.results(), 0), (QStringList{"README.md", "readme-old.txt", "Readme/"})) << "largest first";
   EXPECT_EQ(panel.statusText(), "3 matches");
   panel.results()->sortByColumn(0, Qt::AscendingOrder);
-  EXPECT_EQ(column(0), (QStringList{"Readme/", "readme-old.txt", "README.md"})) << "ignoring case";
+  EXPECT_EQ(column(panel.results(), 0), (QStringList{"Readme/", "readme-old.txt", "README.md"})) << "ignoring case";
 
   QSignalSpy chosen(&panel, &NameSearchPanel::nodeChosen);
   panel.results()->setCurrentIndex(panel.results()->model()->index(1, 0));
@@ -66,7 +70,7 @@ TEST_F(NameSearchPanelTest, ShowsTheLatestPatternsMatchesSortedAndNamesTheChosen
   EXPECT_EQ(arena->path(chosen.at(0).at(0).value<NodeID>()), tree.path("docs/readme-old.txt"));
 
   type("*.CPP");
-  EXPECT_EQ(column(1), QStringList{QString::fromStdString(tree.path("src"))});
+  EXPECT_EQ(column(panel.results(), 1), QStringList{QString::fromStdString(tree.path("src"))});
   type("nothing-like-it");
   EXPECT_EQ(panel.statusText(), "No matches");
   type("");
@@ -79,7 +83,49 @@ TEST_F(NameSearchPanelTest, ANewTreeIsSearchedAgain) {
   panel.setArena(std::make_shared<const DiskTreeArena>(
       withoutSubtrees(*arena, std::array{*findNodeByPath(*arena, tree.path("docs"))})));
   ASSERT_TRUE(shown.wait(5000));
-  EXPECT_EQ(column(0), QStringList{"Readme/"});
+  EXPECT_EQ(column(panel.results(), 0), QStringList{"Readme/"});
+}
+
+TEST(FolderSummaryPanelTest, ListsFollowTheFolderAndTheTreeAndChoicesNameWhatWasChosen) {
+  TempTree tree;
+  tree.writeFile("media/film.mkv", 900'000);
+  tree.writeFile("media/song.ogg", 300'000);
+  tree.writeFile("media/cover.JPG", 90'000);
+  tree.writeFile("docs/letter.odt", 40'000);
+  auto arena = std::make_shared<const DiskTreeArena>(FastBulkScanner().scan(tree.root()));
+  FolderSummaryPanel panel;
+  QSignalSpy shown(&panel, &FolderSummaryPanel::summaryShown);
+  const auto showFolder = [&](std::shared_ptr<const DiskTreeArena> in, const std::string &relative) {
+    shown.clear();
+    panel.setFolder(in, *findNodeByPath(*in, tree.path(relative)));
+    return shown.wait(5000);
+  };
+
+  ASSERT_TRUE(showFolder(arena, "media"));
+  EXPECT_EQ(column(panel.largestFiles(), 0),
+            (QStringList{QString::fromStdString(tree.path("media/film.mkv")),
+                         QString::fromStdString(tree.path("media/song.ogg")),
+                         QString::fromStdString(tree.path("media/cover.JPG"))}));
+  EXPECT_EQ(column(panel.fileTypes(), 0), (QStringList{".mkv", ".ogg", ".jpg"}));
+  panel.fileTypes()->sortByColumn(0, Qt::AscendingOrder);
+  EXPECT_EQ(column(panel.fileTypes(), 0), (QStringList{".jpg", ".mkv", ".ogg"}));
+
+  QSignalSpy type(&panel, &FolderSummaryPanel::fileTypeChosen);
+  panel.fileTypes()->setCurrentIndex(panel.fileTypes()->model()->index(1, 0));
+  ASSERT_EQ(type.count(), 1);
+  EXPECT_EQ(type.at(0).at(0).toString(), "mkv");
+  QSignalSpy node(&panel, &FolderSummaryPanel::nodeChosen);
+  emit panel.largestFiles()->activated(panel.largestFiles()->model()->index(1, 2));
+  ASSERT_EQ(node.count(), 1);
+  EXPECT_EQ(arena->path(node.at(0).at(0).value<NodeID>()), tree.path("media/song.ogg"));
+
+  // The root, then the tree without the media folder: only the letter stays.
+  ASSERT_TRUE(showFolder(arena, ""));
+  EXPECT_EQ(panel.largestFiles()->model()->rowCount(), 4);
+  auto edited = std::make_shared<const DiskTreeArena>(
+      withoutSubtrees(*arena, std::array{*findNodeByPath(*arena, tree.path("media"))}));
+  ASSERT_TRUE(showFolder(edited, ""));
+  EXPECT_EQ(column(panel.fileTypes(), 0), QStringList{".odt"});
 }
 
 } // namespace

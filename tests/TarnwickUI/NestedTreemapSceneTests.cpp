@@ -1,5 +1,5 @@
 // The nested view under the pointer: which tile a point means, how it is
-// named, what a tail holds, and what a click on each kind of tile asks for.
+// named, what a tail holds, and what a click on each kind of deep tile asks for.
 #include "TarnwickUI/NestedTreemapScene.h"
 
 #include "TarnwickCore/Scan/FastBulkScanner.h"
@@ -103,25 +103,28 @@ TEST_F(NestedTreemapSceneTest, ATailHoldsExactlyTheChildrenWithoutATile) {
   EXPECT_TRUE(s.tailMembers(0).empty());
 }
 
-TEST_F(NestedTreemapSceneTest, OnTheCanvasClicksSelectFilesEnterFoldersAndOpenTails) {
+TEST_F(NestedTreemapSceneTest, OnTheCanvasDeepTilesAreNamedByPathAndActedOnAndATailOpensOnItsMembers) {
   TreemapCanvasView canvas;
   canvas.resize(600, 400);
   canvas.show();
   canvas.setScene(scene());
   const NestedTreemapScene &s = canvas.scene();
-  QSignalSpy drill(&canvas, &TreemapCanvasView::drillDown);
   QSignalSpy select(&canvas, &TreemapCanvasView::selectNode);
+  QSignalSpy drill(&canvas, &TreemapCanvasView::drillDown);
   QSignalSpy tails(&canvas, &TreemapCanvasView::openTail);
+  const auto point = [&](std::size_t index) {
+    const CanvasPoint at = centre(s.tiles()[index].frame);
+    return QPoint(int(at.x), int(at.y));
+  };
 
   const std::size_t clip = *s.indexOf(*findNodeByPath(*arena, tree->path("media/deep/clip.mp4")));
-  QTest::mouseMove(&canvas, QPointF(centre(s.tiles()[clip].frame).x, centre(s.tiles()[clip].frame).y).toPoint());
+  QTest::mouseMove(&canvas, point(clip));
   ASSERT_TRUE(canvas.hoveredRect());
   EXPECT_EQ(canvas.hoveredRect()->id, s.tiles()[clip].id);
   EXPECT_EQ(canvas.tooltip()->content().name, QStringLiteral("media/deep/clip.mp4"));
-  QTest::mouseClick(&canvas, Qt::LeftButton, {}, QPointF(centre(s.tiles()[clip].frame).x, centre(s.tiles()[clip].frame).y).toPoint());
+  QTest::mouseClick(&canvas, Qt::LeftButton, {}, point(clip)); // a deep tile is acted on, not its holder
   ASSERT_EQ(select.count(), 1);
   EXPECT_EQ(select.front().front().value<DiskNode>().id, s.tiles()[clip].id);
-
   const std::size_t deep = s.tiles()[clip].parentTile;
   const CanvasRect &header = s.tiles()[deep].frame;
   QTest::mouseClick(&canvas, Qt::LeftButton, {}, QPoint(int(header.x + header.width / 2), int(header.y + 4)));
@@ -129,12 +132,10 @@ TEST_F(NestedTreemapSceneTest, OnTheCanvasClicksSelectFilesEnterFoldersAndOpenTa
   EXPECT_EQ(drill.front().front().value<NodeID>(), s.tiles()[deep].id);
 
   const std::size_t tail = tailIndex(s);
-  const CanvasPoint at = centre(s.tiles()[tail].frame);
-  QTest::mouseClick(&canvas, Qt::LeftButton, {}, QPoint(int(at.x), int(at.y)));
+  QTest::mouseClick(&canvas, Qt::LeftButton, {}, point(tail));
   ASSERT_EQ(tails.count(), 1);
   EXPECT_EQ(tails.front().at(0).value<NodeID>(), s.tiles()[tail].parentID);
   EXPECT_EQ(tails.front().at(1).value<std::vector<NodeID>>(), tiledSiblings(s, tail));
-  EXPECT_EQ(select.count(), 1);
 }
 
 } // namespace

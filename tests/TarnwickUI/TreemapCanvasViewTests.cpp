@@ -1,6 +1,7 @@
 #include "TarnwickUI/TreemapCanvasView.h"
 
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
+#include "TarnwickUI/TreemapKeyboardNavigation.h"
 #include "TarnwickUI/TreemapTooltip.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QApplication>
-#include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -18,6 +18,8 @@
 
 namespace tarnwick {
 namespace {
+
+using Direction = TreemapKeyboardNavigation::Direction;
 
 TreemapRect tile(NodeID id, CanvasRect frame, bool isDirectory, std::string path = {}) {
   TreemapRect rect;
@@ -138,6 +140,39 @@ TEST_F(TreemapCanvasViewTest, TheKeyboardMovesBetweenTilesAndActsOnTheOneItRests
   EXPECT_FALSE(entries.contains("Drill Down")) << "the file's menu, not the folder's under the pointer";
   EXPECT_EQ(menu->pos(), canvas.mapToGlobal(QPoint(300, 50))) << "opened over the file";
   menu->close();
+}
+
+// A squarified-looking canvas of 300 x 200:
+//   +-------+----+----+
+//   |       | 1  | 2  |
+//   |   0   +----+----+
+//   |       |    3    |
+//   +---+---+----+----+
+//   | 4 |   5         |
+//   +---+-------------+
+TEST(TreemapKeyboardNavigationTest, ArrowsGoToTheNearestTileBeyondTheEdge) {
+  const std::vector<CanvasRect> frames{{0, 0, 150, 150},  {150, 0, 75, 75}, {225, 0, 75, 75},
+                                       {150, 75, 150, 75}, {0, 150, 60, 50}, {60, 150, 240, 50}};
+  struct Case {
+    std::size_t from;
+    Direction direction;
+    std::optional<std::size_t> to;
+  };
+  for (auto [from, direction, to] : {
+           Case{0, Direction::right, 1}, // 1 and 3 both touch it, as near: the first laid out
+           Case{2, Direction::right, std::nullopt}, // the canvas's edge
+           Case{0, Direction::left, std::nullopt},
+           Case{1, Direction::down, 3},
+           Case{3, Direction::left, 0}, // not 4, which is further and off to the side
+           Case{3, Direction::down, 5},
+           Case{0, Direction::down, 4}, // 4 and 5 both touch it: 4's centre is nearer
+           Case{5, Direction::up, 3},   // 0 and 3 both touch it: 3's centre is nearer
+           Case{4, Direction::up, 0},
+       }) {
+    EXPECT_EQ(TreemapKeyboardNavigation::neighbour(frames, from, direction), to)
+        << "from " << from << " direction " << int(direction);
+  }
+  EXPECT_FALSE(TreemapKeyboardNavigation::neighbour(frames, 6, Direction::left));
 }
 
 TEST_F(TreemapCanvasViewTest, AssistiveTechnologySeesEachTileAndFollowsTheKeyboard) {

@@ -98,22 +98,18 @@ void TempTree::makeDirectory(std::string_view relative) const {
 void TempTree::writeFile(std::string_view relative, std::size_t bytes) const {
   std::string full = path(relative);
   makeParents(full);
-  int fd = ::open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  check(fd >= 0, "create " + full);
-  std::string data(bytes, 'q');
-  bool ok = ::write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size());
-  ::close(fd);
-  check(ok, "write " + full);
+  const tarnwick::UniqueFd fd(::open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  check(bool(fd), "create " + full);
+  const std::string data(bytes, 'q');
+  check(::write(fd.get(), data.data(), data.size()) == static_cast<ssize_t>(data.size()), "write " + full);
 }
 
 void TempTree::makeSparseFile(std::string_view relative, std::size_t bytes) const {
   std::string full = path(relative);
   makeParents(full);
-  int fd = ::open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  check(fd >= 0, "create " + full);
-  bool ok = ::ftruncate(fd, static_cast<off_t>(bytes)) == 0;
-  ::close(fd);
-  check(ok, "truncate " + full);
+  const tarnwick::UniqueFd fd(::open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  check(bool(fd), "create " + full);
+  check(::ftruncate(fd.get(), static_cast<off_t>(bytes)) == 0, "truncate " + full);
 }
 
 void TempTree::makeSymlink(std::string_view relative, std::string_view target) const {
