@@ -22,8 +22,7 @@ TEST(CommandLine, HelpGoesToStandardOutputAndSucceeds) {
   const Case cases[] = {
       {"--help", "Run 'quillane COMMAND --help' for a command's options."},
       {"-h", "treemap"},
-      {"scan --help", "--exclude-from FILE"},
-      {"scan tree -h", "--report-json FILE|-"},
+      {"scan tree -h", "--exclude-from FILE"},
       {"treemap --help", "--size WxH"},                            // without the output it requires
       {"caches --system --help", "--projects"},
       {"trash --help", "--restore"},
