@@ -1,6 +1,6 @@
 // How `quillane` answers a user finding their way: help on standard output,
-// usage errors in one line with where the help is, and a root that cannot
-// be scanned said alone. Each command's own refusals are with its tests.
+// and usage errors in one line with where the help is. Each command's own
+// refusals, a root that cannot be read among them, are with its tests.
 #include "TarnwickApp/CommandLine.h"
 #include "TarnwickApp/Commands/CommandSyntax.h"
 #include "TarnwickApp/Commands/QuillaneProcess.h"
@@ -22,8 +22,7 @@ TEST(CommandLine, HelpGoesToStandardOutputAndSucceeds) {
   const Case cases[] = {
       {"--help", "Run 'quillane COMMAND --help' for a command's options."},
       {"-h", "treemap"},
-      {"scan --help", "--exclude-from FILE"},
-      {"scan tree -h", "--report-json FILE|-"},
+      {"scan tree -h", "--exclude-from FILE"},
       {"treemap --help", "--size WxH"},                            // without the output it requires
       {"caches --system --help", "--projects"},
       {"trash --help", "--restore"},
@@ -82,20 +81,6 @@ TEST(CommandLine, UsageErrorIsOneLineAndWhereTheHelpIs) {
     const std::string first = run.err.substr(0, run.err.size() - tryLine.size());
     EXPECT_TRUE(first.starts_with("quillane: ") && first.find('\n') == first.size() - 1) << run.err;
     EXPECT_TRUE(contains(first, c.message)) << run.err;
-  }
-}
-
-TEST(CommandLine, RootThatCannotBeScannedIsTheOnlyOutput) {
-  TempTree scratch;
-  scratch.writeFile("tree/file", 10);
-  for (const char *arguments : {"scan missing", "scan tree/file", "scan missing --json out.json",
-                                "treemap missing --json -", "treemap tree/file --svg out.svg"}) {
-    SCOPED_TRACE(arguments);
-    const QuillaneRun run = runQuillane(scratch.root(), arguments);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_TRUE(run.err.starts_with("quillane: cannot read ") && run.err.find('\n') == run.err.size() - 1) << run.err;
-    EXPECT_EQ(listing(scratch.root()), (std::set<std::string>{"tree", "tree/file"}));
   }
 }
 

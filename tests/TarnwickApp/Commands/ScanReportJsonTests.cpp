@@ -2,12 +2,10 @@
 // find on the same tree, names that are not UTF-8 included.
 #include "TarnwickApp/Commands/ScanReportJson.h"
 
+#include "TarnwickApp/Commands/QuillaneProcess.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
-#include "QuillaneProcess.h"
-#include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <cstdlib>

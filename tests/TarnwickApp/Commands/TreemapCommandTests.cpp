@@ -5,6 +5,8 @@
 
 #include <QImage>
 
+#include <algorithm>
+
 namespace quillane::test {
 namespace {
 
@@ -19,7 +21,9 @@ TEST(TreemapCommand, BadInputFailsClearlyAndWritesNothing) {
       {"treemap tree --size 12x --png out.png", 2, "--size"},
       {"treemap tree", 2, "nothing to write"},
       {"treemap tree --png -", 2, "--png needs a file name"},
-      {"treemap missing --png out.png --json out.json", 1, "cannot read"},
+      {"treemap missing --png out.png --json out.json", 1, "quillane: cannot read /"},
+      {"treemap missing --json -", 1, "/missing: No such file or directory"},
+      {"treemap tree/file --svg out.svg", 1, "/tree/file: Not a directory"},
       {"treemap tree --json out.json --png nowhere/out.png", 1, "nowhere/out.png"},
   };
   for (const Case &c : cases) {
@@ -29,6 +33,10 @@ TEST(TreemapCommand, BadInputFailsClearlyAndWritesNothing) {
     QuillaneRun run = runQuillane(scratch.root(), c.arguments);
     EXPECT_EQ(run.status, c.status);
     EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+    if (c.status == 1) { // a failure is said in one line
+      EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
     EXPECT_EQ(listing(scratch.root()), (std::set<std::string>{"tree", "tree/file"}));
   }
 }

@@ -1,13 +1,11 @@
 #include "TarnwickApp/Windows/MainWindow.h"
 
 #include "TarnwickApp/Windows/RecentScansList.h"
+#include "TarnwickApp/Windows/ScratchHomeWindow.h"
 #include "TarnwickApp/Windows/TrashWindow.h"
 #include "TarnwickUI/AppearanceController.h"
 #include "TarnwickUI/DashboardSidebar.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
-#include "TarnwickUI/TarnwickAppCoordinator.h"
-#include "TestSupport/GatedScan.h"
-#include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +13,6 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
-#include <QTest>
 #include <QToolTip>
 
 #include <algorithm>
@@ -25,43 +22,33 @@ namespace quillane {
 namespace {
 
 using tarnwick::AppearanceController;
-using tarnwick::WidgetStyle::Tone;
 
-class AppearanceLayoutTest : public ::testing::Test {
+class AppearanceLayoutTest : public test::ScratchHomeWindow {
 protected:
+  AppearanceLayoutTest() {
+    tree.writeFile("home/Projects/app/main.cpp", 40'000);
+    tree.writeFile("home/Movies/holiday.mp4", 2'400'000);
+    tree.writeFile("home/notes.txt", 12'000);
+  }
   void SetUp() override {
     AppearanceController::instance().setPortal(nullptr); // no session bus in tests
     AppearanceController::instance().setAppearance(AppearanceController::Appearance::dark);
     QSettings().remove(QStringLiteral("layout"));
-    tree.writeFile("home/Projects/app/main.cpp", 40'000);
-    tree.writeFile("home/Movies/holiday.mp4", 2'400'000);
-    tree.writeFile("home/notes.txt", 12'000);
-    engine = std::make_shared<tarnwick::SafeCleaningEngine>(
-        tree.path("home"), std::make_shared<tarnwick::SystemCleaningFileSystem>(
-                               tarnwick::FreedesktopTrash(tree.path("home"), tree.path("data"))));
-    coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(scan.function(), engine);
+    ScratchHomeWindow::SetUp();
   }
   void TearDown() override { AppearanceController::instance().setAppearance(AppearanceController::Appearance::dark); }
 
-  std::unique_ptr<MainWindow> makeWindow(std::vector<tarnwick::Failure> unreadable = {}) {
-    auto window = std::make_unique<MainWindow>(
-        *coordinator, [unreadable] { return tarnwick::AccessCheck{.unreadable = unreadable}; },
-        QString::fromStdString(tree.path("home")), engine);
-    window->show();
+  std::unique_ptr<MainWindow> exposedWindow(std::vector<tarnwick::Failure> unreadable = {}) {
+    auto window = makeWindow([unreadable] { return tarnwick::AccessCheck{.unreadable = unreadable}; });
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     return window;
   }
-
-  test::TempTree tree;
-  test::GatedScan scan;
-  std::shared_ptr<tarnwick::SafeCleaningEngine> engine;
-  std::unique_ptr<tarnwick::TarnwickAppCoordinator> coordinator;
 };
 
 QColor windowColour(const QWidget &widget) { return widget.palette().color(QPalette::Window); }
 
 TEST_F(AppearanceLayoutTest, AppearanceReachesOpenWindowsMenusAndTooltipsAndIsRemembered) {
-  auto window = makeWindow();
+  auto window = exposedWindow();
   TrashWindow *trash = window->showTrash();
   QMenu *menu = window->menuBar()->actions().front()->menu();
   ASSERT_EQ(window->appearanceActions().size(), 3u);
@@ -76,7 +63,7 @@ TEST_F(AppearanceLayoutTest, AppearanceReachesOpenWindowsMenusAndTooltipsAndIsRe
     EXPECT_EQ(windowColour(*widget), light) << widget->metaObject()->className();
   EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipText).lightness() < 128, true) << "dark text on light tips";
 
-  auto second = makeWindow();
+  auto second = exposedWindow();
   EXPECT_TRUE(second->appearanceActions()[1]->isChecked()) << "a new window shows the remembered choice";
   EXPECT_FALSE(second->appearanceActions()[2]->isChecked());
   second->appearanceActions()[2]->trigger(); // Dark, from the other window
@@ -89,28 +76,28 @@ TEST_F(AppearanceLayoutTest, TheWindowReopensWhereItWasAndIgnoresWhatItCannotUse
   QPoint designedPosition;
   QSize designedSize;
   {
-    auto window = makeWindow();
+    auto window = exposedWindow();
     designedPosition = window->pos();
     designedSize = window->size();
     window->move(designedPosition + QPoint(31, 17));
     window->close();
   }
   {
-    auto window = makeWindow();
+    auto window = exposedWindow();
     EXPECT_LE((window->pos() - designedPosition - QPoint(31, 17)).manhattanLength(), 2);
     EXPECT_EQ(window->size(), designedSize);
   }
   for (const QByteArray &garbage : {QByteArray("\x01\xd9\xd0\xcb\x00\x03garbage", 14), QByteArray(80, '\x7f')}) {
     QSettings().setValue(QStringLiteral("layout/mainWindowGeometry"), garbage);
     QSettings().setValue(QStringLiteral("layout/mainWindowState"), garbage);
-    auto window = makeWindow();
+    auto window = exposedWindow();
     EXPECT_EQ(window->size(), designedSize) << garbage.toHex().toStdString();
   }
   { // saved on a screen that is gone
     QWidget elsewhere;
     elsewhere.setGeometry(9000, 7000, 900, 700);
     QSettings().setValue(QStringLiteral("layout/mainWindowGeometry"), elsewhere.saveGeometry());
-    auto window = makeWindow();
+    auto window = exposedWindow();
     const QRect available = window->screen()->availableGeometry();
     EXPECT_TRUE(available.intersects(window->frameGeometry())) << "reachable on the screen there is";
   }
@@ -141,7 +128,7 @@ void expectReadingOrder(const std::vector<QWidget *> &chain, const QWidget &area
 }
 
 TEST_F(AppearanceLayoutTest, TabFollowsTheVisualOrderOnTheLauncherAndTheExplorer) {
-  auto window = makeWindow({tarnwick::Failure{.action = "open", .path = tree.path("home/locked"), .errorNumber = EACCES, .reason = {}}});
+  auto window = exposedWindow({tarnwick::Failure{.action = "open", .path = tree.path("home/locked"), .errorNumber = EACCES, .reason = {}}});
   WelcomeLauncherView &launcher = *window->rootView()->launcher();
   launcher.recentScans()->setEntries(
       {tarnwick::ScanSnapshotStore::Entry{.filePath = tree.path("a.snapshot"),
@@ -152,9 +139,7 @@ TEST_F(AppearanceLayoutTest, TabFollowsTheVisualOrderOnTheLauncherAndTheExplorer
   ASSERT_GE(launcherChain.size(), 6u) << "the banner's button, four cards, a remembered scan";
   expectReadingOrder(launcherChain, launcher);
 
-  scan.open();
-  window->scanHomeAction()->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return window->rootView()->dashboard() && !coordinator->isScanning(); }));
+  scanHome(*window);
   tarnwick::SizeloomDashboardView &dashboard = *window->rootView()->dashboard();
   const auto folder = dashboard.arena()->children(0).front();
   dashboard.navigateTo(folder.id); // crumbs made after the rest of the explorer
@@ -171,7 +156,7 @@ TEST_F(AppearanceLayoutTest, TabFollowsTheVisualOrderOnTheLauncherAndTheExplorer
 }
 
 TEST_F(AppearanceLayoutTest, ALauncherCardRunsOnEnterAndSpace) {
-  auto window = makeWindow();
+  auto window = exposedWindow();
   int asked = 0;
   window->setFolderChooser([&](QWidget *) -> std::optional<QString> {
     ++asked;

@@ -42,6 +42,12 @@ protected:
     window->open(category);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->controller().isScanning() && !window->isShowingBusy(); }));
   }
+  // Agrees to clean what is ticked and waits for the report.
+  void cleanTicked() {
+    answer = true;
+    window->trashButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->reportText().isEmpty() && !window->controller().isScanning(); }));
+  }
   // The list row of the item named `name`.
   QTreeWidgetItem *row(const QString &name) {
     for (int group = 0; group < window->list()->topLevelItemCount(); ++group)
@@ -76,10 +82,8 @@ TEST_F(CacheCleanupWindowTest, TicksTotalConfirmCleanAndReport) {
   EXPECT_FALSE(window->controller().isCleaning());
   EXPECT_TRUE(fs::exists(home.path(".cache/pip")));
 
-  answer = true;
   const std::int64_t pipBytes = test::duBytes(home.path(".cache/pip/wheels/pkg.whl"));
-  window->trashButton()->click();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->reportText().isEmpty() && !window->controller().isScanning(); }));
+  cleanTicked();
   EXPECT_TRUE(window->reportText().startsWith("Moved “pip” to the Trash.")) << window->reportText().toStdString();
   ASSERT_TRUE(window->controller().lastReport()->reclaimed);
   EXPECT_EQ(window->controller().lastReport()->reclaimed->bytes, pipBytes) << "freed once the Trash is emptied";
@@ -106,12 +110,10 @@ TEST_F(CacheCleanupWindowTest, TickingTheTrashEmptiesItBeforeMovingTheOthers) {
   EXPECT_EQ(bin->checkState(0), Qt::Unchecked);
   bin->setCheckState(0, Qt::Checked);
   row("npm Global Cache")->setCheckState(0, Qt::Unchecked);
-  answer = true;
-  window->trashButton()->click();
+  cleanTicked();
   ASSERT_EQ(questions.size(), 1);
   EXPECT_TRUE(questions[0].startsWith("Empty the Trash (")) << questions[0].toStdString();
   EXPECT_TRUE(questions[0].contains("then move 1 item (")) << questions[0].toStdString();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->reportText().isEmpty() && !window->controller().isScanning(); }));
   EXPECT_TRUE(window->reportText().contains("Emptied: ")) << window->reportText().toStdString();
   EXPECT_FALSE(fs::exists(home.path(".local/share/Trash/files/old.txt")));
   EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/pip"))) << "moved after the emptying";
@@ -146,9 +148,7 @@ TEST_F(CacheCleanupWindowTest, ACacheWhoseFilesHaveOtherLinksFreesNothingAndSays
   home.makeHardLink(".cache/pip/wheels/pkg.whl", "venv/pkg.whl");
   openAndWait(tarnwick::CleanableCategory::brewAndPackages);
   row("npm Global Cache")->setCheckState(0, Qt::Unchecked);
-  answer = true;
-  window->trashButton()->click();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->reportText().isEmpty() && !window->controller().isScanning(); }));
+  cleanTicked();
   const auto &space = window->controller().lastReport()->reclaimed;
   ASSERT_TRUE(space);
   EXPECT_EQ(space->bytes, 0);

@@ -5,22 +5,17 @@
 // Previous Scan finds the remembered scan a new scan replaced.
 #include "TarnwickApp/Windows/ChangesPanel.h"
 #include "TarnwickApp/Windows/MainWindow.h"
+#include "TarnwickApp/Windows/ScratchHomeWindow.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotStore.h"
 #include "TarnwickUI/ChangesModel.h"
-#include "TarnwickUI/SizeloomDashboardView.h"
-#include "TarnwickUI/TarnwickAppCoordinator.h"
-#include "TarnwickUI/TreemapCanvasView.h"
-#include "TestSupport/GatedScan.h"
-#include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
-#include <QTest>
 
 #include <filesystem>
 #include <fstream>
@@ -28,9 +23,9 @@
 namespace quillane {
 namespace {
 
-class ChangesPanelTest : public ::testing::Test {
+class ChangesPanelTest : public test::ScratchHomeWindow {
 protected:
-  void SetUp() override {
+  ChangesPanelTest() {
     tree.writeFile("home/video.mp4", 40'000);
     tree.writeFile("home/notes.txt", 12'000);
     const std::string older = tarnwick::ScanSnapshotWriter::encode(
@@ -38,18 +33,12 @@ protected:
     std::ofstream(tree.path("older.qsnap"), std::ios::binary) << older;
     tree.writeFile("home/video.mp4", 2'400'000);
     tree.writeFile("home/new.bin", 100'000);
-
-    engine = std::make_shared<tarnwick::SafeCleaningEngine>(
-        tree.path("home"), std::make_shared<tarnwick::SystemCleaningFileSystem>(
-                               tarnwick::FreedesktopTrash(tree.path("home"), tree.path("data"))));
-    scan.open();
-    coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(scan.function(), engine);
-    window = std::make_unique<MainWindow>(*coordinator, [] { return tarnwick::AccessCheck{}; },
-                                          QString::fromStdString(tree.path("home")), engine);
-    window->show();
+  }
+  void SetUp() override {
+    ScratchHomeWindow::SetUp();
+    window = makeWindow();
     EXPECT_FALSE(window->compareWithAction()->isEnabled()) << "no tree on show yet";
-    window->startScan(QString::fromStdString(tree.path("home")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->rootView()->dashboard() && !coordinator->isScanning(); }));
+    scanHome(*window);
   }
 
   void compareWith(const std::string &file) {
@@ -59,10 +48,6 @@ protected:
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->changesPanel()->isComparing(); }));
   }
 
-  test::TempTree tree;
-  test::GatedScan scan;
-  std::shared_ptr<tarnwick::SafeCleaningEngine> engine;
-  std::unique_ptr<tarnwick::TarnwickAppCoordinator> coordinator;
   std::unique_ptr<MainWindow> window;
 };
 

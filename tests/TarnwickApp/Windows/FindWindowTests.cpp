@@ -35,7 +35,6 @@ TEST(FindWindowTest, SummarizesTheFolderOnShowOnlyWhenOpen) {
   const QAbstractItemModel *largest = window.summary()->largestFiles()->model();
   ASSERT_EQ(largest->rowCount(), 1);
   EXPECT_EQ(largest->index(0, 0).data().toString(), QString::fromStdString(tree.path("b/small.txt")));
-
 }
 
 TEST(FindWindowTest, TheTreemapDimsEveryTileButTheFilesOfTheChosenType) {

@@ -3,10 +3,8 @@
 #include "TarnwickApp/Windows/WelcomeLauncherView.h"
 #include "TarnwickUI/AppTranslations.h"
 #include "TarnwickUI/CategoryTitle.h"
-#include "TarnwickUI/TarnwickAppCoordinator.h"
+#include "TarnwickApp/Windows/ScratchHomeWindow.h"
 #include "TarnwickUI/TreemapPalette.h"
-#include "TestSupport/GatedScan.h"
-#include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +19,7 @@ namespace {
 // The window as a German user sees it: locale and translator are set
 // before the window is built, as at start-up, and English comes back for
 // the suites after this one.
-class GermanWindowTest : public ::testing::Test {
+class GermanWindowTest : public test::ScratchHomeWindow {
 protected:
   static void SetUpTestSuite() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -33,24 +31,18 @@ protected:
   }
 
   static inline bool german = false;
-  test::TempTree tree;
-  test::GatedScan scan;
 };
 
 TEST_F(GermanWindowTest, LauncherMenusPluralsAndQtButtonsSpeakGerman) {
   ASSERT_TRUE(german) << "quillane_de.qm not found in " << tarnwick::AppTranslations::folders().join(' ').toStdString();
-  auto engine = std::make_shared<tarnwick::SafeCleaningEngine>(
-      tree.path("home"), std::make_shared<tarnwick::SystemCleaningFileSystem>(
-                             tarnwick::FreedesktopTrash(tree.path("home"), tree.path("data"))));
-  tarnwick::TarnwickAppCoordinator coordinator(scan.function(), engine);
-  MainWindow window(coordinator, [] { return tarnwick::AccessCheck{}; }, QString::fromStdString(tree.path("home")), engine);
+  const std::unique_ptr<MainWindow> window = makeWindow();
 
   QStringList menus;
-  for (const QAction *menu : window.menuBar()->actions())
+  for (const QAction *menu : window->menuBar()->actions())
     menus << menu->text();
   EXPECT_EQ(menus.mid(1), QStringList({"&Scannen", "&Ansicht", "&Hilfe"}));
-  EXPECT_EQ(window.scanHomeAction()->text(), "Persönlichen Ordner scannen");
-  EXPECT_EQ(window.rootView()->launcher()->card(0)->text(), "Persönlichen Ordner scannen");
+  EXPECT_EQ(window->scanHomeAction()->text(), "Persönlichen Ordner scannen");
+  EXPECT_EQ(window->rootView()->launcher()->card(0)->text(), "Persönlichen Ordner scannen");
   EXPECT_EQ(tarnwick::categoryTitle(tarnwick::CleanableCategory::trashBins), "Papierkörbe");
 
   const struct {

@@ -1,28 +1,19 @@
 #include "TarnwickApp/Commands/NcduJsonWriter.h"
 #include "TarnwickApp/Windows/MainWindow.h"
+#include "TarnwickApp/Windows/ScratchHomeWindow.h"
 #include "TarnwickCore/Import/NcduExportReader.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
-#include "TarnwickUI/BreadcrumbCrumbButton.h"
 #include "TarnwickUI/DashboardActionBar.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
-#include "TarnwickUI/TarnwickAppCoordinator.h"
 #include "TarnwickUI/TreemapBreadcrumbBar.h"
 #include "TarnwickUI/TreemapCanvasView.h"
-#include "TarnwickUI/WidgetStyle.h"
-#include "TestSupport/GatedScan.h"
-#include "TestSupport/TempTree.h"
-#include "TarnwickApp/Commands/QuillaneProcess.h"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QDir>
-#include <QMouseEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTest>
 
 #include <fstream>
 #include <sys/stat.h>
@@ -30,23 +21,16 @@
 namespace quillane {
 namespace {
 
-using test::TempTree;
-
-class OpenScanFileTest : public ::testing::Test {
+class OpenScanFileTest : public test::ScratchHomeWindow {
 protected:
-  static void SetUpTestSuite() { tarnwick::WidgetStyle::applyDarkTheme(*qApp); }
-
-  void SetUp() override {
+  OpenScanFileTest() {
     tree.writeFile("home/Movies/holiday.mp4", 2'400'000);
     tree.writeFile("home/notes.txt", 12'000);
-    engine = std::make_shared<tarnwick::SafeCleaningEngine>(
-        tree.path("home"), std::make_shared<tarnwick::SystemCleaningFileSystem>(
-                               tarnwick::FreedesktopTrash(tree.path("home"), tree.path("data"))));
+  }
+  void SetUp() override {
+    ScratchHomeWindow::SetUp();
     scan.open();
-    coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(scan.function(), engine);
-    window = std::make_unique<MainWindow>(*coordinator, [] { return tarnwick::AccessCheck{}; },
-                                          QString::fromStdString(tree.path("home")), engine);
-    window->show();
+    window = makeWindow();
   }
 
   // Opens `file` as the window's menu would, and waits for the read to end.
@@ -84,35 +68,9 @@ protected:
   }
   QMessageBox *failureBox() const { return window->findChild<QMessageBox *>(); }
 
-  TempTree tree;
-  test::GatedScan scan;
-  std::shared_ptr<tarnwick::SafeCleaningEngine> engine;
-  std::unique_ptr<tarnwick::TarnwickAppCoordinator> coordinator;
   std::unique_ptr<MainWindow> window;
   std::int64_t homeBytes = 0;
 };
-
-// Hovers the tile of `name` (a child of the folder on show) and returns its menu.
-std::unique_ptr<QMenu> menuOf(tarnwick::SizeloomDashboardView &dashboard, std::string_view name) {
-  tarnwick::TreemapCanvasView &canvas = *dashboard.canvas();
-  for (const tarnwick::DiskNode &child : dashboard.arena()->children(dashboard.currentNodeID()))
-    if (const auto tile = child.name == name ? canvas.tileFor(child.id) : std::nullopt) {
-      const QPointF at(tile->frame.x + tile->frame.width / 2, tile->frame.y + 4); // a folder's header
-      QMouseEvent move(QEvent::MouseMove, at, canvas.mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-      QApplication::sendEvent(&canvas, &move);
-      EXPECT_TRUE(canvas.hoveredRect() && canvas.hoveredRect()->node.name == name);
-      return std::unique_ptr<QMenu>(canvas.contextMenuContent(nullptr));
-    }
-  ADD_FAILURE() << "no tile for " << name;
-  return std::make_unique<QMenu>();
-}
-
-QAction *actionNamed(QMenu &menu, const char *text) {
-  for (QAction *action : menu.actions())
-    if (action->text() == QString::fromUtf8(text))
-      return action;
-  return nullptr;
-}
 
 // An export of a folder here: explored as its scan would be, cleaning offered
 // (on a relative name, the current folder's file).
@@ -130,18 +88,15 @@ TEST_F(OpenScanFileTest, AnExportOfAFolderHereIsExploredAsItsScan) {
     EXPECT_EQ(window->rootView()->currentWidget(), dashboard);
     EXPECT_EQ(dashboard->arena()->rootPath(), tree.path("home"));
     EXPECT_EQ(dashboard->arena()->rootNode()->allocatedSize, homeBytes);
-    EXPECT_EQ(dashboard->breadcrumbBar()->crumb(0)->toolTip(), QString::fromStdString(tree.path("home")));
-    EXPECT_EQ(window->windowTitle(), QString::fromStdString(tree.path("home")) + QStringLiteral(" — Quillane"));
     EXPECT_FALSE(coordinator->cleaningRefusal());
     dashboard->setSelectedNodeID(tarnwick::findNodeByPath(*dashboard->arena(), tree.path("home/notes.txt")));
     EXPECT_TRUE(dashboard->actionBar()->trashButton()->isEnabled());
     EXPECT_TRUE(dashboard->breadcrumbBar()->rescanButton()->isEnabled());
-    const std::unique_ptr<QMenu> menu = menuOf(*dashboard, "Movies"); // owns the action read below
-    const QAction *trashItem = actionNamed(*menu, "Move to Trash");
+    const std::unique_ptr<QMenu> menu = test::menuOf(*dashboard, "Movies"); // owns the action read below
+    const QAction *trashItem = test::actionNamed(*menu, "Move to Trash");
     EXPECT_TRUE(trashItem && trashItem->isEnabled());
   }
-  QDir().mkpath(QStringLiteral(QUILLANE_SCREENSHOT_DIR));
-  window->grab().save(QStringLiteral(QUILLANE_SCREENSHOT_DIR "/open-export-offscreen.png"));
+  test::saveScreenshot(*window, "open-export-offscreen");
 }
 
 // Not this computer's folder: every way to clean or rescan is refused, with
@@ -169,9 +124,9 @@ TEST_F(OpenScanFileTest, AnotherComputersTreeIsNeitherCleanedNorRescanned) {
     QAbstractButton *rescanButton = dashboard->breadcrumbBar()->rescanButton();
     EXPECT_FALSE(rescanButton->isEnabled());
     EXPECT_EQ(rescanButton->toolTip(), reason);
-    std::unique_ptr<QMenu> menu = menuOf(*dashboard, "Movies");
+    std::unique_ptr<QMenu> menu = test::menuOf(*dashboard, "Movies");
     for (const char *item : {"Move to Trash", "Rescan This Folder"}) {
-      const QAction *action = actionNamed(*menu, item);
+      const QAction *action = test::actionNamed(*menu, item);
       ASSERT_TRUE(action) << item;
       EXPECT_FALSE(action->isEnabled()) << item;
       EXPECT_EQ(action->toolTip(), reason) << item;

@@ -2,20 +2,15 @@
 
 #include "TarnwickApp/Windows/CacheCleanupWindow.h"
 #include "TarnwickApp/Windows/MainWindow.h"
+#include "TarnwickApp/Windows/ScratchHomeWindow.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickUI/DashboardActionBar.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
-#include "TarnwickUI/TarnwickAppCoordinator.h"
 #include "TarnwickUI/TreemapPalette.h"
-#include "TarnwickUI/WidgetStyle.h"
-#include "TestSupport/GatedScan.h"
-#include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QPushButton>
-#include <QTest>
 #include <QTreeView>
 
 #include <filesystem>
@@ -23,38 +18,24 @@
 namespace quillane {
 namespace {
 
-using test::GatedScan;
-using test::TempTree;
-
 /// A main window on a scratch home whose Trash holds three items, one of
 /// them with a name that is not UTF-8 and spans two lines.
-class TrashWindowTest : public ::testing::Test {
+class TrashWindowTest : public test::ScratchHomeWindow {
 protected:
-  static void SetUpTestSuite() { tarnwick::WidgetStyle::applyDarkTheme(*qApp); }
-
   void SetUp() override {
-    const tarnwick::FreedesktopTrash trash(tree.path("home"), tree.path("data"));
     for (const char *name : {"home/notes.txt", "home/old\nversion\xff.doc", "home/Movies/clip.mp4"}) {
       tree.writeFile(name, 200'000);
       trashed.push_back(tree.path(name));
     }
     for (const std::string &path : trashed)
-      ASSERT_TRUE(trash.moveToTrash(path)) << path;
+      ASSERT_TRUE(homeTrash().moveToTrash(path)) << path;
     tree.writeFile("home/kept.txt", 1000);
-    engine = std::make_shared<tarnwick::SafeCleaningEngine>(
-        tree.path("home"), std::make_shared<tarnwick::SystemCleaningFileSystem>(trash));
-    coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(scan.function(), engine);
-    window = std::make_unique<MainWindow>(*coordinator, [] { return tarnwick::AccessCheck{tarnwick::FullDiskAccessStatus::granted, {}}; },
-                                          QString::fromStdString(tree.path("home")), engine);
-    window->setTrashCatalogue(tarnwick::TrashCatalogue(trash));
-    window->show();
+    ScratchHomeWindow::SetUp();
+    window = makeWindow([] { return tarnwick::AccessCheck{tarnwick::FullDiskAccessStatus::granted, {}}; });
+    window->setTrashCatalogue(tarnwick::TrashCatalogue(homeTrash()));
   }
 
-  TempTree tree;
   std::vector<std::string> trashed;
-  GatedScan scan;
-  std::shared_ptr<tarnwick::SafeCleaningEngine> engine;
-  std::unique_ptr<tarnwick::TarnwickAppCoordinator> coordinator;
   std::unique_ptr<MainWindow> window;
 };
 
@@ -73,8 +54,7 @@ TEST_F(TrashWindowTest, TheMenuItemShowsTheTrashAndEmptyingItAfterYesRemovesIt) 
     GTEST_SKIP() << "a mounted drive's Trash holds items: emptying would remove them too";
   EXPECT_FALSE(view->restoreButton()->isEnabled()) << "nothing selected";
 
-  QDir().mkpath(QStringLiteral(QUILLANE_SCREENSHOT_DIR));
-  view->grab().save(QStringLiteral(QUILLANE_SCREENSHOT_DIR "/trash-view.png"));
+  test::saveScreenshot(*view, "trash-view");
 
   int asked = 0;
   view->setConfirmer([&](QWidget *, const QString &) {
@@ -93,9 +73,7 @@ TEST_F(TrashWindowTest, TheMenuItemShowsTheTrashAndEmptyingItAfterYesRemovesIt) 
 }
 
 TEST_F(TrashWindowTest, SmartCleanOnTrashBinsOpensTheTrashViewNotTheCacheWindow) {
-  scan.open();
-  window->scanHomeAction()->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return window->rootView()->dashboard() && !coordinator->isScanning(); }));
+  scanHome(*window);
   tarnwick::SizeloomDashboardView &dashboard = *window->rootView()->dashboard();
   dashboard.setSelectedCategory(tarnwick::CleanableCategory::trashBins);
   testing::internal::CaptureStdout(); // the category line the dashboard prints

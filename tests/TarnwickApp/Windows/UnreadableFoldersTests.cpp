@@ -2,19 +2,14 @@
 #include "TarnwickApp/Windows/FindWindow.h"
 #include "TarnwickApp/Windows/MainWindow.h"
 #include "TarnwickApp/Windows/PreferencesView.h"
+#include "TarnwickApp/Windows/ScratchHomeWindow.h"
 #include "TarnwickApp/Windows/TrashWindow.h"
 #include "TarnwickApp/Windows/UnreadableFoldersDialog.h"
-#include "TarnwickUI/TarnwickAppCoordinator.h"
-#include "TarnwickUI/WidgetStyle.h"
-#include "TestSupport/GatedScan.h"
-#include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QDir>
 #include <QMessageBox>
-#include <QTest>
 #include <QTreeWidget>
 
 #include <cerrno>
@@ -29,31 +24,22 @@ using tarnwick::AccessCheck;
 using tarnwick::FullDiskAccessStatus;
 
 // The window over a scratch home, its probes answering what `access` holds.
-class UnreadableFoldersTest : public ::testing::Test {
+class UnreadableFoldersTest : public test::ScratchHomeWindow {
 protected:
-  static void SetUpTestSuite() { tarnwick::WidgetStyle::applyDarkTheme(*qApp); }
-
-  void SetUp() override {
+  UnreadableFoldersTest() {
     tree.writeFile("home/notes.txt", 12'000);
     tree.writeFile("home/locked/secret.txt", 4'000);
-    engine = std::make_shared<tarnwick::SafeCleaningEngine>(
-        tree.path("home"), std::make_shared<tarnwick::SystemCleaningFileSystem>(
-                               tarnwick::FreedesktopTrash(tree.path("home"), tree.path("data"))));
-    coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(scan.function(), engine);
-    window = std::make_unique<MainWindow>(*coordinator, [this] { return access; },
-                                          QString::fromStdString(tree.path("home")), engine);
-    window->show();
+  }
+  void SetUp() override {
+    ScratchHomeWindow::SetUp();
+    window = makeWindow([this] { return access; });
   }
   void TearDown() override {
     std::filesystem::permissions(tree.path("home/locked"), std::filesystem::perms::owner_all);
   }
   WelcomeLauncherView &launcher() { return *window->rootView()->launcher(); }
 
-  test::TempTree tree;
-  test::GatedScan scan;
   AccessCheck access;
-  std::shared_ptr<tarnwick::SafeCleaningEngine> engine;
-  std::unique_ptr<tarnwick::TarnwickAppCoordinator> coordinator;
   std::unique_ptr<MainWindow> window;
 };
 
@@ -64,8 +50,7 @@ TEST_F(UnreadableFoldersTest, TheBannerCountsWhatTheProbesCannotOpenAndTheDialog
   window->show(); // shown again: the probes are asked again
   ASSERT_TRUE(launcher().isBannerVisible());
   EXPECT_TRUE(launcher().bannerText().contains(QLatin1Char('2'))) << launcher().bannerText().toStdString();
-  QDir().mkpath(QStringLiteral(QUILLANE_SCREENSHOT_DIR));
-  window->grab().save(QStringLiteral(QUILLANE_SCREENSHOT_DIR "/launcher.png"));
+  test::saveScreenshot(*window, "launcher");
 
   launcher().showFoldersButton()->click();
   auto *dialog = window->findChild<UnreadableFoldersDialog *>();
@@ -98,9 +83,7 @@ TEST_F(UnreadableFoldersTest, TheDialogListsTheFoldersTheLastScanCouldNotRead) {
   if (::geteuid() == 0)
     GTEST_SKIP() << "root reads a folder whatever its permissions: nothing would be unreadable";
   std::filesystem::permissions(tree.path("home/locked"), std::filesystem::perms::none);
-  scan.open();
-  window->scanHomeAction()->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->arena() && !coordinator->isScanning(); }));
+  scanHome(*window);
   UnreadableFoldersDialog *dialog = window->showUnreadableFolders();
   ASSERT_EQ(dialog->list()->topLevelItemCount(), 1);
   EXPECT_TRUE(dialog->text().startsWith(QString::fromStdString(tree.path("home/locked")) + QLatin1Char('\t')))
