@@ -3,6 +3,7 @@
 #include "TarnwickCore/Catalogue/CleanableCategory.h"
 #include "TarnwickUI/CategoryTitle.h"
 #include "TarnwickUI/SymbolIcons.h"
+#include "TarnwickUI/ChangesModel.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
 
@@ -111,18 +112,17 @@ int TreemapTooltip::contentHeight() const {
 
 namespace {
 
-// "Grew by 1.2 MB (was 3 MB)", "New", … for the newer tree's node `id`.
+// "+1.2 MB (was 3 MB)", "New", … for the newer tree's node `id`: short
+// enough for the category's line.
 QString changeLine(const TreeComparison &comparison, NodeID id) {
   const std::optional<std::int64_t> before = comparison.olderSize(id);
   if (!before)
-    return TreemapTooltip::tr("New since the older scan");
+    return TreemapTooltip::tr("New");
   const std::int64_t after = comparison.newer().record(id).allocatedSize;
-  const QString was = TreemapPalette::formatBytes(*before);
-  if (after > *before)
-    return TreemapTooltip::tr("Grew by %1 (was %2)").arg(TreemapPalette::formatBytes(after - *before), was);
-  if (after < *before)
-    return TreemapTooltip::tr("Shrank by %1 (was %2)").arg(TreemapPalette::formatBytes(*before - after), was);
-  return TreemapTooltip::tr("Unchanged since the older scan");
+  if (after == *before)
+    return TreemapTooltip::tr("Unchanged");
+  return TreemapTooltip::tr("%1 (was %2)").arg(ChangesModel::signedBytes(after - *before),
+                                               TreemapPalette::formatBytes(*before));
 }
 
 } // namespace

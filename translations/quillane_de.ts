@@ -1348,20 +1348,16 @@ Ordner werden parallel mit getdents64(2) und statx(2) gelesen.</translation>
         <translation>Klicken zum Hineingehen</translation>
     </message>
     <message>
-        <source>New since the older scan</source>
-        <translation>Neu seit dem älteren Scan</translation>
+        <source>New</source>
+        <translation>Neu</translation>
     </message>
     <message>
-        <source>Grew by %1 (was %2)</source>
-        <translation>Um %1 gewachsen (vorher %2)</translation>
+        <source>Unchanged</source>
+        <translation>Unverändert</translation>
     </message>
     <message>
-        <source>Shrank by %1 (was %2)</source>
-        <translation>Um %1 geschrumpft (vorher %2)</translation>
-    </message>
-    <message>
-        <source>Unchanged since the older scan</source>
-        <translation>Unverändert seit dem älteren Scan</translation>
+        <source>%1 (was %2)</source>
+        <translation>%1 (vorher %2)</translation>
     </message>
 </context>
 </TS>
