@@ -7,13 +7,13 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QHBoxLayout>
-#include <QPixmap>
 #include <QDateTime>
 #include <QFile>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
+#include <QPixmap>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -52,8 +52,8 @@ ChangesPanel::Outcome ChangesPanel::compareOffThread(const std::string &file, co
 }
 
 ChangesPanel::ChangesPanel(QWidget *parent)
-    : QDockWidget(tr("Changes"), parent), header_(new QLabel), colourByChange_(new QCheckBox(tr("Colour the treemap by change"))),
-      table_(new QTableView),
+    : QDockWidget(tr("Changes"), parent), header_(new QLabel),
+      colourByChange_(new QCheckBox(tr("Colour the treemap by change"))), table_(new QTableView),
       model_(new tarnwick::ChangesModel(this)) {
   setObjectName(QStringLiteral("changesPanel"));
   setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
