@@ -6,9 +6,8 @@
 #include "TarnwickApp/Commands/DiffCommand.h"
 #include "TarnwickApp/Commands/ScanCommand.h"
 #include "TarnwickApp/Commands/SystemCachesCommand.h"
-#include "TarnwickApp/Commands/TreemapCommand.h"
+#include "TarnwickApp/Commands/TreemapCommandSyntax.h"
 #include "TarnwickApp/Commands/UninterruptibleMoves.h"
-#include "TarnwickApp/TarnwickApp.h"
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
 #include "TarnwickCore/Catalogue/SystemCacheCatalogue.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
@@ -16,9 +15,6 @@
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Support/UserEnvironment.h"
-
-#include <QDir>
-#include <QFile>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,14 +30,6 @@ namespace {
 
 using tarnwick::UserEnvironment;
 
-const CommandSyntax &windowCommandSyntax() {
-  static const CommandSyntax syntax(
-      "window", {"window [PATH] [OPTION]..."},
-      "Open the explorer window, scanning PATH at once if given (the default with a display).",
-      {{"open", "show the tree of an exported scan (ncdu -o, gdu -o, scan --json) instead of scanning", "FILE"}});
-  return syntax;
-}
-
 // `quillane --help`: what each command is for; the options are in each
 // command's own help.
 void printOverview() {
@@ -53,15 +41,6 @@ void printOverview() {
               "Explore what fills your disk, and clean it up safely.\n\nCommands:\n%s\n"
               "Run 'quillane COMMAND --help' for a command's options.\n",
               alignedRows(commands).c_str());
-}
-
-// Qt sees only the program name: every other argument is ours.
-int runWindow(char *program, const UserEnvironment &user, const std::optional<QString> &initialScan,
-              const std::optional<QString> &openFile = std::nullopt) {
-  int qtArgc = 1;
-  char *qtArgv[] = {program, nullptr};
-  TarnwickApp application(qtArgc, qtArgv, user);
-  return application.exec(initialScan, openFile);
 }
 
 // The cleaning commands' engine for `user`, on a file system whose moves
@@ -76,33 +55,9 @@ struct CommandCleaning {
   tarnwick::SafeCleaningEngine engine;
 };
 
-// An absolute, clean path for the window, relative to the working folder.
-QString windowPath(const std::string &path) {
-  return QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(QByteArray::fromStdString(path))));
-}
-
-int runWindowCommand(char *program, const CommandArguments &arguments, const UserEnvironment &user) {
-  if (arguments.positional().size() > 1)
-    return reportUsageError("window takes at most one PATH", "window");
-  std::optional<QString> path;
-  if (!arguments.positional().empty())
-    path = windowPath(arguments.positional().front());
-  if (arguments.values("open").size() > 1)
-    return reportUsageError("window --open takes one FILE", "window");
-  std::optional<QString> openFile;
-  if (const std::optional<std::string> file = arguments.value("open"))
-    openFile = windowPath(*file);
-  if (path && openFile)
-    return reportUsageError("window takes a PATH to scan or --open FILE, not both", "window");
-  // An explicit Qt platform (offscreen, say) is taken as the user's choice.
-  if (!TarnwickApp::hasDisplay() && !std::getenv("QT_QPA_PLATFORM"))
-    return reportUsageError("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset)", "window");
-  return runWindow(program, user, path, openFile);
-}
-
-// Everything a command or the window uses is built here, once, from the
-// user's environment, and handed down.
-int runCommand(const CommandSyntax &syntax, const CommandArguments &arguments, char *program) {
+// Everything a command uses is built here, once, from the user's
+// environment, and handed down.
+int runCommand(const CommandSyntax &syntax, const CommandArguments &arguments) {
   const UserEnvironment user = UserEnvironment::fromProcess();
   const QString &command = syntax.name();
   if (command == QLatin1String("scan")) {
@@ -118,14 +73,6 @@ int runCommand(const CommandSyntax &syntax, const CommandArguments &arguments, c
     if (!options)
       return reportUsageError(options.failure().message(), "diff");
     return runDiffCommand(*options);
-  }
-  if (command == QLatin1String("treemap")) {
-    const tarnwick::Result<TreemapOptions> options = treemapOptionsFrom(arguments);
-    if (!options)
-      return reportUsageError(options.failure().message(), "treemap");
-    tarnwick::FastBulkScanner scanner;
-    scanner.setScope(options->scope);
-    return runTreemapCommand(*options, scanner, user);
   }
   if (command == QLatin1String("caches") && arguments.isSet("system")) {
     const tarnwick::Result<SystemCachesOptions> options = systemCachesOptionsFrom(arguments);
@@ -148,9 +95,11 @@ int runCommand(const CommandSyntax &syntax, const CommandArguments &arguments, c
     return runTrashCommand(arguments, cleaning.engine, *cleaning.moves, tarnwick::FastBulkScanner(),
                            tarnwick::TrashCatalogue(tarnwick::FreedesktopTrash(user)));
   }
-  if (command == QLatin1String("access"))
-    return runAccessCommand(arguments, tarnwick::FullDiskAccessCoordinator(user));
-  return runWindowCommand(program, arguments, user);
+  return runAccessCommand(arguments, tarnwick::FullDiskAccessCoordinator(user));
+}
+
+bool needsGui(const CommandSyntax &syntax) {
+  return &syntax == &windowCommandSyntax() || &syntax == &treemapCommandSyntax();
 }
 
 const CommandSyntax *findSyntax(std::string_view name) {
@@ -186,12 +135,12 @@ std::optional<int> answerGeneralRequest(std::span<char *const> arguments) {
   return std::nullopt;
 }
 
-int dispatch(int argc, char **argv) {
+int dispatch(int argc, char **argv, GuiCommandRunner gui) {
   std::span<char *const> arguments(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
   if (arguments.empty()) {
-    if (!TarnwickApp::hasDisplay())
+    if (!hasDisplay())
       return reportUsageError("no command given, and no display to open the window on", "");
-    return runWindow(argv[0], UserEnvironment::fromProcess(), std::nullopt);
+    return gui(argc, argv);
   }
   if (const std::optional<int> status = answerGeneralRequest(arguments))
     return *status;
@@ -200,28 +149,52 @@ int dispatch(int argc, char **argv) {
   if (syntax == nullptr)
     return reportUsageError((command.starts_with('-') ? "unknown option " : "unknown command ") + std::string(command),
                             "");
-  tarnwick::Result<CommandArguments> parsed = syntax->parse(arguments.subspan(1));
-  if (!parsed)
-    return reportUsageError(parsed.failure().message(), command);
-  if (parsed->wantsHelp()) {
-    std::fputs(syntax->helpText().c_str(), stdout);
-    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
-  }
-  return runCommand(*syntax, *parsed, argv[0]);
+  // Parsed where they run, which also answers their --help and usage errors.
+  if (needsGui(*syntax))
+    return gui(argc, argv);
+  return runParsedCommand(*syntax, arguments.subspan(1),
+                          [syntax](const CommandArguments &parsed) { return runCommand(*syntax, parsed); });
 }
 
 } // namespace
+
+const CommandSyntax &windowCommandSyntax() {
+  static const CommandSyntax syntax(
+      "window", {"window [PATH] [OPTION]..."},
+      "Open the explorer window, scanning PATH at once if given (the default with a display).",
+      {{"open", "show the tree of an exported scan (ncdu -o, gdu -o, scan --json) instead of scanning", "FILE"}});
+  return syntax;
+}
+
+bool hasDisplay() {
+  for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY"})
+    if (const char *value = std::getenv(variable); value && *value)
+      return true;
+  return false;
+}
+
+int runParsedCommand(const CommandSyntax &syntax, std::span<char *const> arguments,
+                     const std::function<int(const CommandArguments &)> &run) {
+  tarnwick::Result<CommandArguments> parsed = syntax.parse(arguments);
+  if (!parsed)
+    return reportUsageError(parsed.failure().message(), syntax.name().toStdString());
+  if (parsed->wantsHelp()) {
+    std::fputs(syntax.helpText().c_str(), stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  }
+  return run(*parsed);
+}
 
 std::vector<const CommandSyntax *> commandSyntaxes() {
   return {&windowCommandSyntax(), &scanCommandSyntax(),  &diffCommandSyntax(),   &treemapCommandSyntax(),
           &cachesCommandSyntax(), &trashCommandSyntax(), &accessCommandSyntax()};
 }
 
-int runCommandLine(int argc, char **argv) {
+int runCommandLine(int argc, char **argv, GuiCommandRunner gui) {
   // The commands report their own failures; this is the last line, so that
   // no exception, whatever its origin, ends the process with an abort.
   try {
-    return dispatch(argc, argv);
+    return dispatch(argc, argv, gui);
   } catch (...) {
     return reportCommandFailure("running", argc > 1 ? std::string_view(argv[1]) : std::string_view("quillane"));
   }

@@ -12,7 +12,6 @@
 
 #include <QApplication>
 
-#include <cstdlib>
 #include <malloc.h>
 
 namespace quillane {
@@ -89,13 +88,6 @@ void TarnwickApp::configureAllocator() {
   // A fixed threshold also stops glibc from raising it after the first large
   // free, which is what leaves tens of MiB resident after every scan.
   ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-}
-
-bool TarnwickApp::hasDisplay() {
-  for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY"})
-    if (const char *value = std::getenv(variable); value && *value)
-      return true;
-  return false;
 }
 
 } // namespace quillane

@@ -28,9 +28,6 @@ public:
   /// exit code.
   int exec(const std::optional<QString> &initialScan, const std::optional<QString> &openFile = std::nullopt);
 
-  /// Whether a display server is there to show the window on.
-  static bool hasDisplay();
-
   /// Tunes the C allocator for a process that lives on after its scans:
   /// large blocks always get pages of their own, so a finished scan's
   /// temporary tree goes back to the system instead of lingering in the

@@ -1,3 +1,4 @@
 #include "TarnwickApp/CommandLine.h"
+#include "TarnwickApp/GuiHandOver.h"
 
-int main(int argc, char **argv) { return quillane::runCommandLine(argc, argv); }
+int main(int argc, char **argv) { return quillane::runCommandLine(argc, argv, quillane::handOverToGui); }

@@ -43,7 +43,7 @@ bool loadFromFolders(const QLocale &locale) {
 } // namespace
 
 QStringList AppTranslations::folders() {
-  return {QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quillane/translations"),
+  return {QCoreApplication::applicationDirPath() + QStringLiteral("/" QUILLANE_DATA_FROM_PROGRAM "/quillane/translations"),
           QStringLiteral(QUILLANE_INSTALLED_TRANSLATIONS), QStringLiteral(QUILLANE_BUILD_TRANSLATIONS)};
 }
 

@@ -15,8 +15,9 @@ namespace tarnwick {
 class AppTranslations {
 public:
   /// Where quillane_*.qm are looked for, first match wins: the install
-  /// folder beside the binary (../share/quillane/translations), the
-  /// configured install folder, then the build tree's.
+  /// folder relative to the program (<datadir>/quillane/translations as
+  /// reached from quillane-gui's install folder), the configured install
+  /// folder, then the build tree's.
   static QStringList folders();
 
   /// Replaces the translators an earlier call installed with those for

@@ -236,6 +236,12 @@ check_package_use() {
   grep -Eq '"files": *2[,}]' <<<"$report" || { echo "$report"; echo "test.sh: the scan did not count 2 files"; return 1; }
   echo "scan: $expected bytes, 2 files, as du and find count them"
 
+  step "quillane treemap, run by the installed quillane-gui"
+  local tiles
+  tiles=$(quillane treemap "$tree" --json -) || { echo "test.sh: quillane treemap failed"; return 1; }
+  grep -q '"name": *"a"' <<<"$tiles" || { echo "$tiles"; echo "test.sh: the treemap has no tile for a"; return 1; }
+  echo "treemap: a tile for a"
+
   step "desktop-file-validate, appstreamcli validate"
   local entry=/usr/share/applications/$id.desktop issues
   issues=$(desktop-file-validate "$entry" 2>&1) || true

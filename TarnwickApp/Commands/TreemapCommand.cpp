@@ -133,19 +133,6 @@ int drawTreemap(const TreemapOptions &options, const tarnwick::FastBulkScanner &
 
 } // namespace
 
-const CommandSyntax &treemapCommandSyntax() {
-  static const CommandSyntax syntax(
-      "treemap", {"treemap [PATH] [OPTION]..."},
-      "Scan PATH (default: your home folder) and draw it as a treemap: JSON, SVG or PNG.",
-      QList<QCommandLineOption>{
-          {"size", "canvas size in points (default 1200x800)", "WxH"},
-          {"json", "write the tiles as JSON (frames, shares, colours)", "FILE|-"},
-          {"svg", "write the treemap as an SVG drawing", "FILE"},
-          {"png", "write the treemap as a PNG image (no display needed)", "FILE"},
-      } + scanScopeOptions());
-  return syntax;
-}
-
 Result<TreemapOptions> treemapOptionsFrom(const CommandArguments &arguments) {
   TreemapOptions options;
   if (const std::optional<std::string> text = arguments.value("size")) {

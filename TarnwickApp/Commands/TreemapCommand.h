@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnwickApp/Commands/CommandSyntax.h"
+#include "TarnwickApp/Commands/TreemapCommandSyntax.h"
 #include "TarnwickCore/Scan/ScanScope.h"
 #include "TarnwickCore/Support/Result.h"
 #include "TarnwickUI/CanvasGeometry.h"
@@ -25,9 +26,6 @@ struct TreemapOptions {
   /// What the scan leaves out: the scope options of `quillane scan`.
   tarnwick::ScanScope scope;
 };
-
-/// What `quillane treemap` accepts.
-const CommandSyntax &treemapCommandSyntax();
 
 /// The options treemap's arguments ask for; the failure says what is wrong
 /// with them. At least one output is required.

@@ -259,7 +259,8 @@ void MainWindow::showFailure(const QString &title, const QString &text) {
 
 QString MainWindow::helpDocumentPath() {
   // Installed under another prefix than the one configured: next to the binary.
-  const QString besideBinary = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/quillane/README.md");
+  const QString besideBinary =
+      QCoreApplication::applicationDirPath() + QStringLiteral("/" QUILLANE_DATA_FROM_PROGRAM "/doc/quillane/README.md");
   if (QFileInfo::exists(besideBinary))
     return QFileInfo(besideBinary).canonicalFilePath();
 #ifdef QUILLANE_INSTALLED_README

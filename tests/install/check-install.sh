@@ -4,9 +4,10 @@
 # layout expects them, refer to each other by the same id, and pass
 # desktop-file-validate and appstreamcli without errors or warnings; the
 # manual page, licence and changelog sit where man-db and Debian look; and
-# the binary and metainfo report the project's version; the shell
-# completions sit where bash-completion, zsh and fish look; the window's
-# translations sit where it looks for them beside the binary.
+# the binary and metainfo report the project's version, and the binary finds
+# the one its window and treemap run in; the shell completions sit where
+# bash-completion, zsh and fish look; the window's translations sit where it
+# looks for them beside the binary.
 #
 #   check-install.sh CMAKE BUILD_DIR VERSION
 set -euo pipefail
@@ -67,6 +68,9 @@ fi
 if [[ -x $prefix/bin/quillane ]]; then
   reported=$("$prefix/bin/quillane" --version) || fail "bin/quillane --version"
   [[ $reported == "quillane $version" ]] || fail "bin/quillane --version says '$reported', not 'quillane $version'"
+  # The window and the treemap run in quillane-gui, which quillane finds in
+  # the installed layout.
+  "$prefix/bin/quillane" window --help | grep -q "^Usage: quillane window" || fail "bin/quillane window --help"
 fi
 
 [[ $failures -eq 0 ]] || exit 1
