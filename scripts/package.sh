@@ -11,6 +11,8 @@
 set -euo pipefail
 
 PACKAGES=(cmake ninja-build g++ pkg-config nlohmann-json3-dev uuid-dev qt6-base-dev qt6-svg-dev
+  # compressed scan exports
+  zlib1g-dev libzstd-dev
   # the window's translations: lupdate and lrelease
   qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   # cpack's Depends: line comes from dpkg-shlibdeps, which reads what `file` finds to be ELF
