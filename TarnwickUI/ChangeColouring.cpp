@@ -1,15 +1,12 @@
 #include "TarnwickUI/ChangeColouring.h"
 
+#include "TarnwickUI/TreemapPalette.h"
+
 #include <algorithm>
 #include <cstdlib>
 
 namespace tarnwick {
 namespace {
-
-QColor mix(const QColor &a, const QColor &b, double t) {
-  auto channel = [t](double x, double y) { return float(x + (y - x) * t); };
-  return QColor::fromRgbF(channel(a.redF(), b.redF()), channel(a.greenF(), b.greenF()), channel(a.blueF(), b.blueF()));
-}
 
 // The weakest change still reads as one against the unchanged grey.
 constexpr double weakest = 0.45;
@@ -34,7 +31,8 @@ std::optional<QColor> ChangeColouring::fill(NodeID id) const {
   const std::int64_t before = comparison_->olderSize(id).value_or(0);
   const double larger = double(std::max({after, before, std::int64_t(1)}));
   const double relative = std::min(1.0, double(std::llabs(after - before)) / larger);
-  return mix(colour(TreeComparison::Change::unchanged), colour(change), weakest + (1 - weakest) * relative);
+  const double strength = weakest + (1 - weakest) * relative;
+  return TreemapPalette::mix(colour(TreeComparison::Change::unchanged), colour(change), strength);
 }
 
 QColor ChangeColouring::colour(TreeComparison::Change change) {

@@ -16,12 +16,9 @@
 namespace tarnwick {
 namespace {
 
-QRectF toQt(const CanvasRect &r) { return {r.x, r.y, r.width, r.height}; }
+constexpr auto mix = &TreemapPalette::mix;
 
-QColor mix(const QColor &a, const QColor &b, double t) {
-  auto channel = [t](double x, double y) { return float(x + (y - x) * t); };
-  return QColor::fromRgbF(channel(a.redF(), b.redF()), channel(a.greenF(), b.greenF()), channel(a.blueF(), b.blueF()));
-}
+QRectF toQt(const CanvasRect &r) { return {r.x, r.y, r.width, r.height}; }
 
 // Whether tile `index` stays bright under the highlight.
 bool isHighlighted(const NestedTreemapScene &scene, std::size_t index, const NestedTreemapPainter::Highlight &highlight) {

@@ -126,6 +126,11 @@ double relativeLuminance(const QColor &color) {
 
 } // namespace
 
+QColor TreemapPalette::mix(const QColor &a, const QColor &b, double t) {
+  auto channel = [t](double x, double y) { return float(x + (y - x) * t); };
+  return QColor::fromRgbF(channel(a.redF(), b.redF()), channel(a.greenF(), b.greenF()), channel(a.blueF(), b.blueF()));
+}
+
 double TreemapPalette::contrastRatio(const QColor &a, const QColor &b) {
   const double la = relativeLuminance(a), lb = relativeLuminance(b);
   return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);

@@ -30,6 +30,8 @@ public:
   static QColor crimsonTrash();
 
   static QColor color(CleanableCategory category);
+  /// `a` moved towards `b` by `t` (0: a, 1: b), channel by channel, opaque.
+  static QColor mix(const QColor &a, const QColor &b, double t);
   /// The WCAG contrast ratio of two opaque colours, from 1 to 21.
   static double contrastRatio(const QColor &a, const QColor &b);
   /// White or black, whichever reads better on `fill` (its alpha ignored):
