@@ -9,6 +9,7 @@
 
 #include <QStackedWidget>
 
+#include <optional>
 #include <unordered_set>
 
 namespace tarnwick {
@@ -109,7 +110,7 @@ void SizeloomDashboardView::relayout() {
 }
 
 void SizeloomDashboardView::layOutNested(CanvasSize canvasSize) {
-  const DiskTreeArena::Record *folder = arena_->isValid(currentNodeID_) ? &arena_->record(currentNodeID_) : nullptr;
+  const auto folder = arena_->isValid(currentNodeID_) ? std::optional(arena_->record(currentNodeID_)) : std::nullopt;
   if (folder && std::uint64_t(folder->fileCount) + folder->directoryCount > backgroundLayoutEntries_) {
     const qreal ratio = canvas_->devicePixelRatioF();
     sceneLoader_.request({arena_, currentNodeID_, canvasSize, nestedOptions, laidOutFirstLevel_,

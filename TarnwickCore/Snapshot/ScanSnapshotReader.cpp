@@ -102,11 +102,13 @@ public:
       return fault_;
     if (!in_.atEnd())
       return error(Kind::corrupt, in_.offset(), "bytes follow the hard links");
-    sumCounts();
-    if (records_.empty() ? header_.totalBytes != 0 || header_.fileCount != 0 || header_.directoryCount != 0
-                         : records_[0].allocatedSize != header_.totalBytes ||
-                               records_[0].fileCount != header_.fileCount ||
-                               records_[0].directoryCount != header_.directoryCount)
+    DiskTreeArena::countSubtrees(nodes_, folders_);
+    const DiskTreeArena::FolderCounts *root =
+        nodes_.empty() || nodes_[0].folderIndex == DiskTreeArena::noFolder ? nullptr : &folders_[0];
+    if (nodes_.empty() ? header_.totalBytes != 0 || header_.fileCount != 0 || header_.directoryCount != 0
+                       : nodes_[0].allocatedSize != header_.totalBytes ||
+                             (root ? root->fileCount : 1) != header_.fileCount ||
+                             (root ? root->directoryCount : 0) != header_.directoryCount)
       return error(Kind::corrupt, prefixSize, "the header's totals are not the tree's");
     return std::nullopt;
   }
@@ -119,8 +121,8 @@ public:
     report_.rootReadable = header_.rootReadable;
     report_.excludedCount = header_.excludedCount;
     report_.skippedMountCount = header_.skippedMountCount;
-    return DiskTreeArena(header_.rootPath, std::move(records_), std::move(names_), std::move(report_),
-                         std::move(links_));
+    return DiskTreeArena(header_.rootPath, std::move(nodes_), std::move(folders_), std::move(names_),
+                         std::move(report_), std::move(links_));
   }
 
 private:
@@ -172,9 +174,9 @@ private:
       return fail("more nodes than the file can hold");
     if (header_.namePoolSize > in_.remaining())
       return fail("more name bytes than the file holds");
-    records_.resize(count);
+    nodes_.resize(count);
     names_.resize(header_.namePoolSize);
-    prefaultForWriting(records_.data(), records_.size() * sizeof(records_[0]));
+    prefaultForWriting(nodes_.data(), nodes_.size() * sizeof(nodes_[0]));
     prefaultForWriting(names_.data(), names_.size());
     std::uint64_t nameBytes = 0;
     // The next identifier a folder's children take.
@@ -182,7 +184,7 @@ private:
     for (std::uint64_t i = 0; i < count; ++i) {
       if (i >= nextChild)
         return fail("node " + std::to_string(i) + " is in no folder");
-      auto &r = records_[i];
+      auto &r = nodes_[i];
       if (i == 0)
         r.parentID = -1;
       const std::uint8_t flags = in_.byte();
@@ -218,12 +220,14 @@ private:
       r.isPackage = (flags & packageFlag) != 0;
       r.categoryHintCode = category;
       r.isRemoved = 0;
-      r.firstChildID = childCount > 0 ? static_cast<NodeID>(nextChild) : 0;
-      r.childCount = static_cast<std::uint32_t>(childCount);
-      r.fileCount = isDirectory ? 0 : 1;
-      r.directoryCount = 0;
+      r.folderIndex = DiskTreeArena::noFolder;
+      if (isDirectory) {
+        r.folderIndex = static_cast<std::uint32_t>(folders_.size());
+        folders_.push_back({childCount > 0 ? static_cast<NodeID>(nextChild) : 0,
+                            static_cast<std::uint32_t>(childCount), 0, 0});
+      }
       for (std::uint64_t child = nextChild; child < nextChild + childCount; ++child)
-        records_[child].parentID = static_cast<NodeID>(i);
+        nodes_[child].parentID = static_cast<NodeID>(i);
       nextChild += childCount;
       nameBytes += nameLength;
     }
@@ -262,20 +266,11 @@ private:
     return true;
   }
 
-  // Counts from the leaves up: children come after their parents.
-  void sumCounts() {
-    for (std::size_t i = records_.size(); i-- > 1;) {
-      const auto &child = records_[i];
-      auto &parent = records_[static_cast<std::size_t>(child.parentID)];
-      parent.fileCount += child.fileCount;
-      parent.directoryCount += child.directoryCount + (child.isDirectory ? 1 : 0);
-    }
-  }
-
   SnapshotDecoder in_;
   const ScanSnapshotHeader &header_;
   ScanSnapshotError fault_;
-  DiskTreeArena::RecordTable records_;
+  DiskTreeArena::StoredNodeTable nodes_;
+  DiskTreeArena::FolderTable folders_;
   DiskTreeArena::NamePool names_;
   ScanReport report_;
   SharedLinkTable links_;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <optional>
 
 namespace tarnwick {
 namespace {
@@ -122,7 +123,7 @@ std::string encodeHeader(const DiskTreeArena &arena, std::int64_t scanTime, std:
   out.signedVarint(scanTime);
   out.varint(nodeCount);
   out.varint(namePoolSize);
-  const auto root = arena.nodeCount() > 0 ? &arena.record(DiskTreeArena::rootID) : nullptr;
+  const auto root = arena.nodeCount() > 0 ? std::optional(arena.record(DiskTreeArena::rootID)) : std::nullopt;
   out.signedVarint(root ? root->allocatedSize : 0);
   out.varint(root ? root->fileCount : 0);
   out.varint(root ? root->directoryCount : 0);

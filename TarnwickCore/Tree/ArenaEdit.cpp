@@ -21,8 +21,9 @@ void markRemoved(ArenaRecordEditor &records, NodeID top) {
   while (!pending.empty()) {
     const NodeID id = pending.back();
     pending.pop_back();
-    Record &r = records[static_cast<std::size_t>(id)];
+    Record r = records.read(id);
     r.isRemoved = 1;
+    records.write(id, r);
     for (std::uint32_t i = 0; i < r.childCount; ++i)
       pending.push_back(r.firstChildID + static_cast<NodeID>(i));
   }
@@ -35,19 +36,24 @@ void markRemoved(ArenaRecordEditor &records, NodeID top) {
 // (top, last] each went down by one.
 NodeID closeGap(ArenaRecordEditor &records, NodeID top) {
   const NodeID parentID = records.read(top).parentID;
-  const Record &range = records.read(parentID);
+  const Record range = records.read(parentID);
   const NodeID last = range.firstChildID + NodeID(range.childCount) - 1;
   const Record removed = records.read(top);
   for (NodeID id = top; id < last; ++id) {
-    Record &moved = records[static_cast<std::size_t>(id)];
-    moved = records.read(id + 1);
-    for (std::uint32_t i = 0; i < moved.childCount; ++i)
-      records[static_cast<std::size_t>(moved.firstChildID) + i].parentID = id;
+    const Record moved = records.read(id + 1);
+    records.write(id, moved);
+    for (std::uint32_t i = 0; i < moved.childCount; ++i) {
+      const NodeID childID = moved.firstChildID + static_cast<NodeID>(i);
+      Record child = records.read(childID);
+      child.parentID = id;
+      records.write(childID, child);
+    }
   }
-  records[static_cast<std::size_t>(last)] = removed;
-  Record &parent = records[static_cast<std::size_t>(parentID)];
+  records.write(last, removed);
+  Record parent = records.read(parentID);
   if (--parent.childCount == 0)
     parent.firstChildID = 0;
+  records.write(parentID, parent);
   return last;
 }
 

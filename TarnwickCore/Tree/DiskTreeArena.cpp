@@ -21,24 +21,80 @@ std::size_t heapBytes(const std::string &text) {
 
 } // namespace
 
+namespace {
+
+// Points one chunk of `chunks` at each chunkSize entries of `table`, which
+// the chunks keep alive together.
+template <class Entry, class Table>
+void shareInChunks(std::vector<std::shared_ptr<Entry>> &chunks, Table table, std::size_t chunkSize) {
+  auto shared = std::make_shared<Table>(std::move(table));
+  chunks.reserve((shared->size() + chunkSize - 1) / chunkSize);
+  for (std::size_t first = 0; first < shared->size(); first += chunkSize)
+    chunks.emplace_back(shared, shared->data() + first);
+}
+
+} // namespace
+
 DiskTreeArena::DiskTreeArena(std::string rootPath, RecordTable records, NamePool namePool, ScanReport report,
                              SharedLinkTable sharedLinks)
     : rootPath_(std::move(rootPath)), nodeCount_(records.size()),
       namePool_(std::make_shared<const NamePool>(std::move(namePool))), report_(std::move(report)),
       sharedLinks_(std::move(sharedLinks)) {
-  auto table = std::make_shared<RecordTable>(std::move(records));
-  chunks_.reserve((nodeCount_ + chunkSize - 1) / chunkSize);
-  for (std::size_t first = 0; first < nodeCount_; first += chunkSize)
-    chunks_.emplace_back(table, table->data() + first);
+  // Folder entries go to the nodes that need one, in identifier order.
+  const auto folderTotal =
+      static_cast<std::size_t>(std::count_if(records.begin(), records.end(), needsFolderEntry));
+  StoredNodeTable nodes(nodeCount_);
+  FolderTable folders(folderTotal);
+  std::uint32_t nextFolder = 0;
+  for (std::size_t i = 0; i < nodeCount_; ++i) {
+    const Record &r = records[i];
+    StoredNode &stored = nodes[i];
+    static_cast<NodeFields &>(stored) = r;
+    stored.parentID = r.parentID;
+    stored.folderIndex = noFolder;
+    if (needsFolderEntry(r)) {
+      folders[nextFolder] = {r.firstChildID, r.childCount, r.fileCount, r.directoryCount};
+      stored.folderIndex = nextFolder++;
+    }
+  }
+  records = {};
+  folderCount_ = folderTotal;
+  shareInChunks(chunks_, std::move(nodes), chunkSize);
+  shareInChunks(folderChunks_, std::move(folders), chunkSize);
+}
+
+DiskTreeArena::DiskTreeArena(std::string rootPath, StoredNodeTable nodes, FolderTable folders, NamePool namePool,
+                             ScanReport report, SharedLinkTable sharedLinks)
+    : rootPath_(std::move(rootPath)), nodeCount_(nodes.size()), folderCount_(folders.size()),
+      namePool_(std::make_shared<const NamePool>(std::move(namePool))), report_(std::move(report)),
+      sharedLinks_(std::move(sharedLinks)) {
+  shareInChunks(chunks_, std::move(nodes), chunkSize);
+  shareInChunks(folderChunks_, std::move(folders), chunkSize);
+}
+
+void DiskTreeArena::countSubtrees(const StoredNodeTable &nodes, FolderTable &folders) {
+  // One pass from the last identifier down sees every subtree complete
+  // before its root is added to its parent.
+  for (std::size_t id = nodes.size(); id-- > 1;) {
+    const StoredNode &child = nodes[id];
+    FolderCounts &parent = folders[nodes[static_cast<std::size_t>(child.parentID)].folderIndex];
+    if (child.folderIndex == noFolder) {
+      ++parent.fileCount;
+      continue;
+    }
+    const FolderCounts &counts = folders[child.folderIndex];
+    parent.fileCount += counts.fileCount;
+    parent.directoryCount += counts.directoryCount + (child.isDirectory ? 1 : 0);
+  }
 }
 
 std::string_view DiskTreeArena::name(NodeID id) const {
-  const Record &r = record(id);
+  const StoredNode &r = storedNode(id);
   return std::string_view(namePool_->data() + r.nameOffset, r.nameLength);
 }
 
 std::optional<CleanableCategory> DiskTreeArena::categoryHint(NodeID id) const {
-  const Record &r = record(id);
+  const StoredNode &r = storedNode(id);
   if (r.categoryHintCode == 0)
     return std::nullopt;
   return static_cast<CleanableCategory>(r.categoryHintCode - 1);
@@ -163,7 +219,8 @@ std::size_t DiskTreeArena::memoryBytes() const {
   std::size_t reportBytes = report_.unreadablePaths.capacity() * sizeof(Failure);
   for (const Failure &failure : report_.unreadablePaths)
     reportBytes += heapBytes(failure.action) + heapBytes(failure.path) + heapBytes(failure.reason);
-  return nodeCount_ * sizeof(Record) + chunks_.capacity() * sizeof(chunks_[0]) + namePool_->capacity() +
+  return nodeCount_ * sizeof(StoredNode) + folderCount_ * sizeof(FolderCounts) +
+         (chunks_.capacity() + folderChunks_.capacity()) * sizeof(chunks_[0]) + namePool_->capacity() +
          rootPath_.capacity() + reportBytes + sharedLinks_.memoryBytes();
 }
 

@@ -11,7 +11,8 @@
 namespace tarnwick {
 namespace {
 
-using Record = DiskTreeArena::Record;
+using StoredNode = DiskTreeArena::StoredNode;
+using FolderCounts = DiskTreeArena::FolderCounts;
 
 // Below this many nodes a second thread costs more than it saves.
 constexpr std::size_t nodesPerExtraThread = 50'000;
@@ -40,8 +41,17 @@ private:
   std::size_t end_;
 };
 
-void writeRecord(Record &r, const TempTreeNode &temp, NodeID parentID, NodeID firstChildID,
-                 std::uint64_t nameOffset, char *names) {
+// Where one range of blocks writes: the stored nodes, folder entries and
+// names of the frozen tree, each range owning disjoint parts of all three.
+struct FrozenTables {
+  StoredNode *nodes;
+  FolderCounts *folders;
+  char *names;
+};
+
+void writeNode(const FrozenTables &out, std::size_t id, const TempTreeNode &temp, NodeID parentID,
+               NodeID firstChildID, std::uint64_t nameOffset, std::uint32_t folderIndex) {
+  StoredNode &r = out.nodes[id];
   r.allocatedSize = temp.allocatedSize;
   r.modificationTimestamp = temp.modificationTimestamp;
   r.nameOffset = nameOffset;
@@ -51,79 +61,92 @@ void writeRecord(Record &r, const TempTreeNode &temp, NodeID parentID, NodeID fi
   r.categoryHintCode = temp.categoryHintCode;
   r.isRemoved = 0;
   r.parentID = parentID;
-  r.firstChildID = temp.childCount > 0 ? firstChildID : 0;
-  r.childCount = temp.childCount;
-  // Summed over the subtree once every record is written (countSubtrees).
-  r.fileCount = temp.isDirectory ? 0 : 1;
-  r.directoryCount = 0;
+  r.folderIndex = isFolderNode(temp) ? folderIndex : DiskTreeArena::noFolder;
+  // The counts are summed over the subtree once every node is written
+  // (countSubtrees).
+  if (r.folderIndex != DiskTreeArena::noFolder)
+    out.folders[folderIndex] = {temp.childCount > 0 ? firstChildID : 0, temp.childCount, 0, 0};
   // A node built in memory may have no name at all (no bytes to point at).
   if (temp.nameLength > 0)
-    std::memcpy(names + nameOffset, temp.nameBytes, temp.nameLength);
+    std::memcpy(out.names + nameOffset, temp.nameBytes, temp.nameLength);
 }
 
+// The ends of the tables: how many nodes, names and folder entries.
+struct TableSizes {
+  std::size_t nodes;
+  std::uint64_t nameBytes;
+  std::uint32_t folders;
+};
+
 // Copies the children of blocks [begin, end), telling `drain` (if any)
-// about each block once copied. Blocks own disjoint record and name ranges,
-// so ranges of blocks can be filled concurrently; each range maps its own
-// fresh pages as it goes, so that work is shared too.
-void fillBlocks(const std::vector<ChildBlock> &blocks, std::size_t begin, std::size_t end, Record *records,
-                char *names, std::size_t nodeCount, std::uint64_t nameBytes, TempArenaDrain *drain) {
+// about each block once copied. Blocks own disjoint node, folder and name
+// ranges, so ranges of blocks can be filled concurrently; each range maps
+// its own fresh pages as it goes, so that work is shared too.
+void fillBlocks(const std::vector<ChildBlock> &blocks, std::size_t begin, std::size_t end, FrozenTables out,
+                TableSizes sizes, TempArenaDrain *drain) {
   if (begin == end)
     return;
-  auto recordStart = [&](std::size_t b) {
-    return b < blocks.size() ? static_cast<std::size_t>(blocks[b].firstID) : nodeCount;
+  auto nodeStart = [&](std::size_t b) {
+    return b < blocks.size() ? static_cast<std::size_t>(blocks[b].firstID) : sizes.nodes;
   };
-  auto nameStart = [&](std::size_t b) { return b < blocks.size() ? blocks[b].nameOffset : nameBytes; };
-  FaultAhead recordPages(reinterpret_cast<char *>(records), recordStart(begin) * sizeof(Record),
-                         recordStart(end) * sizeof(Record));
-  FaultAhead namePages(names, nameStart(begin), nameStart(end));
+  auto nameStart = [&](std::size_t b) { return b < blocks.size() ? blocks[b].nameOffset : sizes.nameBytes; };
+  auto folderStart = [&](std::size_t b) {
+    return std::size_t(b < blocks.size() ? blocks[b].firstFolder : sizes.folders);
+  };
+  FaultAhead nodePages(reinterpret_cast<char *>(out.nodes), nodeStart(begin) * sizeof(StoredNode),
+                       nodeStart(end) * sizeof(StoredNode));
+  FaultAhead folderPages(reinterpret_cast<char *>(out.folders), folderStart(begin) * sizeof(FolderCounts),
+                         folderStart(end) * sizeof(FolderCounts));
+  FaultAhead namePages(out.names, nameStart(begin), nameStart(end));
   for (std::size_t b = begin; b < end; ++b) {
     const ChildBlock &block = blocks[b];
-    recordPages.reach(recordStart(b + 1) * sizeof(Record));
+    nodePages.reach(nodeStart(b + 1) * sizeof(StoredNode));
+    folderPages.reach(folderStart(b + 1) * sizeof(FolderCounts));
     namePages.reach(nameStart(b + 1));
     std::uint64_t nameOffset = block.nameOffset;
+    std::uint32_t folderIndex = block.firstFolder;
     std::size_t nextBlock = block.firstChildBlock;
     for (std::size_t k = 0; k < block.children.size(); ++k) {
       const TempTreeNode &child = block.children[k];
       NodeID firstChildID = child.childCount > 0 ? blocks[nextBlock++].firstID : 0;
-      writeRecord(records[static_cast<std::size_t>(block.firstID) + k], child, block.parentID, firstChildID,
-                  nameOffset, names);
+      writeNode(out, static_cast<std::size_t>(block.firstID) + k, child, block.parentID, firstChildID, nameOffset,
+                folderIndex);
       nameOffset += child.nameLength;
+      folderIndex += isFolderNode(child) ? 1 : 0;
     }
     if (drain)
       drain->consumed(block.children);
   }
 }
 
-// Folds every node's file and directory counts into its parent's. A parent
-// has a smaller identifier than its children, so one pass from the last
-// identifier down sees every subtree complete before its root is added.
-void countSubtrees(DiskTreeArena::RecordTable &records) {
-  for (std::size_t id = records.size(); id-- > 1;) {
-    const Record &child = records[id];
-    Record &parent = records[static_cast<std::size_t>(child.parentID)];
-    parent.fileCount += child.fileCount;
-    parent.directoryCount += child.directoryCount + (child.isDirectory ? 1 : 0);
+TableSizes tableSizes(const TempTreeNode &root, const std::vector<ChildBlock> &blocks) {
+  TableSizes sizes{1, root.nameLength, isFolderNode(root) ? 1u : 0u};
+  if (blocks.empty())
+    return sizes;
+  const ChildBlock &last = blocks.back();
+  sizes.nodes = static_cast<std::size_t>(last.firstID) + last.children.size();
+  sizes.nameBytes = last.nameOffset;
+  sizes.folders = last.firstFolder;
+  for (const TempTreeNode &child : last.children) {
+    sizes.nameBytes += child.nameLength;
+    sizes.folders += isFolderNode(child) ? 1 : 0;
   }
+  return sizes;
 }
 
 DiskTreeArena freezeBlocks(const TempTreeNode &root, const std::vector<ChildBlock> &blocks, std::string rootPath,
                            unsigned threads, ScanReport report, SharedLinkTable sharedLinks, TempArenaDrain *drain) {
-  std::size_t nodeCount = 1;
-  std::uint64_t nameBytes = root.nameLength;
-  if (!blocks.empty()) {
-    const ChildBlock &last = blocks.back();
-    nodeCount = static_cast<std::size_t>(last.firstID) + last.children.size();
-    nameBytes = last.nameOffset;
-    for (const TempTreeNode &child : last.children)
-      nameBytes += child.nameLength;
-  }
-  DiskTreeArena::RecordTable records(nodeCount);
-  DiskTreeArena::NamePool names(nameBytes);
-  writeRecord(records[0], root, -1, blocks.empty() ? 0 : blocks[0].firstID, 0, names.data());
+  const TableSizes sizes = tableSizes(root, blocks);
+  DiskTreeArena::StoredNodeTable nodes(sizes.nodes);
+  DiskTreeArena::FolderTable folders(sizes.folders);
+  DiskTreeArena::NamePool names(sizes.nameBytes);
+  const FrozenTables out{nodes.data(), folders.data(), names.data()};
+  writeNode(out, 0, root, -1, blocks.empty() ? 0 : blocks[0].firstID, 0, 0);
   if (drain)
     drain->consumed({&root, 1});
 
   // Contiguous ranges of blocks with about the same number of nodes each.
+  const std::size_t nodeCount = sizes.nodes;
   unsigned workers = std::clamp<unsigned>(static_cast<unsigned>(nodeCount / nodesPerExtraThread), 1, std::max(1u, threads));
   std::vector<std::size_t> cuts{0};
   for (std::size_t b = 0; b < blocks.size() && cuts.size() < workers; ++b)
@@ -135,18 +158,17 @@ DiskTreeArena freezeBlocks(const TempTreeNode &root, const std::vector<ChildBloc
     helpers.reserve(cuts.size());
     for (std::size_t i = 1; i + 1 < cuts.size(); ++i) {
       try {
-        helpers.emplace_back(fillBlocks, std::cref(blocks), cuts[i], cuts[i + 1], records.data(), names.data(),
-                             nodeCount, nameBytes, drain);
+        helpers.emplace_back(fillBlocks, std::cref(blocks), cuts[i], cuts[i + 1], out, sizes, drain);
       } catch (const std::system_error &) {
         // No thread to spare: this range is filled here instead.
-        fillBlocks(blocks, cuts[i], cuts[i + 1], records.data(), names.data(), nodeCount, nameBytes, drain);
+        fillBlocks(blocks, cuts[i], cuts[i + 1], out, sizes, drain);
       }
     }
-    fillBlocks(blocks, cuts[0], cuts[1], records.data(), names.data(), nodeCount, nameBytes, drain);
+    fillBlocks(blocks, cuts[0], cuts[1], out, sizes, drain);
   }
-  countSubtrees(records);
-  return DiskTreeArena(std::move(rootPath), std::move(records), std::move(names), std::move(report),
-                       std::move(sharedLinks));
+  DiskTreeArena::countSubtrees(nodes, folders);
+  return DiskTreeArena(std::move(rootPath), std::move(nodes), std::move(folders), std::move(names),
+                       std::move(report), std::move(sharedLinks));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "TarnwickCore/Tree/ArenaRecordEditor.h"
 #include "TarnwickCore/Tree/DiskTreeArena.h"
 #include "TarnwickCore/Tree/TempNodeArena.h"
 
@@ -150,6 +151,56 @@ TEST(DiskTreeArenaTest, EqualityComparesEveryFieldAndTheReport) {
   ScanReport otherReason = report;
   otherReason.unreadablePaths[0].errorNumber = EIO;
   EXPECT_NE(freeze(shape, otherReason), reported);
+}
+
+// The four folder fields live in a table apart, which only the nodes that
+// need them have entries in. An edit that puts a folder's record on a
+// file's node must give it an entry of its own, growing that table, also
+// when it ends exactly at a chunk's end; the original stays as it was.
+TEST(DiskTreeArenaTest, EditsMoveFolderCountsBetweenNodesAndLeaveTheOriginalAlone) {
+  using Record = DiskTreeArena::Record;
+  auto same = [](const Record &a, const Record &b) {
+    return a.allocatedSize == b.allocatedSize && a.nameLength == b.nameLength && a.isDirectory == b.isDirectory &&
+           a.parentID == b.parentID && a.firstChildID == b.firstChildID && a.childCount == b.childCount &&
+           a.fileCount == b.fileCount && a.directoryCount == b.directoryCount;
+  };
+  auto make = [](std::int64_t size, bool isDirectory, NodeID parent, std::uint32_t files, std::uint32_t folders) {
+    Record r{};
+    r.allocatedSize = size;
+    r.isDirectory = isDirectory;
+    r.parentID = parent;
+    r.fileCount = files;
+    r.directoryCount = folders;
+    return r;
+  };
+  for (const std::size_t folderEntries : {std::size_t(1000), DiskTreeArena::chunkSize}) {
+    SCOPED_TRACE(folderEntries);
+    // The root, then empty folders (one entry each), then files.
+    DiskTreeArena::RecordTable table{make(0, true, -1, 20, std::uint32_t(folderEntries - 1))};
+    for (std::size_t i = 1; i < folderEntries; ++i)
+      table.push_back(make(std::int64_t(i), true, 0, 0, 0));
+    for (std::size_t i = 0; i < 20; ++i)
+      table.push_back(make(std::int64_t(i + 5000), false, 0, 1, 0));
+    table[0].childCount = std::uint32_t(table.size() - 1);
+    table[0].firstChildID = 1;
+    const DiskTreeArena::RecordTable expected = table;
+    const DiskTreeArena original("/r", table, {});
+
+    std::vector<Record> wanted(expected.begin(), expected.end());
+    const auto firstFile = static_cast<NodeID>(folderEntries);
+    wanted[firstFile] = make(7, true, 0, 3, 2);      // a file's node now holds a folder
+    wanted[firstFile + 1] = make(8, false, 0, 0, 0); // a file counting no file needs an entry too
+    wanted[1] = make(9, false, 0, 1, 0);             // a folder's node now holds a plain file
+    wanted[2] = wanted[firstFile];                   // and another folder, over an entry
+    ArenaRecordEditor editor(original);
+    for (const NodeID id : {firstFile, firstFile + 1, NodeID(1), NodeID(2)})
+      editor.write(id, wanted[static_cast<std::size_t>(id)]);
+    const DiskTreeArena edited = std::move(editor).finish({}, {});
+    for (std::size_t id = 0; id < table.size(); ++id) {
+      EXPECT_TRUE(same(edited.record(NodeID(id)), wanted[id])) << id;
+      EXPECT_TRUE(same(original.record(NodeID(id)), expected[id])) << id;
+    }
+  }
 }
 
 } // namespace
