@@ -2,6 +2,9 @@
 
 #include "TarnwickCore/Tree/TempNodeArena.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace tarnwick {
@@ -14,9 +17,16 @@ void TempArenaDrain::Pool::add(MappedBytes storage, std::size_t used) {
 void TempArenaDrain::Pool::seal() {
   std::sort(chunks_.begin(), chunks_.end(), [](const Chunk &a, const Chunk &b) { return a.begin < b.begin; });
   consumed_ = std::make_unique<std::atomic<std::size_t>[]>(chunks_.size());
-  for (Chunk &chunk : chunks_)
+  if (const long size = ::sysconf(_SC_PAGESIZE); size > 0)
+    pageSize_ = static_cast<std::size_t>(size);
+  std::size_t pages = 0;
+  for (Chunk &chunk : chunks_) {
     if (chunk.used == 0)
       chunk.storage.reset();
+    chunk.firstPage = pages;
+    pages += (chunk.used + pageSize_ - 1) / pageSize_;
+  }
+  pageConsumed_ = std::make_unique<std::atomic<std::size_t>[]>(pages);
 }
 
 std::size_t TempArenaDrain::Pool::find(const void *address) const {
@@ -33,10 +43,23 @@ bool TempArenaDrain::Pool::contains(std::size_t chunk, const void *address) cons
   return at >= chunks_[chunk].begin && at < chunks_[chunk].end;
 }
 
-void TempArenaDrain::Pool::consume(std::size_t chunk, std::size_t amount) {
+void TempArenaDrain::Pool::consume(std::size_t chunk, const void *address, std::size_t bytes) {
+  const Chunk &owner = chunks_[chunk];
+  // Pages first: a page is released by the one reporter that completes it,
+  // before that reporter's bytes count towards the chunk, so the chunk is
+  // never unmapped (and its addresses reused) under a pending release.
+  for (auto at = reinterpret_cast<std::uintptr_t>(address), end = at + bytes; at < end;) {
+    const std::size_t page = (at - owner.begin) / pageSize_;
+    const std::uintptr_t pageBegin = owner.begin + page * pageSize_;
+    const std::size_t part = std::min<std::uintptr_t>(end, pageBegin + pageSize_) - at;
+    const std::size_t pageUsed = std::min(pageSize_, owner.used - page * pageSize_);
+    if (pageConsumed_[owner.firstPage + page].fetch_add(part, std::memory_order_acq_rel) + part == pageUsed)
+      ::madvise(reinterpret_cast<void *>(pageBegin), pageSize_, MADV_DONTNEED);
+    at += part;
+  }
   // Exactly one reporter sees the count reach `used`; only it touches the
   // storage, and nobody reads the chunk's contents any more.
-  if (consumed_[chunk].fetch_add(amount, std::memory_order_acq_rel) + amount == chunks_[chunk].used)
+  if (consumed_[chunk].fetch_add(bytes, std::memory_order_acq_rel) + bytes == owner.used)
     chunks_[chunk].storage.reset();
 }
 
@@ -49,7 +72,7 @@ std::size_t TempArenaDrain::Pool::liveBytes() const {
 
 void TempArenaDrain::take(TempNodeArena &arena) {
   for (TempNodeArena::Chunk &chunk : arena.takeNodeChunks())
-    nodes_.add(std::move(chunk.storage), chunk.used);
+    nodes_.add(std::move(chunk.storage), chunk.used * sizeof(TempTreeNode));
   for (TempNodeArena::Chunk &chunk : arena.takeNameChunks())
     names_.add(std::move(chunk.storage), chunk.used);
 }
@@ -62,17 +85,20 @@ void TempArenaDrain::seal() {
 void TempArenaDrain::consumed(std::span<const TempTreeNode> nodes) {
   if (nodes.empty())
     return;
-  // Names first: the nodes' chunk may go with the last report below.
+  // Names first: the nodes' pages may go with the report below. A block's
+  // names mostly lie one after another in one chunk: each run of them is
+  // reported at once.
   std::size_t chunk = Pool::npos;
+  const char *runStart = nullptr;
   std::size_t run = 0;
   for (const TempTreeNode &node : nodes) {
     if (node.nameLength == 0)
       continue;
-    // A block's names mostly lie one after another in one chunk.
-    if (chunk == Pool::npos || !names_.contains(chunk, node.nameBytes)) {
+    if (chunk == Pool::npos || node.nameBytes != runStart + run || !names_.contains(chunk, node.nameBytes)) {
       if (chunk != Pool::npos)
-        names_.consume(chunk, run);
+        names_.consume(chunk, runStart, run);
       chunk = names_.find(node.nameBytes);
+      runStart = node.nameBytes;
       run = 0;
       if (chunk == Pool::npos)
         continue;
@@ -80,9 +106,9 @@ void TempArenaDrain::consumed(std::span<const TempTreeNode> nodes) {
     run += node.nameLength;
   }
   if (chunk != Pool::npos)
-    names_.consume(chunk, run);
+    names_.consume(chunk, runStart, run);
   if (std::size_t nodeChunk = nodes_.find(nodes.data()); nodeChunk != Pool::npos)
-    nodes_.consume(nodeChunk, nodes.size());
+    nodes_.consume(nodeChunk, nodes.data(), nodes.size_bytes());
 }
 
 std::size_t TempArenaDrain::liveBytes() const { return nodes_.liveBytes() + names_.liveBytes(); }

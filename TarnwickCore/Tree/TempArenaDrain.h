@@ -18,9 +18,12 @@ namespace tarnwick {
 class TempNodeArena;
 
 /// The storage of the temporary arenas of one tree, freed piece by piece
-/// while the freeze copies the tree out: a chunk is unmapped as soon as
-/// every node or name in it has been copied, so that the temporary tree
-/// shrinks as fast as the frozen one grows instead of both existing in full.
+/// while the freeze copies the tree out: a page goes back to the system as
+/// soon as every node or name byte in it has been copied, and its chunk is
+/// unmapped with the last, so that the temporary tree shrinks as fast as the
+/// frozen one grows instead of both existing in full. Pages, not chunks,
+/// because a chunk holds the folders one walker listed, which the freeze's
+/// breadth-first order reaches at very different times.
 ///
 /// Threads: take() and seal() on one thread before the freeze; consumed()
 /// afterwards from any number of threads, each node reported exactly once.
@@ -40,12 +43,12 @@ public:
   /// ignored.
   void consumed(std::span<const TempTreeNode> nodes);
 
-  /// Bytes of taken storage not yet freed.
+  /// Bytes of taken storage not yet unmapped (released pages included).
   std::size_t liveBytes() const;
 
 private:
-  /// Chunks of one kind, ordered by address. `used` counts what the freeze
-  /// must report before the chunk goes: nodes, or name bytes.
+  /// Chunks of one kind, ordered by address. `used` counts the bytes the
+  /// freeze must report before the chunk goes, from its start.
   class Pool {
   public:
     void add(MappedBytes storage, std::size_t used);
@@ -53,7 +56,8 @@ private:
     /// The chunk holding `address`, or npos.
     std::size_t find(const void *address) const;
     bool contains(std::size_t chunk, const void *address) const;
-    void consume(std::size_t chunk, std::size_t amount);
+    /// The `bytes` from `address` on, all in `chunk`, are copied.
+    void consume(std::size_t chunk, const void *address, std::size_t bytes);
     std::size_t liveBytes() const;
 
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
@@ -64,9 +68,13 @@ private:
       std::uintptr_t end;
       std::size_t used;
       MappedBytes storage;
+      /// Index of its first page's counter in pageConsumed_.
+      std::size_t firstPage = 0;
     };
     std::vector<Chunk> chunks_;
     std::unique_ptr<std::atomic<std::size_t>[]> consumed_;
+    std::unique_ptr<std::atomic<std::size_t>[]> pageConsumed_;
+    std::size_t pageSize_ = 4096;
   };
 
   Pool nodes_;

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <string>
 
 namespace tarnwick {
@@ -87,6 +91,35 @@ TEST(TempArenaDrainTest, ChunkStaysUntilEverythingInItIsConsumed) {
   EXPECT_EQ(drain.liveBytes(), whole);
   drain.consumed(second);
   EXPECT_EQ(drain.liveBytes(), 0u);
+}
+
+// A chunk holds folders the breadth-first freeze reaches at very different
+// times, so each page goes back as soon as everything on it is copied.
+TEST(TempArenaDrainTest, APageGoesBackOnceEverythingOnItIsCopied) {
+  TempNodeArena arena;
+  // One chunk: the root, the top block, then two blocks of 400 nodes (over
+  // three pages each).
+  TempTreeNode &root = build(arena, 2, 400, 0);
+  const std::span<TempTreeNode> top = root.children();
+  const std::span<TempTreeNode> first = top[0].children(), second = top[1].children();
+  const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  auto resident = [&](const void *at) {
+    unsigned char state = 0;
+    void *page = reinterpret_cast<void *>(reinterpret_cast<std::uintptr_t>(at) & ~(pageSize - 1));
+    EXPECT_EQ(::mincore(page, pageSize, &state), 0);
+    return (state & 1) != 0;
+  };
+  TempArenaDrain drain;
+  drain.take(arena);
+  drain.seal();
+  drain.consumed({&root, 1});
+  drain.consumed(top);
+  drain.consumed(first);
+  EXPECT_FALSE(resident(&root));
+  EXPECT_FALSE(resident(&first[first.size() / 2]));
+  // Its last page also holds the start of the second block.
+  EXPECT_TRUE(resident(&first.back()));
+  EXPECT_TRUE(resident(&second.back()));
 }
 
 } // namespace
