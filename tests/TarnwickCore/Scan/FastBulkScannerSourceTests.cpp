@@ -88,40 +88,30 @@ TEST_F(FastBulkScannerSourceTest, PlaceholdersKeepTheirNodeAndErroredEntriesVani
 TEST_F(FastBulkScannerSourceTest, UnreadableFoldersAreListedWithWhy) {
   struct Case {
     const char *what;
-    std::function<void(Script &, const std::string &root)> arm;
-    std::vector<Failure> expected; // paths relative to the root, "" for the root
+    std::set<std::string> unopened, unlisted; // relative to the root, "" for the root
+    std::vector<Failure> expected;            // likewise
     bool rootReadable;
   };
   const Case cases[] = {
-      {"a folder cannot be opened",
-       [](Script &script, const std::string &root) {
-         script.openError = [root](const std::string &path) { return path == root + "/dir3/sub" ? EACCES : 0; };
-       },
-       {{"open", "dir3/sub", EACCES, ""}}, true},
-      {"the root cannot be opened",
-       [](Script &script, const std::string &root) {
-         script.openError = [root](const std::string &path) { return path == root ? EACCES : 0; };
-       },
-       {{"open", "", EACCES, ""}}, false},
-      {"listings break off",
-       [](Script &script, const std::string &root) {
-         script.listingError = [root](const std::string &path) {
-           return path == root + "/odd/inner" || path == root + "/dir12" ? EIO : 0;
-         };
-       },
-       {{"read", "dir12", EIO, ""}, {"read", "odd/inner", EIO, ""}}, true},
+      {"a folder cannot be opened", {"dir3/sub"}, {}, {{"open", "dir3/sub", EACCES, ""}}, true},
+      {"the root cannot be opened", {""}, {}, {{"open", "", EACCES, ""}}, false},
+      {"listings break off", {}, {"odd/inner", "dir12"}, {{"read", "dir12", EIO, ""}, {"read", "odd/inner", EIO, ""}},
+       true},
+  };
+  const std::string root = tree.root();
+  auto failing = [&root](const std::set<std::string> &folders, int error) {
+    return [&root, &folders, error](const std::string &path) {
+      return folders.contains(path.substr(std::min(path.size(), root.size() + 1))) ? error : 0;
+    };
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
-    script.openError = nullptr;
-    script.listingError = nullptr;
-    script.onBatch = nullptr;
-    c.arm(script, tree.root());
+    script.openError = failing(c.unopened, EACCES);
+    script.listingError = failing(c.unlisted, EIO);
     std::vector<Failure> expected = c.expected;
     for (Failure &failure : expected)
-      failure.path = failure.path.empty() ? tree.root() : tree.path(failure.path);
-    const DiskTreeArena arena = scan();
-    const ScanReport &report = arena.scanReport();
+      failure.path = failure.path.empty() ? root : tree.path(failure.path);
+    const ScanReport report = scan().scanReport();
     EXPECT_EQ(report.unreadablePaths, expected);
     EXPECT_EQ(report.unreadableFolderCount, static_cast<std::int64_t>(expected.size()));
     EXPECT_EQ(report.rootReadable, c.rootReadable);
