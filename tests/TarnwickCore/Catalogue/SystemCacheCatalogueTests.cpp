@@ -69,8 +69,7 @@ TEST_F(SystemCacheCatalogueTest, FolderSizesAgreeWithDu) {
     const char *folder;
     const char *counted;
   } cases[] = {
-      {"apt-archives", "cache/apt/archives", "*.deb partial"},
-      {"journal", "log/journal", "."},
+      {"apt-archives", "cache/apt/archives", "*.deb partial"}, {"journal", "log/journal", "."},
       {"crash-reports", "crash", "."},
   };
   for (const auto &[id, folder, counted] : cases) {
@@ -110,8 +109,7 @@ TEST_F(SystemCacheCatalogueTest, CleaningRunsTheOwnersCommandThroughPkexecWhenNo
   } cases[] = {
       {true, {"apt-get", "journalctl"}, "/usr/bin/apt-get clean"},
       {false, {"apt-get", "journalctl", "pkexec"}, "/usr/bin/pkexec /usr/bin/apt-get clean"},
-      {false, {"apt-get", "journalctl"}, ""},
-      {true, {"journalctl"}, ""},
+      {false, {"apt-get", "journalctl"}, ""}, {true, {"journalctl"}, ""},
   };
   for (const auto &[asRoot, installed, aptCommand] : cases) {
     runner.installed = installed;

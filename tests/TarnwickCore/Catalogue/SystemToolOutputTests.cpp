@@ -12,19 +12,9 @@ TEST(SystemToolOutputTest, ByteCountsInTheToolsUnits) {
     const char *text;
     std::optional<std::int64_t> bytes;
   } cases[] = {
-      {"0B", 0},
-      {"12.5kB", 12'500},
-      {"1.544GB", 1'544'000'000},
-      {" 7 ", 7},
-      {"3 MiB", 3 << 20},
-      {"2.5GiB", 2'684'354'560},
-      {"", std::nullopt},
-      {"-1GB", std::nullopt},
-      {"1e3GB", std::nullopt},
-      {"nan", std::nullopt},
-      {"1.2XB", std::nullopt},
-      {"1..2GB", std::nullopt},
-      {"99999999999PB", std::nullopt},
+      {"0B", 0}, {"12.5kB", 12'500}, {"1.544GB", 1'544'000'000}, {" 7 ", 7}, {"3 MiB", 3 << 20},
+      {"2.5GiB", 2'684'354'560}, {"", std::nullopt}, {"-1GB", std::nullopt}, {"1e3GB", std::nullopt},
+      {"nan", std::nullopt}, {"1.2XB", std::nullopt}, {"1..2GB", std::nullopt}, {"99999999999PB", std::nullopt},
   };
   for (const auto &[text, bytes] : cases)
     EXPECT_EQ(byteCount(text), bytes) << '"' << text << '"';

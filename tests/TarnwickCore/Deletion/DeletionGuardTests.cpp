@@ -164,23 +164,19 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
       {
           {" \n\t", false, Kind::emptyPath, ""},
           {"\xE2\x80\x83 ", false, Kind::emptyPath, ""}, // an em space is white space too
-          {"a/../b", false, Kind::pathTraversalAttempt},
-          {"/x/..", false, Kind::pathTraversalAttempt},
+          {"a/../b", false, Kind::pathTraversalAttempt}, {"/x/..", false, Kind::pathTraversalAttempt},
           {"/x/.. ", false, Kind::pathDoesNotExist}, // ".. " is a name like any other
           {"..", false, Kind::pathTraversalAttempt},
           {std::string("/home/ann/.ssh\0x", 16), true, Kind::pathDoesNotExist, "/home/ann/.ssh\\0x"},
-          {"/", true, Kind::blockedProtectedPath},
-          {"/Users/", true, Kind::blockedProtectedPath, "/Users"},
-          {"/home", true, Kind::blockedProtectedPath},
-          {"/usr/local/x", false, Kind::outsideAllowlistedRoots},
+          {"/", true, Kind::blockedProtectedPath}, {"/Users/", true, Kind::blockedProtectedPath, "/Users"},
+          {"/home", true, Kind::blockedProtectedPath}, {"/usr/local/x", false, Kind::outsideAllowlistedRoots},
           {"/home/ann/", true, Kind::blockedProtectedPath, "/home/ann"},
           {"/home/ann/.ssh/missing", true, Kind::blockedProtectedPath}, // before existence
           {"/home/ann/Library/Caches/missing", false, Kind::pathDoesNotExist},
           {"/home/ann/.cache/pip/", false, Kind::pathDoesNotExist, "/home/ann/.cache/pip"}, // a file, not a folder
           {"/home/ann/.cache/frozen", false, Kind::sipOrSystemImmutable},
           // Names are taken byte for byte: white space is part of them.
-          {"/home/ann/.cache/data\n", false, std::nullopt},
-          {"/home/ann/.cache/report.txt ", false, std::nullopt},
+          {"/home/ann/.cache/data\n", false, std::nullopt}, {"/home/ann/.cache/report.txt ", false, std::nullopt},
           {"/home/ann/.cache/report.txt", false, Kind::pathDoesNotExist},
           {"/home/ann/.cache/nbsp\xC2\xA0", false, std::nullopt},
           // Folders above protected locations.
@@ -209,15 +205,13 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
           {"/home/ann/dotfiles", true, Kind::containsProtectedLocation, {}, "/home/ann/.gnupg"},
           // The desktop's own names for the personal folders.
           {"/home/ann/Dokumente", true, Kind::blockedProtectedPath},
-          {"/home/ann/Filme", true, Kind::blockedProtectedPath},
-          {"/home/ann/Dokumente/brief.odt", true, std::nullopt},
+          {"/home/ann/Filme", true, Kind::blockedProtectedPath}, {"/home/ann/Dokumente/brief.odt", true, std::nullopt},
           {"/home/ann/Library/Caches", false, std::nullopt},
           {"/home/ann/Library/Caches/./x/", false, std::nullopt, "/home/ann/Library/Caches/x"},
           {"//home//ann/Library//Caches/x", false, std::nullopt, "/home/ann/Library/Caches/x"},
           {"/home/ann/Library/CachesOld", false, Kind::outsideAllowlistedRoots},
           {"/opt/homebrew/Library/CachesOld/x", false, Kind::outsideAllowlistedRoots},
-          {"/home/ann/notes.txt", false, Kind::outsideAllowlistedRoots},
-          {"/home/ann/notes.txt", true, std::nullopt},
+          {"/home/ann/notes.txt", false, Kind::outsideAllowlistedRoots}, {"/home/ann/notes.txt", true, std::nullopt},
           {"/home/ann/Documents/old/x", true, std::nullopt},
           {"/home/ann/Library/Preferences/x.plist", true, std::nullopt},
           {"/tmp/x", true, Kind::outsideAllowlistedRoots},
@@ -477,10 +471,8 @@ TEST(DeletionGuardTest, StackedAndUnionMountsAreSeenThrough) {
   ASSERT_TRUE(cover.mounted() && moved.mounted() && hidden.mounted() && keys.mounted() && union1.mounted() &&
               union2.mounted());
   for (const auto &[path, refusal] : std::vector<std::pair<std::string, Kind>>{
-           {h + "/.cache/pk/k.key", Kind::blockedProtectedPath},
-           {h + "/.cache/pk2/k.key", Kind::blockedProtectedPath},
-           {h + "/.cache/ov/k.key", Kind::blockedProtectedPath},
-           {h + "/vault", Kind::containsProtectedLocation},
+           {h + "/.cache/pk/k.key", Kind::blockedProtectedPath}, {h + "/.cache/pk2/k.key", Kind::blockedProtectedPath},
+           {h + "/.cache/ov/k.key", Kind::blockedProtectedPath}, {h + "/vault", Kind::containsProtectedLocation},
        })
     EXPECT_EQ(realRefusal(path, h).first, refusal) << path;
 }

@@ -234,20 +234,16 @@ TEST(TrashOwnershipTest, ItemsGoOnlyToTheUsersOwnPrivateTrash) {
     const char *setup; // run in the data home or the top directory; $U is our uid
     const char *lands; // the trash that takes the item, or none
   } layouts[] = {
-      {true, "true", "Trash"},
-      {true, "ln -s ../../attacker Trash", nullptr},
-      {true, "mkdir Trash && chown 12345 Trash", nullptr},
-      {true, "mkdir -m 0777 Trash", nullptr},
+      {true, "true", "Trash"}, {true, "ln -s ../../attacker Trash", nullptr},
+      {true, "mkdir Trash && chown 12345 Trash", nullptr}, {true, "mkdir -m 0777 Trash", nullptr},
       {true, "mkdir -p Trash/info && ln -s ../../../attacker Trash/files", nullptr},
-      {true, "mkdir -p Trash/files Trash/info && chown 12345 Trash/info", nullptr},
-      {false, "true", ".Trash-$U"},
+      {true, "mkdir -p Trash/files Trash/info && chown 12345 Trash/info", nullptr}, {false, "true", ".Trash-$U"},
       {false, "mkdir -m 1777 .Trash", ".Trash/$U"},
       {false, "mkdir -m 0755 .Trash-$U", ".Trash-$U"}, // only readable by others: made private
       {false, "mkdir -m 0777 .Trash", ".Trash-$U"},    // no sticky bit
       {false, "ln -s attacker .Trash", ".Trash-$U"},
       {false, "mkdir -m 1777 .Trash && mkdir .Trash/$U && chown 12345 .Trash/$U", ".Trash-$U"},
-      {false, "mkdir .Trash-$U && chown 12345 .Trash-$U", nullptr},
-      {false, "ln -s attacker .Trash-$U", nullptr},
+      {false, "mkdir .Trash-$U && chown 12345 .Trash-$U", nullptr}, {false, "ln -s attacker .Trash-$U", nullptr},
       {false, "mkdir -m 0777 .Trash-$U", nullptr},
       {false, "mkdir -p .Trash-$U/info && ln -s ../attacker .Trash-$U/files", nullptr},
       {false, "mount -o remount,ro \"$PWD\"", nullptr},

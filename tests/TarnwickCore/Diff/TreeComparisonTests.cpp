@@ -113,8 +113,7 @@ TEST(TreeComparison, ListsUpToTheLimitEqualChangesByPath) {
     std::size_t limit;
     std::vector<std::string> paths;
   } cases[] = {{0, {}},
-               {3, {tree.root(), d, d + "/big"}},
-               {5, {tree.root(), d, d + "/big", d + "/a", d + "/b"}},
+               {3, {tree.root(), d, d + "/big"}}, {5, {tree.root(), d, d + "/big", d + "/a", d + "/b"}},
                {9, {tree.root(), d, d + "/big", d + "/a", d + "/b", d + "/c"}}};
   for (const auto &entry : cases) {
     std::vector<std::string> paths;

@@ -114,8 +114,7 @@ TEST(AttributeRecordDecoder, DecodesEveryAttributeOfAFullBatch) {
   const EntryFacts expected[] = {
       {"report.pdf", 0, EntryType::regular, true, -7, 0x1'0000'0002ull, 0, 8192, 1700000000.25},
       {"link", 0, EntryType::symlink, false, 3, 9, 0, 17, 0},
-      {"Documents", 0, EntryType::directory, false, 3, 10, 0, 0, 0},
-      {.name = "gone", .errorCode = 2},
+      {"Documents", 0, EntryType::directory, false, 3, 10, 0, 0, 0}, {.name = "gone", .errorCode = 2},
   };
   ASSERT_EQ(d.facts.size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i)
@@ -139,8 +138,7 @@ TEST(AttributeRecordDecoder, AbsentAttributesKeepDefaultsAndTypesMap) {
       {{.vnodeType = 0}, EntryType::unknown, 0},
       {{.vnodeType = 3}, EntryType::other, 0}, // block device
       {{.vnodeType = 7}, EntryType::other, 0}, // fifo
-      {{.allocSize = 1ull << 63}, EntryType::unknown, INT64_MAX},
-      {{.name = "", .totalSize = 4}, EntryType::unknown, 4},
+      {{.allocSize = 1ull << 63}, EntryType::unknown, INT64_MAX}, {{.name = "", .totalSize = 4}, EntryType::unknown, 4},
   };
   std::vector<Record> records;
   for (const Case &c : cases) records.push_back(c.record);
@@ -172,8 +170,7 @@ TEST(AttributeRecordDecoder, MalformedBuffersStayInBoundsWithDocumentedOutcome) 
   };
   const auto keep = [](std::vector<std::byte> &) {};
   const Case cases[] = {
-      {"intact", keep, 3, false, {0, 0, 0}},
-      {"fewer reported than present", keep, 2, false, {0, 0}},
+      {"intact", keep, 3, false, {0, 0, 0}}, {"fewer reported than present", keep, 2, false, {0, 0}},
       {"zero length ends early", setU32(secondEntry, 0), 3, false, {0}},
       {"absurd count", keep, SIZE_MAX, true, {0, 0, 0}},
       {"buffer cut mid-length", [](auto &b) { b.resize(2); }, 1, true, {}},

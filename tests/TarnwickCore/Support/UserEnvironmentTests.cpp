@@ -33,11 +33,9 @@ TEST(UserEnvironmentTest, OnlyAbsoluteSettingsAreTaken) {
       {"/home/ann", nullptr, "/home/ann", "/home/ann/.local/share"},
       {"/home/ann/", "/srv/data", "/home/ann/", "/srv/data"},
       {"/home/ann", "relative/share", "/home/ann", "/home/ann/.local/share"},
-      {"/home/ann", "", "/home/ann", "/home/ann/.local/share"},
-      {"/", nullptr, "/", "/.local/share"},
+      {"/home/ann", "", "/home/ann", "/home/ann/.local/share"}, {"/", nullptr, "/", "/.local/share"},
       // Never resolved against the working folder: the password database's.
-      {"relative/home", nullptr, database, database + "/.local/share"},
-      {"", "/srv/data", database, "/srv/data"},
+      {"relative/home", nullptr, database, database + "/.local/share"}, {"", "/srv/data", database, "/srv/data"},
       {nullptr, nullptr, database, database + "/.local/share"},
   };
   for (const Case &c : cases) {
