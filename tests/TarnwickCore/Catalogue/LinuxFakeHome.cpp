@@ -160,6 +160,17 @@ void LinuxFakeHome::writeProjects() {
              " -exec touch -h -d '60 days ago' {} +");
 }
 
+bool isTakenBy(const tarnwick::CleanableItem &item, const std::string &path) {
+  if (path != item.path && !path.starts_with(item.path + "/"))
+    return false;
+  for (std::size_t at = item.path.size(); at < path.size(); at = path.find('/', at + 1)) {
+    const std::size_t end = std::min(path.find('/', at + 1), path.size());
+    if (tarnwick::CleanableItem::isKeptName(item.keptEntryNames, std::string_view(path).substr(at + 1, end - at - 1)))
+      return false;
+  }
+  return true;
+}
+
 std::vector<std::string> LinuxFakeHome::lookalikeArtefacts() {
   return {"code/old/loose/node_modules",  "code/old/loose/dist",        "code/old/notrust/target",
           "code/old/fake/node_modules",   "code/old/loose/__pycache__", "code/old/linked/node_modules"};

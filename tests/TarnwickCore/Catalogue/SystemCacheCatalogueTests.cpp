@@ -42,7 +42,6 @@ protected:
     var.writeFile("cache/apt/archives/libc6_2.36-9_amd64.deb", 2'800'000);
     var.writeFile("cache/apt/archives/partial/gcc-12_12.2.0-14_amd64.deb", 400'000);
     var.writeFile("cache/apt/archives/lock", 3000);
-    var.makeDirectory("cache/apt/archives/elsewhere");
     var.writeFile("cache/apt/archives/elsewhere/note.deb", 7000);
     var.writeFile("log/journal/0a1b2c/system.journal", 8 << 20);
     var.writeFile("log/journal/0a1b2c/user-1000@0005f.journal~", 300'000);

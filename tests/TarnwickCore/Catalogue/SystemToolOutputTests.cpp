@@ -46,9 +46,7 @@ TEST(SystemToolOutputTest, ContainerEnginesReclaimableBytes) {
     std::string output;
     ContainerReclaimable expected;
   } cases[] = {
-      {"podman lines", SystemToolOutput::podmanSystemDf,
-       R"j({"Type":"Images","Reclaimable":"168MB (59%)"})j"
-       "\n",
+      {"podman lines", SystemToolOutput::podmanSystemDf, R"j({"Type":"Images","Reclaimable":"168MB (59%)"})j" "\n",
        {168'000'000, std::nullopt}},
       {"docker garbage", SystemToolOutput::dockerSystemDf, "{\"Type\":5}\n{\"Type\":\"Images\",\"Reclaimable\":7}\n[[[[\n{",
        {}},

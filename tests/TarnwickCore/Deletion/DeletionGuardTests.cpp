@@ -27,6 +27,11 @@ std::string parentOf(const std::string &path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+template <typename Map> auto lookup(const Map &map, const std::string &key) {
+  const auto found = map.find(key);
+  return found == map.end() ? std::nullopt : std::optional(found->second);
+}
+
 // A file system described by a table: each listed path exists with its
 // parents (as folders), links dangle, and every entry is a file of its
 // own unless told to share another's identity.
@@ -55,22 +60,17 @@ public:
   }
 
   bool exists(const std::string &path) const override {
-    auto found = entries.find(path);
-    return found != entries.end() && !found->second.isSymbolicLink;
+    const std::optional<LinkStatus> status = lookup(entries, path);
+    return status && !status->isSymbolicLink;
   }
-  std::optional<LinkStatus> linkStatus(const std::string &path) const override {
-    auto found = entries.find(path);
-    return found == entries.end() ? std::nullopt : std::optional(found->second);
-  }
+  std::optional<LinkStatus> linkStatus(const std::string &path) const override { return lookup(entries, path); }
   std::optional<std::string> account; // the password database's home
   std::optional<std::string> accountHome() const override { return account; }
   std::optional<std::string> canonicalPath(const std::string &path) const override {
-    auto found = realLocations.find(path);
-    return found == realLocations.end() ? path : found->second;
+    return lookup(realLocations, path).value_or(path);
   }
   std::optional<std::string> readSmallFile(const std::string &path) const override {
-    auto found = fileContents.find(path);
-    return found == fileContents.end() ? std::nullopt : std::optional(found->second);
+    return lookup(fileContents, path);
   }
   std::optional<FileIdentity> identity(const std::string &path) const override {
     return exists(path) ? std::optional(entries.at(path).identity) : std::nullopt;

@@ -160,12 +160,8 @@ TEST(ScanTreeFile, ReadsASnapshotAndAnExportOfOneTreeAlike) {
   int status = -1;
   runCommand("ncdu -0 -x -o " + shellQuote(files.path("scan.json")) + " " + shellQuote(tree.root()) + " 2>&1", &status);
   ASSERT_EQ(status, 0);
-  auto snapshot = ScanTreeFile::read(files.path("scan.qsnap"));
-  auto exported = ScanTreeFile::read(files.path("scan.json"));
-  ASSERT_TRUE(std::holds_alternative<ScanTreeFile>(snapshot));
-  ASSERT_TRUE(std::holds_alternative<ScanTreeFile>(exported));
-  const ScanTreeFile &older = std::get<ScanTreeFile>(snapshot);
-  const ScanTreeFile &newer = std::get<ScanTreeFile>(exported);
+  const ScanTreeFile older = std::get<ScanTreeFile>(ScanTreeFile::read(files.path("scan.qsnap")));
+  const ScanTreeFile newer = std::get<ScanTreeFile>(ScanTreeFile::read(files.path("scan.json")));
   EXPECT_EQ(older.format, ScanTreeFile::Format::snapshot);
   EXPECT_EQ(older.scanTime, 1'765'000'000);
   EXPECT_EQ(newer.format, ScanTreeFile::Format::exportFile);
