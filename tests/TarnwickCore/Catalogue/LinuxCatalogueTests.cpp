@@ -52,8 +52,7 @@ TEST(LinuxCatalogueTest, EveryRowOnceInItsCategoryWithItsTickAndSize) {
       EXPECT_TRUE(&outer == &inner || !isAtOrBelow(inner.path, outer.path)) << inner.path << " inside " << outer.path;
   for (const std::string &file : home.protectedFiles())
     for (const CleanableItem &item : items)
-      EXPECT_FALSE(quillane::test::isTakenBy(item, home.path(file)))
-          << item.path << " would take " << file;
+      EXPECT_FALSE(quillane::test::isTakenBy(item, home.path(file))) << item.path << " would take " << file;
 }
 
 TEST(LinuxCatalogueTest, TheCacheRowsLookWhereXdgCacheHomePutsTheCache) {

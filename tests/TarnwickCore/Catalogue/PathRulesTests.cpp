@@ -61,8 +61,7 @@ TEST(PathRulesTest, DirectoryMatcherAgreesWithWholePathRule) {
     if (name.empty())
       continue;
     std::string joined = directory + (directory.back() == '/' ? "" : "/") + name;
-    ASSERT_EQ(DirectoryHintMatcher(directory).hintForChild(name), categoryHint(joined))
-        << directory << " + " << name;
+    ASSERT_EQ(DirectoryHintMatcher(directory).hintForChild(name), categoryHint(joined)) << directory << " + " << name;
   }
 }
 

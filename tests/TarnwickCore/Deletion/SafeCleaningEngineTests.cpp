@@ -43,8 +43,7 @@ CleanableItem item(const std::string &path, std::int64_t size, bool selected = t
 
 // An engine that really trashes (to the Trash in `dataHome` below the home) and removes.
 SafeCleaningEngine realEngine(const TempTree &home, const char *dataHome = "data") {
-  return {home.root(),
-          std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(home.root(), home.path(dataHome)))};
+  return {home.root(), std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(home.root(), home.path(dataHome)))};
 }
 
 class SafeCleaningEngineTest : public ::testing::Test {
@@ -71,10 +70,11 @@ TEST_F(SafeCleaningEngineTest, ReportsCleanedBlockedAndFailedItemsWithProgress) 
   EXPECT_EQ(report.freedBytes, 101);
   EXPECT_EQ(report.cleanedPaths, (std::vector<std::string>{at(".cache/a"), at(".cache/d")}));
   EXPECT_EQ(report.blockedProtectedPaths, (std::vector<std::string>{at(".ssh/id_rsa"), at(".cache/gone")}));
+  const std::string refused = "Deletion rejected: Path '";
   EXPECT_EQ(report.errors, (std::map<std::string, std::string>{
-                               {at(".ssh/id_rsa"), "Deletion rejected: Path '" + at(".ssh/id_rsa") +
-                                                       "' is a protected system or user crown-jewel directory."},
-                               {at(".cache/gone"), "Deletion rejected: Path '" + at(".cache/gone") + "' does not exist."},
+                               {at(".ssh/id_rsa"),
+                                refused + at(".ssh/id_rsa") + "' is a protected system or user crown-jewel directory."},
+                               {at(".cache/gone"), refused + at(".cache/gone") + "' does not exist."},
                                {at(".cache/c"), "Permission denied"}}));
 
   ASSERT_EQ(progress.size(), 5u); // the unselected item never appears
@@ -84,8 +84,8 @@ TEST_F(SafeCleaningEngineTest, ReportsCleanedBlockedAndFailedItemsWithProgress) 
     EXPECT_EQ(progress[i].totalCount, 5);
     EXPECT_EQ(progress[i].freedBytes, freedBefore[i]);
   }
-  EXPECT_EQ(files->calls,
-            (std::vector<std::string>{"remove " + at(".cache/a"), "remove " + at(".cache/c"), "remove " + at(".cache/d")}));
+  EXPECT_EQ(files->calls, (std::vector<std::string>{"remove " + at(".cache/a"), "remove " + at(".cache/c"),
+                                                    "remove " + at(".cache/d")}));
 }
 
 TEST_F(SafeCleaningEngineTest, CancellationFinishesTheCurrentItemOnly) {

@@ -164,45 +164,34 @@ TEST_F(FastBulkScannerSourceTest, NeverReadsMoreDirectoriesThanTheLimit) {
 }
 
 TEST_F(FastBulkScannerSourceTest, CancellationAtEveryCheckPointThrows) {
+  // The end of the last directory (one walker, so nothing else is pending):
+  // the walk itself completes normally.
+  const std::size_t directories = static_cast<std::size_t>(findTotals(tree.root()).directories) + 1;
   struct Case {
     const char *where;
-    std::function<void(Script &, std::stop_source &, const std::string &root)> arm;
+    // Whether to stop when `path` is opened (no batch) or a batch of it read.
+    std::function<bool(const std::string &path, std::optional<BatchStatus> batch)> stopsAt; // nothing: at once
   };
   const Case cases[] = {
-      {"before the scan", [](Script &, std::stop_source &stop, const std::string &) { stop.request_stop(); }},
+      {"before the scan", nullptr},
       {"when a directory is opened",
-       [](Script &script, std::stop_source &stop, const std::string &root) {
-         script.onOpen = [&stop, root](const std::string &path) {
-           if (path == root + "/dir3")
-             stop.request_stop();
-         };
-       }},
-      {"after a batch",
-       [](Script &script, std::stop_source &stop, const std::string &) {
-         script.onBatch = [&stop](const std::string &, BatchStatus status, std::vector<EntryFacts> &) {
-           if (status == BatchStatus::entries)
-             stop.request_stop();
-         };
-       }},
+       [&](const std::string &path, auto batch) { return !batch && path == tree.path("dir3"); }},
+      {"after a batch", [](const std::string &, auto batch) { return batch == BatchStatus::entries; }},
       {"after the walk, before the freeze",
-       [](Script &script, std::stop_source &stop, const std::string &root) {
-         // The end of the last directory (one walker, so nothing else is
-         // pending): the walk itself completes normally.
-         std::size_t directories = static_cast<std::size_t>(findTotals(root).directories) + 1;
-         script.onBatch = [&stop, &script, directories](const std::string &, BatchStatus status,
-                                                         std::vector<EntryFacts> &) {
-           if (status == BatchStatus::end && script.opened.size() == directories)
-             stop.request_stop();
-         };
-       }},
+       [&](auto &, auto batch) { return batch == BatchStatus::end && script.opened.size() == directories; }},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.where);
-    script.onOpen = nullptr;
-    script.onBatch = nullptr;
     script.opened.clear();
     std::stop_source stop;
-    c.arm(script, stop, tree.root());
+    if (!c.stopsAt)
+      stop.request_stop();
+    auto check = [&](const std::string &path, std::optional<BatchStatus> batch) {
+      if (c.stopsAt && c.stopsAt(path, batch))
+        stop.request_stop();
+    };
+    script.onOpen = [&](const std::string &path) { check(path, std::nullopt); };
+    script.onBatch = [&](const std::string &path, BatchStatus status, auto &) { check(path, status); };
     EXPECT_THROW(scan(1, stop.get_token()), ScanCancelledError);
   }
 }
