@@ -75,10 +75,8 @@ TEST(TreeComparison, FollowsEveryKindOfChangeUpToTheRoot) {
     const std::optional<NodeID> id = findNodeByPath(newer, tree.path(entry.path));
     ASSERT_TRUE(id);
     EXPECT_EQ(comparison.change(*id), entry.change);
-    if (entry.change != Change::added)
-      EXPECT_EQ(comparison.olderSize(*id), before[entry.path]);
-    else
-      EXPECT_EQ(comparison.olderSize(*id), std::nullopt);
+    EXPECT_EQ(comparison.olderSize(*id),
+              entry.change == Change::added ? std::nullopt : std::optional(before[entry.path]));
   }
   EXPECT_EQ(comparison.totalDifference(), allocated(tree.root()) - before[""]);
 

@@ -202,41 +202,32 @@ TEST_F(FastBulkScannerSourceTest, CancellationAtEveryCheckPointThrows) {
 TEST_F(FastBulkScannerSourceTest, ResourceShortagesAreWaitedOutOrFailTheScan) {
   struct Case {
     const char *what;
-    std::function<void(Script &)> arm;
+    std::function<int(const std::string &)> openError;
+    bool walkerOutOfMemory;
     const char *errorHas; // nullptr: the whole tree is expected
   };
+  std::set<std::string> refused; // guarded by the script's lock
   const Case cases[] = {
       {"each folder's first open finds no descriptor free",
-       [](Script &script) {
-         script.openError = [&script, refused = std::set<std::string>()](const std::string &path) mutable {
-           std::lock_guard guard(script.lock);
-           return refused.insert(path).second ? EMFILE : 0;
-         };
+       [&](const std::string &path) {
+         std::lock_guard guard(script.lock);
+         return refused.insert(path).second ? EMFILE : 0;
        },
-       nullptr},
-      {"the system's file table stays full",
-       [](Script &script) { script.openError = [](const std::string &) { return ENFILE; }; }, "file descriptors"},
+       false, nullptr},
+      {"the system's file table stays full", [](const std::string &) { return ENFILE; }, false, "file descriptors"},
       {"the kernel has no memory to open a folder",
-       [](Script &script) {
-         script.openError = [](const std::string &path) { return path.ends_with("/sub") ? ENOMEM : 0; };
-       },
-       "out of memory"},
-      {"a walker runs out of memory",
-       [](Script &script) {
-         script.onBatch = [](const std::string &path, BatchStatus, std::vector<EntryFacts> &) {
-           if (path.ends_with("dir5"))
-             throw std::bad_alloc();
-         };
-       },
-       "out of memory"},
+       [](const std::string &path) { return path.ends_with("/sub") ? ENOMEM : 0; }, false, "out of memory"},
+      {"a walker runs out of memory", nullptr, true, "out of memory"},
   };
   const FindTotals expected = findTotals(tree.root());
   const std::int64_t expectedBytes = duBytes(tree.root());
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
-    script.openError = nullptr;
-    script.onBatch = nullptr;
-    c.arm(script);
+    script.openError = c.openError;
+    script.onBatch = [&c](const std::string &path, BatchStatus, auto &) {
+      if (c.walkerOutOfMemory && path.ends_with("dir5"))
+        throw std::bad_alloc();
+    };
     try {
       DiskTreeArena arena = scan();
       EXPECT_EQ(c.errorHas, nullptr) << "the scan succeeded";
