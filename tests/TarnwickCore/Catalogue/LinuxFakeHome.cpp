@@ -1,5 +1,6 @@
 #include "LinuxFakeHome.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace quillane::test {
