@@ -291,10 +291,8 @@ TEST(DeletionGuardTest, EveryProtectedLocationRefusesWhatIsInsideConfirmedOrNot)
   };
   for (const char *relative : cleanable)
     files.add(home + "/" + relative);
-  for (const char *relative : cleanable) {
-    SCOPED_TRACE(relative);
-    EXPECT_NO_THROW(DeletionGuard::validateDeletionCandidate(home + "/" + relative, home, true, files));
-  }
+  for (const char *relative : cleanable)
+    EXPECT_NO_THROW(DeletionGuard::validateDeletionCandidate(home + "/" + relative, home, true, files)) << relative;
 }
 
 // The catalogue and the guard agree on a real Linux home: what the

@@ -15,9 +15,7 @@ using quillane::test::runCommand;
 using quillane::test::setVariable;
 
 std::string passwordDatabaseHome() {
-  std::string home = runCommand("getent passwd " + std::to_string(::getuid()) + " | cut -d: -f6");
-  while (!home.empty() && home.back() == '\n')
-    home.pop_back();
+  const std::string home = runCommand("getent passwd " + std::to_string(::getuid()) + " | cut -d: -f6 | tr -d '\\n'");
   return home.starts_with('/') ? home : "/";
 }
 
