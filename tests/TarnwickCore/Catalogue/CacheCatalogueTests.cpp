@@ -62,10 +62,8 @@ std::vector<std::string> names(const std::vector<CleanableItem> &items) {
 }
 
 const CleanableItem *at(const std::vector<CleanableItem> &items, const std::string &path) {
-  for (const CleanableItem &item : items)
-    if (item.path == path)
-      return &item;
-  return nullptr;
+  const auto found = std::ranges::find(items, path, &CleanableItem::path);
+  return found == items.end() ? nullptr : &*found;
 }
 
 constexpr const char *derivedData = "Library/Developer/Xcode/DerivedData";

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,10 +19,8 @@ using quillane::test::TempTree;
 namespace recorded = quillane::test::recorded;
 
 const SystemCacheItem *findItem(const std::vector<SystemCacheItem> &items, const std::string &id) {
-  for (const SystemCacheItem &item : items)
-    if (item.id == id)
-      return &item;
-  return nullptr;
+  const auto found = std::ranges::find(items, id, &SystemCacheItem::id);
+  return found == items.end() ? nullptr : &*found;
 }
 
 // du of the named paths, less the folders' own blocks (which cleaning
