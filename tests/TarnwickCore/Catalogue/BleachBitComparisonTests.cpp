@@ -19,6 +19,7 @@
 namespace tarnwick {
 namespace {
 
+using quillane::test::isTakenBy;
 using quillane::test::LinuxFakeHome;
 using quillane::test::runCommand;
 using quillane::test::shellQuote;
@@ -74,22 +75,10 @@ bool isGuarded(const std::string &path, const std::string &home) {
   }
 }
 
-// The item that cleaning would take `path` with; nothing when none would
-// (no item holds it, or the one holding it keeps it).
+// The item that cleaning would take `path` with; nothing when none would.
 const CleanableItem *takenBy(const std::vector<CleanableItem> &items, const std::string &path) {
-  for (const CleanableItem &item : items) {
-    if (path != item.path && !path.starts_with(item.path + "/"))
-      continue;
-    for (std::string_view rest = std::string_view(path).substr(item.path.size()); !rest.empty();) {
-      rest.remove_prefix(1);
-      const std::string_view component = rest.substr(0, rest.find('/'));
-      if (CleanableItem::isKeptName(item.keptEntryNames, component))
-        return nullptr;
-      rest.remove_prefix(component.size());
-    }
-    return &item;
-  }
-  return nullptr;
+  const auto taking = std::ranges::find_if(items, [&](const CleanableItem &item) { return isTakenBy(item, path); });
+  return taking == items.end() ? nullptr : &*taking;
 }
 
 class BleachBitComparisonTest : public ::testing::Test {

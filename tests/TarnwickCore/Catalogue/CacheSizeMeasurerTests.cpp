@@ -112,21 +112,12 @@ TEST(CacheSizeMeasurerTest, TreesDeeperThanTheDescriptorLimit) {
   // many levels list "z" after "a": the walk must come back to them, long
   // after their descriptors were given up, and still open "z".
   TempTree tree;
-  constexpr int depth = 150;
-  int fd = ::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  for (int i = 0; i < depth; ++i) {
+  std::string level;
+  for (int i = 0; i < 150; ++i, level += "a/") {
     for (const char *name : i % 2 ? std::array{"z", "a"} : std::array{"a", "z"})
-      ASSERT_EQ(::mkdirat(fd, name, 0755), 0);
-    int side = ::openat(fd, "z", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    int file = ::openat(side, "file", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    ASSERT_EQ(::write(file, "data", 4), 4);
-    ::close(file);
-    ::close(side);
-    int next = ::openat(fd, "a", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ::close(fd);
-    fd = next;
+      tree.makeDirectory(level + name);
+    tree.writeFile(level + "z/file", 4);
   }
-  ::close(fd);
   const std::int64_t expected = findTotals(tree.root()).bytes;
   ASSERT_GT(expected, 0);
   const auto restoreLimit = lowerDescriptorLimit(48);

@@ -1,5 +1,6 @@
 #include "LinuxFakeHome.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace quillane::test {
@@ -7,114 +8,56 @@ namespace {
 
 using enum tarnwick::CleanableCategory;
 
-// Where the catalogue has a row, with what it must say about it. Written
-// out from what a Linux user has, not from the catalogue's tables.
-const std::vector<ExpectedRow> fixedRows = {
-    {".cache/thumbnails", systemJunk, true},
-    {".thumbnails", systemJunk, true},
-    {".cache/mesa_shader_cache", systemJunk, true},
-    {".cache/mesa_shader_cache_db", systemJunk, true},
-    {".cache/radv_builtin_shaders", systemJunk, true},
-    {".cache/nvidia/GLCache", systemJunk, true},
-    {".nv/GLCache", systemJunk, true},
-    {".npm/_cacache", brewAndPackages, true},
-    {".npm/_npx", brewAndPackages, true},
-    {".cache/pip", brewAndPackages, true},
-    {".cache/yarn", brewAndPackages, true},
-    {".cache/pnpm", brewAndPackages, true},
-    {".cache/go-build", brewAndPackages, true},
-    {"go/pkg/mod", brewAndPackages, false},
-    {".gradle/caches", brewAndPackages, true},
-    {".gradle/wrapper/dists", brewAndPackages, true},
-    {".m2/wrapper/dists", brewAndPackages, true},
-    {".m2/repository", brewAndPackages, false},
-    {".cache/JetBrains", brewAndPackages, true},
-    {".cargo/registry/cache", brewAndPackages, true},
-    {".cargo/registry/src", brewAndPackages, true},
-    {".cargo/registry/index", brewAndPackages, true},
-    {".cargo/git", brewAndPackages, true},
-    {".conda/pkgs", brewAndPackages, true},
-    {"miniconda3/pkgs", brewAndPackages, true},
-    {"anaconda3/pkgs", brewAndPackages, true},
-    {"miniforge3/pkgs", brewAndPackages, true},
-    {"mambaforge/pkgs", brewAndPackages, true},
-    {"micromamba/pkgs", brewAndPackages, true},
-    {".cache/uv", brewAndPackages, true},
-    {".cache/pypoetry", brewAndPackages, true},
-    {".cache/pre-commit", brewAndPackages, true},
-    {".cache/node-gyp", brewAndPackages, true},
-    {".bun/install/cache", brewAndPackages, true},
-    {".cache/deno", brewAndPackages, true},
-    {".nuget/packages", brewAndPackages, true},
-    {".cache/bazel", brewAndPackages, true},
-    {".cache/ccache", brewAndPackages, true},
-    {".ccache", brewAndPackages, true},
-    {".cache/sccache", brewAndPackages, true},
-    {".cache/ms-playwright", brewAndPackages, true},
-    {".cache/puppeteer", brewAndPackages, true},
-    {".cache/Cypress", brewAndPackages, true},
-    {".cache/electron", brewAndPackages, true},
-    {".cache/huggingface/hub", aiModelsAndLogs, false},
-    {".cache/torch", aiModelsAndLogs, false},
-    {".ollama/models", aiModelsAndLogs, false},
-    {".ollama/logs", aiModelsAndLogs, true},
-    {".cache/google-chrome", browserBloat, true},
-    {".cache/chromium", browserBloat, true},
-    {".cache/BraveSoftware", browserBloat, true},
-    {".cache/microsoft-edge", browserBloat, true},
-    {".cache/vivaldi", browserBloat, true},
-    {".cache/mozilla/firefox", browserBloat, true},
-    {".cache/spotify", browserBloat, true},
-    {".config/google-chrome/ShaderCache", browserBloat, true},
-    {".config/google-chrome/GrShaderCache", browserBloat, true},
-    {".config/google-chrome/Default/GPUCache", browserBloat, true},
-    {".config/google-chrome/Default/Code Cache", browserBloat, true},
-    {".config/google-chrome/Default/Service Worker/CacheStorage", browserBloat, true},
-    {".config/google-chrome/Default/Service Worker/ScriptCache", browserBloat, true},
-    {".config/google-chrome/Profile 1/GPUCache", browserBloat, true},
-    {".config/chromium/Default/GPUCache", browserBloat, true},
-    {".config/BraveSoftware/Brave-Browser/Default/GPUCache", browserBloat, true},
-    {".config/microsoft-edge/Default/Code Cache", browserBloat, true},
-    {".config/vivaldi/Default/DawnCache", browserBloat, true},
-    {"snap/chromium/common/chromium/Default/GPUCache", browserBloat, true},
-    {".config/Code/Cache", browserBloat, true},
-    {".config/Code/CachedData", browserBloat, true},
-    {".config/Code/CachedExtensionVSIXs", browserBloat, true},
-    {".config/Code/Code Cache", browserBloat, true},
-    {".config/Code/GPUCache", browserBloat, true},
-    {".config/Code - Insiders/CachedData", browserBloat, true},
-    {".config/Code - OSS/Cache", browserBloat, true},
-    {".config/VSCodium/CachedData", browserBloat, true},
-    {".config/Cursor/GPUCache", browserBloat, true},
-    {".vscode-server/data/CachedExtensionVSIXs", browserBloat, true},
-    {".config/Slack/Cache", browserBloat, true},
-    {".config/Slack/Code Cache", browserBloat, true},
-    {".config/Slack/GPUCache", browserBloat, true},
-    {".config/Slack/Service Worker/CacheStorage", browserBloat, true},
-    {".config/discord/Cache", browserBloat, true},
-    {".config/discord/Code Cache", browserBloat, true},
-    {".config/discord/GPUCache", browserBloat, true},
-    {".config/Microsoft/Microsoft Teams/Cache", browserBloat, true},
-    {".config/teams-for-linux/GPUCache", browserBloat, true},
-    {".config/Signal/Code Cache", browserBloat, true},
-    {".config/Element/Cache", browserBloat, true},
-    {".config/obsidian/GPUCache", browserBloat, true},
-    {".local/share/Steam/steamapps/shadercache", userCache, true},
-    {".cache/zoom", userCache, true},
+// Where the catalogue has a row, with what it must say about it, in runs of
+// one category and tick. Written out from what a Linux user has, not from
+// the catalogue's tables.
+struct RowRun {
+  tarnwick::CleanableCategory category;
+  bool ticked;
+  std::vector<std::string> paths;
+};
+const RowRun fixedRows[] = {
+    {systemJunk, true, {".cache/thumbnails", ".thumbnails", ".cache/mesa_shader_cache", ".cache/mesa_shader_cache_db",
+                        ".cache/radv_builtin_shaders", ".cache/nvidia/GLCache", ".nv/GLCache"}},
+    {brewAndPackages, true, {".npm/_cacache", ".npm/_npx", ".cache/pip", ".cache/yarn", ".cache/pnpm",
+                             ".cache/go-build"}},
+    {brewAndPackages, false, {"go/pkg/mod"}},
+    {brewAndPackages, true, {".gradle/caches", ".gradle/wrapper/dists", ".m2/wrapper/dists"}},
+    {brewAndPackages, false, {".m2/repository"}},
+    {brewAndPackages, true, {".cache/JetBrains", ".cargo/registry/cache", ".cargo/registry/src",
+                             ".cargo/registry/index", ".cargo/git", ".conda/pkgs", "miniconda3/pkgs", "anaconda3/pkgs",
+                             "miniforge3/pkgs", "mambaforge/pkgs", "micromamba/pkgs", ".cache/uv", ".cache/pypoetry",
+                             ".cache/pre-commit", ".cache/node-gyp", ".bun/install/cache", ".cache/deno",
+                             ".nuget/packages", ".cache/bazel", ".cache/ccache", ".ccache", ".cache/sccache",
+                             ".cache/ms-playwright", ".cache/puppeteer", ".cache/Cypress", ".cache/electron"}},
+    {aiModelsAndLogs, false, {".cache/huggingface/hub", ".cache/torch", ".ollama/models"}},
+    {aiModelsAndLogs, true, {".ollama/logs"}},
+    {browserBloat, true, {".cache/google-chrome", ".cache/chromium", ".cache/BraveSoftware", ".cache/microsoft-edge",
+                          ".cache/vivaldi", ".cache/mozilla/firefox", ".cache/spotify",
+                          ".config/google-chrome/ShaderCache", ".config/google-chrome/GrShaderCache",
+                          ".config/google-chrome/Default/GPUCache", ".config/google-chrome/Default/Code Cache",
+                          ".config/google-chrome/Default/Service Worker/CacheStorage",
+                          ".config/google-chrome/Default/Service Worker/ScriptCache",
+                          ".config/google-chrome/Profile 1/GPUCache", ".config/chromium/Default/GPUCache",
+                          ".config/BraveSoftware/Brave-Browser/Default/GPUCache",
+                          ".config/microsoft-edge/Default/Code Cache", ".config/vivaldi/Default/DawnCache",
+                          "snap/chromium/common/chromium/Default/GPUCache", ".config/Code/Cache",
+                          ".config/Code/CachedData", ".config/Code/CachedExtensionVSIXs", ".config/Code/Code Cache",
+                          ".config/Code/GPUCache", ".config/Code - Insiders/CachedData", ".config/Code - OSS/Cache",
+                          ".config/VSCodium/CachedData", ".config/Cursor/GPUCache",
+                          ".vscode-server/data/CachedExtensionVSIXs", ".config/Slack/Cache", ".config/Slack/Code Cache",
+                          ".config/Slack/GPUCache", ".config/Slack/Service Worker/CacheStorage",
+                          ".config/discord/Cache", ".config/discord/Code Cache", ".config/discord/GPUCache",
+                          ".config/Microsoft/Microsoft Teams/Cache", ".config/teams-for-linux/GPUCache",
+                          ".config/Signal/Code Cache", ".config/Element/Cache", ".config/obsidian/GPUCache"}},
+    {userCache, true, {".local/share/Steam/steamapps/shadercache", ".cache/zoom"}},
     // Sandboxed applications, one item per cache folder.
-    {".var/app/org.gimp.GIMP/cache", userCache, true},
-    {".var/app/org.mozilla.firefox/cache", userCache, true},
-    {"snap/firefox/common/.cache", userCache, true},
-    {"snap/firefox/4539/.cache", userCache, true},
-    {"snap/code/171/.cache", userCache, true},
+    {userCache, true, {".var/app/org.gimp.GIMP/cache", ".var/app/org.mozilla.firefox/cache",
+                       "snap/firefox/common/.cache", "snap/firefox/4539/.cache", "snap/code/171/.cache"}},
     // Entries of ~/.cache that no row claims; only the stale one is ticked.
-    {".cache/fontconfig", userCache, true},
-    {".cache/fresh-tool", userCache, false},
-    {".cache/.hidden-tool", userCache, false},
-    {".cache/session.lock", userCache, false},
-    {".cache/mozilla/extensions", userCache, false},
-    {".cache/nvidia/OptixCache", userCache, false},
-    {".cache/huggingface/datasets", userCache, false},
+    {userCache, true, {".cache/fontconfig"}},
+    {userCache, false, {".cache/fresh-tool", ".cache/.hidden-tool", ".cache/session.lock", ".cache/mozilla/extensions",
+                        ".cache/nvidia/OptixCache", ".cache/huggingface/datasets"}},
 };
 
 // Projects below ~/code: each artefact, written like a row, beside its
@@ -128,59 +71,33 @@ struct ProjectRow {
 const std::vector<ProjectRow> projectRows = {
     {"code/old/mono/node_modules", "package.json", true},
     {"code/old/mono/packages/ui/node_modules", "package.json", true}, // a nested project
-    {"code/old/crate/target", "Cargo.toml", true},
-    {"code/old/javaapp/target", "pom.xml", true},
-    {"code/old/android/build", "build.gradle.kts", true},
-    {"code/old/android/.gradle", "build.gradle.kts", true},
-    {"code/old/native/out", "CMakeLists.txt", true},
-    {"code/old/py/__pycache__", "pyproject.toml", true},
+    {"code/old/crate/target", "Cargo.toml", true}, {"code/old/javaapp/target", "pom.xml", true},
+    {"code/old/android/build", "build.gradle.kts", true}, {"code/old/android/.gradle", "build.gradle.kts", true},
+    {"code/old/native/out", "CMakeLists.txt", true}, {"code/old/py/__pycache__", "pyproject.toml", true},
     {"code/old/py/src/tool/__pycache__", "__init__.py", true}, // below the project's own folder
-    {"code/old/py/.pytest_cache", "pyproject.toml", true},
-    {"code/old/py/.mypy_cache", "pyproject.toml", true},
-    {"code/old/py/.ruff_cache", "pyproject.toml", true},
-    {"code/old/py/.tox", "pyproject.toml", true},
-    {"code/old/py/.nox", "pyproject.toml", true},
-    {"code/old/py/.venv", "pyproject.toml", false},
-    {"code/old/scripts/venv", "requirements.txt", false},
-    {"code/old/site/.next", "next.config.js", true},
-    {"code/old/shop/.nuxt", "nuxt.config.ts", true},
-    {"code/old/spa/dist", "vite.config.ts", true},
+    {"code/old/py/.pytest_cache", "pyproject.toml", true}, {"code/old/py/.mypy_cache", "pyproject.toml", true},
+    {"code/old/py/.ruff_cache", "pyproject.toml", true}, {"code/old/py/.tox", "pyproject.toml", true},
+    {"code/old/py/.nox", "pyproject.toml", true}, {"code/old/py/.venv", "pyproject.toml", false},
+    {"code/old/scripts/venv", "requirements.txt", false}, {"code/old/site/.next", "next.config.js", true},
+    {"code/old/shop/.nuxt", "nuxt.config.ts", true}, {"code/old/spa/dist", "vite.config.ts", true},
     {"code/old/game/Library", "ProjectSettings/ProjectVersion.txt", true},
     {"code/old/godot/.godot", "project.godot", true},
     {".dotfiles/tool/node_modules", "package.json", true}, // a hidden folder people keep code in
-    {"code/new/crate/target", "Cargo.toml", false},
-    {"code/new/setup/__pycache__", "setup.py", false},
+    {"code/new/crate/target", "Cargo.toml", false}, {"code/new/setup/__pycache__", "setup.py", false},
 };
 
 const std::vector<std::string> protectedFileList = {
-    ".config/google-chrome/Local State",
-    ".config/google-chrome/Default/Cookies",
-    ".config/google-chrome/Default/History",
-    ".config/google-chrome/Default/Login Data",
-    ".config/google-chrome/Default/Preferences",
-    ".config/google-chrome/Default/Network Persistent State",
-    ".config/google-chrome/Default/Local Storage/leveldb/000003.log",
-    ".config/chromium/Default/Cookies",
-    ".config/chromium/Default/History",
-    ".config/Slack/Cookies",
-    ".config/Slack/Local Storage/leveldb/000003.log",
-    ".config/discord/Cookies",
-    ".config/discord/Session Storage/000003.log",
-    ".config/Code/User/settings.json",
-    ".mozilla/firefox/p.default/places.sqlite",
-    ".mozilla/firefox/p.default/cookies.sqlite",
-    ".mozilla/firefox/p.default/logins.json",
-    ".mozilla/firefox/p.default/key4.db",
-    ".var/app/org.mozilla.firefox/.mozilla/firefox/p/logins.json",
-    "snap/firefox/common/.mozilla/firefox/p/key4.db",
-    ".local/share/keyrings/login.keyring",
-    ".ssh/id_ed25519",
-    ".gnupg/private-keys-v1.d/k.key",
-    ".config/gcloud/credentials.db",
-    ".cache/huggingface/token",
-    ".bash_history",
-    ".local/share/recently-used.xbel",
-};
+    ".config/google-chrome/Local State", ".config/google-chrome/Default/Cookies",
+    ".config/google-chrome/Default/History", ".config/google-chrome/Default/Login Data",
+    ".config/google-chrome/Default/Preferences", ".config/google-chrome/Default/Network Persistent State",
+    ".config/google-chrome/Default/Local Storage/leveldb/000003.log", ".config/chromium/Default/Cookies",
+    ".config/chromium/Default/History", ".config/Slack/Cookies", ".config/Slack/Local Storage/leveldb/000003.log",
+    ".config/discord/Cookies", ".config/discord/Session Storage/000003.log", ".config/Code/User/settings.json",
+    ".mozilla/firefox/p.default/places.sqlite", ".mozilla/firefox/p.default/cookies.sqlite",
+    ".mozilla/firefox/p.default/logins.json", ".mozilla/firefox/p.default/key4.db",
+    ".var/app/org.mozilla.firefox/.mozilla/firefox/p/logins.json", "snap/firefox/common/.mozilla/firefox/p/key4.db",
+    ".local/share/keyrings/login.keyring", ".ssh/id_ed25519", ".gnupg/private-keys-v1.d/k.key",
+    ".config/gcloud/credentials.db", ".cache/huggingface/token", ".bash_history", ".local/share/recently-used.xbel"};
 
 void writeText(const TempTree &tree, const std::string &relative, const std::string &text) {
   tree.makeDirectory(relative.substr(0, relative.rfind('/')));
@@ -191,7 +108,10 @@ void writeText(const TempTree &tree, const std::string &relative, const std::str
 
 std::string parentOf(const std::string &path) { return path.substr(0, path.rfind('/')); }
 
-LinuxFakeHome::LinuxFakeHome() : rows_(fixedRows), protectedFiles_(protectedFileList) {
+LinuxFakeHome::LinuxFakeHome() : protectedFiles_(protectedFileList) {
+  for (const RowRun &run : fixedRows)
+    for (const std::string &path : run.paths)
+      rows_.push_back({path, run.category, run.ticked});
   for (const ProjectRow &project : projectRows)
     rows_.push_back({project.path, tarnwick::CleanableCategory::brewAndPackages, project.ticked});
   // Each row a different size, in a file one folder down, and a small one
@@ -220,10 +140,6 @@ LinuxFakeHome::LinuxFakeHome() : rows_(fixedRows), protectedFiles_(protectedFile
             "[Trash Info]\nPath=" + path("Documents/old-report.txt") + "\nDeletionDate=2024-01-02T03:04:05\n");
 }
 
-} // namespace quillane::test
-
-namespace quillane::test {
-
 void LinuxFakeHome::writeProjects() {
   for (const ProjectRow &project : projectRows)
     tree_.writeFile(parentOf(project.path) + "/" + project.marker, 10);
@@ -243,6 +159,17 @@ void LinuxFakeHome::writeProjects() {
   tree_.makeSymlink("code/old/fake/package.json", "../../../.hidden-work/app/package.json");
   runCommand("find " + shellQuote(path("code/old")) + " " + shellQuote(path(".dotfiles")) +
              " -exec touch -h -d '60 days ago' {} +");
+}
+
+bool isTakenBy(const tarnwick::CleanableItem &item, const std::string &path) {
+  if (path != item.path && !path.starts_with(item.path + "/"))
+    return false;
+  for (std::size_t at = item.path.size(); at < path.size(); at = path.find('/', at + 1)) {
+    const std::size_t end = std::min(path.find('/', at + 1), path.size());
+    if (tarnwick::CleanableItem::isKeptName(item.keptEntryNames, std::string_view(path).substr(at + 1, end - at - 1)))
+      return false;
+  }
+  return true;
 }
 
 std::vector<std::string> LinuxFakeHome::lookalikeArtefacts() {

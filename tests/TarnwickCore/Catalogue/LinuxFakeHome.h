@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TarnwickCore/Catalogue/CleanableCategory.h"
+#include "TarnwickCore/Catalogue/CleanableItem.h"
 #include "TestSupport/TempTree.h"
 
 #include <string>
@@ -45,5 +45,9 @@ private:
   std::vector<ExpectedRow> rows_;
   std::vector<std::string> protectedFiles_;
 };
+
+/// Whether cleaning `item` takes `path`: it lies at or below the item and no
+/// component between them is a name the item keeps.
+bool isTakenBy(const tarnwick::CleanableItem &item, const std::string &path);
 
 } // namespace quillane::test

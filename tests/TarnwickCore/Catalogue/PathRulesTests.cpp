@@ -20,14 +20,12 @@ TEST(PathRulesTest, CategoryHintFollowsTableOrder) {
       {"/Users/a/Library/Caches/Homebrew/x", brewAndPackages}, // before the generic caches row
       {"/Users/a/Library/Caches/com.app", userCache},
       {"/home/a/.cache/pip/wheels", brewAndPackages}, // Linux rows beat the catch-all
-      {"/home/a/.cache/thumbnails", userCache},
-      {"/home/a/.cache/huggingface/hub", aiModelsAndLogs},
+      {"/home/a/.cache/thumbnails", userCache}, {"/home/a/.cache/huggingface/hub", aiModelsAndLogs},
       {"/home/a/.local/share/Trash/files/x", trashBins},
       {"/home/a/.local/share/docker/overlay2", dockerAndVMs}, // "/docker" row comes first anyway
       {"/home/a/.config/Code/Code Cache/js", browserBloat},
       {"/home/a/.var/FCPBundle/x", creatorCaches}, // matched anywhere, case-insensitively
-      {"/srv/proj/node_modules/.cache/x", brewAndPackages},
-      {"/home/a/Documents/report.pdf", std::nullopt},
+      {"/srv/proj/node_modules/.cache/x", brewAndPackages}, {"/home/a/Documents/report.pdf", std::nullopt},
       {"", std::nullopt},
   };
   for (const Case &c : cases)
@@ -63,8 +61,7 @@ TEST(PathRulesTest, DirectoryMatcherAgreesWithWholePathRule) {
     if (name.empty())
       continue;
     std::string joined = directory + (directory.back() == '/' ? "" : "/") + name;
-    ASSERT_EQ(DirectoryHintMatcher(directory).hintForChild(name), categoryHint(joined))
-        << directory << " + " << name;
+    ASSERT_EQ(DirectoryHintMatcher(directory).hintForChild(name), categoryHint(joined)) << directory << " + " << name;
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,10 +19,8 @@ using quillane::test::TempTree;
 namespace recorded = quillane::test::recorded;
 
 const SystemCacheItem *findItem(const std::vector<SystemCacheItem> &items, const std::string &id) {
-  for (const SystemCacheItem &item : items)
-    if (item.id == id)
-      return &item;
-  return nullptr;
+  const auto found = std::ranges::find(items, id, &SystemCacheItem::id);
+  return found == items.end() ? nullptr : &*found;
 }
 
 // du of the named paths, less the folders' own blocks (which cleaning
@@ -42,7 +41,6 @@ protected:
     var.writeFile("cache/apt/archives/libc6_2.36-9_amd64.deb", 2'800'000);
     var.writeFile("cache/apt/archives/partial/gcc-12_12.2.0-14_amd64.deb", 400'000);
     var.writeFile("cache/apt/archives/lock", 3000);
-    var.makeDirectory("cache/apt/archives/elsewhere");
     var.writeFile("cache/apt/archives/elsewhere/note.deb", 7000);
     var.writeFile("log/journal/0a1b2c/system.journal", 8 << 20);
     var.writeFile("log/journal/0a1b2c/user-1000@0005f.journal~", 300'000);
@@ -69,8 +67,7 @@ TEST_F(SystemCacheCatalogueTest, FolderSizesAgreeWithDu) {
     const char *folder;
     const char *counted;
   } cases[] = {
-      {"apt-archives", "cache/apt/archives", "*.deb partial"},
-      {"journal", "log/journal", "."},
+      {"apt-archives", "cache/apt/archives", "*.deb partial"}, {"journal", "log/journal", "."},
       {"crash-reports", "crash", "."},
   };
   for (const auto &[id, folder, counted] : cases) {
@@ -110,8 +107,7 @@ TEST_F(SystemCacheCatalogueTest, CleaningRunsTheOwnersCommandThroughPkexecWhenNo
   } cases[] = {
       {true, {"apt-get", "journalctl"}, "/usr/bin/apt-get clean"},
       {false, {"apt-get", "journalctl", "pkexec"}, "/usr/bin/pkexec /usr/bin/apt-get clean"},
-      {false, {"apt-get", "journalctl"}, ""},
-      {true, {"journalctl"}, ""},
+      {false, {"apt-get", "journalctl"}, ""}, {true, {"journalctl"}, ""},
   };
   for (const auto &[asRoot, installed, aptCommand] : cases) {
     runner.installed = installed;

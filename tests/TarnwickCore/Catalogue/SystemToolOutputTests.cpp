@@ -12,19 +12,9 @@ TEST(SystemToolOutputTest, ByteCountsInTheToolsUnits) {
     const char *text;
     std::optional<std::int64_t> bytes;
   } cases[] = {
-      {"0B", 0},
-      {"12.5kB", 12'500},
-      {"1.544GB", 1'544'000'000},
-      {" 7 ", 7},
-      {"3 MiB", 3 << 20},
-      {"2.5GiB", 2'684'354'560},
-      {"", std::nullopt},
-      {"-1GB", std::nullopt},
-      {"1e3GB", std::nullopt},
-      {"nan", std::nullopt},
-      {"1.2XB", std::nullopt},
-      {"1..2GB", std::nullopt},
-      {"99999999999PB", std::nullopt},
+      {"0B", 0}, {"12.5kB", 12'500}, {"1.544GB", 1'544'000'000}, {" 7 ", 7}, {"3 MiB", 3 << 20},
+      {"2.5GiB", 2'684'354'560}, {"", std::nullopt}, {"-1GB", std::nullopt}, {"1e3GB", std::nullopt},
+      {"nan", std::nullopt}, {"1.2XB", std::nullopt}, {"1..2GB", std::nullopt}, {"99999999999PB", std::nullopt},
   };
   for (const auto &[text, bytes] : cases)
     EXPECT_EQ(byteCount(text), bytes) << '"' << text << '"';
@@ -56,9 +46,7 @@ TEST(SystemToolOutputTest, ContainerEnginesReclaimableBytes) {
     std::string output;
     ContainerReclaimable expected;
   } cases[] = {
-      {"podman lines", SystemToolOutput::podmanSystemDf,
-       R"j({"Type":"Images","Reclaimable":"168MB (59%)"})j"
-       "\n",
+      {"podman lines", SystemToolOutput::podmanSystemDf, R"j({"Type":"Images","Reclaimable":"168MB (59%)"})j" "\n",
        {168'000'000, std::nullopt}},
       {"docker garbage", SystemToolOutput::dockerSystemDf, "{\"Type\":5}\n{\"Type\":\"Images\",\"Reclaimable\":7}\n[[[[\n{",
        {}},

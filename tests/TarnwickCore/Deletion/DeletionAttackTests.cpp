@@ -42,11 +42,10 @@ public:
   // A path made of random parts, below the home or /tmp.
   std::string randomPath(std::mt19937 &random) const {
     static const std::vector<std::string> parts = {
-        ".cache", "a",       "f",        "b",         "data\n",  "data",  "report.txt ", " lead", "Library",
-        "Caches", "c",       ".ssh",     "id",        "Documents", "d",    "notes",       ".config", "app",
-        "GPUCache", "g",     ".mozilla", ".local",    "share",   "keyrings", "snap",      "firefox", "common",
-        "toSsh",  "toDocuments", "link", "sshView",   "mnt",     "inside", ".",           "",      "..",
-        "...",    "missing"};
+        ".cache", "a",     "f",        "b",      "data\n",  "data",     "report.txt ", " lead", "Library", "Caches",
+        "c",      ".ssh",  "id",       "Documents", "d",    "notes",    ".config",     "app",   "GPUCache", "g",
+        ".mozilla", ".local", "share", "keyrings", "snap",  "firefox",  "common",      "toSsh", "toDocuments", "link",
+        "sshView", "mnt",  "inside",   ".",      "",        "..",       "...",         "missing"};
     std::string path = random() % 8 == 0 ? "/tmp" : tree.root();
     if (random() % 2 == 0) // reach approvable paths more often
       path += "/.cache";

@@ -75,10 +75,8 @@ TEST(TreeComparison, FollowsEveryKindOfChangeUpToTheRoot) {
     const std::optional<NodeID> id = findNodeByPath(newer, tree.path(entry.path));
     ASSERT_TRUE(id);
     EXPECT_EQ(comparison.change(*id), entry.change);
-    if (entry.change != Change::added)
-      EXPECT_EQ(comparison.olderSize(*id), before[entry.path]);
-    else
-      EXPECT_EQ(comparison.olderSize(*id), std::nullopt);
+    EXPECT_EQ(comparison.olderSize(*id),
+              entry.change == Change::added ? std::nullopt : std::optional(before[entry.path]));
   }
   EXPECT_EQ(comparison.totalDifference(), allocated(tree.root()) - before[""]);
 
@@ -113,8 +111,7 @@ TEST(TreeComparison, ListsUpToTheLimitEqualChangesByPath) {
     std::size_t limit;
     std::vector<std::string> paths;
   } cases[] = {{0, {}},
-               {3, {tree.root(), d, d + "/big"}},
-               {5, {tree.root(), d, d + "/big", d + "/a", d + "/b"}},
+               {3, {tree.root(), d, d + "/big"}}, {5, {tree.root(), d, d + "/big", d + "/a", d + "/b"}},
                {9, {tree.root(), d, d + "/big", d + "/a", d + "/b", d + "/c"}}};
   for (const auto &entry : cases) {
     std::vector<std::string> paths;
@@ -161,12 +158,8 @@ TEST(ScanTreeFile, ReadsASnapshotAndAnExportOfOneTreeAlike) {
   int status = -1;
   runCommand("ncdu -0 -x -o " + shellQuote(files.path("scan.json")) + " " + shellQuote(tree.root()) + " 2>&1", &status);
   ASSERT_EQ(status, 0);
-  auto snapshot = ScanTreeFile::read(files.path("scan.qsnap"));
-  auto exported = ScanTreeFile::read(files.path("scan.json"));
-  ASSERT_TRUE(std::holds_alternative<ScanTreeFile>(snapshot));
-  ASSERT_TRUE(std::holds_alternative<ScanTreeFile>(exported));
-  const ScanTreeFile &older = std::get<ScanTreeFile>(snapshot);
-  const ScanTreeFile &newer = std::get<ScanTreeFile>(exported);
+  const ScanTreeFile older = std::get<ScanTreeFile>(ScanTreeFile::read(files.path("scan.qsnap")));
+  const ScanTreeFile newer = std::get<ScanTreeFile>(ScanTreeFile::read(files.path("scan.json")));
   EXPECT_EQ(older.format, ScanTreeFile::Format::snapshot);
   EXPECT_EQ(older.scanTime, 1'765'000'000);
   EXPECT_EQ(newer.format, ScanTreeFile::Format::exportFile);

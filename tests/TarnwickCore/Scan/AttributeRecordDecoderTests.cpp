@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 
 using namespace tarnwick;
 namespace ba = tarnwick::bulkattr;
@@ -89,6 +90,12 @@ Decoded decode(const std::vector<std::byte> &bytes, std::size_t count) {
   return d;
 }
 
+// Every field, so one comparison checks an entry whole.
+auto fields(const EntryFacts &f) {
+  return std::tuple(std::string(f.name), f.errorCode, f.type, f.isDataless, f.device, f.fileIdentifier, f.linkCount,
+                    f.size, f.modificationTimestamp);
+}
+
 Record fullFile() {
   return {0, "report.pdf", -7, ba::vnodeRegular, std::pair<std::int64_t, std::int64_t>{1700000000, 250000000},
           ba::datalessFlag | 0x1, 0x1'0000'0002ull, 5000, 8192};
@@ -102,26 +109,16 @@ TEST(AttributeRecordDecoder, DecodesEveryAttributeOfAFullBatch) {
 
   EXPECT_EQ(d.result.decoded, 4u);
   EXPECT_FALSE(d.result.truncated);
-  ASSERT_EQ(d.facts.size(), 4u);
-  const EntryFacts &f = d.facts[0];
-  EXPECT_EQ(f.name, "report.pdf");
-  EXPECT_EQ(f.errorCode, 0u);
-  EXPECT_EQ(f.device, -7); // sign-extended, not zero-extended
-  EXPECT_EQ(f.type, EntryType::regular);
-  EXPECT_DOUBLE_EQ(f.modificationTimestamp, 1700000000.25);
-  EXPECT_TRUE(f.isDataless);
-  EXPECT_EQ(f.fileIdentifier, 0x1'0000'0002ull);
-  EXPECT_EQ(f.size, 8192); // allocated wins over total
-  EXPECT_EQ(f.linkCount, 0u);
-
-  EXPECT_EQ(d.facts[1].type, EntryType::symlink);
-  EXPECT_FALSE(d.facts[1].isDataless);
-  EXPECT_EQ(d.facts[1].size, 17); // total when no allocation figure
-  EXPECT_EQ(d.facts[2].type, EntryType::directory);
-  EXPECT_EQ(d.facts[2].size, 0);
-  EXPECT_EQ(d.facts[2].fileIdentifier, 10u);
-  EXPECT_EQ(d.facts[3].name, "gone");
-  EXPECT_EQ(d.facts[3].errorCode, 2u);
+  // The device is sign-extended; the allocated size wins over the total,
+  // which counts when there is no allocation figure.
+  const EntryFacts expected[] = {
+      {"report.pdf", 0, EntryType::regular, true, -7, 0x1'0000'0002ull, 0, 8192, 1700000000.25},
+      {"link", 0, EntryType::symlink, false, 3, 9, 0, 17, 0},
+      {"Documents", 0, EntryType::directory, false, 3, 10, 0, 0, 0}, {.name = "gone", .errorCode = 2},
+  };
+  ASSERT_EQ(d.facts.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i)
+    EXPECT_EQ(fields(d.facts[i]), fields(expected[i])) << i;
 
   std::vector<EntryFacts> out(1); // what the vector holds stays
   const auto batch = buildBatch({fullFile()}); // names point into it: it must outlive them
@@ -141,8 +138,7 @@ TEST(AttributeRecordDecoder, AbsentAttributesKeepDefaultsAndTypesMap) {
       {{.vnodeType = 0}, EntryType::unknown, 0},
       {{.vnodeType = 3}, EntryType::other, 0}, // block device
       {{.vnodeType = 7}, EntryType::other, 0}, // fifo
-      {{.allocSize = 1ull << 63}, EntryType::unknown, INT64_MAX},
-      {{.name = "", .totalSize = 4}, EntryType::unknown, 4},
+      {{.allocSize = 1ull << 63}, EntryType::unknown, INT64_MAX}, {{.name = "", .totalSize = 4}, EntryType::unknown, 4},
   };
   std::vector<Record> records;
   for (const Case &c : cases) records.push_back(c.record);
@@ -150,15 +146,7 @@ TEST(AttributeRecordDecoder, AbsentAttributesKeepDefaultsAndTypesMap) {
   ASSERT_EQ(d.facts.size(), records.size());
   for (std::size_t i = 0; i < records.size(); ++i) {
     SCOPED_TRACE(i);
-    const EntryFacts &f = d.facts[i];
-    EXPECT_EQ(f.type, cases[i].type);
-    EXPECT_EQ(f.size, cases[i].size);
-    EXPECT_EQ(f.name, "");
-    EXPECT_EQ(f.errorCode, 0u);
-    EXPECT_EQ(f.device, 0);
-    EXPECT_EQ(f.fileIdentifier, 0u);
-    EXPECT_EQ(f.modificationTimestamp, 0);
-    EXPECT_FALSE(f.isDataless);
+    EXPECT_EQ(fields(d.facts[i]), fields({.name = "", .type = cases[i].type, .size = cases[i].size}));
   }
 }
 
@@ -182,8 +170,7 @@ TEST(AttributeRecordDecoder, MalformedBuffersStayInBoundsWithDocumentedOutcome) 
   };
   const auto keep = [](std::vector<std::byte> &) {};
   const Case cases[] = {
-      {"intact", keep, 3, false, {0, 0, 0}},
-      {"fewer reported than present", keep, 2, false, {0, 0}},
+      {"intact", keep, 3, false, {0, 0, 0}}, {"fewer reported than present", keep, 2, false, {0, 0}},
       {"zero length ends early", setU32(secondEntry, 0), 3, false, {0}},
       {"absurd count", keep, SIZE_MAX, true, {0, 0, 0}},
       {"buffer cut mid-length", [](auto &b) { b.resize(2); }, 1, true, {}},
@@ -223,11 +210,8 @@ TEST(AttributeRecordDecoder, MalformedBuffersStayInBoundsWithDocumentedOutcome) 
       SCOPED_TRACE(i);
       // A malformed entry carries nothing but its error; the others are
       // decoded exactly as in the undamaged batch.
-      const EntryFacts &expected = c.errors[i] == malformed ? EntryFacts{} : sound.facts[i];
-      EXPECT_EQ(d.facts[i].errorCode, c.errors[i]);
-      EXPECT_EQ(d.facts[i].name, expected.name);
-      EXPECT_EQ(d.facts[i].size, expected.size);
-      EXPECT_EQ(d.facts[i].fileIdentifier, expected.fileIdentifier);
+      EXPECT_EQ(fields(d.facts[i]), fields(c.errors[i] == malformed ? EntryFacts{.name = "", .errorCode = malformed}
+                                                                    : sound.facts[i]));
     }
   }
 }

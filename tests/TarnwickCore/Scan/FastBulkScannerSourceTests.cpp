@@ -88,40 +88,30 @@ TEST_F(FastBulkScannerSourceTest, PlaceholdersKeepTheirNodeAndErroredEntriesVani
 TEST_F(FastBulkScannerSourceTest, UnreadableFoldersAreListedWithWhy) {
   struct Case {
     const char *what;
-    std::function<void(Script &, const std::string &root)> arm;
-    std::vector<Failure> expected; // paths relative to the root, "" for the root
+    std::set<std::string> unopened, unlisted; // relative to the root, "" for the root
+    std::vector<Failure> expected;            // likewise
     bool rootReadable;
   };
   const Case cases[] = {
-      {"a folder cannot be opened",
-       [](Script &script, const std::string &root) {
-         script.openError = [root](const std::string &path) { return path == root + "/dir3/sub" ? EACCES : 0; };
-       },
-       {{"open", "dir3/sub", EACCES, ""}}, true},
-      {"the root cannot be opened",
-       [](Script &script, const std::string &root) {
-         script.openError = [root](const std::string &path) { return path == root ? EACCES : 0; };
-       },
-       {{"open", "", EACCES, ""}}, false},
-      {"listings break off",
-       [](Script &script, const std::string &root) {
-         script.listingError = [root](const std::string &path) {
-           return path == root + "/odd/inner" || path == root + "/dir12" ? EIO : 0;
-         };
-       },
-       {{"read", "dir12", EIO, ""}, {"read", "odd/inner", EIO, ""}}, true},
+      {"a folder cannot be opened", {"dir3/sub"}, {}, {{"open", "dir3/sub", EACCES, ""}}, true},
+      {"the root cannot be opened", {""}, {}, {{"open", "", EACCES, ""}}, false},
+      {"listings break off", {}, {"odd/inner", "dir12"}, {{"read", "dir12", EIO, ""}, {"read", "odd/inner", EIO, ""}},
+       true},
+  };
+  const std::string root = tree.root();
+  auto failing = [&root](const std::set<std::string> &folders, int error) {
+    return [&root, &folders, error](const std::string &path) {
+      return folders.contains(path.substr(std::min(path.size(), root.size() + 1))) ? error : 0;
+    };
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
-    script.openError = nullptr;
-    script.listingError = nullptr;
-    script.onBatch = nullptr;
-    c.arm(script, tree.root());
+    script.openError = failing(c.unopened, EACCES);
+    script.listingError = failing(c.unlisted, EIO);
     std::vector<Failure> expected = c.expected;
     for (Failure &failure : expected)
-      failure.path = failure.path.empty() ? tree.root() : tree.path(failure.path);
-    const DiskTreeArena arena = scan();
-    const ScanReport &report = arena.scanReport();
+      failure.path = failure.path.empty() ? root : tree.path(failure.path);
+    const ScanReport report = scan().scanReport();
     EXPECT_EQ(report.unreadablePaths, expected);
     EXPECT_EQ(report.unreadableFolderCount, static_cast<std::int64_t>(expected.size()));
     EXPECT_EQ(report.rootReadable, c.rootReadable);
@@ -174,45 +164,34 @@ TEST_F(FastBulkScannerSourceTest, NeverReadsMoreDirectoriesThanTheLimit) {
 }
 
 TEST_F(FastBulkScannerSourceTest, CancellationAtEveryCheckPointThrows) {
+  // The end of the last directory (one walker, so nothing else is pending):
+  // the walk itself completes normally.
+  const std::size_t directories = static_cast<std::size_t>(findTotals(tree.root()).directories) + 1;
   struct Case {
     const char *where;
-    std::function<void(Script &, std::stop_source &, const std::string &root)> arm;
+    // Whether to stop when `path` is opened (no batch) or a batch of it read.
+    std::function<bool(const std::string &path, std::optional<BatchStatus> batch)> stopsAt; // nothing: at once
   };
   const Case cases[] = {
-      {"before the scan", [](Script &, std::stop_source &stop, const std::string &) { stop.request_stop(); }},
+      {"before the scan", nullptr},
       {"when a directory is opened",
-       [](Script &script, std::stop_source &stop, const std::string &root) {
-         script.onOpen = [&stop, root](const std::string &path) {
-           if (path == root + "/dir3")
-             stop.request_stop();
-         };
-       }},
-      {"after a batch",
-       [](Script &script, std::stop_source &stop, const std::string &) {
-         script.onBatch = [&stop](const std::string &, BatchStatus status, std::vector<EntryFacts> &) {
-           if (status == BatchStatus::entries)
-             stop.request_stop();
-         };
-       }},
+       [&](const std::string &path, auto batch) { return !batch && path == tree.path("dir3"); }},
+      {"after a batch", [](const std::string &, auto batch) { return batch == BatchStatus::entries; }},
       {"after the walk, before the freeze",
-       [](Script &script, std::stop_source &stop, const std::string &root) {
-         // The end of the last directory (one walker, so nothing else is
-         // pending): the walk itself completes normally.
-         std::size_t directories = static_cast<std::size_t>(findTotals(root).directories) + 1;
-         script.onBatch = [&stop, &script, directories](const std::string &, BatchStatus status,
-                                                         std::vector<EntryFacts> &) {
-           if (status == BatchStatus::end && script.opened.size() == directories)
-             stop.request_stop();
-         };
-       }},
+       [&](auto &, auto batch) { return batch == BatchStatus::end && script.opened.size() == directories; }},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.where);
-    script.onOpen = nullptr;
-    script.onBatch = nullptr;
     script.opened.clear();
     std::stop_source stop;
-    c.arm(script, stop, tree.root());
+    if (!c.stopsAt)
+      stop.request_stop();
+    auto check = [&](const std::string &path, std::optional<BatchStatus> batch) {
+      if (c.stopsAt && c.stopsAt(path, batch))
+        stop.request_stop();
+    };
+    script.onOpen = [&](const std::string &path) { check(path, std::nullopt); };
+    script.onBatch = [&](const std::string &path, BatchStatus status, auto &) { check(path, status); };
     EXPECT_THROW(scan(1, stop.get_token()), ScanCancelledError);
   }
 }
@@ -223,41 +202,32 @@ TEST_F(FastBulkScannerSourceTest, CancellationAtEveryCheckPointThrows) {
 TEST_F(FastBulkScannerSourceTest, ResourceShortagesAreWaitedOutOrFailTheScan) {
   struct Case {
     const char *what;
-    std::function<void(Script &)> arm;
+    std::function<int(const std::string &)> openError;
+    bool walkerOutOfMemory;
     const char *errorHas; // nullptr: the whole tree is expected
   };
+  std::set<std::string> refused; // guarded by the script's lock
   const Case cases[] = {
       {"each folder's first open finds no descriptor free",
-       [](Script &script) {
-         script.openError = [&script, refused = std::set<std::string>()](const std::string &path) mutable {
-           std::lock_guard guard(script.lock);
-           return refused.insert(path).second ? EMFILE : 0;
-         };
+       [&](const std::string &path) {
+         std::lock_guard guard(script.lock);
+         return refused.insert(path).second ? EMFILE : 0;
        },
-       nullptr},
-      {"the system's file table stays full",
-       [](Script &script) { script.openError = [](const std::string &) { return ENFILE; }; }, "file descriptors"},
+       false, nullptr},
+      {"the system's file table stays full", [](const std::string &) { return ENFILE; }, false, "file descriptors"},
       {"the kernel has no memory to open a folder",
-       [](Script &script) {
-         script.openError = [](const std::string &path) { return path.ends_with("/sub") ? ENOMEM : 0; };
-       },
-       "out of memory"},
-      {"a walker runs out of memory",
-       [](Script &script) {
-         script.onBatch = [](const std::string &path, BatchStatus, std::vector<EntryFacts> &) {
-           if (path.ends_with("dir5"))
-             throw std::bad_alloc();
-         };
-       },
-       "out of memory"},
+       [](const std::string &path) { return path.ends_with("/sub") ? ENOMEM : 0; }, false, "out of memory"},
+      {"a walker runs out of memory", nullptr, true, "out of memory"},
   };
   const FindTotals expected = findTotals(tree.root());
   const std::int64_t expectedBytes = duBytes(tree.root());
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
-    script.openError = nullptr;
-    script.onBatch = nullptr;
-    c.arm(script);
+    script.openError = c.openError;
+    script.onBatch = [&c](const std::string &path, BatchStatus, auto &) {
+      if (c.walkerOutOfMemory && path.ends_with("dir5"))
+        throw std::bad_alloc();
+    };
     try {
       DiskTreeArena arena = scan();
       EXPECT_EQ(c.errorHas, nullptr) << "the scan succeeded";

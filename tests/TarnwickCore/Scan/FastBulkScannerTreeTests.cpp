@@ -18,10 +18,9 @@ std::vector<std::string> describe(const DiskTreeArena &arena) {
   std::vector<std::string> lines;
   for (NodeID id = 0; id < static_cast<NodeID>(arena.nodeCount()); ++id) {
     DiskNode node = *arena.node(id);
-    lines.push_back(node.path + (node.isDirectory ? "/ " : " ") + std::to_string(node.parentID.value_or(-1)) +
-                    " " + std::to_string(node.allocatedSize) + " " +
-                    std::to_string(node.fileCount) + " " + std::to_string(node.directoryCount) +
-                    (node.isPackage ? " package" : ""));
+    lines.push_back(node.path + (node.isDirectory ? "/ " : " ") + std::to_string(node.parentID.value_or(-1)) + " " +
+                    std::to_string(node.allocatedSize) + " " + std::to_string(node.fileCount) + " " +
+                    std::to_string(node.directoryCount) + (node.isPackage ? " package" : ""));
   }
   return lines;
 }
@@ -95,31 +94,21 @@ TEST_F(FastBulkScannerTreeTest, MatchesFindAndIsTheSameTreeOnEveryEngineAndConcu
     // Folders count their own blocks and their links', as du does.
     EXPECT_EQ(root.allocatedSize, duBytes(tree.root()));
     EXPECT_EQ(arena.nodeCount(), static_cast<std::size_t>(expected.files + expected.directories + 1));
-    for (const DiskNode &child : arena.children(0)) {
-      if (child.name == "empty" || child.name == "shrunk" || child.name == "wide" || child.name == "symlinks") {
-        EXPECT_EQ(child.allocatedSize, duBytes(child.path)) << child.name;
-      }
-      if (child.name == "links") {
-        // The size goes to the first of the two names in identifier order.
-        EXPECT_GT(arena.node(child.childIDs[0])->allocatedSize, 0);
-        EXPECT_EQ(arena.node(child.childIDs[1])->allocatedSize, 0);
-        EXPECT_EQ(child.fileCount, 2);
-      }
-      if (child.name == "spread") {
-        EXPECT_GT(arena.record(at(arena, "spread/b/linkB")).allocatedSize, 0);
-        EXPECT_EQ(arena.record(at(arena, "spread/a/deep/er/linkA")).allocatedSize, 0);
-      }
-      if (child.name == "Tool.APP") {
-        EXPECT_TRUE(child.isPackage);
-        EXPECT_EQ(child.fileCount, 1); // packages are still walked
-      }
-      if (child.name == "names") {
-        std::set<std::string> names;
-        for (const DiskNode &name : arena.children(child.id))
-          names.insert(name.name);
-        EXPECT_EQ(names, (std::set<std::string>{"new\nline", "bad\xff\xfe", std::string(255, 'n')}));
-      }
-    }
+    auto node = [&](std::string_view relative) { return arena.node(at(arena, relative)).value(); };
+    for (const char *name : {"empty", "shrunk", "wide", "symlinks"})
+      EXPECT_EQ(node(name).allocatedSize, duBytes(tree.path(name))) << name;
+    // The size goes to the first of the two names in identifier order.
+    EXPECT_EQ(node("links").fileCount, 2);
+    EXPECT_GT(arena.node(node("links").childIDs[0])->allocatedSize, 0);
+    EXPECT_EQ(arena.node(node("links").childIDs[1])->allocatedSize, 0);
+    EXPECT_GT(node("spread/b/linkB").allocatedSize, 0);
+    EXPECT_EQ(node("spread/a/deep/er/linkA").allocatedSize, 0);
+    EXPECT_TRUE(node("Tool.APP").isPackage);
+    EXPECT_EQ(node("Tool.APP").fileCount, 1); // packages are still walked
+    std::set<std::string> names;
+    for (const DiskNode &name : arena.children(at(arena, "names")))
+      names.insert(name.name);
+    EXPECT_EQ(names, (std::set<std::string>{"new\nline", "bad\xff\xfe", std::string(255, 'n')}));
   }
 }
 
@@ -136,8 +125,7 @@ TEST_F(FastBulkScannerTreeTest, TheLinkTableTellsWhatRemovingASubtreeFrees) {
       {"spread", duBytes(tree.path("spread")), 0},      // its names apart, but both inside
       {"spread/a", duBytes(tree.path("spread/a")) - linkedFile, 1}, // the folders alone
       {"spread/b/linkB", 0, 1},                         // carries the size, frees nothing
-      {"linkFromOutside", 0, 1},
-      {"docs/a.txt", duBytes(tree.path("docs/a.txt")), 0},
+      {"linkFromOutside", 0, 1}, {"docs/a.txt", duBytes(tree.path("docs/a.txt")), 0},
       {"", duBytes(tree.root()) - outsider, 1},
   };
   for (const auto &c : cases) {

@@ -56,13 +56,9 @@ TEST(ScanScopeExcludeTest, LeavesOutWhatFindPrunes) {
   };
   const std::string root = tree.root();
   const Case cases[] = {
-      {{"*.o"}, "-name '*.o'"},
-      {{"node_modules"}, "-name node_modules"},
-      {{"cache/"}, "-type d -name cache"},
-      {{"/build"}, "-path " + shellQuote(root + "/build")},
-      {{"src/*/gen"}, "-path " + shellQuote(root + "/src/x/gen")},
-      {{".*"}, "-name '.*'"},
-      {{"Name With Space"}, "-name 'Name With Space'"},
+      {{"*.o"}, "-name '*.o'"}, {{"node_modules"}, "-name node_modules"}, {{"cache/"}, "-type d -name cache"},
+      {{"/build"}, "-path " + shellQuote(root + "/build")}, {{"src/*/gen"}, "-path " + shellQuote(root + "/src/x/gen")},
+      {{".*"}, "-name '.*'"}, {{"Name With Space"}, "-name 'Name With Space'"},
       {{"*.o", "node_modules", "/src/build"},
        "-name '*.o' -o -name node_modules -o -path " + shellQuote(root + "/src/build")},
       {{"", "/"}, "-false"},
@@ -112,15 +108,10 @@ TEST(ScanScopeMountTest, RemoteAndImageMountsAreLeftOutByTheirTableTypeUnknownOn
     std::optional<Reason> skipped;
   };
   const Case cases[] = {
-      {"nfs4", {}, Reason::remote},
-      {"fuse.sshfs", {}, Reason::remote},
-      {"squashfs", {}, Reason::image},
-      {"nfs", scopeOf(false, true), std::nullopt},
-      {"squashfs", scopeOf(false, true), std::nullopt},
-      {"ext4", {}, std::nullopt},
-      {"fuse.mergerfs", {}, std::nullopt},
-      {"ext4", scopeOf(true, false), Reason::otherFileSystem},
-      {"nfs", scopeOf(true, true), Reason::otherFileSystem},
+      {"nfs4", {}, Reason::remote}, {"fuse.sshfs", {}, Reason::remote}, {"squashfs", {}, Reason::image},
+      {"nfs", scopeOf(false, true), std::nullopt}, {"squashfs", scopeOf(false, true), std::nullopt},
+      {"ext4", {}, std::nullopt}, {"fuse.mergerfs", {}, std::nullopt},
+      {"ext4", scopeOf(true, false), Reason::otherFileSystem}, {"nfs", scopeOf(true, true), Reason::otherFileSystem},
       {"", {}, std::nullopt}, // not in the table: statfs tells (a plain folder here)
   };
   for (const Case &c : cases) {

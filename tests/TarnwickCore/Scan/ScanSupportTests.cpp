@@ -73,14 +73,12 @@ TEST(ThrottledProgressEmitterTest, FinalReportIgnoresTheIntervalAndCallsOutsideT
   ManualClock clock;
   std::vector<ScanProgress> reports;
   ThrottledProgressEmitter *self = nullptr;
-  ThrottledProgressEmitter emitter(
-      "/root", 12.0,
-      [&](const ScanProgress &p) {
-        reports.push_back(p);
-        if (reports.size() == 1)
-          self->emitFinal("/root");
-      },
-      clock.function());
+  auto report = [&](const ScanProgress &p) {
+    reports.push_back(p);
+    if (reports.size() == 1)
+      self->emitFinal("/root");
+  };
+  ThrottledProgressEmitter emitter("/root", 12.0, report, clock.function());
   self = &emitter;
   emitter.record(3, 1, 30, "/root/x");
   ASSERT_EQ(reports.size(), 2u);

@@ -19,6 +19,7 @@ using quillane::test::TempTree;
 // dev/block/MAJ:MIN links to the device's folder, and a partition's folder
 // sits inside its disk's, which alone has a queue.
 struct FakeSys {
+  FakeSys() { tree.makeDirectory("dev/block"); }
   TempTree tree;
   void disk(const std::string &name, const std::string &number, const char *rotational) {
     tree.makeDirectory("devices/" + name + "/queue");
@@ -33,7 +34,6 @@ struct FakeSys {
 
 TEST(StorageDeviceProfileTest, ReadsTheRotationalFlagOfTheDeviceOrOfThePartitionsDisk) {
   FakeSys sys;
-  sys.tree.makeDirectory("dev/block");
   sys.disk("sda", "8:0", "1");
   sys.partition("sda", "sda1", "8:1");
   sys.disk("nvme0n1", "259:0", "0");
@@ -97,7 +97,6 @@ TEST(StorageDeviceProfileTest, ARotationalRootGetsFewWalkers) {
   struct stat st {};
   ASSERT_EQ(::stat(tree.root().c_str(), &st), 0);
   FakeSys sys;
-  sys.tree.makeDirectory("dev/block");
   sys.disk("sdz", std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)), "1");
 
   // That inode order changes no entry is the test above's.

@@ -15,9 +15,7 @@ using quillane::test::runCommand;
 using quillane::test::setVariable;
 
 std::string passwordDatabaseHome() {
-  std::string home = runCommand("getent passwd " + std::to_string(::getuid()) + " | cut -d: -f6");
-  while (!home.empty() && home.back() == '\n')
-    home.pop_back();
+  const std::string home = runCommand("getent passwd " + std::to_string(::getuid()) + " | cut -d: -f6 | tr -d '\\n'");
   return home.starts_with('/') ? home : "/";
 }
 
@@ -33,11 +31,9 @@ TEST(UserEnvironmentTest, OnlyAbsoluteSettingsAreTaken) {
       {"/home/ann", nullptr, "/home/ann", "/home/ann/.local/share"},
       {"/home/ann/", "/srv/data", "/home/ann/", "/srv/data"},
       {"/home/ann", "relative/share", "/home/ann", "/home/ann/.local/share"},
-      {"/home/ann", "", "/home/ann", "/home/ann/.local/share"},
-      {"/", nullptr, "/", "/.local/share"},
+      {"/home/ann", "", "/home/ann", "/home/ann/.local/share"}, {"/", nullptr, "/", "/.local/share"},
       // Never resolved against the working folder: the password database's.
-      {"relative/home", nullptr, database, database + "/.local/share"},
-      {"", "/srv/data", database, "/srv/data"},
+      {"relative/home", nullptr, database, database + "/.local/share"}, {"", "/srv/data", database, "/srv/data"},
       {nullptr, nullptr, database, database + "/.local/share"},
   };
   for (const Case &c : cases) {
