@@ -12,8 +12,6 @@
 namespace quillane::test {
 namespace {
 
-bool contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
-
 TEST(CommandLine, HelpGoesToStandardOutputAndSucceeds) {
   struct Case {
     const char *arguments;
