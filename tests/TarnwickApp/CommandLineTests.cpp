@@ -12,8 +12,6 @@
 namespace quillane::test {
 namespace {
 
-bool contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
-
 TEST(CommandLine, HelpGoesToStandardOutputAndSucceeds) {
   struct Case {
     const char *arguments;
@@ -75,8 +73,7 @@ TEST(CommandLine, UsageErrorIsOneLineAndWhereTheHelpIs) {
     const QuillaneRun run = runQuillane(scratch.root(), c.arguments);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
-    const std::string tryLine = *c.helpFor ? "Try 'quillane " + std::string(c.helpFor) + " --help'.\n"
-                                           : std::string("Try 'quillane --help'.\n");
+    const std::string tryLine = "Try 'quillane " + std::string(c.helpFor) + (*c.helpFor ? " " : "") + "--help'.\n";
     ASSERT_TRUE(run.err.ends_with(tryLine)) << run.err;
     const std::string first = run.err.substr(0, run.err.size() - tryLine.size());
     EXPECT_TRUE(first.starts_with("quillane: ") && first.find('\n') == first.size() - 1) << run.err;

@@ -4,6 +4,7 @@
 // comparison was not made with.
 #include "TarnwickUI/ChangeColouring.h"
 
+#include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/TreemapCanvasView.h"
 #include "TarnwickUI/TreemapPalette.h"
@@ -34,12 +35,10 @@ protected:
     ASSERT_TRUE(compared);
     colouring = ChangeColouring(std::make_shared<const TreeComparison>(std::move(*compared)));
   }
-  NodeID idOf(const DiskTreeArena &arena, const std::string &name) const {
-    for (NodeID id = 0; id < NodeID(arena.nodeCount()); ++id)
-      if (arena.path(id) == "/t/" + name)
-        return id;
-    ADD_FAILURE() << "no node " << name;
-    return -1;
+  static NodeID idOf(const DiskTreeArena &arena, const std::string &name) {
+    const std::optional<NodeID> id = findNodeByPath(arena, "/t/" + name);
+    EXPECT_TRUE(id) << "no node " << name;
+    return id.value_or(-1);
   }
   QColor fillOf(const std::string &name) const { return *colouring.fill(idOf(*newer, name)); }
 

@@ -14,7 +14,6 @@
 
 #include <QLineEdit>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTreeView>
 
 #include <array>

@@ -15,14 +15,12 @@ namespace {
 // Every key the window asks for. The test binary runs offscreen, where there
 // is no icon theme, so each of these must be answered by a bundled drawing.
 std::vector<std::string> allKeys() {
-  std::vector<std::string> keys{
-      "folder", "folder.fill", "doc.fill", "doc.on.doc", "trash",
-      "arrow.down.forward.and.arrow.up.backward", "square.stack.3d.down.right.fill",
-      "square.stack.3d.up.fill", "hand.tap.fill", "chevron.left", "chevron.right",
-      "internaldrive.fill", "arrow.clockwise", "circle.grid.2x2.fill", "square.grid.2x2",
-      "folder.badge.questionmark", "sparkles", "house.fill", "macwindow.on.rectangle",
-      "folder.badge.gearshape", "lock.shield.fill", "eye.slash.fill", "quillane",
-  };
+  std::vector<std::string> keys{"folder", "folder.fill", "doc.fill", "doc.on.doc", "trash",
+                                "arrow.down.forward.and.arrow.up.backward", "square.stack.3d.down.right.fill",
+                                "square.stack.3d.up.fill", "hand.tap.fill", "chevron.left", "chevron.right",
+                                "internaldrive.fill", "arrow.clockwise", "circle.grid.2x2.fill", "square.grid.2x2",
+                                "folder.badge.questionmark", "sparkles", "house.fill", "macwindow.on.rectangle",
+                                "folder.badge.gearshape", "lock.shield.fill", "eye.slash.fill", "quillane"};
   for (CleanableCategory category : allCleanableCategories)
     keys.emplace_back(sfSymbolName(category));
   return keys;
@@ -30,24 +28,18 @@ std::vector<std::string> allKeys() {
 
 QImage pixelsOf(const QPixmap &pixmap) { return pixmap.toImage().convertToFormat(QImage::Format_ARGB32); }
 
-struct PixelCensus {
-  int tinted = 0;
-  int transparent = 0;
-};
-
-// Counts the fully opaque pixels of exactly the tint colour, and the fully
+// The fully opaque pixels of exactly the tint colour, and the fully
 // transparent ones.
-PixelCensus census(const QImage &image, const QColor &tint) {
-  PixelCensus result;
+std::pair<int, int> census(const QPixmap &pixmap, const QColor &tint) {
+  const QImage image = pixelsOf(pixmap);
+  int tinted = 0, transparent = 0;
   for (int y = 0; y < image.height(); ++y)
     for (int x = 0; x < image.width(); ++x) {
       const QColor pixel = image.pixelColor(x, y);
-      if (pixel.alpha() == 0)
-        ++result.transparent;
-      else if (pixel.alpha() == 255 && pixel.rgb() == tint.rgb())
-        ++result.tinted;
+      transparent += pixel.alpha() == 0;
+      tinted += pixel.alpha() == 255 && pixel.rgb() == tint.rgb();
     }
-  return result;
+  return {tinted, transparent};
 }
 
 TEST(SymbolIconsTest, EveryKeyHasAThemeNameAndADrawingThatTakesTheTint) {
@@ -59,10 +51,9 @@ TEST(SymbolIconsTest, EveryKeyHasAThemeNameAndADrawingThatTakesTheTint) {
 
     const QPixmap pixmap = SymbolIcons::tinted(key, 24, tint);
     ASSERT_EQ(pixmap.size(), QSize(24, 24));
-    const PixelCensus pixels = census(pixelsOf(pixmap), tint);
-    // A drawing, not a blank square and not a filled one.
-    EXPECT_GT(pixels.tinted, 8);
-    EXPECT_GT(pixels.transparent, 8);
+    const auto [tinted, transparent] = census(pixmap, tint);
+    EXPECT_GT(tinted, 8) << "a drawing, not a blank square";
+    EXPECT_GT(transparent, 8) << "not a filled square";
   }
 }
 
@@ -70,8 +61,7 @@ TEST(SymbolIconsTest, UnknownKeyHasNoIconAndTintsToNothing) {
   EXPECT_TRUE(SymbolIcons::themeName("no.such.symbol").isEmpty());
   EXPECT_TRUE(SymbolIcons::icon("no.such.symbol").isNull());
   EXPECT_TRUE(SymbolIcons::icon("").isNull());
-
-  EXPECT_EQ(census(pixelsOf(SymbolIcons::tinted("no.such.symbol", 16, Qt::red)), Qt::red).transparent, 16 * 16);
+  EXPECT_EQ(census(SymbolIcons::tinted("no.such.symbol", 16, Qt::red), Qt::red).second, 16 * 16);
 }
 
 TEST(SymbolIconsTest, TintedPixmapHasDevicePixelsForItsRatio) {

@@ -34,23 +34,26 @@ protected:
     tree.writeFile("notes", 1);
     engine = std::make_shared<SafeCleaningEngine>(
         tree.root(), std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(tree.root(), tree.path(".local/share"))));
-  }
-
-  std::unique_ptr<TarnwickAppCoordinator> make(const GatedScan &scan) {
-    auto coordinator = std::make_unique<TarnwickAppCoordinator>(scan.function(), engine);
+    coordinator = std::make_unique<TarnwickAppCoordinator>(scan.function(), engine);
     QObject::connect(coordinator.get(), &TarnwickAppCoordinator::arenaChanged, [this] { ++arenasPublished; });
-    return coordinator;
   }
   QString root() const { return QString::fromStdString(tree.root()); }
+  [[nodiscard]] bool settled() { return QTest::qWaitFor([&] { return !coordinator->isScanning(); }); }
+  // Scans `path` (the root when empty) through an open gate to the end.
+  [[nodiscard]] bool scanToEnd(const std::string &path = {}) {
+    scan.open();
+    coordinator->startScan(path.empty() ? root() : QString::fromStdString(path));
+    return settled();
+  }
 
   TempTree tree;
   std::shared_ptr<SafeCleaningEngine> engine;
+  GatedScan scan; // holds every scan of `coordinator` until opened
+  std::unique_ptr<TarnwickAppCoordinator> coordinator;
   int arenasPublished = 0;
 };
 
 TEST_F(TarnwickAppCoordinatorTest, PublishesProgressThenTheTreeAndACancelledScanNothing) {
-  GatedScan scan;
-  auto coordinator = make(scan);
   coordinator->cancelScan(); // nothing running: only the flag
   EXPECT_FALSE(coordinator->isScanning());
 
@@ -61,7 +64,7 @@ TEST_F(TarnwickAppCoordinatorTest, PublishesProgressThenTheTreeAndACancelledScan
   EXPECT_FALSE(coordinator->arena());
 
   scan.open();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(settled());
   ASSERT_TRUE(coordinator->arena());
   EXPECT_EQ(coordinator->arena()->rootNode()->fileCount, 2);
   EXPECT_EQ(arenasPublished, 1);
@@ -75,26 +78,20 @@ TEST_F(TarnwickAppCoordinatorTest, PublishesProgressThenTheTreeAndACancelledScan
 }
 
 TEST_F(TarnwickAppCoordinatorTest, AReplacedScanNeverPublishes) {
-  GatedScan scan;
-  auto coordinator = make(scan);
   coordinator->startScan(QString::fromStdString(tree.path(".cache")));
   coordinator->startScan(root()); // replaces the first
   EXPECT_TRUE(coordinator->isScanning());
   ASSERT_TRUE(QTest::qWaitFor([&] { return scan.started() == 2; }));
   scan.open();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(settled());
   EXPECT_FALSE(happensSoon([&] { return arenasPublished > 1; }));
   EXPECT_EQ(coordinator->arena()->rootPath(), tree.root());
   EXPECT_EQ(coordinator->scanProgress()->rootPath, tree.root()); // the replaced scan's report is dropped too
 }
 
 TEST_F(TarnwickAppCoordinatorTest, AnUnreadableRootIsAResultAFailureIsTextAndTheNextScanClearsEach) {
-  GatedScan scan;
-  scan.open();
-  auto coordinator = make(scan);
   EXPECT_TRUE(coordinator->unreadablePaths().empty()); // no tree yet
-  coordinator->startScan(QString::fromStdString(tree.path("missing")));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(scanToEnd(tree.path("missing")));
   const auto unreadable = coordinator->arena();
   ASSERT_TRUE(unreadable);
   EXPECT_FALSE(unreadable->scanReport().rootReadable);
@@ -103,26 +100,21 @@ TEST_F(TarnwickAppCoordinatorTest, AnUnreadableRootIsAResultAFailureIsTextAndThe
   EXPECT_FALSE(coordinator->scanError());
 
   scan.failWith("The disk went away.");
-  coordinator->startScan(root());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(scanToEnd());
   EXPECT_EQ(coordinator->scanError(), QString("The disk went away."));
   EXPECT_EQ(coordinator->arena(), unreadable) << "a failed scan publishes no tree";
 
   scan.failWith("");
   coordinator->startScan(root());
   EXPECT_FALSE(coordinator->scanError());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(settled());
   EXPECT_TRUE(coordinator->unreadablePaths().empty()); // the new tree's, not the last one's
 }
 
 TEST_F(TarnwickAppCoordinatorTest, AMoveFromTheTreeFreesOnlyUnlinkedFilesAndLeavesTheTreeWithItsShares) {
   tree.writeFile("pair/one", 8192);
   tree.makeHardLink("pair/one", "kept/other-link");
-  GatedScan scan;
-  scan.open();
-  auto coordinator = make(scan);
-  coordinator->startScan(root());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(scanToEnd());
   const auto arena = coordinator->arena();
   ASSERT_TRUE(arena);
   const CategoryShares &shares = coordinator->categoryShares();
@@ -191,7 +183,7 @@ TEST_F(TarnwickAppCoordinatorTest, AMoveFromTheTreeFreesOnlyUnlinkedFilesAndLeav
 TEST_F(TarnwickAppCoordinatorTest, AFolderRescanSplicesIntoTheNewestTreeAndAFullScanStaysWhole) {
   GatedScan gate; // holds every scan but the first
   auto calls = std::make_shared<std::atomic<int>>(0);
-  auto coordinator = std::make_unique<TarnwickAppCoordinator>(
+  coordinator = std::make_unique<TarnwickAppCoordinator>(
       [calls, gated = gate.function()](const std::string &root, ProgressHandler progress, std::stop_token stop,
                                        std::stop_token keep, const std::string &scopeRoot) {
         return ++*calls == 1 ? FastBulkScanner(2).scan(root, {}, stop)
@@ -202,7 +194,7 @@ TEST_F(TarnwickAppCoordinatorTest, AFolderRescanSplicesIntoTheNewestTreeAndAFull
   EXPECT_FALSE(coordinator->isScanning());
   coordinator->startScan(root());
   EXPECT_FALSE(coordinator->isRescanningFolder());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(settled());
   const auto first = coordinator->arena();
   coordinator->rescanFolder(tree.path("notes")); // a file: nothing
   EXPECT_FALSE(coordinator->isScanning());
@@ -215,7 +207,7 @@ TEST_F(TarnwickAppCoordinatorTest, AFolderRescanSplicesIntoTheNewestTreeAndAFull
   coordinator->forgetPaths({tree.path("notes")}); // a tree published meanwhile
   ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->arena() != first; }));
   gate.open();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(settled());
   const auto spliced = coordinator->arena();
   EXPECT_TRUE(findNodeByPath(*spliced, tree.path(".cache/new")));
   EXPECT_FALSE(findNodeByPath(*spliced, tree.path("notes"))) << "spliced into the newest tree";
@@ -224,13 +216,13 @@ TEST_F(TarnwickAppCoordinatorTest, AFolderRescanSplicesIntoTheNewestTreeAndAFull
 
   fs::remove_all(tree.path(".cache"));
   coordinator->rescanFolder(tree.path(".cache"));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(settled());
   EXPECT_TRUE(coordinator->scanError() && coordinator->scanError()->contains(QString::fromStdString(tree.path(".cache"))));
   EXPECT_EQ(coordinator->arena(), spliced);
 
   coordinator->startScan(root()); // the full rescan reads everything again
   EXPECT_FALSE(coordinator->isRescanningFolder());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(settled());
   EXPECT_TRUE(findNodeByPath(*coordinator->arena(), tree.path("outside")));
   EXPECT_FALSE(coordinator->scanError());
 }
@@ -242,24 +234,22 @@ TEST_F(TarnwickAppCoordinatorTest, AFolderRescanLeavesOutWhatTheWholeScanLeftOut
   scope.excludes = {"src/*/build"};
   auto scanner = std::make_shared<FastBulkScanner>(2);
   scanner->setScope(scope);
-  TarnwickAppCoordinator coordinator(std::shared_ptr<const FastBulkScanner>(scanner), engine);
+  coordinator = std::make_unique<TarnwickAppCoordinator>(std::shared_ptr<const FastBulkScanner>(scanner), engine);
   for (const bool rescan : {false, true}) {
     SCOPED_TRACE(rescan ? "folder rescan" : "whole scan");
     if (rescan)
-      coordinator.rescanFolder(tree.path("src/a"));
+      coordinator->rescanFolder(tree.path("src/a"));
     else
-      coordinator.startScan(root());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator.isScanning(); }));
-    ASSERT_TRUE(coordinator.arena());
-    EXPECT_TRUE(findNodeByPath(*coordinator.arena(), tree.path("src/a/main.c")));
-    EXPECT_FALSE(findNodeByPath(*coordinator.arena(), tree.path("src/a/build")));
+      coordinator->startScan(root());
+    ASSERT_TRUE(settled());
+    ASSERT_TRUE(coordinator->arena());
+    EXPECT_TRUE(findNodeByPath(*coordinator->arena(), tree.path("src/a/main.c")));
+    EXPECT_FALSE(findNodeByPath(*coordinator->arena(), tree.path("src/a/build")));
   }
 }
 
 TEST_F(TarnwickAppCoordinatorTest, AWholeScanIsRememberedAndOpensAgainAsScannedThen) {
-  GatedScan scan;
   scan.open();
-  auto coordinator = make(scan);
   auto store = std::make_shared<const ScanSnapshotStore>(tree.path("remembered"));
   coordinator->setSnapshotStore(store);
   coordinator->startScan(root());
@@ -273,20 +263,17 @@ TEST_F(TarnwickAppCoordinatorTest, AWholeScanIsRememberedAndOpensAgainAsScannedT
   EXPECT_EQ(entries.front().header->rootPath, scanned->rootPath());
 
   coordinator->openSnapshot(QString::fromStdString(entries.front().filePath));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(settled());
   ASSERT_NE(coordinator->arena(), scanned);
   EXPECT_EQ(*coordinator->arena(), *scanned);
   EXPECT_EQ(coordinator->rememberedScanTime(), entries.front().header->scanTime);
   EXPECT_FALSE(coordinator->cleaningRefusal()) << "its root is this computer's";
 
-  coordinator->startScan(root()); // a fresh scan is no remembered one
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(scanToEnd()); // a fresh scan is no remembered one
   EXPECT_FALSE(coordinator->rememberedScanTime());
 }
 
 TEST_F(TarnwickAppCoordinatorTest, AStoppedScanIsShownPartialNeverRememberedAndARescanMakesItWhole) {
-  GatedScan scan;
-  auto coordinator = make(scan);
   auto store = std::make_shared<const ScanSnapshotStore>(tree.path("remembered"));
   coordinator->setSnapshotStore(store);
   coordinator->stopScanKeepingTree(); // nothing running: nothing
@@ -294,7 +281,7 @@ TEST_F(TarnwickAppCoordinatorTest, AStoppedScanIsShownPartialNeverRememberedAndA
   coordinator->startScan(root());
   ASSERT_TRUE(QTest::qWaitFor([&] { return scan.started() == 1; }));
   coordinator->stopScanKeepingTree();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(settled());
   ASSERT_TRUE(coordinator->arena());
   const ScanReport &report = coordinator->arena()->scanReport();
   EXPECT_EQ(report.stoppedAfterEntries, 2); // .cache and notes, .cache unread
@@ -304,15 +291,13 @@ TEST_F(TarnwickAppCoordinatorTest, AStoppedScanIsShownPartialNeverRememberedAndA
 
   scan.open(); // the root's rescan reads it whole
   coordinator->rescanFolder(tree.root());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  ASSERT_TRUE(settled());
   EXPECT_FALSE(coordinator->arena()->scanReport().stoppedAfterEntries);
   EXPECT_TRUE(coordinator->arena()->scanReport().unreadablePaths.empty());
   EXPECT_EQ(coordinator->arena()->rootNode()->fileCount, 2);
 }
 
 TEST_F(TarnwickAppCoordinatorTest, UndoNeverReplacesWhatTookTheNameMeanwhile) {
-  GatedScan scan;
-  auto coordinator = make(scan);
   coordinator->setTrashCatalogue(
       std::make_shared<const TrashCatalogue>(FreedesktopTrash(tree.root(), tree.path(".local/share"))));
   DiskNode notes;
@@ -333,8 +318,6 @@ TEST_F(TarnwickAppCoordinatorTest, UndoNeverReplacesWhatTookTheNameMeanwhile) {
 }
 
 TEST_F(TarnwickAppCoordinatorTest, ADestroyedCoordinatorReceivesNothing) {
-  GatedScan scan;
-  auto coordinator = make(scan);
   coordinator->startScan(root());
   ASSERT_TRUE(QTest::qWaitFor([&] { return scan.started() == 1; }));
   coordinator.reset(); // stops and joins its scan; queued results die with it

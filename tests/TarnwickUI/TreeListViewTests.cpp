@@ -25,18 +25,16 @@ const std::vector<TreeEntry> sortingTree = {
     {"d/one", 50, 20},  {"d/two", 50, 20},   {"d/three", 50, 20},
 };
 
-// Counts the model tester's complaints (it reports them as warnings of
-// its own category) while alive.
+// Fails the test on each of the model tester's complaints (it reports them
+// as warnings of its own category) while alive.
 class ModelTesterComplaints {
 public:
   ModelTesterComplaints() { previous = qInstallMessageHandler(&record); }
   ~ModelTesterComplaints() { qInstallMessageHandler(previous); }
-  static inline int count = 0;
 
 private:
   static void record(QtMsgType type, const QMessageLogContext &context, const QString &text) {
     if (context.category && std::string_view(context.category) == "qt.modeltest") {
-      ++count;
       ADD_FAILURE() << text.toStdString();
     } else if (previous) {
       previous(type, context, text);
@@ -72,7 +70,6 @@ TEST(TreeListModel, PassesTheModelTesterWhileFetchedAndSorted) {
   EXPECT_EQ(model.rowCount(), 3);
   model.setTree(nullptr, 0);
   EXPECT_EQ(model.rowCount(), 0);
-  EXPECT_EQ(ModelTesterComplaints::count, 0);
 }
 
 struct SortCase {

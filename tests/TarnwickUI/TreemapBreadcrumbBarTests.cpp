@@ -44,10 +44,7 @@ TEST(TreemapBreadcrumbBarTest, CrumbsFollowTheChainAndTheBadgeTheCurrentFolder) 
     std::vector<Glyph> glyphs;
   };
   const Case cases[] = {
-      {"deep chain",
-       {node(0, "home"), node(4, "docs"), node(9, "a.txt", false)},
-       true,
-       {"home", "docs", "a.txt"},
+      {"deep chain", {node(0, "home"), node(4, "docs"), node(9, "a.txt", false)}, true, {"home", "docs", "a.txt"},
        {Glyph::drive, Glyph::folder, Glyph::none}},
       {"root alone", {node(0, "home")}, false, {"home"}, {Glyph::drive}},
       {"unnamed root", {node(0, ""), node(1, "x")}, true, {"Root", "x"}, {Glyph::drive, Glyph::folder}},
@@ -119,8 +116,7 @@ TEST(TreemapBreadcrumbBarTest, LongChainsScrollWhileButtonsStayInPlace) {
     QApplication::processEvents();
 
     ASSERT_EQ(bar.width(), c.width);
-    for (const QWidget *fixed :
-         {static_cast<const QWidget *>(bar.backButton()), static_cast<const QWidget *>(bar.rescanButton())}) {
+    for (const QWidget *fixed : std::initializer_list<const QWidget *>{bar.backButton(), bar.rescanButton()}) {
       EXPECT_TRUE(fixed->isVisible());
       EXPECT_TRUE(bar.rect().contains(rectIn(fixed, &bar))) << rectIn(fixed, &bar).x();
     }

@@ -53,6 +53,26 @@ protected:
     canvas.setRects({tile(1, {0, 0, 200, 200}, true), tile(2, {200, 0, 200, 100}, false), tail({200, 100, 200, 100})});
     canvas.show();
   }
+  // Opens the menu of the tile at `at` as a right click does, runs `whileOpen`
+  // on it, closes it, and returns every entry it offered.
+  QStringList openMenu(QPoint at, const std::function<void(QMenu &)> &whileOpen = {}) {
+    QStringList offered;
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+      auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+      opened = true;
+      ASSERT_TRUE(menu);
+      for (QAction *action : menu->actions())
+        offered << action->text();
+      if (whileOpen)
+        whileOpen(*menu);
+      menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, canvas.mapToGlobal(at));
+    QCoreApplication::sendEvent(&canvas, &event);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return opened && !QApplication::activePopupWidget(); }));
+    return offered;
+  }
 
   TreemapCanvasView canvas;
 };
@@ -70,9 +90,8 @@ TEST_F(TreemapCanvasViewTest, ClicksDrillIntoFoldersAndSelectEverythingElse) {
                                             Case{{300, 150}, 1, 1, 1},   // the tail opens
                                             Case{{200, 50}, 1, 2, 1}}) { // the gap between inset frames hits by frame
     QTest::mouseClick(&canvas, Qt::LeftButton, {}, at);
-    EXPECT_EQ(drill.count(), drills) << at.x() << "," << at.y();
-    EXPECT_EQ(select.count(), selects) << at.x() << "," << at.y();
-    EXPECT_EQ(tail.count(), tails) << at.x() << "," << at.y();
+    EXPECT_EQ(std::tuple(drill.count(), select.count(), tail.count()), std::tuple(drills, selects, tails))
+        << at.x() << "," << at.y();
   }
   EXPECT_EQ(drill.front().front().value<NodeID>(), 1);
   EXPECT_EQ(select.back().front().value<DiskNode>().id, 2);
@@ -116,10 +135,9 @@ TEST_F(TreemapCanvasViewTest, TheKeyboardMovesBetweenTilesAndActsOnTheOneItRests
         Step{Qt::Key_Enter, 1, 1, 1, 1},              // enters it
         Step{Qt::Key_Escape, std::nullopt, 1, 1, 1}}) {
     QTest::keyClick(&canvas, Qt::Key(key));
-    EXPECT_EQ(canvas.selectedNodeID(), selected) << QKeySequence(key).toString().toStdString();
-    EXPECT_EQ(drill.count(), drills) << QKeySequence(key).toString().toStdString();
-    EXPECT_EQ(tail.count(), tails) << QKeySequence(key).toString().toStdString();
-    EXPECT_EQ(trash.count(), trashed) << QKeySequence(key).toString().toStdString();
+    EXPECT_EQ(std::tuple(canvas.selectedNodeID(), drill.count(), tail.count(), trash.count()),
+              std::tuple(selected, drills, tails, trashed))
+        << QKeySequence(key).toString().toStdString();
   }
   EXPECT_EQ(trash.front().front().value<DiskNode>().id, 2);
   EXPECT_TRUE(canvas.showsFocusRing()) << "once the keyboard is in use";
@@ -258,13 +276,7 @@ TEST_F(TreemapCanvasViewTest, TheTooltipHidesUnderAMenuOrAMessage) {
   pointAt({300, 50});
   ASSERT_TRUE(canvas.tooltip()->isPresenting());
   bool presentingUnderMenu = true;
-  QTimer::singleShot(0, [&] {
-    presentingUnderMenu = canvas.tooltip()->isPresenting();
-    QApplication::activePopupWidget()->close();
-  });
-  QContextMenuEvent event(QContextMenuEvent::Mouse, {300, 50}, canvas.mapToGlobal(QPoint(300, 50)));
-  QCoreApplication::sendEvent(&canvas, &event);
-  ASSERT_TRUE(QTest::qWaitFor([] { return !QApplication::activePopupWidget(); }));
+  openMenu({300, 50}, [&](QMenu &) { presentingUnderMenu = canvas.tooltip()->isPresenting(); });
   EXPECT_FALSE(presentingUnderMenu);
   pointAt({301, 50});
   EXPECT_TRUE(canvas.tooltip()->isPresenting()) << "back once the pointer moves again";
@@ -310,27 +322,14 @@ TEST_F(TreemapCanvasViewTest, ContextMenuOffersWhatTheTileAllowsAndReachesItsTar
   QSignalSpy drill(&canvas, &TreemapCanvasView::drillDown);
   QSignalSpy trash(&canvas, &TreemapCanvasView::moveToTrash);
   QGuiApplication::clipboard()->setText("before");
-  // Opens the menu on the tile at `at` as the user would, picks `title`, and
-  // returns every entry the menu offered.
+  // Picks `title` from the menu of the tile at `at`, as the user would.
   auto choose = [&](QPoint at, const QString &title) {
     QTest::mouseMove(&canvas, at);
-    QStringList offered;
-    bool chosen = false;
-    QTimer::singleShot(0, [&] {
-      auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-      chosen = true;
-      ASSERT_TRUE(menu);
-      for (QAction *action : menu->actions()) {
-        offered << action->text();
+    return openMenu(at, [&](QMenu &menu) {
+      for (QAction *action : menu.actions())
         if (action->text() == title)
           action->trigger();
-      }
-      menu->close();
     });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at, canvas.mapToGlobal(at));
-    QCoreApplication::sendEvent(&canvas, &event);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return chosen; }));
-    return offered;
   };
   EXPECT_FALSE(choose({300, 150}, "Copy File Path").contains("Drill Down")) << "the tail cannot be entered";
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "before") << "the tail has no path";

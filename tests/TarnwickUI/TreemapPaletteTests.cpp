@@ -180,21 +180,13 @@ TEST(TreemapTilePainterTest, LabelsAppearOnlyWhereThereIsRoom) {
   // Count pixels far from the fill inside a lone tile of each size, clear
   // of its edges: text is the only thing drawn there.
   auto inkPixels = [](double width, double height) {
-    DiskNode node;
-    node.id = 1;
-    node.name = "Documents";
-    node.allocatedSize = 1;
     TreemapRect tile;
-    tile.node = node;
-    tile.id = 1;
+    tile.id = tile.node.id = 1;
+    tile.node.name = "Documents";
+    tile.node.allocatedSize = 1;
     tile.frame = {0, 0, width, height};
     tile.insetFrame = tile.frame.insetBy(1);
-    QImage image(200, 100, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::black);
-    QPainter painter(&image);
-    std::vector<TreemapRect> one{tile};
-    TreemapTilePainter::paint(painter, one);
-    painter.end();
+    const QImage image = render({tile}, std::nullopt, std::nullopt);
     const int fill = qGray(image.pixel(4, 4));
     int ink = 0;
     for (int y = 3; y < static_cast<int>(height) - 3; ++y)

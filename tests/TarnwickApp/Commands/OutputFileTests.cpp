@@ -30,9 +30,7 @@ class OutputFile : public ::testing::Test {
 protected:
   OutputFile() { scratch.writeFile("tree/file", 5000); }
 
-  void writeOld(const std::string &path) const {
-    std::ofstream(path) << std::string(200'000, 'x');
-  }
+  void writeOld(const std::string &path) const { std::ofstream(path) << std::string(200'000, 'x'); }
 
   TempTree scratch;
 };

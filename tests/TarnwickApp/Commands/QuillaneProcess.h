@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TestSupport/TempTree.h"
+#include "TestSupport/TrashClient.h"
 
 #include <nlohmann/json.hpp>
 
@@ -65,8 +66,10 @@ struct QuillaneRun {
 };
 
 /// Runs the built binary from `directory` with `arguments`, a shell fragment
-/// the caller has already quoted.
-inline QuillaneRun runQuillane(const std::string &directory, const std::string &arguments) {
+/// the caller has already quoted, under `wrapper` (a command such as prlimit
+/// that runs the binary, or variable assignments) when given.
+inline QuillaneRun runQuillane(const std::string &directory, const std::string &arguments,
+                               const std::string &wrapper = {}) {
   // Standard error goes through a file so standard output stays byte-exact.
   char errPath[] = "/tmp/quillane-stderr-XXXXXX";
   int fd = ::mkstemp(errPath);
@@ -74,8 +77,8 @@ inline QuillaneRun runQuillane(const std::string &directory, const std::string &
     std::abort();
   ::close(fd);
   QuillaneRun run;
-  run.out = runCommand("cd " + shellQuote(directory) + " && " + shellQuote(QUILLANE_BINARY) + " " + arguments +
-                           " 2>" + shellQuote(errPath),
+  run.out = runCommand("cd " + shellQuote(directory) + " && " + wrapper + " " + shellQuote(QUILLANE_BINARY) + " " +
+                           arguments + " 2>" + shellQuote(errPath),
                        &run.status);
   run.err = readFile(errPath);
   ::unlink(errPath);

@@ -53,22 +53,12 @@ protected:
     oracle = findTotals(scratch.path("tree"));
   }
 
-  QuillaneRun scanUnder(const LimitCase &c) {
-    std::string errPath = scratch.path("err.txt");
-    QuillaneRun run;
-    run.out = runCommand("cd " + shellQuote(scratch.root()) + " && " + c.limits + " " + shellQuote(QUILLANE_BINARY) +
-                             " scan tree --quiet --json out/out.json " + c.options + " 2>" + shellQuote(errPath),
-                         &run.status);
-    run.err = readFile(errPath);
-    std::filesystem::remove(errPath);
-    return run;
-  }
-
   // Success means the whole tree, in the summary and in the JSON; failure
   // means exit 1, a message naming one of `shortages`, and no file left.
   void expectWholeTreeOrCleanFailure(const LimitCase &c, std::initializer_list<const char *> shortages) {
     SCOPED_TRACE(::testing::PrintToString(c));
-    QuillaneRun run = scanUnder(c);
+    QuillaneRun run =
+        runQuillane(scratch.root(), std::string("scan tree --quiet --json out/out.json ") + c.options, c.limits);
     if (run.status == 0) {
       EXPECT_EQ(summaryNumber(run.out, "Total size"), duBytes(scratch.path("tree"))) << run.out;
       EXPECT_EQ(summaryNumber(run.out, "Directories"), oracle.directories) << run.out;
@@ -107,14 +97,11 @@ TEST_F(ResourceLimit, FewDescriptorsAreWaitedForAndNoneFailsTheScan) {
 // command still ends (it once waited for the watcher for ever).
 TEST_F(ResourceLimit, TooFewDescriptorsToWatchForSignalsStillEnd) {
   scratch.writeFile("home/.cache/junk", 10);
-  int status = 0;
-  const std::string out = runCommand("HOME=" + shellQuote(scratch.path("home")) + " timeout -k 5 20 prlimit --nofile=4 " +
-                                         shellQuote(QUILLANE_BINARY) + " trash " +
-                                         shellQuote(scratch.path("home/.cache/junk")) + " 2>&1",
-                                     &status);
-  EXPECT_EQ(status, 1) << out;
+  const std::string wrapper = "HOME=" + shellQuote(scratch.path("home")) + " timeout -k 5 20 prlimit --nofile=4";
+  const QuillaneRun run = runQuillane(scratch.root(), "trash " + shellQuote(scratch.path("home/.cache/junk")), wrapper);
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
   // Refused for lack of descriptors, whichever check meets the shortage first.
-  EXPECT_NE(out.find(" of 1 cleaned"), std::string::npos) << out;
+  EXPECT_TRUE(contains(run.out + run.err, " of 1 cleaned")) << run.out << run.err;
   EXPECT_TRUE(std::filesystem::exists(scratch.path("home/.cache/junk")));
 }
 

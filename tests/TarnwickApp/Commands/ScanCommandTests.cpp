@@ -121,36 +121,32 @@ TEST(ScanCommandUnreadable, SummaryNamesTheFirstUnreadableFoldersWithWhyAndCount
       runCommand("find " + shellQuote(scratch.path("tree")) + " -maxdepth 1 ! -name open -printf '%b\\n'"));
   for (std::int64_t blocks; besideOpen >> blocks;)
     visibleBytes += blocks * 512;
-  auto scan = [&](const std::string &arguments, int &status) {
-    return runCommand("cd " + shellQuote(scratch.root()) + " && " + asUser + shellQuote(QUILLANE_BINARY) + " scan " +
-                          arguments + " --quiet 2>&1",
-                      &status);
+  auto scan = [&](const std::string &arguments) { // its status, and both streams as a user reads them
+    const QuillaneRun run = runQuillane(scratch.root(), "scan " + arguments + " --quiet", asUser);
+    return std::pair{run.status, run.out + run.err};
   };
 
   for (const char *engine : {"", " --file-manager"}) {
     SCOPED_TRACE(engine);
-    int status = -1;
-    const std::string out = scan(std::string("tree") + engine, status);
+    const auto [status, out] = scan(std::string("tree") + engine);
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(summaryNumber(out, "Inaccessible"), 13) << out;
     EXPECT_EQ(summaryNumber(out, "Files"), 1) << out;
     EXPECT_EQ(summaryNumber(out, "Directories"), 14) << out;
     EXPECT_EQ(summaryNumber(out, "Total size"), visibleBytes) << out;
-    EXPECT_NE(out.find("\n  cannot inspect the entries of " + scratch.path("tree/a-unsearchable") +
-                       ": Permission denied\n"),
-              std::string::npos)
+    EXPECT_TRUE(contains(out, "\n  cannot inspect the entries of " + scratch.path("tree/a-unsearchable") +
+                                  ": Permission denied\n"))
         << out;
     for (int i = 0; i < 12; ++i) {
       const std::string line = "\n  cannot open " + locked(i) + ": Permission denied\n";
-      EXPECT_EQ(out.find(line) != std::string::npos, i < 9) << line << out;
+      EXPECT_EQ(contains(out, line), i < 9) << line << out;
     }
-    EXPECT_NE(out.find("\n  and 3 more\n"), std::string::npos) << out;
+    EXPECT_TRUE(contains(out, "\n  and 3 more\n")) << out;
   }
 
-  int status = -1;
-  const std::string out = scan(shellQuote(locked(0)), status);
+  const auto [status, out] = scan(shellQuote(locked(0)));
   EXPECT_EQ(status, 1) << out;
-  EXPECT_NE(out.find("cannot read " + locked(0) + ": Permission denied"), std::string::npos) << out;
+  EXPECT_TRUE(contains(out, "cannot read " + locked(0) + ": Permission denied")) << out;
 }
 
 // Scans /usr with `options` into scratch/usr.json, `output` as standard

@@ -1,6 +1,5 @@
 #include "TarnwickApp/Commands/QuillaneProcess.h"
 #include "TarnwickCore/Support/ByteCountFormat.h"
-#include "TestSupport/TrashClient.h"
 
 #include <gtest/gtest.h>
 

@@ -58,8 +58,7 @@ TEST_F(AppearanceLayoutTest, AppearanceReachesOpenWindowsMenusAndTooltipsAndIsRe
 
   window->appearanceActions()[1]->trigger(); // Light
   QApplication::processEvents(); // widgets hear of the application's palette in an event
-  for (const QWidget *widget : {static_cast<QWidget *>(window.get()), static_cast<QWidget *>(trash),
-                                static_cast<QWidget *>(menu)})
+  for (const QWidget *widget : std::initializer_list<const QWidget *>{window.get(), trash, menu})
     EXPECT_EQ(windowColour(*widget), light) << widget->metaObject()->className();
   EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipText).lightness() < 128, true) << "dark text on light tips";
 

@@ -1,13 +1,10 @@
 #include "TarnwickApp/Windows/CacheCleanupWindow.h"
 
+#include "TarnwickApp/Windows/ScratchHomeWindow.h"
 #include "TarnwickUI/TreemapPalette.h"
-#include "TarnwickUI/WidgetStyle.h"
-#include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QDir>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -69,8 +66,7 @@ TEST_F(CacheCleanupWindowTest, TicksTotalConfirmCleanAndReport) {
   ASSERT_TRUE(row("pip User Cache (.cache/pip)") && row("npm Global Cache") && row("Hugging Face Hub Cache"));
   EXPECT_EQ(row("Hugging Face Hub Cache")->checkState(0), Qt::Unchecked);
   EXPECT_TRUE(window->totalText().startsWith("2 items ticked")) << window->totalText().toStdString();
-  QDir().mkpath(QStringLiteral(QUILLANE_SCREENSHOT_DIR));
-  window->grab().save(QStringLiteral(QUILLANE_SCREENSHOT_DIR "/caches.png"));
+  test::saveScreenshot(*window, "caches");
 
   row("npm Global Cache")->setCheckState(0, Qt::Unchecked);
   EXPECT_TRUE(window->totalText().startsWith("1 item ticked")) << window->totalText().toStdString();

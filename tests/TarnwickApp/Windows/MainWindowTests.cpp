@@ -34,20 +34,6 @@ namespace {
 using test::GatedScan;
 using test::saveScreenshot;
 
-// The tile of the child named `name` of the folder on show, and a point
-// inside it that is its own (in a folder, its header, not a child's tile).
-std::pair<tarnwick::TreemapRect, QPoint> tileNamed(tarnwick::SizeloomDashboardView &dashboard, std::string_view name) {
-  for (const tarnwick::DiskNode &child : dashboard.arena()->children(dashboard.currentNodeID()))
-    if (child.name == name)
-      if (const std::optional<tarnwick::TreemapRect> tile = dashboard.canvas()->tileFor(child.id)) {
-        const tarnwick::CanvasRect &f = tile->frame;
-        return {*tile, child.isDirectory ? QPoint(int(f.x + f.width / 2), int(f.y + 4))
-                                         : QPoint(int(f.x + f.width / 2), int(f.y + f.height / 2))};
-      }
-  ADD_FAILURE() << "no tile for " << name;
-  return {};
-}
-
 class MainWindowTest : public test::ScratchHomeWindow {
 protected:
   MainWindowTest() {
@@ -58,27 +44,31 @@ protected:
     tree.writeFile("home/notes.txt", 12'000);
   }
 
-  // A window showing the scanned home folder.
-  std::unique_ptr<MainWindow> explore() {
-    auto window = makeWindow();
+  // Shows the scanned home folder in `window`; returns its explorer.
+  tarnwick::SizeloomDashboardView &explore() {
+    window = makeWindow();
     scanHome(*window);
-    return window;
+    if (!root().dashboard())
+      throw std::runtime_error("the scanned home is not on show");
+    return *root().dashboard();
   }
-  AppRootView &root(MainWindow &window) { return *window.rootView(); }
+  AppRootView &root() { return *window->rootView(); }
+
+  std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(MainWindowTest, ScanFlowFromLauncherThroughScanningToExplorer) {
-  auto window = makeWindow();
+  window = makeWindow();
   const QSize screen = window->screen()->availableGeometry().size();
   EXPECT_TRUE(window->minimumSize().width() <= screen.width() && window->minimumSize().height() <= screen.height())
       << "the whole window fits the screen it opens on";
   EXPECT_FALSE(window->cancelScanAction()->isEnabled());
   EXPECT_EQ(window->scanHomeAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
 
-  QTest::mouseClick(root(*window).launcher()->card(0), Qt::LeftButton);
+  QTest::mouseClick(root().launcher()->card(0), Qt::LeftButton);
   ASSERT_TRUE(coordinator->isScanning());
-  ScanningHUDView &hud = *root(*window).scanningDisplay();
-  EXPECT_EQ(root(*window).currentWidget(), &hud);
+  ScanningHUDView &hud = *root().scanningDisplay();
+  EXPECT_EQ(root().currentWidget(), &hud);
   EXPECT_TRUE(window->cancelScanAction()->isEnabled());
   EXPECT_FALSE(hud.isShowingStatistics()) << "nothing to show before the first report";
   ASSERT_TRUE(QTest::qWaitFor([&] { return hud.isShowingStatistics(); }));
@@ -87,18 +77,18 @@ TEST_F(MainWindowTest, ScanFlowFromLauncherThroughScanningToExplorer) {
   saveScreenshot(*window, "scanning");
 
   scan.open();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return root(*window).dashboard() != nullptr; }));
-  EXPECT_EQ(root(*window).currentWidget(), root(*window).dashboard());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return root().dashboard() != nullptr; }));
+  EXPECT_EQ(root().currentWidget(), root().dashboard());
   EXPECT_FALSE(window->cancelScanAction()->isEnabled());
   EXPECT_EQ(window->windowTitle(), QString::fromStdString(tree.path("home")) + " — Quillane");
-  tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
+  tarnwick::SizeloomDashboardView &dashboard = *root().dashboard();
   const std::vector<tarnwick::DiskNode> top = dashboard.arena()->children(0);
   const auto folder = std::ranges::find_if(top, &tarnwick::DiskNode::isDirectory);
   ASSERT_NE(folder, top.end());
   dashboard.navigateTo(folder->id);
   window->backAction()->trigger(); // Alt+Left, Backspace
   EXPECT_EQ(dashboard.currentNodeID(), 0);
-  tarnwick::TreemapCanvasView &canvas = *root(*window).dashboard()->canvas();
+  tarnwick::TreemapCanvasView &canvas = *dashboard.canvas();
   ASSERT_FALSE(canvas.scene().isEmpty());
   QTest::mouseMove(&canvas, QPoint(canvas.width() / 4, 120));
   EXPECT_TRUE(QTest::qWaitFor([&] { return canvas.tooltip()->panelOpacity() >= 1.0; })) << "the tooltip fades in";
@@ -111,55 +101,55 @@ TEST_F(MainWindowTest, ScanFlowFromLauncherThroughScanningToExplorer) {
 }
 
 TEST_F(MainWindowTest, CancelReturnsToWhatWasShownBefore) {
-  auto window = makeWindow();
+  window = makeWindow();
   window->scanDiskAction()->trigger();
   ASSERT_TRUE(coordinator->isScanning());
   window->cancelScanAction()->trigger();
-  EXPECT_EQ(root(*window).currentWidget(), root(*window).launcher()) << "no earlier result";
+  EXPECT_EQ(root().currentWidget(), root().launcher()) << "no earlier result";
 
   scanHome(*window);
   window->scanHomeAction()->trigger();
-  QTest::mouseClick(root(*window).scanningDisplay()->cancelButton(), Qt::LeftButton);
-  EXPECT_EQ(root(*window).currentWidget(), root(*window).dashboard()) << "back to the earlier result";
+  QTest::mouseClick(root().scanningDisplay()->cancelButton(), Qt::LeftButton);
+  EXPECT_EQ(root().currentWidget(), root().dashboard()) << "back to the earlier result";
 }
 
 TEST_F(MainWindowTest, StopShowsTheTreeReadSoFarMarkedPartial) {
-  auto window = makeWindow();
+  window = makeWindow();
   window->scanHomeAction()->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return scan.started() == 1; }));
-  QPushButton *stop = root(*window).scanningDisplay()->stopButton();
+  QPushButton *stop = root().scanningDisplay()->stopButton();
   QTest::mouseClick(stop, Qt::LeftButton);
   EXPECT_FALSE(stop->isEnabled()) << "asked once; the freeze may take a while";
-  ASSERT_TRUE(QTest::qWaitFor([&] { return root(*window).dashboard() != nullptr && !coordinator->isScanning(); }));
-  EXPECT_EQ(root(*window).currentWidget(), root(*window).dashboard());
-  EXPECT_TRUE(root(*window).dashboard()->breadcrumbBar()->partialNote().startsWith("partial: stopped after "));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return root().dashboard() != nullptr && !coordinator->isScanning(); }));
+  EXPECT_EQ(root().currentWidget(), root().dashboard());
+  EXPECT_TRUE(root().dashboard()->breadcrumbBar()->partialNote().startsWith("partial: stopped after "));
   window->scanHomeAction()->trigger();
   EXPECT_TRUE(stop->isEnabled()) << "the next scan can be stopped too";
-  QTest::mouseClick(root(*window).scanningDisplay()->cancelButton(), Qt::LeftButton);
+  QTest::mouseClick(root().scanningDisplay()->cancelButton(), Qt::LeftButton);
 }
 
 TEST_F(MainWindowTest, AFailedScanSaysWhy) {
   scan.failWith("The disk went away.");
   scan.open();
-  auto window = makeWindow();
+  window = makeWindow();
   window->scanHomeAction()->trigger();
-  ReportToast &toast = *root(*window).reportToast();
+  ReportToast &toast = *root().reportToast();
   ASSERT_TRUE(QTest::qWaitFor([&] { return toast.isVisible(); }));
   EXPECT_EQ(toast.text(), "The scan failed: The disk went away.");
-  EXPECT_EQ(root(*window).currentWidget(), root(*window).launcher());
-  QWidget *onTop = root(*window).childAt(toast.geometry().center());
+  EXPECT_EQ(root().currentWidget(), root().launcher());
+  QWidget *onTop = root().childAt(toast.geometry().center());
   EXPECT_TRUE(onTop == &toast || toast.isAncestorOf(onTop)) << "the page switch must not cover the message";
 }
 
 TEST_F(MainWindowTest, FolderChooserScansOnlyAChosenFolder) {
-  auto window = makeWindow();
+  window = makeWindow();
   window->setFolderChooser([](QWidget *) { return std::optional<QString>(); });
   window->chooseFolderAction()->trigger();
   EXPECT_FALSE(coordinator->isScanning());
 
   const QString movies = QString::fromStdString(tree.path("home/Movies"));
   window->setFolderChooser([movies](QWidget *) { return std::optional<QString>(movies); });
-  QTest::mouseClick(root(*window).launcher()->card(2), Qt::LeftButton);
+  QTest::mouseClick(root().launcher()->card(2), Qt::LeftButton);
   EXPECT_TRUE(coordinator->isScanning());
   scan.open();
   ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->arena() != nullptr; }));
@@ -167,17 +157,12 @@ TEST_F(MainWindowTest, FolderChooserScansOnlyAChosenFolder) {
 }
 
 TEST_F(MainWindowTest, MoveToTrashReportsTheOutcomeAndTheUndoKeyBringsItBack) {
-  coordinator->setTrashCatalogue(std::make_shared<const tarnwick::TrashCatalogue>(
-      tarnwick::FreedesktopTrash(tree.path("home"), tree.path("data"))));
-  auto window = explore();
-  ASSERT_TRUE(root(*window).dashboard());
-  tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
-  const auto [notes, at] = tileNamed(dashboard, "notes.txt");
-  QTest::mouseClick(dashboard.canvas(), Qt::LeftButton, {}, at);
-  ASSERT_EQ(dashboard.selectedNodeID(), notes.id);
+  coordinator->setTrashCatalogue(std::make_shared<const tarnwick::TrashCatalogue>(homeTrash()));
+  tarnwick::SizeloomDashboardView &dashboard = explore();
+  dashboard.setSelectedNodeID(tarnwick::findNodeByPath(*dashboard.arena(), tree.path("home/notes.txt")));
   QTest::mouseClick(dashboard.actionBar()->trashButton(), Qt::LeftButton);
 
-  ReportToast &toast = *root(*window).reportToast();
+  ReportToast &toast = *root().reportToast();
   ASSERT_TRUE(QTest::qWaitFor([&] { return toast.isVisible(); }));
   EXPECT_TRUE(toast.text().startsWith(QStringLiteral("Moved “notes.txt” to the Trash. "))) << toast.text().toStdString();
   EXPECT_FALSE(toast.isShowingFailure());
@@ -202,9 +187,7 @@ TEST_F(MainWindowTest, MoveToTrashReportsTheOutcomeAndTheUndoKeyBringsItBack) {
 }
 
 TEST_F(MainWindowTest, SmartCleanWritesTheCategoryLine) {
-  auto window = explore();
-  ASSERT_TRUE(root(*window).dashboard());
-  tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
+  tarnwick::SizeloomDashboardView &dashboard = explore();
   testing::internal::CaptureStdout();
   QTest::mouseClick(dashboard.actionBar()->smartCleanButton(), Qt::LeftButton);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Cleaning category: All Files\n");
@@ -216,21 +199,20 @@ TEST_F(MainWindowTest, SmartCleanWritesTheCategoryLine) {
   QTest::mouseClick(dashboard.actionBar()->smartCleanButton(), Qt::LeftButton);
   EXPECT_EQ(caches->controller().categoryFilter(), tarnwick::CleanableCategory::userCache);
 
-  QTest::mouseClick(root(*window).launcher()->card(3), Qt::LeftButton); // the launcher's card shows every category
+  QTest::mouseClick(root().launcher()->card(3), Qt::LeftButton); // the launcher's card shows every category
   EXPECT_FALSE(caches->controller().categoryFilter());
   EXPECT_EQ(window->cleanCachesAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_K));
 }
 
 TEST_F(MainWindowTest, AFolderRescanReadsOnlyThatFolderAndKeepsItOnShow) {
-  auto window = explore();
-  tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
+  tarnwick::SizeloomDashboardView &dashboard = explore();
   auto at = [&](const char *relative) { return tarnwick::findNodeByPath(*dashboard.arena(), tree.path(relative)); };
   dashboard.navigateTo(*at("home/Projects/app"));
   tree.writeFile("home/Projects/app/new.bin", 500'000);
   tree.writeFile("home/Movies/later.mp4", 100'000);
   QTest::mouseClick(dashboard.breadcrumbBar()->rescanButton(), Qt::LeftButton);
   EXPECT_TRUE(coordinator->isRescanningFolder());
-  EXPECT_EQ(root(*window).currentWidget(), &dashboard) << "the explorer stays on screen";
+  EXPECT_EQ(root().currentWidget(), &dashboard) << "the explorer stays on screen";
   ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
   EXPECT_EQ(dashboard.arena(), coordinator->arena());
   EXPECT_EQ(dashboard.arena()->path(dashboard.currentNodeID()), tree.path("home/Projects/app"));
@@ -251,8 +233,7 @@ TEST_F(MainWindowTest, AFolderRescanReadsOnlyThatFolderAndKeepsItOnShow) {
 }
 
 TEST_F(MainWindowTest, FindShowsWhatItFindsAndTheSummaryFollowsTheFolder) {
-  auto window = explore();
-  tarnwick::SizeloomDashboardView &dashboard = *root(*window).dashboard();
+  tarnwick::SizeloomDashboardView &dashboard = explore();
   window->findAction()->trigger();
   FindWindow *find = window->findWindow();
   ASSERT_TRUE(find->isVisible());
@@ -286,10 +267,10 @@ TEST_F(MainWindowTest, TheListShowsAtStartWhenLeftOnAndTheMenuTogglesIt) {
   const QString key = QStringLiteral("view/showList");
   const QVariant saved = QSettings().value(key);
   QSettings().setValue(key, true);
-  auto window = explore();
-  EXPECT_TRUE(root(*window).dashboard()->isListVisible());
+  tarnwick::SizeloomDashboardView &dashboard = explore();
+  EXPECT_TRUE(dashboard.isListVisible());
   window->showListAction()->trigger();
-  EXPECT_FALSE(root(*window).dashboard()->isListVisible());
+  EXPECT_FALSE(dashboard.isListVisible());
   EXPECT_FALSE(QSettings().value(key).toBool());
   saved.isValid() ? QSettings().setValue(key, saved) : QSettings().remove(key);
 }
@@ -297,7 +278,7 @@ TEST_F(MainWindowTest, TheListShowsAtStartWhenLeftOnAndTheMenuTogglesIt) {
 // Its ampersand shown as written, not taken as a mnemonic; and when nothing
 // opens the guide, the failure is shown.
 TEST_F(MainWindowTest, HelpShowsItsAmpersandAndSaysWhenNothingOpensIt) {
-  auto window = makeWindow();
+  window = makeWindow();
   EXPECT_TRUE(window->helpAction()->iconText().contains('&'));
   EXPECT_TRUE(QKeySequence::mnemonic(window->helpAction()->text()).isEmpty());
   tarnwick::FileManagerReveal::setUrlOpenerForTesting([](const QUrl &) { return false; }); // no handler
@@ -318,7 +299,7 @@ TEST_F(MainWindowTest, TheTitleNamesTheTreeOnShowOrTheRootBeingScanned) {
                                          : tarnwick::FastBulkScanner(2).scan(root, {}, stop);
       },
       engine);
-  auto window = makeWindow();
+  window = makeWindow();
   const QString home = QString::fromStdString(tree.path("home"));
   const QString moviesPath = QString::fromStdString(tree.path("home/Movies"));
   window->scanHomeAction()->trigger();
