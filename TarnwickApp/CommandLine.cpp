@@ -65,6 +65,7 @@ int runCommand(const CommandSyntax &syntax, const CommandArguments &arguments) {
     if (!options)
       return reportUsageError(options.failure().message(), "scan");
     tarnwick::FastBulkScanner scanner(options->concurrency, options->fileManager);
+    scanner.setConcurrencyCeiling(options->concurrencyCeiling);
     scanner.setScope(options->scope);
     return runScanCommand(*options, scanner, user);
   }

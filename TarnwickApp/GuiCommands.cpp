@@ -59,6 +59,7 @@ int runTreemap(const CommandArguments &arguments) {
   if (!options)
     return reportUsageError(options.failure().message(), "treemap");
   tarnwick::FastBulkScanner scanner;
+  scanner.setConcurrencyCeiling(tarnwick::FastBulkScanner::concurrencyCap);
   scanner.setScope(options->scope);
   return runTreemapCommand(*options, scanner, UserEnvironment::fromProcess());
 }

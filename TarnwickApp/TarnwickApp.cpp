@@ -49,6 +49,7 @@ struct TarnwickApp::State {
                                                     std::stop_token stop, std::stop_token keep,
                                                     const std::string &scopeRoot) {
     tarnwick::FastBulkScanner scanner;
+    scanner.setConcurrencyCeiling(tarnwick::FastBulkScanner::concurrencyCap);
     scanner.setScope(PreferencesView::savedScanScope().forFolder(scopeRoot, root));
     return scanner.scan(root, std::move(progress), std::move(stop), std::move(keep));
   }

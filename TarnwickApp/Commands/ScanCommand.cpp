@@ -257,7 +257,7 @@ const CommandSyntax &scanCommandSyntax() {
           {"json", "also write the whole tree as JSON that ncdu -f and gdu -f open", "FILE|-"},
           {"report-json", "also write the summary, the largest files (N, default 100) and the file types as JSON",
            "FILE|-"},
-          {"concurrency", "directories read at once, 1 to 32 (default 8)", "N"},
+          {"concurrency", "directories read at once, 1 to 32 (default 8, rising to 32 while the disk keeps them waiting)", "N"},
           {"file-manager", "use the slower portable directory listing"},
           {"quiet", "no live progress line"},
           {"keep-partial", "on Ctrl-C or SIGTERM, stop and report the tree read so far, marked partial "
@@ -281,6 +281,8 @@ Result<ScanOptions> scanOptionsFrom(const CommandArguments &arguments) {
       return Failure::because("--" + std::string(name) +
                               (isConcurrency ? " needs a whole number from 1 to 32" : " needs a whole number from 0 to 1000000"));
     (isConcurrency ? options.concurrency : name == std::string_view("top") ? options.top : options.largest) = *count;
+    if (isConcurrency)
+      options.concurrencyCeiling = *count;
   }
   for (auto [name, destination] : {std::pair{"json", &options.jsonDestination},
                                    std::pair{"report-json", &options.reportDestination},

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnwickApp/Commands/CommandSyntax.h"
+#include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Scan/ScanScope.h"
 #include "TarnwickCore/Support/Result.h"
 
@@ -29,6 +30,9 @@ struct ScanOptions {
   std::optional<std::string> reportDestination;
   // How the caller builds the scanner.
   int concurrency = 8;
+  /// Walkers may grow to this many while they wait on the device; a given
+  /// --concurrency fixes their number.
+  int concurrencyCeiling = tarnwick::FastBulkScanner::concurrencyCap;
   bool fileManager = false;
   bool quiet = false;
   /// --keep-partial: a signal stops the scan but keeps what was read.

@@ -1,4 +1,5 @@
 #include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Scan/WalkerPool.h"
 
 #include "TarnwickCore/Scan/DirectoryWalker.h"
 #include "TarnwickCore/Scan/FileManagerEntrySource.h"
@@ -28,7 +29,7 @@
 namespace tarnwick {
 namespace {
 
-constexpr std::int64_t maxConcurrencyCap = 32;
+constexpr std::int64_t maxConcurrencyCap = FastBulkScanner::concurrencyCap;
 
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -124,28 +125,16 @@ void returnFreedHeapPages() {
 #endif
 }
 
-// Runs `walkers` until the queue is drained or the scan stops: the first on
-// the calling thread, every other on a thread of its own. Threads the system
-// refuses (the process or its user is out of threads, or of address space
-// for their stacks) are done without: the walkers share one queue, so fewer
-// of them read the same tree, only more slowly.
-void runWalkers(std::vector<std::unique_ptr<DirectoryWalker>> &walkers) {
-  std::vector<std::jthread> threads;
-  threads.reserve(walkers.size());
-  try {
-    for (std::size_t i = 1; i < walkers.size(); ++i)
-      threads.emplace_back([&walker = *walkers[i]] { walker.run(); });
-  } catch (const std::system_error &) {
-  }
-  walkers.front()->run();
-}
-
 } // namespace
 
 FastBulkScanner::FastBulkScanner(std::int64_t maxConcurrentDirectoriesIn, bool forceFileManagerFallbackIn)
     : maxConcurrentDirectories(std::clamp<std::int64_t>(maxConcurrentDirectoriesIn, 1, maxConcurrencyCap)),
       forceFileManagerFallback(forceFileManagerFallbackIn),
-      entrySource_(std::make_shared<LinuxBatchEntrySource>()) {}
+      entrySource_(std::make_shared<LinuxBatchEntrySource>()), concurrencyCeiling_(maxConcurrentDirectories) {}
+
+void FastBulkScanner::setConcurrencyCeiling(std::int64_t ceiling) {
+  concurrencyCeiling_ = std::clamp<std::int64_t>(ceiling, maxConcurrentDirectories, maxConcurrencyCap);
+}
 
 DiskTreeArena FastBulkScanner::scan(const std::string &rootURL, ProgressHandler progressHandler,
                                     std::stop_token stop, std::stop_token keep) const {
@@ -189,7 +178,8 @@ DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const
   ScanWorkItem rootItem{&root, rootPath, forceFileManagerFallback, DirectoryHintMatcher::matchesIn(rootPath),
                         rootDevice, 0};
   context.queue.push({&rootItem, 1});
-  runWalkers(walkers);
+  const auto ceiling = static_cast<std::size_t>(device.rotational ? walkerCount : std::max<std::int64_t>(walkerCount, concurrencyCeiling_));
+  WalkerPool::run(context, walkers, ceiling);
 
   if (std::exception_ptr failure = context.failure())
     std::rethrow_exception(failure);

@@ -33,6 +33,9 @@ namespace tarnwick {
 /// several threads at once, each scan with its own walkers.
 class FastBulkScanner {
 public:
+  /// The most directories a scan reads at once.
+  static constexpr std::int64_t concurrencyCap = 32;
+
   /// `maxConcurrentDirectories` is clamped to 1…32.
   explicit FastBulkScanner(std::int64_t maxConcurrentDirectories = 8,
                            bool forceFileManagerFallback = false);
@@ -69,6 +72,13 @@ public:
   const std::int64_t maxConcurrentDirectories;
   const bool forceFileManagerFallback;
 
+  /// Lets a scan add walkers, up to `ceiling` in all (clamped to
+  /// maxConcurrentDirectories…32), while those running mostly wait on the
+  /// device: a cold cache or a slow file system reads faster with more
+  /// listings in flight. Not on a rotational disk, whose walkers stay few.
+  void setConcurrencyCeiling(std::int64_t ceiling);
+  std::int64_t concurrencyCeiling() const { return concurrencyCeiling_; }
+
   /// What the scans made afterwards leave out.
   void setScope(ScanScope scope) { scope_ = std::move(scope); }
   const ScanScope &scope() const { return scope_; }
@@ -95,6 +105,7 @@ private:
   std::string sysRoot_ = "/sys";
   std::size_t maxNodeCount_ = DiskTreeArena::maxNodeCount;
   ScanScope scope_;
+  std::int64_t concurrencyCeiling_;
   std::optional<PseudoFileSystemTable> mounts_;
 };
 

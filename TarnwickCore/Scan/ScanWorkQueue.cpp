@@ -30,6 +30,11 @@ std::optional<ScanWorkItem> ScanWorkQueue::pop() {
   return item;
 }
 
+std::size_t ScanWorkQueue::queuedCount() {
+  std::lock_guard lock(mutex_);
+  return items_.size();
+}
+
 void ScanWorkQueue::finish(std::span<ScanWorkItem> found) {
   bool drained;
   {

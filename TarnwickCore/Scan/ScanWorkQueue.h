@@ -48,6 +48,8 @@ public:
   /// Marks one popped item as handled and moves the directories it found
   /// (possibly none) into the queue, under one lock.
   void finish(std::span<ScanWorkItem> found = {});
+  /// How many items wait for a walker now.
+  std::size_t queuedCount();
   /// The items no walker took, once the walkers are done (after a stop).
   std::deque<ScanWorkItem> takeLeftOver();
 
