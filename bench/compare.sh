@@ -116,7 +116,8 @@ for tree in "${trees[@]}"; do [[ -d $tree ]] || die "$tree is not a directory"; 
 command_for() {
   local tree=$1
   case $2 in
-    quillane) cmd=("$quillane_bin" scan --quiet --concurrency 8 "$tree") ;;
+    # As users run it: 8 walkers, more while they wait on the disk.
+    quillane) cmd=("$quillane_bin" scan --quiet "$tree") ;;
     du) cmd=(du -s "$tree") ;;
     # Non-interactive, no progress, total only.
     gdu) cmd=(gdu -n -p -s "$tree") ;;

@@ -18,13 +18,13 @@ void TempArenaDrain::Pool::seal() {
   std::sort(chunks_.begin(), chunks_.end(), [](const Chunk &a, const Chunk &b) { return a.begin < b.begin; });
   consumed_ = std::make_unique<std::atomic<std::size_t>[]>(chunks_.size());
   if (const long size = ::sysconf(_SC_PAGESIZE); size > 0)
-    pageSize_ = static_cast<std::size_t>(size);
+    releaseUnit_ = static_cast<std::size_t>(size) * pagesPerRelease;
   std::size_t pages = 0;
   for (Chunk &chunk : chunks_) {
     if (chunk.used == 0)
       chunk.storage.reset();
     chunk.firstPage = pages;
-    pages += (chunk.used + pageSize_ - 1) / pageSize_;
+    pages += (chunk.used + releaseUnit_ - 1) / releaseUnit_;
   }
   pageConsumed_ = std::make_unique<std::atomic<std::size_t>[]>(pages);
 }
@@ -49,12 +49,14 @@ void TempArenaDrain::Pool::consume(std::size_t chunk, const void *address, std::
   // before that reporter's bytes count towards the chunk, so the chunk is
   // never unmapped (and its addresses reused) under a pending release.
   for (auto at = reinterpret_cast<std::uintptr_t>(address), end = at + bytes; at < end;) {
-    const std::size_t page = (at - owner.begin) / pageSize_;
-    const std::uintptr_t pageBegin = owner.begin + page * pageSize_;
-    const std::size_t part = std::min<std::uintptr_t>(end, pageBegin + pageSize_) - at;
-    const std::size_t pageUsed = std::min(pageSize_, owner.used - page * pageSize_);
+    const std::size_t page = (at - owner.begin) / releaseUnit_;
+    const std::uintptr_t pageBegin = owner.begin + page * releaseUnit_;
+    const std::size_t part = std::min<std::uintptr_t>(end, pageBegin + releaseUnit_) - at;
+    const std::size_t pageUsed = std::min(releaseUnit_, owner.used - page * releaseUnit_);
+    // Never past the chunk's own mapping, which may end inside a unit.
     if (pageConsumed_[owner.firstPage + page].fetch_add(part, std::memory_order_acq_rel) + part == pageUsed)
-      ::madvise(reinterpret_cast<void *>(pageBegin), pageSize_, MADV_DONTNEED);
+      ::madvise(reinterpret_cast<void *>(pageBegin), std::min<std::uintptr_t>(releaseUnit_, owner.end - pageBegin),
+                MADV_DONTNEED);
     at += part;
   }
   // Exactly one reporter sees the count reach `used`; only it touches the

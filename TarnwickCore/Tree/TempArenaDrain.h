@@ -18,12 +18,12 @@ namespace tarnwick {
 class TempNodeArena;
 
 /// The storage of the temporary arenas of one tree, freed piece by piece
-/// while the freeze copies the tree out: a page goes back to the system as
-/// soon as every node or name byte in it has been copied, and its chunk is
-/// unmapped with the last, so that the temporary tree shrinks as fast as the
-/// frozen one grows instead of both existing in full. Pages, not chunks,
-/// because a chunk holds the folders one walker listed, which the freeze's
-/// breadth-first order reaches at very different times.
+/// while the freeze copies the tree out: a few pages go back to the system
+/// as soon as every node or name byte in them has been copied, and a chunk
+/// is unmapped with its last, so that the temporary tree shrinks as fast as
+/// the frozen one grows instead of both existing in full. Pages, not whole
+/// chunks, because a chunk holds the folders one walker listed, which the
+/// freeze's breadth-first order reaches at very different times.
 ///
 /// Threads: take() and seal() on one thread before the freeze; consumed()
 /// afterwards from any number of threads, each node reported exactly once.
@@ -74,7 +74,10 @@ private:
     std::vector<Chunk> chunks_;
     std::unique_ptr<std::atomic<std::size_t>[]> consumed_;
     std::unique_ptr<std::atomic<std::size_t>[]> pageConsumed_;
-    std::size_t pageSize_ = 4096;
+    /// The unit released at once: a few pages, since each release costs a
+    /// system call and a flush of every core's address cache.
+    static constexpr std::size_t pagesPerRelease = 2;
+    std::size_t releaseUnit_ = 4096 * pagesPerRelease;
   };
 
   Pool nodes_;

@@ -97,9 +97,9 @@ TEST(TempArenaDrainTest, ChunkStaysUntilEverythingInItIsConsumed) {
 // times, so each page goes back as soon as everything on it is copied.
 TEST(TempArenaDrainTest, APageGoesBackOnceEverythingOnItIsCopied) {
   TempNodeArena arena;
-  // One chunk: the root, the top block, then two blocks of 400 nodes (over
-  // three pages each).
-  TempTreeNode &root = build(arena, 2, 400, 0);
+  // One chunk: the root, the top block, then two blocks of 500 nodes (the
+  // first ends past the fourth page).
+  TempTreeNode &root = build(arena, 2, 500, 0);
   const std::span<TempTreeNode> top = root.children();
   const std::span<TempTreeNode> first = top[0].children(), second = top[1].children();
   const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
