@@ -11,12 +11,22 @@ using FolderCounts = DiskTreeArena::FolderCounts;
 
 namespace {
 
-// Gives `slot` a chunk of its own holding its first `count` entries; always
-// a whole chunk's room, so a folder table can grow into it.
-template <class Entry> void copyChunk(std::shared_ptr<Entry> &slot, std::size_t count) {
-  std::shared_ptr<Entry[]> copy(new Entry[DiskTreeArena::chunkSize]);
-  std::copy_n(slot.get(), count, copy.get());
-  slot = std::shared_ptr<Entry>(copy, copy.get());
+// Entry `index` of a table of `count` entries held in `chunks`, its chunk
+// first given a copy of its own (with a whole chunk's room, so a folder
+// table can grow into it) unless `copied` says it has one.
+template <class Entry>
+Entry &writableEntry(std::vector<std::shared_ptr<Entry>> &chunks, std::vector<bool> &copied, std::size_t count,
+                     std::size_t index) {
+  const std::size_t chunk = index >> DiskTreeArena::chunkShift;
+  std::shared_ptr<Entry> &slot = chunks[chunk];
+  if (!copied[chunk]) {
+    const std::size_t first = chunk << DiskTreeArena::chunkShift;
+    std::shared_ptr<Entry[]> copy(new Entry[DiskTreeArena::chunkSize]);
+    std::copy_n(slot.get(), std::min(DiskTreeArena::chunkSize, count - first), copy.get());
+    slot = std::shared_ptr<Entry>(copy, copy.get());
+    copied[chunk] = true;
+  }
+  return slot.get()[index & (DiskTreeArena::chunkSize - 1)];
 }
 
 } // namespace
@@ -26,23 +36,11 @@ ArenaRecordEditor::ArenaRecordEditor(const DiskTreeArena &original)
       copiedFolders_(original.folderChunks_.size(), false) {}
 
 StoredNode &ArenaRecordEditor::writableNode(std::size_t index) {
-  const std::size_t chunk = index >> DiskTreeArena::chunkShift;
-  if (!copied_[chunk]) {
-    const std::size_t first = chunk << DiskTreeArena::chunkShift;
-    copyChunk(arena_.chunks_[chunk], std::min(DiskTreeArena::chunkSize, arena_.nodeCount_ - first));
-    copied_[chunk] = true;
-  }
-  return arena_.chunks_[chunk].get()[index & (DiskTreeArena::chunkSize - 1)];
+  return writableEntry(arena_.chunks_, copied_, arena_.nodeCount_, index);
 }
 
 FolderCounts &ArenaRecordEditor::writableFolder(std::uint32_t index) {
-  const std::size_t chunk = index >> DiskTreeArena::chunkShift;
-  if (!copiedFolders_[chunk]) {
-    const std::size_t first = chunk << DiskTreeArena::chunkShift;
-    copyChunk(arena_.folderChunks_[chunk], std::min(DiskTreeArena::chunkSize, arena_.folderCount_ - first));
-    copiedFolders_[chunk] = true;
-  }
-  return arena_.folderChunks_[chunk].get()[index & (DiskTreeArena::chunkSize - 1)];
+  return writableEntry(arena_.folderChunks_, copiedFolders_, arena_.folderCount_, index);
 }
 
 std::uint32_t ArenaRecordEditor::appendFolder() {
