@@ -179,7 +179,7 @@ DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const
                         rootDevice, 0};
   context.queue.push({&rootItem, 1});
   const auto ceiling = static_cast<std::size_t>(device.rotational ? walkerCount : std::max<std::int64_t>(walkerCount, concurrencyCeiling_));
-  WalkerPool::run(context, walkers, ceiling);
+  WalkerPool::run(context, walkers, ceiling, loadProbe_);
 
   if (std::exception_ptr failure = context.failure())
     std::rethrow_exception(failure);

@@ -2,6 +2,7 @@
 
 #include "TarnwickCore/Scan/DirectoryEntrySource.h"
 #include "TarnwickCore/Scan/PseudoFileSystemTable.h"
+#include "TarnwickCore/Scan/ScanLoadProbe.h"
 #include "TarnwickCore/Scan/ScanScope.h"
 #include "TarnwickCore/Tree/DiskTreeArena.h"
 #include "TarnwickCore/Scan/ThrottledProgressEmitter.h"
@@ -78,6 +79,9 @@ public:
   /// listings in flight. Not on a rotational disk, whose walkers stay few.
   void setConcurrencyCeiling(std::int64_t ceiling);
   std::int64_t concurrencyCeiling() const { return concurrencyCeiling_; }
+  /// What tells the scan how busy the process and the machine are
+  /// (sampleSystemLoad() unless replaced).
+  void setLoadProbe(ScanLoadProbe probe) { loadProbe_ = std::move(probe); }
 
   /// What the scans made afterwards leave out.
   void setScope(ScanScope scope) { scope_ = std::move(scope); }
@@ -106,6 +110,7 @@ private:
   std::size_t maxNodeCount_ = DiskTreeArena::maxNodeCount;
   ScanScope scope_;
   std::int64_t concurrencyCeiling_;
+  ScanLoadProbe loadProbe_ = sampleSystemLoad;
   std::optional<PseudoFileSystemTable> mounts_;
 };
 

@@ -11,31 +11,12 @@
 #include <mutex>
 #include <optional>
 #include <stop_token>
+#include <string>
 #include <system_error>
 #include <thread>
 
 namespace tarnwick {
 namespace {
-
-// Seconds of CPU the whole process has used: the walkers and anything else
-// running beside the scan, which is then busy enough not to want more.
-double processCpuSeconds() {
-  timespec now{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-// Seconds every core of the machine has spent idle (waiting on I/O
-// included), from the first line of /proc/stat; nothing when unreadable.
-std::optional<double> machineIdleSeconds() {
-  std::ifstream stat("/proc/stat");
-  std::string cpu;
-  unsigned long long user = 0, nice = 0, system = 0, idle = 0, ioWait = 0;
-  if (!(stat >> cpu >> user >> nice >> system >> idle >> ioWait) || cpu != "cpu")
-    return std::nullopt;
-  static const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
-  return static_cast<double>(idle + ioWait) / static_cast<double>(ticksPerSecond > 0 ? ticksPerSecond : 100);
-}
 
 // Starts a thread for `walker`; false when the system refuses one.
 bool start(std::vector<std::jthread> &threads, DirectoryWalker &walker) {
@@ -49,28 +30,27 @@ bool start(std::vector<std::jthread> &threads, DirectoryWalker &walker) {
 
 // Adds walkers while the running ones wait, until `stop` or the ceiling.
 void addWhileWaiting(std::stop_token stop, ScanContext &context, std::vector<std::unique_ptr<DirectoryWalker>> &walkers,
-                     std::size_t ceiling, std::vector<std::jthread> &threads) {
+                     std::size_t ceiling, std::vector<std::jthread> &threads, const ScanLoadProbe &probe) {
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   std::mutex mutex;
   std::condition_variable_any wake;
   auto lastWall = std::chrono::steady_clock::now();
-  double lastCpu = processCpuSeconds();
-  std::optional<double> lastIdle = machineIdleSeconds();
+  ScanLoadSample last = probe();
   while (walkers.size() < ceiling) {
     std::unique_lock lock(mutex);
     if (wake.wait_for(lock, stop, WalkerPool::lookInterval, [] { return false; }) || stop.stop_requested())
       return;
     const auto wall = std::chrono::steady_clock::now();
-    const double cpu = processCpuSeconds();
-    const std::optional<double> idle = machineIdleSeconds();
+    const ScanLoadSample now = probe();
     const double seconds = std::chrono::duration<double>(wall - lastWall).count();
-    const double busyCores = (cpu - lastCpu) / seconds;
+    const double busyCores = (now.processCpuSeconds - last.processCpuSeconds) / seconds;
     // Walkers that wait for a core, not for the device, would only queue
     // for it in greater numbers.
-    const double idleCores = idle && lastIdle ? (*idle - *lastIdle) / seconds : 0;
+    const double idleCores = now.machineIdleSeconds && last.machineIdleSeconds
+                                 ? (*now.machineIdleSeconds - *last.machineIdleSeconds) / seconds
+                                 : 0;
     lastWall = wall;
-    lastCpu = cpu;
-    lastIdle = idle;
+    last = now;
     if (!WalkerPool::shouldAdd(busyCores, idleCores, walkers.size(), cores, context.queue.queuedCount()))
       continue;
     for (std::size_t i = 0; i < WalkerPool::walkersPerStep && walkers.size() < ceiling; ++i) {
@@ -83,8 +63,24 @@ void addWhileWaiting(std::stop_token stop, ScanContext &context, std::vector<std
 
 } // namespace
 
+ScanLoadSample sampleSystemLoad() {
+  ScanLoadSample sample;
+  timespec cpu{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+  sample.processCpuSeconds = static_cast<double>(cpu.tv_sec) + static_cast<double>(cpu.tv_nsec) / 1e9;
+  std::ifstream stat("/proc/stat");
+  std::string label;
+  unsigned long long user = 0, nice = 0, system = 0, idle = 0, ioWait = 0;
+  if (stat >> label >> user >> nice >> system >> idle >> ioWait && label == "cpu") {
+    static const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
+    sample.machineIdleSeconds =
+        static_cast<double>(idle + ioWait) / static_cast<double>(ticksPerSecond > 0 ? ticksPerSecond : 100);
+  }
+  return sample;
+}
+
 void WalkerPool::run(ScanContext &context, std::vector<std::unique_ptr<DirectoryWalker>> &walkers,
-                     std::size_t ceiling) {
+                     std::size_t ceiling, const ScanLoadProbe &probe) {
   DirectoryWalker &first = *walkers.front();
   std::vector<std::jthread> threads;
   threads.reserve(std::max(ceiling, walkers.size()));
@@ -96,7 +92,15 @@ void WalkerPool::run(ScanContext &context, std::vector<std::unique_ptr<Directory
   std::jthread adder;
   if (ceiling > walkers.size()) {
     try {
-      adder = std::jthread(addWhileWaiting, std::ref(context), std::ref(walkers), ceiling, std::ref(threads));
+      adder = std::jthread([&](std::stop_token stop) {
+        // More walkers only speed the scan up: out of memory, it goes on
+        // with those it has. Nothing may escape a thread, which would end
+        // the process.
+        try {
+          addWhileWaiting(std::move(stop), context, walkers, ceiling, threads, probe);
+        } catch (...) {
+        }
+      });
     } catch (const std::system_error &) {
     }
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnwickCore/Scan/DirectoryWalker.h"
+#include "TarnwickCore/Scan/ScanLoadProbe.h"
 
 #include <algorithm>
 #include <chrono>
@@ -30,8 +31,9 @@ public:
   static constexpr std::chrono::milliseconds lookInterval{25};
   static constexpr std::size_t walkersPerStep = 4;
 
+  /// `probe` tells the load between looks.
   static void run(ScanContext &context, std::vector<std::unique_ptr<DirectoryWalker>> &walkers,
-                  std::size_t ceiling);
+                  std::size_t ceiling, const ScanLoadProbe &probe);
 
   /// Whether `running` walkers that kept `busyCores` cores busy on average
   /// (CPU seconds per wall second) on a machine of `cores`, `idleCores` of
