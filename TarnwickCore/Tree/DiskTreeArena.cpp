@@ -19,10 +19,6 @@ std::size_t heapBytes(const std::string &text) {
   return inside ? 0 : text.capacity() + 1;
 }
 
-} // namespace
-
-namespace {
-
 // Points one chunk of `chunks` at each chunkSize entries of `table`, which
 // the chunks keep alive together.
 template <class Entry, class Table>
