@@ -21,7 +21,6 @@
 #include <new>
 #include <sys/stat.h>
 #include <system_error>
-#include <thread>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -207,15 +206,21 @@ DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const
   drain.seal();
   // One breadth-first block list serves hard-link resolution, aggregation
   // and the freeze.
+  // Each step over a large tree takes a noticeable part of a second, so a
+  // cancellation is looked at between them (and during the copy).
+  auto throwIfCancelled = [&stop] {
+    if (stop.stop_requested())
+      throw ScanCancelledError();
+  };
   const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root, blockCount);
+  throwIfCancelled();
   SharedLinkTable sharedLinks = resolveHardLinks(blocks, std::move(linkedFiles));
   aggregateBlocks(blocks);
+  throwIfCancelled();
   ScanReport report = makeReport(stats, context);
   report.durationSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  DiskTreeArena arena = freezeTree(root, blocks, rootPath,
-                                   std::min(cores, static_cast<unsigned>(maxConcurrentDirectories)), std::move(report),
-                                   std::move(sharedLinks), drain);
+  DiskTreeArena arena =
+      freezeTree(root, blocks, rootPath, 1, std::move(report), std::move(sharedLinks), drain, stop);
   context.emitter.emitFinal(rootPath);
   return arena;
 }

@@ -2,9 +2,11 @@
 #include "TarnwickCore/Tree/DiskTreeArena.h"
 #include "TarnwickCore/Tree/TempArenaDrain.h"
 #include "TarnwickCore/Support/PrefaultPages.h"
+#include "TarnwickCore/Support/ScanErrors.h"
 
 #include <algorithm>
 #include <cstring>
+#include <stop_token>
 #include <system_error>
 #include <thread>
 
@@ -16,6 +18,9 @@ using FolderCounts = DiskTreeArena::FolderCounts;
 
 // Below this many nodes a second thread costs more than it saves.
 constexpr std::size_t nodesPerExtraThread = 50'000;
+// How many blocks are copied between two looks at the stop request: a few
+// milliseconds of copying at most.
+constexpr std::size_t blocksPerStopCheck = 256;
 // Fresh pages are mapped ahead of the copy this much at a time, not all at
 // once, so that the frozen tree grows only as fast as the drain frees the
 // temporary one.
@@ -79,11 +84,12 @@ struct TableSizes {
 };
 
 // Copies the children of blocks [begin, end), telling `drain` (if any)
-// about each block once copied. Blocks own disjoint node, folder and name
-// ranges, so ranges of blocks can be filled concurrently; each range maps
-// its own fresh pages as it goes, so that work is shared too.
+// about each block once copied, and gives up early once `stop` is
+// requested. Blocks own disjoint node, folder and name ranges, so ranges of
+// blocks can be filled concurrently; each range maps its own fresh pages as
+// it goes, so that work is shared too.
 void fillBlocks(const std::vector<ChildBlock> &blocks, std::size_t begin, std::size_t end, FrozenTables out,
-                TableSizes sizes, TempArenaDrain *drain) {
+                TableSizes sizes, TempArenaDrain *drain, std::stop_token stop) {
   if (begin == end)
     return;
   auto nodeStart = [&](std::size_t b) {
@@ -99,6 +105,8 @@ void fillBlocks(const std::vector<ChildBlock> &blocks, std::size_t begin, std::s
                          folderStart(end) * sizeof(FolderCounts));
   FaultAhead namePages(out.names, nameStart(begin), nameStart(end));
   for (std::size_t b = begin; b < end; ++b) {
+    if ((b - begin) % blocksPerStopCheck == 0 && stop.stop_requested())
+      return;
     const ChildBlock &block = blocks[b];
     nodePages.reach(nodeStart(b + 1) * sizeof(StoredNode));
     folderPages.reach(folderStart(b + 1) * sizeof(FolderCounts));
@@ -135,7 +143,8 @@ TableSizes tableSizes(const TempTreeNode &root, const std::vector<ChildBlock> &b
 }
 
 DiskTreeArena freezeBlocks(const TempTreeNode &root, const std::vector<ChildBlock> &blocks, std::string rootPath,
-                           unsigned threads, ScanReport report, SharedLinkTable sharedLinks, TempArenaDrain *drain) {
+                           unsigned threads, ScanReport report, SharedLinkTable sharedLinks, TempArenaDrain *drain,
+                           std::stop_token stop = {}) {
   const TableSizes sizes = tableSizes(root, blocks);
   DiskTreeArena::StoredNodeTable nodes(sizes.nodes);
   DiskTreeArena::FolderTable folders(sizes.folders);
@@ -158,14 +167,17 @@ DiskTreeArena freezeBlocks(const TempTreeNode &root, const std::vector<ChildBloc
     helpers.reserve(cuts.size());
     for (std::size_t i = 1; i + 1 < cuts.size(); ++i) {
       try {
-        helpers.emplace_back(fillBlocks, std::cref(blocks), cuts[i], cuts[i + 1], out, sizes, drain);
+        helpers.emplace_back(fillBlocks, std::cref(blocks), cuts[i], cuts[i + 1], out, sizes, drain, stop);
       } catch (const std::system_error &) {
         // No thread to spare: this range is filled here instead.
-        fillBlocks(blocks, cuts[i], cuts[i + 1], out, sizes, drain);
+        fillBlocks(blocks, cuts[i], cuts[i + 1], out, sizes, drain, stop);
       }
     }
-    fillBlocks(blocks, cuts[0], cuts[1], out, sizes, drain);
+    fillBlocks(blocks, cuts[0], cuts[1], out, sizes, drain, stop);
   }
+  // Some blocks may be left uncopied: nothing of the tables may be read.
+  if (stop.stop_requested())
+    throw ScanCancelledError();
   DiskTreeArena::countSubtrees(nodes, folders);
   return DiskTreeArena(std::move(rootPath), std::move(nodes), std::move(folders), std::move(names),
                        std::move(report), std::move(sharedLinks));
@@ -184,8 +196,10 @@ DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock>
 }
 
 DiskTreeArena freezeTree(const TempTreeNode &root, const std::vector<ChildBlock> &blocks, std::string rootPath,
-                         unsigned threads, ScanReport report, SharedLinkTable sharedLinks, TempArenaDrain &drain) {
-  return freezeBlocks(root, blocks, std::move(rootPath), threads, std::move(report), std::move(sharedLinks), &drain);
+                         unsigned threads, ScanReport report, SharedLinkTable sharedLinks, TempArenaDrain &drain,
+                         std::stop_token stop) {
+  return freezeBlocks(root, blocks, std::move(rootPath), threads, std::move(report), std::move(sharedLinks), &drain,
+                      std::move(stop));
 }
 
 } // namespace tarnwick

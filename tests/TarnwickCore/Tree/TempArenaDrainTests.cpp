@@ -1,3 +1,4 @@
+#include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickCore/Tree/ChildBlockWalk.h"
 #include "TarnwickCore/Tree/DiskTreeArena.h"
 #include "TarnwickCore/Tree/TempArenaDrain.h"
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <stop_token>
 #include <string>
 
 namespace tarnwick {
@@ -68,6 +70,24 @@ TEST(TempArenaDrainTest, FreezeFreesEveryChunkAndKeepsTheTreeWhateverTheThreadCo
     EXPECT_EQ(drain.liveBytes(), 0u);
     EXPECT_TRUE(frozen == expected);
   }
+}
+
+// A cancelled freeze stops copying and says so rather than returning a
+// tree whose tables were only partly written.
+TEST(TempArenaDrainTest, StopRequestEndsTheFreezeWithACancellation) {
+  TempNodeArena arena;
+  TempTreeNode &root = build(arena, 600, 250, 0);
+  const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root, 601);
+  aggregateBlocks(blocks);
+  TempArenaDrain drain;
+  drain.take(arena);
+  drain.seal();
+  std::stop_source stop;
+  stop.request_stop();
+  EXPECT_THROW(freezeTree(root, blocks, "/scan/root", 1, {}, {}, drain, stop.get_token()), ScanCancelledError);
+  // The blocks after the first stop check were never copied, so their
+  // storage is still there (to go with the drain).
+  EXPECT_GT(drain.liveBytes(), 0u);
 }
 
 TEST(TempArenaDrainTest, ChunkStaysUntilEverythingInItIsConsumed) {
