@@ -2,6 +2,8 @@
 
 #include "TarnwickCore/Scan/EntryFacts.h"
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +20,19 @@ enum class BatchStatus {
   unsupported,
   /// Reading failed part-way (errno says why); what was read so far stands.
   failed,
+};
+
+/// Spreads one long piece of work over threads that have nothing else to do
+/// (the scan's idle walkers), so that a single wide folder is not examined
+/// by one walker alone while the others wait.
+class SliceSharing {
+public:
+  using SliceWork = std::function<void(std::size_t begin, std::size_t end)>;
+  virtual ~SliceSharing() = default;
+  /// Calls `work` on slices of `slice` indexes that together cover
+  /// [0, count) once each, on the calling thread and possibly on others at
+  /// the same time; returns once every slice has run. `work` must not throw.
+  virtual void share(std::size_t count, std::size_t slice, const SliceWork &work) = 0;
 };
 
 /// Reads one directory at a time in batches. Each walker owns one reader and
@@ -37,6 +52,9 @@ public:
   virtual BatchStatus nextBatch(std::vector<EntryFacts> &out) = 0;
   /// Releases the open directory, if any. Also done by open() and on destruction.
   virtual void close() = 0;
+  /// Where a reader may hand the examination of a long batch's entries
+  /// (nullptr: nowhere). Readers that examine nothing themselves ignore it.
+  virtual void shareExaminationWith(SliceSharing *) {}
 };
 
 /// Makes readers for the batch engine. Tests substitute their own to

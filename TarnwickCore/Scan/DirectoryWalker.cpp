@@ -33,7 +33,9 @@ bool isDescriptorShortage(int error) { return error == EMFILE || error == ENFILE
 
 DirectoryWalker::DirectoryWalker(ScanContext &context)
     : context_(context), batchReader_(context.batchSource.makeReader()),
-      fileManagerReader_(context.fileManagerSource.makeReader()) {}
+      fileManagerReader_(context.fileManagerSource.makeReader()) {
+  batchReader_->shareExaminationWith(&context.queue);
+}
 
 DirectoryWalker::~DirectoryWalker() = default;
 

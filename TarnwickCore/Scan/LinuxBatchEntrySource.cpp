@@ -21,6 +21,10 @@ namespace {
 // enough that a listing takes few calls, small enough that 32 walkers cost
 // little beside the tree.
 constexpr std::size_t batchBufferSize = 32768;
+// Entries one thread examines at a time when a batch is shared: on a warm
+// cache about a tenth of a millisecond, well above the cost of waking a
+// helper.
+constexpr std::size_t entriesPerSlice = 64;
 constexpr unsigned statxMask =
     STATX_TYPE | STATX_MTIME | STATX_INO | STATX_NLINK | STATX_SIZE | STATX_BLOCKS;
 constexpr int statxFlags = AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT;
@@ -76,19 +80,14 @@ public:
       return unsupported && !readAny_ ? BatchStatus::unsupported : BatchStatus::failed;
     }
     readAny_ = true;
-    if (inodeOrder_) {
-      inspectInInodeOrder(bytes, out);
-      return BatchStatus::entries;
-    }
-    for (long offset = 0; offset < bytes;) {
-      const std::byte *record = buffer_.get() + offset;
-      inspect(reinterpret_cast<const char *>(record + direntNameOffset), out);
-      offset += recordLength(record);
-    }
+    list(bytes, out);
+    examineAll(out);
     return BatchStatus::entries;
   }
 
   void close() override { directory_.reset(); }
+
+  void shareExaminationWith(SliceSharing *sharing) override { sharing_ = sharing; }
 
 private:
   static unsigned short recordLength(const std::byte *record) {
@@ -97,42 +96,52 @@ private:
     return length;
   }
 
-  // The batch's entries examined in inode order, but reported in the
-  // listing's order, so the tree is the same whatever the device. The sort
-  // costs far less than one seek; a batch (about a thousand entries) is as
-  // far ahead as a listing is in hand.
-  void inspectInInodeOrder(long bytes, std::vector<EntryFacts> &out) {
+  static bool isDotOrDotDot(const char *name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+  }
+
+  // The names of the batch, and in inode order also the order to examine
+  // them in.
+  void list(long bytes, std::vector<EntryFacts> &out) {
     order_.clear();
     for (long offset = 0; offset < bytes;) {
       const std::byte *record = buffer_.get() + offset;
       const char *name = reinterpret_cast<const char *>(record + direntNameOffset);
       if (!isDotOrDotDot(name)) {
-        std::uint64_t inode;
-        std::memcpy(&inode, record + direntInodeOffset, sizeof inode);
-        order_.push_back({inode, static_cast<std::uint32_t>(out.size())});
+        if (inodeOrder_) {
+          std::uint64_t inode;
+          std::memcpy(&inode, record + direntInodeOffset, sizeof inode);
+          order_.push_back({inode, static_cast<std::uint32_t>(out.size())});
+        }
         out.emplace_back().name = std::string_view(name);
       }
       offset += recordLength(record);
     }
-    std::sort(order_.begin(), order_.end());
-    for (const auto &[inode, index] : order_)
-      examine(out[index]);
+    // In inode order the entries are examined that way but reported in the
+    // listing's order, so the tree is the same whatever the device. The sort
+    // costs far less than one seek; a batch (about a thousand entries) is as
+    // far ahead as a listing is in hand.
+    if (inodeOrder_)
+      std::sort(order_.begin(), order_.end());
   }
 
-  static bool isDotOrDotDot(const char *name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+  // A long batch is examined by idle walkers too: on a cold cache each
+  // entry may wait for the device, and many requests in flight are what
+  // make a wide folder fast.
+  void examineAll(std::vector<EntryFacts> &out) {
+    auto examineRange = [this, &out](std::size_t begin, std::size_t end) {
+      for (std::size_t i = begin; i < end; ++i)
+        examine(inodeOrder_ ? out[order_[i].second] : out[i]);
+    };
+    if (sharing_ && out.size() >= 2 * entriesPerSlice)
+      sharing_->share(out.size(), entriesPerSlice, examineRange);
+    else
+      examineRange(0, out.size());
   }
 
-  void inspect(const char *name, std::vector<EntryFacts> &out) {
-    if (isDotOrDotDot(name))
-      return;
-    EntryFacts &facts = out.emplace_back();
-    facts.name = std::string_view(name);
-    examine(facts);
-  }
-
-  // Every entry, symbolic links too: a long target occupies a block.
-  void examine(EntryFacts &facts) {
+  // Every entry, symbolic links too: a long target occupies a block. Safe
+  // on several threads at once, each with its own entries.
+  void examine(EntryFacts &facts) const {
     struct statx st;
     if (::statx(directory_.get(), facts.name.data(), statxFlags, statxMask, &st) != 0) {
       // Vanished or unreadable since the listing: left out by the walker.
@@ -148,6 +157,7 @@ private:
   /// (inode, index in the batch) of the batch in hand; reused, inode order only.
   std::vector<std::pair<std::uint64_t, std::uint32_t>> order_;
   bool readAny_ = false;
+  SliceSharing *sharing_ = nullptr;
 };
 
 } // namespace

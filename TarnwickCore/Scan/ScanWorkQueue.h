@@ -1,5 +1,8 @@
 #pragma once
 
+#include "TarnwickCore/Scan/DirectoryEntrySource.h"
+
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -35,9 +38,14 @@ struct ScanWorkItem {
 /// freeze can free them chunk by chunk as it goes (TempArenaDrain). Last in,
 /// first out would leave most chunks partly needed until the freeze's end.
 ///
+/// Walkers waiting in pop() also take slices of the work another walker
+/// shares (share()), such as examining the entries of a folder too wide for
+/// one walker to get through while the others idle.
+///
 /// Threads: every member is safe from any thread. pop() blocks until an
-/// item is available, every pushed item has been finished, or `stop` fires.
-class ScanWorkQueue {
+/// item is available, every pushed item has been finished, or `stop` fires,
+/// running shared slices meanwhile.
+class ScanWorkQueue final : public SliceSharing {
 public:
   explicit ScanWorkQueue(std::stop_token stop) : stop_(std::move(stop)) {}
 
@@ -52,13 +60,33 @@ public:
   std::size_t queuedCount();
   /// The items no walker took, once the walkers are done (after a stop).
   std::deque<ScanWorkItem> takeLeftOver();
+  /// Shares the work with the walkers waiting in pop() now, if any; with
+  /// none, all of it runs here.
+  void share(std::size_t count, std::size_t slice, const SliceWork &work) override;
+  /// How many threads wait in pop() now.
+  std::size_t idleCount();
 
 private:
+  /// One walker's shared work. Lives on that walker's stack until every
+  /// helper has left it.
+  struct SharedWork {
+    const SliceWork &work;
+    std::size_t count;
+    std::size_t slice;
+    std::atomic<std::size_t> next{0};
+    std::size_t helpers = 0;  // guarded by mutex_
+    /// Runs slices until none is left to claim.
+    void runSlices();
+  };
+
   std::stop_token stop_;
   std::mutex mutex_;
   std::condition_variable_any changed_;
   std::deque<ScanWorkItem> items_;  // guarded by mutex_
   std::size_t outstanding_ = 0;     // pushed but not finished; guarded by mutex_
+  std::vector<SharedWork *> shared_; // with slices left to claim; guarded by mutex_
+  std::size_t idle_ = 0;             // threads waiting in pop(); guarded by mutex_
+  std::condition_variable helpersLeft_;
 };
 
 } // namespace tarnwick

@@ -1,9 +1,12 @@
+#include "TarnwickCore/Scan/ScanWorkQueue.h"
 #include "TarnwickCore/Scan/ShardedHardlinkDeduplicator.h"
 #include "TarnwickCore/Scan/ThrottledProgressEmitter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -88,6 +91,34 @@ TEST(ThrottledProgressEmitterTest, FinalReportIgnoresTheIntervalAndCallsOutsideT
   ThrottledProgressEmitter silent("/root", 12.0, nullptr, clock.function());
   silent.record(1, 1, 1, "/root/x");
   silent.emitFinal("/root"); // nothing to call, nothing to crash
+}
+
+// A walker idle in pop() takes slices of the work another shares, and the
+// sharer returns only once every slice, the helper's too, has run.
+TEST(ScanWorkQueueTest, IdleWalkersTakeSlicesOfSharedWorkAndTheSharerWaitsForThem) {
+  std::stop_source stop;
+  ScanWorkQueue queue(stop.get_token());
+  ScanWorkItem root;
+  queue.push({&root, 1});
+  ASSERT_TRUE(queue.pop().has_value()); // outstanding, so the next pop() waits
+  std::jthread idle([&queue] { EXPECT_FALSE(queue.pop().has_value()); });
+  while (queue.idleCount() == 0)
+    std::this_thread::yield();
+
+  constexpr std::size_t count = 400;
+  std::vector<int> runs(count);
+  std::vector<std::thread::id> ranOn(count);
+  queue.share(count, 1, [&](std::size_t begin, std::size_t end) {
+    // Before the writes: a sharer that did not wait would miss them.
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+    for (std::size_t i = begin; i < end; ++i) {
+      ++runs[i];
+      ranOn[i] = std::this_thread::get_id();
+    }
+  });
+  EXPECT_EQ(std::count(runs.begin(), runs.end(), 1), static_cast<long>(count));
+  EXPECT_LT(std::count(ranOn.begin(), ranOn.end(), std::this_thread::get_id()), static_cast<long>(count));
+  queue.finish(); // the scan is complete: the idle walker leaves
 }
 
 } // namespace
