@@ -124,10 +124,7 @@ void printSummary(const DiskTreeArena &arena, int top) {
   if (top <= 0 || root->childIDs.empty())
     return;
   std::printf("\nLargest items:\n");
-  int shown = 0;
-  for (const tarnwick::DiskNode &child : arena.children(arena.rootID)) {
-    if (shown++ == top)
-      break;
+  for (const tarnwick::DiskNode &child : arena.children(arena.rootID, static_cast<std::size_t>(top))) {
     double share = total > 0 ? 100.0 * static_cast<double>(child.allocatedSize) / static_cast<double>(total) : 0;
     std::printf("  %12s  %5.1f%%  %s%s\n", tarnwick::formatByteCount(child.allocatedSize).c_str(), share,
                 printableText(child.name).c_str(), child.isDirectory ? "/" : "");

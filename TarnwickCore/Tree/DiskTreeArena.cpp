@@ -137,20 +137,30 @@ std::optional<DiskNode> DiskTreeArena::node(NodeID id) const {
   return makeNode(id, path(id));
 }
 
-std::vector<DiskNode> DiskTreeArena::children(NodeID id) const {
+std::vector<DiskNode> DiskTreeArena::children(NodeID id, std::size_t limit) const {
   std::vector<DiskNode> result;
   if (!isValid(id))
     return result;
   const Record &parent = record(id);
-  // Order the identifiers first (stable: equal sizes keep identifier
-  // order), then build each node once, in place.
+  // Order the identifiers first, then build each node kept once, in place.
   std::vector<NodeID> order;
   order.reserve(parent.childCount);
   for (std::uint32_t i = 0; i < parent.childCount; ++i)
     if (NodeID child = parent.firstChildID + static_cast<NodeID>(i); isValid(child))
       order.push_back(child);
-  std::stable_sort(order.begin(), order.end(),
-                   [this](NodeID a, NodeID b) { return record(a).allocatedSize > record(b).allocatedSize; });
+  // Identifiers break ties, which makes any sort keep equal sizes in
+  // identifier order.
+  auto largerFirst = [this](NodeID a, NodeID b) {
+    const std::int64_t sizeA = storedNode(a).allocatedSize, sizeB = storedNode(b).allocatedSize;
+    return sizeA != sizeB ? sizeA > sizeB : a < b;
+  };
+  const auto kept = order.begin() + static_cast<std::ptrdiff_t>(std::min(limit, order.size()));
+  if (kept == order.end()) {
+    std::sort(order.begin(), order.end(), largerFirst);
+  } else {
+    std::partial_sort(order.begin(), kept, order.end(), largerFirst);
+    order.erase(kept, order.end());
+  }
   const std::string parentPath = path(id);
   result.reserve(order.size());
   for (NodeID child : order) {

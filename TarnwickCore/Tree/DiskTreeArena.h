@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -120,7 +121,9 @@ public:
   std::optional<DiskNode> rootNode() const { return node(rootID); }
   std::optional<DiskNode> node(NodeID id) const;
   /// Direct children, largest first; equal sizes keep identifier order.
-  std::vector<DiskNode> children(NodeID id) const;
+  /// At most `limit` of them, and only those are built: the few largest of
+  /// a folder of a million entries cost no more than its identifiers.
+  std::vector<DiskNode> children(NodeID id, std::size_t limit = std::numeric_limits<std::size_t>::max()) const;
   /// Root first, the node itself last; at most 512 entries (a deeper node's
   /// chain starts at its 511th ancestor).
   std::vector<DiskNode> breadcrumbChain(NodeID id) const;

@@ -99,6 +99,11 @@ TEST(DiskTreeArenaTest, ChildrenAreLargestFirstAndEqualSizesKeepIdentifierOrder)
     expected.push_back(id);
   expected.push_back(1);
   EXPECT_EQ(ids(arena.children(0)), expected);
+  // The largest few are the same, whatever part of the rest is left out.
+  for (std::size_t limit : {0, 1, 5, 41}) {
+    SCOPED_TRACE(limit);
+    EXPECT_EQ(ids(arena.children(0, limit)), std::vector<NodeID>(expected.begin(), expected.begin() + limit));
+  }
 }
 
 TEST(DiskTreeArenaTest, AnEmptyRootIsOneNodeAndInvalidIdentifiersAnswerEmpty) {
