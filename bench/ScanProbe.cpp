@@ -76,16 +76,20 @@ int main(int argc, char **argv) {
 
   // Stop points spread over the scan, so cancellation lands in listing,
   // in queue waits and near the end.
-  double worst = 0;
+  double worst = 0, worstAt = 0;
   int landed = 0;
   for (int i = 0; i < cancellations; ++i) {
     double delay = scanSeconds * (i + 0.5) / cancellations;
     double latency = cancellationLatency(scanner, tree, delay);
     if (latency >= 0) {
       ++landed;
-      worst = std::max(worst, latency);
+      if (latency > worst) {
+        worst = latency;
+        worstAt = delay;
+      }
     }
   }
-  std::printf("cancellation: worst %.1f ms over %d cancelled scans\n", worst * 1000, landed);
+  std::printf("cancellation: worst %.1f ms over %d cancelled scans (stop requested %.2f s in)\n", worst * 1000,
+              landed, worstAt);
   return 0;
 }

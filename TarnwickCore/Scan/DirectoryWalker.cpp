@@ -17,8 +17,6 @@
 namespace tarnwick {
 namespace {
 
-// A wide directory's staging vector is released once it is committed.
-constexpr std::size_t retainedPendingCapacity = 4096;
 
 // Waiting for a descriptor: pauses grow from the first to the longest. When
 // no other walker holds a folder open, the descriptors are held elsewhere in
@@ -220,7 +218,7 @@ void DirectoryWalker::addEntry(const EntryFacts &facts, const DirectoryHintMatch
     }
     return;
   }
-  TempTreeNode &node = pending_.emplace_back();
+  TempTreeNode &node = pending_.append();
   node.allocatedSize = facts.size;
   if (facts.isDataless) {
     ++stats_.skippedDataless;
@@ -301,7 +299,7 @@ void DirectoryWalker::commitChildren(TempTreeNode &directory, bool useFileManage
   // Past the node limit the scan is over; nothing more is linked in.
   if (!context_.countNodes(pending_.size()))
     return;
-  std::span<TempTreeNode> block = arena_.copyBlock(pending_);
+  std::span<TempTreeNode> block = pending_.commitTo(arena_);
   directory.adoptChildren(block);
   if (!block.empty())
     ++blockCount_;
@@ -313,10 +311,6 @@ void DirectoryWalker::commitChildren(TempTreeNode &directory, bool useFileManage
     ScanWorkItem &child = childItems_.emplace_back(
         ScanWorkItem{&node, directoryPath_, useFileManager, pending.hintMatches, pending.device, depth_ + 1});
     appendPathComponent(child.path, node.name());
-  }
-  if (pending_.capacity() > retainedPendingCapacity) {
-    pending_.clear();
-    pending_.shrink_to_fit();
   }
 }
 

@@ -5,6 +5,7 @@
 #include "TarnwickCore/Scan/HardLinkResolution.h"
 #include "TarnwickCore/Scan/ScanWorkQueue.h"
 #include "TarnwickCore/Tree/TempNodeArena.h"
+#include "TarnwickCore/Tree/TempNodeStaging.h"
 
 #include <memory>
 #include <string>
@@ -85,7 +86,7 @@ private:
   int unreadableError_ = 0;
   // Reused across directories so the hot path does not allocate.
   std::vector<EntryFacts> batch_;
-  std::vector<TempTreeNode> pending_;
+  TempNodeStaging pending_;
   struct PendingLink {
     std::uint32_t index;
     std::int64_t device;

@@ -13,6 +13,18 @@ MappedBytes::MappedBytes(std::size_t bytes) {
   size_ = bytes;
 }
 
+void MappedBytes::resize(std::size_t bytes) {
+  if (!data_) {
+    *this = MappedBytes(bytes);
+    return;
+  }
+  void *moved = ::mremap(data_, size_, bytes, MREMAP_MAYMOVE);
+  if (moved == MAP_FAILED)
+    throw std::bad_alloc();
+  data_ = static_cast<std::byte *>(moved);
+  size_ = bytes;
+}
+
 void MappedBytes::reset() noexcept {
   if (data_)
     ::munmap(data_, size_);

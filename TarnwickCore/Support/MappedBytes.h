@@ -32,6 +32,10 @@ public:
   std::size_t size() const { return size_; }
   /// Unmaps the memory (if any); the object is empty afterwards.
   void reset() noexcept;
+  /// Makes the mapping `bytes` (> 0) long, keeping what the common part
+  /// holds: the pages move, they are not copied, so data() may change.
+  /// Maps afresh when empty; throws std::bad_alloc when the system refuses.
+  void resize(std::size_t bytes);
 
 private:
   std::byte *data_ = nullptr;

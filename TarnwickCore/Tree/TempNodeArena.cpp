@@ -67,6 +67,18 @@ std::span<TempTreeNode> TempNodeArena::copyBlock(std::span<const TempTreeNode> n
   return {first, nodes.size()};
 }
 
+std::span<TempTreeNode> TempNodeArena::takeBlock(MappedBytes &staging, std::size_t count) {
+  auto *staged = reinterpret_cast<TempTreeNode *>(staging.data());
+  if (count <= nodeChunkCapacity / 2)
+    return copyBlock({staged, count});
+  // The pages past the block's last one are not kept.
+  if (const std::size_t bytes = count * sizeof(TempTreeNode); bytes < staging.size())
+    staging.resize(bytes);
+  nodeCount_ += count;
+  staged = reinterpret_cast<TempTreeNode *>(insertDedicated(nodeChunks_, Chunk{std::move(staging), count}));
+  return {staged, count};
+}
+
 std::string_view TempNodeArena::storeName(std::string_view name) {
   name = name.substr(0, std::numeric_limits<std::uint16_t>::max());
   if (name.empty())

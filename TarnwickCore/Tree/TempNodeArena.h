@@ -31,6 +31,11 @@ public:
   std::span<TempTreeNode> allocateBlock(std::size_t count);
   /// A contiguous copy of `nodes`.
   std::span<TempTreeNode> copyBlock(std::span<const TempTreeNode> nodes);
+  /// Makes the first `count` nodes in `staging` (a TempNodeStaging's
+  /// mapping) a block. A block large enough for a chunk of its own takes
+  /// the mapping as it stands, leaving `staging` empty; a smaller one is
+  /// copied.
+  std::span<TempTreeNode> takeBlock(MappedBytes &staging, std::size_t count);
   /// A copy of `name` that lives as long as the arena (at most 65,535 bytes
   /// are kept; longer names are cut).
   std::string_view storeName(std::string_view name);

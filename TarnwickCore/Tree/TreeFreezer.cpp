@@ -21,6 +21,10 @@ constexpr std::size_t nodesPerExtraThread = 50'000;
 // How many blocks are copied between two looks at the stop request: a few
 // milliseconds of copying at most.
 constexpr std::size_t blocksPerStopCheck = 256;
+// How many nodes of one block are copied at a time (100 KiB of temporary
+// nodes): their share of the frozen tables is mapped before, and the drain
+// told after.
+constexpr std::size_t nodesPerPiece = 2560;
 // Fresh pages are mapped ahead of the copy this much at a time, not all at
 // once, so that the frozen tree grows only as fast as the drain frees the
 // temporary one.
@@ -108,22 +112,40 @@ void fillBlocks(const std::vector<ChildBlock> &blocks, std::size_t begin, std::s
     if ((b - begin) % blocksPerStopCheck == 0 && stop.stop_requested())
       return;
     const ChildBlock &block = blocks[b];
-    nodePages.reach(nodeStart(b + 1) * sizeof(StoredNode));
-    folderPages.reach(folderStart(b + 1) * sizeof(FolderCounts));
-    namePages.reach(nameStart(b + 1));
     std::uint64_t nameOffset = block.nameOffset;
     std::uint32_t folderIndex = block.firstFolder;
     std::size_t nextBlock = block.firstChildBlock;
-    for (std::size_t k = 0; k < block.children.size(); ++k) {
-      const TempTreeNode &child = block.children[k];
-      NodeID firstChildID = child.childCount > 0 ? blocks[nextBlock++].firstID : 0;
-      writeNode(out, static_cast<std::size_t>(block.firstID) + k, child, block.parentID, firstChildID, nameOffset,
-                folderIndex);
-      nameOffset += child.nameLength;
-      folderIndex += isFolderNode(child) ? 1 : 0;
+    // A wide folder's block is copied, mapped and given back piece by
+    // piece: whole, its copy would be mapped, and it kept, at once.
+    for (std::size_t first = 0; first < block.children.size(); first += nodesPerPiece) {
+      const std::span<const TempTreeNode> piece =
+          std::span<const TempTreeNode>(block.children).subspan(first, std::min(nodesPerPiece, block.children.size() - first));
+      if (first + piece.size() == block.children.size()) {
+        nodePages.reach(nodeStart(b + 1) * sizeof(StoredNode));
+        folderPages.reach(folderStart(b + 1) * sizeof(FolderCounts));
+        namePages.reach(nameStart(b + 1));
+      } else {
+        std::uint64_t nameEnd = nameOffset;
+        std::size_t folderEnd = folderIndex;
+        for (const TempTreeNode &child : piece) {
+          nameEnd += child.nameLength;
+          folderEnd += isFolderNode(child) ? 1 : 0;
+        }
+        nodePages.reach((static_cast<std::size_t>(block.firstID) + first + piece.size()) * sizeof(StoredNode));
+        folderPages.reach(folderEnd * sizeof(FolderCounts));
+        namePages.reach(nameEnd);
+      }
+      for (std::size_t k = 0; k < piece.size(); ++k) {
+        const TempTreeNode &child = piece[k];
+        NodeID firstChildID = child.childCount > 0 ? blocks[nextBlock++].firstID : 0;
+        writeNode(out, static_cast<std::size_t>(block.firstID) + first + k, child, block.parentID, firstChildID,
+                  nameOffset, folderIndex);
+        nameOffset += child.nameLength;
+        folderIndex += isFolderNode(child) ? 1 : 0;
+      }
+      if (drain)
+        drain->consumed(piece);
     }
-    if (drain)
-      drain->consumed(block.children);
   }
 }
 

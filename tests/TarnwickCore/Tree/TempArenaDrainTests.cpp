@@ -3,6 +3,7 @@
 #include "TarnwickCore/Tree/DiskTreeArena.h"
 #include "TarnwickCore/Tree/TempArenaDrain.h"
 #include "TarnwickCore/Tree/TempNodeArena.h"
+#include "TarnwickCore/Tree/TempNodeStaging.h"
 
 #include <gtest/gtest.h>
 
@@ -70,6 +71,26 @@ TEST(TempArenaDrainTest, FreezeFreesEveryChunkAndKeepsTheTreeWhateverTheThreadCo
     EXPECT_EQ(drain.liveBytes(), 0u);
     EXPECT_TRUE(frozen == expected);
   }
+}
+
+// A wide folder's staged nodes become its block where they lie, through
+// the mapping's growth too; a small folder's are copied and the room kept.
+TEST(TempNodeStagingTest, AWideBlockIsTakenWhereItLiesAndASmallOneCopied) {
+  TempNodeArena arena;
+  TempNodeStaging staging;
+  for (std::size_t count : {std::size_t{10}, std::size_t{20'000}, std::size_t{10}}) {
+    SCOPED_TRACE(count);
+    for (std::size_t i = 0; i < count; ++i)
+      staging.append().allocatedSize = static_cast<std::int64_t>(i);
+    const TempTreeNode *staged = &staging[0];
+    const std::span<TempTreeNode> block = staging.commitTo(arena);
+    ASSERT_EQ(block.size(), count);
+    EXPECT_EQ(block.data() == staged, count > 1000);
+    for (std::size_t i = 0; i < count; ++i)
+      ASSERT_EQ(block[i].allocatedSize, static_cast<std::int64_t>(i)) << i;
+    EXPECT_EQ(staging.size(), 0u);
+  }
+  EXPECT_EQ(arena.nodeCount(), 20'020u);
 }
 
 // A cancelled freeze stops copying and says so rather than returning a
