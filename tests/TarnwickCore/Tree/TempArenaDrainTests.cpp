@@ -50,14 +50,20 @@ TempTreeNode &build(TempNodeArena &arena, std::size_t folders, std::size_t files
 }
 
 // Over 150,000 nodes, so that three threads split the freeze three ways.
-TEST(TempArenaDrainTest, FreezeFreesEveryChunkAndKeepsTheTreeWhateverTheThreadCount) {
+// A stopped freeze says so rather than return a tree whose tables were only
+// partly written, and leaves what it did not copy to the drain.
+TEST(TempArenaDrainTest, FreezeFreesEveryChunkAndKeepsTheTreeWhateverTheThreadCountUnlessStopped) {
   TempNodeArena referenceArena;
   TempTreeNode &referenceRoot = build(referenceArena, 600, 250, 5000);
   referenceRoot.aggregate();
   const DiskTreeArena expected = freezeTree(referenceRoot, "/scan/root");
 
-  for (unsigned threads : {1u, 3u, 8u}) {
-    SCOPED_TRACE(threads);
+  struct Row {
+    unsigned threads;
+    bool stopped;
+  };
+  for (auto [threads, stopped] : {Row{1, false}, Row{3, false}, Row{8, false}, Row{1, true}}) {
+    SCOPED_TRACE(std::to_string(threads) + (stopped ? " stopped" : ""));
     TempNodeArena arena;
     TempTreeNode &root = build(arena, 600, 250, 5000);
     const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root, 602);
@@ -67,7 +73,15 @@ TEST(TempArenaDrainTest, FreezeFreesEveryChunkAndKeepsTheTreeWhateverTheThreadCo
     drain.seal();
     // Several node chunks, a dedicated one and several name chunks.
     EXPECT_GT(drain.liveBytes(), 155'000 * sizeof(TempTreeNode));
-    const DiskTreeArena frozen = freezeTree(root, blocks, "/scan/root", threads, {}, {}, drain);
+    std::stop_source stop;
+    if (stopped) {
+      stop.request_stop();
+      EXPECT_THROW(freezeTree(root, blocks, "/scan/root", threads, {}, {}, drain, stop.get_token()),
+                   ScanCancelledError);
+      EXPECT_GT(drain.liveBytes(), 0u);
+      continue;
+    }
+    const DiskTreeArena frozen = freezeTree(root, blocks, "/scan/root", threads, {}, {}, drain, stop.get_token());
     EXPECT_EQ(drain.liveBytes(), 0u);
     EXPECT_TRUE(frozen == expected);
   }
@@ -91,24 +105,6 @@ TEST(TempNodeStagingTest, AWideBlockIsTakenWhereItLiesAndASmallOneCopied) {
     EXPECT_EQ(staging.size(), 0u);
   }
   EXPECT_EQ(arena.nodeCount(), 20'020u);
-}
-
-// A cancelled freeze stops copying and says so rather than returning a
-// tree whose tables were only partly written.
-TEST(TempArenaDrainTest, StopRequestEndsTheFreezeWithACancellation) {
-  TempNodeArena arena;
-  TempTreeNode &root = build(arena, 600, 250, 0);
-  const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root, 601);
-  aggregateBlocks(blocks);
-  TempArenaDrain drain;
-  drain.take(arena);
-  drain.seal();
-  std::stop_source stop;
-  stop.request_stop();
-  EXPECT_THROW(freezeTree(root, blocks, "/scan/root", 1, {}, {}, drain, stop.get_token()), ScanCancelledError);
-  // The blocks after the first stop check were never copied, so their
-  // storage is still there (to go with the drain).
-  EXPECT_GT(drain.liveBytes(), 0u);
 }
 
 TEST(TempArenaDrainTest, ChunkStaysUntilEverythingInItIsConsumed) {
