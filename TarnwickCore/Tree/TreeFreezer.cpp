@@ -80,6 +80,27 @@ void writeNode(const FrozenTables &out, std::size_t id, const TempTreeNode &temp
     std::memcpy(out.names + nameOffset, temp.nameBytes, temp.nameLength);
 }
 
+// Where the next child of a block goes: the block of its own children, its
+// name's offset and its folder entry.
+struct PieceCursor {
+  std::size_t nextBlock;
+  std::uint64_t nameOffset;
+  std::uint32_t folderIndex;
+};
+
+// Writes `piece`, the children of `block` from its `first` on.
+void writePiece(const std::vector<ChildBlock> &blocks, const ChildBlock &block, std::size_t first,
+                std::span<const TempTreeNode> piece, const FrozenTables &out, PieceCursor &at) {
+  for (std::size_t k = 0; k < piece.size(); ++k) {
+    const TempTreeNode &child = piece[k];
+    NodeID firstChildID = child.childCount > 0 ? blocks[at.nextBlock++].firstID : 0;
+    writeNode(out, static_cast<std::size_t>(block.firstID) + first + k, child, block.parentID, firstChildID,
+              at.nameOffset, at.folderIndex);
+    at.nameOffset += child.nameLength;
+    at.folderIndex += isFolderNode(child) ? 1 : 0;
+  }
+}
+
 // The ends of the tables: how many nodes, names and folder entries.
 struct TableSizes {
   std::size_t nodes;
@@ -112,37 +133,22 @@ void fillBlocks(const std::vector<ChildBlock> &blocks, std::size_t begin, std::s
     if ((b - begin) % blocksPerStopCheck == 0 && stop.stop_requested())
       return;
     const ChildBlock &block = blocks[b];
-    std::uint64_t nameOffset = block.nameOffset;
-    std::uint32_t folderIndex = block.firstFolder;
-    std::size_t nextBlock = block.firstChildBlock;
+    PieceCursor at{block.firstChildBlock, block.nameOffset, block.firstFolder};
     // A wide folder's block is copied, mapped and given back piece by
     // piece: whole, its copy would be mapped, and it kept, at once.
     for (std::size_t first = 0; first < block.children.size(); first += nodesPerPiece) {
-      const std::span<const TempTreeNode> piece =
-          std::span<const TempTreeNode>(block.children).subspan(first, std::min(nodesPerPiece, block.children.size() - first));
-      if (first + piece.size() == block.children.size()) {
-        nodePages.reach(nodeStart(b + 1) * sizeof(StoredNode));
-        folderPages.reach(folderStart(b + 1) * sizeof(FolderCounts));
-        namePages.reach(nameStart(b + 1));
-      } else {
-        std::uint64_t nameEnd = nameOffset;
-        std::size_t folderEnd = folderIndex;
-        for (const TempTreeNode &child : piece) {
-          nameEnd += child.nameLength;
-          folderEnd += isFolderNode(child) ? 1 : 0;
-        }
-        nodePages.reach((static_cast<std::size_t>(block.firstID) + first + piece.size()) * sizeof(StoredNode));
-        folderPages.reach(folderEnd * sizeof(FolderCounts));
-        namePages.reach(nameEnd);
+      const std::span<const TempTreeNode> piece(block.children.data() + first,
+                                                std::min(nodesPerPiece, block.children.size() - first));
+      std::uint64_t nameEnd = at.nameOffset;
+      std::size_t folderEnd = at.folderIndex;
+      for (const TempTreeNode &child : piece) {
+        nameEnd += child.nameLength;
+        folderEnd += isFolderNode(child) ? 1 : 0;
       }
-      for (std::size_t k = 0; k < piece.size(); ++k) {
-        const TempTreeNode &child = piece[k];
-        NodeID firstChildID = child.childCount > 0 ? blocks[nextBlock++].firstID : 0;
-        writeNode(out, static_cast<std::size_t>(block.firstID) + first + k, child, block.parentID, firstChildID,
-                  nameOffset, folderIndex);
-        nameOffset += child.nameLength;
-        folderIndex += isFolderNode(child) ? 1 : 0;
-      }
+      nodePages.reach((static_cast<std::size_t>(block.firstID) + first + piece.size()) * sizeof(StoredNode));
+      folderPages.reach(folderEnd * sizeof(FolderCounts));
+      namePages.reach(nameEnd);
+      writePiece(blocks, block, first, piece, out, at);
       if (drain)
         drain->consumed(piece);
     }
