@@ -11,10 +11,16 @@
 namespace tarnwick {
 namespace {
 
-// Small chunks waste little at the end of each walker's last one and let a
-// freeze that drains the arena (TempArenaDrain) give memory back early.
+// The first chunks' sizes. Later chunks double, up to four times these:
+// a small scan, or a walker that lists little, wastes little at the end of
+// its last chunk, and a large scan maps (and unmaps, when its tree goes)
+// few chunks, each change of the mappings interrupting every core that runs
+// the process. Blocks above half the first size get a chunk of their own.
 constexpr std::size_t nodeChunkCapacity = 1024;
 constexpr std::size_t nameChunkCapacity = 64 * 1024;
+
+// The size of the chunk made after `made` others, from the first's.
+std::size_t grownChunk(std::size_t first, std::size_t made) { return first << std::min<std::size_t>(made, 2); }
 
 TempNodeArena::Chunk makeChunk(std::size_t bytes, std::size_t used) {
   TempNodeArena::Chunk chunk{MappedBytes(bytes), used};
@@ -44,7 +50,7 @@ TempTreeNode *TempNodeArena::reserveNodes(std::size_t count) {
     return reinterpret_cast<TempTreeNode *>(
         insertDedicated(nodeChunks_, makeChunk(count * sizeof(TempTreeNode), count)));
   if (nodeChunks_.empty() || freeNodes(nodeChunks_.back()) < count)
-    nodeChunks_.push_back(makeChunk(nodeChunkCapacity * sizeof(TempTreeNode), 0));
+    nodeChunks_.push_back(makeChunk(grownChunk(nodeChunkCapacity, nodeChunksMade_++) * sizeof(TempTreeNode), 0));
   Chunk &chunk = nodeChunks_.back();
   auto *first = reinterpret_cast<TempTreeNode *>(chunk.storage.data()) + chunk.used;
   chunk.used += count;
@@ -89,7 +95,7 @@ std::string_view TempNodeArena::storeName(std::string_view name) {
     destination = reinterpret_cast<char *>(insertDedicated(nameChunks_, Chunk{MappedBytes(name.size()), name.size()}));
   } else {
     if (nameChunks_.empty() || nameChunks_.back().storage.size() - nameChunks_.back().used < name.size())
-      nameChunks_.push_back(makeChunk(nameChunkCapacity, 0));
+      nameChunks_.push_back(makeChunk(grownChunk(nameChunkCapacity, nameChunksMade_++), 0));
     Chunk &chunk = nameChunks_.back();
     destination = reinterpret_cast<char *>(chunk.storage.data()) + chunk.used;
     chunk.used += name.size();

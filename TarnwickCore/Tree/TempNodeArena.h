@@ -63,6 +63,9 @@ private:
   std::vector<Chunk> nameChunks_;
   std::size_t nodeCount_ = 0;
   std::size_t nameBytes_ = 0;
+  /// Shared chunks made so far, which sets the next one's size.
+  std::size_t nodeChunksMade_ = 0;
+  std::size_t nameChunksMade_ = 0;
 };
 
 } // namespace tarnwick
