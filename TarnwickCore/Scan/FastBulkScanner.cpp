@@ -204,14 +204,14 @@ DiskTreeArena FastBulkScanner::walkAndFreeze(const std::string &givenPath, const
   walkers.clear();
   returnFreedHeapPages();
   drain.seal();
-  // One breadth-first block list serves hard-link resolution, aggregation
-  // and the freeze.
   // Each step over a large tree takes a noticeable part of a second, so a
   // cancellation is looked at between them (and during the copy).
   auto throwIfCancelled = [&stop] {
     if (stop.stop_requested())
       throw ScanCancelledError();
   };
+  // One breadth-first block list serves hard-link resolution, aggregation
+  // and the freeze.
   const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root, blockCount);
   throwIfCancelled();
   SharedLinkTable sharedLinks = resolveHardLinks(blocks, std::move(linkedFiles));

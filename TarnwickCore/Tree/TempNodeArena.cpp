@@ -19,6 +19,8 @@ namespace {
 constexpr std::size_t nodeChunkCapacity = 1024;
 constexpr std::size_t nameChunkCapacity = 64 * 1024;
 
+bool needsOwnChunk(std::size_t nodes) { return nodes > nodeChunkCapacity / 2; }
+
 // The size of the chunk made after `made` others, from the first's.
 std::size_t grownChunk(std::size_t first, std::size_t made) { return first << std::min<std::size_t>(made, 2); }
 
@@ -45,8 +47,7 @@ std::size_t freeNodes(const TempNodeArena::Chunk &chunk) {
 
 TempTreeNode *TempNodeArena::reserveNodes(std::size_t count) {
   nodeCount_ += count;
-  // A block larger than half a chunk gets a chunk of its own.
-  if (count > nodeChunkCapacity / 2)
+  if (needsOwnChunk(count))
     return reinterpret_cast<TempTreeNode *>(
         insertDedicated(nodeChunks_, makeChunk(count * sizeof(TempTreeNode), count)));
   if (nodeChunks_.empty() || freeNodes(nodeChunks_.back()) < count)
@@ -65,18 +66,15 @@ std::span<TempTreeNode> TempNodeArena::allocateBlock(std::size_t count) {
   return {first, count};
 }
 
-std::span<TempTreeNode> TempNodeArena::copyBlock(std::span<const TempTreeNode> nodes) {
-  if (nodes.empty())
-    return {};
-  TempTreeNode *first = reserveNodes(nodes.size());
-  std::uninitialized_copy(nodes.begin(), nodes.end(), first);
-  return {first, nodes.size()};
-}
-
 std::span<TempTreeNode> TempNodeArena::takeBlock(MappedBytes &staging, std::size_t count) {
   auto *staged = reinterpret_cast<TempTreeNode *>(staging.data());
-  if (count <= nodeChunkCapacity / 2)
-    return copyBlock({staged, count});
+  if (count == 0)
+    return {};
+  if (!needsOwnChunk(count)) {
+    TempTreeNode *first = reserveNodes(count);
+    std::uninitialized_copy_n(staged, count, first);
+    return {first, count};
+  }
   // The pages past the block's last one are not kept.
   if (const std::size_t bytes = count * sizeof(TempTreeNode); bytes < staging.size())
     staging.resize(bytes);

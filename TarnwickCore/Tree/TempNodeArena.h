@@ -29,8 +29,6 @@ public:
 
   /// A block of `count` default-constructed, contiguous nodes.
   std::span<TempTreeNode> allocateBlock(std::size_t count);
-  /// A contiguous copy of `nodes`.
-  std::span<TempTreeNode> copyBlock(std::span<const TempTreeNode> nodes);
   /// Makes the first `count` nodes in `staging` (a TempNodeStaging's
   /// mapping) a block. A block large enough for a chunk of its own takes
   /// the mapping as it stands, leaving `staging` empty; a smaller one is

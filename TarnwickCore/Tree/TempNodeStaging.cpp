@@ -24,8 +24,6 @@ TempTreeNode &TempNodeStaging::append() {
 }
 
 std::span<TempTreeNode> TempNodeStaging::commitTo(TempNodeArena &arena) {
-  if (count_ == 0)
-    return {};
   const std::span<TempTreeNode> block = arena.takeBlock(storage_, count_);
   count_ = 0;
   return block;
