@@ -14,6 +14,15 @@ void TempArenaDrain::Pool::add(MappedBytes storage, std::size_t used) {
   chunks_.push_back({begin, begin + storage.size(), used, std::move(storage)});
 }
 
+// Chunks are mapped in whole when made, and each walker's last is mostly
+// unused: the whole release units past `used` go now, before the freeze
+// maps the frozen tree, not with the chunk's last node.
+void TempArenaDrain::Pool::releaseUnusedTail(const Chunk &chunk) const {
+  const std::uintptr_t usedEnd = chunk.begin + (chunk.used + releaseUnit_ - 1) / releaseUnit_ * releaseUnit_;
+  if (usedEnd < chunk.end)
+    ::madvise(reinterpret_cast<void *>(usedEnd), chunk.end - usedEnd, MADV_DONTNEED);
+}
+
 void TempArenaDrain::Pool::seal() {
   std::sort(chunks_.begin(), chunks_.end(), [](const Chunk &a, const Chunk &b) { return a.begin < b.begin; });
   consumed_ = std::make_unique<std::atomic<std::size_t>[]>(chunks_.size());
@@ -23,6 +32,8 @@ void TempArenaDrain::Pool::seal() {
   for (Chunk &chunk : chunks_) {
     if (chunk.used == 0)
       chunk.storage.reset();
+    else
+      releaseUnusedTail(chunk);
     chunk.firstPage = pages;
     pages += (chunk.used + releaseUnit_ - 1) / releaseUnit_;
   }

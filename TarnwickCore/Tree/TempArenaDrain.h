@@ -72,6 +72,7 @@ private:
       /// Index of its first page's counter in pageConsumed_.
       std::size_t firstPage = 0;
     };
+    void releaseUnusedTail(const Chunk &chunk) const;
     std::vector<Chunk> chunks_;
     std::unique_ptr<std::atomic<std::size_t>[]> consumed_;
     std::unique_ptr<std::atomic<std::size_t>[]> pageConsumed_;
