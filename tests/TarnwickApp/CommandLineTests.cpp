@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
+#include <tuple>
 
 namespace quillane::test {
 namespace {
@@ -53,7 +55,12 @@ TEST(CommandLine, UsageErrorIsOneLineAndWhereTheHelpIs) {
       {"scan --quiet=no", "--quiet takes no value", "scan"},
       {"scan a b", "only one PATH can be scanned at a time", "scan"},
       {"treemap tree", "nothing to write", "treemap"},
-      {"caches --clean --category Nonsense", "the categories are: \"", "caches"}, // the list on the same line
+      {"caches --clean --category Nonsense", "unknown category \"Nonsense\"; the categories are: \"", "caches"},
+      {"caches --clean --category", "--category needs a value", "caches"},
+      {"caches --json --clean", "cannot be combined with --clean", "caches"},
+      {"caches --yes", "--yes and --category go with --clean", "caches"},
+      {"caches --json=yes", "--json takes no value", "caches"},
+      {"caches extra", "caches takes no argument extra", "caches"},
       {"caches --system --projects", "do not go with --system", "caches"},
       {"trash x --list", "--list comes after a PATH", "trash"},
       {"access now", "access takes no arguments", "access"},
@@ -91,6 +98,36 @@ TEST(CommandLine, ArgumentsKeepTheirBytes) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(summaryNumber(run.out, "Files"), 1) << run.out;
   EXPECT_EQ(summaryNumber(run.out, "Excluded"), 1) << run.out;
+}
+
+// Only the commands that draw or show load Qt's GUI libraries, as the
+// dynamic loader lists them; without quillane-gui beside the binary, only
+// they fail.
+TEST(GuiFreeCommands, OnlyTheCommandsThatDrawOrShowLoadQtGui) {
+  const std::tuple<const char *, bool, const char *> cases[] = {
+      {"scan tree --quiet", false, "Files:"},
+      {"help treemap", false, "treemap [PATH]"},
+      {"treemap tree --json -", true, "\"fractionOfParent\""},
+      {"window --help", true, "--open"},
+  };
+  TempTree scratch;
+  scratch.writeFile("tree/file", 100);
+  for (const auto &[arguments, loadsGui, outHas] : cases) {
+    SCOPED_TRACE(arguments);
+    const QuillaneRun run = runQuillane(scratch.root(), arguments, "LD_DEBUG=libs");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(contains(run.out, outHas)) << run.out;
+    EXPECT_EQ(contains(run.err, "libQt6Gui.so"), loadsGui);
+    EXPECT_EQ(contains(run.err, "libQt6Widgets.so"), loadsGui);
+  }
+  const std::string lone = scratch.path("bin/quillane");
+  std::filesystem::create_directories(scratch.path("bin"));
+  std::filesystem::copy_file(QUILLANE_BINARY, lone);
+  const QuillaneRun run = runQuillane(scratch.root(), "treemap tree --json -", {}, lone);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.out.empty()) << run.out;
+  EXPECT_TRUE(contains(run.err, "quillane: cannot run treemap: quillane-gui is not installed")) << run.err;
+  EXPECT_EQ(runQuillane(scratch.root(), "scan tree --quiet", {}, lone).status, 0);
 }
 
 // Every option a command accepts is in the manual page.

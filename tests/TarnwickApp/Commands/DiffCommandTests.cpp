@@ -88,13 +88,13 @@ TEST_F(DiffCommand, TextListsTheLargestChangesFirstUpToTop) {
 
 TEST_F(DiffCommand, AFileThatIsNoScanIsNamedAndFails) {
   std::ofstream(work.path("notes.txt")) << "not a scan\n";
-  for (const std::string arguments : {"diff missing.json new.qsnap", "diff old.json notes.txt"}) {
+  for (const auto &[arguments, named] :
+       {std::pair{"diff missing.json new.qsnap", "missing.json"}, {"diff old.json notes.txt", "notes.txt"}}) {
     SCOPED_TRACE(arguments);
     const QuillaneRun diff = run(arguments);
     EXPECT_EQ(diff.status, 1);
     EXPECT_EQ(diff.out, "");
-    const std::string named = arguments.find("missing") != std::string::npos ? "missing.json" : "notes.txt";
-    EXPECT_TRUE(diff.err.starts_with("quillane: cannot read " + named + " as a scan: ")) << diff.err;
+    EXPECT_TRUE(diff.err.starts_with(std::string("quillane: cannot read ") + named + " as a scan: ")) << diff.err;
     EXPECT_EQ(std::count(diff.err.begin(), diff.err.end(), '\n'), 1) << diff.err;
   }
 }

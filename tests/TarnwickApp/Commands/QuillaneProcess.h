@@ -65,11 +65,11 @@ struct QuillaneRun {
   std::string err;
 };
 
-/// Runs the built binary from `directory` with `arguments`, a shell fragment
-/// the caller has already quoted, under `wrapper` (a command such as prlimit
+/// Runs `binary` from `directory` with `arguments`, a shell fragment the
+/// caller has already quoted, under `wrapper` (a command such as prlimit
 /// that runs the binary, or variable assignments) when given.
 inline QuillaneRun runQuillane(const std::string &directory, const std::string &arguments,
-                               const std::string &wrapper = {}) {
+                               const std::string &wrapper = {}, const std::string &binary = QUILLANE_BINARY) {
   // Standard error goes through a file so standard output stays byte-exact.
   char errPath[] = "/tmp/quillane-stderr-XXXXXX";
   int fd = ::mkstemp(errPath);
@@ -77,7 +77,7 @@ inline QuillaneRun runQuillane(const std::string &directory, const std::string &
     std::abort();
   ::close(fd);
   QuillaneRun run;
-  run.out = runCommand("cd " + shellQuote(directory) + " && " + wrapper + " " + shellQuote(QUILLANE_BINARY) + " " +
+  run.out = runCommand("cd " + shellQuote(directory) + " && " + wrapper + " " + shellQuote(binary) + " " +
                            arguments + " 2>" + shellQuote(errPath),
                        &run.status);
   run.err = readFile(errPath);

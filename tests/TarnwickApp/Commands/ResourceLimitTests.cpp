@@ -130,11 +130,10 @@ TEST_F(ResourceLimit, FewThreadsMeanFewerWalkers) {
   const std::string asUser = " setpriv --reuid=" + user + " --regid=" + user + " --clear-groups";
   // One thread: not even the interrupt watcher starts. Three: the watcher
   // and one walker beside the main thread. Twenty: 18 of 32 walkers.
-  const std::string limits[] = {"prlimit --nproc=1" + asUser, "prlimit --nproc=3" + asUser,
-                                "prlimit --nproc=20" + asUser};
-  expectWholeTreeOrCleanFailure({limits[0].c_str(), "--concurrency 32", false}, {"cannot start threads"});
-  for (const std::string &limit : {limits[1], limits[2]})
-    expectWholeTreeOrCleanFailure({limit.c_str(), "--concurrency 32", true}, {});
+  for (const auto &[threads, mustSucceed] : {std::pair{1, false}, {3, true}, {20, true}}) {
+    const std::string limit = "prlimit --nproc=" + std::to_string(threads) + asUser;
+    expectWholeTreeOrCleanFailure({limit.c_str(), "--concurrency 32", mustSucceed}, {"cannot start threads"});
+  }
 }
 
 } // namespace

@@ -1,10 +1,15 @@
 #include "TarnwickApp/Commands/QuillaneProcess.h"
+#include "TarnwickApp/Commands/ScanReportJson.h"
+#include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TestSupport/ScopedMount.h"
 
 #include <gtest/gtest.h>
 
 #include <QTest>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
@@ -239,6 +244,100 @@ TEST(ScanCommandInterrupt, SecondCtrlCEndsAProgramStuckOnItsOutput) {
   ASSERT_TRUE(WIFSIGNALED(status)) << "exited normally instead of by the signal";
   EXPECT_EQ(WTERMSIG(status), SIGINT);
   EXPECT_EQ(listing(scratch.root()), (std::set<std::string>{"pipe", "tree", "tree/file"}));
+}
+
+// Exclude options against `du --exclude` (the treemap's too), and the
+// summary of the mount points left out.
+TEST(ScanScopeCommand, ExcludesAgreeWithDuExclude) {
+  TempTree scratch;
+  for (const char *file : {"tree/a.o", "tree/a.c", "tree/src/b.o", "tree/src/c.c", "tree/node_modules/m/i.js",
+                           "tree/web/node_modules/n.js", "tree/.git/objects/x"})
+    scratch.writeFile(file, 9000);
+  std::ofstream(scratch.path("excludes"), std::ios::binary) << "# build products\n\n*.o\r\n   \nnode_modules\n";
+  const QuillaneRun run = runQuillane(scratch.root(), "scan tree --exclude-from excludes --exclude .git --quiet");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string du = runCommand("du -s -B1 --exclude='*.o' --exclude=node_modules --exclude=.git " +
+                                    shellQuote(scratch.path("tree")));
+  EXPECT_EQ(summaryNumber(run.out, "Total size"), std::stoll(du)) << run.out;
+  EXPECT_EQ(summaryNumber(run.out, "Excluded"), 5) << run.out; // a.o, src/b.o, both node_modules, .git
+  EXPECT_EQ(summaryNumber(run.out, "Files"), 2) << run.out;
+
+  // The treemap takes the same options; its tiles are the root's children.
+  const QuillaneRun treemap = runQuillane(scratch.root(), "treemap tree --json - --exclude-from excludes --exclude .git");
+  ASSERT_EQ(treemap.status, 0) << treemap.err;
+  for (const char *name : {"\"a.o\"", "\"node_modules\"", "\".git\""})
+    EXPECT_EQ(treemap.out.find(name), std::string::npos) << name << " in " << treemap.out;
+  EXPECT_NE(treemap.out.find("\"a.c\""), std::string::npos) << treemap.out;
+}
+
+TEST(ScanScopeCommand, OneFileSystemListsTheMountPointsItLeftOut) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "mounting needs root";
+  TempTree scratch;
+  scratch.writeFile("tree/file", 100);
+  scratch.makeDirectory("tree/ram");
+  const ScopedMount ram = ScopedMount::tmpfs(scratch.path("tree/ram"));
+  if (!ram.mounted())
+    GTEST_SKIP() << "this system refuses test mounts";
+  scratch.writeFile("tree/ram/inside", 100);
+  const QuillaneRun entered = runQuillane(scratch.root(), "scan tree --quiet");
+  EXPECT_EQ(summaryNumber(entered.out, "Files"), 2) << entered.out;
+  EXPECT_EQ(summaryNumber(entered.out, "Skipped mounts"), 0) << entered.out;
+  const QuillaneRun run = runQuillane(scratch.root(), "scan tree -x --quiet");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(summaryNumber(run.out, "Files"), 1) << run.out;
+  EXPECT_EQ(summaryNumber(run.out, "Skipped mounts"), 1) << run.out;
+  const std::string mount = scratch.path("tree/ram") + " (tmpfs, another file system)";
+  EXPECT_TRUE(contains(run.out, "Mount points not entered:\n  " + mount)) << run.out;
+}
+
+// The scan report document: read back as JSON and checked against du and
+// find on the same tree, names that are not UTF-8 included.
+TEST(ScanReportJsonTest, SummaryLargestFilesAndTypesAgreeWithDuAndFind) {
+  TempTree tree;
+  tree.writeFile("video/film.mkv", 700'000);
+  tree.writeFile("video/trailer.MKV", 70'000);
+  tree.writeFile("notes", 7'000);
+  tree.writeFile("odd\xff name.txt", 170'000);
+  const tarnwick::DiskTreeArena arena = tarnwick::FastBulkScanner().scan(tree.root());
+  char *text = nullptr;
+  std::size_t length = 0;
+  std::FILE *out = ::open_memstream(&text, &length);
+  ASSERT_TRUE(quillane::writeScanReportJson(arena, 2, out));
+  std::fclose(out);
+  const nlohmann::json report = nlohmann::json::parse(std::string(text, length));
+  std::free(text);
+
+  EXPECT_EQ(report["schema"], "quillane-scan-report");
+  EXPECT_EQ(report["version"], 1);
+  EXPECT_EQ(report["summary"]["bytes"], duBytes(tree.root()));
+  EXPECT_EQ(report["summary"]["files"], 4);
+  ASSERT_EQ(report["largest_files"].size(), 2u);
+  EXPECT_EQ(report["largest_files"][0]["path"], tree.path("video/film.mkv"));
+  EXPECT_EQ(report["largest_files"][1]["path"], tree.root() + "/odd\xef\xbf\xbd name.txt");
+  EXPECT_EQ(report["largest_files"][0]["bytes"], duBytes(tree.path("video/film.mkv")));
+  std::int64_t typed = 0;
+  for (const auto &type : report["file_types"])
+    typed += type["bytes"].get<std::int64_t>();
+  // Every file has a type or none; only the folders' own blocks are left.
+  const std::int64_t fileBytes = std::stoll(runCommand("find " + shellQuote(tree.root()) +
+                                                       " -type f -printf '%b\\n' | awk '{s+=$1} END {print s*512}'"));
+  EXPECT_EQ(typed, fileBytes);
+  EXPECT_EQ(report["file_types"][0]["type"], "mkv");
+  EXPECT_EQ(report["file_types"][0]["files"], 2);
+}
+
+TEST(ScanReportJsonTest, TheScanCommandListsAndWritesThemOnRequest) {
+  TempTree tree;
+  tree.writeFile("big.iso", 300'000);
+  tree.writeFile("small.txt", 3'000);
+  const QuillaneRun run = runQuillane(tree.root(), "scan . --quiet --largest 1 --types --report-json report.json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Largest files:\n  "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("/big.iso\n\nFile types:"), std::string::npos) << run.out;
+  const nlohmann::json report = nlohmann::json::parse(readFile(tree.path("report.json")));
+  EXPECT_EQ(report["largest_files"].size(), 1u);
+  EXPECT_EQ(runQuillane(tree.root(), "scan . --json - --report-json -").status, 2);
 }
 
 } // namespace

@@ -105,9 +105,14 @@ TEST(AttributeRecordDecoder, DecodesEveryAttributeOfAFullBatch) {
   Record sizeFromTotal{{}, "link", 3, ba::vnodeSymlink, {}, 0x1, 9, 17, {}};
   Record noSizes{{}, "Documents", 3, ba::vnodeDirectory, {}, 0, 10, {}, {}};
   Record failed{2, "gone", {}, {}, {}, {}, {}, {}, {}};
-  Decoded d = decode(buildBatch({fullFile(), sizeFromTotal, noSizes, failed}), 4);
+  // After those, absent attributes keep their defaults (a header alone: an
+  // empty name), and types without an entry type of their own map to other.
+  const std::vector<Record> records = {fullFile(), sizeFromTotal, noSizes, failed, {}, {.vnodeType = 0},
+                                       {.vnodeType = 3} /* block device */, {.vnodeType = 7} /* fifo */,
+                                       {.allocSize = 1ull << 63}, {.name = "", .totalSize = 4}};
+  Decoded d = decode(buildBatch(records), records.size());
 
-  EXPECT_EQ(d.result.decoded, 4u);
+  EXPECT_EQ(d.result.decoded, records.size());
   EXPECT_FALSE(d.result.truncated);
   // The device is sign-extended; the allocated size wins over the total,
   // which counts when there is no allocation figure.
@@ -115,6 +120,8 @@ TEST(AttributeRecordDecoder, DecodesEveryAttributeOfAFullBatch) {
       {"report.pdf", 0, EntryType::regular, true, -7, 0x1'0000'0002ull, 0, 8192, 1700000000.25},
       {"link", 0, EntryType::symlink, false, 3, 9, 0, 17, 0},
       {"Documents", 0, EntryType::directory, false, 3, 10, 0, 0, 0}, {.name = "gone", .errorCode = 2},
+      {.name = ""}, {.name = ""}, {.name = "", .type = EntryType::other}, {.name = "", .type = EntryType::other},
+      {.name = "", .size = INT64_MAX}, {.name = "", .size = 4},
   };
   ASSERT_EQ(d.facts.size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i)
@@ -125,29 +132,6 @@ TEST(AttributeRecordDecoder, DecodesEveryAttributeOfAFullBatch) {
   EXPECT_EQ(decodeAttributeRecords(batch, 1, out).decoded, 1u);
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(out[1].name, "report.pdf");
-}
-
-TEST(AttributeRecordDecoder, AbsentAttributesKeepDefaultsAndTypesMap) {
-  struct Case {
-    Record record;
-    EntryType type;
-    std::int64_t size;
-  };
-  const Case cases[] = {
-      {{}, EntryType::unknown, 0}, // header only: empty name, every default
-      {{.vnodeType = 0}, EntryType::unknown, 0},
-      {{.vnodeType = 3}, EntryType::other, 0}, // block device
-      {{.vnodeType = 7}, EntryType::other, 0}, // fifo
-      {{.allocSize = 1ull << 63}, EntryType::unknown, INT64_MAX}, {{.name = "", .totalSize = 4}, EntryType::unknown, 4},
-  };
-  std::vector<Record> records;
-  for (const Case &c : cases) records.push_back(c.record);
-  Decoded d = decode(buildBatch(records), records.size());
-  ASSERT_EQ(d.facts.size(), records.size());
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(fields(d.facts[i]), fields({.name = "", .type = cases[i].type, .size = cases[i].size}));
-  }
 }
 
 // The base batch is two full records and a small one; each case damages it.

@@ -99,19 +99,18 @@ TEST(StorageDeviceProfileTest, ARotationalRootGetsFewWalkers) {
   FakeSys sys;
   sys.disk("sdz", std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)), "1");
 
-  // That inode order changes no entry is the test above's.
-  FastBulkScanner spinning(8);
-  spinning.setSysRoot(sys.tree.root());
+  // That inode order changes no entry is the test above's. The folder
+  // without the device describes no device at all.
   auto counting = std::make_shared<CountingSource>();
-  spinning.setEntrySource(counting);
-  spinning.scan(tree.root());
-  EXPECT_EQ(counting->readers.load(), StorageDeviceProfile::rotationalWalkers);
-  FastBulkScanner solid(8);
-  solid.setSysRoot(sys.tree.path("dev")); // describes no device at all
-  solid.setEntrySource(counting);
-  counting->readers = 0;
-  solid.scan(tree.root());
-  EXPECT_EQ(counting->readers.load(), 8);
+  for (auto [sysRoot, walkers] : {std::pair{sys.tree.root(), StorageDeviceProfile::rotationalWalkers},
+                                  std::pair{sys.tree.path("dev"), 8}}) {
+    FastBulkScanner scanner(8);
+    scanner.setSysRoot(sysRoot);
+    scanner.setEntrySource(counting);
+    counting->readers = 0;
+    scanner.scan(tree.root());
+    EXPECT_EQ(counting->readers.load(), walkers) << sysRoot;
+  }
 }
 
 } // namespace

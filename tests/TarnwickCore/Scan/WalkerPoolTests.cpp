@@ -1,7 +1,7 @@
 // Walkers added while the running ones wait on the device.
 #include "TarnwickCore/Scan/FastBulkScanner.h"
-#include "TarnwickCore/Scan/LinuxBatchEntrySource.h"
 #include "TestSupport/ArenaDescription.h"
+#include "TestSupport/ScriptedEntrySource.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -15,43 +15,7 @@
 namespace tarnwick {
 namespace {
 
-using quillane::test::describeArena;
-using quillane::test::TempTree;
-
-// Lists the real directory after a pause without CPU work, as a cold
-// cache's read would, and records which threads list.
-class WaitingSource : public DirectoryEntrySource {
-public:
-  std::unique_ptr<DirectoryEntryReader> makeReader() override {
-    return std::make_unique<Reader>(*this, real_.makeReader());
-  }
-  std::size_t listingThreads() {
-    std::lock_guard lock(mutex_);
-    return threads_.size();
-  }
-
-private:
-  class Reader : public DirectoryEntryReader {
-  public:
-    Reader(WaitingSource &owner, std::unique_ptr<DirectoryEntryReader> real) : owner_(owner), real_(std::move(real)) {}
-    bool open(const std::string &path) override {
-      std::this_thread::sleep_for(std::chrono::milliseconds(3));
-      std::lock_guard lock(owner_.mutex_);
-      owner_.threads_.insert(std::this_thread::get_id());
-      return real_->open(path);
-    }
-    BatchStatus nextBatch(std::vector<EntryFacts> &out) override { return real_->nextBatch(out); }
-    void close() override { real_->close(); }
-
-  private:
-    WaitingSource &owner_;
-    std::unique_ptr<DirectoryEntryReader> real_;
-  };
-
-  LinuxBatchEntrySource real_;
-  std::mutex mutex_;
-  std::set<std::thread::id> threads_;
-};
+using namespace quillane::test;
 
 TEST(WalkerPoolTest, WalkersThatWaitGetCompanyUpToTheCeilingAndTheTreeStaysTheSame) {
   TempTree tree;
@@ -78,15 +42,24 @@ TEST(WalkerPoolTest, WalkersThatWaitGetCompanyUpToTheCeilingAndTheTreeStaysTheSa
   };
   for (const Case c : {Case{1, 1.0, false}, Case{8, 1.0, true}, Case{8, 0.0, false}}) {
     SCOPED_TRACE(testing::Message() << c.ceiling << " walkers at most, " << c.idleShare << " of the cores idle");
-    auto source = std::make_shared<WaitingSource>();
+    // Each folder is listed after a pause without CPU work, as a cold
+    // cache's read would be; the threads that list are recorded.
+    Script script;
+    std::mutex lock;
+    std::set<std::thread::id> threads;
+    script.onOpen = [&](const std::string &) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(3));
+      std::lock_guard guard(lock);
+      threads.insert(std::this_thread::get_id());
+    };
     FastBulkScanner scanner(1);
-    scanner.setEntrySource(source);
+    scanner.setEntrySource(std::make_shared<ScriptedSource>(script));
     scanner.setLoadProbe(machine(c.idleShare));
     scanner.setConcurrencyCeiling(c.ceiling);
     EXPECT_EQ(describeArena(scanner.scan(tree.root()), false), expected);
     // 321 folders of 3 ms each: about a second for one walker.
-    EXPECT_EQ(source->listingThreads() > 1, c.added) << source->listingThreads();
-    EXPECT_LE(source->listingThreads(), static_cast<std::size_t>(c.ceiling));
+    EXPECT_EQ(threads.size() > 1, c.added) << threads.size();
+    EXPECT_LE(threads.size(), static_cast<std::size_t>(c.ceiling));
   }
 }
 

@@ -1,10 +1,23 @@
+// The frozen tree, and the temporary nodes it is frozen from: how they are
+// laid out, and how their memory goes back as the freeze copies them.
+#include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickCore/Tree/ArenaRecordEditor.h"
+#include "TarnwickCore/Tree/ChildBlockWalk.h"
 #include "TarnwickCore/Tree/DiskTreeArena.h"
+#include "TarnwickCore/Tree/TempArenaDrain.h"
 #include "TarnwickCore/Tree/TempNodeArena.h"
+#include "TarnwickCore/Tree/TempNodeStaging.h"
+#include "TestSupport/ArenaDescription.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdint>
+#include <stop_token>
+#include <string>
 
 namespace tarnwick {
 namespace {
@@ -16,6 +29,7 @@ struct Shape {
   std::int64_t size = 0;
   std::vector<Shape> children = {};
   bool isPackage = false;
+  double modified = 0;
 };
 
 Shape file(std::string name, std::int64_t size) { return {std::move(name), false, size}; }
@@ -30,16 +44,23 @@ void fill(TempNodeArena &arena, TempTreeNode &node, const Shape &shape) {
   node.isDirectory = shape.isDirectory;
   node.isPackage = shape.isPackage;
   node.allocatedSize = shape.size;
+  node.modificationTimestamp = shape.modified;
   std::span<TempTreeNode> block = arena.allocateBlock(shape.children.size());
   node.adoptChildren(block);
   for (std::size_t i = 0; i < block.size(); ++i)
     fill(arena, block[i], shape.children[i]);
 }
 
+// The root of `shape`, laid out in `arena` block by block, depth first.
+TempTreeNode &plant(TempNodeArena &arena, const Shape &shape) {
+  TempTreeNode &node = arena.allocateBlock(1)[0];
+  fill(arena, node, shape);
+  return node;
+}
+
 DiskTreeArena freeze(const Shape &root, ScanReport report = {}) {
   TempNodeArena arena;
-  TempTreeNode &node = arena.allocateBlock(1)[0];
-  fill(arena, node, root);
+  TempTreeNode &node = plant(arena, root);
   node.aggregate();
   return freezeTree(node, "/scan/" + root.name, 1, std::move(report));
 }
@@ -65,25 +86,15 @@ TEST(DiskTreeArenaTest, FreezeNumbersBreadthFirstAndAggregates) {
   package.isPackage = true;
   DiskTreeArena arena = freeze(folder("root", {file("a", 10), folder("sub", {file("nested", 5), package}),
                                                 file("b", 20)}));
-  ASSERT_EQ(arena.nodeCount(), 7u);
-  std::vector<std::string> names;
-  for (NodeID id = 0; id < 7; ++id)
-    names.push_back(arena.node(id)->name);
-  EXPECT_EQ(names, (std::vector<std::string>{"root", "a", "sub", "b", "nested", "Tool.app", "binary"}));
-
-  DiskNode root = *arena.rootNode();
-  EXPECT_EQ(root.childIDs, (std::vector<NodeID>{1, 2, 3}));
-  EXPECT_EQ(root.allocatedSize, 85);
-  EXPECT_EQ(root.fileCount, 4);
-  EXPECT_EQ(root.directoryCount, 2);
-  DiskNode sub = *arena.node(2);
-  EXPECT_EQ(sub.parentID, 0);
-  EXPECT_EQ(sub.childIDs, (std::vector<NodeID>{4, 5}));
-  EXPECT_EQ(sub.directoryCount, 1);
-  EXPECT_EQ(sub.fileCount, 2);
-  DiskNode binary = *arena.node(6);
-  EXPECT_EQ(binary.path, "/scan/root/sub/Tool.app/binary");
-  EXPECT_EQ(binary.parentID, 5);
+  // Identifier, path, parent, size, files, folders and children's names.
+  const std::vector<std::string> expected = {
+      "0 /scan/root - 85 4 2 [ a sub b ]",         "1 /scan/root/a 0 10 1 0 [ ]",
+      "2 /scan/root/sub 0 55 2 1 [ nested Tool.app ]", "3 /scan/root/b 0 20 1 0 [ ]",
+      "4 /scan/root/sub/nested 2 5 1 0 [ ]",       "5 /scan/root/sub/Tool.app 2 50 1 0 [ binary ]",
+      "6 /scan/root/sub/Tool.app/binary 5 50 1 0 [ ]",
+  };
+  EXPECT_EQ(quillane::test::describeArena(arena), expected);
+  EXPECT_EQ(arena.nodeCount(), 7u);
   EXPECT_TRUE(arena.node(5)->isPackage);
 }
 
@@ -108,9 +119,8 @@ TEST(DiskTreeArenaTest, ChildrenAreLargestFirstAndEqualSizesKeepIdentifierOrder)
 
 TEST(DiskTreeArenaTest, AnEmptyRootIsOneNodeAndInvalidIdentifiersAnswerEmpty) {
   DiskTreeArena lone = freeze(folder("root", {}));
-  ASSERT_EQ(lone.nodeCount(), 1u);
-  EXPECT_EQ(lone.rootNode()->path, "/scan/root");
-  EXPECT_FALSE(lone.rootNode()->parentID);
+  EXPECT_EQ(lone.nodeCount(), 1u);
+  EXPECT_EQ(quillane::test::describeArena(lone), std::vector<std::string>{"0 /scan/root - 0 0 0 [ ]"});
   EXPECT_TRUE(lone.children(0).empty());
   EXPECT_FALSE(DiskTreeArena().rootNode());
 
@@ -206,6 +216,131 @@ TEST(DiskTreeArenaTest, EditsMoveFolderCountsBetweenNodesAndLeaveTheOriginalAlon
       EXPECT_TRUE(same(original.record(NodeID(id)), expected[id])) << id;
     }
   }
+}
+
+// A root holding `folders` folders of `filesEach` files, then one wide
+// folder of `wideFiles` files (a block too large to share a chunk).
+TempTreeNode &build(TempNodeArena &arena, std::size_t folders, std::size_t filesEach, std::size_t wideFiles) {
+  auto files = [](std::size_t count, const std::string &prefix) {
+    std::vector<Shape> result;
+    for (std::size_t i = 0; i < count; ++i)
+      result.push_back({prefix + std::to_string(i), false, std::int64_t(i % 7) * 4096, {}, false, double(i)});
+    return result;
+  };
+  std::vector<Shape> top;
+  for (std::size_t f = 0; f < folders; ++f)
+    top.push_back(folder(numbered("folder-", f), files(filesEach, "file-in-" + std::to_string(f) + "-")));
+  top.push_back(folder("wide", files(wideFiles, "wide-")));
+  return plant(arena, folder("root", std::move(top)));
+}
+
+// Over 150,000 nodes, so that three threads split the freeze three ways.
+// A stopped freeze says so rather than return a tree whose tables were only
+// partly written, and leaves what it did not copy to the drain.
+TEST(TempArenaDrainTest, FreezeFreesEveryChunkAndKeepsTheTreeWhateverTheThreadCountUnlessStopped) {
+  TempNodeArena referenceArena;
+  TempTreeNode &referenceRoot = build(referenceArena, 600, 250, 5000);
+  referenceRoot.aggregate();
+  const DiskTreeArena expected = freezeTree(referenceRoot, "/scan/root");
+
+  struct Row {
+    unsigned threads;
+    bool stopped;
+  };
+  for (auto [threads, stopped] : {Row{1, false}, Row{3, false}, Row{8, false}, Row{1, true}}) {
+    SCOPED_TRACE(std::to_string(threads) + (stopped ? " stopped" : ""));
+    TempNodeArena arena;
+    TempTreeNode &root = build(arena, 600, 250, 5000);
+    const std::vector<ChildBlock> blocks = childBlocksBreadthFirst(root, 602);
+    aggregateBlocks(blocks);
+    TempArenaDrain drain;
+    drain.take(arena);
+    drain.seal();
+    // Several node chunks, a dedicated one and several name chunks.
+    EXPECT_GT(drain.liveBytes(), 155'000 * sizeof(TempTreeNode));
+    std::stop_source stop;
+    if (stopped) {
+      stop.request_stop();
+      EXPECT_THROW(freezeTree(root, blocks, "/scan/root", threads, {}, {}, drain, stop.get_token()),
+                   ScanCancelledError);
+      EXPECT_GT(drain.liveBytes(), 0u);
+      continue;
+    }
+    const DiskTreeArena frozen = freezeTree(root, blocks, "/scan/root", threads, {}, {}, drain, stop.get_token());
+    EXPECT_EQ(drain.liveBytes(), 0u);
+    EXPECT_TRUE(frozen == expected);
+  }
+}
+
+// A wide folder's staged nodes become its block where they lie, through
+// the mapping's growth too; a small folder's are copied and the room kept.
+TEST(TempNodeStagingTest, AWideBlockIsTakenWhereItLiesAndASmallOneCopied) {
+  TempNodeArena arena;
+  TempNodeStaging staging;
+  for (std::size_t count : {std::size_t{10}, std::size_t{20'000}, std::size_t{10}}) {
+    SCOPED_TRACE(count);
+    for (std::size_t i = 0; i < count; ++i)
+      staging.append().allocatedSize = static_cast<std::int64_t>(i);
+    const TempTreeNode *staged = &staging[0];
+    const std::span<TempTreeNode> block = staging.commitTo(arena);
+    ASSERT_EQ(block.size(), count);
+    EXPECT_EQ(block.data() == staged, count > 1000);
+    for (std::size_t i = 0; i < count; ++i)
+      ASSERT_EQ(block[i].allocatedSize, static_cast<std::int64_t>(i)) << i;
+    EXPECT_EQ(staging.size(), 0u);
+  }
+  EXPECT_EQ(arena.nodeCount(), 20'020u);
+}
+
+// A root and two folders of `filesEach` files, in one chunk handed to a
+// sealed drain. The blocks are read before anything is freed: the last
+// report frees the root too.
+struct SealedDrain {
+  explicit SealedDrain(std::size_t filesEach)
+      : root(build(arena, 2, filesEach, 0)), top(root.children()), first(top[0].children()),
+        second(top[1].children()) {
+    drain.take(arena);
+    drain.seal();
+  }
+  TempNodeArena arena;
+  TempTreeNode &root;
+  std::span<TempTreeNode> top, first, second;
+  TempArenaDrain drain;
+};
+
+TEST(TempArenaDrainTest, ChunkStaysUntilEverythingInItIsConsumed) {
+  SealedDrain d(3);
+  const std::size_t whole = d.drain.liveBytes();
+  // Nodes from elsewhere do not count.
+  TempTreeNode stranger;
+  stranger.nameBytes = "x";
+  stranger.nameLength = 1;
+  for (std::span<TempTreeNode> block : {std::span(&stranger, 1), std::span(&d.root, 1), d.top, d.first})
+    d.drain.consumed(block);
+  EXPECT_EQ(d.drain.liveBytes(), whole);
+  d.drain.consumed(d.second);
+  EXPECT_EQ(d.drain.liveBytes(), 0u);
+}
+
+// A chunk holds folders the breadth-first freeze reaches at very different
+// times, so each page goes back as soon as everything on it is copied.
+TEST(TempArenaDrainTest, APageGoesBackOnceEverythingOnItIsCopied) {
+  // The first of the two blocks of 500 nodes ends past the fourth page.
+  SealedDrain d(500);
+  const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  auto resident = [&](const void *at) {
+    unsigned char state = 0;
+    void *page = reinterpret_cast<void *>(reinterpret_cast<std::uintptr_t>(at) & ~(pageSize - 1));
+    EXPECT_EQ(::mincore(page, pageSize, &state), 0);
+    return (state & 1) != 0;
+  };
+  for (std::span<TempTreeNode> block : {std::span(&d.root, 1), d.top, d.first})
+    d.drain.consumed(block);
+  EXPECT_FALSE(resident(&d.root));
+  EXPECT_FALSE(resident(&d.first[d.first.size() / 2]));
+  // Its last page also holds the start of the second block.
+  EXPECT_TRUE(resident(&d.first.back()));
+  EXPECT_TRUE(resident(&d.second.back()));
 }
 
 } // namespace
