@@ -60,7 +60,7 @@ TEST_F(AppearanceLayoutTest, AppearanceReachesOpenWindowsMenusAndTooltipsAndIsRe
   QApplication::processEvents(); // widgets hear of the application's palette in an event
   for (const QWidget *widget : std::initializer_list<const QWidget *>{window.get(), trash, menu})
     EXPECT_EQ(windowColour(*widget), light) << widget->metaObject()->className();
-  EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipText).lightness() < 128, true) << "dark text on light tips";
+  EXPECT_LT(QToolTip::palette().color(QPalette::ToolTipText).lightness(), 128) << "dark text on light tips";
 
   auto second = exposedWindow();
   EXPECT_TRUE(second->appearanceActions()[1]->isChecked()) << "a new window shows the remembered choice";
@@ -157,10 +157,7 @@ TEST_F(AppearanceLayoutTest, TabFollowsTheVisualOrderOnTheLauncherAndTheExplorer
 TEST_F(AppearanceLayoutTest, ALauncherCardRunsOnEnterAndSpace) {
   auto window = exposedWindow();
   int asked = 0;
-  window->setFolderChooser([&](QWidget *) -> std::optional<QString> {
-    ++asked;
-    return std::nullopt;
-  });
+  window->setFolderChooser([&](QWidget *) { return ++asked, std::optional<QString>(); });
   QAbstractButton *card = window->rootView()->launcher()->card(2); // Select Custom Directory…
   card->setFocus(Qt::TabFocusReason);
   for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
