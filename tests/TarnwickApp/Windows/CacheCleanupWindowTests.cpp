@@ -171,9 +171,11 @@ TEST_F(CacheCleanupWindowTest, ACategoryFilterLimitsWhatIsShownAndCleaned) {
   EXPECT_EQ(window->controller().tickedItems()[0].name, "Hugging Face Hub Cache");
 }
 
-// Its system caches on a scratch /var, as a user who needs pkexec; only the
-// fake runner "runs" the commands.
-TEST_F(CacheCleanupWindowTest, ASystemCacheRunsTheShownCommandOnlyWhenTheUserAgrees) {
+// The window's system caches on a scratch /var, as a user who needs pkexec;
+// only the fake runner "runs" the commands.
+class SystemCachesPanelTest : public CacheCleanupWindowTest {};
+
+TEST_F(SystemCachesPanelTest, RunsTheShownCommandOnlyWhenTheUserAgrees) {
   TempTree var;
   var.writeFile("cache/apt/archives/libc6_2.36-9_amd64.deb", 2'800'000);
   var.writeFile("crash/_usr_bin_gedit.1000.crash", 120'000);
