@@ -54,14 +54,11 @@ protected:
   // showing its contents, its header above the children's tiles.
   void clickTile(NodeID id) {
     const std::optional<TreemapRect> tile = dashboard->canvas()->tileFor(id);
-    if (!tile) {
-      ADD_FAILURE() << "no tile for " << id;
-      return;
-    }
+    ASSERT_TRUE(tile) << "no tile for " << id;
     const CanvasRect &f = tile->frame;
-    const QPoint at = tile->node.isDirectory && dashboard->isNestedContents() ? QPoint(int(f.x + f.width / 2), int(f.y + 4))
-                                                                              : QPoint(int(f.x + f.width / 2), int(f.y + f.height / 2));
-    QTest::mouseClick(dashboard->canvas(), Qt::LeftButton, {}, at);
+    const bool header = tile->node.isDirectory && dashboard->isNestedContents();
+    QTest::mouseClick(dashboard->canvas(), Qt::LeftButton, {},
+                      QPoint(int(f.x + f.width / 2), int(header ? f.y + 4 : f.y + f.height / 2)));
   }
   // The names of the tiles at the first level, whichever view is on.
   std::vector<std::string> tileNames() const {
@@ -221,25 +218,17 @@ TEST_F(SizeloomDashboardViewTest, TheSidebarNotesFoldersThatCouldNotBeRead) {
 // The sidebar's note of what a scan's scope left out.
 TEST(DashboardSidebarLeftOut, SaysWhatTheScopeLeftOutAndListsTheMountPoints) {
   struct Case {
-    std::int64_t mounts;
-    std::int64_t excluded;
+    std::int64_t mounts, excluded;
     const char *text; // empty: the note is hidden; "%1" stands for the entries
     std::optional<std::int64_t> stoppedAfter = std::nullopt;
   };
-  const Case cases[] = {
-      {0, 0, ""},
-      {1, 0, "1 mount point not entered"},
-      {2, 1, "2 mount points not entered · 1 item excluded"},
-      {0, 12, "12 items excluded"},
-      {0, 1, "partial: stopped after %1 entries · 1 item excluded", 1234567},
-  };
   DashboardSidebar sidebar;
-  for (const Case &c : cases) {
+  for (const Case &c : {Case{0, 0, ""}, Case{1, 0, "1 mount point not entered"},
+                        Case{2, 1, "2 mount points not entered · 1 item excluded"}, Case{0, 12, "12 items excluded"},
+                        Case{0, 1, "partial: stopped after %1 entries · 1 item excluded", 1234567}}) {
     SCOPED_TRACE(c.text);
     ScanReport report;
-    report.skippedMountCount = c.mounts;
-    report.excludedCount = c.excluded;
-    report.stoppedAfterEntries = c.stoppedAfter;
+    report.skippedMountCount = c.mounts, report.excludedCount = c.excluded, report.stoppedAfterEntries = c.stoppedAfter;
     for (std::int64_t i = 0; i < c.mounts; ++i)
       report.skippedMounts.push_back({"/mnt/share" + std::to_string(i), "nfs4", ScanReport::SkippedMount::Reason::remote});
     sidebar.setUnreadableFolders(report);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <random>
 
 namespace tarnwick {
@@ -12,16 +13,14 @@ namespace {
 using Layout = SquarifiedTreemapLayout;
 
 std::vector<DiskNode> nodesOfSizes(const std::vector<std::int64_t> &sizes) {
-  std::vector<DiskNode> nodes;
+  std::vector<DiskNode> nodes(sizes.size());
   for (std::size_t i = 0; i < sizes.size(); ++i) {
-    DiskNode node;
-    node.id = static_cast<NodeID>(i + 1);
-    node.parentID = 0;
+    nodes[i].id = static_cast<NodeID>(i + 1);
+    nodes[i].parentID = 0;
     // Appended, since g++ 12 at -O2 warns falsely (-Wrestrict) about "n" + std::string.
-    node.name = std::string("n").append(std::to_string(i + 1));
-    node.allocatedSize = sizes[i];
-    node.fileCount = 1;
-    nodes.push_back(node);
+    nodes[i].name = std::string("n").append(std::to_string(i + 1));
+    nodes[i].allocatedSize = sizes[i];
+    nodes[i].fileCount = 1;
   }
   return nodes;
 }
@@ -88,15 +87,12 @@ TEST(SquarifiedTreemapLayoutTest, RowsKeepTheWorstAspectRatioFromGettingWorse) {
 }
 
 TEST(SquarifiedTreemapLayoutTest, EqualSizesKeepInputOrder) {
-  // Enough ties that a sort which is not stable reorders them.
-  std::vector<std::int64_t> sizes(40, 7);
-  sizes.insert(sizes.begin(), 1);
-  sizes.push_back(9);
-  std::vector<NodeID> expected = {42};
-  for (NodeID id = 2; id <= 41; ++id)
-    expected.push_back(id);
-  expected.push_back(1);
-  std::vector<NodeID> ids;
+  // Enough ties that a sort which is not stable reorders them: 1, forty 7s, 9.
+  std::vector<std::int64_t> sizes(42, 7);
+  sizes.front() = 1, sizes.back() = 9;
+  std::vector<NodeID> expected(42), ids;
+  std::iota(expected.begin(), expected.end(), 1); // 42 first, then 2 to 41 in order, then 1
+  expected.front() = 42, expected.back() = 1;
   for (const TreemapRect &tile : layOut(sizes))
     ids.push_back(tile.id);
   EXPECT_EQ(ids, expected);
@@ -110,15 +106,15 @@ TEST(SquarifiedTreemapLayoutTest, TailCollectsSmallAndSurplusChildren) {
     std::size_t tiles;
     std::int64_t tailCount; // 0: no tail
   };
-  std::vector<std::int64_t> big(200, 1000);
-  std::vector<std::int64_t> tenAndFive(10, 1'000'000);
-  tenAndFive.insert(tenAndFive.end(), 5, 1); // each far below 4 square points
-  std::vector<std::int64_t> exactly120(120, 1'000'000);
-  exactly120.push_back(1);
+  const auto many = [](std::size_t count, std::int64_t size, std::vector<std::int64_t> then = {}) {
+    std::vector<std::int64_t> sizes(count, size);
+    sizes.insert(sizes.end(), then.begin(), then.end());
+    return sizes;
+  };
   const Case cases[] = {
-      {"budget of 120", big, 120, 120, 81},
-      {"small ones only", tenAndFive, 120, 11, 5},
-      {"one small pushes the 120th out", exactly120, 120, 120, 2},
+      {"budget of 120", many(200, 1000), 120, 120, 81},
+      {"small ones only", many(10, 1'000'000, {1, 1, 1, 1, 1}), 120, 11, 5}, // each far below 4 square points
+      {"one small pushes the 120th out", many(120, 1'000'000, {1}), 120, 120, 2},
       {"no budget", {5, 6, 7}, 0, 1, 3},
       {"budget of one, two children", {5, 6}, 1, 1, 2},
       {"budget of one, one child", {5}, 1, 1, 0},
@@ -127,12 +123,10 @@ TEST(SquarifiedTreemapLayoutTest, TailCollectsSmallAndSurplusChildren) {
     SCOPED_TRACE(c.label);
     auto tiles = layOut(c.sizes, {100, 100}, c.maxVisible);
     ASSERT_EQ(tiles.size(), c.tiles);
-    auto tail = std::find_if(tiles.begin(), tiles.end(), [](const TreemapRect &t) { return t.isAggregatedTail; });
-    if (c.tailCount == 0) {
-      EXPECT_EQ(tail, tiles.end());
+    const auto tail = std::ranges::find_if(tiles, &TreemapRect::isAggregatedTail);
+    ASSERT_EQ(tail != tiles.end(), c.tailCount > 0);
+    if (tail == tiles.end())
       continue;
-    }
-    ASSERT_NE(tail, tiles.end());
     EXPECT_EQ(tail->id, Layout::syntheticTailNodeID);
     EXPECT_EQ(tail->aggregatedItemCount, c.tailCount);
     EXPECT_EQ(tail->node.name, "Smaller Items (" + std::to_string(c.tailCount) + " files)");

@@ -122,21 +122,14 @@ TEST_F(TarnwickAppCoordinatorTest, AMoveFromTheTreeFreesOnlyUnlinkedFilesAndLeav
   EXPECT_EQ(shares.bytes(CategoryShares::Group::caches), quillane::test::duBytes(tree.path(".cache")))
       << "everything below .cache carries its hint";
 
-  auto nodeNamed = [&](NodeID parent, std::string_view name) {
-    for (const DiskNode &child : arena->children(parent))
-      if (child.name == name)
-        return child;
-    ADD_FAILURE() << name;
-    return DiskNode{};
-  };
-  const DiskNode cache = nodeNamed(0, ".cache");
+  const auto nodeAt = [&](const char *relative) { return *arena->node(*findNodeByPath(*arena, tree.path(relative))); };
   const struct {
     DiskNode node;
     std::int64_t freed;
     std::int64_t linksLeft;
   } cases[] = {
-      {nodeNamed(nodeNamed(0, "pair").id, "one"), 0, 1},
-      {nodeNamed(cache.id, "junk"), quillane::test::duBytes(tree.path(".cache/junk")), 0},
+      {nodeAt("pair/one"), 0, 1},
+      {nodeAt(".cache/junk"), quillane::test::duBytes(tree.path(".cache/junk")), 0},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.node.path);

@@ -17,17 +17,8 @@ using Glyph = BreadcrumbCrumbButton::Glyph;
 
 DiskNode node(NodeID id, std::string name, bool isDirectory = true) {
   DiskNode result;
-  result.id = id;
-  result.name = std::move(name);
-  result.isDirectory = isDirectory;
+  result.id = id, result.name = std::move(name), result.isDirectory = isDirectory;
   return result;
-}
-
-std::vector<DiskNode> chainOfLength(int length) {
-  std::vector<DiskNode> chain;
-  for (int i = 0; i < length; ++i)
-    chain.push_back(node(i * 10, "folder-" + std::to_string(i)));
-  return chain;
 }
 
 // Where `widget` sits in `ancestor`'s coordinates.
@@ -51,8 +42,7 @@ TEST(TreemapBreadcrumbBarTest, CrumbsFollowTheChainAndTheBadgeTheCurrentFolder) 
   };
   TreemapBreadcrumbBar bar; // one bar throughout: each state replaces the last
   DiskNode folder = node(3, "docs");
-  folder.allocatedSize = 8192;
-  folder.fileCount = 1;
+  folder.allocatedSize = 8192, folder.fileCount = 1;
   bar.setState({folder}, folder, false);
   EXPECT_TRUE(bar.isBadgeShown());
   EXPECT_EQ(bar.badgeText(), TreemapPalette::formatBytes(8192) + " • 1 item");
@@ -80,8 +70,9 @@ TEST(TreemapBreadcrumbBarTest, ClicksBecomeSignals) {
   QSignalSpy backs(&bar, &TreemapBreadcrumbBar::goBack);
   QSignalSpy rescans(&bar, &TreemapBreadcrumbBar::rescan);
 
-  QTest::mouseClick(const_cast<BreadcrumbCrumbButton *>(bar.crumb(2)), Qt::LeftButton);
-  QTest::mouseClick(const_cast<BreadcrumbCrumbButton *>(bar.crumb(0)), Qt::LeftButton);
+  const auto clickCrumb = [&](int i) { QTest::mouseClick(const_cast<BreadcrumbCrumbButton *>(bar.crumb(i)), Qt::LeftButton); };
+  clickCrumb(2);
+  clickCrumb(0);
   ASSERT_EQ(navigations.size(), 2);
   EXPECT_EQ(navigations[0][0].value<NodeID>(), 9);
   EXPECT_EQ(navigations[1][0].value<NodeID>(), 0);
@@ -93,7 +84,7 @@ TEST(TreemapBreadcrumbBarTest, ClicksBecomeSignals) {
   // The owner answers a click by navigating, replacing the clicked crumb.
   QObject::connect(&bar, &TreemapBreadcrumbBar::navigateTo, &bar,
                    [&bar] { bar.setState({node(0, "home")}, std::nullopt, false); });
-  QTest::mouseClick(const_cast<BreadcrumbCrumbButton *>(bar.crumb(0)), Qt::LeftButton);
+  clickCrumb(0);
   EXPECT_EQ(bar.crumbCount(), 1);
   QTest::mouseClick(bar.backButton(), Qt::LeftButton);
   EXPECT_EQ(backs.size(), 1) << "a disabled back button stays silent";
@@ -106,11 +97,12 @@ TEST(TreemapBreadcrumbBarTest, LongChainsScrollWhileButtonsStayInPlace) {
   };
   for (const Case c : {Case{600, 40, false}, Case{1900, 12, true}}) {
     SCOPED_TRACE(c.width);
+    std::vector<DiskNode> chain;
+    for (int i = 0; i < c.length; ++i)
+      chain.push_back(node(i * 10, "folder-" + std::to_string(i)));
+    chain.back().allocatedSize = 123456789, chain.back().fileCount = 4321;
     TreemapBreadcrumbBar bar;
-    DiskNode current = chainOfLength(c.length).back();
-    current.allocatedSize = 123456789;
-    current.fileCount = 4321;
-    bar.setState(chainOfLength(c.length), current, true);
+    bar.setState(chain, chain.back(), true);
     bar.resize(c.width, bar.sizeHint().height());
     bar.show();
     QApplication::processEvents();

@@ -53,9 +53,10 @@ protected:
     canvas.setRects({tile(1, {0, 0, 200, 200}, true), tile(2, {200, 0, 200, 100}, false), tail({200, 100, 200, 100})});
     canvas.show();
   }
-  // Opens the menu of the tile at `at` as a right click does, runs `whileOpen`
-  // on it, closes it, and returns every entry it offered.
-  QStringList openMenu(QPoint at, const std::function<void(QMenu &)> &whileOpen = {}) {
+  // Opens the menu of the tile at `at` as a right click (or the menu key)
+  // does, runs `whileOpen` on it, closes it, and returns every entry it offered.
+  QStringList openMenu(QPoint at, const std::function<void(QMenu &)> &whileOpen = {},
+                       QContextMenuEvent::Reason reason = QContextMenuEvent::Mouse) {
     QStringList offered;
     bool opened = false;
     QTimer::singleShot(0, [&] {
@@ -68,7 +69,7 @@ protected:
         whileOpen(*menu);
       menu->close();
     });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at, canvas.mapToGlobal(at));
+    QContextMenuEvent event(reason, at, canvas.mapToGlobal(at));
     QCoreApplication::sendEvent(&canvas, &event);
     EXPECT_TRUE(QTest::qWaitFor([&] { return opened && !QApplication::activePopupWidget(); }));
     return offered;
@@ -147,17 +148,11 @@ TEST_F(TreemapCanvasViewTest, TheKeyboardMovesBetweenTilesAndActsOnTheOneItRests
   QTest::keyClick(&canvas, Qt::Key_Right);
   ASSERT_EQ(canvas.selectedNodeID(), 1);
   QTest::keyClick(&canvas, Qt::Key_Right);
-  QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, {200, 100}, canvas.mapToGlobal(QPoint(200, 100)));
-  QApplication::sendEvent(&canvas, &menuKey);
-  QMenu *menu = canvas.findChild<QMenu *>();
-  ASSERT_TRUE(menu);
-  QStringList entries;
-  for (const QAction *action : menu->actions())
-    entries << action->text();
+  const QStringList entries = openMenu({200, 100}, [&](QMenu &menu) {
+    EXPECT_EQ(menu.pos(), canvas.mapToGlobal(QPoint(300, 50))) << "opened over the file";
+  }, QContextMenuEvent::Keyboard);
   EXPECT_TRUE(entries.contains("Move to Trash")) << entries.join(", ").toStdString();
   EXPECT_FALSE(entries.contains("Drill Down")) << "the file's menu, not the folder's under the pointer";
-  EXPECT_EQ(menu->pos(), canvas.mapToGlobal(QPoint(300, 50))) << "opened over the file";
-  menu->close();
 }
 
 // A squarified-looking canvas of 300 x 200:

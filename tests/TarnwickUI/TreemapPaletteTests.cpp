@@ -27,9 +27,8 @@ TEST(TreemapPaletteTest, FormatsSizesAtTheirBoundaries) {
 }
 
 TEST(TreemapPaletteTest, FormatsPercentagesAndCounts) {
-  EXPECT_EQ(TreemapPalette::formatPercentage(0.1234).toStdString(), "12.3%");
-  EXPECT_EQ(TreemapPalette::formatPercentage(1.0).toStdString(), "100.0%");
-  EXPECT_EQ(TreemapPalette::formatPercentage(-0.5).toStdString(), "0.0%");
+  for (auto [fraction, text] : {std::pair{0.1234, "12.3%"}, {1.0, "100.0%"}, {-0.5, "0.0%"}})
+    EXPECT_EQ(TreemapPalette::formatPercentage(fraction).toStdString(), text) << fraction;
 
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   EXPECT_EQ(TreemapPalette::formatItemCount(1, true).toStdString(), "1 item");
@@ -147,16 +146,11 @@ QImage render(const std::vector<TreemapRect> &tiles, std::optional<NodeID> hover
   return image;
 }
 
-void expectNear(QColor actual, QColor expected, const char *where) {
-  EXPECT_NEAR(actual.red(), expected.red(), 3) << where;
-  EXPECT_NEAR(actual.green(), expected.green(), 3) << where;
-  EXPECT_NEAR(actual.blue(), expected.blue(), 3) << where;
-}
-
-// `colour` at `opacity` over the black background.
-QColor overBlack(QColor colour, double opacity) {
-  return QColor::fromRgbF(float(colour.redF() * opacity), float(colour.greenF() * opacity),
-                          float(colour.blueF() * opacity));
+// Whether `actual` is `expected` drawn at `opacity` over the black background.
+void expectNear(QColor actual, QColor expected, const char *where, double opacity = 1.0) {
+  EXPECT_NEAR(actual.red(), expected.red() * opacity, 3) << where;
+  EXPECT_NEAR(actual.green(), expected.green() * opacity, 3) << where;
+  EXPECT_NEAR(actual.blue(), expected.blue() * opacity, 3) << where;
 }
 
 TEST(TreemapTilePainterTest, FillsOutlinesAndLeavesCornersInThePaletteColours) {
@@ -165,8 +159,8 @@ TEST(TreemapTilePainterTest, FillsOutlinesAndLeavesCornersInThePaletteColours) {
   ASSERT_EQ(tiles[1].frame.x, 300);
   QImage plain = render(tiles, std::nullopt, std::nullopt);
   // Away from the labels, each tile shows its fill at 0.85 over the canvas.
-  expectNear(plain.pixelColor(250, 180), overBlack(TreemapPalette::crimsonTrash(), 0.85), "hinted tile");
-  expectNear(plain.pixelColor(350, 180), overBlack(TreemapPalette::sapphireBlue(), 0.85), "inferred tile");
+  expectNear(plain.pixelColor(250, 180), TreemapPalette::crimsonTrash(), "hinted tile", 0.85);
+  expectNear(plain.pixelColor(350, 180), TreemapPalette::sapphireBlue(), "inferred tile", 0.85);
   expectNear(plain.pixelColor(0, 0), Qt::black, "rounded corner");
 
   QImage marked = render(tiles, NodeID{2}, NodeID{2}); // selected wins over hovered

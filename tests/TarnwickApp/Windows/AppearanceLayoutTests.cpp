@@ -1,16 +1,23 @@
 #include "TarnwickApp/Windows/MainWindow.h"
 
+#include "TarnwickApp/Windows/AppRootView.h"
 #include "TarnwickApp/Windows/RecentScansList.h"
 #include "TarnwickApp/Windows/ScratchHomeWindow.h"
 #include "TarnwickApp/Windows/TrashWindow.h"
+#include "TarnwickApp/Windows/WelcomeLauncherView.h"
+#include "TarnwickUI/AppTranslations.h"
 #include "TarnwickUI/AppearanceController.h"
+#include "TarnwickUI/CategoryTitle.h"
 #include "TarnwickUI/DashboardSidebar.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
+#include "TarnwickUI/TreemapPalette.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QDialogButtonBox>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QToolTip>
@@ -60,7 +67,7 @@ TEST_F(AppearanceLayoutTest, AppearanceReachesOpenWindowsMenusAndTooltipsAndIsRe
   QApplication::processEvents(); // widgets hear of the application's palette in an event
   for (const QWidget *widget : std::initializer_list<const QWidget *>{window.get(), trash, menu})
     EXPECT_EQ(windowColour(*widget), light) << widget->metaObject()->className();
-  EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipText).lightness() < 128, true) << "dark text on light tips";
+  EXPECT_LT(QToolTip::palette().color(QPalette::ToolTipText).lightness(), 128) << "dark text on light tips";
 
   auto second = exposedWindow();
   EXPECT_TRUE(second->appearanceActions()[1]->isChecked()) << "a new window shows the remembered choice";
@@ -157,15 +164,60 @@ TEST_F(AppearanceLayoutTest, TabFollowsTheVisualOrderOnTheLauncherAndTheExplorer
 TEST_F(AppearanceLayoutTest, ALauncherCardRunsOnEnterAndSpace) {
   auto window = exposedWindow();
   int asked = 0;
-  window->setFolderChooser([&](QWidget *) -> std::optional<QString> {
-    ++asked;
-    return std::nullopt;
-  });
+  window->setFolderChooser([&](QWidget *) { return ++asked, std::optional<QString>(); });
   QAbstractButton *card = window->rootView()->launcher()->card(2); // Select Custom Directory…
   card->setFocus(Qt::TabFocusReason);
   for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
     QTest::keyClick(card, key);
   EXPECT_EQ(asked, 3);
+}
+
+// The window as a German user sees it: locale and translator are set
+// before the window is built, as at start-up, and English comes back for
+// the suites after this one.
+class GermanWindowTest : public test::ScratchHomeWindow {
+protected:
+  static void SetUpTestSuite() {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    german = tarnwick::AppTranslations::install(QLocale());
+  }
+  static void TearDownTestSuite() {
+    QLocale::setDefault(QLocale::system());
+    tarnwick::AppTranslations::install(QLocale(QLocale::English));
+  }
+
+  static inline bool german = false;
+};
+
+TEST_F(GermanWindowTest, LauncherMenusPluralsAndQtButtonsSpeakGerman) {
+  ASSERT_TRUE(german) << "quillane_de.qm not found in " << tarnwick::AppTranslations::folders().join(' ').toStdString();
+  const std::unique_ptr<MainWindow> window = makeWindow();
+
+  QStringList menus;
+  for (const QAction *menu : window->menuBar()->actions())
+    menus << menu->text();
+  EXPECT_EQ(menus.mid(1), QStringList({"&Scannen", "&Ansicht", "&Hilfe"}));
+  EXPECT_EQ(window->scanHomeAction()->text(), "Persönlichen Ordner scannen");
+  EXPECT_EQ(window->rootView()->launcher()->card(0)->text(), "Persönlichen Ordner scannen");
+  EXPECT_EQ(tarnwick::categoryTitle(tarnwick::CleanableCategory::trashBins), "Papierkörbe");
+
+  const struct {
+    std::int64_t count;
+    bool isDirectory;
+    const char *text;
+  } counts[] = {{1, false, "1 Datei"}, {3, false, "3 Dateien"}, {1, true, "1 Objekt"}, {1200, true, "1.200 Objekte"}};
+  for (const auto &c : counts)
+    EXPECT_EQ(tarnwick::TreemapPalette::formatItemCount(c.count, c.isDirectory), c.text);
+
+  QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+  EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text(), "Abbrechen") << "Qt's own translation is loaded too";
+}
+
+TEST_F(GermanWindowTest, EnglishHasItsPluralsWhenNoTranslationFits) {
+  EXPECT_FALSE(tarnwick::AppTranslations::install(QLocale(QLocale::Swahili)));
+  EXPECT_EQ(tarnwick::TreemapPalette::formatItemCount(1, false), "1 file");
+  EXPECT_EQ(tarnwick::TreemapPalette::formatItemCount(2, true), "2 items");
+  EXPECT_EQ(tarnwick::categoryTitle(tarnwick::CleanableCategory::trashBins), "Trash Bins");
 }
 
 } // namespace

@@ -1,21 +1,29 @@
 #include "TarnwickApp/Windows/CacheCleanupWindow.h"
 
+#include "TarnwickApp/Windows/CleaningReportMessage.h"
 #include "TarnwickApp/Windows/ScratchHomeWindow.h"
+#include "TarnwickApp/Windows/SystemCachesPanel.h"
 #include "TarnwickUI/TreemapPalette.h"
+#include "TestSupport/FakeCommandRunner.h"
 
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTreeWidget>
 
 #include <filesystem>
+#include <map>
 #include <unistd.h>
 
 namespace quillane {
 namespace {
 
 namespace fs = std::filesystem;
+using tarnwick::DeletionMode;
+using tarnwick::ReclaimedSpace;
+using tarnwick::SafeCleaningReport;
 using test::TempTree;
 
 class CacheCleanupWindowTest : public ::testing::Test {
@@ -161,6 +169,140 @@ TEST_F(CacheCleanupWindowTest, ACategoryFilterLimitsWhatIsShownAndCleaned) {
   row("Hugging Face Hub Cache")->setCheckState(0, Qt::Checked);
   ASSERT_EQ(window->controller().tickedItems().size(), 1u) << "hidden ticked items are not sent";
   EXPECT_EQ(window->controller().tickedItems()[0].name, "Hugging Face Hub Cache");
+}
+
+// The window's system caches on a scratch /var, as a user who needs pkexec;
+// only the fake runner "runs" the commands.
+class SystemCachesPanelTest : public CacheCleanupWindowTest {};
+
+TEST_F(SystemCachesPanelTest, RunsTheShownCommandOnlyWhenTheUserAgrees) {
+  TempTree var;
+  var.writeFile("cache/apt/archives/libc6_2.36-9_amd64.deb", 2'800'000);
+  var.writeFile("crash/_usr_bin_gedit.1000.crash", 120'000);
+  auto runner = std::make_shared<test::FakeCommandRunner>();
+  runner->installed = {"apt-get", "pkexec"};
+  const auto closeFirst = qScopeGuard([&] { window.reset(); }); // its catalogue uses the runner
+  SystemCachesPanel *panel = window->showSystemCaches([&] {
+    return std::make_shared<tarnwick::SystemCacheCatalogue>(
+        *runner, tarnwick::SystemCacheRoots{var.path("cache/apt/archives"), var.path("journal"), var.path("crash"),
+                                            var.path("snaps")},
+        false);
+  });
+  panel->setConfirmer([this](QWidget *, const QString &question) {
+    questions << question;
+    return answer;
+  });
+  openAndWait(std::nullopt);
+  const auto waitUntilIdle = [&] {
+    return QTest::qWaitFor([&] { return panel->controller().hasMeasured() && !panel->controller().isBusy(); });
+  };
+  const auto select = [&](int row) { panel->list()->setCurrentItem(panel->list()->topLevelItem(row)); };
+  ASSERT_TRUE(waitUntilIdle());
+  ASSERT_EQ(panel->list()->topLevelItemCount(), 2);
+  const QString apt = QStringLiteral("/usr/bin/pkexec /usr/bin/apt-get clean");
+  EXPECT_EQ(panel->list()->topLevelItem(0)->text(2), apt);
+  select(1);
+  EXPECT_FALSE(panel->runButton()->isEnabled()) << "crash reports have no owner's command";
+  EXPECT_TRUE(panel->list()->topLevelItem(1)->text(2).startsWith(QStringLiteral("Instead: ")));
+
+  select(0);
+  ASSERT_TRUE(panel->runButton()->isEnabled());
+  panel->runButton()->click();
+  ASSERT_EQ(questions.size(), 1);
+  EXPECT_TRUE(questions[0].contains(apt)) << questions[0].toStdString();
+  EXPECT_TRUE(runner->requests.empty()) << "declined";
+
+  answer = true;
+  runner->reply(apt.toStdString(), "", 126, "Error executing command as another user: Not authorized\n");
+  panel->runButton()->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return panel->controller().lastCleaning().has_value(); }));
+  ASSERT_TRUE(waitUntilIdle());
+  EXPECT_EQ(runner->ranLines(), std::vector<std::string>{apt.toStdString()});
+  EXPECT_TRUE(panel->statusText().contains(QStringLiteral("Not authorized"))) << panel->statusText().toStdString();
+
+  runner->replies.clear();
+  select(0);
+  panel->runButton()->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return panel->controller().lastCleaning()->succeeded(); }));
+  EXPECT_EQ(panel->statusText(), QStringLiteral("Ran: ") + apt);
+  EXPECT_EQ(runner->requests.size(), 2u);
+}
+
+SafeCleaningReport cleaned(std::vector<std::string> paths, ReclaimedSpace space,
+                           std::map<std::string, std::string> errors = {}) {
+  SafeCleaningReport report;
+  report.cleanedPaths = std::move(paths);
+  report.reclaimed = std::move(space);
+  report.errors = std::move(errors);
+  return report;
+}
+
+// What a message must say and must not, for one report.
+struct MessageCase {
+  const char *what;
+  SafeCleaningReport report;
+  std::vector<QString> says;
+  std::vector<QString> neverSays;
+};
+
+void expectMessage(const MessageCase &c, const CleaningReportMessage &message) {
+  EXPECT_EQ(message.succeeded, c.report.errors.empty());
+  for (const QString &part : c.says)
+    EXPECT_TRUE(message.text.contains(part)) << message.text.toStdString() << " lacks " << part.toStdString();
+  for (const QString &part : c.neverSays)
+    EXPECT_FALSE(message.text.contains(part)) << message.text.toStdString() << " has " << part.toStdString();
+}
+
+// The message tells a move to the Trash (freed once it is emptied) from a
+// removal (freed now), and an item kept alive by other links from one that
+// frees space; a removal that partly failed says so, and is no move either.
+TEST(CleaningReportMessageTest, SaysWhenTheSpaceIsFreedAndWhatOtherLinksKeep) {
+  const QString size = tarnwick::TreemapPalette::formatBytes(1'200'000);
+  const MessageCase cases[] = {
+      {"trashed", cleaned({"/h/x"}, {DeletionMode::moveToTrash, 1'200'000, 0, {}}),
+       {"“x”", "Trash", size, "emptied"}, {"no space", "link"}},
+      {"removed", cleaned({"/h/x"}, {DeletionMode::permanentDelete, 1'200'000, 0, {}}),
+       {"Removed “x”", size}, {"Trash", "no space"}},
+      {"linked elsewhere", cleaned({"/h/x"}, {DeletionMode::moveToTrash, 0, 1, {{"/h/x", 1}}}),
+       {"“x”", "frees no space", "1 other link to it remains"}, {"emptied"}},
+      {"both linked elsewhere", cleaned({"/h/x", "/h/y"}, {DeletionMode::permanentDelete, 0, 4, {{"/h/x", 2}, {"/h/y", 2}}}),
+       {"2 items", "free no space", "4 other links to them remain"}, {"Trash"}},
+      {"one of two linked elsewhere", cleaned({"/h/x", "/h/y"}, {DeletionMode::moveToTrash, 4096, 1, {{"/h/y", 1}}}),
+       {"2 items", "“y” frees no space"}, {}},
+      {"some files keep links", cleaned({"/h/x"}, {DeletionMode::moveToTrash, 1'200'000, 3, {}}),
+       {size, "3 other links"}, {"no space"}},
+      {"a removal that partly failed",
+       cleaned({"/h/x"}, {DeletionMode::permanentDelete, 4096, 0, {}}, {{"/h/y", "cannot remove /h/y: busy"}}),
+       {"Removed 1 of 2"}, {"Trash"}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    expectMessage(c, CleaningReportMessage::from(c.report));
+  }
+}
+
+// An emptied Trash is said apart, with what it freed, and is not counted
+// among the items moved there.
+TEST(CleaningReportMessageTest, AnEmptiedTrashIsNoItemMovedToIt) {
+  const std::string trash = "/h/.local/share/Trash";
+  const QString trashFreed = tarnwick::TreemapPalette::formatBytes(5'000'000);
+  const QString moved = tarnwick::TreemapPalette::formatBytes(1'200'000);
+  const MessageCase cases[] = {
+      {"the Trash alone", cleaned({trash}, {DeletionMode::moveToTrash, 0, 0, {}}),
+       {"Emptied the Trash", trashFreed}, {"Moved", "item"}},
+      {"the Trash and one item", cleaned({trash, "/h/x"}, {DeletionMode::moveToTrash, 1'200'000, 0, {}}),
+       {"Emptied the Trash", trashFreed, "Moved “x” to the Trash", moved}, {"2 items"}},
+      {"the Trash and a refusal", cleaned({trash}, {DeletionMode::moveToTrash, 0, 0, {}}, {{"/h/y", "no"}}),
+       {"Emptied the Trash", "Could not move “y”"}, {"1 of 2"}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    SafeCleaningReport report = c.report;
+    // Every case has its reclaimed space; value_or keeps -O3's flow analysis
+    // from calling the copied optional maybe-uninitialized.
+    report.freedBytes = 5'000'000 + c.report.reclaimed.value_or(tarnwick::ReclaimedSpace{}).bytes;
+    expectMessage(c, CleaningReportMessage::from(report, trash, 5'000'000));
+  }
 }
 
 } // namespace

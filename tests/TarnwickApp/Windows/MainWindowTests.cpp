@@ -4,7 +4,9 @@
 #include "TarnwickApp/Windows/FindWindow.h"
 #include "TarnwickApp/Windows/ReportToast.h"
 #include "TarnwickApp/Windows/ScanningHUDView.h"
+#include "TarnwickApp/Windows/WindowGeometry.h"
 #include "TarnwickApp/Windows/ScratchHomeWindow.h"
+#include "TarnwickApp/Windows/TrashWindow.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TarnwickUI/DashboardActionBar.h"
 #include "TarnwickUI/FileManagerReveal.h"
@@ -13,6 +15,7 @@
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/TreemapBreadcrumbBar.h"
 #include "TarnwickUI/TreemapCanvasView.h"
+#include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/TreemapTooltip.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +34,6 @@
 namespace quillane {
 namespace {
 
-using test::GatedScan;
 using test::saveScreenshot;
 
 class MainWindowTest : public test::ScratchHomeWindow {
@@ -100,17 +102,29 @@ TEST_F(MainWindowTest, ScanFlowFromLauncherThroughScanningToExplorer) {
   EXPECT_TRUE(canvas.rects().empty());
 }
 
-TEST_F(MainWindowTest, CancelReturnsToWhatWasShownBefore) {
+// A cancelled scan leaves what was on show, and its title; a folder chooser
+// that answers nothing starts no scan, one that answers scans that folder.
+TEST_F(MainWindowTest, CancelReturnsToWhatWasShownBeforeAndTheChosenFolderIsScanned) {
   window = makeWindow();
+  window->setFolderChooser([](QWidget *) { return std::optional<QString>(); });
+  window->chooseFolderAction()->trigger();
+  EXPECT_FALSE(coordinator->isScanning());
   window->scanDiskAction()->trigger();
   ASSERT_TRUE(coordinator->isScanning());
   window->cancelScanAction()->trigger();
   EXPECT_EQ(root().currentWidget(), root().launcher()) << "no earlier result";
 
   scanHome(*window);
-  window->scanHomeAction()->trigger();
+  const QString home = QString::fromStdString(tree.path("home")), movies = QString::fromStdString(tree.path("home/Movies"));
+  window->setFolderChooser([&](QWidget *) { return std::optional<QString>(movies); });
+  window->chooseFolderAction()->trigger();
+  EXPECT_TRUE(window->windowTitle().contains(movies)) << "the root being scanned: " << window->windowTitle().toStdString();
   QTest::mouseClick(root().scanningDisplay()->cancelButton(), Qt::LeftButton);
   EXPECT_EQ(root().currentWidget(), root().dashboard()) << "back to the earlier result";
+  EXPECT_EQ(window->windowTitle(), home + " — Quillane") << "the tree on show again";
+  window->chooseFolderAction()->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
+  EXPECT_EQ(coordinator->arena()->rootPath(), tree.path("home/Movies"));
 }
 
 TEST_F(MainWindowTest, StopShowsTheTreeReadSoFarMarkedPartial) {
@@ -139,21 +153,6 @@ TEST_F(MainWindowTest, AFailedScanSaysWhy) {
   EXPECT_EQ(root().currentWidget(), root().launcher());
   QWidget *onTop = root().childAt(toast.geometry().center());
   EXPECT_TRUE(onTop == &toast || toast.isAncestorOf(onTop)) << "the page switch must not cover the message";
-}
-
-TEST_F(MainWindowTest, FolderChooserScansOnlyAChosenFolder) {
-  window = makeWindow();
-  window->setFolderChooser([](QWidget *) { return std::optional<QString>(); });
-  window->chooseFolderAction()->trigger();
-  EXPECT_FALSE(coordinator->isScanning());
-
-  const QString movies = QString::fromStdString(tree.path("home/Movies"));
-  window->setFolderChooser([movies](QWidget *) { return std::optional<QString>(movies); });
-  QTest::mouseClick(root().launcher()->card(2), Qt::LeftButton);
-  EXPECT_TRUE(coordinator->isScanning());
-  scan.open();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->arena() != nullptr; }));
-  EXPECT_EQ(coordinator->arena()->rootPath(), tree.path("home/Movies"));
 }
 
 TEST_F(MainWindowTest, MoveToTrashReportsTheOutcomeAndTheUndoKeyBringsItBack) {
@@ -198,6 +197,13 @@ TEST_F(MainWindowTest, SmartCleanWritesTheCategoryLine) {
   dashboard.setSelectedCategory(tarnwick::CleanableCategory::userCache);
   QTest::mouseClick(dashboard.actionBar()->smartCleanButton(), Qt::LeftButton);
   EXPECT_EQ(caches->controller().categoryFilter(), tarnwick::CleanableCategory::userCache);
+  // The Trash holds no caches: cleaning Trash Bins is emptying it.
+  window->setTrashCatalogue(tarnwick::TrashCatalogue(homeTrash()));
+  dashboard.setSelectedCategory(tarnwick::CleanableCategory::trashBins);
+  QTest::mouseClick(dashboard.actionBar()->smartCleanButton(), Qt::LeftButton);
+  auto *trash = window->findChild<TrashWindow *>();
+  EXPECT_TRUE(trash && trash->isVisible());
+  EXPECT_EQ(caches->controller().categoryFilter(), tarnwick::CleanableCategory::userCache) << "not the cache window";
 
   QTest::mouseClick(root().launcher()->card(3), Qt::LeftButton); // the launcher's card shows every category
   EXPECT_FALSE(caches->controller().categoryFilter());
@@ -290,28 +296,96 @@ TEST_F(MainWindowTest, HelpShowsItsAmpersandAndSaysWhenNothingOpensIt) {
   EXPECT_TRUE(guide.isEmpty() || message->text().contains(guide)) << message->text().toStdString();
 }
 
-TEST_F(MainWindowTest, TheTitleNamesTheTreeOnShowOrTheRootBeingScanned) {
-  GatedScan movies; // the home folder is scanned at once, Movies when the test lets it
-  coordinator = std::make_unique<tarnwick::TarnwickAppCoordinator>(
-      [gated = movies.function()](const std::string &root, tarnwick::ProgressHandler progress, std::stop_token stop,
-                                  std::stop_token keep, const std::string &scopeRoot) {
-        return root.ends_with("/Movies") ? gated(root, std::move(progress), stop, keep, scopeRoot)
-                                         : tarnwick::FastBulkScanner(2).scan(root, {}, stop);
-      },
-      engine);
+// Its names need not be UTF-8 nor of one line.
+TEST_F(MainWindowTest, TheMenuItemShowsTheTrashAndEmptyingItAfterYesRemovesIt) {
+  std::vector<std::string> trashed;
+  for (const char *name : {"home/notes.txt", "home/old\nversion\xff.doc", "home/Movies/clip.mp4"}) {
+    tree.writeFile(name, 200'000);
+    trashed.push_back(tree.path(name));
+    ASSERT_TRUE(homeTrash().moveToTrash(trashed.back())) << name;
+  }
   window = makeWindow();
-  const QString home = QString::fromStdString(tree.path("home"));
-  const QString moviesPath = QString::fromStdString(tree.path("home/Movies"));
-  window->scanHomeAction()->trigger();
-  EXPECT_TRUE(window->windowTitle().contains(home)) << window->windowTitle().toStdString();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->arena() && !coordinator->isScanning(); }));
-  EXPECT_EQ(window->windowTitle(), home + " — Quillane");
+  window->setTrashCatalogue(tarnwick::TrashCatalogue(homeTrash()));
+  window->showTrashAction()->trigger();
+  auto *view = window->findChild<TrashWindow *>();
+  ASSERT_TRUE(view && view->isVisible());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view->controller().hasListed() && !view->controller().isBusy(); }));
+  QStringList shown;
+  const QAbstractItemModel &model = *view->table()->model();
+  for (int row = 0; row < model.rowCount(); ++row)
+    shown << model.index(row, 0).data().toString();
+  for (const std::string &path : trashed)
+    EXPECT_TRUE(shown.contains(tarnwick::WidgetStyle::displayText(path))) << path;
+  if (model.rowCount() != int(trashed.size()))
+    GTEST_SKIP() << "a mounted drive's Trash holds items: emptying would remove them too";
+  EXPECT_FALSE(view->restoreButton()->isEnabled()) << "nothing selected";
+  test::saveScreenshot(*view, "trash-view");
+  int asked = 0;
+  view->setConfirmer([&](QWidget *, const QString &) { return ++asked > 0; });
+  const std::int64_t total = view->controller().totalBytes();
+  QTest::mouseClick(view->emptyButton(), Qt::LeftButton);
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(view->controller().isEmptying());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view->controller().isBusy() && view->controller().items().empty(); }));
+  EXPECT_TRUE(view->controller().lastSucceeded()) << view->statusText().toStdString();
+  EXPECT_TRUE(view->statusText().contains(tarnwick::TreemapPalette::formatBytes(total))) << view->statusText().toStdString();
+  EXPECT_TRUE(std::filesystem::is_empty(tree.path("data/Trash/files")));
+  EXPECT_FALSE(view->emptyButton()->isEnabled());
+}
 
-  window->setFolderChooser([&](QWidget *) { return std::optional<QString>(moviesPath); });
-  window->chooseFolderAction()->trigger();
-  EXPECT_TRUE(window->windowTitle().contains(moviesPath)) << window->windowTitle().toStdString();
-  window->cancelScanAction()->trigger();
-  EXPECT_EQ(window->windowTitle(), home + " — Quillane") << "the tree on show again";
+// The Find window on its own: the summary follows the folder only while
+// shown; the treemap dims all but a type.
+TEST(FindWindowTest, SummarizesTheFolderOnShowOnlyWhenOpen) {
+  test::TempTree tree;
+  tree.writeFile("a/big.iso", 500'000);
+  tree.writeFile("b/small.txt", 5'000);
+  auto arena = std::make_shared<const tarnwick::DiskTreeArena>(tarnwick::FastBulkScanner().scan(tree.root()));
+  FindWindow window;
+  QSignalSpy summarized(window.summary(), &tarnwick::FolderSummaryPanel::summaryShown);
+  window.setFolder(arena, *tarnwick::findNodeByPath(*arena, tree.path("a")));
+  window.setFolder(arena, *tarnwick::findNodeByPath(*arena, tree.path("b")));
+  EXPECT_EQ(summarized.count(), 0) << "nothing is summed up while the window is hidden";
+  window.openSummary();
+  ASSERT_TRUE(summarized.wait(5000));
+  const QAbstractItemModel *largest = window.summary()->largestFiles()->model();
+  ASSERT_EQ(largest->rowCount(), 1);
+  EXPECT_EQ(largest->index(0, 0).data().toString(), QString::fromStdString(tree.path("b/small.txt")));
+}
+
+TEST(FindWindowTest, TheTreemapDimsEveryTileButTheFilesOfTheChosenType) {
+  tarnwick::TreemapCanvasView canvas;
+  canvas.resize(200, 100);
+  tarnwick::TreemapRect photo, notes, folder;
+  photo.id = 1, photo.node.name = "Photo.JPG", photo.insetFrame = {0, 0, 100, 100};
+  notes.id = 2, notes.node.name = "notes.txt", notes.insetFrame = {100, 0, 50, 100};
+  folder.id = 3, folder.node.name = "pics.jpg", folder.node.isDirectory = true, folder.insetFrame = {150, 0, 50, 100};
+  canvas.setRects({photo, notes, folder});
+  const QImage plain = canvas.grab().toImage();
+  canvas.setHighlightedFileType("jpg");
+  const QImage highlighted = canvas.grab().toImage();
+  EXPECT_EQ(highlighted.pixel(50, 50), plain.pixel(50, 50));
+  EXPECT_NE(highlighted.pixel(125, 50), plain.pixel(125, 50));
+  EXPECT_NE(highlighted.pixel(175, 50), plain.pixel(175, 50)) << "a folder holds any type";
+  canvas.setHighlightedFileType(std::nullopt);
+  EXPECT_EQ(canvas.grab().toImage().pixel(125, 50), plain.pixel(125, 50));
+}
+
+// Free areas in device-independent pixels, as a scale factor makes them.
+TEST(WindowGeometryTest, TheWindowFitsTheScreenItOpensOn) {
+  struct Case {
+    QSize available, minimum, initial;
+  };
+  for (auto [available, minimum, initial] : {
+           Case{{2560, 1400}, {1040, 680}, {1280, 800}}, // room to spare: as designed
+           Case{{1600, 964}, {1040, 680}, {1280, 800}},  // 1600 x 1000 less a panel
+           Case{{1066, 630}, {1040, 630}, {1040, 630}},  // the same screen at 1.5: no taller than it
+           Case{{800, 464}, {800, 464}, {800, 464}},     // at 2
+           Case{{}, {1040, 680}, {1280, 800}},           // no screen known
+       }) {
+    const WindowGeometry geometry = WindowGeometry::forScreen(available);
+    EXPECT_EQ(geometry.minimum, minimum) << available.width() << "x" << available.height();
+    EXPECT_EQ(geometry.initial, initial) << available.width() << "x" << available.height();
+  }
 }
 
 } // namespace
