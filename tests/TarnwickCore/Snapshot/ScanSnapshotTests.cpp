@@ -103,12 +103,10 @@ TEST(ScanSnapshotRoundTrip, ScannedTreeComesBackEqual) {
   auto header = ScanSnapshotReader::readHeaderBytes(bytes, bytes.size());
   ASSERT_TRUE(std::holds_alternative<ScanSnapshotHeader>(header));
   const auto &h = std::get<ScanSnapshotHeader>(header);
-  EXPECT_EQ(h.rootPath, tree.root());
-  EXPECT_EQ(h.scanTime, 1'765'000'000);
-  EXPECT_EQ(h.nodeCount, arena.nodeCount());
-  EXPECT_EQ(h.totalBytes, arena.record(0).allocatedSize);
-  EXPECT_EQ(h.fileCount, arena.record(0).fileCount);
-  EXPECT_EQ(h.directoryCount, arena.record(0).directoryCount);
+  const DiskTreeArena::Record &root = arena.record(0);
+  EXPECT_EQ(std::tie(h.rootPath, h.scanTime, h.nodeCount, h.totalBytes, h.fileCount, h.directoryCount),
+            std::tuple(tree.root(), 1'765'000'000, arena.nodeCount(), root.allocatedSize, root.fileCount,
+                       root.directoryCount));
 }
 
 // Removed nodes are left out and the rest numbered again, hard links too.
