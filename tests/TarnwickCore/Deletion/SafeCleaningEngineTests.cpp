@@ -234,9 +234,10 @@ TEST_F(SafeCleaningEngineTest, KeptNamesStayAndEverythingElseGoes) {
 }
 
 TEST(DeletionModeTest, OnlyTheCaseNamesConstructAMode) {
-  for (DeletionMode mode : {DeletionMode::moveToTrash, DeletionMode::permanentDelete})
-    EXPECT_EQ(deletionModeFromRawValue(rawValue(mode)), mode);
-  EXPECT_FALSE(deletionModeFromRawValue("erase") || deletionModeFromRawValue("MoveToTrash"));
+  EXPECT_EQ(deletionModeFromRawValue("moveToTrash"), DeletionMode::moveToTrash);
+  EXPECT_EQ(deletionModeFromRawValue("permanentDelete"), DeletionMode::permanentDelete);
+  EXPECT_FALSE(deletionModeFromRawValue("erase"));
+  EXPECT_FALSE(deletionModeFromRawValue("MoveToTrash"));
 }
 
 } // namespace
