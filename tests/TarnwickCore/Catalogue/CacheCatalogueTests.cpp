@@ -68,31 +68,27 @@ const CleanableItem *at(const std::vector<CleanableItem> &items, const std::stri
 
 constexpr const char *derivedData = "Library/Developer/Xcode/DerivedData";
 
-TEST(DeveloperCacheScannerTest, EntriesWithSizeBecomeItems) {
-  TempTree home;
-  home.writeFile(std::string(derivedData) + "/A/Build/data", 100 * 1024);
-  home.makeDirectory(std::string(derivedData) + "/B");
-  const auto items = DeveloperCacheScanner(home.root()).scan();
-  ASSERT_EQ(items.size(), 1u);
-  const CleanableItem &item = items[0];
-  const std::string path = home.path(derivedData) + "/A";
-  EXPECT_EQ(item.name, "A");
-  EXPECT_EQ(item.path, path);
-  EXPECT_EQ(item.sizeBytes, allocatedBytes(path));
-  EXPECT_EQ(item.category, xcodeJunk);
-  EXPECT_TRUE(item.isSelected && item.isSafeByDefault);
-  EXPECT_EQ(item.lastModified, CacheSizeMeasurer::modificationTime(path));
-  EXPECT_NE(item.id, Uuid());
-}
-
-TEST(DeveloperCacheScannerTest, WholeFolderWhenNoVisibleEntryHasSize) {
-  TempTree home;
-  home.writeFile(std::string(derivedData) + "/.cache/data", 8192);
-  home.makeDirectory(std::string(derivedData) + "/Empty");
-  const auto items = DeveloperCacheScanner(home.root()).scan();
-  ASSERT_EQ(items.size(), 1u);
-  EXPECT_EQ(items[0].path, home.path(derivedData));
-  EXPECT_EQ(items[0].sizeBytes, allocatedBytes(home.path(derivedData)));
+// Each visible entry with a size is an item; when none has one, the whole
+// folder, hidden entries included.
+TEST(DeveloperCacheScannerTest, EntriesWithSizeBecomeItemsElseTheWholeFolder) {
+  const std::string folder = derivedData;
+  for (const auto &[file, item, name] : {std::tuple{"/A/Build/data", "/A", "A"},
+                                         {"/.cache/data", "", "Xcode DerivedData"}}) {
+    SCOPED_TRACE(name);
+    TempTree home;
+    home.writeFile(folder + file, 100 * 1024);
+    home.makeDirectory(folder + "/Empty");
+    const auto items = DeveloperCacheScanner(home.root()).scan();
+    ASSERT_EQ(items.size(), 1u);
+    const std::string path = home.path(folder + item);
+    EXPECT_EQ(items[0].name, name);
+    EXPECT_EQ(items[0].path, path);
+    EXPECT_EQ(items[0].sizeBytes, allocatedBytes(path));
+    EXPECT_EQ(items[0].category, xcodeJunk);
+    EXPECT_TRUE(items[0].isSelected && items[0].isSafeByDefault);
+    EXPECT_EQ(items[0].lastModified, CacheSizeMeasurer::modificationTime(path));
+    EXPECT_NE(items[0].id, Uuid());
+  }
 }
 
 TEST(DeveloperCacheScannerTest, FolderThatCannotBeListedGivesNothing) {
@@ -163,19 +159,19 @@ TEST(CacheCatalogueTest, WholeFolderRows) {
 
 TEST(CacheCatalogueTest, HardLinkedFilesCountOnceWhereCleaningFreesThem) {
   TempTree home;
-  home.writeFile(".cache/pip/wheel", 400 << 10); // three names in one item
-  home.makeHardLink(".cache/pip/wheel", ".cache/pip/http/wheel");
-  home.makeHardLink(".cache/pip/wheel", ".cache/pip/wheel-again");
-  // One object in a developer item and in a browser item, which the other
-  // thread measures. The browser item comes first, so it counts the object.
-  home.writeFile(".cache/go-build/object", 200 << 10);
-  home.makeHardLink(".cache/go-build/object", ".cache/chromium/Default/Cache/object");
-  home.writeFile(".cache/go-build/own", 4096);
-  home.writeFile(".cache/chromium/own", 12288);
-  // The other name outside every item keeps the package alive.
-  home.writeFile(".cache/yarn/package", 100 << 10);
-  home.makeHardLink(".cache/yarn/package", "project/node_modules/package");
-  home.writeFile(".cache/yarn/own", 16384);
+  for (const auto &[file, bytes] : {std::pair{".cache/pip/wheel", 400 << 10}, {".cache/go-build/object", 200 << 10},
+                                    {".cache/go-build/own", 4096}, {".cache/chromium/own", 12288},
+                                    {".cache/yarn/package", 100 << 10}, {".cache/yarn/own", 16384}})
+    home.writeFile(file, bytes);
+  // Three names in one item. One object in a developer item and in a
+  // browser item, which the other thread measures: the browser item comes
+  // first, so it counts the object. The other name outside every item
+  // keeps the package alive.
+  for (const auto &[existing, name] : {std::pair{".cache/pip/wheel", ".cache/pip/http/wheel"},
+                                       {".cache/pip/wheel", ".cache/pip/wheel-again"},
+                                       {".cache/go-build/object", ".cache/chromium/Default/Cache/object"},
+                                       {".cache/yarn/package", "project/node_modules/package"}})
+    home.makeHardLink(existing, name);
   struct Row {
     std::string location;
     std::vector<std::string> countedFiles;
@@ -210,9 +206,9 @@ TEST(CacheCatalogueTest, LinksAndPackageContentsAddNothing) {
   home.makeSymlink(".cache/go-build/toOutside", outside.root());
   home.makeSymlink(".cache/pip", outside.root());
   home.makeSymlink(std::string(derivedData) + "/Linked", outside.root());
-  home.writeFile(".cache/yarn/Tool.app/Contents/large", 1 << 20);
-  home.writeFile(".cache/yarn/small", 8192);
-  home.writeFile(".cache/pnpm/Only.framework/large", 1 << 20);
+  for (const auto &[file, bytes] : {std::pair{".cache/yarn/Tool.app/Contents/large", 1 << 20},
+                                    {".cache/yarn/small", 8192}, {".cache/pnpm/Only.framework/large", 1 << 20}})
+    home.writeFile(file, bytes);
   const auto items = DeveloperCacheScanner(home.root()).scan();
   ASSERT_EQ(names(items), (std::vector<std::string>{"Yarn Cache (XDG)", "Go Build Cache"}));
   EXPECT_EQ(items[0].sizeBytes, allocatedBytes(home.path(".cache/yarn/small")));
@@ -237,9 +233,8 @@ TEST(CreatorCacheScannerTest, ProtectedNamesInAnyCase) {
 TEST(CreatorCacheScannerTest, SessionEntriesAddNothingAndCleaningKeepsThem) {
   TempTree home;
   const std::string base = ".cache/google-chrome/Default";
-  home.writeFile(base + "/Cookies", 65536);
-  home.writeFile(base + "/HISTORY", 65536);
-  home.writeFile(base + "/Login Data", 65536);
+  for (const char *session : {"/Cookies", "/HISTORY", "/Login Data"})
+    home.writeFile(base + session, 65536);
   home.writeFile(base + "/Local Storage/leveldb/000003.log", 8192); // kept whole, so not counted
   home.writeFile(base + "/Cache/Cache_Data/f_000001", 16384);
   home.writeFile(".cache/pip/wheel", 4096);
@@ -256,11 +251,10 @@ TEST(CreatorCacheScannerTest, SessionEntriesAddNothingAndCleaningKeepsThem) {
 TEST(CreatorCacheScannerTest, ChromiumProfilesOfferOnlyTheirSubCaches) {
   TempTree home;
   const std::string chrome = "Library/Application Support/Google/Chrome/Default";
-  home.writeFile(chrome + "/Service Worker/CacheStorage/site/entry", 20480);
-  home.writeFile(chrome + "/GPUCache/data_1", 16384);
-  home.writeFile(chrome + "/Code Cache/js/index", 12288);
-  home.writeFile(chrome + "/Other/large", 1 << 20);
-  home.writeFile(chrome + "/Preferences", 4096);
+  for (const auto &[file, bytes] : {std::pair{"/Service Worker/CacheStorage/site/entry", 20480},
+                                    {"/GPUCache/data_1", 16384}, {"/Code Cache/js/index", 12288},
+                                    {"/Other/large", 1 << 20}, {"/Preferences", 4096}})
+    home.writeFile(chrome + file, bytes);
   home.writeFile("Library/Application Support/BraveSoftware/Brave-Browser/Default/Code Cache/wasm/a", 4096);
   const auto items = CreatorCacheScanner(home.root()).scan();
   ASSERT_EQ(names(items), (std::vector<std::string>{"Google Chrome Service Worker Cache",
@@ -274,9 +268,8 @@ TEST(CreatorCacheScannerTest, FinalCutLibrariesAtTheTopOfMoviesOnly) {
   TempTree home;
   home.writeFile("Movies/Trip.fcpbundle/Render Files/r", 40960);
   home.writeFile("Movies/Trip.fcpbundle/Analysis Files/a", 20480);
-  home.writeFile("Movies/SHOUT.FCPBUNDLE/Render Files/r", 8192);
-  home.writeFile("Movies/Projects/Deep.fcpbundle/Render Files/r", 8192);
-  home.writeFile("Movies/.Hidden.fcpbundle/Render Files/r", 8192);
+  for (const char *library : {"SHOUT.FCPBUNDLE", "Projects/Deep.fcpbundle", ".Hidden.fcpbundle"})
+    home.writeFile(std::string("Movies/") + library + "/Render Files/r", 8192);
   home.makeSymlink("Movies/Linked.fcpbundle", "Trip.fcpbundle");
   const auto items = CreatorCacheScanner(home.root()).scan();
   ASSERT_EQ(names(items), (std::vector<std::string>{"Trip Render Files", "Trip Analysis Files", "SHOUT Render Files"}));

@@ -13,14 +13,9 @@
 namespace tarnwick {
 namespace {
 
+using quillane::test::duBytes;
 using quillane::test::findTotals;
 using quillane::test::TempTree;
-
-std::int64_t allocatedBytes(const std::string &path) {
-  struct stat st {};
-  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
-  return static_cast<std::int64_t>(st.st_blocks) * 512;
-}
 
 TEST(CacheSizeMeasurerTest, FolderTotalsMatchFind) {
   // No hard links, so find's de-duplicated total is ours too; the link to
@@ -28,10 +23,9 @@ TEST(CacheSizeMeasurerTest, FolderTotalsMatchFind) {
   TempTree outside;
   outside.writeFile("large", 1 << 20);
   TempTree tree;
-  tree.writeFile("top", 5000);
-  tree.writeFile(".hidden", 9000);
-  tree.writeFile("a/b/c/deep", 70000);
-  tree.writeFile("a/.git/objects/pack", 12000);
+  for (const auto &[file, bytes] : {std::pair{"top", 5000}, {".hidden", 9000}, {"a/b/c/deep", 70000},
+                                    {"a/.git/objects/pack", 12000}})
+    tree.writeFile(file, bytes);
   tree.makeDirectory("empty/inside");
   tree.makeSparseFile("a/sparse", 1 << 24);
   tree.makeFifo("a/pipe");
@@ -47,31 +41,28 @@ TEST(CacheSizeMeasurerTest, FolderTotalsMatchFind) {
 TEST(CacheSizeMeasurerTest, WhatALocationCounts) {
   TempTree tree;
   tree.makeSparseFile("sparse", 3 << 20);
-  tree.writeFile("folder/Cookies", 8192);
   tree.makeSymlink("link", "folder");
   // Cleaning keeps an excluded entry whole, so nothing below it is counted.
-  tree.writeFile("excluding/skip/inside", 4096);
-  tree.writeFile("excluding/plain/skip/inside", 8192);
-  tree.writeFile("excluding/plain/skip-not", 16384);
-  tree.writeFile("excluding/skip-not", 12288);
   // Packages below the location are not entered; the location itself is
   // walked whatever its name, and a file with the extension still counts.
-  tree.writeFile("Root.app/Tool.app/Contents/big", 1 << 20);
-  tree.writeFile("Root.app/Kit.FRAMEWORK/big", 1 << 20);
-  tree.writeFile("Root.app/notes.app", 4096);
-  tree.writeFile("Root.app/small", 8192);
-  // A hard-linked file counts once, and only when every name is inside.
-  tree.writeFile("links/all/wheel", 400 << 10);
-  tree.makeHardLink("links/all/wheel", "links/all/sub/wheel");
-  tree.makeHardLink("links/all/wheel", "links/all/wheel-again");
-  tree.writeFile("links/part/plain", 8192);
-  tree.writeFile("links/part/shared", 200 << 10);
-  tree.makeHardLink("links/part/shared", "links/elsewhere/shared");
-  tree.writeFile("links/part/Cookies", 64 << 10); // a name the filter keeps holds its file
-  tree.makeHardLink("links/part/Cookies", "links/part/cache/copy");
+  // A hard-linked file counts once, and only when every name is inside; a
+  // name the filter keeps holds its file.
+  for (const auto &[file, bytes] : {std::pair{"folder/Cookies", 8192}, {"excluding/skip/inside", 4096},
+                                    {"excluding/plain/skip/inside", 8192}, {"excluding/plain/skip-not", 16384},
+                                    {"excluding/skip-not", 12288}, {"Root.app/Tool.app/Contents/big", 1 << 20},
+                                    {"Root.app/Kit.FRAMEWORK/big", 1 << 20}, {"Root.app/notes.app", 4096},
+                                    {"Root.app/small", 8192}, {"links/all/wheel", 400 << 10},
+                                    {"links/part/plain", 8192}, {"links/part/shared", 200 << 10},
+                                    {"links/part/Cookies", 64 << 10}})
+    tree.writeFile(file, bytes);
+  for (const auto &[existing, name] : {std::pair{"links/all/wheel", "links/all/sub/wheel"},
+                                       {"links/all/wheel", "links/all/wheel-again"},
+                                       {"links/part/shared", "links/elsewhere/shared"},
+                                       {"links/part/Cookies", "links/part/cache/copy"}})
+    tree.makeHardLink(existing, name);
   auto cookies = [](std::string_view name) { return name == "Cookies"; };
   auto skip = [](std::string_view name) { return name == "skip"; };
-  auto bytes = [&](const char *path) { return allocatedBytes(tree.path(path)); };
+  auto bytes = [&](const char *path) { return duBytes(tree.path(path)); };
   struct Case {
     const char *path;
     CacheSizeMeasurer::NameFilter filter;

@@ -151,9 +151,8 @@ void LinuxFakeHome::writeProjects() {
   for (const std::string &lookalike : lookalikeArtefacts())
     if (!lookalike.starts_with("code/old/linked/"))
       tree_.writeFile(lookalike + "/file", 4096);
-  tree_.writeFile("code/old/loose/README.md", 10);
-  tree_.writeFile("code/old/notrust/package.json", 10);
-  tree_.writeFile(".hidden-work/app/package.json", 10);
+  for (const char *file : {"code/old/loose/README.md", "code/old/notrust/package.json", ".hidden-work/app/package.json"})
+    tree_.writeFile(file, 10);
   tree_.writeFile(".hidden-work/app/node_modules/file", 4096);
   tree_.makeSymlink("code/old/linked", "../../.hidden-work/app");
   tree_.makeSymlink("code/old/fake/package.json", "../../../.hidden-work/app/package.json");

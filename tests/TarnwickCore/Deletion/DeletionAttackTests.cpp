@@ -135,7 +135,6 @@ TEST(DeletionAttackTest, ApprovedRemovalsTouchNothingOutsideTheCandidate) {
     if (!approved)
       continue;
     SCOPED_TRACE(path);
-    const std::string trashFiles = home + "/.local/share/Trash/files";
     const auto before = inventory(home);
     const DeletionMode mode = round % 2 ? DeletionMode::permanentDelete : DeletionMode::moveToTrash;
     SafeCleaningEngine engine(home, std::make_shared<SystemCleaningFileSystem>(

@@ -109,9 +109,8 @@ TEST_F(FreedesktopTrashTest, RecordsAppearWholeAndNothingIsReplaced) {
   home.writeFile(".local/share/Trash/files/report.txt", 7); // a stray entry without a record
   home.makeDirectory(".local/share/Trash/info");
   const std::string stray = readFile(homeTrash() + "/files/report.txt");
-  home.writeFile("one/report.txt", 10);
-  home.writeFile("two/report.txt", 20);
-  home.writeFile("folder/inner/deep.bin", 30);
+  for (const auto &[file, bytes] : {std::pair{"one/report.txt", 10}, {"two/report.txt", 20}, {"folder/inner/deep.bin", 30}})
+    home.writeFile(file, bytes);
   home.makeSymlink("shortcut", "folder/inner");
 
   const UniqueFd events(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
@@ -150,9 +149,8 @@ TEST_F(FreedesktopTrashTest, RecordsAppearWholeAndNothingIsReplaced) {
 }
 
 TEST_F(FreedesktopTrashTest, ItemsInTheTrashAndMissingItemsStayPut) {
-  home.writeFile("dir/inner/x", 5);
-  home.writeFile("y", 5);
-  home.writeFile("kept/inner", 5);
+  for (const char *file : {"dir/inner/x", "y", "kept/inner"})
+    home.writeFile(file, 5);
   home.makeSymlink("via-link", "kept"); // no link on the path is followed
   ASSERT_TRUE(trash.moveToTrash(home.path("dir")));
   ASSERT_TRUE(trash.moveToTrash(home.path("y")));
@@ -172,8 +170,8 @@ TEST_F(FreedesktopTrashTest, ItemsInTheTrashAndMissingItemsStayPut) {
   // mount whose top directory trashes, anyone's, are trashes too.
   if (!isRoot())
     GTEST_SKIP() << "a bind mount needs root";
-  home.writeFile("z", 1);
-  home.writeFile(".Trash-12345/files/theirs", 1);
+  for (const char *file : {"z", ".Trash-12345/files/theirs"})
+    home.writeFile(file, 1);
   TempTree alias;
   auto bound = ScopedMount::bind(home.root(), alias.root());
   ASSERT_TRUE(bound.mounted());
@@ -188,8 +186,8 @@ TEST_F(FreedesktopTrashTest, ItemsInTheTrashAndMissingItemsStayPut) {
 // Only the file that was checked goes, and never with a file system
 // mounted inside it: either is put back where it was, without a record.
 TEST_F(FreedesktopTrashTest, AnotherFileOrAMountInsideIsPutBack) {
-  home.writeFile("checked", 5);
-  home.writeFile("folder/inner", 5);
+  for (const char *file : {"checked", "folder/inner"})
+    home.writeFile(file, 5);
   UniqueFd parent(::open(home.root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   struct stat st;
   ASSERT_EQ(::stat(home.path("folder").c_str(), &st), 0);

@@ -19,22 +19,20 @@ namespace fs = std::filesystem;
 
 TEST(PermanentRemovalTest, RemovesLinksNeverWhatTheyPointAt) {
   TempTree tree;
-  tree.writeFile("keep/precious", 10);
-  tree.writeFile("victim/a/b/file", 10);
+  for (const char *file : {"keep/precious", "victim/a/b/file", "other/file", "single"})
+    tree.writeFile(file, 10);
   tree.makeSymlink("victim/a/toKeep", "../../keep");
   tree.makeSymlink("victim/toPrecious", "../keep/precious");
   tree.makeSymlink("linkToKeep", "keep");
 
-  ASSERT_TRUE(removePermanently(tree.path("linkToKeep"))); // the link, not the folder
-  EXPECT_FALSE(fs::exists(fs::symlink_status(tree.path("linkToKeep"))));
-  ASSERT_TRUE(removePermanently(tree.path("victim")));
-  EXPECT_FALSE(fs::exists(fs::symlink_status(tree.path("victim"))));
+  for (const char *name : {"linkToKeep", "victim"}) { // the link, not the folder
+    ASSERT_TRUE(removePermanently(tree.path(name)));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(tree.path(name))));
+  }
   EXPECT_TRUE(fs::exists(tree.path("keep/precious")));
 
   EXPECT_FALSE(removePermanently(tree.path("missing")));
   // Another file than the one expected stays, folder or not.
-  tree.writeFile("other/file", 10);
-  tree.writeFile("single", 10);
   struct stat st;
   ASSERT_EQ(::stat(tree.path("keep").c_str(), &st), 0);
   int root = ::open(tree.root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -43,8 +41,7 @@ TEST(PermanentRemovalTest, RemovesLinksNeverWhatTheyPointAt) {
   // Moved aside into a private folder first, another file is put back.
   EXPECT_FALSE(RemovalQuarantine::enter(root, "single", tree.path("single"), FileIdentity{st.st_dev, st.st_ino}));
   ::close(root);
-  EXPECT_TRUE(fs::exists(tree.path("other/file")));
-  EXPECT_TRUE(fs::exists(tree.path("single")));
+  EXPECT_TRUE(fs::exists(tree.path("other/file")) && fs::exists(tree.path("single")));
   EXPECT_EQ(runCommand("ls -A " + shellQuote(tree.root()) + " | grep -c quillane"), "0\n");
   EXPECT_FALSE(removePermanently("relative/path"));
 }
@@ -61,9 +58,8 @@ TEST(PermanentRemovalTest, RemovesTreesDeeperThanPathMax) {
 // stays whole, the rest goes, and the failure names what was left.
 TEST(PermanentRemovalTest, NeverLeavesTheItemsOwnMount) {
   TempTree tree;
-  tree.writeFile("secret/key", 10);
-  tree.writeFile("victim/a/file", 10);
-  tree.writeFile("victim/b/file", 10);
+  for (const char *file : {"secret/key", "victim/a/file", "victim/b/file"})
+    tree.writeFile(file, 10);
   tree.makeDirectory("victim/a/view");
   tree.makeDirectory("victim/b/tmp");
   auto bind = ScopedMount::bind(tree.path("secret"), tree.path("victim/a/view"));
@@ -77,10 +73,9 @@ TEST(PermanentRemovalTest, NeverLeavesTheItemsOwnMount) {
   ASSERT_FALSE(removed) << "reported success";
   EXPECT_NE(removed.failure().message().find("another file system is mounted there"), std::string::npos)
       << removed.failure().message();
-  EXPECT_TRUE(fs::exists(tree.path("secret/key")));
-  EXPECT_TRUE(fs::exists(tree.path("victim/b/tmp/other")));
-  EXPECT_FALSE(fs::exists(tree.path("victim/a/file")));
-  EXPECT_FALSE(fs::exists(tree.path("victim/b/file")));
+  for (const auto &[path, kept] : {std::pair{"secret/key", true}, {"victim/b/tmp/other", true},
+                                   {"victim/a/file", false}, {"victim/b/file", false}})
+    EXPECT_EQ(fs::exists(tree.path(path)), kept) << path;
   // A mount point itself is refused outright.
   EXPECT_FALSE(removePermanently(tree.path("victim/a/view")));
   EXPECT_TRUE(fs::exists(tree.path("secret/key")));

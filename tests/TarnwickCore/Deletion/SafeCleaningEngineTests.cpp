@@ -1,3 +1,4 @@
+#include "TarnwickCore/Deletion/DeletionGuardError.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 #include "TestSupport/TempTree.h"
 
@@ -70,11 +71,11 @@ TEST_F(SafeCleaningEngineTest, ReportsCleanedBlockedAndFailedItemsWithProgress) 
   EXPECT_EQ(report.freedBytes, 101);
   EXPECT_EQ(report.cleanedPaths, (std::vector<std::string>{at(".cache/a"), at(".cache/d")}));
   EXPECT_EQ(report.blockedProtectedPaths, (std::vector<std::string>{at(".ssh/id_rsa"), at(".cache/gone")}));
-  const std::string refused = "Deletion rejected: Path '";
+  // The guard's own words, whatever they are.
+  const auto refusal = [&](auto kind, const char *path) { return DeletionGuardError(kind, at(path)).what(); };
   EXPECT_EQ(report.errors, (std::map<std::string, std::string>{
-                               {at(".ssh/id_rsa"),
-                                refused + at(".ssh/id_rsa") + "' is a protected system or user crown-jewel directory."},
-                               {at(".cache/gone"), refused + at(".cache/gone") + "' does not exist."},
+                               {at(".ssh/id_rsa"), refusal(DeletionGuardError::Kind::blockedProtectedPath, ".ssh/id_rsa")},
+                               {at(".cache/gone"), refusal(DeletionGuardError::Kind::pathDoesNotExist, ".cache/gone")},
                                {at(".cache/c"), "Permission denied"}}));
 
   ASSERT_EQ(progress.size(), 5u); // the unselected item never appears

@@ -89,12 +89,10 @@ protected:
 };
 
 TEST_F(TrashCatalogueTest, ListsWhatTrashCliAndQuillaneTrashedAsTheyDo) {
-  home.writeFile("a.txt", 5000);
-  home.writeFile("dir one/b", 70000);
+  for (const auto &[file, bytes] : {std::pair{"a.txt", 5000}, {"dir one/b", 70000}, {"50% off", 10}, {"twice", 10}})
+    home.writeFile(file, bytes);
   home.makeHardLink("dir one/b", "dir one/b again");
   home.makeSymlink("dir one/link", "/");
-  home.writeFile("50% off", 10);
-  home.writeFile("twice", 10);
   client("trash-put a.txt 'dir one' '50% off' twice && echo again > twice && trash-put twice");
   home.writeFile("ours/q.bin", 9000);
   ASSERT_TRUE(FreedesktopTrash(home.root(), home.path(".local/share")).moveToTrash(home.path("ours/q.bin")));
@@ -180,15 +178,15 @@ TEST_F(TrashCatalogueTest, TheLatestItemOfAPathIsChosen) {
 
 TEST_F(TrashCatalogueTest, EmptyingRemovesOnlyTheTrashesOwnEntriesAndRecords) {
   TempTree outside;
-  outside.writeFile("file", 10);
-  outside.writeFile("folder/kept", 10);
+  for (const char *file : {"file", "folder/kept"})
+    outside.writeFile(file, 10);
   const std::string files = trash() + "/files/", info = trash() + "/info/";
   home.writeFile("put/by-client", 100);
   client("trash-put put/by-client");
   home.makeSymlink(".local/share/Trash/files/link", outside.path("file"));
   home.makeSymlink(".local/share/Trash/files/folder/inner-link", outside.path("folder"));
-  home.writeFile(".local/share/Trash/files/escape", 10);
-  home.writeFile(".local/share/Trash/files/unrecorded", 10);
+  for (const char *file : {"escape", "unrecorded"})
+    home.writeFile(std::string(".local/share/Trash/files/") + file, 10);
   for (const char *name : {"link", "folder", "escape", "ghost"})
     std::ofstream(info + name + ".trashinfo") << "[Trash Info]\nPath=" << outside.path("file") << "\n";
   home.makeSymlink(".local/share/Trash/info/pointing.trashinfo", outside.path("folder/kept"));
@@ -226,9 +224,8 @@ TEST_F(TrashCatalogueTest, EmptyingRemovesOnlyTheTrashesOwnEntriesAndRecords) {
 
 // A listing may be out of date: what changed since is left alone.
 TEST_F(TrashCatalogueTest, EmptyingActsOnlyOnWhatWasListed) {
-  home.writeFile("a", 10);
-  home.writeFile("b", 10);
-  home.writeFile(".local/share/Trash/info/late.trashinfo", 10); // a record without its item, for now
+  for (const char *file : {"a", "b", ".local/share/Trash/info/late.trashinfo"}) // a record without its item, for now
+    home.writeFile(file, 10);
   client("trash-put a b");
   const TrashListing listing = scratchListing(home.root());
   ASSERT_EQ(listing.items.size(), 3u);

@@ -16,21 +16,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <sys/stat.h>
 
 namespace tarnwick {
 namespace {
 
 using namespace quillane::test;
 using Change = TreeComparison::Change;
-
-// The allocated bytes stat reports, for files; du's, for folders.
-std::int64_t allocated(const std::string &path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0)
-    return -1;
-  return S_ISDIR(st.st_mode) ? duBytes(path) : std::int64_t(st.st_blocks) * 512;
-}
 
 TreeComparison compared(const DiskTreeArena &older, const DiskTreeArena &newer) {
   std::optional<TreeComparison> comparison = TreeComparison::compare(older, newer);
@@ -51,7 +42,7 @@ TEST(TreeComparison, FollowsEveryKindOfChangeUpToTheRoot) {
                                             "a/deep/x/file", "gone.bin", "old-name", "olddir", "olddir/f"};
   std::map<std::string, std::int64_t> before;
   for (const std::string &path : watched)
-    before[path] = allocated(tree.path(path));
+    before[path] = duBytes(tree.path(path));
   const DiskTreeArena older = FastBulkScanner().scan(tree.root());
 
   tree.writeFile("a/grow", 65536);
@@ -78,7 +69,7 @@ TEST(TreeComparison, FollowsEveryKindOfChangeUpToTheRoot) {
     EXPECT_EQ(comparison.olderSize(*id),
               entry.change == Change::added ? std::nullopt : std::optional(before[entry.path]));
   }
-  EXPECT_EQ(comparison.totalDifference(), allocated(tree.root()) - before[""]);
+  EXPECT_EQ(comparison.totalDifference(), duBytes(tree.root()) - before[""]);
 
   const std::vector<SizeChange> rows = comparison.largestChanges(100);
   std::map<std::string, SizeChange> byPath;
@@ -91,8 +82,8 @@ TEST(TreeComparison, FollowsEveryKindOfChangeUpToTheRoot) {
     EXPECT_EQ(byPath[gone].before, before[gone + 1]);
     EXPECT_EQ(byPath[gone].after, std::nullopt);
   }
-  EXPECT_EQ(byPath["/new-name"].after, allocated(tree.path("new-name")));
-  EXPECT_EQ(byPath["/a/shrink"].difference(), allocated(tree.path("a/shrink")) - before["a/shrink"]);
+  EXPECT_EQ(byPath["/new-name"].after, duBytes(tree.path("new-name")));
+  EXPECT_EQ(byPath["/a/shrink"].difference(), duBytes(tree.path("a/shrink")) - before["a/shrink"]);
   EXPECT_EQ(rows.size(), 13u) << "root, a, grow, shrink, deep, x, file, new.bin, new-name and four gone";
   for (std::size_t i = 1; i < rows.size(); ++i)
     EXPECT_GE(std::abs(rows[i - 1].difference()), std::abs(rows[i].difference())) << rows[i].path;

@@ -23,47 +23,44 @@ using namespace quillane::test;
 using Kind = ScanSnapshotError::Kind;
 
 DiskTreeArena::Record record(std::int64_t size, bool isDirectory, NodeID parent, NodeID firstChild,
-                             std::uint32_t childCount) {
+                             std::uint32_t childCount, std::uint32_t fileCount, std::uint32_t directoryCount = 0) {
   DiskTreeArena::Record r{};
   r.allocatedSize = size;
   r.isDirectory = isDirectory;
   r.parentID = parent;
   r.firstChildID = firstChild;
   r.childCount = childCount;
+  r.fileCount = fileCount;
+  r.directoryCount = directoryCount;
   return r;
+}
+
+// The pool of `names`, each record pointing at its own.
+DiskTreeArena::NamePool named(DiskTreeArena::RecordTable &records, const std::vector<std::string> &names) {
+  DiskTreeArena::NamePool pool;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    records[i].nameOffset = pool.size();
+    records[i].nameLength = names[i].size();
+    pool.insert(pool.end(), names[i].begin(), names[i].end());
+  }
+  return pool;
 }
 
 // A root holding a package folder and two files, one of them in the folder;
 // names, times and the report reach the corners of the format.
 DiskTreeArena handMadeArena() {
-  const std::string names[] = {"", std::string("pkg.app"), std::string("new\nline\xff\xfe"),
-                               std::string(0xffff, 'n')};
-  DiskTreeArena::NamePool pool;
-  DiskTreeArena::RecordTable records{record(9000, true, -1, 1, 2), record(5000, true, 0, 3, 1),
-                                     record(-1, false, 0, 0, 0), record(4000, false, 1, 0, 0)};
+  DiskTreeArena::RecordTable records{record(9000, true, -1, 1, 2, 2, 1), record(5000, true, 0, 3, 1, 1),
+                                     record(-1, false, 0, 0, 0, 1), record(4000, false, 1, 0, 0, 1)};
+  DiskTreeArena::NamePool pool = named(records, {"", "pkg.app", "new\nline\xff\xfe", std::string(0xffff, 'n')});
   const double times[] = {0, 1.7e9 + 0.123456789, -86400, -0.0};
-  for (std::size_t i = 0; i < 4; ++i) {
-    records[i].nameOffset = pool.size();
-    records[i].nameLength = names[i].size();
-    pool.insert(pool.end(), names[i].begin(), names[i].end());
+  for (std::size_t i = 0; i < 4; ++i)
     records[i].modificationTimestamp = times[i];
-  }
   records[1].isPackage = 1;
   records[1].categoryHintCode = 10;
-  records[0].fileCount = 2;
-  records[0].directoryCount = 1;
-  records[1].fileCount = 1;
-  records[2].fileCount = records[3].fileCount = 1;
-  ScanReport report;
-  report.durationSeconds = 1.25;
-  report.skippedSymlinkCount = 3;
-  report.skippedDatalessCount = 4;
-  report.unreadableFolderCount = 2;
-  report.excludedCount = 5;
-  report.rootReadable = false;
-  report.skippedMountCount = 1;
-  report.skippedMounts = {{"/r/mnt", "fuse.sshfs", ScanReport::SkippedMount::Reason::remote}};
-  report.unreadablePaths = {{"open", "/r", 13, ""}, {"read", "/r/pkg.app", 0, "odd"}};
+  const ScanReport report{.durationSeconds = 1.25, .skippedSymlinkCount = 3, .skippedDatalessCount = 4,
+                          .unreadableFolderCount = 2, .rootReadable = false, .excludedCount = 5, .skippedMountCount = 1,
+                          .skippedMounts = {{"/r/mnt", "fuse.sshfs", ScanReport::SkippedMount::Reason::remote}},
+                          .unreadablePaths = {{"open", "/r", 13, ""}, {"read", "/r/pkg.app", 0, "odd"}}};
   SharedLinkTable links;
   const NodeID linked[] = {2, 3};
   links.add({7, 8, 3, 4000, 0, 0}, linked);
@@ -106,24 +103,18 @@ TEST(ScanSnapshotRoundTrip, ScannedTreeComesBackEqual) {
   auto header = ScanSnapshotReader::readHeaderBytes(bytes, bytes.size());
   ASSERT_TRUE(std::holds_alternative<ScanSnapshotHeader>(header));
   const auto &h = std::get<ScanSnapshotHeader>(header);
-  EXPECT_EQ(h.rootPath, tree.root());
-  EXPECT_EQ(h.scanTime, 1'765'000'000);
-  EXPECT_EQ(h.nodeCount, arena.nodeCount());
-  EXPECT_EQ(h.totalBytes, arena.record(0).allocatedSize);
-  EXPECT_EQ(h.fileCount, arena.record(0).fileCount);
-  EXPECT_EQ(h.directoryCount, arena.record(0).directoryCount);
+  const DiskTreeArena::Record &root = arena.record(0);
+  EXPECT_EQ(std::tie(h.rootPath, h.scanTime, h.nodeCount, h.totalBytes, h.fileCount, h.directoryCount),
+            std::tuple(tree.root(), 1'765'000'000, arena.nodeCount(), root.allocatedSize, root.fileCount,
+                       root.directoryCount));
 }
 
-TEST(ScanSnapshotRoundTrip, EdgeCasesComeBackEqual) {
+// Removed nodes are left out and the rest numbered again, hard links too.
+TEST(ScanSnapshotRoundTrip, EdgeCasesComeBackEqualAndRemovedNodesAreLeftOut) {
   const DiskTreeArena handMade = handMadeArena();
   expectSameArena(handMade, readBack(ScanSnapshotWriter::encode(handMade, -5)));
   const DiskTreeArena empty;
   EXPECT_TRUE(readBack(ScanSnapshotWriter::encode(empty, 0)) == empty);
-}
-
-// Removed nodes are left out and the rest numbered again, hard links too.
-TEST(ScanSnapshotRoundTrip, RemovedNodesAreLeftOut) {
-  const DiskTreeArena handMade = handMadeArena();
   const NodeID removed[] = {2};
   const DiskTreeArena derived = withoutSubtrees(handMade, removed);
   const DiskTreeArena back = readBack(ScanSnapshotWriter::encode(derived, 0));
@@ -153,15 +144,9 @@ std::string resealed(std::string bytes) {
 TEST(ScanSnapshotReader, RefusesDamagedFiles) {
   // A root with two files and an empty report: the body starts with the
   // two list counts, then the root's flags and child count.
-  DiskTreeArena::NamePool pool{'r', 'a', 'b'};
-  DiskTreeArena::RecordTable records{record(8, true, -1, 1, 2), record(4, false, 0, 0, 0),
-                                     record(4, false, 0, 0, 0)};
-  for (std::size_t i = 0; i < 3; ++i) {
-    records[i].nameOffset = i;
-    records[i].nameLength = 1;
-    records[i].fileCount = i == 0 ? 2 : 1;
-    records[i].directoryCount = 0;
-  }
+  DiskTreeArena::RecordTable records{record(8, true, -1, 1, 2, 2), record(4, false, 0, 0, 0, 1),
+                                     record(4, false, 0, 0, 0, 1)};
+  DiskTreeArena::NamePool pool = named(records, {"r", "a", "b"});
   const std::string good = ScanSnapshotWriter::encode(DiskTreeArena("/t", std::move(records), std::move(pool)), 0);
   const std::size_t body = snapshot::prefixSize + static_cast<std::uint8_t>(good[12]);
   const auto changed = [&](std::size_t at, char value) {
@@ -206,7 +191,7 @@ TEST(ScanSnapshotReader, RefusesDamagedFiles) {
 class ScanSnapshotStoreTest : public ::testing::Test {
 protected:
   static DiskTreeArena arenaOf(const std::string &root, std::int64_t size) {
-    DiskTreeArena::RecordTable records{record(size, true, -1, 0, 0)};
+    DiskTreeArena::RecordTable records{record(size, true, -1, 0, 0, 0)};
     return DiskTreeArena(root, std::move(records), {});
   }
   static void age(const std::string &path, std::time_t seconds) {
@@ -217,10 +202,14 @@ protected:
   std::string folder = scratch.path("cache/quillane/scans");
 };
 
-TEST_F(ScanSnapshotStoreTest, NewScanReplacesItsRootsSnapshot) {
+// A save replaces its root's snapshot and keeps the replaced one (only
+// that one) as the previous scan, which is not listed.
+TEST_F(ScanSnapshotStoreTest, ASaveReplacesItsRootsSnapshotAndKeepsThePreviousOne) {
   const ScanSnapshotStore store(folder);
+  EXPECT_FALSE(store.olderScanOf("/a", 1000));
   ASSERT_TRUE(store.save(arenaOf("/a", 1), 100));
-  ASSERT_TRUE(store.save(arenaOf("/b", 2), 200));
+  ASSERT_TRUE(store.save(arenaOf("/a", 2), 200));
+  ASSERT_TRUE(store.save(arenaOf("/b", 4), 250));
   const Result<std::string> again = store.save(arenaOf("/a", 3), 300);
   ASSERT_TRUE(again);
   EXPECT_EQ(*again, store.filePathFor("/a"));
@@ -234,8 +223,21 @@ TEST_F(ScanSnapshotStoreTest, NewScanReplacesItsRootsSnapshot) {
   ASSERT_TRUE(std::holds_alternative<DiskTreeArena>(loaded));
   EXPECT_EQ(std::get<DiskTreeArena>(loaded).record(0).allocatedSize, 3);
   EXPECT_TRUE(std::holds_alternative<ScanSnapshotError>(store.load("/c")));
+  // 100 is gone: only the scan a save replaced is kept.
+  const std::pair<std::int64_t, std::optional<std::int64_t>> chosenBefore[] = {
+      {1000, 300}, {300, 200}, {201, 200}, {200, std::nullopt}};
+  for (const auto &[before, scanTime] : chosenBefore) {
+    const auto older = store.olderScanOf("/a", before);
+    EXPECT_EQ(older ? std::optional(older->header->scanTime) : std::nullopt, scanTime) << before;
+  }
+  const auto previous = ScanSnapshotReader::readFile(store.previousFilePathFor("/a"));
+  ASSERT_TRUE(std::holds_alternative<DiskTreeArena>(previous));
+  EXPECT_EQ(std::get<DiskTreeArena>(previous).record(0).allocatedSize, 2);
+  EXPECT_FALSE(store.olderScanOf("/c", 1000)) << "another root's scans are not this one's";
   ASSERT_TRUE(store.remove("/b"));
   EXPECT_EQ(store.list().size(), 1u);
+  ASSERT_TRUE(store.remove("/a"));
+  EXPECT_FALSE(store.olderScanOf("/a", 1000)) << "forgetting a root forgets its previous scan too";
 }
 
 TEST_F(ScanSnapshotStoreTest, OldestGoBeyondTheCap) {
@@ -272,33 +274,6 @@ TEST_F(ScanSnapshotStoreTest, ListingNamesWhatCannotBeRead) {
     ASSERT_TRUE(entry.error.has_value()) << entry.filePath;
     EXPECT_EQ(entry.error->kind, entry.filePath == *saved ? Kind::truncated : Kind::wrongMagic);
   }
-}
-
-TEST_F(ScanSnapshotStoreTest, ASaveKeepsTheReplacedScanAsThePreviousOne) {
-  const ScanSnapshotStore store(folder);
-  EXPECT_FALSE(store.olderScanOf("/a", 1000));
-  ASSERT_TRUE(store.save(arenaOf("/a", 1), 100));
-  ASSERT_TRUE(store.save(arenaOf("/a", 2), 200));
-  ASSERT_TRUE(store.save(arenaOf("/a", 3), 300));
-  ASSERT_EQ(store.list().size(), 1u) << "the previous scan is not listed";
-  struct Case {
-    std::int64_t before;
-    std::optional<std::int64_t> scanTime; // of the scan chosen
-  };
-  // 100 is gone: only the scan a save replaced is kept.
-  for (const Case &c : {Case{1000, 300}, Case{300, 200}, Case{201, 200}, Case{200, std::nullopt}}) {
-    const auto older = store.olderScanOf("/a", c.before);
-    ASSERT_EQ(older.has_value(), c.scanTime.has_value()) << c.before;
-    if (older) {
-      EXPECT_EQ(older->header->scanTime, *c.scanTime) << c.before;
-    }
-  }
-  const auto previous = ScanSnapshotReader::readFile(store.previousFilePathFor("/a"));
-  ASSERT_TRUE(std::holds_alternative<DiskTreeArena>(previous));
-  EXPECT_EQ(std::get<DiskTreeArena>(previous).record(0).allocatedSize, 2);
-  EXPECT_FALSE(store.olderScanOf("/b", 1000)) << "another root's scans are not this one's";
-  ASSERT_TRUE(store.remove("/a"));
-  EXPECT_FALSE(store.olderScanOf("/a", 1000)) << "forgetting a root forgets its previous scan too";
 }
 
 } // namespace
