@@ -7,27 +7,12 @@
 namespace tarnwick {
 
 void prefaultForWriting(void *start, std::size_t bytes) {
-  if (bytes >= hugePageWorthyBytes)
-    preferHugePages(start, bytes);
 #ifdef MADV_POPULATE_WRITE
   static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
   auto first = (reinterpret_cast<std::uintptr_t>(start) + page - 1) & ~(page - 1);
   auto last = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(page - 1);
   if (last > first)
     ::madvise(reinterpret_cast<void *>(first), last - first, MADV_POPULATE_WRITE);
-#else
-  (void)start;
-  (void)bytes;
-#endif
-}
-
-void preferHugePages(void *start, std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t hugePage = std::uintptr_t(2) << 20;
-  auto first = (reinterpret_cast<std::uintptr_t>(start) + hugePage - 1) & ~(hugePage - 1);
-  auto last = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(hugePage - 1);
-  if (last > first)
-    ::madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
 #else
   (void)start;
   (void)bytes;

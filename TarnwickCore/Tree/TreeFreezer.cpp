@@ -9,7 +9,6 @@
 #include <stop_token>
 #include <system_error>
 #include <thread>
-#include <utility>
 
 namespace tarnwick {
 namespace {
@@ -179,14 +178,6 @@ DiskTreeArena freezeBlocks(const TempTreeNode &root, const std::vector<ChildBloc
   DiskTreeArena::FolderTable folders(sizes.folders);
   DiskTreeArena::NamePool names(sizes.nameBytes);
   const FrozenTables out{nodes.data(), folders.data(), names.data()};
-  // The windows mapped ahead are too small to ask for huge pages: a large
-  // table asks for them whole. A huge page is mapped whole ahead of the copy,
-  // raising the peak by up to 2 MiB a table, so smaller tables do without.
-  for (auto [table, bytes] : {std::pair<void *, std::size_t>{nodes.data(), nodes.size() * sizeof(StoredNode)},
-                              {folders.data(), folders.size() * sizeof(FolderCounts)},
-                              {names.data(), names.size()}})
-    if (bytes >= hugePageWorthyBytes)
-      preferHugePages(table, bytes);
   writeNode(out, 0, root, -1, blocks.empty() ? 0 : blocks[0].firstID, 0, 0);
   if (drain)
     drain->consumed({&root, 1});
