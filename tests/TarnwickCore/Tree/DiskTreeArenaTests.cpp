@@ -308,6 +308,28 @@ struct SealedDrain {
   TempArenaDrain drain;
 };
 
+bool resident(const void *at) {
+  const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  unsigned char state = 0;
+  void *page = reinterpret_cast<void *>(reinterpret_cast<std::uintptr_t>(at) & ~(pageSize - 1));
+  EXPECT_EQ(::mincore(page, pageSize, &state), 0);
+  return (state & 1) != 0;
+}
+
+// Chunks are mapped whole when made: what no node or name went into goes
+// back when the drain is sealed, not with the chunk's last node.
+TEST(TempArenaDrainTest, AChunksUnusedEndGoesBackWhenSealed) {
+  SealedDrain d(3);
+  // Ten nodes and a few dozen name bytes, at the start of chunks of 40 and
+  // 64 KiB.
+  const auto *nodes = reinterpret_cast<const char *>(&d.root);
+  EXPECT_TRUE(resident(&d.second.back()));
+  EXPECT_TRUE(resident(d.second.back().nameBytes));
+  EXPECT_FALSE(resident(nodes + (24 << 10)));
+  EXPECT_FALSE(resident(d.root.nameBytes + (48 << 10)));
+  EXPECT_EQ(d.second.back().name(), "file-in-1-2");
+}
+
 TEST(TempArenaDrainTest, ChunkStaysUntilEverythingInItIsConsumed) {
   SealedDrain d(3);
   const std::size_t whole = d.drain.liveBytes();
@@ -327,13 +349,6 @@ TEST(TempArenaDrainTest, ChunkStaysUntilEverythingInItIsConsumed) {
 TEST(TempArenaDrainTest, APageGoesBackOnceEverythingOnItIsCopied) {
   // The first of the two blocks of 500 nodes ends past the fourth page.
   SealedDrain d(500);
-  const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  auto resident = [&](const void *at) {
-    unsigned char state = 0;
-    void *page = reinterpret_cast<void *>(reinterpret_cast<std::uintptr_t>(at) & ~(pageSize - 1));
-    EXPECT_EQ(::mincore(page, pageSize, &state), 0);
-    return (state & 1) != 0;
-  };
   for (std::span<TempTreeNode> block : {std::span(&d.root, 1), d.top, d.first})
     d.drain.consumed(block);
   EXPECT_FALSE(resident(&d.root));
