@@ -122,7 +122,13 @@ TEST_F(TarnwickAppCoordinatorTest, AMoveFromTheTreeFreesOnlyUnlinkedFilesAndLeav
   EXPECT_EQ(shares.bytes(CategoryShares::Group::caches), quillane::test::duBytes(tree.path(".cache")))
       << "everything below .cache carries its hint";
 
-  const auto nodeAt = [&](const char *relative) { return *arena->node(*findNodeByPath(*arena, tree.path(relative))); };
+  const auto nodeAt = [&](const char *relative) {
+    const std::optional<NodeID> id = findNodeByPath(*arena, tree.path(relative));
+    const std::optional<DiskNode> node = id ? arena->node(*id) : std::nullopt;
+    if (!node)
+      ADD_FAILURE() << relative << " is not in the tree";
+    return node.value_or(DiskNode{});
+  };
   const struct {
     DiskNode node;
     std::int64_t freed;

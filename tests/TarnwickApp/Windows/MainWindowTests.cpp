@@ -199,11 +199,13 @@ TEST_F(MainWindowTest, SmartCleanWritesTheCategoryLine) {
   EXPECT_EQ(caches->controller().categoryFilter(), tarnwick::CleanableCategory::userCache);
   // The Trash holds no caches: cleaning Trash Bins is emptying it.
   window->setTrashCatalogue(tarnwick::TrashCatalogue(homeTrash()));
+  caches->hide();
   dashboard.setSelectedCategory(tarnwick::CleanableCategory::trashBins);
   QTest::mouseClick(dashboard.actionBar()->smartCleanButton(), Qt::LeftButton);
   auto *trash = window->findChild<TrashWindow *>();
   EXPECT_TRUE(trash && trash->isVisible());
-  EXPECT_EQ(caches->controller().categoryFilter(), tarnwick::CleanableCategory::userCache) << "not the cache window";
+  EXPECT_FALSE(caches->isVisible()) << "not the cache window";
+  EXPECT_EQ(caches->controller().categoryFilter(), tarnwick::CleanableCategory::userCache);
 
   QTest::mouseClick(root().launcher()->card(3), Qt::LeftButton); // the launcher's card shows every category
   EXPECT_FALSE(caches->controller().categoryFilter());

@@ -1,4 +1,3 @@
-#include "TarnwickCore/Deletion/DeletionGuardError.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 #include "TestSupport/TempTree.h"
 
@@ -71,11 +70,12 @@ TEST_F(SafeCleaningEngineTest, ReportsCleanedBlockedAndFailedItemsWithProgress) 
   EXPECT_EQ(report.freedBytes, 101);
   EXPECT_EQ(report.cleanedPaths, (std::vector<std::string>{at(".cache/a"), at(".cache/d")}));
   EXPECT_EQ(report.blockedProtectedPaths, (std::vector<std::string>{at(".ssh/id_rsa"), at(".cache/gone")}));
-  // The guard's own words, whatever they are.
-  const auto refusal = [&](auto kind, const char *path) { return DeletionGuardError(kind, at(path)).what(); };
+  // The user reads these: the path and the reason, in the guard's words.
+  const std::string refused = "Deletion rejected: Path '";
   EXPECT_EQ(report.errors, (std::map<std::string, std::string>{
-                               {at(".ssh/id_rsa"), refusal(DeletionGuardError::Kind::blockedProtectedPath, ".ssh/id_rsa")},
-                               {at(".cache/gone"), refusal(DeletionGuardError::Kind::pathDoesNotExist, ".cache/gone")},
+                               {at(".ssh/id_rsa"),
+                                refused + at(".ssh/id_rsa") + "' is a protected system or user crown-jewel directory."},
+                               {at(".cache/gone"), refused + at(".cache/gone") + "' does not exist."},
                                {at(".cache/c"), "Permission denied"}}));
 
   ASSERT_EQ(progress.size(), 5u); // the unselected item never appears

@@ -267,7 +267,7 @@ struct DiskTotals {
   std::int64_t files = 0;
 };
 
-class StoppedScanTest : public ::testing::Test {
+class FastBulkScannerStopTest : public ::testing::Test {
 protected:
   void SetUp() override {
     for (int d = 0; d < 12; ++d)
@@ -350,7 +350,7 @@ protected:
   std::map<std::string, DiskTotals> oracle;
 };
 
-TEST_F(StoppedScanTest, OneWalkerKeepsExactlyTheFoldersListedBeforeTheStop) {
+TEST_F(FastBulkScannerStopTest, OneWalkerKeepsExactlyTheFoldersListedBeforeTheStop) {
   // The kth open stops the scan: k - 1 folders were listed whole, the kth is
   // marked as are those still waiting; the first open is the root's own.
   for (int k : {1, 2, 5, 14, 30}) {
@@ -367,7 +367,7 @@ TEST_F(StoppedScanTest, OneWalkerKeepsExactlyTheFoldersListedBeforeTheStop) {
   }
 }
 
-TEST_F(StoppedScanTest, EveryConcurrencyKeepsAConsistentTree) {
+TEST_F(FastBulkScannerStopTest, EveryConcurrencyKeepsAConsistentTree) {
   for (std::int64_t concurrency : {1, 2, 4, 8, 32})
     for (int k : {3, 20}) {
       SCOPED_TRACE(std::to_string(concurrency) + " walkers, stop at open " + std::to_string(k));
@@ -375,7 +375,7 @@ TEST_F(StoppedScanTest, EveryConcurrencyKeepsAConsistentTree) {
     }
 }
 
-TEST_F(StoppedScanTest, AKeepNeverAskedOrOvertakenByCancelLeavesTheOldMeanings) {
+TEST_F(FastBulkScannerStopTest, AKeepNeverAskedOrOvertakenByCancelLeavesTheOldMeanings) {
   // Never asked: the scan is whole and says nothing of a stop.
   const DiskTreeArena whole = scanStoppedAt(1000, 4);
   EXPECT_FALSE(whole.scanReport().stoppedAfterEntries);
