@@ -18,7 +18,7 @@ void TempArenaDrain::Pool::add(MappedBytes storage, std::size_t used) {
 // unused: the whole release units past `used` go now, before the freeze
 // maps the frozen tree, not with the chunk's last node.
 void TempArenaDrain::Pool::releaseUnusedTail(const Chunk &chunk) const {
-  const std::uintptr_t usedEnd = chunk.begin + (chunk.used + releaseUnit_ - 1) / releaseUnit_ * releaseUnit_;
+  const std::uintptr_t usedEnd = chunk.begin + unitsHolding(chunk.used) * releaseUnit_;
   if (usedEnd < chunk.end)
     ::madvise(reinterpret_cast<void *>(usedEnd), chunk.end - usedEnd, MADV_DONTNEED);
 }
@@ -35,7 +35,7 @@ void TempArenaDrain::Pool::seal() {
     else
       releaseUnusedTail(chunk);
     chunk.firstPage = pages;
-    pages += (chunk.used + releaseUnit_ - 1) / releaseUnit_;
+    pages += unitsHolding(chunk.used);
   }
   pageConsumed_ = std::make_unique<std::atomic<std::size_t>[]>(pages);
 }

@@ -73,6 +73,8 @@ private:
       std::size_t firstPage = 0;
     };
     void releaseUnusedTail(const Chunk &chunk) const;
+    /// How many release units the first `bytes` of a chunk span.
+    std::size_t unitsHolding(std::size_t bytes) const { return (bytes + releaseUnit_ - 1) / releaseUnit_; }
     std::vector<Chunk> chunks_;
     std::unique_ptr<std::atomic<std::size_t>[]> consumed_;
     std::unique_ptr<std::atomic<std::size_t>[]> pageConsumed_;
