@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 #include <zstd.h>
@@ -44,6 +45,13 @@ ExportInput::ExportInput(std::string_view bytes) : memory_(bytes), fromMemory_(t
 
 ExportInput::~ExportInput() = default;
 
+void ExportInput::setStopToken(std::stop_token stop) {
+  stop_ = std::move(stop);
+  struct stat st;
+  const bool mayWait = !fromMemory_ && ::fstat(fd_.get(), &st) == 0 && !S_ISREG(st.st_mode);
+  inputWait_ = mayWait && stop_.stop_possible() ? std::make_unique<StopAwareWait>(stop_) : nullptr;
+}
+
 std::size_t ExportInput::readRaw(char *destination, std::size_t capacity) {
   if (fromMemory_) {
     const std::size_t count = std::min(capacity, memory_.size());
@@ -53,6 +61,10 @@ std::size_t ExportInput::readRaw(char *destination, std::size_t capacity) {
     return count;
   }
   for (;;) {
+    if (inputWait_ && !inputWait_->waitReadable(fd_.get())) {
+      failure_ = "interrupted";
+      return 0;
+    }
     const ssize_t count = ::read(fd_.get(), destination, capacity);
     if (count >= 0)
       return static_cast<std::size_t>(count);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TarnwickCore/Support/DefaultInitAllocator.h"
+#include "TarnwickCore/Support/StopAwareWait.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
 #include <cstddef>
@@ -29,8 +30,9 @@ public:
   ExportInput(const ExportInput &) = delete;
   ExportInput &operator=(const ExportInput &) = delete;
 
-  /// Reading ends, as a failure, at the first read after `stop` fires.
-  void setStopToken(std::stop_token stop) { stop_ = std::move(stop); }
+  /// Reading ends, as a failure, at the first read after `stop` fires; a
+  /// read waiting on a pipe or terminal for input ends then too.
+  void setStopToken(std::stop_token stop);
 
   /// Up to `capacity` bytes of text into `destination`; 0 at the end of the
   /// text or after a failure (see failed()).
@@ -65,6 +67,8 @@ private:
   std::unique_ptr<Decoder> decoder_;
   std::string failure_;
   std::stop_token stop_;
+  /// For descriptors other than regular files, whose reads may wait.
+  std::unique_ptr<StopAwareWait> inputWait_;
 };
 
 } // namespace tarnwick
