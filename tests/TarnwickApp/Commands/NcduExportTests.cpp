@@ -8,6 +8,8 @@
 #include <csignal>
 #include <filesystem>
 #include <sstream>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 
 namespace quillane::test {
@@ -229,9 +231,14 @@ TEST_F(ScanImport, CtrlCEndsAReadThatIsStillWaitingForInput) {
   const tarnwick::UniqueFd writer(::open(work.path("pipe").c_str(), O_WRONLY | O_CLOEXEC));
   const std::string head = R"([1,0,{},[{"name":"/r"})";
   ASSERT_EQ(::write(writer.get(), head.data(), head.size()), static_cast<ssize_t>(head.size()));
-  // Parsed, and then nothing more: the writer stays open, so the program
-  // waits for input that never comes, and only the stop can end that wait.
-  QTest::qWait(100);
+  // Then nothing more: the writer stays open, so the program waits for
+  // input that never comes, and only the stop can end that wait.
+  auto waitsForMore = [&] {
+    int unread = -1;
+    return ::ioctl(writer.get(), FIONREAD, &unread) == 0 && unread == 0 &&
+           blockedIn(pid, {SYS_read, SYS_poll, SYS_ppoll});
+  };
+  EXPECT_TRUE(QTest::qWaitFor(waitsForMore, 10'000));
   ::kill(pid, SIGINT);
   int status = 0;
   if (!QTest::qWaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5000)) {

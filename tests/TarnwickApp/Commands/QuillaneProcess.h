@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <csignal>
@@ -40,11 +41,13 @@ inline bool installed(const std::string &program) {
   return status == 0;
 }
 
-/// Whether process `pid`'s main thread is blocked in openat, as on a FIFO
-/// nobody reads.
-inline bool blockedInOpen(pid_t pid) {
-  return readFile("/proc/" + std::to_string(pid) + "/syscall").starts_with(std::to_string(SYS_openat) + " ");
+/// Whether process `pid`'s main thread is in one of `calls`, as when it
+/// waits on a FIFO nobody writes to or reads.
+inline bool blockedIn(pid_t pid, std::initializer_list<long> calls) {
+  const std::string now = readFile("/proc/" + std::to_string(pid) + "/syscall");
+  return std::ranges::any_of(calls, [&](long call) { return now.starts_with(std::to_string(call) + " "); });
 }
+inline bool blockedInOpen(pid_t pid) { return blockedIn(pid, {SYS_openat}); }
 
 /// Whether process `pid` holds a descriptor open on something below `prefix`.
 inline bool holdsOpenBelow(pid_t pid, std::string_view prefix) {
