@@ -1,4 +1,5 @@
 #include "TarnwickApp/CommandLine.h"
+#include "TarnwickApp/StandardDescriptors.h"
 
 #include "TarnwickApp/Commands/CachesCommand.h"
 #include "TarnwickApp/Commands/CleanupCommands.h"
@@ -192,6 +193,7 @@ std::vector<const CommandSyntax *> commandSyntaxes() {
 }
 
 int runCommandLine(int argc, char **argv, GuiCommandRunner gui) {
+  holdClosedStandardDescriptors();
   // The commands report their own failures; this is the last line, so that
   // no exception, whatever its origin, ends the process with an abort.
   try {

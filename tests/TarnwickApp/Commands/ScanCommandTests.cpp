@@ -47,6 +47,10 @@ TEST(ScanCommand, ExitStatusMessageAndNothingLeftBehind) {
       {"scan tree --json tree/file/out.json", 1, "tree/file/out.json", false},
       {"scan tree --json outdir", 1, "outdir", false},
       {"scan tree >/dev/full", 1, "cannot write standard output", false},
+      // Closed by the caller: the program's own descriptors must not take
+      // their place (the summary written into one, or one read as input).
+      {"scan tree >&-", 1, "cannot write standard output: Bad file descriptor", false},
+      {"scan --import - <&-", 1, "standard input: byte 0: cannot read the export: Bad file descriptor", false},
   };
   TempTree scratch;
   scratch.writeFile("tree/file", 100);
@@ -55,7 +59,7 @@ TEST(ScanCommand, ExitStatusMessageAndNothingLeftBehind) {
   const auto before = listing(scratch.root());
   for (const Case &c : cases) {
     SCOPED_TRACE(c.arguments);
-    QuillaneRun run = runQuillane(scratch.root(), c.arguments);
+    QuillaneRun run = runQuillane(scratch.root(), c.arguments, "timeout 60");
     EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("Total size:") != std::string::npos, c.printsSummary) << run.out;

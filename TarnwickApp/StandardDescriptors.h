@@ -1,0 +1,15 @@
+#pragma once
+
+namespace quillane {
+
+/// Keeps the descriptors this process opens off 0, 1 and 2 when its caller
+/// left any of them closed (`quillane scan … >&-`): a signal or event
+/// descriptor opened as 0 would be read as standard input, one opened as 1
+/// would be written the summary. Each closed one is taken by /dev/null
+/// opened the other way round, so that reading standard input or writing
+/// standard output still fails with EBADF, as on a closed descriptor.
+///
+/// Call first thing in main(), before any thread or descriptor exists.
+void holdClosedStandardDescriptors();
+
+} // namespace quillane
