@@ -39,7 +39,10 @@ struct ExportInput::Decoder {
   }
 };
 
-ExportInput::ExportInput(UniqueFd fd) : fd_(std::move(fd)) {}
+ExportInput::ExportInput(UniqueFd fd) : fd_(std::move(fd)) {
+  struct stat st;
+  mayWait_ = ::fstat(fd_.get(), &st) == 0 && !S_ISREG(st.st_mode);
+}
 
 ExportInput::ExportInput(std::string_view bytes) : memory_(bytes), fromMemory_(true) {}
 
@@ -47,9 +50,7 @@ ExportInput::~ExportInput() = default;
 
 void ExportInput::setStopToken(std::stop_token stop) {
   stop_ = std::move(stop);
-  struct stat st;
-  const bool mayWait = !fromMemory_ && ::fstat(fd_.get(), &st) == 0 && !S_ISREG(st.st_mode);
-  inputWait_ = mayWait && stop_.stop_possible() ? std::make_unique<StopAwareWait>(stop_) : nullptr;
+  inputWait_.reset();
 }
 
 std::size_t ExportInput::readRaw(char *destination, std::size_t capacity) {
@@ -61,9 +62,15 @@ std::size_t ExportInput::readRaw(char *destination, std::size_t capacity) {
     return count;
   }
   for (;;) {
-    if (inputWait_ && !inputWait_->waitReadable(fd_.get())) {
-      failure_ = "interrupted";
-      return 0;
+    // Waiting in poll() first also waits for a FIFO's first writer, where
+    // a read would see the end of the input.
+    if (mayWait_) {
+      if (!inputWait_)
+        inputWait_ = std::make_unique<StopAwareWait>(stop_);
+      if (!inputWait_->waitReadable(fd_.get())) {
+        failure_ = "interrupted";
+        return 0;
+      }
     }
     const ssize_t count = ::read(fd_.get(), destination, capacity);
     if (count >= 0)

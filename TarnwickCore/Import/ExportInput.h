@@ -67,7 +67,9 @@ private:
   std::unique_ptr<Decoder> decoder_;
   std::string failure_;
   std::stop_token stop_;
-  /// For descriptors other than regular files, whose reads may wait.
+  /// Whether reads may wait (anything but a regular file), and how; made
+  /// at the first read, for the stop token in force.
+  bool mayWait_ = false;
   std::unique_ptr<StopAwareWait> inputWait_;
 };
 

@@ -67,8 +67,11 @@ NcduExportReader::Outcome NcduExportReader::readFile(const std::string &path, st
       return ExportReadError{Kind::unreadable, 0, std::string("cannot read standard input: ") + std::strerror(errno)};
     return read(std::move(duplicate), std::move(stop), maxNodeCount);
   }
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd)
+  // Opening a FIFO waits for its writer, which nothing could interrupt;
+  // without blocking, the wait happens in the first read instead, where a
+  // stop request ends it (ExportInput).
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd || ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0)
     return ExportReadError{Kind::unreadable, 0, "cannot open " + path + ": " + std::strerror(errno)};
   return read(std::move(fd), std::move(stop), maxNodeCount);
 }

@@ -19,9 +19,11 @@ void StopAwareWait::Wake::operator()() const noexcept {
   [[maybe_unused]] const ssize_t written = ::write(fd, &one, sizeof one);
 }
 
-StopAwareWait::StopAwareWait(std::stop_token stop)
-    : stop_(std::move(stop)), event_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-  if (event_.valid() && stop_.stop_possible())
+StopAwareWait::StopAwareWait(std::stop_token stop) : stop_(std::move(stop)) {
+  if (!stop_.stop_possible())
+    return;
+  event_.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (event_.valid())
     wake_.emplace(stop_, Wake{event_.get()});
 }
 
@@ -32,7 +34,8 @@ bool StopAwareWait::waitReadable(int fd) const {
   for (;;) {
     if (stop_.stop_requested())
       return false;
-    const int ready = ::poll(watched, 2, event_.valid() ? -1 : pollingMilliseconds);
+    const int timeout = event_.valid() || !stop_.stop_possible() ? -1 : pollingMilliseconds;
+    const int ready = ::poll(watched, 2, timeout);
     if (ready < 0 && errno != EINTR)
       return true;
     if (ready > 0 && watched[0].revents != 0)
