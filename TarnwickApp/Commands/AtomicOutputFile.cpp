@@ -45,10 +45,25 @@ std::optional<std::string> readLink(const std::string &path) {
   }
 }
 
+// Whether the kernel would follow `link` (at `path`) for this process
+// with fs.protected_symlinks on, as Debian has it: not in a sticky,
+// world-writable folder such as /tmp unless we or the folder's owner own
+// the link. Following it by hand whatever the setting, another user of
+// /tmp could point a root's output at any file, and have it replaced.
+bool kernelWouldFollow(const struct stat &link, const std::string &path) {
+  const std::string folder = folderOf(path);
+  struct stat holder;
+  if (::stat(folder.empty() ? "." : folder.c_str(), &holder) != 0)
+    return false;
+  const bool sharedSticky = (holder.st_mode & S_ISVTX) != 0 && (holder.st_mode & S_IWOTH) != 0;
+  return !sharedSticky || link.st_uid == ::geteuid() || link.st_uid == holder.st_uid;
+}
+
 // The file `path` finally designates: each symbolic link in the last
 // component is replaced by its target, read relative to the link's folder,
 // until a name that is no link or does not exist yet. Nothing (errno set)
-// when a link cannot be read or the chain is too long.
+// when a link cannot be read, may not be followed (EACCES) or the chain is
+// too long.
 std::optional<std::string> finalTarget(std::string path) {
   for (int depth = 0; depth <= maxLinkDepth; ++depth) {
     struct stat link;
@@ -56,6 +71,10 @@ std::optional<std::string> finalTarget(std::string path) {
       return errno == ENOENT ? std::optional(path) : std::nullopt;
     if (!S_ISLNK(link.st_mode))
       return path;
+    if (!kernelWouldFollow(link, path)) {
+      errno = EACCES;
+      return std::nullopt;
+    }
     std::optional<std::string> target = readLink(path);
     if (!target)
       return std::nullopt;

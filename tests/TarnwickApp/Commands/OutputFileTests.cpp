@@ -1,7 +1,8 @@
 // What a destination is, not how its path is spelled, decides how an output
 // is written: regular files (in /dev/shm or through /proc/self/cwd too) are
-// replaced whole, links at their final target, and a dangling link's target
-// appears only complete.
+// replaced whole, links at their final target (unless another user planted
+// them in a shared folder), and a dangling link's target appears only
+// complete.
 #include "TarnwickApp/Commands/QuillaneProcess.h"
 
 #include <gtest/gtest.h>
@@ -84,6 +85,35 @@ TEST_F(OutputFile, LinksAreReplacedAtTheirFinalTarget) {
   EXPECT_EQ(readExport(readFile(scratch.path("data/real.json"))).entries, 2);
   EXPECT_EQ(readExport(readFile(scratch.path("data/new.json"))).entries, 2);
   EXPECT_EQ(listing(scratch.path("data")), (std::set<std::string>{"new.json", "real.json"}));
+}
+
+// In a sticky, world-writable folder such as /tmp, a link another user
+// planted is not followed, whatever fs.protected_symlinks says: it could
+// name any file, which a root's output would replace. Our own link there is.
+TEST_F(OutputFile, ALinkAnotherUserPlantedInASharedFolderIsNotFollowed) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "needs root, to plant a link owned by another user";
+  scratch.makeDirectory("shared");
+  ASSERT_EQ(::chmod(scratch.path("shared").c_str(), 01777), 0);
+  scratch.makeDirectory("data");
+  writeOld(scratch.path("data/victim"));
+  scratch.makeSymlink("shared/planted.json", "../data/victim");
+  scratch.makeSymlink("shared/planted-new.json", "../data/created");
+  scratch.makeSymlink("shared/own.json", "../data/mine.json");
+  for (const char *link : {"shared/planted.json", "shared/planted-new.json"}) {
+    SCOPED_TRACE(link);
+    ASSERT_EQ(::lchown(scratch.path(link).c_str(), 65534, 65534), 0);
+    const QuillaneRun run = runQuillane(scratch.root(), std::string("scan tree --quiet --json ") + link);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(std::string("cannot write ") + link + ": Permission denied"), std::string::npos)
+        << run.err;
+  }
+  EXPECT_EQ(fs::file_size(scratch.path("data/victim")), 200'000u);
+  const QuillaneRun own = runQuillane(scratch.root(), "scan tree --quiet --json shared/own.json");
+  ASSERT_EQ(own.status, 0) << own.err;
+  EXPECT_EQ(readExport(readFile(scratch.path("data/mine.json"))).entries, 2);
+  EXPECT_EQ(listing(scratch.path("data")), (std::set<std::string>{"mine.json", "victim"}));
+  EXPECT_EQ(listing(scratch.path("shared")), (std::set<std::string>{"own.json", "planted-new.json", "planted.json"}));
 }
 
 TEST_F(OutputFile, DanglingLinkTargetDoesNotExistUntilTheOutputIsComplete) {
