@@ -9,7 +9,8 @@ namespace quillane {
 /// opened the other way round, so that reading standard input or writing
 /// standard output still fails with EBADF, as on a closed descriptor.
 ///
-/// Call first thing in main(), before any thread or descriptor exists.
+/// Called first thing by runCommandLine(), before any thread or descriptor
+/// of the program's own exists.
 void holdClosedStandardDescriptors();
 
 } // namespace quillane

@@ -29,7 +29,7 @@ StopAwareWait::StopAwareWait(std::stop_token stop) : stop_(std::move(stop)) {
 
 bool StopAwareWait::waitReadable(int fd) const {
   // poll() ignores a negative descriptor: without the event descriptor only
-  // `fd` is watched, with a timeout.
+  // `fd` is watched, with a timeout if a stop may come.
   pollfd watched[2] = {{fd, POLLIN, 0}, {event_.get(), POLLIN, 0}};
   for (;;) {
     if (stop_.stop_requested())
