@@ -6,8 +6,10 @@ namespace quillane {
 /// left any of them closed (`quillane scan … >&-`): a signal or event
 /// descriptor opened as 0 would be read as standard input, one opened as 1
 /// would be written the summary. Each closed one is taken by /dev/null
-/// opened the other way round, so that reading standard input or writing
-/// standard output still fails with EBADF, as on a closed descriptor.
+/// opened the other way round, so that reading descriptor 0 or writing
+/// 1 or 2 still fails with EBADF, as on a closed descriptor. Named again
+/// (/dev/stdin, /proc/self/fd/1), such a descriptor opens /dev/null anew:
+/// empty input, discarded output.
 ///
 /// Called first thing by runCommandLine(), before any thread or descriptor
 /// of the program's own exists.

@@ -112,6 +112,12 @@ tarnwick::Result<void> AtomicOutputFile::openDestination() {
     stream_ = stdout;
     return {};
   }
+  // Every link on the way is looked at first, whatever it leads to: the
+  // kernel's own resolution below would follow a planted one to a FIFO or
+  // a device as readily as to a file.
+  std::optional<std::string> target = finalTarget(destination_);
+  if (!target)
+    return writeFailure();
   struct stat named;
   const bool exists = ::stat(destination_.c_str(), &named) == 0;
   if (exists && S_ISDIR(named.st_mode))
@@ -120,9 +126,6 @@ tarnwick::Result<void> AtomicOutputFile::openDestination() {
     return openInPlace();
   if (exists && !S_ISREG(named.st_mode))
     return writeFailure("it is a block device");
-  std::optional<std::string> target = finalTarget(destination_);
-  if (!target)
-    return writeFailure();
   // The hand-made resolution must land on the file the kernel resolves to;
   // it does not through /proc's descriptor links to deleted files.
   struct stat resolved;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -40,8 +41,12 @@ struct ExportInput::Decoder {
 };
 
 ExportInput::ExportInput(UniqueFd fd) : fd_(std::move(fd)) {
+  // A write-only descriptor (standard input on a pipe's writing end) never
+  // polls readable: its read fails at once instead.
   struct stat st;
-  mayWait_ = ::fstat(fd_.get(), &st) == 0 && !S_ISREG(st.st_mode);
+  const int flags = ::fcntl(fd_.get(), F_GETFL);
+  mayWait_ = ::fstat(fd_.get(), &st) == 0 && !S_ISREG(st.st_mode) && flags != -1 &&
+             (flags & O_ACCMODE) != O_WRONLY;
 }
 
 ExportInput::ExportInput(std::string_view bytes) : memory_(bytes), fromMemory_(true) {}
@@ -75,10 +80,12 @@ std::size_t ExportInput::readRaw(char *destination, std::size_t capacity) {
     const ssize_t count = ::read(fd_.get(), destination, capacity);
     if (count >= 0)
       return static_cast<std::size_t>(count);
-    if (errno != EINTR) {
-      failure_ = std::strerror(errno);
-      return 0;
-    }
+    // Made non-blocking by another holder of a shared standard input, or
+    // its input taken by one since the poll: wait again.
+    if (errno == EINTR || (mayWait_ && (errno == EAGAIN || errno == EWOULDBLOCK)))
+      continue;
+    failure_ = std::strerror(errno);
+    return 0;
   }
 }
 

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <istream>
 #include <new>
 #include <unistd.h>
@@ -69,9 +70,12 @@ NcduExportReader::Outcome NcduExportReader::readFile(const std::string &path, st
   }
   // Opening a FIFO waits for its writer, which nothing could interrupt;
   // without blocking, the wait happens in the first read instead, where a
-  // stop request ends it (ExportInput).
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd || ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0)
+  // stop request ends it (ExportInput). Only a FIFO: a regular file under a
+  // lease must still be waited for, not refused.
+  struct stat st;
+  const int nonBlocking = ::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode) ? O_NONBLOCK : 0;
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | nonBlocking));
+  if (!fd || (nonBlocking && ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0))
     return ExportReadError{Kind::unreadable, 0, "cannot open " + path + ": " + std::strerror(errno)};
   return read(std::move(fd), std::move(stop), maxNodeCount);
 }

@@ -99,10 +99,13 @@ TEST_F(OutputFile, ALinkAnotherUserPlantedInASharedFolderIsNotFollowed) {
   writeOld(scratch.path("data/victim"));
   scratch.makeSymlink("shared/planted.json", "../data/victim");
   scratch.makeSymlink("shared/planted-new.json", "../data/created");
+  scratch.makeSymlink("shared/planted-device.json", "/dev/null"); // written in place
   scratch.makeSymlink("shared/own.json", "../data/mine.json");
-  for (const char *link : {"shared/planted.json", "shared/planted-new.json"}) {
+  scratch.makeSymlink("via-own.json", "shared/planted.json"); // the planted link second
+  for (const char *planted : {"shared/planted.json", "shared/planted-new.json", "shared/planted-device.json"})
+    ASSERT_EQ(::lchown(scratch.path(planted).c_str(), 65534, 65534), 0);
+  for (const char *link : {"shared/planted.json", "shared/planted-new.json", "shared/planted-device.json", "via-own.json"}) {
     SCOPED_TRACE(link);
-    ASSERT_EQ(::lchown(scratch.path(link).c_str(), 65534, 65534), 0);
     const QuillaneRun run = runQuillane(scratch.root(), std::string("scan tree --quiet --json ") + link);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find(std::string("cannot write ") + link + ": Permission denied"), std::string::npos)
@@ -113,7 +116,8 @@ TEST_F(OutputFile, ALinkAnotherUserPlantedInASharedFolderIsNotFollowed) {
   ASSERT_EQ(own.status, 0) << own.err;
   EXPECT_EQ(readExport(readFile(scratch.path("data/mine.json"))).entries, 2);
   EXPECT_EQ(listing(scratch.path("data")), (std::set<std::string>{"mine.json", "victim"}));
-  EXPECT_EQ(listing(scratch.path("shared")), (std::set<std::string>{"own.json", "planted-new.json", "planted.json"}));
+  EXPECT_EQ(listing(scratch.path("shared")),
+            (std::set<std::string>{"own.json", "planted-device.json", "planted-new.json", "planted.json"}));
 }
 
 TEST_F(OutputFile, DanglingLinkTargetDoesNotExistUntilTheOutputIsComplete) {

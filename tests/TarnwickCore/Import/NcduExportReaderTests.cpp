@@ -1,11 +1,16 @@
 #include "TarnwickCore/Import/NcduExportReader.h"
+#include "TarnwickCore/Support/UniqueFd.h"
 
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
 #include <fstream>
+#include <future>
 #include <map>
+#include <unistd.h>
 
 namespace tarnwick {
 namespace {
@@ -236,6 +241,24 @@ TEST(NcduExportReader, RefusesBadInputWithWhereAndWhy) {
     EXPECT_EQ(error.byteOffset, at) << error.message();
     EXPECT_FALSE(error.detail.empty());
   }
+}
+
+// Standard input on a pipe's writing end can never bring input: the read
+// fails at once, where waiting for input would wait for ever.
+TEST(NcduExportReader, AWriteOnlyDescriptorFailsAtOnce) {
+  int ends[2];
+  ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+  const UniqueFd reading(ends[0]);
+  std::stop_source stop;
+  auto outcome = std::async(std::launch::async, [&] { return NcduExportReader::read(UniqueFd(ends[1]), stop.get_token()); });
+  if (outcome.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    stop.request_stop();
+    ADD_FAILURE() << "still waiting for input on a write-only descriptor";
+  }
+  const NcduExportReader::Outcome read = outcome.get();
+  ASSERT_TRUE(std::holds_alternative<ExportReadError>(read));
+  EXPECT_NE(std::get<ExportReadError>(read).message().find("Bad file descriptor"), std::string::npos)
+      << std::get<ExportReadError>(read).message();
 }
 
 TEST(NcduExportReader, ReadsCompressedExportsAndRefusesCutOnes) {
