@@ -40,23 +40,18 @@ struct ExportInput::Decoder {
   }
 };
 
-ExportInput::ExportInput(UniqueFd fd) : fd_(std::move(fd)) {
+ExportInput::ExportInput(UniqueFd fd, std::stop_token stop) : fd_(std::move(fd)), stop_(std::move(stop)) {
   // A write-only descriptor (standard input on a pipe's writing end) never
   // polls readable: its read fails at once instead.
   struct stat st;
   const int flags = ::fcntl(fd_.get(), F_GETFL);
-  mayWait_ = ::fstat(fd_.get(), &st) == 0 && !S_ISREG(st.st_mode) && flags != -1 &&
-             (flags & O_ACCMODE) != O_WRONLY;
+  if (::fstat(fd_.get(), &st) == 0 && !S_ISREG(st.st_mode) && flags != -1 && (flags & O_ACCMODE) != O_WRONLY)
+    inputWait_ = std::make_unique<StopAwareWait>(stop_);
 }
 
 ExportInput::ExportInput(std::string_view bytes) : memory_(bytes), fromMemory_(true) {}
 
 ExportInput::~ExportInput() = default;
-
-void ExportInput::setStopToken(std::stop_token stop) {
-  stop_ = std::move(stop);
-  inputWait_.reset();
-}
 
 std::size_t ExportInput::readRaw(char *destination, std::size_t capacity) {
   if (fromMemory_) {
@@ -69,20 +64,16 @@ std::size_t ExportInput::readRaw(char *destination, std::size_t capacity) {
   for (;;) {
     // Waiting in poll() first also waits for a FIFO's first writer, where
     // a read would see the end of the input.
-    if (mayWait_) {
-      if (!inputWait_)
-        inputWait_ = std::make_unique<StopAwareWait>(stop_);
-      if (!inputWait_->waitReadable(fd_.get())) {
-        failure_ = "interrupted";
-        return 0;
-      }
+    if (inputWait_ && !inputWait_->waitReadable(fd_.get())) {
+      failure_ = "interrupted";
+      return 0;
     }
     const ssize_t count = ::read(fd_.get(), destination, capacity);
     if (count >= 0)
       return static_cast<std::size_t>(count);
     // Made non-blocking by another holder of a shared standard input, or
     // its input taken by one since the poll: wait again.
-    if (errno == EINTR || (mayWait_ && (errno == EAGAIN || errno == EWOULDBLOCK)))
+    if (errno == EINTR || (inputWait_ && (errno == EAGAIN || errno == EWOULDBLOCK)))
       continue;
     failure_ = std::strerror(errno);
     return 0;

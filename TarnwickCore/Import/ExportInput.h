@@ -24,15 +24,13 @@ namespace tarnwick {
 /// Threads: one reader at a time.
 class ExportInput {
 public:
-  explicit ExportInput(UniqueFd fd);
+  /// Reading `fd` ends, as a failure, at the first read after `stop` fires;
+  /// a read waiting on a pipe, FIFO or terminal for input ends then too.
+  explicit ExportInput(UniqueFd fd, std::stop_token stop = {});
   explicit ExportInput(std::string_view bytes);
   ~ExportInput();
   ExportInput(const ExportInput &) = delete;
   ExportInput &operator=(const ExportInput &) = delete;
-
-  /// Reading ends, as a failure, at the first read after `stop` fires; a
-  /// read waiting on a pipe or terminal for input ends then too.
-  void setStopToken(std::stop_token stop);
 
   /// Up to `capacity` bytes of text into `destination`; 0 at the end of the
   /// text or after a failure (see failed()).
@@ -67,9 +65,8 @@ private:
   std::unique_ptr<Decoder> decoder_;
   std::string failure_;
   std::stop_token stop_;
-  /// Whether reads may wait (anything but a regular file), and how; made
-  /// at the first read, for the stop token in force.
-  bool mayWait_ = false;
+  /// How a read waits for input; only where it may have to (anything but a
+  /// regular file, and not write-only).
   std::unique_ptr<StopAwareWait> inputWait_;
 };
 

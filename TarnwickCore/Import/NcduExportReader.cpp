@@ -54,8 +54,7 @@ NcduExportReader::Outcome readFrom(ExportInput &input, std::size_t maxNodeCount)
 } // namespace
 
 NcduExportReader::Outcome NcduExportReader::read(UniqueFd fd, std::stop_token stop, std::size_t maxNodeCount) {
-  ExportInput input(std::move(fd));
-  input.setStopToken(std::move(stop));
+  ExportInput input(std::move(fd), std::move(stop));
   return readFrom(input, maxNodeCount);
 }
 
