@@ -241,7 +241,9 @@ TEST_F(ScanImport, CtrlCEndsAWaitForInput) {
     const pid_t pid = startQuillane({"scan", "--import", work.path("pipe")});
     ASSERT_GT(pid, 0);
     tarnwick::UniqueFd writer;
-    std::function<bool()> waiting = [&] { return watchesForCtrlC(pid) && blockedIn(pid, {SYS_openat, SYS_poll, SYS_ppoll}); };
+    std::function<bool()> waiting = [&] {
+      return watchesForCtrlC(pid) && blockedIn(pid, {SYS_openat, SYS_poll, SYS_ppoll});
+    };
     if (writerConnects) {
       // Opening blocks until the program opens its end, after it started
       // watching for Ctrl-C. The head is then taken, and nothing more comes.

@@ -104,7 +104,8 @@ TEST_F(OutputFile, ALinkAnotherUserPlantedInASharedFolderIsNotFollowed) {
   scratch.makeSymlink("via-own.json", "shared/planted.json"); // the planted link second
   for (const char *planted : {"shared/planted.json", "shared/planted-new.json", "shared/planted-device.json"})
     ASSERT_EQ(::lchown(scratch.path(planted).c_str(), 65534, 65534), 0);
-  for (const char *link : {"shared/planted.json", "shared/planted-new.json", "shared/planted-device.json", "via-own.json"}) {
+  for (const char *link :
+       {"shared/planted.json", "shared/planted-new.json", "shared/planted-device.json", "via-own.json"}) {
     SCOPED_TRACE(link);
     const QuillaneRun run = runQuillane(scratch.root(), std::string("scan tree --quiet --json ") + link);
     EXPECT_EQ(run.status, 1);

@@ -250,7 +250,8 @@ TEST(NcduExportReader, AWriteOnlyDescriptorFailsAtOnce) {
   ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
   const UniqueFd reading(ends[0]);
   std::stop_source stop;
-  auto outcome = std::async(std::launch::async, [&] { return NcduExportReader::read(UniqueFd(ends[1]), stop.get_token()); });
+  auto outcome =
+      std::async(std::launch::async, [&] { return NcduExportReader::read(UniqueFd(ends[1]), stop.get_token()); });
   if (outcome.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
     stop.request_stop();
     ADD_FAILURE() << "still waiting for input on a write-only descriptor";
