@@ -23,11 +23,11 @@ void TempArenaDrain::Pool::releaseUnusedTail(const Chunk &chunk) const {
     ::madvise(reinterpret_cast<void *>(usedEnd), chunk.end - usedEnd, MADV_DONTNEED);
 }
 
-void TempArenaDrain::Pool::seal() {
+void TempArenaDrain::Pool::seal(std::size_t pagesPerRelease) {
   std::sort(chunks_.begin(), chunks_.end(), [](const Chunk &a, const Chunk &b) { return a.begin < b.begin; });
   consumed_ = std::make_unique<std::atomic<std::size_t>[]>(chunks_.size());
-  if (const long size = ::sysconf(_SC_PAGESIZE); size > 0)
-    releaseUnit_ = static_cast<std::size_t>(size) * pagesPerRelease;
+  const long pageSize = ::sysconf(_SC_PAGESIZE);
+  releaseUnit_ = static_cast<std::size_t>(pageSize > 0 ? pageSize : 4096) * pagesPerRelease;
   std::size_t pages = 0;
   for (Chunk &chunk : chunks_) {
     if (chunk.used == 0)
@@ -91,8 +91,8 @@ void TempArenaDrain::take(TempNodeArena &arena) {
 }
 
 void TempArenaDrain::seal() {
-  nodes_.seal();
-  names_.seal();
+  nodes_.seal(pagesPerRelease_);
+  names_.seal(pagesPerRelease_);
 }
 
 void TempArenaDrain::consumed(std::span<const TempTreeNode> nodes) {

@@ -5,6 +5,7 @@
 #include "TarnwickCore/Tree/DiskTreeArena.h"
 #include "TarnwickCore/Tree/TempTreeNode.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -30,7 +31,13 @@ class TempNodeArena;
 /// afterwards from any number of threads, each node reported exactly once.
 class TempArenaDrain {
 public:
-  TempArenaDrain() = default;
+  /// Pages are given back `pagesPerRelease` at a time: each release costs a
+  /// system call and a flush of every core's address cache, so a larger
+  /// unit copies faster, at the price of up to that much more of the
+  /// temporary tree kept resident while partly copied. Sixteen pages (64 KiB
+  /// with 4 KiB pages) measured faster than two at the same peak.
+  explicit TempArenaDrain(std::size_t pagesPerRelease = 16)
+      : pagesPerRelease_(std::max<std::size_t>(1, pagesPerRelease)) {}
   TempArenaDrain(const TempArenaDrain &) = delete;
   TempArenaDrain &operator=(const TempArenaDrain &) = delete;
 
@@ -53,7 +60,7 @@ private:
   class Pool {
   public:
     void add(MappedBytes storage, std::size_t used);
-    void seal();
+    void seal(std::size_t pagesPerRelease);
     /// The chunk holding `address`, or npos.
     std::size_t find(const void *address) const;
     bool contains(std::size_t chunk, const void *address) const;
@@ -78,12 +85,11 @@ private:
     std::vector<Chunk> chunks_;
     std::unique_ptr<std::atomic<std::size_t>[]> consumed_;
     std::unique_ptr<std::atomic<std::size_t>[]> pageConsumed_;
-    /// The unit released at once: a few pages, since each release costs a
-    /// system call and a flush of every core's address cache.
-    static constexpr std::size_t pagesPerRelease = 2;
-    std::size_t releaseUnit_ = 4096 * pagesPerRelease;
+    /// The bytes released at once; set by seal().
+    std::size_t releaseUnit_ = 4096;
   };
 
+  std::size_t pagesPerRelease_;
   Pool nodes_;
   Pool names_;
 };

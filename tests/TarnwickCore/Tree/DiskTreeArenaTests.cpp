@@ -305,7 +305,8 @@ struct SealedDrain {
   TempNodeArena arena;
   TempTreeNode &root;
   std::span<TempTreeNode> top, first, second;
-  TempArenaDrain drain;
+  // Two pages a unit, so that a unit is smaller than the first chunks.
+  TempArenaDrain drain{2};
 };
 
 bool resident(const void *at) {
