@@ -182,7 +182,7 @@ int runParsedCommand(const CommandSyntax &syntax, std::span<char *const> argumen
     return reportUsageError(parsed.failure().message(), syntax.name().toStdString());
   if (parsed->wantsHelp()) {
     std::fputs(syntax.helpText().c_str(), stdout);
-    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    return 0;
   }
   return run(*parsed);
 }
@@ -197,7 +197,7 @@ int runCommandLine(int argc, char **argv, GuiCommandRunner gui) {
   // The commands report their own failures; this is the last line, so that
   // no exception, whatever its origin, ends the process with an abort.
   try {
-    return dispatch(argc, argv, gui);
+    return withStandardOutputFlushed(dispatch(argc, argv, gui));
   } catch (...) {
     return reportCommandFailure("running", argc > 1 ? std::string_view(argv[1]) : std::string_view("quillane"));
   }

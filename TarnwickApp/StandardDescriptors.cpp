@@ -1,6 +1,8 @@
 #include "TarnwickApp/StandardDescriptors.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,6 +19,18 @@ void holdClosedStandardDescriptors() {
       ::close(held);
     }
   }
+}
+
+int withStandardOutputFlushed(int status) {
+  const bool flushed = std::fflush(stdout) == 0;
+  if ((flushed && !std::ferror(stdout)) || (status != 0 && status != 3))
+    return status;
+  // Had an earlier write failed, its errno would be long gone.
+  if (flushed)
+    std::fputs("quillane: cannot write standard output\n", stderr);
+  else
+    std::fprintf(stderr, "quillane: cannot write standard output: %s\n", std::strerror(errno));
+  return 1;
 }
 
 } // namespace quillane

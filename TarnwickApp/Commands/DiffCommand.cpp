@@ -9,11 +9,9 @@
 #include <nlohmann/json.hpp>
 
 #include <charconv>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 
 namespace quillane {
@@ -81,7 +79,7 @@ Json sideJson(const std::string &file, const ScanTreeFile &tree) {
           {"bytes", rootBytes(tree.arena)}};
 }
 
-bool writeJson(const DiffOptions &options, const ScanTreeFile &older, const ScanTreeFile &newer,
+void writeJson(const DiffOptions &options, const ScanTreeFile &older, const ScanTreeFile &newer,
                const TreeComparison &comparison, const std::vector<SizeChange> &changes) {
   const auto bytesOrNull = [](const std::optional<std::int64_t> &bytes) { return bytes ? Json(*bytes) : Json(); };
   Json rows = Json::array();
@@ -98,7 +96,7 @@ bool writeJson(const DiffOptions &options, const ScanTreeFile &older, const Scan
                          {"difference", comparison.totalDifference()},
                          {"changes", std::move(rows)}};
   const std::string text = document.dump(2, ' ', false, Json::error_handler_t::replace) + '\n';
-  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 // The tree in `file`, or nothing once its failure is said.
@@ -124,15 +122,12 @@ int compareFiles(const DiffOptions &options) {
   if (!comparison)
     return 1; // only a stop request ends it early, and none is made
   const std::vector<SizeChange> changes = comparison->largestChanges(static_cast<std::size_t>(options.top));
-  bool written = true;
+  // Standard output's errors are the caller's to report
+  // (withStandardOutputFlushed).
   if (options.json)
-    written = writeJson(options, *older, *newer, *comparison, changes);
+    writeJson(options, *older, *newer, *comparison, changes);
   else
     printText(*older, *newer, *comparison, changes);
-  if (!written || std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "quillane: cannot write standard output: %s\n", std::strerror(errno));
-    return 1;
-  }
   return 0;
 }
 

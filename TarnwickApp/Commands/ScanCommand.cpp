@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <csignal>
 #include <charconv>
 #include <cstdio>
@@ -201,10 +200,6 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
       std::fprintf(stderr, "quillane: %s\n", printableText(committed.failure().message()).c_str());
       status = 1;
     }
-  }
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "quillane: cannot write standard output: %s\n", std::strerror(errno));
-    status = 1;
   }
   return stop.stop_requested() ? 130 : status != 0 ? status : stoppedHere ? 3 : 0;
 }

@@ -188,6 +188,9 @@ int runSystemCachesCommand(const SystemCachesOptions &options, SystemCacheCatalo
   } else {
     printList(console.out, items);
   }
+  // Standard output's own failure is said by the command line's last step.
+  if (console.out == stdout)
+    return 0;
   return std::fflush(console.out) == 0 && !std::ferror(console.out) ? 0 : 1;
 }
 

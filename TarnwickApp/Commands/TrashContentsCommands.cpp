@@ -127,7 +127,7 @@ int runTrashList(const TrashCatalogue &catalogue, bool json) {
                 formatByteCount(listing.totalBytes()).c_str());
   }
   // A trash folder that could not be read leaves the listing incomplete.
-  return std::fflush(stdout) == 0 && !std::ferror(stdout) && listing.problems.empty() ? 0 : 1;
+  return listing.problems.empty() ? 0 : 1;
 }
 
 int runTrashRestore(const TrashCatalogue &catalogue, const std::vector<std::string> &paths) {
