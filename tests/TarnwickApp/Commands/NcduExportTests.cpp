@@ -110,7 +110,8 @@ TEST_F(NcduExport, FifoDestinationIsWrittenInPlace) {
 }
 
 // `scan --import` of exports of the same tree, written by Quillane and by
-// its peers, against a scan of the tree and the find-based oracle.
+// its peers, against a scan of the tree and the find-based oracle. What the
+// import refuses is checked with the scan command's other refusals.
 class ScanImport : public NcduExport {
 protected:
   QuillaneRun run(const std::string &arguments) { return runQuillane(work.root(), arguments); }
@@ -192,35 +193,6 @@ TEST_F(ScanImport, PeerExportsGiveTheOracleTotals) {
   }
   if (!missing.empty())
     GTEST_SKIP() << "not installed, their exports not checked:" << missing;
-}
-
-TEST_F(ScanImport, RefusalsSayWhyAndWhereAndPrintNoSummary) {
-  struct Case {
-    std::string arguments;
-    int status;
-    const char *stderrHas;
-  };
-  const std::string json = R"([1,0,{},[{"name":"/r"},{"name":"a","dsize":1},{"name":"a"}]])";
-  runCommand("cd " + shellQuote(work.root()) + " && printf '%s' " + shellQuote(json) + " > dup.json && printf '" +
-             json.substr(0, 20) + "' > cut.json && printf '[1,0,{},[{\"name\":\"/r\",\"dsize\":-1}]]' | gzip > neg.gz");
-  const Case cases[] = {
-      {"scan --import dup.json", 1, "cannot import dup.json: byte 58: /r holds two entries named \"a\""},
-      {"scan --import - < cut.json", 1, "cannot import standard input: byte 20: "},
-      {"scan --import neg.gz", 1, "cannot import neg.gz: byte 32: \"dsize\" is out of range"},
-      {"scan --import missing.json", 1, "cannot open missing.json"},
-      {"scan --import " + shellQuote(tree.root()), 1, "Is a directory"},
-      {"scan --import out.json " + shellQuote(tree.root()), 2, "give no PATH"},
-      {"scan --import out.json --exclude '*.o'", 2, "apply to scans"},
-      {"scan --import out.json --keep-partial", 2, "--keep-partial applies to scans"},
-      {"scan --import ''", 2, "--import needs a file name"},
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.arguments);
-    const QuillaneRun run = runQuillane(work.root(), c.arguments);
-    EXPECT_EQ(run.status, c.status);
-    EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << run.err;
-    EXPECT_EQ(run.out.find("Total size:"), std::string::npos) << run.out;
-  }
 }
 
 // Whether process `pid`'s main thread blocks SIGINT, as it does once the

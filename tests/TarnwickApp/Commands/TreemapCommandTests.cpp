@@ -1,3 +1,5 @@
+// `quillane treemap` writing its layout. Its refusals are checked with the
+// scan command's (ScanCommandTests.cpp), whose root and options it shares.
 #include "TarnwickApp/Commands/QuillaneProcess.h"
 #include "TarnwickUI/TreemapPalette.h"
 
@@ -5,40 +7,8 @@
 
 #include <QImage>
 
-#include <algorithm>
-
 namespace quillane::test {
 namespace {
-
-TEST(TreemapCommand, BadInputFailsClearlyAndWritesNothing) {
-  struct Case {
-    const char *arguments;
-    int status;
-    const char *stderrHas;
-  };
-  const Case cases[] = {
-      {"treemap tree --size 0x10 --png out.png", 2, "--size"},
-      {"treemap tree --size 12x --png out.png", 2, "--size"},
-      {"treemap tree --png -", 2, "--png needs a file name"},
-      {"treemap missing --png out.png --json out.json", 1, "quillane: cannot read /"},
-      {"treemap missing --json -", 1, "/missing: No such file or directory"},
-      {"treemap tree/file --svg out.svg", 1, "/tree/file: Not a directory"},
-      {"treemap tree --json out.json --png nowhere/out.png", 1, "nowhere/out.png"},
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.arguments);
-    TempTree scratch;
-    scratch.writeFile("tree/file", 100);
-    QuillaneRun run = runQuillane(scratch.root(), c.arguments);
-    EXPECT_EQ(run.status, c.status);
-    EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << run.err;
-    EXPECT_EQ(run.out, "");
-    if (c.status == 1) { // a failure is said in one line
-      EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-    }
-    EXPECT_EQ(listing(scratch.root()), (std::set<std::string>{"tree", "tree/file"}));
-  }
-}
 
 TEST(TreemapCommand, WritesTheSameLayoutAsJsonSvgAndPng) {
   TempTree scratch;

@@ -38,10 +38,7 @@ protected:
         home.root(), std::make_shared<tarnwick::SystemCleaningFileSystem>(
                          tarnwick::FreedesktopTrash(home.root(), home.path(".local/share"))));
     window = std::make_unique<CacheCleanupWindow>(home.root(), engine);
-    window->setConfirmer([this](QWidget *, const QString &question) {
-      questions << question;
-      return answer;
-    });
+    window->setConfirmer(confirmer);
   }
   void openAndWait(std::optional<tarnwick::CleanableCategory> category) {
     window->open(category);
@@ -66,6 +63,11 @@ protected:
   std::unique_ptr<CacheCleanupWindow> window;
   QStringList questions;
   bool answer = false;
+  // Notes each question and gives `answer`.
+  const CacheCleanupWindow::Confirmer confirmer = [this](QWidget *, const QString &question) {
+    questions << question;
+    return answer;
+  };
 };
 
 TEST_F(CacheCleanupWindowTest, TicksTotalConfirmCleanAndReport) {
@@ -188,10 +190,7 @@ TEST_F(SystemCachesPanelTest, RunsTheShownCommandOnlyWhenTheUserAgrees) {
                                             var.path("snaps")},
         false);
   });
-  panel->setConfirmer([this](QWidget *, const QString &question) {
-    questions << question;
-    return answer;
-  });
+  panel->setConfirmer(confirmer);
   openAndWait(std::nullopt);
   const auto waitUntilIdle = [&] {
     return QTest::qWaitFor([&] { return panel->controller().hasMeasured() && !panel->controller().isBusy(); });
