@@ -59,6 +59,10 @@ TEST(ScanAndTreemapCommands, ExitStatusMessageAndNothingLeftBehind) {
       // their place (the summary written into one, or one read as input).
       {"scan tree >&-", 1, "cannot write standard output: Bad file descriptor"},
       {"scan --import - <&-", 1, "standard input: byte 0: cannot read the export: Bad file descriptor"},
+      // Every command fails, in one line, when its output cannot be written.
+      {"scan tree --json - >&-", 1, "cannot write -: Bad file descriptor"},
+      {"--version >&-", 1, "cannot write standard output: Bad file descriptor"},
+      {"diff --help >/dev/full", 1, "cannot write standard output: No space left on device"},
       {"scan --import dup.json", 1, "cannot import dup.json: byte 58: /r holds two entries named \"a\""},
       {"scan --import - < cut.json", 1, "cannot import standard input: byte 20: "},
       {"scan --import neg.gz", 1, "cannot import neg.gz: byte 32: \"dsize\" is out of range"},

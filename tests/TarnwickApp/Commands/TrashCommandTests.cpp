@@ -56,6 +56,13 @@ TEST(TrashCommand, ReportsEachPathAndFailsUnlessAllWereCleaned) {
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_FALSE(fs::exists(home.path(".cache/many/a")));
   EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/a")));
+
+  // Moved, but not reported: a script must not take that for a success.
+  home.writeFile("unreported", 10);
+  run.out = inHome(home, "$Q trash unreported 2>&1 >&-", &run.status);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(contains(run.out, "quillane: cannot write standard output")) << run.out;
+  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/unreported")));
 }
 
 // The folders above a secret are refused before they are measured (reading
