@@ -74,6 +74,15 @@ Result<std::string> TrashCatalogue::restore(const TrashedItem &item) const {
   ParentAndName target = openParentWithoutLinks(item.originalPath);
   if (!target.parent)
     return refused(folderFailure(errno, item.originalPath));
+  // A folder another user made where the original one was (removed since,
+  // say, from /tmp) would be handed the item, private or not: only a folder
+  // of the user's own or root's takes it back.
+  struct stat original;
+  if (::fstat(target.parent.get(), &original) != 0)
+    return refused(folderFailure(errno, item.originalPath));
+  if (original.st_uid != user_ && original.st_uid != 0)
+    return refused("its original folder " + parentOf(item.originalPath) +
+                   " belongs to another user; nothing was moved there");
   if (::renameat2(trash.files(), item.name.c_str(), target.parent.get(), target.name.c_str(), RENAME_NOREPLACE) != 0)
     return refused(moveFailure(errno, item.originalPath));
   // files/ is the user's own, so only their own programs could have put
