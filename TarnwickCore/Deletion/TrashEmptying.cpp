@@ -19,6 +19,10 @@ bool isAbsent(int folder, const std::string &name) {
   return folder < 0 || (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT);
 }
 
+// A record named "..trashinfo" or "...trashinfo" stands for "." or "..",
+// which name the folder itself, never an item that could come.
+bool namesAnItem(const std::string &name) { return name != "." && name != ".."; }
+
 // Removes one listed item of `trash`; its record goes only once its entry has.
 void emptyItem(const TrashDirectory &trash, const TrashedItem &item, TrashEmptyReport &report) {
   bool gone = false;
@@ -30,7 +34,7 @@ void emptyItem(const TrashDirectory &trash, const TrashedItem &item, TrashEmptyR
       return;
     }
     report.freedBytes += item.sizeBytes;
-  } else if (!isAbsent(trash.files(), item.name)) {
+  } else if (namesAnItem(item.name) && !isAbsent(trash.files(), item.name)) {
     // An item may have been trashed under this name since the listing.
     report.failures.emplace_back(item.recordPath(), "an item of its name is in the Trash now; it was left for it");
     return;

@@ -191,7 +191,8 @@ TEST_F(TrashCatalogueTest, EmptyingRemovesOnlyTheTrashesOwnEntriesAndRecords) {
   home.makeSymlink(".local/share/Trash/files/folder/inner-link", outside.path("folder"));
   for (const char *file : {"escape", "unrecorded"})
     home.writeFile(std::string(".local/share/Trash/files/") + file, 10);
-  for (const char *name : {"link", "folder", "escape", "ghost"})
+  // Records named for "." and ".." have no item: files/ itself is no item.
+  for (const char *name : {"link", "folder", "escape", "ghost", ".", ".."})
     std::ofstream(info + name + ".trashinfo") << "[Trash Info]\nPath=" << outside.path("file") << "\n";
   home.makeSymlink(".local/share/Trash/info/pointing.trashinfo", outside.path("folder/kept"));
   home.writeFile(".local/share/Trash/info/.pending-123", 5); // another client's record on its way
