@@ -52,6 +52,11 @@ Result<std::vector<std::string>> entryNames(int folder, const std::string &shown
   return names;
 }
 
+// Whether `path` lies below `top`, a mount point.
+bool isBelow(const std::string &path, const std::string &top) {
+  return top == "/" || path.starts_with(top + "/");
+}
+
 // Pairs the records and entries of one trash folder by name.
 void listFolder(const UserTrashFolder &folder, TrashListing &listing, const std::stop_token &stop) {
   const TrashDirectory &trash = folder.directory;
@@ -75,6 +80,10 @@ void listFolder(const UserTrashFolder &folder, TrashListing &listing, const std:
     if (Result<TrashInfoText> text = TrashInfoText::read(trash.info(), record, item.recordPath())) {
       item.originalPath = text->originalPath(folder.topDirectory);
       item.deletionDate = text->deletionDate;
+      // No move reaches another drive; such a record would only shadow the
+      // item really trashed from that path.
+      if (folder.isTopDirectoryTrash && !isBelow(item.originalPath, folder.topDirectory))
+        item.recordProblem = "its record names a place off the drive it is on";
     } else {
       item.recordProblem = text.failure().explanation();
     }

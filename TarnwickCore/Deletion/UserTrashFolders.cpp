@@ -41,14 +41,14 @@ std::optional<FileIdentity> identityOf(int folder) {
 // same trash folders.
 class FolderSet {
 public:
-  void add(TrashDirectory directory, const std::string &top) {
+  void add(TrashDirectory directory, const std::string &top, bool isTopDirectoryTrash) {
     const auto identity = identityOf(directory.files() >= 0 ? directory.files() : directory.info());
     if (!identity)
       return; // neither files/ nor info/: nothing to list or empty
     if (std::find(seen_.begin(), seen_.end(), *identity) != seen_.end())
       return;
     seen_.push_back(*identity);
-    folders_.push_back({std::move(directory), top});
+    folders_.push_back({std::move(directory), top, isTopDirectoryTrash});
   }
   std::vector<UserTrashFolder> take() { return std::move(folders_); }
 
@@ -74,7 +74,7 @@ void addHomeTrash(const std::string &homeTrash, uid_t user, const std::optional<
   const MountEntry *mount = mounts ? mounts->byId(*mountId) : nullptr;
   try {
     if (auto trash = TrashDirectory::openExisting(data.get(), parent, name, user, *mountId))
-      found.add(std::move(*trash), mount ? mount->mountPoint : "/");
+      found.add(std::move(*trash), mount ? mount->mountPoint : "/", false);
   } catch (const TrashError &refusal) {
     problems.push_back(refusal.what());
   }
@@ -91,7 +91,7 @@ void addTopDirectoryTrashes(const MountEntry &mount, uid_t user, FolderSet &foun
     return;
   for (TrashDirectory &trash :
        TrashDirectory::openExistingInTopDirectory(top.get(), mount.mountPoint, user, mount.mountId, problems))
-    found.add(std::move(trash), mount.mountPoint);
+    found.add(std::move(trash), mount.mountPoint, true);
 }
 
 } // namespace

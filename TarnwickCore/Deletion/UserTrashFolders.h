@@ -14,6 +14,9 @@ struct UserTrashFolder {
   /// The top directory of the mount the folder lies on: a relative record
   /// path is relative to it.
   std::string topDirectory;
+  /// A top directory's trash (`.Trash/$uid`, `.Trash-$uid`), which holds
+  /// only what was trashed on its own mount; not the home Trash.
+  bool isTopDirectoryTrash = false;
 };
 
 /// Finds and opens the user's existing trash folders, the ones trash

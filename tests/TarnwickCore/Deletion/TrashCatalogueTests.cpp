@@ -287,6 +287,17 @@ TEST_F(TrashCatalogueTest, ListsRestoresAndEmptiesTopDirectoryTrashes) {
   EXPECT_TRUE(clientListing(top.root()).empty());
   EXPECT_TRUE(fs::exists(top.path("sub/ours")));
   EXPECT_TRUE(fs::exists(hostile.path(".Trash/" + uid + "/files/x")));
+
+  // A drive's record naming a place off the drive, which no move can reach,
+  // never shadows the item really trashed from there, however late its date.
+  home.writeFile("notes", 10);
+  ASSERT_TRUE(FreedesktopTrash(home.root(), home.path(".local/share")).moveToTrash(home.path("notes")));
+  runCommand("cd " + shellQuote(top.path(".Trash-" + uid)) + " && echo forged > files/notes && printf '[Trash Info]" +
+             "\\nPath=" + home.path("notes") + "\\nDeletionDate=2099-01-01T00:00:00\\n' > info/notes.trashinfo");
+  const auto notes = TrashCatalogue::latestWithOriginalPath(catalogue.list(), home.path("notes"));
+  ASSERT_TRUE(notes);
+  EXPECT_EQ(notes->trashDirectory, trash());
+  EXPECT_EQ(catalogue.restore(*notes).value(), home.path("notes"));
 }
 
 } // namespace
