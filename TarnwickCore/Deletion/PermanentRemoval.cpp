@@ -3,6 +3,7 @@
 #include "TarnwickCore/Support/NoLinkPath.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -10,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace tarnwick {
@@ -31,12 +33,22 @@ bool mountOf(int folder, const char *name, int flags, MountOf &out) {
   return true;
 }
 
-// One folder being emptied: its open stream and its path for messages.
+// Folders kept open at once. Deeper down, the shallowest open one is
+// closed and found again through ".." on the way back up, so a tree deeper
+// than the descriptor limit (1,024 on most desktops) is still removed.
+constexpr std::size_t maxOpenLevels = 32;
+
+// One folder being emptied: its stream (none while closed for depth), what
+// finds it again, and its path for messages.
 struct Level {
   DIR *stream;
   std::string name;
   std::string shown;
   std::size_t failuresBefore; // failures recorded before this level was entered
+  FileIdentity identity;
+  /// Children that stay (reported already): read again once the folder is
+  /// reopened, they are passed over.
+  std::vector<std::string> keptChildren = {};
 };
 
 class RemovalWalk {
@@ -45,7 +57,8 @@ public:
       : parent_(parent), shown_(std::move(shownPath)), expected_(expected) {}
   ~RemovalWalk() {
     for (Level &level : levels_)
-      ::closedir(level.stream);
+      if (level.stream)
+        ::closedir(level.stream);
   }
 
   Result<void> run(const std::string &name) {
@@ -81,11 +94,22 @@ private:
   Failure replaced() const { return Failure{"remove", shown_, 0, "it was replaced by another file after it was checked"}; }
 
   void fail(const std::string &shown, const std::string &why) { failures_.push_back(shown + ": " + why); }
+  // A failure below the current folder, whose child `name` stays.
+  void failChild(const std::string &name, const std::string &shown, const std::string &why) {
+    fail(shown, why);
+    if (!levels_.empty())
+      levels_.back().keptChildren.push_back(name);
+  }
 
   // Opens `name` below `from` as a folder on the item's own mount. False
   // only for the item itself when it is not the file expected.
   bool enter(int from, const std::string &name, const std::string &shown) {
     int fd = ::openat(from, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // Out of descriptors: one more level closed for depth makes room.
+    while (fd < 0 && (errno == EMFILE || errno == ENFILE) && levels_.size() - closedLevels_ > 1) {
+      closeShallowestLevel();
+      fd = ::openat(from, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
     if (fd < 0) {
       // Swapped for a link or a file since it was listed: remove just that,
       // unless it is the item itself and not the file expected.
@@ -94,13 +118,19 @@ private:
         return true;
       if ((error == ELOOP || error == ENOTDIR) && levels_.empty())
         return false; // the item itself is no longer the folder that was checked
-      fail(shown, std::strerror(error));
+      failChild(name, shown, std::strerror(error));
       return true;
     }
     MountOf here;
     if (!mountOf(fd, "", AT_EMPTY_PATH, here) || !(here == mount_)) {
       ::close(fd);
-      fail(shown, "another file system is mounted there; it was not entered");
+      failChild(name, shown, "another file system is mounted there; it was not entered");
+      return true;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+      failChild(name, shown, std::strerror(errno));
+      ::close(fd);
       return true;
     }
     if (levels_.empty() && !isExpected(fd, "", AT_EMPTY_PATH)) {
@@ -110,10 +140,35 @@ private:
     DIR *stream = ::fdopendir(fd);
     if (!stream) {
       ::close(fd);
-      fail(shown, std::strerror(errno));
+      failChild(name, shown, std::strerror(errno));
       return true;
     }
-    levels_.push_back({stream, name, shown, failures_.size()});
+    if (levels_.size() - closedLevels_ == maxOpenLevels)
+      closeShallowestLevel();
+    levels_.push_back({stream, name, shown, failures_.size(), FileIdentity{st.st_dev, st.st_ino}});
+    return true;
+  }
+
+  void closeShallowestLevel() {
+    Level &shallowest = levels_[closedLevels_++];
+    ::closedir(std::exchange(shallowest.stream, nullptr));
+  }
+
+  // Opens the parent of the finished, still open, innermost folder again
+  // through "..": the same folder, or else (moved meanwhile) nothing.
+  bool reopenParent(const Level &finished) {
+    Level &parent = levels_[levels_.size() - 2];
+    const int fd = ::openat(::dirfd(finished.stream), "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && FileIdentity{st.st_dev, st.st_ino} == parent.identity)
+      parent.stream = ::fdopendir(fd);
+    if (!parent.stream) {
+      if (fd >= 0)
+        ::close(fd);
+      fail(parent.shown, "it was moved while being emptied; it was not followed");
+      return false;
+    }
+    --closedLevels_;
     return true;
   }
 
@@ -125,25 +180,38 @@ private:
       const std::string_view child = entry->d_name;
       if (child == "." || child == "..")
         return;
-      const std::string shown = level.shown + "/" + std::string(child);
+      const std::string name(child);
+      if (std::find(level.keptChildren.begin(), level.keptChildren.end(), name) != level.keptChildren.end())
+        return;
+      const std::string shown = level.shown + "/" + name;
       if (::unlinkat(::dirfd(level.stream), entry->d_name, 0) == 0)
         return;
       if (errno != EISDIR)
-        return fail(shown, std::strerror(errno));
-      const std::string name(child);
+        return failChild(name, shown, std::strerror(errno));
       enter(::dirfd(level.stream), name, shown);
       return;
     }
     if (errno != 0)
       fail(level.shown, std::strerror(errno));
-    const Level finished = level;
+    if (levels_.size() > 1 && !levels_[levels_.size() - 2].stream && !reopenParent(level)) {
+      // Nothing above can be found safely: the walk ends here.
+      for (Level &open : levels_)
+        if (open.stream)
+          ::closedir(std::exchange(open.stream, nullptr));
+      levels_.clear();
+      return;
+    }
+    const Level finished = std::move(level);
     ::closedir(finished.stream);
     levels_.pop_back();
     const int from = levels_.empty() ? parent_ : ::dirfd(levels_.back().stream);
     // A folder that still holds something already reported is left quietly.
-    if (::unlinkat(from, finished.name.c_str(), AT_REMOVEDIR) != 0 &&
-        !(errno == ENOTEMPTY && failures_.size() > finished.failuresBefore))
-      fail(finished.shown, std::strerror(errno));
+    if (::unlinkat(from, finished.name.c_str(), AT_REMOVEDIR) != 0) {
+      if (!(errno == ENOTEMPTY && failures_.size() > finished.failuresBefore))
+        fail(finished.shown, std::strerror(errno));
+      if (!levels_.empty())
+        levels_.back().keptChildren.push_back(finished.name);
+    }
   }
 
   int parent_;
@@ -151,6 +219,8 @@ private:
   std::optional<FileIdentity> expected_;
   MountOf mount_;
   std::vector<Level> levels_;
+  /// levels_[0, closedLevels_) have no stream open.
+  std::size_t closedLevels_ = 0;
   std::vector<std::string> failures_;
 };
 
