@@ -3,7 +3,6 @@
 #include "TarnwickCore/Support/NoLinkPath.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -11,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -37,6 +37,7 @@ bool mountOf(int folder, const char *name, int flags, MountOf &out) {
 // closed and found again through ".." on the way back up, so a tree deeper
 // than the descriptor limit (1,024 on most desktops) is still removed.
 constexpr std::size_t maxOpenLevels = 32;
+constexpr int levelFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 // One folder being emptied: its stream (none while closed for depth), what
 // finds it again, and its path for messages.
@@ -46,9 +47,10 @@ struct Level {
   std::string shown;
   std::size_t failuresBefore; // failures recorded before this level was entered
   FileIdentity identity;
-  /// Children that stay (reported already): read again once the folder is
-  /// reopened, they are passed over.
-  std::vector<std::string> keptChildren = {};
+  /// Children that stay (reported already): once the folder is read again
+  /// from its start (reopened), they are passed over.
+  std::unordered_set<std::string> keptChildren = {};
+  bool reopened = false;
 };
 
 class RemovalWalk {
@@ -98,17 +100,17 @@ private:
   void failChild(const std::string &name, const std::string &shown, const std::string &why) {
     fail(shown, why);
     if (!levels_.empty())
-      levels_.back().keptChildren.push_back(name);
+      levels_.back().keptChildren.insert(name);
   }
 
   // Opens `name` below `from` as a folder on the item's own mount. False
   // only for the item itself when it is not the file expected.
   bool enter(int from, const std::string &name, const std::string &shown) {
-    int fd = ::openat(from, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int fd = ::openat(from, name.c_str(), levelFlags);
     // Out of descriptors: one more level closed for depth makes room.
     while (fd < 0 && (errno == EMFILE || errno == ENFILE) && levels_.size() - closedLevels_ > 1) {
       closeShallowestLevel();
-      fd = ::openat(from, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      fd = ::openat(from, name.c_str(), levelFlags);
     }
     if (fd < 0) {
       // Swapped for a link or a file since it was listed: remove just that,
@@ -154,20 +156,42 @@ private:
     ::closedir(std::exchange(shallowest.stream, nullptr));
   }
 
-  // Opens the parent of the finished, still open, innermost folder again
-  // through "..": the same folder, or else (moved meanwhile) nothing.
-  bool reopenParent(const Level &finished) {
-    Level &parent = levels_[levels_.size() - 2];
-    const int fd = ::openat(::dirfd(finished.stream), "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  // Whether `fd` is the folder of levels_[index].
+  bool isLevel(const UniqueFd &fd, std::size_t index) const {
     struct stat st;
-    if (fd >= 0 && ::fstat(fd, &st) == 0 && FileIdentity{st.st_dev, st.st_ino} == parent.identity)
-      parent.stream = ::fdopendir(fd);
-    if (!parent.stream) {
-      if (fd >= 0)
-        ::close(fd);
-      fail(parent.shown, "it was moved while being emptied; it was not followed");
+    return fd && ::fstat(fd.get(), &st) == 0 && FileIdentity{st.st_dev, st.st_ino} == levels_[index].identity;
+  }
+
+  // levels_[index], found again by name from the item's own folder down,
+  // each folder on the way checked to be the one entered; or nothing.
+  UniqueFd descendTo(std::size_t index) const {
+    UniqueFd at;
+    for (std::size_t i = 0; i <= index; ++i) {
+      UniqueFd next(::openat(i == 0 ? parent_ : at.get(), levels_[i].name.c_str(), levelFlags));
+      if (!isLevel(next, i))
+        return UniqueFd();
+      at = std::move(next);
+    }
+    return at;
+  }
+
+  // Opens the closed parent of the finished, still open, innermost folder
+  // again: through "..", or when that is elsewhere now (the innermost was
+  // moved meanwhile) from the item's folder down. False when neither finds
+  // the very folder entered.
+  bool reopenParent(const Level &finished) {
+    const std::size_t index = levels_.size() - 2;
+    UniqueFd fd(::openat(::dirfd(finished.stream), "..", levelFlags));
+    if (!isLevel(fd, index))
+      fd = descendTo(index);
+    DIR *stream = fd ? ::fdopendir(fd.get()) : nullptr;
+    if (!stream) {
+      fail(levels_[index].shown, "it was moved or replaced while being emptied; it was not followed");
       return false;
     }
+    fd.release();
+    levels_[index].stream = stream;
+    levels_[index].reopened = true;
     --closedLevels_;
     return true;
   }
@@ -181,7 +205,7 @@ private:
       if (child == "." || child == "..")
         return;
       const std::string name(child);
-      if (std::find(level.keptChildren.begin(), level.keptChildren.end(), name) != level.keptChildren.end())
+      if (level.reopened && level.keptChildren.contains(name))
         return;
       const std::string shown = level.shown + "/" + name;
       if (::unlinkat(::dirfd(level.stream), entry->d_name, 0) == 0)
@@ -194,7 +218,7 @@ private:
     if (errno != 0)
       fail(level.shown, std::strerror(errno));
     if (levels_.size() > 1 && !levels_[levels_.size() - 2].stream && !reopenParent(level)) {
-      // Nothing above can be found safely: the walk ends here.
+      // What is above cannot be found safely: the walk ends here.
       for (Level &open : levels_)
         if (open.stream)
           ::closedir(std::exchange(open.stream, nullptr));
@@ -210,7 +234,7 @@ private:
       if (!(errno == ENOTEMPTY && failures_.size() > finished.failuresBefore))
         fail(finished.shown, std::strerror(errno));
       if (!levels_.empty())
-        levels_.back().keptChildren.push_back(finished.name);
+        levels_.back().keptChildren.insert(finished.name);
     }
   }
 
