@@ -145,7 +145,7 @@ int dispatch(int argc, char **argv, GuiCommandRunner gui) {
     return gui(argc, argv);
   }
   if (const std::optional<int> status = answerGeneralRequest(arguments))
-    return *status;
+    return withStandardOutputFlushed(*status);
   const std::string_view command = arguments.front();
   const CommandSyntax *syntax = findSyntax(command);
   if (syntax == nullptr)
@@ -154,8 +154,8 @@ int dispatch(int argc, char **argv, GuiCommandRunner gui) {
   // Parsed where they run, which also answers their --help and usage errors.
   if (needsGui(*syntax))
     return gui(argc, argv);
-  return runParsedCommand(*syntax, arguments.subspan(1),
-                          [syntax](const CommandArguments &parsed) { return runCommand(*syntax, parsed); });
+  return withStandardOutputFlushed(runParsedCommand(
+      *syntax, arguments.subspan(1), [syntax](const CommandArguments &parsed) { return runCommand(*syntax, parsed); }));
 }
 
 } // namespace
@@ -197,7 +197,7 @@ int runCommandLine(int argc, char **argv, GuiCommandRunner gui) {
   // The commands report their own failures; this is the last line, so that
   // no exception, whatever its origin, ends the process with an abort.
   try {
-    return withStandardOutputFlushed(dispatch(argc, argv, gui));
+    return dispatch(argc, argv, gui);
   } catch (...) {
     return reportCommandFailure("running", argc > 1 ? std::string_view(argv[1]) : std::string_view("quillane"));
   }

@@ -23,14 +23,14 @@ void holdClosedStandardDescriptors() {
 
 int withStandardOutputFlushed(int status) {
   const bool flushed = std::fflush(stdout) == 0;
-  if ((flushed && !std::ferror(stdout)) || (status != 0 && status != 3))
+  if (flushed && !std::ferror(stdout))
     return status;
   // Had an earlier write failed, its errno would be long gone.
   if (flushed)
     std::fputs("quillane: cannot write standard output\n", stderr);
   else
     std::fprintf(stderr, "quillane: cannot write standard output: %s\n", std::strerror(errno));
-  return 1;
+  return status == 0 || status == 3 ? 1 : status;
 }
 
 } // namespace quillane

@@ -16,11 +16,12 @@ namespace quillane {
 void holdClosedStandardDescriptors();
 
 /// `status`, a command's exit status, once standard output is flushed. A
-/// report that could not be written all turns a success or a partial
-/// success (0 or 3) into a failure (1), said here for every command: a
-/// script must not take an unwritten report for a written one. A command
-/// that failed already said why, perhaps this very failure, so its status
-/// (1, 2 for usage, 130 for an interruption) is kept and nothing is added.
+/// report that could not be written all is said here for every command,
+/// and turns a success or a partial success (0 or 3) into a failure (1): a
+/// script must not take an unwritten report for a written one. Any other
+/// status (1, 2 for usage, 130 for an interruption) is kept. A command that
+/// says such a failure itself clears the stream's error (clearerr) so that
+/// it is said once. Not for the window, whose output is incidental.
 int withStandardOutputFlushed(int status);
 
 } // namespace quillane

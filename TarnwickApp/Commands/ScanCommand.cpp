@@ -130,6 +130,20 @@ void printSummary(const DiskTreeArena &arena, int top) {
   }
 }
 
+// Commits `file`, whose text was `written` in full or not, or says why it
+// could not be: 0 or 1.
+int commitOrSayWhy(AtomicOutputFile &file, bool written, const std::string &destination) {
+  Result<void> committed = written ? file.commit() : Result<void>(Failure::fromErrno("write", destination));
+  if (committed)
+    return 0;
+  std::fprintf(stderr, "quillane: %s\n", printableText(committed.failure().message()).c_str());
+  // Said here: the command line's last look at standard output must not
+  // say it again.
+  if (file.writesToStandardOutput())
+    std::clearerr(stdout);
+  return 1;
+}
+
 int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &scanner, const std::string &path) {
   // A closed pipe on standard output is a write error to report, not a
   // reason to die with the temporary JSON file left behind.
@@ -179,12 +193,7 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
   if (reportJson) {
     const bool written = writeScanReportJson(arena, static_cast<std::size_t>(options.largest ? options.largest : 100),
                                              reportJson->stream());
-    Result<void> committed =
-        written ? reportJson->commit() : Result<void>(Failure::fromErrno("write", *options.reportDestination));
-    if (!committed) {
-      std::fprintf(stderr, "quillane: %s\n", printableText(committed.failure().message()).c_str());
-      status = 1;
-    }
+    status = commitOrSayWhy(*reportJson, written, *options.reportDestination);
   }
   if (json) {
     bool written = writeNcduJson(arena, json->stream());
@@ -194,12 +203,7 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
       std::fprintf(stderr, "quillane: interrupted while writing the JSON\n");
       return 130;
     }
-    Result<void> committed =
-        written ? json->commit() : Result<void>(Failure::fromErrno("write", *options.jsonDestination));
-    if (!committed) {
-      std::fprintf(stderr, "quillane: %s\n", printableText(committed.failure().message()).c_str());
-      status = 1;
-    }
+    status = std::max(status, commitOrSayWhy(*json, written, *options.jsonDestination));
   }
   return stop.stop_requested() ? 130 : status != 0 ? status : stoppedHere ? 3 : 0;
 }
