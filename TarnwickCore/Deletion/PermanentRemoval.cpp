@@ -57,11 +57,7 @@ class RemovalWalk {
 public:
   RemovalWalk(int parent, std::string shownPath, std::optional<FileIdentity> expected)
       : parent_(parent), shown_(std::move(shownPath)), expected_(expected) {}
-  ~RemovalWalk() {
-    for (Level &level : levels_)
-      if (level.stream)
-        ::closedir(level.stream);
-  }
+  ~RemovalWalk() { abandon(); }
 
   Result<void> run(const std::string &name) {
     if (!mountOf(parent_, name.c_str(), 0, mount_))
@@ -151,6 +147,14 @@ private:
     return true;
   }
 
+  // Ends the walk where it stands, every folder closed.
+  void abandon() {
+    for (Level &level : levels_)
+      if (level.stream)
+        ::closedir(level.stream);
+    levels_.clear();
+  }
+
   void closeShallowestLevel() {
     Level &shallowest = levels_[closedLevels_++];
     ::closedir(std::exchange(shallowest.stream, nullptr));
@@ -218,11 +222,7 @@ private:
     if (errno != 0)
       fail(level.shown, std::strerror(errno));
     if (levels_.size() > 1 && !levels_[levels_.size() - 2].stream && !reopenParent(level)) {
-      // What is above cannot be found safely: the walk ends here.
-      for (Level &open : levels_)
-        if (open.stream)
-          ::closedir(std::exchange(open.stream, nullptr));
-      levels_.clear();
+      abandon(); // what is above cannot be found safely
       return;
     }
     const Level finished = std::move(level);
