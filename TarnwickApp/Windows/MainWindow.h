@@ -143,6 +143,8 @@ private:
   /// Enables the comparison's menu items for the tree on show.
   void refreshComparing();
   void buildMenus();
+  /// The keys of the scan actions, which the start page shows too.
+  static WelcomeLauncherView::Shortcuts launcherShortcuts();
   void buildAppearanceMenu(QMenu *menu);
   /// The saved geometry and state; one off every screen, or unreadable, is ignored.
   void restoreLayout();
