@@ -162,8 +162,10 @@ void CacheCleanupController::clean() {
         TrashBinItem::empty(*trash, item, emptied, stop);
         return true;
       });
+    // Not a confirmation of each path: an item must still be a cache or an
+    // artefact by the guard's own rules when it is moved.
     SafeCleaningReport report =
-        cleanMeasuringSpace(*engine, ticked, DeletionMode::moveToTrash, true, measure, onProgress, stop);
+        cleanMeasuringSpace(*engine, ticked, DeletionMode::moveToTrash, false, measure, onProgress, stop);
     report.freedBytes += emptied.freedBytes;
     report.cleanedPaths.insert(report.cleanedPaths.begin(), emptied.cleanedPaths.begin(), emptied.cleanedPaths.end());
     report.errors.merge(emptied.errors);

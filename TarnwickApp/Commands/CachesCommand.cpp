@@ -87,8 +87,10 @@ int clean(std::vector<CleanableItem> items, const CachesOptions &options, SafeCl
   const std::stop_token stop = stopSource.get_token();
   watcher.setCleanup([&moves] { moves.holdForExit(); });
   const bool showProgress = ::isatty(STDERR_FILENO);
+  // Not a confirmation of each path: an item must still be a cache or an
+  // artefact by the guard's own rules when it is moved.
   const SafeCleaningReport report = engine.clean(
-      items, DeletionMode::moveToTrash, true,
+      items, DeletionMode::moveToTrash, false,
       [showProgress](const CleanProgress &progress) {
         if (showProgress)
           std::fprintf(stderr, "\r\033[K[%lld/%lld] %s", static_cast<long long>(progress.currentIndex + 1),

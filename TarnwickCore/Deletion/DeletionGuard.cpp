@@ -117,16 +117,28 @@ bool isRegularFileAt(const GuardFileFacts &files, const std::string &path) {
   return status && !status->isSymbolicLink && !status->isDirectory;
 }
 
+// The trees the system's own files live in. Root owns every folder there,
+// so ownership alone cannot keep a cache home out of them.
+constexpr std::string_view systemTrees[] = {"/bin", "/boot", "/dev",  "/etc", "/lib", "/lib32", "/lib64", "/libx32",
+                                            "/opt", "/proc", "/run",  "/sbin", "/snap", "/srv", "/sys",  "/usr",
+                                            "/var"};
+
 // Strictly inside the home's cache folder when $XDG_CACHE_HOME moves it
 // away from ~/.cache (which the allowlist names): a folder of the user's
-// own that is neither a system folder nor the home or above it. The
+// own that is neither in a system tree or a personal folder (such as
+// ~/Documents) nor the home or above it. The
 // secrets that the protected locations name in ~/.cache stay refused there,
 // and so does any folder that holds them.
 bool isInMovedCacheHome(const std::string &target, const std::string &home, const GuardFileFacts &files) {
   const std::string cacheHome = DeletionGuard::standardize(UserEnvironment::cacheHomeOf(home));
+  const auto inSystemTree = [&cacheHome](std::string_view tree) { return isAtOrBelow(cacheHome, tree); };
+  const auto inPersonalFolder = [&](std::string_view name) {
+    return isAtOrBelow(cacheHome, home + "/" + std::string(name));
+  };
   if (cacheHome == home + "/.cache" || !isAtOrBelow(target, cacheHome) || target == cacheHome ||
-      isAtOrBelow(home, cacheHome) || std::ranges::find(DeletionGuard::systemProtectedRoots, cacheHome) !=
-                                          DeletionGuard::systemProtectedRoots.end())
+      isAtOrBelow(home, cacheHome) || std::ranges::any_of(systemTrees, inSystemTree) ||
+      std::ranges::any_of(DeletionGuard::sensitiveTopLevelNames, inPersonalFolder) ||
+      std::ranges::find(DeletionGuard::systemProtectedRoots, cacheHome) != DeletionGuard::systemProtectedRoots.end())
     return false;
   const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(cacheHome);
   if (!status || status->isSymbolicLink || !status->isDirectory || status->owner != ::geteuid())

@@ -50,6 +50,13 @@ UserEnvironment UserEnvironment::fromProcess() {
   user.homeDirectory = isAbsolute(home) ? std::string(home) : passwordDatabaseHome();
   user.dataHome = xdgFolder("XDG_DATA_HOME", user.homeDirectory, ".local/share");
   user.cacheHome = withoutTrailingSlashes(xdgFolder("XDG_CACHE_HOME", user.homeDirectory, ".cache"));
+  // A cache folder holding the home folder would make everything in the
+  // home a cache entry: such a setting is a mistake, not a cache.
+  const std::string homeFolder = withoutTrailingSlashes(user.homeDirectory);
+  if (user.cacheHome == "/" || homeFolder == user.cacheHome || homeFolder.starts_with(user.cacheHome + "/")) {
+    user.cacheHome = homeFolder;
+    appendPathComponent(user.cacheHome, ".cache");
+  }
   return user;
 }
 

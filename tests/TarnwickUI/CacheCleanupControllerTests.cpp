@@ -2,7 +2,9 @@
 #include "TarnwickUI/MeasuredCleaning.h"
 #include "TarnwickUI/TrashController.h"
 
+#include "TarnwickCore/Deletion/CleaningFileSystem.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
+#include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 #include "TestSupport/TempTree.h"
 #include "TestSupport/TrashClient.h"
@@ -13,6 +15,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 
@@ -52,6 +55,29 @@ TEST(CacheCleanupControllerTest, ACancelledMeasurementLeavesTheListAlone) {
   // Time for the stopped run to deliver what it must not.
   EXPECT_FALSE(QTest::qWaitFor([&] { return controller.items().size() != 1; }, 200));
   EXPECT_EQ(controller.items()[0].name, "kept");
+}
+
+// Ticking is no confirmation of the path: an item that is not, or no
+// longer, a cache by the guard's rules stays where it is.
+TEST(CacheCleanupControllerTest, CleaningMovesOnlyWhatTheGuardApprovesWithoutConfirmation) {
+  TempTree home;
+  home.writeFile("notes.txt", 100);
+  home.writeFile(".cache/pip/wheel", 100);
+  auto engine = std::make_shared<SafeCleaningEngine>(
+      home.root(), std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(home.root(), home.path(".local/share"))));
+  auto scan = [&home](const std::string &, std::stop_token) {
+    std::vector<CleanableItem> items{item("notes", 100), item("pip", 100)};
+    items[0].path = home.path("notes.txt");
+    items[1].path = home.path(".cache/pip");
+    return items;
+  };
+  CacheCleanupController controller(home.root(), engine, scan);
+  controller.rescan();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !controller.isScanning(); }));
+  controller.clean();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !controller.isCleaning() && !controller.isScanning(); }));
+  EXPECT_TRUE(std::filesystem::exists(home.path("notes.txt")));
+  EXPECT_FALSE(std::filesystem::exists(home.path(".cache/pip")));
 }
 
 TEST(MeasuredCleaningTest, AFileCountsOnlyWhenAllItsLinksAreAmongTheCleanedItems) {

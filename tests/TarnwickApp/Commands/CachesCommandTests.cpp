@@ -100,6 +100,28 @@ TEST(CachesCommandLinuxHomeTest, ListsEveryRowAndTheTrash) {
   EXPECT_EQ(byPath[fake.trash()]["isSelected"], false);
 }
 
+// Cleaning confirms no path: every ticked row of a Linux home is moved
+// because the guard's own rules approve it, and nothing else. A cache
+// folder named as the home itself ($XDG_CACHE_HOME=$HOME) is no cache.
+TEST(CachesCommandLinuxHomeTest, CleaningMovesEveryTickedRowByTheGuardsRulesAlone) {
+  const LinuxFakeHome fake;
+  QuillaneRun run = runQuillaneAtHome(fake.tree(), "caches --clean --yes");
+  EXPECT_EQ(run.status, 0) << run.out;
+  for (const ExpectedRow &row : fake.rows())
+    EXPECT_EQ(fs::exists(fake.path(row.path)), !row.ticked) << row.path << "\n" << run.out;
+
+  TempTree home;
+  home.writeFile("projects/thesis/chapter.tex", 5000);
+  home.writeFile("notes.txt", 100);
+  runCommand("touch -d '90 days ago' " + shellQuote(home.path("projects/thesis/chapter.tex")) + " " +
+             shellQuote(home.path("projects/thesis")) + " " + shellQuote(home.path("projects")) + " " +
+             shellQuote(home.path("notes.txt")));
+  run = runQuillaneAtHome(home, "caches --clean --yes", "XDG_CACHE_HOME=" + shellQuote(home.root()));
+  EXPECT_EQ(run.status, 0) << "nothing offered, nothing refused: " << run.out;
+  for (const char *path : {"projects/thesis/chapter.tex", "notes.txt"})
+    EXPECT_TRUE(fs::exists(home.path(path))) << path << "\n" << run.out;
+}
+
 // --projects lists only the artefacts below the roots it names, and
 // --clean takes the ticked ones there (old projects, no environments).
 TEST(CachesCommandLinuxHomeTest, ProjectsListsAndCleansOnlyArtefactsBelowItsRoots) {

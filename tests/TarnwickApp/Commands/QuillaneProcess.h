@@ -127,11 +127,13 @@ inline pid_t startQuillane(const std::vector<std::string> &arguments, const std:
 
 /// Runs the built binary as if `home` were the user's home (and its data
 /// folder, so the Trash is inside it), with standard error merged into the
-/// output and no terminal on standard input.
-inline QuillaneRun runQuillaneAtHome(const TempTree &home, const std::string &arguments) {
+/// output and no terminal on standard input; `environment` adds NAME=VALUE
+/// words to its environment.
+inline QuillaneRun runQuillaneAtHome(const TempTree &home, const std::string &arguments,
+                                     const std::string &environment = {}) {
   QuillaneRun run;
   run.out = runCommand("export HOME=" + shellQuote(home.root()) + " XDG_DATA_HOME=" +
-                           shellQuote(home.path(".local/share")) + "; " + shellQuote(QUILLANE_BINARY) + " " + arguments +
+                           shellQuote(home.path(".local/share")) + " " + environment + "; " + shellQuote(QUILLANE_BINARY) + " " + arguments +
                            " </dev/null 2>&1",
                        &run.status);
   return run;

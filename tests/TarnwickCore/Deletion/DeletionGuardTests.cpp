@@ -343,6 +343,15 @@ TEST(DeletionGuardTest, ACacheHomeMovedByTheEnvironmentIsApprovedInsideOnly) {
   // Someone else's home, or a relative setting, keeps the cache in ~/.cache.
   const auto relative = setVariable("XDG_CACHE_HOME", "xdg");
   EXPECT_THROW(DeletionGuard::validateDeletionCandidate(tree.path("xdg/tool"), h, false), DeletionGuardError);
+  // Nor is a personal folder, or a folder of one's own in a system tree:
+  // for root, that would be every system folder.
+  tree.writeFile("home/Documents/taxes/2025.pdf", 10);
+  const auto documents = setVariable("XDG_CACHE_HOME", tree.path("home/Documents").c_str());
+  EXPECT_THROW(DeletionGuard::validateDeletionCandidate(tree.path("home/Documents/taxes"), h, false), DeletionGuardError);
+  const TempTree inVar("/var/tmp");
+  inVar.writeFile("tool/blob", 10);
+  const auto system = setVariable("XDG_CACHE_HOME", inVar.root().c_str());
+  EXPECT_THROW(DeletionGuard::validateDeletionCandidate(inVar.path("tool"), h, false), DeletionGuardError);
 }
 
 TEST(DeletionGuardTest, RealLinksAndImmutableFilesAreRefused) {
