@@ -116,6 +116,9 @@ private:
       const std::string child = path == "/" ? "/" + entry.name : path + "/" + entry.name;
       if (const ProjectArtefactKind *kind = ProjectArtefactRules::kindOf(entry.name, isRegularFile, pythonAbove)) {
         const bool anywhere = kind->anywhereInProject && !pythonHere;
+        // Markers in the home folder itself make no project there.
+        if (anywhere ? pythonProjects_.empty() : enclosing_.empty())
+          continue;
         found_.push_back({{child, anywhere ? pythonProjects_.back().path : path, kind, 0},
                           anywhere ? pythonProjects_.back().project : enclosing_.back()});
         continue;

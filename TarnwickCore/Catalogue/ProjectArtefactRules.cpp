@@ -71,8 +71,12 @@ const ProjectArtefactKind *ProjectArtefactRules::kindOf(std::string_view folder,
   for (const ProjectArtefactKind &kind : kindTable)
     if (!kind.folder.empty() && kind.folder == folder && hasMarker(kind))
       return &kind;
+  // A folder with a CMakeLists.txt of its own is sources configured in
+  // place, not a build folder.
+  const std::string inside = std::string(folder) + "/";
   for (const ProjectArtefactKind &kind : kindTable)
-    if (kind.folder.empty() && hasMarker(kind) && isRegularFile(std::string(folder) + "/CMakeCache.txt"))
+    if (kind.folder.empty() && hasMarker(kind) && isRegularFile(inside + "CMakeCache.txt") &&
+        !isRegularFile(inside + "CMakeLists.txt"))
       return &kind;
   return nullptr;
 }

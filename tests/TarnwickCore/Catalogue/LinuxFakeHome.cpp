@@ -146,12 +146,16 @@ void LinuxFakeHome::writeProjects() {
   tree_.writeFile("code/old/mono/node_modules/a/node_modules/b/index.js", 5000); // inside an artefact: one item
   tree_.writeFile("code/old/native/out/CMakeCache.txt", 10);
   tree_.writeFile("code/old/native/docs/index.md", 10); // beside the build folder, no CMakeCache.txt
+  for (const char *file : {"code/old/native/lib/CMakeLists.txt", "code/old/native/lib/CMakeCache.txt"})
+    tree_.writeFile(file, 10); // a sub-project configured in its sources
   // Lookalikes: an artefact's name without its marker, or beside another
   // tool's marker, in a hidden folder, or reached through a link.
   for (const std::string &lookalike : lookalikeArtefacts())
     if (!lookalike.starts_with("code/old/linked/"))
       tree_.writeFile(lookalike + "/file", 4096);
-  for (const char *file : {"code/old/loose/README.md", "code/old/notrust/package.json", ".hidden-work/app/package.json"})
+  // The home folder is no project, whatever `npm install` or pip left in it.
+  for (const char *file : {"code/old/loose/README.md", "code/old/notrust/package.json", ".hidden-work/app/package.json",
+                           "package.json", "requirements.txt"})
     tree_.writeFile(file, 10);
   tree_.writeFile(".hidden-work/app/node_modules/file", 4096);
   tree_.makeSymlink("code/old/linked", "../../.hidden-work/app");
@@ -173,7 +177,8 @@ bool isTakenBy(const tarnwick::CleanableItem &item, const std::string &path) {
 
 std::vector<std::string> LinuxFakeHome::lookalikeArtefacts() {
   return {"code/old/loose/node_modules",  "code/old/loose/dist",        "code/old/notrust/target",
-          "code/old/fake/node_modules",   "code/old/loose/__pycache__", "code/old/linked/node_modules"};
+          "code/old/fake/node_modules",   "code/old/loose/__pycache__", "code/old/linked/node_modules",
+          "node_modules",                 "__pycache__",                "code/old/native/lib"};
 }
 
 } // namespace quillane::test
