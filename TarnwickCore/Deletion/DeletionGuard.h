@@ -30,7 +30,8 @@ namespace tarnwick {
 /// that is not one of the personal top-level folders itself. Beyond the
 /// allowlist it approves what lies strictly inside the cache folder that
 /// $XDG_CACHE_HOME names (UserEnvironment::cacheHomeOf) when that is a
-/// folder of the user's own away from ~/.cache, and a project's
+/// folder of the user's own away from ~/.cache, outside the system's trees
+/// and the personal folders, and a project's
 /// regenerable artefact (ProjectArtefactRules: a folder such as
 /// node_modules beside the marker file naming its tool, read at this
 /// moment). A home folder
