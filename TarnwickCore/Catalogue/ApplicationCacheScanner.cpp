@@ -44,6 +44,13 @@ constexpr auto credentialsInCacheHome = std::to_array<std::string_view>({
     ".cache/huggingface/token",
     ".cache/huggingface/stored_tokens",
 });
+// Entries of the cache folder that are no application's cache: the Trash
+// of a cache folder on a disk of its own (.Trash-UID, or .Trash), and this
+// program's remembered scans (ScanSnapshotStore::defaultFolder), which keep
+// their own cap and which the window offers to reopen and compare.
+bool isNeverOffered(std::string_view name) {
+  return name == ".Trash" || name.starts_with(".Trash-") || name == "quillane";
+}
 constexpr std::string_view flatpakApps = ".var/app";
 constexpr std::string_view snapApps = "snap";
 
@@ -132,7 +139,8 @@ void ApplicationCacheScanner::appendUnclaimed(const std::string &relativeFolder,
   const double now = secondsNow();
   for (const std::string &name : *names) {
     const std::string relative = relativeFolder + "/" + name;
-    if (claimed_.contains(relative) || std::ranges::find(credentialsInCacheHome, relative) != credentialsInCacheHome.end())
+    if (claimed_.contains(relative) || std::ranges::find(credentialsInCacheHome, relative) != credentialsInCacheHome.end() ||
+        (relativeFolder == cacheHome && isNeverOffered(name)))
       continue;
     const std::string prefix = relative + "/";
     const auto next = claimed_.lower_bound(prefix);

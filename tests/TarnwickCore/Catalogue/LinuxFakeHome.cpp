@@ -129,6 +129,10 @@ LinuxFakeHome::LinuxFakeHome() : protectedFiles_(protectedFileList) {
   for (const std::string &file : protectedFiles_)
     tree_.writeFile(file, 2048);
   // Cache folders a browser profile also holds, which its cleaners know.
+  // No application's cache: a Trash made when ~/.cache is a disk of its
+  // own, and this program's remembered scans.
+  for (const std::string &entry : cacheEntriesNotOffered())
+    tree_.writeFile(entry + "/files/old.txt", 8192);
   tree_.writeFile(".cache/google-chrome/Default/Cache/Cache_Data/f_000001", 8192);
   tree_.writeFile(".cache/mozilla/firefox/p.default/cache2/entries/ABC", 8192);
   tree_.makeSymlink("snap/firefox/current", "4539");

@@ -37,6 +37,8 @@ public:
   std::string trash() const { return tree_.path(".local/share/Trash"); }
   /// Folders named like project artefacts that are none (relative paths).
   static std::vector<std::string> lookalikeArtefacts();
+  /// Entries of ~/.cache that are no application's cache (relative paths).
+  static std::vector<std::string> cacheEntriesNotOffered() { return {".cache/.Trash-1000", ".cache/quillane"}; }
 
 private:
   void writeProjects();
