@@ -157,7 +157,7 @@ void AppearanceController::recolourWidgets(const QPalette &from, const QPalette 
     return;
   const ColourMap colours(from, to);
   for (QWidget *widget : QApplication::allWidgets()) {
-    if (widget->testAttribute(Qt::WA_SetPalette))
+    if (widget->testAttribute(Qt::WA_SetPalette) && !widget->property(fixedColoursProperty()).toBool())
       widget->setPalette(recoloured(widget->palette(), to, colours));
     if (const QString sheet = widget->styleSheet(); !sheet.isEmpty())
       // One naming palette roles is resolved when set: set it again.

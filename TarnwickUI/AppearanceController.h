@@ -43,6 +43,9 @@ public:
   void apply();
 
   static const char *settingsKey() { return "view/appearance"; }
+  /// A widget with this property set to true keeps the palette it set when
+  /// the appearance changes: one that paints its own dark plate in either.
+  static const char *fixedColoursProperty() { return "fixedColours"; }
 
 signals:
   void appearanceChanged(tarnwick::AppearanceController::Appearance appearance);
@@ -51,7 +54,8 @@ signals:
 private:
   AppearanceController(std::unique_ptr<AppearancePortal> portal, QColor platformWindow, QObject *parent);
   WidgetStyle::Tone resolve() const;
-  /// Colours set on widgets from the old palette take the new palette's.
+  /// Colours set on widgets from the old palette take the new palette's,
+  /// except on widgets with fixedColoursProperty().
   static void recolourWidgets(const QPalette &from, const QPalette &to);
 
   std::unique_ptr<AppearancePortal> portal_;

@@ -1,5 +1,6 @@
 #include "TarnwickApp/Windows/ReportToast.h"
 
+#include "TarnwickUI/AppearanceController.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/WidgetStyle.h"
 
@@ -29,6 +30,10 @@ ReportToast::ReportToast(QWidget *parent)
       fade_(new QPropertyAnimation(this, "toastOpacity", this)), effect_(new QGraphicsOpacityEffect(this)) {
   effect_->setOpacity(0);
   setGraphicsEffect(effect_);
+  // The plate is dark in either appearance (paintEvent), so its text and
+  // button take the dark palette, not the application's.
+  setPalette(darkPalette());
+  setProperty(tarnwick::AppearanceController::fixedColoursProperty(), true);
   auto *layout = new QHBoxLayout(this);
   layout->setContentsMargins(16 + 20, 10, 16, 10);
   label_->setFont(textFont(12, QFont::Medium));
@@ -110,7 +115,9 @@ void ReportToast::paintEvent(QPaintEvent *) {
   painter.setRenderHint(QPainter::Antialiasing);
   QPainterPath shape;
   shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
-  painter.fillPath(shape, QColor::fromRgbF(0.11f, 0.11f, 0.13f, 0.94f));
+  QColor plate = plateColour();
+  plate.setAlphaF(0.94f);
+  painter.fillPath(shape, plate);
   const QColor edge = failure_ ? QColor(0xff, 0x95, 0x00) : QColor(0x34, 0xc7, 0x59);
   painter.strokePath(shape, QPen(edge, 1));
   painter.drawPixmap(14, (height() - 14) / 2,

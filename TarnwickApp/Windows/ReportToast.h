@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QWidget>
 
 class QGraphicsOpacityEffect;
@@ -21,6 +22,9 @@ class ReportToast : public QWidget {
 
 public:
   explicit ReportToast(QWidget *parent);
+
+  /// The plate the message is drawn on, dark in either appearance.
+  static QColor plateColour() { return QColor::fromRgbF(0.11f, 0.11f, 0.13f); }
 
   /// Shows `text`; a failure is drawn with a warning mark. With an
   /// `actionTitle` the message carries a button of that title, which emits

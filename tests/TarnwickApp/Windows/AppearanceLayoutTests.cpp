@@ -2,6 +2,7 @@
 
 #include "TarnwickApp/Windows/AppRootView.h"
 #include "TarnwickApp/Windows/RecentScansList.h"
+#include "TarnwickApp/Windows/ReportToast.h"
 #include "TarnwickApp/Windows/ScratchHomeWindow.h"
 #include "TarnwickApp/Windows/TrashWindow.h"
 #include "TarnwickApp/Windows/WelcomeLauncherView.h"
@@ -16,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -76,6 +78,28 @@ TEST_F(AppearanceLayoutTest, AppearanceReachesOpenWindowsMenusAndTooltipsAndIsRe
   QApplication::processEvents();
   EXPECT_EQ(windowColour(*window), dark);
   EXPECT_TRUE(window->appearanceActions()[2]->isChecked()) << "every window's menu shows the choice";
+}
+
+// The toast draws its own dark plate whatever the appearance, so its text
+// must not take the light appearance's dark text colour.
+TEST_F(AppearanceLayoutTest, TheToastsTextStandsOutInBothAppearances) {
+  auto window = exposedWindow();
+  auto *toast = window->findChild<ReportToast *>();
+  ASSERT_NE(toast, nullptr);
+  toast->showMessage(QStringLiteral("Moved “notes.txt” to the Trash."), true, QStringLiteral("Undo"));
+  const auto *label = toast->findChild<QLabel *>();
+  const auto *button = toast->findChild<QPushButton *>();
+  ASSERT_TRUE(label && button);
+  for (int appearance : {1, 2}) { // Light, Dark
+    window->appearanceActions()[appearance]->trigger();
+    QApplication::processEvents();
+    using tarnwick::TreemapPalette;
+    EXPECT_GE(TreemapPalette::contrastRatio(label->palette().color(QPalette::WindowText), ReportToast::plateColour()), 4.5)
+        << "appearance " << appearance;
+    const QPalette &keys = button->palette();
+    EXPECT_GE(TreemapPalette::contrastRatio(keys.color(QPalette::ButtonText), keys.color(QPalette::Button)), 4.5)
+        << "appearance " << appearance;
+  }
 }
 
 TEST_F(AppearanceLayoutTest, TheWindowReopensWhereItWasAndIgnoresWhatItCannotUse) {
