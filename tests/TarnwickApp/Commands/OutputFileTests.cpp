@@ -128,7 +128,10 @@ TEST_F(OutputFile, ADescriptorNameIsWrittenThroughTheDescriptor) {
     struct stat after;
     ASSERT_EQ(::stat(scratch.path("log").c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino) << "the log was replaced";
-    ASSERT_TRUE(log.starts_with(firstLine)) << log.substr(0, 300);
+    if (!log.starts_with(firstLine)) {
+      ADD_FAILURE() << "the log lost what it held: " << log.substr(0, 300);
+      continue;
+    }
     if (c.writable) {
       EXPECT_EQ(status, 0);
       EXPECT_NO_THROW(nlohmann::json::parse(log.substr(firstLine.size()))) << log.substr(0, 300);
