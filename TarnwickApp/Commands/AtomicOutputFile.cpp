@@ -1,10 +1,13 @@
 #include "TarnwickApp/Commands/AtomicOutputFile.h"
 
 #include <cerrno>
+#include <charconv>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -21,8 +24,27 @@ mode_t currentUmask() {
   return mask;
 }
 
+// The descriptor of this process that `path` names through the kernel's
+// descriptor links, or -1. Spelled as the kernel accepts it: digits only,
+// no leading zero.
+int descriptorNamed(const std::string &path) {
+  if (path == "/dev/stderr")
+    return 2;
+  for (std::string_view prefix : {"/dev/fd/", "/proc/self/fd/", "/proc/thread-self/fd/"}) {
+    if (!path.starts_with(prefix))
+      continue;
+    const std::string_view digits = std::string_view(path).substr(prefix.size());
+    if (digits.empty() || digits.front() < '0' || digits.front() > '9' || (digits.size() > 1 && digits.front() == '0'))
+      return -1;
+    int descriptor = -1;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), descriptor);
+    return error == std::errc() && end == digits.data() + digits.size() ? descriptor : -1;
+  }
+  return -1;
+}
+
 bool isStandardOutputName(const std::string &path) {
-  return path == "-" || path == "/dev/stdout" || path == "/dev/fd/1" || path == "/proc/self/fd/1";
+  return path == "-" || path == "/dev/stdout" || descriptorNamed(path) == 1;
 }
 
 // The folder part of `path`, with its trailing slash ("" for a bare name).
@@ -86,6 +108,25 @@ std::optional<std::string> finalTarget(std::string path) {
 
 bool writtenInPlace(mode_t mode) { return S_ISFIFO(mode) || S_ISCHR(mode) || S_ISSOCK(mode); }
 
+// The temporary's name for `target`: beside it, so the rename stays within
+// one file system, and cut short (at a character boundary) when the random
+// suffix would not otherwise fit the folder's limit on a name.
+std::string temporaryTemplate(const std::string &target) {
+  constexpr std::string_view suffix = ".XXXXXX";
+  const std::string folder = folderOf(target);
+  long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  if (limit <= static_cast<long>(suffix.size()))
+    limit = NAME_MAX;
+  std::string name = target.substr(folder.size());
+  if (name.size() + suffix.size() > static_cast<std::size_t>(limit)) {
+    std::size_t kept = static_cast<std::size_t>(limit) - suffix.size();
+    while (kept > 1 && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80)
+      --kept;
+    name.resize(kept);
+  }
+  return folder + name + std::string(suffix);
+}
+
 } // namespace
 
 tarnwick::Result<AtomicOutputFile> AtomicOutputFile::open(std::string destination) {
@@ -98,7 +139,7 @@ tarnwick::Result<AtomicOutputFile> AtomicOutputFile::open(std::string destinatio
 AtomicOutputFile::AtomicOutputFile(AtomicOutputFile &&other) noexcept
     : destination_(std::move(other.destination_)), renameTarget_(std::move(other.renameTarget_)),
       temporary_(std::exchange(other.temporary_, {})), stream_(std::exchange(other.stream_, nullptr)),
-      toStandardOutput_(other.toStandardOutput_) {}
+      toStandardOutput_(other.toStandardOutput_), stage_(other.stage_) {}
 
 tarnwick::Failure AtomicOutputFile::writeFailure(std::string reason) const {
   if (reason.empty())
@@ -112,6 +153,8 @@ tarnwick::Result<void> AtomicOutputFile::openDestination() {
     stream_ = stdout;
     return {};
   }
+  if (const int descriptor = descriptorNamed(destination_); descriptor >= 0)
+    return openDescriptor(descriptor);
   // Every link on the way is looked at first, whatever it leads to: the
   // kernel's own resolution below would follow a planted one to a FIFO or
   // a device as readily as to a file.
@@ -157,18 +200,59 @@ tarnwick::Result<void> AtomicOutputFile::openInPlace() {
   return {};
 }
 
+tarnwick::Result<void> AtomicOutputFile::openDescriptor(int descriptor) {
+  // Through the descriptor itself, never by reopening or replacing what it
+  // leads to: a log behind `2>>log` is appended to, not truncated or lost.
+  struct stat held;
+  if (::fstat(descriptor, &held) != 0)
+    return writeFailure();
+  if (S_ISDIR(held.st_mode))
+    return writeFailure("it is a directory");
+  if (S_ISBLK(held.st_mode))
+    return writeFailure("it is a block device");
+  if (!S_ISREG(held.st_mode) && !writtenInPlace(held.st_mode))
+    return writeFailure("it is not a file, pipe or device");
+  const int flags = ::fcntl(descriptor, F_GETFL);
+  if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
+    errno = EBADF;
+    return writeFailure();
+  }
+  // A duplicate shares the offset (and O_APPEND) yet can be closed with
+  // the stream, leaving the descriptor to whoever gave it.
+  const int fd = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0)
+    return writeFailure();
+  if (!(stream_ = ::fdopen(fd, "w"))) {
+    tarnwick::Failure failure = writeFailure();
+    ::close(fd);
+    return failure;
+  }
+  return {};
+}
+
 tarnwick::Result<void> AtomicOutputFile::openTemporary() {
-  // Beside the final file, so the rename stays within one file system.
-  temporary_ = renameTarget_ + ".XXXXXX";
+  temporary_ = temporaryTemplate(renameTarget_);
   int fd = ::mkostemp(temporary_.data(), O_CLOEXEC);
   if (fd < 0) {
     tarnwick::Failure failure = writeFailure();
     temporary_.clear();
     return failure;
   }
-  ::fchmod(fd, 0666 & ~currentUmask());
-  stream_ = ::fdopen(fd, "w");
-  if (!stream_) {
+  // Replacing a file keeps who may read it: a private export stays
+  // private. The owner goes first, since changing it clears set-id bits,
+  // and only root may give the file away; when the file changes hands its
+  // bits are kept no wider than a new file's.
+  mode_t mode = 0666 & ~currentUmask();
+  struct stat replaced;
+  bool changed = true;
+  if (::stat(renameTarget_.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
+    const bool ownerKept = ::fchown(fd, replaced.st_uid, replaced.st_gid) == 0;
+    changed = ownerKept || errno == EPERM;
+    mode = replaced.st_mode & (ownerKept ? 0777 : mode);
+  }
+  if (changed)
+    changed = ::fchmod(fd, mode) == 0;
+  if (!changed || !(stream_ = ::fdopen(fd, "w"))) {
     tarnwick::Failure failure = writeFailure();
     ::close(fd);
     ::unlink(temporary_.c_str());
@@ -179,22 +263,25 @@ tarnwick::Result<void> AtomicOutputFile::openTemporary() {
 }
 
 AtomicOutputFile::~AtomicOutputFile() {
-  if (toStandardOutput_ || !stream_)
-    return;
-  std::fclose(stream_);
+  if (stream_ && !toStandardOutput_)
+    std::fclose(stream_);
   if (!temporary_.empty())
     ::unlink(temporary_.c_str());
 }
 
-tarnwick::Result<void> AtomicOutputFile::commit() {
-  if (!stream_)
+tarnwick::Result<void> AtomicOutputFile::complete() {
+  if (stage_ == Stage::completed)
+    return {};
+  if (stage_ == Stage::finished || !stream_)
     return writeFailure("it was closed already");
+  stage_ = Stage::completed;
   if (toStandardOutput_) {
     if (std::fflush(stdout) == 0)
       return {};
+    stage_ = Stage::finished;
     return tarnwick::Failure::fromErrno("write", "standard output");
   }
-  // Written in place (a pipe or device): nothing to sync or rename.
+  // Written in place (a pipe, device or given descriptor): nothing to sync.
   const bool inPlace = temporary_.empty();
   std::optional<tarnwick::Failure> failure;
   if (std::fflush(stream_) != 0 || (!inPlace && ::fsync(::fileno(stream_)) != 0))
@@ -202,13 +289,26 @@ tarnwick::Result<void> AtomicOutputFile::commit() {
   if (std::fclose(stream_) != 0 && !failure)
     failure = writeFailure();
   stream_ = nullptr;
-  if (!inPlace && !failure && ::rename(temporary_.c_str(), renameTarget_.c_str()) != 0)
-    failure = writeFailure();
   if (!failure)
     return {};
+  stage_ = Stage::finished;
   if (!inPlace)
-    ::unlink(temporary_.c_str());
+    ::unlink(std::exchange(temporary_, {}).c_str());
   return std::move(*failure);
+}
+
+tarnwick::Result<void> AtomicOutputFile::commit() {
+  if (tarnwick::Result<void> completed = complete(); !completed)
+    return completed;
+  stage_ = Stage::finished;
+  if (temporary_.empty())
+    return {};
+  const std::string temporary = std::exchange(temporary_, {});
+  if (::rename(temporary.c_str(), renameTarget_.c_str()) == 0)
+    return {};
+  tarnwick::Failure failure = writeFailure();
+  ::unlink(temporary.c_str());
+  return failure;
 }
 
 } // namespace quillane

@@ -130,13 +130,13 @@ void printSummary(const DiskTreeArena &arena, int top) {
   }
 }
 
-// Commits `file`, whose text was `written` in full or not, or says why it
-// could not be: 0 or 1.
-int commitOrSayWhy(AtomicOutputFile &file, bool written, const std::string &destination) {
-  Result<void> committed = written ? file.commit() : Result<void>(Failure::fromErrno("write", destination));
-  if (committed)
+// Completes `file`, whose text was `written` in full or not, or says why
+// it could not be: 0 or 1.
+int completeOrSayWhy(AtomicOutputFile &file, bool written, const std::string &destination) {
+  Result<void> completed = written ? file.complete() : Result<void>(Failure::fromErrno("write", destination));
+  if (completed)
     return 0;
-  std::fprintf(stderr, "quillane: %s\n", printableText(committed.failure().message()).c_str());
+  std::fprintf(stderr, "quillane: %s\n", printableText(completed.failure().message()).c_str());
   // Said here: the command line's last look at standard output must not
   // say it again.
   if (file.writesToStandardOutput())
@@ -189,13 +189,15 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
   } else if (stoppedHere) {
     std::fprintf(stderr, "quillane: %s\n", partialLine(arena.scanReport()).c_str());
   }
+  // Both outputs are written before either is put in place, so a failed
+  // one leaves the other's destination as it was.
   int status = 0;
   if (reportJson) {
     const bool written = writeScanReportJson(arena, static_cast<std::size_t>(options.largest ? options.largest : 100),
                                              reportJson->stream());
-    status = commitOrSayWhy(*reportJson, written, *options.reportDestination);
+    status = completeOrSayWhy(*reportJson, written, *options.reportDestination);
   }
-  if (json) {
+  if (json && status == 0) {
     bool written = writeNcduJson(arena, json->stream());
     // Writing a large tree takes a while; a Ctrl-C meanwhile must still
     // mean "no file", not a silently completed one.
@@ -203,8 +205,14 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
       std::fprintf(stderr, "quillane: interrupted while writing the JSON\n");
       return 130;
     }
-    status = std::max(status, commitOrSayWhy(*json, written, *options.jsonDestination));
+    status = completeOrSayWhy(*json, written, *options.jsonDestination);
   }
+  for (std::optional<AtomicOutputFile> *output : {&reportJson, &json})
+    if (status == 0 && *output)
+      if (Result<void> committed = (*output)->commit(); !committed) {
+        std::fprintf(stderr, "quillane: %s\n", printableText(committed.failure().message()).c_str());
+        status = 1;
+      }
   return stop.stop_requested() ? 130 : status != 0 ? status : stoppedHere ? 3 : 0;
 }
 

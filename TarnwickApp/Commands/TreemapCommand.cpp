@@ -12,6 +12,7 @@
 
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
@@ -48,12 +49,25 @@ struct Output {
   enum class Kind { json, svg, png } kind;
 };
 
-// Writes and commits each output in turn. Exit status: 0, 1 when one could
-// not be written, 130 when stopped (every temporary goes with its file).
+// Writes every output and puts them in place only once all were written,
+// so a failed one leaves each destination as it was. Those written in
+// place (standard output, a pipe, a device) go last: once one has taken
+// text it cannot be taken back, so the files must be complete by then.
+// Exit status: 0, 1 when one could not be written, 130 when stopped (every
+// temporary goes with its file).
 int writeOutputs(std::vector<Output> &outputs, std::span<const tarnwick::TreemapRect> tiles,
                  tarnwick::CanvasSize size, const std::string &title, std::stop_token stop) {
-  int status = 0;
-  for (Output &output : outputs) {
+  std::vector<Output *> order;
+  for (Output &output : outputs)
+    order.push_back(&output);
+  std::stable_partition(order.begin(), order.end(),
+                        [](const Output *output) { return !output->file.temporaryPath().empty(); });
+  auto sayWhy = [](const Result<void> &result) {
+    std::fprintf(stderr, "quillane: %s\n", printableText(result.failure().message()).c_str());
+    return 1;
+  };
+  for (Output *next : order) {
+    Output &output = *next;
     std::FILE *stream = output.file.stream();
     bool written = false;
     switch (output.kind) {
@@ -68,14 +82,15 @@ int writeOutputs(std::vector<Output> &outputs, std::span<const tarnwick::Treemap
     if (stop.stop_requested())
       return 130;
     // A failed write leaves its temporary to the file's destructor.
-    Result<void> committed =
-        written ? output.file.commit() : Result<void>(Failure::fromErrno("write", output.file.destination()));
-    if (!committed) {
-      std::fprintf(stderr, "quillane: %s\n", printableText(committed.failure().message()).c_str());
-      status = 1;
-    }
+    Result<void> completed =
+        written ? output.file.complete() : Result<void>(Failure::fromErrno("write", output.file.destination()));
+    if (!completed)
+      return sayWhy(completed);
   }
-  return status;
+  for (Output &output : outputs)
+    if (Result<void> committed = output.file.commit(); !committed)
+      return sayWhy(committed);
+  return 0;
 }
 
 int drawTreemap(const TreemapOptions &options, const tarnwick::FastBulkScanner &scanner, const std::string &path) {

@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,22 +41,44 @@ TEST_F(OutputFile, RegularFileIsReplacedWholeWhereverItLives) {
   if (!fs::is_directory("/dev/shm"))
     GTEST_SKIP() << "no /dev/shm to write to";
   const TempTree shm("/dev/shm");
+  // Names as long as a name may be, which leave no room for a suffix; the
+  // second is cut inside a two-byte character if cut at a fixed length.
+  const std::string longName = std::string(250, 'o') + ".json";
+  std::string longUtf8Name = "o";
+  for (int i = 0; i < 125; ++i)
+    longUtf8Name += "\u00e9";
+  longUtf8Name += ".svg";
   struct Case {
     std::string command; // its destination is `file`
     std::string file;
     bool isJson;
+    fs::perms mode; // the old file's, which the new one keeps
   };
+  using enum fs::perms;
   const Case cases[] = {
-      {"scan tree --quiet --json " + shm.root() + "/out.json", shm.root() + "/out.json", true},
-      {"scan tree --quiet --json /proc/self/cwd/out.json", scratch.path("out.json"), true},
-      {"treemap tree --svg " + shm.root() + "/out.svg", shm.root() + "/out.svg", false},
-      {"treemap tree --svg /proc/self/cwd/out.svg", scratch.path("out.svg"), false},
+      {"scan tree --quiet --json " + shm.root() + "/out.json", shm.root() + "/out.json", true, owner_read | owner_write},
+      {"scan tree --quiet --json /proc/self/cwd/out.json", scratch.path("out.json"), true,
+       owner_read | owner_write | group_read},
+      {"treemap tree --svg " + shm.root() + "/out.svg", shm.root() + "/out.svg", false, owner_read | owner_write},
+      {"treemap tree --svg /proc/self/cwd/out.svg", scratch.path("out.svg"), false,
+       owner_all | group_read | group_exec},
+      {"scan tree --quiet --json " + longName, scratch.path(longName), true, owner_read | owner_write},
+      {"treemap tree --svg " + longUtf8Name, scratch.path(longUtf8Name), false, owner_read | owner_write},
   };
+  ASSERT_EQ(longName.size(), 255u);
+  ASSERT_EQ(longUtf8Name.size(), 255u);
+  // As root the owner is kept too; anyone else cannot give a file away.
+  const bool root = ::geteuid() == 0;
   for (const Case &c : cases) {
     SCOPED_TRACE(c.command);
     writeOld(c.file);
+    fs::permissions(c.file, c.mode);
+    if (root) {
+      ASSERT_EQ(::chown(c.file.c_str(), 65534, 65534), 0);
+    }
     const auto before = listing(fs::path(c.file).parent_path());
-    QuillaneRun run = runQuillane(scratch.root(), c.command + " >/dev/null");
+    // Under the usual mask, which grants a new file none of the modes above.
+    QuillaneRun run = runQuillane(scratch.root(), c.command + " >/dev/null", "umask 022 &&");
     ASSERT_EQ(run.status, 0) << run.err;
     // A file written over in place would keep the old tail.
     EXPECT_LT(fs::file_size(c.file), 200'000u);
@@ -65,6 +88,84 @@ TEST_F(OutputFile, RegularFileIsReplacedWholeWhereverItLives) {
       EXPECT_TRUE(wellFormedXml(c.file)) << readFile(c.file).substr(0, 300);
     }
     EXPECT_EQ(listing(fs::path(c.file).parent_path()), before) << "a temporary was left";
+    struct stat written;
+    ASSERT_EQ(::stat(c.file.c_str(), &written), 0);
+    EXPECT_EQ(written.st_mode & 07777, static_cast<mode_t>(c.mode));
+    if (root) {
+      EXPECT_EQ(written.st_uid, 65534u);
+      EXPECT_EQ(written.st_gid, 65534u);
+    }
+  }
+}
+
+// /dev/stderr and /dev/fd/N name a descriptor the shell opened, often on a
+// log: the output goes through it, after what the log held, and the file
+// behind it is never replaced (nor written through a read-only one).
+TEST_F(OutputFile, ADescriptorNameIsWrittenThroughTheDescriptor) {
+  struct Case {
+    std::string arguments;
+    std::string redirection; // of the log
+    bool writable;
+  };
+  const Case cases[] = {
+      {"scan tree --quiet --json /dev/stderr", "2>>log", true},
+      {"scan tree --quiet --report-json /dev/fd/7", "7>>log", true},
+      {"scan tree --quiet --json /proc/self/fd/7", "7>>log", true},
+      {"treemap tree --json /dev/fd/7", "7>>log", true},
+      {"scan tree --quiet --json /dev/fd/7", "7<log", false},
+  };
+  const std::string firstLine = "first line\n";
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.arguments + " " + c.redirection);
+    std::ofstream(scratch.path("log")) << firstLine;
+    struct stat before;
+    ASSERT_EQ(::stat(scratch.path("log").c_str(), &before), 0);
+    int status = -1;
+    runCommand("cd " + shellQuote(scratch.root()) + " && " + shellQuote(QUILLANE_BINARY) + " " + c.arguments +
+                   " >/dev/null 2>/dev/null " + c.redirection,
+               &status);
+    const std::string log = readFile(scratch.path("log"));
+    struct stat after;
+    ASSERT_EQ(::stat(scratch.path("log").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the log was replaced";
+    if (!log.starts_with(firstLine)) {
+      ADD_FAILURE() << "the log lost what it held: " << log.substr(0, 300);
+      continue;
+    }
+    if (c.writable) {
+      EXPECT_EQ(status, 0);
+      EXPECT_NO_THROW(nlohmann::json::parse(log.substr(firstLine.size()))) << log.substr(0, 300);
+    } else {
+      EXPECT_EQ(status, 1);
+      EXPECT_EQ(log, firstLine);
+    }
+  }
+}
+
+// A command with several outputs writes all or none: when one cannot be
+// written (here to a full device), the others keep their old contents.
+TEST_F(OutputFile, AFailedOutputLeavesTheOthersAsTheyWere) {
+  if (!fs::exists("/dev/full"))
+    GTEST_SKIP() << "no /dev/full to fail on";
+  struct Case {
+    std::string command;
+    std::string kept; // an output written first, or a file written beside the failed one
+  };
+  const Case cases[] = {
+      {"treemap tree --json out.json --png /dev/full", "out.json"},
+      {"treemap tree --json /dev/full --svg out.svg", "out.svg"},
+      {"scan tree --quiet --json out.json --report-json /dev/full", "out.json"},
+      {"scan tree --quiet --report-json out.json --json /dev/full", "out.json"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.command);
+    writeOld(scratch.path(c.kept));
+    const auto before = listing(scratch.root());
+    const QuillaneRun run = runQuillane(scratch.root(), c.command + " >/dev/null");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("cannot write /dev/full"), std::string::npos) << run.err;
+    EXPECT_EQ(fs::file_size(scratch.path(c.kept)), 200'000u) << "replaced although the command failed";
+    EXPECT_EQ(listing(scratch.root()), before) << "a temporary was left";
   }
 }
 
