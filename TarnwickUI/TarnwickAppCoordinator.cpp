@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -383,6 +384,26 @@ void TarnwickAppCoordinator::setTrashCatalogue(std::shared_ptr<const TrashCatalo
 }
 
 bool TarnwickAppCoordinator::canUndoLastMove() const { return trash_ && lastMoveUndoable_; }
+
+void TarnwickAppCoordinator::showRestored(const std::vector<std::string> &paths) {
+  if (!arena_ || paths.empty())
+    return;
+  // The folders holding the first path, deepest first, until one holds
+  // every path and is in the tree.
+  std::string folder = paths.front();
+  auto holdsAll = [&paths](const std::string &candidate) {
+    return std::ranges::all_of(paths, [&candidate](const std::string &path) {
+      return candidate == "/" || path.starts_with(candidate + "/");
+    });
+  };
+  do {
+    const std::size_t slash = folder.rfind('/');
+    if (slash == std::string::npos)
+      return;
+    folder = slash == 0 ? std::string("/") : folder.substr(0, slash);
+  } while (folder != "/" && (!holdsAll(folder) || !findNodeByPath(*arena_, folder)));
+  rescanFolder(folder);
+}
 
 void TarnwickAppCoordinator::undoLastMove() {
   if (!canUndoLastMove())

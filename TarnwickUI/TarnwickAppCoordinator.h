@@ -144,6 +144,11 @@ public:
   /// (rescanFolder) so the tree shows it again. The outcome arrives by
   /// undoFinished. Nothing when canUndoLastMove() is false.
   void undoLastMove();
+  /// Brings the tree up to date once items went back from the Trash to
+  /// `paths` by other means (the Trash window): rescans the deepest folder
+  /// of the tree that holds all of them (rescanFolder). One rescan, since a
+  /// second would replace the first.
+  void showRestored(const std::vector<std::string> &paths);
 
 signals:
   void arenaChanged();

@@ -109,6 +109,12 @@ void TrashController::finishRestore(const std::vector<Restored> &outcomes) {
   isRestoring_ = false;
   setMessage(text, failures.isEmpty());
   refresh(); // announces the change of busyness: from restoring to listing
+  std::vector<std::string> backAt;
+  for (const Restored &outcome : outcomes)
+    if (outcome.failure.empty())
+      backAt.push_back(outcome.backAt);
+  if (!backAt.empty())
+    emit itemsRestored(backAt);
 
 }
 

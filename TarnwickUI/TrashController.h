@@ -64,6 +64,8 @@ signals:
   void busyChanged();
   void progressChanged();
   void messageChanged();
+  /// Items went back to these paths (at least one) in a restore.
+  void itemsRestored(const std::vector<std::string> &paths);
 
 private:
   struct Restored;

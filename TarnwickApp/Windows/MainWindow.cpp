@@ -273,8 +273,11 @@ void MainWindow::revealNode(tarnwick::NodeID id) {
 }
 
 TrashWindow *MainWindow::showTrash() {
-  if (!trashWindow_)
+  if (!trashWindow_) {
     trashWindow_ = new TrashWindow(trash_, this);
+    connect(&trashWindow_->controller(), &tarnwick::TrashController::itemsRestored, &coordinator_,
+            &tarnwick::TarnwickAppCoordinator::showRestored);
+  }
   trashWindow_->open();
   return trashWindow_;
 }

@@ -185,6 +185,21 @@ TEST_F(MainWindowTest, MoveToTrashReportsTheOutcomeAndTheUndoKeyBringsItBack) {
   EXPECT_TRUE(std::filesystem::exists(tree.path("home")));
 }
 
+// A restore from the Trash window shows the item again, as an undo does.
+TEST_F(MainWindowTest, RestoringFromTheTrashWindowShowsTheItemAgain) {
+  tarnwick::SizeloomDashboardView &dashboard = explore();
+  window->setTrashCatalogue(tarnwick::TrashCatalogue(homeTrash())); // the engine's, as the application sets it
+  const std::string notes = tree.path("home/notes.txt");
+  emit dashboard.moveToTrash(*coordinator->arena()->node(*tarnwick::findNodeByPath(*coordinator->arena(), notes)));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !tarnwick::findNodeByPath(*coordinator->arena(), notes); }));
+  tarnwick::TrashController &trash = window->showTrash()->controller();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !trash.isBusy() && !trash.items().empty(); }));
+  const auto listed = std::ranges::find(trash.items(), notes, &tarnwick::TrashedItem::originalPath);
+  ASSERT_NE(listed, trash.items().end());
+  trash.restore({static_cast<std::size_t>(listed - trash.items().begin())});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return tarnwick::findNodeByPath(*coordinator->arena(), notes).has_value(); }));
+}
+
 TEST_F(MainWindowTest, SmartCleanWritesTheCategoryLine) {
   tarnwick::SizeloomDashboardView &dashboard = explore();
   testing::internal::CaptureStdout();
