@@ -64,11 +64,14 @@ std::vector<std::string_view> words(std::string_view line) {
   return found;
 }
 
+// Snap's own rule, which also keeps a name from reading as an option when
+// it is passed to `snap remove`: no hyphen at either end.
 bool isSnapName(std::string_view name) {
-  return !name.empty() && name.size() <= 80 && std::all_of(name.begin(), name.end(), [](char character) {
-    return (character >= 'a' && character <= 'z') || (character >= '0' && character <= '9') || character == '-' ||
-           character == '_';
-  });
+  return !name.empty() && name.size() <= 80 && !name.starts_with('-') && !name.ends_with('-') &&
+         std::all_of(name.begin(), name.end(), [](char character) {
+           return (character >= 'a' && character <= 'z') || (character >= '0' && character <= '9') ||
+                  character == '-' || character == '_';
+         });
 }
 
 bool isSnapRevision(std::string_view revision) {

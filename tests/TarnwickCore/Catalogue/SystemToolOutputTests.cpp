@@ -32,6 +32,7 @@ TEST(SystemToolOutputTest, DisabledSnapRevisionsFromTheNotesColumn) {
       {"Name Version Rev Tracking Publisher Notes\nx 1 x7 - - disabled\n", 1},
       {"Name Version Rev Tracking Publisher Notes\n../etc 1 7 - - disabled\n", 0},
       {"Name Version Rev Tracking Publisher Notes\nfoo 1 7;rm - - disabled\n", 0},
+      {"Name Version Rev Tracking Publisher Notes\n-purge 1 7 - - disabled\n", 0}, // would be an option
       {"Name Version Rev Tracking Publisher Notes\nfoo 1 7 - - undisabled\n", 0},
       {"Name Version Rev Tracking Publisher Notes\r\nfoo 1 7 - - base,disabled\r\n", 1},
   };
