@@ -14,9 +14,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillane {
@@ -165,6 +167,17 @@ Result<CachesOptions> cachesOptionsFrom(const CommandArguments &arguments) {
 
 int runCachesCommand(const CachesOptions &options, SafeCleaningEngine &engine, UninterruptibleMoves &moves,
                      const TrashCatalogue &trash) {
+  // A ROOT that is no folder would only give an empty list, as if it held
+  // no project.
+  for (const std::string &root : options.projectRoots.value_or(std::vector<std::string>{})) {
+    struct stat status {};
+    const bool found = ::stat(root.c_str(), &status) == 0;
+    if (!found || !S_ISDIR(status.st_mode)) {
+      std::fprintf(stderr, "quillane: cannot look for projects in %s: %s\n", printableText(root).c_str(),
+                   found ? "it is not a folder" : std::strerror(errno));
+      return 1;
+    }
+  }
   std::vector<CleanableItem> items;
   {
     std::stop_source stop;

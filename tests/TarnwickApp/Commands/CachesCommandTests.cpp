@@ -145,6 +145,13 @@ TEST(CachesCommandLinuxHomeTest, ProjectsListsAndCleansOnlyArtefactsBelowItsRoot
   for (const std::string &path : expected)
     EXPECT_EQ(fs::exists(path), !ticked.contains(path)) << path;
   EXPECT_TRUE(fs::exists(fake.path("code/new/crate/target")));
+
+  // A ROOT that is no folder holds no project: it is said, not listed as none.
+  for (const char *root : {"code/missing", "code/old/notrust/package.json"}) {
+    run = runQuillaneAtHome(fake.tree(), "caches --projects " + shellQuote(fake.path(root)));
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("cannot look for projects in " + fake.path(root)), std::string::npos) << run.out;
+  }
 }
 
 // The command on a scratch /var with APT's archives, a journal and crash
