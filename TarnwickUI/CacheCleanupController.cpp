@@ -16,20 +16,31 @@ namespace {
 
 // An item as it is now, as the catalogue measures it: what cleaning it
 // leaves in place (its kept entry names, ignoring ASCII case) adds nothing.
+// Only the report's figures depend on it, so a measurement that ran out of
+// descriptors or memory counts nothing rather than stopping the cleaning.
 CacheMeasurement measureOnDisk(const CleanableItem &item, std::stop_token stop) {
   auto isKept = [&item](std::string_view name) { return CleanableItem::isKeptName(item.keptEntryNames, name); };
-  return CacheSizeMeasurer::survey(item.path, item.keptEntryNames.empty() ? CacheSizeMeasurer::NameFilter{} : isKept,
-                                   std::move(stop));
+  try {
+    return CacheSizeMeasurer::survey(item.path, item.keptEntryNames.empty() ? CacheSizeMeasurer::NameFilter{} : isKept,
+                                     std::move(stop));
+  } catch (const std::exception &) {
+    return {};
+  }
 }
 
 // The entries of a Trash folder's files/ and info/, read before it is
-// emptied: what the emptying takes away, while the folders stay.
+// emptied: what the emptying takes away, while the folders stay. Those
+// that cannot be read for want of resources are left out, as above.
 std::vector<std::string> entriesOf(const std::string &trashFolder) {
   std::vector<std::string> entries;
-  for (const char *part : {"/files", "/info"})
-    if (auto names = CacheSizeMeasurer::entryNames(trashFolder + part, true))
-      for (const std::string &name : *names)
-        entries.push_back(trashFolder + part + "/" + name);
+  for (const char *part : {"/files", "/info"}) {
+    try {
+      if (auto names = CacheSizeMeasurer::entryNames(trashFolder + part, true))
+        for (const std::string &name : *names)
+          entries.push_back(trashFolder + part + "/" + name);
+    } catch (const std::exception &) {
+    }
+  }
   return entries;
 }
 

@@ -2,15 +2,18 @@
 
 #include "TarnwickCore/Support/NoLinkPath.h"
 #include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickCore/Catalogue/PathRules.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <new>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -18,6 +21,16 @@
 
 namespace tarnwick {
 namespace {
+
+// A folder that cannot be opened for want of descriptors or memory says
+// nothing about the folder: measuring on would list it as empty or absent,
+// so the whole measurement fails instead, saying what ran out.
+void throwIfOutOfResources(int error, const std::string &path) {
+  if (error == EMFILE || error == ENFILE)
+    throw ScanResourceError("out of file descriptors while measuring " + path + " (" + std::strerror(error) + ")");
+  if (error == ENOMEM)
+    throw std::bad_alloc();
+}
 
 constexpr std::size_t listingBufferSize = 65536;
 constexpr int folderOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
@@ -134,8 +147,9 @@ struct Level {
 // sub-folders by name.
 class TreeWalk {
 public:
-  TreeWalk(const CacheSizeMeasurer::NameFilter &isExcluded, std::stop_token stop)
-      : isExcluded_(isExcluded), stop_(std::move(stop)), buffer_(std::make_unique_for_overwrite<std::byte[]>(listingBufferSize)) {}
+  TreeWalk(const CacheSizeMeasurer::NameFilter &isExcluded, std::stop_token stop, const std::string &rootPath)
+      : isExcluded_(isExcluded), stop_(std::move(stop)), rootPath_(rootPath),
+        buffer_(std::make_unique_for_overwrite<std::byte[]>(listingBufferSize)) {}
 
   CacheMeasurement run(UniqueFd root) {
     enter(std::move(root));
@@ -153,6 +167,8 @@ public:
       UniqueFd child(::openat(level.folder.get(), name, folderOpenFlags));
       if (child)
         enter(std::move(child));
+      else
+        throwIfOutOfResources(errno, rootPath_);
     }
     return tally_.take();
   }
@@ -247,6 +263,7 @@ private:
 
   const CacheSizeMeasurer::NameFilter &isExcluded_;
   const std::stop_token stop_;
+  const std::string &rootPath_; // for messages; outlives the walk
   std::unique_ptr<std::byte[]> buffer_;
   // Levels stay allocated when the walk climbs back, so their name lists
   // keep their capacity for the next sub-folder at that depth.
@@ -275,9 +292,11 @@ CacheMeasurement CacheSizeMeasurer::survey(const std::string &path, const NameFi
   }
   // A folder replaced by a link since the statx fails to open here.
   UniqueFd root(openDirectoryNoFollow(path));
-  if (!root)
+  if (!root) {
+    throwIfOutOfResources(errno, path);
     return {};
-  return TreeWalk(isExcludedName, std::move(stop)).run(std::move(root));
+  }
+  return TreeWalk(isExcludedName, std::move(stop), path).run(std::move(root));
 }
 
 std::int64_t CacheSizeMeasurer::measure(const std::string &path, const NameFilter &isExcludedName,
@@ -303,8 +322,10 @@ Result<std::vector<std::string>> CacheSizeMeasurer::visibleEntryNames(const std:
 
 Result<std::vector<std::string>> CacheSizeMeasurer::entryNames(const std::string &path, bool withHidden) {
   UniqueFd folder(openDirectoryNoFollow(path));
-  if (!folder)
+  if (!folder) {
+    throwIfOutOfResources(errno, path);
     return Failure::fromErrno("open", path);
+  }
   auto buffer = std::make_unique_for_overwrite<std::byte[]>(listingBufferSize);
   std::vector<std::string> names;
   bool complete = forEachEntry(folder.get(), buffer.get(), [&](const char *name, unsigned char) {

@@ -50,6 +50,8 @@ public:
   ///   package extension, see hasPackageExtension) add nothing and are not
   ///   entered; the location itself is always walked, whatever its name.
   ///   Entries that cannot be read, or vanish during the walk, add nothing.
+  ///   A folder that cannot be opened for want of descriptors or memory
+  ///   throws (ScanResourceError, std::bad_alloc): the figure would be short.
   ///
   /// Depth is not limited by PATH_MAX or by the descriptor limit: at most
   /// a few dozen folder descriptors are open at once; deeper folders give
@@ -72,7 +74,8 @@ public:
   /// (starting with "."), sorted by byte value so results do not depend on
   /// the file system's listing order. A failure ("open" or "read", with the
   /// errno) when `path` is not a folder (a link to one included) or cannot
-  /// be listed completely.
+  /// be listed completely; a throw, as for survey(), when descriptors or
+  /// memory ran out.
   static Result<std::vector<std::string>> visibleEntryNames(const std::string &path);
   /// The same, hidden names included when `withHidden` is set.
   static Result<std::vector<std::string>> entryNames(const std::string &path, bool withHidden);

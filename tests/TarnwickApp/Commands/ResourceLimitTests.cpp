@@ -105,6 +105,31 @@ TEST_F(ResourceLimit, TooFewDescriptorsToWatchForSignalsStillEnd) {
   EXPECT_TRUE(std::filesystem::exists(scratch.path("home/.cache/junk")));
 }
 
+// Caches that cannot be opened for want of descriptors are no absent
+// caches: the listing fails and says so, rather than "nothing to clean".
+TEST_F(ResourceLimit, FewDescriptorsFailTheCacheListingRatherThanShortenIt) {
+  std::string deep = "home/.cache/yarn";
+  for (int level = 0; level < 40; ++level)
+    deep += "/d";
+  scratch.writeFile(deep + "/big", 1'000'000);
+  scratch.writeFile("home/.cache/pip/wheel", 5000);
+  for (const char *limit : {"4", "5", "8", "32"}) {
+    const QuillaneRun run = runQuillane(scratch.root(), "caches --json",
+                                        "HOME=" + shellQuote(scratch.path("home")) + " prlimit --nofile=" + limit);
+    SCOPED_TRACE(limit);
+    if (run.status == 0) {
+      std::int64_t yarnBytes = -1;
+      for (const auto &item : nlohmann::json::parse(run.out))
+        if (item["path"] == scratch.path("home/.cache/yarn"))
+          yarnBytes = item["sizeBytes"].get<std::int64_t>();
+      EXPECT_GE(yarnBytes, 1'000'000) << "the deep megabyte counts: " << run.out;
+    } else {
+      EXPECT_EQ(run.status, 1);
+      EXPECT_NE(run.err.find("out of file descriptors"), std::string::npos) << run.err;
+    }
+  }
+}
+
 TEST_F(ResourceLimit, LittleAddressSpaceFailsCleanly) {
   // 32 walker threads want 256 MB of stacks alone, so at these limits some
   // threads, or some memory, are refused.
