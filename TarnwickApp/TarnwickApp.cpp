@@ -6,6 +6,7 @@
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickUI/AppTranslations.h"
 #include "TarnwickUI/AppearanceController.h"
+#include "TarnwickUI/ContextMenuKey.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 #include "TarnwickUI/WidgetStyle.h"
@@ -62,11 +63,13 @@ struct TarnwickApp::State {
     QApplication::setOrganizationName(QStringLiteral("Quillane"));
     QApplication::setDesktopFileName(QStringLiteral(QUILLANE_DESKTOP_ID));
   }
-  static bool applyTheme(QApplication &) {
+  static bool applyTheme(QApplication &application) {
     // Made first, while the palette is still the desktop's: System falls
-    // back to its lightness where the portal does not say.
+    // back to its lightness where the portal does not say. The keys every
+    // widget shares are set up with it, before any widget exists.
     tarnwick::AppearanceController::instance().apply();
     QApplication::setWindowIcon(tarnwick::SymbolIcons::icon("quillane"));
+    application.installEventFilter(new tarnwick::ContextMenuKey(&application));
     return true;
   }
 };

@@ -1,5 +1,6 @@
 #include "TarnwickUI/TreemapCanvasView.h"
 
+#include "TarnwickUI/ContextMenuKey.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 #include "TarnwickUI/TreemapKeyboardNavigation.h"
 #include "TarnwickUI/TreemapTooltip.h"
@@ -153,6 +154,20 @@ TEST_F(TreemapCanvasViewTest, TheKeyboardMovesBetweenTilesAndActsOnTheOneItRests
   }, QContextMenuEvent::Keyboard);
   EXPECT_TRUE(entries.contains("Move to Trash")) << entries.join(", ").toStdString();
   EXPECT_FALSE(entries.contains("Drill Down")) << "the file's menu, not the folder's under the pointer";
+
+  // Shift+F10 is the same key where the application listens for it.
+  ContextMenuKey menuKey;
+  qApp->installEventFilter(&menuKey);
+  bool opened = false;
+  QTimer::singleShot(0, [&] {
+    if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+      opened = menu->pos() == canvas.mapToGlobal(QPoint(300, 50));
+      menu->close();
+    }
+  });
+  QTest::keyClick(&canvas, Qt::Key_F10, Qt::ShiftModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return opened; })) << "the file's menu, from Shift+F10";
+  qApp->removeEventFilter(&menuKey);
 }
 
 // A squarified-looking canvas of 300 x 200:
