@@ -134,7 +134,7 @@ TEST_F(OutputFile, ADescriptorNameIsWrittenThroughTheDescriptor) {
     }
     if (c.writable) {
       EXPECT_EQ(status, 0);
-      EXPECT_NO_THROW(nlohmann::json::parse(log.substr(firstLine.size()))) << log.substr(0, 300);
+      EXPECT_TRUE(nlohmann::json::accept(log.substr(firstLine.size()))) << log.substr(0, 300);
     } else {
       EXPECT_EQ(status, 1);
       EXPECT_EQ(log, firstLine);
