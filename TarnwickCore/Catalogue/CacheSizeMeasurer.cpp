@@ -26,7 +26,7 @@ namespace {
 // nothing about the folder: measuring on would list it as empty or absent,
 // so the whole measurement fails instead, saying what ran out.
 void throwIfOutOfResources(int error, const std::string &path) {
-  if (error == EMFILE || error == ENFILE)
+  if (isDescriptorShortage(error))
     throw ScanResourceError("out of file descriptors while measuring " + path + " (" + std::strerror(error) + ")");
   if (error == ENOMEM)
     throw std::bad_alloc();

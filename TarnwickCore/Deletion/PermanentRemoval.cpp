@@ -1,6 +1,7 @@
 #include "TarnwickCore/Deletion/PermanentRemoval.h"
 
 #include "TarnwickCore/Support/NoLinkPath.h"
+#include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
 #include <cerrno>
@@ -104,7 +105,7 @@ private:
   bool enter(int from, const std::string &name, const std::string &shown) {
     int fd = ::openat(from, name.c_str(), levelFlags);
     // Out of descriptors: one more level closed for depth makes room.
-    while (fd < 0 && (errno == EMFILE || errno == ENFILE) && levels_.size() - closedLevels_ > 1) {
+    while (fd < 0 && isDescriptorShortage(errno) && levels_.size() - closedLevels_ > 1) {
       closeShallowestLevel();
       fd = ::openat(from, name.c_str(), levelFlags);
     }

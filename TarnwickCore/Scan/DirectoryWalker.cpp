@@ -25,8 +25,6 @@ constexpr std::chrono::milliseconds firstDescriptorPause{1};
 constexpr std::chrono::milliseconds longestDescriptorPause{50};
 constexpr int retriesWithoutHolders = 12;
 
-bool isDescriptorShortage(int error) { return error == EMFILE || error == ENFILE; }
-
 } // namespace
 
 DirectoryWalker::DirectoryWalker(ScanContext &context)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <stdexcept>
 
 namespace tarnwick {
@@ -24,5 +25,9 @@ class ScanResourceError : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
 };
+
+/// Whether `error` (an errno value) means the process or the system has no
+/// descriptor left: a passing shortage, which says nothing about the file.
+inline bool isDescriptorShortage(int error) { return error == EMFILE || error == ENFILE; }
 
 } // namespace tarnwick
