@@ -1,15 +1,34 @@
 #include "TarnwickCore/Catalogue/CacheLocation.h"
 
 #include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Support/RealPath.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickCore/Support/UserEnvironment.h"
 
+#include <sys/stat.h>
+
 namespace tarnwick {
+namespace {
+
+// The cache folder by its real location when the folder itself is a
+// symbolic link (kept on another disk, say): the deletion guard and the
+// Trash refuse a path that reaches its parent through a link, so rows named
+// through it could be listed but never cleaned.
+std::string cacheFolderOf(const std::string &homeDirectory) {
+  std::string folder = UserEnvironment::cacheHomeOf(homeDirectory);
+  struct stat st;
+  if (::lstat(folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+    if (std::optional<std::string> real = realPath(folder))
+      return std::move(*real);
+  return folder;
+}
+
+} // namespace
 
 std::string pathInHome(const std::string &homeDirectory, std::string_view relative) {
   constexpr std::string_view cacheFolder = ".cache";
   if (relative == cacheFolder || relative.starts_with(".cache/")) {
-    std::string resolved = UserEnvironment::cacheHomeOf(homeDirectory);
+    std::string resolved = cacheFolderOf(homeDirectory);
     resolved += relative.substr(cacheFolder.size());
     return resolved;
   }

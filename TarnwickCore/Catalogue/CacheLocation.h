@@ -29,7 +29,8 @@ struct CacheLocation {
 
 /// `relative` below `homeDirectory`, except that ".cache" and what lies in
 /// it are in the home's cache folder (UserEnvironment::cacheHomeOf), which
-/// $XDG_CACHE_HOME may put elsewhere.
+/// $XDG_CACHE_HOME may put elsewhere; when that folder is a symbolic link,
+/// in its real location (what the deletion guard judges it by).
 std::string pathInHome(const std::string &homeDirectory, std::string_view relative);
 
 /// Completes `item` for what is at item.path: its files from

@@ -123,21 +123,39 @@ constexpr std::string_view systemTrees[] = {"/bin", "/boot", "/dev",  "/etc", "/
                                             "/opt", "/proc", "/run",  "/sbin", "/snap", "/srv", "/sys",  "/usr",
                                             "/var"};
 
-// Strictly inside the home's cache folder when $XDG_CACHE_HOME moves it
-// away from ~/.cache (which the allowlist names): a folder of the user's
-// own that is neither in a system tree or a personal folder (such as
-// ~/Documents) nor the home or above it. The
-// secrets that the protected locations name in ~/.cache stay refused there,
-// and so does any folder that holds them.
-bool isInMovedCacheHome(const std::string &target, const std::string &home, const GuardFileFacts &files) {
+// The cache folder to judge by its own rules: the one $XDG_CACHE_HOME names
+// when it moves it away from ~/.cache (which the allowlist names), or the
+// real location of either when it is a symbolic link, as a cache kept on
+// another disk often is. Nothing when the link leads nowhere.
+std::optional<std::string> movedCacheHome(const std::string &home, const GuardFileFacts &files) {
   const std::string cacheHome = DeletionGuard::standardize(UserEnvironment::cacheHomeOf(home));
+  const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(cacheHome);
+  if (status && status->isSymbolicLink)
+    return files.canonicalPath(cacheHome);
+  if (cacheHome == home + "/.cache")
+    return std::nullopt;
+  return cacheHome;
+}
+
+// Strictly inside the moved cache folder (movedCacheHome), when that is a
+// folder of the user's own that is neither in a system tree or a personal
+// folder (such as ~/Documents) nor the home or above it, by the home's
+// name or its real location. The secrets that the protected locations name
+// in ~/.cache stay refused there, and so does any folder that holds them.
+bool isInMovedCacheHome(const std::string &target, const std::string &home, const GuardFileFacts &files) {
+  const std::optional<std::string> moved = movedCacheHome(home, files);
+  if (!moved || !isAtOrBelow(target, *moved) || target == *moved)
+    return false;
+  const std::string &cacheHome = *moved;
   const auto inSystemTree = [&cacheHome](std::string_view tree) { return isAtOrBelow(cacheHome, tree); };
-  const auto inPersonalFolder = [&](std::string_view name) {
-    return isAtOrBelow(cacheHome, home + "/" + std::string(name));
-  };
-  if (cacheHome == home + "/.cache" || !isAtOrBelow(target, cacheHome) || target == cacheHome ||
-      isAtOrBelow(home, cacheHome) || std::ranges::any_of(systemTrees, inSystemTree) ||
-      std::ranges::any_of(DeletionGuard::sensitiveTopLevelNames, inPersonalFolder) ||
+  for (const std::string &homeName : {home, files.canonicalPath(home).value_or(home)}) {
+    const auto inPersonalFolder = [&](std::string_view name) {
+      return isAtOrBelow(cacheHome, homeName + "/" + std::string(name));
+    };
+    if (isAtOrBelow(homeName, cacheHome) || std::ranges::any_of(DeletionGuard::sensitiveTopLevelNames, inPersonalFolder))
+      return false;
+  }
+  if (std::ranges::any_of(systemTrees, inSystemTree) ||
       std::ranges::find(DeletionGuard::systemProtectedRoots, cacheHome) != DeletionGuard::systemProtectedRoots.end())
     return false;
   const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(cacheHome);

@@ -31,7 +31,9 @@ namespace tarnwick {
 /// allowlist it approves what lies strictly inside the cache folder that
 /// $XDG_CACHE_HOME names (UserEnvironment::cacheHomeOf) when that is a
 /// folder of the user's own away from ~/.cache, outside the system's trees
-/// and the personal folders, and a project's
+/// and the personal folders; by the same rules, strictly inside the real
+/// location of a cache folder that is a symbolic link (the catalogue names
+/// its rows there); and a project's
 /// regenerable artefact (ProjectArtefactRules: a folder such as
 /// node_modules beside the marker file naming its tool, read at this
 /// moment). A home folder

@@ -354,6 +354,40 @@ TEST(DeletionGuardTest, ACacheHomeMovedByTheEnvironmentIsApprovedInsideOnly) {
   EXPECT_THROW(DeletionGuard::validateDeletionCandidate(inVar.path("tool"), h, false), DeletionGuardError);
 }
 
+// A ~/.cache that is a link is judged by the same rules at its real
+// location, where the catalogue names its rows; through the link, a path
+// still reaches its parent through a link.
+TEST(DeletionGuardTest, ACacheFolderThatIsALinkIsApprovedInsideItsRealLocationOnly) {
+  const TempTree tree;
+  for (const char *file : {"home/notes.txt", "home/Documents/taxes/2025.pdf", "home/.local/cache/pip/wheel",
+                           "disk/cache/tool/blob", "disk/cache/huggingface/token"})
+    tree.writeFile(file, 10);
+  const std::string h = tree.path("home");
+  const std::string link = tree.path("home/.cache");
+  struct Row {
+    std::string linkTarget;
+    std::vector<std::string> approved, refused;
+  };
+  const Row rows[] = {
+      {tree.path("disk/cache"),
+       {"disk/cache/tool", "disk/cache/tool/blob"},
+       {"disk/cache", "disk/cache/huggingface", "disk/cache/huggingface/token", "home/.cache/tool", "disk"}},
+      {".local/cache", {"home/.local/cache/pip"}, {"home/.local/cache", "home/.local"}},
+      {"Documents", {}, {"home/Documents/taxes"}},
+      {".", {}, {"home/notes.txt", "home/Documents"}},
+      {tree.path("nowhere"), {}, {"disk/cache/tool"}},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE("~/.cache -> " + row.linkTarget);
+    std::filesystem::remove(link);
+    std::filesystem::create_directory_symlink(row.linkTarget, link);
+    for (const std::string &path : row.approved)
+      EXPECT_NO_THROW(DeletionGuard::validateDeletionCandidate(tree.path(path), h, false)) << path;
+    for (const std::string &path : row.refused)
+      EXPECT_THROW(DeletionGuard::validateDeletionCandidate(tree.path(path), h, false), DeletionGuardError) << path;
+  }
+}
+
 TEST(DeletionGuardTest, RealLinksAndImmutableFilesAreRefused) {
   TempTree tree;
   const std::string fakeHome = tree.root();
