@@ -69,7 +69,10 @@ public:
       : home_(home), skipped_(skipped), stop_(std::move(stop)) {}
 
   void root(const std::string &path) {
-    UniqueFd folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    // The home folder may itself be a link (to another disk, say), which
+    // the deletion guard resolves too; any other linked root is refused.
+    const int followLink = path == home_ ? 0 : O_NOFOLLOW;
+    UniqueFd folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | followLink | O_CLOEXEC));
     struct stat status {};
     if (!folder || ::fstat(folder.get(), &status) != 0)
       return;

@@ -103,12 +103,28 @@ TEST(CachesCommandLinuxHomeTest, ListsEveryRowAndTheTrash) {
 // Cleaning confirms no path: every ticked row of a Linux home is moved
 // because the guard's own rules approve it, and nothing else. A cache
 // folder named as the home itself ($XDG_CACHE_HOME=$HOME) is no cache.
+// So is a ~/.cache that is a link to a folder elsewhere (kept on another
+// disk, say), whose rows are taken at their real location, and a home
+// folder that is a link.
 TEST(CachesCommandLinuxHomeTest, CleaningMovesEveryTickedRowByTheGuardsRulesAlone) {
-  const LinuxFakeHome fake;
-  QuillaneRun run = runQuillaneAtHome(fake.tree(), "caches --clean --yes");
-  EXPECT_EQ(run.status, 0) << run.out;
-  for (const ExpectedRow &row : fake.rows())
-    EXPECT_EQ(fs::exists(fake.path(row.path)), !row.ticked) << row.path << "\n" << run.out;
+  enum class Link { none, cacheFolder, homeFolder };
+  for (const Link link : {Link::none, Link::cacheFolder, Link::homeFolder}) {
+    SCOPED_TRACE(link == Link::none ? "no link" : link == Link::cacheFolder ? "~/.cache is a link" : "~ is a link");
+    const LinuxFakeHome fake;
+    const TempTree disk;
+    std::string environment;
+    if (link == Link::cacheFolder) {
+      fs::rename(fake.path(".cache"), disk.path("cache"));
+      fs::create_directory_symlink(disk.path("cache"), fake.path(".cache"));
+    } else if (link == Link::homeFolder) {
+      fs::create_directory_symlink(fake.root(), disk.path("home"));
+      environment = "HOME=" + shellQuote(disk.path("home"));
+    }
+    const QuillaneRun run = runQuillaneAtHome(fake.tree(), "caches --clean --yes", environment);
+    EXPECT_EQ(run.status, 0) << run.out;
+    for (const ExpectedRow &row : fake.rows())
+      EXPECT_EQ(fs::exists(fake.path(row.path)), !row.ticked) << row.path << "\n" << run.out;
+  }
 
   TempTree home;
   home.writeFile("projects/thesis/chapter.tex", 5000);
@@ -116,7 +132,7 @@ TEST(CachesCommandLinuxHomeTest, CleaningMovesEveryTickedRowByTheGuardsRulesAlon
   runCommand("touch -d '90 days ago' " + shellQuote(home.path("projects/thesis/chapter.tex")) + " " +
              shellQuote(home.path("projects/thesis")) + " " + shellQuote(home.path("projects")) + " " +
              shellQuote(home.path("notes.txt")));
-  run = runQuillaneAtHome(home, "caches --clean --yes", "XDG_CACHE_HOME=" + shellQuote(home.root()));
+  QuillaneRun run = runQuillaneAtHome(home, "caches --clean --yes", "XDG_CACHE_HOME=" + shellQuote(home.root()));
   EXPECT_EQ(run.status, 0) << "nothing offered, nothing refused: " << run.out;
   for (const char *path : {"projects/thesis/chapter.tex", "notes.txt"})
     EXPECT_TRUE(fs::exists(home.path(path))) << path << "\n" << run.out;
