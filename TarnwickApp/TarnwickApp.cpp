@@ -7,6 +7,7 @@
 #include "TarnwickUI/AppTranslations.h"
 #include "TarnwickUI/AppearanceController.h"
 #include "TarnwickUI/ContextMenuKey.h"
+#include "TarnwickUI/ReturnKeyPressesButton.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 #include "TarnwickUI/WidgetStyle.h"
@@ -70,6 +71,7 @@ struct TarnwickApp::State {
     tarnwick::AppearanceController::instance().apply();
     QApplication::setWindowIcon(tarnwick::SymbolIcons::icon("quillane"));
     application.installEventFilter(new tarnwick::ContextMenuKey(&application));
+    application.installEventFilter(new tarnwick::ReturnKeyPressesButton(&application));
     return true;
   }
 };

@@ -7,7 +7,6 @@
 #include <QAbstractButton>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -106,13 +105,6 @@ protected:
   }
   void enterEvent(QEnterEvent *) override { update(); }
   void leaveEvent(QEvent *) override { update(); }
-  void keyPressEvent(QKeyEvent *event) override {
-    // A card is a default action, like a dialog's button: Enter runs it too.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier)
-      click();
-    else
-      QAbstractButton::keyPressEvent(event);
-  }
 
 private:
   const char *symbol_;

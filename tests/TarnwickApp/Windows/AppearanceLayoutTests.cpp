@@ -10,6 +10,7 @@
 #include "TarnwickUI/AppearanceController.h"
 #include "TarnwickUI/CategoryTitle.h"
 #include "TarnwickUI/DashboardSidebar.h"
+#include "TarnwickUI/ReturnKeyPressesButton.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/TreemapPalette.h"
 
@@ -31,6 +32,7 @@ namespace quillane {
 namespace {
 
 using tarnwick::AppearanceController;
+using tarnwick::ReturnKeyPressesButton;
 
 class AppearanceLayoutTest : public test::ScratchHomeWindow {
 protected:
@@ -191,9 +193,12 @@ TEST_F(AppearanceLayoutTest, ALauncherCardRunsOnEnterAndSpace) {
   window->setFolderChooser([&](QWidget *) { return ++asked, std::optional<QString>(); });
   QAbstractButton *card = window->rootView()->launcher()->card(2); // Select Custom Directory…
   card->setFocus(Qt::TabFocusReason);
+  ReturnKeyPressesButton returnKey; // as the application installs it
+  qApp->installEventFilter(&returnKey);
   for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
     QTest::keyClick(card, key);
-  EXPECT_EQ(asked, 3);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return asked == 3; })) << asked;
+  qApp->removeEventFilter(&returnKey);
 }
 
 // The window as a German user sees it: locale and translator are set
