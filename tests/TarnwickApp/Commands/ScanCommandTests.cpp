@@ -1,6 +1,4 @@
 #include "TarnwickApp/Commands/QuillaneProcess.h"
-#include "TarnwickApp/Commands/ScanReportJson.h"
-#include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TestSupport/ScopedMount.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +6,6 @@
 #include <QTest>
 
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
@@ -325,22 +321,22 @@ TEST(ScanScopeCommand, OneFileSystemListsTheMountPointsItLeftOut) {
   EXPECT_TRUE(contains(run.out, "Mount points not entered:\n  " + mount)) << run.out;
 }
 
-// The scan report document: read back as JSON and checked against du and
-// find on the same tree, names that are not UTF-8 included.
+// The scan report document, as the command writes it on request: read back
+// as JSON and checked against du and find on the same tree, names that are
+// not UTF-8 included.
 TEST(ScanReportJsonTest, SummaryLargestFilesAndTypesAgreeWithDuAndFind) {
-  TempTree tree;
+  TempTree tree, out; // the report outside the tree it measures
   tree.writeFile("video/film.mkv", 700'000);
   tree.writeFile("video/trailer.MKV", 70'000);
   tree.writeFile("notes", 7'000);
   tree.writeFile("odd\xff name.txt", 170'000);
-  const tarnwick::DiskTreeArena arena = tarnwick::FastBulkScanner().scan(tree.root());
-  char *text = nullptr;
-  std::size_t length = 0;
-  std::FILE *out = ::open_memstream(&text, &length);
-  ASSERT_TRUE(quillane::writeScanReportJson(arena, 2, out));
-  std::fclose(out);
-  const nlohmann::json report = nlohmann::json::parse(std::string(text, length));
-  std::free(text);
+  const QuillaneRun run = runQuillane(tree.root(), "scan . --quiet --largest 2 --types --report-json " +
+                                                      shellQuote(out.path("report.json")));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Largest files:\n  "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("/film.mkv\n  "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\n\nFile types:"), std::string::npos) << run.out;
+  const nlohmann::json report = nlohmann::json::parse(readFile(out.path("report.json")));
 
   EXPECT_EQ(report["schema"], "quillane-scan-report");
   EXPECT_EQ(report["version"], 1);
@@ -359,18 +355,6 @@ TEST(ScanReportJsonTest, SummaryLargestFilesAndTypesAgreeWithDuAndFind) {
   EXPECT_EQ(typed, fileBytes);
   EXPECT_EQ(report["file_types"][0]["type"], "mkv");
   EXPECT_EQ(report["file_types"][0]["files"], 2);
-}
-
-TEST(ScanReportJsonTest, TheScanCommandListsAndWritesThemOnRequest) {
-  TempTree tree;
-  tree.writeFile("big.iso", 300'000);
-  tree.writeFile("small.txt", 3'000);
-  const QuillaneRun run = runQuillane(tree.root(), "scan . --quiet --largest 1 --types --report-json report.json");
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("Largest files:\n  "), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("/big.iso\n\nFile types:"), std::string::npos) << run.out;
-  const nlohmann::json report = nlohmann::json::parse(readFile(tree.path("report.json")));
-  EXPECT_EQ(report["largest_files"].size(), 1u);
   EXPECT_EQ(runQuillane(tree.root(), "scan . --json - --report-json -").status, 2);
 }
 
