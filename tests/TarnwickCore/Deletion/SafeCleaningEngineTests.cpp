@@ -232,12 +232,5 @@ TEST_F(SafeCleaningEngineTest, KeptNamesStayAndEverythingElseGoes) {
   }
 }
 
-TEST(DeletionModeTest, OnlyTheCaseNamesConstructAMode) {
-  EXPECT_EQ(deletionModeFromRawValue("moveToTrash"), DeletionMode::moveToTrash);
-  EXPECT_EQ(deletionModeFromRawValue("permanentDelete"), DeletionMode::permanentDelete);
-  EXPECT_FALSE(deletionModeFromRawValue("erase"));
-  EXPECT_FALSE(deletionModeFromRawValue("MoveToTrash"));
-}
-
 } // namespace
 } // namespace tarnwick
