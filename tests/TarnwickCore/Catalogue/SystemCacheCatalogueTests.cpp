@@ -37,16 +37,13 @@ std::int64_t duOracle(const std::string &root, const std::string &paths) {
 class SystemCacheCatalogueTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    var.writeFile("cache/apt/archives/zlib1g_1.2.13_amd64.deb", 90'000);
-    var.writeFile("cache/apt/archives/libc6_2.36-9_amd64.deb", 2'800'000);
-    var.writeFile("cache/apt/archives/partial/gcc-12_12.2.0-14_amd64.deb", 400'000);
-    var.writeFile("cache/apt/archives/lock", 3000);
-    var.writeFile("cache/apt/archives/elsewhere/note.deb", 7000);
-    var.writeFile("log/journal/0a1b2c/system.journal", 8 << 20);
-    var.writeFile("log/journal/0a1b2c/user-1000@0005f.journal~", 300'000);
-    var.writeFile("crash/_usr_bin_gedit.1000.crash", 120'000);
-    var.writeFile("lib/snapd/snaps/core20_2182.snap", 650'000);
-    var.writeFile("lib/snapd/snaps/firefox_3836.snap", 1'200'000);
+    for (const auto &[file, bytes] :
+         {std::pair{"cache/apt/archives/zlib1g_1.2.13_amd64.deb", 90'000}, {"cache/apt/archives/lock", 3000},
+          {"cache/apt/archives/libc6_2.36-9_amd64.deb", 2'800'000}, {"cache/apt/archives/elsewhere/note.deb", 7000},
+          {"cache/apt/archives/partial/gcc-12_12.2.0-14_amd64.deb", 400'000}, {"crash/_usr_bin_gedit.1000.crash", 120'000},
+          {"log/journal/0a1b2c/system.journal", 8 << 20}, {"log/journal/0a1b2c/user-1000@0005f.journal~", 300'000},
+          {"lib/snapd/snaps/core20_2182.snap", 650'000}, {"lib/snapd/snaps/firefox_3836.snap", 1'200'000}})
+      var.writeFile(file, bytes);
     runner.installed = {"apt-get", "journalctl", "pkexec"};
   }
 

@@ -1,3 +1,4 @@
+#include "TarnwickCore/Deletion/DeletionGuardError.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 #include "TestSupport/TempTree.h"
 
@@ -14,6 +15,7 @@ namespace {
 
 using namespace quillane::test;
 namespace fs = std::filesystem;
+using Kind = DeletionGuardError::Kind;
 
 // Records what it was asked to do; fails for chosen paths; can dawdle.
 class RecordingFileSystem final : public CleaningFileSystem {
@@ -71,11 +73,12 @@ TEST_F(SafeCleaningEngineTest, ReportsCleanedBlockedAndFailedItemsWithProgress) 
   EXPECT_EQ(report.cleanedPaths, (std::vector<std::string>{at(".cache/a"), at(".cache/d")}));
   EXPECT_EQ(report.blockedProtectedPaths, (std::vector<std::string>{at(".ssh/id_rsa"), at(".cache/gone")}));
   // The user reads these: the path and the reason, in the guard's words.
-  const std::string refused = "Deletion rejected: Path '";
+  auto refused = [&](Kind kind, const char *relative) {
+    return std::pair{at(relative), std::string(DeletionGuardError(kind, at(relative)).what())};
+  };
   EXPECT_EQ(report.errors, (std::map<std::string, std::string>{
-                               {at(".ssh/id_rsa"),
-                                refused + at(".ssh/id_rsa") + "' is a protected system or user crown-jewel directory."},
-                               {at(".cache/gone"), refused + at(".cache/gone") + "' does not exist."},
+                               refused(Kind::blockedProtectedPath, ".ssh/id_rsa"),
+                               refused(Kind::pathDoesNotExist, ".cache/gone"),
                                {at(".cache/c"), "Permission denied"}}));
 
   ASSERT_EQ(progress.size(), 5u); // the unselected item never appears
@@ -118,17 +121,13 @@ TEST_F(SafeCleaningEngineTest, RunsOneAtATime) {
   EXPECT_EQ(files->calls.size(), 8u);
 }
 
-TEST_F(SafeCleaningEngineTest, RealTrashAndRemoval) {
+TEST_F(SafeCleaningEngineTest, RemovingFromTheTrashTakesTheRecordAndNothingElse) {
+  // Trashing and removing as such are the attack tests' (every inode checked).
   SafeCleaningEngine engine = realEngine(home, ".local/share");
-  auto trashed = engine.clean({item(home.path(".cache/a"), 10)}, DeletionMode::moveToTrash, false);
-  EXPECT_EQ(trashed.cleanedPaths.size(), 1u);
-  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/a")));
-  auto removed = engine.clean({item(home.path(".cache/b"), 10)}, DeletionMode::permanentDelete, false);
-  EXPECT_EQ(removed.cleanedPaths.size(), 1u);
-  EXPECT_FALSE(fs::exists(home.path(".cache/b")));
-  EXPECT_FALSE(fs::exists(home.path(".local/share/Trash/files/b")));
+  ASSERT_EQ(engine.clean({item(home.path(".cache/a"), 10)}, DeletionMode::moveToTrash, false).cleanedPaths.size(), 1u);
+  ASSERT_TRUE(fs::exists(home.path(".local/share/Trash/info/a.trashinfo")));
   // Removed from the Trash, an item takes its record along.
-  removed = engine.clean({item(home.path(".local/share/Trash/files/a"), 10)}, DeletionMode::permanentDelete, true);
+  auto removed = engine.clean({item(home.path(".local/share/Trash/files/a"), 10)}, DeletionMode::permanentDelete, true);
   EXPECT_EQ(removed.cleanedPaths.size(), 1u);
   EXPECT_FALSE(fs::exists(home.path(".local/share/Trash/info/a.trashinfo")));
   // A folder that is only named like a Trash keeps its other files.
@@ -231,13 +230,6 @@ TEST_F(SafeCleaningEngineTest, KeptNamesStayAndEverythingElseGoes) {
                 "Cache.trashinfo\nGPUCache.trashinfo\nplain.trashinfo\nx.trashinfo\n");
     }
   }
-}
-
-TEST(DeletionModeTest, OnlyTheCaseNamesConstructAMode) {
-  EXPECT_EQ(deletionModeFromRawValue("moveToTrash"), DeletionMode::moveToTrash);
-  EXPECT_EQ(deletionModeFromRawValue("permanentDelete"), DeletionMode::permanentDelete);
-  EXPECT_FALSE(deletionModeFromRawValue("erase"));
-  EXPECT_FALSE(deletionModeFromRawValue("MoveToTrash"));
 }
 
 } // namespace

@@ -89,14 +89,18 @@ TEST(TreeComparison, FollowsEveryKindOfChangeUpToTheRoot) {
     EXPECT_GE(std::abs(rows[i - 1].difference()), std::abs(rows[i].difference())) << rows[i].path;
 }
 
-TEST(TreeComparison, ListsUpToTheLimitEqualChangesByPath) {
+TEST(TreeComparison, ListsUpToTheLimitEqualChangesByPathAndNothingWhenCancelled) {
   TempTree tree;
   tree.makeDirectory("d");
   const DiskTreeArena older = FastBulkScanner().scan(tree.root());
   for (const char *name : {"d/c", "d/a", "d/b"})
     tree.writeFile(name, 4096);
   tree.writeFile("d/big", 8192);
-  const TreeComparison comparison = compared(older, FastBulkScanner().scan(tree.root()));
+  const DiskTreeArena newer = FastBulkScanner().scan(tree.root());
+  std::stop_source stop;
+  stop.request_stop();
+  EXPECT_FALSE(TreeComparison::compare(older, newer, stop.get_token()));
+  const TreeComparison comparison = compared(older, newer);
   const std::string d = tree.path("d");
   const struct {
     std::size_t limit;
@@ -129,15 +133,6 @@ TEST(TreeComparison, MatchesRootsWhateverTheirPaths) {
   EXPECT_EQ(paths, (std::vector<std::string>{here.root(), here.path("x"), here.path("x/f"), here.path("z")}));
   EXPECT_EQ(comparison.olderMatch(*findNodeByPath(comparison.newer(), here.path("y"))),
             findNodeByPath(comparison.older(), server.path("y")));
-}
-
-TEST(TreeComparison, CancelledBeforeTheEndGivesNothing) {
-  TempTree tree;
-  tree.writeFile("f", 4096);
-  const DiskTreeArena arena = FastBulkScanner().scan(tree.root());
-  std::stop_source stop;
-  stop.request_stop();
-  EXPECT_FALSE(TreeComparison::compare(arena, arena, stop.get_token()));
 }
 
 // ncdu's export is an oracle apart from the scanner and the snapshot format.

@@ -28,12 +28,10 @@ std::vector<std::string> describe(const DiskTreeArena &arena) {
 class FastBulkScannerTreeTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    tree.writeFile("docs/a.txt", 10'000);
-    tree.writeFile("docs/b.txt", 1);
+    for (const auto &[file, bytes] : {std::pair{"docs/a.txt", 10'000}, {"docs/b.txt", 1},
+                                      {"nested/deeper/deepest/data.bin", 70'000}, {"links/link1", 50'000}})
+      tree.writeFile(file, bytes);
     tree.makeDirectory("empty");
-    tree.makeDirectory("nested/deeper/deepest");
-    tree.writeFile("nested/deeper/deepest/data.bin", 70'000);
-    tree.writeFile("links/link1", 50'000);
     tree.makeHardLink("links/link1", "links/link2");
     // The shallower name is first in breadth-first order, whatever walker
     // reaches the deeper one first.
@@ -50,9 +48,8 @@ protected:
     tree.makeFifo("fifo");
     tree.makeSparseFile("sparse", 1 << 30);
     tree.writeFile("Tool.APP/Contents/binary", 5000);
-    tree.writeFile(std::string("names/new\nline"), 3);
-    tree.writeFile(std::string("names/bad\xff\xfe"), 3);
-    tree.writeFile("names/" + std::string(255, 'n'), 3);
+    for (const std::string &name : {std::string("new\nline"), std::string("bad\xff\xfe"), std::string(255, 'n')})
+      tree.writeFile("names/" + name, 3);
     // More than one 128 KiB listing buffer of entries.
     for (int i = 0; i < 3000; ++i)
       tree.writeFile("wide/entry-with-a-reasonably-long-name-" + std::to_string(i), 0);

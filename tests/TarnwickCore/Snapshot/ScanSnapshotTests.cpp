@@ -86,10 +86,9 @@ DiskTreeArena readBack(const std::string &bytes) {
 
 TEST(ScanSnapshotRoundTrip, ScannedTreeComesBackEqual) {
   TempTree tree;
-  tree.writeFile("docs/a.txt", 10'000);
-  tree.writeFile(std::string("names/new\nline"), 3);
-  tree.writeFile(std::string("names/bad\xff\xfe"), 3);
-  tree.writeFile("links/one", 50'000);
+  for (const auto &[file, bytes] : {std::pair{"docs/a.txt", 10'000}, {"names/new\nline", 3}, {"names/bad\xff\xfe", 3},
+                                    {"links/one", 50'000}})
+    tree.writeFile(file, bytes);
   tree.makeHardLink("links/one", "links/two");
   tree.makeDirectory("empty");
   tree.makeSymlink("link", "docs");

@@ -29,10 +29,9 @@ void PrintTo(const RemovalCase &c, std::ostream *out) { *out << c.title; }
 class ArenaRemovalTest : public ::testing::TestWithParam<RemovalCase> {
 protected:
   void SetUp() override {
-    tree.writeFile("docs/a.txt", 10'000);
-    tree.writeFile("docs/b.txt", 1);
-    tree.writeFile("nested/deeper/deepest/data.bin", 70'000);
-    tree.writeFile("links/link1", 50'000);
+    for (const auto &[file, bytes] : {std::pair{"docs/a.txt", 10'000}, {"docs/b.txt", 1},
+                                      {"nested/deeper/deepest/data.bin", 70'000}, {"links/link1", 50'000}})
+      tree.writeFile(file, bytes);
     tree.makeHardLink("links/link1", "links/link2");
     // Carried by the shallow name; its deep name stays a 0-byte node.
     tree.writeFile("shared.bin", 30'000);
@@ -131,13 +130,10 @@ void removeIn(const TempTree &tree, const char *relative) { std::filesystem::rem
 class ArenaSpliceTest : public ::testing::TestWithParam<SpliceCase> {
 protected:
   void SetUp() override {
-    tree.writeFile("top.bin", 40'000);
-    tree.writeFile("far/a/b/deep.bin", 60'000);
-    tree.writeFile("other/file", 3'000);
-    tree.writeFile("box/keep.txt", 10'000);
-    tree.writeFile("box/old.txt", 5'000);
-    tree.writeFile("box/grow.bin", 4'096);
-    tree.writeFile("box/sub/inner/x", 1);
+    for (const auto &[file, bytes] : {std::pair{"top.bin", 40'000}, {"far/a/b/deep.bin", 60'000}, {"other/file", 3'000},
+                                      {"box/keep.txt", 10'000}, {"box/old.txt", 5'000}, {"box/grow.bin", 4'096},
+                                      {"box/sub/inner/x", 1}})
+      tree.writeFile(file, bytes);
     tree.makeDirectory("box/empty");
     // Carried inside the folder; its other name lies deeper, outside.
     tree.writeFile("box/sub/carried.bin", 20'000);

@@ -318,8 +318,9 @@ bool resident(const void *at) {
 }
 
 // Chunks are mapped whole when made: what no node or name went into goes
-// back when the drain is sealed, not with the chunk's last node.
-TEST(TempArenaDrainTest, AChunksUnusedEndGoesBackWhenSealed) {
+// back when the drain is sealed, not with the chunk's last node; the rest
+// stays until everything in the chunk is consumed.
+TEST(TempArenaDrainTest, AChunksUnusedEndGoesBackWhenSealedAndTheRestOnceAllIsConsumed) {
   SealedDrain d(3);
   // Ten nodes and a few dozen name bytes, at the start of chunks of 40 and
   // 64 KiB.
@@ -329,10 +330,6 @@ TEST(TempArenaDrainTest, AChunksUnusedEndGoesBackWhenSealed) {
   EXPECT_FALSE(resident(nodes + (24 << 10)));
   EXPECT_FALSE(resident(d.root.nameBytes + (48 << 10)));
   EXPECT_EQ(d.second.back().name(), "file-in-1-2");
-}
-
-TEST(TempArenaDrainTest, ChunkStaysUntilEverythingInItIsConsumed) {
-  SealedDrain d(3);
   const std::size_t whole = d.drain.liveBytes();
   // Nodes from elsewhere do not count.
   TempTreeNode stranger;
