@@ -133,10 +133,21 @@ void DashboardActionBar::setSubject(const std::optional<DiskNode> &subject, bool
 }
 
 void DashboardActionBar::setCleaningRefusal(const std::optional<QString> &reason) {
-  for (QPushButton *button : {trash_, smartClean_}) {
-    button->setEnabled(!reason);
-    button->setToolTip(reason.value_or(QString()));
-  }
+  cleaningRefusal_ = reason;
+  smartClean_->setEnabled(!reason);
+  smartClean_->setToolTip(reason.value_or(QString()));
+  showTrashRefusal();
+}
+
+void DashboardActionBar::setTrashRefusal(const std::optional<QString> &reason) {
+  trashRefusal_ = reason;
+  showTrashRefusal();
+}
+
+void DashboardActionBar::showTrashRefusal() {
+  const std::optional<QString> &reason = cleaningRefusal_ ? cleaningRefusal_ : trashRefusal_;
+  trash_->setEnabled(!reason);
+  trash_->setToolTip(reason.value_or(QString()));
 }
 
 QString DashboardActionBar::subjectName() const { return subject_ ? name_->toolTip() : QString(); }

@@ -28,6 +28,9 @@ public:
   /// Disables "Move to Trash" and "Smart Clean Category", with `reason` as
   /// their tooltip; without a reason they are enabled, with no tooltip.
   void setCleaningRefusal(const std::optional<QString> &reason);
+  /// Disables "Move to Trash" alone, for the subject on show, with `reason`
+  /// as its tooltip; the cleaning refusal, while there is one, goes first.
+  void setTrashRefusal(const std::optional<QString> &reason);
 
   QString subjectName() const;
   QString subjectPath() const;
@@ -56,6 +59,10 @@ private:
   QPushButton *reveal_;
   QPushButton *trash_;
   QPushButton *smartClean_;
+  std::optional<QString> cleaningRefusal_;
+  std::optional<QString> trashRefusal_;
+
+  void showTrashRefusal();
 };
 
 } // namespace tarnwick

@@ -236,6 +236,13 @@ void SizeloomDashboardView::setCleaningRefusal(std::optional<QString> reason) {
   rescan->setToolTip(cleaningRefusal_.value_or(tr("Rescan this directory")));
 }
 
+void SizeloomDashboardView::setTrashRefusalCheck(TrashRefusalCheck check) {
+  trashRefusalCheck_ = std::move(check);
+  canvas_->setTrashRefusalCheck(trashRefusalCheck_);
+  selectionRefusal_.reset();
+  refreshChrome();
+}
+
 void SizeloomDashboardView::reveal(const DiskNode &node) {
   // The answer may come from the event loop, after this view is gone.
   FileManagerReveal::reveal(node.path, [view = QPointer(this), name = displayText(node.name.empty() ? node.path : node.name)](
@@ -285,6 +292,11 @@ void SizeloomDashboardView::refreshChrome() {
   breadcrumbBar_->setState(std::move(chain), shown, (current && current->parentID.has_value()) || shownItems_);
   std::optional<DiskNode> selected = selectedNodeID_ && arena_ ? arena_->node(*selectedNodeID_) : std::nullopt;
   actionBar_->setSubject(selected ? selected : current, selected.has_value());
+  if (selected && trashRefusalCheck_) {
+    if (!selectionRefusal_ || selectionRefusal_->first != selected->path)
+      selectionRefusal_.emplace(selected->path, trashRefusalCheck_(selected->path));
+    actionBar_->setTrashRefusal(selectionRefusal_->second);
+  }
   refreshList();
 }
 

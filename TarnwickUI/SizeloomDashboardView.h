@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -85,6 +86,13 @@ public:
   /// is refused, and this view drops any such request meanwhile.
   void setCleaningRefusal(std::optional<QString> reason);
   const std::optional<QString> &cleaningRefusal() const { return cleaningRefusal_; }
+  /// Why a path would be refused if moved to the Trash now, or nothing.
+  using TrashRefusalCheck = std::function<std::optional<QString>(const std::string &path)>;
+  /// Asked, on the GUI thread, for the selected item and for the treemap
+  /// menu's item: "Move to Trash" is greyed out there with the reason as its
+  /// tooltip, rather than refused after it is chosen. Without one (the
+  /// default), only the cleaning refusal greys it out.
+  void setTrashRefusalCheck(TrashRefusalCheck check);
 
   /// Colours the treemap by change (inactive: by category) while the tree
   /// on show is the comparison's newer one; kept across navigation and
@@ -140,6 +148,10 @@ private:
   std::optional<NodeID> selectedNodeID_;
   std::optional<CleanableCategory> selectedCategory_;
   std::optional<QString> cleaningRefusal_;
+  TrashRefusalCheck trashRefusalCheck_;
+  // The selection last checked, and its answer: refreshes that keep the
+  // selection do not ask again.
+  std::optional<std::pair<std::string, std::optional<QString>>> selectionRefusal_;
   ChangeColouring changes_;
   bool nestedContents_ = true;
   std::optional<std::vector<NodeID>> shownItems_;

@@ -313,6 +313,13 @@ void TarnwickAppCoordinator::stopScanKeepingTree() {
     cancelScan();
 }
 
+std::optional<QString> TarnwickAppCoordinator::trashRefusal(const std::string &path) const {
+  if (cleaningRefusal_)
+    return cleaningRefusal_;
+  const std::optional<std::string> refusal = engine_->refusalOf(path, true);
+  return refusal ? std::optional(QString::fromStdString(*refusal)) : std::nullopt;
+}
+
 void TarnwickAppCoordinator::moveNodeToTrash(const DiskNode &node) {
   if (cleaningRefusal_)
     return; // the views offer no cleaning then; this is the last line

@@ -75,6 +75,10 @@ public:
   /// tree, or an imported one whose root is here; set with the tree, before
   /// arenaChanged.
   const std::optional<QString> &cleaningRefusal() const { return cleaningRefusal_; }
+  /// Why moveNodeToTrash would be refused for `path` now, in the deletion
+  /// guard's words, or nothing (SafeCleaningEngine::refusalOf). Reads a few
+  /// dozen inodes and the mount table: for one item at a time.
+  std::optional<QString> trashRefusal(const std::string &path) const;
 
   /// Cancels any running scan and starts one of `path`; returns at once.
   void startScan(const QString &path);

@@ -349,16 +349,19 @@ QMenu *TreemapCanvasView::contextMenuContent(QWidget *parent) {
     menu->addAction(SymbolIcons::icon("arrow.down.forward.and.arrow.up.backward"), tr("Drill Down"), this,
                     [this, tile] { requestDrillDown(tile); });
   // Refused items stay in the menu, disabled, so that the reason can be read.
-  const auto refuseIfNeeded = [this](QAction *action) {
-    if (cleaningRefusal_) {
+  const auto refuseIfNeeded = [](QAction *action, const std::optional<QString> &reason) {
+    if (reason) {
       action->setEnabled(false);
-      action->setToolTip(*cleaningRefusal_);
+      action->setToolTip(*reason);
     }
   };
-  menu->setToolTipsVisible(cleaningRefusal_.has_value());
+  const std::optional<QString> trashRefusal =
+      cleaningRefusal_ || !trashRefusalCheck_ ? cleaningRefusal_ : trashRefusalCheck_(tile.node.path);
+  menu->setToolTipsVisible(trashRefusal.has_value());
   if (tile.node.isDirectory)
     refuseIfNeeded(menu->addAction(SymbolIcons::icon("arrow.clockwise"), tr("Rescan This Folder"), this,
-                                   [this, node = tile.node] { emit rescanFolder(node); }));
+                                   [this, node = tile.node] { emit rescanFolder(node); }),
+                   cleaningRefusal_);
 #ifdef __APPLE__
   const QString revealTitle = tr("Reveal in Finder");
 #else
@@ -368,7 +371,8 @@ QMenu *TreemapCanvasView::contextMenuContent(QWidget *parent) {
   menu->addSeparator();
   // Destructive: drawn in red, as the platform's menus cannot colour one entry's text.
   refuseIfNeeded(menu->addAction(QIcon(SymbolIcons::tinted("trash", 16, WidgetStyle::destructiveRed(), devicePixelRatioF())),
-                                 tr("Move to Trash"), this, [this, node = tile.node] { emit moveToTrash(node); }));
+                                 tr("Move to Trash"), this, [this, node = tile.node] { emit moveToTrash(node); }),
+                 trashRefusal);
   menu->addAction(SymbolIcons::icon("doc.on.doc"), tr("Copy File Path"), this,
                   [path = tile.node.path] { FileManagerReveal::copyPath(path); });
   return menu;

@@ -9,6 +9,7 @@
 #include <QRectF>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -100,6 +101,11 @@ public:
   /// tooltip. Nothing (the default) offers them.
   void setCleaningRefusal(std::optional<QString> reason) { cleaningRefusal_ = std::move(reason); }
   const std::optional<QString> &cleaningRefusal() const { return cleaningRefusal_; }
+  /// Asked for the menu's item as the menu opens: a reason greys out "Move
+  /// to Trash" alone, with the reason as its tooltip.
+  void setTrashRefusalCheck(std::function<std::optional<QString>(const std::string &path)> check) {
+    trashRefusalCheck_ = std::move(check);
+  }
 
 signals:
   /// A file tile was clicked.
@@ -166,6 +172,7 @@ private:
   ChangeColouring changes_;
   std::optional<TreemapRect> hoveredRect_;
   std::optional<QString> cleaningRefusal_;
+  std::function<std::optional<QString>(const std::string &path)> trashRefusalCheck_;
   QPointF cursorLocation_;
   bool isHoverActive_ = false;
   bool tilesPending_ = false;

@@ -113,6 +113,8 @@ void AppRootView::showPage() {
       addWidget(dashboard_);
       connect(dashboard_, &tarnwick::SizeloomDashboardView::moveToTrash, &coordinator_,
               &tarnwick::TarnwickAppCoordinator::moveNodeToTrash);
+      dashboard_->setTrashRefusalCheck(
+          [this](const std::string &path) { return coordinator_.trashRefusal(path); });
       connect(dashboard_, &tarnwick::SizeloomDashboardView::rescanFolder, this, &AppRootView::rescanFolder);
       connect(dashboard_, &tarnwick::SizeloomDashboardView::cleanCategory, this,
               [this](std::optional<tarnwick::CleanableCategory> category) {

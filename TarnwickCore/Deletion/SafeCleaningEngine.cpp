@@ -52,6 +52,17 @@ std::optional<DeletionMode> deletionModeFromRawValue(std::string_view text) {
 SafeCleaningEngine::SafeCleaningEngine(std::string homeDirectory, std::shared_ptr<CleaningFileSystem> fileSystem)
     : homeDirectory_(std::move(homeDirectory)), fileSystem_(std::move(fileSystem)) {}
 
+std::optional<std::string> SafeCleaningEngine::refusalOf(const std::string &path,
+                                                         bool allowUserConfirmedHomeItem) const {
+  try {
+    DeletionGuard::approve(path, homeDirectory_, allowUserConfirmedHomeItem);
+  } catch (const DeletionGuardError &refusal) {
+    return refusal.what();
+  } catch (const std::exception &) {
+  }
+  return std::nullopt;
+}
+
 std::shared_ptr<SafeCleaningEngine> SafeCleaningEngine::forUser(const UserEnvironment &user) {
   return std::make_shared<SafeCleaningEngine>(user.homeDirectory,
                                               std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(user)));

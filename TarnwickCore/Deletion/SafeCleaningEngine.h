@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -40,6 +41,12 @@ public:
   SafeCleaningReport clean(const std::vector<CleanableItem> &items, DeletionMode mode,
                            bool allowUserConfirmedHomeItem, ProgressHandler progressHandler = {},
                            std::stop_token stop = {});
+
+  /// Why clean() would refuse `path` now: the deletion guard's refusal, or
+  /// nothing when it approves (or cannot check: then clean() says why). A
+  /// forecast for offering or greying out an action; clean() checks again.
+  /// Only reads metadata; any thread.
+  std::optional<std::string> refusalOf(const std::string &path, bool allowUserConfirmedHomeItem) const;
 
   const std::string &homeDirectory() const { return homeDirectory_; }
 

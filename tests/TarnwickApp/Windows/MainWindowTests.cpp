@@ -185,6 +185,26 @@ TEST_F(MainWindowTest, MoveToTrashReportsTheOutcomeAndTheUndoKeyBringsItBack) {
   EXPECT_TRUE(std::filesystem::exists(tree.path("home")));
 }
 
+// What the guard would refuse is greyed out, with its reason, before it is
+// chosen: the personal folder itself here, unlike a file beside it.
+TEST_F(MainWindowTest, MoveToTrashIsGreyedOutWhereTheGuardWouldRefuseIt) {
+  tarnwick::SizeloomDashboardView &dashboard = explore();
+  for (const auto &[name, refused] : {std::pair{"Movies", true}, std::pair{"notes.txt", false}}) {
+    SCOPED_TRACE(name);
+    dashboard.setSelectedNodeID(tarnwick::findNodeByPath(*dashboard.arena(), tree.path("home/") + name));
+    const QPushButton *button = dashboard.actionBar()->trashButton();
+    EXPECT_EQ(button->isEnabled(), !refused);
+    EXPECT_EQ(button->toolTip().startsWith(QStringLiteral("Deletion rejected")), refused) << button->toolTip().toStdString();
+    const std::unique_ptr<QMenu> menu = test::menuOf(dashboard, name);
+    const QAction *trash = test::actionNamed(*menu, "Move to Trash");
+    ASSERT_TRUE(trash);
+    EXPECT_EQ(trash->isEnabled(), !refused);
+    if (refused) {
+      EXPECT_EQ(trash->toolTip(), button->toolTip());
+    }
+  }
+}
+
 // A restore from the Trash window shows the item again, as an undo does.
 TEST_F(MainWindowTest, RestoringFromTheTrashWindowShowsTheItemAgain) {
   tarnwick::SizeloomDashboardView &dashboard = explore();
