@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tarnwick {
@@ -35,15 +36,35 @@ const char *symbolFor(BreadcrumbCrumbButton::Glyph glyph) {
   return nullptr;
 }
 
+// `name` in lines of at most `length` characters: a tooltip does not wrap,
+// and a long name in one line runs off the screen. A character outside the
+// Basic Multilingual Plane (two code units) is never split.
+QString inLines(const QString &name, qsizetype length) {
+  QString lines;
+  for (qsizetype start = 0; start < name.size();) {
+    qsizetype end = std::min(start + length, name.size());
+    if (end < name.size() && name.at(end).isLowSurrogate())
+      --end;
+    if (!lines.isEmpty())
+      lines += QLatin1Char('\n');
+    lines += name.mid(start, end - start);
+    start = end;
+  }
+  return lines;
+}
+
 } // namespace
 
 BreadcrumbCrumbButton::BreadcrumbCrumbButton(const QString &name, Glyph glyph, bool isCurrent, QWidget *parent)
     : QAbstractButton(parent), glyph_(glyph), isCurrent_(isCurrent) {
   setText(name);
+  setAccessibleName(name);
   QFont crumbFont = font();
   crumbFont.setPixelSize(12);
   crumbFont.setWeight(isCurrent ? QFont::Bold : QFont::Medium);
   setFont(crumbFont);
+  if (QFontMetricsF(crumbFont).horizontalAdvance(name) > maximumTextWidth)
+    setToolTip(inLines(name, 64)); // what the elided name leaves out
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   setFocusPolicy(Qt::TabFocus);
 }
@@ -55,9 +76,20 @@ QColor BreadcrumbCrumbButton::secondaryTextColor(const QPalette &palette) {
 QSize BreadcrumbCrumbButton::sizeHint() const {
   const QFontMetricsF metrics(font());
   const qreal glyphWidth = glyph_ == Glyph::none ? 0 : glyphSize + glyphGap;
-  const qreal width = 2 * horizontalPadding + glyphWidth + metrics.horizontalAdvance(text());
+  const qreal textWidth = std::min<qreal>(metrics.horizontalAdvance(text()), maximumTextWidth);
+  const qreal width = 2 * horizontalPadding + glyphWidth + textWidth;
   const qreal height = 2 * verticalPadding + std::max<qreal>(metrics.height(), glyphSize);
   return {int(std::ceil(width)), int(std::ceil(height))};
+}
+
+qreal BreadcrumbCrumbButton::textLeft() const {
+  return horizontalPadding + (glyph_ == Glyph::none ? 0 : glyphSize + glyphGap);
+}
+
+QString BreadcrumbCrumbButton::shownText() const {
+  // Middle: a name's start and its end (a version, a date) both tell it apart.
+  const qreal room = width() - textLeft() - horizontalPadding;
+  return QFontMetricsF(font()).elidedText(text(), Qt::ElideMiddle, std::max<qreal>(room, 0));
 }
 
 void BreadcrumbCrumbButton::paintEvent(QPaintEvent *) {
@@ -74,15 +106,14 @@ void BreadcrumbCrumbButton::paintEvent(QPaintEvent *) {
     painter.drawPath(pill);
   }
 
-  qreal x = horizontalPadding;
   if (const char *symbol = symbolFor(glyph_)) {
     const QColor tint = glyph_ == Glyph::drive ? accent : secondaryTextColor(colours);
     const QPixmap picture = SymbolIcons::tinted(symbol, glyphSize, tint, devicePixelRatioF());
-    painter.drawPixmap(QPointF(x, (height() - glyphSize) / 2.0), picture);
-    x += glyphSize + glyphGap;
+    painter.drawPixmap(QPointF(horizontalPadding, (height() - glyphSize) / 2.0), picture);
   }
   painter.setPen(isCurrent_ ? colours.color(QPalette::WindowText) : secondaryTextColor(colours));
-  painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+  const qreal x = textLeft();
+  painter.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, shownText());
 }
 
 } // namespace tarnwick

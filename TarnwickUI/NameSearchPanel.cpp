@@ -1,10 +1,10 @@
 #include "TarnwickUI/NameSearchPanel.h"
 
 #include "TarnwickCore/Tree/NameSearch.h"
+#include "TarnwickUI/NameColumnFit.h"
 #include "TarnwickUI/NameSearchModel.h"
 #include "TarnwickUI/WidgetStyle.h"
 
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -41,11 +41,15 @@ NameSearchPanel::NameSearchPanel(QWidget *parent)
   results_->setModel(model_);
   results_->setRootIsDecorated(false);
   results_->setUniformRowHeights(true);
+  results_->setTextElideMode(Qt::ElideMiddle); // keeps a long name's extension in sight
   results_->setSortingEnabled(true);
   results_->sortByColumn(NameSearchModel::sizeColumn, Qt::DescendingOrder);
   results_->setAccessibleName(tr("Search results"));
-  results_->header()->setSectionResizeMode(NameSearchModel::folderColumn, QHeaderView::Stretch);
-  results_->header()->setStretchLastSection(false);
+  // Name and folder share the width; in a narrow window the folder gives
+  // way, down to a stub, so that names stay readable.
+  const int sizeRoom = results_->fontMetrics().horizontalAdvance(QStringLiteral("999.9 MB")) + 18;
+  new NameColumnFit(results_, NameSearchModel::nameColumn,
+                    {{NameSearchModel::sizeColumn, sizeRoom, sizeRoom}, {NameSearchModel::folderColumn, 0, 60, 0.45}});
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(field_);
   layout->addWidget(results_, 1);

@@ -1,5 +1,6 @@
 #include "TarnwickUI/TreeListView.h"
 
+#include "TarnwickUI/NameColumnFit.h"
 #include "TarnwickUI/ShareBarDelegate.h"
 #include "TarnwickUI/TreeListModel.h"
 
@@ -27,17 +28,20 @@ TreeListView::TreeListView(QWidget *parent) : QTreeView(parent), model_(new Tree
   setFrameShape(QFrame::NoFrame);
 
   QHeaderView *columns = header();
-  columns->setStretchLastSection(false);
-  columns->setSectionResizeMode(TreeListModel::nameColumn, QHeaderView::Stretch);
-  // Room for the widest text each column is likely to hold.
+  columns->setMinimumSectionSize(40);
+  // Room for the widest text each column is likely to hold. In a narrow
+  // list the bar of "% of Parent" shrinks first, then Modified and Files
+  // hide: the names are what the list is read by.
   const QFontMetrics metrics = fontMetrics();
   const auto room = [&](const QString &sample) { return metrics.horizontalAdvance(sample) + 18; };
   const QString latestDate = QLocale().toString(QDate(2000, 12, 28), QLocale::ShortFormat);
-  columns->resizeSection(TreeListModel::sizeColumn, room(QStringLiteral("999.9 MB")));
-  columns->resizeSection(TreeListModel::shareColumn, room(QStringLiteral("100.0%")) + 56);
-  columns->resizeSection(TreeListModel::filesColumn, room(QStringLiteral("999,999")));
-  columns->resizeSection(TreeListModel::modifiedColumn, room(latestDate));
-  columns->setMinimumSectionSize(40);
+  const int size = room(QStringLiteral("999.9 MB")), share = room(QStringLiteral("100.0%"));
+  const int files = room(QStringLiteral("999,999")), modified = room(latestDate);
+  new NameColumnFit(this, TreeListModel::nameColumn,
+                    {{TreeListModel::sizeColumn, size, size},
+                     {TreeListModel::shareColumn, share + 56, share + 16},
+                     {TreeListModel::filesColumn, files, files},
+                     {TreeListModel::modifiedColumn, modified, modified}});
   // The model's own order (Size, largest first) is the indicator's before
   // sorting is switched on, so switching it on sorts nothing.
   columns->setSortIndicator(model_->sortColumn(), model_->sortOrder());

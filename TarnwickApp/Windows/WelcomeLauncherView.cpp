@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -62,7 +63,9 @@ public:
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAccessibleDescription(subtitle_);
   }
-  QSize sizeHint() const override { return {620, 14 * 2 + 36}; }
+  QSize sizeHint() const override {
+    return {620, 2 * padding + lineHeight(titleFont()) + lineGap + lineHeight(subtitleFont())};
+  }
 
 protected:
   void paintEvent(QPaintEvent *) override {
@@ -83,19 +86,25 @@ protected:
       painter.strokePath(shape, QPen(secondaryText(0.2 / 0.58), 1));
 
     const QColor blue(0x3d, 0x8b, 0xfd);
-    painter.drawPixmap(14 + 4, (height() - 24) / 2, SymbolIcons::tinted(symbol_, 24, blue, devicePixelRatioF()));
+    painter.drawPixmap(padding + 4, (height() - 24) / 2, SymbolIcons::tinted(symbol_, 24, blue, devicePixelRatioF()));
     const QFont tagFont = textFont(11, QFont::Normal, Design::monospaced);
     const int tagWidth = QFontMetrics(tagFont).horizontalAdvance(tag_) + 12;
-    const int textLeft = 14 + 32 + 12;
-    const int textWidth = width() - textLeft - tagWidth - 28;
-    painter.setFont(textFont(14, QFont::DemiBold));
+    const int textLeft = padding + 32 + 12;
+    const int textWidth = std::max(0, width() - textLeft - tagWidth - 2 * padding);
+    // The two lines, centred together: a card given more height than it
+    // asked for keeps them as one block.
+    const int titleHeight = lineHeight(titleFont()), subtitleHeight = lineHeight(subtitleFont());
+    const int top = (height() - titleHeight - lineGap - subtitleHeight) / 2;
+    painter.setFont(titleFont());
     painter.setPen(primaryText());
-    painter.drawText(QRect(textLeft, 14, textWidth, 18), Qt::AlignLeft | Qt::AlignVCenter, text());
-    painter.setFont(textFont(11));
+    painter.drawText(QRect(textLeft, top, textWidth, titleHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetrics(painter.font()).elidedText(text(), Qt::ElideRight, textWidth));
+    painter.setFont(subtitleFont());
     painter.setPen(secondaryText());
-    painter.drawText(QRect(textLeft, 14 + 20, textWidth, 16), Qt::AlignLeft | Qt::AlignVCenter,
+    painter.drawText(QRect(textLeft, top + titleHeight + lineGap, textWidth, subtitleHeight),
+                     Qt::AlignLeft | Qt::AlignVCenter,
                      QFontMetrics(painter.font()).elidedText(subtitle_, Qt::ElideRight, textWidth));
-    const QRectF tag(width() - 14 - tagWidth, (height() - 18) / 2.0, tagWidth, 18);
+    const QRectF tag(width() - padding - tagWidth, (height() - 18) / 2.0, tagWidth, 18);
     painter.setPen(Qt::NoPen);
     painter.setBrush(secondaryText(0.15 / 0.58));
     painter.drawRoundedRect(tag, 4, 4);
@@ -107,6 +116,11 @@ protected:
   void leaveEvent(QEvent *) override { update(); }
 
 private:
+  static constexpr int padding = 14, lineGap = 2;
+  static QFont titleFont() { return textFont(14, QFont::DemiBold); }
+  static QFont subtitleFont() { return textFont(11); }
+  static int lineHeight(const QFont &font) { return QFontMetrics(font).height(); }
+
   const char *symbol_;
   QString subtitle_;
   QString tag_;
@@ -127,7 +141,17 @@ QWidget *footerItem(const char *symbol, const QString &text, QWidget *parent) {
 } // namespace
 
 WelcomeLauncherView::WelcomeLauncherView(Shortcuts shortcuts, QWidget *parent) : QWidget(parent) {
-  auto *layout = new QVBoxLayout(this);
+  // A window shorter than the page (a small screen, a large scale factor)
+  // scrolls it rather than squeezing the cards.
+  auto *scroller = new QScrollArea(this);
+  scroller->setFrameShape(QFrame::NoFrame);
+  scroller->setWidgetResizable(true);
+  scroller->setFocusPolicy(Qt::NoFocus); // the cards take focus, and Tab scrolls them into view
+  auto *page = new QWidget(scroller);
+  auto *outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(scroller);
+  auto *layout = new QVBoxLayout(page);
   layout->setContentsMargins(32, 32, 32, 32);
   layout->setSpacing(32);
   layout->addStretch();
@@ -172,6 +196,7 @@ WelcomeLauncherView::WelcomeLauncherView(Shortcuts shortcuts, QWidget *parent) :
   layout->addWidget(recentScans_, 0, Qt::AlignHCenter);
   layout->addWidget(makeFooter(), 0, Qt::AlignHCenter);
   layout->addStretch();
+  scroller->setWidget(page);
 }
 
 QWidget *WelcomeLauncherView::makeHeader() {

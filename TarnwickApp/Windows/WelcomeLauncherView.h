@@ -17,7 +17,8 @@ namespace quillane {
 /// The window's content before any scan: the product header, a banner
 /// while some folders cannot be read (how many, and a button that lists
 /// them), the launch cards (home folder, whole disk, a folder of the user's
-/// choice, cache cleanup), the remembered scans and the footer.
+/// choice, cache cleanup), the remembered scans and the footer. A window
+/// too short for the page scrolls it.
 ///
 /// Threads: GUI thread only.
 class WelcomeLauncherView : public QWidget {

@@ -1,6 +1,8 @@
 #include "TarnwickUI/TreeListView.h"
 
 #include "TarnwickCore/Tree/ArenaEdit.h"
+#include "TarnwickUI/NameSearchModel.h"
+#include "TarnwickUI/NameSearchPanel.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/TreeListFixtures.h"
 #include "TarnwickUI/TreeListModel.h"
@@ -122,6 +124,42 @@ TEST(TreeListModel, SortingKeepsPersistentRowsOnTheirNodes) {
     EXPECT_EQ(model.nodeID(fileRow), y);
     EXPECT_EQ(fileRow.column(), TreeListModel::sizeColumn);
     EXPECT_EQ(model.index(fileRow.row(), 0, fileRow.parent()).data().toString(), QStringLiteral("y"));
+  }
+}
+
+// The list beside the treemap and the search results, narrowed: the name
+// keeps a share of the width, Size stays readable, and nothing needs a
+// sideways scroll; with room enough every column shows.
+TEST(NameColumnFitTest, NamesKeepTheirShareAsTheViewNarrows) {
+  TreeListView list;
+  list.showFolder(buildTree(sortingTree), DiskTreeArena::rootID, std::nullopt);
+  NameSearchPanel search;
+  struct View {
+    const char *what;
+    QWidget *widget;
+    QTreeView *tree;
+    int name, size;
+  };
+  const View views[] = {
+      {"list", &list, &list, TreeListModel::nameColumn, TreeListModel::sizeColumn},
+      {"search", &search, search.results(), NameSearchModel::nameColumn, NameSearchModel::sizeColumn},
+  };
+  for (const View &view : views) {
+    view.widget->show();
+    for (const int width : {260, 380, 560, 1100}) {
+      SCOPED_TRACE(std::string(view.what) + " " + std::to_string(width));
+      view.widget->resize(width, 300);
+      QApplication::processEvents();
+      const QHeaderView *header = view.tree->header();
+      const int room = view.tree->viewport()->width();
+      EXPECT_GE(header->sectionSize(view.name), room * 2 / 5);
+      EXPECT_FALSE(header->isSectionHidden(view.size));
+      EXPECT_GE(header->sectionSize(view.size), view.tree->fontMetrics().horizontalAdvance(QStringLiteral("999.9 MB")));
+      EXPECT_LE(header->length(), room) << "no sideways scrolling";
+      if (width >= 1000) {
+        EXPECT_EQ(header->hiddenSectionCount(), 0);
+      }
+    }
   }
 }
 

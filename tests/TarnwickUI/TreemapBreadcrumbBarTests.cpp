@@ -90,16 +90,23 @@ TEST(TreemapBreadcrumbBarTest, ClicksBecomeSignals) {
   EXPECT_EQ(backs.size(), 1) << "a disabled back button stays silent";
 }
 
-TEST(TreemapBreadcrumbBarTest, LongChainsScrollWhileButtonsStayInPlace) {
+// A long chain scrolls; a long name (the most a file system allows) is
+// elided in the middle, whole in its tooltip and accessible name, and
+// leaves the oldest crumbs room.
+TEST(TreemapBreadcrumbBarTest, LongChainsScrollAndLongNamesElideWhileButtonsStayInPlace) {
   struct Case {
     int width, length;
     bool oldestInView;
+    std::size_t lastNameBytes; // 0: named like the others
   };
-  for (const Case c : {Case{600, 40, false}, Case{1900, 12, true}}) {
+  const std::string head = "Quarterly-", tail = "-final";
+  for (const Case c : {Case{600, 40, false, 0}, Case{1900, 12, true, 0}, Case{900, 3, true, 255}}) {
     SCOPED_TRACE(c.width);
     std::vector<DiskNode> chain;
     for (int i = 0; i < c.length; ++i)
       chain.push_back(node(i * 10, "folder-" + std::to_string(i)));
+    if (c.lastNameBytes > 0)
+      chain.back().name = head + std::string(c.lastNameBytes - head.size() - tail.size(), 'x') + tail;
     chain.back().allocatedSize = 123456789, chain.back().fileCount = 4321;
     TreemapBreadcrumbBar bar;
     bar.setState(chain, chain.back(), true);
@@ -113,8 +120,21 @@ TEST(TreemapBreadcrumbBarTest, LongChainsScrollWhileButtonsStayInPlace) {
       EXPECT_TRUE(bar.rect().contains(rectIn(fixed, &bar))) << rectIn(fixed, &bar).x();
     }
     const QWidget *viewport = bar.findChild<QScrollArea *>()->viewport();
-    EXPECT_TRUE(viewport->rect().contains(rectIn(bar.crumb(c.length - 1), viewport))) << "the newest crumb";
+    const BreadcrumbCrumbButton *newest = bar.crumb(c.length - 1);
+    EXPECT_TRUE(viewport->rect().contains(rectIn(newest, viewport))) << "the newest crumb";
     EXPECT_EQ(viewport->rect().contains(rectIn(bar.crumb(0), viewport)), c.oldestInView) << "the oldest crumb";
+    if (c.lastNameBytes > 0) {
+      EXPECT_LE(bar.sizeHint().width(), c.width) << "asks for no more than it has";
+      const QString name = QString::fromStdString(chain.back().name);
+      EXPECT_EQ(newest->accessibleName(), name);
+      const QStringList tipLines = newest->toolTip().split(QLatin1Char('\n'));
+      EXPECT_EQ(tipLines.join(QString()), name);
+      EXPECT_GT(tipLines.size(), 1) << "a line that long would run off the screen";
+      const QString shown = newest->shownText();
+      EXPECT_LT(shown.size(), name.size());
+      EXPECT_TRUE(shown.startsWith(QString::fromStdString(head)) && shown.endsWith(QString::fromStdString(tail)))
+          << shown.toStdString();
+    }
   }
 }
 

@@ -199,6 +199,25 @@ TEST_F(AppearanceLayoutTest, ALauncherCardRunsOnEnterAndSpace) {
   qApp->removeEventFilter(&returnKey);
 }
 
+// The launcher in the room a small screen at a large scale leaves it (the
+// screen's logical size less a menu bar: 1366 × 768 at 1.5, 1920 × 1080 at
+// 2, then 1280 × 800 at 1): the page scrolls rather than squeezing the cards.
+TEST(LauncherLayoutTest, CardsKeepTheirHeightAndThePageScrollsWhenShort) {
+  QWidget window; // a window the screen holds to its size, whatever the launcher asks
+  auto *launcher = new WelcomeLauncherView(WelcomeLauncherView::Shortcuts{}, &window);
+  launcher->setUnreadableCount(2); // the banner takes room too
+  window.show();
+  for (const QSize size : {QSize(910, 487), QSize(960, 515), QSize(1280, 775)}) {
+    SCOPED_TRACE(size.height());
+    window.resize(size);
+    launcher->setGeometry(window.rect());
+    QApplication::processEvents();
+    EXPECT_LE(launcher->minimumSizeHint().height(), size.height()) << "the window need not outgrow the screen";
+    for (int i = 0; i < 4; ++i)
+      EXPECT_GE(launcher->card(i)->height(), launcher->card(i)->sizeHint().height()) << i;
+  }
+}
+
 // The window as a German user sees it: locale and translator are set
 // before the window is built, as at start-up, and English comes back for
 // the suites after this one.
