@@ -29,7 +29,7 @@ namespace {
 class OpenScanFileTest : public test::ScratchHomeWindow {
 protected:
   OpenScanFileTest() {
-    tree.writeFile("home/Movies/holiday.mp4", 2'400'000);
+    tree.writeFile("home/Clips/holiday.mp4", 2'400'000);
     tree.writeFile("home/notes.txt", 12'000);
   }
   void SetUp() override {
@@ -97,7 +97,7 @@ TEST_F(OpenScanFileTest, AnExportOfAFolderHereIsExploredAsItsScan) {
     dashboard->setSelectedNodeID(tarnwick::findNodeByPath(*dashboard->arena(), tree.path("home/notes.txt")));
     EXPECT_TRUE(dashboard->actionBar()->trashButton()->isEnabled());
     EXPECT_TRUE(dashboard->breadcrumbBar()->rescanButton()->isEnabled());
-    const std::unique_ptr<QMenu> menu = test::menuOf(*dashboard, "Movies"); // owns the action read below
+    const std::unique_ptr<QMenu> menu = test::menuOf(*dashboard, "Clips"); // owns the action read below
     const QAction *trashItem = test::actionNamed(*menu, "Move to Trash");
     EXPECT_TRUE(trashItem && trashItem->isEnabled());
   }
@@ -109,7 +109,7 @@ TEST_F(OpenScanFileTest, AnExportOfAFolderHereIsExploredAsItsScan) {
 TEST_F(OpenScanFileTest, AnotherComputersTreeIsNeitherCleanedNorRescanned) {
   const std::string absent =
       writeText("absent.json", R"([1,2,{},[{"name":"/quillane-absent-root/home","dsize":4096},)"
-                               R"([{"name":"Movies","dsize":4096},{"name":"holiday.mp4","dsize":2400000}],)"
+                               R"([{"name":"Clips","dsize":4096},{"name":"holiday.mp4","dsize":2400000}],)"
                                R"({"name":"notes.txt","dsize":12288}]])");
   for (const auto &[file, root] : {std::pair{absent, std::string("/quillane-absent-root/home")},
                                    std::pair{exportHome(homeDevice() + 1), tree.path("home")}}) {
@@ -129,7 +129,7 @@ TEST_F(OpenScanFileTest, AnotherComputersTreeIsNeitherCleanedNorRescanned) {
     QAbstractButton *rescanButton = dashboard->breadcrumbBar()->rescanButton();
     EXPECT_FALSE(rescanButton->isEnabled());
     EXPECT_EQ(rescanButton->toolTip(), reason);
-    std::unique_ptr<QMenu> menu = test::menuOf(*dashboard, "Movies");
+    std::unique_ptr<QMenu> menu = test::menuOf(*dashboard, "Clips");
     for (const char *item : {"Move to Trash", "Rescan This Folder"}) {
       const QAction *action = test::actionNamed(*menu, item);
       ASSERT_TRUE(action) << item;
