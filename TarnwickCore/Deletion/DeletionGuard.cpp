@@ -2,8 +2,8 @@
 
 #include "TarnwickCore/Catalogue/ProjectArtefactRules.h"
 #include "TarnwickCore/Deletion/GuardPlacement.h"
+#include "TarnwickCore/Deletion/MovedCacheHome.h"
 #include "TarnwickCore/Support/PathJoin.h"
-#include "TarnwickCore/Support/UserEnvironment.h"
 
 #include <algorithm>
 #include <vector>
@@ -117,60 +117,6 @@ bool isRegularFileAt(const GuardFileFacts &files, const std::string &path) {
   return status && !status->isSymbolicLink && !status->isDirectory;
 }
 
-// The trees the system's own files live in. Root owns every folder there,
-// so ownership alone cannot keep a cache home out of them.
-constexpr std::string_view systemTrees[] = {"/bin", "/boot", "/dev",  "/etc", "/lib", "/lib32", "/lib64", "/libx32",
-                                            "/opt", "/proc", "/run",  "/sbin", "/snap", "/srv", "/sys",  "/usr",
-                                            "/var"};
-
-// The cache folder to judge by its own rules: the one $XDG_CACHE_HOME names
-// when it moves it away from ~/.cache (which the allowlist names), or the
-// real location of either when it is a symbolic link, as a cache kept on
-// another disk often is. Nothing when the link leads nowhere.
-std::optional<std::string> movedCacheHome(const std::string &home, const GuardFileFacts &files) {
-  const std::string cacheHome = DeletionGuard::standardize(UserEnvironment::cacheHomeOf(home));
-  const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(cacheHome);
-  if (status && status->isSymbolicLink)
-    return files.canonicalPath(cacheHome);
-  if (cacheHome == home + "/.cache")
-    return std::nullopt;
-  return cacheHome;
-}
-
-// Strictly inside the moved cache folder (movedCacheHome), when that is a
-// folder of the user's own that is neither in a system tree or a personal
-// folder (such as ~/Documents) nor the home or above it, by the home's
-// name or its real location. The secrets that the protected locations name
-// in ~/.cache stay refused there, and so does any folder that holds them.
-bool isInMovedCacheHome(const std::string &target, const std::string &home, const GuardFileFacts &files) {
-  const std::optional<std::string> moved = movedCacheHome(home, files);
-  if (!moved || !isAtOrBelow(target, *moved) || target == *moved)
-    return false;
-  const std::string &cacheHome = *moved;
-  const auto inSystemTree = [&cacheHome](std::string_view tree) { return isAtOrBelow(cacheHome, tree); };
-  for (const std::string &homeName : {home, files.canonicalPath(home).value_or(home)}) {
-    const auto inPersonalFolder = [&](std::string_view name) {
-      return isAtOrBelow(cacheHome, homeName + "/" + std::string(name));
-    };
-    if (isAtOrBelow(homeName, cacheHome) || std::ranges::any_of(DeletionGuard::sensitiveTopLevelNames, inPersonalFolder))
-      return false;
-  }
-  if (std::ranges::any_of(systemTrees, inSystemTree) ||
-      std::ranges::find(DeletionGuard::systemProtectedRoots, cacheHome) != DeletionGuard::systemProtectedRoots.end())
-    return false;
-  const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(cacheHome);
-  if (!status || status->isSymbolicLink || !status->isDirectory || status->owner != ::geteuid())
-    return false;
-  constexpr std::string_view cacheFolder = ".cache/";
-  for (const ProtectedEntry &entry : ProtectedLocations::homeTable())
-    if (entry.relativePath.starts_with(cacheFolder)) {
-      const std::string secret = cacheHome + "/" + std::string(entry.relativePath.substr(cacheFolder.size()));
-      if (isAtOrBelow(target, secret) || isAtOrBelow(secret, target))
-        return false;
-    }
-  return true;
-}
-
 // A folder that a project's tools rebuild, beside the marker file that
 // names the tool (ProjectArtefactRules), read now: a folder in a project
 // folder strictly inside the home, the markers regular files and not
@@ -195,8 +141,9 @@ bool isProjectArtefact(const std::string &target, const std::string &home, const
   return ProjectArtefactRules::kindOf(lastPathComponent(target), isRegularFile, hasMarkerAbove) != nullptr;
 }
 
-void requireAllowlistedOrConfirmed(const std::string &target, const std::string &home, bool usableHome,
-                                   bool confirmed, const GuardFileFacts &files) {
+void requireAllowlistedOrConfirmed(const std::string &target, const GuardFileFacts::LinkStatus &status,
+                                   const std::string &home, bool usableHome, bool confirmed,
+                                   const ProtectedSnapshot &protectedNow, const GuardFileFacts &files) {
   if (!usableHome) {
     if (isAtOrBelow(target, DeletionGuard::allowlistedAbsolutePrefix))
       return;
@@ -205,7 +152,7 @@ void requireAllowlistedOrConfirmed(const std::string &target, const std::string 
   for (std::string_view allowed : DeletionGuard::allowlistedRelativeRoots)
     if (isAtOrBelowPattern(target, home, allowed))
       return;
-  if (ProtectedLocations::isCacheInsideProfile(target, home) || isInMovedCacheHome(target, home, files) ||
+  if (ProtectedLocations::isCacheInsideProfile(target, home) || isInMovedCacheHome(target, status, home, protectedNow, files) ||
       isProjectArtefact(target, home, files))
     return;
   if (isAtOrBelow(target, DeletionGuard::allowlistedAbsolutePrefix))
@@ -356,7 +303,8 @@ ApprovedDeletion DeletionGuard::approve(std::string_view rawPath, const std::str
   placement.refuseOtherNamesOfProtected();
   placement.refuseHoldersOfProtected();
   placement.refuseMounts();
-  requireAllowlistedOrConfirmed(target, home, isUsableHome(home, *mounts, files), allowUserConfirmedHomeItem, files);
+  requireAllowlistedOrConfirmed(target, *status, home, isUsableHome(home, *mounts, files), allowUserConfirmedHomeItem,
+                                *protectedNow, files);
   return {target, realTarget, status->identity, status->mountId, status->isDirectory};
 }
 

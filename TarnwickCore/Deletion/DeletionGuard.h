@@ -28,12 +28,10 @@ namespace tarnwick {
 /// that holds one; and finally anything outside the cache and clean-up
 /// allowlist, unless the user confirmed an item inside the home folder
 /// that is not one of the personal top-level folders itself. Beyond the
-/// allowlist it approves what lies strictly inside the cache folder that
-/// $XDG_CACHE_HOME names (UserEnvironment::cacheHomeOf) when that is a
-/// folder of the user's own away from ~/.cache, outside the system's trees
-/// and the personal folders; by the same rules, strictly inside the real
-/// location of a cache folder that is a symbolic link (the catalogue names
-/// its rows there); and a project's
+/// allowlist it approves what lies inside a cache folder away from
+/// ~/.cache, moved by $XDG_CACHE_HOME or through a link, by that folder's
+/// own rules (isInMovedCacheHome; the catalogue names its rows at the real
+/// folder), and a project's
 /// regenerable artefact (ProjectArtefactRules: a folder such as
 /// node_modules beside the marker file naming its tool, read at this
 /// moment). A home folder

@@ -4,6 +4,7 @@
 #include "TarnwickCore/Support/RealPath.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
+#include <climits>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -27,8 +28,8 @@ public:
 
   std::optional<LinkStatus> linkStatus(const std::string &path) const override {
     struct statx st;
-    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_INO | STATX_MNT_ID | STATX_UID,
-                &st) != 0)
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                STATX_TYPE | STATX_MODE | STATX_INO | STATX_MNT_ID | STATX_UID, &st) != 0)
       return std::nullopt;
     const auto supported = st.stx_attributes_mask;
     const auto protectedAttributes = static_cast<std::uint64_t>(STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND);
@@ -40,7 +41,17 @@ public:
     status.identity = {makedev(st.stx_dev_major, st.stx_dev_minor), st.stx_ino};
     status.mountId = (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
     status.owner = st.stx_uid;
+    status.permissions = st.stx_mode & 07777;
     return status;
+  }
+
+  std::optional<std::string> linkText(const std::string &path) const override {
+    std::string text(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(path.c_str(), text.data(), text.size());
+    if (length < 0 || static_cast<std::size_t>(length) >= text.size())
+      return std::nullopt;
+    text.resize(static_cast<std::size_t>(length));
+    return text;
   }
 
   std::optional<FileIdentity> identity(const std::string &path) const override {
@@ -91,6 +102,8 @@ public:
 };
 
 } // namespace
+
+std::optional<std::string> GuardFileFacts::linkText(const std::string &) const { return std::nullopt; }
 
 const GuardFileFacts &GuardFileFacts::system() {
   static const SystemGuardFileFacts facts;

@@ -37,6 +37,8 @@ public:
     std::uint64_t mountId = 0;
     /// The owning user.
     std::uint32_t owner = 0;
+    /// The permission bits (07777).
+    std::uint32_t permissions = 0;
   };
 
   virtual ~GuardFileFacts() = default;
@@ -46,6 +48,9 @@ public:
   virtual std::optional<LinkStatus> linkStatus(const std::string &path) const = 0;
   /// `path` with every symbolic link resolved; nothing when that fails.
   virtual std::optional<std::string> canonicalPath(const std::string &path) const = 0;
+  /// What the symbolic link `path` holds; nothing when it is no link or
+  /// cannot be read (the default, for facts that know no link texts).
+  virtual std::optional<std::string> linkText(const std::string &path) const;
   /// The identity of what `path` names, following links; nothing when
   /// nothing is there.
   virtual std::optional<FileIdentity> identity(const std::string &path) const = 0;

@@ -27,6 +27,11 @@ std::string_view below(const FileSystemLocation &inner, const FileSystemLocation
 constexpr auto systemFolders = std::to_array<std::string_view>(
     {"/boot", "/lib", "/lib32", "/lib64", "/media", "/mnt", "/proc", "/run", "/snap", "/srv", "/sys", "/tmp",
      "/usr/local", "/usr/sbin", "/usr/bin", "/var/tmp"});
+// Trees that hold no home at any depth: root owns them, so for root a home
+// set inside one (HOME=/usr/local/lib) would make installed files its own.
+constexpr auto systemTrees = std::to_array<std::string_view>(
+    {"/bin", "/boot", "/dev", "/etc", "/lib", "/lib32", "/lib64", "/libx32", "/proc", "/run", "/sbin", "/snap", "/sys",
+     "/usr"});
 
 } // namespace
 
@@ -102,6 +107,9 @@ bool isUsableHome(const std::string &home, const MountTable &mounts, const Guard
       return false;
   for (std::string_view folder : systemFolders)
     if (isFolder(folder))
+      return false;
+  for (std::string_view tree : systemTrees)
+    if (real.starts_with(tree) && real.size() > tree.size() && real[tree.size()] == '/')
       return false;
   const std::optional<FileSystemLocation> where = mounts.locate(real, status->mountId);
   return where && where->path != "/";

@@ -47,8 +47,8 @@ private:
 };
 
 /// Whether `home` can stand for the user's home folder: not "/" or another
-/// system folder, not the root of a file system (a bind mount of "/"), and
-/// owned by the user. A home that fails counts as none: nothing is inside
+/// system folder, nothing inside the system's own trees (/usr, /etc…), not
+/// the root of a file system (a bind mount of "/"), and owned by the user. A home that fails counts as none: nothing is inside
 /// it, so nothing is approved by the user's confirmation.
 bool isUsableHome(const std::string &home, const MountTable &mounts, const GuardFileFacts &files);
 

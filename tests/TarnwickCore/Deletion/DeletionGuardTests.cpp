@@ -223,11 +223,13 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
   EXPECT_EQ(refusalOf("/home/ann/Library/Caches/x", noMounts), DeletionGuardError(Kind::containsMountPoint,
                                                                                  "/home/ann/Library/Caches/x", ""));
   // Without a usable home folder nothing is inside one: a system folder,
-  // or one that is not the user's.
+  // a folder in a system tree (installed files would be root's own), or
+  // one that is not the user's.
   files.add("/home/bob/notes");
   files.entries["/home/bob"].owner = ::geteuid() + 1;
-  for (const char *unusable : {"/", "/usr", "/home/bob"})
-    for (const char *path : {"/tmp/x", "/usr/local/x", "/home/bob/notes"})
+  files.add("/usr/local/lib/tool/index.js");
+  for (const char *unusable : {"/", "/usr", "/home/bob", "/usr/local/lib/tool"})
+    for (const char *path : {"/tmp/x", "/usr/local/x", "/home/bob/notes", "/usr/local/lib/tool/index.js"})
       EXPECT_THROW(DeletionGuard::validateDeletionCandidate(path, unusable, true, files), DeletionGuardError)
           << unusable << " " << path;
   // $HOME set to the folder above the real home does not unprotect it.
@@ -354,14 +356,23 @@ TEST(DeletionGuardTest, ACacheHomeMovedByTheEnvironmentIsApprovedInsideOnly) {
   EXPECT_THROW(DeletionGuard::validateDeletionCandidate(inVar.path("tool"), h, false), DeletionGuardError);
 }
 
-// A ~/.cache that is a link is judged by the same rules at its real
-// location, where the catalogue names its rows; through the link, a path
-// still reaches its parent through a link.
+// A ~/.cache that is a link is judged at its real location, where the
+// catalogue names its rows; through the link, a path still reaches its
+// parent through a link. Only a folder of the user's own away from the home
+// and its personal folders, by any name, takes the place of ~/.cache, and
+// only through links of the user's own.
 TEST(DeletionGuardTest, ACacheFolderThatIsALinkIsApprovedInsideItsRealLocationOnly) {
+  namespace fs = std::filesystem;
   const TempTree tree;
-  for (const char *file : {"home/notes.txt", "home/Documents/taxes/2025.pdf", "home/.local/cache/pip/wheel",
-                           "disk/cache/tool/blob", "disk/cache/huggingface/token"})
+  for (const char *file : {"home/notes.txt", "home/Downloads/tax/return.pdf", "home/.local/cache/pip/wheel",
+                           "disk/cache/tool/blob", "disk/cache/huggingface/token", "disk/docs/taxes/2025.pdf",
+                           "disk/shared/tool/blob"})
     tree.writeFile(file, 10);
+  fs::create_directory_symlink(tree.path("disk/docs"), tree.path("home/Documents"));
+  fs::permissions(tree.path("disk/shared"), fs::perms::all);
+  // Another user's link in a shared folder, as a dangling ~/.cache -> /tmp/x invites.
+  fs::create_directory_symlink(tree.path("disk/cache"), tree.path("disk/theirs"));
+  const bool othersLink = ::lchown(tree.path("disk/theirs").c_str(), 65534, 65534) == 0;
   const std::string h = tree.path("home");
   const std::string link = tree.path("home/.cache");
   struct Row {
@@ -372,15 +383,35 @@ TEST(DeletionGuardTest, ACacheFolderThatIsALinkIsApprovedInsideItsRealLocationOn
       {tree.path("disk/cache"),
        {"disk/cache/tool", "disk/cache/tool/blob"},
        {"disk/cache", "disk/cache/huggingface", "disk/cache/huggingface/token", "home/.cache/tool", "disk"}},
-      {".local/cache", {"home/.local/cache/pip"}, {"home/.local/cache", "home/.local"}},
-      {"Documents", {}, {"home/Documents/taxes"}},
-      {".", {}, {"home/notes.txt", "home/Documents"}},
+      {".local/cache", {}, {"home/.local/cache/pip"}},
+      {"Downloads", {}, {"home/Downloads/tax"}},
+      {"Documents", {}, {"disk/docs/taxes"}},
+      {tree.path("disk/docs"), {}, {"disk/docs/taxes"}},
+      {".", {}, {"home/notes.txt"}},
+      {tree.path("disk/shared"), {}, {"disk/shared/tool"}},
       {tree.path("nowhere"), {}, {"disk/cache/tool"}},
+      {othersLink ? tree.path("disk/theirs") : "", {}, {"disk/cache/tool"}},
   };
+  // Inside one's own cache folder, another user's file, or another file
+  // system mounted there (someone's drive under /mnt), is not one's cache.
+  tree.writeFile("disk/cache/theirs/blob", 10);
+  const bool othersFile = ::lchown(tree.path("disk/cache/theirs").c_str(), 65534, 65534) == 0;
+  tree.makeDirectory("disk/cache/drive");
+  const auto drive = ScopedMount::tmpfs(tree.path("disk/cache/drive"));
+  if (drive.mounted())
+    tree.writeFile("disk/cache/drive/photos/1.jpg", 10);
+  for (const char *path : {othersFile ? "disk/cache/theirs" : "", drive.mounted() ? "disk/cache/drive/photos" : ""})
+    if (*path) {
+      fs::create_directory_symlink(tree.path("disk/cache"), link);
+      EXPECT_THROW(DeletionGuard::validateDeletionCandidate(tree.path(path), h, false), DeletionGuardError) << path;
+      fs::remove(link);
+    }
   for (const Row &row : rows) {
+    if (row.linkTarget.empty())
+      continue; // making another user's link needs root
     SCOPED_TRACE("~/.cache -> " + row.linkTarget);
-    std::filesystem::remove(link);
-    std::filesystem::create_directory_symlink(row.linkTarget, link);
+    fs::remove(link);
+    fs::create_directory_symlink(row.linkTarget, link);
     for (const std::string &path : row.approved)
       EXPECT_NO_THROW(DeletionGuard::validateDeletionCandidate(tree.path(path), h, false)) << path;
     for (const std::string &path : row.refused)

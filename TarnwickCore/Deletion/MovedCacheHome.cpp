@@ -1,0 +1,145 @@
+#include "TarnwickCore/Deletion/MovedCacheHome.h"
+
+#include "TarnwickCore/Deletion/DeletionGuard.h"
+#include "TarnwickCore/Support/UserEnvironment.h"
+
+#include <algorithm>
+#include <deque>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+constexpr int mostLinksFollowed = 40; // as the kernel's own limit
+
+// `path` is `folder` or lies below it; "/" holds every absolute path.
+bool holds(std::string_view folder, std::string_view path) {
+  if (folder == "/")
+    return path.starts_with('/');
+  return path == folder || (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/');
+}
+
+std::string parentOf(const std::string &path) {
+  const auto slash = path.rfind('/');
+  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+}
+
+void pushComponents(std::deque<std::string> &pending, std::string_view path) {
+  std::vector<std::string> parts;
+  for (std::size_t start = 0; start <= path.size();) {
+    const std::size_t slash = std::min(path.find('/', start), path.size());
+    if (slash > start)
+      parts.emplace_back(path.substr(start, slash - start));
+    start = slash + 1;
+  }
+  pending.insert(pending.begin(), parts.begin(), parts.end());
+}
+
+// `path` resolved as the system resolves it, one link at a time; nothing
+// when a link on the way belongs to someone other than the user or root
+// (whoever made it would choose the folder), or cannot be read.
+std::optional<std::string> realPathThroughOwnLinks(const std::string &path, const GuardFileFacts &files) {
+  std::vector<std::string> resolved; // real folders only: ".." is their parent
+  std::deque<std::string> pending;
+  pushComponents(pending, path);
+  auto joined = [&resolved] {
+    std::string text;
+    for (const std::string &name : resolved)
+      text += "/" + name;
+    return text.empty() ? std::string("/") : text;
+  };
+  for (int links = 0; !pending.empty();) {
+    const std::string name = std::move(pending.front());
+    pending.pop_front();
+    if (name == ".")
+      continue;
+    if (name == "..") {
+      if (!resolved.empty())
+        resolved.pop_back();
+      continue;
+    }
+    resolved.push_back(name);
+    const std::string here = joined();
+    const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(here);
+    if (!status)
+      return std::nullopt;
+    if (!status->isSymbolicLink)
+      continue;
+    const std::optional<std::string> text = files.linkText(here);
+    if ((status->owner != ::geteuid() && status->owner != 0) || ++links > mostLinksFollowed || !text || text->empty())
+      return std::nullopt;
+    resolved.pop_back();
+    if (text->starts_with('/'))
+      resolved.clear();
+    pushComponents(pending, *text);
+  }
+  return joined();
+}
+
+// The moved cache folder's real location; nothing when the cache folder is
+// ~/.cache itself (the allowlist's) or cannot be trusted to be the user's.
+std::optional<std::string> movedCacheFolder(const std::string &home, const GuardFileFacts &files) {
+  const std::string named = DeletionGuard::standardize(UserEnvironment::cacheHomeOf(home));
+  const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(named);
+  if (named == home + "/.cache" && status && !status->isSymbolicLink)
+    return std::nullopt;
+  return realPathThroughOwnLinks(named, files);
+}
+
+// Whether the folder is, or lies inside, the home or a protected location,
+// by identity: a link or a bind mount gives them other names.
+bool liesInProtected(const std::string &folder, const ProtectedSnapshot &protectedNow, const GuardFileFacts &files) {
+  for (std::string at = folder;; at = parentOf(at)) {
+    const std::optional<FileIdentity> identity = files.identity(at);
+    if (!identity)
+      return true;
+    for (const ExistingProtectedLocation &location : protectedNow.locations)
+      if (location.identity == *identity)
+        return true;
+    if (at == "/")
+      return false;
+  }
+}
+
+bool isTrustedCacheFolder(const std::string &folder, const std::string &home, const ProtectedSnapshot &protectedNow,
+                          const GuardFileFacts &files) {
+  // Trees of the system's own files: root owns every folder there, so
+  // ownership alone cannot keep a cache folder out of them.
+  static constexpr std::string_view systemTrees[] = {"/bin",  "/boot", "/dev",  "/etc",  "/lib", "/lib32",
+                                                     "/lib64", "/libx32", "/opt", "/proc", "/run", "/sbin",
+                                                     "/snap", "/srv",  "/sys",  "/usr",  "/var"};
+  if (folder == "/" || std::ranges::any_of(systemTrees, [&](std::string_view tree) { return holds(tree, folder); }))
+    return false;
+  for (const std::optional<std::string> &homeName : {std::optional(home), files.canonicalPath(home), files.accountHome()})
+    if (homeName && holds(folder, *homeName))
+      return false;
+  const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(folder);
+  return status && status->isDirectory && !status->isSymbolicLink && status->owner == ::geteuid() &&
+         (status->permissions & S_IWOTH) == 0 && !liesInProtected(folder, protectedNow, files);
+}
+
+} // namespace
+
+bool isInMovedCacheHome(const std::string &target, const GuardFileFacts::LinkStatus &targetStatus,
+                        const std::string &home, const ProtectedSnapshot &protectedNow, const GuardFileFacts &files) {
+  const std::optional<std::string> folder = movedCacheFolder(home, files);
+  if (!folder || target == *folder || !holds(*folder, target) || targetStatus.owner != ::geteuid() ||
+      !isTrustedCacheFolder(*folder, home, protectedNow, files))
+    return false;
+  const std::optional<GuardFileFacts::LinkStatus> folderStatus = files.linkStatus(*folder);
+  if (!folderStatus || (folderStatus->mountId && targetStatus.mountId && folderStatus->mountId != targetStatus.mountId))
+    return false;
+  constexpr std::string_view cacheFolder = ".cache/";
+  for (const ProtectedEntry &entry : ProtectedLocations::homeTable())
+    if (entry.relativePath.starts_with(cacheFolder)) {
+      const std::string secret = *folder + "/" + std::string(entry.relativePath.substr(cacheFolder.size()));
+      if (holds(target, secret) || holds(secret, target))
+        return false;
+    }
+  return true;
+}
+
+} // namespace tarnwick
