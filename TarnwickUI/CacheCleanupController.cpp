@@ -109,13 +109,15 @@ void CacheCleanupController::rescan() {
   const std::uint64_t generation = ++scanGeneration_;
   wasCancelled_ = false;
   setScanning(true);
-  workers_.launch([this, generation, scan = scan_, trash = trash_, home = homeDirectory_,
+  workers_.launch([this, generation, scan = scan_, trash = trash_, engine = engine_, home = homeDirectory_,
                    stop = activeScan_.get_token()] {
     std::optional<std::vector<CleanableItem>> found;
     try {
       found = scan(home, stop);
       if (trash)
         found = TrashBinItem::withTrashBin(std::move(*found), *trash, stop);
+      if (engine)
+        engine->untickRefused(*found);
     } catch (const ScanCancelledError &) {
     } catch (const std::exception &) {
       // Out of threads or memory: nothing measured, and the window stays usable.

@@ -199,6 +199,7 @@ int runCachesCommand(const CachesOptions &options, SafeCleaningEngine &engine, U
       return 1;
     }
   }
+  engine.untickRefused(items);
   if (options.clean)
     return clean(std::move(items), options, engine, moves);
   if (options.json) {

@@ -63,6 +63,22 @@ std::optional<std::string> SafeCleaningEngine::refusalOf(const std::string &path
   return std::nullopt;
 }
 
+void SafeCleaningEngine::untickRefused(std::vector<CleanableItem> &items) const {
+  std::optional<ProtectedSnapshot> protectedNow;
+  for (CleanableItem &item : items) {
+    if (!item.isSelected)
+      continue;
+    try {
+      if (!protectedNow)
+        protectedNow = ProtectedLocations::snapshot(DeletionGuard::standardize(homeDirectory_), GuardFileFacts::system());
+      DeletionGuard::approve(item.path, homeDirectory_, false, &*protectedNow);
+    } catch (const DeletionGuardError &) {
+      item.isSelected = false;
+    } catch (const std::exception &) { // cannot check now: clean() will say why
+    }
+  }
+}
+
 std::shared_ptr<SafeCleaningEngine> SafeCleaningEngine::forUser(const UserEnvironment &user) {
   return std::make_shared<SafeCleaningEngine>(user.homeDirectory,
                                               std::make_shared<SystemCleaningFileSystem>(FreedesktopTrash(user)));

@@ -48,6 +48,12 @@ public:
   /// Only reads metadata; any thread.
   std::optional<std::string> refusalOf(const std::string &path, bool allowUserConfirmedHomeItem) const;
 
+  /// Unticks each ticked item that clean() would refuse without the user's
+  /// confirmation of each path: the catalogue offers by name and place, the
+  /// guard decides by what is there, and a row ticked by default should not
+  /// fail. Only reads metadata; any thread.
+  void untickRefused(std::vector<CleanableItem> &items) const;
+
   const std::string &homeDirectory() const { return homeDirectory_; }
 
 private:

@@ -74,6 +74,11 @@ TEST(CacheCleanupControllerTest, CleaningMovesOnlyWhatTheGuardApprovesWithoutCon
   CacheCleanupController controller(home.root(), engine, scan);
   controller.rescan();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !controller.isScanning(); }));
+  // What the guard would refuse is listed, not ticked.
+  ASSERT_EQ(controller.items().size(), 2u);
+  EXPECT_FALSE(controller.items()[0].isSelected);
+  EXPECT_TRUE(controller.items()[1].isSelected);
+  controller.setTicked(0, true); // the guard refuses it still
   controller.clean();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !controller.isCleaning() && !controller.isScanning(); }));
   EXPECT_TRUE(std::filesystem::exists(home.path("notes.txt")));

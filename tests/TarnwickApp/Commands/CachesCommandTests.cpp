@@ -135,6 +135,12 @@ TEST(CachesCommandLinuxHomeTest, CleaningMovesEveryTickedRowByTheGuardsRulesAlon
   EXPECT_EQ(run.status, 0) << "nothing offered, nothing refused: " << run.out;
   for (const char *path : {"projects/thesis/chapter.tex", "notes.txt"})
     EXPECT_TRUE(fs::exists(home.path(path))) << path << "\n" << run.out;
+  // Nor is a folder of the home behind a linked ~/.cache: its entries are
+  // listed, but none is ticked only to be refused.
+  fs::create_directory_symlink("projects", home.path(".cache"));
+  run = runQuillaneAtHome(home, "caches --clean --yes");
+  EXPECT_EQ(run.status, 0) << "nothing ticked, nothing refused: " << run.out;
+  EXPECT_TRUE(fs::exists(home.path("projects/thesis/chapter.tex"))) << run.out;
 }
 
 // --projects lists only the artefacts below the roots it names, and
