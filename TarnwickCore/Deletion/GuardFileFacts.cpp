@@ -29,7 +29,7 @@ public:
   std::optional<LinkStatus> linkStatus(const std::string &path) const override {
     struct statx st;
     if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                STATX_TYPE | STATX_MODE | STATX_INO | STATX_MNT_ID | STATX_UID, &st) != 0)
+                STATX_TYPE | STATX_MODE | STATX_INO | STATX_MNT_ID | STATX_UID | STATX_GID, &st) != 0)
       return std::nullopt;
     const auto supported = st.stx_attributes_mask;
     const auto protectedAttributes = static_cast<std::uint64_t>(STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND);
@@ -42,6 +42,7 @@ public:
     status.mountId = (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
     status.owner = st.stx_uid;
     status.permissions = st.stx_mode & 07777;
+    status.group = st.stx_gid;
     return status;
   }
 

@@ -39,6 +39,8 @@ public:
     std::uint32_t owner = 0;
     /// The permission bits (07777).
     std::uint32_t permissions = 0;
+    /// The owning group.
+    std::uint32_t group = 0;
   };
 
   virtual ~GuardFileFacts() = default;

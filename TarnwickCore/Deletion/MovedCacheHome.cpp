@@ -4,6 +4,7 @@
 #include "TarnwickCore/Support/UserEnvironment.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <deque>
 #include <optional>
 #include <sys/stat.h>
@@ -90,18 +91,42 @@ std::optional<std::string> movedCacheFolder(const std::string &home, const Guard
 }
 
 // Whether the folder is, or lies inside, the home or a protected location,
-// by identity: a link or a bind mount gives them other names.
-bool liesInProtected(const std::string &folder, const ProtectedSnapshot &protectedNow, const GuardFileFacts &files) {
+// by identity (a link or a bind mount gives them other names), or holds a
+// home or personal folder at its real location (what lies inside those may
+// go with a confirmation, which this folder's approval stands in for; the
+// guard refuses what lies inside the others by identity anyway); or a
+// folder on the way to it lets others replace it: writable by others, or by
+// a group not the user's, and not sticky.
+bool isExposed(const std::string &folder, const ProtectedSnapshot &protectedNow, const GuardFileFacts &files) {
+  for (const ExistingProtectedLocation &location : protectedNow.locations)
+    if (location.protection == Protection::itself &&
+        holds(folder, files.canonicalPath(location.path).value_or(location.path)))
+      return true;
   for (std::string at = folder;; at = parentOf(at)) {
     const std::optional<FileIdentity> identity = files.identity(at);
-    if (!identity)
+    const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(at);
+    if (!identity || !status)
       return true;
     for (const ExistingProtectedLocation &location : protectedNow.locations)
       if (location.identity == *identity)
         return true;
+    const bool othersWrite = (status->permissions & S_IWOTH) ||
+                             ((status->permissions & S_IWGRP) && status->group != ::getegid());
+    if (at != folder && othersWrite && !(status->permissions & S_ISVTX))
+      return true;
     if (at == "/")
       return false;
   }
+}
+
+// The folders of the user's data, settings and state that the environment
+// names: a cache folder holding one would offer them as caches.
+bool holdsUserData(const std::string &folder, const GuardFileFacts &files) {
+  for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"})
+    if (const char *value = std::getenv(name); value && value[0] == '/')
+      if (holds(folder, files.canonicalPath(value).value_or(DeletionGuard::standardize(value))))
+        return true;
+  return false;
 }
 
 bool isTrustedCacheFolder(const std::string &folder, const std::string &home, const ProtectedSnapshot &protectedNow,
@@ -111,14 +136,17 @@ bool isTrustedCacheFolder(const std::string &folder, const std::string &home, co
   static constexpr std::string_view systemTrees[] = {"/bin",  "/boot", "/dev",  "/etc",  "/lib", "/lib32",
                                                      "/lib64", "/libx32", "/opt", "/proc", "/run", "/sbin",
                                                      "/snap", "/srv",  "/sys",  "/usr",  "/var"};
-  if (folder == "/" || std::ranges::any_of(systemTrees, [&](std::string_view tree) { return holds(tree, folder); }))
+  // Folders that hold other users' homes, disks or files, which root owns.
+  static constexpr std::string_view sharedFolders[] = {"/", "/gnu", "/home", "/media", "/mnt", "/nix", "/root", "/tmp"};
+  if (std::ranges::find(sharedFolders, folder) != std::end(sharedFolders) ||
+      std::ranges::any_of(systemTrees, [&](std::string_view tree) { return holds(tree, folder); }))
     return false;
   for (const std::optional<std::string> &homeName : {std::optional(home), files.canonicalPath(home), files.accountHome()})
     if (homeName && holds(folder, *homeName))
       return false;
   const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(folder);
   return status && status->isDirectory && !status->isSymbolicLink && status->owner == ::geteuid() &&
-         (status->permissions & S_IWOTH) == 0 && !liesInProtected(folder, protectedNow, files);
+         (status->permissions & S_IWOTH) == 0 && !isExposed(folder, protectedNow, files) && !holdsUserData(folder, files);
 }
 
 } // namespace
@@ -131,6 +159,12 @@ bool isInMovedCacheHome(const std::string &target, const GuardFileFacts::LinkSta
     return false;
   const std::optional<GuardFileFacts::LinkStatus> folderStatus = files.linkStatus(*folder);
   if (!folderStatus || (folderStatus->mountId && targetStatus.mountId && folderStatus->mountId != targetStatus.mountId))
+    return false;
+  // A disk's Trash lies at its top, which the cache folder may be: it and
+  // what is in it go only by the Trash's own commands.
+  std::deque<std::string> below;
+  pushComponents(below, std::string_view(target).substr(folder->size()));
+  if (std::ranges::any_of(below, [](std::string_view name) { return name == ".Trash" || name.starts_with(".Trash-"); }))
     return false;
   constexpr std::string_view cacheFolder = ".cache/";
   for (const ProtectedEntry &entry : ProtectedLocations::homeTable())

@@ -14,14 +14,17 @@ namespace tarnwick {
 /// judged by what it is:
 /// - its links are followed one by one, and each must belong to the user or
 ///   to root: a link someone else made (in /tmp, say) chooses nothing;
-/// - it is a folder of the user's own that nobody else may write to, outside
-///   the system's trees, and neither the home folder (by $HOME, its real
-///   location or the password database's), nor above or inside it, nor a
-///   protected location (a personal folder by any name, a bind mount of
-///   one) or inside one, compared by identity.
+/// - it is a folder of the user's own that nobody else may write to or
+///   replace, outside the system's trees and not a folder of others' homes
+///   or disks (/home, /mnt…), and neither the home folder (by $HOME, its
+///   real location or the password database's), nor above or inside it,
+///   nor a protected location (a personal folder by any name, a bind mount
+///   of one) or inside one, compared by identity; nor does it hold a
+///   personal folder's real location or the user's XDG data, config or
+///   state folder.
 /// Approved is what lies strictly inside it, belongs to the user, lies on
-/// the folder's own mount and is none of the secrets that the protected
-/// locations name in ~/.cache, nor holds one.
+/// the folder's own mount, is not in a disk's Trash, and is none of the
+/// secrets that the protected locations name in ~/.cache, nor holds one.
 ///
 /// `target` is absolute and standardised, `targetStatus` its own status;
 /// `protectedNow` is ProtectedLocations::snapshot() of `home`. Only reads
