@@ -10,14 +10,20 @@
 namespace tarnwick {
 namespace {
 
-// The cache folder by its real location when the folder itself is a
-// symbolic link (kept on another disk, say): the deletion guard and the
-// Trash refuse a path that reaches its parent through a link, so rows named
-// through it could be listed but never cleaned.
+// The cache folder by its real location when it is a symbolic link (kept
+// on another disk, say) or $XDG_CACHE_HOME names it through one: the
+// deletion guard and the Trash refuse a path that reaches its parent
+// through a link, so rows named through it could be listed but never
+// cleaned. ~/.cache itself keeps its name, which the guard's allowlist
+// knows, even when the home folder is reached through a link.
 std::string cacheFolderOf(const std::string &homeDirectory) {
   std::string folder = UserEnvironment::cacheHomeOf(homeDirectory);
+  std::string standard = homeDirectory;
+  while (standard.size() > 1 && standard.back() == '/')
+    standard.pop_back();
+  appendPathComponent(standard, ".cache");
   struct stat st;
-  if (::lstat(folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+  if (folder != standard || (::lstat(folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode)))
     if (std::optional<std::string> real = realPath(folder))
       return std::move(*real);
   return folder;

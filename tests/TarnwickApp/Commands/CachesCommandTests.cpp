@@ -103,26 +103,33 @@ TEST(CachesCommandLinuxHomeTest, ListsEveryRowAndTheTrash) {
 // because the guard's own rules approve it, and nothing else. A cache
 // folder named as the home itself ($XDG_CACHE_HOME=$HOME) is no cache.
 // So is a ~/.cache that is a link to a folder elsewhere (kept on another
-// disk, say), whose rows are taken at their real location, and a home
-// folder that is a link.
+// disk, say), or that $XDG_CACHE_HOME moves there through a link, whose rows
+// are taken at their real location, and a home folder that is a link.
 TEST(CachesCommandLinuxHomeTest, CleaningMovesEveryTickedRowByTheGuardsRulesAlone) {
-  enum class Link { none, cacheFolder, homeFolder };
-  for (const Link link : {Link::none, Link::cacheFolder, Link::homeFolder}) {
-    SCOPED_TRACE(link == Link::none ? "no link" : link == Link::cacheFolder ? "~/.cache is a link" : "~ is a link");
+  enum class Link { none, cacheFolder, movedThroughLink, homeFolder };
+  for (const Link link : {Link::none, Link::cacheFolder, Link::movedThroughLink, Link::homeFolder}) {
+    SCOPED_TRACE(static_cast<int>(link));
     const LinuxFakeHome fake;
     const TempTree disk;
     std::string environment;
-    if (link == Link::cacheFolder) {
+    if (link == Link::cacheFolder || link == Link::movedThroughLink)
       fs::rename(fake.path(".cache"), disk.path("cache"));
+    if (link == Link::cacheFolder) {
       fs::create_directory_symlink(disk.path("cache"), fake.path(".cache"));
+    } else if (link == Link::movedThroughLink) {
+      fs::create_directory_symlink(disk.root(), fake.path("disk"));
+      environment = "XDG_CACHE_HOME=" + shellQuote(fake.path("disk/cache"));
     } else if (link == Link::homeFolder) {
       fs::create_directory_symlink(fake.root(), disk.path("home"));
       environment = "HOME=" + shellQuote(disk.path("home"));
     }
     const QuillaneRun run = runQuillaneAtHome(fake.tree(), "caches --clean --yes", environment);
     EXPECT_EQ(run.status, 0) << run.out;
-    for (const ExpectedRow &row : fake.rows())
-      EXPECT_EQ(fs::exists(fake.path(row.path)), !row.ticked) << row.path << "\n" << run.out;
+    for (const ExpectedRow &row : fake.rows()) {
+      const bool moved = link == Link::movedThroughLink && row.path.starts_with(".cache/");
+      const std::string path = moved ? disk.path(row.path.substr(1)) : fake.path(row.path);
+      EXPECT_EQ(fs::exists(path), !row.ticked) << row.path << "\n" << run.out;
+    }
   }
 
   TempTree home;
