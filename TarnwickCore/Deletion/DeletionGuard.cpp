@@ -143,7 +143,8 @@ bool isProjectArtefact(const std::string &target, const std::string &home, const
 
 void requireAllowlistedOrConfirmed(const std::string &target, const GuardFileFacts::LinkStatus &status,
                                    const std::string &home, bool usableHome, bool confirmed,
-                                   const ProtectedSnapshot &protectedNow, const GuardFileFacts &files) {
+                                   const ProtectedSnapshot &protectedNow, const MountTable &mounts,
+                                   const GuardFileFacts &files) {
   if (!usableHome) {
     if (isAtOrBelow(target, DeletionGuard::allowlistedAbsolutePrefix))
       return;
@@ -152,7 +153,7 @@ void requireAllowlistedOrConfirmed(const std::string &target, const GuardFileFac
   for (std::string_view allowed : DeletionGuard::allowlistedRelativeRoots)
     if (isAtOrBelowPattern(target, home, allowed))
       return;
-  if (ProtectedLocations::isCacheInsideProfile(target, home) || isInMovedCacheHome(target, status, home, protectedNow, files) ||
+  if (ProtectedLocations::isCacheInsideProfile(target, home) || isInMovedCacheHome(target, status, home, protectedNow, mounts, files) ||
       isProjectArtefact(target, home, files))
     return;
   if (isAtOrBelow(target, DeletionGuard::allowlistedAbsolutePrefix))
@@ -304,7 +305,7 @@ ApprovedDeletion DeletionGuard::approve(std::string_view rawPath, const std::str
   placement.refuseHoldersOfProtected();
   placement.refuseMounts();
   requireAllowlistedOrConfirmed(target, *status, home, isUsableHome(home, *mounts, files), allowUserConfirmedHomeItem,
-                                *protectedNow, files);
+                                *protectedNow, *mounts, files);
   return {target, realTarget, status->identity, status->mountId, status->isDirectory};
 }
 

@@ -90,54 +90,87 @@ std::optional<std::string> movedCacheFolder(const std::string &home, const Guard
   return realPathThroughOwnLinks(named, files);
 }
 
-// Whether the folder is, or lies inside, the home or a protected location,
-// by identity (a link or a bind mount gives them other names), or holds a
-// home or personal folder at its real location (what lies inside those may
-// go with a confirmation, which this folder's approval stands in for; the
-// guard refuses what lies inside the others by identity anyway); or a
-// folder on the way to it lets others replace it: writable by others, or by
-// a group not the user's, and not sticky.
-bool isExposed(const std::string &folder, const ProtectedSnapshot &protectedNow, const GuardFileFacts &files) {
-  for (const ExistingProtectedLocation &location : protectedNow.locations)
-    if (location.protection == Protection::itself &&
-        holds(folder, files.canonicalPath(location.path).value_or(location.path)))
-      return true;
+// Whether someone else could write into the folder or put another folder
+// in its place: it is writable by its group or others (the group bits also
+// bound any ACL's grants), or a folder above it belongs to someone other
+// than the user or root, or lets its group or others rename entries without
+// the sticky bit.
+bool othersCanReplace(const std::string &folder, const GuardFileFacts &files) {
   for (std::string at = folder;; at = parentOf(at)) {
-    const std::optional<FileIdentity> identity = files.identity(at);
     const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(at);
-    if (!identity || !status)
+    if (!status)
       return true;
-    for (const ExistingProtectedLocation &location : protectedNow.locations)
-      if (location.identity == *identity)
-        return true;
-    const bool othersWrite = (status->permissions & S_IWOTH) ||
-                             ((status->permissions & S_IWGRP) && status->group != ::getegid());
-    if (at != folder && othersWrite && !(status->permissions & S_ISVTX))
+    const bool sharedWrite = status->permissions & (S_IWGRP | S_IWOTH);
+    if (at == folder ? sharedWrite
+                     : (status->owner != ::geteuid() && status->owner != 0) ||
+                           (sharedWrite && !(status->permissions & S_ISVTX)))
       return true;
     if (at == "/")
       return false;
   }
 }
 
-// The folders of the user's data, settings and state that the environment
-// names: a cache folder holding one would offer them as caches.
-bool holdsUserData(const std::string &folder, const GuardFileFacts &files) {
-  for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"})
-    if (const char *value = std::getenv(name); value && value[0] == '/')
-      if (holds(folder, files.canonicalPath(value).value_or(DeletionGuard::standardize(value))))
+// Whether the folder is, lies inside or holds the home or a protected
+// location: by identity up to "/" (a link gives them other names), and by
+// place in a file system (a bind mount or an overlay's layer does). The
+// secrets the cache folder itself may hold are refused one by one instead.
+bool touchesProtected(const std::string &folder, const GuardFileFacts::LinkStatus &status, const std::string &home,
+                      const ProtectedSnapshot &protectedNow, const MountTable &mounts, const GuardFileFacts &files) {
+  for (std::string at = folder;; at = parentOf(at)) {
+    const std::optional<FileIdentity> identity = files.identity(at);
+    if (!identity)
+      return true;
+    for (const ExistingProtectedLocation &location : protectedNow.locations)
+      if (location.identity == *identity)
         return true;
+    if (at == "/")
+      break;
+  }
+  const std::vector<FileSystemLocation> places = mounts.placesOf(folder, status.mountId);
+  if (places.empty())
+    return true;
+  for (const ExistingProtectedLocation &location : protectedNow.locations) {
+    if (location.path.starts_with(home + "/.cache/"))
+      continue;
+    for (const FileSystemLocation &where : places)
+      for (const FileSystemLocation &protectedPlace : location.places)
+        if (protectedPlace.isAtOrInside(where) || where.isAtOrInside(protectedPlace))
+          return true;
+  }
+  return false;
+}
+
+// The folders of the user's data, settings and state (as the environment
+// names them, or where they are by default) and the home Trash, at their
+// real locations: a cache folder holding one would offer them as caches.
+bool holdsUserData(const std::string &folder, const std::string &home, const GuardFileFacts &files) {
+  struct Folder {
+    const char *variable;
+    const char *byDefault;
+  };
+  static constexpr Folder userFolders[] = {
+      {"XDG_DATA_HOME", ".local/share"}, {"XDG_CONFIG_HOME", ".config"}, {"XDG_STATE_HOME", ".local/state"}};
+  std::vector<std::string> named;
+  for (const Folder &userFolder : userFolders) {
+    const char *value = std::getenv(userFolder.variable);
+    named.push_back(value && value[0] == '/' ? std::string(value) : home + "/" + userFolder.byDefault);
+  }
+  named.push_back(named.front() + "/Trash");
+  for (const std::string &path : named)
+    if (holds(folder, files.canonicalPath(path).value_or(DeletionGuard::standardize(path))))
+      return true;
   return false;
 }
 
 bool isTrustedCacheFolder(const std::string &folder, const std::string &home, const ProtectedSnapshot &protectedNow,
-                          const GuardFileFacts &files) {
+                          const MountTable &mounts, const GuardFileFacts &files) {
   // Trees of the system's own files: root owns every folder there, so
   // ownership alone cannot keep a cache folder out of them.
-  static constexpr std::string_view systemTrees[] = {"/bin",  "/boot", "/dev",  "/etc",  "/lib", "/lib32",
-                                                     "/lib64", "/libx32", "/opt", "/proc", "/run", "/sbin",
-                                                     "/snap", "/srv",  "/sys",  "/usr",  "/var"};
+  static constexpr std::string_view systemTrees[] = {"/bin",  "/boot", "/dev",  "/efi",  "/etc", "/gnu", "/lib",
+                                                     "/lib32", "/lib64", "/libx32", "/nix", "/opt", "/proc", "/run",
+                                                     "/sbin", "/snap", "/srv",  "/sys",  "/usr", "/var"};
   // Folders that hold other users' homes, disks or files, which root owns.
-  static constexpr std::string_view sharedFolders[] = {"/", "/gnu", "/home", "/media", "/mnt", "/nix", "/root", "/tmp"};
+  static constexpr std::string_view sharedFolders[] = {"/", "/home", "/media", "/mnt", "/root", "/tmp"};
   if (std::ranges::find(sharedFolders, folder) != std::end(sharedFolders) ||
       std::ranges::any_of(systemTrees, [&](std::string_view tree) { return holds(tree, folder); }))
     return false;
@@ -146,16 +179,18 @@ bool isTrustedCacheFolder(const std::string &folder, const std::string &home, co
       return false;
   const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(folder);
   return status && status->isDirectory && !status->isSymbolicLink && status->owner == ::geteuid() &&
-         (status->permissions & S_IWOTH) == 0 && !isExposed(folder, protectedNow, files) && !holdsUserData(folder, files);
+         !othersCanReplace(folder, files) && !touchesProtected(folder, *status, home, protectedNow, mounts, files) &&
+         !holdsUserData(folder, home, files);
 }
 
 } // namespace
 
 bool isInMovedCacheHome(const std::string &target, const GuardFileFacts::LinkStatus &targetStatus,
-                        const std::string &home, const ProtectedSnapshot &protectedNow, const GuardFileFacts &files) {
+                        const std::string &home, const ProtectedSnapshot &protectedNow, const MountTable &mounts,
+                        const GuardFileFacts &files) {
   const std::optional<std::string> folder = movedCacheFolder(home, files);
   if (!folder || target == *folder || !holds(*folder, target) || targetStatus.owner != ::geteuid() ||
-      !isTrustedCacheFolder(*folder, home, protectedNow, files))
+      !isTrustedCacheFolder(*folder, home, protectedNow, mounts, files))
     return false;
   const std::optional<GuardFileFacts::LinkStatus> folderStatus = files.linkStatus(*folder);
   if (!folderStatus || (folderStatus->mountId && targetStatus.mountId && folderStatus->mountId != targetStatus.mountId))

@@ -1,6 +1,7 @@
 #include "TarnwickCore/Deletion/ProtectedLocations.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <array>
 
 namespace tarnwick {
@@ -204,26 +205,48 @@ std::string shellUnquoted(std::string_view quoted) {
   return text;
 }
 
-// The personal folders the desktop names in ~/.config/user-dirs.dirs, in
-// the user's language ("Dokumente", "Téléchargements"…): lines of the form
+std::string_view withoutBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+    text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+    text.remove_suffix(1);
+  return text;
+}
+
+// The quoted value of a user-dirs line, XDG_NAME_DIR = "value" # comment,
+// with blanks around "=" and anything after the closing quote, as the
+// desktop libraries read it; nothing for any other line.
+std::optional<std::string> userDirectoryValue(std::string_view line) {
+  line = withoutBlanks(line);
+  const auto equals = line.find('=');
+  if (!line.starts_with("XDG_") || equals == std::string_view::npos)
+    return std::nullopt;
+  const std::string_view value = withoutBlanks(line.substr(equals + 1));
+  std::size_t close = 1;
+  while (close < value.size() && value[close] != '"')
+    close += value[close] == '\\' ? 2 : 1;
+  if (!value.starts_with('"') || close >= value.size())
+    return std::nullopt;
+  return shellUnquoted(value.substr(1, close - 1));
+}
+
+// The personal folders the desktop names in user-dirs.dirs (in ~/.config,
+// and in $XDG_CONFIG_HOME when that is set elsewhere), in the user's
+// language ("Dokumente", "Téléchargements"…): lines of the form
 // XDG_NAME_DIR="$HOME/folder" or XDG_NAME_DIR="/absolute/folder".
 std::vector<std::string> userDirectories(const std::string &home, const GuardFileFacts &files) {
   std::vector<std::string> folders;
-  const std::optional<std::string> text = files.readSmallFile(joined(home, ".config/user-dirs.dirs"));
-  for (std::string_view rest = text ? std::string_view(*text) : std::string_view(); !rest.empty();) {
+  std::string text = files.readSmallFile(joined(home, ".config/user-dirs.dirs")).value_or("");
+  if (const char *config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
+    text += "\n" + files.readSmallFile(joined(config, "user-dirs.dirs")).value_or("");
+  for (std::string_view rest = text; !rest.empty();) {
     const auto end = rest.find('\n');
-    std::string_view line = rest.substr(0, end);
+    const std::string_view line = rest.substr(0, end);
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-    // Blanks around the line (and a CR from another system) as the desktop
-    // libraries accept them.
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
-      line.remove_prefix(1);
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
-      line.remove_suffix(1);
-    const auto equals = line.find("=\"");
-    if (!line.starts_with("XDG_") || equals == std::string_view::npos || !line.ends_with('"'))
+    const std::optional<std::string> found = userDirectoryValue(line);
+    if (!found)
       continue;
-    const std::string value = shellUnquoted(line.substr(equals + 2, line.size() - equals - 3));
+    const std::string &value = *found;
     std::string folder;
     if (value.starts_with("$HOME/"))
       folder = joined(home, std::string_view(value).substr(6));

@@ -54,10 +54,15 @@ TEST(MovedCacheHomeTest, ACacheFolderThatIsALinkIsApprovedInsideItsRealLocationO
   const TempTree tree;
   for (const char *file : {"home/notes.txt", "home/Downloads/tax/return.pdf", "home/.local/cache/pip/wheel",
                            "disk/cache/tool/blob", "disk/cache/huggingface/token", "disk/cache/.Trash-1000/files/old/x",
-                           "disk/docs/taxes/2025.pdf", "disk/shared/tool/blob", "disk/team/mine/tool/blob"})
+                           "disk/docs/taxes/2025.pdf", "disk/shared/tool/blob", "disk/team/mine/tool/blob",
+                           "disk/group/tool/blob", "disk/lab/mine/tool/blob", "data/share/app/db", "data/cache/tool/blob",
+                           "disk2/music/song.ogg", "disk2/cache/tool/blob"})
     tree.writeFile(file, 10);
   fs::create_directory_symlink(tree.path("disk/docs"), tree.path("home/Documents"));
+  fs::create_directory_symlink(tree.path("data/share"), tree.path("home/.local/share"));
   fs::permissions(tree.path("disk/shared"), fs::perms::all);
+  fs::permissions(tree.path("disk/group"), fs::perms::group_write, fs::perm_options::add); // or an ACL's grant
+  const auto dataHome = setVariable("XDG_DATA_HOME", nullptr); // where it is by default, then
   // Another user's link in a shared folder, as a dangling ~/.cache -> /tmp/x
   // invites, and a folder that another group may write to above one's own.
   fs::create_directory_symlink(tree.path("disk/cache"), tree.path("disk/theirs"));
@@ -65,6 +70,9 @@ TEST(MovedCacheHomeTest, ACacheFolderThatIsALinkIsApprovedInsideItsRealLocationO
   if (root) {
     EXPECT_EQ(::chown(tree.path("disk/team").c_str(), 0, 65534), 0);
     fs::permissions(tree.path("disk/team"), fs::perms::group_write, fs::perm_options::add);
+    // Sticky, but its owner may rename what is in it.
+    EXPECT_EQ(::chown(tree.path("disk/lab").c_str(), 65534, 65534), 0);
+    fs::permissions(tree.path("disk/lab"), fs::perms::all | fs::perms::sticky_bit);
   }
   const std::string h = tree.path("home");
   const std::string link = tree.path("home/.cache");
@@ -85,10 +93,18 @@ TEST(MovedCacheHomeTest, ACacheFolderThatIsALinkIsApprovedInsideItsRealLocationO
       {".", {}, {"home/notes.txt"}},
       {tree.path("disk/shared"), {}, {"disk/shared/tool"}},
       {tree.path("nowhere"), {}, {"disk/cache/tool"}},
+      {tree.path("disk/group"), {}, {"disk/group/tool"}},
+      {tree.path("data"), {}, {"data/cache/tool"}}, // holds the data folder
   };
   if (root)
     rows.insert(rows.end(), {{tree.path("disk/theirs"), {}, {"disk/cache/tool"}},
-                             {tree.path("disk/team/mine"), {}, {"disk/team/mine/tool"}}});
+                             {tree.path("disk/team/mine"), {}, {"disk/team/mine/tool"}},
+                             {tree.path("disk/lab/mine"), {}, {"disk/lab/mine/tool"}}});
+  // A personal folder bound from a disk, held by a cache folder there.
+  tree.makeDirectory("home/Music");
+  const auto music = ScopedMount::bind(tree.path("disk2/music"), tree.path("home/Music"));
+  if (music.mounted())
+    rows.push_back({tree.path("disk2"), {}, {"disk2/cache/tool"}});
   // Inside one's own cache folder, another user's file, or another file
   // system mounted there (someone's drive under /mnt), is not one's cache.
   tree.writeFile("disk/cache/theirs/blob", 10);
