@@ -213,21 +213,42 @@ std::string_view withoutBlanks(std::string_view text) {
   return text;
 }
 
-// The quoted value of a user-dirs line, XDG_NAME_DIR = "value" # comment,
-// with blanks around "=" and anything after the closing quote, as the
-// desktop libraries read it; nothing for any other line.
-std::optional<std::string> userDirectoryValue(std::string_view line) {
+// The values a user-dirs line may mean, as the desktop libraries read it:
+// XDG_NAME_DIR = "value" # comment, with blanks around "=" and anything
+// after the closing quote; or unquoted, which some readers take whole and
+// the shell up to the first blank (both are protected). None for any other
+// line.
+std::vector<std::string> userDirectoryValues(std::string_view line) {
   line = withoutBlanks(line);
   const auto equals = line.find('=');
   if (!line.starts_with("XDG_") || equals == std::string_view::npos)
-    return std::nullopt;
+    return {};
   const std::string_view value = withoutBlanks(line.substr(equals + 1));
+  if (!value.starts_with('"'))
+    return {std::string(value), std::string(value.substr(0, value.find_first_of(" \t")))};
   std::size_t close = 1;
   while (close < value.size() && value[close] != '"')
     close += value[close] == '\\' ? 2 : 1;
-  if (!value.starts_with('"') || close >= value.size())
+  if (close >= value.size())
+    return {};
+  return {shellUnquoted(value.substr(1, close - 1))};
+}
+
+// A user-dirs value as a folder: "$HOME/folder" or "/absolute/folder";
+// nothing for "$HOME/" alone (the home folder, protected anyway) or for
+// names with "." or ".." components, which are not the desktop's.
+std::optional<std::string> userDirectoryFolder(const std::string &home, const std::string &value) {
+  std::string folder;
+  if (value.starts_with("$HOME/"))
+    folder = joined(home, std::string_view(value).substr(6));
+  else if (value.starts_with('/'))
+    folder = value;
+  if (folder.empty() || folder.find("/./") != std::string::npos || folder.find("/../") != std::string::npos ||
+      folder.ends_with("/.") || folder.ends_with("/.."))
     return std::nullopt;
-  return shellUnquoted(value.substr(1, close - 1));
+  while (folder.size() > 1 && folder.back() == '/')
+    folder.pop_back();
+  return folder;
 }
 
 // The personal folders the desktop names in user-dirs.dirs (in ~/.config,
@@ -243,23 +264,9 @@ std::vector<std::string> userDirectories(const std::string &home, const GuardFil
     const auto end = rest.find('\n');
     const std::string_view line = rest.substr(0, end);
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-    const std::optional<std::string> found = userDirectoryValue(line);
-    if (!found)
-      continue;
-    const std::string &value = *found;
-    std::string folder;
-    if (value.starts_with("$HOME/"))
-      folder = joined(home, std::string_view(value).substr(6));
-    else if (value.starts_with('/'))
-      folder = value;
-    // "$HOME/" alone means the home folder itself, which is protected anyway;
-    // names with "." or ".." components are not the desktop's.
-    if (folder.empty() || folder.find("/./") != std::string::npos || folder.find("/../") != std::string::npos ||
-        folder.ends_with("/.") || folder.ends_with("/.."))
-      continue;
-    while (folder.size() > 1 && folder.back() == '/')
-      folder.pop_back();
-    folders.push_back(std::move(folder));
+    for (const std::string &value : userDirectoryValues(line))
+      if (std::optional<std::string> folder = userDirectoryFolder(home, value))
+        folders.push_back(std::move(*folder));
   }
   return folders;
 }

@@ -147,9 +147,11 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
                                                           "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\r\n"
                                                           "  XDG_VIDEOS_DIR=\"$HOME/Filme\" \n"
                                                           "XDG_PICTURES_DIR = \"$HOME/Bilder\" # by hand\n"
+                                                          "XDG_TEMPLATES_DIR=$HOME/Vorlagen\n"
                                                           "XDG_MUSIC_DIR=\"$HOME/\"\n";
   files.add("/home/ann/Filme/f");
   files.add("/home/ann/Bilder/f");
+  files.add("/home/ann/Vorlagen/f");
   files.folder("/home/ann/Library/Caches/x");
   files.add("/home/ann/.cache/frozen", {false, true, false, false, {}, 0, 0});
   files.sameFileAs("/home/ann/.cache/sshAgain", "/home/ann/.ssh");
@@ -206,7 +208,8 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
           {"/home/ann/dotfiles", true, Kind::containsProtectedLocation, {}, "/home/ann/.gnupg"},
           // The desktop's own names for the personal folders.
           {"/home/ann/Dokumente", true, Kind::blockedProtectedPath},
-          {"/home/ann/Filme", true, Kind::blockedProtectedPath}, {"/home/ann/Bilder", true, Kind::blockedProtectedPath}, {"/home/ann/Dokumente/brief.odt", true, std::nullopt},
+          {"/home/ann/Filme", true, Kind::blockedProtectedPath}, {"/home/ann/Bilder", true, Kind::blockedProtectedPath},
+          {"/home/ann/Vorlagen", true, Kind::blockedProtectedPath}, {"/home/ann/Dokumente/brief.odt", true, std::nullopt},
           {"/home/ann/Library/Caches", false, std::nullopt},
           {"/home/ann/Library/Caches/./x/", false, std::nullopt, "/home/ann/Library/Caches/x"},
           {"//home//ann/Library//Caches/x", false, std::nullopt, "/home/ann/Library/Caches/x"},
