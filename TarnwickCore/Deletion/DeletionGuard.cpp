@@ -70,11 +70,6 @@ bool isAtOrBelow(std::string_view target, std::string_view root) {
   return target == root || (target.starts_with(root) && target.size() > root.size() && target[root.size()] == '/');
 }
 
-std::string parentOf(const std::string &path) {
-  const auto slash = path.rfind('/');
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Whether `target` is at or below home/`pattern`, where a "*" component of
 // the pattern stands for any one component.
 bool isAtOrBelowPattern(std::string_view target, const std::string &home, std::string_view pattern) {
@@ -99,7 +94,7 @@ bool isAtOrBelowPattern(std::string_view target, const std::string &home, std::s
 // ("~/.cache/toSsh/id_rsa" with toSsh pointing at ~/.ssh) would let every
 // string test approve a path that really lies elsewhere.
 std::string realLocation(const std::string &target, const std::string &home, const GuardFileFacts &files) {
-  const std::string parent = parentOf(target);
+  const std::string parent = parentPath(target);
   const auto realParent = files.canonicalPath(parent);
   if (!realParent)
     throw DeletionGuardError(Kind::pathDoesNotExist, target);
@@ -122,7 +117,7 @@ bool isRegularFileAt(const GuardFileFacts &files, const std::string &path) {
 // folder strictly inside the home, the markers regular files and not
 // links. The home itself is no project.
 bool isProjectArtefact(const std::string &target, const std::string &home, const GuardFileFacts &files) {
-  const std::string project = parentOf(target);
+  const std::string project = parentPath(target);
   if (!isAtOrBelow(project, home) || project == home)
     return false;
   const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(target);
@@ -132,7 +127,7 @@ bool isProjectArtefact(const std::string &target, const std::string &home, const
     return isRegularFileAt(files, project + "/" + std::string(relative));
   };
   auto hasMarkerAbove = [&](std::span<const std::string_view> markers) {
-    for (std::string folder = parentOf(project); folder.size() > home.size(); folder = parentOf(folder))
+    for (std::string folder = parentPath(project); folder.size() > home.size(); folder = parentPath(folder))
       for (std::string_view marker : markers)
         if (isRegularFileAt(files, folder + "/" + std::string(marker)))
           return true;

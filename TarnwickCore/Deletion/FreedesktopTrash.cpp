@@ -1,10 +1,11 @@
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
 
-#include "TarnwickCore/Support/MountTable.h"
-#include "TarnwickCore/Support/NoLinkPath.h"
-#include "TarnwickCore/Support/RealPath.h"
 #include "TarnwickCore/Deletion/TrashDirectory.h"
 #include "TarnwickCore/Deletion/TrashInfoRecord.h"
+#include "TarnwickCore/Support/MountTable.h"
+#include "TarnwickCore/Support/NoLinkPath.h"
+#include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Support/RealPath.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
 #include <algorithm>
@@ -24,18 +25,13 @@ constexpr std::size_t maxNameBytes = 255;
 constexpr std::string_view recordSuffix = ".trashinfo";
 constexpr int maxNameAttempts = 10'000;
 
-std::string parentOf(const std::string &path) {
-  const auto slash = path.rfind('/');
-  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
-}
-
 // Creates `path` and any missing parents (mode 0700). Links are followed:
 // the data home is the user's own setting.
 bool makeDirectories(const std::string &path) {
   struct stat st;
   if (::stat(path.c_str(), &st) == 0)
     return S_ISDIR(st.st_mode);
-  if (path != "/" && !makeDirectories(parentOf(path)))
+  if (path != "/" && !makeDirectories(parentPath(path)))
     return false;
   return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
@@ -57,7 +53,7 @@ std::optional<std::uint64_t> mountIdOfNearest(std::string path) {
       return id;
     if (errno != ENOENT || path == "/")
       return std::nullopt;
-    path = parentOf(path);
+    path = parentPath(path);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "TarnwickCore/Deletion/GuardPlacement.h"
 
 #include "TarnwickCore/Deletion/DeletionGuard.h"
+#include "TarnwickCore/Support/PathJoin.h"
 
 #include <array>
 #include <unistd.h>
@@ -9,11 +10,6 @@ namespace tarnwick {
 namespace {
 
 using Kind = DeletionGuardError::Kind;
-
-std::string parentOf(const std::string &path) {
-  const auto slash = path.rfind('/');
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // `inner`'s path below `outer`'s, without the separator; empty when equal.
 std::string_view below(const FileSystemLocation &inner, const FileSystemLocation &outer) {
@@ -27,11 +23,6 @@ std::string_view below(const FileSystemLocation &inner, const FileSystemLocation
 constexpr auto systemFolders = std::to_array<std::string_view>(
     {"/boot", "/lib", "/lib32", "/lib64", "/media", "/mnt", "/proc", "/run", "/snap", "/srv", "/sys", "/tmp",
      "/usr/local", "/usr/sbin", "/usr/bin", "/var/tmp"});
-// Trees that hold no home at any depth: root owns them, so for root a home
-// set inside one (HOME=/usr/local/lib) would make installed files its own.
-constexpr auto systemTrees = std::to_array<std::string_view>(
-    {"/bin", "/boot", "/dev", "/etc", "/lib", "/lib32", "/lib64", "/libx32", "/proc", "/run", "/sbin", "/snap", "/sys",
-     "/usr"});
 
 } // namespace
 
@@ -46,7 +37,7 @@ void GuardPlacement::refuseOtherNamesOfProtected() const {
     if (location.identity == status_.identity)
       throw DeletionGuardError(Kind::blockedProtectedPath, target_);
   // Folder by folder up to the mount: a protected folder under another name.
-  for (std::string folder = parentOf(target_);; folder = parentOf(folder)) {
+  for (std::string folder = parentPath(target_);; folder = parentPath(folder)) {
     if (const std::optional<FileIdentity> folderIdentity = files_.identity(folder)) {
       const std::string_view rest = std::string_view(target_).substr(folder == "/" ? 1 : folder.size() + 1);
       for (const ExistingProtectedLocation &location : protectedNow_.locations)
@@ -108,8 +99,8 @@ bool isUsableHome(const std::string &home, const MountTable &mounts, const Guard
   for (std::string_view folder : systemFolders)
     if (isFolder(folder))
       return false;
-  for (std::string_view tree : systemTrees)
-    if (real.starts_with(tree) && real.size() > tree.size() && real[tree.size()] == '/')
+  for (std::string_view tree : homelessSystemTrees)
+    if (holdsPath(tree, real))
       return false;
   const std::optional<FileSystemLocation> where = mounts.locate(real, status->mountId);
   return where && where->path != "/";

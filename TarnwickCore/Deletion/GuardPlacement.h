@@ -4,7 +4,9 @@
 #include "TarnwickCore/Deletion/ProtectedLocations.h"
 #include "TarnwickCore/Support/MountTable.h"
 
+#include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnwick {
@@ -45,6 +47,13 @@ private:
   const ProtectedSnapshot &protectedNow_;
   const GuardFileFacts &files_;
 };
+
+/// Trees that hold no home at any depth: root owns them, so for root a home
+/// set inside one (HOME=/usr/local/lib) would make installed files its own;
+/// nor a cache folder (MovedCacheHome).
+inline constexpr std::array<std::string_view, 14> homelessSystemTrees = {
+    "/bin", "/boot", "/dev", "/etc", "/lib", "/lib32", "/lib64", "/libx32", "/proc", "/run", "/sbin", "/snap", "/sys",
+    "/usr"};
 
 /// Whether `home` can stand for the user's home folder: not "/" or another
 /// system folder, nothing inside the system's own trees (/usr, /etc…), not

@@ -1,6 +1,8 @@
 #include "TarnwickCore/Deletion/MovedCacheHome.h"
 
 #include "TarnwickCore/Deletion/DeletionGuard.h"
+#include "TarnwickCore/Deletion/GuardPlacement.h"
+#include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Support/UserEnvironment.h"
 
 #include <algorithm>
@@ -15,18 +17,6 @@ namespace tarnwick {
 namespace {
 
 constexpr int mostLinksFollowed = 40; // as the kernel's own limit
-
-// `path` is `folder` or lies below it; "/" holds every absolute path.
-bool holds(std::string_view folder, std::string_view path) {
-  if (folder == "/")
-    return path.starts_with('/');
-  return path == folder || (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/');
-}
-
-std::string parentOf(const std::string &path) {
-  const auto slash = path.rfind('/');
-  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
-}
 
 void pushComponents(std::deque<std::string> &pending, std::string_view path) {
   std::vector<std::string> parts;
@@ -96,7 +86,7 @@ std::optional<std::string> movedCacheFolder(const std::string &home, const Guard
 // than the user or root, or lets its group or others rename entries without
 // the sticky bit.
 bool othersCanReplace(const std::string &folder, const GuardFileFacts &files) {
-  for (std::string at = folder;; at = parentOf(at)) {
+  for (std::string at = folder;; at = parentPath(at)) {
     const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(at);
     if (!status)
       return true;
@@ -116,7 +106,7 @@ bool othersCanReplace(const std::string &folder, const GuardFileFacts &files) {
 // secrets the cache folder itself may hold are refused one by one instead.
 bool touchesProtected(const std::string &folder, const GuardFileFacts::LinkStatus &status, const std::string &home,
                       const ProtectedSnapshot &protectedNow, const MountTable &mounts, const GuardFileFacts &files) {
-  for (std::string at = folder;; at = parentOf(at)) {
+  for (std::string at = folder;; at = parentPath(at)) {
     const std::optional<FileIdentity> identity = files.identity(at);
     if (!identity)
       return true;
@@ -157,7 +147,7 @@ bool holdsUserData(const std::string &folder, const std::string &home, const Gua
   }
   named.push_back(named.front() + "/Trash");
   for (const std::string &path : named)
-    if (holds(folder, files.canonicalPath(path).value_or(DeletionGuard::standardize(path))))
+    if (holdsPath(folder, files.canonicalPath(path).value_or(DeletionGuard::standardize(path))))
       return true;
   return false;
 }
@@ -165,17 +155,17 @@ bool holdsUserData(const std::string &folder, const std::string &home, const Gua
 bool isTrustedCacheFolder(const std::string &folder, const std::string &home, const ProtectedSnapshot &protectedNow,
                           const MountTable &mounts, const GuardFileFacts &files) {
   // Trees of the system's own files: root owns every folder there, so
-  // ownership alone cannot keep a cache folder out of them.
-  static constexpr std::string_view systemTrees[] = {"/bin",  "/boot", "/dev",  "/efi",  "/etc", "/gnu", "/lib",
-                                                     "/lib32", "/lib64", "/libx32", "/nix", "/opt", "/proc", "/run",
-                                                     "/sbin", "/snap", "/srv",  "/sys",  "/usr", "/var"};
+  // ownership alone cannot keep a cache folder out of them. Beyond those
+  // that hold no home, those of installed software and services.
+  static constexpr std::string_view moreSystemTrees[] = {"/efi", "/gnu", "/nix", "/opt", "/srv", "/var"};
+  const auto inTree = [&](std::string_view tree) { return holdsPath(tree, folder); };
   // Folders that hold other users' homes, disks or files, which root owns.
   static constexpr std::string_view sharedFolders[] = {"/", "/home", "/media", "/mnt", "/root", "/tmp"};
   if (std::ranges::find(sharedFolders, folder) != std::end(sharedFolders) ||
-      std::ranges::any_of(systemTrees, [&](std::string_view tree) { return holds(tree, folder); }))
+      std::ranges::any_of(homelessSystemTrees, inTree) || std::ranges::any_of(moreSystemTrees, inTree))
     return false;
   for (const std::optional<std::string> &homeName : {std::optional(home), files.canonicalPath(home), files.accountHome()})
-    if (homeName && holds(folder, *homeName))
+    if (homeName && holdsPath(folder, *homeName))
       return false;
   const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(folder);
   return status && status->isDirectory && !status->isSymbolicLink && status->owner == ::geteuid() &&
@@ -189,7 +179,7 @@ bool isInMovedCacheHome(const std::string &target, const GuardFileFacts::LinkSta
                         const std::string &home, const ProtectedSnapshot &protectedNow, const MountTable &mounts,
                         const GuardFileFacts &files) {
   const std::optional<std::string> folder = movedCacheFolder(home, files);
-  if (!folder || target == *folder || !holds(*folder, target) || targetStatus.owner != ::geteuid() ||
+  if (!folder || target == *folder || !holdsPath(*folder, target) || targetStatus.owner != ::geteuid() ||
       !isTrustedCacheFolder(*folder, home, protectedNow, mounts, files))
     return false;
   const std::optional<GuardFileFacts::LinkStatus> folderStatus = files.linkStatus(*folder);
@@ -205,7 +195,7 @@ bool isInMovedCacheHome(const std::string &target, const GuardFileFacts::LinkSta
   for (const ProtectedEntry &entry : ProtectedLocations::homeTable())
     if (entry.relativePath.starts_with(cacheFolder)) {
       const std::string secret = *folder + "/" + std::string(entry.relativePath.substr(cacheFolder.size()));
-      if (holds(target, secret) || holds(secret, target))
+      if (holdsPath(target, secret) || holdsPath(secret, target))
         return false;
     }
   return true;

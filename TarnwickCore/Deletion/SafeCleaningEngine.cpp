@@ -2,6 +2,7 @@
 
 #include "TarnwickCore/Deletion/DeletionGuard.h"
 
+#include <algorithm>
 #include <chrono>
 #include <set>
 
@@ -52,31 +53,29 @@ std::optional<DeletionMode> deletionModeFromRawValue(std::string_view text) {
 SafeCleaningEngine::SafeCleaningEngine(std::string homeDirectory, std::shared_ptr<CleaningFileSystem> fileSystem)
     : homeDirectory_(std::move(homeDirectory)), fileSystem_(std::move(fileSystem)) {}
 
-std::optional<std::string> SafeCleaningEngine::refusalOf(const std::string &path,
-                                                         bool allowUserConfirmedHomeItem) const {
+std::optional<std::string> SafeCleaningEngine::refusalOf(const std::string &path, bool allowUserConfirmedHomeItem,
+                                                         const ProtectedSnapshot *protectedNow) const {
   try {
-    DeletionGuard::approve(path, homeDirectory_, allowUserConfirmedHomeItem);
+    DeletionGuard::approve(path, homeDirectory_, allowUserConfirmedHomeItem, protectedNow);
   } catch (const DeletionGuardError &refusal) {
     return refusal.what();
-  } catch (const std::exception &) {
+  } catch (const std::exception &) { // cannot check now: clean() will say why
   }
   return std::nullopt;
 }
 
 void SafeCleaningEngine::untickRefused(std::vector<CleanableItem> &items) const {
-  std::optional<ProtectedSnapshot> protectedNow;
-  for (CleanableItem &item : items) {
-    if (!item.isSelected)
-      continue;
-    try {
-      if (!protectedNow)
-        protectedNow = ProtectedLocations::snapshot(DeletionGuard::standardize(homeDirectory_), GuardFileFacts::system());
-      DeletionGuard::approve(item.path, homeDirectory_, false, &*protectedNow);
-    } catch (const DeletionGuardError &) {
-      item.isSelected = false;
-    } catch (const std::exception &) { // cannot check now: clean() will say why
-    }
+  if (std::ranges::none_of(items, &CleanableItem::isSelected))
+    return;
+  ProtectedSnapshot protectedNow;
+  try {
+    protectedNow = ProtectedLocations::snapshot(DeletionGuard::standardize(homeDirectory_), GuardFileFacts::system());
+  } catch (const std::exception &) { // out of memory: clean() will say why
+    return;
   }
+  for (CleanableItem &item : items)
+    if (item.isSelected && refusalOf(item.path, false, &protectedNow))
+      item.isSelected = false;
 }
 
 std::shared_ptr<SafeCleaningEngine> SafeCleaningEngine::forUser(const UserEnvironment &user) {

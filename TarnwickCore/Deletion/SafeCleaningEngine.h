@@ -15,6 +15,8 @@
 
 namespace tarnwick {
 
+struct ProtectedSnapshot;
+
 /// Performs every deletion: keeps the selected items, passes each through
 /// the deletion guard, trashes or removes the approved ones, and reports.
 /// Never throws; one failure never stops a run.
@@ -46,7 +48,10 @@ public:
   /// nothing when it approves (or cannot check: then clean() says why). A
   /// forecast for offering or greying out an action; clean() checks again.
   /// Only reads metadata; any thread.
-  std::optional<std::string> refusalOf(const std::string &path, bool allowUserConfirmedHomeItem) const;
+  /// `protectedNow`, when given, is ProtectedLocations::snapshot() of this
+  /// home, for a caller that asks about many paths.
+  std::optional<std::string> refusalOf(const std::string &path, bool allowUserConfirmedHomeItem,
+                                       const ProtectedSnapshot *protectedNow = nullptr) const;
 
   /// Unticks each ticked item that clean() would refuse without the user's
   /// confirmation of each path: the catalogue offers by name and place, the

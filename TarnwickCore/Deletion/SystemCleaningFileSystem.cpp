@@ -1,12 +1,13 @@
 #include "TarnwickCore/Deletion/CleaningFileSystem.h"
 
 #include "TarnwickCore/Deletion/KeptEntryCleaning.h"
-#include "TarnwickCore/Support/MountTable.h"
-#include "TarnwickCore/Support/NoLinkPath.h"
-#include "TarnwickCore/Support/RealPath.h"
-#include "TarnwickCore/Support/UniqueFd.h"
 #include "TarnwickCore/Deletion/PermanentRemoval.h"
 #include "TarnwickCore/Deletion/RemovalQuarantine.h"
+#include "TarnwickCore/Support/MountTable.h"
+#include "TarnwickCore/Support/NoLinkPath.h"
+#include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Support/RealPath.h"
+#include "TarnwickCore/Support/UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>
@@ -41,11 +42,6 @@ std::string joinedSummary(const std::vector<std::string> &failures) {
   return text;
 }
 
-std::string parentOf(const std::string &path) {
-  const auto slash = path.rfind('/');
-  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
-}
-
 bool isMountPoint(const MountTable &mounts, const std::string &path) {
   for (const MountEntry &entry : mounts.entries())
     if (entry.mountPoint == path)
@@ -63,18 +59,18 @@ bool isUsersTrash(const std::string &trash, const std::string &homeTrash) {
   if (!mounts)
     return false;
   const std::string uid = std::to_string(::geteuid());
-  const std::string above = parentOf(trash), name = trash.substr(trash.rfind('/') + 1);
+  const std::string above = parentPath(trash), name = trash.substr(trash.rfind('/') + 1);
   if (name == ".Trash-" + uid)
     return isMountPoint(*mounts, above);
-  return name == uid && above.ends_with("/.Trash") && isMountPoint(*mounts, parentOf(above));
+  return name == uid && above.ends_with("/.Trash") && isMountPoint(*mounts, parentPath(above));
 }
 
 // An item removed from a Trash's files/ folder takes its record in info/
 // with it, or trash clients would list a ghost.
 void forgetTrashRecord(int parent, const std::string &name, const std::string &realItemPath,
                        const std::string &homeTrash) {
-  const std::string files = parentOf(realItemPath);
-  if (!files.ends_with("/files") || !isUsersTrash(parentOf(files), homeTrash))
+  const std::string files = parentPath(realItemPath);
+  if (!files.ends_with("/files") || !isUsersTrash(parentPath(files), homeTrash))
     return;
   if (UniqueFd info{::openat(parent, "../info", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)})
     ::unlinkat(info.get(), (name + ".trashinfo").c_str(), 0);

@@ -1,9 +1,11 @@
 // TrashCatalogue::restore: an item back where it came from.
+
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
 
 #include "TarnwickCore/Deletion/TrashInfoText.h"
 #include "TarnwickCore/Deletion/UserTrashFolders.h"
 #include "TarnwickCore/Support/NoLinkPath.h"
+#include "TarnwickCore/Support/PathJoin.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,15 +18,10 @@
 namespace tarnwick {
 namespace {
 
-std::string parentOf(const std::string &path) {
-  const auto slash = path.rfind('/');
-  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
-}
-
 // Why the original folder could not be opened, worded for the user.
 std::string folderFailure(int error, const std::string &originalPath) {
   if (error == ENOENT)
-    return "its original folder " + parentOf(originalPath) + " does not exist; create it first";
+    return "its original folder " + parentPath(originalPath) + " does not exist; create it first";
   if (error == ENOTDIR || error == ELOOP)
     return "a folder on its original path is a symbolic link or not a folder";
   if (error == EINVAL)
@@ -81,7 +78,7 @@ Result<std::string> TrashCatalogue::restore(const TrashedItem &item) const {
   if (::fstat(target.parent.get(), &original) != 0)
     return refused(folderFailure(errno, item.originalPath));
   if (original.st_uid != user_ && original.st_uid != 0)
-    return refused("its original folder " + parentOf(item.originalPath) +
+    return refused("its original folder " + parentPath(item.originalPath) +
                    " belongs to another user; nothing was moved there");
   if (::renameat2(trash.files(), item.name.c_str(), target.parent.get(), target.name.c_str(), RENAME_NOREPLACE) != 0)
     return refused(moveFailure(errno, item.originalPath));

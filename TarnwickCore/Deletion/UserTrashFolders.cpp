@@ -3,6 +3,7 @@
 #include "TarnwickCore/Deletion/GuardFileFacts.h"
 #include "TarnwickCore/Support/MountTable.h"
 #include "TarnwickCore/Support/NoLinkPath.h"
+#include "TarnwickCore/Support/PathJoin.h"
 
 #include <algorithm>
 #include <array>
@@ -57,16 +58,11 @@ private:
   std::vector<UserTrashFolder> folders_;
 };
 
-std::string parentOf(const std::string &path) {
-  const auto slash = path.rfind('/');
-  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
-}
-
 void addHomeTrash(const std::string &homeTrash, uid_t user, const std::optional<MountTable> &mounts,
                   FolderSet &found, std::vector<std::string> &problems) {
   if (homeTrash.empty() || homeTrash.front() != '/')
     return;
-  const std::string parent = parentOf(homeTrash), name = homeTrash.substr(homeTrash.rfind('/') + 1);
+  const std::string parent = parentPath(homeTrash), name = homeTrash.substr(homeTrash.rfind('/') + 1);
   UniqueFd data(::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   const auto mountId = data ? mountIdOf(data.get(), name.c_str()) : std::nullopt;
   if (!mountId)

@@ -23,4 +23,19 @@ inline std::string_view lastPathComponent(std::string_view path) {
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+/// The folder holding the absolute path `path`: "/" for "/" and for its
+/// children.
+inline std::string parentPath(const std::string &path) {
+  const auto slash = path.rfind('/');
+  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+}
+
+/// Whether the absolute, standardised `path` is `folder` or lies below it;
+/// "/" holds every absolute path.
+inline bool holdsPath(std::string_view folder, std::string_view path) {
+  if (folder == "/")
+    return path.starts_with('/');
+  return path == folder || (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/');
+}
+
 } // namespace tarnwick
