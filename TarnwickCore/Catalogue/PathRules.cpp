@@ -66,19 +66,34 @@ constexpr std::size_t longestRule = [] {
   return longest;
 }();
 
+constexpr char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
 // Candidate rules by the byte a match starts with, and for rules that start
-// with '/', by the byte after it; a window is scanned once, byte by byte.
+// with '/', by the byte after it. Rules without a '/' can lie wholly inside
+// a name: `inName` finds them by a name's bytes as they are, upper case
+// folded in.
 struct RuleStartTable {
   std::array<std::uint64_t, 256> byFirstByte{};
   std::array<std::uint64_t, 256> afterSeparator{};
+  std::array<std::uint64_t, 256> inName{};
+  std::size_t shortestInName = 256;
 };
 constexpr RuleStartTable ruleStarts = [] {
   RuleStartTable table;
   for (std::size_t i = 0; i < hintRules.size(); ++i) {
     std::string_view rule = hintRules[i].substring;
-    auto &slot = rule.front() == '/' ? table.afterSeparator[static_cast<unsigned char>(rule[1])]
-                                     : table.byFirstByte[static_cast<unsigned char>(rule[0])];
-    slot |= std::uint64_t{1} << i;
+    const std::uint64_t bit = std::uint64_t{1} << i;
+    if (rule.front() == '/') {
+      table.afterSeparator[static_cast<unsigned char>(rule[1])] |= bit;
+      continue;
+    }
+    table.byFirstByte[static_cast<unsigned char>(rule[0])] |= bit;
+    if (rule.find('/') != std::string_view::npos)
+      continue;
+    for (std::size_t byte = 0; byte < 256; ++byte)
+      if (lowerAscii(static_cast<char>(byte)) == rule[0])
+        table.inName[byte] |= bit;
+    table.shortestInName = std::min(table.shortestInName, rule.size());
   }
   return table;
 }();
@@ -86,8 +101,6 @@ constexpr RuleStartTable ruleStarts = [] {
 constexpr std::array<std::string_view, 11> packageExtensions = {
     "app",   "framework", "bundle", "plugin", "kext",    "fcpbundle",
     "photoslibrary", "migratedphotolibrary", "pages", "keynote", "numbers"};
-
-constexpr char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 // Bit i set = rule i occurs somewhere in `lowered`.
 std::uint64_t matchMask(std::string_view lowered) {
@@ -105,6 +118,16 @@ bool occursAt(std::string_view text, std::size_t at, std::string_view rule) {
     return false;
   for (std::size_t i = 0; i < rule.size(); ++i)
     if (text[at + i] != rule[i])
+      return false;
+  return true;
+}
+
+// The same for a `text` not yet lower-cased.
+bool occursAtIgnoringCase(std::string_view text, std::size_t at, std::string_view rule) {
+  if (text.size() - at < rule.size())
+    return false;
+  for (std::size_t i = 0; i < rule.size(); ++i)
+    if (lowerAscii(text[at + i]) != rule[i])
       return false;
   return true;
 }
@@ -153,50 +176,69 @@ std::optional<CleanableCategory> DirectoryHintMatcher::hintFor(std::uint64_t mat
 
 DirectoryHintMatcher::DirectoryHintMatcher(std::string_view directoryPath, std::uint64_t knownMatches)
     : directoryMatches_(knownMatches) {
-  // A match that is new in a child path ends inside "/name", so it starts
-  // at most longestRule - 1 bytes before the end of the directory path.
-  static_assert(longestRule - 1 <= sizeof(tail_));
-  std::size_t keep = std::min(directoryPath.size(), longestRule - 1);
-  std::transform(directoryPath.end() - static_cast<std::ptrdiff_t>(keep), directoryPath.end(), tail_,
+  // What a child's path adds after the name's first byte is the name; a
+  // rule begun before it starts at most longestRule - 1 bytes before the
+  // name, in the path's tail or at the separator added after it.
+  char joined[longestRule];
+  static_assert(longestRule <= longestRuleBound);
+  const std::size_t keep = std::min(directoryPath.size(), longestRule - 1);
+  std::transform(directoryPath.end() - static_cast<std::ptrdiff_t>(keep), directoryPath.end(), joined,
                  lowerAscii);
-  tailLength_ = static_cast<std::uint8_t>(keep);
-  for (std::size_t at = 0; at < keep; ++at) {
-    auto byte = static_cast<unsigned char>(tail_[at]);
-    bool mayStartRule = byte == '/' || ruleStarts.byFirstByte[byte] != 0;
-    // Every rule is longer than one byte, so a start in the tail reaches the
-    // name only if fewer than longestRule bytes remain before the tail's end.
-    if (mayStartRule && keep - at < longestRule)
-      tailStarts_[tailStartCount_++] = static_cast<std::uint8_t>(at);
+  std::size_t length = keep;
+  // The joined path has no separator to add when the directory is "/".
+  if (length == 0 || joined[length - 1] != '/')
+    joined[length++] = '/';
+  const std::string_view tail(joined, length);
+  // The separator itself, where most rules start, is left to childMatches(),
+  // which knows the byte after it.
+  for (std::size_t at = 0; at + 1 < length; ++at) {
+    auto byte = static_cast<unsigned char>(tail[at]);
+    std::uint64_t candidates = byte == '/' ? ruleStarts.afterSeparator[static_cast<unsigned char>(tail[at + 1])]
+                                           : ruleStarts.byFirstByte[byte];
+    std::uint64_t begun = 0;
+    for (candidates &= ~directoryMatches_; candidates != 0; candidates &= candidates - 1) {
+      auto rule = static_cast<std::size_t>(std::countr_zero(candidates));
+      const std::string_view substring = hintRules[rule].substring;
+      if (substring.size() <= length - at) {
+        // Wholly in the tail, so in the directory's matches already, unless
+        // it ends with the separator: then every child has it.
+        if (occursAt(tail, at, substring))
+          directoryMatches_ |= std::uint64_t{1} << rule;
+      } else if (substring.starts_with(tail.substr(at))) {
+        begun |= std::uint64_t{1} << rule;
+      }
+    }
+    if (begun != 0)
+      begun_[begunCount_++] = {begun, static_cast<std::uint8_t>(length - at)};
   }
 }
 
 std::uint64_t DirectoryHintMatcher::childMatches(std::string_view name) const {
-  char window[sizeof(tail_) + 1 + 256];
-  std::size_t nameLength = std::min<std::size_t>(name.size(), 256);
-  std::memcpy(window, tail_, tailLength_);
-  std::size_t length = tailLength_;
-  // The joined path has no separator to add when the directory is "/".
-  if (length == 0 || window[length - 1] != '/')
-    window[length++] = '/';
-  std::transform(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(nameLength),
-                 window + length, lowerAscii);
-  length += nameLength;
-  const std::string_view view(window, length);
   std::uint64_t matches = directoryMatches_;
-  auto testStart = [&](std::size_t at) {
-    auto byte = static_cast<unsigned char>(window[at]);
-    std::uint64_t candidates = byte == '/' ? ruleStarts.afterSeparator[static_cast<unsigned char>(window[at + 1])]
-                                           : ruleStarts.byFirstByte[byte];
-    for (candidates &= ~matches; candidates != 0; candidates &= candidates - 1) {
-      auto rule = static_cast<std::size_t>(std::countr_zero(candidates));
-      if (occursAt(view, at, hintRules[rule].substring))
+  if (name.empty())
+    return matches;
+  std::uint64_t afterSeparator =
+      ruleStarts.afterSeparator[static_cast<unsigned char>(lowerAscii(name.front()))] & ~matches;
+  for (; afterSeparator != 0; afterSeparator &= afterSeparator - 1) {
+    auto rule = static_cast<std::size_t>(std::countr_zero(afterSeparator));
+    if (occursAtIgnoringCase(name, 0, hintRules[rule].substring.substr(1)))
+      matches |= std::uint64_t{1} << rule;
+  }
+  for (std::uint8_t i = 0; i < begunCount_; ++i) {
+    for (std::uint64_t rules = begun_[i].rules & ~matches; rules != 0; rules &= rules - 1) {
+      auto rule = static_cast<std::size_t>(std::countr_zero(rules));
+      if (occursAtIgnoringCase(name, 0, hintRules[rule].substring.substr(begun_[i].begun)))
         matches |= std::uint64_t{1} << rule;
     }
-  };
-  for (std::uint8_t i = 0; i < tailStartCount_; ++i)
-    testStart(tailStarts_[i]);
-  for (std::size_t at = tailLength_; at + 1 < length; ++at)
-    testStart(at);
+  }
+  for (std::size_t at = 0; at + ruleStarts.shortestInName <= name.size(); ++at) {
+    std::uint64_t rules = ruleStarts.inName[static_cast<unsigned char>(name[at])] & ~matches;
+    for (; rules != 0; rules &= rules - 1) {
+      auto rule = static_cast<std::size_t>(std::countr_zero(rules));
+      if (occursAtIgnoringCase(name, at, hintRules[rule].substring))
+        matches |= std::uint64_t{1} << rule;
+    }
+  }
   return matches;
 }
 
