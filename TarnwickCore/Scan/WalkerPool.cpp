@@ -53,7 +53,7 @@ void addWhileWaiting(std::stop_token stop, ScanContext &context, std::vector<std
     last = now;
     if (!WalkerPool::shouldAdd(busyCores, idleCores, walkers.size(), cores, context.queue.queuedCount()))
       continue;
-    for (std::size_t i = 0; i < WalkerPool::walkersPerStep && walkers.size() < ceiling; ++i) {
+    for (std::size_t added = 0, step = walkers.size(); added < step && walkers.size() < ceiling; ++added) {
       walkers.push_back(std::make_unique<DirectoryWalker>(context));
       if (!start(threads, *walkers.back()))
         return; // the system is out of threads: the walkers there are will do

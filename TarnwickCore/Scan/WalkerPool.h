@@ -27,9 +27,10 @@ struct ScanContext;
 /// queue, so fewer of them read the same tree, only more slowly.
 class WalkerPool {
 public:
-  /// How often the pool looks at the walkers, and how many it adds at once.
+  /// How often the pool looks at the walkers. Each look that finds them
+  /// waiting doubles them (up to the ceiling): a cold scan of a second or
+  /// so reaches the ceiling within two looks instead of six.
   static constexpr std::chrono::milliseconds lookInterval{25};
-  static constexpr std::size_t walkersPerStep = 4;
 
   /// `probe` tells the load between looks.
   static void run(ScanContext &context, std::vector<std::unique_ptr<DirectoryWalker>> &walkers,
