@@ -36,11 +36,11 @@ void paintHeader(QPainter &painter, const NestedTreemapScene &scene, const Neste
     return;
   const QRectF strip(tile.frame.x + options.padding + 2, tile.frame.y + options.padding,
                      tile.frame.width - 2 * options.padding - 4, options.headerHeight);
-  const QString name = metrics.elidedText(WidgetStyle::displayText(scene.arena()->name(tile.id)) + QStringLiteral("  ") +
-                                              TreemapPalette::formatBytes(tile.allocatedSize),
-                                          Qt::ElideMiddle, strip.width());
+  const QString text = NestedTreemapPainter::headerText(WidgetStyle::displayText(scene.arena()->name(tile.id)),
+                                                       TreemapPalette::formatBytes(tile.allocatedSize), metrics,
+                                                       strip.width());
   painter.setFont(font);
-  painter.drawText(strip, Qt::AlignLeft | Qt::AlignVCenter, name);
+  painter.drawText(strip, Qt::AlignLeft | Qt::AlignVCenter, text);
 }
 
 // Opaque edges a little lighter and darker than the face: a cushion that
@@ -57,6 +57,20 @@ void paintBevel(QPainter &painter, const QRectF &box, const QColor &fill) {
 }
 
 } // namespace
+
+QString NestedTreemapPainter::headerText(const QString &name, const QString &size, const QFontMetricsF &metrics,
+                                         qreal width) {
+  const QString gapAndSize = QStringLiteral("  ") + size;
+  if (metrics.horizontalAdvance(name + gapAndSize) <= width)
+    return name + gapAndSize;
+  // Fewer than four letters of the name tell too little to be worth the
+  // size, which the tooltip shows anyway.
+  const qreal roomForName = width - metrics.horizontalAdvance(gapAndSize);
+  const QString shortened = metrics.elidedText(name, Qt::ElideMiddle, roomForName);
+  if (shortened.size() >= 5 || shortened == name)
+    return shortened + gapAndSize;
+  return metrics.elidedText(name, Qt::ElideMiddle, width);
+}
 
 QColor NestedTreemapPainter::fillColor(const NestedTreemapScene &scene, std::size_t index,
                                        const ChangeColouring &changes) {

@@ -4,7 +4,9 @@
 #include "TarnwickUI/ChangeColouring.h"
 
 #include <QColor>
+#include <QFontMetricsF>
 #include <QImage>
+#include <QString>
 
 #include <cstddef>
 #include <optional>
@@ -43,6 +45,11 @@ public:
                            const Highlight &highlight = {});
   /// The fill of tile `index` at rest, before any dimming.
   static QColor fillColor(const NestedTreemapScene &scene, std::size_t index, const ChangeColouring &changes = {});
+  /// A folder's header for a strip `width` wide: "name  size" when it fits;
+  /// else the name shortened in the middle before a whole size; else, with
+  /// no room for the size beside a few letters of the name, the shortened
+  /// name alone. A size is never cut.
+  static QString headerText(const QString &name, const QString &size, const QFontMetricsF &metrics, qreal width);
   /// The hover wash and outline (white) or the selection outline (cyan)
   /// around `frame`, over tiles painted earlier.
   static void paintMark(QPainter &painter, const CanvasRect &frame, bool selected);

@@ -1,6 +1,7 @@
 #include "TarnwickUI/TreemapCanvasView.h"
 
 #include "TarnwickUI/ContextMenuKey.h"
+#include "TarnwickUI/NestedTreemapPainter.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 #include "TarnwickUI/TreemapKeyboardNavigation.h"
 #include "TarnwickUI/TreemapTooltip.h"
@@ -297,6 +298,23 @@ TEST_F(TreemapCanvasViewTest, TheTooltipHidesUnderAMenuOrAMessage) {
   canvas.setRects(canvas.rects()); // laid out again under the open message
   EXPECT_FALSE(canvas.tooltip()->isPresenting()) << "not while the message is open";
   message.close();
+}
+
+TEST(NestedTreemapPainterTest, AFoldersHeaderShortensItsNameButNeverCutsItsSize) {
+  const QFontMetricsF metrics{QFont()};
+  const QString name = QStringLiteral("java-17-openjdk-amd64"), size = QStringLiteral("271.8 MB");
+  const qreal full = metrics.horizontalAdvance(name + "  " + size);
+  for (qreal width = 4; width <= full + 10; width += 3) {
+    SCOPED_TRACE(width);
+    const QString text = NestedTreemapPainter::headerText(name, size, metrics, width);
+    EXPECT_LE(metrics.horizontalAdvance(text), width);
+    if (width >= full)
+      EXPECT_EQ(text, name + "  " + size);
+    else if (text.endsWith("  " + size))
+      EXPECT_GE(text.size() - size.size() - 2, 5) << "too few letters of the name beside the size: " << text.toStdString();
+    else
+      EXPECT_FALSE(text.contains("MB")) << "a cut size: " << text.toStdString();
+  }
 }
 
 TEST(TreemapTooltipTest, PlacementStaysOnTheCanvas) {
