@@ -63,16 +63,25 @@ struct Summary {
   }
 };
 
+// Where `id` lies below `folder`, whose path the panel's title shows: the
+// rows then differ from their first letter, and the file names stay in view.
+std::string pathBelow(const DiskTreeArena &arena, NodeID folder, NodeID id) {
+  const std::string base = arena.path(folder), path = arena.path(id);
+  const std::size_t cut = base.size() + (base.ends_with('/') ? 0 : 1);
+  return path.size() > cut && path.starts_with(base) && path[cut - 1] == '/' ? path.substr(cut) : path;
+}
+
 void summarize(const DiskTreeArena &arena, NodeID folder, Summary &summary) {
   for (NodeID id : largestFiles(arena, folder, FolderSummaryPanel::largestShown)) {
     const DiskTreeArena::Record &r = arena.record(id);
-    const QString path = WidgetStyle::displayText(arena.path(id));
+    const QString path = WidgetStyle::displayText(pathBelow(arena, folder, id));
     const auto modified = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(r.modificationTimestamp));
     QList<QStandardItem *> row{cell(path, path.toCaseFolded()),
                                cell(QString::fromStdString(formatByteCount(r.allocatedSize)),
                                     qlonglong(r.allocatedSize), true),
                                cell(QLocale().toString(modified, QLocale::ShortFormat), modified)};
     row.front()->setData(id, nodeRole);
+    row.front()->setToolTip(WidgetStyle::displayText(arena.path(id)));
     summary.largest.push_back(row);
   }
   const std::int64_t total = arena.isValid(folder) ? arena.record(folder).allocatedSize : 0;
@@ -104,6 +113,7 @@ FolderSummaryPanel::FolderSummaryPanel(QWidget *parent)
   auto *split = new QSplitter(Qt::Vertical, this);
   largest_ = makeList(largestModel_, {tr("Largest Files"), tr("Size"), tr("Modified")}, 0, split);
   types_ = makeList(typesModel_, {tr("File Type"), tr("Size"), tr("Files"), tr("Share")}, 0, split);
+  largest_->setTextElideMode(Qt::ElideMiddle); // keeps the file's name in sight
   largest_->setAccessibleName(tr("Largest files"));
   types_->setAccessibleName(tr("File types"));
   largest_->sortByColumn(1, Qt::DescendingOrder);
