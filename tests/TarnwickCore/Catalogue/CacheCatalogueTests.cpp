@@ -5,6 +5,7 @@
 #include "TarnwickCore/Catalogue/CreatorCacheScanner.h"
 #include "TarnwickCore/Catalogue/DeveloperCacheScanner.h"
 #include "TarnwickCore/Support/ScanErrors.h"
+#include "TestSupport/ScopedNoDacOverride.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,6 @@
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace tarnwick {
 namespace {
@@ -22,6 +22,7 @@ namespace {
 using enum CleanableCategory;
 using quillane::test::findTotals;
 using quillane::test::runCommand;
+using quillane::test::ScopedNoDacOverride;
 using quillane::test::shellQuote;
 using quillane::test::TempTree;
 
@@ -93,7 +94,7 @@ TEST(DeveloperCacheScannerTest, EntriesWithSizeBecomeItemsElseTheWholeFolder) {
 
 TEST(DeveloperCacheScannerTest, FolderThatCannotBeListedGivesNothing) {
   // Not even the whole-folder item: a file, a link or a locked folder where
-  // the folder belongs (root reads folders whatever their mode).
+  // the folder belongs.
   TempTree elsewhere;
   elsewhere.writeFile("Project/data", 8192);
   for (std::string_view kind : {"file", "link", "locked"}) {
@@ -103,11 +104,10 @@ TEST(DeveloperCacheScannerTest, FolderThatCannotBeListedGivesNothing) {
     } else if (kind == "link") {
       home.makeSymlink(derivedData, elsewhere.root());
     } else {
-      if (::geteuid() == 0)
-        continue;
       home.writeFile(std::string(derivedData) + "/A/data", 8192);
       ASSERT_EQ(::chmod(home.path(derivedData).c_str(), 0), 0);
     }
+    const ScopedNoDacOverride asAnyone;
     EXPECT_TRUE(DeveloperCacheScanner(home.root()).scan().empty()) << kind;
   }
 }
