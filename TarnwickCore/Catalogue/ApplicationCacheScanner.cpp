@@ -51,6 +51,10 @@ constexpr auto credentialsInCacheHome = std::to_array<std::string_view>({
 bool isNeverOffered(std::string_view name) {
   return name == ".Trash" || name.starts_with(".Trash-") || name == "quillane";
 }
+// The tag that marks its folder as a cache for backup and archiving tools
+// (the Cache Directory Tagging convention): no cache itself, and removing it
+// would only make those tools copy the folder again.
+constexpr std::string_view cacheFolderTag = "CACHEDIR.TAG";
 constexpr std::string_view flatpakApps = ".var/app";
 constexpr std::string_view snapApps = "snap";
 
@@ -140,7 +144,7 @@ void ApplicationCacheScanner::appendUnclaimed(const std::string &relativeFolder,
   for (const std::string &name : *names) {
     const std::string relative = relativeFolder + "/" + name;
     if (claimed_.contains(relative) || std::ranges::find(credentialsInCacheHome, relative) != credentialsInCacheHome.end() ||
-        (relativeFolder == cacheHome && isNeverOffered(name)))
+        name == cacheFolderTag || (relativeFolder == cacheHome && isNeverOffered(name)))
       continue;
     const std::string prefix = relative + "/";
     const auto next = claimed_.lower_bound(prefix);

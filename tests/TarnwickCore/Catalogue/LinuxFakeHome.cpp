@@ -133,6 +133,9 @@ LinuxFakeHome::LinuxFakeHome() : protectedFiles_(protectedFileList) {
   // own, and this program's remembered scans.
   for (const std::string &entry : cacheEntriesNotOffered())
     tree_.writeFile(entry + "/files/old.txt", 8192);
+  // Nor is the tag that marks the folder as a cache for backup tools.
+  writeText(tree_, ".cache/CACHEDIR.TAG", "Signature: 8a477f597d28d172789f06886806bc55\n");
+  runCommand("touch -d '60 days ago' " + shellQuote(path(".cache/CACHEDIR.TAG")));
   tree_.writeFile(".cache/google-chrome/Default/Cache/Cache_Data/f_000001", 8192);
   tree_.writeFile(".cache/mozilla/firefox/p.default/cache2/entries/ABC", 8192);
   tree_.makeSymlink("snap/firefox/current", "4539");
