@@ -59,6 +59,11 @@ void TreemapTilePainter::paintLabels(QPainter &painter, const QRectF &box, const
   const QFont &nameFont = nameStyle.font;
   const QFontMetricsF &metrics = nameStyle.metrics;
   const QString name = metrics.elidedText(text, Qt::ElideMiddle, room);
+  // Fewer than four letters of a name tell nothing; the tooltip has it all.
+  if (name != text && name.size() < 5) {
+    painter.restore();
+    return;
+  }
   painter.setFont(nameFont);
   // Both lines opaque, in whichever of white and black reads on the fill.
   const QColor ink = TreemapPalette::labelColor(fill);

@@ -155,10 +155,10 @@ TEST(TreemapTilePainterTest, FillsOutlinesAndLeavesCornersInThePaletteColours) {
 TEST(TreemapTilePainterTest, LabelsAppearOnlyWhereThereIsRoom) {
   // Count pixels far from the fill inside a lone tile of each size, clear
   // of its edges: text is the only thing drawn there.
-  auto inkPixels = [](double width, double height) {
+  auto inkPixels = [](double width, double height, std::string name = "Documents") {
     TreemapRect tile;
     tile.id = tile.node.id = 1;
-    tile.node.name = "Documents";
+    tile.node.name = std::move(name);
     tile.node.allocatedSize = 1;
     tile.frame = {0, 0, width, height};
     tile.insetFrame = tile.frame.insetBy(1);
@@ -173,6 +173,7 @@ TEST(TreemapTilePainterTest, LabelsAppearOnlyWhereThereIsRoom) {
   EXPECT_EQ(inkPixels(50, 60), 0);  // too narrow for a name
   EXPECT_GT(inkPixels(60, 40), 0);  // the name alone
   EXPECT_GT(inkPixels(100, 60), inkPixels(60, 40)); // name and size
+  EXPECT_EQ(inkPixels(60, 40, "WWWWWWWWWWWW"), 0);  // room for too few of its letters
 }
 
 TEST(TreemapTilePainterTest, LabelsStayInTheirTileAndLongNamesKeepBothEnds) {
