@@ -69,7 +69,8 @@ QString NestedTreemapPainter::headerText(const QString &name, const QString &siz
   const QString shortened = metrics.elidedText(name, Qt::ElideMiddle, roomForName);
   if (shortened.size() >= 5 || shortened == name)
     return shortened + gapAndSize;
-  return metrics.elidedText(name, Qt::ElideMiddle, width);
+  const QString alone = metrics.elidedText(name, Qt::ElideMiddle, width);
+  return alone.size() >= 5 || alone == name ? alone : QString();
 }
 
 QColor NestedTreemapPainter::fillColor(const NestedTreemapScene &scene, std::size_t index,

@@ -47,8 +47,8 @@ public:
   static QColor fillColor(const NestedTreemapScene &scene, std::size_t index, const ChangeColouring &changes = {});
   /// A folder's header for a strip `width` wide: "name  size" when it fits;
   /// else the name shortened in the middle before a whole size; else, with
-  /// no room for the size beside a few letters of the name, the shortened
-  /// name alone. A size is never cut.
+  /// no room for the size beside four letters of the name, the shortened
+  /// name alone; nothing where not even that fits. A size is never cut.
   static QString headerText(const QString &name, const QString &size, const QFontMetricsF &metrics, qreal width);
   /// The hover wash and outline (white) or the selection outline (cyan)
   /// around `frame`, over tiles painted earlier.

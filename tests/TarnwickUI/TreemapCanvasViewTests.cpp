@@ -313,7 +313,7 @@ TEST(NestedTreemapPainterTest, AFoldersHeaderShortensItsNameButNeverCutsItsSize)
     else if (text.endsWith("  " + size))
       EXPECT_GE(text.size() - size.size() - 2, 5) << "too few letters of the name beside the size: " << text.toStdString();
     else
-      EXPECT_FALSE(text.contains("MB")) << "a cut size: " << text.toStdString();
+      EXPECT_TRUE(text.isEmpty() || (text.size() >= 5 && !text.contains("MB"))) << "a fragment: " << text.toStdString();
   }
 }
 
