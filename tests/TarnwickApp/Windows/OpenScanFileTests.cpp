@@ -161,22 +161,20 @@ TEST_F(OpenScanFileTest, AnotherComputersTreeIsNeitherCleanedNorRescanned) {
 }
 
 // A file that cannot be read whole shows the reader's message and no tree,
-// also over a tree already on show, which stays.
+// also over a tree already on show, which stays. Whatever the reader's
+// refusal, its message is passed on alike: its kinds are the reader's suite's.
 TEST_F(OpenScanFileTest, AFileThatCannotBeReadIsReportedWithNoTree) {
   const std::string cut = writeText("cut.json", R"([1,2,{},[{"name":"/r","dsize":4096},{"name":"a","dsize":1})");
-  const std::string bad = writeText("bad.json", R"([1,2,{},[{"name":"/r","dsize":4096},{"name":"a","dsize":"x"}]])");
-  for (const std::string &file : {cut, bad, tree.path("missing.json")}) {
-    const auto refusal = tarnwick::NcduExportReader::readFile(file);
-    ASSERT_TRUE(std::holds_alternative<tarnwick::ExportReadError>(refusal)) << file;
-    const std::string says = std::get<tarnwick::ExportReadError>(refusal).message();
-    EXPECT_FALSE(open(file)) << file;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return failureBox() != nullptr; })) << file;
-    const QString text = failureBox()->text();
-    EXPECT_TRUE(text.contains(QString::fromStdString(file)) && text.contains(QString::fromStdString(says)))
-        << text.toStdString() << " lacks " << says;
-    EXPECT_EQ(window->rootView()->currentWidget(), window->rootView()->launcher());
-    delete failureBox();
-  }
+  const auto refusal = tarnwick::NcduExportReader::readFile(cut);
+  ASSERT_TRUE(std::holds_alternative<tarnwick::ExportReadError>(refusal));
+  const std::string says = std::get<tarnwick::ExportReadError>(refusal).message();
+  EXPECT_FALSE(open(cut));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return failureBox() != nullptr; }));
+  const QString text = failureBox()->text();
+  EXPECT_TRUE(text.contains(QString::fromStdString(cut)) && text.contains(QString::fromStdString(says)))
+      << text.toStdString() << " lacks " << says;
+  EXPECT_EQ(window->rootView()->currentWidget(), window->rootView()->launcher());
+  delete failureBox();
   tarnwick::SizeloomDashboardView *dashboard = open(exportHome());
   ASSERT_TRUE(dashboard);
   const auto shown = dashboard->arena();
