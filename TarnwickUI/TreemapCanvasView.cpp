@@ -382,8 +382,20 @@ void TreemapCanvasView::contextMenuEvent(QContextMenuEvent *event) {
   if (tilesPending_)
     return;
   QPoint at = event->globalPos();
-  if (!describeKeyboardTileForMenu(event, at))
-    hover(event->pos()); // a keyboard-opened menu without a keyboard tile: the tile under the pointer
+  if (!describeKeyboardTileForMenu(event, at)) {
+    // The tile under the pointer. From the keyboard with no tile chosen, the
+    // event's own position is the canvas's middle, which nobody chose: the
+    // pointer must be over the canvas.
+    const bool fromKeyboard = event->reason() == QContextMenuEvent::Keyboard;
+    if (fromKeyboard && !isHoverActive_)
+      return;
+    const QPointF pointer = fromKeyboard ? cursorLocation_ : QPointF(event->pos());
+    hover(pointer);
+    at = mapToGlobal(pointer).toPoint();
+    // The menu acts on that tile, so the selection shows it.
+    if (hoveredRect_ && !hoveredRect_->isAggregatedTail && selectedNodeID_ != hoveredRect_->id)
+      emit selectionMoved(hoveredRect_->id);
+  }
   tooltip_->present(std::nullopt); // not under the menu
   QMenu *menu = contextMenuContent(this);
   menu->setAttribute(Qt::WA_DeleteOnClose);

@@ -358,9 +358,13 @@ TEST_F(TreemapCanvasViewTest, ContextMenuOffersWhatTheTileAllowsAndReachesItsTar
           action->trigger();
     });
   };
+  QSignalSpy selected(&canvas, &TreemapCanvasView::selectionMoved);
   EXPECT_FALSE(choose({300, 150}, "Copy File Path").contains("Drill Down")) << "the tail cannot be entered";
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "before") << "the tail has no path";
+  EXPECT_EQ(selected.count(), 0) << "a tail is not selected";
   choose({100, 100}, "Drill Down");
+  ASSERT_EQ(selected.count(), 1) << "the menu's tile becomes the selection";
+  EXPECT_EQ(selected.front().front().value<std::optional<NodeID>>(), NodeID{1});
   ASSERT_EQ(drill.count(), 1);
   EXPECT_EQ(drill.front().front().value<NodeID>(), 1);
   choose({300, 50}, "Copy File Path");
@@ -368,6 +372,18 @@ TEST_F(TreemapCanvasViewTest, ContextMenuOffersWhatTheTileAllowsAndReachesItsTar
   choose({300, 50}, "Move to Trash");
   ASSERT_EQ(trash.count(), 1);
   EXPECT_EQ(trash.front().front().value<DiskNode>().path, "/data/node2");
+}
+
+TEST_F(TreemapCanvasViewTest, TheMenuKeyWithNoTileChosenOpensOnlyWhereThePointerRests) {
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(&canvas, &leave);
+  QContextMenuEvent key(QContextMenuEvent::Keyboard, {200, 100}, canvas.mapToGlobal(QPoint(200, 100)));
+  QCoreApplication::sendEvent(&canvas, &key);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "a menu for the tile in the middle, which nobody chose";
+  QTest::mouseMove(&canvas, {310, 60}); // over the file (a move: the last test may have left the pointer there)
+  const QStringList entries = openMenu({200, 100}, {}, QContextMenuEvent::Keyboard);
+  EXPECT_TRUE(entries.contains("Move to Trash") && !entries.contains("Drill Down"))
+      << "the file's menu, under the pointer: " << entries.join(", ").toStdString();
 }
 
 TEST_F(TreemapCanvasViewTest, RendersTheSameAtDevicePixelRatioOneAndTwo) {
