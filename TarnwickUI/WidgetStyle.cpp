@@ -167,9 +167,16 @@ QLabel *makeLabel(const QString &text, const QFont &font, const QColor &colour, 
 QString displayText(std::string_view bytes) {
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
   QString decoded = utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-  if (!utf8.hasError())
-    return decoded;
-  return QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
+  if (utf8.hasError())
+    decoded = QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
+  // A control character would break a line, move the text or vanish, each
+  // view in its own way: every view shows its picture instead (U+2400…).
+  for (QChar &c : decoded)
+    if (c.unicode() < 0x20)
+      c = QChar(char16_t(0x2400 + c.unicode()));
+    else if (c.unicode() == 0x7f)
+      c = QChar(char16_t(0x2421));
+  return decoded;
 }
 
 } // namespace tarnwick::WidgetStyle

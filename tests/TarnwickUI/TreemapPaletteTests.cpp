@@ -4,6 +4,7 @@
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 #include "TarnwickUI/TreemapTilePainter.h"
 #include "TarnwickUI/TreemapTooltip.h"
+#include "TarnwickUI/WidgetStyle.h"
 
 #include <gtest/gtest.h>
 
@@ -174,6 +175,12 @@ TEST(TreemapTilePainterTest, LabelsAppearOnlyWhereThereIsRoom) {
   EXPECT_GT(inkPixels(60, 40), 0);  // the name alone
   EXPECT_GT(inkPixels(100, 60), inkPixels(60, 40)); // name and size
   EXPECT_EQ(inkPixels(60, 40, "WWWWWWWWWWWW"), 0);  // room for too few of its letters
+}
+
+TEST(WidgetStyleTest, NamesShowOnOneLineWithTheirControlCharactersVisible) {
+  EXPECT_EQ(WidgetStyle::displayText("new\nline\tend\x1b\x7f"), QString::fromUtf8("new\u240Aline\u2409end\u241B\u2421"));
+  const QString undecodable = WidgetStyle::displayText("old\nversion\xff.doc");
+  EXPECT_TRUE(undecodable.startsWith(QString::fromUtf8("old\u240Aversion"))) << undecodable.toStdString();
 }
 
 TEST(TreemapTilePainterTest, LabelsStayInTheirTileAndLongNamesKeepBothEnds) {
