@@ -190,8 +190,11 @@ void SizeloomDashboardView::goBack() {
     return;
   }
   std::optional<DiskNode> current = arena_ ? arena_->node(currentNodeID_) : std::nullopt;
-  if (current && current->parentID)
-    navigate(*current->parentID, true);
+  if (!current || !current->parentID)
+    return;
+  navigate(*current->parentID, true);
+  // The folder just left, so the keyboard goes on from where the user was.
+  setSelectedNodeID(current->id);
 }
 
 void SizeloomDashboardView::toggleSelection(const DiskNode &node) {

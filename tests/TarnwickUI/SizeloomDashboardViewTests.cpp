@@ -128,6 +128,7 @@ TEST_F(SizeloomDashboardViewTest, NavigationGoesUpButNotPastTheRootAndEmptyFolde
   ASSERT_EQ(dashboard->breadcrumbBar()->crumbCount(), 3);
   QTest::mouseClick(dashboard->breadcrumbBar()->backButton(), Qt::LeftButton);
   EXPECT_EQ(dashboard->currentNodeID(), projects);
+  EXPECT_EQ(dashboard->selectedNodeID(), app) << "the folder left is selected";
 
   emit dashboard->breadcrumbBar()->navigateTo(0);
   EXPECT_EQ(dashboard->currentNodeID(), 0);
