@@ -165,6 +165,7 @@ DashboardSidebar::DashboardSidebar(QWidget *parent)
   scroll->setWidget(list);
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setFocusPolicy(Qt::NoFocus); // a Tab stop showing nothing: the rows take focus themselves
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   scroll->viewport()->setAutoFillBackground(false);
   list->setAutoFillBackground(false);

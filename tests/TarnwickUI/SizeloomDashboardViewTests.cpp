@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <optional>
+#include <set>
 
 #include <QAbstractButton>
 #include <QScrollArea>
@@ -140,6 +141,21 @@ TEST_F(SizeloomDashboardViewTest, NavigationGoesUpButNotPastTheRootAndEmptyFolde
   dashboard->navigateTo(childNamed(0, "empty"));
   EXPECT_TRUE(dashboard->isShowingEmptyMessage());
   EXPECT_TRUE(tileNames().empty());
+}
+
+TEST_F(SizeloomDashboardViewTest, EveryTabStopShowsWhereTheKeyboardIs) {
+  dashboard->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dashboard.get()));
+  dashboard->canvas()->setFocus(Qt::TabFocusReason);
+  std::set<QWidget *> visited;
+  for (int step = 0; step < 40 && visited.insert(QApplication::focusWidget()).second; ++step) {
+    QWidget *focused = QApplication::focusWidget();
+    ASSERT_TRUE(focused);
+    // A plain scroll area draws no focus of its own: Tab would seem to vanish.
+    EXPECT_STRNE(focused->metaObject()->className(), "QScrollArea") << "after " << step << " Tabs";
+    QTest::keyClick(focused, Qt::Key_Tab);
+  }
+  EXPECT_GT(visited.size(), 3u) << "Tab went nowhere";
 }
 
 TEST_F(SizeloomDashboardViewTest, CategoryFilterFallsBackToEverythingAndIsWhatSmartCleanCleans) {
