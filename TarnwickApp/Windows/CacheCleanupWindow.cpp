@@ -44,9 +44,18 @@ enum Column { nameColumn, descriptionColumn, sizeColumn, modifiedColumn, pathCol
 enum Page { busyPage, listPage, emptyPage };
 constexpr int itemIndexRole = Qt::UserRole + 1;
 
+// The window's action, named alike on its button and in its confirmation.
+QString trashActionText() { return Texts::tr("Move to Trash"); }
+
+// The confirming button says what it does; Cancel answers Return and Escape,
+// so cleaning is always a deliberate choice.
 bool askWithMessageBox(QWidget *parent, const QString &question) {
-  return QMessageBox::question(parent, Texts::tr("Move to Trash"), question,
-                               QMessageBox::Cancel | QMessageBox::Yes, QMessageBox::Cancel) == QMessageBox::Yes;
+  QMessageBox box(QMessageBox::Question, trashActionText(), question, QMessageBox::Cancel, parent);
+  const QAbstractButton *confirm = box.addButton(trashActionText(), QMessageBox::AcceptRole);
+  box.setDefaultButton(QMessageBox::Cancel);
+  box.setEscapeButton(QMessageBox::Cancel);
+  box.exec();
+  return box.clickedButton() == confirm;
 }
 
 /// Fusion outlines a tick box in a shade of the window colour, which in the
@@ -204,7 +213,7 @@ QWidget *CacheCleanupWindow::makeFooter() {
   layout->setContentsMargins(18, 10, 18, 14);
   total_ = makeLabel({}, textFont(12, QFont::DemiBold), primaryText(), footer);
   rescan_ = new QPushButton(tarnwick::SymbolIcons::icon("arrow.clockwise"), tr("Rescan"), footer);
-  trash_ = new QPushButton(tr("Move to Trash"), footer);
+  trash_ = new QPushButton(trashActionText(), footer);
   trash_->setIcon(QIcon(tarnwick::SymbolIcons::tinted("trash", 14, Qt::white, devicePixelRatioF())));
   trash_->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px; padding: 5px 14px; }"
                                        "QPushButton:focus { border: 2px solid %3; padding: 3px 12px; }"

@@ -12,7 +12,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPropertyAnimation>
+#include <QRegularExpression>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace quillane {
 namespace {
@@ -22,6 +25,31 @@ using namespace tarnwick::WidgetStyle;
 constexpr int visibleMilliseconds = 6000;
 constexpr int fadeMilliseconds = 180;
 constexpr int toastMaximumWidth = 620;
+
+// A name without spaces cannot wrap: one wider than the label would be cut
+// off with its closing quote. Each quoted name is shortened in the middle,
+// keeping its start and its extension, to fit one line of `width` with its
+// quotes and the punctuation that may follow them.
+struct ElidedText {
+  QString text;
+  int widestName = 0; // the widest quoted name with that punctuation, in pixels
+};
+ElidedText elideQuotedNames(const QString &text, const QFontMetrics &metrics, int width) {
+  static const QRegularExpression quotedName(QStringLiteral("“([^”]*)”"));
+  const int punctuation = metrics.horizontalAdvance(QStringLiteral("“”.,"));
+  ElidedText elided;
+  qsizetype from = 0;
+  for (auto matches = quotedName.globalMatch(text); matches.hasNext();) {
+    const QRegularExpressionMatch match = matches.next();
+    QString name = metrics.elidedText(match.captured(1), Qt::ElideMiddle, width - punctuation);
+    name.replace(QChar(0x2026), QStringLiteral("\u2026\u2060")); // no line break after the ellipsis
+    elided.text += text.mid(from, match.capturedStart() - from) + QStringLiteral("“") + name + QStringLiteral("”");
+    elided.widestName = std::max(elided.widestName, metrics.horizontalAdvance(name) + punctuation);
+    from = match.capturedEnd();
+  }
+  elided.text += text.mid(from);
+  return elided;
+}
 
 } // namespace
 
@@ -58,7 +86,10 @@ ReportToast::ReportToast(QWidget *parent)
 
 void ReportToast::showMessage(const QString &text, bool succeeded, const QString &actionTitle) {
   failure_ = !succeeded;
-  label_->setText(text);
+  const ElidedText elided = elideQuotedNames(text, label_->fontMetrics(), label_->maximumWidth());
+  label_->setText(elided.text);
+  // Word wrap alone would lay the label out narrower than a long name.
+  label_->setMinimumWidth(std::min(elided.widestName, label_->maximumWidth()));
   action_->setText(actionTitle);
   action_->setVisible(!actionTitle.isEmpty());
   adjustSize();

@@ -26,7 +26,8 @@ public:
   /// The plate the message is drawn on, dark in either appearance.
   static QColor plateColour() { return QColor::fromRgbF(0.11f, 0.11f, 0.13f); }
 
-  /// Shows `text`; a failure is drawn with a warning mark. With an
+  /// Shows `text`; a failure is drawn with a warning mark. A name quoted
+  /// “so” too long for one line is shortened in the middle. With an
   /// `actionTitle` the message carries a button of that title, which emits
   /// actionTriggered() and dismisses the message.
   void showMessage(const QString &text, bool succeeded, const QString &actionTitle = {});

@@ -8,9 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -39,6 +42,7 @@ protected:
                          tarnwick::FreedesktopTrash(home.root(), home.path(".local/share"))));
     window = std::make_unique<CacheCleanupWindow>(home.root(), engine);
     window->setConfirmer(confirmer);
+    defaultWindow = std::make_unique<CacheCleanupWindow>(home.root(), engine); // asks with its own message box
   }
   void openAndWait(std::optional<tarnwick::CleanableCategory> category) {
     window->open(category);
@@ -60,7 +64,7 @@ protected:
   }
 
   TempTree home;
-  std::unique_ptr<CacheCleanupWindow> window;
+  std::unique_ptr<CacheCleanupWindow> window, defaultWindow;
   QStringList questions;
   bool answer = false;
   // Notes each question and gives `answer`.
@@ -123,6 +127,39 @@ TEST_F(CacheCleanupWindowTest, TickingTheTrashEmptiesItBeforeMovingTheOthers) {
   EXPECT_TRUE(window->reportText().contains("Emptied: ")) << window->reportText().toStdString();
   EXPECT_FALSE(fs::exists(home.path(".local/share/Trash/files/old.txt")));
   EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/pip"))) << "moved after the emptying";
+}
+
+// The confirmation's own buttons: the confirming one is named for the
+// window's action, and Return or Escape cancel.
+TEST_F(CacheCleanupWindowTest, TheConfirmationNamesItsActionAndCancelsByDefault) {
+  std::swap(window, defaultWindow);
+  openAndWait(std::nullopt);
+  QString confirmText;
+  bool cancelIsDefault = false, cancelIsEscape = false, asked = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!box)
+      return;
+    poll.stop();
+    asked = true;
+    for (QAbstractButton *button : box->buttons())
+      if (box->buttonRole(button) == QMessageBox::AcceptRole || box->buttonRole(button) == QMessageBox::YesRole)
+        confirmText = button->text();
+    cancelIsDefault = box->defaultButton() == box->button(QMessageBox::Cancel);
+    cancelIsEscape = box->escapeButton() == box->button(QMessageBox::Cancel);
+    QTest::keyClick(box, Qt::Key_Escape);
+    if (box->isVisible())
+      box->reject(); // the test fails above; it must not hang here
+  });
+  poll.start(10);
+  window->trashButton()->click();
+  ASSERT_TRUE(asked);
+  EXPECT_EQ(confirmText.toStdString(), window->trashButton()->text().toStdString());
+  EXPECT_TRUE(cancelIsDefault);
+  EXPECT_TRUE(cancelIsEscape);
+  EXPECT_FALSE(window->controller().isCleaning());
+  EXPECT_TRUE(fs::exists(home.path(".cache/pip")));
 }
 
 // How far the brightest or darkest pixel of `area` strays from its corner's.
