@@ -96,6 +96,7 @@ SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena
   connect(canvas_, &TreemapCanvasView::revealInFinder, this, &SizeloomDashboardView::reveal);
   connect(treeList_, &TreeListView::nodeSelected, this, &SizeloomDashboardView::setSelectedNodeID);
   connect(treeList_, &TreeListView::enterFolder, this, &SizeloomDashboardView::navigateTo);
+  connect(treeList_, &TreeListView::moveToTrash, this, trashUnlessRefused);
   connect(actionBar_, &DashboardActionBar::revealRequested, this, &SizeloomDashboardView::reveal);
   connect(actionBar_, &DashboardActionBar::moveToTrashRequested, this, trashUnlessRefused);
   connect(actionBar_, &DashboardActionBar::smartCleanRequested, this, [this] {

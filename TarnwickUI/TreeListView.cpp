@@ -126,6 +126,11 @@ void TreeListView::keyPressEvent(QKeyEvent *event) {
     enterIfFolder(currentIndex());
     return;
   }
+  if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
+    if (const std::optional<DiskNode> node = model_->arena()->node(model_->nodeID(currentIndex())))
+      emit moveToTrash(*node);
+    return;
+  }
   QTreeView::keyPressEvent(event);
 }
 

@@ -42,6 +42,9 @@ signals:
   void nodeSelected(std::optional<tarnwick::NodeID> id);
   /// The user asked to enter a folder (double-click or Enter).
   void enterFolder(tarnwick::NodeID id);
+  /// The user asked to move the current row's item to the Trash (Delete), as
+  /// on the treemap; the guard decides.
+  void moveToTrash(const tarnwick::DiskNode &node);
 
 protected:
   void keyPressEvent(QKeyEvent *event) override;

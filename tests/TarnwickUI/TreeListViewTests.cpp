@@ -13,6 +13,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QHeaderView>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace tarnwick {
@@ -224,6 +225,15 @@ TEST_F(TreeListViewTest, ClicksSelectAndDoubleClickOrEnterEntersFolders) {
   EXPECT_EQ(dashboard->currentNodeID(), at("code/src"));
   settle();
   EXPECT_EQ(model().rowCount(), 1);
+}
+
+TEST_F(TreeListViewTest, DeleteAsksToTrashTheCurrentRowAsOnTheTreemap) {
+  QSignalSpy trash(dashboard.get(), &SizeloomDashboardView::moveToTrash);
+  list().setFocus();
+  list().setCurrentIndex(row("notes.txt"));
+  QTest::keyClick(&list(), Qt::Key_Delete);
+  ASSERT_EQ(trash.count(), 1);
+  EXPECT_EQ(trash.front().front().value<DiskNode>().id, at("notes.txt"));
 }
 
 TEST_F(TreeListViewTest, ANewScanKeepsTheExpandedFoldersByPath) {
