@@ -1,6 +1,7 @@
 #include "TarnwickUI/FolderSummaryPanel.h"
 
 #include "TarnwickCore/Support/ByteCountFormat.h"
+#include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Tree/FileTypeUsage.h"
 #include "TarnwickCore/Tree/LargestFiles.h"
 #include "TarnwickUI/SplitterMemory.h"
@@ -63,25 +64,27 @@ struct Summary {
   }
 };
 
-// Where `id` lies below `folder`, whose path the panel's title shows: the
+// Where `path` lies below `folder`, whose path the panel's title shows: the
 // rows then differ from their first letter, and the file names stay in view.
-std::string pathBelow(const DiskTreeArena &arena, NodeID folder, NodeID id) {
-  const std::string base = arena.path(folder), path = arena.path(id);
-  const std::size_t cut = base.size() + (base.ends_with('/') ? 0 : 1);
-  return path.size() > cut && path.starts_with(base) && path[cut - 1] == '/' ? path.substr(cut) : path;
+std::string pathBelow(const std::string &folder, const std::string &path) {
+  if (path == folder || !holdsPath(folder, path))
+    return path;
+  return path.substr(folder == "/" ? 1 : folder.size() + 1);
 }
 
 void summarize(const DiskTreeArena &arena, NodeID folder, Summary &summary) {
+  const std::string folderPath = arena.path(folder);
   for (NodeID id : largestFiles(arena, folder, FolderSummaryPanel::largestShown)) {
     const DiskTreeArena::Record &r = arena.record(id);
-    const QString path = WidgetStyle::displayText(pathBelow(arena, folder, id));
+    const std::string fullPath = arena.path(id);
+    const QString path = WidgetStyle::displayText(pathBelow(folderPath, fullPath));
     const auto modified = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(r.modificationTimestamp));
     QList<QStandardItem *> row{cell(path, path.toCaseFolded()),
                                cell(QString::fromStdString(formatByteCount(r.allocatedSize)),
                                     qlonglong(r.allocatedSize), true),
                                cell(QLocale().toString(modified, QLocale::ShortFormat), modified)};
     row.front()->setData(id, nodeRole);
-    row.front()->setToolTip(WidgetStyle::displayText(arena.path(id)));
+    row.front()->setToolTip(WidgetStyle::displayText(fullPath));
     summary.largest.push_back(row);
   }
   const std::int64_t total = arena.isValid(folder) ? arena.record(folder).allocatedSize : 0;

@@ -63,14 +63,9 @@ QString NestedTreemapPainter::headerText(const QString &name, const QString &siz
   const QString gapAndSize = QStringLiteral("  ") + size;
   if (metrics.horizontalAdvance(name + gapAndSize) <= width)
     return name + gapAndSize;
-  // Fewer than four letters of the name tell too little to be worth the
-  // size, which the tooltip shows anyway.
-  const qreal roomForName = width - metrics.horizontalAdvance(gapAndSize);
-  const QString shortened = metrics.elidedText(name, Qt::ElideMiddle, roomForName);
-  if (shortened.size() >= 5 || shortened == name)
-    return shortened + gapAndSize;
-  const QString alone = metrics.elidedText(name, Qt::ElideMiddle, width);
-  return alone.size() >= 5 || alone == name ? alone : QString();
+  const QString shortened =
+      TreemapTilePainter::shortenedName(name, metrics, width - metrics.horizontalAdvance(gapAndSize));
+  return shortened.isEmpty() ? TreemapTilePainter::shortenedName(name, metrics, width) : shortened + gapAndSize;
 }
 
 QColor NestedTreemapPainter::fillColor(const NestedTreemapScene &scene, std::size_t index,

@@ -43,6 +43,11 @@ const LabelFont &labelFont(double pixelSize, QFont::Weight weight, bool monospac
 
 } // namespace
 
+QString TreemapTilePainter::shortenedName(const QString &name, const QFontMetricsF &metrics, qreal width) {
+  const QString shortened = metrics.elidedText(name, Qt::ElideMiddle, width);
+  return shortened == name || shortened.size() >= 5 ? shortened : QString(); // four letters and the ellipsis
+}
+
 void TreemapTilePainter::paintLabels(QPainter &painter, const QRectF &box, const QString &text, std::int64_t bytes,
                                      const QColor &fill) {
   const double w = box.width(), h = box.height();
@@ -58,9 +63,8 @@ void TreemapTilePainter::paintLabels(QPainter &painter, const QRectF &box, const
   const LabelFont &nameStyle = labelFont(nameSize, QFont::DemiBold, false);
   const QFont &nameFont = nameStyle.font;
   const QFontMetricsF &metrics = nameStyle.metrics;
-  const QString name = metrics.elidedText(text, Qt::ElideMiddle, room);
-  // Fewer than four letters of a name tell nothing; the tooltip has it all.
-  if (name != text && name.size() < 5) {
+  const QString name = shortenedName(text, metrics, room);
+  if (name.isEmpty()) {
     painter.restore();
     return;
   }

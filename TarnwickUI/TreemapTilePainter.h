@@ -4,6 +4,8 @@
 #include "TarnwickUI/TreemapRect.h"
 
 #include <QColor>
+#include <QFontMetricsF>
+#include <QString>
 
 #include <cstdint>
 #include <optional>
@@ -39,6 +41,11 @@ public:
 
   /// Label thresholds in points (strictly greater than): a name from
   /// 54 × 28, a name and a size from 72 × 44.
+  /// `name` shortened in the middle to `width`, or nothing when fewer than
+  /// four of its letters would remain: a fragment tells nothing, and the
+  /// tooltip has the whole name.
+  static QString shortenedName(const QString &name, const QFontMetricsF &metrics, qreal width);
+
   static constexpr double nameMinWidth = 54, nameMinHeight = 28;
   static constexpr double sizeMinWidth = 72, sizeMinHeight = 44;
 };

@@ -111,18 +111,9 @@ std::uint64_t matchMask(std::string_view lowered) {
   return mask;
 }
 
-// Whether `rule` starts at `at` in `text`. An inline loop: most candidates
-// fail on the second or third byte, sooner than a call to memcmp returns.
-bool occursAt(std::string_view text, std::size_t at, std::string_view rule) {
-  if (text.size() - at < rule.size())
-    return false;
-  for (std::size_t i = 0; i < rule.size(); ++i)
-    if (text[at + i] != rule[i])
-      return false;
-  return true;
-}
-
-// The same for a `text` not yet lower-cased.
+// Whether the lower-case `rule` starts at `at` in `text`, ASCII letters of
+// `text` compared lower-cased. An inline loop: most candidates fail on the
+// second or third byte, sooner than a call to memcmp returns.
 bool occursAtIgnoringCase(std::string_view text, std::size_t at, std::string_view rule) {
   if (text.size() - at < rule.size())
     return false;
@@ -202,7 +193,7 @@ DirectoryHintMatcher::DirectoryHintMatcher(std::string_view directoryPath, std::
       if (substring.size() <= length - at) {
         // Wholly in the tail, so in the directory's matches already, unless
         // it ends with the separator: then every child has it.
-        if (occursAt(tail, at, substring))
+        if (occursAtIgnoringCase(tail, at, substring))
           directoryMatches_ |= std::uint64_t{1} << rule;
       } else if (substring.starts_with(tail.substr(at))) {
         begun |= std::uint64_t{1} << rule;
