@@ -170,12 +170,13 @@ QString displayText(std::string_view bytes) {
   if (utf8.hasError())
     decoded = QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
   // A control character would break a line, move the text or vanish, each
-  // view in its own way: every view shows its picture instead (U+2400…).
+  // view in its own way: every view shows a visible mark instead, one the
+  // usual desktop fonts have (few carry the control pictures, U+2400…).
   for (QChar &c : decoded)
-    if (c.unicode() < 0x20)
-      c = QChar(char16_t(0x2400 + c.unicode()));
-    else if (c.unicode() == 0x7f)
-      c = QChar(char16_t(0x2421));
+    if (c == u'\n' || c == u'\r')
+      c = QChar(char16_t(0x23ce)); // ⏎
+    else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+      c = QChar::ReplacementCharacter;
   return decoded;
 }
 

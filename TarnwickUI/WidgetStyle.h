@@ -64,8 +64,8 @@ void followPalette(QWidget *widget, std::function<void()> refresh);
 QLabel *makeLabel(const QString &text, const QFont &font, const QColor &colour, QWidget *parent);
 
 /// A name or path from the file system for display: UTF-8 where it is,
-/// the locale's decoding of anything else; control characters (a newline,
-/// a tab, an escape) as their pictures (U+2400…), on one line.
+/// the locale's decoding of anything else; on one line, a line break shown
+/// as "⏎" and any other control character (a tab, an escape) as U+FFFD.
 QString displayText(std::string_view bytes);
 
 } // namespace WidgetStyle
