@@ -184,7 +184,7 @@ void TarnwickAppCoordinator::openTreeFile(const QString &file, FileReading read,
         return;
       finishScan(generation, std::move(*result), std::nullopt);
       if (error)
-        emit exportOpenFailed(file, QString::fromStdString(*error));
+        emit exportOpenFailed(file, WidgetStyle::displayText(*error));
     });
   }, BackgroundWorkers::Priority::background);
 }
@@ -292,7 +292,7 @@ void TarnwickAppCoordinator::finishScan(std::uint64_t generation, std::optional<
     emit arenaChanged();
   }
   if (error) {
-    scanError_ = QString::fromStdString(*error);
+    scanError_ = WidgetStyle::displayText(*error);
     emit scanErrorChanged();
   }
   setScanning(false);
@@ -317,7 +317,7 @@ std::optional<QString> TarnwickAppCoordinator::trashRefusal(const std::string &p
   if (cleaningRefusal_)
     return cleaningRefusal_;
   const std::optional<std::string> refusal = engine_->refusalOf(path, true);
-  return refusal ? std::optional(QString::fromStdString(*refusal)) : std::nullopt;
+  return refusal ? std::optional(WidgetStyle::displayText(*refusal)) : std::nullopt;
 }
 
 void TarnwickAppCoordinator::moveNodeToTrash(const DiskNode &node) {
@@ -426,7 +426,7 @@ void TarnwickAppCoordinator::undoLastMove() {
     workers_.post([this, path, restored = std::move(restored)] {
       const QString name = WidgetStyle::displayText(lastPathComponent(path));
       if (!restored) {
-        emit undoFinished(tr("Could not restore “%1”: %2").arg(name, QString::fromStdString(restored.failure().reason)),
+        emit undoFinished(tr("Could not restore “%1”: %2").arg(name, WidgetStyle::displayText(restored.failure().reason)),
                           false);
         return;
       }

@@ -110,11 +110,12 @@ CleaningReportMessage CleaningReportMessage::describe(const tarnwick::SafeCleani
   if (blocked > 0) {
     const std::string &path = report.blockedProtectedPaths.front();
     auto error = report.errors.find(path);
-    reason = error != report.errors.end() ? QString::fromStdString(error->second) : Texts::tr("Deletion rejected.");
+    reason = error != report.errors.end() ? tarnwick::WidgetStyle::displayText(error->second)
+                                          : Texts::tr("Deletion rejected.");
   } else {
     const auto &[path, error] = *report.errors.begin(); // no refusals: every entry is a failure
     reason = (intoTrash(space) ? Texts::tr("Could not move %1 to the Trash: %2") : Texts::tr("Could not remove %1: %2"))
-                 .arg(quoted(lastComponent(path)), QString::fromStdString(error));
+                 .arg(quoted(lastComponent(path)), tarnwick::WidgetStyle::displayText(error));
   }
   if (moved > 0) {
     const QString freed = intoTrash(space) ? Texts::tr("%1 when the Trash is emptied").arg(bytes(space.bytes))

@@ -99,10 +99,13 @@ TEST_F(TarnwickAppCoordinatorTest, AnUnreadableRootIsAResultAFailureIsTextAndThe
   EXPECT_EQ(coordinator->unreadablePaths(), (std::vector<Failure>{{"open", tree.path("missing"), ENOENT, ""}}));
   EXPECT_FALSE(coordinator->scanError());
 
-  scan.failWith("The disk went away.");
+  scan.failWith("cannot read /media/a\nb: The disk went away.");
   ASSERT_TRUE(scanToEnd());
-  EXPECT_EQ(coordinator->scanError(), QString("The disk went away."));
+  EXPECT_EQ(coordinator->scanError(), QString("cannot read /media/a⏎b: The disk went away.")) << "on one line";
   EXPECT_EQ(coordinator->arena(), unreadable) << "a failed scan publishes no tree";
+  const std::optional<QString> refusal = coordinator->trashRefusal(tree.path("a\nb"));
+  ASSERT_TRUE(refusal);
+  EXPECT_TRUE(refusal->contains(QStringLiteral("a⏎b")) && !refusal->contains(u'\n')) << refusal->toStdString();
 
   scan.failWith("");
   coordinator->startScan(root());

@@ -310,6 +310,9 @@ TEST(CleaningReportMessageTest, SaysWhenTheSpaceIsFreedAndWhatOtherLinksKeep) {
       {"a removal that partly failed",
        cleaned({"/h/x"}, {DeletionMode::permanentDelete, 4096, 0, {}}, {{"/h/y", "cannot remove /h/y: busy"}}),
        {"Removed 1 of 2"}, {"Trash"}},
+      {"a failure naming a path with a line break",
+       cleaned({}, {DeletionMode::permanentDelete, 0, 0, {}}, {{"/h/y\nz", "cannot remove /h/y\nz: busy"}}),
+       {"y⏎z: busy"}, {"\n"}},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
