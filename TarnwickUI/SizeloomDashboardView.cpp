@@ -80,10 +80,11 @@ SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena
     if (arena_ && arena_->isValid(currentNodeID_) && !cleaningRefusal_)
       emit rescanFolder(arena_->path(currentNodeID_));
   });
-  connect(canvas_, &TreemapCanvasView::rescanFolder, this, [this](const DiskNode &node) {
+  const auto rescanUnlessRefused = [this](const DiskNode &node) {
     if (!cleaningRefusal_)
       emit rescanFolder(node.path);
-  });
+  };
+  connect(canvas_, &TreemapCanvasView::rescanFolder, this, rescanUnlessRefused);
   connect(canvas_, &TreemapCanvasView::selectNode, this, &SizeloomDashboardView::toggleSelection);
   connect(canvas_, &TreemapCanvasView::selectionMoved, this, &SizeloomDashboardView::setSelectedNodeID);
   connect(canvas_, &TreemapCanvasView::drillDown, this, [this](NodeID id) { navigate(id, false); });
@@ -97,6 +98,8 @@ SizeloomDashboardView::SizeloomDashboardView(std::shared_ptr<const DiskTreeArena
   connect(treeList_, &TreeListView::nodeSelected, this, &SizeloomDashboardView::setSelectedNodeID);
   connect(treeList_, &TreeListView::enterFolder, this, &SizeloomDashboardView::navigateTo);
   connect(treeList_, &TreeListView::moveToTrash, this, trashUnlessRefused);
+  connect(treeList_, &TreeListView::rescanFolder, this, rescanUnlessRefused);
+  connect(treeList_, &TreeListView::revealInFileManager, this, &SizeloomDashboardView::reveal);
   connect(actionBar_, &DashboardActionBar::revealRequested, this, &SizeloomDashboardView::reveal);
   connect(actionBar_, &DashboardActionBar::moveToTrashRequested, this, trashUnlessRefused);
   connect(actionBar_, &DashboardActionBar::smartCleanRequested, this, [this] {
@@ -235,6 +238,7 @@ void SizeloomDashboardView::setCleaningRefusal(std::optional<QString> reason) {
   cleaningRefusal_ = std::move(reason);
   actionBar_->setCleaningRefusal(cleaningRefusal_);
   canvas_->setCleaningRefusal(cleaningRefusal_);
+  treeList_->setCleaningRefusal(cleaningRefusal_);
   QAbstractButton *rescan = breadcrumbBar_->rescanButton();
   rescan->setEnabled(!cleaningRefusal_);
   rescan->setToolTip(cleaningRefusal_.value_or(tr("Rescan this directory")));
@@ -243,6 +247,7 @@ void SizeloomDashboardView::setCleaningRefusal(std::optional<QString> reason) {
 void SizeloomDashboardView::setTrashRefusalCheck(TrashRefusalCheck check) {
   trashRefusalCheck_ = std::move(check);
   canvas_->setTrashRefusalCheck(trashRefusalCheck_);
+  treeList_->setTrashRefusalCheck(trashRefusalCheck_);
   selectionRefusal_.reset();
   refreshChrome();
 }

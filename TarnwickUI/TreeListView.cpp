@@ -1,13 +1,16 @@
 #include "TarnwickUI/TreeListView.h"
 
 #include "TarnwickUI/NameColumnFit.h"
+#include "TarnwickUI/NodeContextMenu.h"
 #include "TarnwickUI/ShareBarDelegate.h"
 #include "TarnwickUI/TreeListModel.h"
 
+#include <QContextMenuEvent>
 #include <QDate>
 #include <QLocale>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -132,6 +135,35 @@ void TreeListView::keyPressEvent(QKeyEvent *event) {
     return;
   }
   QTreeView::keyPressEvent(event);
+}
+
+QMenu *TreeListView::contextMenuFor(const QModelIndex &row, QWidget *parent) {
+  const std::optional<DiskNode> node = row.isValid() ? model_->arena()->node(model_->nodeID(row)) : std::nullopt;
+  if (!node)
+    return new QMenu(parent);
+  const NodeContextMenu content{cleaningRefusal_,
+                                cleaningRefusal_ || !trashRefusalCheck_ ? std::nullopt : trashRefusalCheck_(node->path)};
+  const NodeID id = model_->nodeID(row);
+  return content.build(*node,
+                       {[this, id] { emit enterFolder(id); }, [this, node = *node] { emit rescanFolder(node); },
+                        [this, node = *node] { emit revealInFileManager(node); },
+                        [this, node = *node] { emit moveToTrash(node); }},
+                       parent);
+}
+
+void TreeListView::contextMenuEvent(QContextMenuEvent *event) {
+  // From the keyboard, the current row; from the mouse, the row under it,
+  // which the menu acts on and so becomes the selection.
+  const bool fromKeyboard = event->reason() == QContextMenuEvent::Keyboard;
+  const QModelIndex row = fromKeyboard ? currentIndex() : indexAt(event->pos());
+  if (!row.isValid())
+    return;
+  if (!fromKeyboard)
+    selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  QMenu *menu = contextMenuFor(row, this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  const QPoint at = fromKeyboard ? viewport()->mapToGlobal(visualRect(row).center()) : event->globalPos();
+  menu->popup(at);
 }
 
 } // namespace tarnwick

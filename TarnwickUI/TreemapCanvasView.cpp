@@ -3,6 +3,7 @@
 #include "TarnwickCore/Tree/FileTypeUsage.h"
 #include "TarnwickUI/FileManagerReveal.h"
 #include "TarnwickUI/NestedTreemapPainter.h"
+#include "TarnwickUI/NodeContextMenu.h"
 #include "TarnwickUI/SquarifiedTreemapLayout.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapAccessible.h"
@@ -335,47 +336,23 @@ void TreemapCanvasView::reveal(const DiskNode &node) {
 }
 
 QMenu *TreemapCanvasView::contextMenuContent(QWidget *parent) {
-  auto *menu = new QMenu(parent);
   if (!hoveredRect_ || !hoveredIndex_)
-    return menu;
+    return new QMenu(parent);
   const TreemapRect tile = *hoveredRect_;
   if (tile.isAggregatedTail) {
     // Not a place on disk: it can only be opened.
+    auto *menu = new QMenu(parent);
     menu->addAction(SymbolIcons::icon("arrow.down.forward.and.arrow.up.backward"), tr("Show Smaller Items"),
                     this, [this, tile, index = *hoveredIndex_] { requestTail(tile, index); });
     return menu;
   }
-  if (tile.node.isDirectory)
-    menu->addAction(SymbolIcons::icon("arrow.down.forward.and.arrow.up.backward"), tr("Drill Down"), this,
-                    [this, tile] { requestDrillDown(tile); });
-  // Refused items stay in the menu, disabled, so that the reason can be read.
-  const auto refuseIfNeeded = [](QAction *action, const std::optional<QString> &reason) {
-    if (reason) {
-      action->setEnabled(false);
-      action->setToolTip(*reason);
-    }
-  };
-  const std::optional<QString> trashRefusal =
-      cleaningRefusal_ || !trashRefusalCheck_ ? cleaningRefusal_ : trashRefusalCheck_(tile.node.path);
-  menu->setToolTipsVisible(trashRefusal.has_value());
-  if (tile.node.isDirectory)
-    refuseIfNeeded(menu->addAction(SymbolIcons::icon("arrow.clockwise"), tr("Rescan This Folder"), this,
-                                   [this, node = tile.node] { emit rescanFolder(node); }),
-                   cleaningRefusal_);
-#ifdef __APPLE__
-  const QString revealTitle = tr("Reveal in Finder");
-#else
-  const QString revealTitle = tr("Reveal in File Manager");
-#endif
-  menu->addAction(SymbolIcons::icon("folder"), revealTitle, this, [this, node = tile.node] { reveal(node); });
-  menu->addSeparator();
-  // Destructive: drawn in red, as the platform's menus cannot colour one entry's text.
-  refuseIfNeeded(menu->addAction(QIcon(SymbolIcons::tinted("trash", 16, WidgetStyle::destructiveRed(), devicePixelRatioF())),
-                                 tr("Move to Trash"), this, [this, node = tile.node] { emit moveToTrash(node); }),
-                 trashRefusal);
-  menu->addAction(SymbolIcons::icon("doc.on.doc"), tr("Copy File Path"), this,
-                  [path = tile.node.path] { FileManagerReveal::copyPath(path); });
-  return menu;
+  const NodeContextMenu content{cleaningRefusal_, cleaningRefusal_ || !trashRefusalCheck_
+                                                      ? std::nullopt
+                                                      : trashRefusalCheck_(tile.node.path)};
+  return content.build(tile.node,
+                       {[this, tile] { requestDrillDown(tile); }, [this, node = tile.node] { emit rescanFolder(node); },
+                        [this, node = tile.node] { reveal(node); }, [this, node = tile.node] { emit moveToTrash(node); }},
+                       parent);
 }
 
 void TreemapCanvasView::contextMenuEvent(QContextMenuEvent *event) {

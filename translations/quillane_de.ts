@@ -1178,6 +1178,33 @@ Ordner werden parallel mit getdents64(2) und statx(2) gelesen.</translation>
     </message>
 </context>
 <context>
+    <name>tarnwick::NodeContextMenu</name>
+    <message>
+        <source>Drill Down</source>
+        <translation>Hineingehen</translation>
+    </message>
+    <message>
+        <source>Rescan This Folder</source>
+        <translation>Diesen Ordner neu scannen</translation>
+    </message>
+    <message>
+        <source>Reveal in Finder</source>
+        <translation>Im Finder zeigen</translation>
+    </message>
+    <message>
+        <source>Reveal in File Manager</source>
+        <translation>Im Dateimanager zeigen</translation>
+    </message>
+    <message>
+        <source>Move to Trash</source>
+        <translation>In den Papierkorb</translation>
+    </message>
+    <message>
+        <source>Copy File Path</source>
+        <translation>Dateipfad kopieren</translation>
+    </message>
+</context>
+<context>
     <name>tarnwick::SizeloomDashboardView</name>
     <message>
         <source>This folder is empty or has zero allocated space</source>
@@ -1303,30 +1330,6 @@ Ordner werden parallel mit getdents64(2) und statx(2) gelesen.</translation>
     <message>
         <source>Show Smaller Items</source>
         <translation>Kleinere Objekte zeigen</translation>
-    </message>
-    <message>
-        <source>Drill Down</source>
-        <translation>Hineingehen</translation>
-    </message>
-    <message>
-        <source>Rescan This Folder</source>
-        <translation>Diesen Ordner neu scannen</translation>
-    </message>
-    <message>
-        <source>Reveal in Finder</source>
-        <translation>Im Finder zeigen</translation>
-    </message>
-    <message>
-        <source>Reveal in File Manager</source>
-        <translation>Im Dateimanager zeigen</translation>
-    </message>
-    <message>
-        <source>Move to Trash</source>
-        <translation>In den Papierkorb</translation>
-    </message>
-    <message>
-        <source>Copy File Path</source>
-        <translation>Dateipfad kopieren</translation>
     </message>
 </context>
 <context>

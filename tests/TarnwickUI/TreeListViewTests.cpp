@@ -12,7 +12,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -234,6 +236,43 @@ TEST_F(TreeListViewTest, DeleteAsksToTrashTheCurrentRowAsOnTheTreemap) {
   QTest::keyClick(&list(), Qt::Key_Delete);
   ASSERT_EQ(trash.count(), 1);
   EXPECT_EQ(trash.front().front().value<DiskNode>().id, at("notes.txt"));
+}
+
+// A row's menu is the treemap's: it acts on that row, which becomes the
+// selection, and greys out what the guard refuses there.
+TEST_F(TreeListViewTest, ARowsContextMenuActsOnThatRowAndShowsRefusals) {
+  dashboard->setTrashRefusalCheck([](const std::string &path) {
+    return path.ends_with("notes.txt") ? std::optional<QString>("kept") : std::nullopt;
+  });
+  const auto action = [](QMenu &menu, const QString &title) -> QAction * {
+    for (QAction *entry : menu.actions())
+      if (entry->text() == title)
+        return entry;
+    return nullptr;
+  };
+  const QPoint media = centre(row("media"));
+  QContextMenuEvent click(QContextMenuEvent::Mouse, media, list().viewport()->mapToGlobal(media));
+  QApplication::sendEvent(list().viewport(), &click);
+  auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+  ASSERT_TRUE(menu);
+  EXPECT_EQ(list().selectedNodeID(), at("media"));
+  ASSERT_TRUE(action(*menu, "Rescan This Folder") && action(*menu, "Drill Down"));
+  action(*menu, "Drill Down")->trigger();
+  menu->close();
+  EXPECT_EQ(model().topFolder(), at("media"));
+
+  dashboard->navigateTo(DiskTreeArena::rootID);
+  std::unique_ptr<QMenu> notes(list().contextMenuFor(row("notes.txt"), nullptr));
+  ASSERT_TRUE(action(*notes, "Move to Trash"));
+  EXPECT_FALSE(action(*notes, "Move to Trash")->isEnabled());
+  EXPECT_EQ(action(*notes, "Move to Trash")->toolTip(), "kept");
+  EXPECT_FALSE(action(*notes, "Drill Down")) << "a file is not entered";
+
+  QSignalSpy trash(dashboard.get(), &SizeloomDashboardView::moveToTrash);
+  std::unique_ptr<QMenu> code(list().contextMenuFor(row("code/README"), nullptr));
+  action(*code, "Move to Trash")->trigger();
+  ASSERT_EQ(trash.count(), 1);
+  EXPECT_EQ(trash.front().front().value<DiskNode>().id, at("code/README"));
 }
 
 TEST_F(TreeListViewTest, ANewScanKeepsTheExpandedFoldersByPath) {
