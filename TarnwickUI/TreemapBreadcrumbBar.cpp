@@ -7,10 +7,10 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
@@ -166,8 +166,7 @@ public:
 };
 
 QString displayName(const DiskNode &node) {
-  // Names are the listing's bytes; decode them the way file names are.
-  return node.name.empty() ? Texts::tr("Root") : QFile::decodeName(QByteArray::fromStdString(node.name));
+  return node.name.empty() ? Texts::tr("Root") : WidgetStyle::displayText(node.name);
 }
 
 } // namespace
@@ -177,6 +176,7 @@ TreemapBreadcrumbBar::TreemapBreadcrumbBar(QWidget *parent)
                                                         tr("Navigate to parent directory"), this)),
       rescanButton_(new SymbolTileButton("arrow.clockwise", 12, SymbolTileButton::Tint::secondary,
                                          tr("Rescan this directory"), this)),
+      overflowButton_(new BreadcrumbCrumbButton(QStringLiteral("…"), BreadcrumbCrumbButton::Glyph::none, false, this)),
       crumbScroller_(new CrumbScrollArea(this)), crumbRow_(nullptr), badge_(new SizeBadge(this)),
       partialBadge_(new QLabel(tr("Partial"), this)) {
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
@@ -203,6 +203,15 @@ TreemapBreadcrumbBar::TreemapBreadcrumbBar(QWidget *parent)
   QScrollBar *horizontal = crumbScroller_->horizontalScrollBar();
   connect(horizontal, &QScrollBar::rangeChanged, horizontal,
           [horizontal](int, int maximum) { horizontal->setValue(maximum); });
+  connect(horizontal, &QScrollBar::valueChanged, this, &TreemapBreadcrumbBar::showOverflowWhileScrolled);
+  overflowButton_->setToolTip(tr("Folders above"));
+  overflowButton_->setAccessibleName(tr("Folders above"));
+  overflowButton_->hide();
+  connect(overflowButton_, &QAbstractButton::clicked, this, [this] {
+    QMenu *menu = overflowMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(overflowButton_->mapToGlobal(QPoint(0, overflowButton_->height())));
+  });
   badge_->hide();
   partialBadge_->setStyleSheet(QStringLiteral("QLabel { color: #f5a623; border: 1px solid #f5a623; border-radius: 8px;"
                                               " padding: 1px 7px; font-size: 11px; font-weight: 600; }"));
@@ -212,6 +221,7 @@ TreemapBreadcrumbBar::TreemapBreadcrumbBar(QWidget *parent)
   row->setContentsMargins(14, 8, 14, 8);
   row->setSpacing(10);
   row->addWidget(backButton_, 0, Qt::AlignVCenter);
+  row->addWidget(overflowButton_, 0, Qt::AlignVCenter);
   row->addWidget(crumbScroller_, 0, Qt::AlignVCenter);
   row->addSpacerItem(new QSpacerItem(8, 0, QSizePolicy::MinimumExpanding, QSizePolicy::Minimum));
   row->addWidget(partialBadge_, 0, Qt::AlignVCenter);
@@ -242,6 +252,7 @@ void TreemapBreadcrumbBar::setState(std::vector<DiskNode> chain, std::optional<D
     crumb->show();
     crumbRow_->insertWidget(position++, crumb, 0, Qt::AlignVCenter);
     crumbs_.push_back(crumb);
+    crumbIDs_.push_back(node.id);
     if (!isLast) {
       auto *separator = new CrumbSeparator(strip);
       separator->show();
@@ -252,7 +263,8 @@ void TreemapBreadcrumbBar::setState(std::vector<DiskNode> chain, std::optional<D
   crumbScroller_->updateGeometry(); // its hint is the strip's, which just changed
   // New crumbs join the end of the window's Tab chain: put them after Back,
   // where they are on screen.
-  QWidget *previous = backButton_;
+  QWidget *previous = overflowButton_;
+  QWidget::setTabOrder(backButton_, overflowButton_);
   for (QWidget *crumb : crumbs_)
     QWidget::setTabOrder(std::exchange(previous, crumb), crumb);
 
@@ -274,7 +286,23 @@ void TreemapBreadcrumbBar::clearCrumbs() {
   for (QWidget *separator : separators_)
     retire(separator);
   crumbs_.clear();
+  crumbIDs_.clear();
   separators_.clear();
+}
+
+void TreemapBreadcrumbBar::showOverflowWhileScrolled() {
+  overflowButton_->setVisible(crumbScroller_->horizontalScrollBar()->value() > 0);
+}
+
+QAbstractButton *TreemapBreadcrumbBar::overflowButton() const { return overflowButton_; }
+
+QMenu *TreemapBreadcrumbBar::overflowMenu(QWidget *parent) {
+  auto *menu = new QMenu(parent);
+  const int scrolledOut = crumbScroller_->horizontalScrollBar()->value();
+  for (std::size_t i = 0; i < crumbs_.size() && crumbs_[i]->geometry().left() < scrolledOut; ++i)
+    menu->addAction(QString(crumbs_[i]->accessibleName()).replace(QLatin1Char('&'), QStringLiteral("&&")), this,
+                    [this, id = crumbIDs_[i]] { emit navigateTo(id); });
+  return menu;
 }
 
 bool TreemapBreadcrumbBar::isBadgeShown() const { return !badge_->isHidden(); }

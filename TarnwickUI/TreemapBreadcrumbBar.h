@@ -10,6 +10,7 @@
 class QAbstractButton;
 class QHBoxLayout;
 class QLabel;
+class QMenu;
 class QScrollArea;
 
 namespace tarnwick {
@@ -23,8 +24,9 @@ class BreadcrumbCrumbButton;
 ///
 /// The bar keeps no navigation state of its own: its owner calls setState
 /// after every navigation and acts on the signals. A chain wider than the
-/// bar scrolls (without scroll bars) so its newest crumb stays in view; the
-/// buttons and the badge never move out.
+/// bar scrolls (without scroll bars) so its newest crumb stays in view, and a
+/// "…" crumb before it lists the crumbs scrolled out; the buttons and the
+/// badge never move out.
 ///
 /// Threads: GUI thread only.
 class TreemapBreadcrumbBar : public QWidget {
@@ -46,6 +48,11 @@ public:
   int separatorCount() const { return int(separators_.size()); }
   QAbstractButton *backButton() const { return backButton_; }
   QAbstractButton *rescanButton() const { return rescanButton_; }
+  /// The "…" crumb, shown while older crumbs are scrolled out of view.
+  QAbstractButton *overflowButton() const;
+  /// The menu the "…" crumb opens, owned by `parent`: the crumbs out of
+  /// view, wholly or in part, oldest first.
+  QMenu *overflowMenu(QWidget *parent);
   bool isBadgeShown() const;
   /// "<size> • <item count>", as drawn.
   QString badgeText() const;
@@ -66,14 +73,17 @@ protected:
 
 private:
   void clearCrumbs();
+  void showOverflowWhileScrolled();
 
   QAbstractButton *backButton_;
   QAbstractButton *rescanButton_;
+  BreadcrumbCrumbButton *overflowButton_;
   QScrollArea *crumbScroller_;
   QHBoxLayout *crumbRow_;
   QWidget *badge_;
   QLabel *partialBadge_;
   std::vector<BreadcrumbCrumbButton *> crumbs_;
+  std::vector<NodeID> crumbIDs_; // of crumbs_, in the same order
   std::vector<QWidget *> separators_;
 };
 

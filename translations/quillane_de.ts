@@ -1320,6 +1320,10 @@ Ordner werden parallel mit getdents64(2) und statx(2) gelesen.</translation>
         <source>Partial</source>
         <translation>Unvollständig</translation>
     </message>
+    <message>
+        <source>Folders above</source>
+        <translation>Übergeordnete Ordner</translation>
+    </message>
 </context>
 <context>
     <name>tarnwick::TreemapCanvasView</name>

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <QMenu>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
@@ -35,7 +38,7 @@ TEST(TreemapBreadcrumbBarTest, CrumbsFollowTheChainAndTheBadgeTheCurrentFolder) 
     std::vector<Glyph> glyphs;
   };
   const Case cases[] = {
-      {"deep chain", {node(0, "home"), node(4, "docs"), node(9, "a.txt", false)}, true, {"home", "docs", "a.txt"},
+      {"deep chain", {node(0, "home"), node(4, "new\nline"), node(9, "a.txt", false)}, true, {"home", "new⏎line", "a.txt"},
        {Glyph::drive, Glyph::folder, Glyph::none}},
       {"root alone", {node(0, "home")}, false, {"home"}, {Glyph::drive}},
       {"unnamed root", {node(0, ""), node(1, "x")}, true, {"Root", "x"}, {Glyph::drive, Glyph::folder}},
@@ -123,6 +126,22 @@ TEST(TreemapBreadcrumbBarTest, LongChainsScrollAndLongNamesElideWhileButtonsStay
     const BreadcrumbCrumbButton *newest = bar.crumb(c.length - 1);
     EXPECT_TRUE(viewport->rect().contains(rectIn(newest, viewport))) << "the newest crumb";
     EXPECT_EQ(viewport->rect().contains(rectIn(bar.crumb(0), viewport)), c.oldestInView) << "the oldest crumb";
+    // "…" lists the crumbs out of view, oldest first, and goes to each.
+    EXPECT_EQ(bar.overflowButton()->isVisible(), !c.oldestInView);
+    const std::unique_ptr<QMenu> hidden(bar.overflowMenu(nullptr));
+    const QList<QAction *> entries = hidden->actions();
+    EXPECT_EQ(entries.isEmpty(), c.oldestInView);
+    for (int i = 0; i < entries.size(); ++i) {
+      EXPECT_EQ(entries[i]->text(), bar.crumb(i)->text());
+      EXPECT_LT(rectIn(bar.crumb(i), viewport).left(), 0) << i << ": only what is out of view";
+    }
+    if (!entries.isEmpty()) {
+      EXPECT_GE(rectIn(bar.crumb(int(entries.size())), viewport).left(), 0) << "every crumb out of view";
+      QSignalSpy navigate(&bar, &TreemapBreadcrumbBar::navigateTo);
+      entries.front()->trigger();
+      ASSERT_EQ(navigate.count(), 1);
+      EXPECT_EQ(navigate.front().front().value<NodeID>(), chain.front().id);
+    }
     if (c.lastNameBytes > 0) {
       EXPECT_LE(bar.sizeHint().width(), c.width) << "asks for no more than it has";
       const QString name = QString::fromStdString(chain.back().name);
