@@ -17,6 +17,7 @@
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Support/UserEnvironment.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -194,6 +195,10 @@ std::vector<const CommandSyntax *> commandSyntaxes() {
 
 int runCommandLine(int argc, char **argv, GuiCommandRunner gui) {
   holdClosedStandardDescriptors();
+  // Past a file size limit (ulimit -f) a write fails with EFBIG, which
+  // every output reports and cleans up after; the default action would end
+  // the process mid-write and leave its temporary behind.
+  std::signal(SIGXFSZ, SIG_IGN);
   // The commands report their own failures; this is the last line, so that
   // no exception, whatever its origin, ends the process with an abort.
   try {

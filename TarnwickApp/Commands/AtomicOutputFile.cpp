@@ -106,6 +106,21 @@ std::optional<std::string> finalTarget(std::string path) {
   return std::nullopt;
 }
 
+// `path` (whose last component is no link) with its folder's real path:
+// absolute, without links, "." or "..". Nothing when the folder cannot be
+// resolved, which the temporary's creation then reports.
+std::optional<std::string> realPlace(const std::string &path) {
+  const std::string folder = folderOf(path);
+  char *real = ::realpath(folder.empty() ? "." : folder.c_str(), nullptr);
+  if (!real)
+    return std::nullopt;
+  std::string place(real);
+  std::free(real);
+  if (place.back() != '/')
+    place.push_back('/');
+  return place + path.substr(folder.size());
+}
+
 bool writtenInPlace(mode_t mode) { return S_ISFIFO(mode) || S_ISCHR(mode) || S_ISSOCK(mode); }
 
 // The temporary's name for `target`: beside it, so the rename stays within
@@ -129,9 +144,9 @@ std::string temporaryTemplate(const std::string &target) {
 
 } // namespace
 
-tarnwick::Result<AtomicOutputFile> AtomicOutputFile::open(std::string destination) {
+tarnwick::Result<AtomicOutputFile> AtomicOutputFile::open(std::string destination, const PlacementCheck &check) {
   AtomicOutputFile file(std::move(destination));
-  if (tarnwick::Result<void> opened = file.openDestination(); !opened)
+  if (tarnwick::Result<void> opened = file.openDestination(check); !opened)
     return opened.failure();
   return tarnwick::Result<AtomicOutputFile>(std::move(file));
 }
@@ -147,7 +162,7 @@ tarnwick::Failure AtomicOutputFile::writeFailure(std::string reason) const {
   return {"write", destination_, 0, std::move(reason)};
 }
 
-tarnwick::Result<void> AtomicOutputFile::openDestination() {
+tarnwick::Result<void> AtomicOutputFile::openDestination(const PlacementCheck &check) {
   if (isStandardOutputName(destination_)) {
     toStandardOutput_ = true;
     stream_ = stdout;
@@ -175,6 +190,10 @@ tarnwick::Result<void> AtomicOutputFile::openDestination() {
   if (exists && (::lstat(target->c_str(), &resolved) != 0 || resolved.st_dev != named.st_dev ||
                  resolved.st_ino != named.st_ino))
     return writeFailure("the file it names cannot be replaced by name");
+  if (check)
+    if (const std::optional<std::string> place = realPlace(*target))
+      if (std::optional<std::string> refusal = check(*place))
+        return writeFailure(std::move(*refusal));
   renameTarget_ = std::move(*target);
   return openTemporary();
 }

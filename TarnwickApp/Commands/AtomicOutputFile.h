@@ -3,6 +3,8 @@
 #include "TarnwickCore/Support/Result.h"
 
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace quillane {
@@ -32,9 +34,14 @@ namespace quillane {
 /// Move-only: the stream and the temporary belong to one object at a time.
 class AtomicOutputFile {
 public:
+  /// Why a file may not be created or replaced at `finalPath`: absolute,
+  /// with every link on the way resolved. Nothing when it may.
+  using PlacementCheck = std::function<std::optional<std::string>(const std::string &finalPath)>;
+
   /// Creates the temporary file (or opens the pipe or device) for
-  /// `destination`; the failure names the destination as given.
-  static tarnwick::Result<AtomicOutputFile> open(std::string destination);
+  /// `destination`; the failure names the destination as given. A file
+  /// that would be created or replaced is first put to `check`, if given.
+  static tarnwick::Result<AtomicOutputFile> open(std::string destination, const PlacementCheck &check = {});
 
   AtomicOutputFile(AtomicOutputFile &&other) noexcept;
   AtomicOutputFile &operator=(AtomicOutputFile &&) = delete;
@@ -62,7 +69,7 @@ public:
 
 private:
   explicit AtomicOutputFile(std::string destination) : destination_(std::move(destination)) {}
-  tarnwick::Result<void> openDestination();
+  tarnwick::Result<void> openDestination(const PlacementCheck &check);
   tarnwick::Result<void> openInPlace();
   tarnwick::Result<void> openDescriptor(int descriptor);
   tarnwick::Result<void> openTemporary();

@@ -1,6 +1,7 @@
 #include "TarnwickApp/Commands/ScanCommand.h"
 
 #include "TarnwickApp/Commands/AtomicOutputFile.h"
+#include "TarnwickApp/Commands/OutputPlacement.h"
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
 #include "TarnwickApp/Commands/NcduJsonWriter.h"
@@ -144,7 +145,8 @@ int completeOrSayWhy(AtomicOutputFile &file, bool written, const std::string &de
   return 1;
 }
 
-int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &scanner, const std::string &path) {
+int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &scanner, const std::string &path,
+                  const std::string &home) {
   // A closed pipe on standard output is a write error to report, not a
   // reason to die with the temporary JSON file left behind.
   std::signal(SIGPIPE, SIG_IGN);
@@ -160,7 +162,8 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
                                      std::pair{&options.reportDestination, &reportJson}}) {
     if (!*destination)
       continue;
-    Result<AtomicOutputFile> opened = AtomicOutputFile::open(**destination);
+    Result<AtomicOutputFile> opened = AtomicOutputFile::open(
+        **destination, [&home](const std::string &place) { return protectedPlaceRefusal(place, home); });
     if (!opened) {
       std::fprintf(stderr, "quillane: %s\n", printableText(opened.failure().message()).c_str());
       return 1;
@@ -328,7 +331,7 @@ int runScanCommand(const ScanOptions &options, const tarnwick::FastBulkScanner &
   const std::string path = options.importSource ? *options.importSource
                            : tarnwick::absoluteUserPath(options.path.empty() ? user.homeDirectory : options.path);
   try {
-    return scanAndReport(options, scanner, path);
+    return scanAndReport(options, scanner, path, user.homeDirectory);
   } catch (...) {
     // Out of memory or threads outside the scan itself (writing the JSON,
     // starting the interrupt watcher): the output's temporary is gone with

@@ -1,6 +1,7 @@
 #include "TarnwickApp/Commands/TreemapCommand.h"
 
 #include "TarnwickApp/Commands/AtomicOutputFile.h"
+#include "TarnwickApp/Commands/OutputPlacement.h"
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
 #include "TarnwickApp/Commands/ScanCommand.h"
@@ -93,7 +94,8 @@ int writeOutputs(std::vector<Output> &outputs, std::span<const tarnwick::Treemap
   return 0;
 }
 
-int drawTreemap(const TreemapOptions &options, const tarnwick::FastBulkScanner &scanner, const std::string &path) {
+int drawTreemap(const TreemapOptions &options, const tarnwick::FastBulkScanner &scanner, const std::string &path,
+                const std::string &home) {
   // Drawing text needs a GUI application; an export never needs a display,
   // and Qt's notes about the missing session are noise on a terminal.
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -114,7 +116,8 @@ int drawTreemap(const TreemapOptions &options, const tarnwick::FastBulkScanner &
   auto open = [&](const std::optional<std::string> &destination, Output::Kind kind) {
     if (!destination)
       return true;
-    Result<AtomicOutputFile> file = AtomicOutputFile::open(*destination);
+    Result<AtomicOutputFile> file = AtomicOutputFile::open(
+        *destination, [&home](const std::string &place) { return protectedPlaceRefusal(place, home); });
     if (!file) {
       std::fprintf(stderr, "quillane: %s\n", printableText(file.failure().message()).c_str());
       return false;
@@ -183,7 +186,7 @@ int runTreemapCommand(const TreemapOptions &options, const tarnwick::FastBulkSca
                       const tarnwick::UserEnvironment &user) {
   const std::string path = tarnwick::absoluteUserPath(options.path.empty() ? user.homeDirectory : options.path);
   try {
-    return drawTreemap(options, scanner, path);
+    return drawTreemap(options, scanner, path, user.homeDirectory);
   } catch (...) {
     // Every temporary output is removed by the unwinding.
     return reportCommandFailure("drawing the treemap of", path);

@@ -150,23 +150,57 @@ TEST_F(OutputFile, AFailedOutputLeavesTheOthersAsTheyWere) {
   struct Case {
     std::string command;
     std::string kept; // an output written first, or a file written beside the failed one
+    std::string failed = "/dev/full";
+    std::string wrapper = {};
   };
   const Case cases[] = {
       {"treemap tree --json out.json --png /dev/full", "out.json"},
       {"treemap tree --json /dev/full --svg out.svg", "out.svg"},
       {"scan tree --quiet --json out.json --report-json /dev/full", "out.json"},
       {"scan tree --quiet --report-json out.json --json /dev/full", "out.json"},
+      // Past the file size limit: the write fails, it does not end the process.
+      {"scan tree --quiet --json out.json", "out.json", "out.json", "prlimit --fsize=100"},
+      {"treemap tree --svg out.svg", "out.svg", "out.svg", "prlimit --fsize=100"},
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE(c.command);
+    SCOPED_TRACE(c.wrapper + " " + c.command);
     writeOld(scratch.path(c.kept));
     const auto before = listing(scratch.root());
-    const QuillaneRun run = runQuillane(scratch.root(), c.command + " >/dev/null");
+    const QuillaneRun run = runQuillane(scratch.root(), c.command + " >/dev/null", c.wrapper);
     EXPECT_EQ(run.status, 1) << run.err;
-    EXPECT_NE(run.err.find("cannot write /dev/full"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("cannot write " + c.failed), std::string::npos) << run.err;
     EXPECT_EQ(fs::file_size(scratch.path(c.kept)), 200'000u) << "replaced although the command failed";
     EXPECT_EQ(listing(scratch.root()), before) << "a temporary was left";
   }
+}
+
+// However it is named, an output never replaces or adds a file where the
+// user's keys and profiles live; beside them it is written as usual.
+TEST_F(OutputFile, NothingIsWrittenInsideAProtectedLocation) {
+  scratch.writeFile(".ssh/authorized_keys", 0);
+  std::ofstream(scratch.path(".ssh/authorized_keys")) << "ssh-ed25519 AAAA key";
+  fs::create_directory_symlink(scratch.path(".ssh"), scratch.path("keys"));
+  fs::create_symlink(scratch.path(".ssh/authorized_keys"), scratch.path("notes.json"));
+  const std::string tree = shellQuote(scratch.path("tree"));
+  const std::string refused[] = {
+      "scan " + tree + " --quiet --json " + shellQuote(scratch.path(".ssh/authorized_keys")),
+      "scan " + tree + " --quiet --report-json " + shellQuote(scratch.path("notes.json")), // a link to it
+      "treemap " + tree + " --svg " + shellQuote(scratch.path("keys/new.svg")),            // a new file, through a link
+      "scan " + tree + " --quiet --json " + shellQuote(scratch.path("tree/../.ssh/x.json")),
+  };
+  for (const std::string &command : refused) {
+    SCOPED_TRACE(command);
+    const auto before = listing(scratch.root());
+    const QuillaneRun run = runQuillaneAtHome(scratch, command);
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("protected location (" + scratch.path(".ssh") + ")"), std::string::npos) << run.out;
+    EXPECT_EQ(listing(scratch.root()), before);
+    EXPECT_EQ(readFile(scratch.path(".ssh/authorized_keys")), "ssh-ed25519 AAAA key");
+  }
+  const QuillaneRun beside = runQuillaneAtHome(scratch, "scan " + tree + " --quiet --json " +
+                                                            shellQuote(scratch.path("report.json")));
+  EXPECT_EQ(beside.status, 0) << beside.out;
+  EXPECT_TRUE(fs::exists(scratch.path("report.json")));
 }
 
 TEST_F(OutputFile, LinksAreReplacedAtTheirFinalTarget) {
