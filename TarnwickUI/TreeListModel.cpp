@@ -8,31 +8,60 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cstdint>
 #include <string_view>
 #include <utility>
 
 namespace tarnwick {
 namespace {
 
+bool lessIgnoringCase(std::string_view a, std::string_view b);
+
+/// The first eight bytes of `name`, upper case folded to lower, as one
+/// number that orders as lessIgnoringCase orders them (names hold no zero
+/// byte, so the padding sorts a shorter name first).
+std::uint64_t foldedPrefix(std::string_view name) {
+  std::uint64_t prefix = 0;
+  for (std::size_t i = 0; i < 8; ++i) {
+    const unsigned char c = i < name.size() ? static_cast<unsigned char>(name[i]) : 0;
+    prefix = prefix << 8 | (c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+  }
+  return prefix;
+}
+
 /// `ids` ordered by `key`, ascending by `less` or the reverse; equal keys
-/// keep identifier order in both directions. The keys are read once, into
-/// one block, so the sort touches no record.
-template <typename KeyOf, typename Less>
-void orderBy(std::vector<NodeID> &ids, KeyOf keyOf, Less less, bool descending) {
+/// follow their names A to Z (`nameOf`, ignoring case) in both directions,
+/// then identifier order, as a user reading the list expects. The keys and
+/// the names' first bytes are read once, into one block, so the sort
+/// touches no record and reads a name only where two begin alike.
+template <typename KeyOf, typename Less, typename NameOf>
+void orderBy(std::vector<NodeID> &ids, KeyOf keyOf, Less less, bool descending, NameOf nameOf) {
   using Key = decltype(keyOf(NodeID()));
-  std::vector<std::pair<Key, NodeID>> keyed;
+  struct Keyed {
+    Key key;
+    std::uint64_t namePrefix;
+    NodeID id;
+  };
+  std::vector<Keyed> keyed;
   keyed.reserve(ids.size());
   for (NodeID id : ids)
-    keyed.emplace_back(keyOf(id), id);
-  std::sort(keyed.begin(), keyed.end(), [&](const auto &a, const auto &b) {
-    if (less(a.first, b.first))
+    keyed.push_back({keyOf(id), foldedPrefix(nameOf(id)), id});
+  std::sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
+    if (less(a.key, b.key))
       return !descending;
-    if (less(b.first, a.first))
+    if (less(b.key, a.key))
       return descending;
-    return a.second < b.second;
+    if (a.namePrefix != b.namePrefix)
+      return a.namePrefix < b.namePrefix;
+    const std::string_view aName = nameOf(a.id), bName = nameOf(b.id);
+    if (lessIgnoringCase(aName, bName))
+      return true;
+    if (lessIgnoringCase(bName, aName))
+      return false;
+    return a.id < b.id;
   });
   for (std::size_t i = 0; i < ids.size(); ++i)
-    ids[i] = keyed[i].second;
+    ids[i] = keyed[i].id;
 }
 
 bool lessIgnoringCase(std::string_view a, std::string_view b) {
@@ -183,19 +212,21 @@ void TreeListModel::fetchMore(const QModelIndex &parent) {
 void TreeListModel::orderChildren(NodeID id, Folder &rows) const {
   const DiskTreeArena &tree = *arena_;
   const bool descending = sortOrder_ == Qt::DescendingOrder;
+  const auto nameOf = [&](NodeID child) { return tree.name(child); };
   switch (sortColumn_) {
-  case nameColumn:
-    orderBy(rows.order, [&](NodeID child) { return tree.name(child); }, lessIgnoringCase, descending);
+  case nameColumn: // names equal but for case need no second look at them
+    orderBy(rows.order, nameOf, lessIgnoringCase, descending, [](NodeID) { return std::string_view(); });
     break;
   case filesColumn:
-    orderBy(rows.order, [&](NodeID child) { return tree.record(child).fileCount; }, std::less<>(), descending);
+    orderBy(rows.order, [&](NodeID child) { return tree.record(child).fileCount; }, std::less<>(), descending, nameOf);
     break;
   case modifiedColumn:
     orderBy(rows.order, [&](NodeID child) { return tree.record(child).modificationTimestamp; }, std::less<>(),
-            descending);
+            descending, nameOf);
     break;
   default: // Size and % of parent
-    orderBy(rows.order, [&](NodeID child) { return tree.record(child).allocatedSize; }, std::less<>(), descending);
+    orderBy(rows.order, [&](NodeID child) { return tree.record(child).allocatedSize; }, std::less<>(), descending,
+            nameOf);
   }
   const NodeID first = tree.record(id).firstChildID;
   rows.rowOf.resize(rows.order.size());

@@ -80,8 +80,23 @@ INSTANTIATE_TEST_SUITE_P(
                       SortCase{TreeListModel::shareColumn, Qt::DescendingOrder, {"c", "b", "Apple", "d"}},
                       SortCase{TreeListModel::nameColumn, Qt::AscendingOrder, {"Apple", "b", "c", "d"}},
                       SortCase{TreeListModel::nameColumn, Qt::DescendingOrder, {"d", "c", "b", "Apple"}},
-                      SortCase{TreeListModel::filesColumn, Qt::DescendingOrder, {"d", "b", "c", "Apple"}},
+                      SortCase{TreeListModel::filesColumn, Qt::DescendingOrder, {"d", "b", "Apple", "c"}},
                       SortCase{TreeListModel::modifiedColumn, Qt::DescendingOrder, {"Apple", "c", "b", "d"}}));
+
+TEST(TreeListModel, EqualKeysFollowTheirNamesAToZInBothDirections) {
+  const auto tree = buildTree({{"zeta", 100, 10}, {"Mid", 100, 10}, {"alpha", 100, 10}, {"big", 300, 10}});
+  const SortCase cases[] = {
+      {TreeListModel::sizeColumn, Qt::AscendingOrder, {"alpha", "Mid", "zeta", "big"}},
+      {TreeListModel::sizeColumn, Qt::DescendingOrder, {"big", "alpha", "Mid", "zeta"}},
+      {TreeListModel::modifiedColumn, Qt::DescendingOrder, {"alpha", "big", "Mid", "zeta"}},
+  };
+  for (const SortCase &c : cases) {
+    TreeListModel model;
+    model.setTree(tree, DiskTreeArena::rootID);
+    model.sort(c.column, c.order);
+    EXPECT_EQ(topNames(model), c.names) << c.column << " " << c.order;
+  }
+}
 
 TEST(TreeListModel, StartsLargestFirstAndShowsShares) {
   TreeListModel model;
