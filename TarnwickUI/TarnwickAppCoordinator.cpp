@@ -7,6 +7,7 @@
 #include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
+#include "TarnwickCore/Tree/ScannedEntryCheck.h"
 #include "TarnwickUI/MeasuredCleaning.h"
 #include "TarnwickUI/WidgetStyle.h"
 
@@ -334,11 +335,17 @@ void TarnwickAppCoordinator::moveNodeToTrash(const DiskNode &node) {
                      std::nullopt,
                      {}};
   const bool inTree = arena_ && arena_->isValid(node.id) && arena_->path(node.id) == node.path;
-  workers_.launch([this, engine = engine_, item = std::move(item), tree = inTree ? arena_ : nullptr, id = node.id] {
+  workers_.launch([this, engine = engine_, item = std::move(item), tree = inTree ? arena_ : nullptr, node] {
     auto measure = [&](const CleanableItem &chosen) {
-      return tree ? tree->removalMeasurement(id) : CacheMeasurement{chosen.sizeBytes, {}};
+      return tree ? tree->removalMeasurement(node.id) : CacheMeasurement{chosen.sizeBytes, {}};
     };
-    SafeCleaningReport report = cleanMeasuringSpace(*engine, {item}, DeletionMode::moveToTrash, true, measure);
+    // The view shows the scan; what lies at the path now may be another
+    // file, which the user never chose, or the tree's sizes are wrong for it.
+    SafeCleaningReport report;
+    if (std::optional<std::string> changed = changeSinceScan(node))
+      report.errors.emplace(item.path, std::move(*changed));
+    else
+      report = cleanMeasuringSpace(*engine, {item}, DeletionMode::moveToTrash, true, measure);
     workers_.post([this, report = std::move(report)] {
       lastCleaningReport_ = report;
       lastMoveUndoable_ = report.cleanedPaths.size() == 1;

@@ -182,6 +182,39 @@ TEST_F(TarnwickAppCoordinatorTest, AMoveFromTheTreeFreesOnlyUnlinkedFilesAndLeav
   EXPECT_FALSE(happensSoon([&] { return coordinator->arena() != kept; }));
 }
 
+// The tree is what the scan saw: an entry changed or replaced since is not
+// what the user chose, and stays where it is.
+TEST_F(TarnwickAppCoordinatorTest, AnEntryChangedSinceTheScanIsNotMoved) {
+  for (const char *name : {"grown", "touched", "now-folder", "still"})
+    tree.writeFile(name, 100);
+  ASSERT_TRUE(scanToEnd());
+  const auto arena = coordinator->arena();
+  const auto nodeAt = [&](const char *name) { return *arena->node(*findNodeByPath(*arena, tree.path(name))); };
+  tree.writeFile("grown", 100'000);
+  fs::last_write_time(tree.path("touched"), fs::last_write_time(tree.path("touched")) - std::chrono::hours(1));
+  fs::remove(tree.path("now-folder"));
+  fs::create_directory(tree.path("now-folder"));
+  for (const char *name : {"grown", "touched", "now-folder"}) {
+    SCOPED_TRACE(name);
+    const DiskNode node = nodeAt(name);
+    coordinator->moveNodeToTrash(node);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+      const auto &report = coordinator->lastCleaningReport();
+      return report && report->errors.contains(node.path);
+    }));
+    EXPECT_TRUE(coordinator->lastCleaningReport()->cleanedPaths.empty());
+    EXPECT_NE(coordinator->lastCleaningReport()->errors.at(node.path).find("after the scan"), std::string::npos);
+    EXPECT_TRUE(fs::exists(node.path));
+  }
+  EXPECT_FALSE(fs::exists(tree.path(".local/share/Trash/files")) &&
+               !fs::is_empty(tree.path(".local/share/Trash/files")));
+  const DiskNode still = nodeAt("still");
+  coordinator->moveNodeToTrash(still);
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    return coordinator->lastCleaningReport()->cleanedPaths == std::vector<std::string>{still.path};
+  })) << "an unchanged one goes";
+}
+
 TEST_F(TarnwickAppCoordinatorTest, AFolderRescanSplicesIntoTheNewestTreeAndAFullScanStaysWhole) {
   GatedScan gate; // holds every scan but the first
   auto calls = std::make_shared<std::atomic<int>>(0);
@@ -302,9 +335,8 @@ TEST_F(TarnwickAppCoordinatorTest, AStoppedScanIsShownPartialNeverRememberedAndA
 TEST_F(TarnwickAppCoordinatorTest, UndoNeverReplacesWhatTookTheNameMeanwhile) {
   coordinator->setTrashCatalogue(
       std::make_shared<const TrashCatalogue>(FreedesktopTrash(tree.root(), tree.path(".local/share"))));
-  DiskNode notes;
-  notes.name = "notes";
-  notes.path = tree.path("notes");
+  ASSERT_TRUE(scanToEnd());
+  const DiskNode notes = *coordinator->arena()->node(*findNodeByPath(*coordinator->arena(), tree.path("notes")));
   EXPECT_FALSE(coordinator->canUndoLastMove());
   coordinator->moveNodeToTrash(notes);
   ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->canUndoLastMove(); }));
