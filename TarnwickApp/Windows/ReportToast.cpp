@@ -88,8 +88,11 @@ void ReportToast::showMessage(const QString &text, bool succeeded, const QString
   failure_ = !succeeded;
   const ElidedText elided = elideQuotedNames(text, label_->fontMetrics(), label_->maximumWidth());
   label_->setText(elided.text);
-  // Word wrap alone would lay the label out narrower than a long name.
-  label_->setMinimumWidth(std::min(elided.widestName, label_->maximumWidth()));
+  // Word wrap alone lays the label out narrow, a few words a line, and
+  // narrower than a long name: as wide as the text on one line, up to the
+  // toast's width, and wraps only beyond that.
+  const int oneLine = label_->fontMetrics().horizontalAdvance(elided.text) + 1;
+  label_->setMinimumWidth(std::min(std::max(elided.widestName, oneLine), label_->maximumWidth()));
   action_->setText(actionTitle);
   action_->setVisible(!actionTitle.isEmpty());
   adjustSize();

@@ -42,5 +42,24 @@ TEST(ReportToastTest, ALongNameIsShortenedInTheMiddleAndKeepsItsQuotes) {
   EXPECT_TRUE(host.rect().contains(toast.geometry()));
 }
 
+// A message wraps only where it is wider than the toast: a short one is one
+// line, a long one fills the toast's width before it takes another line.
+TEST(ReportToastTest, AMessageWrapsOnlyWhereItIsWiderThanTheToast) {
+  QWidget host;
+  host.resize(1600, 900);
+  host.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+  ReportToast toast(&host);
+  const auto *label = toast.findChild<QLabel *>();
+  ASSERT_NE(label, nullptr);
+  const QString sentence = QStringLiteral("Moved “big.bin” to the Trash. 5.2 MB is freed when the Trash is emptied.");
+  toast.showMessage(sentence, true, QStringLiteral("Undo"));
+  const int line = QFontMetrics(label->font()).lineSpacing();
+  EXPECT_LT(label->height(), 2 * line) << "one line: " << label->width() << " px wide";
+  toast.showMessage(sentence + " " + sentence + " " + sentence, true, QStringLiteral("Undo"));
+  EXPECT_EQ(label->width(), label->maximumWidth());
+  EXPECT_GE(label->height(), 2 * line);
+}
+
 } // namespace
 } // namespace quillane
