@@ -5,6 +5,7 @@
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
 #include "TarnwickCore/Support/ByteCountFormat.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
@@ -55,6 +56,12 @@ std::string shownSize(const TrashedItem &item) {
   return (item.sizeComplete ? "" : ">=") + formatByteCount(item.sizeBytes);
 }
 
+// The listing's total, a lower bound as soon as one item's size is.
+std::string shownTotal(const TrashListing &listing) {
+  const bool complete = std::ranges::all_of(listing.items, &TrashedItem::sizeComplete);
+  return (complete ? "" : ">=") + formatByteCount(listing.totalBytes());
+}
+
 void printNotes(const TrashListing &listing) {
   for (const std::string &problem : listing.problems)
     std::fprintf(stderr, "quillane: note: %s\n", printableText(problem).c_str());
@@ -93,9 +100,9 @@ std::string absoluteLexically(const std::string &path) {
   return tidy;
 }
 
-bool confirm(std::size_t count, std::int64_t bytes) {
+bool confirm(std::size_t count, const std::string &bytes) {
   std::printf("Permanently remove %s (%s) from the Trash? This cannot be undone. [y/N] ", countText(count).c_str(),
-              formatByteCount(bytes).c_str());
+              bytes.c_str());
   std::fflush(stdout);
   std::string answer;
   if (!std::getline(std::cin, answer))
@@ -124,7 +131,7 @@ int runTrashList(const TrashCatalogue &catalogue, bool json) {
     for (const TrashedItem &item : listing.items)
       std::printf("%s  %10s  %s\n", shownDate(item).c_str(), shownSize(item).c_str(), describedOrigin(item).c_str());
     std::printf("%s%s, %s in the Trash\n", listing.items.empty() ? "" : "\n", countText(listing.items.size()).c_str(),
-                formatByteCount(listing.totalBytes()).c_str());
+                shownTotal(listing).c_str());
   }
   // A trash folder that could not be read leaves the listing incomplete.
   return listing.problems.empty() ? 0 : 1;
@@ -172,8 +179,7 @@ int runTrashEmpty(const TrashCatalogue &catalogue, bool yes) {
     return 0;
   }
   if (!yes) {
-    std::printf("%s, %s, in:\n", countText(listing.items.size()).c_str(),
-                formatByteCount(listing.totalBytes()).c_str());
+    std::printf("%s, %s, in:\n", countText(listing.items.size()).c_str(), shownTotal(listing).c_str());
     for (const std::string &folder : listing.trashDirectories)
       std::printf("  %s\n", printableText(folder).c_str());
     if (!::isatty(STDIN_FILENO)) {
@@ -181,7 +187,7 @@ int runTrashEmpty(const TrashCatalogue &catalogue, bool yes) {
                            "(pass --yes)\n");
       return 1;
     }
-    if (!confirm(listing.items.size(), listing.totalBytes())) {
+    if (!confirm(listing.items.size(), shownTotal(listing))) {
       std::printf("Nothing removed.\n");
       return 1;
     }

@@ -1,5 +1,6 @@
 #include "TarnwickApp/Commands/QuillaneProcess.h"
 #include "TarnwickCore/Support/ByteCountFormat.h"
+#include "TestSupport/ScopedMount.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <sys/wait.h>
 
 namespace quillane::test {
@@ -220,6 +222,32 @@ TEST(TrashCommand, EmptiesOnlyWhenToldAndReportsWhatItFreed) {
       << run.out;
   EXPECT_EQ(listedByTrashCli(home).size(), 0u);
   EXPECT_EQ(listing(home.path(".local/share/Trash")), (std::set<std::string>{"files", "info"}));
+}
+
+// A size that leaves something out (here a file system mounted inside an
+// item, which is never entered) is shown as a lower bound, and so is any
+// total it is part of.
+TEST(TrashCommand, ASizeThatLeavesSomethingOutIsALowerBoundAndSoIsTheTotal) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "mounting inside the Trash needs root";
+  TempTree home;
+  home.writeFile(".local/share/Trash/files/whole", 10'000);
+  home.makeDirectory(".local/share/Trash/files/part/mnt");
+  home.makeDirectory(".local/share/Trash/info");
+  for (const char *name : {"whole", "part"})
+    std::ofstream(home.path(".local/share/Trash/info/") + name + ".trashinfo")
+        << "[Trash Info]\nPath=" << home.path(name) << "\nDeletionDate=2026-01-02T03:04:05\n";
+  const ScopedMount inside = ScopedMount::tmpfs(home.path(".local/share/Trash/files/part/mnt"));
+  ASSERT_TRUE(inside.mounted());
+  const std::string listed = inHome(home, "$Q trash --list");
+  std::istringstream lines(listed);
+  int lowerBounds = 0;
+  for (std::string line; std::getline(lines, line);)
+    if (contains(line, ">=")) {
+      ++lowerBounds;
+      EXPECT_TRUE(contains(line, home.path("part")) || contains(line, "2 items")) << line;
+    }
+  EXPECT_EQ(lowerBounds, 2) << listed;
 }
 
 TEST(TrashCommand, ATrashThatCannotBeReadIsNeverCalledEmpty) {
