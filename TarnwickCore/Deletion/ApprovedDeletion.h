@@ -14,7 +14,8 @@ namespace tarnwick {
 /// swapped for something else in between.
 struct ApprovedDeletion {
   /// Standardised, as the user named it (the home folder may be reached
-  /// through a link); what reports and Trash records show.
+  /// through a link, and a path in its real folder is named through it);
+  /// what reports show.
   std::string path;
   /// The same entry by its real location: no component is a link.
   std::string realPath;

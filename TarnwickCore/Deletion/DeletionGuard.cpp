@@ -107,6 +107,24 @@ std::string realLocation(const std::string &target, const std::string &home, con
   return (*realParent == "/" ? "" : *realParent) + target.substr(parent == "/" ? 0 : parent.size());
 }
 
+// `target` named by the home folder's own name when it lies in the real
+// folder the home leads to. A home reached through a link (/home/u leading
+// to /var/home/u) has two names, and a relative path takes the real one from
+// the working folder; every rule about the home reads it by the name it was
+// given. Only a usable home (isUsableHome) is renamed into: a link to a
+// system folder makes no home of that folder.
+std::string namedInHome(const std::string &target, const std::string &home, const GuardFileFacts &files) {
+  if (isAtOrBelow(target, home))
+    return target;
+  const std::optional<std::string> realHome = files.canonicalPath(home);
+  if (!realHome || *realHome == home || !isAtOrBelow(target, *realHome))
+    return target;
+  const std::optional<MountTable> mounts = files.mountTable();
+  if (!mounts || !isUsableHome(home, *mounts, files))
+    return target;
+  return home + target.substr(realHome->size());
+}
+
 bool isRegularFileAt(const GuardFileFacts &files, const std::string &path) {
   const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(path);
   return status && !status->isSymbolicLink && !status->isDirectory;
@@ -265,8 +283,8 @@ ApprovedDeletion DeletionGuard::approve(std::string_view rawPath, const std::str
     throw DeletionGuardError(Kind::pathTraversalAttempt, std::string(rawPath));
   if (rawPath.find('\0') != std::string_view::npos)
     throw DeletionGuardError(Kind::pathDoesNotExist, printable(rawPath));
-  const std::string target = standardize(rawPath);
   const std::string home = standardize(homeDirectory);
+  const std::string target = namedInHome(standardize(rawPath), home, files);
   if (!target.starts_with('/')) // relative, and the working folder is gone
     throw DeletionGuardError(Kind::pathDoesNotExist, target);
 

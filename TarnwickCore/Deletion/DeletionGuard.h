@@ -37,6 +37,9 @@ namespace tarnwick {
 /// moment). A home folder
 /// that is "/" or another system root counts as none: nothing is inside it.
 /// A path inside a bind mount is judged under its unbound name as well.
+/// A home folder reached through a link has two names: a path in the real
+/// folder it leads to (as a relative one is, from the working folder) is
+/// judged, and approved, by the home's own name.
 ///
 /// The path is taken byte for byte: white space is part of a name, so
 /// "report.txt " names that file, never "report.txt". Standardising only

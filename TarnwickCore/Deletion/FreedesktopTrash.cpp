@@ -132,6 +132,26 @@ std::vector<Identity> trashFolders(int top, uid_t user, const std::string &dataH
   return found;
 }
 
+// Where the entry `name` of `parentFolder` lies, as a restore looks for it:
+// the real path of its folder, which a restore opens without meeting a link,
+// and its own name. The path it was named by may run through a link (a home
+// folder that leads elsewhere, as /home does on some systems), and neither
+// could a record of that be restored, nor be made relative to another
+// drive's top directory. The real path is taken only when it reaches this
+// very folder; else (the folder renamed meanwhile, say) the name given.
+std::string realPlaceOf(int parentFolder, const std::string &name, const std::string &originalPath) {
+  const std::optional<std::string> folder = realPath(parentPath(originalPath));
+  if (!folder)
+    return originalPath;
+  const UniqueFd reached = openFolderWithoutLinks(*folder);
+  const auto identity = reached ? identityOf(reached.get(), "") : std::nullopt;
+  if (!identity || identity != identityOf(parentFolder, ""))
+    return originalPath;
+  std::string place = *folder;
+  appendPathComponent(place, name);
+  return place;
+}
+
 // Whether `folder` or a folder above it, up to the root, is `wanted`.
 // Judged by identity, so no other path to the same folders (a bind mount,
 // a renamed parent) gets past.
@@ -267,7 +287,8 @@ std::string FreedesktopTrash::move(int parentFolder, const std::string &name, co
 
   const uid_t user = ::getuid();
   const ItemMount mount = mountOf(parentFolder);
-  const auto relative = relativeTo(mount.point, originalPath);
+  const std::string place = realPlaceOf(parentFolder, name, originalPath);
+  const auto relative = relativeTo(mount.point, place);
   if ((relative && startsInTopTrash(*relative)) ||
       liesIn(parentFolder, name, trashFolders(mount.top.get(), user, dataHome_)))
     throw TrashError("it is already in the Trash");
@@ -276,7 +297,7 @@ std::string FreedesktopTrash::move(int parentFolder, const std::string &name, co
   const TrashDirectory trash =
       inHome ? homeTrash(user, mount.id)
              : TrashDirectory::openInTopDirectory(mount.top.get(), mount.point, user, mount.id);
-  const std::string recorded = inHome || !relative ? originalPath : *relative;
+  const std::string recorded = inHome || !relative ? place : *relative;
   TrashInfoRecord record(trash.info(), trash.path() + "/info", TrashInfoRecord::text(recorded, std::time(nullptr)));
   for (int attempt = 1; attempt <= maxNameAttempts; ++attempt) {
     const std::string trashed = trashName(name, attempt);

@@ -38,9 +38,11 @@ public:
   explicit FreedesktopTrash(const UserEnvironment &user);
 
   /// Moves the entry `name` of the open folder `parentFolder` (an O_PATH or
-  /// ordinary directory descriptor) to the Trash, recording `originalPath`
-  /// (absolute) as where it came from. Never follows a link: a link entry is
-  /// trashed as the link itself. Returns where it now lies.
+  /// ordinary directory descriptor) to the Trash. `originalPath` (absolute)
+  /// names it, and may lead there through links; the record holds its real
+  /// location (realEntryLocation), the one place a restore goes back to.
+  /// Never follows a link: a link entry is trashed as the link itself.
+  /// Returns where it now lies.
   ///
   /// On failure the item is where it was, no record is left behind, and
   /// the Failure ("cannot trash PATH: why") says why.

@@ -4,6 +4,8 @@
 #include "TarnwickCore/Deletion/TrashEntrySize.h"
 #include "TarnwickCore/Deletion/TrashInfoText.h"
 #include "TarnwickCore/Deletion/UserTrashFolders.h"
+#include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Support/RealPath.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -132,9 +134,16 @@ TrashListing TrashCatalogue::list(std::stop_token stop) const {
 }
 
 std::optional<TrashedItem> TrashCatalogue::latestWithOriginalPath(const TrashListing &listing, const std::string &path) {
+  const std::string real = realEntryLocation(path);
+  // Only a path of the same name is resolved: the rest may lie on drives
+  // that are slow to answer, or not at all.
+  auto namesIt = [&](const std::string &original) {
+    return original == path ||
+           (lastPathComponent(original) == lastPathComponent(path) && realEntryLocation(original) == real);
+  };
   std::optional<TrashedItem> latest;
   for (const TrashedItem &item : listing.items)
-    if (item.isRestorable() && item.originalPath == path &&
+    if (item.isRestorable() && namesIt(item.originalPath) &&
         (!latest || std::tie(item.deletionDate, item.entryChanged) >= std::tie(latest->deletionDate, latest->entryChanged)))
       latest = item;
   return latest;

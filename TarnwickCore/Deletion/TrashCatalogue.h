@@ -67,7 +67,12 @@ public:
   /// The restorable item of `listing` with original path `path` that was
   /// trashed last (the latest deletion date; among equal dates, the entry
   /// that changed last, then the one listed last); nothing when there is
-  /// none.
+  /// none. `path` is absolute; an original path names it when it is the
+  /// same, or when both lead to the same real location (realEntryLocation)
+  /// now: moves record that location, and a home folder reached through a
+  /// link names each item two ways. So an item is found by either name, and
+  /// one recorded through a link (by another client, or before a folder
+  /// became a link) is found too, for restore() to say why it stays.
   static std::optional<TrashedItem> latestWithOriginalPath(const TrashListing &listing, const std::string &path);
 
   const std::string &homeTrash() const { return homeTrash_; }

@@ -1,5 +1,8 @@
 #include "TarnwickCore/Support/RealPath.h"
 
+#include "TarnwickCore/Support/PathJoin.h"
+
+#include <cerrno>
 #include <cstdlib>
 #include <memory>
 
@@ -11,6 +14,26 @@ std::optional<std::string> realPath(const std::string &path) {
   if (!resolved)
     return std::nullopt;
   return std::string(resolved.get());
+}
+
+std::string realEntryLocation(const std::string &path) {
+  std::string trimmed = path;
+  while (trimmed.size() > 1 && trimmed.back() == '/')
+    trimmed.pop_back();
+  if (!trimmed.starts_with('/') || trimmed == "/")
+    return path;
+  // Up from the entry's folder to the first that exists; the names passed
+  // on the way are kept as they are.
+  std::string folder = parentPath(trimmed);
+  for (;;) {
+    if (std::optional<std::string> real = realPath(folder)) {
+      const std::string rest = trimmed.substr(folder == "/" ? 0 : folder.size());
+      return (*real == "/" ? "" : *real) + rest;
+    }
+    if (errno != ENOENT || folder == "/")
+      return path;
+    folder = parentPath(folder);
+  }
 }
 
 } // namespace tarnwick

@@ -351,6 +351,33 @@ TEST_F(TarnwickAppCoordinatorTest, UndoNeverReplacesWhatTookTheNameMeanwhile) {
   EXPECT_TRUE(fs::exists(tree.path(".local/share/Trash/files/notes")));
 }
 
+// A home reached through a link (as where /home leads to /var/home), scanned
+// by that name: the tree names its items where they really lie, the guard
+// and the Trash know the home by the link, and the item moved from the tree
+// comes back, into the tree too.
+TEST_F(TarnwickAppCoordinatorTest, UndoBringsBackAnItemOfAHomeScannedThroughALink) {
+  tree.writeFile("var/home/ann/notes", 10);
+  tree.makeSymlink("home", "var/home");
+  const std::string home = tree.path("home/ann"), notes = tree.path("var/home/ann/notes");
+  const FreedesktopTrash trash(home, home + "/.local/share");
+  coordinator = std::make_unique<TarnwickAppCoordinator>(
+      scan.function(), std::make_shared<SafeCleaningEngine>(home, std::make_shared<SystemCleaningFileSystem>(trash)));
+  coordinator->setTrashCatalogue(std::make_shared<const TrashCatalogue>(trash));
+  ASSERT_TRUE(scanToEnd(home));
+  const std::optional<NodeID> id = findNodeByPath(*coordinator->arena(), notes);
+  ASSERT_TRUE(id);
+  coordinator->moveNodeToTrash(*coordinator->arena()->node(*id));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->canUndoLastMove(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !findNodeByPath(*coordinator->arena(), notes); }));
+
+  QSignalSpy finished(coordinator.get(), &TarnwickAppCoordinator::undoFinished);
+  coordinator->undoLastMove();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }));
+  EXPECT_TRUE(finished[0][1].toBool()) << finished[0][0].toString().toStdString();
+  EXPECT_EQ(fs::file_size(notes), 10u);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return findNodeByPath(*coordinator->arena(), notes).has_value(); }));
+}
+
 TEST_F(TarnwickAppCoordinatorTest, ADestroyedCoordinatorReceivesNothing) {
   coordinator->startScan(root());
   ASSERT_TRUE(QTest::qWaitFor([&] { return scan.started() == 1; }));

@@ -362,6 +362,48 @@ TEST(DeletionGuardTest, RealLinksAndImmutableFilesAreRefused) {
   EXPECT_EQ(refusal(".cache/target"), Kind::sipOrSystemImmutable);
 }
 
+// A home reached through a link (/home leading to /var/home) is one home by
+// either name: a path by the real one, as a working folder names it, is
+// judged and approved by the home's own name, its secrets included. A link
+// to a system folder makes no home of it, and lends none of its names.
+TEST(DeletionGuardTest, AHomeReachedThroughALinkIsOneHomeByEitherName) {
+  TempTree tree;
+  tree.writeFile("var/home/ann/docs/notes", 1);
+  tree.writeFile("var/home/ann/.ssh/id_rsa", 1);
+  tree.makeSymlink("home", "var/home");
+  tree.makeSymlink("usr", "/usr");
+  const std::string h = tree.path("home/ann"), r = tree.path("var/home/ann"), usrLink = tree.path("usr");
+  const struct {
+    std::string path;
+    std::string homeFolder;
+    std::string workingFolder; // empty: stays
+    std::optional<Kind> refusal;
+    std::string reported;
+  } cases[] = {
+      {h + "/docs/notes", h, "", std::nullopt, h + "/docs/notes"},
+      {r + "/docs/notes", h, "", std::nullopt, h + "/docs/notes"},
+      {"notes", h, r + "/docs", std::nullopt, h + "/docs/notes"},
+      {r + "/.ssh/id_rsa", h, "", Kind::blockedProtectedPath, h + "/.ssh/id_rsa"},
+      {"/usr/share", usrLink, "", Kind::outsideAllowlistedRoots, "/usr/share"},
+  };
+  const std::filesystem::path was = std::filesystem::current_path();
+  const ScopeExit back([&] { std::filesystem::current_path(was); });
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.path + " in the home " + c.homeFolder);
+    std::filesystem::current_path(c.workingFolder.empty() ? was : std::filesystem::path(c.workingFolder));
+    try {
+      const ApprovedDeletion approved = DeletionGuard::approve(c.path, c.homeFolder, true);
+      EXPECT_FALSE(c.refusal) << "approved " << approved.path;
+      EXPECT_EQ(approved.path, c.reported);
+      EXPECT_EQ(approved.realPath, r + "/docs/notes");
+    } catch (const DeletionGuardError &error) {
+      ASSERT_TRUE(c.refusal) << error.what();
+      EXPECT_EQ(error.kind(), *c.refusal) << error.what();
+      EXPECT_EQ(error.path(), c.reported) << error.what();
+    }
+  }
+}
+
 TEST(DeletionGuardTest, BindMountsAndMountPointsAreRecognisedOnTheRealSystem) {
   TempTree tree;
   const std::string fakeHome = tree.root();
