@@ -228,15 +228,27 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
   EXPECT_EQ(refusalOf("/home/ann/Library/Caches/x", noMounts), DeletionGuardError(Kind::containsMountPoint,
                                                                                  "/home/ann/Library/Caches/x", ""));
   // Without a usable home folder nothing is inside one: a system folder,
-  // a folder in a system tree (installed files would be root's own), or
-  // one that is not the user's.
+  // a folder in a system tree (installed files and services' state would be
+  // root's own) unless it is the account's home where such trees hold
+  // homes, or one that is not the user's.
   files.add("/home/bob/notes");
   files.entries["/home/bob"].owner = ::geteuid() + 1;
-  files.add("/usr/local/lib/tool/index.js");
-  for (const char *unusable : {"/", "/usr", "/home/bob", "/usr/local/lib/tool"})
-    for (const char *path : {"/tmp/x", "/usr/local/x", "/home/bob/notes", "/usr/local/lib/tool/index.js"})
+  const char *inside[] = {"/tmp/x", "/usr/local/x", "/home/bob/notes", "/usr/local/lib/tool/index.js",
+                          "/var/lib/dpkg/status", "/opt/tool/bin/tool", "/srv/site/index.html", "/var/home/ann/notes"};
+  for (const char *path : inside)
+    files.add(path);
+  files.account = "/var/home/ann";
+  for (const char *unusable : {"/", "/usr", "/home/bob", "/usr/local/lib/tool", "/var/lib", "/var/lib/dpkg", "/opt/tool",
+                               "/srv/site", "/var/home"})
+    for (const char *path : inside)
       EXPECT_THROW(DeletionGuard::validateDeletionCandidate(path, unusable, true, files), DeletionGuardError)
           << unusable << " " << path;
+  EXPECT_NO_THROW(DeletionGuard::validateDeletionCandidate("/var/home/ann/notes", "/var/home/ann", true, files));
+  files.account = "/root"; // a link into /var, as on image-based systems
+  files.realLocations["/root"] = "/var/home/ann";
+  EXPECT_NO_THROW(DeletionGuard::validateDeletionCandidate("/var/home/ann/notes", "/var/home/ann", true, files));
+  files.realLocations.erase("/root");
+  files.account.reset();
   // $HOME set to the folder above the real home does not unprotect it.
   files.add("/srv/parent/ann/.ssh/id_rsa");
   files.account = "/srv/parent/ann";
