@@ -79,6 +79,18 @@ bool coveredByAnother(const std::string &path, const std::set<std::string> &path
   return false;
 }
 
+// "." and ".." name a folder by where one stands, never by its own name:
+// "trash ." would take away the working folder. Why such a path is refused,
+// or nothing.
+std::optional<std::string> dotNameRefusal(std::string_view path) {
+  while (path.size() > 1 && path.ends_with('/'))
+    path.remove_suffix(1);
+  const std::string_view last = path.substr(path.rfind('/') + 1);
+  if (last != "." && last != "..")
+    return std::nullopt;
+  return "a path ending in \".\" or \"..\" is refused: name the folder itself";
+}
+
 void printOutcomes(const std::vector<CleanableItem> &items, const std::map<std::size_t, Refusal> &refusals,
                    const SafeCleaningReport &report, bool permanent) {
   PathCounts cleaned(report.cleanedPaths), handled(report.alreadyHandledPaths), blocked(report.blockedProtectedPaths);
@@ -197,6 +209,11 @@ int cleanPaths(const std::vector<std::string> &paths, bool permanent, SafeCleani
   std::map<std::size_t, Refusal> refusals;
   std::set<std::string> approvedPaths;
   for (std::size_t i = 0; i < items.size() && !stop.stop_requested(); ++i) {
+    if (std::optional<std::string> refusal = dotNameRefusal(items[i].path)) {
+      refusals[i] = {std::move(*refusal), true};
+      items[i].isSelected = false;
+      continue;
+    }
     try {
       const ApprovedDeletion approved = DeletionGuard::approve(items[i].path, home, true, &protectedNow);
       // Inside another path given here, it is counted with that one.

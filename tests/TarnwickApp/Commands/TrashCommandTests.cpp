@@ -62,8 +62,10 @@ TEST(TrashCommand, ReportsEachPathAndFailsUnlessAllWereCleaned) {
 
 // The folders above a secret are refused before they are measured (reading
 // a folder updates its access time when that is older than a day, so an
-// untouched one was never listed), and names that differ from a neighbour
-// only by white space are taken as given, relative to the working folder.
+// untouched one was never listed). Names of white space, or that differ
+// from a neighbour only by it, are taken as given, relative to the working
+// folder; a path ending in "." or ".." names a folder by where one stands
+// and is refused, the rest of the batch going on.
 TEST(TrashCommand, NeverReachesPastTheNameGiven) {
   TempTree home;
   home.writeFile(".local/share/keyrings/login.keyring", 10);
@@ -82,11 +84,33 @@ TEST(TrashCommand, NeverReachesPastTheNameGiven) {
     EXPECT_TRUE(fs::exists(home.path(".local/share/keyrings/login.keyring")));
     EXPECT_EQ(runCommand("stat -c %X " + inner), accessed) << mode;
   }
-  QuillaneRun run;
-  run.out = inHome(home, "$Q trash --permanent ' notes' </dev/null 2>&1", &run.status);
-  EXPECT_EQ(run.status, 0) << run.out;
-  EXPECT_FALSE(fs::exists(home.path(" notes")));
-  EXPECT_TRUE(fs::exists(home.path("notes")));
+  // In the scratch home's folder w, "quillane trash [mode] -- ARGUMENTS".
+  auto trashIn = [](const TempTree &work, const std::string &folder, const std::string &arguments) {
+    QuillaneRun run;
+    run.out = inHome(work, "cd " + folder + " && $Q trash " + arguments + " </dev/null 2>&1", &run.status);
+    return run;
+  };
+  for (const std::string mode : {"", "--permanent "}) {
+    for (const char *name : {" ", "  ", "\t", " notes", "notes "}) {
+      TempTree work;
+      for (const char *entry : {" ", "  ", "\t", " notes", "notes ", "notes"})
+        work.writeFile(std::string("w/") + entry, 10);
+      const QuillaneRun run = trashIn(work, "w", mode + "-- " + shellQuote(name));
+      const std::set<std::string> left = listing(work.path("w"));
+      EXPECT_EQ(run.status, 0) << mode << "[" << name << "] " << run.out;
+      EXPECT_TRUE(left.size() == 5 && !left.contains(name)) << mode << "[" << name << "] " << run.out;
+    }
+    for (const char *path : {".", "..", "./", "../", "../sub/.", "../sub/./", "../sub/.."}) {
+      TempTree work;
+      work.writeFile("w/sub/kept", 10);
+      work.writeFile("w/sub/other", 10);
+      const QuillaneRun run = trashIn(work, "w/sub", mode + "-- " + shellQuote(path) + " other");
+      EXPECT_EQ(run.status, 1) << mode << path << " " << run.out;
+      EXPECT_TRUE(contains(run.out, std::string("blocked  ") + path + ": a path ending in \".\" or \"..\" is refused"))
+          << mode << path << " " << run.out;
+      EXPECT_EQ(listing(work.path("w")), (std::set<std::string>{"sub", "sub/kept"})) << mode << path << " " << run.out;
+    }
+  }
 }
 
 // Records without their item, or items without their record, after the
