@@ -3,6 +3,7 @@
 #include "TarnwickApp/Commands/AtomicOutputFile.h"
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
+#include "TarnwickApp/Commands/OutputClash.h"
 #include "TarnwickApp/Commands/ScanCommand.h"
 #include "TarnwickApp/Commands/ScanRunner.h"
 #include "TarnwickApp/Commands/TextFormat.h"
@@ -176,6 +177,10 @@ Result<TreemapOptions> treemapOptionsFrom(const CommandArguments &arguments) {
     options.path = arguments.positional().front();
   if (!options.jsonDestination && !options.svgDestination && !options.pngDestination)
     return Failure::because("nothing to write: give --json, --svg or --png");
+  if (std::optional<std::string> clash = outputClash({{"json", &options.jsonDestination},
+                                                      {"svg", &options.svgDestination},
+                                                      {"png", &options.pngDestination}}))
+    return Failure::because(*clash);
   return options;
 }
 
