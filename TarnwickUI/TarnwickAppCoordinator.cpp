@@ -7,7 +7,7 @@
 #include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
-#include "TarnwickUI/MeasuredCleaning.h"
+#include "TarnwickCore/Deletion/MeasuredCleaning.h"
 #include "TarnwickUI/WidgetStyle.h"
 
 #include <QCoreApplication>

@@ -113,6 +113,55 @@ TEST(TrashCommand, NeverReachesPastTheNameGiven) {
   }
 }
 
+// A file goes only with its last name: what the summary says is freed
+// counts a file only when every one of its links went (for a move, once the
+// Trash is emptied), and names each item that frees nothing because another
+// link keeps its data. "big" has three names: big, big2 and folder/big3.
+TEST(TrashCommand, FreedSpaceCountsAFileOnlyWithItsLastLink) {
+  const struct {
+    const char *arguments;
+    const char *freed; // du's operands for what the summary counts; none: "no space freed"
+    const char *freedSuffix;
+    std::vector<std::string> notes;
+    int namesLeft; // of big, the Trash's included
+  } cases[] = {
+      {"--permanent big2", "", "", {"big2 frees no space: 2 other links to it remain"}, 2},
+      {"big2", "", "", {"big2 frees no space: 2 other links to it remain"}, 3},
+      {"--permanent big big2 folder", "big big2 folder", " freed, in ", {}, 0},
+      {"big big2 own",
+       "own",
+       " freed when the Trash is emptied, in ",
+       {"big frees no space: 1 other link to it remains", "big2 frees no space: 1 other link to it remains"},
+       3},
+      {"--permanent folder",
+       "folder --exclude=big3",
+       " freed, in ",
+       {"2 other links to some of its files remain, so those files stay"},
+       2},
+  };
+  for (const auto &[arguments, freed, freedSuffix, notes, namesLeft] : cases) {
+    TempTree home;
+    home.writeFile("big", 400'000);
+    home.writeFile("own", 30'000);
+    home.writeFile("folder/own", 20'000);
+    fs::create_hard_link(home.path("big"), home.path("big2"));
+    fs::create_hard_link(home.path("big"), home.path("folder/big3"));
+    const std::string bytes = runCommand("cd " + shellQuote(home.root()) + " && du -B1 -s -c " + freed + " | tail -1");
+    std::string inode = runCommand("stat -c %i " + shellQuote(home.path("big")));
+    inode.pop_back();
+    QuillaneRun run;
+    run.out = inHome(home, std::string("$Q trash ") + arguments + " </dev/null 2>&1", &run.status);
+    ASSERT_EQ(run.status, 0) << arguments << '\n' << run.out;
+    std::vector<std::string> lines = notes;
+    lines.push_back(*freed ? tarnwick::formatByteCount(std::stoll(bytes)) + freedSuffix : "no space freed, in ");
+    for (const std::string &line : lines)
+      EXPECT_TRUE(contains(run.out, line)) << arguments << ": wanted " << line << '\n' << run.out;
+    EXPECT_EQ(runCommand("find " + shellQuote(home.root()) + " -inum " + inode + " | wc -l"),
+              std::to_string(namesLeft) + "\n")
+        << arguments;
+  }
+}
+
 // Records without their item, or items without their record, after the
 // command was stopped by a signal in the middle of a long run.
 std::set<std::string> mismatchedTrashEntries(const TempTree &home) {
