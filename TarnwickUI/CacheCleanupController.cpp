@@ -4,7 +4,7 @@
 #include "TarnwickCore/Catalogue/CacheSizeMeasurer.h"
 #include "TarnwickCore/Deletion/TrashBinItem.h"
 #include "TarnwickCore/Support/ScanErrors.h"
-#include "TarnwickUI/MeasuredCleaning.h"
+#include "TarnwickCore/Deletion/MeasuredCleaning.h"
 
 #include <algorithm>
 #include <numeric>

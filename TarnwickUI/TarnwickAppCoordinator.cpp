@@ -1,5 +1,6 @@
 #include "TarnwickUI/TarnwickAppCoordinator.h"
 
+#include "TarnwickCore/Deletion/MeasuredCleaning.h"
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
 #include "TarnwickCore/Import/ImportedRootLocation.h"
 #include "TarnwickCore/Import/NcduExportReader.h"
@@ -8,7 +9,6 @@
 #include "TarnwickCore/Support/ScanErrors.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TarnwickCore/Tree/ScannedEntryCheck.h"
-#include "TarnwickUI/MeasuredCleaning.h"
 #include "TarnwickUI/WidgetStyle.h"
 
 #include <QCoreApplication>

@@ -2,17 +2,17 @@
 
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
+#include "TarnwickApp/Commands/RemovalSpace.h"
 #include "TarnwickApp/Commands/TextFormat.h"
 #include "TarnwickApp/Commands/TrashContentsCommands.h"
 #include "TarnwickApp/Commands/UninterruptibleMoves.h"
-#include "TarnwickCore/Support/ByteCountFormat.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
 #include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Deletion/DeletionGuard.h"
+#include "TarnwickCore/Deletion/MeasuredCleaning.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
-#include "TarnwickCore/Support/ScanErrors.h"
 
 #include <algorithm>
 #include <map>
@@ -25,24 +25,6 @@ namespace quillane {
 namespace {
 
 using namespace tarnwick;
-
-// What deleting the approved `path` frees: a file's blocks, a folder's
-// scanned total, 0 for anything else. Nothing when the user interrupts.
-std::optional<std::int64_t> reclaimableBytes(const std::string &path, const FastBulkScanner &scanner,
-                                             std::stop_token stop) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0)
-    return 0;
-  if (S_ISREG(st.st_mode))
-    return static_cast<std::int64_t>(st.st_blocks) * 512;
-  if (!S_ISDIR(st.st_mode))
-    return 0;
-  try {
-    return scanner.scan(path, {}, std::move(stop)).rootNode()->allocatedSize;
-  } catch (const ScanCancelledError &) {
-    return std::nullopt;
-  }
-}
 
 // How many times each path is listed, to read a report in the order the
 // paths were given even when one is given twice.
@@ -77,6 +59,18 @@ bool coveredByAnother(const std::string &path, const std::set<std::string> &path
     if (paths.contains(path.substr(0, slash)))
       return true;
   return false;
+}
+
+// "." and ".." name a folder by where one stands, never by its own name:
+// "trash ." would take away the working folder. Why such a path is refused,
+// or nothing.
+std::optional<std::string> dotNameRefusal(std::string_view path) {
+  while (path.size() > 1 && path.ends_with('/'))
+    path.remove_suffix(1);
+  const std::string_view last = path.substr(path.rfind('/') + 1);
+  if (last != "." && last != "..")
+    return std::nullopt;
+  return "a path ending in \".\" or \"..\" is refused: name the folder itself";
 }
 
 void printOutcomes(const std::vector<CleanableItem> &items, const std::map<std::size_t, Refusal> &refusals,
@@ -196,13 +190,21 @@ int cleanPaths(const std::vector<std::string> &paths, bool permanent, SafeCleani
       ProtectedLocations::snapshot(DeletionGuard::standardize(home), GuardFileFacts::system());
   std::map<std::size_t, Refusal> refusals;
   std::set<std::string> approvedPaths;
+  std::map<std::string, CacheMeasurement> measurements; // by the path as given
   for (std::size_t i = 0; i < items.size() && !stop.stop_requested(); ++i) {
+    if (std::optional<std::string> refusal = dotNameRefusal(items[i].path)) {
+      refusals[i] = {std::move(*refusal), true};
+      items[i].isSelected = false;
+      continue;
+    }
     try {
       const ApprovedDeletion approved = DeletionGuard::approve(items[i].path, home, true, &protectedNow);
       // Inside another path given here, it is counted with that one.
       if (!approvedPaths.insert(approved.path).second || coveredByAnother(approved.path, approvedPaths))
         continue;
-      items[i].sizeBytes = reclaimableBytes(approved.realPath, scanner, stop).value_or(0);
+      const CacheMeasurement measured = measureRemoval(approved.realPath, scanner, stop).value_or(CacheMeasurement{});
+      measurements.emplace(items[i].path, measured);
+      items[i].sizeBytes = measured.freedBytes();
     } catch (const DeletionGuardError &refusal) {
       refusals[i] = {refusal.what(), true};
       items[i].isSelected = false;
@@ -213,16 +215,23 @@ int cleanPaths(const std::vector<std::string> &paths, bool permanent, SafeCleani
   }
   // An ancestor given after its descendant counts the descendant too.
   for (CleanableItem &item : items)
-    if (item.isSelected && item.sizeBytes > 0 && coveredByAnother(DeletionGuard::standardize(item.path), approvedPaths))
+    if (item.isSelected && coveredByAnother(DeletionGuard::standardize(item.path), approvedPaths)) {
       item.sizeBytes = 0;
+      measurements[item.path] = {};
+    }
   SafeCleaningReport report;
   if (!stop.stop_requested()) {
     report = engine.clean(items, permanent ? DeletionMode::permanentDelete : DeletionMode::moveToTrash, true, {}, stop);
   }
   printOutcomes(items, refusals, report, permanent);
   const std::size_t done = report.cleanedPaths.size() + report.alreadyHandledPaths.size();
-  std::printf("\n%zu of %zu cleaned, %s freed, in %.3f s\n", done, items.size(),
-              formatByteCount(report.freedBytes).c_str(), report.durationSeconds);
+  std::vector<std::pair<std::string, CacheMeasurement>> cleaned;
+  for (const std::string &path : report.cleanedPaths)
+    if (auto found = measurements.find(path); found != measurements.end())
+      cleaned.emplace_back(path, found->second);
+  const ReclaimedSpace space =
+      settleReclaimedSpace(permanent ? DeletionMode::permanentDelete : DeletionMode::moveToTrash, cleaned);
+  std::printf("\n%s", cleanedSummary(space, done, items.size(), report.durationSeconds).c_str());
   std::fflush(stdout);
   if (stop.stop_requested())
     return 130;

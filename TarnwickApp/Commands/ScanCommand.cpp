@@ -5,6 +5,7 @@
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
 #include "TarnwickApp/Commands/NcduJsonWriter.h"
+#include "TarnwickApp/Commands/OutputClash.h"
 #include "TarnwickApp/Commands/ScanReportJson.h"
 #include "TarnwickApp/Commands/ScanRunner.h"
 #include "TarnwickApp/Commands/TextFormat.h"
@@ -313,6 +314,9 @@ Result<ScanOptions> scanOptionsFrom(const CommandArguments &arguments) {
     options.path = arguments.positional().front();
   if (options.jsonDestination == "-" && options.reportDestination == "-")
     return Failure::because("--json and --report-json cannot both write to standard output");
+  if (std::optional<std::string> clash =
+          outputClash({{"json", &options.jsonDestination}, {"report-json", &options.reportDestination}}))
+    return Failure::because(*clash);
   if (options.importSource) {
     // The tree comes as it was exported: nothing here chooses what it holds.
     if (!options.path.empty())

@@ -75,25 +75,38 @@ const SystemCacheItem *findItem(const std::vector<SystemCacheItem> &items, std::
 }
 
 // Runs the chosen items' commands in order; a failing one does not stop
-// the rest. Returns how many succeeded.
+// the rest, an interruption does. Returns how many succeeded.
 std::size_t runCommands(const std::vector<SystemCacheItem> &chosen, SystemCacheCatalogue &catalogue,
                         const CommandConsole &console, const std::stop_token &stop) {
   std::size_t succeeded = 0;
   for (const SystemCacheItem &item : chosen) {
-    if (stop.stop_requested())
-      break;
+    const std::string id = printableText(item.id);
+    if (stop.stop_requested()) {
+      std::fprintf(console.out, "skipped  %s: not reached, interrupted\n", id.c_str());
+      continue;
+    }
     std::fprintf(console.out, "running  %s\n", printableText(shellQuoted(item.cleanArgv)).c_str());
     std::fflush(console.out);
     const SystemCacheCleaning outcome = catalogue.clean(item, stop);
     if (outcome.succeeded()) {
       ++succeeded;
-      std::fprintf(console.out, "done     %s\n", printableText(item.id).c_str());
+      std::fprintf(console.out, "done     %s\n", id.c_str());
+    } else if (outcome.output.stopped) {
+      std::fprintf(console.out, "stopped  %s: interrupted before its command finished\n", id.c_str());
     } else {
-      std::fprintf(console.out, "failed   %s: %s\n", printableText(item.id).c_str(),
-                   printableText(outcome.problem).c_str());
+      std::fprintf(console.out, "failed   %s: %s\n", id.c_str(), printableText(outcome.problem).c_str());
     }
   }
   return succeeded;
+}
+
+// An item's size after the run. Once interrupted, the catalogue asks no
+// more tools (SystemCacheCatalogue::measure), so an item it did not list
+// then was not measured, which says nothing about whether it is gone.
+std::string sizeAfter(const SystemCacheItem *now, bool measuredAll) {
+  if (now != nullptr)
+    return now->sizeBytes ? formatByteCount(*now->sizeBytes) : "not measured";
+  return measuredAll ? "gone" : "not measured";
 }
 
 int clean(const std::vector<SystemCacheItem> &items, const SystemCachesOptions &options,
@@ -136,13 +149,15 @@ int clean(const std::vector<SystemCacheItem> &items, const SystemCachesOptions &
   const std::size_t succeeded = runCommands(chosen, catalogue, console, stopSource.get_token());
   // The owners' commands say little about what they freed: measure again.
   const std::vector<SystemCacheItem> after = catalogue.measure(stopSource.get_token());
-  for (const SystemCacheItem &item : chosen) {
-    const SystemCacheItem *now = findItem(after, item.id);
+  const bool measuredAll = !stopSource.stop_requested();
+  for (const SystemCacheItem &item : chosen)
     std::fprintf(console.out, "%-26s %s -> %s\n", printableText(item.id).c_str(), sizeText(item).c_str(),
-                 now == nullptr ? "gone" : sizeText(*now).c_str());
-  }
-  if (stopSource.stop_requested())
+                 sizeAfter(findItem(after, item.id), measuredAll).c_str());
+  if (stopSource.stop_requested()) {
+    std::fflush(console.out);
+    std::fprintf(console.err, "quillane: cleaning interrupted\n");
     return 130;
+  }
   return succeeded == chosen.size() && allCleanable ? 0 : 1;
 }
 
@@ -175,8 +190,10 @@ int runSystemCachesCommand(const SystemCachesOptions &options, SystemCacheCatalo
     std::stop_source stop;
     const InterruptWatcher watcher(stop);
     items = catalogue.measure(stop.get_token());
-    if (stop.stop_requested())
+    if (stop.stop_requested()) {
+      std::fprintf(console.err, "quillane: interrupted while measuring\n");
       return 130;
+    }
   }
   if (options.clean)
     return clean(items, options, catalogue, console);

@@ -42,7 +42,9 @@ tarnwick::Result<SystemCachesOptions> systemCachesOptionsFrom(const CommandArgum
 /// commands, one after the other, each shown before it runs; without --yes
 /// after asking on `console.in`, refused when it is not interactive. No
 /// item is cleaned without being named. Afterwards the cleaned items are
-/// measured again and their new sizes shown.
+/// measured again and their new sizes shown: "gone" only when a complete
+/// measurement no longer lists the item, "not measured" when its size was
+/// not read again (after an interruption the tools are not asked).
 /// Exit status: 0 on success, 1 when a command failed or could not run (or
 /// the user declined, or could not be asked), 2 on bad usage (an unknown ID
 /// included), 130 when interrupted.

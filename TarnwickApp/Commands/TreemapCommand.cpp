@@ -4,6 +4,7 @@
 #include "TarnwickApp/Commands/OutputPlacement.h"
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
+#include "TarnwickApp/Commands/OutputClash.h"
 #include "TarnwickApp/Commands/ScanCommand.h"
 #include "TarnwickApp/Commands/ScanRunner.h"
 #include "TarnwickApp/Commands/TextFormat.h"
@@ -179,6 +180,10 @@ Result<TreemapOptions> treemapOptionsFrom(const CommandArguments &arguments) {
     options.path = arguments.positional().front();
   if (!options.jsonDestination && !options.svgDestination && !options.pngDestination)
     return Failure::because("nothing to write: give --json, --svg or --png");
+  if (std::optional<std::string> clash = outputClash({{"json", &options.jsonDestination},
+                                                      {"svg", &options.svgDestination},
+                                                      {"png", &options.pngDestination}}))
+    return Failure::because(*clash);
   return options;
 }
 

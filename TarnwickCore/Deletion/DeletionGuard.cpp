@@ -14,34 +14,6 @@ namespace {
 
 using Kind = DeletionGuardError::Kind;
 
-// White space or a line break, ASCII or Unicode (UTF-8), at `text[at]`:
-// its length in bytes, or 0.
-std::size_t spaceAt(std::string_view text, std::size_t at) {
-  static constexpr std::string_view wide[] = {
-      "\xC2\x85", "\xC2\xA0", "\xE1\x9A\x80", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F",
-      "\xE3\x80\x80"};
-  unsigned char byte = static_cast<unsigned char>(text[at]);
-  if (byte == ' ' || (byte >= '\t' && byte <= '\r'))
-    return 1;
-  std::string_view rest = text.substr(at);
-  // U+2000 to U+200A.
-  if (rest.size() >= 3 && rest[0] == '\xE2' && rest[1] == '\x80' && static_cast<unsigned char>(rest[2]) >= 0x80 &&
-      static_cast<unsigned char>(rest[2]) <= 0x8A)
-    return 3;
-  for (std::string_view space : wide)
-    if (rest.starts_with(space))
-      return space.size();
-  return 0;
-}
-
-// Only decides emptiness: the path itself is never trimmed.
-bool isOnlyWhiteSpace(std::string_view text) {
-  for (std::size_t at = 0, n; at < text.size(); at += n)
-    if ((n = spaceAt(text, at)) == 0)
-      return false;
-  return true;
-}
-
 bool hasTraversal(std::string_view path) {
   for (std::size_t start = 0;;) {
     std::size_t slash = path.find('/', start);
@@ -277,7 +249,8 @@ std::string DeletionGuard::validateDeletionCandidate(std::string_view rawPath, c
 ApprovedDeletion DeletionGuard::approve(std::string_view rawPath, const std::string &homeDirectory,
                                         bool allowUserConfirmedHomeItem, const ProtectedSnapshot *protectedNow,
                                         const GuardFileFacts &files) {
-  if (isOnlyWhiteSpace(rawPath))
+  // Only nothing at all is empty: a name of spaces or tabs is a name.
+  if (rawPath.empty())
     throw DeletionGuardError(Kind::emptyPath, {});
   if (hasTraversal(rawPath))
     throw DeletionGuardError(Kind::pathTraversalAttempt, std::string(rawPath));

@@ -15,7 +15,7 @@ namespace tarnwick {
 /// deleted, or throws DeletionGuardError saying why not. It only reads
 /// metadata.
 ///
-/// In order, it refuses: a path that is empty or only white space; ".."
+/// In order, it refuses: an empty path (a name of spaces is a name); ".."
 /// anywhere; a system root; a protected location or anything its rule
 /// covers (see ProtectedLocations: keys, wallets, profiles, the personal
 /// folders themselves, in the home folder and in every snap or Flatpak

@@ -99,8 +99,12 @@ bool isUsableHome(const std::string &home, const MountTable &mounts, const Guard
   for (std::string_view folder : systemFolders)
     if (isFolder(folder))
       return false;
-  for (std::string_view tree : homelessSystemTrees)
-    if (holdsPath(tree, real))
+  // The password database's home, at its real place: /root may be a link
+  // into /var.
+  const std::optional<std::string> accountHome = files.accountHome();
+  const bool isAccountHome = accountHome && files.canonicalPath(*accountHome).value_or(*accountHome) == real;
+  for (const SystemTree &tree : systemTrees)
+    if (holdsPath(tree.path, real) && !(tree.holdsAccountHomes && isAccountHome))
       return false;
   const std::optional<FileSystemLocation> where = mounts.locate(real, status->mountId);
   return where && where->path != "/";

@@ -48,15 +48,29 @@ private:
   const GuardFileFacts &files_;
 };
 
-/// Trees that hold no home at any depth: root owns them, so for root a home
-/// set inside one (HOME=/usr/local/lib) would make installed files its own;
-/// nor a cache folder (MovedCacheHome).
-inline constexpr std::array<std::string_view, 14> homelessSystemTrees = {
-    "/bin", "/boot", "/dev", "/etc", "/lib", "/lib32", "/lib64", "/libx32", "/proc", "/run", "/sbin", "/snap", "/sys",
-    "/usr"};
+/// A tree of the system's own files, which root owns.
+struct SystemTree {
+  std::string_view path;
+  /// Whether homes the password database names may lie inside: the state
+  /// folders of services (/var/lib/postgresql), and everyone's on systems
+  /// whose /home and /root are links into /var.
+  bool holdsAccountHomes = false;
+};
+
+/// The system's trees. For root a home set inside one (HOME=/usr/local/lib,
+/// HOME=/var/lib) would make installed files and the services' state its
+/// own, so a home there counts only when it is the account's own home; in
+/// those that hold no home at all, not even then. No cache folder lies in
+/// any of them (MovedCacheHome).
+inline constexpr std::array<SystemTree, 20> systemTrees = {{
+    {"/bin"}, {"/boot"}, {"/dev"}, {"/etc"}, {"/lib"}, {"/lib32"}, {"/lib64"}, {"/libx32"}, {"/proc"}, {"/run"},
+    {"/sbin"}, {"/snap"}, {"/sys"}, {"/usr"}, {"/efi", true}, {"/gnu", true}, {"/nix", true}, {"/opt", true},
+    {"/srv", true}, {"/var", true},
+}};
 
 /// Whether `home` can stand for the user's home folder: not "/" or another
-/// system folder, nothing inside the system's own trees (/usr, /etc…), not
+/// system folder, nothing inside the system's own trees (/usr, /etc…) but
+/// the account's own home where such trees hold homes (systemTrees), not
 /// the root of a file system (a bind mount of "/"), and owned by the user. A home that fails counts as none: nothing is inside
 /// it, so nothing is approved by the user's confirmation.
 bool isUsableHome(const std::string &home, const MountTable &mounts, const GuardFileFacts &files);

@@ -155,14 +155,11 @@ bool holdsUserData(const std::string &folder, const std::string &home, const Gua
 bool isTrustedCacheFolder(const std::string &folder, const std::string &home, const ProtectedSnapshot &protectedNow,
                           const MountTable &mounts, const GuardFileFacts &files) {
   // Trees of the system's own files: root owns every folder there, so
-  // ownership alone cannot keep a cache folder out of them. Beyond those
-  // that hold no home, those of installed software and services.
-  static constexpr std::string_view moreSystemTrees[] = {"/efi", "/gnu", "/nix", "/opt", "/srv", "/var"};
-  const auto inTree = [&](std::string_view tree) { return holdsPath(tree, folder); };
+  // ownership alone cannot keep a cache folder out of them.
+  const auto inTree = [&](const SystemTree &tree) { return holdsPath(tree.path, folder); };
   // Folders that hold other users' homes, disks or files, which root owns.
   static constexpr std::string_view sharedFolders[] = {"/", "/home", "/media", "/mnt", "/root", "/tmp"};
-  if (std::ranges::find(sharedFolders, folder) != std::end(sharedFolders) ||
-      std::ranges::any_of(homelessSystemTrees, inTree) || std::ranges::any_of(moreSystemTrees, inTree))
+  if (std::ranges::find(sharedFolders, folder) != std::end(sharedFolders) || std::ranges::any_of(systemTrees, inTree))
     return false;
   for (const std::optional<std::string> &homeName : {std::optional(home), files.canonicalPath(home), files.accountHome()})
     if (homeName && holdsPath(folder, *homeName))

@@ -1,5 +1,5 @@
 #include "TarnwickUI/CacheCleanupController.h"
-#include "TarnwickUI/MeasuredCleaning.h"
+#include "TarnwickCore/Deletion/MeasuredCleaning.h"
 #include "TarnwickUI/TrashController.h"
 
 #include "TarnwickCore/Deletion/CleaningFileSystem.h"

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -285,6 +286,39 @@ TEST_F(SystemCachesCommandTest, AFailingCommandIsReportedAndTheOthersStillRun) {
   EXPECT_EQ(runner.requests.size(), 2u);
   EXPECT_NE(ran.out.find("failed   apt-archives: exit status 126: Error executing command"), std::string::npos) << ran.out;
   EXPECT_NE(ran.out.find("done     journal"), std::string::npos) << ran.out;
+}
+
+// The real command with a fake docker alone in PATH whose prune either is
+// interrupted (it sends the SIGINT a user's Ctrl-C would) or uninstalls it.
+// Once interrupted the tools are not asked again: an item then is not
+// measured, never gone, and the run says it was interrupted.
+TEST(SystemCachesCommandRun, AfterTheRunAnItemIsMeasuredGoneOrSaidNotMeasured) {
+  const struct {
+    const char *prune;
+    int status;
+    const char *after;
+    const char *error;
+  } cases[] = {
+      {"kill -INT $PPID; exec /bin/sleep 30", 130, "docker-images              1.50 GB -> not measured", "interrupted"},
+      {"/bin/rm -- \"$0\"", 0, "docker-images              1.50 GB -> gone", ""},
+  };
+  for (const auto &[prune, status, after, error] : cases) {
+    TempTree bin;
+    std::ofstream(bin.path("docker"))
+        << "#!/bin/sh\n"
+           "case \"$*\" in\n"
+           "'system df --format {{json .}}')\n"
+           "  echo '{\"Type\":\"Images\",\"TotalCount\":\"3\",\"Active\":\"0\",\"Size\":\"1.5GB\",\"Reclaimable\":\"1.5GB (100%)\"}'\n"
+           "  echo '{\"Type\":\"Build Cache\",\"TotalCount\":\"0\",\"Active\":\"0\",\"Size\":\"0B\",\"Reclaimable\":\"0B\"}';;\n"
+           "'image prune -f') "
+        << prune << ";;\nesac\n";
+    fs::permissions(bin.path("docker"), fs::perms::owner_all);
+    const QuillaneRun run = runQuillane(bin.root(), "caches --system --clean docker-images --yes </dev/null",
+                                        "timeout 60 env PATH=" + shellQuote(bin.root()));
+    EXPECT_EQ(run.status, status) << prune << '\n' << run.out << run.err;
+    EXPECT_NE(run.out.find(after), std::string::npos) << prune << '\n' << run.out << run.err;
+    EXPECT_NE(run.err.find(error), std::string::npos) << prune << '\n' << run.err;
+  }
 }
 
 } // namespace

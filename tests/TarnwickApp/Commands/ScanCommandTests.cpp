@@ -37,6 +37,15 @@ TEST(ScanAndTreemapCommands, ExitStatusMessageAndNothingLeftBehind) {
       {"treemap tree --size 0x10 --png out.png", 2, "--size"},
       {"treemap tree --size 12x --png out.png", 2, "--size"},
       {"treemap tree --png -", 2, "--png needs a file name"},
+      // Two outputs in one file: one would be lost, so nothing is scanned.
+      {"scan tree --json out.json --report-json ./out.json", 2,
+       "--json out.json and --report-json ./out.json name the same file"},
+      {"scan missing --json out.json --report-json outdir/../out.json", 2, "name the same file"},
+      {"scan tree --json old.json --report-json link.json", 2, "name the same file"},
+      {"scan tree --json old.json --report-json hard.json", 2, "name the same file"},
+      {"treemap tree --svg t --png t --json t", 2, "--json t and --svg t name the same file"},
+      {"treemap tree --json alias/new.json --svg outdir/new.json", 2, "name the same file"},
+      {"scan tree --json /dev/null --report-json /dev/null", 0, ""},
       {"scan tree --top 0 --concurrency 32", 0, ""}, // the limits are inclusive
       {"scan tree --top=1 --concurrency=1", 0, ""},
       {"scan missing", 1, "/missing: No such file or directory"},
@@ -68,6 +77,10 @@ TEST(ScanAndTreemapCommands, ExitStatusMessageAndNothingLeftBehind) {
   scratch.writeFile("tree/file", 100);
   scratch.writeFile("tree/sub/data", 5000);
   scratch.makeDirectory("outdir");
+  scratch.makeSymlink("alias", "outdir");
+  scratch.writeFile("old.json", 10);
+  scratch.makeSymlink("link.json", "old.json");
+  std::filesystem::create_hard_link(scratch.path("old.json"), scratch.path("hard.json"));
   // Exports the import refuses: a name twice in one folder, and (compressed)
   // a size out of range.
   const std::string twice = R"([1,0,{},[{"name":"/r"},{"name":"a","dsize":1},{"name":"a"}]])";

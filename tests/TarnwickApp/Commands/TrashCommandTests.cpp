@@ -65,8 +65,10 @@ TEST(TrashCommand, ReportsEachPathAndFailsUnlessAllWereCleaned) {
 
 // The folders above a secret are refused before they are measured (reading
 // a folder updates its access time when that is older than a day, so an
-// untouched one was never listed), and names that differ from a neighbour
-// only by white space are taken as given, relative to the working folder.
+// untouched one was never listed). Names of white space, or that differ
+// from a neighbour only by it, are taken as given, relative to the working
+// folder; a path ending in "." or ".." names a folder by where one stands
+// and is refused, the rest of the batch going on.
 TEST(TrashCommand, NeverReachesPastTheNameGiven) {
   TempTree home;
   home.writeFile(".local/share/keyrings/login.keyring", 10);
@@ -85,11 +87,82 @@ TEST(TrashCommand, NeverReachesPastTheNameGiven) {
     EXPECT_TRUE(fs::exists(home.path(".local/share/keyrings/login.keyring")));
     EXPECT_EQ(runCommand("stat -c %X " + inner), accessed) << mode;
   }
-  QuillaneRun run;
-  run.out = inHome(home, "$Q trash --permanent ' notes' </dev/null 2>&1", &run.status);
-  EXPECT_EQ(run.status, 0) << run.out;
-  EXPECT_FALSE(fs::exists(home.path(" notes")));
-  EXPECT_TRUE(fs::exists(home.path("notes")));
+  // In the scratch home's folder w, "quillane trash [mode] -- ARGUMENTS".
+  auto trashIn = [](const TempTree &work, const std::string &folder, const std::string &arguments) {
+    QuillaneRun run;
+    run.out = inHome(work, "cd " + folder + " && $Q trash " + arguments + " </dev/null 2>&1", &run.status);
+    return run;
+  };
+  for (const std::string mode : {"", "--permanent "}) {
+    for (const char *name : {" ", "  ", "\t", " notes", "notes "}) {
+      TempTree work;
+      for (const char *entry : {" ", "  ", "\t", " notes", "notes ", "notes"})
+        work.writeFile(std::string("w/") + entry, 10);
+      const QuillaneRun run = trashIn(work, "w", mode + "-- " + shellQuote(name));
+      const std::set<std::string> left = listing(work.path("w"));
+      EXPECT_EQ(run.status, 0) << mode << "[" << name << "] " << run.out;
+      EXPECT_TRUE(left.size() == 5 && !left.contains(name)) << mode << "[" << name << "] " << run.out;
+    }
+    for (const char *path : {".", "..", "./", "../", "../sub/.", "../sub/./", "../sub/.."}) {
+      TempTree work;
+      work.writeFile("w/sub/kept", 10);
+      work.writeFile("w/sub/other", 10);
+      const QuillaneRun run = trashIn(work, "w/sub", mode + "-- " + shellQuote(path) + " other");
+      EXPECT_EQ(run.status, 1) << mode << path << " " << run.out;
+      EXPECT_TRUE(contains(run.out, std::string("blocked  ") + path + ": a path ending in \".\" or \"..\" is refused"))
+          << mode << path << " " << run.out;
+      EXPECT_EQ(listing(work.path("w")), (std::set<std::string>{"sub", "sub/kept"})) << mode << path << " " << run.out;
+    }
+  }
+}
+
+// A file goes only with its last name: what the summary says is freed
+// counts a file only when every one of its links went (for a move, once the
+// Trash is emptied), and names each item that frees nothing because another
+// link keeps its data. "big" has three names: big, big2 and folder/big3.
+TEST(TrashCommand, FreedSpaceCountsAFileOnlyWithItsLastLink) {
+  const struct {
+    const char *arguments;
+    const char *freed; // du's operands for what the summary counts; none: "no space freed"
+    const char *freedSuffix;
+    std::vector<std::string> notes;
+    int namesLeft; // of big, the Trash's included
+  } cases[] = {
+      {"--permanent big2", "", "", {"big2 frees no space: 2 other links to it remain"}, 2},
+      {"big2", "", "", {"big2 frees no space: 2 other links to it remain"}, 3},
+      {"--permanent big big2 folder", "big big2 folder", " freed, in ", {}, 0},
+      {"big big2 own",
+       "own",
+       " freed when the Trash is emptied, in ",
+       {"big frees no space: 1 other link to it remains", "big2 frees no space: 1 other link to it remains"},
+       3},
+      {"--permanent folder",
+       "folder --exclude=big3",
+       " freed, in ",
+       {"2 other links to some of its files remain, so those files stay"},
+       2},
+  };
+  for (const auto &[arguments, freed, freedSuffix, notes, namesLeft] : cases) {
+    TempTree home;
+    home.writeFile("big", 400'000);
+    home.writeFile("own", 30'000);
+    home.writeFile("folder/own", 20'000);
+    fs::create_hard_link(home.path("big"), home.path("big2"));
+    fs::create_hard_link(home.path("big"), home.path("folder/big3"));
+    const std::string bytes = runCommand("cd " + shellQuote(home.root()) + " && du -B1 -s -c " + freed + " | tail -1");
+    std::string inode = runCommand("stat -c %i " + shellQuote(home.path("big")));
+    inode.pop_back();
+    QuillaneRun run;
+    run.out = inHome(home, std::string("$Q trash ") + arguments + " </dev/null 2>&1", &run.status);
+    ASSERT_EQ(run.status, 0) << arguments << '\n' << run.out;
+    std::vector<std::string> lines = notes;
+    lines.push_back(*freed ? tarnwick::formatByteCount(std::stoll(bytes)) + freedSuffix : "no space freed, in ");
+    for (const std::string &line : lines)
+      EXPECT_TRUE(contains(run.out, line)) << arguments << ": wanted " << line << '\n' << run.out;
+    EXPECT_EQ(runCommand("find " + shellQuote(home.root()) + " -inum " + inode + " | wc -l"),
+              std::to_string(namesLeft) + "\n")
+        << arguments;
+  }
 }
 
 // Records without their item, or items without their record, after the

@@ -134,7 +134,8 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
        {"/home/ann/notes.txt", "/home/ann/Documents/old/x", "/tmp/x", "/usr/local/x",
         "/opt/homebrew/Library/CachesOld/x", "/home/ann/.cache/pip", "/home/ann/Library/CachesOld",
         "/home/ann/Library/Preferences/x.plist", "/home/ann/.cache/data", "/home/ann/.cache/data\n",
-        "/home/ann/.cache/report.txt ", "/home/ann/.cache/nbsp\xC2\xA0", "/home/ann/.local/share/keyrings/login",
+        "/home/ann/.cache/report.txt ", "/home/ann/.cache/nbsp\xC2\xA0", "/home/ann/.cache/ ", "/home/ann/.cache/ \t",
+        "/home/ann/.cache/\xE2\x80\x83", "/home/ann/.local/share/keyrings/login",
         "/home/ann/.local/share/fonts/f", "/home/ann/snap/firefox/common/.mozilla/p",
         "/home/ann/snap/firefox/common/.cache/x", "/home/ann/.config/google-chrome/Default/GPUCache/data_0",
         "/home/ann/.config/google-chrome/Default/Preferences", "/home/ann/.ssh/id_rsa",
@@ -165,8 +166,7 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
 
   expectOutcomes(
       {
-          {" \n\t", false, Kind::emptyPath, ""},
-          {"\xE2\x80\x83 ", false, Kind::emptyPath, ""}, // an em space is white space too
+          {"", false, Kind::emptyPath, ""},
           {"a/../b", false, Kind::pathTraversalAttempt}, {"/x/..", false, Kind::pathTraversalAttempt},
           {"/x/.. ", false, Kind::pathDoesNotExist}, // ".. " is a name like any other
           {"..", false, Kind::pathTraversalAttempt},
@@ -181,7 +181,8 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
           // Names are taken byte for byte: white space is part of them.
           {"/home/ann/.cache/data\n", false, std::nullopt}, {"/home/ann/.cache/report.txt ", false, std::nullopt},
           {"/home/ann/.cache/report.txt", false, Kind::pathDoesNotExist},
-          {"/home/ann/.cache/nbsp\xC2\xA0", false, std::nullopt},
+          {"/home/ann/.cache/nbsp\xC2\xA0", false, std::nullopt}, {"/home/ann/.cache/ ", false, std::nullopt},
+          {"/home/ann/.cache/ \t", false, std::nullopt}, {"/home/ann/.cache/\xE2\x80\x83", false, std::nullopt},
           // Folders above protected locations.
           {"/home/ann/.local", true, Kind::containsProtectedLocation, {}, "/home/ann/.local/share/keyrings"},
           {"/home/ann/.local/share", true, Kind::containsProtectedLocation, {}, "/home/ann/.local/share/keyrings"},
@@ -228,15 +229,27 @@ TEST(DeletionGuardTest, ChecksRunInOrderAndTheFirstRefusalDecides) {
   EXPECT_EQ(refusalOf("/home/ann/Library/Caches/x", noMounts), DeletionGuardError(Kind::containsMountPoint,
                                                                                  "/home/ann/Library/Caches/x", ""));
   // Without a usable home folder nothing is inside one: a system folder,
-  // a folder in a system tree (installed files would be root's own), or
-  // one that is not the user's.
+  // a folder in a system tree (installed files and services' state would be
+  // root's own) unless it is the account's home where such trees hold
+  // homes, or one that is not the user's.
   files.add("/home/bob/notes");
   files.entries["/home/bob"].owner = ::geteuid() + 1;
-  files.add("/usr/local/lib/tool/index.js");
-  for (const char *unusable : {"/", "/usr", "/home/bob", "/usr/local/lib/tool"})
-    for (const char *path : {"/tmp/x", "/usr/local/x", "/home/bob/notes", "/usr/local/lib/tool/index.js"})
+  const char *inside[] = {"/tmp/x", "/usr/local/x", "/home/bob/notes", "/usr/local/lib/tool/index.js",
+                          "/var/lib/dpkg/status", "/opt/tool/bin/tool", "/srv/site/index.html", "/var/home/ann/notes"};
+  for (const char *path : inside)
+    files.add(path);
+  files.account = "/var/home/ann";
+  for (const char *unusable : {"/", "/usr", "/home/bob", "/usr/local/lib/tool", "/var/lib", "/var/lib/dpkg", "/opt/tool",
+                               "/srv/site", "/var/home"})
+    for (const char *path : inside)
       EXPECT_THROW(DeletionGuard::validateDeletionCandidate(path, unusable, true, files), DeletionGuardError)
           << unusable << " " << path;
+  EXPECT_NO_THROW(DeletionGuard::validateDeletionCandidate("/var/home/ann/notes", "/var/home/ann", true, files));
+  files.account = "/root"; // a link into /var, as on image-based systems
+  files.realLocations["/root"] = "/var/home/ann";
+  EXPECT_NO_THROW(DeletionGuard::validateDeletionCandidate("/var/home/ann/notes", "/var/home/ann", true, files));
+  files.realLocations.erase("/root");
+  files.account.reset();
   // $HOME set to the folder above the real home does not unprotect it.
   files.add("/srv/parent/ann/.ssh/id_rsa");
   files.account = "/srv/parent/ann";

@@ -1,4 +1,4 @@
-#include "TarnwickUI/MeasuredCleaning.h"
+#include "TarnwickCore/Deletion/MeasuredCleaning.h"
 
 #include <algorithm>
 #include <map>
