@@ -103,6 +103,7 @@ void listFolder(const UserTrashFolder &folder, TrashListing &listing, const std:
     const TrashEntrySize size = TrashEntrySize::measure(trash.files(), name, stop);
     item.sizeBytes = size.bytes;
     item.sizeComplete = size.complete;
+    item.removal = size.removal;
   }
   for (auto &[name, item] : byName)
     listing.items.push_back(std::move(item));

@@ -1,6 +1,7 @@
 // TrashCatalogue::empty: listed entries and their records removed.
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
 
+#include "TarnwickCore/Deletion/MeasuredCleaning.h"
 #include "TarnwickCore/Deletion/PermanentRemoval.h"
 #include "TarnwickCore/Deletion/UserTrashFolders.h"
 
@@ -24,7 +25,9 @@ bool isAbsent(int folder, const std::string &name) {
 bool namesAnItem(const std::string &name) { return name != "." && name != ".."; }
 
 // Removes one listed item of `trash`; its record goes only once its entry has.
-void emptyItem(const TrashDirectory &trash, const TrashedItem &item, TrashEmptyReport &report) {
+// An entry removed adds its measurement to `removed`.
+void emptyItem(const TrashDirectory &trash, const TrashedItem &item, TrashEmptyReport &report,
+               std::vector<std::pair<std::string, CacheMeasurement>> &removed) {
   bool gone = false;
   if (item.hasEntry() && isAbsent(trash.files(), item.name)) {
     gone = true; // restored or emptied by another program
@@ -33,7 +36,8 @@ void emptyItem(const TrashDirectory &trash, const TrashedItem &item, TrashEmptyR
       report.failures.emplace_back(item.entryPath(), removed.failure().message());
       return;
     }
-    report.freedBytes += item.sizeBytes;
+    report.freedBytes += item.removal.freedBytes();
+    removed.emplace_back(item.entryPath(), item.removal);
   } else if (namesAnItem(item.name) && !isAbsent(trash.files(), item.name)) {
     // An item may have been trashed under this name since the listing.
     report.failures.emplace_back(item.recordPath(), "an item of its name is in the Trash now; it was left for it");
@@ -56,6 +60,7 @@ void emptyItem(const TrashDirectory &trash, const TrashedItem &item, TrashEmptyR
 TrashEmptyReport TrashCatalogue::empty(const std::vector<TrashedItem> &items, const EmptyProgress &progress,
                                        std::stop_token stop) const {
   TrashEmptyReport report;
+  std::vector<std::pair<std::string, CacheMeasurement>> removed;
   std::vector<std::string> problems;
   const std::vector<UserTrashFolder> folders = openFolders(problems);
   std::int64_t totalBytes = 0;
@@ -76,8 +81,11 @@ TrashEmptyReport TrashCatalogue::empty(const std::vector<TrashedItem> &items, co
       report.failures.emplace_back(item.hasEntry() ? item.entryPath() : item.recordPath(),
                                    "its trash folder " + item.trashDirectory + " cannot be used now");
     else
-      emptyItem(folder->directory, item, report);
+      emptyItem(folder->directory, item, report, removed);
   }
+  // A file with names in several items is freed with the last of them; one
+  // with a name outside the Trash is not freed at all.
+  report.freedBytes = settleReclaimedSpace(DeletionMode::permanentDelete, removed).bytes;
   return report;
 }
 

@@ -7,7 +7,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
-#include <set>
+#include <map>
 #include <string_view>
 #include <sys/stat.h>
 #include <utility>
@@ -58,9 +58,18 @@ private:
       return;
     }
     const FileIdentity identity{(std::uint64_t{st.stx_dev_major} << 32) | st.stx_dev_minor, st.stx_ino};
-    if (st.stx_nlink > 1 && !S_ISDIR(st.stx_mode) && !counted_.insert({identity.device, identity.inode}).second)
-      return;
-    result_.bytes += static_cast<std::int64_t>(st.stx_blocks) * 512;
+    const auto bytes = static_cast<std::int64_t>(st.stx_blocks) * 512;
+    if (st.stx_nlink > 1 && !S_ISDIR(st.stx_mode)) {
+      const auto [at, first] = shared_.try_emplace({identity.device, identity.inode}, result_.removal.sharedFiles.size());
+      if (first)
+        result_.removal.sharedFiles.push_back({identity.device, identity.inode, st.stx_nlink, 0, bytes});
+      ++result_.removal.sharedFiles[at->second].namesFound;
+      if (!first)
+        return;
+    } else {
+      result_.removal.unsharedBytes += bytes;
+    }
+    result_.bytes += bytes;
     if (!S_ISDIR(st.stx_mode))
       return;
     const int fd = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -77,7 +86,8 @@ private:
   std::uint64_t mountId_;
   std::stop_token stop_;
   std::vector<DirStream> levels_;
-  std::set<std::pair<std::uint64_t, std::uint64_t>> counted_;
+  /// Multi-link files met so far → their place in result_.removal.sharedFiles.
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> shared_;
   TrashEntrySize result_;
 };
 
@@ -86,7 +96,7 @@ private:
 TrashEntrySize TrashEntrySize::measure(int folder, const std::string &name, std::stop_token stop) {
   struct statx st;
   if (::statx(folder, "", AT_EMPTY_PATH, STATX_MNT_ID, &st) != 0 || !(st.stx_mask & STATX_MNT_ID))
-    return {0, false};
+    return {0, false, {}};
   return SizeWalk(st.stx_mnt_id, std::move(stop)).run(folder, name.c_str());
 }
 

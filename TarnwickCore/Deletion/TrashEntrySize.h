@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TarnwickCore/Catalogue/CacheMeasurement.h"
+
 #include <cstdint>
 #include <stop_token>
 #include <string>
@@ -16,6 +18,11 @@ struct TrashEntrySize {
   /// inside (not entered), or the walk was stopped: `bytes` is then a lower
   /// bound.
   bool complete = true;
+  /// The same bytes as removal sees them: folders and single-name files
+  /// summed, each multi-link file with how many of its names lie here, so
+  /// that what removing several entries frees can be settled (a file with
+  /// a name outside the Trash frees nothing).
+  CacheMeasurement removal;
 
   /// Measures the entry `name` of the open folder `folder` relative to
   /// descriptors, never following a link and never entering another mount

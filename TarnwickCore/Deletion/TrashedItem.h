@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TarnwickCore/Catalogue/CacheMeasurement.h"
 #include "TarnwickCore/Deletion/GuardFileFacts.h"
 
 #include <cstdint>
@@ -34,6 +35,9 @@ struct TrashedItem {
   /// Whether sizeBytes counts everything (a folder that could not be read
   /// completely, or another mount inside, makes it a lower bound).
   bool sizeComplete = true;
+  /// The same walk as removal sees it (TrashEntrySize::removal): what
+  /// emptying it frees, settled with the other items emptied.
+  CacheMeasurement removal;
   TrashEntryKind kind = TrashEntryKind::missing;
   /// The entry in files/ when there is one.
   FileIdentity identity;

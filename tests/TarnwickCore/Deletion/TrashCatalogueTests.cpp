@@ -186,7 +186,13 @@ TEST_F(TrashCatalogueTest, EmptyingRemovesOnlyTheTrashesOwnEntriesAndRecords) {
     outside.writeFile(file, 10);
   const std::string files = trash() + "/files/", info = trash() + "/info/";
   home.writeFile("put/by-client", 100);
-  client("trash-put put/by-client");
+  // Hard links: one kept alive by a name outside the Trash, which frees
+  // nothing, and a pair both in the Trash, freed once.
+  home.writeFile("put/linked", 50'000);
+  home.makeHardLink("put/linked", "keep/twin");
+  home.writeFile("put/pair-a", 30'000);
+  home.makeHardLink("put/pair-a", "put/pair-b");
+  client("trash-put put/by-client put/linked put/pair-a put/pair-b");
   home.makeSymlink(".local/share/Trash/files/link", outside.path("file"));
   home.makeSymlink(".local/share/Trash/files/folder/inner-link", outside.path("folder"));
   for (const char *file : {"escape", "unrecorded"})
@@ -222,8 +228,9 @@ TEST_F(TrashCatalogueTest, EmptyingRemovesOnlyTheTrashesOwnEntriesAndRecords) {
   EXPECT_EQ(report.removedCount, listing.items.size() - report.failures.size());
   std::int64_t freed = 0;
   for (const TrashedItem &item : listing.items)
-    freed += item.name == "mnt" ? 0 : item.sizeBytes;
+    freed += item.name == "mnt" || item.name == "linked" || item.name == "pair-b" ? 0 : item.sizeBytes;
   EXPECT_EQ(report.freedBytes, freed);
+  EXPECT_TRUE(fs::exists(home.path("keep/twin")));
   EXPECT_TRUE(clientListing(home.root()).empty());
 }
 
