@@ -267,13 +267,13 @@ ApprovedDeletion DeletionGuard::approve(std::string_view rawPath, const std::str
   if (ProtectedLocations::protectorOf(target, home))
     throw DeletionGuardError(Kind::blockedProtectedPath, target);
 
-  if (!files.exists(target))
-    throw DeletionGuardError(Kind::pathDoesNotExist, target);
+  // A link is refused as one, dangling or not: "does not exist" would send
+  // the user looking for a file that is plainly there.
   const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(target);
-  if (!status)
-    throw DeletionGuardError(Kind::pathDoesNotExist, target);
-  if (status->isSymbolicLink)
+  if (status && status->isSymbolicLink)
     throw DeletionGuardError(Kind::symbolicLinkNotAllowed, target);
+  if (!status || !files.exists(target))
+    throw DeletionGuardError(Kind::pathDoesNotExist, target);
   if (namesAFolder(rawPath) && !status->isDirectory)
     throw DeletionGuardError(Kind::pathDoesNotExist, target);
   if (status->isImmutable)
