@@ -1,17 +1,18 @@
 #include "TarnwickApp/Commands/ScanCommand.h"
 
 #include "TarnwickApp/Commands/AtomicOutputFile.h"
-#include "TarnwickApp/Commands/OutputPlacement.h"
 #include "TarnwickApp/Commands/CommandFailure.h"
 #include "TarnwickApp/Commands/InterruptWatcher.h"
 #include "TarnwickApp/Commands/NcduJsonWriter.h"
 #include "TarnwickApp/Commands/OutputClash.h"
+#include "TarnwickApp/Commands/OutputPlacement.h"
 #include "TarnwickApp/Commands/ScanReportJson.h"
 #include "TarnwickApp/Commands/ScanRunner.h"
 #include "TarnwickApp/Commands/TextFormat.h"
-#include "TarnwickCore/Support/UserEnvironment.h"
 #include "TarnwickCore/Support/ByteCountFormat.h"
 #include "TarnwickCore/Support/ScopeExit.h"
+#include "TarnwickCore/Support/UserEnvironment.h"
+#include "TarnwickCore/Tree/ArenaEdit.h"
 
 #include <algorithm>
 #include <array>
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <unistd.h>
@@ -134,6 +136,23 @@ void printSummary(const DiskTreeArena &arena, int top) {
 
 // Completes `file`, whose text was `written` in full or not, or says why
 // it could not be: 0 or 1.
+// An output written inside the scanned folder lies in the tree as its
+// temporary, empty then and gone once the output is in place: a file the
+// summary and the exports must not count.
+void leaveOutTemporaries(DiskTreeArena &arena, std::initializer_list<const std::optional<AtomicOutputFile> *> outputs) {
+  std::vector<tarnwick::NodeID> temporaries;
+  for (const std::optional<AtomicOutputFile> *output : outputs) {
+    if (!*output || (*output)->temporaryPath().empty())
+      continue;
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath((*output)->temporaryPath().c_str(), nullptr),
+                                                           &std::free);
+    if (const auto id = real ? tarnwick::findNodeByPath(arena, real.get()) : std::nullopt)
+      temporaries.push_back(*id);
+  }
+  if (!temporaries.empty())
+    arena = tarnwick::withoutSubtrees(arena, temporaries);
+}
+
 int completeOrSayWhy(AtomicOutputFile &file, bool written, const std::string &destination) {
   Result<void> completed = written ? file.complete() : Result<void>(Failure::fromErrno("write", destination));
   if (completed)
@@ -182,6 +201,7 @@ int scanAndReport(const ScanOptions &options, const tarnwick::FastBulkScanner &s
                                                        keep.get_token());
   if (!scanned.arena)
     return scanned.failureStatus;
+  leaveOutTemporaries(*scanned.arena, {&json, &reportJson});
   const DiskTreeArena &arena = *scanned.arena;
   const bool stoppedHere = keep.stop_requested() && arena.scanReport().stoppedAfterEntries;
 
