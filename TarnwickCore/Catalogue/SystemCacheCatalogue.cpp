@@ -47,12 +47,12 @@ std::vector<SystemCacheItem> SystemCacheCatalogue::measure(std::stop_token stop)
   std::vector<SystemCacheItem> items;
   addFolderItems(items);
   if (!stop.stop_requested())
-    addSnapItems(items);
+    addSnapItems(items, stop);
   if (!stop.stop_requested())
     addFlatpakItem(items);
   for (const char *engine : {"docker", "podman"})
     if (!stop.stop_requested())
-      addContainerItems(items, engine);
+      addContainerItems(items, engine, stop);
   return items;
 }
 
@@ -100,14 +100,18 @@ void SystemCacheCatalogue::setCleaning(SystemCacheItem &item, std::vector<std::s
   item.toolAvailable = true;
 }
 
-CommandOutput SystemCacheCatalogue::ask(std::vector<std::string> argv, std::string &problem) {
+CommandOutput SystemCacheCatalogue::ask(std::vector<std::string> argv, std::string &problem, std::stop_token stop) {
   const std::string shown = shellQuoted(argv);
-  Result<CommandOutput> ran = runner_.run({std::move(argv), measureTimeout, true});
+  // Killed once `stop` is requested, not waited for: a hung tool would
+  // otherwise hold an interrupted command until its timeout.
+  Result<CommandOutput> ran = runner_.run({std::move(argv), measureTimeout, true, std::move(stop)});
   if (!ran) {
     problem = ran.failure().message();
     return {};
   }
-  if (ran->timedOut)
+  if (ran->stopped)
+    problem = shown + " was stopped before it answered";
+  else if (ran->timedOut)
     problem = shown + " did not answer within " + std::to_string(measureTimeout.count() / 1000) + " s";
   else if (ran->exitStatus != 0)
     problem = shown + " failed" + (ran->firstComplaint().empty() ? "" : ": " + ran->firstComplaint());
@@ -143,11 +147,11 @@ void SystemCacheCatalogue::addFolderItems(std::vector<SystemCacheItem> &items) {
   }
 }
 
-void SystemCacheCatalogue::addSnapItems(std::vector<SystemCacheItem> &items) {
+void SystemCacheCatalogue::addSnapItems(std::vector<SystemCacheItem> &items, std::stop_token stop) {
   if (!runner_.locate("snap"))
     return;
   std::string problem;
-  const CommandOutput listed = ask({"snap", "list", "--all"}, problem);
+  const CommandOutput listed = ask({"snap", "list", "--all"}, problem, stop);
   if (!problem.empty()) {
     SystemCacheItem item = makeItem("snap-revisions", "Disabled snap revisions");
     item.sizeNote = problem;
@@ -181,14 +185,15 @@ void SystemCacheCatalogue::addFlatpakItem(std::vector<SystemCacheItem> &items) {
   items.push_back(std::move(item));
 }
 
-void SystemCacheCatalogue::addContainerItems(std::vector<SystemCacheItem> &items, const std::string &engine) {
+void SystemCacheCatalogue::addContainerItems(std::vector<SystemCacheItem> &items, const std::string &engine,
+                                             std::stop_token stop) {
   if (!runner_.locate(engine))
     return;
   const bool docker = engine == "docker";
   std::string problem;
   const CommandOutput usage =
-      docker ? ask({engine, "system", "df", "--format", "{{json .}}"}, problem)
-             : ask({engine, "system", "df", "--format", "json"}, problem);
+      docker ? ask({engine, "system", "df", "--format", "{{json .}}"}, problem, stop)
+             : ask({engine, "system", "df", "--format", "json"}, problem, stop);
   const ContainerReclaimable reclaimable = !problem.empty()            ? ContainerReclaimable{}
                                            : docker                    ? SystemToolOutput::dockerSystemDf(usage.standardOutput)
                                                                        : SystemToolOutput::podmanSystemDf(usage.standardOutput);

@@ -67,12 +67,12 @@ public:
 
 private:
   void addFolderItems(std::vector<SystemCacheItem> &items);
-  void addSnapItems(std::vector<SystemCacheItem> &items);
+  void addSnapItems(std::vector<SystemCacheItem> &items, std::stop_token stop);
   void addFlatpakItem(std::vector<SystemCacheItem> &items);
-  void addContainerItems(std::vector<SystemCacheItem> &items, const std::string &engine);
+  void addContainerItems(std::vector<SystemCacheItem> &items, const std::string &engine, std::stop_token stop);
   /// Fills cleanArgv, toolAvailable and instead from the owner's command.
   void setCleaning(SystemCacheItem &item, std::vector<std::string> command, bool needsRoot);
-  CommandOutput ask(std::vector<std::string> argv, std::string &problem);
+  CommandOutput ask(std::vector<std::string> argv, std::string &problem, std::stop_token stop);
 
   CommandRunner &runner_;
   SystemCacheRoots roots_;

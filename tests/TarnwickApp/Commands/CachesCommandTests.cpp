@@ -321,5 +321,17 @@ TEST(SystemCachesCommandRun, AfterTheRunAnItemIsMeasuredGoneOrSaidNotMeasured) {
   }
 }
 
+// Ctrl-C while a tool is asked for its sizes stops the tool and the
+// command at once, instead of waiting for the tool to give up (20 s).
+TEST(SystemCachesCommandRun, AnInterruptStopsAToolBeingAsked) {
+  TempTree bin;
+  std::ofstream(bin.path("docker")) << "#!/bin/sh\nkill -INT $PPID; exec /bin/sleep 30\n";
+  fs::permissions(bin.path("docker"), fs::perms::owner_all);
+  const QuillaneRun run =
+      runQuillane(bin.root(), "caches --system </dev/null", "timeout 10 env PATH=" + shellQuote(bin.root()));
+  EXPECT_EQ(run.status, 130) << "124: still waiting after 10 s\n" << run.out << run.err;
+  EXPECT_NE(run.err.find("interrupted"), std::string::npos) << run.err;
+}
+
 } // namespace
 } // namespace quillane::test
