@@ -73,6 +73,10 @@ SystemCacheCleaning SystemCacheCatalogue::clean(const SystemCacheItem &item, std
     outcome.problem = "stopped before it finished";
   else if (outcome.output.timedOut)
     outcome.problem = "stopped after " + std::to_string(cleanTimeout.count() / 1000) + " s";
+  else if (outcome.output.endingSignal != 0)
+    outcome.problem = "ended by signal " + std::to_string(outcome.output.endingSignal) + " (" +
+                      ::strsignal(outcome.output.endingSignal) + ")" +
+                      (outcome.output.firstComplaint().empty() ? "" : ": " + outcome.output.firstComplaint());
   else if (outcome.output.exitStatus != 0)
     outcome.problem = "exit status " + std::to_string(outcome.output.exitStatus) +
                       (outcome.output.firstComplaint().empty() ? "" : ": " + outcome.output.firstComplaint());

@@ -110,11 +110,13 @@ bool drain(std::array<UniqueFd *, 2> fds, std::array<std::string *, 2> sinks,
   return true;
 }
 
-int waitFor(pid_t pid) {
+// The exit status of `pid`, or -1 with `signal` set to what ended it.
+int waitFor(pid_t pid, int &signal) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0)
     if (errno != EINTR)
       return -1;
+  signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -190,9 +192,11 @@ Result<CommandOutput> ProcessCommandRunner::run(const CommandRequest &request) {
     output.stopped = request.stop.stop_requested();
     output.timedOut = !output.stopped;
   }
-  output.exitStatus = waitFor(pid);
-  if (output.timedOut || output.stopped)
+  output.exitStatus = waitFor(pid, output.endingSignal);
+  if (output.timedOut || output.stopped) {
     output.exitStatus = -1;
+    output.endingSignal = 0;
+  }
   return output;
 }
 

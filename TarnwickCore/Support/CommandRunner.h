@@ -36,6 +36,9 @@ struct CommandOutput {
   std::string standardError;
   /// Killed because its request's stop was requested.
   bool stopped = false;
+  /// The signal that ended it when that was not our doing (neither a
+  /// timeout nor a stop); 0 otherwise.
+  int endingSignal = 0;
 
   bool succeeded() const { return exitStatus == 0 && !timedOut && !stopped; }
   /// The first non-empty line of standard error (else of standard output),

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <thread>
 
 namespace tarnwick {
@@ -16,17 +18,19 @@ TEST(CommandRunnerTest, RunsTheArgvAsGivenAndCapturesBothStreams) {
     int status;
     const char *out;
     const char *err;
+    int signal = 0;
   } cases[] = {
       {{"echo", "a  b", "$HOME", "*"}, 0, "a  b $HOME *\n", ""},
       {{"sh", "-c", "echo out; echo err >&2; exit 3"}, 3, "out\n", "err\n"},
       {{"cat"}, 0, "", ""}, // standard input is empty, not the terminal
-      {{"/bin/sh", "-c", "kill -9 $$"}, -1, "", ""},
+      {{"/bin/sh", "-c", "kill -9 $$"}, -1, "", "", SIGKILL},
   };
   ProcessCommandRunner runner;
-  for (const auto &[argv, status, out, err] : cases) {
+  for (const auto &[argv, status, out, err, signal] : cases) {
     const Result<CommandOutput> output = runner.run({argv, 10s});
     ASSERT_TRUE(output) << argv[0] << ": " << output.failure().message();
     EXPECT_EQ(output->exitStatus, status) << argv.back();
+    EXPECT_EQ(output->endingSignal, signal) << argv.back();
     EXPECT_EQ(output->standardOutput, out);
     EXPECT_EQ(output->standardError, err);
     EXPECT_FALSE(output->timedOut);
@@ -51,6 +55,7 @@ TEST(CommandRunnerTest, ATimeoutOrAStopRequestKillsTheCommandAndWhatItStarted) {
     ASSERT_TRUE(output);
     EXPECT_EQ(std::pair(output->timedOut, output->stopped), std::pair(!stopped, stopped));
     EXPECT_FALSE(output->succeeded());
+    EXPECT_EQ(output->endingSignal, 0) << "our own kill is no other's signal";
     EXPECT_LT(std::chrono::steady_clock::now() - started, 20s) << "killed, not waited for";
     // Gone, or a zombie that nobody has reaped yet.
     ASSERT_TRUE(output->standardOutput.ends_with('\n')) << "no pid: " << output->standardOutput;
