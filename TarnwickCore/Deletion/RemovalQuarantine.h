@@ -2,11 +2,14 @@
 
 #include "TarnwickCore/Deletion/GuardFileFacts.h"
 #include "TarnwickCore/Support/Result.h"
-#include "TarnwickCore/Support/UniqueFd.h"
 
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace tarnwick {
+
+class OpenQuarantines;
 
 /// A private folder (mode 0700, fresh, empty) made beside an entry that is
 /// about to be removed, and the entry moved into it. Unlinking works by
@@ -16,15 +19,18 @@ namespace tarnwick {
 /// of anyone but its owner. The entry is checked again there, and put back
 /// if it is not the file expected.
 ///
-/// Threads: one owner. Lifecycle: enter() (the entry is moved in and
-/// checked, or a Failure says why and nothing changed), remove through
+/// Threads: one owner; with OpenQuarantines, another thread may finish it
+/// for a process about to end. Lifecycle: enter() (the entry is moved in
+/// and checked, or a Failure says why and nothing changed), remove through
 /// folder(), then finish(): the folder goes, and whatever the removal left
 /// is put back under its own name first. Destroying an unfinished one
 /// finishes it. Move-only.
 class RemovalQuarantine {
 public:
+  /// `open`, when given, lets a forced exit put back what the removal has
+  /// not removed yet (OpenQuarantines::closeForExit()).
   static Result<RemovalQuarantine> enter(int parent, const std::string &name, const std::string &shownPath,
-                                         FileIdentity expected);
+                                         FileIdentity expected, OpenQuarantines *open = nullptr);
   ~RemovalQuarantine();
   RemovalQuarantine(RemovalQuarantine &&other) noexcept;
   RemovalQuarantine &operator=(RemovalQuarantine &&) = delete;
@@ -32,23 +38,24 @@ public:
   RemovalQuarantine &operator=(const RemovalQuarantine &) = delete;
 
   /// The private folder; the entry keeps its name inside it.
-  int folder() const { return folder_.get(); }
+  int folder() const;
   /// Puts back what is left of the entry, if anything, and removes the
   /// private folder. False when something was left and could not go back
   /// (its name was taken meanwhile): it then stays in the private folder.
   bool finish();
 
   /// The private folder's name beside the entry, for messages.
-  const std::string &folderName() const { return folderName_; }
+  const std::string &folderName() const;
 
 private:
-  RemovalQuarantine(int parent, std::string name) : parent_(parent), name_(std::move(name)) {}
+  friend class OpenQuarantines;
+  struct State;
 
-  int parent_;
-  std::string name_;
-  std::string folderName_;
-  UniqueFd folder_;
-  bool finished_ = false;
+  explicit RemovalQuarantine(std::unique_ptr<State> state);
+  static bool finishInTurn(State &state);
+  static std::optional<Failure> finishForExit(State &state);
+
+  std::unique_ptr<State> state_;
 };
 
 } // namespace tarnwick
