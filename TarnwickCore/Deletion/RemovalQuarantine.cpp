@@ -23,8 +23,9 @@ struct RemovalQuarantine::State {
   std::string shownPath;
   FileIdentity expected;
   OpenQuarantines *open;
-  std::string folderName;
+  std::string folderName; // empty while none is made, and in place
   UniqueFd folder;
+  bool inPlace = false;
   bool finished = false;
   bool putBack = true; // once finished: nothing was left, or it went back
 };
@@ -32,6 +33,10 @@ struct RemovalQuarantine::State {
 namespace {
 
 constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// mkdir's errors that say the file system has no room for a folder: no
+// free block or inode, the quota spent, or the parent's link count full.
+bool isNoRoom(int error) { return error == ENOSPC || error == EDQUOT || error == EMLINK; }
 
 bool isOurPrivateFolder(int folder) {
   struct stat st;
@@ -47,28 +52,35 @@ Result<RemovalQuarantine> RemovalQuarantine::enter(int parent, const std::string
   if (open && open->closed_)
     return fail("the program is ending");
   auto state = std::make_unique<State>(State{parent, name, shownPath, expected, open, {}, {}});
-  for (int attempt = 0; !state->folder && attempt < 100; ++attempt) {
+  for (int attempt = 0; !state->folder && !state->inPlace && attempt < 100; ++attempt) {
     state->folderName = ".quillane-removing-" + Uuid::random().toString();
     if (::mkdirat(parent, state->folderName.c_str(), 0700) != 0) {
       if (errno == EEXIST)
         continue;
-      return fail(std::string("cannot make a private folder beside it: ") + std::strerror(errno));
+      if (!isNoRoom(errno))
+        return fail(std::string("cannot make a private folder beside it: ") + std::strerror(errno));
+      state->folderName.clear();
+      state->inPlace = true; // see the class comment for why this is safe
+      break;
     }
     state->folder.reset(::openat(parent, state->folderName.c_str(), folderFlags));
     // Ours, private and empty, or someone raced us to the name.
     if (!state->folder || !isOurPrivateFolder(state->folder.get()))
       return fail("the private folder beside it was tampered with");
   }
-  if (!state->folder)
+  if (!state->folder && !state->inPlace)
     return fail("no free name for a private folder beside it");
-  if (::renameat2(parent, name.c_str(), state->folder.get(), name.c_str(), RENAME_NOREPLACE) != 0) {
+  if (!state->inPlace &&
+      ::renameat2(parent, name.c_str(), state->folder.get(), name.c_str(), RENAME_NOREPLACE) != 0) {
     const int error = errno;
     finishInTurn(*state);
     return fail({}, error);
   }
   struct stat moved;
-  if (::fstatat(state->folder.get(), name.c_str(), &moved, AT_SYMLINK_NOFOLLOW) != 0 ||
+  if (::fstatat(state->inPlace ? parent : state->folder.get(), name.c_str(), &moved, AT_SYMLINK_NOFOLLOW) != 0 ||
       FileIdentity{moved.st_dev, moved.st_ino} != expected) {
+    if (state->inPlace)
+      return fail("it was replaced by another file after it was checked");
     return fail(finishInTurn(*state) ? "it was replaced by another file after it was checked; that file was put back"
                                      : "it was replaced by another file after it was checked; that file is kept in " +
                                            state->folderName + " beside it, as its name was taken again");
@@ -87,7 +99,7 @@ RemovalQuarantine::~RemovalQuarantine() {
     finish();
 }
 
-int RemovalQuarantine::folder() const { return state_->folder.get(); }
+int RemovalQuarantine::folder() const { return state_->inPlace ? state_->parent : state_->folder.get(); }
 
 const std::string &RemovalQuarantine::folderName() const { return state_->folderName; }
 
@@ -105,6 +117,8 @@ bool RemovalQuarantine::finishInTurn(State &state) {
   state.finished = true;
   if (state.open)
     std::erase(state.open->open_, &state);
+  if (state.inPlace)
+    return true;
   // Left over when the removal stopped part-way: back under its own name.
   struct stat st;
   const bool left = ::fstatat(state.folder.get(), state.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
@@ -119,16 +133,17 @@ bool RemovalQuarantine::finishInTurn(State &state) {
 
 std::optional<Failure> RemovalQuarantine::finishForExit(State &state) {
   struct stat st;
-  const bool left = !state.finished &&
-                    ::fstatat(state.folder.get(), state.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+  const int holder = state.inPlace ? state.parent : state.folder.get();
+  const bool left = !state.finished && ::fstatat(holder, state.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                     FileIdentity{st.st_dev, st.st_ino} == state.expected;
   const bool putBack = finishInTurn(state);
   if (!left)
     return std::nullopt;
   return Failure{"remove all of", state.shownPath, 0,
-                 putBack ? "interrupted; what is left is back under its name"
-                         : "interrupted; what is left is in " + state.folderName +
-                               " beside it, as its name was taken meanwhile"};
+                 state.inPlace ? "interrupted; what is left is still there"
+                 : putBack     ? "interrupted; what is left is back under its name"
+                               : "interrupted; what is left is in " + state.folderName +
+                                     " beside it, as its name was taken meanwhile"};
 }
 
 } // namespace tarnwick

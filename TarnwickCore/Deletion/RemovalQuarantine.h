@@ -19,6 +19,24 @@ class OpenQuarantines;
 /// of anyone but its owner. The entry is checked again there, and put back
 /// if it is not the file expected.
 ///
+/// Without room for that folder (the file system or the user's quota is
+/// full, or the folder holds as many subfolders as it may), the entry stays
+/// where it is and folder() is its own folder: a full disk is when removing
+/// matters most, and removing in place gives up little.
+/// - A file is then unlinked by name right after its identity is checked
+///   through the folder's descriptor. Whoever swaps another file in between
+///   must first take the checked file's name away, which in a sticky folder
+///   (/tmp) only its owner, the folder's owner or root may; and whatever
+///   they put there they could have removed themselves, since moving a file
+///   out of a folder takes the same rights as removing it there, and
+///   removing a hard link leaves the file's other names. So a swap can cost
+///   only what its author could have removed anyway, even when the caller
+///   is root removing another user's file in /tmp.
+/// - A folder is never removed by name: it is opened relative to its
+///   parent with O_NOFOLLOW | O_DIRECTORY, checked to be the folder
+///   expected, and emptied through that descriptor (removePermanently);
+///   only the emptied folder goes by name, and rmdir takes nothing else.
+///
 /// Threads: one owner; with OpenQuarantines, another thread may finish it
 /// for a process about to end. Lifecycle: enter() (the entry is moved in
 /// and checked, or a Failure says why and nothing changed), remove through
@@ -37,14 +55,15 @@ public:
   RemovalQuarantine(const RemovalQuarantine &) = delete;
   RemovalQuarantine &operator=(const RemovalQuarantine &) = delete;
 
-  /// The private folder; the entry keeps its name inside it.
+  /// The private folder, where the entry keeps its name; the entry's own
+  /// folder when it is removed in place.
   int folder() const;
   /// Puts back what is left of the entry, if anything, and removes the
   /// private folder. False when something was left and could not go back
   /// (its name was taken meanwhile): it then stays in the private folder.
   bool finish();
 
-  /// The private folder's name beside the entry, for messages.
+  /// The private folder's name beside the entry, for messages; empty in place.
   const std::string &folderName() const;
 
 private:

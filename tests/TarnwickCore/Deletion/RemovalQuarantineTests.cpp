@@ -1,13 +1,16 @@
 #include "TarnwickCore/Deletion/CleaningFileSystem.h"
 #include "TarnwickCore/Support/UniqueFd.h"
+#include "TestSupport/ScopedMount.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <sys/stat.h>
 #include <thread>
@@ -29,6 +32,26 @@ ApprovedDeletion approvedAt(const std::string &path) {
 
 SystemCleaningFileSystem fileSystemAt(const TempTree &home) {
   return SystemCleaningFileSystem(FreedesktopTrash(home.root(), home.path(".local/share")));
+}
+
+// Every path below `root` with its device and inode, mounts included.
+std::map<std::string, std::pair<dev_t, ino_t>> inventory(const std::string &root) {
+  std::map<std::string, std::pair<dev_t, ino_t>> entries;
+  for (fs::recursive_directory_iterator it(root), end; it != end; ++it) {
+    struct stat st;
+    if (::lstat(it->path().c_str(), &st) == 0)
+      entries[it->path().native()] = {st.st_dev, st.st_ino};
+  }
+  return entries;
+}
+
+// `before` without `removed` and everything below it.
+std::map<std::string, std::pair<dev_t, ino_t>> without(std::map<std::string, std::pair<dev_t, ino_t>> before,
+                                                       const std::string &removed) {
+  std::erase_if(before, [&](const auto &entry) {
+    return entry.first == removed || entry.first.starts_with(removed + "/");
+  });
+  return before;
 }
 
 int privateFoldersIn(const std::string &folder) {
@@ -85,6 +108,47 @@ TEST(RemovalQuarantineTest, AForcedExitPutsBackWhatTheRemovalHasNotRemovedYet) {
   home.writeFile("later", 10);
   EXPECT_FALSE(fileSystem.removeItem(approvedAt(home.path("later"))));
   EXPECT_TRUE(fs::exists(home.path("later")));
+}
+
+// On a file system with no inode left, no private folder can be made
+// beside an item; it is removed where it is all the same (a folder, a
+// file, a name no text encoding reads, a link), and nothing else changes:
+// not the link's target, not a hard link's other name.
+TEST(RemovalQuarantineTest, RemovesInPlaceWhenNoFolderCanBeMade) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "mounting a full file system needs root";
+  TempTree home;
+  home.makeDirectory("full");
+  const ScopedMount full = ScopedMount::tmpfs(home.path("full"), "nr_inodes=32");
+  ASSERT_TRUE(full.mounted());
+  const std::string oddName = "odd\nname\xff";
+  for (const std::string &file : {std::string("full/tree/sub/file"), std::string("full/tree/top"),
+                                  std::string("full/file"), "full/" + oddName, std::string("outside")})
+    home.writeFile(file, 10);
+  home.makeHardLink("full/file", "full/other-name");
+  home.makeSymlink("full/link", "../outside");
+  for (int i = 0;; ++i) {
+    const std::string filler = home.path("full/filler" + std::to_string(i));
+    const UniqueFd made(::open(filler.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644));
+    if (!made) {
+      ASSERT_EQ(errno, ENOSPC);
+      break;
+    }
+  }
+  ASSERT_NE(::mkdir(home.path("full/probe").c_str(), 0700), 0);
+  ASSERT_EQ(errno, ENOSPC);
+
+  SystemCleaningFileSystem fileSystem = fileSystemAt(home);
+  for (const std::string &name : {std::string("tree"), std::string("file"), oddName, std::string("link")}) {
+    SCOPED_TRACE(name);
+    const std::string path = home.path("full/" + name);
+    const auto expected = without(inventory(home.root()), path);
+    const Result<void> removed = fileSystem.removeItem(approvedAt(path));
+    ASSERT_TRUE(removed) << removed.failure().message();
+    EXPECT_EQ(inventory(home.root()), expected);
+  }
+  EXPECT_EQ(readFile(home.path("full/other-name")), std::string(10, 'q'));
+  EXPECT_EQ(readFile(home.path("outside")), std::string(10, 'q'));
 }
 
 } // namespace
