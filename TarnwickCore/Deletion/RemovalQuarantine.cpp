@@ -8,8 +8,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <mutex>
 #include <utility>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,12 +29,24 @@ struct RemovalQuarantine::State {
   UniqueFd folder;
   bool inPlace = false;
   bool finished = false;
-  bool putBack = true; // once finished: nothing was left, or it went back
+  bool putBack = true;     // once finished: nothing was left, or it went back
+  bool folderLeft = false; // once finished: the private folder could not be removed
 };
 
 namespace {
 
 constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// Whether the file system keeps the folder from losing entries (the
+// append-only or immutable attribute): a private folder made there could
+// never be removed again. Where the attributes cannot be read, the rename
+// into the private folder finds out.
+bool keepsItsEntries(int parent) {
+  const UniqueFd folder(::openat(parent, ".", folderFlags));
+  int flags = 0;
+  return folder && ::ioctl(folder.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
+         (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+}
 
 // mkdir's errors that say the file system has no room for a folder: no
 // free block or inode, the quota spent, or the parent's link count full.
@@ -51,6 +65,8 @@ Result<RemovalQuarantine> RemovalQuarantine::enter(int parent, const std::string
   auto fail = [&](std::string why, int error = 0) { return Failure{"remove", shownPath, error, std::move(why)}; };
   if (open && open->closed_)
     return fail("the program is ending");
+  if (keepsItsEntries(parent))
+    return fail("its folder is append-only or immutable, so nothing in it can be removed", EPERM);
   auto state = std::make_unique<State>(State{parent, name, shownPath, expected, open, {}, {}});
   for (int attempt = 0; !state->folder && !state->inPlace && attempt < 100; ++attempt) {
     state->folderName = ".quillane-removing-" + Uuid::random().toString();
@@ -74,7 +90,10 @@ Result<RemovalQuarantine> RemovalQuarantine::enter(int parent, const std::string
       ::renameat2(parent, name.c_str(), state->folder.get(), name.c_str(), RENAME_NOREPLACE) != 0) {
     const int error = errno;
     finishInTurn(*state);
-    return fail({}, error);
+    return fail(state->folderLeft ? "the empty private folder " + state->folderName +
+                                        " made beside it could not be removed either"
+                                  : std::string(),
+                error);
   }
   struct stat moved;
   if (::fstatat(state->inPlace ? parent : state->folder.get(), name.c_str(), &moved, AT_SYMLINK_NOFOLLOW) != 0 ||
@@ -127,7 +146,7 @@ bool RemovalQuarantine::finishInTurn(State &state) {
   // The descriptor stays open until the owner is done: a removal still
   // running works relative to it, and a closed number could be reused.
   if (state.putBack)
-    ::unlinkat(state.parent, state.folderName.c_str(), AT_REMOVEDIR);
+    state.folderLeft = ::unlinkat(state.parent, state.folderName.c_str(), AT_REMOVEDIR) != 0;
   return state.putBack;
 }
 

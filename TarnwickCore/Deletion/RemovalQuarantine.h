@@ -37,6 +37,9 @@ class OpenQuarantines;
 ///   expected, and emptied through that descriptor (removePermanently);
 ///   only the emptied folder goes by name, and rmdir takes nothing else.
 ///
+/// A folder whose entries cannot be removed (append-only or immutable) is
+/// refused before anything is made in it, as nothing made there could go.
+///
 /// Threads: one owner; with OpenQuarantines, another thread may finish it
 /// for a process about to end. Lifecycle: enter() (the entry is moved in
 /// and checked, or a Failure says why and nothing changed), remove through

@@ -1,4 +1,5 @@
 #include "TarnwickCore/Deletion/CleaningFileSystem.h"
+#include "TarnwickCore/Support/ScopeExit.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 #include "TestSupport/ScopedMount.h"
 #include "TestSupport/TempTree.h"
@@ -149,6 +150,30 @@ TEST(RemovalQuarantineTest, RemovesInPlaceWhenNoFolderCanBeMade) {
   }
   EXPECT_EQ(readFile(home.path("full/other-name")), std::string(10, 'q'));
   EXPECT_EQ(readFile(home.path("outside")), std::string(10, 'q'));
+}
+
+// A folder that keeps its entries (append-only) refuses the removal, and
+// is left as it was: no private folder that could never go again.
+TEST(RemovalQuarantineTest, RefusesInAFolderThatKeepsItsEntriesAndLeavesNothingThere) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "setting the append-only attribute needs root";
+  TempTree home;
+  home.writeFile("kept/file", 10);
+  home.writeFile("kept/folder/inner", 10);
+  int status = 0;
+  runCommand("chattr +a " + shellQuote(home.path("kept")) + " 2>&1", &status);
+  if (status != 0)
+    GTEST_SKIP() << "the temporary folder's file system has no append-only attribute";
+  const ScopeExit unlock([&] { runCommand("chattr -a " + shellQuote(home.path("kept"))); });
+  const auto before = inventory(home.root());
+  SystemCleaningFileSystem fileSystem = fileSystemAt(home);
+  for (const char *name : {"kept/file", "kept/folder"}) {
+    SCOPED_TRACE(name);
+    const Result<void> removed = fileSystem.removeItem(approvedAt(home.path(name)));
+    ASSERT_FALSE(removed);
+    EXPECT_EQ(removed.failure().errorNumber, EPERM) << removed.failure().message();
+    EXPECT_EQ(inventory(home.root()), before);
+  }
 }
 
 } // namespace
