@@ -49,7 +49,7 @@ FUZZ_SECONDS=30
 # tests/fuzz/corpus/NAME.
 FUZZERS=(AttributeRecordDecoder MountTable TrashInfoText NcduExportReader ScanSnapshotReader)
 # Test suites (gtest suite name prefixes) that exercise the concurrent code.
-CONCURRENT_SUITES='FastBulkScanner|WalkerPool|ShardedHardlinkDeduplicator|ThrottledProgressEmitter|ScanWorkQueue|SafeCleaningEngine|TarnwickAppCoordinator|CacheCleanup|CacheCatalogue|ChangeColouring|TrashController|SystemCachesPanel|ScanImport|ScanCommandInterrupt'
+CONCURRENT_SUITES='FastBulkScanner|RemovalQuarantine|WalkerPool|ShardedHardlinkDeduplicator|ThrottledProgressEmitter|ScanWorkQueue|SafeCleaningEngine|TarnwickAppCoordinator|CacheCleanup|CacheCatalogue|ChangeColouring|TrashController|SystemCachesPanel|ScanImport|ScanCommandInterrupt'
 SYMBOLIZER=/usr/lib/llvm-14/bin/llvm-symbolizer
 # Sanitizer builds: Debug (assertions stay on) at -O1, as the sanitizers advise.
 SANITIZER_OPT_FLAGS="-O1 -g"

@@ -182,7 +182,12 @@ int cleanPaths(const std::vector<std::string> &paths, bool permanent, SafeCleani
   InterruptWatcher watcher(stopSource);
   const std::stop_token stop = stopSource.get_token();
   const std::string &home = engine.homeDirectory();
-  watcher.setCleanup([&moves] { moves.holdForExit(); });
+  // A forced exit cuts a removal short: what it left, and where, is all
+  // the user will hear.
+  watcher.setCleanup([&moves] {
+    for (const Failure &left : moves.holdForExit())
+      std::fprintf(stderr, "quillane: %s\n", printableText(left.message()).c_str());
+  });
 
   // Validate first: a refused path is never measured, and measuring (a
   // folder may hold millions of files) can be interrupted.

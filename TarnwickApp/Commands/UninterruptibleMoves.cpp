@@ -20,9 +20,10 @@ tarnwick::Result<std::vector<std::string>> UninterruptibleMoves::cleanKeeping(co
   return inner_->cleanKeeping(item, mode, keptNames);
 }
 
-void UninterruptibleMoves::holdForExit() {
+std::vector<tarnwick::Failure> UninterruptibleMoves::holdForExit() {
   // Never released: the process ends right after this returns.
   moving_.lock();
+  return inner_->stopRemovalsForExit();
 }
 
 } // namespace quillane

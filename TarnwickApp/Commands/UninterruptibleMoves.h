@@ -13,7 +13,9 @@ namespace quillane {
 /// the move under way and keeps any other from starting, so no item is
 /// left half-moved (its record written, the item still in place).
 /// Permanent removals are not held: a long removal may be cut short, and
-/// what it removed stays removed.
+/// what it removed stays removed; what it had not removed yet goes back
+/// under its own name (CleaningFileSystem::stopRemovalsForExit), and
+/// holdForExit() says so.
 ///
 /// Threads: any; holdForExit() is meant for the watcher's thread.
 class UninterruptibleMoves final : public tarnwick::CleaningFileSystem {
@@ -26,9 +28,10 @@ public:
                                                           tarnwick::DeletionMode mode,
                                                           const std::vector<std::string> &keptNames) override;
 
-  /// Returns once no move is under way; no move starts afterwards (the
-  /// process is about to end).
-  void holdForExit();
+  /// Returns once no move is under way, with what the removal under way,
+  /// if any, left and where (one Failure each); no move or removal starts
+  /// afterwards (the process is about to end).
+  std::vector<tarnwick::Failure> holdForExit();
 
 private:
   std::shared_ptr<tarnwick::CleaningFileSystem> inner_;

@@ -2,6 +2,7 @@
 
 #include "TarnwickCore/Deletion/ApprovedDeletion.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
+#include "TarnwickCore/Deletion/OpenQuarantines.h"
 #include "TarnwickCore/Deletion/SafeCleaningTypes.h"
 #include "TarnwickCore/Support/Result.h"
 
@@ -28,14 +29,22 @@ public:
   /// such an item wholesale.
   virtual Result<std::vector<std::string>> cleanKeeping(const ApprovedDeletion &item, DeletionMode mode,
                                                         const std::vector<std::string> &keptNames);
+  /// For a process about to be made to end part-way: puts back, under its
+  /// own name, what each removal under way has not removed yet, and lets
+  /// no removal start afterwards. Returns at once, with one Failure for
+  /// each removal cut short that says where what it left is. The default
+  /// has no removal to stop.
+  virtual std::vector<Failure> stopRemovalsForExit() { return {}; }
 };
 
 /// The real file system: the freedesktop.org Trash and descriptor-relative
 /// removal. Before acting it opens the item's real parent folder without
 /// following any link and checks that the entry there is still the
 /// approved file (same device and inode); a swapped entry is left alone.
+/// A removal moves the entry into a RemovalQuarantine first.
 ///
-/// Threads: safe from any thread; holds no state besides the Trash.
+/// Threads: safe from any thread; holds no state besides the Trash and the
+/// quarantines of the removals under way.
 class SystemCleaningFileSystem final : public CleaningFileSystem {
 public:
   explicit SystemCleaningFileSystem(FreedesktopTrash trash) : trash_(std::move(trash)) {}
@@ -43,9 +52,11 @@ public:
   Result<void> removeItem(const ApprovedDeletion &item) override;
   Result<std::vector<std::string>> cleanKeeping(const ApprovedDeletion &item, DeletionMode mode,
                                                 const std::vector<std::string> &keptNames) override;
+  std::vector<Failure> stopRemovalsForExit() override { return quarantines_.closeForExit(); }
 
 private:
   FreedesktopTrash trash_;
+  OpenQuarantines quarantines_;
 };
 
 } // namespace tarnwick

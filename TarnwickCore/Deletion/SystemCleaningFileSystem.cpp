@@ -98,7 +98,7 @@ Result<void> SystemCleaningFileSystem::removeItem(const ApprovedDeletion &item) 
   if (!entry)
     return entry.failure();
   Result<RemovalQuarantine> quarantine =
-      RemovalQuarantine::enter(entry->parent.get(), entry->name, item.path, item.identity);
+      RemovalQuarantine::enter(entry->parent.get(), entry->name, item.path, item.identity, &quarantines_);
   if (!quarantine)
     return quarantine.failure();
   const Result<void> removed = removePermanently(quarantine->folder(), entry->name, item.path, item.identity);

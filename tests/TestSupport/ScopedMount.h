@@ -13,8 +13,11 @@ public:
   static ScopedMount bind(const std::string &source, const std::string &target) {
     return ScopedMount(source.c_str(), target, nullptr, MS_BIND);
   }
-  /// A fresh tmpfs on `target`: another file system.
-  static ScopedMount tmpfs(const std::string &target) { return ScopedMount("none", target, "tmpfs", 0); }
+  /// A fresh tmpfs on `target`: another file system; `options` as mount -o
+  /// takes them ("nr_inodes=64" for one that runs out of inodes).
+  static ScopedMount tmpfs(const std::string &target, const std::string &options = {}) {
+    return ScopedMount("none", target, "tmpfs", 0, options.empty() ? nullptr : options.c_str());
+  }
   /// An overlay of `lower` under `upper` (with `work` on upper's file system).
   static ScopedMount overlay(const std::string &lower, const std::string &upper, const std::string &work,
                              const std::string &target) {

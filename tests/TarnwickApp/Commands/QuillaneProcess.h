@@ -49,6 +49,14 @@ inline bool blockedIn(pid_t pid, std::initializer_list<long> calls) {
 }
 inline bool blockedInOpen(pid_t pid) { return blockedIn(pid, {SYS_openat}); }
 
+/// Whether `signal` waits, not yet taken, for process `pid` as a whole: a
+/// second one sent meanwhile would merge with it.
+inline bool signalPending(pid_t pid, int signal) {
+  const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+  const auto at = status.find("ShdPnd:\t");
+  return at != std::string::npos && (std::stoull(status.substr(at + 8), nullptr, 16) >> (signal - 1) & 1) != 0;
+}
+
 /// Whether process `pid` holds a descriptor open on something below `prefix`.
 inline bool holdsOpenBelow(pid_t pid, std::string_view prefix) {
   const std::string folder = "/proc/" + std::to_string(pid) + "/fd/";
@@ -90,12 +98,13 @@ inline QuillaneRun runQuillane(const std::string &directory, const std::string &
 
 /// Starts the built binary in `directory` (empty: here) with `arguments` and
 /// the `environment` entries ("NAME=value") set, its standard streams on
-/// /dev/null (standard output on `output` when that is a descriptor), and
+/// /dev/null (standard output on `output`, standard error on `errors`, when
+/// they are descriptors), and
 /// returns its pid. SIGINT and SIGTERM are reset to their
 /// defaults: a runner started in the background from a script ignores them,
 /// and an ignored signal never reaches the program's watcher.
 inline pid_t startQuillane(const std::vector<std::string> &arguments, const std::string &directory = {},
-                           std::vector<std::string> environment = {}, int output = -1) {
+                           std::vector<std::string> environment = {}, int output = -1, int errors = -1) {
   // Built before the fork: the child of a threaded process only execs.
   std::vector<std::string> words{"quillane"};
   words.insert(words.end(), arguments.begin(), arguments.end());
@@ -116,6 +125,8 @@ inline pid_t startQuillane(const std::vector<std::string> &arguments, const std:
       ::dup2(null, stream);
     if (output >= 0)
       ::dup2(output, STDOUT_FILENO);
+    if (errors >= 0)
+      ::dup2(errors, STDERR_FILENO);
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     if (directory.empty() || ::chdir(directory.c_str()) == 0)

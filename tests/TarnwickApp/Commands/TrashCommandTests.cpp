@@ -1,11 +1,13 @@
 #include "TarnwickApp/Commands/QuillaneProcess.h"
 #include "TarnwickCore/Support/ByteCountFormat.h"
+#include "TarnwickCore/Support/UniqueFd.h"
 #include "TestSupport/ScopedMount.h"
 
 #include <gtest/gtest.h>
 
 #include <QTest>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -218,6 +220,55 @@ TEST(TrashCommand, ASignalFinishesTheItemUnderWayAndLeavesNoOrphans) {
     interrupted += WEXITSTATUS(status) == 130 && inPlace > 0;
   }
   EXPECT_GT(interrupted, 0) << "no run was interrupted in the middle; the test proved nothing";
+}
+
+// A second Ctrl-C while a folder is being removed for good ends the program
+// at once; what it had not removed yet is back under its own name, not
+// hidden in the private folder it was removed in, and it says so.
+TEST(TrashCommand, ASecondSignalDuringARemovalPutsBackWhatIsLeftAndSaysSo) {
+  TempTree home;
+  // Enough names to take a while to remove: hard links, quick to make.
+  home.writeFile("big/tree/file", 10);
+  for (int folder = 0; folder < 40; ++folder) {
+    const std::string name = "big/tree/d" + std::to_string(folder);
+    home.makeDirectory(name);
+    for (int link = 0; link < 1000; ++link)
+      ASSERT_EQ(::link(home.path("big/tree/file").c_str(), home.path(name + "/" + std::to_string(link)).c_str()), 0);
+  }
+  home.writeFile("big/beside", 10);
+  const tarnwick::UniqueFd errors(::open(home.path("errors").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+  const pid_t pid = startQuillane({"trash", "--permanent", home.path("big/tree")}, {},
+                                  {"HOME=" + home.root(), "XDG_DATA_HOME=" + home.path(".local/share")}, -1,
+                                  errors.get());
+  ASSERT_GT(pid, 0);
+  const auto privateFolders = [&] {
+    return std::ranges::count_if(fs::directory_iterator(home.path("big")), [](const fs::directory_entry &entry) {
+      return entry.path().filename().native().starts_with(".quillane-removing-");
+    });
+  };
+  int status = 0;
+  pid_t ended = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (privateFolders() == 0 && (ended = ::waitpid(pid, &status, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() < deadline)
+    ::usleep(200);
+  ASSERT_EQ(ended, 0) << "the removal ended before it could be interrupted: the tree is too small to test this";
+  ::kill(pid, SIGINT);
+  // Sent while the first still waits, the second would merge with it.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !signalPending(pid, SIGINT); }, 5000));
+  ::kill(pid, SIGINT);
+  if (!QTest::qWaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5000)) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    FAIL() << "two Ctrl-C did not end the program";
+  }
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  EXPECT_TRUE(fs::is_directory(fs::symlink_status(home.path("big/tree"))));
+  EXPECT_EQ(privateFolders(), 0);
+  EXPECT_TRUE(fs::exists(home.path("big/beside")));
+  const std::string said = readFile(home.path("errors"));
+  EXPECT_EQ(said, "quillane: cannot remove all of " + home.path("big/tree") +
+                      ": interrupted; what is left is back under its name\n");
 }
 
 // What `quillane trash --list --json` (stderr apart) and trash-list show
