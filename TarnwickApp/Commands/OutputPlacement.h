@@ -10,10 +10,13 @@ namespace quillane {
 /// `home` (keys, wallets, mail and browser profiles; see
 /// ProtectedLocations), where a scan's export or a drawing would overwrite
 /// or shadow what the user cannot get back. The home is taken both as
-/// given and at its real path, since `finalPath` has its links resolved.
+/// given and at its real path, since `finalPath` has its links resolved;
+/// a folder on the way that is a protected location under another name (a
+/// bind mount) is refused as well.
 /// Nothing when the place is free to write.
 ///
-/// Threads: any; reads only the home's path in the file system.
+/// Threads: any; reads the file system (the mount table, the protected
+/// locations and the folders on the way).
 std::optional<std::string> protectedPlaceRefusal(const std::string &finalPath, const std::string &home);
 
 } // namespace quillane

@@ -4,6 +4,7 @@
 // them in a shared folder), and a dangling link's target appears only
 // complete.
 #include "TarnwickApp/Commands/QuillaneProcess.h"
+#include "TestSupport/ScopedMount.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +12,11 @@
 
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace quillane::test {
 namespace {
@@ -182,12 +185,19 @@ TEST_F(OutputFile, NothingIsWrittenInsideAProtectedLocation) {
   fs::create_directory_symlink(scratch.path(".ssh"), scratch.path("keys"));
   fs::create_symlink(scratch.path(".ssh/authorized_keys"), scratch.path("notes.json"));
   const std::string tree = shellQuote(scratch.path("tree"));
-  const std::string refused[] = {
+  std::optional<ScopedMount> bound; // another name for ~/.ssh that no link explains
+  if (::geteuid() == 0) {
+    scratch.makeDirectory("mnt");
+    bound.emplace(ScopedMount::bind(scratch.path(".ssh"), scratch.path("mnt")));
+  }
+  std::vector<std::string> refused = {
       "scan " + tree + " --quiet --json " + shellQuote(scratch.path(".ssh/authorized_keys")),
       "scan " + tree + " --quiet --report-json " + shellQuote(scratch.path("notes.json")), // a link to it
       "treemap " + tree + " --svg " + shellQuote(scratch.path("keys/new.svg")),            // a new file, through a link
       "scan " + tree + " --quiet --json " + shellQuote(scratch.path("tree/../.ssh/x.json")),
   };
+  if (bound && bound->mounted())
+    refused.push_back("treemap " + tree + " --json " + shellQuote(scratch.path("mnt/x.json")));
   for (const std::string &command : refused) {
     SCOPED_TRACE(command);
     const auto before = listing(scratch.root());
