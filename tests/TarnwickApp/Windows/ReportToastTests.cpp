@@ -14,12 +14,18 @@ namespace {
 // A name as long as a file system allows, and with no space to wrap at, is
 // shortened in the middle: the message fits the toast, its extension and
 // closing quote stay, and so does the rest of the sentence.
-TEST(ReportToastTest, ALongNameIsShortenedInTheMiddleAndKeepsItsQuotes) {
+class ReportToastTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    host.resize(1024, 640);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+  }
   QWidget host;
-  host.resize(1024, 640);
-  host.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
-  ReportToast toast(&host);
+  ReportToast toast{&host};
+};
+
+TEST_F(ReportToastTest, ALongNameIsShortenedInTheMiddleAndKeepsItsQuotes) {
   const std::string name = std::string(251, 'n') + ".mp4";
   tarnwick::SafeCleaningReport report;
   report.cleanedPaths = {"/home/u/" + name};
@@ -44,12 +50,7 @@ TEST(ReportToastTest, ALongNameIsShortenedInTheMiddleAndKeepsItsQuotes) {
 
 // A message wraps only where it is wider than the toast: a short one is one
 // line, a long one fills the toast's width before it takes another line.
-TEST(ReportToastTest, AMessageWrapsOnlyWhereItIsWiderThanTheToast) {
-  QWidget host;
-  host.resize(1600, 900);
-  host.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
-  ReportToast toast(&host);
+TEST_F(ReportToastTest, AMessageWrapsOnlyWhereItIsWiderThanTheToast) {
   const auto *label = toast.findChild<QLabel *>();
   ASSERT_NE(label, nullptr);
   const QString sentence = QStringLiteral("Moved “big.bin” to the Trash. 5.2 MB is freed when the Trash is emptied.");
