@@ -122,44 +122,5 @@ TEST(TrashContentsCommand, ATrashThatCannotBeReadIsNeverCalledEmpty) {
   EXPECT_TRUE(fs::exists(home.path("decoy/kept.trashinfo")));
 }
 
-// A home reached through a link, as where /home leads to /var/home: an item
-// trashed by a path through the link, relative to a working folder in the
-// home (which the kernel names by the real folder), or on a drive mounted
-// below the home is listed with where it really lies and comes back when
-// asked for by the name it was trashed by.
-TEST(TrashContentsCommand, AHomeReachedThroughALinkGetsBackWhatWasTrashedFromIt) {
-  TempTree tree;
-  tree.writeFile("var/home/ann/a/f", 10);
-  tree.writeFile("var/home/ann/a/rel", 10);
-  tree.makeSymlink("home", "var/home");
-  const std::string home = tree.path("home/ann"), real = tree.path("var/home/ann");
-  std::vector<std::string> items{"/a/f", "/a/rel"};
-  std::optional<ScopedMount> disk;
-  if (isRoot()) { // else the drive is left out
-    tree.makeDirectory("var/home/ann/disk");
-    disk.emplace(ScopedMount::tmpfs(real + "/disk"));
-    ASSERT_TRUE(disk->mounted());
-    tree.writeFile("var/home/ann/disk/d/p", 10);
-    items.push_back("/disk/d/p");
-  }
-  auto run = [&](const std::string &command) {
-    return runAtHome(home, home + "/.local/share",
-                     "Q=" + shellQuote(QUILLANE_BINARY) + "; " + command + " 2>&1; echo \"exit $?\"");
-  };
-  const std::string onDisk = disk ? " \"$HOME/disk/d/p\"" : "";
-  std::string out = run("$Q trash \"$HOME/a/f\"" + onDisk + " && cd a && $Q trash rel");
-  EXPECT_TRUE(contains(out, "trashed  rel\n")) << out;
-  EXPECT_TRUE(contains(out, "exit 0")) << out;
-
-  out = run("$Q trash --list");
-  for (const std::string &item : items)
-    EXPECT_TRUE(contains(out, "  " + real + item + "\n")) << item << "\n" << out;
-
-  out = run("$Q trash --restore \"$HOME/a/f\"" + onDisk + " && cd a && $Q trash --restore rel");
-  EXPECT_TRUE(contains(out, "exit 0")) << out;
-  for (const std::string &item : items)
-    EXPECT_TRUE(fs::exists(real + item)) << item << "\n" << out;
-}
-
 } // namespace
 } // namespace quillane::test
