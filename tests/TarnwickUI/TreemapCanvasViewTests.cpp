@@ -1,9 +1,7 @@
 #include "TarnwickUI/TreemapCanvasView.h"
 
 #include "TarnwickUI/ContextMenuKey.h"
-#include "TarnwickUI/NestedTreemapPainter.h"
-#include "TarnwickUI/SquarifiedTreemapLayout.h"
-#include "TarnwickUI/TreemapKeyboardNavigation.h"
+#include "TarnwickUI/TreemapTiles.h"
 #include "TarnwickUI/TreemapTooltip.h"
 
 #include <gtest/gtest.h>
@@ -20,32 +18,6 @@
 
 namespace tarnwick {
 namespace {
-
-using Direction = TreemapKeyboardNavigation::Direction;
-
-TreemapRect tile(NodeID id, CanvasRect frame, bool isDirectory, std::string path = {}) {
-  TreemapRect rect;
-  rect.id = id;
-  rect.node.id = id;
-  rect.node.name = "node" + std::to_string(id);
-  rect.node.path = path.empty() ? "/data/node" + std::to_string(id) : path;
-  rect.node.isDirectory = isDirectory;
-  rect.node.allocatedSize = 4096;
-  rect.node.fileCount = isDirectory ? 1234 : 1;
-  rect.frame = frame;
-  rect.insetFrame = frame.insetBy(1);
-  rect.fractionOfParent = 0.25;
-  return rect;
-}
-
-TreemapRect tail(CanvasRect frame) {
-  TreemapRect rect = tile(SquarifiedTreemapLayout::syntheticTailNodeID, frame, false);
-  rect.node.path.clear();
-  rect.node.name = "12 smaller items";
-  rect.isAggregatedTail = true;
-  rect.aggregatedItemCount = 12;
-  return rect;
-}
 
 // A folder on the left half, a file top right, the tail bottom right.
 class TreemapCanvasViewTest : public ::testing::Test {
@@ -171,39 +143,6 @@ TEST_F(TreemapCanvasViewTest, TheKeyboardMovesBetweenTilesAndActsOnTheOneItRests
   qApp->removeEventFilter(&menuKey);
 }
 
-// A squarified-looking canvas of 300 x 200:
-//   +-------+----+----+
-//   |       | 1  | 2  |
-//   |   0   +----+----+
-//   |       |    3    |
-//   +---+---+----+----+
-//   | 4 |   5         |
-//   +---+-------------+
-TEST(TreemapKeyboardNavigationTest, ArrowsGoToTheNearestTileBeyondTheEdge) {
-  const std::vector<CanvasRect> frames{{0, 0, 150, 150},  {150, 0, 75, 75}, {225, 0, 75, 75},
-                                       {150, 75, 150, 75}, {0, 150, 60, 50}, {60, 150, 240, 50}};
-  struct Case {
-    std::size_t from;
-    Direction direction;
-    std::optional<std::size_t> to;
-  };
-  for (auto [from, direction, to] : {
-           Case{0, Direction::right, 1}, // 1 and 3 both touch it, as near: the first laid out
-           Case{2, Direction::right, std::nullopt}, // the canvas's edge
-           Case{0, Direction::left, std::nullopt},
-           Case{1, Direction::down, 3},
-           Case{3, Direction::left, 0}, // not 4, which is further and off to the side
-           Case{3, Direction::down, 5},
-           Case{0, Direction::down, 4}, // 4 and 5 both touch it: 4's centre is nearer
-           Case{5, Direction::up, 3},   // 0 and 3 both touch it: 3's centre is nearer
-           Case{4, Direction::up, 0},
-       }) {
-    EXPECT_EQ(TreemapKeyboardNavigation::neighbour(frames, from, direction), to)
-        << "from " << from << " direction " << int(direction);
-  }
-  EXPECT_FALSE(TreemapKeyboardNavigation::neighbour(frames, 6, Direction::left));
-}
-
 TEST_F(TreemapCanvasViewTest, AssistiveTechnologySeesEachTileAndFollowsTheKeyboard) {
   QObject::connect(&canvas, &TreemapCanvasView::selectionMoved, &canvas, &TreemapCanvasView::setSelectedNodeID);
   QAccessibleInterface *map = QAccessible::queryAccessibleInterface(&canvas);
@@ -298,51 +237,6 @@ TEST_F(TreemapCanvasViewTest, TheTooltipHidesUnderAMenuOrAMessage) {
   canvas.setRects(canvas.rects()); // laid out again under the open message
   EXPECT_FALSE(canvas.tooltip()->isPresenting()) << "not while the message is open";
   message.close();
-}
-
-TEST(NestedTreemapPainterTest, AFoldersHeaderShortensItsNameButNeverCutsItsSize) {
-  const QFontMetricsF metrics{QFont()};
-  const QString name = QStringLiteral("java-17-openjdk-amd64"), size = QStringLiteral("271.8 MB");
-  const qreal full = metrics.horizontalAdvance(name + "  " + size);
-  for (qreal width = 4; width <= full + 10; width += 3) {
-    SCOPED_TRACE(width);
-    const QString text = NestedTreemapPainter::headerText(name, size, metrics, width);
-    EXPECT_LE(metrics.horizontalAdvance(text), width);
-    if (width >= full)
-      EXPECT_EQ(text, name + "  " + size);
-    else if (text.endsWith("  " + size))
-      EXPECT_GE(text.size() - size.size() - 2, 5) << "too few letters of the name beside the size: " << text.toStdString();
-    else
-      EXPECT_TRUE(text.isEmpty() || (text.size() >= 5 && !text.contains("MB"))) << "a fragment: " << text.toStdString();
-  }
-}
-
-TEST(TreemapTooltipTest, PlacementStaysOnTheCanvas) {
-  struct Case {
-    QPointF cursor;
-    QSizeF canvas;
-    QPointF topLeft;
-  };
-  for (auto [cursor, size, topLeft] : {
-           Case{{100, 100}, {1000, 600}, {118, 118}}, // room right and below
-           Case{{900, 100}, {1000, 600}, {622, 118}}, // 100 from the right edge: opens to the left
-           Case{{400, 550}, {1000, 600}, {418, 412}}, // near the bottom: opens upwards
-           Case{{50, 50}, {200, 100}, {10, 10}},      // a tiny canvas pins it at 10, 10
-       }) {
-    const QPointF centre = TreemapTooltip::centreFor(cursor, size);
-    EXPECT_EQ(centre - QPointF(130, 60), topLeft) << cursor.x() << "," << cursor.y();
-  }
-}
-
-// A file's count and a folder's drill hint are checked under the pointer.
-TEST(TreemapTooltipTest, ContentDescribesFilesFoldersAndTheTail) {
-  EXPECT_FALSE(TreemapTooltip::contentFor(tile(2, {}, false)).showsDrillHint);
-  const auto folder = TreemapTooltip::contentFor(tile(1, {}, true));
-  EXPECT_EQ(folder.count, QLocale().toString(1234) + " items");
-  EXPECT_EQ(folder.percentage, "25.0%");
-  const auto aggregated = TreemapTooltip::contentFor(tail({}));
-  EXPECT_EQ(aggregated.count, "12 files");
-  EXPECT_TRUE(aggregated.showsDrillHint) << "a tail opens on its own";
 }
 
 TEST_F(TreemapCanvasViewTest, ContextMenuOffersWhatTheTileAllowsAndReachesItsTarget) {

@@ -290,11 +290,6 @@ TEST_F(OutputFile, DanglingLinkTargetDoesNotExistUntilTheOutputIsComplete) {
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFSIGNALED(status));
   EXPECT_TRUE(fs::is_empty(scratch.path("data"))) << "the target or its temporary was left";
-
-  QuillaneRun run = runQuillane(scratch.root(), "treemap tree --json link.json");
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(fs::is_symlink(scratch.path("link.json")));
-  EXPECT_EQ(nlohmann::json::parse(readFile(scratch.path("data/target.json"))).size(), 1u);
 }
 
 } // namespace
