@@ -1,5 +1,7 @@
 #include "TarnwickApp/Commands/AtomicOutputFile.h"
 
+#include "TarnwickCore/Support/RealPath.h"
+
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -111,14 +113,12 @@ std::optional<std::string> finalTarget(std::string path) {
 // resolved, which the temporary's creation then reports.
 std::optional<std::string> realPlace(const std::string &path) {
   const std::string folder = folderOf(path);
-  char *real = ::realpath(folder.empty() ? "." : folder.c_str(), nullptr);
-  if (!real)
+  std::optional<std::string> place = tarnwick::realPath(folder.empty() ? "." : folder);
+  if (!place)
     return std::nullopt;
-  std::string place(real);
-  std::free(real);
-  if (place.back() != '/')
-    place.push_back('/');
-  return place + path.substr(folder.size());
+  if (place->back() != '/')
+    place->push_back('/');
+  return *place + path.substr(folder.size());
 }
 
 bool writtenInPlace(mode_t mode) { return S_ISFIFO(mode) || S_ISCHR(mode) || S_ISSOCK(mode); }

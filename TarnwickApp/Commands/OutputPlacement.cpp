@@ -2,19 +2,12 @@
 
 #include "TarnwickCore/Deletion/GuardFileFacts.h"
 #include "TarnwickCore/Deletion/ProtectedLocations.h"
+#include "TarnwickCore/Support/RealPath.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace quillane {
 namespace {
-
-std::string realPath(const std::string &path) {
-  char *real = ::realpath(path.c_str(), nullptr);
-  std::string result = real ? real : path;
-  std::free(real);
-  return result;
-}
 
 // The protected location that a folder holding `finalPath` is, by its
 // identity: another name for it that no link explains, as a bind mount of
@@ -40,7 +33,7 @@ std::optional<std::string> protectorByIdentity(const std::string &finalPath, con
 std::optional<std::string> protectedPlaceRefusal(const std::string &finalPath, const std::string &home) {
   std::optional<std::string> protector = tarnwick::ProtectedLocations::protectorOf(finalPath, home);
   if (!protector)
-    protector = tarnwick::ProtectedLocations::protectorOf(finalPath, realPath(home));
+    protector = tarnwick::ProtectedLocations::protectorOf(finalPath, tarnwick::realPath(home).value_or(home));
   if (!protector)
     protector = protectorByIdentity(finalPath, home);
   if (!protector)

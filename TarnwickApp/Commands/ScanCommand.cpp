@@ -10,6 +10,7 @@
 #include "TarnwickApp/Commands/ScanRunner.h"
 #include "TarnwickApp/Commands/TextFormat.h"
 #include "TarnwickCore/Support/ByteCountFormat.h"
+#include "TarnwickCore/Support/RealPath.h"
 #include "TarnwickCore/Support/ScopeExit.h"
 #include "TarnwickCore/Support/UserEnvironment.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
@@ -144,9 +145,8 @@ void leaveOutTemporaries(DiskTreeArena &arena, std::initializer_list<const std::
   for (const std::optional<AtomicOutputFile> *output : outputs) {
     if (!*output || (*output)->temporaryPath().empty())
       continue;
-    const std::unique_ptr<char, decltype(&std::free)> real(::realpath((*output)->temporaryPath().c_str(), nullptr),
-                                                           &std::free);
-    if (const auto id = real ? tarnwick::findNodeByPath(arena, real.get()) : std::nullopt)
+    const std::optional<std::string> real = tarnwick::realPath((*output)->temporaryPath());
+    if (const auto id = real ? tarnwick::findNodeByPath(arena, *real) : std::nullopt)
       temporaries.push_back(*id);
   }
   if (!temporaries.empty())
