@@ -3,9 +3,11 @@
 #include "TarnwickCore/Catalogue/ProjectArtefactRules.h"
 #include "TarnwickCore/Deletion/GuardPlacement.h"
 #include "TarnwickCore/Deletion/MovedCacheHome.h"
+#include "TarnwickCore/Support/Failure.h"
 #include "TarnwickCore/Support/PathJoin.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 #include <unistd.h>
 
@@ -58,6 +60,15 @@ bool isAtOrBelowPattern(std::string_view target, const std::string &home, std::s
     rest.remove_prefix(std::min(restEnd + 1, rest.size()));
   }
   return true;
+}
+
+// Only a missing entry or folder on the way is "does not exist"; no
+// permission to look, a name too long or a loop of links must not send the
+// user looking for a file that may well be there.
+[[noreturn]] void refuseUnexamined(const std::string &target, int error) {
+  if (error == 0 || error == ENOENT || error == ENOTDIR)
+    throw DeletionGuardError(Kind::pathDoesNotExist, target);
+  throw DeletionGuardError(Kind::pathCannotBeExamined, target, Failure{{}, {}, error, {}}.explanation());
 }
 
 // The candidate's real location, when its parent is where its name says:
@@ -269,10 +280,13 @@ ApprovedDeletion DeletionGuard::approve(std::string_view rawPath, const std::str
 
   // A link is refused as one, dangling or not: "does not exist" would send
   // the user looking for a file that is plainly there.
+  errno = 0;
   const std::optional<GuardFileFacts::LinkStatus> status = files.linkStatus(target);
-  if (status && status->isSymbolicLink)
+  if (!status)
+    refuseUnexamined(target, errno);
+  if (status->isSymbolicLink)
     throw DeletionGuardError(Kind::symbolicLinkNotAllowed, target);
-  if (!status || !files.exists(target))
+  if (!files.exists(target))
     throw DeletionGuardError(Kind::pathDoesNotExist, target);
   if (namesAFolder(rawPath) && !status->isDirectory)
     throw DeletionGuardError(Kind::pathDoesNotExist, target);

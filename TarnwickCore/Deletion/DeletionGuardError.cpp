@@ -21,6 +21,8 @@ std::string describe(DeletionGuardError::Kind kind, const std::string &path, con
            "' is outside approved cache/cleanup directories and lacks explicit user confirmation.";
   case Kind::pathDoesNotExist:
     return "Deletion rejected: Path '" + path + "' does not exist.";
+  case Kind::pathCannotBeExamined:
+    return "Deletion rejected: Path '" + path + "' cannot be examined: " + location + ".";
   case Kind::emptyPath:
     return "Deletion rejected: Path is empty.";
   case Kind::containsProtectedLocation:

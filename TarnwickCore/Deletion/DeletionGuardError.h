@@ -15,6 +15,9 @@ public:
     sipOrSystemImmutable,
     outsideAllowlistedRoots,
     pathDoesNotExist,
+    /// Something may be there, but the system would not say what
+    /// (`location()` holds its reason: no permission, a name too long…).
+    pathCannotBeExamined,
     emptyPath,
     /// The candidate holds a protected location (`location()`).
     containsProtectedLocation,

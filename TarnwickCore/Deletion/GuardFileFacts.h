@@ -46,7 +46,9 @@ public:
   virtual ~GuardFileFacts() = default;
   /// Whether `path` exists, following symbolic links.
   virtual bool exists(const std::string &path) const = 0;
-  /// The entry itself, not following a link; nothing when it cannot be read.
+  /// The entry itself, not following a link; nothing when it cannot be
+  /// read, with errno saying why when the system was asked (facts that
+  /// leave errno alone are read as "nothing there").
   virtual std::optional<LinkStatus> linkStatus(const std::string &path) const = 0;
   /// `path` with every symbolic link resolved; nothing when that fails.
   virtual std::optional<std::string> canonicalPath(const std::string &path) const = 0;

@@ -23,6 +23,15 @@ TEST(GuardMountAndLinkTest, RealLinksAndImmutableFilesAreRefused) {
   EXPECT_EQ(refusal(".cache/target"), std::nullopt);
   EXPECT_EQ(refusal(".cache/link"), Kind::symbolicLinkNotAllowed);
   EXPECT_EQ(refusal(".cache/dangling"), Kind::symbolicLinkNotAllowed) << "a link, not a missing file";
+  // What the system will not look at is not missing: the reason is named.
+  tree.makeSymlink(".cache/loop", "loop");
+  EXPECT_EQ(realRefusal(tree.path(".cache/loop/x"), fakeHome, false),
+            Outcome(Kind::pathCannotBeExamined, "Too many levels of symbolic links"));
+  std::string tooLong = tree.path(".cache");
+  while (tooLong.size() <= PATH_MAX)
+    tooLong += "/" + std::string(200, 'd');
+  EXPECT_EQ(realRefusal(tooLong, fakeHome, false), Outcome(Kind::pathCannotBeExamined, "File name too long"));
+  EXPECT_EQ(refusal(".cache/target/x"), Kind::pathDoesNotExist) << "a file on the way";
   // A linked folder inside an allowlisted one must not open a way out of it.
   tree.writeFile(".ssh/id_rsa", 10);
   tree.makeSymlink(".cache/toSsh", "../.ssh");
