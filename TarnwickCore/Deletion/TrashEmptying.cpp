@@ -79,7 +79,7 @@ TrashEmptyReport TrashCatalogue::empty(const std::vector<TrashedItem> &items, co
     });
     if (folder == folders.end())
       report.failures.emplace_back(item.hasEntry() ? item.entryPath() : item.recordPath(),
-                                   "its trash folder " + item.trashDirectory + " cannot be used now");
+                                   UserTrashFolders::whyUnusable(item.trashDirectory, problems));
     else
       emptyItem(folder->directory, item, report, removed);
   }

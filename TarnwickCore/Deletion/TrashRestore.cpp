@@ -58,7 +58,7 @@ Result<std::string> TrashCatalogue::restore(const TrashedItem &item) const {
     return candidate.directory.path() == item.trashDirectory;
   });
   if (folder == folders.end() || folder->directory.files() < 0 || folder->directory.info() < 0)
-    return refused("its trash folder " + item.trashDirectory + " cannot be used now");
+    return refused(UserTrashFolders::whyUnusable(item.trashDirectory, problems));
   const TrashDirectory &trash = folder->directory;
   const std::string record = item.name + ".trashinfo";
   // Still the file listed, with the record listed: a listing may be old.

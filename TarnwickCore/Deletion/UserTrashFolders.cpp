@@ -109,4 +109,16 @@ std::vector<UserTrashFolder> UserTrashFolders::open(const std::string &homeTrash
   return found.take();
 }
 
+std::string UserTrashFolders::whyUnusable(const std::string &trashDirectory, const std::vector<std::string> &problems) {
+  std::string why = "its trash folder " + trashDirectory + " cannot be used now";
+  // Problems start with the path they concern: the folder or one inside it.
+  const auto concerned = std::find_if(problems.begin(), problems.end(), [&](const std::string &problem) {
+    return problem.starts_with(trashDirectory) && problem.size() > trashDirectory.size() &&
+           (problem[trashDirectory.size()] == ' ' || problem[trashDirectory.size()] == '/');
+  });
+  if (concerned != problems.end())
+    why += " (" + *concerned + ")";
+  return why;
+}
+
 } // namespace tarnwick

@@ -37,6 +37,10 @@ public:
   /// Folders that exist but cannot be used are described in `problems`.
   static std::vector<UserTrashFolder> open(const std::string &homeTrash, uid_t user,
                                            std::vector<std::string> &problems);
+  /// Why the folder `trashDirectory`, missing from what open() returned or
+  /// opened in part, cannot be used: "its trash folder … cannot be used
+  /// now", with the problem open() met there when it named one.
+  static std::string whyUnusable(const std::string &trashDirectory, const std::vector<std::string> &problems);
 };
 
 } // namespace tarnwick

@@ -161,5 +161,25 @@ TEST_F(ResourceLimit, FewThreadsMeanFewerWalkers) {
   }
 }
 
+// Whichever step runs out of descriptors (listing the Trash or opening a
+// trash folder again to empty it), the user is told what ran out and the
+// items stay where they were.
+TEST_F(ResourceLimit, EmptyingTheTrashWithFewDescriptorsSaysWhatRanOut) {
+  const std::string atHome = "HOME=" + shellQuote(scratch.path("home"));
+  for (int limit = 4; limit <= 12; ++limit) {
+    SCOPED_TRACE(limit);
+    for (const char *name : {"a", "b", "c"}) {
+      scratch.writeFile(std::string("home/") + name, 10);
+      ASSERT_EQ(runQuillane(scratch.root(), std::string("trash home/") + name, atHome).status, 0);
+    }
+    const std::string prlimit = atHome + " prlimit --nofile=" + std::to_string(limit);
+    const QuillaneRun run = runQuillane(scratch.root(), "trash --empty --yes", prlimit);
+    const bool emptied = std::filesystem::is_empty(scratch.path("home/.local/share/Trash/files"));
+    EXPECT_EQ(run.status == 0, emptied) << run.out << run.err;
+    EXPECT_TRUE(emptied || contains(run.out + run.err, "Too many open files")) << run.out << run.err;
+    runQuillane(scratch.root(), "trash --empty --yes", atHome);
+  }
+}
+
 } // namespace
 } // namespace quillane::test
