@@ -87,16 +87,6 @@ TEST(CacheSizeMeasurerTest, WhatALocationCounts) {
     EXPECT_EQ(CacheSizeMeasurer::measure(tree.path(c.path), c.filter), c.expected) << c.path;
 }
 
-// Lowers the soft descriptor limit until the returned guard goes.
-auto lowerDescriptorLimit(rlim_t soft) {
-  rlimit saved{};
-  ::getrlimit(RLIMIT_NOFILE, &saved);
-  rlimit lowered = saved;
-  lowered.rlim_cur = soft;
-  ::setrlimit(RLIMIT_NOFILE, &lowered);
-  return ScopeExit([saved] { ::setrlimit(RLIMIT_NOFILE, &saved); });
-}
-
 TEST(CacheSizeMeasurerTest, TreesDeeperThanTheDescriptorLimit) {
   // Each level holds the next level "a" and a folder "z" with a file. The
   // creation order alternates, so whatever order the file system lists in,
@@ -111,7 +101,12 @@ TEST(CacheSizeMeasurerTest, TreesDeeperThanTheDescriptorLimit) {
   }
   const std::int64_t expected = findTotals(tree.root()).bytes;
   ASSERT_GT(expected, 0);
-  const auto restoreLimit = lowerDescriptorLimit(48);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_NOFILE, &saved);
+  rlimit lowered = saved;
+  lowered.rlim_cur = 48;
+  ::setrlimit(RLIMIT_NOFILE, &lowered);
+  const ScopeExit restoreLimit([saved] { ::setrlimit(RLIMIT_NOFILE, &saved); });
   EXPECT_EQ(CacheSizeMeasurer::measure(tree.root()), expected);
 }
 
