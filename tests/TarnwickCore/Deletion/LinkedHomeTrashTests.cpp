@@ -7,6 +7,7 @@
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickCore/Deletion/ScratchTrash.h"
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
+#include "TarnwickCore/Deletion/TrashInfoText.h"
 #include "TarnwickCore/Support/ScopeExit.h"
 #include "TestSupport/ScopedMount.h"
 #include "TestSupport/TempTree.h"
@@ -24,13 +25,7 @@ namespace {
 using namespace quillane::test;
 namespace fs = std::filesystem;
 
-// The Path= line of a record, as written (not decoded: the names here need
-// no encoding).
-std::string recordedPath(const std::string &record) {
-  const std::string text = readFile(record);
-  const auto at = text.find("\nPath=");
-  return at == std::string::npos ? "" : text.substr(at + 6, text.find('\n', at + 6) - at - 6);
-}
+std::string recordedPath(const std::string &record) { return TrashInfoText::parse(readFile(record)).value().path; }
 
 class LinkedHomeTrashTest : public ::testing::Test {
 protected:
