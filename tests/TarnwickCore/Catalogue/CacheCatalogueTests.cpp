@@ -1,10 +1,12 @@
-// The two cache scanners and the catalogue over fake home folders in
-// temporary trees.
+// The two cache scanners, the project finder and the catalogue over fake
+// home folders in temporary trees.
 #include "TarnwickCore/Catalogue/CacheCatalogue.h"
 #include "TarnwickCore/Catalogue/CacheSizeMeasurer.h"
 #include "TarnwickCore/Catalogue/CreatorCacheScanner.h"
 #include "TarnwickCore/Catalogue/DeveloperCacheScanner.h"
+#include "TarnwickCore/Catalogue/ProjectArtefactFinder.h"
 #include "TarnwickCore/Support/ScanErrors.h"
+#include "TestSupport/ScopedMount.h"
 #include "TestSupport/ScopedNoDacOverride.h"
 #include "TestSupport/TempTree.h"
 
@@ -22,6 +24,7 @@ namespace {
 using enum CleanableCategory;
 using quillane::test::findTotals;
 using quillane::test::runCommand;
+using quillane::test::ScopedMount;
 using quillane::test::ScopedNoDacOverride;
 using quillane::test::shellQuote;
 using quillane::test::TempTree;
@@ -305,6 +308,25 @@ TEST(CacheCatalogueTest, EqualSizesKeepDeveloperThenGroupThenTableOrder) {
   expected.insert(expected.begin(), std::string(derivedData) + "/Project");
   expected.insert(expected.end(), creatorOrder.begin(), creatorOrder.end());
   EXPECT_EQ(relativePaths(CacheCatalogue::scan(home.root())), expected);
+}
+
+// A mounted disk or share below home holds other people's projects, or the
+// same ones again: the walk stays on the file system of the roots.
+TEST(ProjectArtefactFinderTest, NoOtherFileSystemIsEntered) {
+  TempTree home;
+  home.writeFile("code/app/package.json", 10);
+  home.writeFile("code/app/node_modules/x/index.js", 100);
+  home.makeDirectory("code/mounted");
+  const ScopedMount mount = ScopedMount::tmpfs(home.path("code/mounted"));
+  if (!mount.mounted())
+    GTEST_SKIP() << "mounting a tmpfs needs root";
+  home.writeFile("code/mounted/web/package.json", 10);
+  home.writeFile("code/mounted/web/node_modules/y/index.js", 100);
+
+  std::vector<std::string> found;
+  for (const FoundArtefact &artefact : ProjectArtefactFinder(home.root(), {home.root()}).find())
+    found.push_back(artefact.path);
+  EXPECT_EQ(found, std::vector<std::string>{home.path("code/app/node_modules")});
 }
 
 } // namespace

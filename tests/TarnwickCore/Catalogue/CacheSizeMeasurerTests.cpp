@@ -17,31 +17,15 @@ using quillane::test::duBytes;
 using quillane::test::findTotals;
 using quillane::test::TempTree;
 
-TEST(CacheSizeMeasurerTest, FolderTotalsMatchFind) {
-  // No hard links, so find's de-duplicated total is ours too; the link to
-  // a large file elsewhere must add nothing.
-  TempTree outside;
-  outside.writeFile("large", 1 << 20);
-  TempTree tree;
-  for (const auto &[file, bytes] : {std::pair{"top", 5000}, {".hidden", 9000}, {"a/b/c/deep", 70000},
-                                    {"a/.git/objects/pack", 12000}})
-    tree.writeFile(file, bytes);
-  tree.makeDirectory("empty/inside");
-  tree.makeSparseFile("a/sparse", 1 << 24);
-  tree.makeFifo("a/pipe");
-  tree.makeSymlink("a/b/toLarge", outside.path("large"));
-  tree.makeSymlink("toOutside", outside.root());
-  EXPECT_EQ(CacheSizeMeasurer::measure(tree.root()), findTotals(tree.root()).bytes);
-
-  std::stop_source stopped; // a cancel does not wait for the whole walk
-  stopped.request_stop();
-  EXPECT_LT(CacheSizeMeasurer::measure(tree.root(), {}, stopped.get_token()), findTotals(tree.root()).bytes);
-}
-
 TEST(CacheSizeMeasurerTest, WhatALocationCounts) {
   TempTree tree;
   tree.makeSparseFile("sparse", 3 << 20);
   tree.makeSymlink("link", "folder");
+  tree.makeDirectory("plain/empty/inside");
+  tree.makeSparseFile("plain/a/sparse", 1 << 24);
+  tree.makeFifo("plain/a/pipe");
+  tree.makeSymlink("plain/a/b/toLarge", "../../../Root.app/Tool.app/Contents/big");
+  tree.makeSymlink("plain/toOutside", "../Root.app");
   // Cleaning keeps an excluded entry whole, so nothing below it is counted.
   // Packages below the location are not entered; the location itself is
   // walked whatever its name, and a file with the extension still counts.
@@ -53,7 +37,8 @@ TEST(CacheSizeMeasurerTest, WhatALocationCounts) {
                                     {"Root.app/Kit.FRAMEWORK/big", 1 << 20}, {"Root.app/notes.app", 4096},
                                     {"Root.app/small", 8192}, {"links/all/wheel", 400 << 10},
                                     {"links/part/plain", 8192}, {"links/part/shared", 200 << 10},
-                                    {"links/part/Cookies", 64 << 10}})
+                                    {"links/part/Cookies", 64 << 10}, {"plain/top", 5000}, {"plain/.hidden", 9000},
+                                    {"plain/a/b/c/deep", 70000}, {"plain/a/.git/objects/pack", 12000}})
     tree.writeFile(file, bytes);
   for (const auto &[existing, name] : {std::pair{"links/all/wheel", "links/all/sub/wheel"},
                                        {"links/all/wheel", "links/all/wheel-again"},
@@ -82,19 +67,14 @@ TEST(CacheSizeMeasurerTest, WhatALocationCounts) {
       {"links/part", cookies, bytes("links/part/plain")},
       {"links/part/shared", {}, 0}, // a file location whose other name is elsewhere
       {"links", {}, findTotals(tree.path("links")).bytes}, // every name inside again
+      {"plain", {}, findTotals(tree.path("plain")).bytes}, // no hard links, and its links lead out of it
   };
   for (const Case &c : cases)
     EXPECT_EQ(CacheSizeMeasurer::measure(tree.path(c.path), c.filter), c.expected) << c.path;
-}
-
-// Lowers the soft descriptor limit until the returned guard goes.
-auto lowerDescriptorLimit(rlim_t soft) {
-  rlimit saved{};
-  ::getrlimit(RLIMIT_NOFILE, &saved);
-  rlimit lowered = saved;
-  lowered.rlim_cur = soft;
-  ::setrlimit(RLIMIT_NOFILE, &lowered);
-  return ScopeExit([saved] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+  std::stop_source stopped; // a cancel does not wait for the whole walk
+  stopped.request_stop();
+  EXPECT_LT(CacheSizeMeasurer::measure(tree.path("plain"), {}, stopped.get_token()),
+            findTotals(tree.path("plain")).bytes);
 }
 
 TEST(CacheSizeMeasurerTest, TreesDeeperThanTheDescriptorLimit) {
@@ -111,7 +91,12 @@ TEST(CacheSizeMeasurerTest, TreesDeeperThanTheDescriptorLimit) {
   }
   const std::int64_t expected = findTotals(tree.root()).bytes;
   ASSERT_GT(expected, 0);
-  const auto restoreLimit = lowerDescriptorLimit(48);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_NOFILE, &saved);
+  rlimit lowered = saved;
+  lowered.rlim_cur = 48;
+  ::setrlimit(RLIMIT_NOFILE, &lowered);
+  const ScopeExit restoreLimit([saved] { ::setrlimit(RLIMIT_NOFILE, &saved); });
   EXPECT_EQ(CacheSizeMeasurer::measure(tree.root()), expected);
 }
 

@@ -3,6 +3,7 @@
 // never receive an item.
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickCore/Deletion/GuardFileFacts.h"
+#include "TarnwickCore/Deletion/TrashInfoText.h"
 #include "TarnwickCore/Support/ScopeExit.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 #include "TestSupport/ScopedMount.h"
@@ -29,21 +30,11 @@ using namespace quillane::test;
 namespace fs = std::filesystem;
 
 std::string uid() { return std::to_string(::getuid()); }
-// The record of an item trashed to TRASH/files/NAME.
-std::string recordOf(const std::string &trashed) {
-  return readFile(std::regex_replace(trashed, std::regex("/files/([^/]*)$"), "/info/$1.trashinfo"));
-}
-std::string field(const std::string &record, const std::string &key) {
-  std::smatch match;
-  return std::regex_search(record, match, std::regex("\n" + key + "=([^\n]*)")) ? match[1].str() : "";
-}
-std::string percentDecoded(const std::string &text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    out += text[i] != '%' ? text[i] : static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-    i += text[i] == '%' ? 2 : 0;
-  }
-  return out;
+// The record of an item trashed to TRASH/files/NAME, read by the reader
+// whose own test pins it against records as clients write them.
+TrashInfoText recordOf(const std::string &trashed) {
+  const std::string record = std::regex_replace(trashed, std::regex("/files/([^/]*)$"), "/info/$1.trashinfo");
+  return TrashInfoText::parse(readFile(record)).value();
 }
 std::string found(const std::string &root, const std::string &tests) {
   return runCommand("find " + shellQuote(root) + " -mindepth 1 " + tests + " 2>/dev/null");
@@ -84,9 +75,9 @@ TEST_F(FreedesktopTrashTest, OddNamesKeepTheirNameAndExactOriginalPath) {
     EXPECT_TRUE(kept == name || (name.size() > 245 && kept.size() <= 245 && name.starts_with(kept) &&
                                  (name[kept.size()] & 0xC0) != 0x80))
         << kept;
-    const std::string record = recordOf(trashed);
-    const std::string date = field(record, "DeletionDate");
-    EXPECT_EQ(percentDecoded(field(record, "Path")), original) << record;
+    const TrashInfoText record = recordOf(trashed);
+    const std::string date = record.deletionDate;
+    EXPECT_EQ(record.path, original);
     std::tm local{};
     std::istringstream(date) >> std::get_time(&local, "%Y-%m-%dT%H:%M:%S");
     local.tm_isdst = -1;
@@ -267,7 +258,7 @@ TEST(TrashOwnershipTest, ItemsGoOnlyToTheUsersOwnPrivateTrash) {
       const std::string folder = where + "/" + std::regex_replace(layout.lands, std::regex("\\$U"), uid());
       EXPECT_EQ(trashed, folder + "/files/item") << layout.setup << ": " << error;
       // Relative to the top directory on another file system.
-      EXPECT_EQ(field(recordOf(trashed), "Path"), layout.inHome ? tree.path("sub/item") : "sub/item");
+      EXPECT_EQ(recordOf(trashed).path, layout.inHome ? tree.path("sub/item") : "sub/item");
       EXPECT_EQ(runCommand("stat -c '%a %u' " + shellQuote(folder)), "700 " + uid() + "\n");
     } else {
       EXPECT_TRUE(fs::exists(tree.path("sub/item"))) << layout.setup;

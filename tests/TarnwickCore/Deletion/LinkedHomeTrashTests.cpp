@@ -5,7 +5,9 @@
 #include "TarnwickCore/Deletion/CleaningFileSystem.h"
 #include "TarnwickCore/Deletion/DeletionGuard.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
+#include "TarnwickCore/Deletion/ScratchTrash.h"
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
+#include "TarnwickCore/Deletion/TrashInfoText.h"
 #include "TarnwickCore/Support/ScopeExit.h"
 #include "TestSupport/ScopedMount.h"
 #include "TestSupport/TempTree.h"
@@ -15,7 +17,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -24,13 +25,7 @@ namespace {
 using namespace quillane::test;
 namespace fs = std::filesystem;
 
-// The Path= line of a record, as written (not decoded: the names here need
-// no encoding).
-std::string recordedPath(const std::string &record) {
-  const std::string text = readFile(record);
-  const auto at = text.find("\nPath=");
-  return at == std::string::npos ? "" : text.substr(at + 6, text.find('\n', at + 6) - at - 6);
-}
+std::string recordedPath(const std::string &record) { return TrashInfoText::parse(readFile(record)).value().path; }
 
 class LinkedHomeTrashTest : public ::testing::Test {
 protected:
@@ -51,21 +46,7 @@ protected:
       return Failure::because(refusal.what());
     }
   }
-  // The catalogue's items from trash folders below the scratch tree.
-  TrashListing listing() const {
-    TrashListing all = catalogue.list();
-    std::erase_if(all.items, [&](const TrashedItem &item) {
-      return !item.trashDirectory.starts_with(tree.root() + "/");
-    });
-    return all;
-  }
-  std::set<std::pair<std::string, std::string>> restorable() const {
-    std::set<std::pair<std::string, std::string>> items;
-    for (const TrashedItem &item : listing().items)
-      if (item.isRestorable())
-        items.emplace(item.originalPath, item.deletionDate);
-    return items;
-  }
+  TrashListing listing() const { return scratchListing(catalogue, tree.root()); }
   auto clientItems() const { return trashCliItems(home, home + "/.local/share", tree.root()); }
 
   TempTree tree;
@@ -99,7 +80,7 @@ TEST_F(LinkedHomeTrashTest, AnItemTrashedByEitherNameIsRecordedWhereItLiesAndCom
 
     const std::string place = real + "/a/" + c.name;
     EXPECT_EQ(recordedPath(homeTrash + "/info/" + c.name + ".trashinfo"), place);
-    EXPECT_EQ(restorable(), clientItems());
+    EXPECT_EQ(restorableItems(listing()), clientItems());
     for (const std::string &asked : {home + "/a/" + c.name, place}) {
       const std::optional<TrashedItem> item = TrashCatalogue::latestWithOriginalPath(listing(), asked);
       ASSERT_TRUE(item) << asked;
@@ -131,7 +112,7 @@ TEST_F(LinkedHomeTrashTest, OnADriveBelowTheHomeTheRecordIsRelativeToItsTop) {
   ASSERT_EQ(onDisk.items.size(), 1u);
   EXPECT_EQ(onDisk.items.front().recordProblem, "");
   EXPECT_EQ(onDisk.items.front().originalPath, real + "/disk/d/p");
-  EXPECT_EQ(restorable(), clientItems());
+  EXPECT_EQ(restorableItems(listing()), clientItems());
   const auto item = TrashCatalogue::latestWithOriginalPath(onDisk, home + "/disk/d/p");
   ASSERT_TRUE(item);
   const Result<std::string> back = catalogue.restore(*item);

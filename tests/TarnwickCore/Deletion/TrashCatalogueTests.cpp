@@ -3,6 +3,7 @@
 // must never cost a file outside the Trash or be overwritten on restore.
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
+#include "TarnwickCore/Deletion/ScratchTrash.h"
 #include "TarnwickCore/Deletion/TrashInfoText.h"
 #include "TestSupport/ScopedMount.h"
 #include "TestSupport/TempTree.h"
@@ -67,21 +68,7 @@ protected:
   auto clientListing(const std::string &root) const {
     return trashCliItems(home.root(), home.path(".local/share"), root);
   }
-  // The listing, limited to trash folders below `root`: the machine's
-  // own trashes are listed too, and a test never acts on those.
-  TrashListing scratchListing(const std::string &root) const {
-    TrashListing listing = catalogue.list();
-    std::erase_if(listing.items, [&](const TrashedItem &item) { return !item.trashDirectory.starts_with(root + "/"); });
-    return listing;
-  }
-  // The restorable items as trash-list shows them.
-  static std::set<std::pair<std::string, std::string>> asClientItems(const TrashListing &listing) {
-    std::set<std::pair<std::string, std::string>> items;
-    for (const TrashedItem &item : listing.items)
-      if (item.isRestorable())
-        items.emplace(item.originalPath, item.deletionDate);
-    return items;
-  }
+  TrashListing scratchListing(const std::string &root) const { return tarnwick::scratchListing(catalogue, root); }
   std::string trash() const { return home.path(".local/share/Trash"); }
 
   TempTree home;
@@ -98,7 +85,7 @@ TEST_F(TrashCatalogueTest, ListsWhatTrashCliAndQuillaneTrashedAsTheyDo) {
   ASSERT_TRUE(FreedesktopTrash(home.root(), home.path(".local/share")).moveToTrash(home.path("ours/q.bin")));
   const TrashListing listing = scratchListing(home.root());
   ASSERT_EQ(listing.items.size(), 6u);
-  EXPECT_EQ(asClientItems(listing), clientListing(home.root()));
+  EXPECT_EQ(restorableItems(listing), clientListing(home.root()));
   std::int64_t sum = 0;
   for (const TrashedItem &item : listing.items) {
     EXPECT_TRUE(item.sizeComplete) << item.name;
@@ -278,7 +265,7 @@ TEST_F(TrashCatalogueTest, ListsRestoresAndEmptiesTopDirectoryTrashes) {
   const TrashListing listing = catalogue.list();
   TrashListing onTop = scratchListing(top.root());
   ASSERT_EQ(onTop.items.size(), 2u);
-  EXPECT_EQ(asClientItems(onTop), clientListing(top.root()));
+  EXPECT_EQ(restorableItems(onTop), clientListing(top.root()));
   EXPECT_EQ(scratchListing(hostile.root()).items.size(), 0u);
   std::string problems;
   for (const std::string &problem : listing.problems)
