@@ -19,7 +19,8 @@ struct TrashEmptyProgress {
 
 /// What emptying the Trash did.
 struct TrashEmptyReport {
-  /// The listed sizes of the entries removed completely.
+  /// What went: the entries removed completely, and the part that went of
+  /// those removed in part, hard links settled across the items.
   std::int64_t freedBytes = 0;
   /// Items whose entry and record are both gone now.
   std::size_t removedCount = 0;
