@@ -52,7 +52,7 @@ protected:
   NameSearchPanel panel;
 };
 
-TEST_F(NameSearchPanelTest, ShowsTheLatestPatternsMatchesSortedAndNamesTheChosenNode) {
+TEST_F(NameSearchPanelTest, ShowsTheLatestPatternsMatchesOnTheLatestTreeSortedAndNamesTheChosenNode) {
   // Keystrokes faster than the searches: only the last one's results show.
   for (const char *prefix : {"r", "re", "rea", "read"})
     panel.field()->setText(prefix);
@@ -74,9 +74,8 @@ TEST_F(NameSearchPanelTest, ShowsTheLatestPatternsMatchesSortedAndNamesTheChosen
   EXPECT_EQ(panel.statusText(), "No matches");
   type("");
   EXPECT_EQ(panel.results()->model()->rowCount(), 0);
-}
 
-TEST_F(NameSearchPanelTest, ANewTreeIsSearchedAgain) {
+  // A new tree is searched again.
   type("readme");
   QSignalSpy shown(&panel, &NameSearchPanel::resultsShown);
   panel.setArena(std::make_shared<const DiskTreeArena>(
