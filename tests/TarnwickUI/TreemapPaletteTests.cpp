@@ -17,7 +17,7 @@ namespace {
 
 using enum CleanableCategory;
 
-TEST(TreemapPaletteTest, FormatsSizesAtTheirBoundaries) {
+TEST(TreemapPaletteTest, FormatsSizesAtTheirBoundariesPercentagesAndCounts) {
   const std::pair<std::int64_t, const char *> cases[] = {
       {-5, "Zero KB"},      {0, "Zero KB"},          {1, "1 byte"},        {999, "999 bytes"},
       {1000, "1 KB"},       {12'345, "12 KB"},       {999'499, "999 KB"},  {999'999, "1.0 MB"},
@@ -25,9 +25,6 @@ TEST(TreemapPaletteTest, FormatsSizesAtTheirBoundaries) {
   };
   for (auto [bytes, text] : cases)
     EXPECT_EQ(TreemapPalette::formatBytes(bytes).toStdString(), text) << bytes;
-}
-
-TEST(TreemapPaletteTest, FormatsPercentagesAndCounts) {
   for (auto [fraction, text] : {std::pair{0.1234, "12.3%"}, {1.0, "100.0%"}, {-0.5, "0.0%"}})
     EXPECT_EQ(TreemapPalette::formatPercentage(fraction).toStdString(), text) << fraction;
 
