@@ -119,9 +119,7 @@ TEST_F(ChangeColouringTest, TheExplorerShowsItOnlyOnTheComparedTree) {
   }
 }
 
-// The Changes table: one row per changed entry of a real comparison, sizes
-// as the window writes them, "new" and "gone" for a missing side, and
-// sorting by the bytes (or the path), not by the texts.
+// The Changes table over a real comparison.
 class ChangesModelTest : public ::testing::Test {
 protected:
   void SetUp() override {

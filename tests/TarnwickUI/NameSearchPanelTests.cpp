@@ -1,7 +1,3 @@
-// The side panels as the window shows them. The search field as a user
-// types into it: results of the latest pattern only, sortable, and a choice
-// naming the node. The folder summary: the lists follow the folder and the
-// tree, and choices name the file or the type.
 #include "TarnwickUI/NameSearchPanel.h"
 
 #include "TarnwickUI/FolderSummaryPanel.h"
