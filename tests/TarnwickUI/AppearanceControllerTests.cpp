@@ -64,7 +64,7 @@ protected:
   AppearanceController &controller = AppearanceController::instance();
 };
 
-TEST_F(AppearanceControllerTest, SystemFollowsThePortalElseTheDesktopPalette) {
+TEST_F(AppearanceControllerTest, SystemFollowsThePortalLiveElseTheDesktopPalette) {
   const QColor lightDesktop(0xf0, 0xf0, 0xf0), darkDesktop(0x30, 0x30, 0x30);
   const struct {
     std::optional<QString> method;
@@ -87,9 +87,8 @@ TEST_F(AppearanceControllerTest, SystemFollowsThePortalElseTheDesktopPalette) {
   }
   controller.setAppearance(Appearance::dark);
   EXPECT_EQ(windowTone(), Tone::dark) << "a choice of the user's goes before the portal";
-}
 
-TEST_F(AppearanceControllerTest, SystemFollowsThePortalLive) {
+  // Live, as the portal reports a change.
   unsigned scheme = 1;
   auto owned = std::make_unique<AppearancePortal>(
       [&scheme](const QString &) -> std::optional<QVariant> { return wrapped(scheme); });

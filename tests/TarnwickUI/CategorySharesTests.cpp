@@ -61,10 +61,14 @@ TEST_F(CategorySharesTest, EachNodesOwnBytesGoToTheGroupOfItsCategory) {
   EXPECT_FALSE(CategoryShares::measure(arena, stopped.get_token()));
 }
 
-TEST_F(CategorySharesTest, AfterARemovalTheyAreWhatMeasuringTheDerivedTreeGives) {
+// After a removal or a folder rescan they are what measuring the derived tree gives.
+TEST_F(CategorySharesTest, AfterARemovalOrAFolderRescanTheyAreWhatMeasuringTheDerivedTreeGives) {
   // A media file also linked under Documents: removing Videos moves its
   // bytes from Media to Other, removing the other name moves nothing.
   tree.makeHardLink("Videos/clip.mp4", "Documents/old/clip-copy.mp4");
+  tree.writeFile("src/lib.cpp", 16'000);
+  tree.makeHardLink("src/lib.cpp", "Documents/x/y/lib-copy.txt");
+  tree.writeFile("Documents/deep/er/note.txt", 24'000);
   const DiskTreeArena arena = FastBulkScanner(2).scan(tree.root());
   const CategoryShares before = *CategoryShares::measure(arena);
   const std::vector<std::vector<std::string>> removals = {
@@ -76,16 +80,10 @@ TEST_F(CategorySharesTest, AfterARemovalTheyAreWhatMeasuringTheDerivedTreeGives)
     EXPECT_EQ(before.withoutSubtrees(arena, ids), *CategoryShares::measure(withoutSubtrees(arena, ids)))
         << removal.front();
   }
-}
 
-TEST_F(CategorySharesTest, AfterAFolderRescanTheyAreWhatMeasuringTheSplicedTreeGives) {
-  // Bytes move between groups with the name that carries them: away from
-  // src when its carrier goes, into src when a shallower name comes.
-  tree.writeFile("src/lib.cpp", 16'000);
-  tree.makeHardLink("src/lib.cpp", "Documents/x/y/lib-copy.txt");
-  tree.writeFile("Documents/deep/er/note.txt", 24'000);
-  const DiskTreeArena arena = FastBulkScanner(2).scan(tree.root());
-  const CategoryShares before = *CategoryShares::measure(arena);
+  // A rescan of src: bytes move between groups with the name that carries
+  // them, away from src when its carrier goes, into src when a shallower
+  // name comes.
   std::filesystem::remove(tree.path("src/lib.cpp"));
   tree.makeHardLink("Documents/deep/er/note.txt", "src/note.cpp");
   tree.writeFile("src/more.cpp", 30'000);

@@ -11,7 +11,7 @@
 namespace tarnwick {
 namespace {
 
-TEST(FileManagerRevealTest, UrlsKeepEveryByte) {
+TEST(FileManagerRevealTest, UrlsAndCopiedPathsKeepEveryByte) {
   struct Case {
     std::string path;
     const char *file;
@@ -30,16 +30,15 @@ TEST(FileManagerRevealTest, UrlsKeepEveryByte) {
     EXPECT_EQ(FileManagerReveal::parentFolderUrl(c.path).toEncoded(), c.parent);
   }
   EXPECT_EQ(FileManagerReveal::fileUrl("/home/a b/caf\xc3\xa9").toLocalFile(), QString::fromUtf8("/home/a b/café"));
-}
 
-TEST(FileManagerRevealTest, CopiesPathsAsText) {
-  const std::pair<std::string, QString> cases[] = {
+  // Copied as text.
+  const std::pair<std::string, QString> copies[] = {
       {"/home/me/My Files/caf\xc3\xa9.txt", QString::fromUtf8("/home/me/My Files/café.txt")},
       // Not UTF-8: the byte alone is replaced, its neighbours stay.
       {"/home/me/odd \xff name", QString::fromUtf8("/home/me/odd \uFFFD name")},
       {"", QString::fromUtf8("/home/me/odd \uFFFD name")}, // nothing copied: the previous text stays
   };
-  for (const auto &[path, expected] : cases) {
+  for (const auto &[path, expected] : copies) {
     FileManagerReveal::copyPath(path);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), expected) << path;
   }

@@ -1,7 +1,3 @@
-// The side panels as the window shows them. The search field as a user
-// types into it: results of the latest pattern only, sortable, and a choice
-// naming the node. The folder summary: the lists follow the folder and the
-// tree, and choices name the file or the type.
 #include "TarnwickUI/NameSearchPanel.h"
 
 #include "TarnwickUI/FolderSummaryPanel.h"
@@ -52,7 +48,7 @@ protected:
   NameSearchPanel panel;
 };
 
-TEST_F(NameSearchPanelTest, ShowsTheLatestPatternsMatchesSortedAndNamesTheChosenNode) {
+TEST_F(NameSearchPanelTest, ShowsTheLatestPatternsMatchesOnTheLatestTreeSortedAndNamesTheChosenNode) {
   // Keystrokes faster than the searches: only the last one's results show.
   for (const char *prefix : {"r", "re", "rea", "read"})
     panel.field()->setText(prefix);
@@ -74,9 +70,8 @@ TEST_F(NameSearchPanelTest, ShowsTheLatestPatternsMatchesSortedAndNamesTheChosen
   EXPECT_EQ(panel.statusText(), "No matches");
   type("");
   EXPECT_EQ(panel.results()->model()->rowCount(), 0);
-}
 
-TEST_F(NameSearchPanelTest, ANewTreeIsSearchedAgain) {
+  // A new tree is searched again.
   type("readme");
   QSignalSpy shown(&panel, &NameSearchPanel::resultsShown);
   panel.setArena(std::make_shared<const DiskTreeArena>(

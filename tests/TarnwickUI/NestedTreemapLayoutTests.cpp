@@ -51,14 +51,16 @@ TEST_F(NestedTreemapLayoutTest, TilesNestInsideTheirFoldersInProportionToTheirSi
   for (const CanvasSize canvas : {CanvasSize{1600, 1000}, CanvasSize{300, 900}, CanvasSize{120, 80}}) {
     const std::vector<NestedTile> tiles = NestedTreemapLayout::compute(*arena, DiskTreeArena::rootID, canvas, options);
     ASSERT_FALSE(tiles.empty());
+    const auto roomOf = [&](const NestedTile &tile) {
+      return tile.parentTile < 0 ? CanvasRect{0, 0, canvas.width, canvas.height}
+                                 : NestedTreemapLayout::innerArea(tiles[tile.parentTile].frame, options);
+    };
     std::map<std::int32_t, std::pair<double, std::int64_t>> byHolder; // area and bytes of each holder's tiles
     for (std::size_t i = 0; i < tiles.size(); ++i) {
       const NestedTile &tile = tiles[i];
-      const CanvasRect room = tile.parentTile < 0 ? CanvasRect{0, 0, canvas.width, canvas.height}
-                                                  : NestedTreemapLayout::innerArea(tiles[tile.parentTile].frame, options);
       ASSERT_LT(tile.parentTile, std::int32_t(i)) << "a tile follows the tile holding it";
       EXPECT_EQ(tile.depth, tile.parentTile < 0 ? 0 : tiles[tile.parentTile].depth + 1);
-      EXPECT_TRUE(inside(tile.frame, room)) << i;
+      EXPECT_TRUE(inside(tile.frame, roomOf(tile))) << i;
       if (tile.id != SquarifiedTreemapLayout::syntheticTailNodeID) {
         EXPECT_EQ(arena->record(tile.id).parentID, tile.parentID);
         EXPECT_EQ(arena->record(tile.id).allocatedSize, tile.allocatedSize);
@@ -70,8 +72,7 @@ TEST_F(NestedTreemapLayoutTest, TilesNestInsideTheirFoldersInProportionToTheirSi
     // Each folder's tiles fill its inner area, and every tile's share of
     // that area is its share of the bytes.
     for (const NestedTile &tile : tiles) {
-      const CanvasRect room = tile.parentTile < 0 ? CanvasRect{0, 0, canvas.width, canvas.height}
-                                                  : NestedTreemapLayout::innerArea(tiles[tile.parentTile].frame, options);
+      const CanvasRect room = roomOf(tile);
       const auto &[area, bytes] = byHolder[tile.parentTile];
       EXPECT_NEAR(area, room.width * room.height, 1e-6 * area);
       EXPECT_NEAR(tile.frame.width * tile.frame.height / area, double(tile.allocatedSize) / double(bytes), 1e-9);

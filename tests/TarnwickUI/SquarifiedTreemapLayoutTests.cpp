@@ -31,15 +31,13 @@ std::vector<TreemapRect> layOut(const std::vector<std::int64_t> &sizes, CanvasSi
   return Layout::compute(nodesOfSizes(sizes), canvas, Layout::defaultMinPixelArea, maxVisible, parent);
 }
 
-TEST(SquarifiedTreemapLayoutTest, DegenerateInputsGiveNoTiles) {
+TEST(SquarifiedTreemapLayoutTest, DegenerateInputsGiveNoTilesAndASingleChildFillsTheCanvas) {
   EXPECT_TRUE(layOut({5, 6}, {0, 100}).empty());
   EXPECT_TRUE(layOut({5, 6}, {100, -1}).empty());
   EXPECT_TRUE(layOut({}).empty());
   EXPECT_TRUE(layOut({0, 0, 0}).empty());
   EXPECT_TRUE(layOut({-5}).empty());
-}
 
-TEST(SquarifiedTreemapLayoutTest, SingleChildFillsTheCanvas) {
   auto tiles = layOut({0, 40}, {300, 200}, 120, 160);
   ASSERT_EQ(tiles.size(), 1u); // the zero-size child is left out, not tailed
   EXPECT_EQ(tiles[0].frame, (CanvasRect{0, 0, 300, 200}));

@@ -59,42 +59,34 @@ TEST(TreeListModel, PassesTheModelTesterWhileFetchedAndSorted) {
   EXPECT_EQ(model.rowCount(), 0);
 }
 
-struct SortCase {
-  int column;
-  Qt::SortOrder order;
-  std::vector<std::string> names;
-};
-class TreeListModelSorting : public ::testing::TestWithParam<SortCase> {};
-
-TEST_P(TreeListModelSorting, OrdersTheTopLevel) {
-  TreeListModel model;
-  model.setTree(buildTree(sortingTree), DiskTreeArena::rootID);
-  model.sort(GetParam().column, GetParam().order);
-  EXPECT_EQ(topNames(model), GetParam().names);
-}
-
-// Folder sizes: b 400, d 150. Times: folders take none of their own (0).
-INSTANTIATE_TEST_SUITE_P(
-    Columns, TreeListModelSorting,
-    ::testing::Values(SortCase{TreeListModel::sizeColumn, Qt::AscendingOrder, {"d", "Apple", "b", "c"}},
-                      SortCase{TreeListModel::shareColumn, Qt::DescendingOrder, {"c", "b", "Apple", "d"}},
-                      SortCase{TreeListModel::nameColumn, Qt::AscendingOrder, {"Apple", "b", "c", "d"}},
-                      SortCase{TreeListModel::nameColumn, Qt::DescendingOrder, {"d", "c", "b", "Apple"}},
-                      SortCase{TreeListModel::filesColumn, Qt::DescendingOrder, {"d", "b", "Apple", "c"}},
-                      SortCase{TreeListModel::modifiedColumn, Qt::DescendingOrder, {"Apple", "c", "b", "d"}}));
-
-TEST(TreeListModel, EqualKeysFollowTheirNamesAToZInBothDirections) {
-  const auto tree = buildTree({{"zeta", 100, 10}, {"Mid", 100, 10}, {"alpha", 100, 10}, {"big", 300, 10}});
-  const SortCase cases[] = {
-      {TreeListModel::sizeColumn, Qt::AscendingOrder, {"alpha", "Mid", "zeta", "big"}},
-      {TreeListModel::sizeColumn, Qt::DescendingOrder, {"big", "alpha", "Mid", "zeta"}},
-      {TreeListModel::modifiedColumn, Qt::DescendingOrder, {"alpha", "big", "Mid", "zeta"}},
+// Each column orders the top level; equal keys follow their names A to Z in
+// both directions. In sortingTree, folder sizes are b 400, d 150, and folders
+// take no time of their own (0).
+TEST(TreeListModel, SortsTheTopLevelByEachColumn) {
+  const auto sorting = buildTree(sortingTree);
+  const auto ties = buildTree({{"zeta", 100, 10}, {"Mid", 100, 10}, {"alpha", 100, 10}, {"big", 300, 10}});
+  const struct {
+    const std::shared_ptr<const DiskTreeArena> &tree;
+    int column;
+    Qt::SortOrder order;
+    std::vector<std::string> names;
+  } cases[] = {
+      {sorting, TreeListModel::sizeColumn, Qt::AscendingOrder, {"d", "Apple", "b", "c"}},
+      {sorting, TreeListModel::shareColumn, Qt::DescendingOrder, {"c", "b", "Apple", "d"}},
+      {sorting, TreeListModel::nameColumn, Qt::AscendingOrder, {"Apple", "b", "c", "d"}},
+      {sorting, TreeListModel::nameColumn, Qt::DescendingOrder, {"d", "c", "b", "Apple"}},
+      {sorting, TreeListModel::filesColumn, Qt::DescendingOrder, {"d", "b", "Apple", "c"}},
+      {sorting, TreeListModel::modifiedColumn, Qt::DescendingOrder, {"Apple", "c", "b", "d"}},
+      {ties, TreeListModel::sizeColumn, Qt::AscendingOrder, {"alpha", "Mid", "zeta", "big"}},
+      {ties, TreeListModel::sizeColumn, Qt::DescendingOrder, {"big", "alpha", "Mid", "zeta"}},
+      {ties, TreeListModel::modifiedColumn, Qt::DescendingOrder, {"alpha", "big", "Mid", "zeta"}},
   };
-  for (const SortCase &c : cases) {
+  for (const auto &c : cases) {
+    SCOPED_TRACE(::testing::Message() << "column " << c.column << " order " << c.order);
     TreeListModel model;
-    model.setTree(tree, DiskTreeArena::rootID);
+    model.setTree(c.tree, DiskTreeArena::rootID);
     model.sort(c.column, c.order);
-    EXPECT_EQ(topNames(model), c.names) << c.column << " " << c.order;
+    EXPECT_EQ(topNames(model), c.names);
   }
 }
 
@@ -244,18 +236,10 @@ TEST_F(TreeListViewTest, ClicksSelectAndDoubleClickOrEnterEntersFolders) {
   EXPECT_EQ(model().rowCount(), 1);
 }
 
-TEST_F(TreeListViewTest, DeleteAsksToTrashTheCurrentRowAsOnTheTreemap) {
-  QSignalSpy trash(dashboard.get(), &SizeloomDashboardView::moveToTrash);
-  list().setFocus();
-  list().setCurrentIndex(row("notes.txt"));
-  QTest::keyClick(&list(), Qt::Key_Delete);
-  ASSERT_EQ(trash.count(), 1);
-  EXPECT_EQ(trash.front().front().value<DiskNode>().id, at("notes.txt"));
-}
-
 // A row's menu is the treemap's: it acts on that row, which becomes the
-// selection, and greys out what the guard refuses there.
-TEST_F(TreeListViewTest, ARowsContextMenuActsOnThatRowAndShowsRefusals) {
+// selection, and greys out what the guard refuses there. Delete, as on the
+// treemap, asks to trash the current row.
+TEST_F(TreeListViewTest, ARowsContextMenuOrDeleteActsOnThatRowAndTheMenuShowsRefusals) {
   dashboard->setTrashRefusalCheck([](const std::string &path) {
     return path.ends_with("notes.txt") ? std::optional<QString>("kept") : std::nullopt;
   });
@@ -286,8 +270,12 @@ TEST_F(TreeListViewTest, ARowsContextMenuActsOnThatRowAndShowsRefusals) {
   QSignalSpy trash(dashboard.get(), &SizeloomDashboardView::moveToTrash);
   std::unique_ptr<QMenu> code(list().contextMenuFor(row("code/README"), nullptr));
   action(*code, "Move to Trash")->trigger();
-  ASSERT_EQ(trash.count(), 1);
-  EXPECT_EQ(trash.front().front().value<DiskNode>().id, at("code/README"));
+  list().setFocus();
+  list().setCurrentIndex(row("code"));
+  QTest::keyClick(&list(), Qt::Key_Delete);
+  ASSERT_EQ(trash.count(), 2);
+  EXPECT_EQ(trash[0].front().value<DiskNode>().id, at("code/README"));
+  EXPECT_EQ(trash[1].front().value<DiskNode>().id, at("code"));
 }
 
 TEST_F(TreeListViewTest, ANewScanKeepsTheExpandedFoldersByPath) {

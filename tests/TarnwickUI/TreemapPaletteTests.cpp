@@ -17,7 +17,7 @@ namespace {
 
 using enum CleanableCategory;
 
-TEST(TreemapPaletteTest, FormatsSizesAtTheirBoundaries) {
+TEST(TreemapPaletteTest, FormatsSizesAtTheirBoundariesPercentagesAndCounts) {
   const std::pair<std::int64_t, const char *> cases[] = {
       {-5, "Zero KB"},      {0, "Zero KB"},          {1, "1 byte"},        {999, "999 bytes"},
       {1000, "1 KB"},       {12'345, "12 KB"},       {999'499, "999 KB"},  {999'999, "1.0 MB"},
@@ -25,9 +25,6 @@ TEST(TreemapPaletteTest, FormatsSizesAtTheirBoundaries) {
   };
   for (auto [bytes, text] : cases)
     EXPECT_EQ(TreemapPalette::formatBytes(bytes).toStdString(), text) << bytes;
-}
-
-TEST(TreemapPaletteTest, FormatsPercentagesAndCounts) {
   for (auto [fraction, text] : {std::pair{0.1234, "12.3%"}, {1.0, "100.0%"}, {-0.5, "0.0%"}})
     EXPECT_EQ(TreemapPalette::formatPercentage(fraction).toStdString(), text) << fraction;
 
@@ -153,7 +150,7 @@ TEST(TreemapTilePainterTest, FillsOutlinesAndLeavesCornersInThePaletteColours) {
   expectNear(hovered.pixelColor(1, 100), Qt::white, "hover outline");
 }
 
-TEST(TreemapTilePainterTest, LabelsAppearOnlyWhereThereIsRoom) {
+TEST(TreemapTilePainterTest, LabelsAppearOnlyWhereThereIsRoomAndStayInTheirTile) {
   // Count pixels far from the fill inside a lone tile of each size, clear
   // of its edges: text is the only thing drawn there.
   auto inkPixels = [](double width, double height, std::string name = "Documents") {
@@ -175,16 +172,9 @@ TEST(TreemapTilePainterTest, LabelsAppearOnlyWhereThereIsRoom) {
   EXPECT_GT(inkPixels(60, 40), 0);  // the name alone
   EXPECT_GT(inkPixels(100, 60), inkPixels(60, 40)); // name and size
   EXPECT_EQ(inkPixels(60, 40, "WWWWWWWWWWWW"), 0);  // room for too few of its letters
-}
 
-TEST(WidgetStyleTest, NamesShowOnOneLineWithTheirControlCharactersVisible) {
-  EXPECT_EQ(WidgetStyle::displayText("new\nline\r\tend\x1b\x7f"), QString::fromUtf8("new\u23CEline\u23CE\uFFFDend\uFFFD\uFFFD"));
-  const QString undecodable = WidgetStyle::displayText("old\nversion\xff.doc");
-  EXPECT_TRUE(undecodable.startsWith(QString::fromUtf8("old\u23CEversion"))) << undecodable.toStdString();
-}
-
-TEST(TreemapTilePainterTest, LabelsStayInTheirTileAndLongNamesKeepBothEnds) {
-  // The 300-point tile on the left, under names far wider than it.
+  // The 300-point tile on the left, under names far wider than it: labels
+  // stay in their tile, and long names keep both ends.
   auto renderNamed = [](const std::string &name) {
     std::vector<TreemapRect> tiles = twoTiles();
     tiles[0].node.name = name;
@@ -196,6 +186,12 @@ TEST(TreemapTilePainterTest, LabelsStayInTheirTileAndLongNamesKeepBothEnds) {
   const QRect neighbour(300, 0, 100, 200), own(0, 0, 300, 200);
   EXPECT_EQ(one.copy(neighbour), unnamed.copy(neighbour)) << "nothing drawn over the next tile";
   EXPECT_NE(one.copy(own), two.copy(own)) << "the end of the name is shown";
+}
+
+TEST(WidgetStyleTest, NamesShowOnOneLineWithTheirControlCharactersVisible) {
+  EXPECT_EQ(WidgetStyle::displayText("new\nline\r\tend\x1b\x7f"), QString::fromUtf8("new\u23CEline\u23CE\uFFFDend\uFFFD\uFFFD"));
+  const QString undecodable = WidgetStyle::displayText("old\nversion\xff.doc");
+  EXPECT_TRUE(undecodable.startsWith(QString::fromUtf8("old\u23CEversion"))) << undecodable.toStdString();
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 namespace tarnwick {
 namespace {
 
-TEST(TreemapTooltipTest, PlacementStaysOnTheCanvas) {
+TEST(TreemapTooltipTest, PlacementStaysOnTheCanvasAndContentDescribesFilesFoldersAndTheTail) {
   struct Case {
     QPointF cursor;
     QSizeF canvas;
@@ -23,10 +23,8 @@ TEST(TreemapTooltipTest, PlacementStaysOnTheCanvas) {
     const QPointF centre = TreemapTooltip::centreFor(cursor, size);
     EXPECT_EQ(centre - QPointF(130, 60), topLeft) << cursor.x() << "," << cursor.y();
   }
-}
 
-// A file's count and a folder's drill hint are checked under the pointer.
-TEST(TreemapTooltipTest, ContentDescribesFilesFoldersAndTheTail) {
+  // Its content: a file's count and a folder's drill hint are checked under the pointer.
   EXPECT_FALSE(TreemapTooltip::contentFor(tile(2, {}, false)).showsDrillHint);
   const auto folder = TreemapTooltip::contentFor(tile(1, {}, true));
   EXPECT_EQ(folder.count, QLocale().toString(1234) + " items");
