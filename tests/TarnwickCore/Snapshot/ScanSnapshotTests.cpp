@@ -7,6 +7,7 @@
 #include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
 #include "TarnwickCore/Snapshot/SnapshotFormat.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
+#include "TestSupport/ArenaDescription.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -117,14 +118,9 @@ TEST(ScanSnapshotRoundTrip, EdgeCasesComeBackEqualAndRemovedNodesAreLeftOut) {
   const NodeID removed[] = {2};
   const DiskTreeArena derived = withoutSubtrees(handMade, removed);
   const DiskTreeArena back = readBack(ScanSnapshotWriter::encode(derived, 0));
-  ASSERT_EQ(back.nodeCount(), 3u);
-  EXPECT_EQ(back.record(0).allocatedSize, derived.record(0).allocatedSize);
-  EXPECT_EQ(back.record(0).fileCount, 1u);
-  EXPECT_EQ(back.path(2), "/r/pkg.app/" + std::string(0xffff, 'n'));
-  ASSERT_EQ(back.sharedLinks().files().size(), 1u);
-  EXPECT_EQ(std::vector<NodeID>(back.sharedLinks().names(back.sharedLinks().files()[0]).begin(),
-                                back.sharedLinks().names(back.sharedLinks().files()[0]).end()),
-            std::vector<NodeID>{2});
+  EXPECT_EQ(back.nodeCount(), 3u);
+  EXPECT_EQ(describeArena(back, false), describeArena(derived, false));
+  EXPECT_EQ(describeLinks(back), describeLinks(derived));
 }
 
 // Both checksums made right again after a deliberate change, so that the
