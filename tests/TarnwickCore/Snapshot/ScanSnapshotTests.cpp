@@ -25,15 +25,7 @@ using Kind = ScanSnapshotError::Kind;
 
 DiskTreeArena::Record record(std::int64_t size, bool isDirectory, NodeID parent, NodeID firstChild,
                              std::uint32_t childCount, std::uint32_t fileCount, std::uint32_t directoryCount = 0) {
-  DiskTreeArena::Record r{};
-  r.allocatedSize = size;
-  r.isDirectory = isDirectory;
-  r.parentID = parent;
-  r.firstChildID = firstChild;
-  r.childCount = childCount;
-  r.fileCount = fileCount;
-  r.directoryCount = directoryCount;
-  return r;
+  return {{size, 0, 0, 0, isDirectory, 0, 0, 0}, parent, firstChild, childCount, fileCount, directoryCount};
 }
 
 // The pool of `names`, each record pointing at its own.
