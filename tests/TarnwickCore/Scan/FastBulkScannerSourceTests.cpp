@@ -259,11 +259,6 @@ TEST_F(FastBulkScannerSourceTest, TooManyNodesEndsWithAClearError) {
 
 // A scan stopped early keeps what it read: every folder read whole matches
 // the disk, every folder not read whole is marked, and every total adds up.
-struct DiskTotals {
-  std::int64_t bytes = 0;
-  std::int64_t files = 0;
-};
-
 class FastBulkScannerStopTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -272,7 +267,7 @@ protected:
         tree.writeFile("dir" + std::to_string(d) + "/sub" + std::to_string(f % 2) + "/file" + std::to_string(f), 4096);
     tree.writeFile("top.bin", 8192);
     // The oracle: every folder's subtree as stat sees it (no links here).
-    oracle[tree.root()] = {ownBytes(tree.root()), 0};
+    oracle[tree.root()].bytes = ownBytes(tree.root());
     for (const auto &entry : std::filesystem::recursive_directory_iterator(tree.root())) {
       const bool isFile = !entry.is_directory();
       for (std::filesystem::path at = entry.path(); at.string().size() >= tree.root().size(); at = at.parent_path()) {
@@ -344,7 +339,7 @@ protected:
 
   TempTree tree;
   Script script;
-  std::map<std::string, DiskTotals> oracle;
+  std::map<std::string, FindTotals> oracle; // bytes and files only
 };
 
 TEST_F(FastBulkScannerStopTest, OneWalkerKeepsExactlyTheFoldersListedBeforeTheStop) {
