@@ -130,17 +130,14 @@ TEST_F(FastBulkScannerSourceTest, UnreadableFoldersAreListedWithWhy) {
   }
 }
 
-TEST(FastBulkScannerListTest, KeepsTheFirstThousandUnreadableFoldersAndCountsThemAll) {
-  TempTree tree;
-  const std::size_t folders = ScanReport::maxUnreadablePaths + 3;
-  for (std::size_t i = 0; i < folders; ++i) // appended: "d" + std::string trips g++ 12's -Wrestrict
+TEST_F(FastBulkScannerSourceTest, KeepsTheFirstThousandUnreadableFoldersAndCountsThemAll) {
+  // Appended: "d" + std::string trips g++ 12's -Wrestrict.
+  for (std::size_t i = 0; i < ScanReport::maxUnreadablePaths; ++i)
     tree.makeDirectory(std::string("d").append(std::to_string(i)));
-  Script script;
-  script.openError = [&tree](const std::string &path) { return path == tree.root() ? 0 : EACCES; };
-  FastBulkScanner scanner(4);
-  scanner.setEntrySource(std::make_shared<ScriptedSource>(script));
-  const ScanReport report = scanner.scan(tree.root()).scanReport();
-  EXPECT_EQ(report.unreadableFolderCount, static_cast<std::int64_t>(folders));
+  script.openError = [this](const std::string &path) { return path == tree.root() ? 0 : EACCES; };
+  const ScanReport report = scan(4).scanReport();
+  // Besides those, the fixture's dir0 to dir29 and odd.
+  EXPECT_EQ(report.unreadableFolderCount, static_cast<std::int64_t>(ScanReport::maxUnreadablePaths + 31));
   ASSERT_EQ(report.unreadablePaths.size(), ScanReport::maxUnreadablePaths);
   EXPECT_TRUE(std::ranges::is_sorted(report.unreadablePaths, {}, &Failure::path));
   EXPECT_EQ(std::ranges::adjacent_find(report.unreadablePaths, {}, &Failure::path), report.unreadablePaths.end());
@@ -262,11 +259,6 @@ TEST_F(FastBulkScannerSourceTest, TooManyNodesEndsWithAClearError) {
 
 // A scan stopped early keeps what it read: every folder read whole matches
 // the disk, every folder not read whole is marked, and every total adds up.
-struct DiskTotals {
-  std::int64_t bytes = 0;
-  std::int64_t files = 0;
-};
-
 class FastBulkScannerStopTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -275,7 +267,7 @@ protected:
         tree.writeFile("dir" + std::to_string(d) + "/sub" + std::to_string(f % 2) + "/file" + std::to_string(f), 4096);
     tree.writeFile("top.bin", 8192);
     // The oracle: every folder's subtree as stat sees it (no links here).
-    oracle[tree.root()] = {ownBytes(tree.root()), 0};
+    oracle[tree.root()].bytes = ownBytes(tree.root());
     for (const auto &entry : std::filesystem::recursive_directory_iterator(tree.root())) {
       const bool isFile = !entry.is_directory();
       for (std::filesystem::path at = entry.path(); at.string().size() >= tree.root().size(); at = at.parent_path()) {
@@ -347,7 +339,7 @@ protected:
 
   TempTree tree;
   Script script;
-  std::map<std::string, DiskTotals> oracle;
+  std::map<std::string, FindTotals> oracle; // bytes and files only
 };
 
 TEST_F(FastBulkScannerStopTest, OneWalkerKeepsExactlyTheFoldersListedBeforeTheStop) {

@@ -13,7 +13,7 @@
 namespace tarnwick {
 namespace {
 
-TEST(ShardedHardlinkDeduplicatorTest, CountsEachDeviceInodePairOnce) {
+TEST(ShardedHardlinkDeduplicatorTest, CountsEachDeviceInodePairOnceWhateverTheThreads) {
   ShardedHardlinkDeduplicator deduplicator;
   EXPECT_TRUE(deduplicator.track(1, 0));
   EXPECT_TRUE(deduplicator.track(1, 0)); // no identity: always counted
@@ -21,10 +21,7 @@ TEST(ShardedHardlinkDeduplicatorTest, CountsEachDeviceInodePairOnce) {
   EXPECT_FALSE(deduplicator.track(1, 77));
   EXPECT_TRUE(deduplicator.track(2, 77)); // same inode, other device
   EXPECT_TRUE(deduplicator.track(1, 77 + 64)); // same shard, other inode
-}
-
-TEST(ShardedHardlinkDeduplicatorTest, ConcurrentTrackersAgreeOnOneWinnerPerKey) {
-  ShardedHardlinkDeduplicator deduplicator;
+  // Concurrent trackers agree on one winner per key.
   std::atomic<int> firstSightings{0};
   {
     std::vector<std::jthread> threads;

@@ -7,6 +7,7 @@
 #include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
 #include "TarnwickCore/Snapshot/SnapshotFormat.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
+#include "TestSupport/ArenaDescription.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -24,15 +25,7 @@ using Kind = ScanSnapshotError::Kind;
 
 DiskTreeArena::Record record(std::int64_t size, bool isDirectory, NodeID parent, NodeID firstChild,
                              std::uint32_t childCount, std::uint32_t fileCount, std::uint32_t directoryCount = 0) {
-  DiskTreeArena::Record r{};
-  r.allocatedSize = size;
-  r.isDirectory = isDirectory;
-  r.parentID = parent;
-  r.firstChildID = firstChild;
-  r.childCount = childCount;
-  r.fileCount = fileCount;
-  r.directoryCount = directoryCount;
-  return r;
+  return {{size, 0, 0, 0, isDirectory, 0, 0, 0}, parent, firstChild, childCount, fileCount, directoryCount};
 }
 
 // The pool of `names`, each record pointing at its own.
@@ -117,14 +110,9 @@ TEST(ScanSnapshotRoundTrip, EdgeCasesComeBackEqualAndRemovedNodesAreLeftOut) {
   const NodeID removed[] = {2};
   const DiskTreeArena derived = withoutSubtrees(handMade, removed);
   const DiskTreeArena back = readBack(ScanSnapshotWriter::encode(derived, 0));
-  ASSERT_EQ(back.nodeCount(), 3u);
-  EXPECT_EQ(back.record(0).allocatedSize, derived.record(0).allocatedSize);
-  EXPECT_EQ(back.record(0).fileCount, 1u);
-  EXPECT_EQ(back.path(2), "/r/pkg.app/" + std::string(0xffff, 'n'));
-  ASSERT_EQ(back.sharedLinks().files().size(), 1u);
-  EXPECT_EQ(std::vector<NodeID>(back.sharedLinks().names(back.sharedLinks().files()[0]).begin(),
-                                back.sharedLinks().names(back.sharedLinks().files()[0]).end()),
-            std::vector<NodeID>{2});
+  EXPECT_EQ(back.nodeCount(), 3u);
+  EXPECT_EQ(describeArena(back, false), describeArena(derived, false));
+  EXPECT_EQ(describeLinks(back), describeLinks(derived));
 }
 
 // Both checksums made right again after a deliberate change, so that the

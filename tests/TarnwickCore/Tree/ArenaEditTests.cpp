@@ -2,6 +2,7 @@
 // into it, each checked against a fresh scan after the same changes on disk.
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
+#include "TarnwickCore/Tree/ArenaRecordEditor.h"
 #include "TestSupport/ArenaDescription.h"
 #include "TestSupport/TempTree.h"
 
@@ -195,11 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The arena with `report` in place of its scan's.
 DiskTreeArena withReport(const DiskTreeArena &arena, ScanReport report) {
-  DiskTreeArena::RecordTable records;
-  for (NodeID id = 0; id < static_cast<NodeID>(arena.nodeCount()); ++id)
-    records.push_back(arena.record(id));
-  return DiskTreeArena(arena.rootPath(), std::move(records), arena.namePool(), std::move(report),
-                       arena.sharedLinks());
+  return ArenaRecordEditor(arena).finish(std::move(report), arena.sharedLinks());
 }
 
 TEST(ArenaSpliceReportTest, SwapsTheFolderUnreadablePlacesAndKeepsTheRest) {
