@@ -1,6 +1,7 @@
 #include "TarnwickCore/Deletion/RemovalQuarantine.h"
 
 #include "TarnwickCore/Deletion/OpenQuarantines.h"
+#include "TarnwickCore/Support/FolderNames.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 #include "TarnwickCore/Support/Uuid.h"
 
@@ -10,6 +11,9 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <mutex>
+#include <set>
+#include <string_view>
+#include <sys/file.h>
 #include <utility>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -57,6 +61,47 @@ bool isOurPrivateFolder(int folder) {
   return ::fstat(folder, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0 && st.st_nlink == 2;
 }
 
+constexpr std::string_view folderPrefix = ".quillane-removing-";
+
+// Whether `parent` is looked at for abandoned private folders for the first
+// time in this process: a batch may remove many entries of one folder, and
+// listing it for each would cost time in the square of its size.
+bool firstLookAt(int parent) {
+  struct stat st;
+  if (::fstat(parent, &st) != 0)
+    return false;
+  static std::mutex mutex;
+  static std::set<std::pair<dev_t, ino_t>> looked;
+  const std::lock_guard lock(mutex);
+  return looked.insert({st.st_dev, st.st_ino}).second;
+}
+
+// Private folders left beside entries by removals whose process ended
+// before finishing (killed, or the machine went down). Every running
+// removal holds an flock on its folder, which the kernel drops with the
+// process, so a folder whose lock is free is no one's any more: what it
+// holds goes back under its own name, as after any interrupted removal, and
+// the folder goes. Only the user's own private folders are touched, and a
+// name taken meanwhile is never replaced.
+void putBackAbandoned(int parent) {
+  if (!firstLookAt(parent))
+    return;
+  const Result<std::vector<std::string>> names = folderNames(parent, {});
+  for (const std::string &name : names ? *names : std::vector<std::string>()) {
+    if (!name.starts_with(folderPrefix))
+      continue;
+    const UniqueFd folder(::openat(parent, name.c_str(), folderFlags));
+    struct stat st;
+    if (!folder || ::fstat(folder.get(), &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0 ||
+        ::flock(folder.get(), LOCK_EX | LOCK_NB) != 0)
+      continue;
+    const Result<std::vector<std::string>> held = folderNames(folder.get(), {});
+    for (const std::string &entry : held ? *held : std::vector<std::string>())
+      ::renameat2(folder.get(), entry.c_str(), parent, entry.c_str(), RENAME_NOREPLACE);
+    ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
+  }
+}
+
 } // namespace
 
 Result<RemovalQuarantine> RemovalQuarantine::enter(int parent, const std::string &name, const std::string &shownPath,
@@ -67,9 +112,10 @@ Result<RemovalQuarantine> RemovalQuarantine::enter(int parent, const std::string
     return fail("the program is ending");
   if (keepsItsEntries(parent))
     return fail("its folder is append-only or immutable, so nothing in it can be removed", EPERM);
+  putBackAbandoned(parent);
   auto state = std::make_unique<State>(State{parent, name, shownPath, expected, open, {}, {}});
   for (int attempt = 0; !state->folder && !state->inPlace && attempt < 100; ++attempt) {
-    state->folderName = ".quillane-removing-" + Uuid::random().toString();
+    state->folderName = std::string(folderPrefix) + Uuid::random().toString();
     if (::mkdirat(parent, state->folderName.c_str(), 0700) != 0) {
       if (errno == EEXIST)
         continue;
@@ -80,8 +126,11 @@ Result<RemovalQuarantine> RemovalQuarantine::enter(int parent, const std::string
       break;
     }
     state->folder.reset(::openat(parent, state->folderName.c_str(), folderFlags));
-    // Ours, private and empty, or someone raced us to the name.
-    if (!state->folder || !isOurPrivateFolder(state->folder.get()))
+    // Ours, private and empty, or someone raced us to the name. Locked for
+    // as long as this process lives, so that no other takes it for
+    // abandoned (putBackAbandoned).
+    if (!state->folder || !isOurPrivateFolder(state->folder.get()) ||
+        ::flock(state->folder.get(), LOCK_EX | LOCK_NB) != 0)
       return fail("the private folder beside it was tampered with");
   }
   if (!state->folder && !state->inPlace)

@@ -4,12 +4,12 @@
 #include "TarnwickCore/Deletion/TrashEntrySize.h"
 #include "TarnwickCore/Deletion/TrashInfoText.h"
 #include "TarnwickCore/Deletion/UserTrashFolders.h"
+#include "TarnwickCore/Support/FolderNames.h"
 #include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Support/RealPath.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <string_view>
@@ -30,30 +30,6 @@ TrashEntryKind kindOf(mode_t mode) {
   return S_ISLNK(mode) ? TrashEntryKind::link : TrashEntryKind::other;
 }
 
-// The names in the open folder `folder` (-1: absent, so none).
-Result<std::vector<std::string>> entryNames(int folder, const std::string &shown) {
-  std::vector<std::string> names;
-  if (folder < 0)
-    return names;
-  const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR *stream = fd >= 0 ? ::fdopendir(fd) : nullptr;
-  if (!stream) {
-    const Failure failure = Failure::fromErrno("read", shown);
-    if (fd >= 0)
-      ::close(fd);
-    return failure;
-  }
-  errno = 0;
-  for (const dirent *entry; (entry = ::readdir(stream)); errno = 0)
-    if (std::string_view name = entry->d_name; name != "." && name != "..")
-      names.emplace_back(name);
-  const Failure failure = Failure::fromErrno("read", shown);
-  ::closedir(stream);
-  if (failure.errorNumber != 0)
-    return failure;
-  return names;
-}
-
 // Whether `path` lies below `top`, a mount point.
 bool isBelow(const std::string &path, const std::string &top) {
   return top == "/" || path.starts_with(top + "/");
@@ -69,8 +45,8 @@ void listFolder(const UserTrashFolder &folder, TrashListing &listing, const std:
     item.name = name;
     return item;
   };
-  Result<std::vector<std::string>> records = entryNames(trash.info(), trash.path() + "/info");
-  Result<std::vector<std::string>> entries = entryNames(trash.files(), trash.path() + "/files");
+  Result<std::vector<std::string>> records = folderNames(trash.info(), trash.path() + "/info");
+  Result<std::vector<std::string>> entries = folderNames(trash.files(), trash.path() + "/files");
   for (const Result<std::vector<std::string>> *names : {&records, &entries})
     if (!*names)
       listing.problems.push_back(names->failure().message());

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -204,6 +205,43 @@ TEST(RemovalQuarantineTest, AForcedExitPutsBackWhatTheRemovalHasNotRemovedYet) {
   home.writeFile("later", 10);
   EXPECT_FALSE(fileSystem.removeItem(approvedAt(home.path("later"))));
   EXPECT_TRUE(fs::exists(home.path("later")));
+}
+
+// A removal whose process was killed leaves its private folder behind;
+// the next removal in that folder puts what it holds back under its name,
+// but never a folder a running removal holds, nor another user's, nor over
+// a name taken since.
+TEST(RemovalQuarantineTest, WhatAnEndedRemovalLeftGoesBackWithTheNextRemovalThere) {
+  TempTree home;
+  const auto leftBehind = [&](const std::string &folder, const std::string &entry) {
+    home.writeFile(folder + "/" + entry + "/inner", 10);
+    fs::permissions(home.path(folder), fs::perms::owner_all, fs::perm_options::replace);
+  };
+  leftBehind(".quillane-removing-ended", "victim");
+  leftBehind(".quillane-removing-running", "busy");
+  const UniqueFd running(::open(home.path(".quillane-removing-running").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  ASSERT_EQ(::flock(running.get(), LOCK_EX | LOCK_NB), 0);
+  leftBehind(".quillane-removing-taken", "clash");
+  home.writeFile("clash", 10);
+  leftBehind(".quillane-removing-shared", "open");
+  fs::permissions(home.path(".quillane-removing-shared"), fs::perms::group_read, fs::perm_options::add);
+  if (::geteuid() == 0) {
+    leftBehind(".quillane-removing-theirs", "theirs");
+    ASSERT_EQ(::chown(home.path(".quillane-removing-theirs").c_str(), 65534, 65534), 0);
+  }
+  home.writeFile("other", 10);
+
+  ASSERT_TRUE(fileSystemAt(home).removeItem(approvedAt(home.path("other"))));
+  EXPECT_FALSE(fs::exists(home.path("other")));
+  EXPECT_TRUE(fs::exists(home.path("victim/inner")));
+  EXPECT_FALSE(fs::exists(home.path(".quillane-removing-ended")));
+  for (const char *kept : {".quillane-removing-running/busy", ".quillane-removing-taken/clash",
+                           ".quillane-removing-shared/open"})
+    EXPECT_TRUE(fs::exists(home.path(kept))) << kept;
+  EXPECT_FALSE(fs::exists(home.path("busy")));
+  EXPECT_FALSE(fs::exists(home.path("open")));
+  EXPECT_EQ(::geteuid() == 0, fs::exists(home.path(".quillane-removing-theirs/theirs")));
+  EXPECT_FALSE(fs::exists(home.path("theirs")));
 }
 
 // On a file system with no inode left, no private folder can be made
