@@ -1,13 +1,12 @@
 // `quillane diff` of an export and a snapshot of one folder taken before
-// and after it changed: the table and the JSON agree with stat and du, and
-// a file that is no scan is named in one line.
+// and after it changed: the table and the JSON agree with stat and du. A
+// file that is no scan is refused with the scan command's other refusals.
 #include "TarnwickApp/Commands/QuillaneProcess.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <sstream>
 #include <sys/stat.h>
@@ -84,19 +83,6 @@ TEST_F(DiffCommand, TextListsTheLargestChangesFirstUpToTop) {
   for (std::size_t i = 0; i < 3; ++i)
     EXPECT_TRUE(text[5 + i].ends_with(rowEnds[i])) << text[5 + i];
   EXPECT_NE(text[7].find(" gone "), std::string::npos) << text[7];
-}
-
-TEST_F(DiffCommand, AFileThatIsNoScanIsNamedAndFails) {
-  std::ofstream(work.path("notes.txt")) << "not a scan\n";
-  for (const auto &[arguments, named] :
-       {std::pair{"diff missing.json new.qsnap", "missing.json"}, {"diff old.json notes.txt", "notes.txt"}}) {
-    SCOPED_TRACE(arguments);
-    const QuillaneRun diff = run(arguments);
-    EXPECT_EQ(diff.status, 1);
-    EXPECT_EQ(diff.out, "");
-    EXPECT_TRUE(diff.err.starts_with(std::string("quillane: cannot read ") + named + " as a scan: ")) << diff.err;
-    EXPECT_EQ(std::count(diff.err.begin(), diff.err.end(), '\n'), 1) << diff.err;
-  }
 }
 
 } // namespace
