@@ -24,37 +24,14 @@ QuillaneRun caches(const TempTree &home, const std::string &arguments) {
   return runQuillaneAtHome(home, "caches " + arguments);
 }
 
-class CachesCommandTest : public ::testing::Test {
-protected:
-  void SetUp() override {
-    home.writeFile(".cache/huggingface/hub/models--tiny/blob", 400'000);
-    home.writeFile(".cache/pip/wheels/ab/pkg.whl", 200'000);
-    home.writeFile(".npm/_cacache/index", 50'000);
-    home.writeFile("Documents/report.txt", 10'000);
-  }
-  TempTree home;
-};
-
-TEST_F(CachesCommandTest, ListsLargestFirstAsTextOrJson) {
-  QuillaneRun run = caches(home, "--json");
-  ASSERT_EQ(run.status, 0) << run.out;
-  const auto items = nlohmann::ordered_json::parse(run.out);
-  ASSERT_EQ(items.size(), 3u) << run.out;
-  // The rows are the catalogue's suite's; here, their order and fields.
-  EXPECT_EQ(items[0]["name"], "Hugging Face Hub Cache");
-  EXPECT_EQ(items[0]["isSelected"], false);
-  EXPECT_EQ(items[2]["path"], home.path(".npm/_cacache"));
-  EXPECT_GE(items[0]["sizeBytes"].get<std::int64_t>(), items[1]["sizeBytes"].get<std::int64_t>());
-
-  run = caches(home, "");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_LT(run.out.find("Hugging Face Hub Cache"), run.out.find("npm Global Cache")) << run.out;
-  EXPECT_NE(run.out.find("in 3 items"), std::string::npos) << run.out;
-}
-
 // Browsers keep session files beside their caches; cleaning the cache
 // leaves them where they are and says so.
-TEST_F(CachesCommandTest, CleanMovesTheTickedItemsOnlyWhenConfirmed) {
+TEST(CachesCommandTest, CleanMovesTheTickedItemsOnlyWhenConfirmed) {
+  TempTree home;
+  home.writeFile(".cache/huggingface/hub/models--tiny/blob", 400'000);
+  home.writeFile(".cache/pip/wheels/ab/pkg.whl", 200'000);
+  home.writeFile(".npm/_cacache/index", 50'000);
+  home.writeFile("Documents/report.txt", 10'000);
   home.writeFile(".cache/google-chrome/Default/Cookies", 4000);
   home.writeFile(".cache/google-chrome/Default/Cache/data_0", 90'000);
   QuillaneRun run = caches(home, "--clean");
@@ -80,18 +57,32 @@ TEST_F(CachesCommandTest, CleanMovesTheTickedItemsOnlyWhenConfirmed) {
 }
 
 // Which rows the catalogue finds is its own suite's; the command lists them
-// all, and the user's Trash beside them.
-TEST(CachesCommandLinuxHomeTest, ListsEveryRowAndTheTrash) {
+// all, and the user's Trash beside them, largest first, as JSON or text.
+TEST(CachesCommandLinuxHomeTest, ListsEveryRowAndTheTrashLargestFirst) {
   const LinuxFakeHome fake;
-  QuillaneRun run = runQuillaneAtHome(fake.tree(), "caches --json");
-  ASSERT_EQ(run.status, 0) << run.out;
+  const QuillaneRun json = runQuillaneAtHome(fake.tree(), "caches --json");
+  ASSERT_EQ(json.status, 0) << json.out;
+  const auto items = nlohmann::ordered_json::parse(json.out);
   std::map<std::string, nlohmann::ordered_json> byPath;
-  for (const auto &item : nlohmann::ordered_json::parse(run.out))
+  for (const auto &item : items)
     byPath[item["path"].get<std::string>()] = item;
-  EXPECT_EQ(byPath.size(), fake.rows().size() + 1) << run.out;
+  EXPECT_EQ(byPath.size(), fake.rows().size() + 1) << json.out;
   ASSERT_TRUE(byPath.contains(fake.trash()));
+  EXPECT_EQ(byPath[fake.trash()]["name"], "Trash");
   EXPECT_EQ(byPath[fake.trash()]["category"], "Trash Bins");
   EXPECT_EQ(byPath[fake.trash()]["isSelected"], false);
+
+  const QuillaneRun text = runQuillaneAtHome(fake.tree(), "caches");
+  EXPECT_EQ(text.status, 0);
+  EXPECT_NE(text.out.find(" in " + std::to_string(items.size()) + " items"), std::string::npos) << text.out;
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) {
+      EXPECT_GE(items[i - 1]["sizeBytes"].get<std::int64_t>(), items[i]["sizeBytes"].get<std::int64_t>()) << i;
+    }
+    at = text.out.find("  " + items[i]["path"].get<std::string>() + "\n", at);
+    ASSERT_NE(at, std::string::npos) << items[i]["path"] << " is not listed in the JSON's order:\n" << text.out;
+  }
 }
 
 // Cleaning confirms no path: every ticked row of a Linux home is moved
