@@ -85,18 +85,6 @@ TEST(CommandLine, UsageErrorIsOneLineAndWhereTheHelpIs) {
   }
 }
 
-// File names and patterns need not be UTF-8: they reach the scan as given.
-TEST(CommandLine, ArgumentsKeepTheirBytes) {
-  TempTree scratch;
-  scratch.writeFile("na\xffme/left\xfeout", 10);
-  scratch.writeFile("na\xffme/kept", 10);
-  const QuillaneRun run =
-      runQuillane(scratch.root(), "scan --quiet " + shellQuote("na\xffme") + " --exclude=" + shellQuote("left\xfeout"));
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(summaryNumber(run.out, "Files"), 1) << run.out;
-  EXPECT_EQ(summaryNumber(run.out, "Excluded"), 1) << run.out;
-}
-
 // Only the commands that draw or show load Qt's GUI libraries, as the
 // dynamic loader lists them; without quillane-gui beside the binary, only
 // they fail.

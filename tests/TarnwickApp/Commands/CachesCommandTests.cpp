@@ -24,35 +24,16 @@ QuillaneRun caches(const TempTree &home, const std::string &arguments) {
   return runQuillaneAtHome(home, "caches " + arguments);
 }
 
-class CachesCommandTest : public ::testing::Test {
-protected:
-  void SetUp() override {
-    home.writeFile(".cache/huggingface/hub/models--tiny/blob", 400'000);
-    home.writeFile(".cache/pip/wheels/ab/pkg.whl", 200'000);
-    home.writeFile(".npm/_cacache/index", 50'000);
-    home.writeFile("Documents/report.txt", 10'000);
-  }
+// Browsers keep session files beside their caches; cleaning the cache
+// leaves them where they are and says so.
+TEST(CachesCommandTest, CleanMovesTheTickedItemsOnlyWhenConfirmed) {
   TempTree home;
-};
-
-TEST_F(CachesCommandTest, ListsLargestFirstAsTextOrJson) {
-  QuillaneRun run = caches(home, "--json");
-  ASSERT_EQ(run.status, 0) << run.out;
-  const auto items = nlohmann::ordered_json::parse(run.out);
-  ASSERT_EQ(items.size(), 3u) << run.out;
-  // The rows are the catalogue's suite's; here, their order and fields.
-  EXPECT_EQ(items[0]["name"], "Hugging Face Hub Cache");
-  EXPECT_EQ(items[0]["isSelected"], false);
-  EXPECT_EQ(items[2]["path"], home.path(".npm/_cacache"));
-  EXPECT_GE(items[0]["sizeBytes"].get<std::int64_t>(), items[1]["sizeBytes"].get<std::int64_t>());
-
-  run = caches(home, "");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_LT(run.out.find("Hugging Face Hub Cache"), run.out.find("npm Global Cache")) << run.out;
-  EXPECT_NE(run.out.find("in 3 items"), std::string::npos) << run.out;
-}
-
-TEST_F(CachesCommandTest, CleanMovesTheTickedItemsOnlyWhenConfirmed) {
+  home.writeFile(".cache/huggingface/hub/models--tiny/blob", 400'000);
+  home.writeFile(".cache/pip/wheels/ab/pkg.whl", 200'000);
+  home.writeFile(".npm/_cacache/index", 50'000);
+  home.writeFile("Documents/report.txt", 10'000);
+  home.writeFile(".cache/google-chrome/Default/Cookies", 4000);
+  home.writeFile(".cache/google-chrome/Default/Cache/data_0", 90'000);
   QuillaneRun run = caches(home, "--clean");
   EXPECT_EQ(run.status, 1) << "no terminal to ask on";
   EXPECT_NE(run.out.find("not a terminal"), std::string::npos) << run.out;
@@ -64,40 +45,44 @@ TEST_F(CachesCommandTest, CleanMovesTheTickedItemsOnlyWhenConfirmed) {
 
   run = caches(home, "--clean --yes");
   EXPECT_EQ(run.status, 0) << run.out;
-  EXPECT_NE(run.out.find("2 of 2 moved to the Trash"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("3 of 3 moved to the Trash"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("freed when the Trash is emptied"), std::string::npos) << "nothing is freed before";
-  for (const char *path : {".local/share/Trash/files/pip", ".local/share/Trash/files/_cacache", ".cache/huggingface/hub",
-                           "Documents/report.txt"})
-    EXPECT_TRUE(fs::exists(home.path(path))) << path;
-  EXPECT_FALSE(fs::exists(home.path(".cache/pip")));
-}
-
-// Browsers keep session files beside their caches; cleaning the cache
-// leaves them where they are and says so.
-TEST_F(CachesCommandTest, CleaningABrowserCacheKeepsItsSessionFiles) {
-  home.writeFile(".cache/google-chrome/Default/Cookies", 4000);
-  home.writeFile(".cache/google-chrome/Default/Cache/data_0", 90'000);
-  QuillaneRun run = caches(home, "--clean --yes");
-  EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find("kept     " + home.path(".cache/google-chrome/Default/Cookies")), std::string::npos) << run.out;
-  EXPECT_TRUE(fs::exists(home.path(".cache/google-chrome/Default/Cookies")));
-  EXPECT_FALSE(fs::exists(home.path(".cache/google-chrome/Default/Cache")));
-  EXPECT_TRUE(fs::exists(home.path(".local/share/Trash/files/Cache")));
+  for (const char *path : {".local/share/Trash/files/pip", ".local/share/Trash/files/_cacache",
+                           ".local/share/Trash/files/Cache", ".cache/huggingface/hub", "Documents/report.txt",
+                           ".cache/google-chrome/Default/Cookies"})
+    EXPECT_TRUE(fs::exists(home.path(path))) << path;
+  for (const char *path : {".cache/pip", ".cache/google-chrome/Default/Cache"})
+    EXPECT_FALSE(fs::exists(home.path(path))) << path;
 }
 
 // Which rows the catalogue finds is its own suite's; the command lists them
-// all, and the user's Trash beside them.
-TEST(CachesCommandLinuxHomeTest, ListsEveryRowAndTheTrash) {
+// all, and the user's Trash beside them, largest first, as JSON or text.
+TEST(CachesCommandLinuxHomeTest, ListsEveryRowAndTheTrashLargestFirst) {
   const LinuxFakeHome fake;
-  QuillaneRun run = runQuillaneAtHome(fake.tree(), "caches --json");
-  ASSERT_EQ(run.status, 0) << run.out;
+  const QuillaneRun json = runQuillaneAtHome(fake.tree(), "caches --json");
+  ASSERT_EQ(json.status, 0) << json.out;
+  const auto items = nlohmann::ordered_json::parse(json.out);
   std::map<std::string, nlohmann::ordered_json> byPath;
-  for (const auto &item : nlohmann::ordered_json::parse(run.out))
+  for (const auto &item : items)
     byPath[item["path"].get<std::string>()] = item;
-  EXPECT_EQ(byPath.size(), fake.rows().size() + 1) << run.out;
+  EXPECT_EQ(byPath.size(), fake.rows().size() + 1) << json.out;
   ASSERT_TRUE(byPath.contains(fake.trash()));
+  EXPECT_EQ(byPath[fake.trash()]["name"], "Trash");
   EXPECT_EQ(byPath[fake.trash()]["category"], "Trash Bins");
   EXPECT_EQ(byPath[fake.trash()]["isSelected"], false);
+
+  const QuillaneRun text = runQuillaneAtHome(fake.tree(), "caches");
+  EXPECT_EQ(text.status, 0);
+  EXPECT_NE(text.out.find(" in " + std::to_string(items.size()) + " items"), std::string::npos) << text.out;
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) {
+      EXPECT_GE(items[i - 1]["sizeBytes"].get<std::int64_t>(), items[i]["sizeBytes"].get<std::int64_t>()) << i;
+    }
+    at = text.out.find("  " + items[i]["path"].get<std::string>() + "\n", at);
+    ASSERT_NE(at, std::string::npos) << items[i]["path"] << " is not listed in the JSON's order:\n" << text.out;
+  }
 }
 
 // Cleaning confirms no path: every ticked row of a Linux home is moved
@@ -291,46 +276,38 @@ TEST_F(SystemCachesCommandTest, AFailingCommandIsReportedAndTheOthersStillRun) {
 // The real command with a fake docker alone in PATH whose prune either is
 // interrupted (it sends the SIGINT a user's Ctrl-C would) or uninstalls it.
 // Once interrupted the tools are not asked again: an item then is not
-// measured, never gone, and the run says it was interrupted.
+// measured, never gone, and the run says it was interrupted. Ctrl-C while a
+// tool is asked for its sizes stops the tool and the command at once,
+// instead of waiting for the tool to give up (20 s; every run has 10).
 TEST(SystemCachesCommandRun, AfterTheRunAnItemIsMeasuredGoneOrSaidNotMeasured) {
+  const std::string sizes =
+      "echo '{\"Type\":\"Images\",\"TotalCount\":\"3\",\"Active\":\"0\",\"Size\":\"1.5GB\",\"Reclaimable\":\"1.5GB (100%)\"}'\n"
+      "  echo '{\"Type\":\"Build Cache\",\"TotalCount\":\"0\",\"Active\":\"0\",\"Size\":\"0B\",\"Reclaimable\":\"0B\"}'";
+  const std::string interrupt = "kill -INT $PPID; exec /bin/sleep 30";
   const struct {
-    const char *prune;
+    const char *arguments;
+    std::string sizes, prune;
     int status;
     const char *after;
     const char *error;
   } cases[] = {
-      {"kill -INT $PPID; exec /bin/sleep 30", 130, "docker-images              1.50 GB -> not measured", "interrupted"},
-      {"/bin/rm -- \"$0\"", 0, "docker-images              1.50 GB -> gone", ""},
+      {" --clean docker-images --yes", sizes, interrupt, 130, "docker-images              1.50 GB -> not measured",
+       "interrupted"},
+      {" --clean docker-images --yes", sizes, "/bin/rm -- \"$0\"", 0, "docker-images              1.50 GB -> gone", ""},
+      {"", interrupt, "", 130, "", "interrupted"},
   };
-  for (const auto &[prune, status, after, error] : cases) {
+  for (const auto &[arguments, sizes, prune, status, after, error] : cases) {
+    SCOPED_TRACE(sizes + " / " + prune);
     TempTree bin;
-    std::ofstream(bin.path("docker"))
-        << "#!/bin/sh\n"
-           "case \"$*\" in\n"
-           "'system df --format {{json .}}')\n"
-           "  echo '{\"Type\":\"Images\",\"TotalCount\":\"3\",\"Active\":\"0\",\"Size\":\"1.5GB\",\"Reclaimable\":\"1.5GB (100%)\"}'\n"
-           "  echo '{\"Type\":\"Build Cache\",\"TotalCount\":\"0\",\"Active\":\"0\",\"Size\":\"0B\",\"Reclaimable\":\"0B\"}';;\n"
-           "'image prune -f') "
-        << prune << ";;\nesac\n";
+    std::ofstream(bin.path("docker")) << "#!/bin/sh\ncase \"$*\" in\n'system df --format {{json .}}')\n  " << sizes
+                                      << ";;\n'image prune -f') " << prune << ";;\nesac\n";
     fs::permissions(bin.path("docker"), fs::perms::owner_all);
-    const QuillaneRun run = runQuillane(bin.root(), "caches --system --clean docker-images --yes </dev/null",
-                                        "timeout 60 env PATH=" + shellQuote(bin.root()));
-    EXPECT_EQ(run.status, status) << prune << '\n' << run.out << run.err;
-    EXPECT_NE(run.out.find(after), std::string::npos) << prune << '\n' << run.out << run.err;
-    EXPECT_NE(run.err.find(error), std::string::npos) << prune << '\n' << run.err;
+    const QuillaneRun run = runQuillane(bin.root(), std::string("caches --system") + arguments + " </dev/null",
+                                        "timeout 10 env PATH=" + shellQuote(bin.root()));
+    EXPECT_EQ(run.status, status) << "124: still waiting after 10 s\n" << run.out << run.err;
+    EXPECT_NE(run.out.find(after), std::string::npos) << run.out << run.err;
+    EXPECT_NE(run.err.find(error), std::string::npos) << run.err;
   }
-}
-
-// Ctrl-C while a tool is asked for its sizes stops the tool and the
-// command at once, instead of waiting for the tool to give up (20 s).
-TEST(SystemCachesCommandRun, AnInterruptStopsAToolBeingAsked) {
-  TempTree bin;
-  std::ofstream(bin.path("docker")) << "#!/bin/sh\nkill -INT $PPID; exec /bin/sleep 30\n";
-  fs::permissions(bin.path("docker"), fs::perms::owner_all);
-  const QuillaneRun run =
-      runQuillane(bin.root(), "caches --system </dev/null", "timeout 10 env PATH=" + shellQuote(bin.root()));
-  EXPECT_EQ(run.status, 130) << "124: still waiting after 10 s\n" << run.out << run.err;
-  EXPECT_NE(run.err.find("interrupted"), std::string::npos) << run.err;
 }
 
 } // namespace

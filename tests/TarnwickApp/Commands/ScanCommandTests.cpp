@@ -16,8 +16,8 @@
 namespace quillane::test {
 namespace {
 
-// The scan's refusals, its import's among them, and the treemap's, which
-// reads its root the same way.
+// The scan's refusals, its import's among them, the treemap's, which reads
+// its root the same way, and the diff's, which reads scan files.
 TEST(ScanAndTreemapCommands, ExitStatusMessageAndNothingLeftBehind) {
   struct Case {
     const char *arguments; // run inside the scratch folder below
@@ -72,6 +72,8 @@ TEST(ScanAndTreemapCommands, ExitStatusMessageAndNothingLeftBehind) {
       {"scan --import out.json --exclude '*.o'", 2, "apply to scans"},
       {"scan --import out.json --keep-partial", 2, "--keep-partial applies to scans"},
       {"scan --import ''", 2, "--import needs a file name"},
+      {"diff missing.json one.json", 1, "quillane: cannot read missing.json as a scan: "},
+      {"diff one.json tree/file", 1, "quillane: cannot read tree/file as a scan: "},
   };
   TempTree scratch;
   scratch.writeFile("tree/file", 100);
@@ -85,6 +87,7 @@ TEST(ScanAndTreemapCommands, ExitStatusMessageAndNothingLeftBehind) {
   // a size out of range.
   const std::string twice = R"([1,0,{},[{"name":"/r"},{"name":"a","dsize":1},{"name":"a"}]])";
   std::ofstream(scratch.path("dup.json")) << twice;
+  std::ofstream(scratch.path("one.json")) << R"([1,0,{},[{"name":"/r"}]])";
   runCommand("printf '[1,0,{},[{\"name\":\"/r\",\"dsize\":-1}]]' | gzip > " + shellQuote(scratch.path("neg.gz")));
   const auto before = listing(scratch.root());
   for (const Case &c : cases) {
@@ -281,23 +284,25 @@ TEST(ScanCommandInterrupt, SecondCtrlCEndsAProgramStuckOnItsOutput) {
 }
 
 // Exclude options against `du --exclude` (the treemap's too), and the
-// summary of the mount points left out.
+// summary of the mount points left out. File names and patterns need not be
+// UTF-8: they reach the scan as given.
 TEST(ScanScopeCommand, ExcludesAgreeWithDuExclude) {
   TempTree scratch;
-  for (const char *file : {"tree/a.o", "tree/a.c", "tree/src/b.o", "tree/src/c.c", "tree/node_modules/m/i.js",
-                           "tree/web/node_modules/n.js", "tree/.git/objects/x"})
-    scratch.writeFile(file, 9000);
+  for (const char *file : {"a.o", "a.c", "src/b.o", "src/c.c", "node_modules/m/i.js", "web/node_modules/n.js",
+                           ".git/objects/x", "left\xfeout"})
+    scratch.writeFile(std::string("na\xffme/") + file, 9000);
   std::ofstream(scratch.path("excludes"), std::ios::binary) << "# build products\n\n*.o\r\n   \nnode_modules\n";
-  const QuillaneRun run = runQuillane(scratch.root(), "scan tree --exclude-from excludes --exclude .git --quiet");
+  const std::string options = "--exclude-from excludes --exclude .git --exclude=" + shellQuote("left\xfeout");
+  const QuillaneRun run = runQuillane(scratch.root(), "scan " + shellQuote("na\xffme") + " --quiet " + options);
   ASSERT_EQ(run.status, 0) << run.err;
-  const std::string du = runCommand("du -s -B1 --exclude='*.o' --exclude=node_modules --exclude=.git " +
-                                    shellQuote(scratch.path("tree")));
+  const std::string du = runCommand("du -s -B1 --exclude='*.o' --exclude=node_modules --exclude=.git --exclude=" +
+                                    shellQuote("left\xfeout") + " " + shellQuote(scratch.path("na\xffme")));
   EXPECT_EQ(summaryNumber(run.out, "Total size"), std::stoll(du)) << run.out;
-  EXPECT_EQ(summaryNumber(run.out, "Excluded"), 5) << run.out; // a.o, src/b.o, both node_modules, .git
+  EXPECT_EQ(summaryNumber(run.out, "Excluded"), 6) << run.out; // a.o, src/b.o, both node_modules, .git, left…out
   EXPECT_EQ(summaryNumber(run.out, "Files"), 2) << run.out;
 
   // The treemap takes the same options; its tiles are the root's children.
-  const QuillaneRun treemap = runQuillane(scratch.root(), "treemap tree --json - --exclude-from excludes --exclude .git");
+  const QuillaneRun treemap = runQuillane(scratch.root(), "treemap " + shellQuote("na\xffme") + " --json - " + options);
   ASSERT_EQ(treemap.status, 0) << treemap.err;
   for (const char *name : {"\"a.o\"", "\"node_modules\"", "\".git\""})
     EXPECT_EQ(treemap.out.find(name), std::string::npos) << name << " in " << treemap.out;

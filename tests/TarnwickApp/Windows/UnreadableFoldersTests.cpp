@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTreeWidget>
@@ -120,17 +121,10 @@ TEST_F(UnreadableFoldersTest, EscapeAndTheCloseKeyCloseEachSecondaryWindow) {
 
 // The Scanning settings: what they save is what the next scan leaves out,
 // and a new Settings window shows it again.
-class PreferencesScopeTest : public ::testing::Test {
-protected:
-  // Settings of the test's own, removed afterwards.
-  void SetUp() override {
-    QStandardPaths::setTestModeEnabled(true);
-    QSettings().remove(QStringLiteral("scan"));
-  }
-  void TearDown() override { QSettings().remove(QStringLiteral("scan")); }
-};
-
-TEST_F(PreferencesScopeTest, WhatTheTabSavesIsTheScopeOfTheNextScanAndShowsAgain) {
+TEST(PreferencesScopeTest, WhatTheTabSavesIsTheScopeOfTheNextScanAndShowsAgain) {
+  QStandardPaths::setTestModeEnabled(true); // settings of the test's own, removed afterwards
+  QSettings().remove(QStringLiteral("scan"));
+  const auto removeAfterwards = qScopeGuard([] { QSettings().remove(QStringLiteral("scan")); });
   EXPECT_EQ(PreferencesView::savedScanScope(), tarnwick::ScanScope());
   {
     PreferencesView view(nullptr);
