@@ -230,12 +230,8 @@ int cleanPaths(const std::vector<std::string> &paths, bool permanent, SafeCleani
   }
   printOutcomes(items, refusals, report, permanent);
   const std::size_t done = report.cleanedPaths.size() + report.alreadyHandledPaths.size();
-  std::vector<std::pair<std::string, CacheMeasurement>> cleaned;
-  for (const std::string &path : report.cleanedPaths)
-    if (auto found = measurements.find(path); found != measurements.end())
-      cleaned.emplace_back(path, found->second);
-  const ReclaimedSpace space =
-      settleReclaimedSpace(permanent ? DeletionMode::permanentDelete : DeletionMode::moveToTrash, cleaned);
+  const DeletionMode mode = permanent ? DeletionMode::permanentDelete : DeletionMode::moveToTrash;
+  const ReclaimedSpace space = settleReclaimedSpace(mode, whatWent(report, mode, measurements));
   std::printf("\n%s", cleanedSummary(space, done, items.size(), report.durationSeconds).c_str());
   std::fflush(stdout);
   if (stop.stop_requested())

@@ -1,7 +1,12 @@
 #include "TarnwickCore/Deletion/MeasuredCleaning.h"
 
+#include "TarnwickCore/Deletion/DeletionGuard.h"
+#include "TarnwickCore/Deletion/TrashEntrySize.h"
+#include "TarnwickCore/Support/NoLinkPath.h"
+
 #include <algorithm>
 #include <map>
+#include <optional>
 
 namespace tarnwick {
 namespace {
@@ -19,7 +24,34 @@ struct LinkTotals {
 
 FileKey keyOf(const CacheMeasurement::SharedFile &file) { return {file.device, file.inode}; }
 
+// What is left on the disk of an item whose removal failed, named as the
+// items named it (relative to the working folder, maybe); nothing when that
+// cannot be told (its parent is gone or reached through a link), so that
+// nothing counts as freed.
+std::optional<CacheMeasurement> leftOnDisk(const std::string &path) {
+  const ParentAndName at = openParentWithoutLinks(DeletionGuard::standardize(path));
+  if (!at.parent)
+    return std::nullopt;
+  return TrashEntrySize::measure(at.parent.get(), at.name).removal;
+}
+
 } // namespace
+
+CacheMeasurement removedPart(const CacheMeasurement &before, const CacheMeasurement &left) {
+  CacheMeasurement gone;
+  gone.unsharedBytes = before.unsharedBytes - left.unsharedBytes;
+  for (const CacheMeasurement::SharedFile &file : before.sharedFiles) {
+    const auto still = std::ranges::find(left.sharedFiles, keyOf(file), keyOf);
+    const std::uint64_t namesLeft = still == left.sharedFiles.end() ? 0 : still->namesFound;
+    if (file.namesFound > namesLeft) {
+      gone.sharedFiles.push_back(file);
+      gone.sharedFiles.back().namesFound -= namesLeft;
+    }
+  }
+  // A file left with one name moves from the shared to the unshared sum;
+  // the two shifts cancel in the total.
+  return gone.freedBytes() > 0 ? gone : CacheMeasurement{};
+}
 
 ReclaimedSpace settleReclaimedSpace(DeletionMode mode,
                                     const std::vector<std::pair<std::string, CacheMeasurement>> &cleaned) {
@@ -69,12 +101,26 @@ SafeCleaningReport cleanMeasuringSpace(SafeCleaningEngine &engine, const std::ve
       before.emplace(item.path, measure(item));
   SafeCleaningReport report =
       engine.clean(items, mode, allowUserConfirmedHomeItem, std::move(progressHandler), std::move(stop));
-  std::vector<std::pair<std::string, CacheMeasurement>> cleaned;
+  report.reclaimed = settleReclaimedSpace(mode, whatWent(report, mode, before));
+  return report;
+}
+
+std::vector<std::pair<std::string, CacheMeasurement>>
+whatWent(const SafeCleaningReport &report, DeletionMode mode, const std::map<std::string, CacheMeasurement> &before) {
+  std::vector<std::pair<std::string, CacheMeasurement>> went;
   for (const std::string &path : report.cleanedPaths)
     if (auto found = before.find(path); found != before.end())
-      cleaned.emplace_back(path, found->second);
-  report.reclaimed = settleReclaimedSpace(mode, cleaned);
-  return report;
+      went.emplace_back(path, found->second);
+  // A move to the Trash is one rename, done or not; a removal goes file by
+  // file, and what went before it failed is freed all the same.
+  for (const auto &[path, reason] : report.errors)
+    if (auto found = before.find(path); mode == DeletionMode::permanentDelete && found != before.end() &&
+                                        std::ranges::find(report.blockedProtectedPaths, path) ==
+                                            report.blockedProtectedPaths.end())
+      if (const std::optional<CacheMeasurement> left = leftOnDisk(path))
+        if (CacheMeasurement gone = removedPart(found->second, *left); gone.occupiesSpace())
+          went.emplace_back(path, std::move(gone));
+  return went;
 }
 
 } // namespace tarnwick

@@ -5,6 +5,7 @@
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 
 #include <functional>
+#include <map>
 #include <stop_token>
 #include <string>
 #include <utility>
@@ -26,6 +27,20 @@ using CleaningMeasure = std::function<CacheMeasurement(const CleanableItem &item
 /// many remain.
 ReclaimedSpace settleReclaimedSpace(DeletionMode mode,
                                     const std::vector<std::pair<std::string, CacheMeasurement>> &cleaned);
+
+/// What a removal that stopped part-way took away: the item as measured
+/// before, less what is left of it now, measured the same way. A multi-link
+/// file whose names went in part counts the names that went. Empty when
+/// nothing that frees space went.
+CacheMeasurement removedPart(const CacheMeasurement &before, const CacheMeasurement &left);
+
+/// The items of `report` that went, each with its measurement for
+/// settleReclaimedSpace: a cleaned item as measured `before` the run (by
+/// the path the items gave), and one a permanent removal left part of with
+/// what went of it (removedPart, what is left measured on the disk). An
+/// item refused or not measured counts for nothing.
+std::vector<std::pair<std::string, CacheMeasurement>>
+whatWent(const SafeCleaningReport &report, DeletionMode mode, const std::map<std::string, CacheMeasurement> &before);
 
 /// SafeCleaningEngine::clean, with the report's `reclaimed` filled in: every
 /// selected item is measured first, then the measurements of the items the

@@ -25,27 +25,6 @@ bool isAbsent(int folder, const std::string &name) {
 // which name the folder itself, never an item that could come.
 bool namesAnItem(const std::string &name) { return name != "." && name != ".."; }
 
-// What a removal that stopped part-way took away: the item as listed, less
-// what is left of it now. A multi-link file whose names went in part
-// counts the names that went.
-CacheMeasurement takenAway(const CacheMeasurement &listed, const CacheMeasurement &left) {
-  CacheMeasurement gone;
-  gone.unsharedBytes = listed.unsharedBytes - left.unsharedBytes;
-  for (const CacheMeasurement::SharedFile &file : listed.sharedFiles) {
-    const auto still = std::find_if(left.sharedFiles.begin(), left.sharedFiles.end(), [&](const auto &other) {
-      return other.device == file.device && other.inode == file.inode;
-    });
-    const std::uint64_t namesLeft = still == left.sharedFiles.end() ? 0 : still->namesFound;
-    if (file.namesFound > namesLeft) {
-      gone.sharedFiles.push_back(file);
-      gone.sharedFiles.back().namesFound -= namesLeft;
-    }
-  }
-  // A file left with one name moves from the shared to the unshared sum;
-  // the two shifts cancel in the total, which is never below nothing.
-  return gone.freedBytes() > 0 ? gone : CacheMeasurement{};
-}
-
 // Removes one listed item of `trash`; its record goes only once its entry has.
 // An entry removed, in whole or in part, adds what went to `removed`.
 void emptyItem(const TrashDirectory &trash, const TrashedItem &item, TrashEmptyReport &report,
@@ -56,7 +35,7 @@ void emptyItem(const TrashDirectory &trash, const TrashedItem &item, TrashEmptyR
   } else if (item.hasEntry()) {
     if (Result<void> result = removePermanently(trash.files(), item.name, item.entryPath(), item.identity); !result) {
       report.failures.emplace_back(item.entryPath(), result.failure().message());
-      const CacheMeasurement gone = takenAway(item.removal, TrashEntrySize::measure(trash.files(), item.name).removal);
+      const CacheMeasurement gone = removedPart(item.removal, TrashEntrySize::measure(trash.files(), item.name).removal);
       report.freedBytes += gone.freedBytes();
       removed.emplace_back(item.entryPath(), gone);
       return;

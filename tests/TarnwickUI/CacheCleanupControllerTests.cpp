@@ -5,6 +5,9 @@
 #include "TarnwickCore/Deletion/CleaningFileSystem.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
+#include "TarnwickCore/Deletion/TrashEntrySize.h"
+#include "TarnwickCore/Support/NoLinkPath.h"
+#include "TarnwickCore/Support/ScopeExit.h"
 #include "TarnwickCore/Support/ScanErrors.h"
 #include "TestSupport/TempTree.h"
 #include "TestSupport/TrashClient.h"
@@ -112,6 +115,36 @@ TEST(MeasuredCleaningTest, AFileCountsOnlyWhenAllItsLinksAreAmongTheCleanedItems
     EXPECT_EQ(space.remainingLinks, c.remainingLinks);
     EXPECT_EQ(space.linkedElsewhere, c.linkedElsewhere);
   }
+}
+
+// A removal that stops part-way (at an immutable file inside the cache)
+// frees what went before it stopped; a refused one frees nothing.
+TEST(MeasuredCleaningTest, APermanentRemovalThatStopsPartWayCountsWhatWent) {
+  TempTree home;
+  home.writeFile(".cache/pip/big", 300'000);
+  home.writeFile(".cache/pip/held/frozen", 10'000);
+  const std::string frozen = shellQuote(home.path(".cache/pip/held/frozen"));
+  int status = 0;
+  runCommand("chattr +i " + frozen + " 2>/dev/null", &status);
+  if (status != 0)
+    GTEST_SKIP() << "cannot set the immutable attribute here (needs root)";
+  const ScopeExit thaw([&] { runCommand("chattr -i " + frozen); });
+  home.writeFile(".cache/refused", 100'000);
+  SafeCleaningEngine engine(home.root(), std::make_shared<SystemCleaningFileSystem>(
+                                             FreedesktopTrash(home.root(), home.path(".local/share"))));
+  std::vector<CleanableItem> items{item("pip", 0), item("refused", 0)};
+  items[0].path = home.path(".cache/pip");
+  items[1].path = home.path(".cache/refused/");
+  const std::int64_t before = duBytes(home.path(".cache/pip"));
+  const SafeCleaningReport report =
+      cleanMeasuringSpace(engine, items, DeletionMode::permanentDelete, false, [](const CleanableItem &item) {
+        const ParentAndName at = openParentWithoutLinks(item.path);
+        return TrashEntrySize::measure(at.parent.get(), at.name).removal;
+      });
+  EXPECT_EQ(report.errors.size(), 2u);
+  EXPECT_FALSE(std::filesystem::exists(home.path(".cache/pip/big")));
+  ASSERT_TRUE(report.reclaimed);
+  EXPECT_EQ(report.reclaimed->bytes, before - duBytes(home.path(".cache/pip")));
 }
 
 /// A scratch home whose Trash holds a file and a folder, put there by

@@ -148,6 +148,26 @@ TEST(TrashCommand, FreedSpaceCountsAFileOnlyWithItsLastLink) {
   }
 }
 
+// A removal stopped part-way by an immutable file frees what went before.
+TEST(TrashCommand, ARemovalStoppedPartWayCountsWhatWent) {
+  TempTree home;
+  home.writeFile("folder/big", 400'000);
+  home.writeFile("folder/held/frozen", 10);
+  const std::string frozen = shellQuote(home.path("folder/held/frozen"));
+  int status = 0;
+  runCommand("chattr +i " + frozen + " 2>/dev/null", &status);
+  if (status != 0)
+    GTEST_SKIP() << "cannot set the immutable attribute here (needs root)";
+  const std::string du = "du -B1 -s " + shellQuote(home.path("folder")) + " | cut -f1";
+  const std::int64_t before = std::stoll(runCommand(du));
+  const std::string out = inHome(home, "$Q trash --permanent folder </dev/null 2>&1", &status);
+  runCommand("chattr -i " + frozen);
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_TRUE(contains(out, "0 of 1 cleaned, " + tarnwick::formatByteCount(before - std::stoll(runCommand(du))) +
+                                " freed"))
+      << out;
+}
+
 TEST(TrashCommand, ModesAreExclusiveAndNeverComeFromAPattern) {
   TempTree home;
   home.writeFile("x", 10);
