@@ -30,10 +30,6 @@ struct Entry {
 
 double seconds(const struct timespec &time) { return double(time.tv_sec) + double(time.tv_nsec) / 1e9; }
 
-bool isAtOrBelow(std::string_view path, std::string_view folder) {
-  return path == folder || (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/');
-}
-
 // Every entry of the open folder, with its type (DT_UNKNOWN resolved
 // without following links). The descriptor stays the caller's.
 std::vector<Entry> readEntries(int folder) {
@@ -191,7 +187,7 @@ private:
 };
 
 std::string shownPath(const std::string &path, const std::string &home) {
-  return isAtOrBelow(path, home) && path != home ? "~" + path.substr(home == "/" ? 0 : home.size()) : path;
+  return holdsPath(home, path) && path != home ? "~" + path.substr(home == "/" ? 0 : home.size()) : path;
 }
 
 std::string age(double seconds) {
@@ -225,7 +221,7 @@ std::vector<MeasuredCacheItem> ProjectArtefactFinder::measureItems(std::stop_tok
   std::vector<MeasuredCacheItem> items;
   for (FoundArtefact &found : find(stop)) {
     const bool stale = now - found.projectModified >= staleAfterSeconds;
-    const bool inHome = isAtOrBelow(found.projectPath, homeDirectory_) && found.projectPath != homeDirectory_;
+    const bool inHome = holdsPath(homeDirectory_, found.projectPath) && found.projectPath != homeDirectory_;
     CleanableItem item;
     item.name = std::string(lastPathComponent(found.projectPath)) + found.path.substr(found.projectPath.size());
     item.subtitle = std::string(found.kind->description) + " of " + shownPath(found.projectPath, homeDirectory_) +
