@@ -96,7 +96,7 @@ QString reportDetails(const tarnwick::SafeCleaningReport &report, const std::vec
     lines << line;
   }
   for (const auto &[path, reason] : report.errors)
-    lines << Texts::tr("Not moved: %1 — %2").arg(displayText(path), QString::fromStdString(reason));
+    lines << Texts::tr("Not moved: %1 — %2").arg(displayText(path), displayText(reason));
   return lines.join(QLatin1Char('\n'));
 }
 

@@ -200,6 +200,25 @@ TEST_F(CacheCleanupWindowTest, ACacheWhoseFilesHaveOtherLinksFreesNothingAndSays
   EXPECT_TRUE(fs::exists(home.path("venv/pkg.whl")));
 }
 
+// A line of the report per item, even when the reason quotes a name that
+// holds a line break.
+TEST_F(CacheCleanupWindowTest, AReasonQuotingAnOddNameStaysOnItsLine) {
+  home.writeFile(".cache/odd\nname/data", 100'000);
+  const std::string frozen = test::shellQuote(home.path(".cache/odd\nname"));
+  int status = 0;
+  test::runCommand("chattr +i " + frozen + " 2>/dev/null", &status);
+  if (status != 0)
+    GTEST_SKIP() << "cannot set the immutable attribute here (needs root)";
+  const auto thaw = qScopeGuard([&] { test::runCommand("chattr -i " + frozen); });
+  openAndWait(std::nullopt);
+  QTreeWidgetItem *odd = row("odd⏎name");
+  ASSERT_NE(odd, nullptr);
+  odd->setCheckState(0, Qt::Checked);
+  cleanTicked();
+  EXPECT_FALSE(window->reportText().contains("odd\nname")) << window->reportText().toStdString();
+  EXPECT_EQ(window->reportText().count("odd⏎name"), 3) << "the summary, the path and the reason quoting it";
+}
+
 TEST_F(CacheCleanupWindowTest, ACategoryFilterLimitsWhatIsShownAndCleaned) {
   openAndWait(tarnwick::CleanableCategory::aiModelsAndLogs);
   EXPECT_EQ(window->list()->topLevelItemCount(), 1);
