@@ -63,6 +63,9 @@ bool isOurPrivateFolder(int folder) {
 
 constexpr std::string_view folderPrefix = ".quillane-removing-";
 
+// Takes the private folder's lock; false only when another holds it.
+bool lockedOrUnlockable(int folder) { return ::flock(folder, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK; }
+
 // Whether `parent` is looked at for abandoned private folders for the first
 // time in this process: a batch may remove many entries of one folder, and
 // listing it for each would cost time in the square of its size.
@@ -128,9 +131,9 @@ Result<RemovalQuarantine> RemovalQuarantine::enter(int parent, const std::string
     state->folder.reset(::openat(parent, state->folderName.c_str(), folderFlags));
     // Ours, private and empty, or someone raced us to the name. Locked for
     // as long as this process lives, so that no other takes it for
-    // abandoned (putBackAbandoned).
-    if (!state->folder || !isOurPrivateFolder(state->folder.get()) ||
-        ::flock(state->folder.get(), LOCK_EX | LOCK_NB) != 0)
+    // abandoned (putBackAbandoned); a file system without locks (some
+    // network and FUSE ones) only loses that.
+    if (!state->folder || !isOurPrivateFolder(state->folder.get()) || !lockedOrUnlockable(state->folder.get()))
       return fail("the private folder beside it was tampered with");
   }
   if (!state->folder && !state->inPlace)
