@@ -14,6 +14,7 @@
 #include <set>
 #include <string_view>
 #include <sys/file.h>
+#include <tuple>
 #include <utility>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -68,15 +69,18 @@ bool lockedOrUnlockable(int folder) { return ::flock(folder, LOCK_EX | LOCK_NB) 
 
 // Whether `parent` is looked at for abandoned private folders for the first
 // time in this process: a batch may remove many entries of one folder, and
-// listing it for each would cost time in the square of its size.
+// listing it for each would cost time in the square of its size. A folder
+// is known by its birth time too, as a new one may take a removed one's
+// inode (where the file system keeps no birth time, it is 0).
 bool firstLookAt(int parent) {
-  struct stat st;
-  if (::fstat(parent, &st) != 0)
+  struct statx st;
+  if (::statx(parent, "", AT_EMPTY_PATH, STATX_INO | STATX_BTIME, &st) != 0)
     return false;
+  const std::int64_t born = (st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec * 1'000'000'000 + st.stx_btime.tv_nsec : 0;
   static std::mutex mutex;
-  static std::set<std::pair<dev_t, ino_t>> looked;
+  static std::set<std::tuple<std::uint32_t, std::uint32_t, std::uint64_t, std::int64_t>> looked;
   const std::lock_guard lock(mutex);
-  return looked.insert({st.st_dev, st.st_ino}).second;
+  return looked.insert({st.stx_dev_major, st.stx_dev_minor, st.stx_ino, born}).second;
 }
 
 // Private folders left beside entries by removals whose process ended
