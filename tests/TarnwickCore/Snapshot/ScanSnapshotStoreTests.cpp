@@ -1,13 +1,18 @@
-// The folder of remembered scans: one snapshot per root within its cap.
+// The folder of remembered scans: one snapshot per root within its cap, a
+// folder that is not the user's own refused, and no wait on what is not a
+// regular file.
 #include "TarnwickCore/Snapshot/ScanSnapshotReader.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotStore.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
+#include "TarnwickCore/Support/UniqueFd.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fcntl.h>
+#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -110,6 +115,63 @@ TEST_F(ScanSnapshotStoreTest, ListingNamesWhatCannotBeRead) {
   }
 }
 
+
+// A store folder that is a link, another user's or open to others' writes
+// is not used, least of all to remove what the folder a link leads to holds.
+TEST_F(ScanSnapshotStoreTest, RefusesAFolderThatIsNotTheUsersOwn) {
+  const struct {
+    const char *reason;
+    bool isLink;
+    uid_t owner;
+    mode_t mode;
+  } cases[] = {{"it is a symbolic link", true, ::geteuid(), 0700},
+               {"it belongs to another user", false, 65534, 0700},
+               {"other users may write in it", false, ::geteuid(), 0770},
+               {"other users may write in it", false, ::geteuid(), 0702}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.reason);
+    const TempTree tree;
+    const std::string folder = tree.path("scans"), real = c.isLink ? tree.path("Documents") : folder;
+    for (const char *name : {"/.saving-thesis", "/archive.qsnap"}) {
+      tree.writeFile(real.substr(tree.root().size() + 1) + name, 10);
+      age(real + name, 1000);
+    }
+    if (::chown(real.c_str(), c.owner, gid_t(-1)) != 0 || ::chmod(real.c_str(), c.mode) != 0)
+      continue; // only root gives a folder away
+    ASSERT_EQ(c.isLink ? ::symlink(real.c_str(), folder.c_str()) : 0, 0);
+    const ScanSnapshotStore store(folder, 1);
+    const Result<std::string> saved = store.save(arenaOf("/a", 1), 0);
+    EXPECT_EQ(saved ? "saved" : saved.failure().reason, c.reason);
+    EXPECT_FALSE(store.remove("/a"));
+    const auto loaded = store.load("/a");
+    EXPECT_TRUE(std::holds_alternative<ScanSnapshotError>(loaded) && store.list().empty());
+    for (const char *name : {"/.saving-thesis", "/archive.qsnap"})
+      EXPECT_EQ(readFile(real + name), std::string(10, 'q')) << name;
+  }
+}
+
+// A FIFO where a snapshot would be is refused at once, the window's thread
+// never waiting for a writer. A call still waiting after ten seconds fails
+// the test, and a writer then lets it go rather than hang the run.
+TEST_F(ScanSnapshotStoreTest, AFifoInASnapshotsPlaceIsRefusedWithoutWaiting) {
+  const ScanSnapshotStore store(folder);
+  ASSERT_TRUE(store.save(arenaOf("/b", 1), 0));
+  const std::string fifos[] = {store.filePathFor("/a"), store.previousFilePathFor("/a")};
+  for (const std::string &path : fifos)
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  const auto promptly = [&](auto call) {
+    auto done = std::async(std::launch::async, call);
+    EXPECT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "waited for a writer";
+    while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready)
+      for (const std::string &path : fifos)
+        UniqueFd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    return done.get();
+  };
+  const auto loaded = promptly([&] { return store.load("/a"); });
+  ASSERT_TRUE(std::holds_alternative<ScanSnapshotError>(loaded));
+  EXPECT_NE(std::get<ScanSnapshotError>(loaded).detail.find("not a regular file"), std::string::npos);
+  EXPECT_FALSE(promptly([&] { return store.olderScanOf("/a", 1000); }));
+}
 
 } // namespace
 } // namespace tarnwick
