@@ -143,8 +143,9 @@ std::vector<FolderFile> folderFiles(int folder) {
 }
 
 // Removes the stray temporary files of `folder` (a save that crashed), then
-// its oldest snapshots but `kept` while they are over `capacity`.
-void evict(int folder, const std::string &kept, std::uint64_t capacity) {
+// its oldest snapshots but `kept` while they and `incoming` more bytes are
+// over `capacity`.
+void evict(int folder, const std::string &kept, std::uint64_t incoming, std::uint64_t capacity) {
   std::vector<FolderFile> files = folderFiles(folder);
   std::sort(files.begin(), files.end(), [](const FolderFile &a, const FolderFile &b) {
     if (a.isTemporary != b.isTemporary)
@@ -155,7 +156,7 @@ void evict(int folder, const std::string &kept, std::uint64_t capacity) {
       return a.modified.tv_nsec < b.modified.tv_nsec;
     return a.name < b.name;
   });
-  std::uint64_t total = 0;
+  std::uint64_t total = incoming;
   for (const FolderFile &file : files)
     total += file.bytes;
   const std::time_t now = ::time(nullptr);
@@ -207,6 +208,8 @@ Result<std::string> ScanSnapshotStore::save(const DiskTreeArena &arena, std::int
   const std::string name = fileName(arena.rootPath());
   const std::string target = folder_ + "/" + name;
   const std::string bytes = ScanSnapshotWriter::encode(arena, scanTime);
+  // Room first: a stray temporary file on a full disk would fail every save.
+  evict(at, name, bytes.size(), capacityBytes_);
   std::string temporary;
   UniqueFd fd = createTemporary(at, temporary);
   if (!fd)
@@ -221,7 +224,7 @@ Result<std::string> ScanSnapshotStore::save(const DiskTreeArena &arena, std::int
   }
   // The rename lasts once the folder's entry does.
   ::fsync(at);
-  evict(at, name, capacityBytes_);
+  evict(at, name, 0, capacityBytes_);
   return target;
 }
 

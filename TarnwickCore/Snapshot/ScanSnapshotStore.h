@@ -23,7 +23,7 @@ namespace tarnwick {
 /// each other. Files are written whole to a temporary file in the folder,
 /// synced and renamed over the old one: a reader sees the old snapshot or
 /// the new one, never a mix, and a crash leaves at most a stray temporary
-/// file (which the next save's eviction removes).
+/// file (which the next save removes before it writes).
 ///
 /// The folder is used only when it is the user's own, not a symbolic link,
 /// and closed to other users' writes; otherwise nothing is saved or read.
@@ -62,8 +62,9 @@ public:
   std::string previousFilePathFor(const std::string &rootPath) const;
 
   /// Writes the snapshot of `arena`, scanned at `scanTime` (seconds since
-  /// 1970-01-01 UTC), in place of its root's previous one, then evicts the
-  /// oldest others while the folder is over its cap. Returns the file's path.
+  /// 1970-01-01 UTC), in place of its root's previous one, evicting the
+  /// oldest others while the folder would be over its cap. Returns the
+  /// file's path.
   Result<std::string> save(const DiskTreeArena &arena, std::int64_t scanTime) const;
   /// The remembered scan of `rootPath`.
   ScanSnapshotReader::Outcome load(const std::string &rootPath) const;

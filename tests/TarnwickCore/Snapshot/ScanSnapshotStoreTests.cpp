@@ -1,10 +1,11 @@
 // The folder of remembered scans: one snapshot per root within its cap, a
-// folder that is not the user's own refused, and no wait on what is not a
-// regular file.
+// folder that is not the user's own refused, room made before a save, and
+// no wait on what is not a regular file.
 #include "TarnwickCore/Snapshot/ScanSnapshotReader.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotStore.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
 #include "TarnwickCore/Support/UniqueFd.h"
+#include "TestSupport/ScopedMount.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -148,6 +149,24 @@ TEST_F(ScanSnapshotStoreTest, RefusesAFolderThatIsNotTheUsersOwn) {
     for (const char *name : {"/.saving-thesis", "/archive.qsnap"})
       EXPECT_EQ(readFile(real + name), std::string(10, 'q')) << name;
   }
+}
+
+// A crash that left a temporary file filling the disk does not fail every
+// later save: stray files go before a new one is written.
+TEST_F(ScanSnapshotStoreTest, AStrayTemporaryOnAFullDiskGoesBeforeTheSave) {
+  scratch.makeDirectory("disk");
+  const ScopedMount disk = ScopedMount::tmpfs(scratch.path("disk"), "size=256k");
+  if (!disk.mounted())
+    GTEST_SKIP() << "mounting a small file system needs root";
+  const ScanSnapshotStore store(scratch.path("disk/scans"));
+  ASSERT_TRUE(store.save(arenaOf("/a", 1), 100));
+  const std::string stray = scratch.path("disk/scans/.saving-Crash1"), block(4096, 'c');
+  for (const UniqueFd fd(::open(stray.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+       ::write(fd.get(), block.data(), block.size()) > 0;) {
+  }
+  age(stray, 1000);
+  EXPECT_TRUE(store.save(arenaOf("/a", 2), 200));
+  EXPECT_EQ(store.olderScanOf("/a", 1000)->header->totalBytes, 2);
 }
 
 // A FIFO where a snapshot would be is refused at once, the window's thread
