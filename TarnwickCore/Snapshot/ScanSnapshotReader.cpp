@@ -312,6 +312,16 @@ std::variant<std::pair<UniqueFd, std::uint64_t>, ScanSnapshotError> openSnapshot
   return std::pair{std::move(fd), static_cast<std::uint64_t>(st.st_size)};
 }
 
+// The length of the file open at `fd`, which must be a regular one.
+std::variant<std::uint64_t, ScanSnapshotError> regularFileLength(int fd, const std::string &path) {
+  struct stat st{};
+  if (::fstat(fd, &st) != 0)
+    return error(Kind::unreadable, 0, "cannot read " + path + ": " + std::strerror(errno));
+  if (!S_ISREG(st.st_mode))
+    return error(Kind::unreadable, 0, path + " is not a regular file");
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
 } // namespace
 
 ScanSnapshotReader::HeaderOutcome ScanSnapshotReader::readHeaderBytes(std::string_view bytes, std::uint64_t fileSize) {
@@ -341,8 +351,14 @@ ScanSnapshotReader::Outcome ScanSnapshotReader::readFile(const std::string &path
   auto opened = openSnapshot(path);
   if (auto *fault = std::get_if<ScanSnapshotError>(&opened))
     return std::move(*fault);
-  auto &[fd, length] = std::get<0>(opened);
-  auto bytes = readWhole(fd.get(), length, path);
+  return readOpenFile(std::get<0>(opened).first.get(), path);
+}
+
+ScanSnapshotReader::Outcome ScanSnapshotReader::readOpenFile(int fd, const std::string &path) {
+  const auto checked = regularFileLength(fd, path);
+  if (const auto *fault = std::get_if<ScanSnapshotError>(&checked))
+    return *fault;
+  auto bytes = readWhole(fd, std::get<std::uint64_t>(checked), path);
   if (auto *fault = std::get_if<ScanSnapshotError>(&bytes))
     return std::move(*fault);
   const FileBytes &read = std::get<FileBytes>(bytes);
@@ -353,16 +369,23 @@ ScanSnapshotReader::HeaderOutcome ScanSnapshotReader::readHeaderFile(const std::
   auto opened = openSnapshot(path);
   if (auto *fault = std::get_if<ScanSnapshotError>(&opened))
     return std::move(*fault);
-  auto &[fd, length] = std::get<0>(opened);
+  return readHeaderOpenFile(std::get<0>(opened).first.get(), path);
+}
+
+ScanSnapshotReader::HeaderOutcome ScanSnapshotReader::readHeaderOpenFile(int fd, const std::string &path) {
+  const auto checked = regularFileLength(fd, path);
+  if (const auto *fault = std::get_if<ScanSnapshotError>(&checked))
+    return *fault;
+  const std::uint64_t length = std::get<std::uint64_t>(checked);
   // The prefix first, for the header's length; then the header.
-  auto prefix = readWhole(fd.get(), std::min<std::uint64_t>(length, prefixSize), path);
+  auto prefix = readWhole(fd, std::min<std::uint64_t>(length, prefixSize), path);
   if (auto *fault = std::get_if<ScanSnapshotError>(&prefix))
     return std::move(*fault);
   const std::string_view start(std::get<FileBytes>(prefix).data(), std::get<FileBytes>(prefix).size());
   std::uint64_t wanted = start.size();
   if (start.size() == prefixSize)
     wanted += std::min<std::uint64_t>(fixed32At(start, 12), maxHeaderLength);
-  auto head = readWhole(fd.get(), std::min(length, wanted), path);
+  auto head = readWhole(fd, std::min(length, wanted), path);
   if (auto *fault = std::get_if<ScanSnapshotError>(&head))
     return std::move(*fault);
   return readHeaderBytes(std::string_view(std::get<FileBytes>(head).data(), std::get<FileBytes>(head).size()), length);

@@ -29,6 +29,9 @@ public:
   static Outcome readBytes(std::string_view bytes);
   /// The snapshot file at `path`.
   static Outcome readFile(const std::string &path);
+  /// The snapshot file open at `fd`, named `path` in errors: for callers
+  /// that open it themselves. Anything but a regular file is refused.
+  static Outcome readOpenFile(int fd, const std::string &path);
 
   /// The header alone, from the file's first bytes (`bytes`, at least the
   /// prefix and the header when the file has them) and the file's length,
@@ -37,6 +40,8 @@ public:
   static HeaderOutcome readHeaderBytes(std::string_view bytes, std::uint64_t fileSize);
   /// The header of the file at `path`, reading only its first bytes.
   static HeaderOutcome readHeaderFile(const std::string &path);
+  /// As readHeaderFile, for a file open at `fd` (see readOpenFile).
+  static HeaderOutcome readHeaderOpenFile(int fd, const std::string &path);
 };
 
 } // namespace tarnwick

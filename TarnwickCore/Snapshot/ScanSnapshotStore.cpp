@@ -7,10 +7,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +33,15 @@ std::uint64_t pathHash(std::string_view path) {
   return hash;
 }
 
+std::string hashName(const std::string &rootPath) {
+  char name[17];
+  std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(pathHash(rootPath)));
+  return name;
+}
+
+std::string fileName(const std::string &rootPath) { return hashName(rootPath) + std::string(suffix); }
+std::string previousFileName(const std::string &rootPath) { return hashName(rootPath) + std::string(previousSuffix); }
+
 // Creates `path` and its missing parents, private to the user.
 bool makeFolders(const std::string &path) {
   for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
@@ -40,6 +51,52 @@ bool makeFolders(const std::string &path) {
     if (slash == std::string::npos)
       return true;
   }
+}
+
+// The store's folder, opened without following a link in its place and
+// refused unless it is the user's own and closed to others: the store then
+// works relative to it alone, so whatever takes its name later, or lies
+// where a link would lead, is never written or removed. The folders above
+// it need no such check, being only the way to it.
+Result<UniqueFd> openFolder(const std::string &folder, bool create) {
+  if (create && !makeFolders(folder))
+    return Failure::fromErrno("create", folder);
+  UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat st{};
+  if (!fd && (errno == ELOOP || errno == ENOTDIR) && ::lstat(folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+    return Failure{"use", folder, 0, "it is a symbolic link"};
+  if (!fd || ::fstat(fd.get(), &st) != 0)
+    return Failure::fromErrno("open", folder);
+  if (st.st_uid != ::geteuid())
+    return Failure{"use", folder, 0, "it belongs to another user"};
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    return Failure{"use", folder, 0, "other users may write in it"};
+  return fd;
+}
+
+// `name` in `folder`, never through a link and never waiting for a writer
+// (a FIFO in a snapshot's place); the reader refuses what is not a file.
+UniqueFd openEntry(int folder, const std::string &name) {
+  return UniqueFd(::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+}
+
+ScanSnapshotError openError(const std::string &path) {
+  return {ScanSnapshotError::Kind::unreadable, 0, "cannot open " + path + ": " + std::strerror(errno)};
+}
+
+// A new temporary file in `folder`, its name put in `name`, as mkostemp
+// makes one in a path.
+UniqueFd createTemporary(int folder, std::string &name) {
+  std::random_device entropy;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char unique[17];
+    std::snprintf(unique, sizeof unique, "%08x%08x", entropy(), entropy());
+    name = std::string(temporaryPrefix) + unique;
+    UniqueFd fd(::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (fd || errno != EEXIST)
+      return fd;
+  }
+  return UniqueFd();
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -62,11 +119,16 @@ struct FolderFile {
 };
 
 // The snapshot and temporary files of `folder`, as they are now.
-std::vector<FolderFile> folderFiles(const std::string &folder) {
+std::vector<FolderFile> folderFiles(int folder) {
   std::vector<FolderFile> files;
-  const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(folder.c_str()), ::closedir);
-  if (!dir)
+  // A descriptor of its own: a duplicate would share the read position.
+  const int own = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const std::unique_ptr<DIR, int (*)(DIR *)> dir(own < 0 ? nullptr : ::fdopendir(own), ::closedir);
+  if (!dir) {
+    if (own >= 0)
+      ::close(own);
     return files;
+  }
   while (const dirent *entry = ::readdir(dir.get())) {
     const std::string_view name = entry->d_name;
     const bool isSnapshot = name.size() > suffix.size() && name.ends_with(suffix);
@@ -80,72 +142,11 @@ std::vector<FolderFile> folderFiles(const std::string &folder) {
   return files;
 }
 
-} // namespace
-
-ScanSnapshotStore::ScanSnapshotStore(std::string folder, std::uint64_t capacityBytes)
-    : folder_(std::move(folder)), capacityBytes_(capacityBytes) {}
-
-std::string ScanSnapshotStore::defaultFolder(const UserEnvironment &environment) {
-  return environment.cacheHome + "/quillane/scans";
-}
-
-namespace {
-
-std::string hashName(const std::string &rootPath) {
-  char name[17];
-  std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(pathHash(rootPath)));
-  return name;
-}
-
-} // namespace
-
-std::string ScanSnapshotStore::filePathFor(const std::string &rootPath) const {
-  return folder_ + "/" + hashName(rootPath) + std::string(suffix);
-}
-
-std::string ScanSnapshotStore::previousFilePathFor(const std::string &rootPath) const {
-  return folder_ + "/" + hashName(rootPath) + std::string(previousSuffix);
-}
-
-void ScanSnapshotStore::keepAsPrevious(const std::string &target, const std::string &rootPath) const {
-  // A second name, then a rename over the old previous file: the current
-  // file stays readable throughout, and a crash leaves only a temporary
-  // name, which eviction removes.
-  const std::string staged = folder_ + "/" + std::string(temporaryPrefix) + "previous-" + hashName(rootPath);
-  ::unlink(staged.c_str());
-  if (::link(target.c_str(), staged.c_str()) != 0)
-    return;
-  if (::rename(staged.c_str(), previousFilePathFor(rootPath).c_str()) != 0)
-    ::unlink(staged.c_str());
-}
-
-Result<std::string> ScanSnapshotStore::save(const DiskTreeArena &arena, std::int64_t scanTime) const {
-  if (!makeFolders(folder_))
-    return Failure::fromErrno("create", folder_);
-  const std::string target = filePathFor(arena.rootPath());
-  std::string temporary = folder_ + "/" + std::string(temporaryPrefix) + "XXXXXX";
-  UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (!fd)
-    return Failure::fromErrno("create a file in", folder_);
-  const std::string bytes = ScanSnapshotWriter::encode(arena, scanTime);
-  const bool written = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && ::close(fd.release()) == 0;
-  if (written)
-    keepAsPrevious(target, arena.rootPath());
-  if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
-    Failure failure = Failure::fromErrno("write", target);
-    ::unlink(temporary.c_str());
-    return failure;
-  }
-  // The rename lasts once the folder's entry does.
-  if (UniqueFd folder(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); folder)
-    ::fsync(folder.get());
-  evictBeyondCapacity(target);
-  return target;
-}
-
-void ScanSnapshotStore::evictBeyondCapacity(const std::string &kept) const {
-  std::vector<FolderFile> files = folderFiles(folder_);
-  // Stray temporary files first (a save that crashed), then the oldest.
+// Removes the stray temporary files of `folder` (a save that crashed), then
+// its oldest snapshots but `kept` while they and `incoming` more bytes are
+// over `capacity`.
+void evict(int folder, const std::string &kept, std::uint64_t incoming, std::uint64_t capacity) {
+  std::vector<FolderFile> files = folderFiles(folder);
   std::sort(files.begin(), files.end(), [](const FolderFile &a, const FolderFile &b) {
     if (a.isTemporary != b.isTemporary)
       return a.isTemporary;
@@ -155,46 +156,116 @@ void ScanSnapshotStore::evictBeyondCapacity(const std::string &kept) const {
       return a.modified.tv_nsec < b.modified.tv_nsec;
     return a.name < b.name;
   });
-  std::uint64_t total = 0;
+  std::uint64_t total = incoming;
   for (const FolderFile &file : files)
     total += file.bytes;
   const std::time_t now = ::time(nullptr);
   for (const FolderFile &file : files) {
-    const std::string path = folder_ + "/" + file.name;
     // A temporary file a minute old is no save still under way.
     const bool stray = file.isTemporary && file.modified.tv_sec + 60 <= now;
-    const bool evict = file.isTemporary ? stray : path != kept && total > capacityBytes_;
-    if (!evict)
-      continue;
-    if (::unlink(path.c_str()) == 0)
+    const bool evicted = file.isTemporary ? stray : file.name != kept && total > capacity;
+    if (evicted && ::unlinkat(folder, file.name.c_str(), 0) == 0)
       total -= file.bytes;
   }
 }
 
+// Links the current snapshot `name` of `rootPath` as its previous one,
+// replacing the older previous one; nothing when there is none. A second
+// name, then a rename over the old previous file: the current file stays
+// readable throughout, and a crash leaves only a temporary name, which
+// eviction removes.
+void keepAsPrevious(int folder, const std::string &name, const std::string &rootPath) {
+  const std::string staged = std::string(temporaryPrefix) + "previous-" + hashName(rootPath);
+  ::unlinkat(folder, staged.c_str(), 0);
+  if (::linkat(folder, name.c_str(), folder, staged.c_str(), 0) != 0)
+    return;
+  if (::renameat(folder, staged.c_str(), folder, previousFileName(rootPath).c_str()) != 0)
+    ::unlinkat(folder, staged.c_str(), 0);
+}
+
+} // namespace
+
+ScanSnapshotStore::ScanSnapshotStore(std::string folder, std::uint64_t capacityBytes)
+    : folder_(std::move(folder)), capacityBytes_(capacityBytes) {}
+
+std::string ScanSnapshotStore::defaultFolder(const UserEnvironment &environment) {
+  return environment.cacheHome + "/quillane/scans";
+}
+
+std::string ScanSnapshotStore::filePathFor(const std::string &rootPath) const {
+  return folder_ + "/" + fileName(rootPath);
+}
+
+std::string ScanSnapshotStore::previousFilePathFor(const std::string &rootPath) const {
+  return folder_ + "/" + previousFileName(rootPath);
+}
+
+Result<std::string> ScanSnapshotStore::save(const DiskTreeArena &arena, std::int64_t scanTime) const {
+  Result<UniqueFd> folder = openFolder(folder_, true);
+  if (!folder)
+    return folder.failure();
+  const int at = folder->get();
+  const std::string name = fileName(arena.rootPath());
+  const std::string target = folder_ + "/" + name;
+  const std::string bytes = ScanSnapshotWriter::encode(arena, scanTime);
+  // Room first: a stray temporary file on a full disk would fail every save.
+  evict(at, name, bytes.size(), capacityBytes_);
+  std::string temporary;
+  UniqueFd fd = createTemporary(at, temporary);
+  if (!fd)
+    return Failure::fromErrno("create a file in", folder_);
+  const bool written = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && ::close(fd.release()) == 0;
+  if (written)
+    keepAsPrevious(at, name, arena.rootPath());
+  if (!written || ::renameat(at, temporary.c_str(), at, name.c_str()) != 0) {
+    Failure failure = Failure::fromErrno("write", target);
+    ::unlinkat(at, temporary.c_str(), 0);
+    return failure;
+  }
+  // The rename lasts once the folder's entry does.
+  ::fsync(at);
+  evict(at, name, 0, capacityBytes_);
+  return target;
+}
+
 ScanSnapshotReader::Outcome ScanSnapshotStore::load(const std::string &rootPath) const {
   const std::string path = filePathFor(rootPath);
-  ScanSnapshotReader::Outcome outcome = ScanSnapshotReader::readFile(path);
+  const Result<UniqueFd> folder = openFolder(folder_, false);
+  if (!folder)
+    return ScanSnapshotError{ScanSnapshotError::Kind::unreadable, 0, folder.failure().message()};
+  const UniqueFd fd = openEntry(folder->get(), fileName(rootPath));
+  if (!fd)
+    return openError(path);
+  ScanSnapshotReader::Outcome outcome = ScanSnapshotReader::readOpenFile(fd.get(), path);
   if (const auto *arena = std::get_if<DiskTreeArena>(&outcome); arena && arena->rootPath() != rootPath)
     return ScanSnapshotError{ScanSnapshotError::Kind::unreadable, 0, path + " holds the scan of another root"};
   return outcome;
 }
 
 Result<void> ScanSnapshotStore::remove(const std::string &rootPath) const {
-  for (const std::string &path : {filePathFor(rootPath), previousFilePathFor(rootPath)})
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-      return Failure::fromErrno("remove", path);
+  const Result<UniqueFd> folder = openFolder(folder_, false);
+  if (!folder)
+    return folder.failure().errorNumber == ENOENT ? Result<void>() : Result<void>(folder.failure());
+  for (const std::string &name : {fileName(rootPath), previousFileName(rootPath)})
+    if (::unlinkat(folder->get(), name.c_str(), 0) != 0 && errno != ENOENT)
+      return Failure::fromErrno("remove", folder_ + "/" + name);
   return {};
 }
 
 std::vector<ScanSnapshotStore::Entry> ScanSnapshotStore::list() const {
   std::vector<Entry> entries;
-  for (const FolderFile &file : folderFiles(folder_)) {
+  const Result<UniqueFd> folder = openFolder(folder_, false);
+  if (!folder)
+    return entries;
+  for (const FolderFile &file : folderFiles(folder->get())) {
     if (file.isTemporary || file.name.ends_with(previousSuffix))
       continue;
     Entry entry;
     entry.filePath = folder_ + "/" + file.name;
     entry.fileBytes = file.bytes;
-    auto header = ScanSnapshotReader::readHeaderFile(entry.filePath);
+    const UniqueFd fd = openEntry(folder->get(), file.name);
+    auto header = fd ? ScanSnapshotReader::readHeaderOpenFile(fd.get(), entry.filePath)
+                     : ScanSnapshotReader::HeaderOutcome(openError(entry.filePath));
     if (auto *read = std::get_if<ScanSnapshotHeader>(&header))
       entry.header = std::move(*read);
     else
@@ -213,15 +284,22 @@ std::vector<ScanSnapshotStore::Entry> ScanSnapshotStore::list() const {
 
 std::optional<ScanSnapshotStore::Entry> ScanSnapshotStore::olderScanOf(const std::string &rootPath,
                                                                       std::int64_t before) const {
+  const Result<UniqueFd> folder = openFolder(folder_, false);
+  if (!folder)
+    return std::nullopt;
   std::optional<Entry> newest;
-  for (const std::string &path : {filePathFor(rootPath), previousFilePathFor(rootPath)}) {
-    auto header = ScanSnapshotReader::readHeaderFile(path);
+  for (const std::string &name : {fileName(rootPath), previousFileName(rootPath)}) {
+    const UniqueFd fd = openEntry(folder->get(), name);
+    if (!fd)
+      continue;
+    const std::string path = folder_ + "/" + name;
+    auto header = ScanSnapshotReader::readHeaderOpenFile(fd.get(), path);
     const auto *read = std::get_if<ScanSnapshotHeader>(&header);
     if (!read || read->rootPath != rootPath || read->scanTime >= before ||
         (newest && newest->header->scanTime >= read->scanTime))
       continue;
     struct stat st{};
-    newest = Entry{path, ::stat(path.c_str(), &st) == 0 ? std::uint64_t(st.st_size) : 0, *read, std::nullopt};
+    newest = Entry{path, ::fstat(fd.get(), &st) == 0 ? std::uint64_t(st.st_size) : 0, *read, std::nullopt};
   }
   return newest;
 }

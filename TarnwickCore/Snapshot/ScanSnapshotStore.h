@@ -23,7 +23,13 @@ namespace tarnwick {
 /// each other. Files are written whole to a temporary file in the folder,
 /// synced and renamed over the old one: a reader sees the old snapshot or
 /// the new one, never a mix, and a crash leaves at most a stray temporary
-/// file (which the next save's eviction removes).
+/// file (which the next save removes before it writes).
+///
+/// The folder is used only when it is the user's own, not a symbolic link,
+/// and closed to other users' writes; otherwise nothing is saved or read.
+/// Every file is reached through the folder opened once per call, so a
+/// folder swapped mid-way never leads a removal elsewhere; no snapshot file
+/// is opened through a link or waited for when it is not a regular file.
 ///
 /// Threads: calls on different roots may run at once, from any thread; two
 /// saves of one root at once leave one of the two.
@@ -56,8 +62,9 @@ public:
   std::string previousFilePathFor(const std::string &rootPath) const;
 
   /// Writes the snapshot of `arena`, scanned at `scanTime` (seconds since
-  /// 1970-01-01 UTC), in place of its root's previous one, then evicts the
-  /// oldest others while the folder is over its cap. Returns the file's path.
+  /// 1970-01-01 UTC), in place of its root's previous one, evicting the
+  /// oldest others while the folder would be over its cap. Returns the
+  /// file's path.
   Result<std::string> save(const DiskTreeArena &arena, std::int64_t scanTime) const;
   /// The remembered scan of `rootPath`.
   ScanSnapshotReader::Outcome load(const std::string &rootPath) const;
@@ -65,8 +72,8 @@ public:
   /// there were none.
   Result<void> remove(const std::string &rootPath) const;
   /// Every root's snapshot file, newest scan first, those that cannot be
-  /// read last; empty when the folder does not exist. Previous snapshots
-  /// are not listed.
+  /// read last; empty when the folder does not exist or is refused.
+  /// Previous snapshots are not listed.
   std::vector<Entry> list() const;
   /// The newest readable snapshot of `rootPath` scanned before `before`
   /// (seconds since 1970-01-01 UTC), current or previous: what a tree of
@@ -74,11 +81,6 @@ public:
   std::optional<Entry> olderScanOf(const std::string &rootPath, std::int64_t before) const;
 
 private:
-  /// Links the current snapshot at `target` as the previous one of its
-  /// root, replacing the older previous one; nothing when there is none.
-  void keepAsPrevious(const std::string &target, const std::string &rootPath) const;
-  void evictBeyondCapacity(const std::string &kept) const;
-
   std::string folder_;
   std::uint64_t capacityBytes_;
 };
