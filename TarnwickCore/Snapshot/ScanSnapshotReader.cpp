@@ -319,19 +319,13 @@ private:
   bool hasUniqueNames(NodeID folder, std::uint64_t begin, std::uint64_t end) {
     if (folder < 0 || end - begin < 2)
       return true;
-    const auto name = [this](std::uint64_t id) {
-      return std::string_view(names_.data() + nodes_[id].nameOffset, nodes_[id].nameLength);
-    };
     run_.resize(end - begin);
     for (std::uint64_t k = begin; k < end; ++k)
-      run_[k - begin] = static_cast<std::uint32_t>(k);
-    std::sort(run_.begin(), run_.end(), [&](std::uint32_t a, std::uint32_t b) { return name(a) < name(b); });
-    const auto same = std::adjacent_find(run_.begin(), run_.end(),
-                                         [&](std::uint32_t a, std::uint32_t b) { return name(a) == name(b); });
-    if (same == run_.end())
+      run_[k - begin] = std::string_view(names_.data() + nodes_[k].nameOffset, nodes_[k].nameLength);
+    std::sort(run_.begin(), run_.end());
+    if (std::adjacent_find(run_.begin(), run_.end()) == run_.end())
       return true;
-    return fail("node " + std::to_string(folder) + " holds two entries named alike, nodes " +
-                std::to_string(std::min(*same, *(same + 1))) + " and " + std::to_string(std::max(*same, *(same + 1))));
+    return fail("node " + std::to_string(folder) + " holds two entries of one name");
   }
 
   bool decodeSharedLinks() {
@@ -379,7 +373,7 @@ private:
   NodeID runParent_ = -1;
   std::uint64_t runStart_ = 0;
   std::int64_t room_ = 0;
-  std::vector<std::uint32_t> run_;
+  std::vector<std::string_view> run_;
 };
 
 using FileBytes = std::vector<char, DefaultInitAllocator<char>>;
