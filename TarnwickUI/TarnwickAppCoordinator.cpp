@@ -145,12 +145,13 @@ void TarnwickAppCoordinator::openExport(const QString &file) {
 
 void TarnwickAppCoordinator::openSnapshot(const QString &file) {
   const std::string path = QFile::encodeName(file).toStdString();
-  const ScanSnapshotReader::HeaderOutcome header = ScanSnapshotReader::readHeaderFile(path);
+  const ScanSnapshotReader::HeaderOutcome header =
+      ScanSnapshotReader::readHeaderFile(path, ScanSnapshotReader::Links::follow);
   std::optional<std::int64_t> scanTime;
   if (const auto *known = std::get_if<ScanSnapshotHeader>(&header))
     scanTime = known->scanTime;
   openTreeFile(file, [](const std::string &path, std::stop_token) -> std::variant<DiskTreeArena, std::string> {
-    ScanSnapshotReader::Outcome read = ScanSnapshotReader::readFile(path);
+    ScanSnapshotReader::Outcome read = ScanSnapshotReader::readFile(path, ScanSnapshotReader::Links::follow);
     if (const auto *failure = std::get_if<ScanSnapshotError>(&read))
       return failure->message();
     return std::move(std::get<DiskTreeArena>(read));

@@ -1,6 +1,7 @@
 #include "TarnwickApp/Commands/DiffCommand.h"
 
 #include "TarnwickApp/Commands/CommandFailure.h"
+#include "TarnwickApp/Commands/InterruptWatcher.h"
 #include "TarnwickApp/Commands/TextFormat.h"
 #include "TarnwickCore/Diff/ScanTreeFile.h"
 #include "TarnwickCore/Diff/TreeComparison.h"
@@ -22,13 +23,16 @@ using tarnwick::SizeChange;
 using tarnwick::TreeComparison;
 using Json = nlohmann::ordered_json;
 
-// Seconds since 1970 in UTC, to the minute for people or to the second, ISO 8601, for JSON.
-std::string utcTime(std::int64_t seconds, const char *format) {
-  const auto whole = static_cast<std::time_t>(seconds);
+// Seconds since 1970 in UTC, to the minute for people or to the second,
+// ISO 8601, for JSON; nothing for a time no calendar date holds.
+std::optional<std::string> utcTime(std::optional<std::int64_t> seconds, const char *format) {
+  if (!seconds)
+    return std::nullopt;
+  const auto whole = static_cast<std::time_t>(*seconds);
   std::tm utc{};
   char text[40] = "";
-  if (::gmtime_r(&whole, &utc))
-    std::strftime(text, sizeof text, format, &utc);
+  if (!::gmtime_r(&whole, &utc) || std::strftime(text, sizeof text, format, &utc) == 0)
+    return std::nullopt;
   return text;
 }
 
@@ -47,8 +51,8 @@ std::int64_t rootBytes(const tarnwick::DiskTreeArena &arena) {
 }
 
 void printSide(const char *label, const ScanTreeFile &file) {
-  const std::string when =
-      file.scanTime ? "scanned " + utcTime(*file.scanTime, "%Y-%m-%d %H:%M UTC") : std::string("date unknown");
+  const std::optional<std::string> date = utcTime(file.scanTime, "%Y-%m-%d %H:%M UTC");
+  const std::string when = date ? "scanned " + *date : std::string("date unknown");
   std::printf("%s %s (%s, %s)\n", label, printableText(file.arena.rootPath()).c_str(),
               tarnwick::formatByteCount(rootBytes(file.arena)).c_str(), when.c_str());
 }
@@ -73,9 +77,10 @@ void printText(const ScanTreeFile &older, const ScanTreeFile &newer, const TreeC
 }
 
 Json sideJson(const std::string &file, const ScanTreeFile &tree) {
+  const std::optional<std::string> date = utcTime(tree.scanTime, "%Y-%m-%dT%H:%M:%SZ");
   return {{"file", file},
           {"root", tree.arena.rootPath()},
-          {"scanned", tree.scanTime ? Json(utcTime(*tree.scanTime, "%Y-%m-%dT%H:%M:%SZ")) : Json()},
+          {"scanned", date ? Json(*date) : Json()},
           {"bytes", rootBytes(tree.arena)}};
 }
 
@@ -99,9 +104,11 @@ void writeJson(const DiffOptions &options, const ScanTreeFile &older, const Scan
   std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
-// The tree in `file`, or nothing once its failure is said.
-std::optional<ScanTreeFile> readTree(const std::string &file) {
-  ScanTreeFile::Outcome read = ScanTreeFile::read(file);
+// The tree in `file`, or nothing once its failure is said (or `stop` was requested).
+std::optional<ScanTreeFile> readTree(const std::string &file, std::stop_token stop) {
+  ScanTreeFile::Outcome read = ScanTreeFile::read(file, stop);
+  if (stop.stop_requested())
+    return std::nullopt;
   if (auto *failure = std::get_if<tarnwick::ScanTreeFileError>(&read)) {
     std::fprintf(stderr, "quillane: cannot read %s as a scan: %s\n", printableText(file).c_str(),
                  printableText(failure->detail).c_str());
@@ -110,17 +117,25 @@ std::optional<ScanTreeFile> readTree(const std::string &file) {
   return std::move(std::get<ScanTreeFile>(read));
 }
 
+int interrupted() {
+  std::fprintf(stderr, "quillane: comparison interrupted\n");
+  return 130;
+}
+
 int compareFiles(const DiffOptions &options) {
   std::signal(SIGPIPE, SIG_IGN); // a closed pipe is a write error to report
-  const std::optional<ScanTreeFile> older = readTree(options.olderFile);
+  std::stop_source stop;
+  InterruptWatcher interrupts(stop);
+  const std::optional<ScanTreeFile> older = readTree(options.olderFile, stop.get_token());
   if (!older)
-    return 1;
-  const std::optional<ScanTreeFile> newer = readTree(options.newerFile);
+    return stop.stop_requested() ? interrupted() : 1;
+  const std::optional<ScanTreeFile> newer = readTree(options.newerFile, stop.get_token());
   if (!newer)
-    return 1;
-  const std::optional<TreeComparison> comparison = TreeComparison::compare(older->arena, newer->arena);
-  if (!comparison)
-    return 1; // only a stop request ends it early, and none is made
+    return stop.stop_requested() ? interrupted() : 1;
+  const std::optional<TreeComparison> comparison =
+      TreeComparison::compare(older->arena, newer->arena, stop.get_token());
+  if (!comparison || stop.stop_requested())
+    return interrupted();
   const std::vector<SizeChange> changes = comparison->largestChanges(static_cast<std::size_t>(options.top));
   // Standard output's errors are the caller's to report
   // (withStandardOutputFlushed).

@@ -29,7 +29,7 @@ tarnwick::Result<DiffOptions> diffOptionsFrom(const CommandArguments &arguments)
 /// on standard output: a table with human sizes, or with --json a document
 /// with exact bytes. Exit status: 0 on success, 1 when a file cannot be
 /// read as a scan (said in one line naming it), standard output cannot be
-/// written or memory runs out. Never throws.
+/// written or memory runs out, 130 when interrupted. Never throws.
 int runDiffCommand(const DiffOptions &options);
 
 } // namespace quillane

@@ -15,12 +15,13 @@ namespace tarnwick {
 namespace {
 
 ScanTreeFile::Outcome readSnapshot(const std::string &path) {
-  ScanSnapshotReader::Outcome read = ScanSnapshotReader::readFile(path);
+  ScanSnapshotReader::Outcome read = ScanSnapshotReader::readFile(path, ScanSnapshotReader::Links::follow);
   if (auto *failure = std::get_if<ScanSnapshotError>(&read))
     return ScanTreeFileError{ScanTreeFileError::Kind::snapshot, path, failure->message()};
   ScanTreeFile file{std::move(std::get<DiskTreeArena>(read)), ScanTreeFile::Format::snapshot, std::nullopt};
   // The body's checksum was just checked, so the header read again is the same one.
-  const ScanSnapshotReader::HeaderOutcome header = ScanSnapshotReader::readHeaderFile(path);
+  const ScanSnapshotReader::HeaderOutcome header =
+      ScanSnapshotReader::readHeaderFile(path, ScanSnapshotReader::Links::follow);
   if (const auto *known = std::get_if<ScanSnapshotHeader>(&header))
     file.scanTime = known->scanTime;
   return file;

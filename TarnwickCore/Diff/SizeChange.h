@@ -21,8 +21,21 @@ struct SizeChange {
   std::optional<std::int64_t> after;
   bool isDirectory = false;
 
-  /// after - before, an absent side counting 0.
-  std::int64_t difference() const { return after.value_or(0) - before.value_or(0); }
+  /// after - before, an absent side counting 0 (saturatedDifference).
+  std::int64_t difference() const { return saturatedDifference(after.value_or(0), before.value_or(0)); }
+
+  /// `later - earlier` held within ±INT64_MAX rather than overflowing, so
+  /// that it can always be negated.
+  static std::int64_t saturatedDifference(std::int64_t later, std::int64_t earlier) {
+    std::int64_t difference = 0;
+    if (__builtin_sub_overflow(later, earlier, &difference))
+      return later > earlier ? INT64_MAX : -INT64_MAX;
+    return difference == INT64_MIN ? -INT64_MAX : difference;
+  }
+  /// |bytes|, which for INT64_MIN is only held by an unsigned type.
+  static std::uint64_t magnitude(std::int64_t bytes) {
+    return bytes < 0 ? 0 - static_cast<std::uint64_t>(bytes) : static_cast<std::uint64_t>(bytes);
+  }
 
   friend bool operator==(const SizeChange &, const SizeChange &) = default;
 };

@@ -3,7 +3,6 @@
 #include "TarnwickCore/Support/PathJoin.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <queue>
 #include <tuple>
 
@@ -15,14 +14,14 @@ constexpr NodeID stopCheckInterval = 4096;
 
 // A changed entry before its path is built: one side's node and how much it changed.
 struct Candidate {
-  std::int64_t magnitude;
+  std::uint64_t magnitude;
   NodeID id;
   bool isGone;
 };
 
 bool comesFirst(const SizeChange &lhs, const SizeChange &rhs) {
-  const std::int64_t left = std::abs(lhs.difference());
-  const std::int64_t right = std::abs(rhs.difference());
+  const std::uint64_t left = SizeChange::magnitude(lhs.difference());
+  const std::uint64_t right = SizeChange::magnitude(rhs.difference());
   return left != right ? left > right : lhs.path < rhs.path;
 }
 
@@ -108,7 +107,7 @@ TreeComparison::Change TreeComparison::change(NodeID newerID) const {
 
 std::int64_t TreeComparison::totalDifference() const {
   const auto size = [](const DiskTreeArena &arena) { return arena.nodeCount() ? arena.record(0).allocatedSize : 0; };
-  return size(newer_) - size(older_);
+  return SizeChange::saturatedDifference(size(newer_), size(older_));
 }
 
 std::string TreeComparison::newerPathOfOlder(NodeID olderID) const {
@@ -128,13 +127,14 @@ std::vector<SizeChange> TreeComparison::largestChanges(std::size_t limit) const 
   for (NodeID id = 0; static_cast<std::size_t>(id) < newer_.nodeCount(); ++id) {
     if (!newer_.isValid(id))
       continue;
-    const std::int64_t difference = newer_.record(id).allocatedSize - olderSize(id).value_or(0);
+    const std::int64_t difference =
+        SizeChange::saturatedDifference(newer_.record(id).allocatedSize, olderSize(id).value_or(0));
     if (difference != 0 || olderMatch(id) < 0)
-      candidates.push_back({std::abs(difference), id, false});
+      candidates.push_back({SizeChange::magnitude(difference), id, false});
   }
   for (NodeID id = 0; static_cast<std::size_t>(id) < older_.nodeCount(); ++id)
     if (older_.isValid(id) && !olderMatched_[static_cast<std::size_t>(id)])
-      candidates.push_back({older_.record(id).allocatedSize, id, true});
+      candidates.push_back({SizeChange::magnitude(older_.record(id).allocatedSize), id, true});
 
   const auto row = [this](const Candidate &candidate) {
     if (candidate.isGone) {
@@ -154,7 +154,7 @@ std::vector<SizeChange> TreeComparison::largestChanges(std::size_t limit) const 
     // are all shown; among those equal to it, the first paths fill the rest.
     std::nth_element(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(limit - 1), candidates.end(),
                      [](const Candidate &lhs, const Candidate &rhs) { return lhs.magnitude > rhs.magnitude; });
-    const std::int64_t threshold = candidates[limit - 1].magnitude;
+    const std::uint64_t threshold = candidates[limit - 1].magnitude;
     const auto byPath = [](const SizeChange &lhs, const SizeChange &rhs) { return lhs.path < rhs.path; };
     std::priority_queue<SizeChange, std::vector<SizeChange>, decltype(byPath)> ties(byPath);
     for (const Candidate &candidate : candidates)

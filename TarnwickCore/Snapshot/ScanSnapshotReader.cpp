@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
@@ -56,6 +57,43 @@ std::variant<std::uint32_t, ScanSnapshotError> checkPrefix(std::string_view byte
   return headerLength;
 }
 
+std::uint64_t saturatedSum(std::initializer_list<std::uint64_t> terms) {
+  std::uint64_t sum = 0;
+  for (const std::uint64_t term : terms)
+    if (__builtin_add_overflow(sum, term, &sum))
+      return UINT64_MAX;
+  return sum;
+}
+
+std::uint64_t saturatedProduct(std::uint64_t a, std::uint64_t b) {
+  std::uint64_t product = 0;
+  return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
+}
+
+// The longest body the header's counts allow: every node at its longest
+// coding, one hard-link name per node, and the report's lists at their caps,
+// each path no longer than the root and every name together, each other
+// text (a file system's type, an error's words) no longer than `shortText`.
+// A larger file is refused before it is read.
+std::uint64_t longestBody(const ScanSnapshotHeader &header) {
+  constexpr std::uint64_t varintBytes = 10, shortText = 4096;
+  const std::uint64_t nodeBytes = 1 + 4 * varintBytes, linkBytes = 6 * varintBytes;
+  const std::uint64_t path = saturatedSum({varintBytes, header.rootPath.size(), header.namePoolSize,
+                                           header.nodeCount, shortText});
+  const std::uint64_t entry = saturatedSum({path, 2 * (varintBytes + shortText), 2 * varintBytes});
+  const std::uint64_t entries = ScanReport::maxSkippedMounts + ScanReport::maxUnreadablePaths;
+  return saturatedSum({3 * varintBytes, saturatedProduct(entries, entry), header.namePoolSize,
+                       saturatedProduct(header.nodeCount, nodeBytes + linkBytes)});
+}
+
+// What no scan writes in a header: a negative count, a duration that is no
+// number, a NUL in the root path.
+bool plausible(const ScanSnapshotHeader &h) {
+  return h.skippedSymlinkCount >= 0 && h.skippedDatalessCount >= 0 && h.unreadableFolderCount >= 0 &&
+         h.excludedCount >= 0 && h.skippedMountCount >= 0 && std::isfinite(h.durationSeconds) &&
+         h.rootPath.find('\0') == std::string::npos;
+}
+
 std::variant<ScanSnapshotHeader, ScanSnapshotError> parseHeader(std::string_view bytes, std::uint64_t fileSize) {
   auto prefix = checkPrefix(bytes, fileSize);
   if (auto *fault = std::get_if<ScanSnapshotError>(&prefix))
@@ -77,10 +115,16 @@ std::variant<ScanSnapshotHeader, ScanSnapshotError> parseHeader(std::string_view
   header.skippedMountCount = in.signedVarint();
   const std::uint8_t rootReadable = in.byte();
   header.rootReadable = rootReadable == 1;
+  const std::uint64_t bodyLengthAt = in.offset();
   header.bodyLength = in.fixed64();
   header.rootPath = in.text();
   if (in.failed() || !in.atEnd() || rootReadable > 1)
     return error(Kind::corrupt, in.offset(), "the header's fields do not fill it exactly");
+  if (!plausible(header))
+    return error(Kind::corrupt, prefixSize, "the header holds a negative count or an impossible value");
+  if (header.bodyLength > longestBody(header))
+    return error(Kind::corrupt, bodyLengthAt,
+                 "a body of " + std::to_string(header.bodyLength) + " bytes is more than the header's counts need");
   const std::uint64_t bodyStart = prefixSize + headerLength;
   if (header.bodyLength > fileSize || fileSize - bodyStart < header.bodyLength + trailerSize)
     return error(Kind::truncated, fileSize,
@@ -184,6 +228,13 @@ private:
     for (std::uint64_t i = 0; i < count; ++i) {
       if (i >= nextChild)
         return fail("node " + std::to_string(i) + " is in no folder");
+      if (i > 0 && nodes_[i].parentID != runParent_) {
+        if (!hasUniqueNames(runParent_, runStart_, i))
+          return false;
+        runParent_ = nodes_[i].parentID;
+        runStart_ = i;
+        room_ = nodes_[static_cast<std::size_t>(runParent_)].allocatedSize;
+      }
       auto &r = nodes_[i];
       if (i == 0)
         r.parentID = -1;
@@ -193,6 +244,10 @@ private:
       if (childCount > count - nextChild)
         return fail("node " + std::to_string(i) + " has more children than there are nodes");
       const std::int64_t size = in_.signedVarint();
+      if (size < 0)
+        return fail("node " + std::to_string(i) + " has a negative size");
+      if (i > 0 && !fitsInFolder(i, size))
+        return false;
       const auto timeKind = static_cast<std::uint8_t>((flags & timeKindMask) >> timeKindShift);
       double time = 0;
       if (timeKind == wholeSeconds)
@@ -201,6 +256,8 @@ private:
         time = in_.real();
       else if (timeKind != noTime)
         return fail("node " + std::to_string(i) + " has an unknown kind of time");
+      if (!std::isfinite(time))
+        return fail("node " + std::to_string(i) + " has a time that is not a number");
       const std::uint8_t category = flags >> categoryShift;
       if (category > allCleanableCategories.size())
         return fail("node " + std::to_string(i) + " has an unknown category");
@@ -210,6 +267,8 @@ private:
       const std::string_view name = in_.bytes(nameLength);
       if (in_.failed())
         return fail("node " + std::to_string(i) + " cannot be read");
+      if (!acceptableName(name, i == 0))
+        return fail("node " + std::to_string(i) + " has a name no entry can have");
       if (!name.empty())
         std::memcpy(names_.data() + nameBytes, name.data(), name.size());
       r.allocatedSize = size;
@@ -231,9 +290,42 @@ private:
       nextChild += childCount;
       nameBytes += nameLength;
     }
+    if (!hasUniqueNames(runParent_, runStart_, count))
+      return false;
     if (nameBytes != names_.size())
       return fail("the names are shorter than the header says");
     return true;
+  }
+
+  // As an export is refused: a name that is not one entry's (empty, "."
+  // "..", holding a '/') or that holds a NUL; the root's may be anything
+  // but the last.
+  static bool acceptableName(std::string_view name, bool isRoot) {
+    if (name.find('\0') != std::string_view::npos)
+      return false;
+    return isRoot || (!name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos);
+  }
+
+  // A folder's size holds its children's and its own blocks: the children
+  // of one folder, which come one after another, may not add up to more.
+  bool fitsInFolder(std::uint64_t id, std::int64_t size) {
+    room_ -= size; // both are at least 0: no overflow
+    if (room_ >= 0)
+      return true;
+    return fail("node " + std::to_string(id) + " takes its folder past the folder's size");
+  }
+
+  // Whether the children [begin, end) of `folder` all have different names.
+  bool hasUniqueNames(NodeID folder, std::uint64_t begin, std::uint64_t end) {
+    if (folder < 0 || end - begin < 2)
+      return true;
+    run_.resize(end - begin);
+    for (std::uint64_t k = begin; k < end; ++k)
+      run_[k - begin] = std::string_view(names_.data() + nodes_[k].nameOffset, nodes_[k].nameLength);
+    std::sort(run_.begin(), run_.end());
+    if (std::adjacent_find(run_.begin(), run_.end()) == run_.end())
+      return true;
+    return fail("node " + std::to_string(folder) + " holds two entries of one name");
   }
 
   bool decodeSharedLinks() {
@@ -247,6 +339,8 @@ private:
       file.inode = in_.varint();
       file.linkCount = in_.varint();
       file.allocatedSize = in_.signedVarint();
+      if (file.allocatedSize < 0)
+        return fail("a hard-linked file has a negative size");
       std::uint64_t nameCount = 0;
       if (!readCount(nameCount, 1, "names of a hard-linked file"))
         return false;
@@ -274,6 +368,12 @@ private:
   DiskTreeArena::NamePool names_;
   ScanReport report_;
   SharedLinkTable links_;
+  // The folder whose children are being read, from which node on, and
+  // how many of its bytes they have not taken yet.
+  NodeID runParent_ = -1;
+  std::uint64_t runStart_ = 0;
+  std::int64_t room_ = 0;
+  std::vector<std::string_view> run_;
 };
 
 using FileBytes = std::vector<char, DefaultInitAllocator<char>>;
@@ -302,8 +402,10 @@ std::variant<FileBytes, ScanSnapshotError> readWhole(int fd, std::uint64_t lengt
 }
 
 // Opens `path` as a regular file and tells its length.
-std::variant<std::pair<UniqueFd, std::uint64_t>, ScanSnapshotError> openSnapshot(const std::string &path) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+std::variant<std::pair<UniqueFd, std::uint64_t>, ScanSnapshotError> openSnapshot(const std::string &path,
+                                                                                 ScanSnapshotReader::Links links) {
+  const int noFollow = links == ScanSnapshotReader::Links::refuse ? O_NOFOLLOW : 0;
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | noFollow));
   struct stat st{};
   if (!fd || ::fstat(fd.get(), &st) != 0)
     return error(Kind::unreadable, 0, "cannot open " + path + ": " + std::strerror(errno));
@@ -320,6 +422,19 @@ std::variant<std::uint64_t, ScanSnapshotError> regularFileLength(int fd, const s
   if (!S_ISREG(st.st_mode))
     return error(Kind::unreadable, 0, path + " is not a regular file");
   return static_cast<std::uint64_t>(st.st_size);
+}
+
+// The prefix and the header of the open file of `length` bytes: the prefix
+// first, for the header's length, then the header.
+std::variant<FileBytes, ScanSnapshotError> readHead(int fd, std::uint64_t length, const std::string &path) {
+  auto prefix = readWhole(fd, std::min<std::uint64_t>(length, prefixSize), path);
+  if (std::holds_alternative<ScanSnapshotError>(prefix))
+    return prefix;
+  const std::string_view start(std::get<FileBytes>(prefix).data(), std::get<FileBytes>(prefix).size());
+  std::uint64_t wanted = start.size();
+  if (start.size() == prefixSize)
+    wanted += std::min<std::uint64_t>(fixed32At(start, 12), maxHeaderLength);
+  return readWhole(fd, std::min(length, wanted), path);
 }
 
 } // namespace
@@ -347,8 +462,8 @@ ScanSnapshotReader::Outcome ScanSnapshotReader::readBytes(std::string_view bytes
   }
 }
 
-ScanSnapshotReader::Outcome ScanSnapshotReader::readFile(const std::string &path) {
-  auto opened = openSnapshot(path);
+ScanSnapshotReader::Outcome ScanSnapshotReader::readFile(const std::string &path, Links links) {
+  auto opened = openSnapshot(path, links);
   if (auto *fault = std::get_if<ScanSnapshotError>(&opened))
     return std::move(*fault);
   return readOpenFile(std::get<0>(opened).first.get(), path);
@@ -358,15 +473,25 @@ ScanSnapshotReader::Outcome ScanSnapshotReader::readOpenFile(int fd, const std::
   const auto checked = regularFileLength(fd, path);
   if (const auto *fault = std::get_if<ScanSnapshotError>(&checked))
     return *fault;
-  auto bytes = readWhole(fd, std::get<std::uint64_t>(checked), path);
+  const std::uint64_t length = std::get<std::uint64_t>(checked);
+  // The header first: a file it does not account for is refused before
+  // its length is allocated and read.
+  auto head = readHead(fd, length, path);
+  if (auto *fault = std::get_if<ScanSnapshotError>(&head))
+    return std::move(*fault);
+  const FileBytes &start = std::get<FileBytes>(head);
+  auto header = parseHeader(std::string_view(start.data(), start.size()), length);
+  if (auto *fault = std::get_if<ScanSnapshotError>(&header))
+    return std::move(*fault);
+  auto bytes = readWhole(fd, length, path);
   if (auto *fault = std::get_if<ScanSnapshotError>(&bytes))
     return std::move(*fault);
   const FileBytes &read = std::get<FileBytes>(bytes);
   return readBytes(std::string_view(read.data(), read.size()));
 }
 
-ScanSnapshotReader::HeaderOutcome ScanSnapshotReader::readHeaderFile(const std::string &path) {
-  auto opened = openSnapshot(path);
+ScanSnapshotReader::HeaderOutcome ScanSnapshotReader::readHeaderFile(const std::string &path, Links links) {
+  auto opened = openSnapshot(path, links);
   if (auto *fault = std::get_if<ScanSnapshotError>(&opened))
     return std::move(*fault);
   return readHeaderOpenFile(std::get<0>(opened).first.get(), path);
@@ -377,15 +502,7 @@ ScanSnapshotReader::HeaderOutcome ScanSnapshotReader::readHeaderOpenFile(int fd,
   if (const auto *fault = std::get_if<ScanSnapshotError>(&checked))
     return *fault;
   const std::uint64_t length = std::get<std::uint64_t>(checked);
-  // The prefix first, for the header's length; then the header.
-  auto prefix = readWhole(fd, std::min<std::uint64_t>(length, prefixSize), path);
-  if (auto *fault = std::get_if<ScanSnapshotError>(&prefix))
-    return std::move(*fault);
-  const std::string_view start(std::get<FileBytes>(prefix).data(), std::get<FileBytes>(prefix).size());
-  std::uint64_t wanted = start.size();
-  if (start.size() == prefixSize)
-    wanted += std::min<std::uint64_t>(fixed32At(start, 12), maxHeaderLength);
-  auto head = readWhole(fd, std::min(length, wanted), path);
+  auto head = readHead(fd, length, path);
   if (auto *fault = std::get_if<ScanSnapshotError>(&head))
     return std::move(*fault);
   return readHeaderBytes(std::string_view(std::get<FileBytes>(head).data(), std::get<FileBytes>(head).size()), length);

@@ -25,10 +25,17 @@ public:
   using Outcome = std::variant<DiskTreeArena, ScanSnapshotError>;
   using HeaderOutcome = std::variant<ScanSnapshotHeader, ScanSnapshotError>;
 
+  /// Whether the file at a path may be reached through a symbolic link: a
+  /// file the user names is followed; the files of the snapshot store's own
+  /// folder are not (a link there is refused with ELOOP), hence the default.
+  enum class Links : std::uint8_t { follow, refuse };
+
   /// A whole snapshot held in memory.
   static Outcome readBytes(std::string_view bytes);
-  /// The snapshot file at `path`.
-  static Outcome readFile(const std::string &path);
+  /// The snapshot file at `path`. Its header is read and checked first, so
+  /// a file much longer than its header accounts for is refused before it
+  /// is read whole.
+  static Outcome readFile(const std::string &path, Links links = Links::refuse);
   /// The snapshot file open at `fd`, named `path` in errors: for callers
   /// that open it themselves. Anything but a regular file is refused.
   static Outcome readOpenFile(int fd, const std::string &path);
@@ -39,7 +46,7 @@ public:
   /// checked: that takes the whole file.
   static HeaderOutcome readHeaderBytes(std::string_view bytes, std::uint64_t fileSize);
   /// The header of the file at `path`, reading only its first bytes.
-  static HeaderOutcome readHeaderFile(const std::string &path);
+  static HeaderOutcome readHeaderFile(const std::string &path, Links links = Links::refuse);
   /// As readHeaderFile, for a file open at `fd` (see readOpenFile).
   static HeaderOutcome readHeaderOpenFile(int fd, const std::string &path);
 };

@@ -4,12 +4,18 @@
 #include "TarnwickApp/Commands/QuillaneProcess.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
+#include "TarnwickCore/Support/UniqueFd.h"
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+
+#include <fcntl.h>
 #include <map>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 
 namespace quillane::test {
 namespace {
@@ -71,6 +77,58 @@ TEST(DiffCommand, JsonHasTheExactBytesOfEveryChangeAndTextTheLargestFirstUpToTop
   for (std::size_t i = 0; i < 3; ++i)
     EXPECT_TRUE(text[5 + i].ends_with(rowEnds[i])) << text[5 + i];
   EXPECT_NE(text[7].find(" gone "), std::string::npos) << text[7];
+}
+
+// A snapshot named through a link is read; a scan time no date holds is
+// unknown, in the table and in the JSON.
+TEST(DiffCommand, FollowsLinksAndLeavesAnImpossibleDateUnknown) {
+  TempTree tree, work;
+  tree.writeFile("a", 4096);
+  const tarnwick::DiskTreeArena arena = tarnwick::FastBulkScanner().scan(tree.root());
+  std::ofstream(work.path("old.qsnap"), std::ios::binary) << tarnwick::ScanSnapshotWriter::encode(arena, INT64_MAX);
+  std::ofstream(work.path("new.qsnap"), std::ios::binary) << tarnwick::ScanSnapshotWriter::encode(arena, INT64_MIN);
+  work.makeSymlink("link.qsnap", "old.qsnap");
+
+  const QuillaneRun table = runQuillane(work.root(), "diff link.qsnap new.qsnap");
+  ASSERT_EQ(table.status, 0) << table.err;
+  EXPECT_NE(table.out.find("Older: " + tree.root() + " ("), std::string::npos) << table.out;
+  EXPECT_EQ(table.out.find("scanned"), std::string::npos) << table.out;
+  const QuillaneRun json = runQuillane(work.root(), "diff old.qsnap new.qsnap --json");
+  ASSERT_EQ(json.status, 0) << json.err;
+  const Json document = Json::parse(json.out);
+  EXPECT_EQ(document["older"]["scanned"], nullptr);
+  EXPECT_EQ(document["newer"]["scanned"], nullptr);
+}
+
+// Ctrl-C while an export is still coming ends the comparison with a word
+// and the status of an interrupted command.
+TEST(DiffCommand, CtrlCWhileReadingSaysSoAndExits130) {
+  TempTree work;
+  work.makeFifo("pipe");
+  int errors[2];
+  ASSERT_EQ(::pipe2(errors, O_CLOEXEC), 0);
+  tarnwick::UniqueFd errorRead(errors[0]), errorWrite(errors[1]);
+  const pid_t pid = startQuillane({"diff", work.path("pipe"), work.path("pipe")}, {}, {}, -1, errorWrite.get());
+  ASSERT_GT(pid, 0);
+  errorWrite.reset(); // the program's copy alone: its end is the end of what it says
+  // Opening blocks until the program opens its end; the head is then
+  // taken, and nothing more comes.
+  const tarnwick::UniqueFd writer(::open(work.path("pipe").c_str(), O_WRONLY | O_CLOEXEC));
+  const std::string head = R"([1,0,{},[{"name":"/r"})";
+  ASSERT_EQ(::write(writer.get(), head.data(), head.size()), static_cast<ssize_t>(head.size()));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return blockedIn(pid, {SYS_read, SYS_poll, SYS_ppoll}); }, 10'000));
+  ::kill(pid, SIGINT);
+  int status = 0;
+  if (!QTest::qWaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5000)) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    FAIL() << "Ctrl-C did not end the comparison";
+  }
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  char said[256] = "";
+  const ssize_t got = ::read(errorRead.get(), said, sizeof said - 1);
+  EXPECT_NE(std::string(said, got > 0 ? std::size_t(got) : 0).find("interrupted"), std::string::npos) << said;
 }
 
 } // namespace

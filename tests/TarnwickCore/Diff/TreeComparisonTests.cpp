@@ -116,6 +116,31 @@ TEST(TreeComparison, ListsUpToTheLimitEqualChangesByPathAndNothingWhenCancelled)
   }
 }
 
+// Sizes at the ends of std::int64_t (which no reader accepts, but an arena
+// can hold) give differences held at ±INT64_MAX, never wrapped around.
+TEST(TreeComparison, ExtremeSizesSaturateTheDifferences) {
+  const auto arena = [](std::int64_t rootSize, std::int64_t childSize, std::string child) {
+    DiskTreeArena::RecordTable records(2);
+    records[0] = {{rootSize, 0, 0, 0, 1, 0, 0, 0}, -1, 1, 1, 1, 0};
+    records[1] = {{childSize, 0, 1, child.size(), 0, 0, 0, 0}, 0, 0, 0, 1, 0};
+    const std::string names = "r" + child;
+    return DiskTreeArena("/r", std::move(records), DiskTreeArena::NamePool(names.begin(), names.end()));
+  };
+  const DiskTreeArena low = arena(INT64_MIN, INT64_MIN, "gone"), high = arena(INT64_MAX, INT64_MAX, "new");
+  const struct {
+    const DiskTreeArena &older, &newer;
+    std::int64_t total;
+  } cases[] = {{low, high, INT64_MAX}, {high, low, -INT64_MAX}};
+  for (const auto &c : cases) {
+    const TreeComparison comparison = compared(c.older, c.newer);
+    EXPECT_EQ(comparison.totalDifference(), c.total);
+    const std::vector<SizeChange> rows = comparison.largestChanges(10);
+    ASSERT_EQ(rows.size(), 3u);
+    for (const SizeChange &row : rows)
+      EXPECT_EQ(row.difference() > 0 ? row.difference() : -row.difference(), INT64_MAX) << row.path;
+  }
+}
+
 TEST(TreeComparison, MatchesRootsWhateverTheirPaths) {
   TempTree server, here;
   for (const TempTree *tree : {&server, &here}) {

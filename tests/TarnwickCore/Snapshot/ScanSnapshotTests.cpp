@@ -12,8 +12,12 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <fcntl.h>
+#include <fstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace tarnwick {
 namespace {
@@ -41,7 +45,7 @@ DiskTreeArena::NamePool named(DiskTreeArena::RecordTable &records, const std::ve
 // names, times and the report reach the corners of the format.
 DiskTreeArena handMadeArena() {
   DiskTreeArena::RecordTable records{record(9000, true, -1, 1, 2, 2, 1), record(5000, true, 0, 3, 1, 1),
-                                     record(-1, false, 0, 0, 0, 1), record(4000, false, 1, 0, 0, 1)};
+                                     record(1, false, 0, 0, 0, 1), record(4000, false, 1, 0, 0, 1)};
   DiskTreeArena::NamePool pool = named(records, {"", "pkg.app", "new\nline\xff\xfe", std::string(0xffff, 'n')});
   const double times[] = {0, 1.7e9 + 0.123456789, -86400, -0.0};
   for (std::size_t i = 0; i < 4; ++i)
@@ -171,6 +175,110 @@ TEST(ScanSnapshotReader, RefusesDamagedFiles) {
     EXPECT_EQ(fault.byteOffset, c.offset) << c.what << ": " << fault.message();
     EXPECT_FALSE(fault.detail.empty()) << c.what;
   }
+}
+
+// What an export is refused for is refused in a snapshot too, where it
+// stands in the body; and a header with a negative count.
+TEST(ScanSnapshotReader, RefusesWhatAnExportWouldBe) {
+  struct Tree {
+    std::vector<std::string> names{"r", "a", "b"};
+    std::int64_t sizes[3] = {8, 4, 4};
+    double time = 0;
+    std::int64_t linkedSize = 4;
+    ScanReport report;
+  };
+  const auto encoded = [](const Tree &t) {
+    DiskTreeArena::RecordTable records{record(t.sizes[0], true, -1, 1, 2, 2), record(t.sizes[1], false, 0, 0, 0, 1),
+                                       record(t.sizes[2], false, 0, 0, 0, 1)};
+    records[2].modificationTimestamp = t.time;
+    DiskTreeArena::NamePool pool = named(records, t.names);
+    SharedLinkTable links;
+    const NodeID linked[] = {1};
+    links.add({1, 2, 2, t.linkedSize, 0, 0}, linked);
+    return ScanSnapshotWriter::encode(DiskTreeArena("/t", std::move(records), std::move(pool), t.report, links), 0);
+  };
+  const auto with = [](auto change) {
+    Tree t;
+    change(t);
+    return t;
+  };
+  const struct {
+    const char *what;
+    Tree tree;
+    bool inBody = true;
+  } cases[] = {
+      {"a slash", with([](Tree &t) { t.names[1] = "x/y"; })},
+      {"dot", with([](Tree &t) { t.names[1] = "."; })},
+      {"dot dot", with([](Tree &t) { t.names[2] = ".."; })},
+      {"empty", with([](Tree &t) { t.names[1] = ""; })},
+      {"NUL", with([](Tree &t) { t.names[1] = std::string("x\0y", 3); })},
+      {"NUL in the root", with([](Tree &t) { t.names[0] = std::string("r\0", 2); })},
+      {"twice one name", with([](Tree &t) { t.names[2] = "a"; })},
+      {"negative size", with([](Tree &t) { t.sizes[1] = -1; })},
+      {"children beyond their folder", with([](Tree &t) { t.sizes[2] = 5; })},
+      {"time not a number", with([](Tree &t) { t.time = std::nan(""); })},
+      {"infinite time", with([](Tree &t) { t.time = -INFINITY; })},
+      {"hard link of negative size", with([](Tree &t) { t.linkedSize = -4; })},
+      {"negative count", with([](Tree &t) { t.report.excludedCount = -1; }), false},
+  };
+  for (const auto &c : cases) {
+    const std::string bytes = encoded(c.tree);
+    auto outcome = ScanSnapshotReader::readBytes(bytes);
+    const auto *fault = std::get_if<ScanSnapshotError>(&outcome);
+    if (!fault) {
+      ADD_FAILURE() << c.what << ": accepted";
+      continue;
+    }
+    EXPECT_EQ(fault->kind, Kind::corrupt) << c.what << ": " << fault->message();
+    const std::size_t body = snapshot::prefixSize + static_cast<std::uint8_t>(bytes[12]);
+    EXPECT_TRUE(c.inBody ? fault->byteOffset > body && fault->byteOffset < bytes.size() - 4
+                         : fault->byteOffset == snapshot::prefixSize)
+        << c.what << ": " << fault->message();
+  }
+  EXPECT_TRUE(std::holds_alternative<DiskTreeArena>(ScanSnapshotReader::readBytes(encoded(Tree{}))));
+}
+
+// A body far longer than its header's counts need is refused at the body's
+// length; the file it is in is not read whole first, however long it looks.
+TEST(ScanSnapshotReader, RefusesABodyItsHeaderDoesNotAccountFor) {
+  DiskTreeArena::RecordTable records{record(0, true, -1, 0, 0, 0)};
+  DiskTreeArena::NamePool pool = named(records, {"r"});
+  std::string bytes = ScanSnapshotWriter::encode(DiskTreeArena("/t", std::move(records), std::move(pool)), 0);
+  const std::size_t headerLength = static_cast<std::uint8_t>(bytes[12]);
+  const std::size_t lengthAt = headerLength - 8 - 1 - 2; // the root path "/t" and its length come last
+  const std::uint64_t longer = (std::uint64_t{1} << 33) + 1;
+  for (int i = 0; i < 8; ++i)
+    bytes[snapshot::prefixSize + lengthAt + i] = static_cast<char>(longer >> (8 * i));
+  bytes = resealed(bytes);
+  TempTree folder;
+  const std::string path = folder.path("long.qsnap");
+  std::ofstream(path, std::ios::binary) << bytes.substr(0, bytes.size() - 4);
+  ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(snapshot::prefixSize + headerLength + longer + 4)), 0);
+  // In a child limited to far less memory than the file's length.
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const rlimit limit{std::uint64_t{6} << 30, std::uint64_t{6} << 30};
+    ::setrlimit(RLIMIT_AS, &limit);
+    const auto outcome = ScanSnapshotReader::readFile(path);
+    const auto *fault = std::get_if<ScanSnapshotError>(&outcome);
+    ::_exit(fault && fault->kind == Kind::corrupt && fault->byteOffset == snapshot::prefixSize + lengthAt ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// A user names files through links; the store's own folder has none.
+TEST(ScanSnapshotReader, FollowsLinksOnlyWhenAsked) {
+  TempTree folder;
+  std::ofstream(folder.path("s.qsnap"), std::ios::binary) << ScanSnapshotWriter::encode(DiskTreeArena(), 0);
+  folder.makeSymlink("link.qsnap", "s.qsnap");
+  const std::string link = folder.path("link.qsnap");
+  using Links = ScanSnapshotReader::Links;
+  EXPECT_TRUE(std::holds_alternative<DiskTreeArena>(ScanSnapshotReader::readFile(link, Links::follow)));
+  EXPECT_TRUE(std::holds_alternative<ScanSnapshotHeader>(ScanSnapshotReader::readHeaderFile(link, Links::follow)));
+  EXPECT_TRUE(std::holds_alternative<ScanSnapshotError>(ScanSnapshotReader::readFile(link)));
+  EXPECT_TRUE(std::holds_alternative<ScanSnapshotError>(ScanSnapshotReader::readHeaderFile(link)));
 }
 
 } // namespace
