@@ -102,10 +102,12 @@ bool NcduSaxHandler::parse_error(std::size_t position, const std::string &, cons
   // A number too large even for a double is reported once it is read
   // whole; any other fault counts the offending byte (or the end) as read,
   // so the fault is at the byte before.
+  // Positions count the bytes the parser was handed, which leave out all
+  // but the first of a run of whitespace: the stream takes them back.
   if (error.id == 406)
-    error_ = ExportReadError{Kind::badValue, position, std::string(what)};
+    error_ = ExportReadError{Kind::badValue, stream_.textOffset(position), std::string(what)};
   else
-    error_ = ExportReadError{Kind::syntax, position > 0 ? position - 1 : 0, std::string(what)};
+    error_ = ExportReadError{Kind::syntax, position > 0 ? stream_.textOffset(position) - 1 : 0, std::string(what)};
   return false;
 }
 

@@ -1,3 +1,4 @@
+#include "TarnwickCore/Import/ExportByteStream.h"
 #include "TarnwickCore/Import/NcduExportReader.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <future>
 #include <map>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -229,6 +231,13 @@ TEST(NcduExportReader, RefusesBadInputWithWhereAndWhy) {
       {root + R"(,{"name":"raw)" + std::string("\n") + R"("}]])", Kind::syntax, "raw"},
       {root + R"(,{"name":"a","dsize":1},[{"name":"b"}],{"name":"a","z":0}]])", Kind::duplicateName, R"("z":0})"},
       {root + R"(,{"name":"a","dsize":9223372036854775807},{"name":"b","dsize":1}]])", Kind::tooLarge, R"("dsize":1})"},
+      // Runs of whitespace reach the parser shortened; offsets stay the text's.
+      {root + " \n\t  \r  \x01", Kind::syntax, root + " \n\t  \r  "},
+      {root + "  \n  ", Kind::syntax, ""},
+      {root + R"(  ,  {  "name" :  "a" ,   "dsize"  :   -1   }  ]])", Kind::badValue, "-1"},
+      {root + R"(,  {"name":"a",   "dsize":   1.5     }]])", Kind::wrongType, "1.5"},
+      {root + R"(,  {"name":"a",   "dsize":   1e999     }]])", Kind::badValue, "1e999"},
+      {root + "   ,     {\"dsize\":1}   ]]", Kind::structure, "{\"dsize\":1}"},
   };
   for (const Refused &refused : cases) {
     SCOPED_TRACE(refused.json);
@@ -241,6 +250,94 @@ TEST(NcduExportReader, RefusesBadInputWithWhereAndWhy) {
     EXPECT_EQ(error.byteOffset, at) << error.message();
     EXPECT_FALSE(error.detail.empty());
   }
+}
+
+TEST(NcduExportReader, HandsOnOneByteOfEachRunOfWhitespace) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"[1, \t\n 2]  \r\n", "[1, 2] "},
+      {"[\"a \t  b\"   ,  \"c\\\"   d\"  ]", "[\"a \t  b\" , \"c\\\"   d\" ]"},
+      // Longer than two read buffers.
+      {"[" + std::string(600 * 1024, ' ') + "1\n" + std::string(300 * 1024, '\t') + "]", "[ 1\n]"},
+  };
+  for (const auto &[text, handed] : cases) {
+    SCOPED_TRACE(handed);
+    ExportInput input(text);
+    ExportByteStream stream(input);
+    std::string seen;
+    for (int c = stream.sbumpc(); c != std::char_traits<char>::eof(); c = stream.sbumpc()) {
+      seen.push_back(static_cast<char>(c));
+      // Each byte handed on is the one at its offset in the text.
+      const std::uint64_t offset = stream.textOffset(seen.size());
+      ASSERT_EQ(offset, stream.consumed());
+      ASSERT_TRUE(offset >= 1 && offset <= text.size());
+      EXPECT_EQ(text[offset - 1], seen.back()) << seen.size();
+    }
+    EXPECT_EQ(seen, handed);
+    EXPECT_EQ(stream.textOffset(seen.size() + 1), text.size() + 1) << "the end of the text is after all of it";
+  }
+}
+
+TEST(NcduExportReader, RefusesTokensFarLongerThanAnyInAnExport) {
+  const std::string root = R"([1,0,{},[{"name":"/r"})";
+  // The longest name, every byte spelt in six: read, however long its text.
+  std::string escaped;
+  for (int i = 0; i < 65'535; ++i)
+    escaped += "\\u0001";
+  std::optional<DiskTreeArena> arena = readTree(root + R"(,{"name":")" + escaped + R"("}]])");
+  ASSERT_TRUE(arena);
+  EXPECT_EQ(arena->children(0).at(0).name, std::string(65'535, '\x01'));
+  // Beyond the bound the read ends at the first byte too many: the token's
+  // first byte, where each case's text ends, plus the bound.
+  const std::string tooLong(ExportByteStream::longestToken, '0');
+  const std::string starts[] = {
+      root + R"(,{"name":")",
+      R"([1,0,{"note":")",
+      root + R"(,{"name":"a","future":)" + std::string(1000, ' ') + "\"",
+      root + R"(,{"name":"a","dsize":)",
+  };
+  for (const std::string &start : starts) {
+    SCOPED_TRACE(start.substr(0, 40));
+    const bool number = start.back() != '"';
+    auto outcome = NcduExportReader::readBytes(start + (number ? "1" : "") + tooLong + (number ? "}]]" : "\"}]]"));
+    ASSERT_TRUE(std::holds_alternative<ExportReadError>(outcome));
+    const ExportReadError &error = std::get<ExportReadError>(outcome);
+    EXPECT_EQ(error.kind, Kind::badValue) << error.message();
+    EXPECT_EQ(error.byteOffset, start.size() - (number ? 0 : 1) + ExportByteStream::longestToken) << error.message();
+  }
+}
+
+// Reads `json` with 64 MiB of address space left; 0 when the read ran out of
+// memory and said where, somewhere inside the text.
+int readUnderTightLimit(const std::string &json) {
+  std::size_t pages = 0;
+  std::ifstream("/proc/self/statm") >> pages;
+  const rlim_t limit = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (rlim_t{64} << 20);
+  const rlimit space{limit, limit};
+  ::setrlimit(RLIMIT_AS, &space);
+  const auto outcome = NcduExportReader::readBytes(json);
+  const auto *error = std::get_if<ExportReadError>(&outcome);
+  if (error)
+    std::fprintf(stderr, "%s\n", error->message().c_str());
+  return error && error->kind == Kind::tooLarge && error->byteOffset > 1'000'000 && error->byteOffset < json.size() ? 0 : 1;
+}
+
+// Out of memory, the read says how far it got. A child process under an
+// address space limit a little above its use runs out for sure.
+TEST(NcduExportReader, OutOfMemorySaysWhereItStopped) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizer runtime reserves more address space than any limit leaves";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+  GTEST_SKIP() << "the sanitizer runtime reserves more address space than any limit leaves";
+#endif
+#endif
+  // Two million files need far more than the 64 MiB the limit leaves.
+  std::string json = R"([1,0,{},[{"name":"/r"})";
+  for (int i = 0; i < 2'000'000; ++i)
+    json += ",{\"name\":\"" + std::to_string(i) + "\"}";
+  json += "]]";
+  GTEST_FLAG_SET(death_test_style, "fast");
+  EXPECT_EXIT(std::_Exit(readUnderTightLimit(json)), ::testing::ExitedWithCode(0), "out of memory");
 }
 
 // Standard input on a pipe's writing end can never bring input: the read
