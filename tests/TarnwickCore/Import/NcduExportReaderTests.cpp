@@ -1,5 +1,6 @@
 #include "TarnwickCore/Import/ExportByteStream.h"
 #include "TarnwickCore/Import/NcduExportReader.h"
+#include "TarnwickCore/Snapshot/SnapshotFormat.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
 #include "TestSupport/TempTree.h"
@@ -380,9 +381,17 @@ TEST(NcduExportReader, ReadsCompressedExportsAndRefusesCutOnes) {
       EXPECT_EQ(std::get<ExportReadError>(cut).kind, Kind::compression) << std::get<ExportReadError>(cut).message();
     }
   }
-  auto binary = NcduExportReader::readBytes("\xbfncduEX1\x00\x00\x00\x00");
-  ASSERT_TRUE(std::holds_alternative<ExportReadError>(binary));
-  EXPECT_NE(std::get<ExportReadError>(binary).detail.find("ncdu -o"), std::string::npos);
+  // Files that are not exports at all say what they are.
+  const std::pair<std::string, const char *> others[] = {
+      {"\xbfncduEX1\x00\x00\x00\x00", "ncdu -o"},
+      {std::string(snapshot::magic) + std::string(8, '\0'), "snapshot"},
+  };
+  for (const auto &[bytes, note] : others) {
+    auto other = NcduExportReader::readBytes(bytes);
+    ASSERT_TRUE(std::holds_alternative<ExportReadError>(other)) << note;
+    EXPECT_NE(std::get<ExportReadError>(other).detail.find(note), std::string::npos)
+        << std::get<ExportReadError>(other).message();
+  }
   auto missing = NcduExportReader::readFile(work.path("missing.json"));
   ASSERT_TRUE(std::holds_alternative<ExportReadError>(missing));
   EXPECT_EQ(std::get<ExportReadError>(missing).kind, Kind::unreadable);
