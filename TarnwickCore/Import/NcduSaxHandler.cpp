@@ -1,5 +1,6 @@
 #include "TarnwickCore/Import/NcduSaxHandler.h"
 
+#include <algorithm>
 #include <limits>
 #include <string_view>
 
@@ -8,6 +9,11 @@ namespace {
 
 using Kind = ExportReadError::Kind;
 constexpr std::uint64_t int64Max = std::numeric_limits<std::int64_t>::max();
+// Far beyond anything an exporter writes in a field it alone knows.
+constexpr std::size_t maxSkippedDepth = 65'536;
+// Brackets a run may hold beyond two per level it reached (closing a deep
+// folder, then opening the next entry's array and object).
+constexpr std::size_t bracketRunSlack = 4096;
 
 // The known fields of an info object.
 enum class Field : std::uint8_t {
@@ -48,6 +54,14 @@ bool NcduSaxHandler::wholeNumber(const Scalar &value, std::uint64_t maximum, std
   return true;
 }
 
+bool NcduSaxHandler::bracket() {
+  deepestSinceValue_ = std::max(deepestSinceValue_, depth_);
+  if (++bracketsSinceValue_ > 2 * deepestSinceValue_ + bracketRunSlack)
+    return fail(Kind::structure, "more than " + std::to_string(bracketRunSlack) +
+                                     " arrays and objects open and close with no value between them");
+  return true;
+}
+
 bool NcduSaxHandler::null() { return scalar({Scalar::Type::null}); }
 bool NcduSaxHandler::boolean(bool value) { return scalar({Scalar::Type::boolean, value}); }
 bool NcduSaxHandler::number(const Scalar &value) {
@@ -78,16 +92,29 @@ bool NcduSaxHandler::binary(nlohmann::json::binary_t &) { return fail(Kind::stru
 
 bool NcduSaxHandler::key(std::string &value) {
   stream_.restoreBytes(value);
+  valueSeen();
   if (skipDepth_ > 0)
     return true;
   (place_ == Place::metadata ? metadataKey_ : key_) = value;
   return true;
 }
 
-bool NcduSaxHandler::start_object(std::size_t) { return containerStart(true); }
-bool NcduSaxHandler::start_array(std::size_t) { return containerStart(false); }
-bool NcduSaxHandler::end_object() { return containerEnd(); }
-bool NcduSaxHandler::end_array() { return containerEnd(); }
+bool NcduSaxHandler::start_object(std::size_t) {
+  ++depth_;
+  return bracket() && containerStart(true);
+}
+bool NcduSaxHandler::start_array(std::size_t) {
+  ++depth_;
+  return bracket() && containerStart(false);
+}
+bool NcduSaxHandler::end_object() {
+  --depth_;
+  return bracket() && containerEnd();
+}
+bool NcduSaxHandler::end_array() {
+  --depth_;
+  return bracket() && containerEnd();
+}
 
 bool NcduSaxHandler::parse_error(std::size_t position, const std::string &, const nlohmann::json::exception &error) {
   // "[json.exception.parse_error.101] parse error at line 1, column 5: why"
@@ -112,6 +139,7 @@ bool NcduSaxHandler::parse_error(std::size_t position, const std::string &, cons
 }
 
 bool NcduSaxHandler::scalar(const Scalar &value) {
+  valueSeen();
   if (skipDepth_ > 0)
     return true;
   switch (place_) {
@@ -210,7 +238,8 @@ bool NcduSaxHandler::infoScalar(const Scalar &value) {
 
 bool NcduSaxHandler::containerStart(bool isObject) {
   if (skipDepth_ > 0) {
-    ++skipDepth_;
+    if (++skipDepth_ > maxSkippedDepth)
+      return fail(Kind::structure, "a skipped value nests more than " + std::to_string(maxSkippedDepth) + " levels deep");
     return true;
   }
   switch (place_) {

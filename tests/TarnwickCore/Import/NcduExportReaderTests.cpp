@@ -24,6 +24,13 @@ std::string wrap(std::string_view rootAndEntries, std::string_view metadata = "{
   return "[1,2," + std::string(metadata) + ",[" + std::string(rootAndEntries) + "]]";
 }
 
+std::string repeated(std::string_view text, std::size_t times) {
+  std::string all;
+  for (std::size_t i = 0; i < times; ++i)
+    all += text;
+  return all;
+}
+
 // The tree of `json`, or a test failure naming the refusal.
 std::optional<DiskTreeArena> readTree(std::string_view json) {
   NcduExportReader::Outcome outcome = NcduExportReader::readBytes(json);
@@ -239,6 +246,12 @@ TEST(NcduExportReader, RefusesBadInputWithWhereAndWhy) {
       {root + R"(,  {"name":"a",   "dsize":   1.5     }]])", Kind::wrongType, "1.5"},
       {root + R"(,  {"name":"a",   "dsize":   1e999     }]])", Kind::badValue, "1e999"},
       {root + "   ,     {\"dsize\":1}   ]]", Kind::structure, "{\"dsize\":1}"},
+      // What the parser holds on to without a value to clear it is bounded:
+      // nesting in skipped values, and brackets beyond two per level (the
+      // run below reaches 4 levels).
+      {R"([1,0,{"x":)" + std::string(70'000, '[') + "]", Kind::structure, R"([1,0,{"x":)" + std::string(65'537, '[')},
+      {R"([1,0,{"x":[)" + repeated("[],", 5000) + "1]}]", Kind::structure,
+       R"([1,0,{"x":[)" + repeated("[],", (4096 + 2 * 4 - 1) / 2) + "[]"},
   };
   for (const Refused &refused : cases) {
     SCOPED_TRACE(refused.json);
