@@ -129,6 +129,29 @@ TEST(NcduExportReader, NumbersBreadthFirstAndListsSharedFiles) {
             (std::vector<NodeID>{6, 7}));
 }
 
+TEST(NcduExportReader, HintsEachEntryByItsOwnPath) {
+  // Entries after a closed folder are hinted by their own folder's path,
+  // not the one that closed; a rule may start in the root's path.
+  std::optional<DiskTreeArena> arena = readTree(
+      R"([1,0,{},[{"name":"/x/caches"},[{"name":"a"},[{"name":"docker"},{"name":"in"}],{"name":"after"}],)"
+      R"({"name":"homebrew"},[{"name":"sub"},{"name":"f"}]]])");
+  ASSERT_TRUE(arena);
+  std::map<std::string, std::optional<CleanableCategory>> hints;
+  for (NodeID id = 0; static_cast<std::size_t>(id) < arena->nodeCount(); ++id)
+    hints[arena->path(id)] = arena->categoryHint(id);
+  const std::map<std::string, std::optional<CleanableCategory>> expected{
+      {"/x/caches", std::nullopt},
+      {"/x/caches/a", std::nullopt},
+      {"/x/caches/a/docker", CleanableCategory::dockerAndVMs},
+      {"/x/caches/a/docker/in", CleanableCategory::dockerAndVMs},
+      {"/x/caches/a/after", std::nullopt},
+      {"/x/caches/homebrew", CleanableCategory::brewAndPackages},
+      {"/x/caches/sub", std::nullopt},
+      {"/x/caches/sub/f", std::nullopt},
+  };
+  EXPECT_EQ(hints, expected);
+}
+
 TEST(NcduExportReader, ReportsWhatTheScanLeftOut) {
   std::optional<DiskTreeArena> arena = readTree(
       wrap(R"({"name":"/r","read_error":true},{"name":"x","excluded":"pattern"},{"name":"m","excluded":"othfs"},)"
