@@ -50,8 +50,7 @@ void ExportByteStream::refuseToken(const char *what) {
   // At the byte kept next: every one before it in the buffer is either
   // kept or in a gap.
   refusal_ = ExportReadError{ExportReadError::Kind::badValue, bufferOffset_ + out_ + gapsBefore(out_),
-                             std::string(what) + " is longer than " + std::to_string(longestToken) +
-                                 " bytes, more than any in an export"};
+                             std::string(what) + " is longer than 4 MiB, more than any in an export"};
 }
 
 bool ExportByteStream::skipOutside(char c) {

@@ -39,7 +39,7 @@ public:
   static constexpr char marker = 0x7F;
   /// The most bytes of text a string, number or literal may take: far above
   /// the longest an export holds (a name of 65,535 bytes, each escaped as
-  /// \u00XX in six).
+  /// \u00XX in six). Messages call it 4 MiB.
   static constexpr std::uint64_t longestToken = std::uint64_t{4} << 20;
 
   explicit ExportByteStream(ExportInput &input);

@@ -9,11 +9,12 @@ namespace {
 
 using Kind = ExportReadError::Kind;
 constexpr std::uint64_t int64Max = std::numeric_limits<std::int64_t>::max();
-// Far beyond anything an exporter writes in a field it alone knows.
+// Far beyond anything an exporter writes in a field it alone knows (the
+// messages spell both bounds out).
 constexpr std::size_t maxSkippedDepth = 65'536;
 // Brackets a run may hold beyond two per level it reached (closing a deep
 // folder, then opening the next entry's array and object).
-constexpr std::size_t bracketRunSlack = 4096;
+constexpr std::size_t bracketRunSlack = 4'096;
 
 // The known fields of an info object.
 enum class Field : std::uint8_t {
@@ -57,8 +58,7 @@ bool NcduSaxHandler::wholeNumber(const Scalar &value, std::uint64_t maximum, std
 bool NcduSaxHandler::bracket() {
   deepestSinceValue_ = std::max(deepestSinceValue_, depth_);
   if (++bracketsSinceValue_ > 2 * deepestSinceValue_ + bracketRunSlack)
-    return fail(Kind::structure, "more than " + std::to_string(bracketRunSlack) +
-                                     " arrays and objects open and close with no value between them");
+    return fail(Kind::structure, "more than 4,096 arrays and objects open and close with no value between them");
   return true;
 }
 
@@ -239,7 +239,7 @@ bool NcduSaxHandler::infoScalar(const Scalar &value) {
 bool NcduSaxHandler::containerStart(bool isObject) {
   if (skipDepth_ > 0) {
     if (++skipDepth_ > maxSkippedDepth)
-      return fail(Kind::structure, "a skipped value nests more than " + std::to_string(maxSkippedDepth) + " levels deep");
+      return fail(Kind::structure, "a skipped value nests more than 65,536 levels deep");
     return true;
   }
   switch (place_) {
