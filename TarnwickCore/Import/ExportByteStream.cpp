@@ -46,15 +46,56 @@ int ExportByteStream::sequenceLength(std::size_t at, std::size_t end) const {
   return length;
 }
 
-std::size_t ExportByteStream::mark(std::size_t end, bool final) {
-  std::size_t i = 0;
+void ExportByteStream::refuseToken(const char *what) {
+  // At the byte kept next: every one before it in the buffer is either
+  // kept or in a gap.
+  refusal_ = ExportReadError{ExportReadError::Kind::badValue, bufferOffset_ + out_ + gapsBefore(out_),
+                             std::string(what) + " is longer than 4 MiB, more than any in an export"};
+}
+
+bool ExportByteStream::skipOutside(char c) {
+  if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+    if (!afterSpace_) {
+      afterSpace_ = true;
+      tokenLength_ = 0;
+      return false;
+    }
+    // Left out before the byte kept next; before the first, the buffer
+    // simply starts further on in the text.
+    if (out_ == 0)
+      ++bufferOffset_;
+    else if (!gaps_.empty() && gaps_.back().before == out_)
+      ++gaps_.back().total;
+    else
+      gaps_.push_back({static_cast<std::uint32_t>(out_), static_cast<std::uint32_t>(gapsBefore(out_) + 1)});
+    return true;
+  }
+  afterSpace_ = false;
+  if (c == '"' || c == '[' || c == ']' || c == '{' || c == '}' || c == ',' || c == ':')
+    tokenLength_ = 0;
+  else if (++tokenLength_ > longestToken)
+    refuseToken("a number or literal");
+  return false;
+}
+
+std::size_t ExportByteStream::mark(std::size_t begin, std::size_t end, bool final) {
+  std::size_t i = begin;
   while (i < end) {
     const char c = buffer_[i];
     const auto byte = static_cast<unsigned char>(c);
+    std::size_t length = 1;
+    if (state_ != State::outside && (tokenLength_ += 1) > longestToken)
+      refuseToken("a string");
     switch (state_) {
     case State::outside:
-      if (c == '"')
+      if (skipOutside(c)) {
+        ++i;
+        continue;
+      }
+      if (c == '"') {
         state_ = State::inString;
+        tokenLength_ = 1;
+      }
       break;
     case State::escape:
       state_ = c == 'u' ? State::unicode : State::inString;
@@ -71,24 +112,31 @@ std::size_t ExportByteStream::mark(std::size_t end, bool final) {
     case State::inString:
       if (c == '"') {
         state_ = State::outside;
+        tokenLength_ = 0;
       } else if (c == '\\') {
         state_ = State::escape;
       } else if (c == marker) {
         remembered_.push_back(marker);
       } else if (byte >= 0x80) {
-        const int length = sequenceLength(i, end);
-        if (length < 0 && !final)
+        const int sequence = sequenceLength(i, end);
+        if (sequence < 0 && !final)
           return i;
-        if (length > 0) {
-          i += static_cast<std::size_t>(length);
-          continue;
+        if (sequence > 0) {
+          length = static_cast<std::size_t>(sequence);
+          tokenLength_ += length - 1;
+        } else {
+          remembered_.push_back(c);
+          buffer_[i] = marker;
         }
-        remembered_.push_back(c);
-        buffer_[i] = marker;
       }
       break;
     }
-    ++i;
+    if (refusal_)
+      return i;
+    if (out_ != i)
+      std::memmove(buffer_.data() + out_, buffer_.data() + i, length);
+    out_ += length;
+    i += length;
   }
   return end;
 }
@@ -96,25 +144,51 @@ std::size_t ExportByteStream::mark(std::size_t end, bool final) {
 ExportByteStream::int_type ExportByteStream::underflow() {
   if (gptr() < egptr())
     return traits_type::to_int_type(*gptr());
+  if (egptr() > eback())
+    previousLast_ = textOffset(handedOut()) - 1;
   delivered_ += static_cast<std::uint64_t>(egptr() - eback());
-  // The cut sequence left at the end moves to the front and is marked
-  // again with what follows it.
-  const std::size_t handedOut = static_cast<std::size_t>(egptr() - eback());
+  bufferOffset_ += out_ + gapsBefore(out_);
+  gaps_.clear();
+  out_ = 0;
+  // The cut sequence left unmarked moves to the front and is marked again
+  // with what follows it.
   if (carry_ > 0)
-    std::memmove(buffer_.data(), buffer_.data() + handedOut, carry_);
+    std::memmove(buffer_.data(), buffer_.data() + carryBegin_, carry_);
   std::size_t filled = carry_;
-  std::size_t ready = 0;
-  while (ready == 0 && !(ended_ && filled == 0)) {
+  std::size_t marked = 0;
+  while (out_ == 0 && !refusal_ && !(ended_ && marked == filled)) {
     if (!ended_) {
       const std::size_t count = input_.read(buffer_.data() + filled, buffer_.size() - filled);
       ended_ = count == 0;
       filled += count;
     }
-    ready = mark(filled, ended_);
+    marked = mark(marked, filled, ended_);
+    if (out_ == 0 && marked > 0) {
+      // All of it left out: the room goes to what follows.
+      std::memmove(buffer_.data(), buffer_.data() + marked, filled - marked);
+      filled -= marked;
+      marked = 0;
+    }
   }
-  carry_ = filled - ready;
-  setg(buffer_.data(), buffer_.data(), buffer_.data() + ready);
-  return ready == 0 ? traits_type::eof() : traits_type::to_int_type(*gptr());
+  carryBegin_ = marked;
+  carry_ = filled - marked;
+  setg(buffer_.data(), buffer_.data(), buffer_.data() + out_);
+  return out_ == 0 ? traits_type::eof() : traits_type::to_int_type(*gptr());
+}
+
+std::uint64_t ExportByteStream::gapsBefore(std::size_t index) const {
+  const auto after = std::upper_bound(gaps_.begin(), gaps_.end(), index,
+                                      [](std::size_t at, const Gap &gap) { return at < gap.before; });
+  return after == gaps_.begin() ? 0 : (after - 1)->total;
+}
+
+std::uint64_t ExportByteStream::textOffset(std::uint64_t count) const {
+  if (count == 0)
+    return 0;
+  if (count == delivered_)
+    return previousLast_ + 1;
+  const auto index = static_cast<std::size_t>(count - 1 - delivered_);
+  return bufferOffset_ + index + gapsBefore(index) + 1;
 }
 
 std::uint64_t ExportByteStream::consumedAfterNumber() const {
@@ -125,7 +199,7 @@ std::uint64_t ExportByteStream::consumedAfterNumber() const {
   const char last = gptr()[-1];
   const bool partOfNumber = (last >= '0' && last <= '9') || last == '.' || last == 'e' || last == 'E' ||
                             last == '+' || last == '-';
-  return partOfNumber ? consumed() : consumed() - 1;
+  return partOfNumber ? consumed() : textOffset(handedOut() - 1);
 }
 
 void ExportByteStream::restoreBytes(std::string &text) {

@@ -17,6 +17,8 @@ constexpr unsigned char gzipMagic[] = {0x1f, 0x8b};
 constexpr unsigned char zstdMagic[] = {0x28, 0xb5, 0x2f, 0xfd};
 // ncdu 2's own binary export (ncdu -O), which is not JSON.
 constexpr unsigned char ncduBinaryMagic[] = {0xbf, 'n', 'c', 'd', 'u', 'E', 'X', '1'};
+// Our own scan snapshot (snapshot::magic), which is not an export either.
+constexpr unsigned char snapshotMagic[] = {0x89, 'Q', 'S', 'N', 'A', 'P', '\r', '\n'};
 
 template <typename Bytes>
 bool startsWith(const Bytes &bytes, std::size_t begin, const unsigned char *magic, std::size_t length) {
@@ -115,6 +117,8 @@ void ExportInput::detectFormat() {
   format_ = Format::plain;
   if (startsWith(raw_, 0, ncduBinaryMagic, sizeof ncduBinaryMagic)) {
     failure_ = "it is ncdu's binary export (ncdu -O); export JSON with ncdu -o instead";
+  } else if (startsWith(raw_, 0, snapshotMagic, sizeof snapshotMagic)) {
+    failure_ = "it is a Quillane scan snapshot, not an export; quillane diff reads a snapshot given by its path";
   } else if (startsWith(raw_, 0, gzipMagic, sizeof gzipMagic)) {
     format_ = Format::gzip;
     decoder_ = std::make_unique<Decoder>();

@@ -38,7 +38,8 @@ public:
 
   bool failed() const { return !failure_.empty(); }
   /// Why reading stopped early: the errno's text, what is wrong with the
-  /// compressed stream, or that the text is ncdu's binary export format.
+  /// compressed stream, or that the text is ncdu's binary export format
+  /// or a scan snapshot.
   const std::string &failure() const { return failure_; }
   /// Whether the text is decompressed, to say so in messages.
   bool compressed() const { return format_ != Format::plain; }

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <istream>
 #include <new>
+#include <optional>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -23,31 +24,33 @@ using Kind = ExportReadError::Kind;
 
 NcduExportReader::Outcome readFrom(ExportInput &input, std::size_t maxNodeCount) {
   const auto start = std::chrono::steady_clock::now();
-  std::uint64_t offset = 0;
+  std::optional<ExportByteStream> stream;
   try {
-    ExportByteStream stream(input);
-    std::istream text(&stream);
+    stream.emplace(input);
+    std::istream text(&*stream);
     NcduTreeBuilder builder(maxNodeCount);
-    NcduSaxHandler handler(stream, builder);
+    NcduSaxHandler handler(*stream, builder);
     const bool parsed = nlohmann::json::sax_parse(text, &handler, nlohmann::json::input_format_t::json, true);
-    offset = stream.consumed();
-    // A read or decompression failure shows to the parser as the end of the
-    // text; it is the real cause.
+    const std::uint64_t offset = stream->consumed();
+    // A read or decompression failure, or a token too long to hand on,
+    // shows to the parser as the end of the text; it is the real cause.
     if (input.failed())
       return ExportReadError{input.compressed() ? Kind::compression : Kind::unreadable, offset,
                              input.compressed() ? input.failure() + " (offset in the decompressed text)"
                                                 : "cannot read the export: " + input.failure()};
+    if (stream->refusal())
+      return *stream->refusal();
     if (handler.error())
       return *handler.error();
     if (!parsed || !handler.complete() || !builder.complete())
       return ExportReadError{Kind::structure, offset, "the export ends before its root folder is complete"};
     return builder.finish(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   } catch (const std::bad_alloc &) {
-    return ExportReadError{Kind::tooLarge, offset, "out of memory while reading the export"};
+    return ExportReadError{Kind::tooLarge, stream ? stream->consumed() : 0, "out of memory while reading the export"};
   } catch (const std::exception &error) {
     // The parser's own exceptions never escape sax_parse for faults in the
     // text; anything else is reported rather than allowed to end the program.
-    return ExportReadError{Kind::syntax, offset, error.what()};
+    return ExportReadError{Kind::syntax, stream ? stream->consumed() : 0, error.what()};
   }
 }
 

@@ -41,8 +41,12 @@ namespace tarnwick {
 /// path's last component. The scan report's duration is the read's.
 ///
 /// Reading streams: memory grows with the tree, not with the file or its
-/// nesting, and nesting costs no C++ stack. The first fault ends the read
-/// with an ExportReadError and no tree.
+/// nesting, and nesting costs no C++ stack. So that it cannot grow with
+/// the file, a string, number or literal longer than 4 MiB of text, a
+/// skipped value nested more than 65,536 levels, and a run of over 4,096
+/// arrays and objects opening and closing beyond two per level with no
+/// value between are refused; no exporter writes any of them. The first
+/// fault ends the read with an ExportReadError and no tree.
 ///
 /// A stop request ends the read, at the next block of input, with an
 /// `unreadable` error.

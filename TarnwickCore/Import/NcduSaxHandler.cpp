@@ -1,5 +1,6 @@
 #include "TarnwickCore/Import/NcduSaxHandler.h"
 
+#include <algorithm>
 #include <limits>
 #include <string_view>
 
@@ -8,6 +9,12 @@ namespace {
 
 using Kind = ExportReadError::Kind;
 constexpr std::uint64_t int64Max = std::numeric_limits<std::int64_t>::max();
+// Far beyond anything an exporter writes in a field it alone knows (the
+// messages spell both bounds out).
+constexpr std::size_t maxSkippedDepth = 65'536;
+// Brackets a run may hold beyond two per level it reached (closing a deep
+// folder, then opening the next entry's array and object).
+constexpr std::size_t bracketRunSlack = 4'096;
 
 // The known fields of an info object.
 enum class Field : std::uint8_t {
@@ -48,6 +55,13 @@ bool NcduSaxHandler::wholeNumber(const Scalar &value, std::uint64_t maximum, std
   return true;
 }
 
+bool NcduSaxHandler::bracket() {
+  deepestSinceValue_ = std::max(deepestSinceValue_, depth_);
+  if (++bracketsSinceValue_ > 2 * deepestSinceValue_ + bracketRunSlack)
+    return fail(Kind::structure, "more than 4,096 arrays and objects open and close with no value between them");
+  return true;
+}
+
 bool NcduSaxHandler::null() { return scalar({Scalar::Type::null}); }
 bool NcduSaxHandler::boolean(bool value) { return scalar({Scalar::Type::boolean, value}); }
 bool NcduSaxHandler::number(const Scalar &value) {
@@ -78,16 +92,29 @@ bool NcduSaxHandler::binary(nlohmann::json::binary_t &) { return fail(Kind::stru
 
 bool NcduSaxHandler::key(std::string &value) {
   stream_.restoreBytes(value);
+  valueSeen();
   if (skipDepth_ > 0)
     return true;
   (place_ == Place::metadata ? metadataKey_ : key_) = value;
   return true;
 }
 
-bool NcduSaxHandler::start_object(std::size_t) { return containerStart(true); }
-bool NcduSaxHandler::start_array(std::size_t) { return containerStart(false); }
-bool NcduSaxHandler::end_object() { return containerEnd(); }
-bool NcduSaxHandler::end_array() { return containerEnd(); }
+bool NcduSaxHandler::start_object(std::size_t) {
+  ++depth_;
+  return bracket() && containerStart(true);
+}
+bool NcduSaxHandler::start_array(std::size_t) {
+  ++depth_;
+  return bracket() && containerStart(false);
+}
+bool NcduSaxHandler::end_object() {
+  --depth_;
+  return bracket() && containerEnd();
+}
+bool NcduSaxHandler::end_array() {
+  --depth_;
+  return bracket() && containerEnd();
+}
 
 bool NcduSaxHandler::parse_error(std::size_t position, const std::string &, const nlohmann::json::exception &error) {
   // "[json.exception.parse_error.101] parse error at line 1, column 5: why"
@@ -102,14 +129,17 @@ bool NcduSaxHandler::parse_error(std::size_t position, const std::string &, cons
   // A number too large even for a double is reported once it is read
   // whole; any other fault counts the offending byte (or the end) as read,
   // so the fault is at the byte before.
+  // Positions count the bytes the parser was handed, which leave out all
+  // but the first of a run of whitespace: the stream takes them back.
   if (error.id == 406)
-    error_ = ExportReadError{Kind::badValue, position, std::string(what)};
+    error_ = ExportReadError{Kind::badValue, stream_.textOffset(position), std::string(what)};
   else
-    error_ = ExportReadError{Kind::syntax, position > 0 ? position - 1 : 0, std::string(what)};
+    error_ = ExportReadError{Kind::syntax, position > 0 ? stream_.textOffset(position) - 1 : 0, std::string(what)};
   return false;
 }
 
 bool NcduSaxHandler::scalar(const Scalar &value) {
+  valueSeen();
   if (skipDepth_ > 0)
     return true;
   switch (place_) {
@@ -208,7 +238,8 @@ bool NcduSaxHandler::infoScalar(const Scalar &value) {
 
 bool NcduSaxHandler::containerStart(bool isObject) {
   if (skipDepth_ > 0) {
-    ++skipDepth_;
+    if (++skipDepth_ > maxSkippedDepth)
+      return fail(Kind::structure, "a skipped value nests more than 65,536 levels deep");
     return true;
   }
   switch (place_) {

@@ -23,6 +23,12 @@ namespace tarnwick {
 /// type. The first fault stops the parse (every event returns false from
 /// then on) and is kept in error().
 ///
+/// The parser keeps the text it reads from one string, number or literal
+/// to the next, and a bit per level of nesting, so what an export can
+/// hold without any is bounded: arrays and objects opening and closing
+/// with no value between them, beyond closing what was open, and nesting
+/// in skipped values.
+///
 /// Threads: one parse.
 class NcduSaxHandler {
 public:
@@ -70,6 +76,13 @@ private:
   bool containerEnd();
   bool finishInfo();
   bool typeError(const char *expected);
+  /// Counts an array or object opening or closing; false past the bounds.
+  bool bracket();
+  /// A value or key, which ends the run of brackets.
+  void valueSeen() {
+    bracketsSinceValue_ = 0;
+    deepestSinceValue_ = depth_;
+  }
   /// The value as a whole number of at most `maximum`.
   bool wholeNumber(const Scalar &value, std::uint64_t maximum, std::uint64_t &out);
 
@@ -86,6 +99,11 @@ private:
   int topIndex_ = 0;
   /// Nesting of a value being skipped; while above 0 it takes every event.
   std::size_t skipDepth_ = 0;
+  /// Arrays and objects open, and the run of them opening or closing since
+  /// the last value, with the deepest nesting it reached.
+  std::size_t depth_ = 0;
+  std::size_t bracketsSinceValue_ = 0;
+  std::size_t deepestSinceValue_ = 0;
   /// Whether the open folder array still waits for its info object.
   bool expectingInfo_ = false;
   /// What the info object being read describes.

@@ -11,8 +11,9 @@ namespace {
 
 using Kind = ExportReadError::Kind;
 
-// Lists longer than this are given back when their folder closes, so one
-// huge folder does not keep its room for the rest of the read.
+// Lists longer than this give back their room when a folder's closing
+// leaves most of it unused, so one huge folder does not keep it for the rest
+// of the read.
 constexpr std::size_t keptListCapacity = 4096;
 
 ExportReadError refusal(Kind kind, std::uint64_t offset, std::string detail) {
@@ -25,6 +26,14 @@ void clearList(T &list) {
     T().swap(list);
   else
     list.clear();
+}
+
+// Shrinking only below a quarter keeps a long run of closings linear.
+template <typename T>
+void truncateList(T &list, std::size_t size) {
+  list.resize(size);
+  if (list.capacity() > keptListCapacity && size < list.capacity() / 4)
+    list.shrink_to_fit();
 }
 
 // Names' offsets are 40 bits wide in a record.
@@ -100,18 +109,16 @@ void NcduTreeBuilder::noteUnreadable(Frame &frame, const char *action) {
   report_.unreadablePaths.push_back({action, path_, 0, "the export marks it unreadable"});
 }
 
-void NcduTreeBuilder::pushFrame(std::uint64_t device, std::uint64_t hintMatches) {
-  if (frames_.size() == depth_)
-    frames_.emplace_back();
-  Frame &frame = frames_[depth_++];
-  frame.device = device;
-  frame.hints.emplace(path_, hintMatches);
-  frame.unreadableNoted = false;
+void NcduTreeBuilder::pushFrame(std::uint64_t device, std::uint64_t hintMatches, std::size_t parentPathLength) {
+  frames_.push_back({openNames_.size(), device, hintMatches, parentPathLength,
+                     static_cast<std::uint32_t>(openChildren_.size()), static_cast<std::uint32_t>(openLinks_.size()),
+                     false});
+  hints_.emplace(path_, hintMatches);
 }
 
 NcduTreeBuilder::Record &NcduTreeBuilder::openRecord() {
-  // While a folder is open nothing follows it in its parent's list.
-  return depth_ == 1 ? root_ : frames_[depth_ - 2].children.back();
+  // While a folder is open nothing follows it in its parent's entries.
+  return frames_.size() == 1 ? root_ : openChildren_[frames_.back().childrenStart - 1];
 }
 
 std::optional<ExportReadError> NcduTreeBuilder::openRoot(const NcduEntry &entry, std::uint64_t offset) {
@@ -134,8 +141,7 @@ std::optional<ExportReadError> NcduTreeBuilder::openRoot(const NcduEntry &entry,
   root_.categoryHintCode = hintCode(categoryHint(rootPath_));
   path_ = rootPath_;
   report_.rootDevice = entry.device;
-  pushFrame(entry.device.value_or(0), DirectoryHintMatcher::matchesIn(rootPath_));
-  frames_[0].parentPathLength = 0;
+  pushFrame(entry.device.value_or(0), DirectoryHintMatcher::matchesIn(rootPath_), 0);
   if (entry.readError) {
     noteUnreadable(frames_[0], "read");
     report_.rootReadable = false;
@@ -145,14 +151,13 @@ std::optional<ExportReadError> NcduTreeBuilder::openRoot(const NcduEntry &entry,
 
 NcduTreeBuilder::Record &NcduTreeBuilder::appendChild(const NcduEntry &entry, std::uint64_t offset,
                                                       std::uint64_t *hintMatches) {
-  Frame &frame = frames_[depth_ - 1];
-  Record &record = frame.children.emplace_back(ownRecord(entry, frame.names.size(), entry.name.size()));
-  frame.names += entry.name;
-  const std::uint64_t matches = frame.hints->childMatches(entry.name);
+  Record &record = openChildren_.emplace_back(ownRecord(entry, openNames_.size(), entry.name.size()));
+  openNames_ += entry.name;
+  const std::uint64_t matches = hints_->childMatches(entry.name);
   if (hintMatches)
     *hintMatches = matches;
   record.categoryHintCode = hintCode(DirectoryHintMatcher::hintFor(matches));
-  frame.offsets.push_back(offset);
+  openOffsets_.push_back(offset);
   return record;
 }
 
@@ -161,27 +166,24 @@ std::optional<ExportReadError> NcduTreeBuilder::openFolder(const NcduEntry &entr
     return refused;
   if (auto refused = countNode(entry, offset))
     return refused;
-  const std::size_t parent = depth_ - 1;
   std::uint64_t hintMatches = 0;
   Record &record = appendChild(entry, offset, &hintMatches);
   record.isDirectory = 1;
   record.fileCount = 0;
   record.isPackage = hasPackageExtension(entry.name);
-  const std::uint64_t device = entry.device.value_or(frames_[parent].device);
+  const std::uint64_t device = entry.device.value_or(frames_.back().device);
   const std::size_t parentPathLength = path_.size();
   appendPathComponent(path_, entry.name);
-  pushFrame(device, hintMatches);
-  Frame &frame = frames_[depth_ - 1];
-  frame.parentPathLength = parentPathLength;
+  pushFrame(device, hintMatches, parentPathLength);
   if (entry.readError)
-    noteUnreadable(frame, "read");
+    noteUnreadable(frames_.back(), "read");
   return std::nullopt;
 }
 
 std::optional<ExportReadError> NcduTreeBuilder::addFile(const NcduEntry &entry, std::uint64_t offset) {
   if (auto refused = checkName(entry, offset))
     return refused;
-  Frame &frame = frames_[depth_ - 1];
+  Frame &frame = frames_.back();
   if (entry.exclusion == NcduEntry::Exclusion::pattern) {
     ++report_.excludedCount;
     return std::nullopt;
@@ -214,8 +216,8 @@ std::optional<ExportReadError> NcduTreeBuilder::addFile(const NcduEntry &entry, 
     if (repeatsOnly_) {
       record.allocatedSize = 0;
     } else {
-      frame.links.push_back({static_cast<std::uint32_t>(frame.children.size() - 1),
-                             entry.device.value_or(frame.device), *entry.inode, entry.linkCount, entry.diskSize});
+      openLinks_.push_back({static_cast<std::uint32_t>(openChildren_.size() - 1),
+                            entry.device.value_or(frame.device), *entry.inode, entry.linkCount, entry.diskSize});
     }
   }
   return std::nullopt;
@@ -223,14 +225,14 @@ std::optional<ExportReadError> NcduTreeBuilder::addFile(const NcduEntry &entry, 
 
 std::optional<ExportReadError> NcduTreeBuilder::findDuplicate(const Frame &frame) {
   sortedNames_.clear();
-  for (std::uint32_t i = 0; i < frame.children.size(); ++i)
-    sortedNames_.emplace_back(std::string_view(frame.names).substr(frame.children[i].nameOffset, frame.children[i].nameLength), i);
+  for (std::uint32_t i = frame.childrenStart; i < openChildren_.size(); ++i)
+    sortedNames_.emplace_back(std::string_view(openNames_).substr(openChildren_[i].nameOffset, openChildren_[i].nameLength), i);
   std::sort(sortedNames_.begin(), sortedNames_.end());
   for (std::size_t i = 1; i < sortedNames_.size(); ++i) {
     if (sortedNames_[i].first != sortedNames_[i - 1].first)
       continue;
     const std::uint32_t later = std::max(sortedNames_[i].second, sortedNames_[i - 1].second);
-    return refusal(Kind::duplicateName, frame.offsets[later],
+    return refusal(Kind::duplicateName, openOffsets_[later],
                    path_ + " holds two entries named \"" + std::string(sortedNames_[i].first) + "\"");
   }
   clearList(sortedNames_);
@@ -238,33 +240,37 @@ std::optional<ExportReadError> NcduTreeBuilder::findDuplicate(const Frame &frame
 }
 
 std::optional<ExportReadError> NcduTreeBuilder::closeFolder(std::uint64_t) {
-  Frame &frame = frames_[depth_ - 1];
-  if (frame.children.size() > 1)
+  const Frame frame = frames_.back();
+  const std::size_t childCount = openChildren_.size() - frame.childrenStart;
+  if (childCount > 1)
     if (auto refused = findDuplicate(frame))
       return refused;
-  if (!frame.children.empty()) {
+  if (childCount > 0) {
     // The entries become one block; their names move to the name store.
     const auto start = static_cast<std::uint32_t>(records_.count);
     const std::uint64_t namesStart = names_.count;
-    for (Record &child : frame.children)
-      child.nameOffset = child.nameOffset + namesStart;
-    records_.append(frame.children.data(), frame.children.size());
-    names_.append(frame.names.data(), frame.names.size());
-    for (PendingLink link : frame.links) {
-      link.position += start;
+    for (std::size_t i = frame.childrenStart; i < openChildren_.size(); ++i)
+      openChildren_[i].nameOffset = openChildren_[i].nameOffset - frame.namesStart + namesStart;
+    records_.append(openChildren_.data() + frame.childrenStart, childCount);
+    names_.append(openNames_.data() + frame.namesStart, openNames_.size() - frame.namesStart);
+    for (std::size_t i = frame.linksStart; i < openLinks_.size(); ++i) {
+      PendingLink link = openLinks_[i];
+      link.position = link.position - frame.childrenStart + start;
       linkedFiles_.push_back(link);
     }
     Record &self = openRecord();
-    self.childCount = static_cast<std::uint32_t>(frame.children.size());
+    self.childCount = static_cast<std::uint32_t>(childCount);
     self.firstChildID = static_cast<NodeID>(blocks_.size());
     blocks_.push_back({start, self.childCount});
   }
-  clearList(frame.children);
-  clearList(frame.names);
-  clearList(frame.offsets);
-  clearList(frame.links);
+  truncateList(openChildren_, frame.childrenStart);
+  truncateList(openOffsets_, frame.childrenStart);
+  truncateList(openNames_, frame.namesStart);
+  truncateList(openLinks_, frame.linksStart);
   path_.resize(frame.parentPathLength);
-  --depth_;
+  frames_.pop_back();
+  if (!frames_.empty())
+    hints_.emplace(path_, frames_.back().hintMatches);
   return std::nullopt;
 }
 

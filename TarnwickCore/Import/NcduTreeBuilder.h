@@ -9,6 +9,7 @@
 #include "TarnwickCore/Tree/SharedLinkTable.h"
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,12 +23,13 @@ namespace tarnwick {
 /// (each file's bytes once, at its first name breadth-first), totals
 /// aggregated, nodes numbered breadth-first.
 ///
-/// Memory: a folder's entries are gathered in a per-depth list while it is
-/// open and become one block of final records when it closes; the blocks,
-/// in the order they closed, and the names live in fixed-size chunks. The
-/// breadth-first table is filled from them in that order, each chunk given
-/// back once copied, so the peak stays near one copy of the finished tree.
-/// Depth costs one list entry per level, never the C++ stack.
+/// Memory: the entries of the open folders are gathered in lists shared by
+/// all of them, each folder's after its parent's, and a folder's become one
+/// block of final records when it closes; the blocks, in the order they
+/// closed, and the names live in fixed-size chunks. The breadth-first table
+/// is filled from them in that order, each chunk given back once copied, so
+/// the peak stays near one copy of the finished tree. An open folder costs
+/// one small frame besides its own record and name, never the C++ stack.
 ///
 /// Every method that can refuse the input returns the refusal, with the
 /// offset it is given; after a refusal the builder is not used again.
@@ -54,7 +56,7 @@ public:
   std::optional<ExportReadError> closeFolder(std::uint64_t offset);
 
   /// Whether a root was opened and every folder closed since.
-  bool complete() const { return rootOpened_ && depth_ == 0; }
+  bool complete() const { return rootOpened_ && frames_.empty(); }
   /// The tree, once complete(); `seconds` is how long reading took. Leaves
   /// the builder empty.
   DiskTreeArena finish(double seconds);
@@ -63,27 +65,28 @@ private:
   using Record = DiskTreeArena::Record;
   /// A file that may share its data with other names.
   struct PendingLink {
-    /// Its index in its folder's list, then its place in the record store.
+    /// Its index in openChildren_, then its place in the record store.
     std::uint32_t position;
     std::uint64_t device;
     std::uint64_t inode;
     std::uint64_t linkCount;
     std::int64_t size;
   };
-  /// One open folder. Its entries' records hold, until it closes, their
-  /// names' offsets in `names`, and for a folder with entries the index of
-  /// its block in firstChildID.
+  /// One open folder: where its entries begin in the shared lists, which
+  /// run to the next open folder's. Its entries' records hold, until it
+  /// closes, their names' offsets in openNames_, and for a folder with
+  /// entries the index of its block in firstChildID.
   struct Frame {
-    std::vector<Record> children;
-    std::string names;
-    /// Where each child's entry ended, to place a duplicate.
-    std::vector<std::uint64_t> offsets;
-    std::vector<PendingLink> links;
-    std::optional<DirectoryHintMatcher> hints;
-    std::uint64_t device = 0;
+    std::uint64_t namesStart;
+    std::uint64_t device;
+    /// The hint rules its path matches, to rebuild hints_ when it is the
+    /// innermost open folder again.
+    std::uint64_t hintMatches;
     /// path_'s length before this folder's name was appended.
-    std::size_t parentPathLength = 0;
-    bool unreadableNoted = false;
+    std::size_t parentPathLength;
+    std::uint32_t childrenStart;
+    std::uint32_t linksStart;
+    bool unreadableNoted;
   };
   /// The entries of one folder, stored consecutively.
   struct Block {
@@ -99,7 +102,7 @@ private:
   /// A child of the folder open now, with its name and hint set; the
   /// catalogue's matches for it go to `hintMatches` when given.
   Record &appendChild(const NcduEntry &entry, std::uint64_t offset, std::uint64_t *hintMatches = nullptr);
-  void pushFrame(std::uint64_t device, std::uint64_t hintMatches);
+  void pushFrame(std::uint64_t device, std::uint64_t hintMatches, std::size_t parentPathLength);
   void noteUnreadable(Frame &frame, const char *action);
   std::string childPath(std::string_view name) const;
   std::optional<ExportReadError> findDuplicate(const Frame &frame);
@@ -115,9 +118,19 @@ private:
   bool rootOpened_ = false;
   Record root_{};
   std::string rootPath_;
-  /// frames_[0, depth_) are open; the rest keep their lists' room for reuse.
-  std::vector<Frame> frames_;
-  std::size_t depth_ = 0;
+  /// The open folders, outermost first: a deque, which grows without a
+  /// spare half or a copy and gives its room back as folders close.
+  std::deque<Frame> frames_;
+  /// The entries of the open folders (see Frame), with where each ended in
+  /// the text (to place a duplicate), their names, and their files that may
+  /// share data with other names.
+  std::vector<Record> openChildren_;
+  std::vector<std::uint64_t> openOffsets_;
+  std::string openNames_;
+  std::vector<PendingLink> openLinks_;
+  /// The hint rules begun by the innermost open folder's path: one for all
+  /// levels, as it is rebuilt cheaply from path_ and Frame::hintMatches.
+  std::optional<DirectoryHintMatcher> hints_;
   /// The path of the folder open now.
   std::string path_;
   /// The blocks of the folders closed so far, in the order they closed.

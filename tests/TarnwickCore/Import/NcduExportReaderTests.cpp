@@ -1,4 +1,6 @@
+#include "TarnwickCore/Import/ExportByteStream.h"
 #include "TarnwickCore/Import/NcduExportReader.h"
+#include "TarnwickCore/Snapshot/SnapshotFormat.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
 #include "TestSupport/TempTree.h"
@@ -10,6 +12,7 @@
 #include <fstream>
 #include <future>
 #include <map>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -19,6 +22,13 @@ using Kind = ExportReadError::Kind;
 
 std::string wrap(std::string_view rootAndEntries, std::string_view metadata = "{}") {
   return "[1,2," + std::string(metadata) + ",[" + std::string(rootAndEntries) + "]]";
+}
+
+std::string repeated(std::string_view text, std::size_t times) {
+  std::string all;
+  for (std::size_t i = 0; i < times; ++i)
+    all += text;
+  return all;
 }
 
 // The tree of `json`, or a test failure naming the refusal.
@@ -117,6 +127,29 @@ TEST(NcduExportReader, NumbersBreadthFirstAndListsSharedFiles) {
             std::make_tuple(std::uint64_t{3}, std::uint64_t{9}, std::uint64_t{3}, std::int64_t{1}));
   EXPECT_EQ(std::vector<NodeID>(arena->sharedLinks().names(file).begin(), arena->sharedLinks().names(file).end()),
             (std::vector<NodeID>{6, 7}));
+}
+
+TEST(NcduExportReader, HintsEachEntryByItsOwnPath) {
+  // Entries after a closed folder are hinted by their own folder's path,
+  // not the one that closed; a rule may start in the root's path.
+  std::optional<DiskTreeArena> arena = readTree(
+      R"([1,0,{},[{"name":"/x/caches"},[{"name":"a"},[{"name":"docker"},{"name":"in"}],{"name":"after"}],)"
+      R"({"name":"homebrew"},[{"name":"sub"},{"name":"f"}]]])");
+  ASSERT_TRUE(arena);
+  std::map<std::string, std::optional<CleanableCategory>> hints;
+  for (NodeID id = 0; static_cast<std::size_t>(id) < arena->nodeCount(); ++id)
+    hints[arena->path(id)] = arena->categoryHint(id);
+  const std::map<std::string, std::optional<CleanableCategory>> expected{
+      {"/x/caches", std::nullopt},
+      {"/x/caches/a", std::nullopt},
+      {"/x/caches/a/docker", CleanableCategory::dockerAndVMs},
+      {"/x/caches/a/docker/in", CleanableCategory::dockerAndVMs},
+      {"/x/caches/a/after", std::nullopt},
+      {"/x/caches/homebrew", CleanableCategory::brewAndPackages},
+      {"/x/caches/sub", std::nullopt},
+      {"/x/caches/sub/f", std::nullopt},
+  };
+  EXPECT_EQ(hints, expected);
 }
 
 TEST(NcduExportReader, ReportsWhatTheScanLeftOut) {
@@ -229,6 +262,19 @@ TEST(NcduExportReader, RefusesBadInputWithWhereAndWhy) {
       {root + R"(,{"name":"raw)" + std::string("\n") + R"("}]])", Kind::syntax, "raw"},
       {root + R"(,{"name":"a","dsize":1},[{"name":"b"}],{"name":"a","z":0}]])", Kind::duplicateName, R"("z":0})"},
       {root + R"(,{"name":"a","dsize":9223372036854775807},{"name":"b","dsize":1}]])", Kind::tooLarge, R"("dsize":1})"},
+      // Runs of whitespace reach the parser shortened; offsets stay the text's.
+      {root + " \n\t  \r  \x01", Kind::syntax, root + " \n\t  \r  "},
+      {root + "  \n  ", Kind::syntax, ""},
+      {root + R"(  ,  {  "name" :  "a" ,   "dsize"  :   -1   }  ]])", Kind::badValue, "-1"},
+      {root + R"(,  {"name":"a",   "dsize":   1.5     }]])", Kind::wrongType, "1.5"},
+      {root + R"(,  {"name":"a",   "dsize":   1e999     }]])", Kind::badValue, "1e999"},
+      {root + "   ,     {\"dsize\":1}   ]]", Kind::structure, "{\"dsize\":1}"},
+      // What the parser holds on to without a value to clear it is bounded:
+      // nesting in skipped values, and brackets beyond two per level (the
+      // run below reaches 4 levels).
+      {R"([1,0,{"x":)" + std::string(70'000, '[') + "]", Kind::structure, R"([1,0,{"x":)" + std::string(65'537, '[')},
+      {R"([1,0,{"x":[)" + repeated("[],", 5000) + "1]}]", Kind::structure,
+       R"([1,0,{"x":[)" + repeated("[],", (4096 + 2 * 4 - 1) / 2) + "[]"},
   };
   for (const Refused &refused : cases) {
     SCOPED_TRACE(refused.json);
@@ -241,6 +287,94 @@ TEST(NcduExportReader, RefusesBadInputWithWhereAndWhy) {
     EXPECT_EQ(error.byteOffset, at) << error.message();
     EXPECT_FALSE(error.detail.empty());
   }
+}
+
+TEST(NcduExportReader, HandsOnOneByteOfEachRunOfWhitespace) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"[1, \t\n 2]  \r\n", "[1, 2] "},
+      {"[\"a \t  b\"   ,  \"c\\\"   d\"  ]", "[\"a \t  b\" , \"c\\\"   d\" ]"},
+      // Longer than two read buffers.
+      {"[" + std::string(600 * 1024, ' ') + "1\n" + std::string(300 * 1024, '\t') + "]", "[ 1\n]"},
+  };
+  for (const auto &[text, handed] : cases) {
+    SCOPED_TRACE(handed);
+    ExportInput input(text);
+    ExportByteStream stream(input);
+    std::string seen;
+    for (int c = stream.sbumpc(); c != std::char_traits<char>::eof(); c = stream.sbumpc()) {
+      seen.push_back(static_cast<char>(c));
+      // Each byte handed on is the one at its offset in the text.
+      const std::uint64_t offset = stream.textOffset(seen.size());
+      ASSERT_EQ(offset, stream.consumed());
+      ASSERT_TRUE(offset >= 1 && offset <= text.size());
+      EXPECT_EQ(text[offset - 1], seen.back()) << seen.size();
+    }
+    EXPECT_EQ(seen, handed);
+    EXPECT_EQ(stream.textOffset(seen.size() + 1), text.size() + 1) << "the end of the text is after all of it";
+  }
+}
+
+TEST(NcduExportReader, RefusesTokensFarLongerThanAnyInAnExport) {
+  const std::string root = R"([1,0,{},[{"name":"/r"})";
+  // The longest name, every byte spelt in six: read, however long its text.
+  std::string escaped;
+  for (int i = 0; i < 65'535; ++i)
+    escaped += "\\u0001";
+  std::optional<DiskTreeArena> arena = readTree(root + R"(,{"name":")" + escaped + R"("}]])");
+  ASSERT_TRUE(arena);
+  EXPECT_EQ(arena->children(0).at(0).name, std::string(65'535, '\x01'));
+  // Beyond the bound the read ends at the first byte too many: the token's
+  // first byte, where each case's text ends, plus the bound.
+  const std::string tooLong(ExportByteStream::longestToken, '0');
+  const std::string starts[] = {
+      root + R"(,{"name":")",
+      R"([1,0,{"note":")",
+      root + R"(,{"name":"a","future":)" + std::string(1000, ' ') + "\"",
+      root + R"(,{"name":"a","dsize":)",
+  };
+  for (const std::string &start : starts) {
+    SCOPED_TRACE(start.substr(0, 40));
+    const bool number = start.back() != '"';
+    auto outcome = NcduExportReader::readBytes(start + (number ? "1" : "") + tooLong + (number ? "}]]" : "\"}]]"));
+    ASSERT_TRUE(std::holds_alternative<ExportReadError>(outcome));
+    const ExportReadError &error = std::get<ExportReadError>(outcome);
+    EXPECT_EQ(error.kind, Kind::badValue) << error.message();
+    EXPECT_EQ(error.byteOffset, start.size() - (number ? 0 : 1) + ExportByteStream::longestToken) << error.message();
+  }
+}
+
+// Reads `json` with 64 MiB of address space left; 0 when the read ran out of
+// memory and said where, somewhere inside the text.
+int readUnderTightLimit(const std::string &json) {
+  std::size_t pages = 0;
+  std::ifstream("/proc/self/statm") >> pages;
+  const rlim_t limit = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (rlim_t{64} << 20);
+  const rlimit space{limit, limit};
+  ::setrlimit(RLIMIT_AS, &space);
+  const auto outcome = NcduExportReader::readBytes(json);
+  const auto *error = std::get_if<ExportReadError>(&outcome);
+  if (error)
+    std::fprintf(stderr, "%s\n", error->message().c_str());
+  return error && error->kind == Kind::tooLarge && error->byteOffset > 1'000'000 && error->byteOffset < json.size() ? 0 : 1;
+}
+
+// Out of memory, the read says how far it got. A child process under an
+// address space limit a little above its use runs out for sure.
+TEST(NcduExportReader, OutOfMemorySaysWhereItStopped) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizer runtime reserves more address space than any limit leaves";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+  GTEST_SKIP() << "the sanitizer runtime reserves more address space than any limit leaves";
+#endif
+#endif
+  // Two million files need far more than the 64 MiB the limit leaves.
+  std::string json = R"([1,0,{},[{"name":"/r"})";
+  for (int i = 0; i < 2'000'000; ++i)
+    json += ",{\"name\":\"" + std::to_string(i) + "\"}";
+  json += "]]";
+  GTEST_FLAG_SET(death_test_style, "fast");
+  EXPECT_EXIT(std::_Exit(readUnderTightLimit(json)), ::testing::ExitedWithCode(0), "out of memory");
 }
 
 // Standard input on a pipe's writing end can never bring input: the read
@@ -283,9 +417,17 @@ TEST(NcduExportReader, ReadsCompressedExportsAndRefusesCutOnes) {
       EXPECT_EQ(std::get<ExportReadError>(cut).kind, Kind::compression) << std::get<ExportReadError>(cut).message();
     }
   }
-  auto binary = NcduExportReader::readBytes("\xbfncduEX1\x00\x00\x00\x00");
-  ASSERT_TRUE(std::holds_alternative<ExportReadError>(binary));
-  EXPECT_NE(std::get<ExportReadError>(binary).detail.find("ncdu -o"), std::string::npos);
+  // Files that are not exports at all say what they are.
+  const std::pair<std::string, const char *> others[] = {
+      {"\xbfncduEX1\x00\x00\x00\x00", "ncdu -o"},
+      {std::string(snapshot::magic) + std::string(8, '\0'), "snapshot"},
+  };
+  for (const auto &[bytes, note] : others) {
+    auto other = NcduExportReader::readBytes(bytes);
+    ASSERT_TRUE(std::holds_alternative<ExportReadError>(other)) << note;
+    EXPECT_NE(std::get<ExportReadError>(other).detail.find(note), std::string::npos)
+        << std::get<ExportReadError>(other).message();
+  }
   auto missing = NcduExportReader::readFile(work.path("missing.json"));
   ASSERT_TRUE(std::holds_alternative<ExportReadError>(missing));
   EXPECT_EQ(std::get<ExportReadError>(missing).kind, Kind::unreadable);
