@@ -11,6 +11,7 @@
 #include "TarnwickApp/Windows/WindowGeometry.h"
 #include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotStore.h"
+#include "TarnwickCore/Snapshot/SnapshotFormat.h"
 #include "TarnwickUI/FileManagerReveal.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
 #include "TarnwickUI/SymbolIcons.h"
@@ -21,6 +22,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -301,6 +303,11 @@ void MainWindow::chooseExportAndOpen() {
 
 void MainWindow::openScanFile(const QString &file) {
   const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(file));
+  // A snapshot is told by its first bytes, whatever its name, as diff tells it.
+  QFile opened(absolute);
+  if (opened.open(QIODevice::ReadOnly) &&
+      opened.read(qint64(tarnwick::snapshot::magic.size())).toStdString() == tarnwick::snapshot::magic)
+    return openRememberedScan(absolute);
   openingFile_ = absolute; // before the start, which announces it
   scanningRoot_.reset();
   coordinator_.openExport(absolute);

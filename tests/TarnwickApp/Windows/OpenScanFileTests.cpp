@@ -4,6 +4,7 @@
 #include "TarnwickApp/Windows/ScratchHomeWindow.h"
 #include "TarnwickCore/Import/NcduExportReader.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TarnwickUI/DashboardActionBar.h"
 #include "TarnwickUI/SizeloomDashboardView.h"
@@ -102,6 +103,16 @@ TEST_F(OpenScanFileTest, AnExportOfAFolderHereIsExploredAsItsScan) {
     EXPECT_TRUE(trashItem && trashItem->isEnabled());
   }
   test::saveScreenshot(*window, "open-export-offscreen");
+
+  // A remembered scan (a snapshot) opens the same way, whatever its name.
+  std::ofstream(tree.path("kept.json"), std::ios::binary)
+      << tarnwick::ScanSnapshotWriter::encode(tarnwick::FastBulkScanner(2).scan(tree.path("home")), 1'000);
+  const tarnwick::DiskTreeArena *exported = window->rootView()->dashboard()->arena().get();
+  tarnwick::SizeloomDashboardView *kept = open(tree.path("kept.json"));
+  EXPECT_EQ(failureBox(), nullptr);
+  ASSERT_TRUE(kept);
+  EXPECT_NE(kept->arena().get(), exported);
+  EXPECT_EQ(kept->arena()->rootPath(), tree.path("home"));
 }
 
 // Not this computer's folder: every way to clean or rescan is refused, with
