@@ -25,13 +25,6 @@ ScanSnapshotError error(Kind kind, std::uint64_t offset, std::string detail) {
   return {kind, offset, std::move(detail)};
 }
 
-std::uint32_t fixed32At(std::string_view bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i)
-    value |= std::uint32_t(static_cast<std::uint8_t>(bytes[at + i])) << (8 * i);
-  return value;
-}
-
 using FileBytes = std::vector<char, DefaultInitAllocator<char>>;
 
 std::variant<FileBytes, ScanSnapshotError> readWhole(int fd, std::uint64_t length, const std::string &path) {
@@ -57,40 +50,41 @@ std::variant<FileBytes, ScanSnapshotError> readWhole(int fd, std::uint64_t lengt
   return bytes;
 }
 
-// Opens `path` as a regular file and tells its length.
-std::variant<std::pair<UniqueFd, std::uint64_t>, ScanSnapshotError> openSnapshot(const std::string &path,
-                                                                                 ScanSnapshotReader::Links links) {
+// Opens `path`; what it is, is checked once it is open.
+std::variant<UniqueFd, ScanSnapshotError> openSnapshot(const std::string &path, ScanSnapshotReader::Links links) {
   const int noFollow = links == ScanSnapshotReader::Links::refuse ? O_NOFOLLOW : 0;
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | noFollow));
-  struct stat st{};
-  if (!fd || ::fstat(fd.get(), &st) != 0)
+  if (!fd)
     return error(Kind::unreadable, 0, "cannot open " + path + ": " + std::strerror(errno));
-  if (!S_ISREG(st.st_mode))
-    return error(Kind::unreadable, 0, path + " is not a regular file");
-  return std::pair{std::move(fd), static_cast<std::uint64_t>(st.st_size)};
+  return fd;
 }
 
-// The length of the file open at `fd`, which must be a regular one.
-std::variant<std::uint64_t, ScanSnapshotError> regularFileLength(int fd, const std::string &path) {
+// A regular file's length and its first bytes: the prefix, then as much
+// of the header as the prefix says there is.
+struct Head {
+  std::uint64_t length = 0;
+  FileBytes bytes;
+  std::string_view view() const { return {bytes.data(), bytes.size()}; }
+};
+
+std::variant<Head, ScanSnapshotError> readHead(int fd, const std::string &path) {
   struct stat st{};
   if (::fstat(fd, &st) != 0)
     return error(Kind::unreadable, 0, "cannot read " + path + ": " + std::strerror(errno));
   if (!S_ISREG(st.st_mode))
     return error(Kind::unreadable, 0, path + " is not a regular file");
-  return static_cast<std::uint64_t>(st.st_size);
-}
-
-// The prefix and the header of the open file of `length` bytes: the prefix
-// first, for the header's length, then the header.
-std::variant<FileBytes, ScanSnapshotError> readHead(int fd, std::uint64_t length, const std::string &path) {
+  const auto length = static_cast<std::uint64_t>(st.st_size);
   auto prefix = readWhole(fd, std::min<std::uint64_t>(length, prefixSize), path);
-  if (std::holds_alternative<ScanSnapshotError>(prefix))
-    return prefix;
+  if (auto *fault = std::get_if<ScanSnapshotError>(&prefix))
+    return std::move(*fault);
   const std::string_view start(std::get<FileBytes>(prefix).data(), std::get<FileBytes>(prefix).size());
   std::uint64_t wanted = start.size();
   if (start.size() == prefixSize)
     wanted += std::min<std::uint64_t>(fixed32At(start, 12), maxHeaderLength);
-  return readWhole(fd, std::min(length, wanted), path);
+  auto bytes = readWhole(fd, std::min(length, wanted), path);
+  if (auto *fault = std::get_if<ScanSnapshotError>(&bytes))
+    return std::move(*fault);
+  return Head{length, std::move(std::get<FileBytes>(bytes))};
 }
 
 } // namespace
@@ -99,21 +93,17 @@ ScanSnapshotReader::Outcome ScanSnapshotReader::readFile(const std::string &path
   auto opened = openSnapshot(path, links);
   if (auto *fault = std::get_if<ScanSnapshotError>(&opened))
     return std::move(*fault);
-  return readOpenFile(std::get<0>(opened).first.get(), path);
+  return readOpenFile(std::get<UniqueFd>(opened).get(), path);
 }
 
 ScanSnapshotReader::Outcome ScanSnapshotReader::readOpenFile(int fd, const std::string &path) {
-  const auto checked = regularFileLength(fd, path);
-  if (const auto *fault = std::get_if<ScanSnapshotError>(&checked))
-    return *fault;
-  const std::uint64_t length = std::get<std::uint64_t>(checked);
   // The header first: a file it does not account for is refused before
   // its length is allocated and read.
-  auto head = readHead(fd, length, path);
+  auto head = readHead(fd, path);
   if (auto *fault = std::get_if<ScanSnapshotError>(&head))
     return std::move(*fault);
-  const FileBytes &start = std::get<FileBytes>(head);
-  auto header = readHeaderBytes(std::string_view(start.data(), start.size()), length);
+  const std::uint64_t length = std::get<Head>(head).length;
+  auto header = readHeaderBytes(std::get<Head>(head).view(), length);
   if (auto *fault = std::get_if<ScanSnapshotError>(&header))
     return std::move(*fault);
   auto bytes = readWhole(fd, length, path);
@@ -127,18 +117,14 @@ ScanSnapshotReader::HeaderOutcome ScanSnapshotReader::readHeaderFile(const std::
   auto opened = openSnapshot(path, links);
   if (auto *fault = std::get_if<ScanSnapshotError>(&opened))
     return std::move(*fault);
-  return readHeaderOpenFile(std::get<0>(opened).first.get(), path);
+  return readHeaderOpenFile(std::get<UniqueFd>(opened).get(), path);
 }
 
 ScanSnapshotReader::HeaderOutcome ScanSnapshotReader::readHeaderOpenFile(int fd, const std::string &path) {
-  const auto checked = regularFileLength(fd, path);
-  if (const auto *fault = std::get_if<ScanSnapshotError>(&checked))
-    return *fault;
-  const std::uint64_t length = std::get<std::uint64_t>(checked);
-  auto head = readHead(fd, length, path);
+  auto head = readHead(fd, path);
   if (auto *fault = std::get_if<ScanSnapshotError>(&head))
     return std::move(*fault);
-  return readHeaderBytes(std::string_view(std::get<FileBytes>(head).data(), std::get<FileBytes>(head).size()), length);
+  return readHeaderBytes(std::get<Head>(head).view(), std::get<Head>(head).length);
 }
 
 } // namespace tarnwick

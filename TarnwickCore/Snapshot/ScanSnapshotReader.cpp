@@ -20,13 +20,6 @@ ScanSnapshotError error(Kind kind, std::uint64_t offset, std::string detail) {
   return {kind, offset, std::move(detail)};
 }
 
-std::uint32_t fixed32At(std::string_view bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i)
-    value |= std::uint32_t(static_cast<std::uint8_t>(bytes[at + i])) << (8 * i);
-  return value;
-}
-
 // The prefix's checks, in the order that names the fault best: not a
 // snapshot at all, then too new, then cut short.
 std::variant<std::uint32_t, ScanSnapshotError> checkPrefix(std::string_view bytes, std::uint64_t fileSize) {

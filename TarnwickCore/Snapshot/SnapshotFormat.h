@@ -34,6 +34,14 @@ inline constexpr std::uint32_t maxHeaderLength = 1 << 20;
 /// The fewest bytes a node takes (flags, size, name length).
 inline constexpr std::size_t minNodeBytes = 3;
 
+/// The little-endian u32 at `at` of `bytes`, which holds four bytes there.
+inline std::uint32_t fixed32At(std::string_view bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i)
+    value |= std::uint32_t(static_cast<std::uint8_t>(bytes[at + i])) << (8 * i);
+  return value;
+}
+
 // The flags byte of a node.
 inline constexpr std::uint8_t directoryFlag = 0x01;
 inline constexpr std::uint8_t packageFlag = 0x02;
