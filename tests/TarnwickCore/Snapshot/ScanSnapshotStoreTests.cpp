@@ -1,6 +1,7 @@
 // The folder of remembered scans: one snapshot per root within its cap, a
 // folder that is not the user's own refused, room made before a save, and
 // no wait on what is not a regular file.
+#include "TarnwickCore/Snapshot/ArenaRecord.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotReader.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotStore.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
@@ -22,11 +23,6 @@ namespace {
 
 using namespace quillane::test;
 using Kind = ScanSnapshotError::Kind;
-
-DiskTreeArena::Record record(std::int64_t size, bool isDirectory, NodeID parent, NodeID firstChild,
-                             std::uint32_t childCount, std::uint32_t fileCount, std::uint32_t directoryCount = 0) {
-  return {{size, 0, 0, 0, isDirectory, 0, 0, 0}, parent, firstChild, childCount, fileCount, directoryCount};
-}
 
 class ScanSnapshotStoreTest : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 // Scan snapshots: what is written comes back equal, what is damaged is
 // refused with the right kind of error.
 #include "TarnwickCore/Scan/FastBulkScanner.h"
+#include "TarnwickCore/Snapshot/ArenaRecord.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotReader.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
 #include "TarnwickCore/Snapshot/SnapshotFormat.h"
@@ -24,11 +25,6 @@ namespace {
 
 using namespace quillane::test;
 using Kind = ScanSnapshotError::Kind;
-
-DiskTreeArena::Record record(std::int64_t size, bool isDirectory, NodeID parent, NodeID firstChild,
-                             std::uint32_t childCount, std::uint32_t fileCount, std::uint32_t directoryCount = 0) {
-  return {{size, 0, 0, 0, isDirectory, 0, 0, 0}, parent, firstChild, childCount, fileCount, directoryCount};
-}
 
 // The pool of `names`, each record pointing at its own.
 DiskTreeArena::NamePool named(DiskTreeArena::RecordTable &records, const std::vector<std::string> &names) {
