@@ -718,6 +718,10 @@ Ordner werden parallel mit getdents64(2) und statx(2) gelesen.</translation>
         <source>just now</source>
         <translation>gerade eben</translation>
     </message>
+    <message>
+        <source>Scans are not remembered: %1</source>
+        <translation>Scans werden nicht gespeichert: %1</translation>
+    </message>
 </context>
 <context>
     <name>quillane::ScanningHUDView</name>

@@ -88,7 +88,7 @@ AppRootView::UnreadableFolders AppRootView::unreadableFolders() const {
 void AppRootView::setSnapshotStore(std::shared_ptr<const tarnwick::ScanSnapshotStore> store) {
   snapshots_ = std::move(store);
   if (snapshots_)
-    launcher_->recentScans()->setEntries(snapshots_->list(), std::time(nullptr));
+    launcher_->recentScans()->setEntries(snapshots_->list(), std::time(nullptr), snapshots_->refusal());
 }
 
 void AppRootView::refreshBanner() { launcher_->setUnreadableCount(unreadableFolders().total); }
@@ -138,7 +138,7 @@ void AppRootView::showPage() {
     return;
   }
   if (currentWidget() != launcher_ && snapshots_) // listed afresh each time it comes up: headers only
-    launcher_->recentScans()->setEntries(snapshots_->list(), std::time(nullptr));
+    launcher_->recentScans()->setEntries(snapshots_->list(), std::time(nullptr), snapshots_->refusal());
   setCurrentWidget(launcher_);
 }
 

@@ -17,19 +17,28 @@ namespace quillane {
 
 using namespace tarnwick::WidgetStyle;
 
-RecentScansList::RecentScansList(QWidget *parent) : QWidget(parent), rowLayout_(new QVBoxLayout) {
+RecentScansList::RecentScansList(QWidget *parent)
+    : QWidget(parent), refusal_(new QLabel(this)), rowLayout_(new QVBoxLayout) {
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(4);
   auto *title = new QLabel(tr("Recent Scans"), this);
   title->setFont(textFont(13, QFont::DemiBold));
   layout->addWidget(title);
+  refusal_->setWordWrap(true);
+  refusal_->setTextFormat(Qt::PlainText);
+  refusal_->hide();
+  layout->addWidget(refusal_);
   rowLayout_->setSpacing(2);
   layout->addLayout(rowLayout_);
   hide();
 }
 
-void RecentScansList::setEntries(const std::vector<tarnwick::ScanSnapshotStore::Entry> &entries, std::int64_t now) {
+void RecentScansList::setEntries(const std::vector<tarnwick::ScanSnapshotStore::Entry> &entries, std::int64_t now,
+                                 const std::optional<tarnwick::Failure> &refusal) {
+  refusal_->setVisible(refusal.has_value());
+  if (refusal)
+    refusal_->setText(tr("Scans are not remembered: %1").arg(displayText(refusal->message())));
   qDeleteAll(rows_);
   rows_.clear();
   for (const tarnwick::ScanSnapshotStore::Entry &entry : entries) {
@@ -57,7 +66,7 @@ void RecentScansList::setEntries(const std::vector<tarnwick::ScanSnapshotStore::
     rowLayout_->addWidget(row);
     rows_.append(row);
   }
-  setVisible(!rows_.isEmpty());
+  setVisible(!rows_.isEmpty() || refusal);
 }
 
 QString RecentScansList::ageText(std::int64_t seconds) {

@@ -282,6 +282,13 @@ std::vector<ScanSnapshotStore::Entry> ScanSnapshotStore::list() const {
   return entries;
 }
 
+std::optional<Failure> ScanSnapshotStore::refusal() const {
+  const Result<UniqueFd> folder = openFolder(folder_, false);
+  if (folder || folder.failure().errorNumber == ENOENT)
+    return std::nullopt;
+  return folder.failure();
+}
+
 std::optional<ScanSnapshotStore::Entry> ScanSnapshotStore::olderScanOf(const std::string &rootPath,
                                                                       std::int64_t before) const {
   const Result<UniqueFd> folder = openFolder(folder_, false);

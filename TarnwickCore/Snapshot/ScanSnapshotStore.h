@@ -75,6 +75,9 @@ public:
   /// read last; empty when the folder does not exist or is refused.
   /// Previous snapshots are not listed.
   std::vector<Entry> list() const;
+  /// Why the folder is not used: it exists but is refused (see above) or
+  /// cannot be opened. Nothing when it is usable or not made yet.
+  std::optional<Failure> refusal() const;
   /// The newest readable snapshot of `rootPath` scanned before `before`
   /// (seconds since 1970-01-01 UTC), current or previous: what a tree of
   /// that root scanned at `before` compares with. Headers only are read.

@@ -2,6 +2,7 @@
 #include "TarnwickApp/Windows/MainWindow.h"
 #include "TarnwickApp/Windows/RecentScansList.h"
 #include "TarnwickApp/Windows/ScratchHomeWindow.h"
+#include "TarnwickApp/Windows/WelcomeLauncherView.h"
 #include "TarnwickCore/Import/NcduExportReader.h"
 #include "TarnwickCore/Scan/FastBulkScanner.h"
 #include "TarnwickCore/Snapshot/ScanSnapshotWriter.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -193,6 +195,18 @@ TEST_F(OpenScanFileTest, AFileThatCannotBeReadIsReportedWithNoTree) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return failureBox() != nullptr; }));
   EXPECT_EQ(dashboard->arena(), shown);
   EXPECT_EQ(window->rootView()->currentWidget(), dashboard);
+}
+
+// A store folder others may write in is refused, and the launcher says so
+// rather than showing an empty list, which no later scan would fill.
+TEST_F(OpenScanFileTest, ARefusedStoreFolderIsNamedOnTheLauncher) {
+  ASSERT_EQ(::mkdir(tree.path("shared").c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(tree.path("shared").c_str(), 0777), 0);
+  window->setSnapshotStore(std::make_shared<const tarnwick::ScanSnapshotStore>(tree.path("shared")));
+  const QLabel *refusal = window->rootView()->launcher()->recentScans()->refusalLabel();
+  EXPECT_FALSE(window->rootView()->launcher()->recentScans()->isHidden());
+  EXPECT_FALSE(refusal->isHidden());
+  EXPECT_TRUE(refusal->text().contains(QStringLiteral("other users may write in it"))) << refusal->text().toStdString();
 }
 
 // The remembered scans the launcher offers to open.

@@ -99,6 +99,7 @@ TEST_F(ScanSnapshotStoreTest, OldestGoBeyondTheCap) {
 TEST_F(ScanSnapshotStoreTest, ListingNamesWhatCannotBeRead) {
   const ScanSnapshotStore store(folder);
   EXPECT_TRUE(store.list().empty());
+  EXPECT_FALSE(store.refusal()) << "a folder not made yet is no refusal";
   const Result<std::string> saved = store.save(arenaOf("/a", 1), 0);
   ASSERT_TRUE(saved);
   const std::string whole = readFile(*saved);
@@ -139,6 +140,7 @@ TEST_F(ScanSnapshotStoreTest, RefusesAFolderThatIsNotTheUsersOwn) {
     const ScanSnapshotStore store(folder, 1);
     const Result<std::string> saved = store.save(arenaOf("/a", 1), 0);
     EXPECT_EQ(saved ? "saved" : saved.failure().reason, c.reason);
+    EXPECT_EQ(store.refusal().value_or(Failure{}).reason, c.reason) << "the window says why it lists nothing";
     EXPECT_FALSE(store.remove("/a"));
     const auto loaded = store.load("/a");
     EXPECT_TRUE(std::holds_alternative<ScanSnapshotError>(loaded) && store.list().empty());
