@@ -67,7 +67,7 @@ std::optional<MeasuredCacheItem> measuredItem(CleanableItem item, const CacheSiz
   CacheMeasurement measurement = CacheSizeMeasurer::survey(item.path, isExcludedName, stop);
   if (stop.stop_requested())
     throw ScanCancelledError();
-  if (!measurement.occupiesSpace())
+  if (!measurement.holdsFileData())
     return std::nullopt;
   item.sizeBytes = measurement.freedBytes();
   item.lastModified = CacheSizeMeasurer::modificationTime(item.path);

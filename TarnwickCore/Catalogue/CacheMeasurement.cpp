@@ -8,6 +8,11 @@ bool CacheMeasurement::occupiesSpace() const {
   return unsharedBytes > 0 || std::ranges::any_of(sharedFiles, [](const SharedFile &file) { return file.bytes > 0; });
 }
 
+bool CacheMeasurement::holdsFileData() const {
+  return unsharedBytes > folderBytes ||
+         std::ranges::any_of(sharedFiles, [](const SharedFile &file) { return file.bytes > 0; });
+}
+
 std::int64_t CacheMeasurement::freedBytes() const {
   std::int64_t total = unsharedBytes;
   for (const SharedFile &file : sharedFiles)

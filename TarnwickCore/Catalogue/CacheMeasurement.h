@@ -25,16 +25,21 @@ struct CacheMeasurement {
     std::int64_t bytes = 0;
   };
 
-  /// The files with one name below the location, summed.
+  /// The files with one name below the location, and the folders, summed.
   std::int64_t unsharedBytes = 0;
   /// Each multi-link file once, in the order the walk met them.
   std::vector<SharedFile> sharedFiles;
   /// The latest content modification of a non-folder the walk counted, in
   /// seconds since 1970; 0 when it counted none.
   std::int64_t newestModification = 0;
+  /// Of unsharedBytes, the folders' own blocks (their listings).
+  std::int64_t folderBytes = 0;
 
   /// Whether the walk met anything that occupies space, whoever frees it.
   bool occupiesSpace() const;
+  /// Whether it met a file that occupies space: a location of empty
+  /// folders alone is no cache worth offering.
+  bool holdsFileData() const;
 
   /// What removing this location alone frees: the unshared bytes, plus each
   /// shared file whose every name was found here.

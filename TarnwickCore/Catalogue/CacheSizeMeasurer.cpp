@@ -88,6 +88,13 @@ public:
     ++file.namesFound;
   }
 
+  /// A folder's own blocks (its listing): freed with it, and never shared,
+  /// since a folder has one name whatever its link count says.
+  void addFolder(std::int64_t bytes) {
+    result_.unsharedBytes += bytes;
+    result_.folderBytes += bytes;
+  }
+
   CacheMeasurement take() { return std::move(result_); }
 
 private:
@@ -139,6 +146,10 @@ struct Level {
   dev_t device = 0;
   ino_t inode = 0;
   bool identified = false;
+  // The folder's own blocks, in bytes, and whether cleaning keeps it for an
+  // excluded entry somewhere below.
+  std::int64_t ownBytes = 0;
+  bool keepsSomething = false;
 };
 
 // The depth-first walk of one folder. Each folder is listed completely
@@ -184,6 +195,9 @@ private:
     level.identified = false;
     if (depth_ > openLevelBudget)
       giveUpDescriptor(levels_[depth_ - 1 - openLevelBudget]);
+    struct stat st;
+    level.ownBytes = ::fstat(level.folder.get(), &st) == 0 ? static_cast<std::int64_t>(st.st_blocks) * 512 : 0;
+    level.keepsSomething = false;
     list(level);
   }
 
@@ -191,6 +205,14 @@ private:
   // given up. A parent that cannot be recognised any more is left with no
   // descriptor, which ends its part of the walk.
   void leave() {
+    // A folder that keeps an excluded entry stays when the location is
+    // cleaned, and so do the folders above it: only the others free their
+    // own blocks.
+    Level &done = levels_[depth_ - 1];
+    if (!done.keepsSomething)
+      tally_.addFolder(done.ownBytes);
+    else if (depth_ > 1)
+      levels_[depth_ - 2].keepsSomething = true;
     UniqueFd finished = std::move(levels_[--depth_].folder);
     if (depth_ == 0)
       return;
@@ -228,11 +250,12 @@ private:
   void list(Level &level) {
     const int folder = level.folder.get();
     forEachEntry(folder, buffer_.get(), [&](const char *name, unsigned char listedType) {
-      if (listedType == DT_LNK)
-        return;
       // An excluded name keeps its whole entry when the item is cleaned, so
       // nothing below an excluded folder is freed either: it is not entered.
       const bool isExcluded = excluded(name);
+      level.keepsSomething |= isExcluded;
+      if (listedType == DT_LNK)
+        return;
       if (listedType == DT_DIR) {
         if (!isExcluded)
           noteSubFolder(level, name);

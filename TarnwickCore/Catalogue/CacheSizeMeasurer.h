@@ -42,11 +42,13 @@ public:
   /// - nothing at `path`, or a symbolic link there: nothing;
   /// - anything but a folder: its logical length (what a listing shows), or
   ///   nothing when `isExcludedName` excludes its name;
-  /// - a folder: the allocated bytes (blocks × 512) of every non-folder
-  ///   below it, at any depth, hidden ones included. Folders themselves add
-  ///   0. An excluded entry adds nothing, and an excluded folder is not
+  /// - a folder: the allocated bytes (blocks × 512) of every entry below
+  ///   it, at any depth, hidden ones included, and of the folder itself:
+  ///   what `du` counts, since a folder's listing takes blocks too (4 KiB
+  ///   and more on the common file systems, a third of a package cache's
+  ///   size). An excluded entry adds nothing, and an excluded folder is not
   ///   entered: cleaning keeps an excluded entry whole, so nothing below it
-  ///   is freed. Packages below the location (folders whose name has a
+  ///   is freed, nor the folders that hold it. Packages below the location (folders whose name has a
   ///   package extension, see hasPackageExtension) add nothing and are not
   ///   entered; the location itself is always walked, whatever its name.
   ///   Entries that cannot be read, or vanish during the walk, add nothing.

@@ -40,6 +40,7 @@ std::optional<CacheMeasurement> leftOnDisk(const std::string &path) {
 CacheMeasurement removedPart(const CacheMeasurement &before, const CacheMeasurement &left) {
   CacheMeasurement gone;
   gone.unsharedBytes = before.unsharedBytes - left.unsharedBytes;
+  gone.folderBytes = before.folderBytes - left.folderBytes;
   for (const CacheMeasurement::SharedFile &file : before.sharedFiles) {
     const auto still = std::ranges::find(left.sharedFiles, keyOf(file), keyOf);
     const std::uint64_t namesLeft = still == left.sharedFiles.end() ? 0 : still->namesFound;
@@ -74,7 +75,8 @@ ReclaimedSpace settleReclaimedSpace(DeletionMode mode,
     space.remainingLinks += totals.remaining();
   }
   for (const auto &[path, measurement] : cleaned) {
-    if (measurement.unsharedBytes > 0)
+    // Folders alone free only their listings: the note is about the data.
+    if (measurement.unsharedBytes > measurement.folderBytes)
       continue;
     std::int64_t remaining = 0;
     bool freesSome = false;

@@ -68,6 +68,8 @@ private:
         return;
     } else {
       result_.removal.unsharedBytes += bytes;
+      if (S_ISDIR(st.stx_mode))
+        result_.removal.folderBytes += bytes;
     }
     result_.bytes += bytes;
     if (!S_ISDIR(st.stx_mode))

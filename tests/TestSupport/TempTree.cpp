@@ -158,15 +158,16 @@ FindTotals findTotals(const std::string &root) {
   // One line per entry; the name is left out so newlines in names cannot
   // break the parsing.
   std::string listing =
-      runCommand("find " + shellQuote(root) + " -mindepth 1 -printf '%y %D %i %b\\n'");
+      runCommand("find " + shellQuote(root) + " -printf '%y %D %i %b\\n'");
   FindTotals totals;
   std::set<std::pair<std::string, std::string>> seen;
   std::istringstream lines(listing);
   std::string type, device, inode;
   std::int64_t blocks;
-  while (lines >> type >> device >> inode >> blocks) {
+  for (bool isRoot = true; lines >> type >> device >> inode >> blocks; isRoot = false) {
     if (type == "d") {
-      ++totals.directories;
+      totals.directories += isRoot ? 0 : 1;
+      totals.folderBytes += blocks * 512;
     } else if (type == "l") {
       ++totals.symlinks;
     } else {

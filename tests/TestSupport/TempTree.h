@@ -39,12 +39,14 @@ private:
 
 /// Totals computed independently of the scanner, from `find -printf`:
 /// files (everything but directories and symlinks), directories below the
-/// root, symlinks, and allocated bytes with each (device, inode) once.
+/// root, symlinks, and allocated bytes of the files with each (device,
+/// inode) once; apart, those of the directories, the root's included.
 struct FindTotals {
   std::int64_t files = 0;
   std::int64_t directories = 0;
   std::int64_t symlinks = 0;
   std::int64_t bytes = 0;
+  std::int64_t folderBytes = 0;
 };
 FindTotals findTotals(const std::string &root);
 

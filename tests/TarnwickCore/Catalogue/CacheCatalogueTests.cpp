@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
@@ -29,19 +30,33 @@ using quillane::test::ScopedNoDacOverride;
 using quillane::test::shellQuote;
 using quillane::test::TempTree;
 
-std::int64_t allocatedBytes(const std::string &path) {
+// The blocks of `path` itself, a folder's listing for a folder.
+std::int64_t ownBytes(const std::string &path) {
   struct stat st {};
   EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
-  return S_ISDIR(st.st_mode) ? findTotals(path).bytes : static_cast<std::int64_t>(st.st_blocks) * 512;
+  return static_cast<std::int64_t>(st.st_blocks) * 512;
 }
 
-// What removing all of `roots` frees, from find alone: each file once, and
-// only when every one of its names lies below them.
+// A file's blocks, or a folder's files' and folders' (links and packages
+// below it hold none).
+std::int64_t allocatedBytes(const std::string &path) {
+  if (!std::filesystem::is_directory(std::filesystem::symlink_status(path)))
+    return ownBytes(path);
+  const quillane::test::FindTotals found = findTotals(path);
+  return found.bytes + found.folderBytes;
+}
+
+// What removing all of `roots` frees, from find alone: each folder, each
+// file once, and only when every one of its names lies below them.
 std::int64_t freedByFind(const std::vector<std::string> &roots) {
   std::string command = "find";
   for (const std::string &root : roots)
     // Appended, since g++ 12 at -O2 warns falsely (-Wrestrict) about " " + std::string.
     command.append(" ").append(shellQuote(root));
+  std::int64_t freed = 0;
+  std::istringstream folders(runCommand(command + " -type d -printf '%b\\n'"));
+  for (std::int64_t blocks; folders >> blocks;)
+    freed += blocks * 512;
   std::istringstream lines(runCommand(command + " ! -type d ! -type l -printf '%D %i %n %b\\n'"));
   struct File {
     std::int64_t links, blocks, names = 0;
@@ -51,7 +66,6 @@ std::int64_t freedByFind(const std::vector<std::string> &roots) {
   std::int64_t links, blocks;
   while (lines >> device >> inode >> links >> blocks)
     ++files.try_emplace(device + ":" + inode, File{links, blocks}).first->second.names;
-  std::int64_t freed = 0;
   for (const auto &[key, file] : files)
     if (file.names >= file.links)
       freed += file.blocks * 512;
@@ -194,7 +208,7 @@ TEST(CacheCatalogueTest, HardLinkedFilesCountOnceWhereCleaningFreesThemUnlessSto
   std::int64_t listed = 0;
   for (std::size_t i = 0; i < items.size(); ++i) {
     const Row &row = catalogueOrder[i];
-    std::int64_t expected = 0;
+    std::int64_t expected = findTotals(home.path(row.location)).folderBytes;
     for (const std::string &file : row.countedFiles)
       expected += allocatedBytes(home.path(row.location + "/" + file));
     EXPECT_EQ(items[i].path, home.path(row.location));
@@ -219,8 +233,8 @@ TEST(CacheCatalogueTest, LinksAndPackageContentsAddNothing) {
     home.writeFile(file, bytes);
   const auto items = DeveloperCacheScanner(home.root()).scan();
   ASSERT_EQ(names(items), (std::vector<std::string>{"Yarn Cache (XDG)", "Go Build Cache"}));
-  EXPECT_EQ(items[0].sizeBytes, allocatedBytes(home.path(".cache/yarn/small")));
-  EXPECT_EQ(items[1].sizeBytes, allocatedBytes(home.path(".cache/go-build/ab/object")));
+  EXPECT_EQ(items[0].sizeBytes, allocatedBytes(home.path(".cache/yarn/small")) + ownBytes(home.path(".cache/yarn")));
+  EXPECT_EQ(items[1].sizeBytes, allocatedBytes(home.path(".cache/go-build")));
 }
 
 TEST(CreatorCacheScannerTest, ProtectedNamesInAnyCase) {
@@ -249,7 +263,8 @@ TEST(CreatorCacheScannerTest, SessionEntriesAddNothingAndCleaningKeepsThem) {
   const auto items = CacheCatalogue::scan(home.root());
   ASSERT_EQ(items.size(), 2u);
   const CleanableItem &browser = items[0];
-  EXPECT_EQ(browser.sizeBytes, allocatedBytes(home.path(base + "/Cache/Cache_Data/f_000001")));
+  // Only the folders that go free their blocks: not those holding a kept entry.
+  EXPECT_EQ(browser.sizeBytes, allocatedBytes(home.path(base + "/Cache")));
   for (const char *name : {"cookies", "login data", "history"})
     EXPECT_EQ(std::ranges::count(browser.keptEntryNames, name), 1) << name;
   EXPECT_EQ(items[1].path, home.path(".cache/pip"));

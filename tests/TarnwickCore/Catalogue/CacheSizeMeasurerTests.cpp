@@ -14,6 +14,7 @@ namespace tarnwick {
 namespace {
 
 using quillane::test::duBytes;
+using quillane::test::FindTotals;
 using quillane::test::findTotals;
 using quillane::test::TempTree;
 
@@ -47,7 +48,17 @@ TEST(CacheSizeMeasurerTest, WhatALocationCounts) {
     tree.makeHardLink(existing, name);
   auto cookies = [](std::string_view name) { return name == "Cookies"; };
   auto skip = [](std::string_view name) { return name == "skip"; };
+  // Files and folders alike: a folder's listing takes blocks, freed with it
+  // unless it holds an entry the filter keeps.
   auto bytes = [&](const char *path) { return duBytes(tree.path(path)); };
+  auto own = [&](const char *path) {
+    struct stat st{};
+    return ::lstat(tree.path(path).c_str(), &st) == 0 ? std::int64_t{st.st_blocks} * 512 : -1;
+  };
+  auto whole = [&](const char *path) {
+    const FindTotals totals = findTotals(tree.path(path));
+    return totals.bytes + totals.folderBytes;
+  };
   struct Case {
     const char *path;
     CacheSizeMeasurer::NameFilter filter;
@@ -58,16 +69,17 @@ TEST(CacheSizeMeasurerTest, WhatALocationCounts) {
       {"link", {}, 0},                 // never followed, though the folder has data
       {"sparse", {}, 3 << 20},         // a file counts its length, not its blocks
       {"folder/Cookies", cookies, 0},  // an excluded file at the location
-      {"folder", cookies, 0},          // its only file is excluded
-      {"folder", {}, bytes("folder/Cookies")},
+      {"folder", cookies, 0},          // its only file is excluded, so it stays
+      {"folder", {}, bytes("folder")},
       {"excluding", skip, bytes("excluding/plain/skip-not") + bytes("excluding/skip-not")},
-      {"Root.app", {}, bytes("Root.app/notes.app") + bytes("Root.app/small")},
-      {"links/all", {}, findTotals(tree.path("links/all")).bytes}, // find counts each inode once
-      {"links/part", {}, bytes("links/part/plain") + bytes("links/part/Cookies")},
-      {"links/part", cookies, bytes("links/part/plain")},
+      {"Root.app", {}, bytes("Root.app/notes.app") + bytes("Root.app/small") + own("Root.app")},
+      {"links/all", {}, whole("links/all")}, // find counts each inode once
+      {"links/part", {}, bytes("links/part/plain") + bytes("links/part/Cookies") + own("links/part") +
+                             own("links/part/cache")},
+      {"links/part", cookies, bytes("links/part/plain") + own("links/part/cache")},
       {"links/part/shared", {}, 0}, // a file location whose other name is elsewhere
-      {"links", {}, findTotals(tree.path("links")).bytes}, // every name inside again
-      {"plain", {}, findTotals(tree.path("plain")).bytes}, // no hard links, and its links lead out of it
+      {"links", {}, whole("links")}, // every name inside again
+      {"plain", {}, whole("plain")}, // no hard links, and its links lead out of it
   };
   for (const Case &c : cases)
     EXPECT_EQ(CacheSizeMeasurer::measure(tree.path(c.path), c.filter), c.expected) << c.path;
@@ -89,7 +101,8 @@ TEST(CacheSizeMeasurerTest, TreesDeeperThanTheDescriptorLimit) {
       tree.makeDirectory(level + name);
     tree.writeFile(level + "z/file", 4);
   }
-  const std::int64_t expected = findTotals(tree.root()).bytes;
+  const FindTotals totals = findTotals(tree.root());
+  const std::int64_t expected = totals.bytes + totals.folderBytes;
   ASSERT_GT(expected, 0);
   rlimit saved{};
   ::getrlimit(RLIMIT_NOFILE, &saved);

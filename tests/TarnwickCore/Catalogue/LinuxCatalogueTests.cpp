@@ -39,10 +39,12 @@ TEST(LinuxCatalogueTest, EveryRowOnceInItsCategoryWithItsTickSizeAndName) {
     const CleanableItem &item = *found->second;
     EXPECT_EQ(item.category, row.category);
     EXPECT_EQ(item.isSelected, row.ticked);
-    // Nothing in the fixture is hard-linked, so find's total is what goes;
-    // a location that is a file counts its length, as a listing shows it.
+    // Nothing in the fixture is hard-linked, so find's total of files and
+    // folders is what goes; a location that is a file counts its length, as
+    // a listing shows it.
+    const quillane::test::FindTotals totals = findTotals(item.path);
     EXPECT_EQ(item.sizeBytes, std::filesystem::is_directory(item.path)
-                                  ? findTotals(item.path).bytes
+                                  ? totals.bytes + totals.folderBytes
                                   : std::int64_t(std::filesystem::file_size(item.path)));
     byPath.erase(found);
   }
