@@ -35,6 +35,21 @@ bool isBelow(const std::string &path, const std::string &top) {
   return top == "/" || path.starts_with(top + "/");
 }
 
+// Whether `path` is absolute and free of "." and ".." components and of a
+// trailing separator: the only paths a restore moves an item back to.
+bool namesAnEntry(std::string_view path) {
+  if (!path.starts_with('/') || path.ends_with('/'))
+    return false;
+  for (std::size_t start = 1; start <= path.size();) {
+    const std::size_t end = std::min(path.find('/', start), path.size());
+    const std::string_view component = path.substr(start, end - start);
+    if (component == "." || component == "..")
+      return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 // Pairs the records and entries of one trash folder by name.
 void listFolder(const UserTrashFolder &folder, TrashListing &listing, const std::stop_token &stop) {
   const TrashDirectory &trash = folder.directory;
@@ -60,7 +75,9 @@ void listFolder(const UserTrashFolder &folder, TrashListing &listing, const std:
       item.deletionDate = text->deletionDate;
       // No move reaches another drive; such a record would only shadow the
       // item really trashed from that path.
-      if (folder.isTopDirectoryTrash && !isBelow(item.originalPath, folder.topDirectory))
+      if (!namesAnEntry(item.originalPath))
+        item.recordProblem = "its recorded path names no entry or has \".\" or \"..\" in it";
+      else if (folder.isTopDirectoryTrash && !isBelow(item.originalPath, folder.topDirectory))
         item.recordProblem = "its record names a place off the drive it is on";
     } else {
       item.recordProblem = text.failure().explanation();

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -302,6 +303,16 @@ TEST_F(TrashCatalogueTest, ListsRestoresAndEmptiesTopDirectoryTrashes) {
   ASSERT_TRUE(notes);
   EXPECT_EQ(notes->trashDirectory, trash());
   EXPECT_EQ(catalogue.restore(*notes).value(), home.path("notes"));
+
+  // A relative record climbing out of the drive spells a path below it, but
+  // no restore takes it, and the listing says as much.
+  runCommand("cd " + shellQuote(top.path(".Trash-" + uid)) + " && echo evil > files/e && printf '[Trash Info]" +
+             "\\nPath=../../escape\\nDeletionDate=2020-01-01T00:00:00\\n' > info/e.trashinfo");
+  const TrashListing listed = catalogue.list();
+  const auto escape = std::ranges::find(listed.items, std::string("e"), &TrashedItem::name);
+  ASSERT_NE(escape, listed.items.end());
+  EXPECT_FALSE(escape->isRestorable()) << escape->originalPath;
+  EXPECT_FALSE(catalogue.restore(*escape));
 }
 
 } // namespace
