@@ -58,8 +58,10 @@ void appendInfo(std::string &out, std::string_view name, const DiskTreeArena &ar
 } // namespace
 
 bool writeNcduJson(const DiskTreeArena &arena, std::FILE *out) {
+  // An imported tree keeps the time of the export it came from.
+  const std::int64_t written = arena.scanReport().exportedAt.value_or(std::time(nullptr));
   std::string buffer = "[1,2,{\"progname\":\"quillane\",\"progver\":\"" QUILLANE_VERSION "\",\"timestamp\":" +
-                       std::to_string(static_cast<long long>(std::time(nullptr)));
+                       std::to_string(written);
   // A key of our own: ncdu and gdu skip metadata they do not know.
   if (const std::optional<std::int64_t> stopped = arena.scanReport().stoppedAfterEntries)
     buffer += ",\"quillane_stopped_after_entries\":" + std::to_string(*stopped);

@@ -33,7 +33,9 @@ ScanTreeFile::Outcome exportOutcome(NcduExportReader::Outcome read, const std::s
     const auto kind = stop.stop_requested() ? ScanTreeFileError::Kind::cancelled : ScanTreeFileError::Kind::exportFile;
     return ScanTreeFileError{kind, path, failure->message()};
   }
-  return ScanTreeFile{std::move(std::get<DiskTreeArena>(read)), ScanTreeFile::Format::exportFile, std::nullopt};
+  DiskTreeArena &arena = std::get<DiskTreeArena>(read);
+  const std::optional<std::int64_t> exportedAt = arena.scanReport().exportedAt;
+  return ScanTreeFile{std::move(arena), ScanTreeFile::Format::exportFile, exportedAt};
 }
 
 } // namespace

@@ -23,7 +23,7 @@ struct ScanTreeFile {
   DiskTreeArena arena;
   Format format = Format::exportFile;
   /// When the scan was made, seconds since 1970-01-01 UTC, when the file
-  /// says (snapshots do; exports are not asked).
+  /// says (snapshots do; exports in their metadata's "timestamp").
   std::optional<std::int64_t> scanTime;
 
   /// Reads the file at `path`; "-" reads an export from standard input. A

@@ -1,6 +1,7 @@
 #include "TarnwickCore/Import/NcduSaxHandler.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <string_view>
 
@@ -149,6 +150,9 @@ bool NcduSaxHandler::scalar(const Scalar &value) {
     if (metadataKey_ == "progname" && value.type == Scalar::Type::string)
       builder_.setMarksRepeatedLinksOnly(*value.text == "gdu");
     // Our own mark of a scan stopped early; other readers skip the key.
+    if (metadataKey_ == "timestamp" && value.type == Scalar::Type::integer && !value.negative &&
+        value.magnitude <= static_cast<std::uint64_t>(INT64_MAX))
+      builder_.setExportedAt(static_cast<std::int64_t>(value.magnitude));
     if (metadataKey_ == "quillane_stopped_after_entries" && value.type == Scalar::Type::integer && !value.negative &&
         value.magnitude <= static_cast<std::uint64_t>(DiskTreeArena::maxNodeCount))
       builder_.setStoppedAfterEntries(static_cast<std::int64_t>(value.magnitude));

@@ -45,6 +45,8 @@ public:
   /// The export holds a scan stopped early, after `entries` entries
   /// (ScanReport::stoppedAfterEntries); its metadata says so.
   void setStoppedAfterEntries(std::int64_t entries) { report_.stoppedAfterEntries = entries; }
+  /// When the export was written (ScanReport::exportedAt).
+  void setExportedAt(std::int64_t seconds) { report_.exportedAt = seconds; }
 
   /// The root folder's info; `entry.name` is the scanned path.
   std::optional<ExportReadError> openRoot(const NcduEntry &entry, std::uint64_t offset);

@@ -86,6 +86,10 @@ struct ScanReport {
   /// known: an import takes it from the export's root entry ("dev"); a scan
   /// leaves it out. It tells whether a path of the tree is the same folder here.
   std::optional<std::uint64_t> rootDevice{};
+  /// When the tree was written as an export, in seconds since 1970-01-01
+  /// UTC, when known: an import takes it from the export's metadata
+  /// ("timestamp"); a scan leaves it out, its time being kept beside it.
+  std::optional<std::int64_t> exportedAt{};
 
   friend bool operator==(const ScanReport &, const ScanReport &) = default;
 };

@@ -34,7 +34,13 @@ TEST(DiffCommand, JsonHasTheExactBytesOfEveryChangeAndTextTheLargestFirstUpToTop
   tree.writeFile("gone", 16384);
   const std::int64_t grewFrom = statBytes(tree.path("grow")), goneBytes = statBytes(tree.path("gone"));
   const std::int64_t duBefore = duBytes(tree.root());
-  ASSERT_EQ(runQuillane(work.root(), "scan --quiet " + shellQuote(tree.root()) + " --json old.json").status, 0);
+  ASSERT_EQ(runQuillane(work.root(), "scan --quiet " + shellQuote(tree.root()) + " --json written.json").status, 0);
+  // Dated as a re-export keeps it: the export's own time, not the import's.
+  const std::string written = readFile(work.path("written.json"));
+  const std::size_t stamp = written.find("\"timestamp\":") + 12;
+  std::ofstream(work.path("dated.json"), std::ios::binary)
+      << written.substr(0, stamp) + "1700000000" + written.substr(written.find_first_not_of("0123456789", stamp));
+  ASSERT_EQ(runQuillane(work.root(), "scan --quiet --import dated.json --json old.json").status, 0);
   tree.writeFile("grow", 40960);
   tree.writeFile("new", 4096);
   ::unlink(tree.path("gone").c_str());
@@ -44,7 +50,7 @@ TEST(DiffCommand, JsonHasTheExactBytesOfEveryChangeAndTextTheLargestFirstUpToTop
   const QuillaneRun diff = runQuillane(work.root(), "diff old.json new.qsnap --json");
   ASSERT_EQ(diff.status, 0) << diff.err;
   const Json document = Json::parse(diff.out);
-  EXPECT_EQ(document["older"]["scanned"], nullptr) << "an export carries no date";
+  EXPECT_EQ(document["older"]["scanned"], "2023-11-14T22:13:20Z") << "the export's timestamp";
   EXPECT_EQ(document["newer"]["scanned"], "2025-12-06T05:46:40Z");
   EXPECT_EQ(document["difference"], duBytes(tree.root()) - duBefore);
   std::map<std::string, Json> byName;
@@ -70,7 +76,8 @@ TEST(DiffCommand, JsonHasTheExactBytesOfEveryChangeAndTextTheLargestFirstUpToTop
   for (std::string line; std::getline(lines, line);)
     text.push_back(line);
   ASSERT_EQ(text.size(), 8u) << table.out; // two roots, the change, a blank line, the heading, three rows
-  EXPECT_TRUE(text[0].starts_with("Older: " + tree.root() + " (") && text[0].ends_with("date unknown)")) << text[0];
+  EXPECT_TRUE(text[0].starts_with("Older: " + tree.root() + " (") && text[0].ends_with("scanned 2023-11-14 22:13 UTC)"))
+      << text[0];
   EXPECT_TRUE(text[1].ends_with("scanned 2025-12-06 05:46 UTC)")) << text[1];
   EXPECT_TRUE(text[2].starts_with("Change: +")) << text[2];
   const std::string rowEnds[] = {tree.path("grow"), tree.root() + "/", tree.path("gone")};
