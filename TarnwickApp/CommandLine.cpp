@@ -96,7 +96,7 @@ int runCommand(const CommandSyntax &syntax, const CommandArguments &arguments) {
   if (command == QLatin1String("trash")) {
     CommandCleaning cleaning(user);
     return runTrashCommand(arguments, cleaning.engine, *cleaning.moves, tarnwick::FastBulkScanner(),
-                           tarnwick::TrashCatalogue(tarnwick::FreedesktopTrash(user)));
+                           tarnwick::FreedesktopTrash(user));
   }
   return runAccessCommand(arguments, tarnwick::FullDiskAccessCoordinator(user));
 }

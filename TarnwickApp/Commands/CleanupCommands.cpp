@@ -10,6 +10,7 @@
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
 #include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Deletion/DeletionGuard.h"
+#include "TarnwickCore/Deletion/FreedesktopTrash.h"
 #include "TarnwickCore/Deletion/MeasuredCleaning.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
 #include "TarnwickCore/Deletion/TrashCatalogue.h"
@@ -71,6 +72,21 @@ std::optional<std::string> dotNameRefusal(std::string_view path) {
   if (last != "." && last != "..")
     return std::nullopt;
   return "a path ending in \".\" or \"..\" is refused: name the folder itself";
+}
+
+// What lies in a Trash goes only by the Trash's own commands, which keep
+// each item with its record; the engine refuses it too, but only after
+// measuring. Why the approved path is refused for that, or nothing (also
+// when that cannot be told: the engine then says why it stays).
+std::optional<std::string> inTrashRefusal(const FreedesktopTrash &trash, const ApprovedDeletion &approved,
+                                          bool permanent) {
+  const Result<bool> inTrash = trash.liesInATrash(approved.realPath);
+  if (!inTrash || !*inTrash)
+    return std::nullopt;
+  if (!permanent)
+    return "it is already in the Trash";
+  return "it is in the Trash; to remove it for good, empty the Trash with quillane trash --empty "
+         "(which removes everything in it)";
 }
 
 void printOutcomes(const std::vector<CleanableItem> &items, const std::map<std::size_t, Refusal> &refusals,
@@ -171,7 +187,7 @@ Result<TrashOptions> trashOptionsFrom(const CommandArguments &arguments) {
 
 // Moves the paths to the Trash, or removes them, through the guard and the engine.
 int cleanPaths(const std::vector<std::string> &paths, bool permanent, SafeCleaningEngine &engine,
-               UninterruptibleMoves &moves, const FastBulkScanner &scanner) {
+               UninterruptibleMoves &moves, const FastBulkScanner &scanner, const FreedesktopTrash &trash) {
   std::vector<CleanableItem> items;
   // The user named these paths, so they count as confirmed, like nodes
   // chosen in the explorer.
@@ -204,6 +220,11 @@ int cleanPaths(const std::vector<std::string> &paths, bool permanent, SafeCleani
     }
     try {
       const ApprovedDeletion approved = DeletionGuard::approve(items[i].path, home, true, &protectedNow);
+      if (std::optional<std::string> refusal = inTrashRefusal(trash, approved, permanent)) {
+        refusals[i] = {std::move(*refusal), true};
+        items[i].isSelected = false;
+        continue;
+      }
       // Inside another path given here, it is counted with that one.
       if (!approvedPaths.insert(approved.path).second || coveredByAnother(approved.path, approvedPaths))
         continue;
@@ -267,10 +288,11 @@ const CommandSyntax &accessCommandSyntax() {
 }
 
 int runTrashCommand(const CommandArguments &arguments, SafeCleaningEngine &engine, UninterruptibleMoves &moves,
-                    const FastBulkScanner &scanner, const TrashCatalogue &catalogue) {
+                    const FastBulkScanner &scanner, const FreedesktopTrash &trash) {
   const Result<TrashOptions> options = trashOptionsFrom(arguments);
   if (!options)
     return reportUsageError(options.failure().message(), "trash");
+  const TrashCatalogue catalogue(trash);
   switch (options->mode) {
   case TrashMode::list:
     return runTrashList(catalogue, options->json);
@@ -282,7 +304,7 @@ int runTrashCommand(const CommandArguments &arguments, SafeCleaningEngine &engin
   case TrashMode::permanent:
     break;
   }
-  return cleanPaths(options->paths, options->mode == TrashMode::permanent, engine, moves, scanner);
+  return cleanPaths(options->paths, options->mode == TrashMode::permanent, engine, moves, scanner, trash);
 }
 
 int runAccessCommand(const CommandArguments &arguments, const FullDiskAccessCoordinator &access) {

@@ -4,9 +4,9 @@
 
 namespace tarnwick {
 class FastBulkScanner;
+class FreedesktopTrash;
 class FullDiskAccessCoordinator;
 class SafeCleaningEngine;
-class TrashCatalogue;
 } // namespace tarnwick
 
 namespace quillane {
@@ -17,14 +17,15 @@ class UninterruptibleMoves;
 /// guard (as confirmed by the user) to the Trash, or removed for good, by
 /// `engine` (whose home folder is the one guarded). `moves` is the file
 /// system `engine` cleans with, held on a forced exit; `scanner` measures
-/// the folders first.
+/// the folders first. What lies in a trash folder of `trash` is refused in
+/// either mode, before it is measured: only emptying the Trash removes it.
 /// `quillane trash --list [--json] | --restore PATH… | --empty [--yes]`:
-/// the user's Trash through `catalogue` (see TrashContentsCommands.h).
+/// the user's Trash, that of `trash` (see TrashContentsCommands.h).
 /// Options go first: from the first PATH on, nothing is an option.
 /// Exit status: 0 when every path was cleaned, 1 otherwise, 2 on bad usage
 /// (said as reportUsageError says it).
 int runTrashCommand(const CommandArguments &arguments, tarnwick::SafeCleaningEngine &engine, UninterruptibleMoves &moves,
-                    const tarnwick::FastBulkScanner &scanner, const tarnwick::TrashCatalogue &catalogue);
+                    const tarnwick::FastBulkScanner &scanner, const tarnwick::FreedesktopTrash &trash);
 
 /// What `quillane trash` accepts.
 const CommandSyntax &trashCommandSyntax();

@@ -1,7 +1,9 @@
 #include "TarnwickCore/Access/FullDiskAccessCoordinator.h"
 
+#include "TarnwickCore/Support/PathJoin.h"
 #include "TarnwickCore/Support/UniqueFd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -40,6 +42,20 @@ public:
     return true;
   }
 };
+
+// The user's folders where their environment puts them, the home Trash in
+// their data folder, then the system's; each once, as settings may name
+// one folder for two purposes.
+std::vector<std::string> probesOf(const UserEnvironment &user) {
+  std::string trash = user.dataHome;
+  appendPathComponent(trash, "Trash");
+  std::vector<std::string> probes;
+  for (const std::string &path : {user.homeDirectory, user.cacheHome, user.configHome, user.dataHome, trash,
+                                  std::string("/var/cache"), std::string("/var/log"), std::string("/var/tmp")})
+    if (std::find(probes.begin(), probes.end(), path) == probes.end())
+      probes.push_back(path);
+  return probes;
+}
 
 } // namespace
 
@@ -80,20 +96,14 @@ std::shared_ptr<const ProbeFileSystem> ProbeFileSystem::system() {
 }
 
 FullDiskAccessCoordinator::FullDiskAccessCoordinator(std::string homeDirectory,
-                                                     std::shared_ptr<const ProbeFileSystem> fileSystem)
-    : FullDiskAccessCoordinator(homeDirectory, std::move(fileSystem),
-                                {homeDirectory, homeDirectory + "/.cache", homeDirectory + "/.config",
-                                 homeDirectory + "/.local/share", homeDirectory + "/.local/share/Trash", "/var/cache",
-                                 "/var/log", "/var/tmp"}) {}
-
-FullDiskAccessCoordinator::FullDiskAccessCoordinator(std::string homeDirectory,
                                                      std::shared_ptr<const ProbeFileSystem> fileSystem,
                                                      std::vector<std::string> probePaths)
     : homeDirectory_(std::move(homeDirectory)), fileSystem_(std::move(fileSystem)),
       probePaths_(std::move(probePaths)) {}
 
-FullDiskAccessCoordinator::FullDiskAccessCoordinator(const UserEnvironment &user)
-    : FullDiskAccessCoordinator(user.homeDirectory, ProbeFileSystem::system()) {}
+FullDiskAccessCoordinator::FullDiskAccessCoordinator(const UserEnvironment &user,
+                                                     std::shared_ptr<const ProbeFileSystem> fileSystem)
+    : FullDiskAccessCoordinator(user.homeDirectory, std::move(fileSystem), probesOf(user)) {}
 
 AccessCheck FullDiskAccessCoordinator::check() const {
   AccessCheck result;

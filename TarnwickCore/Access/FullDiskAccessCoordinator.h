@@ -59,19 +59,20 @@ public:
   static std::shared_ptr<const ProbeFileSystem> system();
 };
 
-/// Decides from a fixed list of folders Quillane reads (the user's caches,
-/// data and settings, the system's caches and logs) whether all of them can
-/// be read, and carries the transparency table. Linux has no separate
-/// permission for them: the probes decide by plain readability, and there is
-/// no settings pane to open.
+/// Decides from the folders Quillane reads (the user's caches, data, Trash
+/// and settings where their environment puts them, the system's caches and
+/// logs) whether all of them can be read, and carries the transparency
+/// table. Linux has no separate permission for them: the probes decide by
+/// plain readability, and there is no settings pane to open.
 ///
 /// Threads: immutable; safe from any thread.
 class FullDiskAccessCoordinator {
 public:
-  /// The user's: the fixed probes below their home folder, read from the
-  /// real file system.
-  explicit FullDiskAccessCoordinator(const UserEnvironment &user);
-  FullDiskAccessCoordinator(std::string homeDirectory, std::shared_ptr<const ProbeFileSystem> fileSystem);
+  /// The user's: their home folder, the cache, settings and data folders
+  /// and the home Trash as `user` places them (the ones every other part
+  /// reads), and the system's folders, read from `fileSystem`.
+  explicit FullDiskAccessCoordinator(const UserEnvironment &user,
+                                     std::shared_ptr<const ProbeFileSystem> fileSystem = ProbeFileSystem::system());
   /// The same with an explicit probe list (tests; an empty list decides nothing).
   FullDiskAccessCoordinator(std::string homeDirectory, std::shared_ptr<const ProbeFileSystem> fileSystem,
                             std::vector<std::string> probePaths);

@@ -41,7 +41,9 @@ public:
 /// removal. Before acting it opens the item's real parent folder without
 /// following any link and checks that the entry there is still the
 /// approved file (same device and inode); a swapped entry is left alone.
-/// A removal moves the entry into a RemovalQuarantine first.
+/// A removal moves the entry into a RemovalQuarantine first; nothing that
+/// lies in a Trash is removed (FreedesktopTrash::liesInATrash), as it would
+/// be parted from its record.
 ///
 /// Threads: safe from any thread; holds no state besides the Trash and the
 /// quarantines of the removals under way.

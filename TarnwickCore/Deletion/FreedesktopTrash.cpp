@@ -38,6 +38,12 @@ bool makeDirectories(const std::string &path) {
 
 bool isAbsolute(const std::string &path) { return !path.empty() && path.front() == '/'; }
 
+std::string withoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/')
+    path.pop_back();
+  return path;
+}
+
 std::optional<std::uint64_t> mountIdOf(int folder, const char *path, int flags) {
   struct statx st;
   if (::statx(folder, path, flags, STATX_MNT_ID, &st) != 0 || !(st.stx_mask & STATX_MNT_ID))
@@ -179,6 +185,16 @@ bool liesIn(int parentFolder, const std::string &name, const std::vector<Identit
   return (item && isTrash(*item)) || anyFolderUpFrom(parentFolder, isTrash);
 }
 
+// Whether the entry `name` of `parentFolder` on `mount` (`relative` to its
+// top directory, when its real path is below it) is a trash folder there or
+// lies in one: by name below the top directory (anyone's), by identity for
+// the user's own.
+bool inATrash(int parentFolder, const std::string &name, const ItemMount &mount,
+              const std::optional<std::string> &relative, const std::string &dataHome) {
+  return (relative && startsInTopTrash(*relative)) ||
+         liesIn(parentFolder, name, trashFolders(mount.top.get(), ::getuid(), dataHome));
+}
+
 // Why the kernel refused to move the item into `files`, worded for the user.
 std::string moveFailure(int error, const struct stat &item, int files) {
   const Identity moved{item.st_dev, item.st_ino};
@@ -251,9 +267,7 @@ FreedesktopTrash::FreedesktopTrash(const UserEnvironment &user) : FreedesktopTra
 std::string FreedesktopTrash::homeTrashDirectory() const { return dataHome_.empty() ? "" : dataHome_ + "/Trash"; }
 
 Result<std::string> FreedesktopTrash::moveToTrash(const std::string &path) const {
-  std::string trimmed = path;
-  while (trimmed.size() > 1 && trimmed.back() == '/')
-    trimmed.pop_back();
+  const std::string trimmed = withoutTrailingSlashes(path);
   ParentAndName parent = openParentWithoutLinks(trimmed);
   if (!parent.parent)
     return Failure{"trash", path, 0, pathFailure(errno)};
@@ -268,6 +282,25 @@ Result<std::string> FreedesktopTrash::moveToTrash(int parentFolder, const std::s
   } catch (const TrashError &refusal) {
     return Failure{"trash", originalPath, 0, refusal.what()};
   }
+}
+
+Result<bool> FreedesktopTrash::liesInATrash(int parentFolder, const std::string &name,
+                                            const std::string &originalPath) const {
+  try {
+    const ItemMount mount = mountOf(parentFolder);
+    return inATrash(parentFolder, name, mount, relativeTo(mount.point, realPlaceOf(parentFolder, name, originalPath)),
+                    dataHome_);
+  } catch (const TrashError &unknown) {
+    return Failure{"check", originalPath, 0, unknown.what()};
+  }
+}
+
+Result<bool> FreedesktopTrash::liesInATrash(const std::string &path) const {
+  const std::string trimmed = withoutTrailingSlashes(path);
+  ParentAndName parent = openParentWithoutLinks(trimmed);
+  if (!parent.parent)
+    return Failure{"check", path, 0, pathFailure(errno)};
+  return liesInATrash(parent.parent.get(), parent.name, trimmed);
 }
 
 std::string FreedesktopTrash::move(int parentFolder, const std::string &name, const std::string &originalPath,
@@ -289,8 +322,7 @@ std::string FreedesktopTrash::move(int parentFolder, const std::string &name, co
   const ItemMount mount = mountOf(parentFolder);
   const std::string place = realPlaceOf(parentFolder, name, originalPath);
   const auto relative = relativeTo(mount.point, place);
-  if ((relative && startsInTopTrash(*relative)) ||
-      liesIn(parentFolder, name, trashFolders(mount.top.get(), user, dataHome_)))
+  if (inATrash(parentFolder, name, mount, relative, dataHome_))
     throw TrashError("it is already in the Trash");
 
   const bool inHome = mountIdOfNearest(dataHome_) == mount.id;

@@ -58,6 +58,17 @@ public:
   /// (no component may be a link) and calls the above.
   Result<std::string> moveToTrash(const std::string &path) const;
 
+  /// Whether the entry `name` of `parentFolder` (named by `originalPath`,
+  /// as moveToTrash takes them) is a trash folder or lies in one: the home
+  /// Trash, or a `.Trash` or `.Trash-UID` (anyone's) in the top directory
+  /// of its mount, their files/ and info/ and everything below. What is
+  /// there goes only by the Trash's own means (restoring, emptying), which
+  /// keep each item with its record; moveToTrash refuses it, and so must
+  /// any removal. A Failure when that cannot be told.
+  Result<bool> liesInATrash(int parentFolder, const std::string &name, const std::string &originalPath) const;
+  /// The same for the absolute `path`, opened as moveToTrash(path) opens it.
+  Result<bool> liesInATrash(const std::string &path) const;
+
   /// The home trash directory (holding files/ and info/).
   std::string homeTrashDirectory() const;
 

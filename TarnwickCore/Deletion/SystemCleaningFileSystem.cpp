@@ -3,11 +3,7 @@
 #include "TarnwickCore/Deletion/KeptEntryCleaning.h"
 #include "TarnwickCore/Deletion/PermanentRemoval.h"
 #include "TarnwickCore/Deletion/RemovalQuarantine.h"
-#include "TarnwickCore/Support/MountTable.h"
 #include "TarnwickCore/Support/NoLinkPath.h"
-#include "TarnwickCore/Support/PathJoin.h"
-#include "TarnwickCore/Support/RealPath.h"
-#include "TarnwickCore/Support/UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,7 +12,6 @@
 #include <vector>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <unistd.h>
 
 namespace tarnwick {
 namespace {
@@ -42,38 +37,15 @@ std::string joinedSummary(const std::vector<std::string> &failures) {
   return text;
 }
 
-bool isMountPoint(const MountTable &mounts, const std::string &path) {
-  for (const MountEntry &entry : mounts.entries())
-    if (entry.mountPoint == path)
-      return true;
-  return false;
-}
-
-// Whether the real folder `trash` is one of the user's trashes: the home
-// Trash, or .Trash-$uid or .Trash/$uid in the top directory of a mount.
-// Decided by place, not by name: a folder the user named "Trash" is theirs.
-bool isUsersTrash(const std::string &trash, const std::string &homeTrash) {
-  if (trash == realPath(homeTrash).value_or(homeTrash))
-    return true;
-  const std::optional<MountTable> mounts = MountTable::readCurrent();
-  if (!mounts)
-    return false;
-  const std::string uid = std::to_string(::geteuid());
-  const std::string above = parentPath(trash), name = trash.substr(trash.rfind('/') + 1);
-  if (name == ".Trash-" + uid)
-    return isMountPoint(*mounts, above);
-  return name == uid && above.ends_with("/.Trash") && isMountPoint(*mounts, parentPath(above));
-}
-
-// An item removed from a Trash's files/ folder takes its record in info/
-// with it, or trash clients would list a ghost.
-void forgetTrashRecord(int parent, const std::string &name, const std::string &realItemPath,
-                       const std::string &homeTrash) {
-  const std::string files = parentPath(realItemPath);
-  if (!files.ends_with("/files") || !isUsersTrash(parentPath(files), homeTrash))
-    return;
-  if (UniqueFd info{::openat(parent, "../info", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)})
-    ::unlinkat(info.get(), (name + ".trashinfo").c_str(), 0);
+// Nothing in a Trash is removed alone: only the Trash's own means keep
+// each item with its record (and plain moves to the Trash refuse it too).
+Result<void> refuseInTrash(const FreedesktopTrash &trash, const ParentAndName &entry, const std::string &path) {
+  const Result<bool> inTrash = trash.liesInATrash(entry.parent.get(), entry.name, path);
+  if (!inTrash)
+    return inTrash.failure();
+  if (*inTrash)
+    return Failure{"remove", path, 0, "it is in the Trash; to remove it for good, empty the Trash"};
+  return {};
 }
 
 } // namespace
@@ -97,6 +69,8 @@ Result<void> SystemCleaningFileSystem::removeItem(const ApprovedDeletion &item) 
   Result<ParentAndName> entry = pinned(item);
   if (!entry)
     return entry.failure();
+  if (Result<void> refused = refuseInTrash(trash_, *entry, item.path); !refused)
+    return refused.failure();
   Result<RemovalQuarantine> quarantine =
       RemovalQuarantine::enter(entry->parent.get(), entry->name, item.path, item.identity, &quarantines_);
   if (!quarantine)
@@ -105,10 +79,7 @@ Result<void> SystemCleaningFileSystem::removeItem(const ApprovedDeletion &item) 
   if (!quarantine->finish())
     return Failure{"remove all of", item.path, 0,
                    "what is left is in " + quarantine->folderName() + " beside it, as its name was taken meanwhile"};
-  if (!removed)
-    return removed.failure();
-  forgetTrashRecord(entry->parent.get(), entry->name, item.realPath, trash_.homeTrashDirectory());
-  return {};
+  return removed;
 }
 
 Result<std::vector<std::string>> SystemCleaningFileSystem::cleanKeeping(const ApprovedDeletion &item, DeletionMode mode,
@@ -116,6 +87,9 @@ Result<std::vector<std::string>> SystemCleaningFileSystem::cleanKeeping(const Ap
   Result<ParentAndName> entry = pinned(item);
   if (!entry)
     return entry.failure();
+  if (mode == DeletionMode::permanentDelete)
+    if (Result<void> refused = refuseInTrash(trash_, *entry, item.path); !refused)
+      return refused.failure();
   const EntryAction act = [&](int folder, const std::string &name, const std::string &shown,
                               std::optional<FileIdentity> expected) -> Result<void> {
     if (mode == DeletionMode::permanentDelete)

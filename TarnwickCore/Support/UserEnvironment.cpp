@@ -49,6 +49,7 @@ UserEnvironment UserEnvironment::fromProcess() {
   const char *home = std::getenv("HOME");
   user.homeDirectory = isAbsolute(home) ? std::string(home) : passwordDatabaseHome();
   user.dataHome = xdgFolder("XDG_DATA_HOME", user.homeDirectory, ".local/share");
+  user.configHome = xdgFolder("XDG_CONFIG_HOME", user.homeDirectory, ".config");
   user.cacheHome = withoutTrailingSlashes(xdgFolder("XDG_CACHE_HOME", user.homeDirectory, ".cache"));
   // A cache folder holding the home folder would make everything in the
   // home a cache entry: such a setting is a mistake, not a cache.

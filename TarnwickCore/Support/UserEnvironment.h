@@ -18,6 +18,9 @@ struct UserEnvironment {
   /// Absolute: $XDG_CACHE_HOME when it is absolute, else
   /// `homeDirectory`/.cache (the same rule as dataHome).
   std::string cacheHome;
+  /// Absolute: $XDG_CONFIG_HOME when it is absolute, else
+  /// `homeDirectory`/.config (the same rule as dataHome).
+  std::string configHome;
 
   /// The running process's, from its environment and the password database.
   static UserEnvironment fromProcess();

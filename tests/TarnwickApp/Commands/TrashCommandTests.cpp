@@ -99,6 +99,32 @@ TEST(TrashCommand, NeverReachesPastTheNameGiven) {
   }
 }
 
+// What lies in the Trash (its folders, an item or anything in it, a record)
+// is refused in either mode before it is measured: only emptying the Trash
+// removes it, record and all.
+TEST(TrashCommand, WhatIsInTheTrashIsLeftToTheTrash) {
+  TempTree home;
+  home.writeFile("d/inner", 10);
+  ASSERT_EQ(trash(home, shellQuote(home.path("d"))).status, 0);
+  const std::string t = home.path(".local/share/Trash");
+  runCommand("touch -a -d '3 days ago' " + shellQuote(t + "/files/d"));
+  const std::string accessed = runCommand("stat -c %X " + shellQuote(t + "/files/d"));
+  const struct {
+    const char *mode;
+    const char *why;
+  } modes[] = {{"", ": it is already in the Trash"}, {"--permanent ", "empty the Trash with quillane trash --empty"}};
+  for (const auto &mode : modes)
+    for (const std::string &path : {t, t + "/files", t + "/info", t + "/files/d", t + "/files/d/inner",
+                                    t + "/info/d.trashinfo"}) {
+      const QuillaneRun run = trash(home, mode.mode + shellQuote(path));
+      EXPECT_EQ(run.status, 1) << run.out;
+      EXPECT_TRUE(contains(run.out, "blocked  " + path) && contains(run.out, mode.why)) << run.out;
+    }
+  EXPECT_EQ(runCommand("stat -c %X " + shellQuote(t + "/files/d")), accessed);
+  EXPECT_TRUE(fs::exists(t + "/files/d/inner"));
+  EXPECT_TRUE(fs::exists(t + "/info/d.trashinfo"));
+}
+
 // A file goes only with its last name: what the summary says is freed
 // counts a file only when every one of its links went (for a move, once the
 // Trash is emptied), and names each item that frees nothing because another

@@ -68,6 +68,36 @@ TEST(FullDiskAccessCoordinatorTest, AnyProbeThatExistsButDoesNotOpenDenies) {
   }
 }
 
+// The user's probes are their folders where the environment puts them: one
+// moved away from its default is read there, and its default is not.
+TEST(FullDiskAccessCoordinatorTest, TheUsersProbesFollowTheirEnvironment) {
+  struct Case {
+    std::string UserEnvironment::*folder;
+    std::string probe; // below the folder
+    std::string byDefault;
+  };
+  const Case cases[] = {{&UserEnvironment::cacheHome, "", "/home/ann/.cache"},
+                        {&UserEnvironment::configHome, "", "/home/ann/.config"},
+                        {&UserEnvironment::dataHome, "", "/home/ann/.local/share"},
+                        {&UserEnvironment::dataHome, "/Trash", "/home/ann/.local/share/Trash"}};
+  for (const Case &c : cases) {
+    UserEnvironment user{"/home/ann", "/home/ann/.local/share", "/home/ann/.cache", "/home/ann/.config"};
+    user.*c.folder = "/srv/moved";
+    auto files = std::make_shared<TableProbes>();
+    files->probes = {{"/home/ann", Probe::folder}, {"/srv/moved" + c.probe, Probe::unreadable},
+                     {c.byDefault, Probe::unreadable}};
+    std::vector<std::string> unreadable;
+    for (const Failure &failure : FullDiskAccessCoordinator(user, files).check().unreadable)
+      unreadable.push_back(failure.path);
+    EXPECT_EQ(unreadable, std::vector<std::string>{"/srv/moved" + c.probe}) << c.byDefault;
+  }
+  // One folder set for two purposes is probed, and listed, once.
+  auto files = std::make_shared<TableProbes>();
+  files->probes = {{"/srv/shared", Probe::unreadable}};
+  const UserEnvironment shared{"/home/ann", "/home/ann/.local/share", "/srv/shared", "/srv/shared"};
+  EXPECT_EQ(FullDiskAccessCoordinator(shared, files).check().unreadable.size(), 1u);
+}
+
 // The real probes: what exists but does not open (a socket, even for root)
 // is listed with its errno; what is missing, or below a file, is not.
 TEST(FullDiskAccessCoordinatorTest, TheSystemProbesNameTheErrnoOfWhatDoesNotOpen) {

@@ -1,5 +1,6 @@
 #include "TarnwickCore/Deletion/DeletionGuardError.h"
 #include "TarnwickCore/Deletion/SafeCleaningEngine.h"
+#include "TestSupport/ScopedMount.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <set>
 #include <thread>
+#include <unistd.h>
 
 namespace tarnwick {
 namespace {
@@ -121,21 +123,49 @@ TEST_F(SafeCleaningEngineTest, RunsOneAtATime) {
   EXPECT_EQ(files->calls.size(), 8u);
 }
 
-TEST_F(SafeCleaningEngineTest, RemovingFromTheTrashTakesTheRecordAndNothingElse) {
+// Nothing in a Trash is removed alone, kept entries or not: it would part
+// an item from its record. A folder only named like a Trash is no Trash.
+TEST_F(SafeCleaningEngineTest, NothingInATrashIsRemovedAlone) {
   // Trashing and removing as such are the attack tests' (every inode checked).
   SafeCleaningEngine engine = realEngine(home, ".local/share");
-  ASSERT_EQ(engine.clean({item(home.path(".cache/a"), 10)}, DeletionMode::moveToTrash, false).cleanedPaths.size(), 1u);
-  ASSERT_TRUE(fs::exists(home.path(".local/share/Trash/info/a.trashinfo")));
-  // Removed from the Trash, an item takes its record along.
-  auto removed = engine.clean({item(home.path(".local/share/Trash/files/a"), 10)}, DeletionMode::permanentDelete, true);
-  EXPECT_EQ(removed.cleanedPaths.size(), 1u);
-  EXPECT_FALSE(fs::exists(home.path(".local/share/Trash/info/a.trashinfo")));
-  // A folder that is only named like a Trash keeps its other files.
+  auto expectRefused = [&](const std::string &path, std::vector<std::string> kept = {}) {
+    CleanableItem inTrash = item(path, 10);
+    inTrash.keptEntryNames = std::move(kept);
+    auto removed = engine.clean({inTrash}, DeletionMode::permanentDelete, true);
+    EXPECT_TRUE(removed.cleanedPaths.empty()) << path;
+    EXPECT_NE(removed.errors[path].find("it is in the Trash"), std::string::npos) << path;
+  };
+  home.writeFile(".cache/dir/inner", 10);
+  const auto trashed = engine.clean({item(home.path(".cache/a"), 10), item(home.path(".cache/dir"), 10)},
+                                    DeletionMode::moveToTrash, false);
+  ASSERT_EQ(trashed.cleanedPaths.size(), 2u);
+  const std::string t = home.path(".local/share/Trash");
+  for (const std::string &path : {t, t + "/files", t + "/info", t + "/files/a", t + "/files/dir",
+                                  t + "/files/dir/inner", t + "/info/a.trashinfo"})
+    expectRefused(path);
+  expectRefused(t + "/files/dir", {"other"});
+  for (const char *left : {"/files/a", "/info/a.trashinfo", "/files/dir/inner", "/info/dir.trashinfo"})
+    EXPECT_TRUE(fs::exists(t + left)) << left;
+
   home.writeFile("Documents/Trash/files/report", 10);
   home.writeFile("Documents/Trash/info/report.trashinfo", 10);
-  removed = engine.clean({item(home.path("Documents/Trash/files/report"), 10)}, DeletionMode::permanentDelete, true);
+  auto removed = engine.clean({item(home.path("Documents/Trash/files/report"), 10)}, DeletionMode::permanentDelete, true);
   EXPECT_EQ(removed.cleanedPaths.size(), 1u);
   EXPECT_TRUE(fs::exists(home.path("Documents/Trash/info/report.trashinfo")));
+
+  // On a drive, the trash folders in its top directory, anyone's.
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "mounting a scratch file system needs root";
+  home.makeDirectory("drive");
+  auto drive = ScopedMount::tmpfs(home.path("drive"));
+  ASSERT_TRUE(drive.mounted());
+  const std::string uid = std::to_string(::getuid());
+  for (const std::string &file : {".Trash-" + uid + "/files/x", ".Trash/" + uid + "/files/y",
+                                  std::string(".Trash-12345/info/z")}) {
+    home.writeFile("drive/" + file, 10);
+    expectRefused(home.path("drive/" + file));
+    EXPECT_TRUE(fs::exists(home.path("drive/" + file))) << file;
+  }
 }
 
 // Swaps the approved folder for a link to a secret between the guard's

@@ -45,5 +45,29 @@ TEST(UserEnvironmentTest, OnlyAbsoluteSettingsAreTaken) {
   }
 }
 
+// Each folder takes its own setting, or its own default when that is unset
+// or relative.
+TEST(UserEnvironmentTest, EachFolderTakesItsOwnSetting) {
+  struct Case {
+    const char *dataHome, *cacheHome, *configHome;
+    UserEnvironment expected;
+  };
+  const Case cases[] = {
+      {"/srv/data", "relative", nullptr, {"/home/ann", "/srv/data", "/home/ann/.cache", "/home/ann/.config"}},
+      {"", "/srv/cache", "/srv/config", {"/home/ann", "/home/ann/.local/share", "/srv/cache", "/srv/config"}},
+      {nullptr, nullptr, "relative", {"/home/ann", "/home/ann/.local/share", "/home/ann/.cache", "/home/ann/.config"}},
+  };
+  const auto home = setVariable("HOME", "/home/ann");
+  for (const Case &c : cases) {
+    const auto dataHome = setVariable("XDG_DATA_HOME", c.dataHome);
+    const auto cacheHome = setVariable("XDG_CACHE_HOME", c.cacheHome);
+    const auto configHome = setVariable("XDG_CONFIG_HOME", c.configHome);
+    const UserEnvironment user = UserEnvironment::fromProcess();
+    EXPECT_EQ(user.dataHome, c.expected.dataHome);
+    EXPECT_EQ(user.cacheHome, c.expected.cacheHome);
+    EXPECT_EQ(user.configHome, c.expected.configHome);
+  }
+}
+
 } // namespace
 } // namespace tarnwick
