@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 namespace tarnwick {
 namespace {
@@ -107,30 +108,22 @@ void TarnwickAppCoordinator::startScan(const QString &path) {
                    stop = activeScan_.get_token(), keep = activeKeep_.get_token(), snapshots = snapshots_] {
     std::optional<ScanResult> result;
     std::optional<std::string> error;
-    std::optional<DiskTreeArena> remembered; // a copy shares the tree's storage
     const std::int64_t scanTime = std::time(nullptr);
     try {
       DiskTreeArena arena = scan(root, progress, stop, keep, root);
-      if (snapshots && !arena.scanReport().stoppedAfterEntries)
-        remembered = arena;
+      const bool remember = snapshots && !arena.scanReport().stoppedAfterEntries;
       // Here rather than on the GUI thread: a walk of the whole tree.
       if (std::optional<CategoryShares> shares = CategoryShares::measure(arena, stop))
-        result = ScanResult{std::move(arena), *shares, std::nullopt, std::nullopt, scanTime};
+        result = ScanResult{std::move(arena), *shares, std::nullopt, std::nullopt, scanTime, remember};
     } catch (const ScanCancelledError &) {
     } catch (const std::exception &failure) {
       error = failure.what();
     }
     if (stop.stop_requested())
       result.reset(); // a cancelled or replaced scan never publishes
-    const bool published = result.has_value();
     workers_.post([this, generation, result = std::make_shared<std::optional<ScanResult>>(std::move(result)), error] {
       finishScan(generation, std::move(*result), error);
     });
-    // After the tree is on its way to the window: the file is a cache, and
-    // one that cannot be written costs only the next start's shortcut.
-    if (published && remembered)
-      if (Result<std::string> saved = snapshots->save(*remembered, scanTime); !saved)
-        std::fprintf(stderr, "quillane: the scan is not remembered: %s\n", saved.failure().message().c_str());
   }, BackgroundWorkers::Priority::background);
 }
 
@@ -273,6 +266,7 @@ void TarnwickAppCoordinator::finishFolderRescan(std::uint64_t generation, const 
     categoryShares_ = std::move(splice.shares);
     sharesOf_ = arena_;
     emit arenaChanged();
+    rememberTree(false);
   }
   setScanning(false);
 }
@@ -288,7 +282,10 @@ void TarnwickAppCoordinator::finishScan(std::uint64_t generation, std::optional<
     rememberedScanTime_ = result->rememberedScanTime;
     scanTime_ = result->scanTime;
     sharesOf_ = arena_;
+    rememberTime_ = result->remember ? result->scanTime : result->rememberedScanTime;
     emit arenaChanged();
+    if (result->remember)
+      rememberTree(true);
   }
   if (error) {
     scanError_ = WidgetStyle::displayText(*error);
@@ -310,6 +307,27 @@ void TarnwickAppCoordinator::stopScanKeepingTree() {
     activeKeep_.request_stop(); // the scan publishes what it read, as any scan publishes
   else
     cancelScan();
+}
+
+void TarnwickAppCoordinator::rememberTree(bool asNewScan) {
+  if (!snapshots_ || !rememberTime_ || !arena_)
+    return;
+  if (remembering_) {
+    rememberAgain_ = rememberAgain_.value_or(false) || asNewScan;
+    return;
+  }
+  remembering_ = true;
+  // The file is a cache: one that cannot be written costs only the next
+  // start's shortcut, so a failure is only logged.
+  workers_.launch([this, store = snapshots_, tree = arena_, time = *rememberTime_, asNewScan] {
+    if (Result<std::string> saved = asNewScan ? store->save(*tree, time) : store->replace(*tree, time); !saved)
+      std::fprintf(stderr, "quillane: the scan is not remembered: %s\n", saved.failure().message().c_str());
+    workers_.post([this] {
+      remembering_ = false;
+      if (const std::optional<bool> again = std::exchange(rememberAgain_, std::nullopt))
+        rememberTree(*again);
+    });
+  }, BackgroundWorkers::Priority::background);
 }
 
 } // namespace tarnwick

@@ -99,9 +99,12 @@ public:
   /// (a folder rescan keeps the whole scan's) or a remembered scan's date;
   /// nothing for an export, which may not say.
   const std::optional<std::int64_t> &scanTime() const { return scanTime_; }
-  /// Where every whole scan is remembered, on its worker after it was
+  /// Where every whole scan is remembered, on a worker after it was
   /// published; without a store nothing is. A scan stopped early
   /// (stopScanKeepingTree) is not: it would later pass for a whole one.
+  /// What the program changes in a remembered tree afterwards (what it
+  /// removed, folders read again) is written over its snapshot, so that
+  /// reopening it never brings back what is gone; the previous scan stays.
   void setSnapshotStore(std::shared_ptr<const ScanSnapshotStore> store) { snapshots_ = std::move(store); }
   /// Scans the folder at `path` (bytes, as the tree holds them) of the
   /// published tree again, with the same scan function, and publishes the
@@ -177,6 +180,7 @@ private:
     std::optional<QString> cleaningRefusal;
     std::optional<std::int64_t> rememberedScanTime;
     std::optional<std::int64_t> scanTime;
+    bool remember = false; // a whole scan, new to the store
   };
   /// A tree read from a file, or why not (a sentence).
   using FileReading = std::function<std::variant<DiskTreeArena, std::string>(const std::string &file, std::stop_token)>;
@@ -204,6 +208,10 @@ private:
                     std::shared_ptr<const DiskTreeArena> rescanned);
   void finishFolderRescan(std::uint64_t generation, const std::string &folder,
                           std::shared_ptr<const DiskTreeArena> rescanned, FolderSplice splice);
+  /// Writes arena_ to the store when it is a remembered tree: as a new scan
+  /// of its root, or over the snapshot it was saved as. One write at a
+  /// time, so the last tree is the one kept.
+  void rememberTree(bool asNewScan);
 
   ScanFunction scan_;
   std::shared_ptr<SafeCleaningEngine> engine_;
@@ -220,6 +228,10 @@ private:
   std::optional<std::int64_t> rememberedScanTime_;
   std::optional<std::int64_t> scanTime_;
   std::shared_ptr<const ScanSnapshotStore> snapshots_;
+  /// The scan time arena_ is remembered under; nothing when it is not.
+  std::optional<std::int64_t> rememberTime_;
+  bool remembering_ = false; // a write is on its way
+  std::optional<bool> rememberAgain_; // asked meanwhile; true: as a new scan
   std::shared_ptr<const TrashCatalogue> trash_;
   bool lastMoveUndoable_ = false;
 

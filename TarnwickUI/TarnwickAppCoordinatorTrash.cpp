@@ -76,6 +76,7 @@ void TarnwickAppCoordinator::forgetPaths(const std::vector<std::string> &paths) 
       }
       arena_ = edited;
       emit arenaChanged();
+      rememberTree(false);
     });
     // The gauge follows the tree: walking what went (or, when the shares
     // of `tree` were still on their way, all that stays) can take longer

@@ -201,6 +201,15 @@ std::string ScanSnapshotStore::previousFilePathFor(const std::string &rootPath) 
 }
 
 Result<std::string> ScanSnapshotStore::save(const DiskTreeArena &arena, std::int64_t scanTime) const {
+  return write(arena, scanTime, true);
+}
+
+Result<std::string> ScanSnapshotStore::replace(const DiskTreeArena &arena, std::int64_t scanTime) const {
+  return write(arena, scanTime, false);
+}
+
+Result<std::string> ScanSnapshotStore::write(const DiskTreeArena &arena, std::int64_t scanTime,
+                                             bool keepReplaced) const {
   Result<UniqueFd> folder = openFolder(folder_, true);
   if (!folder)
     return folder.failure();
@@ -215,7 +224,7 @@ Result<std::string> ScanSnapshotStore::save(const DiskTreeArena &arena, std::int
   if (!fd)
     return Failure::fromErrno("create a file in", folder_);
   const bool written = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && ::close(fd.release()) == 0;
-  if (written)
+  if (written && keepReplaced)
     keepAsPrevious(at, name, arena.rootPath());
   if (!written || ::renameat(at, temporary.c_str(), at, name.c_str()) != 0) {
     Failure failure = Failure::fromErrno("write", target);

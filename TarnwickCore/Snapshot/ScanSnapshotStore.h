@@ -66,6 +66,10 @@ public:
   /// oldest others while the folder would be over its cap. Returns the
   /// file's path.
   Result<std::string> save(const DiskTreeArena &arena, std::int64_t scanTime) const;
+  /// Writes `arena` in place of its root's current snapshot as save() does,
+  /// but keeps the previous one: for the same scan changed since by what
+  /// the program itself removed or read again, still the newer of the two.
+  Result<std::string> replace(const DiskTreeArena &arena, std::int64_t scanTime) const;
   /// The remembered scan of `rootPath`.
   ScanSnapshotReader::Outcome load(const std::string &rootPath) const;
   /// Forgets the scans of `rootPath`, current and previous; succeeds when
@@ -84,6 +88,8 @@ public:
   std::optional<Entry> olderScanOf(const std::string &rootPath, std::int64_t before) const;
 
 private:
+  Result<std::string> write(const DiskTreeArena &arena, std::int64_t scanTime, bool keepReplaced) const;
+
   std::string folder_;
   std::uint64_t capacityBytes_;
 };

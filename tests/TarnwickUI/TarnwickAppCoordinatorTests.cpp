@@ -308,6 +308,24 @@ TEST_F(TarnwickAppCoordinatorTest, AWholeScanIsRememberedAndOpensAgainAsScannedT
   EXPECT_FALSE(coordinator->rememberedScanTime());
 }
 
+// What the window removes from a remembered tree leaves its snapshot too,
+// so reopening it never brings that back; the scan before stays the previous.
+TEST_F(TarnwickAppCoordinatorTest, ARememberedTreeForgetsWhatWasRemovedFromIt) {
+  auto store = std::make_shared<const ScanSnapshotStore>(tree.path("remembered"));
+  coordinator->setSnapshotStore(store);
+  const std::string notes = tree.path("notes");
+  auto remembersNotes = [&] {
+    const ScanSnapshotReader::Outcome loaded = store->load(tree.root());
+    const auto *arena = std::get_if<DiskTreeArena>(&loaded);
+    return arena && findNodeByPath(*arena, notes).has_value();
+  };
+  ASSERT_TRUE(scanToEnd());
+  ASSERT_TRUE(QTest::qWaitFor(remembersNotes));
+  coordinator->moveNodeToTrash(*coordinator->arena()->node(*findNodeByPath(*coordinator->arena(), notes)));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !remembersNotes(); }));
+  EXPECT_FALSE(fs::exists(store->previousFilePathFor(tree.root()))) << "one scan was made, not two";
+}
+
 TEST_F(TarnwickAppCoordinatorTest, AStoppedScanIsShownPartialNeverRememberedAndARescanMakesItWhole) {
   auto store = std::make_shared<const ScanSnapshotStore>(tree.path("remembered"));
   coordinator->setSnapshotStore(store);
