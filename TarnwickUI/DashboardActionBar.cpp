@@ -136,6 +136,9 @@ void DashboardActionBar::setCleaningRefusal(const std::optional<QString> &reason
   cleaningRefusal_ = reason;
   smartClean_->setEnabled(!reason);
   smartClean_->setToolTip(reason.value_or(QString()));
+  // A tree from another computer names no folder here to show.
+  reveal_->setEnabled(!reason);
+  reveal_->setToolTip(reason.value_or(QString()));
   showTrashRefusal();
 }
 

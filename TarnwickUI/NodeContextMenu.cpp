@@ -39,8 +39,9 @@ QMenu *NodeContextMenu::build(const DiskNode &node, const Actions &actions, QWid
 #else
   const QString revealTitle = Texts::tr("Reveal in File Manager");
 #endif
+  // A tree from another computer names no folder here to show.
   if (actions.reveal)
-    menu->addAction(SymbolIcons::icon("folder"), revealTitle, menu, actions.reveal);
+    refuseIfNeeded(menu->addAction(SymbolIcons::icon("folder"), revealTitle, menu, actions.reveal), cleaningRefusal);
   menu->addSeparator();
   // Destructive: drawn in red, as the platform's menus cannot colour one entry's text.
   if (actions.moveToTrash)

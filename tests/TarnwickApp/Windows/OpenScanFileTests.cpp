@@ -117,8 +117,9 @@ TEST_F(OpenScanFileTest, AnExportOfAFolderHereIsExploredAsItsScan) {
   EXPECT_EQ(kept->arena()->rootPath(), tree.path("home"));
 }
 
-// Not this computer's folder: every way to clean or rescan is refused, with
-// the reason, until a scan of this computer replaces the tree.
+// Not this computer's folder: every way to clean, rescan or show it in the
+// file manager is refused, with the reason, until a scan of this computer
+// replaces the tree.
 TEST_F(OpenScanFileTest, AnotherComputersTreeIsNeitherCleanedNorRescanned) {
   const std::string absent =
       writeText("absent.json", R"([1,2,{},[{"name":"/quillane-absent-root/home","dsize":4096},)"
@@ -135,7 +136,8 @@ TEST_F(OpenScanFileTest, AnotherComputersTreeIsNeitherCleanedNorRescanned) {
 
     const auto notes = tarnwick::findNodeByPath(*dashboard->arena(), root + "/notes.txt");
     dashboard->setSelectedNodeID(notes);
-    for (QPushButton *button : {dashboard->actionBar()->trashButton(), dashboard->actionBar()->smartCleanButton()}) {
+    for (QPushButton *button : {dashboard->actionBar()->trashButton(), dashboard->actionBar()->smartCleanButton(),
+                                dashboard->actionBar()->revealButton()}) {
       EXPECT_FALSE(button->isEnabled()) << button->text().toStdString();
       EXPECT_EQ(button->toolTip(), reason);
     }
@@ -143,7 +145,7 @@ TEST_F(OpenScanFileTest, AnotherComputersTreeIsNeitherCleanedNorRescanned) {
     EXPECT_FALSE(rescanButton->isEnabled());
     EXPECT_EQ(rescanButton->toolTip(), reason);
     std::unique_ptr<QMenu> menu = test::menuOf(*dashboard, "Clips");
-    for (const char *item : {"Move to Trash", "Rescan This Folder"}) {
+    for (const char *item : {"Move to Trash", "Rescan This Folder", "Reveal in File Manager"}) {
       const QAction *action = test::actionNamed(*menu, item);
       ASSERT_TRUE(action) << item;
       EXPECT_FALSE(action->isEnabled()) << item;
@@ -170,6 +172,7 @@ TEST_F(OpenScanFileTest, AnotherComputersTreeIsNeitherCleanedNorRescanned) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !coordinator->isScanning(); }));
   EXPECT_FALSE(coordinator->cleaningRefusal());
   EXPECT_TRUE(window->rootView()->dashboard()->actionBar()->smartCleanButton()->isEnabled());
+  EXPECT_TRUE(window->rootView()->dashboard()->actionBar()->revealButton()->isEnabled());
   EXPECT_TRUE(window->rootView()->dashboard()->breadcrumbBar()->rescanButton()->isEnabled());
 }
 
