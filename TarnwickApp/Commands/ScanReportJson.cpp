@@ -104,8 +104,8 @@ void printFileTypes(const DiskTreeArena &arena) {
   std::printf("\nFile types:\n");
   for (const tarnwick::FileTypeUsage &usage : types) {
     const double share = total > 0 ? 100.0 * static_cast<double>(usage.allocatedSize) / total : 0;
-    std::printf("  %12s  %5.1f%%  %12s files  %s\n", tarnwick::formatByteCount(usage.allocatedSize).c_str(), share,
-                groupDigits(usage.fileCount).c_str(),
+    std::printf("  %12s  %5.1f%%  %12s %-5s  %s\n", tarnwick::formatByteCount(usage.allocatedSize).c_str(), share,
+                groupDigits(usage.fileCount).c_str(), usage.fileCount == 1 ? "file" : "files",
                 usage.type.empty() ? "(no type)" : ("." + printableText(usage.type)).c_str());
   }
 }

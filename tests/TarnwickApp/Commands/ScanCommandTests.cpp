@@ -345,6 +345,8 @@ TEST(ScanReportJsonTest, SummaryLargestFilesAndTypesAgreeWithDuAndFind) {
   EXPECT_NE(run.out.find("Largest files:\n  "), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("/film.mkv\n  "), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\n\nFile types:"), std::string::npos) << run.out;
+  for (const char *row : {" 2 files  .mkv\n", " 1 file   .txt\n"})
+    EXPECT_NE(run.out.find(row), std::string::npos) << row << "\n" << run.out;
   const nlohmann::json report = nlohmann::json::parse(readFile(out.path("report.json")));
 
   EXPECT_EQ(report["schema"], "quillane-scan-report");
