@@ -6,6 +6,7 @@
 #include "TarnwickCore/Deletion/SafeCleaningTypes.h"
 #include "TarnwickCore/Support/Result.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,11 @@ public:
   /// each removal cut short that says where what it left is. The default
   /// has no removal to stop.
   virtual std::vector<Failure> stopRemovalsForExit() { return {}; }
+  /// Why the entry at the absolute `path` can be neither moved to the Trash
+  /// nor removed whatever the guard says, for a view to tell before it is
+  /// tried; nothing when it can, or when that cannot be told now (the
+  /// operations themselves then say why). The default knows no such entry.
+  virtual std::optional<std::string> refusalOf(const std::string &path) const;
 };
 
 /// The real file system: the freedesktop.org Trash and descriptor-relative
@@ -55,6 +61,8 @@ public:
   Result<std::vector<std::string>> cleanKeeping(const ApprovedDeletion &item, DeletionMode mode,
                                                 const std::vector<std::string> &keptNames) override;
   std::vector<Failure> stopRemovalsForExit() override { return quarantines_.closeForExit(); }
+  /// What lies in a Trash goes only by the Trash's own means.
+  std::optional<std::string> refusalOf(const std::string &path) const override;
 
 private:
   FreedesktopTrash trash_;

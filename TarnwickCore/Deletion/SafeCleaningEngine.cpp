@@ -57,6 +57,7 @@ std::optional<std::string> SafeCleaningEngine::refusalOf(const std::string &path
                                                          const ProtectedSnapshot *protectedNow) const {
   try {
     DeletionGuard::approve(path, homeDirectory_, allowUserConfirmedHomeItem, protectedNow);
+    return fileSystem_->refusalOf(DeletionGuard::standardize(path));
   } catch (const DeletionGuardError &refusal) {
     return refusal.what();
   } catch (const std::exception &) { // cannot check now: clean() will say why

@@ -45,7 +45,8 @@ public:
                            std::stop_token stop = {});
 
   /// Why clean() would refuse `path` now: the deletion guard's refusal, or
-  /// nothing when it approves (or cannot check: then clean() says why). A
+  /// the file system's (CleaningFileSystem::refusalOf), or nothing when
+  /// both approve (or cannot check: then clean() says why). A
   /// forecast for offering or greying out an action; clean() checks again.
   /// Only reads metadata; any thread.
   /// `protectedNow`, when given, is ProtectedLocations::snapshot() of this

@@ -55,6 +55,15 @@ Result<std::vector<std::string>> CleaningFileSystem::cleanKeeping(const Approved
   return Failure{"clean", item.path, 0, "the files it must keep cannot be kept here"};
 }
 
+std::optional<std::string> CleaningFileSystem::refusalOf(const std::string &) const { return std::nullopt; }
+
+std::optional<std::string> SystemCleaningFileSystem::refusalOf(const std::string &path) const {
+  const Result<bool> inTrash = trash_.liesInATrash(path);
+  if (inTrash && *inTrash)
+    return "'" + path + "' is already in the Trash; to remove it for good, empty the Trash.";
+  return std::nullopt;
+}
+
 Result<void> SystemCleaningFileSystem::moveToTrash(const ApprovedDeletion &item) {
   Result<ParentAndName> entry = pinned(item);
   if (!entry)

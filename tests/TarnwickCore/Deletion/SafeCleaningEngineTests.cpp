@@ -129,6 +129,7 @@ TEST_F(SafeCleaningEngineTest, NothingInATrashIsRemovedAlone) {
   // Trashing and removing as such are the attack tests' (every inode checked).
   SafeCleaningEngine engine = realEngine(home, ".local/share");
   auto expectRefused = [&](const std::string &path, std::vector<std::string> kept = {}) {
+    EXPECT_TRUE(engine.refusalOf(path, true)) << "a view greys it out beforehand: " << path;
     CleanableItem inTrash = item(path, 10);
     inTrash.keptEntryNames = std::move(kept);
     auto removed = engine.clean({inTrash}, DeletionMode::permanentDelete, true);
@@ -149,6 +150,7 @@ TEST_F(SafeCleaningEngineTest, NothingInATrashIsRemovedAlone) {
 
   home.writeFile("Documents/Trash/files/report", 10);
   home.writeFile("Documents/Trash/info/report.trashinfo", 10);
+  EXPECT_FALSE(engine.refusalOf(home.path("Documents/Trash/files/report"), true));
   auto removed = engine.clean({item(home.path("Documents/Trash/files/report"), 10)}, DeletionMode::permanentDelete, true);
   EXPECT_EQ(removed.cleanedPaths.size(), 1u);
   EXPECT_TRUE(fs::exists(home.path("Documents/Trash/info/report.trashinfo")));
