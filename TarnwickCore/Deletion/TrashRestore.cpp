@@ -6,6 +6,7 @@
 #include "TarnwickCore/Deletion/UserTrashFolders.h"
 #include "TarnwickCore/Support/NoLinkPath.h"
 #include "TarnwickCore/Support/PathJoin.h"
+#include "TarnwickCore/Support/RealPath.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -39,6 +40,22 @@ std::string moveFailure(int error, const std::string &originalPath) {
   return std::strerror(error);
 }
 
+// Where `originalPath`, recorded in the home Trash at `homeTrash`, really
+// lies when the home is reached through a link (/home/ann leading to
+// /var/home/ann): the part of the path it shares with the Trash's own is
+// taken at its real place, since the user reaches their Trash that way
+// too. Links below that part are never followed; neither is a path the
+// Trash's does not share a folder with.
+std::string throughTrashsOwnLinks(const std::string &originalPath, const std::string &homeTrash) {
+  for (std::string shared = parentPath(homeTrash); shared != "/"; shared = parentPath(shared)) {
+    if (!holdsPath(shared, originalPath))
+      continue;
+    const std::optional<std::string> real = realPath(shared);
+    return real ? *real + originalPath.substr(shared.size()) : originalPath;
+  }
+  return originalPath;
+}
+
 bool isEntry(int folder, const std::string &name, const FileIdentity &identity) {
   struct stat st;
   return ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && FileIdentity{st.st_dev, st.st_ino} == identity;
@@ -68,7 +85,9 @@ Result<std::string> TrashCatalogue::restore(const TrashedItem &item) const {
   if (!text || text->originalPath(folder->topDirectory) != item.originalPath)
     return refused("its record changed since the Trash was listed");
 
-  ParentAndName target = openParentWithoutLinks(item.originalPath);
+  const bool inHomeTrash = item.trashDirectory == homeTrash_;
+  ParentAndName target = openParentWithoutLinks(inHomeTrash ? throughTrashsOwnLinks(item.originalPath, homeTrash_)
+                                                            : item.originalPath);
   if (!target.parent)
     return refused(folderFailure(errno, item.originalPath));
   // A folder another user made where the original one was (removed since,

@@ -120,6 +120,20 @@ TEST_F(LinkedHomeTrashTest, OnADriveBelowTheHomeTheRecordIsRelativeToItsTop) {
   EXPECT_TRUE(fs::exists(real + "/disk/d/p"));
 }
 
+// Another client may record an item by the home's linked name: the link
+// the Trash itself is reached through is taken, and no other (below).
+TEST_F(LinkedHomeTrashTest, ARecordByTheHomesLinkedNameComesBack) {
+  tree.writeFile("var/home/ann/.local/share/Trash/files/theirs", 10);
+  tree.makeDirectory("var/home/ann/.local/share/Trash/info");
+  std::ofstream(homeTrash + "/info/theirs.trashinfo")
+      << "[Trash Info]\nPath=" << home << "/a/theirs\nDeletionDate=2024-01-01T00:00:00\n";
+  const std::optional<TrashedItem> item = TrashCatalogue::latestWithOriginalPath(listing(), home + "/a/theirs");
+  ASSERT_TRUE(item);
+  const Result<std::string> back = catalogue.restore(*item);
+  ASSERT_TRUE(back) << back.failure().message();
+  EXPECT_TRUE(fs::exists(real + "/a/theirs"));
+}
+
 // A record naming a link on the way (written so by another client, or
 // whose folder became a link since) is found by either name, and refused.
 TEST_F(LinkedHomeTrashTest, ARestoreNeverPassesALinkWhicheverNameIsAsked) {
