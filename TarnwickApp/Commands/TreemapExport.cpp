@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QSvgGenerator>
 
+#include <cerrno>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -53,6 +54,10 @@ std::string treemapJson(std::span<const TreemapRect> tiles) {
 bool writeTreemapPng(std::span<const TreemapRect> tiles, tarnwick::CanvasSize size, std::FILE *out) {
   QImage image(static_cast<int>(std::ceil(size.width)), static_cast<int>(std::ceil(size.height)),
                QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) { // its pixels could not be allocated
+    errno = ENOMEM;
+    return false;
+  }
   QPainter painter(&image);
   paintCanvas(painter, tiles, size);
   painter.end();

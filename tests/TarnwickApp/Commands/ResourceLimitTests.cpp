@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <linux/close_range.h>
 #include <unistd.h>
@@ -142,6 +144,15 @@ TEST_F(ResourceLimit, LittleAddressSpaceFailsCleanly) {
       continue; // too little to load the program's libraries at all
     expectWholeTreeOrCleanFailure(c, {"out of memory", "cannot start threads"});
   }
+}
+
+// A picture too large for the memory left is refused for that reason.
+TEST_F(ResourceLimit, APictureLargerThanTheMemoryLeftSaysSo) {
+  const QuillaneRun run = runQuillane(scratch.root(), "treemap tree --size 16384x16384 --png out/p.png",
+                                      "prlimit --as=" + std::to_string(900'000'000));
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find(std::strerror(ENOMEM)), std::string::npos) << run.err;
+  EXPECT_TRUE(std::filesystem::is_empty(scratch.path("out")));
 }
 
 TEST_F(ResourceLimit, FewThreadsMeanFewerWalkers) {
