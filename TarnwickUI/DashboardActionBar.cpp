@@ -1,15 +1,16 @@
 #include "TarnwickUI/DashboardActionBar.h"
 
 #include "TarnwickUI/CategoryTitle.h"
+#include "TarnwickUI/ElidedLabel.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
 
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace tarnwick {
 namespace {
@@ -45,19 +46,18 @@ QPushButton *makeButton(const char *symbol, const QString &title, std::optional<
   return button;
 }
 
-// A path or name that may be long: shortened to fit `width` (the label's
-// maximum by default).
-void setElided(QLabel *label, const QString &text, Qt::TextElideMode mode, int width = -1) {
+// A path or name that may be long: shortened to the room the label is
+// given, whole in its tooltip.
+void setElided(ElidedLabel *label, const QString &text) {
   label->setToolTip(text);
-  label->setText(QFontMetrics(label->font()).elidedText(text, mode, width < 0 ? label->maximumWidth() : width));
+  label->setFullText(text);
 }
-
-constexpr int subjectWidth = 340, textWidth = subjectWidth - 22, kindSpacing = 6;
 
 } // namespace
 
 DashboardActionBar::DashboardActionBar(QWidget *parent)
-    : QWidget(parent), icon_(new QLabel(this)), name_(new QLabel(this)), kind_(new QLabel(this)), path_(new QLabel(this)),
+    : QWidget(parent), icon_(new QLabel(this)), name_(new ElidedLabel(Qt::ElideRight, this)),
+      kind_(new ElidedLabel(Qt::ElideRight, this)), path_(new ElidedLabel(Qt::ElideMiddle, this)),
       placeholder_(new QLabel(tr("Select an item to inspect or clean"), this)), subjectBox_(new QWidget(this)),
       reveal_(makeButton("folder", tr("Reveal"), std::nullopt, this)),
       trash_(makeButton("trash", tr("Move to Trash"), destructiveRed(), this)),
@@ -66,28 +66,25 @@ DashboardActionBar::DashboardActionBar(QWidget *parent)
   layout->setContentsMargins(14, 10, 14, 10);
   layout->setSpacing(12);
 
-  auto *subjectLayout = new QHBoxLayout(subjectBox_);
-  subjectLayout->setContentsMargins(0, 0, 0, 0);
-  subjectLayout->setSpacing(8);
-  subjectBox_->setMaximumWidth(subjectWidth);
-  auto *lines = new QVBoxLayout;
-  lines->setSpacing(1);
   name_->setFont(textFont(12, QFont::Bold));
   kind_->setFont(textFont(10, QFont::DemiBold));
   path_->setFont(textFont(10));
-  name_->setMaximumWidth(textWidth);
-  kind_->setMaximumWidth(textWidth / 2);
-  path_->setMaximumWidth(textWidth);
   setTextColour(path_, secondaryText());
-  // The kind leads the path's line; the path takes what is left.
-  auto *kindAndPath = new QHBoxLayout;
-  kindAndPath->setSpacing(kindSpacing);
-  kindAndPath->addWidget(kind_);
-  kindAndPath->addWidget(path_, 1);
-  lines->addWidget(name_);
-  lines->addLayout(kindAndPath);
-  subjectLayout->addWidget(icon_, 0, Qt::AlignVCenter);
-  subjectLayout->addLayout(lines);
+  // The icon, then the name over the kind and the path; the path takes
+  // what the kind leaves. The subject takes the room the buttons leave it,
+  // and its texts are elided only when that is not enough. One grid, not
+  // nested rows: a nested layout keeps its old size hint when a label's
+  // changes, and the bar would lay the subject out for the last one.
+  auto *lines = new QGridLayout(subjectBox_);
+  lines->setContentsMargins(0, 0, 0, 0);
+  lines->setHorizontalSpacing(6);
+  lines->setVerticalSpacing(1);
+  icon_->setContentsMargins(0, 0, 2, 0); // 8 to the text
+  lines->addWidget(icon_, 0, 0, 2, 1, Qt::AlignVCenter);
+  lines->addWidget(name_, 0, 1, 1, 2);
+  lines->addWidget(kind_, 1, 1);
+  lines->addWidget(path_, 1, 2);
+  lines->setColumnStretch(2, 1);
 
   placeholder_->setFont(textFont(11));
   setTextColour(placeholder_, secondaryText());
@@ -120,16 +117,18 @@ void DashboardActionBar::setSubject(const std::optional<DiskNode> &subject, bool
   if (!subject)
     return;
   icon_->setPixmap(SymbolIcons::tinted(subject->isDirectory ? "folder.fill" : "doc.fill", 14, accent(), devicePixelRatioF()));
-  setElided(name_, subject->name.empty() ? tr("Current Folder") : displayText(subject->name), Qt::ElideRight);
+  setElided(name_, subject->name.empty() ? tr("Current Folder") : displayText(subject->name));
   const std::optional<CleanableCategory> category = TreemapPalette::categoryOf(*subject);
   if (category) {
-    setElided(kind_, categoryTitle(*category), Qt::ElideRight);
+    setElided(kind_, categoryTitle(*category));
   } else {
-    setElided(kind_, subject->isDirectory ? tr("Folder") : tr("File"), Qt::ElideRight);
+    setElided(kind_, subject->isDirectory ? tr("Folder") : tr("File"));
   }
   setTextColour(kind_, category ? TreemapPalette::color(*category) : secondaryText());
-  const int kindWidth = QFontMetrics(kind_->font()).horizontalAdvance(kind_->text());
-  setElided(path_, displayText(subject->path), Qt::ElideMiddle, textWidth - kindWidth - kindSpacing);
+  setElided(path_, displayText(subject->path));
+  // The bar's layout keeps the box's size hint from its last run, which
+  // showing the buttons above may just have started: the box's has changed.
+  subjectBox_->updateGeometry();
 }
 
 void DashboardActionBar::setCleaningRefusal(const std::optional<QString> &reason) {

@@ -11,6 +11,8 @@ class QPushButton;
 
 namespace tarnwick {
 
+class ElidedLabel;
+
 /// The strip under the treemap: what is selected (or the folder on screen),
 /// with its category ("Folder" or "File" when none describes it), and the
 /// actions on it: "Reveal" and "Move to Trash" for a selected item,
@@ -51,9 +53,9 @@ protected:
 private:
   std::optional<DiskNode> subject_;
   QLabel *icon_;
-  QLabel *name_;
-  QLabel *kind_;
-  QLabel *path_;
+  ElidedLabel *name_;
+  ElidedLabel *kind_;
+  ElidedLabel *path_;
   QLabel *placeholder_;
   QWidget *subjectBox_;
   QPushButton *reveal_;

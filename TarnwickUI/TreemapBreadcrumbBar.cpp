@@ -1,6 +1,7 @@
 #include "TarnwickUI/TreemapBreadcrumbBar.h"
 
 #include "TarnwickUI/BreadcrumbCrumbButton.h"
+#include "TarnwickUI/BreadcrumbTrail.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
@@ -13,8 +14,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScrollArea>
-#include <QScrollBar>
 
 #include <array>
 #include <cmath>
@@ -156,15 +155,6 @@ private:
   const QString bullet_ = QStringLiteral("•");
 };
 
-// Hugs its crumbs when there is room, and can shrink to nothing when there
-// is not; the stock scroll area caps its hint at a few dozen characters.
-class CrumbScrollArea : public QScrollArea {
-public:
-  using QScrollArea::QScrollArea;
-  QSize sizeHint() const override { return widget() ? widget()->sizeHint() : QSize(); }
-  QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
-};
-
 QString displayName(const DiskNode &node) {
   return node.name.empty() ? Texts::tr("Root") : WidgetStyle::displayText(node.name);
 }
@@ -177,36 +167,15 @@ TreemapBreadcrumbBar::TreemapBreadcrumbBar(QWidget *parent)
       rescanButton_(new SymbolTileButton("arrow.clockwise", 12, SymbolTileButton::Tint::secondary,
                                          tr("Rescan this directory"), this)),
       overflowButton_(new BreadcrumbCrumbButton(QStringLiteral("…"), BreadcrumbCrumbButton::Glyph::none, false, this)),
-      crumbScroller_(new CrumbScrollArea(this)), crumbRow_(nullptr), badge_(new SizeBadge(this)),
+      trail_(new BreadcrumbTrail(overflowButton_, this)), badge_(new SizeBadge(this)),
       partialBadge_(new QLabel(tr("Partial"), this)) {
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   backButton_->setEnabled(false);
   connect(backButton_, &QAbstractButton::clicked, this, &TreemapBreadcrumbBar::goBack);
   connect(rescanButton_, &QAbstractButton::clicked, this, &TreemapBreadcrumbBar::rescan);
 
-  auto *crumbStrip = new QWidget;
-  crumbRow_ = new QHBoxLayout(crumbStrip);
-  crumbRow_->setContentsMargins(0, 0, 0, 0);
-  crumbRow_->setSpacing(6);
-  crumbRow_->addStretch(1); // crumbs go before it, so they stay left-aligned
-  crumbScroller_->setWidget(crumbStrip);
-  crumbScroller_->setWidgetResizable(true);
-  crumbScroller_->setFrameShape(QFrame::NoFrame);
-  crumbScroller_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  crumbScroller_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  crumbScroller_->setFocusPolicy(Qt::NoFocus); // a Tab stop showing nothing: the crumbs take focus themselves
-  crumbScroller_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-  crumbScroller_->setAutoFillBackground(false);
-  crumbScroller_->viewport()->setAutoFillBackground(false);
-  // Every change of the chain or of the width changes the range: keep the
-  // newest crumb in view.
-  QScrollBar *horizontal = crumbScroller_->horizontalScrollBar();
-  connect(horizontal, &QScrollBar::rangeChanged, horizontal,
-          [horizontal](int, int maximum) { horizontal->setValue(maximum); });
-  connect(horizontal, &QScrollBar::valueChanged, this, &TreemapBreadcrumbBar::showOverflowWhileScrolled);
   overflowButton_->setToolTip(tr("Folders above"));
   overflowButton_->setAccessibleName(tr("Folders above"));
-  overflowButton_->hide();
   connect(overflowButton_, &QAbstractButton::clicked, this, [this] {
     QMenu *menu = overflowMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -221,8 +190,7 @@ TreemapBreadcrumbBar::TreemapBreadcrumbBar(QWidget *parent)
   row->setContentsMargins(14, 8, 14, 8);
   row->setSpacing(10);
   row->addWidget(backButton_, 0, Qt::AlignVCenter);
-  row->addWidget(overflowButton_, 0, Qt::AlignVCenter);
-  row->addWidget(crumbScroller_, 0, Qt::AlignVCenter);
+  row->addWidget(trail_, 0, Qt::AlignVCenter);
   row->addSpacerItem(new QSpacerItem(8, 0, QSizePolicy::MinimumExpanding, QSizePolicy::Minimum));
   row->addWidget(partialBadge_, 0, Qt::AlignVCenter);
   row->addWidget(badge_, 0, Qt::AlignVCenter);
@@ -233,34 +201,27 @@ void TreemapBreadcrumbBar::setState(std::vector<DiskNode> chain, std::optional<D
   backButton_->setEnabled(canGoBack);
 
   clearCrumbs();
-  // Each crumb and chevron is shown as it is made: a child of a visible
-  // widget is otherwise shown only later, from the event loop, and until
-  // then the strip's size hint leaves it out, so the bar would lay the
-  // scroller out for an empty chain and keep it at that size.
-  QWidget *strip = crumbScroller_->widget();
-  int position = 0; // before the trailing stretch
+  std::vector<QWidget *> items; // crumbs and the chevrons between them
   for (std::size_t i = 0; i < chain.size(); ++i) {
     const DiskNode &node = chain[i];
     const bool isLast = i + 1 == chain.size();
     const auto glyph = i == 0             ? BreadcrumbCrumbButton::Glyph::drive
                        : node.isDirectory ? BreadcrumbCrumbButton::Glyph::folder
                                           : BreadcrumbCrumbButton::Glyph::none;
-    auto *crumb = new BreadcrumbCrumbButton(displayName(node), glyph, isLast, strip);
+    auto *crumb = new BreadcrumbCrumbButton(displayName(node), glyph, isLast, trail_);
     connect(crumb, &QAbstractButton::clicked, this, [this, id = node.id] { emit navigateTo(id); });
     if (i == 0) // the tree's root, named by its last component only
       crumb->setToolTip(WidgetStyle::displayText(node.path));
-    crumb->show();
-    crumbRow_->insertWidget(position++, crumb, 0, Qt::AlignVCenter);
+    items.push_back(crumb);
     crumbs_.push_back(crumb);
     crumbIDs_.push_back(node.id);
     if (!isLast) {
-      auto *separator = new CrumbSeparator(strip);
-      separator->show();
-      crumbRow_->insertWidget(position++, separator, 0, Qt::AlignVCenter);
+      auto *separator = new CrumbSeparator(trail_);
+      items.push_back(separator);
       separators_.push_back(separator);
     }
   }
-  crumbScroller_->updateGeometry(); // its hint is the strip's, which just changed
+  trail_->setItems(std::move(items));
   // New crumbs join the end of the window's Tab chain: put them after Back,
   // where they are on screen.
   QWidget *previous = overflowButton_;
@@ -276,8 +237,7 @@ void TreemapBreadcrumbBar::setState(std::vector<DiskNode> chain, std::optional<D
 
 void TreemapBreadcrumbBar::clearCrumbs() {
   // Deleted later: a crumb's click may be what led here.
-  auto retire = [this](QWidget *widget) {
-    crumbRow_->removeWidget(widget);
+  auto retire = [](QWidget *widget) {
     widget->hide();
     widget->deleteLater();
   };
@@ -290,16 +250,11 @@ void TreemapBreadcrumbBar::clearCrumbs() {
   separators_.clear();
 }
 
-void TreemapBreadcrumbBar::showOverflowWhileScrolled() {
-  overflowButton_->setVisible(crumbScroller_->horizontalScrollBar()->value() > 0);
-}
-
 QAbstractButton *TreemapBreadcrumbBar::overflowButton() const { return overflowButton_; }
 
 QMenu *TreemapBreadcrumbBar::overflowMenu(QWidget *parent) {
   auto *menu = new QMenu(parent);
-  const int scrolledOut = crumbScroller_->horizontalScrollBar()->value();
-  for (std::size_t i = 0; i < crumbs_.size() && crumbs_[i]->geometry().left() < scrolledOut; ++i)
+  for (std::size_t i = 0; i < std::size_t(trail_->crumbsOutOfView()); ++i)
     menu->addAction(QString(crumbs_[i]->accessibleName()).replace(QLatin1Char('&'), QStringLiteral("&&")), this,
                     [this, id = crumbIDs_[i]] { emit navigateTo(id); });
   return menu;

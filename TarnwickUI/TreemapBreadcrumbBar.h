@@ -8,14 +8,13 @@
 #include <vector>
 
 class QAbstractButton;
-class QHBoxLayout;
 class QLabel;
 class QMenu;
-class QScrollArea;
 
 namespace tarnwick {
 
 class BreadcrumbCrumbButton;
+class BreadcrumbTrail;
 
 /// The strip above the treemap: a back button, the chain of folders from
 /// the scan root to the shown folder as clickable crumbs, a badge with the
@@ -23,10 +22,10 @@ class BreadcrumbCrumbButton;
 /// folder.
 ///
 /// The bar keeps no navigation state of its own: its owner calls setState
-/// after every navigation and acts on the signals. A chain wider than the
-/// bar scrolls (without scroll bars) so its newest crumb stays in view, and a
-/// "…" crumb before it lists the crumbs scrolled out; the buttons and the
-/// badge never move out.
+/// after every navigation and acts on the signals. Of a chain wider than
+/// the bar, as many of the newest crumbs show as fit, each whole, after a
+/// "…" crumb that lists the others; the buttons and the badge never move
+/// out.
 ///
 /// Threads: GUI thread only.
 class TreemapBreadcrumbBar : public QWidget {
@@ -48,10 +47,10 @@ public:
   int separatorCount() const { return int(separators_.size()); }
   QAbstractButton *backButton() const { return backButton_; }
   QAbstractButton *rescanButton() const { return rescanButton_; }
-  /// The "…" crumb, shown while older crumbs are scrolled out of view.
+  /// The "…" crumb, shown while older crumbs are out of view.
   QAbstractButton *overflowButton() const;
   /// The menu the "…" crumb opens, owned by `parent`: the crumbs out of
-  /// view, wholly or in part, oldest first.
+  /// view, oldest first.
   QMenu *overflowMenu(QWidget *parent);
   bool isBadgeShown() const;
   /// "<size> • <item count>", as drawn.
@@ -73,13 +72,11 @@ protected:
 
 private:
   void clearCrumbs();
-  void showOverflowWhileScrolled();
 
   QAbstractButton *backButton_;
   QAbstractButton *rescanButton_;
   BreadcrumbCrumbButton *overflowButton_;
-  QScrollArea *crumbScroller_;
-  QHBoxLayout *crumbRow_;
+  BreadcrumbTrail *trail_;
   QWidget *badge_;
   QLabel *partialBadge_;
   std::vector<BreadcrumbCrumbButton *> crumbs_;

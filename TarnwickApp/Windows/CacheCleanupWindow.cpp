@@ -5,6 +5,7 @@
 #include "TarnwickApp/Windows/SystemCachesPanel.h"
 #include "TarnwickUI/BusySpinner.h"
 #include "TarnwickUI/CategoryTitle.h"
+#include "TarnwickUI/NameColumnFit.h"
 #include "TarnwickUI/SymbolIcons.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TarnwickUI/WidgetStyle.h"
@@ -139,9 +140,7 @@ CacheCleanupWindow::CacheCleanupWindow(std::string homeDirectory, std::shared_pt
   auto *tickBoxes = new TickBoxStyle;
   tickBoxes->setParent(list_); // a widget does not own its style
   list_->setStyle(tickBoxes);
-  for (int column : {nameColumn, descriptionColumn, sizeColumn, modifiedColumn})
-    list_->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
-  list_->header()->setStretchLastSection(true);
+  fitColumns();
   pages_->addWidget(list_);
   empty_ = makeLabel(tr("No known caches found."), textFont(13, QFont::Medium), secondaryText(), pages_);
   empty_->setAlignment(Qt::AlignCenter);
@@ -165,6 +164,26 @@ CacheCleanupWindow::CacheCleanupWindow(std::string homeDirectory, std::shared_pt
   refreshTotal();
 }
 
+void CacheCleanupWindow::fitColumns() {
+  // Every column within the list's width: the name takes what the others
+  // leave, sizes and dates keep room for their widest, and a description or
+  // path too long for its share is elided in the middle, whole in its
+  // tooltip. In a narrow window the path gives way first.
+  list_->setTextElideMode(Qt::ElideMiddle);
+  const QFontMetrics metrics = list_->fontMetrics();
+  const auto room = [&](Column column, const QString &sample) {
+    const QString title = list_->headerItem()->text(column);
+    return std::max(metrics.horizontalAdvance(sample), list_->header()->fontMetrics().horizontalAdvance(title)) + 18;
+  };
+  const int size = room(sizeColumn, QStringLiteral("999.9 MB"));
+  const int modified = room(modifiedColumn, QLocale().toString(QDate(2000, 12, 28), QLocale::ShortFormat));
+  new tarnwick::NameColumnFit(list_, nameColumn,
+                              {{sizeColumn, size, size},
+                               {descriptionColumn, 0, 120, 0.35},
+                               {modifiedColumn, modified, modified},
+                               {pathColumn, 0, 100, 0.2}});
+}
+
 QWidget *CacheCleanupWindow::makeHeader() {
   auto *header = new QWidget(this);
   auto *layout = new QHBoxLayout(header);
@@ -175,9 +194,11 @@ QWidget *CacheCleanupWindow::makeHeader() {
   auto *titles = new QVBoxLayout;
   titles->setSpacing(2);
   titles->addWidget(makeLabel(tr("Clean Up Caches"), textFont(18, QFont::Bold), primaryText(), header));
-  titles->addWidget(makeLabel(tr("Known caches that their applications fetch or rebuild again, largest first. "
-                                             "Tick what to move to the Trash."),
-                              textFont(11), secondaryText(), header));
+  QLabel *subtitle = makeLabel(tr("Known caches that their applications fetch or rebuild again, largest first. "
+                                  "Tick what to move to the Trash."),
+                               textFont(11), secondaryText(), header);
+  subtitle->setWordWrap(true); // a longer translation, or a filter beside it, leaves it less room
+  titles->addWidget(subtitle);
   filterLabel_ = makeLabel({}, textFont(11, QFont::DemiBold), primaryText(), header);
   showAll_ = new QPushButton(tr("Show All"), header);
   connect(showAll_, &QPushButton::clicked, this, [this] { open(std::nullopt); });
@@ -278,6 +299,7 @@ void CacheCleanupWindow::rebuildList() {
     row->setData(nameColumn, itemIndexRole, qulonglong(index));
     row->setCheckState(nameColumn, item.isSelected ? Qt::Checked : Qt::Unchecked);
     row->setText(descriptionColumn, displayText(item.subtitle));
+    row->setToolTip(descriptionColumn, row->text(descriptionColumn));
     row->setText(sizeColumn, TreemapPalette::formatBytes(item.sizeBytes));
     row->setTextAlignment(sizeColumn, Qt::AlignRight | Qt::AlignVCenter);
     if (item.lastModified)

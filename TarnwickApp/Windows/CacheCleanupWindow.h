@@ -57,6 +57,7 @@ public:
   bool isShowingBusy() const;
 
 private:
+  void fitColumns();
   QWidget *makeHeader();
   QWidget *makeBusyPage();
   QWidget *makeFooter();

@@ -45,9 +45,11 @@ SystemCachesPanel::SystemCachesPanel(tarnwick::SystemCacheController::CatalogueF
   auto *header = new QHBoxLayout;
   auto *titles = new QVBoxLayout;
   titles->addWidget(makeLabel(tr("System Caches"), textFont(13, QFont::Bold), primaryText(), this));
-  titles->addWidget(makeLabel(tr("Kept by the system and its tools; cleaned only by their own commands, "
-                                             "shown to you before they run."),
-                              textFont(11), secondaryText(), this));
+  QLabel *subtitle = makeLabel(tr("Kept by the system and its tools; cleaned only by their own commands, "
+                                  "shown to you before they run."),
+                               textFont(11), secondaryText(), this);
+  subtitle->setWordWrap(true); // it shares its line with the button
+  titles->addWidget(subtitle);
   run_ = new QPushButton(tr("Run Command…"), this);
   connect(run_, &QPushButton::clicked, this, &SystemCachesPanel::confirmAndRun);
   header->addLayout(titles, 1);

@@ -92,9 +92,11 @@ QWidget *TrashWindow::makeHeader() {
   auto *titles = new QVBoxLayout;
   titles->setSpacing(2);
   titles->addWidget(makeLabel(tr("Trash"), textFont(18, QFont::Bold), primaryText(), header));
-  titles->addWidget(makeLabel(tr("Everything in your Trash, on this disk and on mounted drives. Restore puts "
-                                             "an item back where it came from; emptying removes it for good."),
-                              textFont(11), secondaryText(), header));
+  QLabel *subtitle = makeLabel(tr("Everything in your Trash, on this disk and on mounted drives. Restore puts "
+                                  "an item back where it came from; emptying removes it for good."),
+                               textFont(11), secondaryText(), header);
+  subtitle->setWordWrap(true); // longer than the window is wide in some languages
+  titles->addWidget(subtitle);
   problems_ = makeLabel({}, textFont(11), secondaryText(), header);
   problems_->setWordWrap(true);
   problems_->hide();

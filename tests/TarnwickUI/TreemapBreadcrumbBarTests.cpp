@@ -4,12 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMenu>
-#include <QScrollArea>
+#include <QLayout>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -27,6 +28,83 @@ DiskNode node(NodeID id, std::string name, bool isDirectory = true) {
 // Where `widget` sits in `ancestor`'s coordinates.
 QRect rectIn(const QWidget *widget, const QWidget *ancestor) {
   return {widget->mapTo(ancestor, QPoint(0, 0)), widget->size()};
+}
+
+// The part of `widget` on screen, in `bar`'s coordinates: its rect clipped
+// by every widget between them; empty while it is hidden.
+QRect shownPart(const QWidget *widget, const QWidget *bar) {
+  if (!widget->isVisibleTo(bar))
+    return {};
+  QRect shown = rectIn(widget, bar);
+  for (const QWidget *parent = widget->parentWidget(); parent != bar; parent = parent->parentWidget())
+    shown &= rectIn(parent, bar);
+  return shown & bar->rect();
+}
+
+// Checks what a laid-out bar shows of its crumbs: each whole or not at
+// all, the newest ones, as many as fit, clear of the buttons; and that "…"
+// shows while any is out of view and lists exactly those, oldest first.
+// Returns how many are out of view.
+int checkCrumbsOnShow(TreemapBreadcrumbBar &bar) {
+  const int count = bar.crumbCount();
+  int hidden = 0;
+  for (int i = 0; i < count; ++i) {
+    const QRect shown = shownPart(bar.crumb(i), &bar);
+    if (shown.isEmpty()) {
+      EXPECT_EQ(hidden, i) << i << ": a crumb out of view among those on show";
+      hidden = i + 1;
+    } else {
+      EXPECT_EQ(shown.width(), bar.crumb(i)->width()) << i << ": cut";
+      EXPECT_EQ(shown.height(), bar.crumb(i)->height()) << i << ": cut";
+    }
+  }
+  EXPECT_LT(hidden, count) << "the newest crumb is on show";
+  for (int i = hidden; i < count; ++i)
+    for (const QAbstractButton *button : {bar.backButton(), bar.overflowButton(), bar.rescanButton()})
+      EXPECT_FALSE(shownPart(button, &bar).intersects(shownPart(bar.crumb(i), &bar))) << i;
+
+  // Each chevron (whatever beside the crumbs is no button) on show stands
+  // between two crumbs on show, level with them.
+  std::vector<QRect> chevrons;
+  for (const QWidget *widget : bar.crumb(0)->parentWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+    if (widget->isVisible() && !qobject_cast<const QAbstractButton *>(widget))
+      chevrons.push_back(rectIn(widget, &bar));
+  std::ranges::sort(chevrons, {}, &QRect::left);
+  EXPECT_EQ(int(chevrons.size()), count - hidden - 1);
+  for (std::size_t j = 0; j < chevrons.size() && hidden + int(j) + 1 < count; ++j) {
+    const QRect before = rectIn(bar.crumb(hidden + int(j)), &bar), after = rectIn(bar.crumb(hidden + int(j) + 1), &bar);
+    EXPECT_GT(chevrons[j].left(), before.right()) << j;
+    EXPECT_LT(chevrons[j].right(), after.left()) << j;
+    EXPECT_NEAR(chevrons[j].center().y(), before.center().y(), 1) << j;
+  }
+
+  EXPECT_EQ(bar.overflowButton()->isVisible(), hidden > 0);
+  const std::unique_ptr<QMenu> menu(bar.overflowMenu(nullptr));
+  const QList<QAction *> entries = menu->actions();
+  EXPECT_EQ(entries.size(), hidden);
+  for (int i = 0; i < std::min(int(entries.size()), count); ++i)
+    EXPECT_EQ(entries[i]->text(), bar.crumb(i)->text()) << i;
+
+  if (hidden > 0) {
+    // One more crumb, with its chevron, would not fit in the room left
+    // between the newest crumb and the first widget after it, less the
+    // bar's own gaps around its stretch.
+    const QRect newest = rectIn(bar.crumb(count - 1), &bar);
+    int next = bar.width();
+    for (const QWidget *other : bar.findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+      if (other->isVisible() && rectIn(other, &bar).left() > newest.right())
+        next = std::min(next, rectIn(other, &bar).left());
+    int gaps = 2 * bar.layout()->spacing();
+    for (int i = 0; i < bar.layout()->count(); ++i)
+      if (const QSpacerItem *spacer = bar.layout()->itemAt(i)->spacerItem())
+        gaps += spacer->minimumSize().width();
+    // A chevron and its gaps, as between two crumbs on show.
+    const int chevron = hidden + 1 < count ? rectIn(bar.crumb(hidden + 1), &bar).left() -
+                                                 rectIn(bar.crumb(hidden), &bar).right() - 1
+                                           : 0;
+    EXPECT_LT(next - newest.right() - 1 - gaps, bar.crumb(hidden - 1)->width() + chevron) << "room for one more crumb";
+  }
+  return hidden;
 }
 
 TEST(TreemapBreadcrumbBarTest, CrumbsFollowTheChainAndTheBadgeTheCurrentFolder) {
@@ -93,10 +171,50 @@ TEST(TreemapBreadcrumbBarTest, ClicksBecomeSignals) {
   EXPECT_EQ(backs.size(), 1) << "a disabled back button stays silent";
 }
 
-// A long chain scrolls; a long name (the most a file system allows) is
+// Each navigation lays the crumbs out afresh, whatever the bar showed
+// before: a chain that fits shows whole, a longer one its newest crumbs.
+TEST(TreemapBreadcrumbBarTest, EveryNavigationShowsAsManyWholeCrumbsAsFit) {
+  std::vector<std::string> deep = {"home", "Odd", "deep"};
+  for (int level = 1; level <= 40; ++level)
+    deep.push_back("level" + std::to_string(level));
+  const struct {
+    const char *what;
+    std::vector<std::string> names;
+    int width;
+    bool fits;
+  } steps[] = {
+      {"the scan root", {"home"}, 1000, true},
+      {"one folder down", {"home", "Downloads"}, 1000, true},
+      {"found forty levels down", deep, 1000, false},
+      {"a wider window", deep, 1400, false},
+      {"back near the top", {"home", "Odd"}, 1400, true},
+      {"down again, narrow", deep, 600, false},
+      {"up again, narrow", {"home", "Odd", "deep"}, 600, true},
+  };
+  TreemapBreadcrumbBar bar; // one bar throughout, as in the window
+  bar.show();
+  int previousHidden = 0;
+  for (const auto &step : steps) {
+    SCOPED_TRACE(step.what);
+    std::vector<DiskNode> chain;
+    for (const std::string &name : step.names)
+      chain.push_back(node(NodeID(chain.size()), name));
+    bar.setState(chain, std::nullopt, chain.size() > 1);
+    bar.resize(step.width, bar.sizeHint().height());
+    QApplication::processEvents();
+    const int hidden = checkCrumbsOnShow(bar);
+    EXPECT_EQ(hidden == 0, step.fits) << hidden;
+    if (step.names == deep && step.width == 1400) {
+      EXPECT_LT(hidden, previousHidden) << "more room shows more";
+    }
+    previousHidden = hidden;
+  }
+}
+
+// A long chain shows its newest crumbs; a long name (the most a file system allows) is
 // elided in the middle, whole in its tooltip and accessible name, and
 // leaves the oldest crumbs room.
-TEST(TreemapBreadcrumbBarTest, LongChainsScrollAndLongNamesElideWhileButtonsStayInPlace) {
+TEST(TreemapBreadcrumbBarTest, LongChainsShowTheirNewestCrumbsAndLongNamesElideWhileButtonsStayInPlace) {
   struct Case {
     int width, length;
     bool oldestInView;
@@ -122,21 +240,12 @@ TEST(TreemapBreadcrumbBarTest, LongChainsScrollAndLongNamesElideWhileButtonsStay
       EXPECT_TRUE(fixed->isVisible());
       EXPECT_TRUE(bar.rect().contains(rectIn(fixed, &bar))) << rectIn(fixed, &bar).x();
     }
-    const QWidget *viewport = bar.findChild<QScrollArea *>()->viewport();
     const BreadcrumbCrumbButton *newest = bar.crumb(c.length - 1);
-    EXPECT_TRUE(viewport->rect().contains(rectIn(newest, viewport))) << "the newest crumb";
-    EXPECT_EQ(viewport->rect().contains(rectIn(bar.crumb(0), viewport)), c.oldestInView) << "the oldest crumb";
-    // "…" lists the crumbs out of view, oldest first, and goes to each.
-    EXPECT_EQ(bar.overflowButton()->isVisible(), !c.oldestInView);
+    EXPECT_EQ(checkCrumbsOnShow(bar) == 0, c.oldestInView);
+    // "…" goes to each crumb it lists.
     const std::unique_ptr<QMenu> hidden(bar.overflowMenu(nullptr));
     const QList<QAction *> entries = hidden->actions();
-    EXPECT_EQ(entries.isEmpty(), c.oldestInView);
-    for (int i = 0; i < entries.size(); ++i) {
-      EXPECT_EQ(entries[i]->text(), bar.crumb(i)->text());
-      EXPECT_LT(rectIn(bar.crumb(i), viewport).left(), 0) << i << ": only what is out of view";
-    }
     if (!entries.isEmpty()) {
-      EXPECT_GE(rectIn(bar.crumb(int(entries.size())), viewport).left(), 0) << "every crumb out of view";
       QSignalSpy navigate(&bar, &TreemapBreadcrumbBar::navigateTo);
       entries.front()->trigger();
       ASSERT_EQ(navigate.count(), 1);

@@ -3,14 +3,17 @@
 #include "TarnwickApp/Windows/CleaningReportMessage.h"
 #include "TarnwickApp/Windows/ScratchHomeWindow.h"
 #include "TarnwickApp/Windows/SystemCachesPanel.h"
+#include "TarnwickApp/Windows/WindowTexts.h"
 #include "TarnwickUI/TreemapPalette.h"
 #include "TestSupport/FakeCommandRunner.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
@@ -37,7 +40,7 @@ protected:
     home.writeFile(".cache/huggingface/hub/models--tiny/blob", 400'000); // not ticked by default
     home.writeFile(".cache/pip/wheels/pkg.whl", 200'000);
     home.writeFile(".npm/_cacache/index", 50'000);
-    auto engine = std::make_shared<tarnwick::SafeCleaningEngine>(
+    engine = std::make_shared<tarnwick::SafeCleaningEngine>(
         home.root(), std::make_shared<tarnwick::SystemCleaningFileSystem>(
                          tarnwick::FreedesktopTrash(home.root(), home.path(".local/share"))));
     window = std::make_unique<CacheCleanupWindow>(home.root(), engine);
@@ -64,6 +67,7 @@ protected:
   }
 
   TempTree home;
+  std::shared_ptr<tarnwick::SafeCleaningEngine> engine;
   std::unique_ptr<CacheCleanupWindow> window, defaultWindow;
   QStringList questions;
   bool answer = false;
@@ -160,6 +164,54 @@ TEST_F(CacheCleanupWindowTest, TheConfirmationNamesItsActionAndCancelsByDefault)
   EXPECT_TRUE(cancelIsEscape);
   EXPECT_FALSE(window->controller().isCleaning());
   EXPECT_TRUE(fs::exists(home.path(".cache/pip")));
+}
+
+// At its default size and at its smallest, in English and in German, the
+// list needs no horizontal scroll bar: every column title, size and date
+// shows whole, and a description too long for its column is whole in its
+// tooltip. A text too long for its line wraps.
+TEST_F(CacheCleanupWindowTest, EveryTextShowsWholeAtTheDefaultAndTheSmallestSize) {
+  home.writeFile("Documents/old.txt", 30'000); // the Trash's row has the longest description
+  ASSERT_TRUE(tarnwick::FreedesktopTrash(home.root(), home.path(".local/share")).moveToTrash(home.path("Documents/old.txt")));
+  TempTree var; // the system's caches, as the window below the others lists them
+  var.writeFile("cache/apt/archives/libc6_2.36-9_amd64.deb", 2'800'000);
+  test::FakeCommandRunner runner;
+  runner.installed = {"apt-get"};
+  const auto closeFirst = qScopeGuard([&] { window.reset(); }); // its catalogue uses the runner
+  test::inEveryLanguage([&] {
+    window = std::make_unique<CacheCleanupWindow>(home.root(), engine);
+    window->controller().setTrash(tarnwick::TrashCatalogue(home.path(".local/share/Trash"), ::geteuid()));
+    SystemCachesPanel *system = window->showSystemCaches([&] {
+      return std::make_shared<tarnwick::SystemCacheCatalogue>(
+          runner, tarnwick::SystemCacheRoots{var.path("cache/apt/archives"), var.path("journal"), var.path("crash"),
+                                             var.path("snaps")},
+          true);
+    });
+    openAndWait(std::nullopt);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return system->controller().hasMeasured() && !system->controller().isBusy(); }));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QTreeWidget &list = *window->list();
+    const QTreeWidgetItem *trash = row(QStringLiteral("Trash"));
+    ASSERT_NE(trash, nullptr);
+    EXPECT_EQ(trash->toolTip(1), trash->text(1));
+    for (const QSize size : {window->size(), window->minimumSize()}) {
+      SCOPED_TRACE(size.width());
+      window->resize(size);
+      QApplication::processEvents();
+      EXPECT_EQ(test::cutLabels(*window), std::vector<std::string>());
+      EXPECT_EQ(list.horizontalScrollBar()->maximum(), 0);
+      QHeaderView &header = *list.header();
+      for (int column = 0; column < header.count(); ++column) {
+        EXPECT_FALSE(header.isSectionHidden(column)) << column;
+        EXPECT_GE(header.sectionSize(column), header.sectionSizeHint(column)) << "the title of " << column;
+        EXPECT_LE(header.sectionViewportPosition(column) + header.sectionSize(column), header.viewport()->width())
+            << "column " << column << " ends in view";
+      }
+      const QAbstractItemView &view = list; // the tree view's own width for a column is protected
+      for (const int column : {2, 3}) // size and date
+        EXPECT_GE(list.columnWidth(column), view.sizeHintForColumn(column)) << "the widest value in " << column;
+    }
+  });
 }
 
 // How far the brightest or darkest pixel of `area` strays from its corner's.

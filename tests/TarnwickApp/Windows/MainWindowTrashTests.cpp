@@ -3,6 +3,7 @@
 
 #include "TarnwickApp/Windows/ReportToast.h"
 #include "TarnwickApp/Windows/TrashWindow.h"
+#include "TarnwickApp/Windows/WindowTexts.h"
 #include "TarnwickCore/Tree/ArenaEdit.h"
 #include "TarnwickUI/DashboardActionBar.h"
 #include "TarnwickUI/TreemapPalette.h"
@@ -118,6 +119,25 @@ TEST_F(MainWindowTest, TheMenuItemShowsTheTrashAndEmptyingItAfterYesRemovesIt) {
   EXPECT_TRUE(view->statusText().contains(tarnwick::TreemapPalette::formatBytes(total))) << view->statusText().toStdString();
   EXPECT_TRUE(std::filesystem::is_empty(tree.path("data/Trash/files")));
   EXPECT_FALSE(view->emptyButton()->isEnabled());
+}
+
+// Its texts show whole at its default size and at its smallest, in English
+// and in German: a line longer than the window is wide wraps.
+TEST_F(MainWindowTest, TheTrashWindowsTextsShowWholeAtTheDefaultAndTheSmallestSize) {
+  tree.writeFile("home/notes.txt", 20'000);
+  ASSERT_TRUE(homeTrash().moveToTrash(tree.path("home/notes.txt")));
+  test::inEveryLanguage([&] {
+    TrashWindow view(tarnwick::TrashCatalogue{homeTrash()});
+    view.open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.controller().hasListed() && !view.controller().isBusy(); }));
+    for (const QSize size : {view.size(), view.minimumSize()}) {
+      SCOPED_TRACE(size.width());
+      view.resize(size);
+      QApplication::processEvents();
+      EXPECT_EQ(test::cutLabels(view), std::vector<std::string>());
+    }
+  });
 }
 
 } // namespace
