@@ -7,6 +7,7 @@
 #include <array>
 #include <fstream>
 #include <iterator>
+#include <sched.h>
 #include <sys/mount.h>
 #include <vector>
 #include <cstdio>
@@ -185,3 +186,15 @@ std::string readFile(const std::string &path) {
 }
 
 } // namespace quillane::test
+
+namespace {
+
+// Every test process keeps the mounts it makes to itself and the programs
+// it starts: the suites run in parallel, and a command that lists every
+// mount's Trash must not count another test's. Done before anything reads
+// the mount table, whose mount IDs differ from one namespace to another;
+// without the privilege (not root) no test mounts anything anyway.
+[[maybe_unused]] const bool mountsArePrivate =
+    ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+
+} // namespace
