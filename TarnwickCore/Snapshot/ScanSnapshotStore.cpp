@@ -169,6 +169,17 @@ void evict(int folder, const std::string &kept, std::uint64_t incoming, std::uin
   }
 }
 
+// Whether the file `name` in `folder` is the snapshot of `rootPath` made at
+// `scanTime`, by its header.
+bool holdsScan(int folder, const std::string &name, const std::string &rootPath, std::int64_t scanTime) {
+  const UniqueFd fd = openEntry(folder, name);
+  if (!fd)
+    return false;
+  const ScanSnapshotReader::HeaderOutcome header = ScanSnapshotReader::readHeaderOpenFile(fd.get(), name);
+  const auto *read = std::get_if<ScanSnapshotHeader>(&header);
+  return read && read->rootPath == rootPath && read->scanTime == scanTime;
+}
+
 // Links the current snapshot `name` of `rootPath` as its previous one,
 // replacing the older previous one; nothing when there is none. A second
 // name, then a rename over the old previous file: the current file stays
@@ -216,6 +227,8 @@ Result<std::string> ScanSnapshotStore::write(const DiskTreeArena &arena, std::in
   const int at = folder->get();
   const std::string name = fileName(arena.rootPath());
   const std::string target = folder_ + "/" + name;
+  if (!keepReplaced && !holdsScan(at, name, arena.rootPath(), scanTime))
+    return Failure{"replace", target, 0, "it no longer holds the scan the tree came from"};
   const std::string bytes = ScanSnapshotWriter::encode(arena, scanTime);
   // Room first: a stray temporary file on a full disk would fail every save.
   evict(at, name, bytes.size(), capacityBytes_);

@@ -69,6 +69,9 @@ public:
   /// Writes `arena` in place of its root's current snapshot as save() does,
   /// but keeps the previous one: for the same scan changed since by what
   /// the program itself removed or read again, still the newer of the two.
+  /// Refused unless the current snapshot is the scan of that root made at
+  /// `scanTime`: an older scan opened from its file, or a newer one saved
+  /// meanwhile, is never overwritten.
   Result<std::string> replace(const DiskTreeArena &arena, std::int64_t scanTime) const;
   /// The remembered scan of `rootPath`.
   ScanSnapshotReader::Outcome load(const std::string &rootPath) const;

@@ -66,6 +66,11 @@ TEST_F(ScanSnapshotStoreTest, ASaveReplacesItsRootsSnapshotAndKeepsThePreviousOn
     const auto older = store.olderScanOf("/a", before);
     EXPECT_EQ(older ? std::optional(older->header->scanTime) : std::nullopt, scanTime) << before;
   }
+  // A changed tree replaces only the scan it came from, keeping the previous.
+  EXPECT_FALSE(store.replace(arenaOf("/a", 9), 200)) << "an older scan, opened from its file";
+  EXPECT_FALSE(store.replace(arenaOf("/c", 9), 300)) << "no scan of it to replace";
+  ASSERT_TRUE(store.replace(arenaOf("/a", 4), 300));
+  EXPECT_EQ(std::get<DiskTreeArena>(store.load("/a")).record(0).allocatedSize, 4);
   const auto previous = ScanSnapshotReader::readFile(store.previousFilePathFor("/a"));
   ASSERT_TRUE(std::holds_alternative<DiskTreeArena>(previous));
   EXPECT_EQ(std::get<DiskTreeArena>(previous).record(0).allocatedSize, 2);
