@@ -312,20 +312,34 @@ void TarnwickAppCoordinator::stopScanKeepingTree() {
 void TarnwickAppCoordinator::rememberTree(bool asNewScan) {
   if (!snapshots_ || !rememberTime_ || !arena_)
     return;
-  if (remembering_) {
-    rememberAgain_ = rememberAgain_.value_or(false) || asNewScan;
-    return;
+  // A later tree of the same root stands for an earlier one still waiting
+  // (as a new scan if either was); another root's waits its turn.
+  PendingWrite next{arena_, *rememberTime_, asNewScan};
+  if (!pendingWrites_.empty() && pendingWrites_.back().tree->rootPath() == arena_->rootPath()) {
+    next.asNewScan = next.asNewScan || pendingWrites_.back().asNewScan;
+    pendingWrites_.back() = std::move(next);
+  } else {
+    pendingWrites_.push_back(std::move(next));
   }
+  writeNextTree();
+}
+
+void TarnwickAppCoordinator::writeNextTree() {
+  if (remembering_ || pendingWrites_.empty())
+    return;
   remembering_ = true;
+  PendingWrite write = std::move(pendingWrites_.front());
+  pendingWrites_.erase(pendingWrites_.begin());
   // The file is a cache: one that cannot be written costs only the next
   // start's shortcut, so a failure is only logged.
-  workers_.launch([this, store = snapshots_, tree = arena_, time = *rememberTime_, asNewScan] {
-    if (Result<std::string> saved = asNewScan ? store->save(*tree, time) : store->replace(*tree, time); !saved)
+  workers_.launch([this, store = snapshots_, write = std::move(write)] {
+    const DiskTreeArena &tree = *write.tree;
+    if (Result<std::string> saved = write.asNewScan ? store->save(tree, write.time) : store->replace(tree, write.time);
+        !saved)
       std::fprintf(stderr, "quillane: the scan is not remembered: %s\n", saved.failure().message().c_str());
     workers_.post([this] {
       remembering_ = false;
-      if (const std::optional<bool> again = std::exchange(rememberAgain_, std::nullopt))
-        rememberTree(*again);
+      writeNextTree();
     });
   }, BackgroundWorkers::Priority::background);
 }

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace tarnwick {
 
@@ -210,8 +211,9 @@ private:
                           std::shared_ptr<const DiskTreeArena> rescanned, FolderSplice splice);
   /// Writes arena_ to the store when it is a remembered tree: as a new scan
   /// of its root, or over the snapshot it was saved as. One write at a
-  /// time, so the last tree is the one kept.
+  /// time, in order, so each root's last tree is the one kept.
   void rememberTree(bool asNewScan);
+  void writeNextTree();
 
   ScanFunction scan_;
   std::shared_ptr<SafeCleaningEngine> engine_;
@@ -231,7 +233,12 @@ private:
   /// The scan time arena_ is remembered under; nothing when it is not.
   std::optional<std::int64_t> rememberTime_;
   bool remembering_ = false; // a write is on its way
-  std::optional<bool> rememberAgain_; // asked meanwhile; true: as a new scan
+  struct PendingWrite {
+    std::shared_ptr<const DiskTreeArena> tree;
+    std::int64_t time;
+    bool asNewScan;
+  };
+  std::vector<PendingWrite> pendingWrites_; // asked for meanwhile, oldest first
   std::shared_ptr<const TrashCatalogue> trash_;
   bool lastMoveUndoable_ = false;
 

@@ -80,7 +80,7 @@ std::optional<std::string> dotNameRefusal(std::string_view path) {
 // when that cannot be told: the engine then says why it stays).
 std::optional<std::string> inTrashRefusal(const FreedesktopTrash &trash, const ApprovedDeletion &approved,
                                           bool permanent) {
-  const Result<bool> inTrash = trash.liesInATrash(approved.realPath);
+  const Result<bool> inTrash = trash.liesInATrash(approved.realPath, permanent);
   if (!inTrash || !*inTrash)
     return std::nullopt;
   if (!permanent)

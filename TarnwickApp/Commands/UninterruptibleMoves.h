@@ -27,6 +27,7 @@ public:
   tarnwick::Result<std::vector<std::string>> cleanKeeping(const tarnwick::ApprovedDeletion &item,
                                                           tarnwick::DeletionMode mode,
                                                           const std::vector<std::string> &keptNames) override;
+  std::optional<std::string> refusalOf(const std::string &path) const override { return inner_->refusalOf(path); }
 
   /// Returns once no move is under way, with what the removal under way,
   /// if any, left and where (one Failure each); no move or removal starts

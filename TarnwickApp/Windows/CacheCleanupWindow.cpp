@@ -175,7 +175,7 @@ void CacheCleanupWindow::fitColumns() {
     const QString title = list_->headerItem()->text(column);
     return std::max(metrics.horizontalAdvance(sample), list_->header()->fontMetrics().horizontalAdvance(title)) + 18;
   };
-  const int size = room(sizeColumn, QStringLiteral("999.9 MB"));
+  const int size = room(sizeColumn, QStringLiteral("999.99 GB"));
   const int modified = room(modifiedColumn, QLocale().toString(QDate(2000, 12, 28), QLocale::ShortFormat));
   new tarnwick::NameColumnFit(list_, nameColumn,
                               {{sizeColumn, size, size},

@@ -176,10 +176,15 @@ public:
       level.next += std::strlen(name) + 1;
       // Fails for a sub-folder that vanished, became a link or is locked.
       UniqueFd child(::openat(level.folder.get(), name, folderOpenFlags));
-      if (child)
+      if (child) {
         enter(std::move(child));
-      else
-        throwIfOutOfResources(errno, rootPath_);
+        continue;
+      }
+      const int error = errno;
+      throwIfOutOfResources(error, rootPath_);
+      // A folder that cannot be emptied keeps the folders above it.
+      if (error != ENOENT)
+        level.keepsSomething = true;
     }
     return tally_.take();
   }

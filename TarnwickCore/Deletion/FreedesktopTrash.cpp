@@ -295,12 +295,30 @@ Result<bool> FreedesktopTrash::liesInATrash(int parentFolder, const std::string 
   }
 }
 
-Result<bool> FreedesktopTrash::liesInATrash(const std::string &path) const {
+Result<bool> FreedesktopTrash::liesInOwnTrash(int parentFolder, const std::string &name,
+                                              const std::string &originalPath) const {
+  try {
+    const ItemMount mount = mountOf(parentFolder);
+    const std::string user = std::to_string(::getuid());
+    std::vector<Identity> own = trashFolders(mount.top.get(), ::getuid(), dataHome_);
+    // The shared .Trash holds every user's folder: only ours is ours.
+    if (const auto shared = identityOf(mount.top.get(), ".Trash"))
+      std::erase(own, *shared);
+    if (const auto ours = identityOf(mount.top.get(), (".Trash/" + user).c_str()))
+      own.push_back(*ours);
+    return liesIn(parentFolder, name, own);
+  } catch (const TrashError &unknown) {
+    return Failure{"check", originalPath, 0, unknown.what()};
+  }
+}
+
+Result<bool> FreedesktopTrash::liesInATrash(const std::string &path, bool ownOnly) const {
   const std::string trimmed = withoutTrailingSlashes(path);
   ParentAndName parent = openParentWithoutLinks(trimmed);
   if (!parent.parent)
     return Failure{"check", path, 0, pathFailure(errno)};
-  return liesInATrash(parent.parent.get(), parent.name, trimmed);
+  return ownOnly ? liesInOwnTrash(parent.parent.get(), parent.name, trimmed)
+                 : liesInATrash(parent.parent.get(), parent.name, trimmed);
 }
 
 std::string FreedesktopTrash::move(int parentFolder, const std::string &name, const std::string &originalPath,

@@ -66,8 +66,14 @@ public:
   /// keep each item with its record; moveToTrash refuses it, and so must
   /// any removal. A Failure when that cannot be told.
   Result<bool> liesInATrash(int parentFolder, const std::string &name, const std::string &originalPath) const;
-  /// The same for the absolute `path`, opened as moveToTrash(path) opens it.
-  Result<bool> liesInATrash(const std::string &path) const;
+  /// The same for the absolute `path`, opened as moveToTrash(path) opens
+  /// it; with `ownOnly`, liesInOwnTrash's.
+  Result<bool> liesInATrash(const std::string &path, bool ownOnly = false) const;
+  /// As liesInATrash, for the user's own trash folders alone (the home
+  /// Trash, `.Trash-UID`, `.Trash/UID`): what must not be removed without
+  /// its record. Another user's trash folder on a drive is no Trash of
+  /// ours to empty, so it may be removed as a whole.
+  Result<bool> liesInOwnTrash(int parentFolder, const std::string &name, const std::string &originalPath) const;
 
   /// The home trash directory (holding files/ and info/).
   std::string homeTrashDirectory() const;

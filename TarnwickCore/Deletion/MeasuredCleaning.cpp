@@ -40,7 +40,7 @@ std::optional<CacheMeasurement> leftOnDisk(const std::string &path) {
 CacheMeasurement removedPart(const CacheMeasurement &before, const CacheMeasurement &left) {
   CacheMeasurement gone;
   gone.unsharedBytes = before.unsharedBytes - left.unsharedBytes;
-  gone.folderBytes = before.folderBytes - left.folderBytes;
+  gone.folderBytes = std::max<std::int64_t>(0, before.folderBytes - left.folderBytes);
   for (const CacheMeasurement::SharedFile &file : before.sharedFiles) {
     const auto still = std::ranges::find(left.sharedFiles, keyOf(file), keyOf);
     const std::uint64_t namesLeft = still == left.sharedFiles.end() ? 0 : still->namesFound;

@@ -56,8 +56,8 @@ SafeCleaningEngine::SafeCleaningEngine(std::string homeDirectory, std::shared_pt
 std::optional<std::string> SafeCleaningEngine::refusalOf(const std::string &path, bool allowUserConfirmedHomeItem,
                                                          const ProtectedSnapshot *protectedNow) const {
   try {
-    DeletionGuard::approve(path, homeDirectory_, allowUserConfirmedHomeItem, protectedNow);
-    return fileSystem_->refusalOf(DeletionGuard::standardize(path));
+    const ApprovedDeletion approved = DeletionGuard::approve(path, homeDirectory_, allowUserConfirmedHomeItem, protectedNow);
+    return fileSystem_->refusalOf(approved.realPath);
   } catch (const DeletionGuardError &refusal) {
     return refusal.what();
   } catch (const std::exception &) { // cannot check now: clean() will say why

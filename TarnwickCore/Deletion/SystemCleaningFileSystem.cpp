@@ -37,13 +37,13 @@ std::string joinedSummary(const std::vector<std::string> &failures) {
   return text;
 }
 
-// Nothing in a Trash is removed alone: only the Trash's own means keep
-// each item with its record (and plain moves to the Trash refuse it too).
+// Nothing in the user's Trash is removed alone: only the Trash's own means
+// keep each item with its record (and plain moves to the Trash refuse it
+// too). Where that cannot be told (the mount unknown), the removal goes on,
+// as it did before the rule: at worst a record outlives its item.
 Result<void> refuseInTrash(const FreedesktopTrash &trash, const ParentAndName &entry, const std::string &path) {
-  const Result<bool> inTrash = trash.liesInATrash(entry.parent.get(), entry.name, path);
-  if (!inTrash)
-    return inTrash.failure();
-  if (*inTrash)
+  const Result<bool> inTrash = trash.liesInOwnTrash(entry.parent.get(), entry.name, path);
+  if (inTrash && *inTrash)
     return Failure{"remove", path, 0, "it is in the Trash; to remove it for good, empty the Trash"};
   return {};
 }

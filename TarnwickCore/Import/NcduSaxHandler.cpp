@@ -149,10 +149,10 @@ bool NcduSaxHandler::scalar(const Scalar &value) {
   case Place::metadata:
     if (metadataKey_ == "progname" && value.type == Scalar::Type::string)
       builder_.setMarksRepeatedLinksOnly(*value.text == "gdu");
-    // Our own mark of a scan stopped early; other readers skip the key.
     if (metadataKey_ == "timestamp" && value.type == Scalar::Type::integer && !value.negative &&
         value.magnitude <= static_cast<std::uint64_t>(INT64_MAX))
       builder_.setExportedAt(static_cast<std::int64_t>(value.magnitude));
+    // Our own mark of a scan stopped early; other readers skip the key.
     if (metadataKey_ == "quillane_stopped_after_entries" && value.type == Scalar::Type::integer && !value.negative &&
         value.magnitude <= static_cast<std::uint64_t>(DiskTreeArena::maxNodeCount))
       builder_.setStoppedAfterEntries(static_cast<std::int64_t>(value.magnitude));

@@ -387,6 +387,7 @@ TEST_F(TarnwickAppCoordinatorTest, UndoBringsBackAnItemOfAHomeScannedThroughALin
   coordinator->moveNodeToTrash(*coordinator->arena()->node(*id));
   ASSERT_TRUE(QTest::qWaitFor([&] { return coordinator->canUndoLastMove(); }));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !findNodeByPath(*coordinator->arena(), notes); }));
+  EXPECT_TRUE(coordinator->trashRefusal(home + "/.local/share/Trash/files/notes")) << "in the Trash already";
 
   QSignalSpy finished(coordinator.get(), &TarnwickAppCoordinator::undoFinished);
   coordinator->undoLastMove();

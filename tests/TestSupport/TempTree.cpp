@@ -194,7 +194,13 @@ namespace {
 // mount's Trash must not count another test's. Done before anything reads
 // the mount table, whose mount IDs differ from one namespace to another;
 // without the privilege (not root) no test mounts anything anyway.
-[[maybe_unused]] const bool mountsArePrivate =
-    ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+[[maybe_unused]] const bool mountsArePrivate = [] {
+  if (::unshare(CLONE_NEWNS) != 0)
+    return false;
+  if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0)
+    return true;
+  std::fprintf(stderr, "note: this test's mounts are shared with the system: %s\n", std::strerror(errno));
+  return false;
+}();
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "TarnwickCore/Catalogue/CacheSizeMeasurer.h"
 #include "TarnwickCore/Support/ScopeExit.h"
+#include "TestSupport/ScopedNoDacOverride.h"
 #include "TestSupport/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -83,6 +84,16 @@ TEST(CacheSizeMeasurerTest, WhatALocationCounts) {
   };
   for (const Case &c : cases)
     EXPECT_EQ(CacheSizeMeasurer::measure(tree.path(c.path), c.filter), c.expected) << c.path;
+  // A folder that cannot be entered cannot be emptied: the folders above
+  // it stay, and only what could be read and removed counts.
+  tree.writeFile("locking/file", 8192);
+  tree.writeFile("locking/locked/inside", 8192);
+  ASSERT_EQ(::chmod(tree.path("locking/locked").c_str(), 0), 0);
+  {
+    const quillane::test::ScopedNoDacOverride asAnyone;
+    EXPECT_EQ(CacheSizeMeasurer::measure(tree.path("locking")), bytes("locking/file"));
+  }
+  ASSERT_EQ(::chmod(tree.path("locking/locked").c_str(), 0700), 0);
   std::stop_source stopped; // a cancel does not wait for the whole walk
   stopped.request_stop();
   EXPECT_LT(CacheSizeMeasurer::measure(tree.path("plain"), {}, stopped.get_token()),

@@ -155,18 +155,25 @@ TEST_F(SafeCleaningEngineTest, NothingInATrashIsRemovedAlone) {
   EXPECT_EQ(removed.cleanedPaths.size(), 1u);
   EXPECT_TRUE(fs::exists(home.path("Documents/Trash/info/report.trashinfo")));
 
-  // On a drive, the trash folders in its top directory, anyone's.
+  // On a drive, the user's trash folders in its top directory; another
+  // user's is no Trash of ours to empty, so it may go as a whole.
   if (::geteuid() != 0)
     GTEST_SKIP() << "mounting a scratch file system needs root";
   home.makeDirectory("drive");
   auto drive = ScopedMount::tmpfs(home.path("drive"));
   ASSERT_TRUE(drive.mounted());
   const std::string uid = std::to_string(::getuid());
-  for (const std::string &file : {".Trash-" + uid + "/files/x", ".Trash/" + uid + "/files/y",
-                                  std::string(".Trash-12345/info/z")}) {
+  for (const std::string &file : {".Trash-" + uid + "/files/x", ".Trash/" + uid + "/files/y"}) {
     home.writeFile("drive/" + file, 10);
     expectRefused(home.path("drive/" + file));
     EXPECT_TRUE(fs::exists(home.path("drive/" + file))) << file;
+  }
+  for (const char *theirs : {".Trash-12345", ".Trash/12345"}) {
+    home.writeFile("drive/" + std::string(theirs) + "/info/z", 10);
+    const auto removed = engine.clean({item(home.path("drive/" + std::string(theirs)), 10)},
+                                      DeletionMode::permanentDelete, true);
+    EXPECT_EQ(removed.cleanedPaths.size(), 1u) << theirs;
+    EXPECT_FALSE(fs::exists(home.path("drive/" + std::string(theirs)))) << theirs;
   }
 }
 
