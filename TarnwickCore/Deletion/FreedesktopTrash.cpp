@@ -195,6 +195,32 @@ bool inATrash(int parentFolder, const std::string &name, const ItemMount &mount,
          liesIn(parentFolder, name, trashFolders(mount.top.get(), ::getuid(), dataHome));
 }
 
+// The user's own trash folders on the mount whose top is `top`, and the
+// home Trash: the shared .Trash holds every user's folder, only ours is ours.
+std::vector<Identity> ownTrashFolders(int top, const std::string &dataHome) {
+  std::vector<Identity> own = trashFolders(top, ::getuid(), dataHome);
+  if (const auto shared = identityOf(top, ".Trash"))
+    std::erase(own, *shared);
+  if (const auto ours = identityOf(top, (".Trash/" + std::to_string(::getuid())).c_str()))
+    own.push_back(*ours);
+  return own;
+}
+
+// FreedesktopTrash::liesInATrash and liesInOwnTrash (`ownOnly`): a mount
+// that cannot be told is a Failure.
+Result<bool> checkTrash(int parentFolder, const std::string &name, const std::string &originalPath,
+                        const std::string &dataHome, bool ownOnly) {
+  try {
+    const ItemMount mount = mountOf(parentFolder);
+    if (ownOnly)
+      return liesIn(parentFolder, name, ownTrashFolders(mount.top.get(), dataHome));
+    return inATrash(parentFolder, name, mount, relativeTo(mount.point, realPlaceOf(parentFolder, name, originalPath)),
+                    dataHome);
+  } catch (const TrashError &unknown) {
+    return Failure{"check", originalPath, 0, unknown.what()};
+  }
+}
+
 // Why the kernel refused to move the item into `files`, worded for the user.
 std::string moveFailure(int error, const struct stat &item, int files) {
   const Identity moved{item.st_dev, item.st_ino};
@@ -286,30 +312,12 @@ Result<std::string> FreedesktopTrash::moveToTrash(int parentFolder, const std::s
 
 Result<bool> FreedesktopTrash::liesInATrash(int parentFolder, const std::string &name,
                                             const std::string &originalPath) const {
-  try {
-    const ItemMount mount = mountOf(parentFolder);
-    return inATrash(parentFolder, name, mount, relativeTo(mount.point, realPlaceOf(parentFolder, name, originalPath)),
-                    dataHome_);
-  } catch (const TrashError &unknown) {
-    return Failure{"check", originalPath, 0, unknown.what()};
-  }
+  return checkTrash(parentFolder, name, originalPath, dataHome_, false);
 }
 
 Result<bool> FreedesktopTrash::liesInOwnTrash(int parentFolder, const std::string &name,
                                               const std::string &originalPath) const {
-  try {
-    const ItemMount mount = mountOf(parentFolder);
-    const std::string user = std::to_string(::getuid());
-    std::vector<Identity> own = trashFolders(mount.top.get(), ::getuid(), dataHome_);
-    // The shared .Trash holds every user's folder: only ours is ours.
-    if (const auto shared = identityOf(mount.top.get(), ".Trash"))
-      std::erase(own, *shared);
-    if (const auto ours = identityOf(mount.top.get(), (".Trash/" + user).c_str()))
-      own.push_back(*ours);
-    return liesIn(parentFolder, name, own);
-  } catch (const TrashError &unknown) {
-    return Failure{"check", originalPath, 0, unknown.what()};
-  }
+  return checkTrash(parentFolder, name, originalPath, dataHome_, true);
 }
 
 Result<bool> FreedesktopTrash::liesInATrash(const std::string &path, bool ownOnly) const {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace tarnwick {
 
@@ -33,6 +34,11 @@ struct ScanSnapshotError {
   std::uint64_t byteOffset = 0;
   /// What was wrong, for people.
   std::string detail;
+
+  /// The fault `kind` met at byte `offset`.
+  static ScanSnapshotError at(Kind kind, std::uint64_t offset, std::string detail) {
+    return {kind, offset, std::move(detail)};
+  }
 
   /// "byte 1234: <detail>".
   std::string message() const { return "byte " + std::to_string(byteOffset) + ": " + detail; }

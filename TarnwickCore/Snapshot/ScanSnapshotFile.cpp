@@ -21,10 +21,6 @@ namespace {
 using namespace snapshot;
 using Kind = ScanSnapshotError::Kind;
 
-ScanSnapshotError error(Kind kind, std::uint64_t offset, std::string detail) {
-  return {kind, offset, std::move(detail)};
-}
-
 using FileBytes = std::vector<char, DefaultInitAllocator<char>>;
 
 std::variant<FileBytes, ScanSnapshotError> readWhole(int fd, std::uint64_t length, const std::string &path) {
@@ -32,7 +28,7 @@ std::variant<FileBytes, ScanSnapshotError> readWhole(int fd, std::uint64_t lengt
   try {
     bytes.resize(length);
   } catch (const std::bad_alloc &) {
-    return error(Kind::unreadable, 0, "no memory to read " + path);
+    return ScanSnapshotError::at(Kind::unreadable, 0, "no memory to read " + path);
   }
   prefaultForWriting(bytes.data(), bytes.size());
   std::size_t done = 0;
@@ -41,7 +37,7 @@ std::variant<FileBytes, ScanSnapshotError> readWhole(int fd, std::uint64_t lengt
     if (got < 0 && errno == EINTR)
       continue;
     if (got < 0)
-      return error(Kind::unreadable, done, "cannot read " + path + ": " + std::strerror(errno));
+      return ScanSnapshotError::at(Kind::unreadable, done, "cannot read " + path + ": " + std::strerror(errno));
     if (got == 0)
       break;
     done += static_cast<std::size_t>(got);
@@ -55,7 +51,7 @@ std::variant<UniqueFd, ScanSnapshotError> openSnapshot(const std::string &path, 
   const int noFollow = links == ScanSnapshotReader::Links::refuse ? O_NOFOLLOW : 0;
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | noFollow));
   if (!fd)
-    return error(Kind::unreadable, 0, "cannot open " + path + ": " + std::strerror(errno));
+    return ScanSnapshotError::at(Kind::unreadable, 0, "cannot open " + path + ": " + std::strerror(errno));
   return fd;
 }
 
@@ -70,9 +66,9 @@ struct Head {
 std::variant<Head, ScanSnapshotError> readHead(int fd, const std::string &path) {
   struct stat st{};
   if (::fstat(fd, &st) != 0)
-    return error(Kind::unreadable, 0, "cannot read " + path + ": " + std::strerror(errno));
+    return ScanSnapshotError::at(Kind::unreadable, 0, "cannot read " + path + ": " + std::strerror(errno));
   if (!S_ISREG(st.st_mode))
-    return error(Kind::unreadable, 0, path + " is not a regular file");
+    return ScanSnapshotError::at(Kind::unreadable, 0, path + " is not a regular file");
   const auto length = static_cast<std::uint64_t>(st.st_size);
   auto prefix = readWhole(fd, std::min<std::uint64_t>(length, prefixSize), path);
   if (auto *fault = std::get_if<ScanSnapshotError>(&prefix))

@@ -16,32 +16,28 @@ namespace {
 using namespace snapshot;
 using Kind = ScanSnapshotError::Kind;
 
-ScanSnapshotError error(Kind kind, std::uint64_t offset, std::string detail) {
-  return {kind, offset, std::move(detail)};
-}
-
 // The prefix's checks, in the order that names the fault best: not a
 // snapshot at all, then too new, then cut short.
 std::variant<std::uint32_t, ScanSnapshotError> checkPrefix(std::string_view bytes, std::uint64_t fileSize) {
   const std::size_t compared = std::min(bytes.size(), magic.size());
   if (bytes.substr(0, compared) != magic.substr(0, compared))
-    return error(Kind::wrongMagic, 0, "not a scan snapshot");
+    return ScanSnapshotError::at(Kind::wrongMagic, 0, "not a scan snapshot");
   if (bytes.size() < prefixSize)
-    return error(Kind::truncated, fileSize, "the file ends inside its prefix");
+    return ScanSnapshotError::at(Kind::truncated, fileSize, "the file ends inside its prefix");
   const std::uint32_t version = fixed32At(bytes, magic.size());
   if (version > formatVersion)
-    return error(Kind::futureVersion, magic.size(),
+    return ScanSnapshotError::at(Kind::futureVersion, magic.size(),
                  "format version " + std::to_string(version) + " is newer than this reader's " +
                      std::to_string(formatVersion));
   if (version == 0)
-    return error(Kind::corrupt, magic.size(), "format version 0");
+    return ScanSnapshotError::at(Kind::corrupt, magic.size(), "format version 0");
   const std::uint32_t headerLength = fixed32At(bytes, 12);
   if (headerLength > maxHeaderLength)
-    return error(Kind::corrupt, 12, "a header of " + std::to_string(headerLength) + " bytes");
+    return ScanSnapshotError::at(Kind::corrupt, 12, "a header of " + std::to_string(headerLength) + " bytes");
   if (bytes.size() < prefixSize + headerLength)
-    return error(Kind::truncated, fileSize, "the file ends inside its header");
+    return ScanSnapshotError::at(Kind::truncated, fileSize, "the file ends inside its header");
   if (checksum(bytes.substr(prefixSize, headerLength)) != fixed32At(bytes, 16))
-    return error(Kind::checksum, 16, "the header's checksum does not match");
+    return ScanSnapshotError::at(Kind::checksum, 16, "the header's checksum does not match");
   return headerLength;
 }
 
@@ -107,18 +103,18 @@ std::variant<ScanSnapshotHeader, ScanSnapshotError> parseHeader(std::string_view
   header.bodyLength = in.fixed64();
   header.rootPath = in.text();
   if (in.failed() || !in.atEnd() || rootReadable > 1)
-    return error(Kind::corrupt, in.offset(), "the header's fields do not fill it exactly");
+    return ScanSnapshotError::at(Kind::corrupt, in.offset(), "the header's fields do not fill it exactly");
   if (!plausible(header))
-    return error(Kind::corrupt, prefixSize, "the header holds a negative count or an impossible value");
+    return ScanSnapshotError::at(Kind::corrupt, prefixSize, "the header holds a negative count or an impossible value");
   if (header.bodyLength > longestBody(header))
-    return error(Kind::corrupt, bodyLengthAt,
+    return ScanSnapshotError::at(Kind::corrupt, bodyLengthAt,
                  "a body of " + std::to_string(header.bodyLength) + " bytes is more than the header's counts need");
   const std::uint64_t bodyStart = prefixSize + headerLength;
   if (header.bodyLength > fileSize || fileSize - bodyStart < header.bodyLength + trailerSize)
-    return error(Kind::truncated, fileSize,
+    return ScanSnapshotError::at(Kind::truncated, fileSize,
                  "the file ends before its body of " + std::to_string(header.bodyLength) + " bytes does");
   if (fileSize != bodyStart + header.bodyLength + trailerSize)
-    return error(Kind::corrupt, bodyStart + header.bodyLength + trailerSize, "bytes follow the checksum");
+    return ScanSnapshotError::at(Kind::corrupt, bodyStart + header.bodyLength + trailerSize, "bytes follow the checksum");
   return header;
 }
 
@@ -133,7 +129,7 @@ public:
     if (!decodeReportLists() || !decodeNodes() || !decodeSharedLinks())
       return fault_;
     if (!in_.atEnd())
-      return error(Kind::corrupt, in_.offset(), "bytes follow the hard links");
+      return ScanSnapshotError::at(Kind::corrupt, in_.offset(), "bytes follow the hard links");
     DiskTreeArena::countSubtrees(nodes_, folders_);
     const DiskTreeArena::FolderCounts *root =
         nodes_.empty() || nodes_[0].folderIndex == DiskTreeArena::noFolder ? nullptr : &folders_[0];
@@ -141,7 +137,7 @@ public:
                        : nodes_[0].allocatedSize != header_.totalBytes ||
                              (root ? root->fileCount : 1) != header_.fileCount ||
                              (root ? root->directoryCount : 0) != header_.directoryCount)
-      return error(Kind::corrupt, prefixSize, "the header's totals are not the tree's");
+      return ScanSnapshotError::at(Kind::corrupt, prefixSize, "the header's totals are not the tree's");
     return std::nullopt;
   }
 
@@ -159,7 +155,7 @@ public:
 
 private:
   bool fail(std::string detail) {
-    fault_ = error(Kind::corrupt, in_.offset(), std::move(detail));
+    fault_ = ScanSnapshotError::at(Kind::corrupt, in_.offset(), std::move(detail));
     return false;
   }
   // A count of items of at least `minBytes` each that the rest can hold.
@@ -377,7 +373,7 @@ ScanSnapshotReader::Outcome ScanSnapshotReader::readBytes(std::string_view bytes
   const ScanSnapshotHeader &header = std::get<ScanSnapshotHeader>(parsed);
   const std::size_t trailerAt = bytes.size() - trailerSize;
   if (checksum(bytes.substr(0, trailerAt)) != fixed32At(bytes, trailerAt))
-    return error(Kind::checksum, trailerAt, "the file's checksum does not match");
+    return ScanSnapshotError::at(Kind::checksum, trailerAt, "the file's checksum does not match");
   const std::size_t bodyStart = trailerAt - header.bodyLength;
   try {
     BodyDecoder body(bytes.substr(bodyStart, header.bodyLength), bodyStart, header);
@@ -385,7 +381,7 @@ ScanSnapshotReader::Outcome ScanSnapshotReader::readBytes(std::string_view bytes
       return std::move(*fault);
     return body.arena();
   } catch (const std::bad_alloc &) {
-    return error(Kind::corrupt, bodyStart, "the tree does not fit in memory");
+    return ScanSnapshotError::at(Kind::corrupt, bodyStart, "the tree does not fit in memory");
   }
 }
 
